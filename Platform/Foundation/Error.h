@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Foundation/Value.h"
+
+namespace ns {
+
+// Well-known error domains and user-info keys (their values are the platform's strings).
+inline constexpr const char* kCocoaErrorDomain = "NSCocoaErrorDomain";
+inline constexpr const char* kPOSIXErrorDomain = "NSPOSIXErrorDomain";
+inline constexpr const char* kURLErrorDomain = "NSURLErrorDomain";
+inline constexpr const char* kLocalizedDescriptionKey = "NSLocalizedDescription";
+inline constexpr const char* kLocalizedFailureReasonErrorKey = "NSLocalizedFailureReason";
+inline constexpr const char* kLocalizedRecoverySuggestionErrorKey = "NSLocalizedRecoverySuggestion";
+inline constexpr const char* kUnderlyingErrorKey = "NSUnderlyingError";
+inline constexpr const char* kFilePathErrorKey = "NSFilePath";
+inline constexpr const char* kURLErrorFailingURLErrorKey = "NSErrorFailingURLKey";
+inline constexpr const char* kURLErrorFailingURLStringErrorKey = "NSErrorFailingURLStringKey";
+
+// Codes of the URL loading domain.
+namespace URLError {
+inline constexpr std::int64_t Unknown = -1;
+inline constexpr std::int64_t Cancelled = -999;
+inline constexpr std::int64_t BadURL = -1000;
+inline constexpr std::int64_t TimedOut = -1001;
+inline constexpr std::int64_t UnsupportedURL = -1002;
+inline constexpr std::int64_t CannotFindHost = -1003;
+inline constexpr std::int64_t CannotConnectToHost = -1004;
+inline constexpr std::int64_t NetworkConnectionLost = -1005;
+inline constexpr std::int64_t HTTPTooManyRedirects = -1007;
+inline constexpr std::int64_t NotConnectedToInternet = -1009;
+inline constexpr std::int64_t BadServerResponse = -1011;
+inline constexpr std::int64_t UserCancelledAuthentication = -1012;
+inline constexpr std::int64_t UserAuthenticationRequired = -1013;
+inline constexpr std::int64_t ZeroByteResource = -1014;
+inline constexpr std::int64_t CannotDecodeRawData = -1015;
+inline constexpr std::int64_t CannotDecodeContentData = -1016;
+inline constexpr std::int64_t CannotParseResponse = -1017;
+inline constexpr std::int64_t SecureConnectionFailed = -1200;
+inline constexpr std::int64_t CannotCreateFile = -3000;
+inline constexpr std::int64_t CannotWriteToFile = -3003;
+}  // namespace URLError
+
+// A failure reported as a value: domain, code and user information. Immutable once made.
+class Error final : public Object {
+ public:
+  static std::shared_ptr<Error> make(std::string domain, std::int64_t code, Dictionary userInfo = {});
+
+  const std::string& domain() const { return domain_; }
+  std::int64_t code() const { return code_; }
+  const Dictionary& userInfo() const { return userInfo_; }
+  // The user-info description when there is one, else a generic sentence naming domain and code.
+  std::string localizedDescription() const;
+  std::string describe() const override;
+
+ private:
+  std::string domain_;
+  std::int64_t code_ = 0;
+  Dictionary userInfo_;
+};
+
+using ErrorPtr = std::shared_ptr<Error>;
+
+}  // namespace ns

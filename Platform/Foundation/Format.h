@@ -1,0 +1,77 @@
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+#include "Foundation/Value.h"
+
+namespace ns {
+
+// One argument of ns::format, captured by value so the format string decides how it prints.
+class FormatArg {
+ public:
+  template <std::integral T>
+    requires(!std::same_as<T, bool>)
+  FormatArg(T n) {
+    if constexpr (std::is_signed_v<T>)
+      value_ = static_cast<std::int64_t>(n);
+    else
+      value_ = static_cast<std::uint64_t>(n);
+  }
+  FormatArg(bool b) : value_(static_cast<std::int64_t>(b)) {}
+  FormatArg(double d) : value_(d) {}
+  FormatArg(const char* s) : value_(s ? std::string_view(s) : std::string_view("(null)")) {}
+  FormatArg(std::string_view s) : value_(s) {}
+  FormatArg(const std::string& s) : value_(std::string_view(s)) {}
+  FormatArg(const Value& v) : value_(&v) {}
+  FormatArg(const Dictionary& d) : value_(Value(d).describe()) {}
+  FormatArg(const Array& a) : value_(Value(a).describe()) {}
+  template <class T>
+    requires std::derived_from<T, Object>
+  FormatArg(const std::shared_ptr<T>& object) : value_(object ? object->describe() : std::string("(null)")) {}
+  template <class T>
+    requires std::derived_from<T, Object>
+  FormatArg(const T* object) : value_(object ? object->describe() : std::string("(null)")) {}
+  FormatArg(const void* p) : value_(Pointer{p}) {}
+  FormatArg(std::nullptr_t) : value_(Pointer{nullptr}) {}
+
+  struct Pointer {
+    const void* p;
+  };
+  using Storage = std::variant<std::int64_t, std::uint64_t, double, std::string_view, std::string, const Value*, Pointer>;
+  const Storage& storage() const { return value_; }
+
+ private:
+  Storage value_;
+};
+
+// printf-style formatting with the platform's %@ (anything's description). Flags, width,
+// precision (also as *), and length modifiers are understood; the decimal point is always '.'.
+std::string formatArgs(std::string_view format, const std::vector<FormatArg>& args);
+
+template <class... Args>
+std::string format(std::string_view fmt, const Args&... args) {
+  return formatArgs(fmt, std::vector<FormatArg>{FormatArg(args)...});
+}
+
+// One console line per call: the formatted message, prefixed with time and process as the
+// platform's log does, written with a single write to standard error (or to the installed handler).
+void logLine(const std::string& message);
+template <class... Args>
+void log(std::string_view fmt, const Args&... args) {
+  logLine(format(fmt, args...));
+}
+
+// Replaces where log lines go (tests capture them); returns the previous handler.
+// An empty handler restores standard error.
+using LogHandler = std::function<void(const std::string& message)>;
+LogHandler setLogHandler(LogHandler handler);
+
+}  // namespace ns

@@ -1,0 +1,323 @@
+#include "Foundation/Value.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <limits>
+
+#include "Foundation/StringNumbers.h"
+
+namespace ns {
+
+Value::Value(ns::Array a) : storage_(std::make_shared<const ns::Array>(std::move(a))) {}
+Value::Value(ns::Dictionary d) : storage_(std::make_shared<const ns::Dictionary>(std::move(d))) {}
+Value::Value(std::shared_ptr<const ns::Array> a) : storage_(a ? Storage(std::move(a)) : Storage()) {}
+Value::Value(std::shared_ptr<const ns::Dictionary> d) : storage_(d ? Storage(std::move(d)) : Storage()) {}
+
+Value::Type Value::type() const {
+  switch (storage_.index()) {
+    case 0: return Type::nil;
+    case 1: return Type::null;
+    case 2: return Type::boolean;
+    case 3:
+    case 4: return Type::integer;
+    case 5: return Type::real;
+    case 6: return Type::string;
+    case 7: return Type::data;
+    case 8: return Type::date;
+    case 9: return Type::array;
+    case 10: return Type::dictionary;
+    default: return Type::object;
+  }
+}
+
+bool Value::isInteger() const {
+  return std::holds_alternative<std::int64_t>(storage_) || std::holds_alternative<std::uint64_t>(storage_);
+}
+
+const ns::Array* Value::asArray() const {
+  auto p = std::get_if<std::shared_ptr<const ns::Array>>(&storage_);
+  return p ? p->get() : nullptr;
+}
+
+const ns::Dictionary* Value::asDictionary() const {
+  auto p = std::get_if<std::shared_ptr<const ns::Dictionary>>(&storage_);
+  return p ? p->get() : nullptr;
+}
+
+std::shared_ptr<const ns::Array> Value::sharedArray() const {
+  auto p = std::get_if<std::shared_ptr<const ns::Array>>(&storage_);
+  return p ? *p : nullptr;
+}
+
+std::shared_ptr<const ns::Dictionary> Value::sharedDictionary() const {
+  auto p = std::get_if<std::shared_ptr<const ns::Dictionary>>(&storage_);
+  return p ? *p : nullptr;
+}
+
+std::shared_ptr<Object> Value::asObject() const {
+  auto p = std::get_if<std::shared_ptr<Object>>(&storage_);
+  return p ? *p : nullptr;
+}
+
+bool Value::boolValue() const {
+  if (auto b = std::get_if<bool>(&storage_)) return *b;
+  if (auto i = std::get_if<std::int64_t>(&storage_)) return *i != 0;
+  if (std::holds_alternative<std::uint64_t>(storage_)) return true;
+  if (auto d = std::get_if<double>(&storage_)) return *d != 0 && !std::isnan(*d);
+  if (auto s = asString()) return stringBoolValue(*s);
+  return false;
+}
+
+std::int64_t Value::longLongValue() const {
+  if (auto b = std::get_if<bool>(&storage_)) return *b ? 1 : 0;
+  if (auto i = std::get_if<std::int64_t>(&storage_)) return *i;
+  if (std::holds_alternative<std::uint64_t>(storage_)) return std::numeric_limits<std::int64_t>::max();
+  if (auto d = std::get_if<double>(&storage_)) return saturatingInt64(*d);
+  if (auto s = asString()) return stringLongLongValue(*s);
+  return 0;
+}
+
+int Value::intValue() const {
+  if (auto d = std::get_if<double>(&storage_)) return saturatingInt(*d);
+  std::int64_t v = longLongValue();
+  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+std::uint64_t Value::unsignedLongLongValue() const {
+  if (auto u = std::get_if<std::uint64_t>(&storage_)) return *u;
+  if (auto d = std::get_if<double>(&storage_)) {
+    if (std::isnan(*d) || *d <= 0) return 0;
+    if (*d >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
+    return static_cast<std::uint64_t>(*d);
+  }
+  // Negative numbers wrap, as the platform's unsigned reading does.
+  return static_cast<std::uint64_t>(longLongValue());
+}
+
+double Value::doubleValue() const {
+  if (auto b = std::get_if<bool>(&storage_)) return *b ? 1 : 0;
+  if (auto i = std::get_if<std::int64_t>(&storage_)) return static_cast<double>(*i);
+  if (auto u = std::get_if<std::uint64_t>(&storage_)) return static_cast<double>(*u);
+  if (auto d = std::get_if<double>(&storage_)) return *d;
+  if (auto s = asString()) return stringDoubleValue(*s);
+  return 0;
+}
+
+const Value& Value::nilValue() {
+  static const Value nil;
+  return nil;
+}
+
+const Value& Value::operator[](std::string_view key) const {
+  if (auto d = asDictionary()) return (*d)[key];
+  return nilValue();
+}
+
+const Value& Value::at(std::size_t index) const {
+  if (auto a = asArray(); a && index < a->size()) return (*a)[index];
+  return nilValue();
+}
+
+std::size_t Value::count() const {
+  if (auto a = asArray()) return a->size();
+  if (auto d = asDictionary()) return d->size();
+  return 0;
+}
+
+ns::Array* Value::mutableArray() {
+  auto p = std::get_if<std::shared_ptr<const ns::Array>>(&storage_);
+  if (!p) return nullptr;
+  if (p->use_count() > 1) *p = std::make_shared<const ns::Array>(**p);
+  return const_cast<ns::Array*>(p->get());
+}
+
+ns::Dictionary* Value::mutableDictionary() {
+  auto p = std::get_if<std::shared_ptr<const ns::Dictionary>>(&storage_);
+  if (!p) return nullptr;
+  if (p->use_count() > 1) *p = std::make_shared<const ns::Dictionary>(**p);
+  return const_cast<ns::Dictionary*>(p->get());
+}
+
+bool Value::operator==(const Value& other) const {
+  if (isNumber() && other.isNumber()) {
+    if (isDouble() || other.isDouble()) return doubleValue() == other.doubleValue();
+    if (isUnsigned() || other.isUnsigned()) return isUnsigned() == other.isUnsigned() && unsignedLongLongValue() == other.unsignedLongLongValue();
+    return longLongValue() == other.longLongValue();
+  }
+  if (storage_.index() != other.storage_.index()) return false;
+  if (auto a = asArray()) return a == other.asArray() || *a == *other.asArray();
+  if (auto d = asDictionary()) return d == other.asDictionary() || *d == *other.asDictionary();
+  if (auto o = asObject()) return o == other.asObject();
+  return storage_ == other.storage_;
+}
+
+namespace {
+
+// Strings print bare inside collections only when they are plain words.
+bool needsQuotes(const std::string& s) {
+  if (s.empty()) return true;
+  for (unsigned char c : s)
+    if (!(std::isalnum(c) || c == '_' || c == '.' || c == '$' || c == '/' || c == ':' || c >= 0x80)) return true;
+  return false;
+}
+
+void appendQuoted(std::string& out, const std::string& s) {
+  out += '"';
+  for (char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      default: out += c;
+    }
+  }
+  out += '"';
+}
+
+std::string formatDouble(double d) {
+  if (std::isnan(d)) return "nan";
+  if (std::isinf(d)) return d > 0 ? "inf" : "-inf";
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, d);
+  return std::string(buffer, result.ptr);
+}
+
+std::string formatDate(Date date) {
+  double seconds = std::floor(date.timeIntervalSince1970());
+  std::time_t t = static_cast<std::time_t>(std::clamp(seconds, -6.0e16, 6.0e16));
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buffer[64];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S +0000", &tm);
+  return buffer;
+}
+
+}  // namespace
+
+void Value::describeInto(std::string& out, int indent, bool nested) const {
+  std::string pad(static_cast<std::size_t>(indent) * 4, ' ');
+  std::visit(
+      [&](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          out += "(null)";
+        } else if constexpr (std::is_same_v<T, NullTag>) {
+          out += "<null>";
+        } else if constexpr (std::is_same_v<T, bool>) {
+          out += v ? "1" : "0";
+        } else if constexpr (std::is_same_v<T, std::int64_t> || std::is_same_v<T, std::uint64_t>) {
+          out += std::to_string(v);
+        } else if constexpr (std::is_same_v<T, double>) {
+          out += formatDouble(v);
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          if (nested && needsQuotes(v))
+            appendQuoted(out, v);
+          else
+            out += v;
+        } else if constexpr (std::is_same_v<T, ns::Data>) {
+          static const char* hex = "0123456789abcdef";
+          out += '<';
+          for (std::size_t i = 0; i < v.length(); ++i) {
+            if (i && i % 4 == 0) out += ' ';
+            out += hex[v.bytes()[i] >> 4];
+            out += hex[v.bytes()[i] & 15];
+          }
+          out += '>';
+        } else if constexpr (std::is_same_v<T, ns::Date>) {
+          out += formatDate(v);
+        } else if constexpr (std::is_same_v<T, std::shared_ptr<const ns::Array>>) {
+          out += "(\n";
+          for (std::size_t i = 0; i < v->size(); ++i) {
+            out += pad + "    ";
+            (*v)[i].describeInto(out, indent + 1, true);
+            out += i + 1 < v->size() ? ",\n" : "\n";
+          }
+          out += pad + ")";
+        } else if constexpr (std::is_same_v<T, std::shared_ptr<const ns::Dictionary>>) {
+          out += "{\n";
+          for (const auto& [key, value] : *v) {
+            out += pad + "    ";
+            if (needsQuotes(key))
+              appendQuoted(out, key);
+            else
+              out += key;
+            out += " = ";
+            value.describeInto(out, indent + 1, true);
+            out += ";\n";
+          }
+          out += pad + "}";
+        } else {
+          out += v->describe();
+        }
+      },
+      storage_);
+}
+
+std::string Value::describe() const {
+  std::string out;
+  describeInto(out, 0, false);
+  return out;
+}
+
+Dictionary::Dictionary(std::initializer_list<Entry> entries) : Dictionary(fromEntries(std::vector<Entry>(entries))) {}
+
+Dictionary Dictionary::fromEntries(std::vector<Entry> entries) {
+  Dictionary d;
+  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
+  // Keep the last of equal keys.
+  for (auto& entry : entries) {
+    if (!d.entries_.empty() && d.entries_.back().first == entry.first)
+      d.entries_.back().second = std::move(entry.second);
+    else
+      d.entries_.push_back(std::move(entry));
+  }
+  std::erase_if(d.entries_, [](const Entry& e) { return e.second.isNil(); });
+  return d;
+}
+
+std::vector<Dictionary::Entry>::iterator Dictionary::lowerBound(std::string_view key) {
+  return std::lower_bound(entries_.begin(), entries_.end(), key,
+                          [](const Entry& e, std::string_view k) { return std::string_view(e.first) < k; });
+}
+
+const Value* Dictionary::find(std::string_view key) const {
+  auto it = const_cast<Dictionary*>(this)->lowerBound(key);
+  return it != entries_.end() && it->first == key ? &it->second : nullptr;
+}
+
+const Value& Dictionary::operator[](std::string_view key) const {
+  const Value* v = find(key);
+  return v ? *v : Value::nilValue();
+}
+
+void Dictionary::set(std::string key, Value value) {
+  auto it = lowerBound(key);
+  bool present = it != entries_.end() && it->first == key;
+  if (value.isNil()) {
+    if (present) entries_.erase(it);
+  } else if (present) {
+    it->second = std::move(value);
+  } else {
+    entries_.insert(it, Entry(std::move(key), std::move(value)));
+  }
+}
+
+bool Dictionary::remove(std::string_view key) {
+  auto it = lowerBound(key);
+  if (it == entries_.end() || it->first != key) return false;
+  entries_.erase(it);
+  return true;
+}
+
+std::vector<std::string> Dictionary::keys() const {
+  std::vector<std::string> result;
+  result.reserve(entries_.size());
+  for (const auto& e : entries_) result.push_back(e.first);
+  return result;
+}
+
+}  // namespace ns

@@ -1,0 +1,28 @@
+# add_component(<name> [PUBLIC <targets...>] [PRIVATE <targets...>] [INCLUDE <dir>])
+# One library per component folder; its sources are every .cpp below the folder.
+# INCLUDE names the directory that public headers are included relative to
+# (default: the folder's parent, so headers read as <Foundation/Value.h>).
+function(add_component name)
+  cmake_parse_arguments(C "" "INCLUDE" "PUBLIC;PRIVATE" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  add_library(${name} STATIC ${sources})
+  if(NOT C_INCLUDE)
+    get_filename_component(C_INCLUDE ${CMAKE_CURRENT_SOURCE_DIR} DIRECTORY)
+  endif()
+  target_include_directories(${name} PUBLIC ${C_INCLUDE})
+  target_link_libraries(${name} PUBLIC ${C_PUBLIC} PRIVATE ${C_PRIVATE})
+endfunction()
+
+# add_component_tests(<component> [LINKS <targets...>])
+# One test binary per component, from every .cpp in the calling folder, labelled with the component.
+function(add_component_tests component)
+  cmake_parse_arguments(T "" "" "LINKS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  set(target ${component}Tests)
+  add_executable(${target} ${sources})
+  target_link_libraries(${target} PRIVATE ${component} ${T_LINKS} TestSupport GTest::gtest GTest::gmock)
+  gtest_discover_tests(${target}
+    PROPERTIES LABELS ${component}
+    DISCOVERY_TIMEOUT 60
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()
