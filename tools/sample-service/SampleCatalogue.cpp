@@ -1,11 +1,10 @@
 #include "SampleCatalogue.h"
 
-#include "Foundation/JSONSerialization.h"
-
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#include "Foundation/JSONSerialization.h"
 
 namespace sampleservice {
 
@@ -19,7 +18,8 @@ ns::Value readFile(const std::string& folder, const std::string& name) {
   bytes << in.rdbuf();
   ns::ErrorPtr error;
   ns::Value value = ns::JSONSerialization::JSONObjectWithString(bytes.str(), &error);
-  if (value.isNil()) throw std::runtime_error(path + ": " + (error ? error->describe() : std::string("unreadable")));
+  if (value.isNil())
+    throw std::runtime_error(path + ": " + (error ? error->describe() : std::string("unreadable")));
   if (!value.isArray()) throw std::runtime_error(path + ": expected an array");
   return value;
 }
@@ -48,12 +48,14 @@ Catalogue Catalogue::load(const std::string& folder) {
   ns::Value categories = readFile(folder, "categories.json");
   for (std::size_t i = 0; i < categories.count(); ++i) {
     const ns::Value& r = categories.at(i);
-    Category category{text(r, "id", "categories.json"), text(r, "title", "categories.json"),
-                      text(r, "item_category", "categories.json"), {}};
+    Category category{text(r, "id", "categories.json"),
+                      text(r, "title", "categories.json"),
+                      text(r, "item_category", "categories.json"),
+                      {}};
     const ns::Value& genres = r["genres"];
     for (std::size_t g = 0; g < genres.count(); ++g)
-      category.genres.push_back({text(genres.at(g), "id", "categories.json"),
-                                 text(genres.at(g), "title", "categories.json")});
+      category.genres.push_back(
+          {text(genres.at(g), "id", "categories.json"), text(genres.at(g), "title", "categories.json")});
     addUnique(c.categoryIndex_, category.id, c.categories_.size(), "categories.json");
     c.categories_.push_back(std::move(category));
   }
@@ -61,10 +63,10 @@ Catalogue Catalogue::load(const std::string& folder) {
   ns::Value persons = readFile(folder, "persons.json");
   for (std::size_t i = 0; i < persons.count(); ++i) {
     const ns::Value& r = persons.at(i);
-    Person p{text(r, "id", "persons.json"),         text(r, "fullname", "persons.json"),
-             optionalText(r, "fullname_latin"),     optionalText(r, "birthday"),
-             optionalText(r, "birth_place"),        optionalText(r, "genres"),
-             optionalText(r, "description"),        optionalText(r, "biography")};
+    Person p{text(r, "id", "persons.json"),     text(r, "fullname", "persons.json"),
+             optionalText(r, "fullname_latin"), optionalText(r, "birthday"),
+             optionalText(r, "birth_place"),    optionalText(r, "genres"),
+             optionalText(r, "description"),    optionalText(r, "biography")};
     addUnique(c.personIndex_, p.id, c.persons_.size(), "persons.json");
     c.persons_.push_back(std::move(p));
   }
@@ -76,7 +78,8 @@ Catalogue Catalogue::load(const std::string& folder) {
     Title t;
     t.id = text(r, "id", file);
     t.categoryId = text(r, "category_id", file);
-    if (!c.category(t.categoryId)) throw std::runtime_error(file + ": title " + t.id + " has an unknown category");
+    if (!c.category(t.categoryId))
+      throw std::runtime_error(file + ": title " + t.id + " has an unknown category");
     t.kind = text(r, "kind", file);
     t.title = text(r, "title", file);
     t.about = text(r, "about", file);
@@ -104,12 +107,14 @@ Catalogue Catalogue::load(const std::string& folder) {
                             text(er, "rating", file), er["number"].intValue()});
       addUnique(c.episodeIndex_, t.episodes.back().id, std::make_pair(c.titles_.size(), e), file);
     }
-    if (r["adv"].isDictionary()) t.adv = Advert{text(r["adv"], "clip", file), text(r["adv"], "advertiser", file)};
+    if (r["adv"].isDictionary())
+      t.adv = Advert{text(r["adv"], "clip", file), text(r["adv"], "advertiser", file)};
     addUnique(c.titleIndex_, t.id, c.titles_.size(), file);
     c.titles_.push_back(std::move(t));
   }
   for (const auto& [id, where] : c.episodeIndex_)
-    if (c.titleIndex_.count(id)) throw std::runtime_error(file + ": episode id " + id + " is also a title id");
+    if (c.titleIndex_.count(id))
+      throw std::runtime_error(file + ": episode id " + id + " is also a title id");
 
   ns::Value posters = readFile(folder, "posters.json");
   for (std::size_t i = 0; i < posters.count(); ++i) {

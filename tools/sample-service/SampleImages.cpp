@@ -18,7 +18,8 @@ cg::Color colourFor(const std::string& seed, unsigned salt, double dim = 1) {
 
 void drawPicture(cg::Context& context, const ImageRequest& request) {
   const double w = request.width, h = request.height;
-  context.drawLinearGradient({{colourFor(request.seed, 1), colourFor(request.seed, 2, 0.5)}, {}}, {0, 0}, {w * 0.3, h}, true, true);
+  context.drawLinearGradient({{colourFor(request.seed, 1), colourFor(request.seed, 2, 0.5)}, {}}, {0, 0},
+                             {w * 0.3, h}, true, true);
 
   context.setFillColor(colourFor(request.seed, 3).withAlpha(0.55));
   double r = std::min(w, h) * 0.25;
@@ -40,13 +41,13 @@ void drawPicture(cg::Context& context, const ImageRequest& request) {
     context.closePath();
     context.fillPath();
   }
-
 }
 
 }  // namespace
 
 std::optional<std::string> renderImage(const ImageRequest& request) {
-  if (request.width <= 0 || request.height <= 0 || request.width > kMaxImageEdge || request.height > kMaxImageEdge)
+  if (request.width <= 0 || request.height <= 0 || request.width > kMaxImageEdge ||
+      request.height > kMaxImageEdge)
     return std::nullopt;
   auto context = cg::Context::makeBitmap({double(request.width), double(request.height)}, true, 1);
   if (!context) return std::nullopt;

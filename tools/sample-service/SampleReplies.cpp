@@ -29,7 +29,8 @@ ServiceReply failure(int status, const std::string& message) {
 ServiceReply notFound() { return failure(404, "not found"); }
 
 bool isDigits(const std::string& s) {
-  return !s.empty() && s.size() <= 18 && std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); });
+  return !s.empty() && s.size() <= 18 &&
+         std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
 // A numeric parameter within [low, high], or the fallback when absent or not a number.
@@ -55,15 +56,17 @@ bool parseSize(const std::string& text, int& width, int& height) {
     auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
     return ec == std::errc() && end == s.data() + s.size() && out > 0 && out <= kMaxImageEdge;
   };
-  return read(std::string_view(text).substr(0, x), width) && read(std::string_view(text).substr(x + 1), height);
+  return read(std::string_view(text).substr(0, x), width) &&
+         read(std::string_view(text).substr(x + 1), height);
 }
 
 // Links in replies name the host the client reached us by; anything odd in the header falls back.
 std::string baseUrl(const ServiceRequest& request) {
   const std::string& host = request.host;
-  bool sane = !host.empty() && host.size() < 256 && std::all_of(host.begin(), host.end(), [](unsigned char c) {
-    return std::isalnum(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
-  });
+  bool sane =
+      !host.empty() && host.size() < 256 && std::all_of(host.begin(), host.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+      });
   return "http://" + (sane ? host : std::string("127.0.0.1"));
 }
 
@@ -92,7 +95,8 @@ class Builder {
     int limit = intParam(request_, "limit", 16, 1, 100);
     int page = intParam(request_, "page", 0, 0, 100000);
     std::string genre = param(request_, "genre_id");
-    int yearMin = intParam(request_, "year_min", 0, 0, 9999), yearMax = intParam(request_, "year_max", 9999, 0, 9999);
+    int yearMin = intParam(request_, "year_min", 0, 0, 9999),
+        yearMax = intParam(request_, "year_max", 9999, 0, 9999);
 
     auto list = titlesOf(category->id);
     std::erase_if(list, [&](const Title* t) {
@@ -101,7 +105,8 @@ class Builder {
     });
     sortTitles(list, orderby, ascending);
     Array items;
-    for (std::size_t i = static_cast<std::size_t>(page) * limit; i < list.size() && items.size() < std::size_t(limit); ++i)
+    for (std::size_t i = static_cast<std::size_t>(page) * limit;
+         i < list.size() && items.size() < std::size_t(limit); ++i)
       items.push_back(listItem(*list[i]));
     return json(Value(Dictionary{{"quantity", std::to_string(list.size())},
                                  {"items", std::move(items)},
@@ -109,7 +114,9 @@ class Builder {
   }
 
  private:
-  std::string apiUrl(const std::string& query) const { return base_ + "/api/mobile?platform=ios&method=" + query; }
+  std::string apiUrl(const std::string& query) const {
+    return base_ + "/api/mobile?platform=ios&method=" + query;
+  }
   std::string titleUrl(const std::string& id) const { return apiUrl("get_title&title_id=" + id); }
   std::string image(const std::string& kind, const std::string& name) const {
     return base_ + "/images/" + kind + "/" + name;
@@ -145,8 +152,8 @@ class Builder {
 
   // A title as category pages list it (get_category_titles, and their recommendations).
   Value listItem(const Title& t) const {
-    return Dictionary{{"id", t.id},       {"title", t.title},          {"description", tileDescription(t)},
-                      {"year", t.year},   {"image", smallPoster(t.id)}, {"url", titleUrl(t.id)},
+    return Dictionary{{"id", t.id},        {"title", t.title},           {"description", tileDescription(t)},
+                      {"year", t.year},    {"image", smallPoster(t.id)}, {"url", titleUrl(t.id)},
                       {"rating", t.rating}};
   }
 
@@ -161,7 +168,8 @@ class Builder {
   ServiceReply getCategories() const {
     Array items;
     for (const Category& c : catalogue_.categories())
-      items.push_back(Dictionary{{"id", c.id}, {"title", c.title}, {"url", apiUrl("get_category&category_id=" + c.id)}});
+      items.push_back(
+          Dictionary{{"id", c.id}, {"title", c.title}, {"url", apiUrl("get_category&category_id=" + c.id)}});
     return json(Value(Dictionary{{"items", std::move(items)}}));
   }
 
@@ -187,10 +195,14 @@ class Builder {
       return out;
     };
     // Groups in the order the client reads them: genres, popular, new.
-    Array groups{Dictionary{{"title", "Жанры"}, {"items", std::move(genres)}},
-                 Dictionary{{"title", "Популярное"}, {"items", tiles("popularity", intParam(request_, "popular_quantity", 15, 0, 100))}},
-                 Dictionary{{"title", "Новинки"}, {"items", tiles("newness", intParam(request_, "featured_quantity", 15, 0, 100))}}};
-    return json(Value(Dictionary{{"id", category->id}, {"title", category->title}, {"items", std::move(groups)}}));
+    Array groups{
+        Dictionary{{"title", "Жанры"}, {"items", std::move(genres)}},
+        Dictionary{{"title", "Популярное"},
+                   {"items", tiles("popularity", intParam(request_, "popular_quantity", 15, 0, 100))}},
+        Dictionary{{"title", "Новинки"},
+                   {"items", tiles("newness", intParam(request_, "featured_quantity", 15, 0, 100))}}};
+    return json(
+        Value(Dictionary{{"id", category->id}, {"title", category->title}, {"items", std::move(groups)}}));
   }
 
   ServiceReply getPosters() const {
@@ -203,28 +215,40 @@ class Builder {
     for (const PosterEntry& p : catalogue_.posters()) {
       if (items.size() >= std::size_t(limit)) break;
       if (!p.promo.empty()) {
-        items.push_back(Dictionary{
-            {"background_color", p.backgroundColor},
-            {"is_foreign_link", 1},
-            {"foreign_link_click_counter", base_ + "/counter/promo/" + p.promo},
-            {"foreign_link_url", base_ + "/promo/" + p.promo},
-            {"poster", image("promo", p.promo + size)},
-            {"title_info", Dictionary{{"title", p.promoTitle}, {"about", p.promoAbout}, {"category", ""},
-                                      {"rating", ""}, {"id", ""}, {"description", ""}, {"url", ""},
-                                      {"image", ""}, {"country", ""}, {"year", ""}}}});
+        items.push_back(Dictionary{{"background_color", p.backgroundColor},
+                                   {"is_foreign_link", 1},
+                                   {"foreign_link_click_counter", base_ + "/counter/promo/" + p.promo},
+                                   {"foreign_link_url", base_ + "/promo/" + p.promo},
+                                   {"poster", image("promo", p.promo + size)},
+                                   {"title_info", Dictionary{{"title", p.promoTitle},
+                                                             {"about", p.promoAbout},
+                                                             {"category", ""},
+                                                             {"rating", ""},
+                                                             {"id", ""},
+                                                             {"description", ""},
+                                                             {"url", ""},
+                                                             {"image", ""},
+                                                             {"country", ""},
+                                                             {"year", ""}}}});
         continue;
       }
       const Title& t = *catalogue_.title(p.titleId);
-      items.push_back(Dictionary{
-          {"background_color", p.backgroundColor},
-          {"is_foreign_link", 0},
-          {"foreign_link_click_counter", ""},
-          {"foreign_link_url", ""},
-          {"poster", image("slider", t.id + size)},
-          {"title_info", Dictionary{{"title", t.title}, {"category", catalogue_.category(t.categoryId)->title},
-                                    {"rating", t.rating}, {"about", t.about}, {"id", t.id},
-                                    {"description", t.genreName}, {"url", titleUrl(t.id)},
-                                    {"image", smallPoster(t.id)}, {"country", t.country}, {"year", t.year}}}});
+      items.push_back(
+          Dictionary{{"background_color", p.backgroundColor},
+                     {"is_foreign_link", 0},
+                     {"foreign_link_click_counter", ""},
+                     {"foreign_link_url", ""},
+                     {"poster", image("slider", t.id + size)},
+                     {"title_info", Dictionary{{"title", t.title},
+                                               {"category", catalogue_.category(t.categoryId)->title},
+                                               {"rating", t.rating},
+                                               {"about", t.about},
+                                               {"id", t.id},
+                                               {"description", t.genreName},
+                                               {"url", titleUrl(t.id)},
+                                               {"image", smallPoster(t.id)},
+                                               {"country", t.country},
+                                               {"year", t.year}}}});
     }
     return json(Value(Dictionary{{"items", std::move(items)}}));
   }
@@ -233,7 +257,8 @@ class Builder {
   Value info(const Title& t) const {
     Array directors, cast;
     for (const auto& name : t.directors) directors.push_back(name);
-    for (std::size_t i = 0; i < t.cast.size() && i < 3; ++i) cast.push_back(catalogue_.person(t.cast[i].personId)->fullname);
+    for (std::size_t i = 0; i < t.cast.size() && i < 3; ++i)
+      cast.push_back(catalogue_.person(t.cast[i].personId)->fullname);
     return Array{Dictionary{{"title", "Режиссёр"}, {"items", std::move(directors)}},
                  Dictionary{{"title", "В ролях"}, {"items", std::move(cast)}},
                  Dictionary{{"title", "Страна"}, {"items", t.country}},
@@ -244,7 +269,9 @@ class Builder {
     Array out;
     for (const CastEntry& entry : t.cast) {
       const Person& p = *catalogue_.person(entry.personId);
-      out.push_back(Dictionary{{"id", p.id}, {"fullname", p.fullname}, {"description", entry.role},
+      out.push_back(Dictionary{{"id", p.id},
+                               {"fullname", p.fullname},
+                               {"description", entry.role},
                                {"photo_76x101", image("person", p.id + "_76x101.png")}});
     }
     return out;
@@ -285,7 +312,8 @@ class Builder {
       if (t->isSeries() && !t->episodes.empty()) {
         // Newest first: the client shows the list reversed and plays the last entry first.
         Array items;
-        for (auto e = t->episodes.rbegin(); e != t->episodes.rend(); ++e) items.push_back(episodeEntry(*t, *e));
+        for (auto e = t->episodes.rbegin(); e != t->episodes.rend(); ++e)
+          items.push_back(episodeEntry(*t, *e));
         record.set("items", std::move(items));
         record.set("url", video(t->episodes.front().id));
       } else {
@@ -301,21 +329,22 @@ class Builder {
     if (!e) return failure(404, "unknown title");
     // Every third episode leaves its facts to the series, as some real records do.
     bool sparse = e->number % 3 == 0;
-    return json(Value(Dictionary{{"id", e->id},
-                                 {"title", series->title},
-                                 {"subtitle", e->title},
-                                 {"description", e->about},
-                                 {"image", smallPoster(e->id)},
-                                 {"image_big", bigPoster(e->id)},
-                                 {"rating", std::stoi(e->rating)},
-                                 {"url", video(e->id)},
-                                 {"age_from", sparse ? "" : series->ageFrom},
-                                 {"parent_id", series->id},
-                                 {"rubric_name", sparse ? "" : catalogue_.category(series->categoryId)->title},
-                                 {"genre_name", sparse ? "" : series->genreName},
-                                 {"share_url", shareUrl(e->id)},
-                                 {"actors", actors(*series)},
-                                 {"info", info(*series)}}));
+    return json(
+        Value(Dictionary{{"id", e->id},
+                         {"title", series->title},
+                         {"subtitle", e->title},
+                         {"description", e->about},
+                         {"image", smallPoster(e->id)},
+                         {"image_big", bigPoster(e->id)},
+                         {"rating", std::stoi(e->rating)},
+                         {"url", video(e->id)},
+                         {"age_from", sparse ? "" : series->ageFrom},
+                         {"parent_id", series->id},
+                         {"rubric_name", sparse ? "" : catalogue_.category(series->categoryId)->title},
+                         {"genre_name", sparse ? "" : series->genreName},
+                         {"share_url", shareUrl(e->id)},
+                         {"actors", actors(*series)},
+                         {"info", info(*series)}}));
   }
 
   ServiceReply getRelated() const {
@@ -341,7 +370,8 @@ class Builder {
   ServiceReply getPerson() const {
     const Person* p = catalogue_.person(param(request_, "person_id"));
     if (!p) return failure(404, "unknown person");
-    Dictionary record{{"id", p->id}, {"fullname", p->fullname}, {"photo_240x320", image("person", p->id + "_240x320.png")}};
+    Dictionary record{
+        {"id", p->id}, {"fullname", p->fullname}, {"photo_240x320", image("person", p->id + "_240x320.png")}};
     auto optional = [&](const char* key, const std::optional<std::string>& value) {
       if (value) record.set(key, *value);
     };
@@ -387,10 +417,15 @@ class Builder {
     Array also;
     for (std::size_t i = 0; i < popular.size() && i < 6; ++i) {
       const Title& t = *popular[i];
-      also.push_back(Dictionary{{"id", t.id}, {"title", t.title}, {"description", tileDescription(t)},
-                                {"rating", t.rating}, {"url", titleUrl(t.id)}, {"image", smallPoster(t.id)}});
+      also.push_back(Dictionary{{"id", t.id},
+                                {"title", t.title},
+                                {"description", tileDescription(t)},
+                                {"rating", t.rating},
+                                {"url", titleUrl(t.id)},
+                                {"image", smallPoster(t.id)}});
     }
-    return json(Value(Dictionary{{"items", std::move(items)}, {"also", Array{Dictionary{{"items", std::move(also)}}}}}));
+    return json(Value(
+        Dictionary{{"items", std::move(items)}, {"also", Array{Dictionary{{"items", std::move(also)}}}}}));
   }
 
   const Catalogue& catalogue_;
@@ -471,11 +506,13 @@ ServiceReply videoReply(const Catalogue& catalogue, const std::string& path) {
 
 ServiceReply htmlPage(const std::string& heading, const std::string& text) {
   return {200, "text/html; charset=utf-8",
-          "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + heading + "</title></head><body><h1>" +
-              heading + "</h1><p>" + text + "</p></body></html>\n"};
+          "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + heading +
+              "</title></head><body><h1>" + heading + "</h1><p>" + text + "</p></body></html>\n"};
 }
 
-bool startsWith(const std::string& s, std::string_view prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+bool startsWith(const std::string& s, std::string_view prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
 
 }  // namespace
 
@@ -489,7 +526,8 @@ ServiceReply Replies::answer(const ServiceRequest& request) {
       return path == "/api/mobile.pl" ? builder.categoryTitles() : failure(404, "unknown method");
     if (path == "/api/mobile.pl") return failure(404, "unknown method");
     for (const char* key : {"category_id", "title_id", "episode_id", "person_id"})
-      if (request.params.count(key) && !isDigits(param(request, key))) return failure(400, std::string("bad ") + key);
+      if (request.params.count(key) && !isDigits(param(request, key)))
+        return failure(400, std::string("bad ") + key);
     return builder.api(method);
   }
   if (startsWith(path, "/images/")) return imageReply(catalogue_, images_, path);
@@ -499,13 +537,15 @@ ServiceReply Replies::answer(const ServiceRequest& request) {
     for (const PosterEntry& p : catalogue_.posters())
       if (!p.promo.empty() && path == "/promo/" + p.promo) return htmlPage(p.promoTitle, p.promoAbout);
     for (const Title& t : catalogue_.titles())
-      if (t.adv && path == "/promo/" + t.adv->advertiser) return htmlPage("Рекламодатель", "Страница рекламодателя.");
+      if (t.adv && path == "/promo/" + t.adv->advertiser)
+        return htmlPage("Рекламодатель", "Страница рекламодателя.");
     return notFound();
   }
   if (startsWith(path, "/title/")) {
     std::string id = path.substr(7);
     if (const Title* t = catalogue_.title(id)) return htmlPage(t->title, t->about);
-    if (auto [series, e] = catalogue_.episode(id); e) return htmlPage(series->title + ". " + e->title, e->about);
+    if (auto [series, e] = catalogue_.episode(id); e)
+      return htmlPage(series->title + ". " + e->title, e->about);
     return notFound();
   }
   return notFound();

@@ -12,9 +12,9 @@ namespace sampleservice {
 struct ServiceRequest {
   std::string method;  // HTTP method
   std::string path;
-  std::string query;   // raw, without "?"
+  std::string query;                          // raw, without "?"
   std::map<std::string, std::string> params;  // decoded query parameters
-  std::string host;    // the Host header; links in replies point back to it
+  std::string host;                           // the Host header; links in replies point back to it
 };
 
 struct ServiceReply {

@@ -16,7 +16,8 @@ std::string overrideKey(const std::string& path, const std::string& apiMethod) {
 
 }  // namespace
 
-Server::Server(const std::string& dataFolder) : catalogue_(Catalogue::load(dataFolder)), replies_(catalogue_) {}
+Server::Server(const std::string& dataFolder)
+    : catalogue_(Catalogue::load(dataFolder)), replies_(catalogue_) {}
 
 Server::~Server() { stop(); }
 
@@ -99,9 +100,13 @@ std::string Server::hostAndPort() const {
   return host + ":" + std::to_string(port_);
 }
 
-std::string Server::url(const std::string& pathAndQuery) const { return "http://" + hostAndPort() + pathAndQuery; }
+std::string Server::url(const std::string& pathAndQuery) const {
+  return "http://" + hostAndPort() + pathAndQuery;
+}
 
-void Server::setOverride(const std::string& path, Override override) { setOverride(path, "", std::move(override)); }
+void Server::setOverride(const std::string& path, Override override) {
+  setOverride(path, "", std::move(override));
+}
 
 void Server::setOverride(const std::string& path, const std::string& apiMethod, Override override) {
   std::lock_guard lock(mutex_);
@@ -117,7 +122,8 @@ std::optional<Override> Server::overrideFor(const ServiceRequest& request) const
   std::lock_guard lock(mutex_);
   auto method = request.params.find("method");
   if (method != request.params.end())
-    if (auto it = overrides_.find(overrideKey(request.path, method->second)); it != overrides_.end()) return it->second;
+    if (auto it = overrides_.find(overrideKey(request.path, method->second)); it != overrides_.end())
+      return it->second;
   if (auto it = overrides_.find(request.path); it != overrides_.end()) return it->second;
   return std::nullopt;
 }

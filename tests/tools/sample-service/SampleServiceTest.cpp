@@ -59,10 +59,13 @@ sampleservice::Server* SampleServiceTest::server_ = nullptr;
 
 // Every key must hold a string (the service sends these values as text).
 void expectStrings(const Value& record, std::initializer_list<const char*> keys, const std::string& where) {
-  for (const char* key : keys) EXPECT_TRUE(record[key].isString()) << where << ": \"" << key << "\" is not a string";
+  for (const char* key : keys)
+    EXPECT_TRUE(record[key].isString()) << where << ": \"" << key << "\" is not a string";
 }
 
-bool isDecimal(const Value& v) { return v.isString() && std::regex_match(*v.asString(), std::regex("[0-9]+")); }
+bool isDecimal(const Value& v) {
+  return v.isString() && std::regex_match(*v.asString(), std::regex("[0-9]+"));
+}
 
 std::string apiPrefix() { return "/api/mobile?platform=ios&method="; }
 
@@ -101,7 +104,8 @@ TEST_F(SampleServiceTest, CategoryListHasDecimalIdsAndNames) {
 TEST_F(SampleServiceTest, CategoryReplyHasGenresPopularAndNewGroups) {
   for (const auto& category : server_->catalogue().categories()) {
     std::string where = "get_category " + category.id;
-    Value reply = api("get_category&category_id=" + category.id + "&popular_quantity=15&featured_quantity=15");
+    Value reply =
+        api("get_category&category_id=" + category.id + "&popular_quantity=15&featured_quantity=15");
     EXPECT_EQ(reply["title"], Value(category.title)) << where;
     ASSERT_GE(reply["items"].count(), 3u) << where;
     const Value& genres = reply["items"].at(0)["items"];
@@ -117,7 +121,8 @@ TEST_F(SampleServiceTest, CategoryReplyHasGenresPopularAndNewGroups) {
       EXPECT_GT(items.count(), 0u) << where;
       EXPECT_LE(items.count(), 15u) << where;
       for (std::size_t i = 0; i < items.count(); ++i) {
-        expectStrings(items.at(i), {"title", "description", "url", "image", "id", "image_big", "rating"}, where);
+        expectStrings(items.at(i), {"title", "description", "url", "image", "id", "image_big", "rating"},
+                      where);
         EXPECT_TRUE(isDecimal(items.at(i)["id"])) << where;
       }
     }
@@ -137,15 +142,17 @@ TEST_F(SampleServiceTest, PosterListMatchesTheSliderFormat) {
     std::size_t foreign = 0;
     for (std::size_t i = 0; i < items.count(); ++i) {
       const Value& item = items.at(i);
-      expectStrings(item, {"background_color", "foreign_link_click_counter", "foreign_link_url", "poster"}, query);
+      expectStrings(item, {"background_color", "foreign_link_click_counter", "foreign_link_url", "poster"},
+                    query);
       EXPECT_TRUE(std::regex_match(*item["background_color"].asString(), std::regex("#[0-9A-F]{6}")));
       EXPECT_TRUE(item["is_foreign_link"].isInteger());
       EXPECT_NE(item["poster"].asString()->find("_" + std::to_string(width) + "x" + std::to_string(height)),
                 std::string::npos);
       ASSERT_TRUE(item["title_info"].isDictionary());
-      expectStrings(item["title_info"],
-                    {"title", "category", "rating", "about", "id", "description", "url", "image", "country", "year"},
-                    query);
+      expectStrings(
+          item["title_info"],
+          {"title", "category", "rating", "about", "id", "description", "url", "image", "country", "year"},
+          query);
       if (item["is_foreign_link"].intValue() == 1) {
         ++foreign;
         EXPECT_FALSE(item["foreign_link_url"].asString()->empty());
@@ -174,13 +181,14 @@ TEST_F(SampleServiceTest, TitleRecordsMatchWhatTheTitlePageReads) {
     bool hasItems;
   };
   const std::string lastEpisode = series->episodes.back().id;
-  for (const Case& k : {Case{"get_title&title_id=" + film->id, "", false},
-                        Case{"get_title&title_id=" + series->id, "", true},
-                        Case{"get_title&title_id=" + series->episodes.front().id, series->id, false},
-                        Case{"get_episode&episode_id=" + lastEpisode, series->id, false}}) {
+  for (const Case& k :
+       {Case{"get_title&title_id=" + film->id, "", false}, Case{"get_title&title_id=" + series->id, "", true},
+        Case{"get_title&title_id=" + series->episodes.front().id, series->id, false},
+        Case{"get_episode&episode_id=" + lastEpisode, series->id, false}}) {
     Value r = api(k.query);
-    expectStrings(r, {"image", "image_big", "description", "subtitle", "title", "url", "age_from", "parent_id",
-                      "rubric_name", "genre_name", "share_url"},
+    expectStrings(r,
+                  {"image", "image_big", "description", "subtitle", "title", "url", "age_from", "parent_id",
+                   "rubric_name", "genre_name", "share_url"},
                   k.query);
     EXPECT_TRUE(r["rating"].isInteger()) << k.query;
     EXPECT_EQ(r["parent_id"], Value(k.parentId)) << k.query;
@@ -203,10 +211,12 @@ TEST_F(SampleServiceTest, TitleRecordsMatchWhatTheTitlePageReads) {
   EXPECT_EQ(items.at(items.count() - 1)["id"], Value(series->episodes.front().id));
   for (std::size_t i = 0; i < items.count(); ++i) {
     const Value& e = items.at(i);
-    expectStrings(e, {"title", "image", "url", "description", "category", "id", "parent_id", "genre_id", "share_url"},
-                  "episode entry");
+    expectStrings(
+        e, {"title", "image", "url", "description", "category", "id", "parent_id", "genre_id", "share_url"},
+        "episode entry");
     EXPECT_EQ(e["parent_id"], Value(series->id));
-    EXPECT_NE(e["url"].asString()->find("method=get_title&title_id=" + *e["id"].asString()), std::string::npos);
+    EXPECT_NE(e["url"].asString()->find("method=get_title&title_id=" + *e["id"].asString()),
+              std::string::npos);
     EXPECT_GE(e["info"].count(), 4u);
   }
 }
@@ -232,7 +242,8 @@ TEST_F(SampleServiceTest, RelatedPersonSearchAndCategoryTitlesMatchTheirReaders)
   EXPECT_TRUE(related["rating"].isString());
   ASSERT_GT(related["items"].count(), 0u);
   for (std::size_t i = 0; i < related["items"].count(); ++i)
-    expectStrings(related["items"].at(i), {"title", "image", "url", "description", "category", "id", "parent_id", "genre_id"},
+    expectStrings(related["items"].at(i),
+                  {"title", "image", "url", "description", "category", "id", "parent_id", "genre_id"},
                   "get_related");
 
   const auto& person = server_->catalogue().persons().front();
@@ -254,7 +265,8 @@ TEST_F(SampleServiceTest, RelatedPersonSearchAndCategoryTitlesMatchTheirReaders)
   ASSERT_TRUE(search["also"].isArray());
   EXPECT_GT(search["also"].at(0)["items"].count(), 0u);
 
-  Value page = api("get_category_titles&category_id=1&orderby=popularity&orderdir=desc&limit=16&page=0", "/api/mobile.pl");
+  Value page = api("get_category_titles&category_id=1&orderby=popularity&orderdir=desc&limit=16&page=0",
+                   "/api/mobile.pl");
   ASSERT_TRUE(isDecimal(page["quantity"]));
   EXPECT_EQ(page["items"].count(), 16u);
   for (std::size_t i = 0; i < page["items"].count(); ++i)
@@ -268,7 +280,7 @@ TEST_F(SampleServiceTest, SearchFindsCyrillicInAnyCaseAndNothingForNoise) {
     const char* q;
     bool found;
   };
-  for (auto [q, found] : {Case{"%D0%A2%D0%90%D0%99%D0%9D%D0%90", true},  // "ТАЙНА"
+  for (auto [q, found] : {Case{"%D0%A2%D0%90%D0%99%D0%9D%D0%90", true},        // "ТАЙНА"
                           Case{"%20%D1%82%D0%B0%D0%B9%D0%BD%D0%B0%20", true},  // " тайна "
                           Case{"zzqx", false}, Case{"", false}}) {
     Value r = api(std::string("get_search&q=") + q + "&limit=50");
@@ -325,7 +337,8 @@ TEST_F(SampleServiceTest, LinksInRepliesResolveToImagesAndPlaylists) {
   for (std::size_t i = 0; i < posters["items"].count(); ++i) {
     cases.push_back({*posters["items"].at(i)["poster"].asString(), "image/jpeg", "\xFF\xD8\xFF"});
     if (posters["items"].at(i)["is_foreign_link"].intValue() == 1) {
-      cases.push_back({*posters["items"].at(i)["foreign_link_url"].asString(), "text/html; charset=utf-8", "<!DOCTYPE"});
+      cases.push_back(
+          {*posters["items"].at(i)["foreign_link_url"].asString(), "text/html; charset=utf-8", "<!DOCTYPE"});
       cases.push_back({*posters["items"].at(i)["foreign_link_click_counter"].asString(), "text/plain", "ok"});
     }
   }
@@ -362,16 +375,16 @@ TEST_F(SampleServiceTest, BadRequestsGetClearErrors) {
     int status;
   };
   const std::string p = apiPrefix();
-  for (const Case& k : {Case{p + "get_nothing", 404}, Case{p + "get_title&title_id=abc", 400},
-                        Case{p + "get_title&title_id=1%2F..", 400}, Case{p + "get_title", 400},
-                        Case{p + "get_title&title_id=999999", 404}, Case{p + "get_category&category_id=999", 404},
-                        Case{p + "get_person&person_id=1", 404}, Case{p + "get_posters&poster_size=huge", 400},
-                        Case{p + "get_category_titles&category_id=1", 404},
-                        Case{"/api/mobile.pl?platform=ios&method=get_title&title_id=1001", 404},
-                        Case{"/images/poster/999999.jpg", 404}, Case{"/images/poster/1001_5000x5000.jpg", 404},
-                        Case{"/images/poster/1001.gif", 404}, Case{"/images/unknown/1001.jpg", 404},
-                        Case{"/video/999999/index.m3u8", 404}, Case{"/video/1001/segment9.ts", 404},
-                        Case{"/nowhere", 404}}) {
+  for (const Case& k :
+       {Case{p + "get_nothing", 404}, Case{p + "get_title&title_id=abc", 400},
+        Case{p + "get_title&title_id=1%2F..", 400}, Case{p + "get_title", 400},
+        Case{p + "get_title&title_id=999999", 404}, Case{p + "get_category&category_id=999", 404},
+        Case{p + "get_person&person_id=1", 404}, Case{p + "get_posters&poster_size=huge", 400},
+        Case{p + "get_category_titles&category_id=1", 404},
+        Case{"/api/mobile.pl?platform=ios&method=get_title&title_id=1001", 404},
+        Case{"/images/poster/999999.jpg", 404}, Case{"/images/poster/1001_5000x5000.jpg", 404},
+        Case{"/images/poster/1001.gif", 404}, Case{"/images/unknown/1001.jpg", 404},
+        Case{"/video/999999/index.m3u8", 404}, Case{"/video/1001/segment9.ts", 404}, Case{"/nowhere", 404}}) {
     auto res = get(k.target);
     ASSERT_TRUE(res) << k.target;
     EXPECT_EQ(res->status, k.status) << k.target;
