@@ -19,6 +19,22 @@ inline constexpr const char* kUnderlyingErrorKey = "NSUnderlyingError";
 inline constexpr const char* kFilePathErrorKey = "NSFilePath";
 inline constexpr const char* kURLErrorFailingURLErrorKey = "NSErrorFailingURLKey";
 inline constexpr const char* kURLErrorFailingURLStringErrorKey = "NSErrorFailingURLStringKey";
+inline constexpr const char* kDebugDescriptionErrorKey = "NSDebugDescription";
+
+// Codes of the "NSCocoaErrorDomain" domain that files, property lists, JSON and archives report.
+inline constexpr std::int64_t kFileNoSuchFileError = 4;
+inline constexpr std::int64_t kFileReadUnknownError = 256;
+inline constexpr std::int64_t kFileReadNoPermissionError = 257;
+inline constexpr std::int64_t kFileReadCorruptFileError = 259;
+inline constexpr std::int64_t kFileReadNoSuchFileError = 260;
+inline constexpr std::int64_t kFileWriteUnknownError = 512;
+inline constexpr std::int64_t kFileWriteNoPermissionError = 513;
+inline constexpr std::int64_t kFileWriteFileExistsError = 516;
+inline constexpr std::int64_t kFileWriteOutOfSpaceError = 640;
+inline constexpr std::int64_t kPropertyListReadCorruptError = 3840;  // also malformed JSON
+inline constexpr std::int64_t kPropertyListWriteInvalidError = 3852;
+inline constexpr std::int64_t kCoderReadCorruptError = 4864;
+inline constexpr std::int64_t kCoderValueNotFoundError = 4865;
 
 // Codes of the URL loading domain.
 namespace URLError {
