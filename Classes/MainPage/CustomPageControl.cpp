@@ -65,7 +65,8 @@ std::vector<cg::Rect> CustomPageControl::dotRects() const {
   std::vector<cg::Rect> out;
   if (numberOfPages_ <= 1 && hidesForSinglePage_) return out;
   double y = bounds().height() / 2 - dotSize_ / 2;
-  for (int i = 0; i < numberOfPages_; ++i) out.push_back({i * (dotSize_ + dotSpacing_), y, dotSize_, dotSize_});
+  for (int i = 0; i < numberOfPages_; ++i)
+    out.push_back({i * (dotSize_ + dotSpacing_), y, dotSize_, dotSize_});
   return out;
 }
 

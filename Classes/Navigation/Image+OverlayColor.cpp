@@ -1,8 +1,8 @@
 #include "Classes/Navigation/Image+OverlayColor.h"
-
 #include "Graphics/Context.h"
 
-std::shared_ptr<ui::Image> imageWithOverlayColor(const std::shared_ptr<ui::Image>& image, const ui::Color& color) {
+std::shared_ptr<ui::Image> imageWithOverlayColor(const std::shared_ptr<ui::Image>& image,
+                                                 const ui::Color& color) {
   if (!image) return nullptr;
   cg::Rect rect(0, 0, image->size().width, image->size().height);
   if (!cg::beginImageContext(rect.size, false, image->scale())) return nullptr;

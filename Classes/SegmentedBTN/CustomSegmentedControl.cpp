@@ -8,8 +8,8 @@
 std::shared_ptr<CustomSegmentedControl> CustomSegmentedControl::initWithSegmentCount(
     unsigned segmentCount, const ns::Array& titles, const ns::Array& images, unsigned segmentHeight,
     const ns::Array& segmentsWidth, std::shared_ptr<ui::Image> dividerImage, float capWidth,
-    std::shared_ptr<ui::Image> buttonBackground, std::shared_ptr<ui::Image> buttonBackgroundHighlighted, int tag,
-    std::weak_ptr<CustomSegmentedControlDelegate> delegate) {
+    std::shared_ptr<ui::Image> buttonBackground, std::shared_ptr<ui::Image> buttonBackgroundHighlighted,
+    int tag, std::weak_ptr<CustomSegmentedControlDelegate> delegate) {
   NS_PARAMETER_ASSERT(segmentCount >= 1);
   NS_PARAMETER_ASSERT(titles.size() >= segmentCount);
   NS_PARAMETER_ASSERT(images.size() >= segmentCount);
@@ -66,12 +66,12 @@ std::shared_ptr<ui::Button> CustomSegmentedControl::buttonAtIndex(
   button->setFrame({0, 0, size.width, size.height});
   unsigned cap = unsigned(capWidth);
   unsigned width = unsigned(size.width);
-  auto normal = background ? imageWithCap(background->stretchableImageWithLeftCapWidth(int(cap), 0), capKind, cap,
-                                          width)
+  auto normal = background ? imageWithCap(background->stretchableImageWithLeftCapWidth(int(cap), 0), capKind,
+                                          cap, width)
                            : nullptr;
   auto pressed = backgroundHighlighted
-                     ? imageWithCap(backgroundHighlighted->stretchableImageWithLeftCapWidth(int(cap), 0), capKind,
-                                    cap, width)
+                     ? imageWithCap(backgroundHighlighted->stretchableImageWithLeftCapWidth(int(cap), 0),
+                                    capKind, cap, width)
                      : nullptr;
   button->setBackgroundImage(normal, ui::ControlStateNormal);
   button->setBackgroundImage(pressed, ui::ControlStateHighlighted);
@@ -89,7 +89,8 @@ std::shared_ptr<ui::Image> CustomSegmentedControl::imageWithCap(const std::share
                                                                 int capKind, unsigned capWidth,
                                                                 unsigned buttonWidth) {
   double h = image->size().height;
-  if (!cg::beginImageContext({double(buttonWidth), h}, false, ui::Screen::mainScreen()->scale())) return nullptr;
+  if (!cg::beginImageContext({double(buttonWidth), h}, false, ui::Screen::mainScreen()->scale()))
+    return nullptr;
   double cap = capWidth, w = buttonWidth;
   switch (capKind) {
     case 0:
@@ -146,5 +147,6 @@ void CustomSegmentedControl::touchUpInsideAction(ui::Control& sender) {
 }
 
 void CustomSegmentedControl::resetColorForButton(ui::Control& sender) {
-  if (auto button = dynamic_cast<ui::Button*>(&sender)) button->titleLabel()->setTextColor(ui::Color::lightGrayColor());
+  if (auto button = dynamic_cast<ui::Button*>(&sender))
+    button->titleLabel()->setTextColor(ui::Color::lightGrayColor());
 }

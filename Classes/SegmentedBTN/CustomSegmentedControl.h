@@ -39,7 +39,9 @@ class CustomSegmentedControl : public ui::View {
   void deselectAtIndex(unsigned index);
   const std::vector<std::shared_ptr<ui::Button>>& buttons() const { return buttons_; }
   std::shared_ptr<CustomSegmentedControlDelegate> delegate() const { return delegate_.lock(); }
-  void setDelegate(std::weak_ptr<CustomSegmentedControlDelegate> delegate) { delegate_ = std::move(delegate); }
+  void setDelegate(std::weak_ptr<CustomSegmentedControlDelegate> delegate) {
+    delegate_ = std::move(delegate);
+  }
 
   // The given button alone selected, white; the others light grey.
   void dimAllButtonsExcept(const ui::Button* selected);

@@ -8,8 +8,8 @@ namespace ui {
 namespace {
 
 struct Slice {
-  double src0, src1;    // in the image, points
-  double dst0, dst1;    // in the target rect, from its origin
+  double src0, src1;  // in the image, points
+  double dst0, dst1;  // in the target rect, from its origin
 };
 
 // Cap, one-point middle, rest: the middle stretches; a cap of 0 stretches the whole length.
@@ -22,7 +22,9 @@ std::vector<Slice> slices(double length, int cap, double target) {
     double f = target / (left + right);
     return {{0, left, 0, left * f}, {length - right, length, left * f, target}};
   }
-  return {{0, left, 0, left}, {left, left + 1, left, left + middle}, {length - right, length, left + middle, target}};
+  return {{0, left, 0, left},
+          {left, left + 1, left, left + middle},
+          {length - right, length, left + middle, target}};
 }
 
 // A part of a bitmap as a bitmap of its own, so that stretching it pads with its own edge pixels
@@ -37,7 +39,8 @@ cg::ImagePtr crop(const cg::Image& image, double x0, double y0, double x1, doubl
   pixels.reserve(std::size_t(px1 - px0) * std::size_t(py1 - py0));
   auto all = image.pixels();
   for (int y = py0; y < py1; ++y)
-    for (int x = px0; x < px1; ++x) pixels.push_back(all[std::size_t(y) * std::size_t(image.pixelWidth()) + std::size_t(x)]);
+    for (int x = px0; x < px1; ++x)
+      pixels.push_back(all[std::size_t(y) * std::size_t(image.pixelWidth()) + std::size_t(x)]);
   return cg::Image::fromPixels(px1 - px0, py1 - py0, std::move(pixels), s);
 }
 

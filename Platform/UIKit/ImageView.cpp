@@ -33,7 +33,8 @@ void ImageView::drawRect(const cg::Rect&) {
 
 void ImageView::appendDumpAttributes(std::string& line) const {
   line += " image=" + (image_ ? image_->describeSource() : std::string("nil"));
-  if (contentMode() != ViewContentMode::scaleToFill) line += " contentMode=" + std::to_string(int(contentMode()));
+  if (contentMode() != ViewContentMode::scaleToFill)
+    line += " contentMode=" + std::to_string(int(contentMode()));
 }
 
 }  // namespace ui

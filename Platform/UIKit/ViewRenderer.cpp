@@ -43,7 +43,8 @@ void drawShadow(cg::Context& ctx, const cg::Layer& layer, const cg::Rect& r) {
                          layer.cornerRadius() + grow));
   }
   ctx.setFillColor(c.withAlpha(1));
-  ctx.fillPath(outline(base.insetBy(layer.shadowRadius() / 2, layer.shadowRadius() / 2), layer.cornerRadius()));
+  ctx.fillPath(
+      outline(base.insetBy(layer.shadowRadius() / 2, layer.shadowRadius() / 2), layer.cornerRadius()));
   ctx.endTransparencyLayer();
   ctx.restoreGState();
 }

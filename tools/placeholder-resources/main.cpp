@@ -33,12 +33,23 @@ Color hueFor(const std::string& name) {
   double x = 1 - std::fabs(std::fmod(hue, 2) - 1);
   double r = 0, g = 0, b = 0;
   switch (int(hue)) {
-    case 0: r = 1, g = x; break;
-    case 1: r = x, g = 1; break;
-    case 2: g = 1, b = x; break;
-    case 3: g = x, b = 1; break;
-    case 4: r = x, b = 1; break;
-    default: r = 1, b = x;
+    case 0:
+      r = 1, g = x;
+      break;
+    case 1:
+      r = x, g = 1;
+      break;
+    case 2:
+      g = 1, b = x;
+      break;
+    case 3:
+      g = x, b = 1;
+      break;
+    case 4:
+      r = x, b = 1;
+      break;
+    default:
+      r = 1, b = x;
   }
   return Color::rgba(0.25 + 0.5 * r, 0.25 + 0.5 * g, 0.25 + 0.5 * b);
 }
@@ -166,8 +177,11 @@ std::vector<Resource> resources() {
 
   // Menu icons: only some category ids have them, so the fallbacks are used for the others
   // (id 4 has none, id 6 only a selected one).
-  for (int id : {1, 2, 3, 5}) add("menuItem" + std::to_string(id) + ".png", {32, 32}, badge(hueFor("id" + std::to_string(id)), false));
-  for (int id : {1, 2, 3, 6}) add("menuItemSel" + std::to_string(id) + ".png", {32, 32}, badge(hueFor("id" + std::to_string(id)), true));
+  for (int id : {1, 2, 3, 5})
+    add("menuItem" + std::to_string(id) + ".png", {32, 32}, badge(hueFor("id" + std::to_string(id)), false));
+  for (int id : {1, 2, 3, 6})
+    add("menuItemSel" + std::to_string(id) + ".png", {32, 32},
+        badge(hueFor("id" + std::to_string(id)), true));
   add("menuItemNoImage.png", {32, 32}, badge(gray, false));
   add("menuItemMain.png", {32, 32}, badge(rgb(230, 160, 30), false));
   add("menuItemMainSel.png", {32, 32}, badge(rgb(230, 160, 30), true));
@@ -217,8 +231,9 @@ std::vector<Resource> resources() {
   generic("cellBackground.png", {320, 44});
   generic("cellBackgroundFirst.png", {320, 44});
   generic("cellCheckedBackground.png", {320, 44});
-  for (const char* name : {"ixPickerOverlayGlass", "ixPickerOverlayLeftPane", "ixPickerOverlayRightPane",
-                           "ixPickerOverlaySectionWheel", "ixPickerOverlaySectionsSeparator", "ixPickerOverlayTexture"})
+  for (const char* name :
+       {"ixPickerOverlayGlass", "ixPickerOverlayLeftPane", "ixPickerOverlayRightPane",
+        "ixPickerOverlaySectionWheel", "ixPickerOverlaySectionsSeparator", "ixPickerOverlayTexture"})
     generic(std::string(name) + ".png", {40, 216});
   // Photographs: JPEG.
   generic("actorEmpty.jpg", {76, 101});

@@ -33,8 +33,9 @@ std::shared_ptr<ui::View> activityButtons() {
 std::shared_ptr<ui::View> segmentedControl() {
   auto root = backdrop(302, 58);
   auto control = std::make_shared<CustomSegmentedControl>()->initWithSegmentCount(
-      3, ns::Array{"Популярные", "Новые", ns::Value::null()}, ns::Array{ns::Value::null(), ns::Value::null(), ns::Value::null()},
-      38, ns::Array{110, 90, 80}, ui::Image::imageNamed("black_divider"), 10, ui::Image::imageNamed("segment_button"),
+      3, ns::Array{"Популярные", "Новые", ns::Value::null()},
+      ns::Array{ns::Value::null(), ns::Value::null(), ns::Value::null()}, 38, ns::Array{110, 90, 80},
+      ui::Image::imageNamed("black_divider"), 10, ui::Image::imageNamed("segment_button"),
       ui::Image::imageNamed("segment_button_pressed"), 9000, {});
   control->setFont(ui::Font::fontWithName("PF Square Sans Pro", 16));
   control->setCenter({151, 29});
