@@ -12,33 +12,60 @@ namespace {
 
 cairo_operator_t cairoOperator(BlendMode mode) {
   switch (mode) {
-    case BlendMode::Normal: return CAIRO_OPERATOR_OVER;
-    case BlendMode::Multiply: return CAIRO_OPERATOR_MULTIPLY;
-    case BlendMode::Screen: return CAIRO_OPERATOR_SCREEN;
-    case BlendMode::Overlay: return CAIRO_OPERATOR_OVERLAY;
-    case BlendMode::Darken: return CAIRO_OPERATOR_DARKEN;
-    case BlendMode::Lighten: return CAIRO_OPERATOR_LIGHTEN;
-    case BlendMode::ColorDodge: return CAIRO_OPERATOR_COLOR_DODGE;
-    case BlendMode::ColorBurn: return CAIRO_OPERATOR_COLOR_BURN;
-    case BlendMode::SoftLight: return CAIRO_OPERATOR_SOFT_LIGHT;
-    case BlendMode::HardLight: return CAIRO_OPERATOR_HARD_LIGHT;
-    case BlendMode::Difference: return CAIRO_OPERATOR_DIFFERENCE;
-    case BlendMode::Exclusion: return CAIRO_OPERATOR_EXCLUSION;
-    case BlendMode::Hue: return CAIRO_OPERATOR_HSL_HUE;
-    case BlendMode::Saturation: return CAIRO_OPERATOR_HSL_SATURATION;
-    case BlendMode::Color: return CAIRO_OPERATOR_HSL_COLOR;
-    case BlendMode::Luminosity: return CAIRO_OPERATOR_HSL_LUMINOSITY;
-    case BlendMode::Clear: return CAIRO_OPERATOR_CLEAR;
-    case BlendMode::Copy: return CAIRO_OPERATOR_SOURCE;
-    case BlendMode::SourceIn: return CAIRO_OPERATOR_IN;
-    case BlendMode::SourceOut: return CAIRO_OPERATOR_OUT;
-    case BlendMode::SourceAtop: return CAIRO_OPERATOR_ATOP;
-    case BlendMode::DestinationOver: return CAIRO_OPERATOR_DEST_OVER;
-    case BlendMode::DestinationIn: return CAIRO_OPERATOR_DEST_IN;
-    case BlendMode::DestinationOut: return CAIRO_OPERATOR_DEST_OUT;
-    case BlendMode::DestinationAtop: return CAIRO_OPERATOR_DEST_ATOP;
-    case BlendMode::XOR: return CAIRO_OPERATOR_XOR;
-    case BlendMode::PlusLighter: return CAIRO_OPERATOR_ADD;
+    case BlendMode::Normal:
+      return CAIRO_OPERATOR_OVER;
+    case BlendMode::Multiply:
+      return CAIRO_OPERATOR_MULTIPLY;
+    case BlendMode::Screen:
+      return CAIRO_OPERATOR_SCREEN;
+    case BlendMode::Overlay:
+      return CAIRO_OPERATOR_OVERLAY;
+    case BlendMode::Darken:
+      return CAIRO_OPERATOR_DARKEN;
+    case BlendMode::Lighten:
+      return CAIRO_OPERATOR_LIGHTEN;
+    case BlendMode::ColorDodge:
+      return CAIRO_OPERATOR_COLOR_DODGE;
+    case BlendMode::ColorBurn:
+      return CAIRO_OPERATOR_COLOR_BURN;
+    case BlendMode::SoftLight:
+      return CAIRO_OPERATOR_SOFT_LIGHT;
+    case BlendMode::HardLight:
+      return CAIRO_OPERATOR_HARD_LIGHT;
+    case BlendMode::Difference:
+      return CAIRO_OPERATOR_DIFFERENCE;
+    case BlendMode::Exclusion:
+      return CAIRO_OPERATOR_EXCLUSION;
+    case BlendMode::Hue:
+      return CAIRO_OPERATOR_HSL_HUE;
+    case BlendMode::Saturation:
+      return CAIRO_OPERATOR_HSL_SATURATION;
+    case BlendMode::Color:
+      return CAIRO_OPERATOR_HSL_COLOR;
+    case BlendMode::Luminosity:
+      return CAIRO_OPERATOR_HSL_LUMINOSITY;
+    case BlendMode::Clear:
+      return CAIRO_OPERATOR_CLEAR;
+    case BlendMode::Copy:
+      return CAIRO_OPERATOR_SOURCE;
+    case BlendMode::SourceIn:
+      return CAIRO_OPERATOR_IN;
+    case BlendMode::SourceOut:
+      return CAIRO_OPERATOR_OUT;
+    case BlendMode::SourceAtop:
+      return CAIRO_OPERATOR_ATOP;
+    case BlendMode::DestinationOver:
+      return CAIRO_OPERATOR_DEST_OVER;
+    case BlendMode::DestinationIn:
+      return CAIRO_OPERATOR_DEST_IN;
+    case BlendMode::DestinationOut:
+      return CAIRO_OPERATOR_DEST_OUT;
+    case BlendMode::DestinationAtop:
+      return CAIRO_OPERATOR_DEST_ATOP;
+    case BlendMode::XOR:
+      return CAIRO_OPERATOR_XOR;
+    case BlendMode::PlusLighter:
+      return CAIRO_OPERATOR_ADD;
   }
   return CAIRO_OPERATOR_OVER;
 }
@@ -48,8 +75,8 @@ class SourceSurface {
  public:
   explicit SourceSurface(const Image& image)
       : surface_(cairo_image_surface_create_for_data(
-            reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image.pixels().data())), CAIRO_FORMAT_ARGB32,
-            image.pixelWidth(), image.pixelHeight(), image.pixelWidth() * 4)) {}
+            reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image.pixels().data())),
+            CAIRO_FORMAT_ARGB32, image.pixelWidth(), image.pixelHeight(), image.pixelWidth() * 4)) {}
   ~SourceSurface() {
     cairo_surface_finish(surface_);
     cairo_surface_destroy(surface_);
@@ -64,7 +91,8 @@ class SourceSurface {
 };
 
 bool finite(const Rect& r) {
-  return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+  return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) &&
+         std::isfinite(r.height());
 }
 
 bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
@@ -176,7 +204,9 @@ void Context::setLineJoin(LineJoin join) {
                                                      : CAIRO_LINE_JOIN_MITER);
 }
 
-void Context::setAlpha(double alpha) { state_.alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0; }
+void Context::setAlpha(double alpha) {
+  state_.alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0;
+}
 
 void Context::setBlendMode(BlendMode mode) {
   state_.blend = mode;
@@ -205,7 +235,9 @@ bool Context::unbounded() const {
 void Context::beginPath() { cairo_new_path(cr_); }
 void Context::moveTo(Point p) { cairo_move_to(cr_, p.x, p.y); }
 void Context::addLineTo(Point p) { cairo_line_to(cr_, p.x, p.y); }
-void Context::addCurveTo(Point c1, Point c2, Point e) { cairo_curve_to(cr_, c1.x, c1.y, c2.x, c2.y, e.x, e.y); }
+void Context::addCurveTo(Point c1, Point c2, Point e) {
+  cairo_curve_to(cr_, c1.x, c1.y, c2.x, c2.y, e.x, e.y);
+}
 
 void Context::addQuadCurveTo(Point c, Point e) {
   double x0 = c.x, y0 = c.y;
@@ -215,7 +247,8 @@ void Context::addQuadCurveTo(Point c, Point e) {
 }
 
 void Context::addArc(Point center, double radius, double startAngle, double endAngle, bool clockwise) {
-  if (!(radius >= 0) || !std::isfinite(radius) || !std::isfinite(startAngle) || !std::isfinite(endAngle)) return;
+  if (!(radius >= 0) || !std::isfinite(radius) || !std::isfinite(startAngle) || !std::isfinite(endAngle))
+    return;
   // Increasing angles turn clockwise on screen, y growing downwards.
   if (clockwise)
     cairo_arc(cr_, center.x, center.y, radius, startAngle, endAngle);
@@ -397,7 +430,9 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
   std::size_t n = gradient.colors.size();
   bool located = gradient.locations.size() == n;
   for (std::size_t i = 0; i < n; ++i) {
-    double at = located ? std::clamp(gradient.locations[i], 0.0, 1.0) : n == 1 ? 0.0 : double(i) / double(n - 1);
+    double at = located  ? std::clamp(gradient.locations[i], 0.0, 1.0)
+                : n == 1 ? 0.0
+                         : double(i) / double(n - 1);
     const Color& c = gradient.colors[i];
     cairo_pattern_add_color_stop_rgba(pattern, at, c.red, c.green, c.blue,
                                       std::clamp(c.alpha, 0.0, 1.0) * state_.alpha);
@@ -406,7 +441,8 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
 
   // The band between the perpendiculars through start and end, opened on the sides to extend.
   Rect box = clipBoundingBox();
-  double far = 2 * (std::hypot(box.width(), box.height()) + std::hypot(box.x() - start.x, box.y() - start.y)) + length;
+  double far =
+      2 * (std::hypot(box.width(), box.height()) + std::hypot(box.x() - start.x, box.y() - start.y)) + length;
   double ux = dx / length, uy = dy / length, nx = -uy * far, ny = ux * far;
   double sx = start.x - (extendBeforeStart ? ux * far : 0), sy = start.y - (extendBeforeStart ? uy * far : 0);
   double ex = end.x + (extendAfterEnd ? ux * far : 0), ey = end.y + (extendAfterEnd ? uy * far : 0);

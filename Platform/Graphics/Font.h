@@ -15,7 +15,9 @@ class Font final {
   static constexpr double kLabelFontSize = 17;
 
   Font(std::string familyName, double pointSize, bool bold = false);
-  static Font withName(std::string familyName, double pointSize) { return Font(std::move(familyName), pointSize); }
+  static Font withName(std::string familyName, double pointSize) {
+    return Font(std::move(familyName), pointSize);
+  }
   static Font systemFont(double pointSize) { return Font(kFallbackFamily, pointSize); }
   static Font boldSystemFont(double pointSize) { return Font(kFallbackFamily, pointSize, true); }
 

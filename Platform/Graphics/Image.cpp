@@ -12,11 +12,14 @@ namespace {
 // Cairo draws nothing wider or taller than this.
 constexpr int kMaxSide = 32767;
 
+[[maybe_unused]] const int* const linkSanitizerHooks = &detail::kSanitizerHooks;
+
 }  // namespace
 
 namespace detail {
 bool acceptablePixelSize(std::int64_t width, std::int64_t height) {
-  return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= Image::kMaxPixels;
+  return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
+         width * height <= Image::kMaxPixels;
 }
 }  // namespace detail
 
@@ -31,7 +34,9 @@ ImagePtr Image::fromPixels(int pixelWidth, int pixelHeight, std::vector<std::uin
   return std::make_shared<Image>(pixelWidth, pixelHeight, std::move(shared), scale);
 }
 
-ImagePtr Image::withScale(double scale) const { return std::make_shared<Image>(width_, height_, pixels_, scale); }
+ImagePtr Image::withScale(double scale) const {
+  return std::make_shared<Image>(width_, height_, pixels_, scale);
+}
 
 std::uint32_t Image::pixelAt(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;

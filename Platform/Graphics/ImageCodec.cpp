@@ -142,8 +142,8 @@ ns::Data save(const Image& image, bool withAlpha, const char* type, const char* 
   gchar* buffer = nullptr;
   gsize size = 0;
   ErrorRef error;
-  gboolean ok = option ? gdk_pixbuf_save_to_buffer(pixbuf.ptr, &buffer, &size, type, &error.error, option, value,
-                                                   static_cast<char*>(nullptr))
+  gboolean ok = option ? gdk_pixbuf_save_to_buffer(pixbuf.ptr, &buffer, &size, type, &error.error, option,
+                                                   value, static_cast<char*>(nullptr))
                        : gdk_pixbuf_save_to_buffer(pixbuf.ptr, &buffer, &size, type, &error.error,
                                                    static_cast<char*>(nullptr));
   ns::Data data;
@@ -163,14 +163,16 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale) {
   if (!header || !detail::acceptablePixelSize(header->width, header->height)) return nullptr;
 
   ErrorRef error;
-  GObjectRef<GdkPixbufLoader> loader(gdk_pixbuf_loader_new_with_type(loaderName(header->format), &error.error));
+  GObjectRef<GdkPixbufLoader> loader(
+      gdk_pixbuf_loader_new_with_type(loaderName(header->format), &error.error));
   if (!loader.ptr) return nullptr;
   decoders.fetch_add(1);
   Progress progress;
   g_signal_connect(loader.ptr, "size-prepared", G_CALLBACK(onSizePrepared), &progress);
   g_signal_connect(loader.ptr, "area-updated", G_CALLBACK(onAreaUpdated), &progress);
 
-  bool ok = gdk_pixbuf_loader_write(loader.ptr, static_cast<const guchar*>(bytes), header->decodeLength, nullptr);
+  bool ok =
+      gdk_pixbuf_loader_write(loader.ptr, static_cast<const guchar*>(bytes), header->decodeLength, nullptr);
   if (ok && header->format == detail::ImageFormat::GIF) {
     static const guchar trailer = 0x3B;
     ok = gdk_pixbuf_loader_write(loader.ptr, &trailer, 1, nullptr);
@@ -179,7 +181,8 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale) {
   // incomplete, and a partial image is no image.
   ok = gdk_pixbuf_loader_close(loader.ptr, nullptr) && ok;
   bool complete = !progress.rowsDone.empty() && progress.rowsLeft == 0;
-  GdkPixbuf* pixbuf = ok && complete && !progress.tooLarge ? gdk_pixbuf_loader_get_pixbuf(loader.ptr) : nullptr;
+  GdkPixbuf* pixbuf =
+      ok && complete && !progress.tooLarge ? gdk_pixbuf_loader_get_pixbuf(loader.ptr) : nullptr;
   if (!pixbuf) return nullptr;
   GObjectRef<GdkPixbuf> upright(gdk_pixbuf_apply_embedded_orientation(pixbuf));
   if (!upright.ptr) return nullptr;

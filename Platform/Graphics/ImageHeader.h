@@ -28,6 +28,9 @@ std::optional<ImageHeader> readImageHeader(const std::uint8_t* bytes, std::size_
 // and at most Image::kMaxPixels in all.
 bool acceptablePixelSize(std::int64_t width, std::int64_t height);
 
+// Defined next to the sanitizer hooks; referring to it links them into every binary using Graphics.
+extern const int kSanitizerHooks;
+
 // How many times a decoder has been started in this process (refused bytes never start one).
 std::uint64_t decodersStarted();
 

@@ -87,7 +87,8 @@ Rect Path::boundingBox() const {
         add(e.points[0]), add(e.points[1]);
         break;
       case Kind::Arc:
-        box = box.unionWith(Rect(e.points[0].x - e.radius, e.points[0].y - e.radius, 2 * e.radius, 2 * e.radius));
+        box = box.unionWith(
+            Rect(e.points[0].x - e.radius, e.points[0].y - e.radius, 2 * e.radius, 2 * e.radius));
         break;
       case Kind::Close:
         break;

@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 
+#include "Graphics/ImageHeader.h"
 #include "Graphics/TextDetail.h"
 
 namespace cg {
@@ -26,6 +27,8 @@ struct TextPainter {
 }  // namespace detail
 
 namespace {
+
+[[maybe_unused]] const int* const linkSanitizerHooks = &detail::kSanitizerHooks;
 
 std::mutex& textMutex() {
   static std::mutex mutex;
@@ -85,7 +88,8 @@ struct Description {
   explicit Description(const Font& font) : desc(pango_font_description_new()) {
     pango_font_description_set_family(desc, fonts().resolve(font.familyName()).c_str());
     pango_font_description_set_weight(desc, font.isBold() ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-    double size = std::isfinite(font.pointSize()) ? std::clamp(font.pointSize(), 1.0, 5000.0) : Font::kSystemFontSize;
+    double size =
+        std::isfinite(font.pointSize()) ? std::clamp(font.pointSize(), 1.0, 5000.0) : Font::kSystemFontSize;
     pango_font_description_set_absolute_size(desc, size * PANGO_SCALE);
   }
   ~Description() { pango_font_description_free(desc); }
@@ -127,8 +131,8 @@ void setValidText(PangoLayout* layout, std::string_view text) {
   g_free(valid);
 }
 
-// Lays the text out (with textMutex() held) in a box (width or height at or past kUnconstrained, or not finite, means
-// none in that direction); a box width <= 0 lays out nothing.
+// Lays the text out (with textMutex() held) in a box (width or height at or past kUnconstrained, or not
+// finite, means none in that direction); a box width <= 0 lays out nothing.
 void layOut(Layout& out, PangoContext* context, std::string_view text, const Font& font, Size box,
             LineBreakMode mode, TextAlignment alignment, bool singleLine) {
   out.layout = pango_layout_new(context);
@@ -143,7 +147,8 @@ void layOut(Layout& out, PangoContext* context, std::string_view text, const Fon
   bool boundedHeight = std::isfinite(box.height) && box.height < kUnconstrained;
   if (boundedWidth && !singleLine) {
     pango_layout_set_width(out.layout, int(box.width * PANGO_SCALE));
-    pango_layout_set_wrap(out.layout, mode == LineBreakMode::CharWrap ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_wrap(out.layout,
+                          mode == LineBreakMode::CharWrap ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
   }
   int maxLines = 0;
   if (boundedHeight && !singleLine) {
@@ -179,8 +184,8 @@ double roundUp(double v) { return std::ceil(v - 1e-6); }
 
 Size measured(const Layout& layout) { return {roundUp(layout.width), roundUp(layout.height)}; }
 
-Size drawLayout(Context& context, std::string_view text, const Rect& rect, const Font& font, LineBreakMode mode,
-                TextAlignment alignment, bool singleLine) {
+Size drawLayout(Context& context, std::string_view text, const Rect& rect, const Font& font,
+                LineBreakMode mode, TextAlignment alignment, bool singleLine) {
   if (text.empty() || !std::isfinite(rect.x()) || !std::isfinite(rect.y())) return {};
   if (!singleLine && !(rect.width() > 0 && rect.height() > 0)) return {};
   std::lock_guard lock(textMutex());

@@ -44,7 +44,10 @@ TEST(ContextTest, BitmapSizeFollowsPointsAndScale) {
     cg::Size size;
     double scale;
     int width, height;
-  } cases[] = {{{10, 5}, 1, 10, 5}, {{10, 5}, 2, 20, 10}, {{10.2, 5}, 1, 11, 5}, {{130.6, 38}, 2, 262, 76},
+  } cases[] = {{{10, 5}, 1, 10, 5},
+               {{10, 5}, 2, 20, 10},
+               {{10.2, 5}, 1, 11, 5},
+               {{130.6, 38}, 2, 262, 76},
                {{3, 3}, 0, 3, 3}};
   for (const auto& c : cases) {
     auto context = Context::makeBitmap(c.size, false, c.scale);
@@ -72,12 +75,20 @@ TEST(ContextTest, FillsRectsEllipsesAndRoundedRectsWherePixelsShouldBe) {
     std::function<void(Context&)> draw;
     std::vector<Probe> probes;
   } cases[] = {
-      {"rect", [](Context& c) { c.fillRect({2, 2, 4, 4}); }, {{2, 2, true}, {5, 5, true}, {6, 6, false}, {1, 3, false}}},
+      {"rect",
+       [](Context& c) {
+         c.fillRect({2, 2, 4, 4});
+       },
+       {{2, 2, true}, {5, 5, true}, {6, 6, false}, {1, 3, false}}},
       {"ellipse",
-       [](Context& c) { c.fillEllipseInRect({0, 0, 20, 20}); },
+       [](Context& c) {
+         c.fillEllipseInRect({0, 0, 20, 20});
+       },
        {{10, 10, true}, {1, 1, false}, {18, 18, false}, {10, 1, true}}},
       {"rounded rect",
-       [](Context& c) { c.fillPath(cg::Path::roundedRect({0, 0, 20, 20}, 6)); },
+       [](Context& c) {
+         c.fillPath(cg::Path::roundedRect({0, 0, 20, 20}, 6));
+       },
        {{0, 0, false}, {19, 19, false}, {10, 0, true}, {0, 10, true}, {10, 10, true}}},
       {"stroked rect",
        [](Context& c) {

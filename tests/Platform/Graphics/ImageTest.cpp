@@ -21,10 +21,13 @@ namespace {
 using cg::Image;
 using cg::ImagePtr;
 
-ImagePtr decode(const std::string& bytes, double scale = 1) { return Image::decode(bytes.data(), bytes.size(), scale); }
+ImagePtr decode(const std::string& bytes, double scale = 1) {
+  return Image::decode(bytes.data(), bytes.size(), scale);
+}
 
 // Whether a channel (0...1) is within `tolerance` of the expected value.
-void expectColor(const cg::Color& actual, const cg::Color& expected, double tolerance, const std::string& where) {
+void expectColor(const cg::Color& actual, const cg::Color& expected, double tolerance,
+                 const std::string& where) {
   EXPECT_NEAR(actual.red, expected.red, tolerance) << where;
   EXPECT_NEAR(actual.green, expected.green, tolerance) << where;
   EXPECT_NEAR(actual.blue, expected.blue, tolerance) << where;
@@ -88,7 +91,9 @@ TEST(ImageDecodeTest, ScaleDividesTheSizeInPoints) {
   EXPECT_EQ(rescaled->pixels().data(), image->pixels().data()) << "pixels are shared, not copied";
 }
 
-std::string cut(std::string bytes, double fraction) { return bytes.substr(0, std::size_t(bytes.size() * fraction)); }
+std::string cut(std::string bytes, double fraction) {
+  return bytes.substr(0, std::size_t(bytes.size() * fraction));
+}
 
 TEST(ImageDecodeTest, BytesThatAreNoCompleteImageGiveNone) {
   const std::pair<const char*, std::string> cases[] = {
@@ -124,7 +129,8 @@ TEST(ImageDecodeTest, HugeClaimedSizesAreRefusedBeforeAnyDecoderStarts) {
       {"png wider than cairo draws", fixtures::pngHeader(40000, 1)},
   };
   for (const auto& [name, bytes] : cases) {
-    auto header = cg::detail::readImageHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    auto header =
+        cg::detail::readImageHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     ASSERT_TRUE(header) << name << ": the header is read";
     std::uint64_t before = cg::detail::decodersStarted();
     EXPECT_FALSE(decode(bytes)) << name;
@@ -206,7 +212,8 @@ TEST(ImageTest, PremultipliedPixelsConvertBothWays) {
       {cg::Color::rgba(2, -1, 0.5, 1), 0xFFFF0080u},  // out-of-range channels are clamped
   };
   for (const auto& c : cases) EXPECT_EQ(cg::premultipliedPixel(c.color), c.pixel) << c.color.describe();
-  expectColor(cg::colorFromPremultiplied(0x80808080u), cg::Color::rgba(1, 1, 1, 128 / 255.0), 1e-9, "half white");
+  expectColor(cg::colorFromPremultiplied(0x80808080u), cg::Color::rgba(1, 1, 1, 128 / 255.0), 1e-9,
+              "half white");
 }
 
 class ImageFileTest : public testsupport::TempDirTest {};
@@ -228,8 +235,8 @@ TEST_F(ImageFileTest, LoadsFromAFileAndRefusesMissingOrBrokenOnes) {
 }
 
 TEST(ImageDecodeTest, DecodesOnSeveralThreadsAtOnce) {
-  const std::string inputs[] = {fixtures::saved("png", 32, 32), fixtures::saved("jpeg", 32, 32), fixtures::gif(32, 32),
-                                fixtures::saved("tiff", 32, 32)};
+  const std::string inputs[] = {fixtures::saved("png", 32, 32), fixtures::saved("jpeg", 32, 32),
+                                fixtures::gif(32, 32), fixtures::saved("tiff", 32, 32)};
   std::atomic<int> decoded{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
