@@ -30,13 +30,15 @@ std::optional<NTContentTypeSet> NTContentTypesFromHTTPHeader(const std::optional
   return types;
 }
 
-std::optional<ns::IndexSet> NTAcceptableStatusCodesOfClass(const ns::Class& cls) {
-  auto method = cls.classMethod<NTAcceptableStatusCodesMethod>(kNTAcceptableStatusCodesSelector);
+std::optional<ns::IndexSet> NTAcceptableStatusCodesOfClass(std::string_view cls) {
+  auto method =
+      ns::ClassMethods::shared().method<NTAcceptableStatusCodesMethod>(cls, kNTAcceptableStatusCodesSelector);
   return method ? method(cls) : std::nullopt;
 }
 
-std::optional<NTContentTypeSet> NTAcceptableContentTypesOfClass(const ns::Class& cls) {
-  auto method = cls.classMethod<NTAcceptableContentTypesMethod>(kNTAcceptableContentTypesSelector);
+std::optional<NTContentTypeSet> NTAcceptableContentTypesOfClass(std::string_view cls) {
+  auto method = ns::ClassMethods::shared().method<NTAcceptableContentTypesMethod>(
+      cls, kNTAcceptableContentTypesSelector);
   return method ? method(cls) : std::nullopt;
 }
 
@@ -48,22 +50,22 @@ std::mutex& additionMutex() {
 }
 }  // namespace
 
-void NTAddAcceptableStatusCodesToClass(const ns::Class& cls, const ns::IndexSet& statusCodes) {
+void NTAddAcceptableStatusCodesToClass(std::string_view cls, const ns::IndexSet& statusCodes) {
   std::lock_guard lock(additionMutex());
   ns::IndexSet codes = NTAcceptableStatusCodesOfClass(cls).value_or(ns::IndexSet());
   codes.addIndexes(statusCodes);
   NTSwizzleClassMethodWithClassAndSelectorUsingBlock<NTAcceptableStatusCodesMethod>(
       cls, kNTAcceptableStatusCodesSelector,
-      [codes](const ns::Class&) -> std::optional<ns::IndexSet> { return codes; });
+      [codes](std::string_view) -> std::optional<ns::IndexSet> { return codes; });
 }
 
-void NTAddAcceptableContentTypesToClass(const ns::Class& cls, const NTContentTypeSet& contentTypes) {
+void NTAddAcceptableContentTypesToClass(std::string_view cls, const NTContentTypeSet& contentTypes) {
   std::lock_guard lock(additionMutex());
   NTContentTypeSet types = NTAcceptableContentTypesOfClass(cls).value_or(NTContentTypeSet());
   types.insert(contentTypes.begin(), contentTypes.end());
   NTSwizzleClassMethodWithClassAndSelectorUsingBlock<NTAcceptableContentTypesMethod>(
       cls, kNTAcceptableContentTypesSelector,
-      [types](const ns::Class&) -> std::optional<NTContentTypeSet> { return types; });
+      [types](std::string_view) -> std::optional<NTContentTypeSet> { return types; });
 }
 
 std::string NTDescribeContentTypes(const std::optional<NTContentTypeSet>& contentTypes) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "Foundation/Class.h"
+#include "Foundation/ClassMethods.h"
 #include "Foundation/IndexSet.h"
 
 using NTContentTypeSet = std::set<std::string>;
@@ -20,9 +20,9 @@ inline constexpr const char* kNTAcceptableStatusCodesSelector = "acceptableStatu
 inline constexpr const char* kNTAcceptableContentTypesSelector = "acceptableContentTypes";
 inline constexpr const char* kNTCanProcessRequestSelector = "canProcessRequest:";
 
-// Class method signatures; none means "any value is acceptable".
-using NTAcceptableStatusCodesMethod = std::optional<ns::IndexSet>(const ns::Class&);
-using NTAcceptableContentTypesMethod = std::optional<NTContentTypeSet>(const ns::Class&);
+// Class method signatures (receiving class name first); none means "any value is acceptable".
+using NTAcceptableStatusCodesMethod = std::optional<ns::IndexSet>(std::string_view cls);
+using NTAcceptableContentTypesMethod = std::optional<NTContentTypeSet>(std::string_view cls);
 
 // "200-299,304,400-401": runs of consecutive indexes, in ascending order.
 std::string NTStringFromIndexSet(const ns::IndexSet& indexSet);
@@ -33,17 +33,17 @@ std::optional<NTContentTypeSet> NTContentTypesFromHTTPHeader(const std::optional
 
 // Replaces (or adds) a class method of one class at run time.
 template <class Signature>
-void NTSwizzleClassMethodWithClassAndSelectorUsingBlock(const ns::Class& cls, std::string selector,
+void NTSwizzleClassMethodWithClassAndSelectorUsingBlock(std::string_view cls, std::string selector,
                                                         std::function<Signature> block) {
-  cls.setClassMethod(std::move(selector), std::move(block));
+  ns::ClassMethods::shared().setMethod(std::string(cls), std::move(selector), std::move(block));
 }
 
 // What a class answers to the two class methods (none when nothing in its chain defines them).
-std::optional<ns::IndexSet> NTAcceptableStatusCodesOfClass(const ns::Class& cls);
-std::optional<NTContentTypeSet> NTAcceptableContentTypesOfClass(const ns::Class& cls);
+std::optional<ns::IndexSet> NTAcceptableStatusCodesOfClass(std::string_view cls);
+std::optional<NTContentTypeSet> NTAcceptableContentTypesOfClass(std::string_view cls);
 // Makes the class answer its current value plus the given ones.
-void NTAddAcceptableStatusCodesToClass(const ns::Class& cls, const ns::IndexSet& statusCodes);
-void NTAddAcceptableContentTypesToClass(const ns::Class& cls, const NTContentTypeSet& contentTypes);
+void NTAddAcceptableStatusCodesToClass(std::string_view cls, const ns::IndexSet& statusCodes);
+void NTAddAcceptableContentTypesToClass(std::string_view cls, const NTContentTypeSet& contentTypes);
 
 // "{(application/json, text/json)}"-style printing of a content-type set for messages.
 std::string NTDescribeContentTypes(const std::optional<NTContentTypeSet>& contentTypes);
