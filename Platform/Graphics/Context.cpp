@@ -97,6 +97,46 @@ bool finite(const Rect& r) {
 
 bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
+// One pass of a box blur of the given radius along rows (step 1) or columns (step = stride).
+void boxBlur(unsigned char* data, int lines, int length, int lineStride, int step, int radius) {
+  std::vector<unsigned char> line(static_cast<std::size_t>(length));
+  int window = 2 * radius + 1;
+  for (int l = 0; l < lines; ++l) {
+    unsigned char* base = data + std::size_t(l) * std::size_t(lineStride);
+    for (int i = 0; i < length; ++i) line[std::size_t(i)] = base[std::size_t(i) * std::size_t(step)];
+    int sum = 0;
+    for (int i = -radius; i <= radius; ++i) sum += (i >= 0 && i < length) ? line[std::size_t(i)] : 0;
+    for (int i = 0; i < length; ++i) {
+      base[std::size_t(i) * std::size_t(step)] = static_cast<unsigned char>(sum / window);
+      int out = i - radius, in = i + radius + 1;
+      if (out >= 0) sum -= line[std::size_t(out)];
+      if (in < length) sum += line[std::size_t(in)];
+    }
+  }
+}
+
+// The alpha of a pattern in device pixels, blurred by three box passes each way (close to a
+// Gaussian of the given standard deviation).
+cairo_surface_t* blurredAlpha(cairo_pattern_t* pattern, int width, int height, double sigma) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+  cairo_t* cr = cairo_create(surface);
+  cairo_set_source(cr, pattern);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  int stride = cairo_image_surface_get_stride(surface);
+  int radius = std::max(1, int(std::lround(sigma)));
+  if (data) {
+    for (int pass = 0; pass < 3; ++pass) {
+      boxBlur(data, height, width, stride, 1, radius);
+      boxBlur(data, width, height, 1, stride, radius);
+    }
+  }
+  cairo_surface_mark_dirty(surface);
+  return surface;
+}
+
 }  // namespace
 
 std::unique_ptr<Context> Context::makeBitmap(Size size, bool opaque, double scale) {
@@ -215,6 +255,49 @@ void Context::setBlendMode(BlendMode mode) {
 
 BlendMode Context::blendMode() const { return state_.blend; }
 
+void Context::setShadow(Size offset, double blur, const Color& color) {
+  bool usable = std::isfinite(offset.width) && std::isfinite(offset.height) && std::isfinite(blur);
+  state_.shadowOffset = usable ? offset : Size{};
+  state_.shadowBlur = usable ? std::clamp(blur, 0.0, 100.0) : 0;
+  state_.shadowColor = usable ? color : Color::clear();
+}
+
+void Context::composite(const std::function<void()>& draw) {
+  if (!(state_.shadowColor.alpha > 0)) return draw();
+  // Drawn alone first, so that the shadow takes the shape of exactly what this operation draws.
+  cairo_push_group(cr_);
+  cairo_set_operator(cr_, CAIRO_OPERATOR_OVER);
+  draw();
+  cairo_pattern_t* content = cairo_pop_group(cr_);
+  paintWithShadow(content);
+  cairo_pattern_destroy(content);
+}
+
+void Context::paintWithShadow(cairo_pattern_t* content) {
+  cairo_save(cr_);
+  cairo_identity_matrix(cr_);
+  cairo_matrix_t identity;
+  cairo_matrix_init_identity(&identity);
+  cairo_pattern_set_matrix(content, &identity);
+  double dx = state_.shadowOffset.width * scale_, dy = state_.shadowOffset.height * scale_;
+  const Color& c = state_.shadowColor;
+  cairo_set_source_rgba(cr_, c.red, c.green, c.blue, std::clamp(c.alpha, 0.0, 1.0));
+  if (state_.shadowBlur > 0) {
+    cairo_surface_t* shape = blurredAlpha(content, pixelWidth_, pixelHeight_, state_.shadowBlur * scale_ / 2);
+    cairo_mask_surface(cr_, shape, dx, dy);
+    cairo_surface_destroy(shape);
+  } else {
+    cairo_matrix_t shifted;
+    cairo_matrix_init_translate(&shifted, -dx, -dy);
+    cairo_pattern_set_matrix(content, &shifted);
+    cairo_mask(cr_, content);
+    cairo_pattern_set_matrix(content, &identity);
+  }
+  cairo_set_source(cr_, content);
+  cairo_paint(cr_);
+  cairo_restore(cr_);
+}
+
 void Context::applyColor(const Color& c) const {
   cairo_set_source_rgba(cr_, c.red, c.green, c.blue, std::clamp(c.alpha, 0.0, 1.0) * state_.alpha);
 }
@@ -306,27 +389,30 @@ void Context::paintShape(bool stroke, FillRule rule) {
   }
   applyColor(stroke ? state_.stroke : state_.fill);
   cairo_set_fill_rule(cr_, rule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
-  if (!unbounded()) {
-    stroke ? cairo_stroke(cr_) : cairo_fill(cr_);
-    return;
-  }
-  cairo_save(cr_);
-  if (stroke) {
-    // A stroke cannot become a clip; its bounds confine it instead.
-    double x1, y1, x2, y2;
-    cairo_stroke_extents(cr_, &x1, &y1, &x2, &y2);
-    cairo_path_t* path = cairo_copy_path(cr_);
-    cairo_new_path(cr_);
-    cairo_rectangle(cr_, x1, y1, x2 - x1, y2 - y1);
-    cairo_clip(cr_);
-    cairo_append_path(cr_, path);
-    cairo_path_destroy(path);
-    cairo_stroke(cr_);
-  } else {
-    cairo_clip(cr_);
-    cairo_paint(cr_);
-  }
-  cairo_restore(cr_);
+  composite([&] {
+    if (!unbounded()) {
+      stroke ? cairo_stroke(cr_) : cairo_fill(cr_);
+      return;
+    }
+    cairo_save(cr_);
+    if (stroke) {
+      // A stroke cannot become a clip; its bounds confine it instead.
+      double x1, y1, x2, y2;
+      cairo_stroke_extents(cr_, &x1, &y1, &x2, &y2);
+      cairo_path_t* path = cairo_copy_path(cr_);
+      cairo_new_path(cr_);
+      cairo_rectangle(cr_, x1, y1, x2 - x1, y2 - y1);
+      cairo_clip(cr_);
+      cairo_append_path(cr_, path);
+      cairo_path_destroy(path);
+      cairo_stroke(cr_);
+    } else {
+      cairo_clip(cr_);
+      cairo_paint(cr_);
+    }
+    cairo_restore(cr_);
+  });
+  cairo_new_path(cr_);
 }
 
 void Context::fillPath(FillRule rule) { paintShape(false, rule); }
@@ -391,17 +477,19 @@ void Context::drawImage(const Image& image, const Rect& rect) {
   if (!source.ok()) return;
   withOwnPath([] {},
               [&] {
-                cairo_save(cr_);
-                cairo_translate(cr_, r.x(), r.y());
-                cairo_scale(cr_, r.width() / image.pixelWidth(), r.height() / image.pixelHeight());
-                cairo_set_source_surface(cr_, source.get(), 0, 0);
-                // Padding keeps the edges sharp when the image is scaled.
-                cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_PAD);
-                cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
-                cairo_rectangle(cr_, 0, 0, image.pixelWidth(), image.pixelHeight());
-                cairo_clip(cr_);
-                cairo_paint_with_alpha(cr_, state_.alpha);
-                cairo_restore(cr_);
+                composite([&] {
+                  cairo_save(cr_);
+                  cairo_translate(cr_, r.x(), r.y());
+                  cairo_scale(cr_, r.width() / image.pixelWidth(), r.height() / image.pixelHeight());
+                  cairo_set_source_surface(cr_, source.get(), 0, 0);
+                  // Padding keeps the edges sharp when the image is scaled.
+                  cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_PAD);
+                  cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
+                  cairo_rectangle(cr_, 0, 0, image.pixelWidth(), image.pixelHeight());
+                  cairo_clip(cr_);
+                  cairo_paint_with_alpha(cr_, state_.alpha);
+                  cairo_restore(cr_);
+                });
               });
 }
 
@@ -412,13 +500,15 @@ void Context::drawTiledImage(const Image& image, const Rect& tile) {
   if (state_.degenerate || !finite(t) || t.isEmpty()) return;
   SourceSurface source(image);
   if (!source.ok()) return;
-  cairo_save(cr_);
-  cairo_translate(cr_, t.x(), t.y());
-  cairo_scale(cr_, t.width() / image.pixelWidth(), t.height() / image.pixelHeight());
-  cairo_set_source_surface(cr_, source.get(), 0, 0);
-  cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_REPEAT);
-  cairo_paint_with_alpha(cr_, state_.alpha);
-  cairo_restore(cr_);
+  composite([&] {
+    cairo_save(cr_);
+    cairo_translate(cr_, t.x(), t.y());
+    cairo_scale(cr_, t.width() / image.pixelWidth(), t.height() / image.pixelHeight());
+    cairo_set_source_surface(cr_, source.get(), 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_REPEAT);
+    cairo_paint_with_alpha(cr_, state_.alpha);
+    cairo_restore(cr_);
+  });
 }
 
 void Context::drawLinearGradient(const Gradient& gradient, Point start, Point end, bool extendBeforeStart,
@@ -455,12 +545,14 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
         cairo_close_path(cr_);
       },
       [&] {
-        cairo_save(cr_);
-        cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
-        cairo_clip(cr_);
-        cairo_set_source(cr_, pattern);
-        cairo_paint(cr_);
-        cairo_restore(cr_);
+        composite([&] {
+          cairo_save(cr_);
+          cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+          cairo_clip(cr_);
+          cairo_set_source(cr_, pattern);
+          cairo_paint(cr_);
+          cairo_restore(cr_);
+        });
       });
   cairo_pattern_destroy(pattern);
 }
@@ -469,6 +561,7 @@ void Context::beginTransparencyLayer() {
   layers_.push_back({state_, saved_.size()});
   cairo_push_group(cr_);
   state_.alpha = 1;
+  state_.shadowColor = Color::clear();
   setBlendMode(BlendMode::Normal);
 }
 
@@ -484,8 +577,10 @@ void Context::endLayer(const Image* mask, const Rect& maskRect) {
   Rect r = maskRect.standardized();
   if (!state_.degenerate && (!mask || (finite(r) && !r.isEmpty()))) {
     if (!mask) {
-      cairo_set_source(cr_, group);
-      cairo_paint_with_alpha(cr_, state_.alpha);
+      composite([&] {
+        cairo_set_source(cr_, group);
+        cairo_paint_with_alpha(cr_, state_.alpha);
+      });
     } else {
       SourceSurface source(*mask);
       cairo_push_group(cr_);
@@ -497,7 +592,7 @@ void Context::endLayer(const Image* mask, const Rect& maskRect) {
       cairo_mask_surface(cr_, source.get(), 0, 0);
       cairo_restore(cr_);
       cairo_pop_group_to_source(cr_);
-      cairo_paint_with_alpha(cr_, state_.alpha);
+      composite([&] { cairo_paint_with_alpha(cr_, state_.alpha); });
     }
   }
   cairo_set_source_rgb(cr_, 0, 0, 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,7 @@
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
+typedef struct _cairo_pattern cairo_pattern_t;
 
 namespace cg {
 
@@ -99,6 +101,10 @@ class Context final {
   void setAlpha(double alpha);
   void setBlendMode(BlendMode mode);
   BlendMode blendMode() const;
+  // Everything drawn afterwards casts a shadow: its shape, offset by `offset` points (not turned
+  // or scaled by the transform), blurred by `blur` points, in `color`. A clear colour, or a
+  // transparency layer's inside, has none.
+  void setShadow(Size offset, double blur, const Color& color);
 
   // The current path (not part of the graphics state); drawing or clipping with it ends it.
   void beginPath();
@@ -162,6 +168,9 @@ class Context final {
     BlendMode blend = BlendMode::Normal;
     // A singular transform was set: nothing draws until the state is restored.
     bool degenerate = false;
+    Size shadowOffset;
+    double shadowBlur = 0;
+    Color shadowColor = Color::clear();
   };
   struct Layer {
     State state;
@@ -175,6 +184,9 @@ class Context final {
   void withOwnPath(Build build, Use use);
   void replay(const Path& path);
   void endLayer(const Image* mask, const Rect& maskRect);
+  // Runs a drawing operation, and when a shadow is set, draws its shadow beneath it.
+  void composite(const std::function<void()>& draw);
+  void paintWithShadow(cairo_pattern_t* content);
 
   cairo_surface_t* surface_ = nullptr;
   cairo_t* cr_ = nullptr;

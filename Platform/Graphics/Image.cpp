@@ -38,6 +38,20 @@ ImagePtr Image::withScale(double scale) const {
   return std::make_shared<Image>(width_, height_, pixels_, scale);
 }
 
+ImagePtr Image::cropped(int x, int y, int width, int height) const {
+  std::int64_t x0 = std::max<std::int64_t>(x, 0), y0 = std::max<std::int64_t>(y, 0);
+  std::int64_t x1 = std::min<std::int64_t>(std::int64_t(x) + width, width_);
+  std::int64_t y1 = std::min<std::int64_t>(std::int64_t(y) + height, height_);
+  if (x1 <= x0 || y1 <= y0) return nullptr;
+  std::vector<std::uint32_t> pixels;
+  pixels.reserve(std::size_t((x1 - x0) * (y1 - y0)));
+  for (std::int64_t row = y0; row < y1; ++row) {
+    auto begin = pixels_->begin() + row * width_;
+    pixels.insert(pixels.end(), begin + x0, begin + x1);
+  }
+  return fromPixels(int(x1 - x0), int(y1 - y0), std::move(pixels), scale_);
+}
+
 std::uint32_t Image::pixelAt(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   return (*pixels_)[std::size_t(y) * std::size_t(width_) + std::size_t(x)];

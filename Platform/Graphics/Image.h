@@ -49,6 +49,9 @@ class Image final : public ns::Object {
 
   // The same pixels (shared, not copied) at another scale.
   ImagePtr withScale(double scale) const;
+  // A copy of the pixels inside a rect given in pixels (cut to the image), at the same scale;
+  // nullptr when nothing of the image is inside. Stretchable images draw their caps from these.
+  ImagePtr cropped(int x, int y, int width, int height) const;
 
   std::span<const std::uint32_t> pixels() const { return {pixels_->data(), pixels_->size()}; }
   // The premultiplied pixel at (x, y); 0 outside the image.

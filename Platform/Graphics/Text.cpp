@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -22,6 +23,7 @@ namespace detail {
 struct TextPainter {
   static bool drawsNothing(const Context& c) { return c.state_.degenerate; }
   static void applyFill(const Context& c) { c.applyColor(c.state_.fill); }
+  static void composite(Context& c, const std::function<void()>& draw) { c.composite(draw); }
 };
 
 }  // namespace detail
@@ -203,19 +205,21 @@ Size drawLayout(Context& context, std::string_view text, const Rect& rect, const
       cairo_clip(cr);
     }
     detail::TextPainter::applyFill(context);
-    PangoLayoutIter* iter = pango_layout_get_iter(layout.layout);
-    int index = 0;
-    do {
-      if (index++ >= layout.shownLines) break;
-      PangoRectangle logical;
-      pango_layout_iter_get_line_extents(iter, nullptr, &logical);
-      double x = rect.x() + double(logical.x) / PANGO_SCALE;
-      double baseline = rect.y() + double(pango_layout_iter_get_baseline(iter)) / PANGO_SCALE;
-      cairo_new_path(cr);
-      cairo_move_to(cr, x, baseline);
-      pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
-    } while (pango_layout_iter_next_line(iter));
-    pango_layout_iter_free(iter);
+    detail::TextPainter::composite(context, [&] {
+      PangoLayoutIter* iter = pango_layout_get_iter(layout.layout);
+      int index = 0;
+      do {
+        if (index++ >= layout.shownLines) break;
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+        double x = rect.x() + double(logical.x) / PANGO_SCALE;
+        double baseline = rect.y() + double(pango_layout_iter_get_baseline(iter)) / PANGO_SCALE;
+        cairo_new_path(cr);
+        cairo_move_to(cr, x, baseline);
+        pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
+      } while (pango_layout_iter_next_line(iter));
+      pango_layout_iter_free(iter);
+    });
     cairo_new_path(cr);
     cairo_restore(cr);
   }

@@ -346,6 +346,67 @@ TEST(ContextTest, OpaqueContextsStartBlackAndClearRectMakesThemBlackAgain) {
   expectColor(clear->makeImage()->colorAt(3, 0), kRed, 0, "kept");
 }
 
+TEST(ContextShadowTest, ShapesCastShadowsOffsetInPointsWhateverTheTransform) {
+  const Color shadow = Color::black().withAlpha(0.5);
+  const struct {
+    const char* name;
+    double scale;
+    std::function<void(Context&)> draw;
+  } cases[] = {
+      {"rect", 1,
+       [](Context& c) {
+         c.fillRect({2, 2, 4, 4});
+       }},
+      {"rect at scale 2", 2,
+       [](Context& c) {
+         c.fillRect({2, 2, 4, 4});
+       }},
+      {"scaled transform", 1,
+       [](Context& c) {
+         c.scaleCTM(2, 2);
+         c.fillRect({1, 1, 2, 2});
+       }},
+      {"image", 1,
+       [](Context& c) {
+         c.drawImage(*cg::Image::fromPixels(1, 1, {cg::premultipliedPixel(kRed)}), Rect(2, 2, 4, 4));
+       }},
+  };
+  for (const auto& c : cases) {
+    auto context = bitmap(20, 20, c.scale);
+    context->setFillColor(kRed);
+    context->setShadow({3, 3}, 0, shadow);
+    c.draw(*context);
+    auto image = context->makeImage();
+    auto at = [&](double x, double y) { return image->colorAt(int(x * c.scale), int(y * c.scale)); };
+    expectColor(at(3, 3), kRed, kTolerance, std::string(c.name) + ": the shape over its shadow");
+    expectColor(at(7.5, 7.5), shadow, kTolerance, std::string(c.name) + ": the shadow alone");
+    expectColor(at(9.5, 9.5), Color::clear(), kTolerance, std::string(c.name) + ": past the shadow");
+  }
+}
+
+TEST(ContextShadowTest, BlurSpreadsTheShadowAndLayersCastOneShadow) {
+  auto context = bitmap(40, 40);
+  context->setShadow({0, 0}, 6, Color::black());
+  context->beginTransparencyLayer();
+  context->setFillColor(Color::white(1, 0.5));
+  context->fillRect({10, 10, 20, 20});
+  context->fillRect({10, 10, 20, 20});  // no shadow inside the layer, so no darker overlap
+  context->endTransparencyLayer();
+  auto image = context->makeImage();
+  double outside = image->colorAt(8, 20).alpha, far = image->colorAt(1, 20).alpha;
+  EXPECT_GT(outside, 0.05) << "the blur reaches beyond the shape";
+  EXPECT_LT(outside, 0.6);
+  EXPECT_LT(far, outside);
+  Color centre = image->colorAt(20, 20);
+  // The layer holds white at 0.75 (two halves); its shadow is black at 0.75: 0.75 + 0.75 × 0.25.
+  EXPECT_NEAR(centre.alpha, 0.9375, 0.02);
+
+  auto plain = bitmap(10, 10);
+  plain->setShadow({2, 2}, 0, Color::clear());
+  plain->fillRect({0, 0, 4, 4});
+  expectColor(plain->makeImage()->colorAt(5, 5), Color::clear(), 0, "a clear shadow is none");
+}
+
 TEST(ContextStackTest, ImageContextsNestAndOnlyImageContextsAreEnded) {
   EXPECT_EQ(cg::currentContext(), nullptr);
   EXPECT_FALSE(cg::imageFromCurrentImageContext());

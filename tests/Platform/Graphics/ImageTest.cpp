@@ -201,6 +201,29 @@ TEST(ImageTest, FromPixelsRefusesMismatchedOrAbsurdSizes) {
   EXPECT_EQ(image->colorAt(-1, 0), cg::Color::clear());
 }
 
+TEST(ImageTest, CroppingCutsTheRectToTheImage) {
+  std::vector<std::uint32_t> pixels(12);
+  for (std::uint32_t i = 0; i < 12; ++i) pixels[i] = 0xFF000000u | i;  // 4 × 3, numbered row by row
+  ImagePtr image = Image::fromPixels(4, 3, pixels, 2);
+  const struct {
+    int x, y, width, height;
+    int expectedWidth, expectedHeight;
+    std::uint32_t firstPixel;
+  } cases[] = {
+      {1, 1, 2, 2, 2, 2, 5}, {-5, -5, 7, 6, 2, 1, 0}, {3, 0, 100, 100, 1, 3, 3}, {0, 0, 4, 3, 4, 3, 0}};
+  for (const auto& c : cases) {
+    ImagePtr part = image->cropped(c.x, c.y, c.width, c.height);
+    ASSERT_TRUE(part) << c.x << "," << c.y;
+    EXPECT_EQ(part->pixelWidth(), c.expectedWidth);
+    EXPECT_EQ(part->pixelHeight(), c.expectedHeight);
+    EXPECT_EQ(part->pixelAt(0, 0) & 0xFF, c.firstPixel);
+    EXPECT_EQ(part->scale(), 2);
+  }
+  EXPECT_FALSE(image->cropped(4, 0, 1, 1)) << "outside";
+  EXPECT_FALSE(image->cropped(0, 0, 0, 3)) << "empty";
+  EXPECT_FALSE(image->cropped(2147483600, 0, 2147483600, 1)) << "no overflow";
+}
+
 TEST(ImageTest, PremultipliedPixelsConvertBothWays) {
   const struct {
     cg::Color color;

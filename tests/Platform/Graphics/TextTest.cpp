@@ -139,6 +139,23 @@ TEST(TextDrawTest, CyrillicDrawsWithRealGlyphsInTheFillColour) {
   EXPECT_LE(last, int(drawn.width * 2) + 2) << "ink stays within the measured width";
 }
 
+TEST(TextDrawTest, TextCastsTheContextsShadow) {
+  auto context = cg::Context::makeBitmap({60, 30}, false, 1);
+  context->setFillColor(cg::Color::white(1));
+  context->setShadow({0, 2}, 0, cg::Color::black());
+  cg::drawText(*context, "ОК", cg::Rect(0, 0, 60, 30), Font("PF Square Sans Pro", 18),
+               LineBreakMode::WordWrap, cg::TextAlignment::Left);
+  auto image = context->makeImage();
+  int white = 0, black = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 60; ++x) {
+      cg::Color c = image->colorAt(x, y);
+      if (c.alpha > 0.9) (c.red > 0.9 ? white : black) += c.red > 0.9 || c.red < 0.1;
+    }
+  EXPECT_GT(white, 20);
+  EXPECT_GT(black, 5) << "the shadow shows below the glyphs";
+}
+
 TEST(TextDrawTest, AlignmentPlacesTheLineInsideTheRect) {
   Font font("PF Square Sans Pro", 16);
   const struct {
