@@ -1,12 +1,14 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <openssl/evp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -397,6 +399,72 @@ TEST(URLConnectionTest, ChallengeAnswersDecideTheOutcome) {
   }
   // Credentials in a URL are never sent before the server asks.
   EXPECT_FALSE(server.requestsTo("/private").front().hasHeader("Authorization"));
+}
+
+std::string md5Hex(const std::string& text) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr);
+  static const char* hex = "0123456789abcdef";
+  std::string out;
+  for (unsigned i = 0; i < length; ++i) {
+    out += hex[digest[i] >> 4];
+    out += hex[digest[i] & 15];
+  }
+  return out;
+}
+
+// An RFC 2617 check of "Digest" answers for user/pass in realm "videos".
+Reply digestProtected(const RecordedRequest& request) {
+  std::string header = request.header("Authorization");
+  if (header.rfind("Digest ", 0) == 0) {
+    std::map<std::string, std::string> fields;
+    std::string rest = header.substr(7);
+    std::size_t i = 0;
+    while (i < rest.size()) {
+      while (i < rest.size() && (rest[i] == ' ' || rest[i] == ',')) ++i;
+      auto eq = rest.find('=', i);
+      if (eq == std::string::npos) break;
+      std::string key = rest.substr(i, eq - i), value;
+      i = eq + 1;
+      if (i < rest.size() && rest[i] == '"') {
+        auto close = rest.find('"', i + 1);
+        value = rest.substr(i + 1, close - i - 1);
+        i = close + 1;
+      } else {
+        auto comma = rest.find(',', i);
+        value = rest.substr(i, comma == std::string::npos ? std::string::npos : comma - i);
+        i = comma == std::string::npos ? rest.size() : comma;
+      }
+      fields[key] = value;
+    }
+    std::string ha1 = md5Hex("user:videos:pass");
+    std::string ha2 = md5Hex(request.method + ":" + fields["uri"]);
+    std::string expected = md5Hex(ha1 + ":" + fields["nonce"] + ":" + fields["nc"] + ":" + fields["cnonce"] +
+                                  ":" + fields["qop"] + ":" + ha2);
+    if (fields["username"] == "user" && fields["response"] == expected) return Reply::text("digest secret");
+  }
+  Reply denied = Reply::text("denied", 401);
+  denied.headers.push_back({"WWW-Authenticate", "Digest realm=\"videos\", nonce=\"n0nce\", qop=\"auth\""});
+  return denied;
+}
+
+TEST(URLConnectionTest, DigestChallengeIsAnsweredWithTheCredential) {
+  LoopbackServer server;
+  server.on("/digest", digestProtected);
+  auto recorder = std::make_shared<Recorder>();
+  recorder->onChallenge = [](const ns::URLAuthenticationChallengePtr& challenge) {
+    EXPECT_EQ(challenge->protectionSpace()->authenticationMethod(), ns::kURLAuthenticationMethodHTTPDigest);
+    challenge->sender()->useCredential(
+        ns::URLCredential::credentialWithUser("user", "pass", ns::URLCredentialPersistence::None),
+        *challenge);
+  };
+  ns::URLConnection::connectionWithRequest(requestFor(server.url("/digest")), recorder);
+  ASSERT_TRUE(spinUntil([&] { return recorder->done(); }));
+  EXPECT_EQ(recorder->challenges.size(), 1u);
+  ASSERT_NE(recorder->response, nullptr);
+  EXPECT_EQ(recorder->response->statusCode(), 200);
+  EXPECT_EQ(recorder->body, "digest secret");
 }
 
 TEST(URLConnectionTest, IdleTimeoutFailsASilentServerButNotASlowOne) {
