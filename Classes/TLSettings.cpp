@@ -26,11 +26,13 @@ constexpr const char* kAlertTitle = "Ошибка";
 constexpr const char* kAlertButton = "OK";
 constexpr const char* kNoInternetMessage = "Нет интернет соединения. Проверьте настройки интернета";
 constexpr const char* kNoServerConnectionMessage = "Нет соединения с сервером";
-constexpr const char* kNoServerItemDataMessage = "Выбранный вами эпизод временно недоступен. Повторите попытку позже.";
+constexpr const char* kNoServerItemDataMessage =
+    "Выбранный вами эпизод временно недоступен. Повторите попытку позже.";
 constexpr const char* kNoServerDataMessage = "Данные временно недоступны. Повторите попытку позже.";
 
 bool isDecimal(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
 // "name", "1.2.3.4" or "[v6]", optionally ":port" (1-65535).
@@ -40,7 +42,8 @@ bool isHostAndPort(std::string_view text) {
     auto close = text.find(']');
     if (close == std::string_view::npos || close == 1) return false;
     host = text.substr(1, close - 1);
-    if (!std::all_of(host.begin(), host.end(), [](unsigned char c) { return std::isxdigit(c) || c == ':' || c == '.'; }))
+    if (!std::all_of(host.begin(), host.end(),
+                     [](unsigned char c) { return std::isxdigit(c) || c == ':' || c == '.'; }))
       return false;
     std::string_view rest = text.substr(close + 1);
     if (!rest.empty() && rest.front() != ':') return false;
@@ -54,7 +57,8 @@ bool isHostAndPort(std::string_view text) {
       if (port.empty()) return false;
     }
     if (host.empty() || host.front() == '-' || host.front() == '.' ||
-        !std::all_of(host.begin(), host.end(), [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '.'; }))
+        !std::all_of(host.begin(), host.end(),
+                     [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '.'; }))
       return false;
   }
   if (port.empty()) return true;
@@ -91,7 +95,9 @@ std::optional<std::string> categoryIdText(const ns::Value& entry) {
   return std::nullopt;
 }
 
-std::optional<ns::Array> cachedCategories() { return ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile()); }
+std::optional<ns::Array> cachedCategories() {
+  return ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile());
+}
 
 std::string apiUrl(const std::string& methodAndParameters) {
   return "http://" + TLSettings::serviceHost() + kApiPath + methodAndParameters;
@@ -149,11 +155,13 @@ std::string TLSettings::getURLforAdvancedListFilm(const ns::Value& titleId) {
   return apiUrl(ns::format("get_related&title_id=%@", titleId));
 }
 
-std::string TLSettings::categoryTitles(int categoryId, const std::string& grouping, const std::string& order, int page) {
+std::string TLSettings::categoryTitles(int categoryId, const std::string& grouping, const std::string& order,
+                                       int page) {
   return "http://" + serviceHost() +
-         ns::format("/api/mobile.pl?platform=ios&method=get_category_titles&category_id=%d&orderby=%@&orderdir=%@"
-                    "&limit=16&page=%d",
-                    categoryId, grouping, order, page);
+         ns::format(
+             "/api/mobile.pl?platform=ios&method=get_category_titles&category_id=%d&orderby=%@&orderdir=%@"
+             "&limit=16&page=%d",
+             categoryId, grouping, order, page);
 }
 
 std::string TLSettings::getActorAPIwithID(const ns::Value& personId) {
@@ -167,7 +175,8 @@ std::string TLSettings::getEpisodeForID(const ns::Value& episodeId) {
 std::string TLSettings::getSearchUrl(const std::string& query) {
   // Everything but the unreserved characters is escaped: a typed "&", "+", "#" or "=" would
   // otherwise change the request itself.
-  return apiUrl(ns::format("get_search&q=%@&limit=50", ns::addPercentEncoding(query, ns::kURLUnreservedCharacters)));
+  return apiUrl(
+      ns::format("get_search&q=%@&limit=50", ns::addPercentEncoding(query, ns::kURLUnreservedCharacters)));
 }
 
 // MARK: Coercions
@@ -200,21 +209,31 @@ ns::Value TLSettings::arrayOrNilFromObject(const ns::Value& object) {
 
 std::string TLSettings::userDirectory() { return ns::documentsDirectory(); }
 
-std::string TLSettings::cacheDirectory() { return ensureDirectory(inDirectory(ns::cachesDirectory(), "userCache"), false); }
+std::string TLSettings::cacheDirectory() {
+  return ensureDirectory(inDirectory(ns::cachesDirectory(), "userCache"), false);
+}
 
 std::string TLSettings::plistFilesDirectory() {
   return ensureDirectory(inDirectory(ns::cachesDirectory(), "plistCache"), false);
 }
 
-std::string TLSettings::sliderPostersPath() { return ensureDirectory(inDirectory(cacheDirectory(), "sliderPosters"), true); }
+std::string TLSettings::sliderPostersPath() {
+  return ensureDirectory(inDirectory(cacheDirectory(), "sliderPosters"), true);
+}
 
-std::string TLSettings::postersPath() { return ensureDirectory(inDirectory(cacheDirectory(), "posters"), true); }
+std::string TLSettings::postersPath() {
+  return ensureDirectory(inDirectory(cacheDirectory(), "posters"), true);
+}
 
-std::string TLSettings::postersBigPath() { return ensureDirectory(inDirectory(cacheDirectory(), "postersBig"), true); }
+std::string TLSettings::postersBigPath() {
+  return ensureDirectory(inDirectory(cacheDirectory(), "postersBig"), true);
+}
 
 std::string TLSettings::rolesPath() { return ensureDirectory(inDirectory(postersPath(), "roles"), true); }
 
-std::string TLSettings::filmImagesPath() { return ensureDirectory(inDirectory(cacheDirectory(), "filmImages"), true); }
+std::string TLSettings::filmImagesPath() {
+  return ensureDirectory(inDirectory(cacheDirectory(), "filmImages"), true);
+}
 
 std::string TLSettings::cashedCategoriesFile() { return inDirectory(cacheDirectory(), "categories.plist"); }
 
@@ -233,9 +252,13 @@ std::optional<std::string> TLSettings::getPlistDirectoryWithFileName(const std::
   return inDirectory(plistFilesDirectory(), fileName);
 }
 
-std::string TLSettings::posterForBaseVideo(int itemId) { return inDirectory(postersPath(), ns::format("%d.png", itemId)); }
+std::string TLSettings::posterForBaseVideo(int itemId) {
+  return inDirectory(postersPath(), ns::format("%d.png", itemId));
+}
 
-std::string TLSettings::posterForEpisode(int itemId) { return inDirectory(postersPath(), ns::format("e%d.png", itemId)); }
+std::string TLSettings::posterForEpisode(int itemId) {
+  return inDirectory(postersPath(), ns::format("e%d.png", itemId));
+}
 
 std::string TLSettings::posterBigForBaseVideo(int itemId) {
   return inDirectory(postersBigPath(), ns::format("%d.png", itemId));
@@ -298,7 +321,8 @@ void TLSettings::noServerDataAlertWithDelegate(const std::weak_ptr<ui::AlertView
 
 void TLSettings::showConnectionError(const ns::ErrorPtr& error) { showConnectionError(error, {}); }
 
-void TLSettings::showConnectionError(const ns::ErrorPtr& error, const std::weak_ptr<ui::AlertViewDelegate>& delegate) {
+void TLSettings::showConnectionError(const ns::ErrorPtr& error,
+                                     const std::weak_ptr<ui::AlertViewDelegate>& delegate) {
   switch (error ? error->code() : 0) {
     case ns::URLError::NotConnectedToInternet:
       showAlert(kNoInternetMessage, delegate);
@@ -326,4 +350,6 @@ void TLSettings::removeRefreshMainPageFlag() {
   defaults->synchronize();
 }
 
-bool TLSettings::isMainPageNeedUpdate() { return ns::UserDefaults::standardUserDefaults()->boolForKey(kRefreshMainPageKey); }
+bool TLSettings::isMainPageNeedUpdate() {
+  return ns::UserDefaults::standardUserDefaults()->boolForKey(kRefreshMainPageKey);
+}

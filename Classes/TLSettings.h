@@ -36,7 +36,8 @@ class TLSettings final {
   static std::string postersInCategories();
   static std::string getURLforSeriesListFilm(const ns::Value& titleId);
   static std::string getURLforAdvancedListFilm(const ns::Value& titleId);
-  static std::string categoryTitles(int categoryId, const std::string& grouping, const std::string& order, int page);
+  static std::string categoryTitles(int categoryId, const std::string& grouping, const std::string& order,
+                                    int page);
   static std::string getActorAPIwithID(const ns::Value& personId);
   static std::string getEpisodeForID(const ns::Value& episodeId);
   static std::string getSearchUrl(const std::string& query);
@@ -92,7 +93,8 @@ class TLSettings final {
   // Chooses one of the above by the error's code alone: -1009 no internet, -1004 and -1003 no
   // server connection, anything else (a missing error too) no server data.
   static void showConnectionError(const ns::ErrorPtr& error);
-  static void showConnectionError(const ns::ErrorPtr& error, const std::weak_ptr<ui::AlertViewDelegate>& delegate);
+  static void showConnectionError(const ns::ErrorPtr& error,
+                                  const std::weak_ptr<ui::AlertViewDelegate>& delegate);
 
   // The user-defaults flag "TLUpdateMainPage": set when the last category list request failed.
   static void addRefreshMainPageFlag();

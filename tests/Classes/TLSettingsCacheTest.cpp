@@ -9,6 +9,7 @@
 #include "Foundation/FileManager.h"
 #include "Foundation/PropertyList.h"
 #include "Foundation/UserDefaults.h"
+#include "ServiceHostOverride.h"
 #include "UIKit/AlertView.h"
 #include "support/LogCapture.h"
 
@@ -57,7 +58,8 @@ TEST_F(TLSettingsCacheTest, FoldersAreMadeOnFirstUseAndAgainAfterRemoval) {
       {"rolesPath", TLSettings::rolesPath, "/userCache/posters/roles", false},
       {"filmImagesPath", TLSettings::filmImagesPath, "/userCache/filmImages", false},
       {"cashedCategoriesFile", TLSettings::cashedCategoriesFile, "/userCache/categories.plist", true},
-      {"getPlistDirectoryWithFileName", [] { return TLSettings::getPlistDirectoryWithFileName("42ser.plist").value(); },
+      {"getPlistDirectoryWithFileName",
+       [] { return TLSettings::getPlistDirectoryWithFileName("42ser.plist").value(); },
        "/plistCache/42ser.plist", true},
   };
   for (const Case& c : cases) {
@@ -145,7 +147,9 @@ TEST_F(TLSettingsCacheTest, UnsafeFileNamesAreRefused) {
     EXPECT_EQ(TLSettings::isSafeFileName(c.fileName), c.accepted) << c.name;
     EXPECT_EQ(path.has_value(), c.accepted) << c.name;
     EXPECT_EQ(log.contains("Refusing the cache file name"), !c.accepted) << c.name;
-    if (path) EXPECT_EQ(*path, caches() + "/plistCache/" + c.fileName) << c.name;
+    if (path) {
+      EXPECT_EQ(*path, caches() + "/plistCache/" + c.fileName) << c.name;
+    }
   }
 }
 
@@ -184,7 +188,7 @@ TEST_F(TLSettingsCacheTest, CategoryLookUpsReadTheCachedList) {
 }
 
 TEST_F(TLSettingsCacheTest, CategoryURLsFollowTheFileAndSkipBadIds) {
-  setenv("VCC_SERVICE_HOST", "catalogue.test", 1);
+  testsupport::ServiceHostOverride host("catalogue.test");
   EXPECT_TRUE(TLSettings::getCategoriesURL().empty());  // no file
 
   writeCategories({ns::Dictionary{{"id", "31"}}, ns::Dictionary{{"id", "2"}}, ns::Dictionary{{"id", "12a"}},
@@ -197,11 +201,10 @@ TEST_F(TLSettingsCacheTest, CategoryURLsFollowTheFileAndSkipBadIds) {
   for (const auto& url : urls) got.push_back(url.absoluteString());
   const std::string prefix = "http://catalogue.test/api/mobile?platform=ios&method=get_category&category_id=";
   const std::string suffix = "&popular_quantity=15&featured_quantity=15";
-  EXPECT_EQ(got, (std::vector<std::string>{prefix + "31" + suffix, prefix + "2" + suffix, prefix + "7" + suffix,
-                                           prefix + "1" + suffix}));
+  EXPECT_EQ(got, (std::vector<std::string>{prefix + "31" + suffix, prefix + "2" + suffix,
+                                           prefix + "7" + suffix, prefix + "1" + suffix}));
   EXPECT_EQ(log.lines().size(), 7u);  // one line per skipped entry
   EXPECT_TRUE(log.contains("12a"));
-  unsetenv("VCC_SERVICE_HOST");
 }
 
 class TLSettingsAlertTest : public ::testing::Test {
@@ -237,9 +240,11 @@ TEST_F(TLSettingsAlertTest, EachAlertHasItsTextAndOneOKButton) {
   };
   const Case cases[] = {
       {"no internet", TLSettings::noInternetConnectionAlert, kNoInternet, false},
-      {"no internet, delegate", [&] { TLSettings::noInternetConnectionAlertWithDelegate(delegate); }, kNoInternet, true},
+      {"no internet, delegate", [&] { TLSettings::noInternetConnectionAlertWithDelegate(delegate); },
+       kNoInternet, true},
       {"no server", TLSettings::noServerConnectionAlert, kNoServer, false},
-      {"no server, delegate", [&] { TLSettings::noServerConnectionAlertWithDelegate(delegate); }, kNoServer, true},
+      {"no server, delegate", [&] { TLSettings::noServerConnectionAlertWithDelegate(delegate); }, kNoServer,
+       true},
       {"no item", TLSettings::noServerItemDataAlert, kNoItem, false},
       {"no item, delegate", [&] { TLSettings::noServerItemDataAlertWithDelegate(delegate); }, kNoItem, true},
       {"no data", TLSettings::noServerDataAlert, kNoData, false},

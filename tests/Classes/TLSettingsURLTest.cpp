@@ -1,6 +1,5 @@
 // The service URLs and the reply-value coercions of TLSettings.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <climits>
 #include <cmath>
@@ -8,35 +7,15 @@
 #include <string>
 
 #include "Classes/TLSettings.h"
+#include "ServiceHostOverride.h"
 #include "support/LogCapture.h"
 
 namespace {
 
 using ns::Value;
 
-// Points the client at a fixed host for the duration of a test.
-class ServiceHostOverride {
- public:
-  explicit ServiceHostOverride(const char* value) {
-    if (const char* old = getenv("VCC_SERVICE_HOST")) previous_ = old;
-    if (value)
-      setenv("VCC_SERVICE_HOST", value, 1);
-    else
-      unsetenv("VCC_SERVICE_HOST");
-  }
-  ~ServiceHostOverride() {
-    if (previous_)
-      setenv("VCC_SERVICE_HOST", previous_->c_str(), 1);
-    else
-      unsetenv("VCC_SERVICE_HOST");
-  }
-
- private:
-  std::optional<std::string> previous_;
-};
-
 TEST(TLSettingsURLTest, EveryBuilderFormatsItsTemplate) {
-  ServiceHostOverride host("catalogue.test:8081");
+  testsupport::ServiceHostOverride host("catalogue.test:8081");
   const std::string api = "http://catalogue.test:8081/api/mobile?platform=ios&method=";
   struct Case {
     const char* name;
@@ -49,10 +28,12 @@ TEST(TLSettingsURLTest, EveryBuilderFormatsItsTemplate) {
       {"genresUrl", TLSettings::genresUrl(31), api + "get_category&category_id=31"},
       {"topCategoryBanerUrl", TLSettings::topCategoryBanerUrl(-2), api + "get_category&category_id=-2"},
       {"getPostersURL", TLSettings::getPostersURL(), api + "get_posters&poster_size=1000x424&limit=12"},
-      {"postersInCategories", TLSettings::postersInCategories(), api + "get_posters&poster_size=1000x240&limit=7"},
+      {"postersInCategories", TLSettings::postersInCategories(),
+       api + "get_posters&poster_size=1000x240&limit=7"},
       {"getURLforSeriesListFilm string", TLSettings::getURLforSeriesListFilm(Value("42")),
        api + "get_title&title_id=42"},
-      {"getURLforSeriesListFilm number", TLSettings::getURLforSeriesListFilm(Value(42)), api + "get_title&title_id=42"},
+      {"getURLforSeriesListFilm number", TLSettings::getURLforSeriesListFilm(Value(42)),
+       api + "get_title&title_id=42"},
       {"getURLforAdvancedListFilm", TLSettings::getURLforAdvancedListFilm(Value("1001")),
        api + "get_related&title_id=1001"},
       {"getActorAPIwithID", TLSettings::getActorAPIwithID(Value(3001)), api + "get_person&person_id=3001"},
@@ -65,7 +46,7 @@ TEST(TLSettingsURLTest, EveryBuilderFormatsItsTemplate) {
 }
 
 TEST(TLSettingsURLTest, SearchQueryEscapesEverythingButUnreservedCharacters) {
-  ServiceHostOverride host("catalogue.test");
+  testsupport::ServiceHostOverride host("catalogue.test");
   const std::string prefix = "http://catalogue.test/api/mobile?platform=ios&method=get_search&q=";
   struct Case {
     const char* query;
@@ -91,7 +72,7 @@ TEST(TLSettingsURLTest, SearchQueryEscapesEverythingButUnreservedCharacters) {
 TEST(TLSettingsURLTest, ServiceHostComesFromTheEnvironmentWhenWellFormed) {
   std::string builtIn;
   {
-    ServiceHostOverride none(nullptr);
+    testsupport::ServiceHostOverride none(nullptr);
     builtIn = TLSettings::serviceHost();
   }
   ASSERT_FALSE(builtIn.empty());
@@ -100,14 +81,16 @@ TEST(TLSettingsURLTest, ServiceHostComesFromTheEnvironmentWhenWellFormed) {
     bool accepted;
   };
   const Case cases[] = {
-      {"127.0.0.1:8080", true}, {"catalogue.test", true}, {"my-host.example:65535", true}, {"[::1]:8080", true},
-      {"[::1]", true},          {"", false},              {"bad host", false},            {"host:0", false},
-      {"host:70000", false},    {"host:", false},         {"a/b", false},                 {"host:80/x", false},
-      {"[::1", false},          {"-host", false},         {"user@host", false},           {"[zz]:1", false},
+      {"127.0.0.1:8080", true}, {"catalogue.test", true}, {"my-host.example:65535", true},
+      {"[::1]:8080", true},     {"[::1]", true},          {"", false},
+      {"bad host", false},      {"host:0", false},        {"host:70000", false},
+      {"host:", false},         {"a/b", false},           {"host:80/x", false},
+      {"[::1", false},          {"-host", false},         {"user@host", false},
+      {"[zz]:1", false},
   };
   for (const Case& c : cases) {
     testsupport::LogCapture log;
-    ServiceHostOverride host(c.value);
+    testsupport::ServiceHostOverride host(c.value);
     EXPECT_EQ(TLSettings::serviceHost(), c.accepted ? std::string(c.value) : builtIn) << c.value;
     // A value that is set but refused says so; an empty one is simply unset.
     EXPECT_EQ(log.contains("VCC_SERVICE_HOST"), !c.accepted && *c.value) << c.value;
