@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "Foundation/Bundle.h"
 #include "UIKit/Screen.h"
 
 #ifndef VCC_DEFAULT_RESOURCES_DIR
@@ -16,9 +17,11 @@ namespace ui {
 
 Image::Image(cg::ImagePtr bitmap, std::string name) : bitmap_(std::move(bitmap)), name_(std::move(name)) {}
 
-std::string resourcesDirectory() {
-  if (const char* env = std::getenv("VCC_RESOURCES_DIR"); env && *env) return env;
-  return VCC_DEFAULT_RESOURCES_DIR;
+std::vector<std::string> resourceDirectories() {
+  std::vector<std::string> dirs{ns::Bundle::mainBundle()->resourcePath()};
+  if (const char* env = std::getenv("VCC_RESOURCES_DIR"); !(env && *env))
+    dirs.push_back(VCC_DEFAULT_RESOURCES_DIR);
+  return dirs;
 }
 
 namespace {
@@ -61,15 +64,18 @@ std::shared_ptr<Image> Image::imageNamed(const std::string& name) {
   auto key = std::make_pair(name, screenScale);
   if (auto it = cache.images.find(key); it != cache.images.end()) return it->second;
 
-  std::filesystem::path dir(resourcesDirectory());
-  for (const auto& [file, scale] : candidates(name, screenScale)) {
-    std::error_code ec;
-    auto path = dir / file;
-    if (!std::filesystem::is_regular_file(path, ec)) continue;
-    if (auto bitmap = cg::Image::fromFile(path.string(), scale)) {
-      auto image = std::make_shared<Image>(std::move(bitmap), name);
-      cache.images[key] = image;
-      return image;
+  auto files = candidates(name, screenScale);
+  for (const auto& dirName : resourceDirectories()) {
+    std::filesystem::path dir(dirName);
+    for (const auto& [file, scale] : files) {
+      std::error_code ec;
+      auto path = dir / file;
+      if (!std::filesystem::is_regular_file(path, ec)) continue;
+      if (auto bitmap = cg::Image::fromFile(path.string(), scale)) {
+        auto image = std::make_shared<Image>(std::move(bitmap), name);
+        cache.images[key] = image;
+        return image;
+      }
     }
   }
   return nullptr;

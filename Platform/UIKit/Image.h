@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Foundation/Data.h"
 #include "Foundation/Object.h"
@@ -61,7 +62,8 @@ class Image final : public ns::Object {
 ns::Data ImagePNGRepresentation(const std::shared_ptr<Image>& image);
 ns::Data ImageJPEGRepresentation(const std::shared_ptr<Image>& image, double quality);
 
-// The folder imageNamed reads: VCC_RESOURCES_DIR when set, else the one the build generates.
-std::string resourcesDirectory();
+// The folders imageNamed reads, in order: the main bundle's resources folder (VCC_RESOURCES_DIR
+// when set), then, unless that variable is set, the placeholders the build draws.
+std::vector<std::string> resourceDirectories();
 
 }  // namespace ui
