@@ -27,9 +27,9 @@ class ScopeExit {
   F f_;
 };
 
-// Binds one value by its kind; gives SQLite's result code. Text and blobs are copied by SQLite, so
-// nothing the caller owns has to outlive the call.
-int bindObject(const ns::Value& value, int idx, sqlite3_stmt* statement) {
+// Binds one value by its kind; gives SQLite's result code. Text and blobs are bound with `keep`:
+// SQLITE_TRANSIENT (SQLite copies them) unless the value outlives every step of the statement.
+int bindObject(const ns::Value& value, int idx, sqlite3_stmt* statement, sqlite3_destructor_type keep) {
   using Type = ns::Value::Type;
   switch (value.type()) {
     case Type::nil:
@@ -40,7 +40,7 @@ int bindObject(const ns::Value& value, int idx, sqlite3_stmt* statement) {
       // A null pointer would bind NULL; an empty blob must stay a blob.
       static const char kEmpty = 0;
       const void* bytes = data.length() ? static_cast<const void*>(data.bytes()) : &kEmpty;
-      return sqlite3_bind_blob64(statement, idx, bytes, data.length(), SQLITE_TRANSIENT);
+      return sqlite3_bind_blob64(statement, idx, bytes, data.length(), keep);
     }
     case Type::date:
       return sqlite3_bind_double(statement, idx, value.asDate()->timeIntervalSince1970());
@@ -55,7 +55,7 @@ int bindObject(const ns::Value& value, int idx, sqlite3_stmt* statement) {
       return sqlite3_bind_double(statement, idx, value.doubleValue());
     case Type::string: {
       const std::string& text = *value.asString();
-      return sqlite3_bind_text64(statement, idx, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      return sqlite3_bind_text64(statement, idx, text.data(), text.size(), keep, SQLITE_UTF8);
     }
     default: {
       std::string text = value.describe();
@@ -257,13 +257,15 @@ std::shared_ptr<SQStatement> SQDatabase::prepareAndBind(std::string_view sql, ns
   const int queryCount = sqlite3_bind_parameter_count(handle);
   // Only parameters that really received a value count, so a misspelt key cannot leave one NULL.
   int bound = 0;
+  // An update steps and resets before the caller's values go; a result set steps long after.
+  const sqlite3_destructor_type keep = isQuery ? SQLITE_TRANSIENT : SQLITE_STATIC;
   if (dictionary) {
     std::string name;
     for (const auto& [key, value] : *dictionary) {
       name.assign(":").append(key);
       int idx = sqlite3_bind_parameter_index(handle, name.c_str());
       if (idx > 0) {
-        if (bindObject(value, idx, handle) == SQLITE_OK) ++bound;
+        if (bindObject(value, idx, handle, keep) == SQLITE_OK) ++bound;
       } else {
         ns::log("Could not find index for %@", key);
       }
@@ -273,7 +275,7 @@ std::shared_ptr<SQStatement> SQDatabase::prepareAndBind(std::string_view sql, ns
     for (int idx = 1; idx <= queryCount && static_cast<std::size_t>(idx) <= arguments.size(); ++idx) {
       const ns::Value& object = arguments[static_cast<std::size_t>(idx - 1)];
       if (trace) ns::log("obj: %@", object);
-      if (bindObject(object, idx, handle) == SQLITE_OK) ++bound;
+      if (bindObject(object, idx, handle, keep) == SQLITE_OK) ++bound;
     }
   }
   if (bound != queryCount) {
@@ -372,6 +374,8 @@ bool SQDatabase::executeUpdateCore(std::string_view sql, ns::ErrorPtr* outError,
   if (cached) {
     statement->useCount_ += 1;
     closeRc = sqlite3_reset(handle);
+    // The caller's values are about to go: leave no pointer to them bound.
+    sqlite3_clear_bindings(handle);
   } else {
     closeRc = statement->close();
   }

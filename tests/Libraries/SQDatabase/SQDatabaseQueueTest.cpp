@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -257,6 +258,30 @@ TEST_F(DatabaseTest, PoolDropsConnectionsItCannotHandOut) {
   ASSERT_TRUE(error);
   EXPECT_TRUE(log.contains("Could not open up the database at path " + tmp.file("missing/p.db")));
   EXPECT_EQ(broken->countOfOpenDatabases(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The savepoint counters are shared by every connection, queue and pool in the process.
+TEST_F(DatabaseTest, SavePointsFromManyThreadsAtOnce) {
+  auto pool = SQDatabasePool::databasePoolWithPath(dbPath());
+  auto queue = SQDatabaseQueue::databaseQueueWithPath(std::nullopt);
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([&] {
+      auto own = SQDatabase::databaseWithPath(std::nullopt);
+      own->open();
+      for (int j = 0; j < 25; ++j) {
+        auto block = [](SQDatabase&, bool& rollback) { rollback = true; };
+        if (pool->inSavePoint(block) || queue->inSavePoint(block) || own->inSavePoint([](bool&) {})) ++failures;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
 }
 
 }  // namespace
