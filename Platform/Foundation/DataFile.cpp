@@ -83,9 +83,9 @@ std::optional<Data> dataWithContentsOfFile(const std::string& path, ErrorPtr* er
   return Data(std::move(bytes));
 }
 
-bool writeDataToFile(const Data& data, const std::string& path, bool atomically, ErrorPtr* error) {
+bool writeDataToFile(const Data& data, const std::string& path, bool atomically, ErrorPtr* error, unsigned mode) {
   if (!atomically) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode ? mode : 0644);
     if (fd < 0) {
       report(error, errno, path, true);
       return false;
@@ -106,7 +106,9 @@ bool writeDataToFile(const Data& data, const std::string& path, bool atomically,
   }
   // A replaced file keeps its permissions; a new one gets the usual 0644 (less the umask).
   struct stat existing {};
-  if (::stat(path.c_str(), &existing) == 0) {
+  if (mode) {
+    ::fchmod(fd, mode);
+  } else if (::stat(path.c_str(), &existing) == 0) {
     ::fchmod(fd, existing.st_mode & 07777);
   } else {
     mode_t mask = ::umask(0);

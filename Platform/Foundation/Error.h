@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "Foundation/Coding.h"
 #include "Foundation/Value.h"
 
 namespace ns {
@@ -61,7 +62,8 @@ inline constexpr std::int64_t CannotWriteToFile = -3003;
 }  // namespace URLError
 
 // A failure reported as a value: domain, code and user information. Immutable once made.
-class Error final : public Object {
+// Archivable (domain, code and the user information that a keyed archive can hold).
+class Error final : public Object, public Coding {
  public:
   static std::shared_ptr<Error> make(std::string domain, std::int64_t code, Dictionary userInfo = {});
 
@@ -71,6 +73,9 @@ class Error final : public Object {
   // The user-info description when there is one, else a generic sentence naming domain and code.
   std::string localizedDescription() const;
   std::string describe() const override;
+
+  void encodeWithCoder(KeyedArchiver& coder) override;
+  std::shared_ptr<Object> initWithCoder(KeyedUnarchiver& coder) override;
 
  private:
   std::string domain_;

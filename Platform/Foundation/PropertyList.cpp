@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "Foundation/DataFile.h"
+#include "Foundation/PropertyListInternal.h"
 #include "Foundation/String.h"
 
 namespace ns {
@@ -28,7 +29,7 @@ void readError(ErrorPtr* error, const std::string& message) {
                                      "The data couldn\u2019t be read because it isn\u2019t in the correct format."}});
 }
 
-bool toValue(plist_t node, Value& out, int depth, std::string& problem) {
+bool toValue(plist_t node, Value& out, int depth, std::string& problem, bool uids) {
   if (depth > kMaxDepth) {
     problem = "Property list nested too deeply.";
     return false;
@@ -88,7 +89,7 @@ bool toValue(plist_t node, Value& out, int depth, std::string& problem) {
       items.reserve(size);
       for (std::uint32_t i = 0; i < size; ++i) {
         Value item;
-        if (!toValue(plist_array_get_item(node, i), item, depth + 1, problem)) return false;
+        if (!toValue(plist_array_get_item(node, i), item, depth + 1, problem, uids)) return false;
         items.push_back(std::move(item));
       }
       out = Value(std::move(items));
@@ -110,7 +111,7 @@ bool toValue(plist_t node, Value& out, int depth, std::string& problem) {
         std::string k = key ? key : "";
         std::free(key);
         Value value;
-        ok = isValidUTF8(k) && toValue(item, value, depth + 1, problem);
+        ok = isValidUTF8(k) && toValue(item, value, depth + 1, problem, uids);
         if (ok) entries.emplace_back(std::move(k), std::move(value));
         else if (problem.empty()) problem = "Property list key is not valid UTF-8.";
       }
@@ -119,6 +120,14 @@ bool toValue(plist_t node, Value& out, int depth, std::string& problem) {
       out = Value(Dictionary::fromEntries(std::move(entries)));
       return true;
     }
+    case PLIST_UID:
+      if (uids) {
+        std::uint64_t uid = 0;
+        plist_get_uid_val(node, &uid);
+        out = Value(Dictionary{{kUIDKey, static_cast<std::int64_t>(uid & 0xFFFFFFFF)}});
+        return true;
+      }
+      [[fallthrough]];
     default:
       // UIDs belong to keyed archives; a plain property list has none.
       problem = "Property list holds a value of an unsupported kind.";
@@ -127,7 +136,7 @@ bool toValue(plist_t node, Value& out, int depth, std::string& problem) {
 }
 
 // Builds the libplist tree, or says why the value cannot be a property list.
-plist_t toNode(const Value& value, std::string& problem, int depth) {
+plist_t toNode(const Value& value, std::string& problem, int depth, bool uids) {
   if (depth > kMaxDepth) {
     problem = "Property list nested too deeply.";
     return nullptr;
@@ -163,7 +172,7 @@ plist_t toNode(const Value& value, std::string& problem, int depth) {
     case Value::Type::array: {
       plist_t array = plist_new_array();
       for (const Value& item : *value.asArray()) {
-        plist_t child = toNode(item, problem, depth + 1);
+        plist_t child = toNode(item, problem, depth + 1, uids);
         if (!child) {
           plist_free(array);
           return nullptr;
@@ -173,9 +182,11 @@ plist_t toNode(const Value& value, std::string& problem, int depth) {
       return array;
     }
     case Value::Type::dictionary: {
+      if (uids && value.count() == 1 && value[kUIDKey].isInteger())
+        return plist_new_uid(static_cast<std::uint64_t>(value[kUIDKey].longLongValue()));
       plist_t dict = plist_new_dict();
       for (const auto& [key, item] : *value.asDictionary()) {
-        plist_t child = key.find('\0') == std::string::npos && isValidUTF8(key) ? toNode(item, problem, depth + 1) : nullptr;
+        plist_t child = key.find('\0') == std::string::npos && isValidUTF8(key) ? toNode(item, problem, depth + 1, uids) : nullptr;
         if (!child) {
           if (problem.empty()) problem = "Dictionary key is not valid property-list text.";
           plist_free(dict);
@@ -197,7 +208,7 @@ plist_t toNode(const Value& value, std::string& problem, int depth) {
 
 }  // namespace
 
-Value PropertyListSerialization::propertyListWithData(const Data& data, PropertyListFormat* format, ErrorPtr* error) {
+Value readPropertyList(const Data& data, PropertyListFormat* format, ErrorPtr* error, bool uids) {
   std::string_view bytes = data.view();
   if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
     readError(error, bytes.empty() ? "Empty property list." : "Property list too large.");
@@ -216,7 +227,7 @@ Value PropertyListSerialization::propertyListWithData(const Data& data, Property
   }
   Value out;
   std::string problem;
-  if (!toValue(root, out, 0, problem)) {
+  if (!toValue(root, out, 0, problem, uids)) {
     readError(error, problem);
     return Value();
   }
@@ -224,11 +235,14 @@ Value PropertyListSerialization::propertyListWithData(const Data& data, Property
   return out;
 }
 
-std::optional<Data> PropertyListSerialization::dataWithPropertyList(const Value& plist, PropertyListFormat format,
-                                                                    ErrorPtr* error) {
+Value PropertyListSerialization::propertyListWithData(const Data& data, PropertyListFormat* format, ErrorPtr* error) {
+  return readPropertyList(data, format, error, false);
+}
+
+std::optional<Data> writePropertyList(const Value& plist, PropertyListFormat format, ErrorPtr* error, bool uids) {
   std::string problem;
   if (format == PropertyListFormat::OpenStep) problem = "The OpenStep format is read-only.";
-  Node root(problem.empty() ? toNode(plist, problem, 0) : nullptr);
+  Node root(problem.empty() ? toNode(plist, problem, 0, uids) : nullptr);
   if (!root) {
     if (error)
       *error = Error::make(kCocoaErrorDomain, kPropertyListWriteInvalidError,
@@ -249,9 +263,14 @@ std::optional<Data> PropertyListSerialization::dataWithPropertyList(const Value&
   return data;
 }
 
+std::optional<Data> PropertyListSerialization::dataWithPropertyList(const Value& plist, PropertyListFormat format,
+                                                                    ErrorPtr* error) {
+  return writePropertyList(plist, format, error, false);
+}
+
 bool PropertyListSerialization::propertyListIsValid(const Value& plist) {
   std::string problem;
-  Node root(toNode(plist, problem, 0));
+  Node root(toNode(plist, problem, 0, false));
   return root != nullptr;
 }
 

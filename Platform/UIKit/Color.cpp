@@ -1,5 +1,7 @@
 #include "UIKit/Color.h"
 
+#include "UIKit/Image.h"
+
 namespace ui {
 
 Color Color::colorWithPatternImage(std::shared_ptr<Image> image) {
@@ -16,7 +18,7 @@ Color Color::colorWithAlphaComponent(double alpha) const {
 }
 
 std::string Color::describe() const {
-  if (pattern_) return "pattern";
+  if (pattern_) return "pattern(" + pattern_->describeSource() + ")";
   return rgba_.describe();
 }
 

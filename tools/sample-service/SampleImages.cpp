@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Graphics/Context.h"
+#include "Graphics/Text.h"
 
 namespace sampleservice {
 
@@ -41,6 +42,14 @@ void drawPicture(cg::Context& context, const ImageRequest& request) {
     context.closePath();
     context.fillPath();
   }
+
+  if (request.caption.empty()) return;
+  cg::Font font = cg::Font::boldSystemFont(std::max(6.0, std::min(w, h) / 9.0));
+  cg::Size box{w * 0.9, h * 0.5};
+  cg::Size text = cg::measureText(request.caption, font, box, cg::LineBreakMode::WordWrap);
+  context.setFillColor(cg::Color::white(1));
+  cg::drawText(context, request.caption, {{w * 0.05, std::max(0.0, h - text.height - h * 0.08)}, box}, font,
+               cg::LineBreakMode::WordWrap, cg::TextAlignment::Center);
 }
 
 }  // namespace
@@ -60,7 +69,7 @@ std::optional<std::string> renderImage(const ImageRequest& request) {
 }
 
 std::optional<std::string> ImageCache::get(const ImageRequest& request) {
-  Key key{request.seed, request.width, request.height, static_cast<int>(request.format)};
+  Key key{request.seed, request.caption, request.width, request.height, static_cast<int>(request.format)};
   {
     std::lock_guard lock(mutex_);
     if (auto it = images_.find(key); it != images_.end()) return it->second;

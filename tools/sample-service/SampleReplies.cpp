@@ -457,12 +457,22 @@ ServiceReply imageReply(const Catalogue& catalogue, ImageCache& cache, const std
     if (!parseSize(stem.substr(underscore + 1), request.width, request.height)) return notFound();
   }
   request.seed = kind + id;
-  bool known = kind == "person" ? catalogue.person(id) != nullptr
-               : kind == "promo"
-                   ? std::any_of(catalogue.posters().begin(), catalogue.posters().end(),
-                                 [&](const PosterEntry& e) { return !id.empty() && e.promo == id; })
-                   : catalogue.title(id) || catalogue.episode(id).second;
-  if (!known) return notFound();
+  if (kind == "person") {
+    const Person* p = catalogue.person(id);
+    if (!p) return notFound();
+    request.caption = p->fullname;
+  } else if (kind == "promo") {
+    auto it = std::find_if(catalogue.posters().begin(), catalogue.posters().end(),
+                           [&](const PosterEntry& e) { return !id.empty() && e.promo == id; });
+    if (it == catalogue.posters().end()) return notFound();
+    request.caption = it->promoTitle;
+  } else if (const Title* t = catalogue.title(id)) {
+    request.caption = t->title;
+  } else if (auto [series, e] = catalogue.episode(id); e) {
+    request.caption = series->title + ". " + e->title;
+  } else {
+    return notFound();
+  }
   auto bytes = cache.get(request);
   if (!bytes) return failure(500, "cannot draw the image");
   return {200, request.format == ImageFormat::png ? "image/png" : "image/jpeg", std::move(*bytes)};
