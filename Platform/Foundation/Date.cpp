@@ -1,12 +1,9 @@
 #include "Foundation/Date.h"
 
-#include <chrono>
+#include "Foundation/Clock.h"
 
 namespace ns {
 
-Date Date::now() {
-  using namespace std::chrono;
-  return Date(duration<double>(system_clock::now().time_since_epoch()).count());
-}
+Date Date::now() { return Date(clockNow()); }
 
 }  // namespace ns

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "Foundation/Coding.h"
 #include "Foundation/Value.h"
 
 namespace ns {
@@ -19,6 +20,22 @@ inline constexpr const char* kUnderlyingErrorKey = "NSUnderlyingError";
 inline constexpr const char* kFilePathErrorKey = "NSFilePath";
 inline constexpr const char* kURLErrorFailingURLErrorKey = "NSErrorFailingURLKey";
 inline constexpr const char* kURLErrorFailingURLStringErrorKey = "NSErrorFailingURLStringKey";
+inline constexpr const char* kDebugDescriptionErrorKey = "NSDebugDescription";
+
+// Codes of the "NSCocoaErrorDomain" domain that files, property lists, JSON and archives report.
+inline constexpr std::int64_t kFileNoSuchFileError = 4;
+inline constexpr std::int64_t kFileReadUnknownError = 256;
+inline constexpr std::int64_t kFileReadNoPermissionError = 257;
+inline constexpr std::int64_t kFileReadCorruptFileError = 259;
+inline constexpr std::int64_t kFileReadNoSuchFileError = 260;
+inline constexpr std::int64_t kFileWriteUnknownError = 512;
+inline constexpr std::int64_t kFileWriteNoPermissionError = 513;
+inline constexpr std::int64_t kFileWriteFileExistsError = 516;
+inline constexpr std::int64_t kFileWriteOutOfSpaceError = 640;
+inline constexpr std::int64_t kPropertyListReadCorruptError = 3840;  // also malformed JSON
+inline constexpr std::int64_t kPropertyListWriteInvalidError = 3852;
+inline constexpr std::int64_t kCoderReadCorruptError = 4864;
+inline constexpr std::int64_t kCoderValueNotFoundError = 4865;
 
 // Codes of the URL loading domain.
 namespace URLError {
@@ -45,7 +62,8 @@ inline constexpr std::int64_t CannotWriteToFile = -3003;
 }  // namespace URLError
 
 // A failure reported as a value: domain, code and user information. Immutable once made.
-class Error final : public Object {
+// Archivable (domain, code and the user information that a keyed archive can hold).
+class Error final : public Object, public Coding {
  public:
   static std::shared_ptr<Error> make(std::string domain, std::int64_t code, Dictionary userInfo = {});
 
@@ -55,6 +73,9 @@ class Error final : public Object {
   // The user-info description when there is one, else a generic sentence naming domain and code.
   std::string localizedDescription() const;
   std::string describe() const override;
+
+  void encodeWithCoder(KeyedArchiver& coder) override;
+  std::shared_ptr<Object> initWithCoder(KeyedUnarchiver& coder) override;
 
  private:
   std::string domain_;

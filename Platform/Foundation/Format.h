@@ -33,6 +33,11 @@ class FormatArg {
   FormatArg(const Value& v) : value_(&v) {}
   FormatArg(const Dictionary& d) : value_(Value(d).describe()) {}
   FormatArg(const Array& a) : value_(Value(a).describe()) {}
+  // Plain value types that print themselves (a URL, say).
+  template <class T>
+    requires(!std::derived_from<T, Object> && !std::same_as<T, Value> &&
+             requires(const T& t) { { t.describe() } -> std::convertible_to<std::string>; })
+  FormatArg(const T& v) : value_(v.describe()) {}
   template <class T>
     requires std::derived_from<T, Object>
   FormatArg(const std::shared_ptr<T>& object) : value_(object ? object->describe() : std::string("(null)")) {}

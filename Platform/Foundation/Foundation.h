@@ -1,11 +1,27 @@
 #pragma once
 
-// The foundation layer's core: objects, values, errors, formatting and logging.
+// The foundation layer: objects, values, errors, formatting, logging, strings, URLs, JSON, property
+// lists, archives, notifications, files, bundle, user defaults, locale and identifiers.
+#include "Foundation/Bundle.h"
+#include "Foundation/ClassRegistry.h"
+#include "Foundation/Coding.h"
 #include "Foundation/Data.h"
+#include "Foundation/DataFile.h"
 #include "Foundation/Date.h"
 #include "Foundation/Error.h"
 #include "Foundation/Exception.h"
+#include "Foundation/FileManager.h"
 #include "Foundation/Format.h"
+#include "Foundation/JSONSerialization.h"
+#include "Foundation/KeyedArchiver.h"
+#include "Foundation/Locale.h"
+#include "Foundation/NotificationCenter.h"
 #include "Foundation/Object.h"
+#include "Foundation/PercentEscapes.h"
+#include "Foundation/PropertyList.h"
+#include "Foundation/String.h"
+#include "Foundation/StringEncoding.h"
 #include "Foundation/StringNumbers.h"
+#include "Foundation/URL.h"
+#include "Foundation/UserDefaults.h"
 #include "Foundation/Value.h"

@@ -266,16 +266,30 @@ std::string Value::describe() const {
 Dictionary::Dictionary(std::initializer_list<Entry> entries) : Dictionary(fromEntries(std::vector<Entry>(entries))) {}
 
 Dictionary Dictionary::fromEntries(std::vector<Entry> entries) {
-  Dictionary d;
-  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
-  // Keep the last of equal keys.
-  for (auto& entry : entries) {
-    if (!d.entries_.empty() && d.entries_.back().first == entry.first)
-      d.entries_.back().second = std::move(entry.second);
-    else
-      d.entries_.push_back(std::move(entry));
+  // Sorted in place and stable, so that of equal keys the last one given is kept. Decoded objects
+  // are small, where insertion sort beats a merge sort and needs no buffer.
+  auto byKey = [](const Entry& a, const Entry& b) { return a.first < b.first; };
+  if (entries.size() <= 32) {
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+      if (!byKey(entries[i], entries[i - 1])) continue;
+      Entry moving = std::move(entries[i]);
+      std::size_t j = i;
+      for (; j > 0 && byKey(moving, entries[j - 1]); --j) entries[j] = std::move(entries[j - 1]);
+      entries[j] = std::move(moving);
+    }
+  } else {
+    std::stable_sort(entries.begin(), entries.end(), byKey);
   }
-  std::erase_if(d.entries_, [](const Entry& e) { return e.second.isNil(); });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    bool replacedByNext = i + 1 < entries.size() && entries[i + 1].first == entries[i].first;
+    if (replacedByNext || entries[i].second.isNil()) continue;
+    if (kept != i) entries[kept] = std::move(entries[i]);
+    ++kept;
+  }
+  entries.resize(kept);
+  Dictionary d;
+  d.entries_ = std::move(entries);
   return d;
 }
 

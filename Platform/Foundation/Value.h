@@ -59,6 +59,21 @@ class Value {
   template <class T>
   Value(T*) = delete;
 
+  Value(const Value&) = default;
+  Value(Value&&) noexcept = default;
+  // Assignment takes the new contents before letting the old go, so a value may be assigned one
+  // of its own elements (v = v.at(0)).
+  Value& operator=(const Value& other) {
+    Storage copy(other.storage_);
+    storage_ = std::move(copy);
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    Storage taken(std::move(other.storage_));
+    storage_ = std::move(taken);
+    return *this;
+  }
+
   // The platform's null object (distinct from nil).
   static Value null() { return Value(NullTag{}); }
 
@@ -175,6 +190,14 @@ class Dictionary {
 
  private:
   std::vector<Entry>::iterator lowerBound(std::string_view key);
+  // For decoders that have already sorted their keys and dropped duplicates and nils.
+  static Dictionary fromSortedUniqueEntries(std::vector<Entry> entries) {
+    Dictionary d;
+    d.entries_ = std::move(entries);
+    return d;
+  }
+  friend class JSONDecoder;
+
   std::vector<Entry> entries_;
 };
 

@@ -160,4 +160,15 @@ TEST(ExceptionTest, ParameterAssertNamesTheCondition) {
   }
 }
 
+TEST(ValueTest, AssigningAnOwnElementKeepsIt) {
+  ns::Value value(ns::Array{ns::Array{1}, 2});
+  value = value.at(0);
+  EXPECT_EQ(value, ns::Value(ns::Array{1}));
+  value = value.at(0);
+  EXPECT_EQ(value, ns::Value(1));
+  ns::Value dictionary(ns::Dictionary{{"k", "text"}});
+  dictionary = dictionary["k"];
+  EXPECT_EQ(dictionary, ns::Value("text"));
+}
+
 }  // namespace

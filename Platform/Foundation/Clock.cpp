@@ -1,0 +1,126 @@
+#include "Foundation/Clock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <utility>
+
+#include "Foundation/RunLoop.h"
+
+namespace ns {
+namespace {
+
+double realNow() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+// The real clock is read without a lock; only an installed manual clock goes through the mutex.
+std::atomic<bool> manualInstalled{false};
+
+std::mutex& clockMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::shared_ptr<const Clock>& installed() {
+  static std::shared_ptr<const Clock> clock;
+  return clock;
+}
+
+std::shared_ptr<const Clock> currentClock() {
+  std::lock_guard lock(clockMutex());
+  return installed();
+}
+
+void wakeAllRunLoops() {
+  for (const auto& loop : RunLoop::allRunLoops()) loop->wakeUp();
+}
+
+}  // namespace
+
+double clockNow() {
+  if (!manualInstalled.load(std::memory_order_acquire)) return realNow();
+  auto clock = currentClock();
+  return clock ? clock->now() : realNow();
+}
+
+bool clockIsManual() {
+  if (!manualInstalled.load(std::memory_order_acquire)) return false;
+  auto clock = currentClock();
+  return clock && clock->isManual();
+}
+
+namespace detail {
+std::shared_ptr<const Clock> installClock(std::shared_ptr<const Clock> clock) {
+  std::shared_ptr<const Clock> previous;
+  {
+    std::lock_guard lock(clockMutex());
+    previous = std::exchange(installed(), std::move(clock));
+    manualInstalled.store(installed() != nullptr, std::memory_order_release);
+  }
+  // Sleeping loops computed their waits on the old clock.
+  wakeAllRunLoops();
+  return previous;
+}
+}  // namespace detail
+
+class ManualClock::Source final : public Clock {
+ public:
+  explicit Source(double start) : now_(start) {}
+  double now() const override {
+    std::lock_guard lock(mutex_);
+    return now_;
+  }
+  bool isManual() const override { return true; }
+  void set(double t) {
+    std::lock_guard lock(mutex_);
+    now_ = std::max(now_, t);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  double now_;
+};
+
+ManualClock::ManualClock() : ManualClock(realNow()) {}
+
+ManualClock::ManualClock(double start) : source_(std::make_shared<Source>(start)) {
+  previous_ = detail::installClock(source_);
+}
+
+ManualClock::~ManualClock() { detail::installClock(std::move(previous_)); }
+
+double ManualClock::now() const { return source_->now(); }
+
+void ManualClock::advance(double seconds) {
+  const double target = source_->now() + std::max(0.0, seconds);
+  auto current = RunLoop::currentRunLoop();
+  auto drainCurrent = [&] {
+    while (current->runOnce(0)) {
+    }
+  };
+  for (;;) {
+    // Deadlines already reached belong to loops that have been woken; look only ahead.
+    const double now = source_->now();
+    double next = target;
+    bool found = false;
+    for (const auto& loop : RunLoop::allRunLoops()) {
+      double date = 0;
+      if (loop->nextTimerDate(date) && date > now && date <= next) {
+        next = date;
+        found = true;
+      }
+    }
+    if (!found) break;
+    source_->set(next);
+    wakeAllRunLoops();
+    drainCurrent();
+  }
+  source_->set(target);
+  wakeAllRunLoops();
+  drainCurrent();
+}
+
+}  // namespace ns

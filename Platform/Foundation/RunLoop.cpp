@@ -1,0 +1,485 @@
+#include "Foundation/RunLoop.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <deque>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "Foundation/Clock.h"
+#include "Foundation/Exception.h"
+#include "Foundation/Timer.h"
+
+namespace ns {
+
+namespace detail {
+int currentThreadId() {
+  static thread_local int tid = static_cast<int>(::gettid());
+  return tid;
+}
+}  // namespace detail
+
+namespace {
+
+constexpr double kForever = std::numeric_limits<double>::infinity();
+
+std::mutex& registryMutex() {
+  static std::mutex m;
+  return m;
+}
+std::vector<std::weak_ptr<RunLoop>>& registry() {
+  static std::vector<std::weak_ptr<RunLoop>> loops;
+  return loops;
+}
+
+thread_local std::shared_ptr<RunLoop> tlsRunLoop;
+
+struct DelayedCall {
+  std::uint64_t id;
+  TimerPtr timer;
+  std::shared_ptr<Object> target;
+  std::string selector;
+};
+
+struct FdSource {
+  RunLoop::SourceId id;
+  int fd;
+  short events;
+  std::shared_ptr<std::function<void(short)>> handler;
+};
+
+}  // namespace
+
+struct RunLoop::Impl {
+  std::atomic<int> threadId{0};
+  int wakeFd = -1;
+  mutable std::mutex mutex;
+  std::deque<std::function<void()>> performs;
+  std::multimap<double, TimerPtr> timers;
+  std::vector<DelayedCall> delayed;
+  std::uint64_t nextDelayedId = 1;
+  std::vector<FdSource> sources;
+  SourceId nextSourceId = 1;
+  bool sleeping = false;
+  bool wakePending = false;
+  std::set<std::string> modes{kDefaultRunLoopMode};
+  std::vector<std::string> modeStack;
+  std::atomic<int> activeRuns{0};
+  std::atomic<bool> stopRequested{false};
+
+  // Writes the wake-up descriptor; with force even when the loop is not asleep (it may be about to
+  // sleep with a wait computed before the change). Call with mutex held.
+  void signalLocked(bool force) {
+    if ((sleeping || force) && !wakePending) {
+      wakePending = true;
+      std::uint64_t one = 1;
+      [[maybe_unused]] auto n = ::write(wakeFd, &one, sizeof one);
+    }
+  }
+  void drainWakeLocked() {
+    if (wakePending) {
+      std::uint64_t count = 0;
+      [[maybe_unused]] auto n = ::read(wakeFd, &count, sizeof count);
+      wakePending = false;
+    }
+  }
+  void eraseTimerLocked(const Timer* timer) {
+    for (auto it = timers.begin(); it != timers.end();) {
+      if (it->second.get() == timer)
+        it = timers.erase(it);
+      else
+        ++it;
+    }
+  }
+  bool containsTimerLocked(const Timer* timer) const {
+    for (const auto& [date, t] : timers)
+      if (t.get() == timer) return true;
+    return false;
+  }
+};
+
+RunLoop::RunLoop(int threadId) : impl_(std::make_unique<Impl>()) {
+  impl_->threadId = threadId;
+  impl_->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (impl_->wakeFd < 0)
+    throw Exception(kInternalInconsistencyException, "RunLoop: cannot create its wake-up descriptor");
+}
+
+RunLoop::~RunLoop() {
+  if (impl_->wakeFd >= 0) ::close(impl_->wakeFd);
+}
+
+std::shared_ptr<RunLoop> RunLoop::makeForThread(int threadId) {
+  std::shared_ptr<RunLoop> loop(new RunLoop(threadId));
+  std::lock_guard lock(registryMutex());
+  auto& loops = registry();
+  std::erase_if(loops, [](const std::weak_ptr<RunLoop>& w) { return w.expired(); });
+  loops.push_back(loop);
+  return loop;
+}
+
+std::vector<std::shared_ptr<RunLoop>> RunLoop::allRunLoops() {
+  std::vector<std::shared_ptr<RunLoop>> result;
+  std::lock_guard lock(registryMutex());
+  for (const auto& weak : registry())
+    if (auto loop = weak.lock()) result.push_back(std::move(loop));
+  return result;
+}
+
+std::shared_ptr<RunLoop> RunLoop::mainRunLoop() {
+  // Made by whichever thread asks first, bound to the main thread (whose id is the process id).
+  static const std::shared_ptr<RunLoop> main = makeForThread(static_cast<int>(::getpid()));
+  return main;
+}
+
+std::shared_ptr<RunLoop> RunLoop::currentRunLoop() {
+  if (!tlsRunLoop) {
+    int tid = detail::currentThreadId();
+    tlsRunLoop = tid == static_cast<int>(::getpid()) ? mainRunLoop() : makeForThread(tid);
+  }
+  return tlsRunLoop;
+}
+
+void RunLoop::bindToCurrentThread() {
+  impl_->threadId = detail::currentThreadId();
+  tlsRunLoop = std::static_pointer_cast<RunLoop>(shared_from_this());
+}
+
+bool RunLoop::isCurrent() const { return impl_->threadId == detail::currentThreadId(); }
+
+void RunLoop::performBlock(std::function<void()> block) {
+  if (!block) return;
+  std::lock_guard lock(impl_->mutex);
+  impl_->performs.push_back(std::move(block));
+  impl_->signalLocked(false);
+}
+
+void RunLoop::wakeUp() {
+  std::lock_guard lock(impl_->mutex);
+  impl_->signalLocked(true);
+}
+
+void RunLoop::stop() {
+  if (impl_->activeRuns.load() == 0) return;
+  impl_->stopRequested.store(true);
+  wakeUp();
+}
+
+std::string RunLoop::currentMode() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->modeStack.empty() ? std::string() : impl_->modeStack.back();
+}
+
+std::vector<std::string> RunLoop::allModes() const {
+  std::lock_guard lock(impl_->mutex);
+  return {impl_->modes.begin(), impl_->modes.end()};
+}
+
+void RunLoop::addTimer(const TimerPtr& timer, std::string_view mode) {
+  if (!timer || !timer->isValid()) return;
+  auto self = std::static_pointer_cast<RunLoop>(shared_from_this());
+  std::shared_ptr<RunLoop> previous;
+  {
+    std::lock_guard lock(timer->mutex_);
+    previous = timer->runLoop_.lock();
+    timer->runLoop_ = self;
+  }
+  if (previous && previous != self) previous->removeTimer(timer.get());
+  double date = timer->fireDate().timeIntervalSince1970();
+  std::lock_guard lock(impl_->mutex);
+  impl_->eraseTimerLocked(timer.get());
+  impl_->timers.emplace(date, timer);
+  impl_->modes.emplace(mode);
+  impl_->signalLocked(true);
+}
+
+void RunLoop::removeTimer(const Timer* timer) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->eraseTimerLocked(timer);
+}
+
+void RunLoop::rescheduleTimer(const TimerPtr& timer) {
+  double date = timer->fireDate().timeIntervalSince1970();
+  std::lock_guard lock(impl_->mutex);
+  impl_->eraseTimerLocked(timer.get());
+  if (timer->isValid()) impl_->timers.emplace(date, timer);
+  impl_->signalLocked(true);
+}
+
+bool RunLoop::nextTimerDate(double& secondsSince1970) const {
+  std::lock_guard lock(impl_->mutex);
+  for (const auto& [date, timer] : impl_->timers) {
+    if (timer->isValid()) {
+      secondsSince1970 = date;
+      return true;
+    }
+  }
+  return false;
+}
+
+void RunLoop::performAfterDelay(std::shared_ptr<Object> target, std::string selector,
+                                std::function<void()> action, double delaySeconds) {
+  std::uint64_t id;
+  {
+    std::lock_guard lock(impl_->mutex);
+    id = impl_->nextDelayedId++;
+  }
+  std::weak_ptr<RunLoop> weakSelf = std::static_pointer_cast<RunLoop>(shared_from_this());
+  auto timer = Timer::timerWithTimeInterval(
+      delaySeconds, false, [weakSelf, id, action = std::move(action)](const TimerPtr&) {
+        std::shared_ptr<Object> keptTarget;
+        if (auto self = weakSelf.lock()) {
+          std::lock_guard lock(self->impl_->mutex);
+          auto& list = self->impl_->delayed;
+          auto it = std::find_if(list.begin(), list.end(), [id](const DelayedCall& c) { return c.id == id; });
+          if (it == list.end()) return;  // cancelled meanwhile
+          keptTarget = std::move(it->target);
+          list.erase(it);
+        }
+        if (action) action();
+      });
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->delayed.push_back({id, timer, std::move(target), std::move(selector)});
+  }
+  addTimer(timer, kDefaultRunLoopMode);
+}
+
+void RunLoop::cancelPerformRequests(const Object* target) {
+  std::vector<DelayedCall> cancelled;
+  {
+    std::lock_guard lock(impl_->mutex);
+    auto& list = impl_->delayed;
+    for (auto it = list.begin(); it != list.end();) {
+      if (it->target.get() == target) {
+        cancelled.push_back(std::move(*it));
+        it = list.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& call : cancelled) call.timer->invalidate();
+}
+
+void RunLoop::cancelPerformRequests(const Object* target, std::string_view selector) {
+  std::vector<DelayedCall> cancelled;
+  {
+    std::lock_guard lock(impl_->mutex);
+    auto& list = impl_->delayed;
+    for (auto it = list.begin(); it != list.end();) {
+      if (it->target.get() == target && it->selector == selector) {
+        cancelled.push_back(std::move(*it));
+        it = list.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& call : cancelled) call.timer->invalidate();
+}
+
+RunLoop::SourceId RunLoop::addFileDescriptorSource(int fd, short events, std::function<void(short)> handler) {
+  std::lock_guard lock(impl_->mutex);
+  SourceId id = impl_->nextSourceId++;
+  impl_->sources.push_back(
+      {id, fd, events, std::make_shared<std::function<void(short)>>(std::move(handler))});
+  impl_->signalLocked(true);
+  return id;
+}
+
+void RunLoop::removeFileDescriptorSource(SourceId id) {
+  std::lock_guard lock(impl_->mutex);
+  std::erase_if(impl_->sources, [id](const FdSource& s) { return s.id == id; });
+  impl_->signalLocked(true);
+}
+
+bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
+  Impl& d = *impl_;
+  bool handled = false;
+
+  // Calls posted before this pass; those they post run in the next one.
+  std::deque<std::function<void()>> batch;
+  {
+    std::lock_guard lock(d.mutex);
+    batch.swap(d.performs);
+  }
+  while (!batch.empty()) {
+    auto call = std::move(batch.front());
+    batch.pop_front();
+    handled = true;
+    try {
+      call();
+    } catch (...) {
+      std::lock_guard lock(d.mutex);
+      d.performs.insert(d.performs.begin(), std::make_move_iterator(batch.begin()),
+                        std::make_move_iterator(batch.end()));
+      throw;
+    }
+  }
+
+  // Due timers, earliest first.
+  const double now = clockNow();
+  std::vector<std::pair<double, TimerPtr>> due;
+  {
+    std::lock_guard lock(d.mutex);
+    while (!d.timers.empty() && d.timers.begin()->first <= now) {
+      due.emplace_back(d.timers.begin()->first, std::move(d.timers.begin()->second));
+      d.timers.erase(d.timers.begin());
+    }
+  }
+  for (std::size_t i = 0; i < due.size(); ++i) {
+    auto& [date, timer] = due[i];
+    if (!timer->isValid()) continue;
+    handled = true;
+    bool keep = false;
+    try {
+      keep = timer->fireFromRunLoop(date, now);
+    } catch (...) {
+      std::lock_guard lock(d.mutex);
+      for (std::size_t j = i + 1; j < due.size(); ++j)
+        if (due[j].second->isValid()) d.timers.emplace(due[j].first, std::move(due[j].second));
+      throw;
+    }
+    if (keep) {
+      double next = timer->fireDate().timeIntervalSince1970();
+      std::lock_guard lock(d.mutex);
+      // The timer may have moved to another loop, been invalidated or been re-added meanwhile.
+      bool stillHere = false;
+      {
+        std::lock_guard timerLock(timer->mutex_);
+        stillHere = timer->runLoop_.lock().get() == this;
+      }
+      if (stillHere && timer->isValid() && !d.containsTimerLocked(timer.get())) d.timers.emplace(next, timer);
+    }
+  }
+
+  // How long to sleep: until the next deadline on the clock, bounded by the caller's real limit.
+  int timeoutMs = 0;
+  if (mayWait && !handled) {
+    double deadline = clockLimit;
+    {
+      std::lock_guard lock(d.mutex);
+      if (!d.timers.empty()) deadline = std::min(deadline, d.timers.begin()->first);
+    }
+    double current = clockNow();
+    double wait;
+    if (deadline <= current)
+      wait = 0;
+    else if (clockIsManual())
+      wait = kForever;  // only ManualClock::advance moves it, and it wakes every loop
+    else
+      wait = deadline - current;
+    wait = std::min(wait, realLimit);
+    if (std::isinf(wait))
+      timeoutMs = -1;
+    else if (wait > 0)
+      timeoutMs = static_cast<int>(std::min(std::ceil(wait * 1000.0), static_cast<double>(INT_MAX)));
+  }
+
+  std::vector<pollfd> fds;
+  std::vector<FdSource> sources;
+  {
+    std::lock_guard lock(d.mutex);
+    if (!d.performs.empty()) timeoutMs = 0;
+    if (timeoutMs == 0 && d.sources.empty()) {
+      d.drainWakeLocked();
+      return handled;
+    }
+    sources = d.sources;
+    d.sleeping = timeoutMs != 0;
+  }
+  fds.reserve(sources.size() + 1);
+  fds.push_back({d.wakeFd, POLLIN, 0});
+  for (const auto& s : sources) fds.push_back({s.fd, s.events, 0});
+  int n = ::poll(fds.data(), fds.size(), timeoutMs);
+  {
+    std::lock_guard lock(d.mutex);
+    d.sleeping = false;
+    d.drainWakeLocked();
+  }
+  if (n <= 0) return handled;
+  for (std::size_t i = 1; i < fds.size(); ++i) {
+    if (fds[i].revents == 0) continue;
+    // The source may have been removed by an earlier handler of this pass.
+    bool live = false;
+    {
+      std::lock_guard lock(d.mutex);
+      live = std::any_of(d.sources.begin(), d.sources.end(),
+                         [&](const FdSource& s) { return s.id == sources[i - 1].id; });
+    }
+    if (!live) continue;
+    handled = true;
+    (*sources[i - 1].handler)(fds[i].revents);
+  }
+  return handled;
+}
+
+bool RunLoop::runUntil(std::string_view mode, double clockLimit, bool once) {
+  if (!isCurrent())
+    throw Exception(kInternalInconsistencyException, "A run loop can only be run on its own thread");
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->modeStack.emplace_back(mode);
+    impl_->modes.emplace(mode);
+  }
+  ++impl_->activeRuns;
+  struct Exit {
+    Impl& d;
+    ~Exit() {
+      --d.activeRuns;
+      std::lock_guard lock(d.mutex);
+      d.modeStack.pop_back();
+    }
+  } exit{*impl_};
+
+  bool handledAny = false;
+  for (;;) {
+    if (impl_->stopRequested.exchange(false)) return handledAny;
+    bool handled = runPass(clockLimit, kForever, true);
+    handledAny = handledAny || handled;
+    if (handled && once) return true;
+    if (clockNow() >= clockLimit) return handledAny;
+  }
+}
+
+void RunLoop::run() { runUntil(kDefaultRunLoopMode, kForever, false); }
+
+void RunLoop::runUntilDate(Date limitDate) {
+  runUntil(kDefaultRunLoopMode, limitDate.timeIntervalSince1970(), false);
+}
+
+bool RunLoop::runModeBeforeDate(std::string_view mode, Date limitDate) {
+  return runUntil(mode, limitDate.timeIntervalSince1970(), true);
+}
+
+bool RunLoop::runOnce(double maxWaitSeconds) {
+  if (!isCurrent())
+    throw Exception(kInternalInconsistencyException, "A run loop can only be run on its own thread");
+  return runPass(kForever, std::max(0.0, maxWaitSeconds), maxWaitSeconds > 0);
+}
+
+void performAfterDelay(std::shared_ptr<Object> target, std::string selector, std::function<void()> action,
+                       double delaySeconds) {
+  RunLoop::currentRunLoop()->performAfterDelay(std::move(target), std::move(selector), std::move(action),
+                                               delaySeconds);
+}
+
+void cancelPreviousPerformRequestsWithTarget(const Object* target) {
+  RunLoop::currentRunLoop()->cancelPerformRequests(target);
+}
+
+void cancelPreviousPerformRequestsWithTarget(const Object* target, std::string_view selector) {
+  RunLoop::currentRunLoop()->cancelPerformRequests(target, selector);
+}
+
+}  // namespace ns

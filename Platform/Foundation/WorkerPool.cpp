@@ -1,0 +1,134 @@
+#include "Foundation/WorkerPool.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "Foundation/Format.h"
+
+namespace ns {
+namespace {
+thread_local bool tlsIsWorker = false;
+constexpr std::size_t kHardLimit = 512;
+constexpr auto kIdleExit = std::chrono::seconds(20);
+}  // namespace
+
+struct WorkerPool::State {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::array<std::deque<std::function<void()>>, 4> queues;
+  std::size_t threads = 0;    // workers alive
+  std::size_t idle = 0;       // workers waiting for work and not yet claimed
+  std::size_t signalled = 0;  // idle workers claimed by a submitter but not yet awake
+  std::size_t blocked = 0;    // workers inside a BlockingScope
+
+  bool hasWorkLocked() const {
+    return std::any_of(queues.begin(), queues.end(), [](const auto& q) { return !q.empty(); });
+  }
+  std::function<void()> popLocked() {
+    for (auto& q : queues) {
+      if (!q.empty()) {
+        auto job = std::move(q.front());
+        q.pop_front();
+        return job;
+      }
+    }
+    return {};
+  }
+};
+
+WorkerPool& WorkerPool::shared() {
+  static WorkerPool* pool = new WorkerPool();
+  return *pool;
+}
+
+WorkerPool::WorkerPool() : state_(new State), width_(std::max(2u, std::thread::hardware_concurrency())) {}
+
+bool WorkerPool::isWorkerThread() { return tlsIsWorker; }
+
+std::size_t WorkerPool::threadCount() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->threads;
+}
+
+void WorkerPool::spawnLocked() {
+  ++state_->threads;
+  std::thread([this] { workerLoop(); }).detach();
+}
+
+void WorkerPool::submit(Priority priority, std::function<void()> job) {
+  if (!job) return;
+  std::lock_guard lock(state_->mutex);
+  state_->queues[static_cast<std::size_t>(priority)].push_back(std::move(job));
+  if (state_->idle > 0) {
+    --state_->idle;
+    ++state_->signalled;
+    state_->wake.notify_one();
+  } else if (state_->threads - state_->blocked < width_ && state_->threads < kHardLimit) {
+    spawnLocked();
+  }
+}
+
+void WorkerPool::workerLoop() {
+  tlsIsWorker = true;
+  pthread_setname_np(pthread_self(), "ns.worker");
+  std::unique_lock lock(state_->mutex);
+  for (;;) {
+    if (auto job = state_->popLocked()) {
+      lock.unlock();
+      try {
+        job();
+      } catch (const std::exception& e) {
+        log("*** Uncaught exception in a background job: %s", e.what());
+      } catch (...) {
+        log("*** Uncaught exception in a background job");
+      }
+      job = nullptr;  // release what the job captured before taking the lock again
+      lock.lock();
+      continue;
+    }
+    ++state_->idle;
+    bool claimed = state_->wake.wait_for(lock, kIdleExit, [&] { return state_->signalled > 0; });
+    if (claimed) {
+      --state_->signalled;
+      continue;
+    }
+    --state_->idle;
+    --state_->threads;
+    return;
+  }
+}
+
+void WorkerPool::blockingChanged(bool entering) {
+  std::lock_guard lock(state_->mutex);
+  if (!entering) {
+    --state_->blocked;
+    return;
+  }
+  ++state_->blocked;
+  if (!state_->hasWorkLocked()) return;
+  if (state_->idle > 0) {
+    --state_->idle;
+    ++state_->signalled;
+    state_->wake.notify_one();
+  } else if (state_->threads - state_->blocked < width_ && state_->threads < kHardLimit) {
+    spawnLocked();
+  }
+}
+
+WorkerPool::BlockingScope::BlockingScope() : active_(tlsIsWorker) {
+  if (active_) shared().blockingChanged(true);
+}
+
+WorkerPool::BlockingScope::~BlockingScope() {
+  if (active_) shared().blockingChanged(false);
+}
+
+}  // namespace ns

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "Foundation/Data.h"
+#include "Foundation/Object.h"
+#include "Graphics/Color.h"
+#include "Graphics/Geometry.h"
+
+namespace cg {
+
+class Image;
+using ImagePtr = std::shared_ptr<const Image>;
+
+// An immutable bitmap: premultiplied 32-bit ARGB pixels (0xAARRGGBB in a native uint32_t, the
+// layout Cairo draws from), rows top to bottom, plus a scale (pixels per point).
+//
+// Decoded images are always upright: an orientation recorded in the file (EXIF for JPEG, the
+// orientation tag for TIFF) is applied to the pixels while decoding, so size(), pixels and
+// drawing agree without any orientation to carry around.
+//
+// Decoding refuses anything that is not one of the accepted types (PNG, JPEG, GIF, TIFF, BMP,
+// ICO, CUR), whose header claims more than kMaxPixels, or that does not decode completely
+// (truncated data); those give nullptr. Decoding and encoding are safe on any thread.
+class Image final : public ns::Object {
+ public:
+  static constexpr std::int64_t kMaxPixels = 40'000'000;
+
+  // Wraps pixels given in the layout above; nullptr when the count does not match the size or
+  // the size is empty or too large. A scale <= 0 counts as 1.
+  static ImagePtr fromPixels(int pixelWidth, int pixelHeight, std::vector<std::uint32_t> pixels,
+                             double scale = 1);
+  static ImagePtr decode(const void* bytes, std::size_t length, double scale = 1);
+  static ImagePtr decode(const ns::Data& data, double scale = 1) {
+    return decode(data.bytes(), data.length(), scale);
+  }
+  static ImagePtr fromFile(const std::string& path, double scale = 1);
+
+  int pixelWidth() const { return width_; }
+  int pixelHeight() const { return height_; }
+  double scale() const { return scale_; }
+  // Size in points: pixels divided by the scale.
+  Size size() const { return {width_ / scale_, height_ / scale_}; }
+
+  // The same pixels (shared, not copied) at another scale.
+  ImagePtr withScale(double scale) const;
+  // A copy of the pixels inside a rect given in pixels (cut to the image), at the same scale;
+  // nullptr when nothing of the image is inside. Stretchable images draw their caps from these.
+  ImagePtr cropped(int x, int y, int width, int height) const;
+
+  std::span<const std::uint32_t> pixels() const { return {pixels_->data(), pixels_->size()}; }
+  // The premultiplied pixel at (x, y); 0 outside the image.
+  std::uint32_t pixelAt(int x, int y) const;
+  // The colour at (x, y), not premultiplied, channels rounded to 1/255; clear outside the image.
+  Color colorAt(int x, int y) const;
+  bool hasAlpha() const;
+
+  // Encodings; empty data when encoding fails. JPEG has no alpha: transparent pixels come out
+  // as the colour they hold premultiplied (black where fully transparent). Quality is 0...1.
+  ns::Data pngData() const;
+  ns::Data jpegData(double quality) const;
+
+  std::string describe() const override;
+
+  // Use the factories; public only for std::make_shared.
+  Image(int width, int height, std::shared_ptr<const std::vector<std::uint32_t>> pixels, double scale);
+
+ private:
+  int width_;
+  int height_;
+  double scale_;
+  std::shared_ptr<const std::vector<std::uint32_t>> pixels_;
+};
+
+// Premultiplied ARGB from a colour, and back (rounded to 1/255).
+std::uint32_t premultipliedPixel(const Color& color);
+Color colorFromPremultiplied(std::uint32_t pixel);
+
+}  // namespace cg

@@ -1,0 +1,211 @@
+// Decoding and encoding through gdk-pixbuf, behind the header check of ImageHeader.cpp.
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <fstream>
+
+#include "Graphics/Image.h"
+#include "Graphics/ImageHeader.h"
+
+namespace cg {
+namespace {
+
+// Encoded files larger than this are not read at all.
+constexpr std::uintmax_t kMaxFileBytes = 512u << 20;
+
+std::atomic<std::uint64_t> decoders{0};
+
+const char* loaderName(detail::ImageFormat format) {
+  switch (format) {
+    case detail::ImageFormat::PNG:
+      return "png";
+    case detail::ImageFormat::JPEG:
+      return "jpeg";
+    case detail::ImageFormat::GIF:
+      return "gif";
+    case detail::ImageFormat::TIFF:
+      return "tiff";
+    case detail::ImageFormat::BMP:
+      return "bmp";
+    case detail::ImageFormat::ICO:
+    case detail::ImageFormat::CUR:
+      return "ico";
+  }
+  return "";
+}
+
+template <class T>
+struct GObjectRef {
+  T* ptr = nullptr;
+  GObjectRef() = default;
+  explicit GObjectRef(T* p) : ptr(p) {}
+  GObjectRef(const GObjectRef&) = delete;
+  GObjectRef& operator=(const GObjectRef&) = delete;
+  ~GObjectRef() {
+    if (ptr) g_object_unref(ptr);
+  }
+};
+
+struct ErrorRef {
+  GError* error = nullptr;
+  ~ErrorRef() {
+    if (error) g_error_free(error);
+  }
+};
+
+struct Progress {
+  bool tooLarge = false;
+  std::vector<bool> rowsDone;
+  std::size_t rowsLeft = 0;
+};
+
+// A second line of defence: should a decoder report a larger size than the header check read,
+// the result is dropped.
+void onSizePrepared(GdkPixbufLoader*, gint width, gint height, gpointer progress) {
+  if (!detail::acceptablePixelSize(width, height)) static_cast<Progress*>(progress)->tooLarge = true;
+}
+
+// Some decoders hand back what they have of a cut-off file as if it were whole; an image counts
+// only when every row was reported decoded.
+void onAreaUpdated(GdkPixbufLoader* loader, gint, gint y, gint, gint height, gpointer data) {
+  auto* progress = static_cast<Progress*>(data);
+  GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+  if (!pixbuf || y < 0 || height <= 0) return;
+  int rows = gdk_pixbuf_get_height(pixbuf);
+  if (progress->rowsDone.empty()) {
+    progress->rowsDone.assign(std::size_t(rows), false);
+    progress->rowsLeft = std::size_t(rows);
+  }
+  for (int row = y; row < y + height && row < int(progress->rowsDone.size()); ++row) {
+    if (!progress->rowsDone[std::size_t(row)]) {
+      progress->rowsDone[std::size_t(row)] = true;
+      --progress->rowsLeft;
+    }
+  }
+}
+
+ImagePtr imageFromPixbuf(GdkPixbuf* pixbuf, double scale) {
+  if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8)
+    return nullptr;
+  int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+  if (!detail::acceptablePixelSize(width, height)) return nullptr;
+  int channels = gdk_pixbuf_get_n_channels(pixbuf), stride = gdk_pixbuf_get_rowstride(pixbuf);
+  bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+  if (channels < (alpha ? 4 : 3)) return nullptr;
+  const guint8* rows = gdk_pixbuf_read_pixels(pixbuf);
+  std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height));
+  for (int y = 0; y < height; ++y) {
+    const guint8* p = rows + std::size_t(y) * std::size_t(stride);
+    std::uint32_t* out = pixels.data() + std::size_t(y) * std::size_t(width);
+    for (int x = 0; x < width; ++x, p += channels) {
+      std::uint32_t a = alpha ? p[3] : 255;
+      auto pre = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+      out[x] = a << 24 | pre(p[0]) << 16 | pre(p[1]) << 8 | pre(p[2]);
+    }
+  }
+  return Image::fromPixels(width, height, std::move(pixels), scale);
+}
+
+// A pixbuf of the image's colours, not premultiplied; without alpha the premultiplied channels
+// are kept, which is the image composited over black.
+GdkPixbuf* pixbufFromImage(const Image& image, bool withAlpha) {
+  int width = image.pixelWidth(), height = image.pixelHeight();
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, withAlpha, 8, width, height);
+  if (!pixbuf) return nullptr;
+  guint8* rows = gdk_pixbuf_get_pixels(pixbuf);
+  int stride = gdk_pixbuf_get_rowstride(pixbuf), channels = gdk_pixbuf_get_n_channels(pixbuf);
+  auto pixels = image.pixels();
+  for (int y = 0; y < height; ++y) {
+    guint8* out = rows + std::size_t(y) * std::size_t(stride);
+    for (int x = 0; x < width; ++x, out += channels) {
+      std::uint32_t p = pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+      std::uint32_t a = p >> 24, r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+      if (withAlpha && a != 0 && a != 255) {
+        r = std::min<std::uint32_t>(255, (r * 255 + a / 2) / a);
+        g = std::min<std::uint32_t>(255, (g * 255 + a / 2) / a);
+        b = std::min<std::uint32_t>(255, (b * 255 + a / 2) / a);
+      }
+      out[0] = guint8(r);
+      out[1] = guint8(g);
+      out[2] = guint8(b);
+      if (withAlpha) out[3] = guint8(a);
+    }
+  }
+  return pixbuf;
+}
+
+ns::Data save(const Image& image, bool withAlpha, const char* type, const char* option, const char* value) {
+  GObjectRef<GdkPixbuf> pixbuf(pixbufFromImage(image, withAlpha));
+  if (!pixbuf.ptr) return {};
+  gchar* buffer = nullptr;
+  gsize size = 0;
+  ErrorRef error;
+  gboolean ok = option ? gdk_pixbuf_save_to_buffer(pixbuf.ptr, &buffer, &size, type, &error.error, option,
+                                                   value, static_cast<char*>(nullptr))
+                       : gdk_pixbuf_save_to_buffer(pixbuf.ptr, &buffer, &size, type, &error.error,
+                                                   static_cast<char*>(nullptr));
+  ns::Data data;
+  if (ok && buffer) data = ns::Data(buffer, size);
+  g_free(buffer);
+  return data;
+}
+
+}  // namespace
+
+namespace detail {
+std::uint64_t decodersStarted() { return decoders.load(); }
+}  // namespace detail
+
+ImagePtr Image::decode(const void* bytes, std::size_t length, double scale) {
+  auto header = detail::readImageHeader(static_cast<const std::uint8_t*>(bytes), length);
+  if (!header || !detail::acceptablePixelSize(header->width, header->height)) return nullptr;
+
+  ErrorRef error;
+  GObjectRef<GdkPixbufLoader> loader(
+      gdk_pixbuf_loader_new_with_type(loaderName(header->format), &error.error));
+  if (!loader.ptr) return nullptr;
+  decoders.fetch_add(1);
+  Progress progress;
+  g_signal_connect(loader.ptr, "size-prepared", G_CALLBACK(onSizePrepared), &progress);
+  g_signal_connect(loader.ptr, "area-updated", G_CALLBACK(onAreaUpdated), &progress);
+
+  bool ok =
+      gdk_pixbuf_loader_write(loader.ptr, static_cast<const guchar*>(bytes), header->decodeLength, nullptr);
+  if (ok && header->format == detail::ImageFormat::GIF) {
+    static const guchar trailer = 0x3B;
+    ok = gdk_pixbuf_loader_write(loader.ptr, &trailer, 1, nullptr);
+  }
+  // Always closed, also after a failed write; a close that reports an error means the data was
+  // incomplete, and a partial image is no image.
+  ok = gdk_pixbuf_loader_close(loader.ptr, nullptr) && ok;
+  bool complete = !progress.rowsDone.empty() && progress.rowsLeft == 0;
+  GdkPixbuf* pixbuf =
+      ok && complete && !progress.tooLarge ? gdk_pixbuf_loader_get_pixbuf(loader.ptr) : nullptr;
+  if (!pixbuf) return nullptr;
+  GObjectRef<GdkPixbuf> upright(gdk_pixbuf_apply_embedded_orientation(pixbuf));
+  if (!upright.ptr) return nullptr;
+  return imageFromPixbuf(upright.ptr, scale);
+}
+
+ImagePtr Image::fromFile(const std::string& path, double scale) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return nullptr;
+  std::streamoff size = in.tellg();
+  if (size <= 0 || std::uintmax_t(size) > kMaxFileBytes) return nullptr;
+  std::string bytes(std::size_t(size), '\0');
+  in.seekg(0);
+  if (!in.read(bytes.data(), size)) return nullptr;
+  return decode(bytes.data(), bytes.size(), scale);
+}
+
+ns::Data Image::pngData() const { return save(*this, hasAlpha(), "png", nullptr, nullptr); }
+
+ns::Data Image::jpegData(double quality) const {
+  if (!std::isfinite(quality)) quality = 1;
+  auto percent = std::to_string(std::lround(std::clamp(quality, 0.0, 1.0) * 100));
+  return save(*this, false, "jpeg", "quality", percent.c_str());
+}
+
+}  // namespace cg

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+// Internal to Graphics: what an encoded image claims about itself, read before any decoder runs.
+namespace cg::detail {
+
+enum class ImageFormat { PNG, JPEG, GIF, TIFF, BMP, ICO, CUR };
+
+struct ImageHeader {
+  ImageFormat format;
+  // The largest extent any part of the header claims (the canvas, a frame, an icon entry or a
+  // tile), so that a decoder working from any of them stays within it.
+  std::int64_t width = 0;
+  std::int64_t height = 0;
+  // How many leading bytes the decoder needs: all of them, except for GIF, whose first frame
+  // ends there (later frames are never decoded).
+  std::size_t decodeLength = 0;
+};
+
+// The type and claimed size of an encoded image; nullopt when the bytes are none of the accepted
+// types, or the header is cut short or claims no pixels.
+std::optional<ImageHeader> readImageHeader(const std::uint8_t* bytes, std::size_t length);
+
+// Whether a bitmap of this many pixels may be made: both sides 1...32767 (the most Cairo draws)
+// and at most Image::kMaxPixels in all.
+bool acceptablePixelSize(std::int64_t width, std::int64_t height);
+
+// Defined next to the sanitizer hooks; referring to it links them into every binary using Graphics.
+extern const int kSanitizerHooks;
+
+// How many times a decoder has been started in this process (refused bytes never start one).
+std::uint64_t decodersStarted();
+
+}  // namespace cg::detail

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "Foundation/Object.h"
+#include "Graphics/Color.h"
+#include "Graphics/Geometry.h"
+
+namespace cg {
+
+// The drawing attributes a view keeps beside its own geometry: rounded corners, clipping,
+// border, shadow and an optional mask layer. Views own one each; the view renderer reads them.
+class Layer : public ns::Object {
+ public:
+  // Geometry of a free-standing layer, such as a mask, in its host's coordinates.
+  const Rect& frame() const { return frame_; }
+  void setFrame(const Rect& frame) { frame_ = frame; }
+  Rect bounds() const { return Rect(0, 0, frame_.width(), frame_.height()); }
+
+  double cornerRadius() const { return cornerRadius_; }
+  void setCornerRadius(double radius) { cornerRadius_ = radius; }
+  bool masksToBounds() const { return masksToBounds_; }
+  void setMasksToBounds(bool masks) { masksToBounds_ = masks; }
+
+  double borderWidth() const { return borderWidth_; }
+  void setBorderWidth(double width) { borderWidth_ = width; }
+  const Color& borderColor() const { return borderColor_; }
+  void setBorderColor(const Color& color) { borderColor_ = color; }
+
+  const Color& shadowColor() const { return shadowColor_; }
+  void setShadowColor(const Color& color) { shadowColor_ = color; }
+  Size shadowOffset() const { return shadowOffset_; }
+  void setShadowOffset(Size offset) { shadowOffset_ = offset; }
+  double shadowOpacity() const { return shadowOpacity_; }
+  void setShadowOpacity(double opacity) { shadowOpacity_ = opacity; }
+  double shadowRadius() const { return shadowRadius_; }
+  void setShadowRadius(double radius) { shadowRadius_ = radius; }
+  bool hasShadow() const { return shadowOpacity_ > 0 && shadowColor_.alpha > 0; }
+
+  // The mask's alpha multiplies what the layer shows; it is placed by its own frame.
+  const std::shared_ptr<Layer>& mask() const { return mask_; }
+  void setMask(std::shared_ptr<Layer> mask) { mask_ = std::move(mask); }
+
+  bool needsDisplayOnBoundsChange() const { return needsDisplayOnBoundsChange_; }
+  void setNeedsDisplayOnBoundsChange(bool needs) { needsDisplayOnBoundsChange_ = needs; }
+
+  // Alpha of the layer's own content at a point of its bounds; 1 for a plain layer.
+  virtual double alphaAt(Point) const { return 1; }
+
+ private:
+  Rect frame_;
+  double cornerRadius_ = 0;
+  bool masksToBounds_ = false;
+  double borderWidth_ = 0;
+  Color borderColor_ = Color::black();
+  Color shadowColor_ = Color::black();
+  Size shadowOffset_{0, -3};
+  double shadowOpacity_ = 0;
+  double shadowRadius_ = 3;
+  std::shared_ptr<Layer> mask_;
+  bool needsDisplayOnBoundsChange_ = false;
+};
+
+// A layer filled with a linear gradient from startPoint to endPoint, both in unit coordinates
+// of its bounds ((0, 0) top left, (1, 1) bottom right).
+class GradientLayer final : public Layer {
+ public:
+  const std::vector<Color>& colors() const { return colors_; }
+  void setColors(std::vector<Color> colors) { colors_ = std::move(colors); }
+  // Stops in 0...1, one per colour; empty spreads the colours evenly.
+  const std::vector<double>& locations() const { return locations_; }
+  void setLocations(std::vector<double> locations) { locations_ = std::move(locations); }
+  Point startPoint() const { return startPoint_; }
+  void setStartPoint(Point p) { startPoint_ = p; }
+  Point endPoint() const { return endPoint_; }
+  void setEndPoint(Point p) { endPoint_ = p; }
+
+  // The gradient's colour at a point of the bounds (what a renderer or a test samples).
+  Color colorAt(Point p) const;
+  double alphaAt(Point p) const override { return colorAt(p).alpha; }
+
+ private:
+  std::vector<Color> colors_;
+  std::vector<double> locations_;
+  Point startPoint_{0.5, 0};
+  Point endPoint_{0.5, 1};
+};
+
+}  // namespace cg

@@ -1,0 +1,21 @@
+// GLib, fontconfig and Pango synchronise their threads with futexes the sanitizers cannot see,
+// and fontconfig keeps its caches behind encoded offsets the leak checker cannot follow. Without
+// these hooks every binary that decodes images or lays out text would report their internals.
+// (A binary may define each hook only once: add entries here rather than beside it.)
+#include "Graphics/ImageHeader.h"
+
+namespace cg::detail {
+extern const int kSanitizerHooks = 1;
+}  // namespace cg::detail
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
+
+#if defined(__SANITIZE_THREAD__)
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libglib-2.0.so\n"
+         "race:libfontconfig.so\n"
+         "race:libpangoft2-1.0.so\n";
+}
+#endif

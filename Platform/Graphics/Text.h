@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string_view>
+
+#include "Graphics/Context.h"
+#include "Graphics/Font.h"
+#include "Graphics/Geometry.h"
+
+namespace cg {
+
+// How text that does not fit is broken. Every mode wraps onto as many lines as the height allows
+// (at least one); word wrap breaks between words (inside a word only when it is longer than a
+// line), char wrap anywhere; the truncating modes put an ellipsis into the last line, at its
+// start, middle or end; clip cuts the last line off at the edge.
+enum class LineBreakMode { WordWrap, CharWrap, Clip, TruncateHead, TruncateTail, TruncateMiddle };
+enum class TextAlignment { Left, Center, Right };
+
+// The size of the text on one line, newlines included as spaces, rounded up to whole points.
+Size measureText(std::string_view text, const Font& font);
+// The size the text takes inside a box: the widest line (at most the box's width) by the lines
+// shown times the line height, rounded up to whole points. Text is UTF-8; invalid bytes are
+// replaced, never read past.
+Size measureText(std::string_view text, const Font& font, Size constrainedTo, LineBreakMode mode);
+
+// Draw in the context's fill colour, alpha and blend mode, from the top of the rect, laid out
+// as measureText lays it out; return the size drawn.
+Size drawText(Context& context, std::string_view text, const Rect& rect, const Font& font, LineBreakMode mode,
+              TextAlignment alignment);
+// One line with its top left at the point.
+Size drawText(Context& context, std::string_view text, Point at, const Font& font);
+
+}  // namespace cg

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+
+#include "UIKit/View.h"
+
+namespace ui {
+
+enum class ActivityIndicatorViewStyle { whiteLarge = 0, white = 1, gray = 2 };
+
+// A spinner: white large (37 x 37), white or grey (20 x 20). Hidden while stopped unless told
+// otherwise. Headless, so it turns only in the sense that isAnimating says so.
+class ActivityIndicatorView : public View {
+ public:
+  ActivityIndicatorView();
+  std::shared_ptr<ActivityIndicatorView> initWithActivityIndicatorStyle(ActivityIndicatorViewStyle style);
+  // White style at the given frame.
+  std::shared_ptr<ActivityIndicatorView> initWithFrame(const cg::Rect& frame);
+
+  ActivityIndicatorViewStyle activityIndicatorViewStyle() const { return style_; }
+  void setActivityIndicatorViewStyle(ActivityIndicatorViewStyle style);
+  void startAnimating();
+  void stopAnimating();
+  bool isAnimating() const { return animating_; }
+  bool hidesWhenStopped() const { return hidesWhenStopped_; }
+  void setHidesWhenStopped(bool hides);
+
+  static cg::Size sizeForStyle(ActivityIndicatorViewStyle style);
+  cg::Size sizeThatFits(cg::Size) const override { return sizeForStyle(style_); }
+  bool drawsContent() const override { return true; }
+  void drawRect(const cg::Rect& rect) override;
+  void appendDumpAttributes(std::string& line) const override;
+
+ private:
+  ActivityIndicatorViewStyle style_ = ActivityIndicatorViewStyle::white;
+  bool animating_ = false;
+  bool hidesWhenStopped_ = true;
+};
+
+}  // namespace ui

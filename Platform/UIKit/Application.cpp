@@ -1,0 +1,108 @@
+#include "UIKit/Application.h"
+
+namespace ui {
+
+std::shared_ptr<Application> Application::sharedApplication() {
+  static const std::shared_ptr<Application> app = std::make_shared<Application>();
+  return app;
+}
+
+BackgroundTaskIdentifier Application::beginBackgroundTaskWithExpirationHandler(
+    std::function<void()> handler) {
+  std::lock_guard lock(mutex_);
+  BackgroundTaskIdentifier id = nextTask_++;
+  if (nextTask_ == kBackgroundTaskInvalid) nextTask_ = 1;
+  tasks_.push_back({{id, false}, std::move(handler)});
+  return id;
+}
+
+void Application::endBackgroundTask(BackgroundTaskIdentifier identifier) {
+  std::function<void()> released;
+  std::lock_guard lock(mutex_);
+  for (Task& task : tasks_) {
+    if (task.record.identifier == identifier && !task.record.ended) {
+      task.record.ended = true;
+      // The handler may hold the last reference to its owner; drop it after the lock.
+      released = std::move(task.handler);
+      task.handler = nullptr;
+      break;
+    }
+  }
+}
+
+std::vector<Application::BackgroundTask> Application::backgroundTasks() const {
+  std::lock_guard lock(mutex_);
+  std::vector<BackgroundTask> out;
+  for (const Task& task : tasks_) out.push_back(task.record);
+  return out;
+}
+
+std::size_t Application::openBackgroundTaskCount() const {
+  std::lock_guard lock(mutex_);
+  std::size_t n = 0;
+  for (const Task& task : tasks_) n += task.record.ended ? 0 : 1;
+  return n;
+}
+
+void Application::expireBackgroundTasks() {
+  std::vector<std::function<void()>> handlers;
+  {
+    std::lock_guard lock(mutex_);
+    for (Task& task : tasks_)
+      if (!task.record.ended && task.handler) handlers.push_back(task.handler);
+  }
+  for (auto& handler : handlers) handler();
+}
+
+bool Application::isNetworkActivityIndicatorVisible() const {
+  std::lock_guard lock(mutex_);
+  return networkActivityIndicatorVisible_;
+}
+
+void Application::setNetworkActivityIndicatorVisible(bool visible) {
+  std::lock_guard lock(mutex_);
+  networkActivityIndicatorVisible_ = visible;
+}
+
+StatusBarStyle Application::statusBarStyle() const {
+  std::lock_guard lock(mutex_);
+  return statusBarStyle_;
+}
+
+void Application::setStatusBarStyle(StatusBarStyle style, bool) {
+  std::lock_guard lock(mutex_);
+  statusBarStyle_ = style;
+}
+
+bool Application::isStatusBarHidden() const {
+  std::lock_guard lock(mutex_);
+  return statusBarHidden_;
+}
+
+void Application::setStatusBarHidden(bool hidden, bool) {
+  std::lock_guard lock(mutex_);
+  statusBarHidden_ = hidden;
+}
+
+InterfaceOrientation Application::statusBarOrientation() const {
+  std::lock_guard lock(mutex_);
+  return statusBarOrientation_;
+}
+
+void Application::setStatusBarOrientation(InterfaceOrientation orientation, bool) {
+  std::lock_guard lock(mutex_);
+  statusBarOrientation_ = orientation;
+}
+
+void Application::reset() {
+  std::vector<Task> dropped;
+  std::lock_guard lock(mutex_);
+  dropped.swap(tasks_);
+  nextTask_ = 1;
+  networkActivityIndicatorVisible_ = false;
+  statusBarStyle_ = StatusBarStyle::defaultStyle;
+  statusBarHidden_ = false;
+  statusBarOrientation_ = InterfaceOrientation::portrait;
+}
+
+}  // namespace ui

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Foundation/Object.h"
+#include "Graphics/Geometry.h"
+
+namespace ui {
+
+enum class UserInterfaceIdiom { phone = 0, pad = 1 };
+
+// What the platform would tell about the hardware: idiom, portrait screen size in points and
+// pixels per point. One profile is current for the whole process.
+struct DeviceProfile {
+  std::string name;
+  UserInterfaceIdiom idiom = UserInterfaceIdiom::pad;
+  cg::Size screenSize;
+  double scale = 1;
+  std::string model;
+
+  static DeviceProfile tablet(double scale = 1);     // 768 x 1024
+  static DeviceProfile phone(double scale = 2);      // 320 x 480
+  static DeviceProfile phoneTall(double scale = 2);  // 320 x 568
+  // "pad", "phone" or "phone568", optionally followed by "@1x" or "@2x"; false when unknown.
+  static bool fromName(const std::string& name, DeviceProfile& out);
+};
+
+class Device final : public ns::Object {
+ public:
+  static std::shared_ptr<Device> currentDevice();
+
+  UserInterfaceIdiom userInterfaceIdiom() const;
+  std::string model() const;
+  std::string systemName() const { return "iOS"; }
+  std::string systemVersion() const { return "6.1"; }
+
+  // The profile chosen at start-up: VCC_DEVICE ("pad", "phone", "phone568", with an optional
+  // "@1x"/"@2x"), else the tablet at scale 1. Tests and tools replace it with setProfile.
+  static DeviceProfile profile();
+  // Installs a profile and returns the one it replaces. Main thread, before views are made.
+  static DeviceProfile setProfile(const DeviceProfile& profile);
+};
+
+// Whether the device answers the idiom question with the pad idiom.
+bool isPad();
+
+}  // namespace ui

@@ -1,0 +1,87 @@
+#include "UIKit/TouchSimulation.h"
+
+namespace ui {
+
+SimulatedTouch::SimulatedTouch(const std::shared_ptr<View>& root, cg::Point rootPoint) {
+  if (!root) return;
+  hitView_ = root->hitTest(rootPoint, nullptr);
+  if (!hitView_) return;
+  touch_ = std::make_shared<Touch>(hitView_, rootPoint, TouchPhase::began);
+  deliver(TouchPhase::began);
+}
+
+SimulatedTouch::~SimulatedTouch() {
+  if (!finished_) cancel();
+}
+
+void SimulatedTouch::deliver(TouchPhase phase) {
+  if (!hitView_) return;
+  TouchSet touches{touch_};
+  Event event(touches);
+  switch (phase) {
+    case TouchPhase::began:
+      hitView_->touchesBegan(touches, &event);
+      break;
+    case TouchPhase::moved:
+    case TouchPhase::stationary:
+      hitView_->touchesMoved(touches, &event);
+      break;
+    case TouchPhase::ended:
+      hitView_->touchesEnded(touches, &event);
+      break;
+    case TouchPhase::cancelled:
+      hitView_->touchesCancelled(touches, &event);
+      break;
+  }
+}
+
+void SimulatedTouch::moveTo(cg::Point rootPoint) {
+  if (!touch_ || finished_) return;
+  touch_->moveTo(rootPoint, TouchPhase::moved);
+  deliver(TouchPhase::moved);
+}
+
+void SimulatedTouch::end() {
+  if (!touch_ || finished_) return;
+  finished_ = true;
+  touch_->setPhase(TouchPhase::ended);
+  deliver(TouchPhase::ended);
+}
+
+void SimulatedTouch::cancel() {
+  if (!touch_ || finished_) return;
+  finished_ = true;
+  touch_->setPhase(TouchPhase::cancelled);
+  deliver(TouchPhase::cancelled);
+}
+
+std::shared_ptr<View> tapAtPoint(const std::shared_ptr<View>& root, cg::Point rootPoint) {
+  SimulatedTouch touch(root, rootPoint);
+  touch.end();
+  return touch.hitView();
+}
+
+namespace {
+cg::Point centreInRoot(const std::shared_ptr<View>& view) {
+  cg::Rect b = view->bounds();
+  return view->convertPointToView(cg::Point{b.midX(), b.midY()}, nullptr);
+}
+}  // namespace
+
+std::shared_ptr<View> tap(const std::shared_ptr<View>& view) {
+  if (!view) return nullptr;
+  return tapAtPoint(view->rootView(), centreInRoot(view));
+}
+
+std::shared_ptr<View> dragOutside(const std::shared_ptr<View>& view) {
+  if (!view) return nullptr;
+  SimulatedTouch touch(view->rootView(), centreInRoot(view));
+  cg::Rect b = view->bounds();
+  // Beyond the slop within which a control still counts a dragged touch as inside.
+  cg::Point far = view->convertPointToView(cg::Point{b.maxX() + 150, b.midY()}, nullptr);
+  touch.moveTo(far);
+  touch.end();
+  return touch.hitView();
+}
+
+}  // namespace ui

@@ -1,0 +1,220 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Graphics/Geometry.h"
+#include "Graphics/Layer.h"
+#include "UIKit/Color.h"
+#include "UIKit/Touch.h"
+
+namespace ui {
+
+enum ViewAutoresizing : unsigned {
+  ViewAutoresizingNone = 0,
+  ViewAutoresizingFlexibleLeftMargin = 1 << 0,
+  ViewAutoresizingFlexibleWidth = 1 << 1,
+  ViewAutoresizingFlexibleRightMargin = 1 << 2,
+  ViewAutoresizingFlexibleTopMargin = 1 << 3,
+  ViewAutoresizingFlexibleHeight = 1 << 4,
+  ViewAutoresizingFlexibleBottomMargin = 1 << 5,
+};
+
+enum class ViewContentMode {
+  scaleToFill,
+  scaleAspectFit,
+  scaleAspectFill,
+  redraw,
+  center,
+  top,
+  bottom,
+  left,
+  right,
+  topLeft,
+  topRight,
+  bottomLeft,
+  bottomRight,
+};
+
+enum ViewAnimationOptions : unsigned {
+  ViewAnimationOptionNone = 0,
+  ViewAnimationOptionAllowUserInteraction = 1 << 1,
+  ViewAnimationOptionBeginFromCurrentState = 1 << 2,
+  ViewAnimationOptionCurveEaseInOut = 0 << 16,
+  ViewAnimationOptionCurveEaseIn = 1 << 16,
+  ViewAnimationOptionCurveEaseOut = 2 << 16,
+  ViewAnimationOptionCurveLinear = 3 << 16,
+};
+
+// Where a picture of a given size goes inside a rectangle under a content mode.
+cg::Rect contentModeRect(ViewContentMode mode, cg::Size content, const cg::Rect& bounds);
+
+// A rectangle of the screen with its own coordinates, ordered subviews and drawing attributes.
+// Headless: views keep their state and geometry, lay out, take touches and can be drawn into an
+// image by the view renderer. Main thread only.
+class View : public Responder {
+ public:
+  View();
+  ~View() override;
+
+  std::shared_ptr<View> initWithFrame(const cg::Rect& frame);
+  std::shared_ptr<View> init() { return initWithFrame({}); }
+
+  // Geometry. The frame is derived from centre, bounds size and transform.
+  cg::Rect frame() const;
+  void setFrame(const cg::Rect& frame);
+  const cg::Rect& bounds() const { return bounds_; }
+  void setBounds(const cg::Rect& bounds);
+  cg::Point center() const { return center_; }
+  void setCenter(cg::Point center);
+  const cg::AffineTransform& transform() const { return transform_; }
+  void setTransform(const cg::AffineTransform& transform);
+
+  // Appearance.
+  bool isHidden() const { return hidden_; }
+  void setHidden(bool hidden);
+  double alpha() const { return alpha_; }
+  void setAlpha(double alpha);
+  bool isOpaque() const { return opaque_; }
+  void setOpaque(bool opaque) { opaque_ = opaque; }
+  const std::optional<Color>& backgroundColor() const { return backgroundColor_; }
+  virtual void setBackgroundColor(std::optional<Color> color);
+  bool clipsToBounds() const { return layer_->masksToBounds(); }
+  void setClipsToBounds(bool clips) { layer_->setMasksToBounds(clips); }
+  ViewContentMode contentMode() const { return contentMode_; }
+  void setContentMode(ViewContentMode mode);
+  const std::shared_ptr<cg::Layer>& layer() const { return layer_; }
+
+  bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
+  void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+  int tag() const { return tag_; }
+  void setTag(int tag) { tag_ = tag; }
+  // Depth first, the view itself first.
+  std::shared_ptr<View> viewWithTag(int tag);
+
+  // Hierarchy.
+  std::shared_ptr<View> superview() const { return superview_.lock(); }
+  const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
+  void addSubview(const std::shared_ptr<View>& view);
+  void insertSubviewAtIndex(const std::shared_ptr<View>& view, std::size_t index);
+  void insertSubviewAboveSubview(const std::shared_ptr<View>& view, const std::shared_ptr<View>& sibling);
+  void insertSubviewBelowSubview(const std::shared_ptr<View>& view, const std::shared_ptr<View>& sibling);
+  void removeFromSuperview();
+  void bringSubviewToFront(const std::shared_ptr<View>& view);
+  void sendSubviewToBack(const std::shared_ptr<View>& view);
+  bool isDescendantOfView(const View* view) const;
+  // The topmost ancestor (the view itself when it has no superview).
+  std::shared_ptr<View> rootView();
+
+  virtual void willMoveToSuperview(const std::shared_ptr<View>&) {}
+  virtual void didMoveToSuperview() {}
+  virtual void didAddSubview(const std::shared_ptr<View>&) {}
+  virtual void willRemoveSubview(const std::shared_ptr<View>&) {}
+
+  // Layout. Autoresizing applies at once when the bounds size changes; layoutSubviews runs in the
+  // next layoutIfNeeded (the renderer and the dump run one first).
+  unsigned autoresizingMask() const { return autoresizingMask_; }
+  void setAutoresizingMask(unsigned mask) { autoresizingMask_ = mask; }
+  bool autoresizesSubviews() const { return autoresizesSubviews_; }
+  void setAutoresizesSubviews(bool resizes) { autoresizesSubviews_ = resizes; }
+  void setNeedsLayout() { needsLayout_ = true; }
+  bool needsLayout() const { return needsLayout_; }
+  void layoutIfNeeded();
+  virtual void layoutSubviews() {}
+  virtual cg::Size sizeThatFits(cg::Size size) const;
+  void sizeToFit();
+
+  // Drawing. drawRect draws into the current graphics context, in bounds coordinates.
+  void setNeedsDisplay() { needsDisplay_ = true; }
+  bool needsDisplay() const { return needsDisplay_; }
+  virtual void drawRect(const cg::Rect& rect);
+  // Whether drawRect paints anything; views that do not are skipped by the renderer's drawRect step.
+  virtual bool drawsContent() const { return false; }
+  // Called by the renderer once it has drawn the view.
+  void didDisplay() { needsDisplay_ = false; }
+
+  // Coordinates. A null view stands for the root of this view's hierarchy.
+  cg::Point convertPointToView(cg::Point point, const View* view) const;
+  cg::Point convertPointFromView(cg::Point point, const View* view) const;
+  cg::Rect convertRectToView(const cg::Rect& rect, const View* view) const;
+  cg::Rect convertRectFromView(const cg::Rect& rect, const View* view) const;
+  cg::Point convertPointToView(cg::Point p, const std::shared_ptr<View>& v) const {
+    return convertPointToView(p, v.get());
+  }
+  cg::Point convertPointFromView(cg::Point p, const std::shared_ptr<View>& v) const {
+    return convertPointFromView(p, v.get());
+  }
+  cg::Rect convertRectToView(const cg::Rect& r, const std::shared_ptr<View>& v) const {
+    return convertRectToView(r, v.get());
+  }
+  cg::Rect convertRectFromView(const cg::Rect& r, const std::shared_ptr<View>& v) const {
+    return convertRectFromView(r, v.get());
+  }
+
+  // Touches. hitTest gives the deepest visible, interactive view under a point (in this view's
+  // coordinates), the front-most sibling first; views hidden, nearly transparent (alpha < 0.01)
+  // or with interaction off are skipped with their subviews.
+  virtual std::shared_ptr<View> hitTest(cg::Point point, const Event* event);
+  virtual bool pointInside(cg::Point point, const Event* event) const;
+  std::shared_ptr<Responder> nextResponder() const override;
+
+  // Animations: the new values take effect at once; the completion runs on the main run loop
+  // once the duration has passed on the platform clock (on its next turn for 0), never inside
+  // the call. finished is always true.
+  static void animateWithDuration(double duration, const std::function<void()>& animations,
+                                  std::function<void(bool finished)> completion = nullptr);
+  static void animateWithDuration(double duration, double delay, unsigned options,
+                                  const std::function<void()>& animations,
+                                  std::function<void(bool finished)> completion);
+
+  // The view's own attributes for the tree dump, after the common ones (frame, flags, colour).
+  virtual void appendDumpAttributes(std::string& line) const;
+
+ protected:
+  // This object as a shared pointer of a derived class.
+  template <class T>
+  std::shared_ptr<T> self() {
+    return std::static_pointer_cast<T>(shared_from_this());
+  }
+  template <class T>
+  std::shared_ptr<const T> self() const {
+    return std::static_pointer_cast<const T>(shared_from_this());
+  }
+  // Called when the bounds size changed, after the subviews were resized.
+  virtual void boundsSizeDidChange(cg::Size oldSize);
+
+ private:
+  void insertSubview(const std::shared_ptr<View>& view, std::size_t index);
+  void detachFromSuperview();
+  void resizeSubviewsWithOldSize(cg::Size oldSize);
+  void autoresizeWithOldSuperviewSize(cg::Size oldSize);
+  void applyBoundsSize(cg::Size size);
+  // Maps a point of this view's coordinates into its superview's, and back.
+  cg::Point pointToSuperview(cg::Point p) const;
+  cg::Point pointFromSuperview(cg::Point p) const;
+  cg::Point pointToRoot(cg::Point p) const;
+  cg::Point pointFromRoot(cg::Point p) const;
+
+  std::weak_ptr<View> superview_;
+  std::vector<std::shared_ptr<View>> subviews_;
+  cg::Point center_;
+  cg::Rect bounds_;
+  cg::AffineTransform transform_;
+  std::optional<Color> backgroundColor_;
+  std::shared_ptr<cg::Layer> layer_;
+  double alpha_ = 1;
+  int tag_ = 0;
+  unsigned autoresizingMask_ = ViewAutoresizingNone;
+  ViewContentMode contentMode_ = ViewContentMode::scaleToFill;
+  bool hidden_ = false;
+  bool opaque_ = true;
+  bool userInteractionEnabled_ = true;
+  bool autoresizesSubviews_ = true;
+  bool needsLayout_ = false;
+  bool needsDisplay_ = true;
+};
+
+}  // namespace ui

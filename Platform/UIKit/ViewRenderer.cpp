@@ -1,0 +1,155 @@
+#include "UIKit/ViewRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "UIKit/Image.h"
+#include "UIKit/Screen.h"
+
+namespace ui {
+
+namespace {
+
+cg::Path outline(const cg::Rect& r, double radius) {
+  return radius > 0 ? cg::Path::roundedRect(r, radius) : cg::Path::rect(r);
+}
+
+void fillBackground(cg::Context& ctx, const Color& color, const cg::Rect& r, double radius) {
+  ctx.saveGState();
+  ctx.clipToPath(outline(r, radius));
+  if (auto pattern = color.patternImage()) {
+    ctx.drawTiledImage(*pattern->CGImage(), {r.origin, pattern->size()});
+  } else {
+    ctx.setFillColor(color.cgColor());
+    ctx.fillRect(r);
+  }
+  ctx.restoreGState();
+}
+
+// The layer's shadow under the view's outline, blurred by stacking widening, fainter outlines.
+void drawShadow(cg::Context& ctx, const cg::Layer& layer, const cg::Rect& r) {
+  cg::Color c = layer.shadowColor();
+  double opacity = std::clamp(layer.shadowOpacity(), 0.0, 1.0) * c.alpha;
+  cg::Rect base = r.offsetBy(layer.shadowOffset().width, layer.shadowOffset().height);
+  int steps = std::max(1, int(std::ceil(layer.shadowRadius())));
+  ctx.saveGState();
+  ctx.setAlpha(opacity);
+  ctx.beginTransparencyLayer();
+  for (int i = steps; i >= 1; --i) {
+    double grow = layer.shadowRadius() * i / steps;
+    ctx.setFillColor(c.withAlpha(1.0 / steps));
+    ctx.fillPath(outline(base.insetBy(-grow + layer.shadowRadius() / 2, -grow + layer.shadowRadius() / 2),
+                         layer.cornerRadius() + grow));
+  }
+  ctx.setFillColor(c.withAlpha(1));
+  ctx.fillPath(
+      outline(base.insetBy(layer.shadowRadius() / 2, layer.shadowRadius() / 2), layer.cornerRadius()));
+  ctx.endTransparencyLayer();
+  ctx.restoreGState();
+}
+
+// The mask layer's alpha over the view's rect, drawn into an image at the context's scale.
+cg::ImagePtr maskImage(const cg::Layer& mask, cg::Size size, double scale) {
+  auto ctx = cg::Context::makeBitmap(size, false, scale);
+  if (!ctx) return nullptr;
+  cg::Rect f = mask.frame();
+  if (auto gradient = dynamic_cast<const cg::GradientLayer*>(&mask)) {
+    cg::Gradient g{gradient->colors(), gradient->locations()};
+    ctx->clipToRect(f);
+    cg::Point s{f.x() + gradient->startPoint().x * f.width(), f.y() + gradient->startPoint().y * f.height()};
+    cg::Point e{f.x() + gradient->endPoint().x * f.width(), f.y() + gradient->endPoint().y * f.height()};
+    if (s == e) e.x += 1e-6;
+    ctx->drawLinearGradient(g, s, e, true, true);
+  } else {
+    ctx->setFillColor(cg::Color::white(1));
+    ctx->fillRect(f);
+  }
+  return ctx->makeImage();
+}
+
+}  // namespace
+
+void drawViewHierarchy(View& view, cg::Context& ctx) {
+  if (view.isHidden() || view.alpha() <= 0) return;
+  const cg::Layer& layer = *view.layer();
+  cg::Rect b = view.bounds();
+  cg::Rect own(0, 0, b.width(), b.height());
+
+  ctx.saveGState();
+  ctx.translateCTM(view.center().x, view.center().y);
+  if (!view.transform().isIdentity()) ctx.concatCTM(view.transform());
+  ctx.translateCTM(-b.width() / 2, -b.height() / 2);
+
+  if (layer.hasShadow()) drawShadow(ctx, layer, own);
+
+  bool group = view.alpha() < 1 || layer.mask();
+  if (group) {
+    ctx.setAlpha(view.alpha());
+    ctx.beginTransparencyLayer();
+  }
+  ctx.saveGState();
+  if (layer.masksToBounds()) ctx.clipToPath(outline(own, layer.cornerRadius()));
+  if (auto bg = view.backgroundColor(); bg && (bg->isPattern() || bg->cgColor().alpha > 0))
+    fillBackground(ctx, *bg, own, layer.cornerRadius());
+
+  ctx.translateCTM(-b.x(), -b.y());
+  if (view.drawsContent()) {
+    ctx.saveGState();
+    view.drawRect(b);
+    ctx.restoreGState();
+  }
+  view.didDisplay();
+  for (const auto& sub : view.subviews()) drawViewHierarchy(*sub, ctx);
+  ctx.restoreGState();
+
+  if (layer.borderWidth() > 0) {
+    double w = layer.borderWidth();
+    ctx.saveGState();
+    ctx.setStrokeColor(layer.borderColor());
+    ctx.setLineWidth(w);
+    ctx.strokePath(outline(own.insetBy(w / 2, w / 2), std::max(0.0, layer.cornerRadius() - w / 2)));
+    ctx.restoreGState();
+  }
+
+  if (group) {
+    cg::ImagePtr mask = layer.mask() ? maskImage(*layer.mask(), own.size, ctx.scale()) : nullptr;
+    if (mask)
+      ctx.endTransparencyLayer(*mask, own);
+    else
+      ctx.endTransparencyLayer();
+  }
+  ctx.restoreGState();
+}
+
+cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale) {
+  if (!root) return nullptr;
+  if (scale <= 0) scale = Screen::mainScreen()->scale();
+  root->layoutIfNeeded();
+  cg::Rect b = root->bounds();
+  auto ctx = cg::Context::makeBitmap(b.size, false, scale);
+  if (!ctx) return nullptr;
+  // The root goes at the image's origin, whatever its own place and transform.
+  cg::Point center = root->center();
+  cg::AffineTransform transform = root->transform();
+  root->setTransform(cg::AffineTransform::identity());
+  root->setCenter({b.width() / 2, b.height() / 2});
+  cg::pushContext(std::shared_ptr<cg::Context>(ctx.get(), [](cg::Context*) {}));
+  drawViewHierarchy(*root, *ctx);
+  cg::popContext();
+  root->setCenter(center);
+  root->setTransform(transform);
+  return ctx->makeImage();
+}
+
+bool renderViewToPNG(const std::shared_ptr<View>& root, const std::string& path, double scale) {
+  auto image = renderView(root, scale);
+  if (!image) return false;
+  ns::Data png = image->pngData();
+  if (png.length() == 0) return false;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(png.bytes()), std::streamsize(png.length()));
+  return bool(out);
+}
+
+}  // namespace ui

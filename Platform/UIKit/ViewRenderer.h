@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Graphics/Context.h"
+#include "Graphics/Image.h"
+#include "UIKit/View.h"
+
+namespace ui {
+
+// Draws a view tree into a new transparent image the size of the root's bounds, at a scale
+// (0 for the screen's): backgrounds and pattern colours, shadows, corner radius and clipping,
+// each view's drawRect (images by content mode, text, custom drawing), borders, alpha and
+// gradient masks, subviews in order, hidden views skipped. Lays the tree out first. None when
+// the root is empty.
+cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale = 0);
+// The same, written as a PNG file; false when there is nothing to draw or the file cannot be written.
+bool renderViewToPNG(const std::shared_ptr<View>& root, const std::string& path, double scale = 0);
+
+// Draws a view and its subviews into a context whose user space is the view's superview's
+// bounds coordinates.
+void drawViewHierarchy(View& view, cg::Context& context);
+
+}  // namespace ui

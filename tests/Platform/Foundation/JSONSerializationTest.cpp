@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "Foundation/JSONSerialization.h"
+
+namespace {
+
+using ns::JSONSerialization;
+using ns::Value;
+
+TEST(JSONSerializationTest, ReadsValuesKeepingNumberKinds) {
+  struct Case {
+    std::string text;
+    Value expected;
+    Value::Type type;
+  } cases[] = {
+      {"42", Value(42), Value::Type::integer},
+      {"-9223372036854775808", Value(std::numeric_limits<std::int64_t>::min()), Value::Type::integer},
+      {"18446744073709551615", Value(std::numeric_limits<std::uint64_t>::max()), Value::Type::integer},
+      {"123456789012345678901234567890", Value(1.2345678901234568e29), Value::Type::real},
+      {"1.5", Value(1.5), Value::Type::real},
+      {"1e2", Value(100.0), Value::Type::real},
+      {"-0.0", Value(-0.0), Value::Type::real},
+      {"true", Value(true), Value::Type::boolean},
+      {"false", Value(false), Value::Type::boolean},
+      {"null", Value::null(), Value::Type::null},
+      {"\"\\u0401\\u043b\\ud83d\\ude00\\/\"", Value("Ёл\U0001F600/"), Value::Type::string},
+      {"\xEF\xBB\xBF {\"a\":[1,\"b\"]}", Value(ns::Dictionary{{"a", ns::Array{1, "b"}}}), Value::Type::dictionary},
+      {"{\"k\":1,\"k\":2}", Value(ns::Dictionary{{"k", 2}}), Value::Type::dictionary},
+      {"[]", Value(ns::Array{}), Value::Type::array},
+  };
+  for (const auto& c : cases) {
+    ns::ErrorPtr error;
+    Value value = JSONSerialization::JSONObjectWithString(c.text, &error);
+    EXPECT_EQ(error, nullptr) << c.text;
+    EXPECT_EQ(value.type(), c.type) << c.text;
+    EXPECT_EQ(value, c.expected) << c.text;
+  }
+  EXPECT_TRUE(JSONSerialization::JSONObjectWithString("1e400").isNil());
+}
+
+TEST(JSONSerializationTest, RefusesMalformedInputWithError3840) {
+  const std::string bad[] = {
+      "",          "   ",        "{",        "[1,]",        "{\"a\" 1}",     "tru",       "01",
+      "\"\xC3\x28\"", "\"\xED\xA0\x80\"", "[1] [2]",   "{'a':1}",    "\"a\nb\"",   "NaN",        "\xEF\xBB\xBF",
+      std::string(2000, '[') + std::string(2000, ']'),
+  };
+  for (const auto& text : bad) {
+    ns::ErrorPtr error;
+    Value value = JSONSerialization::JSONObjectWithString(text, &error);
+    EXPECT_TRUE(value.isNil()) << text.substr(0, 20);
+    ASSERT_NE(error, nullptr) << text.substr(0, 20);
+    EXPECT_EQ(error->domain(), "NSCocoaErrorDomain");
+    EXPECT_EQ(error->code(), 3840);
+    EXPECT_TRUE(error->userInfo()[ns::kDebugDescriptionErrorKey].asString());
+  }
+  // Without an error pointer a failure is just nil.
+  EXPECT_TRUE(JSONSerialization::JSONObjectWithData(ns::Data::fromString("{")).isNil());
+}
+
+TEST(JSONSerializationTest, ReadsDeepButBoundedNesting) {
+  std::string deep = std::string(500, '[') + "1" + std::string(500, ']');
+  Value value = JSONSerialization::JSONObjectWithString(deep);
+  for (int i = 0; i < 500; ++i) value = value.at(0);
+  EXPECT_EQ(value, Value(1));
+}
+
+TEST(JSONSerializationTest, WritesCompactJSON) {
+  struct Case {
+    Value value;
+    std::string expected;
+  } cases[] = {
+      {Value(ns::Dictionary{{"message", "a/b"}, {"access_token", "t"}, {"n", 3}}),
+       "{\"access_token\":\"t\",\"message\":\"a\\/b\",\"n\":3}"},
+      {Value(ns::Array{true, Value::null(), 1.5, -7, "Ё\n\x01\"\\"}), "[true,null,1.5,-7,\"Ё\\n\\u0001\\\"\\\\\"]"},
+      {Value(std::numeric_limits<std::uint64_t>::max()), "18446744073709551615"},
+      {Value(2.0), "2"},
+      {Value(ns::Dictionary{}), "{}"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(JSONSerialization::stringWithJSONObject(c.value), c.expected);
+    EXPECT_EQ(JSONSerialization::JSONObjectWithString(c.expected), c.value) << c.expected;
+  }
+}
+
+TEST(JSONSerializationTest, RefusesValuesJSONCannotHold) {
+  Value bad[] = {
+      Value(ns::Array{ns::Data::fromString("x")}), Value(ns::Dictionary{{"d", ns::Date(0)}}), Value(),
+      Value(std::nan("")), Value(ns::Array{std::numeric_limits<double>::infinity()}), Value(std::string("\xFF")),
+      Value(ns::Array{Value()}),
+  };
+  for (const auto& value : bad) {
+    ns::ErrorPtr error;
+    EXPECT_FALSE(JSONSerialization::dataWithJSONObject(value, &error)) << value.describe();
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->code(), 3840);
+    EXPECT_FALSE(JSONSerialization::isValidJSONObject(value));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+
+#include "Graphics/Text.h"
+#include "Graphics/TextDetail.h"
+
+namespace {
+
+using cg::Font;
+using cg::LineBreakMode;
+using cg::Size;
+
+const std::string kLong = "Популярные фильмы и сериалы этой недели, которые стоит посмотреть всей семьёй";
+
+TEST(FontTest, FamiliesThatAreNotInstalledFallBack) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"PF Square Sans Pro", Font::kFallbackFamily},
+      {"No Such Family", Font::kFallbackFamily},
+      {"DejaVu Serif", "DejaVu Serif"},
+      {"dejavu sans mono", "dejavu sans mono"},
+  };
+  for (const auto& [asked, resolved] : cases) EXPECT_EQ(Font(asked, 12).resolvedFamily(), resolved) << asked;
+  EXPECT_EQ(Font::boldSystemFont(14).resolvedFamily(), Font::kFallbackFamily);
+  EXPECT_TRUE(Font::boldSystemFont(14).isBold());
+}
+
+TEST(FontTest, MetricsGrowWithTheSizeAndAddUpToTheLineHeight) {
+  double previous = 0;
+  for (double size : {10.0, 14.0, 18.0, 30.0}) {
+    Font font("PF Square Sans Pro", size);
+    EXPECT_GT(font.ascender(), 0);
+    EXPECT_LT(font.descender(), 0);
+    EXPECT_NEAR(font.lineHeight(), font.ascender() - font.descender(), 1e-9);
+    EXPECT_GT(font.lineHeight(), size) << size;
+    EXPECT_LT(font.lineHeight(), size * 1.5) << size;
+    EXPECT_GT(font.lineHeight(), previous);
+    previous = font.lineHeight();
+  }
+}
+
+TEST(TextMeasureTest, OneLineWidthFollowsTheTextAndTheWeight) {
+  Font font("PF Square Sans Pro", 16);
+  Size shortSize = cg::measureText("Новые", font), longSize = cg::measureText("Новые поступления", font);
+  EXPECT_GT(shortSize.width, 0);
+  EXPECT_GT(longSize.width, shortSize.width);
+  EXPECT_EQ(shortSize.height, std::ceil(font.lineHeight() - 1e-6));
+  EXPECT_GT(cg::measureText("Новые", Font::boldSystemFont(16)).width, shortSize.width);
+  EXPECT_EQ(cg::measureText("", font), (Size{0, 0}));
+  EXPECT_EQ(cg::measureText("a\nb", font).height, shortSize.height) << "one line, newlines and all";
+  EXPECT_EQ(cg::measureText("Новые", font).width, std::ceil(cg::measureText("Новые", font).width))
+      << "whole points";
+}
+
+TEST(TextMeasureTest, BoxesWrapTruncateAndLimitLines) {
+  Font font("PF Square Sans Pro", 14);
+  double line = font.lineHeight();
+  double oneLine = std::ceil(line - 1e-6);
+  double full = cg::measureText(kLong, font).width;
+  const struct {
+    const char* name;
+    Size box;
+    LineBreakMode mode;
+    int lines;  // expected line count; 0: more than one
+  } cases[] = {
+      {"word wrap grows the height", {150, 1000}, LineBreakMode::WordWrap, 0},
+      {"char wrap grows the height", {150, 1000}, LineBreakMode::CharWrap, 0},
+      {"clip wraps too", {150, 1000}, LineBreakMode::Clip, 0},
+      {"tail truncation in one line", {150, line}, LineBreakMode::TruncateTail, 1},
+      {"head truncation in one line", {150, line}, LineBreakMode::TruncateHead, 1},
+      {"middle truncation in one line", {150, line}, LineBreakMode::TruncateMiddle, 1},
+      {"two and a half lines hold two", {150, line * 2.5}, LineBreakMode::WordWrap, 2},
+      {"two lines truncated", {150, line * 2}, LineBreakMode::TruncateTail, 2},
+      {"a box lower than a line still shows one", {150, 3}, LineBreakMode::WordWrap, 1},
+      {"a wide box needs one line", {2000, 1000}, LineBreakMode::WordWrap, 1},
+  };
+  for (const auto& c : cases) {
+    Size size = cg::measureText(kLong, font, c.box, c.mode);
+    EXPECT_LE(size.width, std::max(c.box.width, full)) << c.name;
+    if (c.box.width < full) {
+      EXPECT_LE(size.width, c.box.width) << c.name << ": stays inside the box";
+      EXPECT_GT(size.width, c.box.width * 0.6) << c.name << ": fills most of the box";
+    } else {
+      EXPECT_EQ(size.width, full) << c.name;
+    }
+    if (c.lines == 0) {
+      EXPECT_GT(size.height, 2 * line) << c.name;
+    } else {
+      EXPECT_NEAR(size.height, c.lines == 1 ? oneLine : std::ceil(c.lines * line - 1e-6), 1.0) << c.name;
+    }
+  }
+  EXPECT_LT(cg::measureText(kLong, font, {150, 1000}, LineBreakMode::WordWrap).height,
+            cg::measureText(kLong, font, {80, 1000}, LineBreakMode::WordWrap).height)
+      << "a narrower box makes more lines";
+}
+
+TEST(TextMeasureTest, EmptyOrDegenerateInputMeasuresNothingWithoutFailing) {
+  Font font("PF Square Sans Pro", 14);
+  EXPECT_EQ(cg::measureText("", font, {100, 100}, LineBreakMode::WordWrap), (Size{0, 0}));
+  EXPECT_EQ(cg::measureText("abc", font, {0, 100}, LineBreakMode::WordWrap), (Size{0, 0}));
+  EXPECT_EQ(cg::measureText("abc", font, {100, -1}, LineBreakMode::WordWrap), (Size{0, 0}));
+  EXPECT_GT(cg::measureText(std::string("\xFF\xFE bad \xC3", 8), font).width, 0)
+      << "invalid UTF-8 is replaced";
+  EXPECT_GT(cg::measureText("abc", Font("x", std::nan("")), {100, 100}, LineBreakMode::WordWrap).width, 0);
+  EXPECT_GT(cg::measureText("abc", font, {INFINITY, INFINITY}, LineBreakMode::WordWrap).width, 0);
+}
+
+// The columns of the image that hold any ink.
+std::pair<int, int> inkColumns(const cg::Image& image) {
+  int first = image.pixelWidth(), last = -1;
+  for (int y = 0; y < image.pixelHeight(); ++y)
+    for (int x = 0; x < image.pixelWidth(); ++x)
+      if (image.colorAt(x, y).alpha > 0.5) first = std::min(first, x), last = std::max(last, x);
+  return {first, last};
+}
+
+TEST(TextDrawTest, CyrillicDrawsWithRealGlyphsInTheFillColour) {
+  Font font("PF Square Sans Pro", 18);
+  EXPECT_EQ(cg::detail::unknownGlyphCount("Главная Коллекции ЁЖЩЫЮЯ ёжщыюя", font), 0);
+  auto context = cg::Context::makeBitmap({200, 30}, false, 2);
+  context->setFillColor(cg::Color::rgba(1, 0, 0));
+  Size drawn = cg::drawText(*context, "Главная", cg::Rect(0, 0, 200, 30), font, LineBreakMode::TruncateTail,
+                            cg::TextAlignment::Left);
+  EXPECT_EQ(drawn, cg::measureText("Главная", font, {200, 30}, LineBreakMode::TruncateTail));
+  auto image = context->makeImage();
+  int inked = 0;
+  for (int y = 0; y < image->pixelHeight(); ++y)
+    for (int x = 0; x < image->pixelWidth(); ++x) {
+      cg::Color c = image->colorAt(x, y);
+      if (c.alpha > 0.9) {
+        ++inked;
+        EXPECT_NEAR(c.red, 1, 0.02);
+        EXPECT_NEAR(c.blue, 0, 0.02);
+      }
+    }
+  EXPECT_GT(inked, 100);
+  auto [first, last] = inkColumns(*image);
+  EXPECT_LE(last, int(drawn.width * 2) + 2) << "ink stays within the measured width";
+}
+
+TEST(TextDrawTest, TextCastsTheContextsShadow) {
+  auto context = cg::Context::makeBitmap({60, 30}, false, 1);
+  context->setFillColor(cg::Color::white(1));
+  context->setShadow({0, 2}, 0, cg::Color::black());
+  cg::drawText(*context, "ОК", cg::Rect(0, 0, 60, 30), Font("PF Square Sans Pro", 18),
+               LineBreakMode::WordWrap, cg::TextAlignment::Left);
+  auto image = context->makeImage();
+  int white = 0, black = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 60; ++x) {
+      cg::Color c = image->colorAt(x, y);
+      if (c.alpha > 0.9) (c.red > 0.9 ? white : black) += c.red > 0.9 || c.red < 0.1;
+    }
+  EXPECT_GT(white, 20);
+  EXPECT_GT(black, 5) << "the shadow shows below the glyphs";
+}
+
+TEST(TextDrawTest, AlignmentPlacesTheLineInsideTheRect) {
+  Font font("PF Square Sans Pro", 16);
+  const struct {
+    cg::TextAlignment alignment;
+    int minFirst, maxLast;
+  } cases[] = {{cg::TextAlignment::Left, 0, 60},
+               {cg::TextAlignment::Center, 60, 140},
+               {cg::TextAlignment::Right, 140, 200}};
+  for (const auto& c : cases) {
+    auto context = cg::Context::makeBitmap({200, 20}, false, 1);
+    cg::drawText(*context, "ОК", cg::Rect(0, 0, 200, 20), font, LineBreakMode::WordWrap, c.alignment);
+    auto [first, last] = inkColumns(*context->makeImage());
+    EXPECT_GE(first, c.minFirst) << int(c.alignment);
+    EXPECT_LE(last, c.maxLast) << int(c.alignment);
+  }
+}
+
+TEST(TextDrawTest, ClipModeDrawsNothingOutsideTheRectAndAlphaApplies) {
+  Font font("PF Square Sans Pro", 16);
+  auto context = cg::Context::makeBitmap({100, 40}, false, 1);
+  context->setAlpha(0.5);
+  // A glyph wider than the rect cannot be wrapped away: it is cut at the rect's edge.
+  cg::drawText(*context, "WWW", cg::Rect(10, 0, 8, 20), font, LineBreakMode::Clip, cg::TextAlignment::Left);
+  auto image = context->makeImage();
+  double maxAlpha = 0;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 100; ++x) {
+      double a = image->colorAt(x, y).alpha;
+      maxAlpha = std::max(maxAlpha, a);
+      if (x < 10 || x >= 18) {
+        EXPECT_EQ(a, 0) << x << "," << y;
+      }
+    }
+  EXPECT_NEAR(maxAlpha, 0.5, 0.02);
+}
+
+TEST(TextMeasureTest, MeasuresTheSameOnSeveralThreadsAtOnce) {
+  Font font("PF Square Sans Pro", 14);
+  Size expected = cg::measureText(kLong, font, {150, 1000}, LineBreakMode::WordWrap);
+  std::vector<std::thread> threads;
+  std::atomic<int> same{0};
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      auto context = cg::Context::makeBitmap({150, 100}, false, 2);
+      for (int i = 0; i < 10; ++i) {
+        Size measured = cg::measureText(kLong, font, {150, 1000}, LineBreakMode::WordWrap);
+        Size drawn = cg::drawText(*context, kLong, cg::Rect(0, 0, 150, 1000), font, LineBreakMode::WordWrap,
+                                  cg::TextAlignment::Left);
+        if (measured == expected && drawn == expected && font.lineHeight() > 0) ++same;
+      }
+    });
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(same.load(), 40);
+}
+
+}  // namespace

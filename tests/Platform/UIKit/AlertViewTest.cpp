@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "UIKit/AlertView.h"
+
+namespace {
+
+struct RecordingDelegate : ui::AlertViewDelegate {
+  std::vector<std::pair<ui::AlertView*, int>> clicks;
+  std::function<void()> onClick;
+  void alertViewClickedButtonAtIndex(ui::AlertView& alert, int index) override {
+    clicks.push_back({&alert, index});
+    if (onClick) onClick();
+  }
+};
+
+class AlertViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ui::AlertView::dismissAll(); }
+  void TearDown() override { ui::AlertView::dismissAll(); }
+
+  static std::shared_ptr<ui::AlertView> makeAlert(std::weak_ptr<ui::AlertViewDelegate> delegate = {},
+                                                  std::string cancel = "OK",
+                                                  std::vector<std::string> others = {}) {
+    return std::make_shared<ui::AlertView>()->initWithTitle("Ошибка", "Нет соединения с сервером", delegate,
+                                                            std::move(cancel), std::move(others));
+  }
+};
+
+TEST_F(AlertViewTest, ButtonsAreNumberedCancelFirst) {
+  struct Case {
+    const char* name;
+    std::string cancel;
+    std::vector<std::string> others;
+    std::vector<std::string> titles;
+    int cancelIndex;
+  };
+  const Case cases[] = {
+      {"cancel only", "OK", {}, {"OK"}, 0},
+      {"cancel and others", "Отмена", {"Да", "Нет"}, {"Отмена", "Да", "Нет"}, 0},
+      {"no cancel", "", {"Да"}, {"Да"}, -1},
+      {"no buttons", "", {}, {}, -1},
+  };
+  for (const Case& c : cases) {
+    auto alert = makeAlert({}, c.cancel, c.others);
+    EXPECT_EQ(alert->numberOfButtons(), static_cast<int>(c.titles.size())) << c.name;
+    for (std::size_t i = 0; i < c.titles.size(); ++i)
+      EXPECT_EQ(alert->buttonTitleAtIndex(static_cast<int>(i)), c.titles[i]) << c.name;
+    EXPECT_EQ(alert->buttonTitleAtIndex(-1), "") << c.name;
+    EXPECT_EQ(alert->buttonTitleAtIndex(alert->numberOfButtons()), "") << c.name;
+    EXPECT_EQ(alert->cancelButtonIndex(), c.cancelIndex) << c.name;
+  }
+  auto alert = makeAlert();
+  EXPECT_EQ(alert->title(), "Ошибка");
+  EXPECT_EQ(alert->message(), "Нет соединения с сервером");
+  EXPECT_EQ(alert->addButtonWithTitle("Ещё"), 1);
+}
+
+TEST_F(AlertViewTest, ShownAlertsStayListedInOrderWithoutTheirCreator) {
+  std::weak_ptr<ui::AlertView> first;
+  {
+    auto a = makeAlert();
+    first = a;
+    a->show();
+    a->show();  // once on screen
+  }
+  auto second = makeAlert();
+  EXPECT_FALSE(second->isVisible());
+  second->show();
+  auto shown = ui::AlertView::visibleAlerts();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], first.lock());
+  EXPECT_EQ(shown[1], second);
+  EXPECT_TRUE(second->isVisible());
+
+  second->dismissWithClickedButtonIndex(0, false);
+  EXPECT_FALSE(second->isVisible());
+  EXPECT_EQ(ui::AlertView::visibleAlerts().size(), 1u);
+  ui::AlertView::dismissAll();
+  EXPECT_TRUE(ui::AlertView::visibleAlerts().empty());
+  shown.clear();
+  EXPECT_TRUE(first.expired());  // the list was what kept it
+}
+
+TEST_F(AlertViewTest, TappingAButtonTellsTheDelegateThenDismisses) {
+  auto delegate = std::make_shared<RecordingDelegate>();
+  auto alert = makeAlert(delegate, "OK", {"Повторить"});
+  alert->show();
+  bool visibleDuringCall = false;
+  delegate->onClick = [&] { visibleDuringCall = alert->isVisible(); };
+  struct Case {
+    const char* name;
+    int index;
+    bool accepted;
+  };
+  for (const Case& c : {Case{"below range", -1, false}, Case{"past the end", 2, false}}) {
+    EXPECT_FALSE(alert->tapButtonAtIndex(c.index)) << c.name;
+    EXPECT_TRUE(alert->isVisible()) << c.name;
+  }
+  EXPECT_TRUE(delegate->clicks.empty());
+
+  EXPECT_TRUE(alert->tapButtonAtIndex(1));
+  ASSERT_EQ(delegate->clicks.size(), 1u);
+  EXPECT_EQ(delegate->clicks[0].first, alert.get());
+  EXPECT_EQ(delegate->clicks[0].second, 1);
+  EXPECT_TRUE(visibleDuringCall);
+  EXPECT_FALSE(alert->isVisible());
+  // Gone from the screen: a second tap does nothing.
+  EXPECT_FALSE(alert->tapButtonAtIndex(0));
+  EXPECT_EQ(delegate->clicks.size(), 1u);
+  // Dismissing in code does not tell the delegate.
+  alert->show();
+  alert->dismissWithClickedButtonIndex(0, true);
+  EXPECT_EQ(delegate->clicks.size(), 1u);
+}
+
+TEST_F(AlertViewTest, DelegateGoneOrDroppingTheAlertIsSafe) {
+  {
+    auto delegate = std::make_shared<RecordingDelegate>();
+    makeAlert(delegate)->show();
+  }
+  auto orphan = ui::AlertView::visibleAlerts().at(0);
+  EXPECT_EQ(orphan->delegate(), nullptr);
+  EXPECT_TRUE(orphan->tapButtonAtIndex(0));
+  EXPECT_FALSE(orphan->isVisible());
+
+  // The delegate drops the last outside reference while being called.
+  auto delegate = std::make_shared<RecordingDelegate>();
+  auto alert = makeAlert(delegate);
+  alert->show();
+  std::weak_ptr<ui::AlertView> watch = alert;
+  delegate->onClick = [&] { alert.reset(); };
+  EXPECT_TRUE(watch.lock()->tapButtonAtIndex(0));
+  EXPECT_TRUE(watch.expired());
+}
+
+}  // namespace

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include "UIKit/Button.h"
+#include "UIKit/Device.h"
+#include "UIKit/Image.h"
+#include "UIKit/ImageView.h"
+#include "UIKit/Label.h"
+#include "UIKit/ViewDump.h"
+#include "UIKit/ViewRenderer.h"
+#include "support/CaseName.h"
+
+namespace {
+
+using namespace ui;
+
+class ScopedScale {
+ public:
+  explicit ScopedScale(double scale) : previous_(Device::setProfile(DeviceProfile::tablet(scale))) {
+    Image::clearNamedCache();
+  }
+  ~ScopedScale() {
+    Device::setProfile(previous_);
+    Image::clearNamedCache();
+  }
+
+ private:
+  DeviceProfile previous_;
+};
+
+struct NamedCase {
+  const char* name;
+  const char* resource;
+  double screenScale;
+  bool found;
+  double scale;
+  cg::Size size;
+};
+
+class ImageNamedTest : public ::testing::TestWithParam<NamedCase> {};
+
+TEST_P(ImageNamedTest, FindsResourcesByTheNamingRules) {
+  const auto& c = GetParam();
+  ScopedScale scale(c.screenScale);
+  auto image = Image::imageNamed(c.resource);
+  ASSERT_EQ(image != nullptr, c.found);
+  if (!image) return;
+  EXPECT_EQ(image->scale(), c.scale);
+  EXPECT_EQ(image->size(), c.size);
+  EXPECT_EQ(image->name(), c.resource);
+  EXPECT_EQ(Image::imageNamed(c.resource), image) << "cached";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ImageNamedTest,
+    ::testing::Values(NamedCase{"with extension", "starIphone_blue.png", 1, true, 1, {20, 20}},
+                      NamedCase{"extension added", "segment_button", 1, true, 1, {21, 38}},
+                      NamedCase{"2x preferred at scale 2", "starIphone_blue.png", 2, true, 2, {20, 20}},
+                      NamedCase{"2x without extension", "reloadBt", 2, true, 2, {44, 44}},
+                      NamedCase{"1x when no 2x", "segment_button", 2, true, 1, {21, 38}},
+                      NamedCase{"jpeg", "actorEmpty.jpg", 1, true, 1, {76, 101}},
+                      NamedCase{"missing", "menuItem4", 1, false, 0, {}},
+                      NamedCase{"missing at 2x", "menuItemSel5", 2, false, 0, {}},
+                      NamedCase{"empty", "", 1, false, 0, {}}),
+    testsupport::CaseName());
+
+TEST(ImageTest, DataAndFilesDecodeOrGiveNone) {
+  EXPECT_EQ(Image::imageWithData(ns::Data::fromString("not an image")), nullptr);
+  auto star = Image::imageNamed("starIphone_gray.png");
+  auto png = ImagePNGRepresentation(star);
+  auto again = Image::imageWithData(png, 2);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->size(), (cg::Size{10, 10}));
+  EXPECT_GT(ImageJPEGRepresentation(star, 0.8).length(), 0u);
+  EXPECT_EQ(ImagePNGRepresentation(nullptr).length(), 0u);
+  EXPECT_EQ(Image::imageWithContentsOfFile("/no/such/file.png"), nullptr);
+}
+
+cg::Color at(const cg::ImagePtr& image, double x, double y) {
+  return image->colorAt(int(x * image->scale()), int(y * image->scale()));
+}
+
+bool near(cg::Color a, cg::Color b, double tol = 3.0 / 255) {
+  return std::abs(a.red - b.red) <= tol && std::abs(a.green - b.green) <= tol &&
+         std::abs(a.blue - b.blue) <= tol && std::abs(a.alpha - b.alpha) <= tol;
+}
+
+std::shared_ptr<View> box(cg::Rect frame, std::optional<Color> bg) {
+  auto v = std::make_shared<View>()->initWithFrame(frame);
+  v->setBackgroundColor(bg);
+  return v;
+}
+
+TEST(ViewRendererTest, StretchableCapsKeepTheirColours) {
+  auto root = box({0, 0, 100, 38}, std::nullopt);
+  auto iv = std::make_shared<ImageView>()->initWithFrame({0, 0, 100, 38});
+  iv->setImage(Image::imageNamed("segment_button")->stretchableImageWithLeftCapWidth(10, 0));
+  root->addSubview(iv);
+  auto image = renderView(root, 2);
+  ASSERT_TRUE(image);
+  EXPECT_TRUE(near(at(image, 5, 19), cg::Color::hex(0xC83C3C)));
+  EXPECT_TRUE(near(at(image, 50, 19), cg::Color::hex(0x464646)));
+  EXPECT_TRUE(near(at(image, 95, 19), cg::Color::hex(0x3C3CC8)));
+}
+
+TEST(ViewRendererTest, BackgroundsAlphaHiddenClippingAndBoundsOrigin) {
+  auto root = box({0, 0, 100, 100}, Color::whiteColor());
+  auto red = box({0, 0, 50, 50}, Color::redColor());
+  auto faded = box({50, 0, 50, 50}, Color::blueColor());
+  faded->setAlpha(0.5);
+  auto hidden = box({0, 50, 50, 50}, Color::blackColor());
+  hidden->setHidden(true);
+  auto clipper = box({50, 50, 50, 50}, Color::blackColor());
+  clipper->setClipsToBounds(true);
+  clipper->setBounds({-10, 0, 50, 50});
+  clipper->addSubview(box({0, 0, 100, 10}, Color::redColor()));
+  for (auto& v : {red, faded, hidden, clipper}) root->addSubview(v);
+  auto image = renderView(root, 1);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->pixelWidth(), 100);
+  EXPECT_TRUE(near(at(image, 25, 25), cg::Color::rgba(1, 0, 0)));
+  EXPECT_TRUE(near(at(image, 75, 25), cg::Color::rgba(0.5, 0.5, 1)));
+  EXPECT_TRUE(near(at(image, 25, 75), cg::Color::white(1)));
+  // The bounds origin moves the child 10 points right; the clip keeps it inside.
+  EXPECT_TRUE(near(at(image, 55, 55), cg::Color::black()));
+  EXPECT_TRUE(near(at(image, 65, 55), cg::Color::rgba(1, 0, 0)));
+  EXPECT_TRUE(near(at(image, 99, 55), cg::Color::rgba(1, 0, 0)));
+}
+
+TEST(ViewRendererTest, LayerCornersBorderMaskAndPattern) {
+  auto root = box({0, 0, 200, 50}, std::nullopt);
+  auto rounded = box({0, 0, 50, 50}, Color::blueColor());
+  rounded->layer()->setCornerRadius(20);
+  rounded->layer()->setBorderWidth(4);
+  rounded->layer()->setBorderColor(cg::Color::rgba(0, 1, 0));
+  auto masked = box({50, 0, 100, 50}, Color::redColor());
+  auto gradient = std::make_shared<cg::GradientLayer>();
+  gradient->setFrame({0, 0, 100, 50});
+  gradient->setColors({cg::Color::white(1, 0), cg::Color::white(1, 1)});
+  gradient->setStartPoint({0, 1});
+  gradient->setEndPoint({1, 1});
+  masked->layer()->setMask(gradient);
+  auto patterned = box({150, 0, 50, 50}, Color::colorWithPatternImage(Image::imageNamed("bg.png")));
+  for (auto& v : {rounded, masked, patterned}) root->addSubview(v);
+  auto image = renderView(root, 1);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(at(image, 1, 1).alpha, 0) << "rounded corner";
+  EXPECT_TRUE(near(at(image, 25, 25), cg::Color::rgba(0, 0, 1)));
+  EXPECT_TRUE(near(at(image, 25, 1), cg::Color::rgba(0, 1, 0))) << "border";
+  EXPECT_LT(at(image, 52, 25).alpha, 0.1);
+  EXPECT_GT(at(image, 148, 25).alpha, 0.9);
+  EXPECT_TRUE(near(at(image, 151, 1), cg::Color::hex(0x28282E)));
+  EXPECT_TRUE(near(at(image, 159, 1), cg::Color::hex(0x222226)));
+}
+
+struct StateCase {
+  const char* name;
+  unsigned setFor;
+  bool selected, highlighted, enabled;
+  const char* expected;
+};
+
+class ButtonStateTest : public ::testing::TestWithParam<StateCase> {};
+
+TEST_P(ButtonStateTest, ValuesFallBackToNormal) {
+  const auto& c = GetParam();
+  auto b = Button::buttonWithType(ButtonType::custom);
+  b->setTitle("normal", ControlStateNormal);
+  if (c.setFor != ControlStateNormal) b->setTitle(std::string(c.name), c.setFor);
+  b->setSelected(c.selected);
+  b->setHighlighted(c.highlighted);
+  b->setEnabled(c.enabled);
+  EXPECT_EQ(b->currentTitle().value_or("nil"), c.expected);
+  EXPECT_EQ(b->titleLabel()->text(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, ButtonStateTest,
+    ::testing::Values(StateCase{"plain", ControlStateNormal, false, false, true, "normal"},
+                      StateCase{"selected", ControlStateSelected, true, false, true, "selected"},
+                      StateCase{"selected unset", ControlStateHighlighted, true, false, true, "normal"},
+                      StateCase{"highlighted", ControlStateHighlighted, false, true, true, "highlighted"},
+                      StateCase{"disabled", ControlStateDisabled, false, false, false, "disabled"},
+                      StateCase{"selected and highlighted fall to normal", ControlStateSelected, true, true,
+                                true, "normal"}),
+    testsupport::CaseName());
+
+TEST(ButtonTest, PartsStayBelowWhatTheOwnerAdds) {
+  auto b = Button::buttonWithType(ButtonType::custom);
+  b->setFrame({0, 0, 44, 44});
+  auto extra = std::make_shared<View>()->initWithFrame({0, 0, 5, 5});
+  b->addSubview(extra);
+  b->setTitle("x", ControlStateNormal);
+  b->setImage(Image::imageNamed("reloadBt"), ControlStateNormal);
+  b->setBackgroundImage(Image::imageNamed("reloadBtBg"), ControlStateNormal);
+  ASSERT_EQ(b->subviews().size(), 4u);
+  EXPECT_EQ(b->subviews().back(), extra);
+  EXPECT_EQ(b->subviews()[1], b->imageView());
+  EXPECT_EQ(b->subviews()[2], b->titleLabel());
+  b->layoutIfNeeded();
+  EXPECT_EQ(b->subviews()[0]->frame(), cg::Rect(0, 0, 44, 44));
+}
+
+TEST(ViewDumpTest, ShowsClassesFramesTextImagesAndState) {
+  auto root = box({0, 0, 320, 100}, Color::blackColor());
+  root->setTag(7);
+  auto label = std::make_shared<Label>()->initWithFrame({10, 10, 100, 20});
+  label->setText("Главная");
+  label->setFont(Font::fontWithName("PF Square Sans Pro", 18));
+  auto button = Button::buttonWithType(ButtonType::custom);
+  button->setImage(Image::imageNamed("reloadBt"), ControlStateNormal);
+  button->setSelected(true);
+  auto hidden = box({0, 0, 1, 1}, std::nullopt);
+  hidden->setHidden(true);
+  hidden->setAlpha(0.5);
+  root->addSubview(label);
+  root->addSubview(button);
+  root->addSubview(hidden);
+  std::string dump = dumpViewTree(root);
+  for (const char* part :
+       {"View frame={{0, 0}, {320, 100}} bg=rgba(0, 0, 0, 1) tag=7", "  Label frame={{10, 10}, {100, 20}}",
+        "text=\"Главная\" font=PF Square Sans Pro 18", "  Button", "state=selected image=reloadBt",
+        "    ImageView", "image=reloadBt", "hidden alpha=0.5"})
+    EXPECT_NE(dump.find(part), std::string::npos) << part << "\n" << dump;
+}
+
+}  // namespace

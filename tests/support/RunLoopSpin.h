@@ -1,0 +1,11 @@
+#pragma once
+
+#include <functional>
+
+namespace testsupport {
+
+// Runs the calling thread's run loop until condition() holds. After timeoutSeconds of real time
+// (whatever clock is installed) it records a test failure and returns false, so a test never hangs.
+bool spinUntil(const std::function<bool()>& condition, double timeoutSeconds = 30.0);
+
+}  // namespace testsupport

@@ -1,0 +1,99 @@
+#include "Scenes.h"
+
+#include "Classes/AKActivityButton.h"
+#include "Classes/MainPage/CustomPageControl.h"
+#include "Classes/MainPage/StarRatingView.h"
+#include "Classes/SegmentedBTN/CustomSegmentedControl.h"
+#include "UIKit/Image.h"
+#include "UIKit/ViewRenderer.h"
+
+namespace scenes {
+
+namespace {
+
+std::shared_ptr<ui::View> backdrop(double w, double h) {
+  auto root = std::make_shared<ui::View>()->initWithFrame({0, 0, w, h});
+  root->setBackgroundColor(ui::Color::colorWithWhite(0.12, 1));
+  return root;
+}
+
+std::shared_ptr<ui::View> activityButtons() {
+  auto root = backdrop(120, 64);
+  for (int i = 0; i < 2; ++i) {
+    auto b = AKActivityButton::buttonWithType(ui::ButtonType::custom);
+    b->setFrame({10 + 56.0 * i, 10, 44, 44});
+    b->setImage(ui::Image::imageNamed("reloadBt"));
+    b->setActivitiImage(ui::Image::imageNamed("reloadBtBg"));
+    if (i == 1) b->startAnimating();
+    root->addSubview(b);
+  }
+  return root;
+}
+
+std::shared_ptr<ui::View> segmentedControl() {
+  auto root = backdrop(302, 58);
+  auto control = std::make_shared<CustomSegmentedControl>()->initWithSegmentCount(
+      3, ns::Array{"Популярные", "Новые", ns::Value::null()},
+      ns::Array{ns::Value::null(), ns::Value::null(), ns::Value::null()}, 38, ns::Array{110, 90, 80},
+      ui::Image::imageNamed("black_divider"), 10, ui::Image::imageNamed("segment_button"),
+      ui::Image::imageNamed("segment_button_pressed"), 9000, {});
+  control->setFont(ui::Font::fontWithName("PF Square Sans Pro", 16));
+  control->setCenter({151, 29});
+  root->addSubview(control);
+  return root;
+}
+
+std::shared_ptr<ui::View> starRatings() {
+  auto root = backdrop(140, 86);
+  int ratings[] = {0, 3, 5};
+  for (int i = 0; i < 3; ++i) {
+    auto stars = std::make_shared<StarRatingView>()->initBigStyleWithFrame({10, 6 + 24.0 * i, 0, 0});
+    stars->setRating(ratings[i]);
+    root->addSubview(stars);
+  }
+  auto small = std::make_shared<StarRatingView>()->initSmallStyleWithFrame({10, 76 - 4, 0, 0});
+  small->setRating(4);
+  root->addSubview(small);
+  return root;
+}
+
+std::shared_ptr<ui::View> pageControl() {
+  auto root = backdrop(120, 36);
+  auto dots = std::make_shared<CustomPageControl>()->initWithFrame({10, 0, 100, 36});
+  dots->setNumberOfPages(5);
+  dots->setCurrentPage(2);
+  root->addSubview(dots);
+  return root;
+}
+
+}  // namespace
+
+const std::vector<Scene>& all() {
+  static const std::vector<Scene> list = {
+      {"activity-button", ui::DeviceProfile::tablet(), activityButtons},
+      {"segmented-control", ui::DeviceProfile::tablet(), segmentedControl},
+      {"star-rating", ui::DeviceProfile::tablet(), starRatings},
+      {"page-control-pad", ui::DeviceProfile::tablet(), pageControl},
+      {"page-control-phone", ui::DeviceProfile::phone(), pageControl},
+  };
+  return list;
+}
+
+const Scene* find(const std::string& name) {
+  for (const Scene& s : all())
+    if (s.name == name) return &s;
+  return nullptr;
+}
+
+bool renderScene(const Scene& scene, const std::string& path) {
+  ui::DeviceProfile previous = ui::Device::setProfile(scene.device);
+  bool ok = false;
+  {
+    auto root = scene.build();
+    ok = root && ui::renderViewToPNG(root, path, scene.device.scale);
+  }
+  ui::Device::setProfile(previous);
+  return ok;
+}
+
+}  // namespace scenes

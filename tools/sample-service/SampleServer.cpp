@@ -1,0 +1,156 @@
+#include "SampleServer.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+
+namespace sampleservice {
+
+namespace {
+
+std::string overrideKey(const std::string& path, const std::string& apiMethod) {
+  return apiMethod.empty() ? path : path + "?method=" + apiMethod;
+}
+
+}  // namespace
+
+Server::Server(const std::string& dataFolder)
+    : catalogue_(Catalogue::load(dataFolder)), replies_(catalogue_) {}
+
+Server::~Server() { stop(); }
+
+void Server::start(const std::string& address, int port) {
+  if (server_) throw std::runtime_error("sample service: already started");
+  server_ = std::make_unique<httplib::Server>();
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = false;
+  }
+  server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
+  server_->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+    ServiceRequest request{req.method, req.path, {}, {}, req.get_header_value("Host")};
+    if (auto q = req.target.find('?'); q != std::string::npos) request.query = req.target.substr(q + 1);
+    for (const auto& [key, value] : req.params) request.params.emplace(key, value);
+    {
+      std::lock_guard lock(mutex_);
+      log_.push_back(request);
+    }
+
+    std::optional<Override> bend = overrideFor(request);
+    ServiceReply reply;
+    if (bend && bend->body)
+      reply.body = *bend->body;
+    else
+      reply = replies_.answer(request);
+    if (bend) {
+      pause(bend->delaySeconds);
+      if (bend->status) reply.status = *bend->status;
+      if (bend->contentType) reply.contentType = *bend->contentType;
+    }
+    res.status = reply.status;
+    if (!bend || !bend->dropAfterBytes) {
+      res.set_content(reply.body, reply.contentType);
+      return;
+    }
+    auto body = std::make_shared<std::string>(std::move(reply.body));
+    std::size_t keep = std::min(*bend->dropAfterBytes, body->size());
+    res.set_content_provider(body->size(), reply.contentType,
+                             [body, keep](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                               if (offset >= keep) return false;  // closes the connection
+                               sink.write(body->data() + offset, keep - offset);
+                               return true;
+                             });
+  });
+
+  port_ = port == 0 ? server_->bind_to_any_port(address) : (server_->bind_to_port(address, port) ? port : -1);
+  if (port_ <= 0) {
+    server_.reset();
+    throw std::runtime_error("sample service: cannot listen on " + address + ":" + std::to_string(port));
+  }
+  address_ = address;
+  auto ended = std::make_shared<std::atomic<bool>>(false);
+  thread_ = std::thread([this, ended] {
+    server_->listen_after_bind();
+    *ended = true;
+  });
+  while (!server_->is_running() && !*ended) std::this_thread::yield();
+}
+
+void Server::stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  stopped_.notify_all();
+  if (server_) server_->stop();
+  if (thread_.joinable()) thread_.join();
+  server_.reset();
+}
+
+void Server::pause(double seconds) {
+  if (seconds <= 0) return;
+  std::unique_lock lock(mutex_);
+  stopped_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_; });
+}
+
+std::string Server::hostAndPort() const {
+  std::string host = address_ == "0.0.0.0" || address_.empty() ? "127.0.0.1" : address_;
+  return host + ":" + std::to_string(port_);
+}
+
+std::string Server::url(const std::string& pathAndQuery) const {
+  return "http://" + hostAndPort() + pathAndQuery;
+}
+
+void Server::setOverride(const std::string& path, Override override) {
+  setOverride(path, "", std::move(override));
+}
+
+void Server::setOverride(const std::string& path, const std::string& apiMethod, Override override) {
+  std::lock_guard lock(mutex_);
+  overrides_[overrideKey(path, apiMethod)] = std::move(override);
+}
+
+void Server::clearOverrides() {
+  std::lock_guard lock(mutex_);
+  overrides_.clear();
+}
+
+std::optional<Override> Server::overrideFor(const ServiceRequest& request) const {
+  std::lock_guard lock(mutex_);
+  auto method = request.params.find("method");
+  if (method != request.params.end())
+    if (auto it = overrides_.find(overrideKey(request.path, method->second)); it != overrides_.end())
+      return it->second;
+  if (auto it = overrides_.find(request.path); it != overrides_.end()) return it->second;
+  return std::nullopt;
+}
+
+std::vector<ServiceRequest> Server::requests() const {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+std::vector<ServiceRequest> Server::requestsFor(const std::string& apiMethod) const {
+  std::lock_guard lock(mutex_);
+  std::vector<ServiceRequest> out;
+  for (const auto& r : log_) {
+    auto it = r.params.find("method");
+    if (it != r.params.end() && it->second == apiMethod) out.push_back(r);
+  }
+  return out;
+}
+
+std::size_t Server::requestCount() const {
+  std::lock_guard lock(mutex_);
+  return log_.size();
+}
+
+void Server::clearLog() {
+  std::lock_guard lock(mutex_);
+  log_.clear();
+}
+
+}  // namespace sampleservice

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "SampleCatalogue.h"
+#include "SampleReplies.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace sampleservice {
+
+// How a test bends the answer to one path (and, on the API paths, one API method).
+struct Override {
+  std::optional<int> status;
+  std::optional<std::string> contentType;
+  std::optional<std::string> body;  // replaces the catalogue's reply
+  double delaySeconds = 0;          // wait before answering
+  // Announce the full length, send this many bytes of the body, then close the connection.
+  std::optional<std::size_t> dropAfterBytes;
+};
+
+// The sample service over HTTP: serves the catalogue on an address and port (0 picks a free one),
+// keeps a log of the requests it received, and applies the overrides tests set. Started by start(),
+// stopped by stop() or the destructor; the catalogue is read once, at construction.
+class Server {
+ public:
+  explicit Server(const std::string& dataFolder = defaultDataFolder());
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Throws std::runtime_error when the address cannot be bound.
+  void start(const std::string& address = "127.0.0.1", int port = 0);
+  void stop();
+
+  int port() const { return port_; }
+  // "127.0.0.1:<port>", the form the client's host setting takes.
+  std::string hostAndPort() const;
+  // "http://127.0.0.1:<port>" followed by the path.
+  std::string url(const std::string& pathAndQuery = "") const;
+
+  // An override for every request to the path, or only for one API method ("get_title") on it.
+  // Paths the catalogue does not serve may be overridden too (a test's own feed).
+  void setOverride(const std::string& path, Override override);
+  void setOverride(const std::string& path, const std::string& apiMethod, Override override);
+  void clearOverrides();
+
+  std::vector<ServiceRequest> requests() const;
+  // Requests to the API naming this method.
+  std::vector<ServiceRequest> requestsFor(const std::string& apiMethod) const;
+  std::size_t requestCount() const;
+  void clearLog();
+
+  const Catalogue& catalogue() const { return catalogue_; }
+
+ private:
+  std::optional<Override> overrideFor(const ServiceRequest& request) const;
+  // Sleeps unless the server stops first.
+  void pause(double seconds);
+
+  Catalogue catalogue_;
+  Replies replies_;
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  std::string address_;
+  int port_ = 0;
+
+  mutable std::mutex mutex_;
+  std::condition_variable stopped_;
+  bool stopping_ = false;
+  std::map<std::string, Override> overrides_;  // key: path, or path + "?method=" + method
+  std::vector<ServiceRequest> log_;
+};
+
+}  // namespace sampleservice

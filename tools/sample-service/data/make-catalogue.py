@@ -1,0 +1,259 @@
+#!/usr/bin/env python3
+"""Writes the sample catalogue (categories.json, titles.json, persons.json, posters.json) next to
+this script. Every name, title and text is made up from the word lists below; a fixed seed keeps
+the output the same on every run, so the files can be regenerated and diffed.
+
+Usage: tools/sample-service/data/make-catalogue.py
+"""
+import json
+import os
+import random
+
+rng = random.Random(20130517)
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# id, menu title, the category text items carry, genres (id, name)
+CATEGORIES = [
+    ("1", "Фильмы", "Фильм", [("101", "Драма"), ("102", "Комедия"), ("103", "Детектив"), ("104", "Приключения"),
+                              ("105", "Мелодрама"), ("106", "Фантастика")]),
+    ("2", "Сериалы", "Сериал", [("201", "Драма"), ("202", "Детектив"), ("203", "Комедия"), ("204", "Исторический")]),
+    ("3", "Телепередачи", "Телепередача", [("301", "Ток-шоу"), ("302", "Кулинария"), ("303", "Путешествия")]),
+    ("31", "Мультфильмы", "Мультфильм", [("311", "Полнометражные"), ("312", "Короткометражные"), ("313", "Сказки")]),
+    ("29", "Спорт", "Спорт", [("291", "Футбол"), ("292", "Хоккей"), ("293", "Биатлон")]),
+    ("28", "Музыка", "Музыка", [("281", "Концерты"), ("282", "Клипы")]),
+    ("4", "Документальное кино", "Документальный фильм", [("401", "Природа"), ("402", "История"), ("403", "Наука")]),
+    ("5", "Детское кино", "Детский фильм", [("501", "Семейный"), ("502", "Приключения")]),
+    ("6", "Юмор", "Юмор", [("601", "Скетчи"), ("602", "Стендап")]),
+    ("7", "Театр", "Спектакль", [("701", "Драма"), ("702", "Комедия")]),
+]
+
+ADJ = [  # masculine, feminine, neuter, plural
+    ("Тихий", "Тихая", "Тихое", "Тихие"), ("Северный", "Северная", "Северное", "Северные"),
+    ("Последний", "Последняя", "Последнее", "Последние"), ("Долгий", "Долгая", "Долгое", "Долгие"),
+    ("Белый", "Белая", "Белое", "Белые"), ("Зимний", "Зимняя", "Зимнее", "Зимние"),
+    ("Старый", "Старая", "Старое", "Старые"), ("Далёкий", "Далёкая", "Далёкое", "Далёкие"),
+    ("Ночной", "Ночная", "Ночное", "Ночные"), ("Золотой", "Золотая", "Золотое", "Золотые"),
+    ("Лунный", "Лунная", "Лунное", "Лунные"), ("Случайный", "Случайная", "Случайное", "Случайные"),
+    ("Шумный", "Шумная", "Шумное", "Шумные"), ("Янтарный", "Янтарная", "Янтарное", "Янтарные"),
+    ("Чужой", "Чужая", "Чужое", "Чужие"), ("Летний", "Летняя", "Летнее", "Летние"),
+]
+NOUNS = [("берег", 0), ("гавань", 1), ("рейс", 0), ("дорога", 1), ("лето", 2), ("город", 0), ("звезда", 1),
+         ("окно", 2), ("остров", 0), ("река", 1), ("небо", 2), ("маяк", 0), ("тропа", 1), ("озеро", 2),
+         ("ветер", 0), ("граница", 1), ("письмо", 2), ("поезд", 0), ("улица", 1), ("утро", 2), ("сад", 0),
+         ("пристань", 1), ("зеркало", 2), ("перевал", 0), ("весна", 1)]
+HEADS = ["Тайна", "Легенда", "Хроники", "Тень", "Песня", "Дом", "Возвращение", "Дневник", "Ключ", "Секрет",
+         "Пленники", "Свет"]
+GENITIVES = ["старого маяка", "северного ветра", "синей реки", "белой совы", "забытого города", "лунного сада",
+             "ночного поезда", "дальней пристани", "горного перевала", "тихой улицы", "янтарного берега",
+             "последнего лета"]
+ANIMALS = [("ежа", "Тимоши", "Тимоша"), ("кота", "Мурзика", "Мурзик"), ("лисёнка", "Рыжика", "Рыжик"),
+           ("медвежонка", "Топы", "Топа"), ("зайца", "Прыга", "Прыг"), ("совёнка", "Угу", "Угу"),
+           ("бобра", "Бобы", "Боба"), ("енота", "Полоскуна", "Полоскун")]
+CARTOON_PLACES = ["в лесу", "на море", "в городе", "зимой", "в горах", "на луне", "в саду"]
+TEAMS = ["Заречье", "Северсталь-2", "Метеор", "Ладога", "Звезда Урала", "Прибой", "Енисейские волки", "Буревестник"]
+BANDS = ["Северный ветер", "Лунный сад", "Белая сова", "Дальняя пристань", "Тихая гавань", "Янтарный берег"]
+CITIES = ["Казани", "Самаре", "Твери", "Вологде", "Пскове", "Томске", "Сочи", "Калуге"]
+COUNTRIES = ["Россия", "Россия", "Россия", "СССР", "Франция", "Италия", "Германия", "Испания", "Чехия", "Польша"]
+
+MALE = ["Алексей", "Борис", "Виктор", "Глеб", "Денис", "Егор", "Иван", "Кирилл", "Лев", "Матвей", "Никита",
+        "Олег", "Павел", "Роман", "Степан", "Тимур", "Фёдор", "Юрий", "Ярослав", "Аркадий"]
+FEMALE = ["Анна", "Вера", "Галина", "Дарья", "Евгения", "Жанна", "Зоя", "Ирина", "Ксения", "Лидия", "Марина",
+          "Нина", "Ольга", "Полина", "Софья", "Таисия", "Ульяна", "Юлия"]
+SURNAMES = ["Соколов", "Белозёров", "Ветров", "Гладков", "Дроздов", "Журавлёв", "Зимин", "Клёнов", "Лесков",
+            "Мирошин", "Незнамов", "Осинцев", "Пташкин", "Ручьёв", "Сизов", "Тополев", "Уклеин", "Фонарёв",
+            "Холмогоров", "Чернотал", "Шувалкин", "Ясенев", "Брусникин", "Камышев", "Лазарев", "Овсянников"]
+BIRTH_PLACES = ["Москва, Россия", "Санкт-Петербург, Россия", "Казань, Россия", "Самара, Россия",
+                "Вологда, Россия", "Томск, Россия", "Минск, Белоруссия", "Рига, Латвия", "Одесса, Украина"]
+MONTHS = ["января", "февраля", "марта", "апреля", "мая", "июня", "июля", "августа", "сентября", "октября",
+          "ноября", "декабря"]
+ROLES = ["главная роль", "роль второго плана", "эпизод", "камео", "голос за кадром"]
+
+TRANSLIT = {"а": "a", "б": "b", "в": "v", "г": "g", "д": "d", "е": "e", "ё": "yo", "ж": "zh", "з": "z",
+            "и": "i", "й": "y", "к": "k", "л": "l", "м": "m", "н": "n", "о": "o", "п": "p", "р": "r", "с": "s",
+            "т": "t", "у": "u", "ф": "f", "х": "kh", "ц": "ts", "ч": "ch", "ш": "sh", "щ": "shch", "ъ": "",
+            "ы": "y", "ь": "", "э": "e", "ю": "yu", "я": "ya"}
+
+
+def latin(text):
+    out = []
+    for ch in text:
+        low = ch.lower()
+        if low in TRANSLIT:
+            t = TRANSLIT[low]
+            out.append(t.capitalize() if ch != low else t)
+        else:
+            out.append(ch)
+    return "".join(out)
+
+
+used_titles = set()
+
+
+def unique(make):
+    for _ in range(1000):
+        t = make()
+        if t not in used_titles:
+            used_titles.add(t)
+            return t
+    raise RuntimeError("ran out of titles")
+
+
+def drama_title():
+    form = rng.random()
+    if form < 0.45:
+        noun, gender = rng.choice(NOUNS)
+        return f"{rng.choice(ADJ)[gender]} {noun}"
+    if form < 0.85:
+        return f"{rng.choice(HEADS)} {rng.choice(GENITIVES)}"
+    a, b = rng.sample(NOUNS, 2)
+    return f"{a[0].capitalize()} и {b[0]}"
+
+
+def cartoon_title():
+    animal, name_gen, name = rng.choice(ANIMALS)
+    if rng.random() < 0.6:
+        return f"Приключения {animal} {name_gen}"
+    return f"{name} {rng.choice(CARTOON_PLACES)}"
+
+
+def tv_title():
+    if rng.random() < 0.4:
+        return rng.choice(["Вечер с ", "Утро с ", "Суббота с "]) + rng.choice(
+            ["Глебом Ветровым", "Ириной Клёновой", "друзьями", "соседями", "Зоей Камышевой"])
+    return rng.choice(["Кухня ", "Дороги ", "Неделя ", "Вкус ", "Голоса "]) + rng.choice(
+        ["севера", "юга", "выходного дня", "большого города", "Поволжья", "Сибири", "мастера"])
+
+
+def sport_title():
+    kind = rng.random()
+    if kind < 0.4:
+        a, b = rng.sample(TEAMS, 2)
+        return f"Хоккей. {a} — {b}"
+    if kind < 0.75:
+        a, b = rng.sample(TEAMS, 2)
+        return f"Футбол. {a} — {b}"
+    return f"Биатлон. {rng.choice(['Спринт', 'Гонка преследования', 'Масс-старт', 'Эстафета'])}. Этап {rng.randint(1, 9)}"
+
+
+def music_title():
+    if rng.random() < 0.6:
+        return f"{rng.choice(BANDS)}. Концерт в {rng.choice(CITIES)}"
+    return f"{rng.choice(BANDS)}. Клип «{drama_title()}»"
+
+
+def doc_title():
+    return f"{rng.choice(['Реки', 'Леса', 'Острова', 'Города', 'Маяки', 'Мосты', 'Звёзды'])} " + rng.choice(
+        ["севера", "Поволжья", "Сибири", "Карелии", "Алтая", "Камчатки", "Урала", "Приморья"])
+
+
+MAKERS = {"1": drama_title, "2": drama_title, "3": tv_title, "31": cartoon_title, "29": sport_title,
+          "28": music_title, "4": doc_title, "5": cartoon_title, "6": tv_title, "7": drama_title}
+COUNTS = {"1": 80, "2": 24, "3": 22, "31": 36, "29": 22, "28": 20, "4": 18, "5": 14, "6": 14, "7": 12}
+AGES = ["0", "6", "12", "16", "18"]
+
+ABOUT_OPENINGS = ["История о том, как", "Рассказ о том, как", "Фильм о том, как", "Лёгкая история о том, как"]
+ABOUT_SUBJECTS = ["молодой учитель", "старый смотритель маяка", "две сестры", "отставной следователь",
+                  "бригада строителей", "юная скрипачка", "семья из маленького города", "капитан речного трамвая",
+                  "друзья детства", "начинающий повар"]
+ABOUT_ACTIONS = ["ищет пропавшее письмо", "возвращается в родной город", "готовится к главному дню в жизни",
+                 "пытается сохранить старый дом", "отправляется в долгое путешествие", "раскрывает семейную тайну",
+                 "учится не бояться перемен", "спасает городской праздник"]
+
+
+def about():
+    return f"{rng.choice(ABOUT_OPENINGS)} {rng.choice(ABOUT_SUBJECTS)} {rng.choice(ABOUT_ACTIONS)}."
+
+
+def long_description(title):
+    return (f"«{title}» — {about()[0].lower()}{about()[1:]} "
+            f"{rng.choice(['Тёплая и честная', 'Неторопливая', 'Остроумная', 'Напряжённая'])} "
+            f"история с {rng.choice(['красивыми пейзажами', 'живыми диалогами', 'неожиданным финалом', 'хорошей музыкой'])}.")
+
+
+def make_persons():
+    persons = []
+    names = set()
+    pid = 3001
+    while len(persons) < 80:
+        female = rng.random() < 0.45
+        first = rng.choice(FEMALE if female else MALE)
+        surname = rng.choice(SURNAMES)
+        if female:
+            if surname.endswith(("ов", "ёв", "ев", "ин")):
+                surname += "а"
+        full = f"{first} {surname}"
+        if full in names:
+            continue
+        names.add(full)
+        p = {"id": str(pid), "fullname": full, "fullname_latin": latin(full),
+             "birthday": f"{rng.randint(1, 28)} {rng.choice(MONTHS)} {rng.randint(1940, 1995)}",
+             "birth_place": rng.choice(BIRTH_PLACES),
+             "genres": ", ".join(rng.sample(["Драма", "Комедия", "Детектив", "Мелодрама", "Приключения"], 2)),
+             "description": f"{'Актриса' if female else 'Актёр'} театра и кино.",
+             "biography": (f"{'Родилась' if female else 'Родился'} в городе {rng.choice(BIRTH_PLACES).split(',')[0]}. "
+                           f"{'Окончила' if female else 'Окончил'} театральное училище, "
+                           f"{'служила' if female else 'служил'} в {rng.choice(['драматическом', 'молодёжном', 'городском'])} театре."),
+             "female": female}
+        # A few records lack parts, as real ones do.
+        if pid % 11 == 0:
+            del p["fullname_latin"]
+        if pid % 13 == 0:
+            del p["biography"]
+        if pid % 17 == 0:
+            p["description"] = ""
+        persons.append(p)
+        pid += 1
+    for p in persons:
+        del p["female"]
+    return persons
+
+
+def main():
+    persons = make_persons()
+    person_ids = [p["id"] for p in persons]
+    titles = []
+    tid = 1001
+    eid = 50001
+    for cid, _, _, genres in CATEGORIES:
+        for n in range(COUNTS[cid]):
+            genre_id, genre_name = rng.choice(genres)
+            name = unique(MAKERS[cid])
+            year = rng.randint(1965, 2014) if cid not in ("29",) else rng.randint(2010, 2014)
+            t = {"id": str(tid), "category_id": cid, "kind": "film", "title": name, "about": about(),
+                 "description": long_description(name), "genre_id": genre_id, "genre_name": genre_name,
+                 "year": str(year), "country": rng.choice(COUNTRIES), "rating": str(rng.randint(1, 10)),
+                 "age_from": rng.choice(AGES), "popularity": rng.randint(1, 100000),
+                 "added": f"{rng.randint(2010, 2014)}-{rng.randint(1, 12):02d}-{rng.randint(1, 28):02d}",
+                 "directors": [rng.choice(persons)["fullname"] for _ in range(rng.choice([1, 1, 1, 2]))],
+                 "cast": [{"person": pid, "role": rng.choice(ROLES)} for pid in rng.sample(person_ids, rng.randint(2, 6))]}
+            if cid in ("2",) or (cid == "3" and n < 4) or (cid == "31" and n < 3):
+                t["kind"] = "series"
+                episodes = []
+                for number in range(1, rng.randint(4, 10) + 1):
+                    episodes.append({"id": str(eid), "number": number, "title": f"Серия {number}",
+                                     "about": about(), "rating": str(rng.randint(1, 10))})
+                    eid += 1
+                t["episodes"] = episodes
+            if n % 9 == 4:
+                t["no_image"] = True  # the search reply sends a null image for these
+            titles.append(t)
+            tid += 1
+    # One film carries an advertising clip before the programme.
+    titles[2]["adv"] = {"clip": "adv1", "advertiser": "1"}
+    featured = [t for t in titles if t["category_id"] in ("1", "2", "31")][:11]
+    posters = [{"title_id": t["id"], "background_color": "#%02X%02X%02X" % (rng.randint(0, 90), rng.randint(0, 90),
+                                                                           rng.randint(0, 90))} for t in featured]
+    posters.insert(3, {"foreign_link": {"promo": "1", "title": "Кинофестиваль «Янтарный берег»",
+                                        "about": "Лучшие фильмы фестиваля — только в нашем каталоге"},
+                       "background_color": "#3A1F0B"})
+    out = {"categories.json": [{"id": c[0], "title": c[1], "item_category": c[2],
+                                "genres": [{"id": g[0], "title": g[1]} for g in c[3]]} for c in CATEGORIES],
+           "titles.json": titles, "persons.json": persons, "posters.json": posters}
+    for name, value in out.items():
+        with open(os.path.join(HERE, name), "w", encoding="utf-8") as f:
+            json.dump(value, f, ensure_ascii=False, indent=1)
+            f.write("\n")
+
+
+if __name__ == "__main__":
+    main()

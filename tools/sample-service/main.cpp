@@ -1,0 +1,62 @@
+// The sample service as a program: serves the catalogue until interrupted.
+//   sample-service [--port N] [--bind ADDRESS] [--data FOLDER]
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "SampleServer.h"
+
+namespace {
+
+int usage(const char* program) {
+  std::fprintf(stderr, "usage: %s [--port N] [--bind ADDRESS] [--data FOLDER]\n", program);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int port = 8080;
+  std::string address = "127.0.0.1";
+  std::string data = sampleservice::defaultDataFolder();
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (i + 1 >= argc) return usage(argv[0]);
+    if (arg == "--port") {
+      char* end = nullptr;
+      long value = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || value < 0 || value > 65535) return usage(argv[0]);
+      port = static_cast<int>(value);
+    } else if (arg == "--bind") {
+      address = argv[++i];
+    } else if (arg == "--data") {
+      data = argv[++i];
+    } else {
+      return usage(argv[0]);
+    }
+  }
+
+  // Wait for the stop signals synchronously instead of in a handler.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  try {
+    sampleservice::Server server(data);
+    server.start(address, port);
+    std::printf("%s\n", server.url().c_str());
+    std::fflush(stdout);
+    int received = 0;
+    sigwait(&signals, &received);
+    server.stop();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "sample-service: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
