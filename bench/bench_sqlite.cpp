@@ -87,12 +87,15 @@ Timing runRaw(const std::string& path, const Input& input, double& sum) {
   sqlite3_stmt* insert = nullptr;
   sqlite3_prepare_v2(db, kInsert, -1, &insert, nullptr);
   for (int k = 0; k < kRows; ++k) {
-    if (k % kRowsPerTransaction == 0) sqlite3_exec(db, "begin exclusive transaction", nullptr, nullptr, nullptr);
+    if (k % kRowsPerTransaction == 0)
+      sqlite3_exec(db, "begin exclusive transaction", nullptr, nullptr, nullptr);
     sqlite3_bind_int64(insert, 1, k + 1);
     sqlite3_bind_int64(insert, 2, k * 7);
     sqlite3_bind_double(insert, 3, k * 0.5);
-    sqlite3_bind_text(insert, 4, input.texts[k].data(), static_cast<int>(input.texts[k].size()), SQLITE_STATIC);
-    sqlite3_bind_blob(insert, 5, input.blobs[k].bytes(), static_cast<int>(input.blobs[k].length()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 4, input.texts[k].data(), static_cast<int>(input.texts[k].size()),
+                      SQLITE_STATIC);
+    sqlite3_bind_blob(insert, 5, input.blobs[k].bytes(), static_cast<int>(input.blobs[k].length()),
+                      SQLITE_STATIC);
     if (sqlite3_step(insert) != SQLITE_DONE) std::abort();
     sqlite3_reset(insert);
     if (k % kRowsPerTransaction == kRowsPerTransaction - 1)
@@ -180,7 +183,8 @@ Timing runQueue(const std::string& path, const Input& input, double& sum) {
     queue->inDatabase([&](SQDatabase& db) {
       if (!db.executeUpdate(kInsert, k + 1, k * 7, k * 0.5, input.texts[k], input.blobs[k])) std::abort();
     });
-    if (k % kRowsPerTransaction == kRowsPerTransaction - 1) queue->inDatabase([](SQDatabase& db) { db.commit(); });
+    if (k % kRowsPerTransaction == kRowsPerTransaction - 1)
+      queue->inDatabase([](SQDatabase& db) { db.commit(); });
   }
   timing.insertNs = nsSince(start);
 
@@ -209,7 +213,8 @@ Timing runQueue(const std::string& path, const Input& input, double& sum) {
 int main() {
   const Input input = makeInput();
   const std::string file =
-      (std::filesystem::temp_directory_path() / ("bench_sqlite_" + std::to_string(getpid()) + ".db")).string();
+      (std::filesystem::temp_directory_path() / ("bench_sqlite_" + std::to_string(getpid()) + ".db"))
+          .string();
   const char* variants[] = {"(a) raw C API", "(b) wrapper, cache, by index", "(c) wrapper, cache, by name",
                             "(d) wrapper, one queue call per row"};
   const char* stores[] = {"memory", "file, synchronous=OFF"};
@@ -224,10 +229,18 @@ int main() {
         Timing t;
         const std::string path = freshStore(where);
         switch (v) {
-          case 0: t = runRaw(path, input, sum); break;
-          case 1: t = runWrapper(path, input, sum, false); break;
-          case 2: t = runWrapper(path, input, sum, true); break;
-          default: t = runQueue(path, input, sum); break;
+          case 0:
+            t = runRaw(path, input, sum);
+            break;
+          case 1:
+            t = runWrapper(path, input, sum, false);
+            break;
+          case 2:
+            t = runWrapper(path, input, sum, true);
+            break;
+          default:
+            t = runQueue(path, input, sum);
+            break;
         }
         sums[store][v] = sum;
         Timing& b = best[store][v];
@@ -241,7 +254,8 @@ int main() {
 
   std::printf("SQLite %s, %d rows, %d rows per transaction, best of %d\n", sqlite3_libversion(), kRows,
               kRowsPerTransaction, kRepeats);
-  std::printf("%-38s %-22s %12s %12s %12s\n", "variant", "store", "insert ns/row", "read ns/row", "ratio to (a)");
+  std::printf("%-38s %-22s %12s %12s %12s\n", "variant", "store", "insert ns/row", "read ns/row",
+              "ratio to (a)");
   double totals[4] = {};
   for (int store = 0; store < 2; ++store) {
     for (int v = 0; v < 4; ++v) {

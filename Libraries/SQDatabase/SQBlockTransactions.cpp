@@ -7,7 +7,8 @@
 namespace {
 
 ns::ErrorPtr busyError() {
-  return ns::Error::make(kSQDatabaseErrorDomain, SQLITE_BUSY, {{ns::kLocalizedDescriptionKey, "Database busy"}});
+  return ns::Error::make(kSQDatabaseErrorDomain, SQLITE_BUSY,
+                         {{ns::kLocalizedDescriptionKey, "Database busy"}});
 }
 
 }  // namespace

@@ -198,7 +198,8 @@ bool SQDatabase::retryAfterBusy(int& retries, const char* function, int line) {
   return true;
 }
 
-int SQDatabase::prepareStatement(std::string_view sql, sqlite3_stmt** handle, const char* function, int line) {
+int SQDatabase::prepareStatement(std::string_view sql, sqlite3_stmt** handle, const char* function,
+                                 int line) {
   if (sql.size() > INT_MAX) return SQLITE_TOOBIG;
   int retries = 0;
   for (;;) {
@@ -285,13 +286,17 @@ std::shared_ptr<SQStatement> SQDatabase::prepareAndBind(std::string_view sql, ns
       ns::log("Error: the bind count is not correct for the # of variables (%@) (executeUpdate)", sql);
     if (outError) *outError = makeError(SQLITE_RANGE, "the bind count is not correct for the # of variables");
     // A cached statement stays cached: it has not been stepped, so it is still in its reset state.
-    if (!cached) statement->close();
+    if (cached)
+      sqlite3_clear_bindings(handle);
+    else
+      statement->close();
     return nullptr;
   }
   return statement;
 }
 
-std::shared_ptr<SQResultSet> SQDatabase::executeQueryCore(std::string_view sql, std::span<const ns::Value> arguments,
+std::shared_ptr<SQResultSet> SQDatabase::executeQueryCore(std::string_view sql,
+                                                          std::span<const ns::Value> arguments,
                                                           const ns::Dictionary* dictionary) {
   if (!beginExecuting()) return nullptr;
   ScopeExit done([this] { endExecuting(); });
@@ -303,8 +308,8 @@ std::shared_ptr<SQResultSet> SQDatabase::executeQueryCore(std::string_view sql, 
   if (cachedStatements_ && !cached && !cachedStatements_->contains(sql))
     cachedStatements_->emplace(std::string(sql), statement);
 
-  auto resultSet =
-      SQResultSet::resultSetWithStatement(statement, std::static_pointer_cast<SQDatabase>(shared_from_this()));
+  auto resultSet = SQResultSet::resultSetWithStatement(
+      statement, std::static_pointer_cast<SQDatabase>(shared_from_this()));
   resultSet->setQuery(std::string(sql));
   {
     std::lock_guard lock(openResultSetsMutex_);
@@ -319,7 +324,8 @@ bool SQDatabase::executeUpdateCore(std::string_view sql, ns::ErrorPtr* outError,
                                    std::span<const ns::Value> arguments, const ns::Dictionary* dictionary) {
   if (!beginExecuting()) {
     if (outError)
-      *outError = makeError(SQLITE_MISUSE, db_ ? "The database is currently in use." : "The database is not open.");
+      *outError =
+          makeError(SQLITE_MISUSE, db_ ? "The database is currently in use." : "The database is not open.");
     return false;
   }
   ScopeExit done([this] { endExecuting(); });
@@ -375,7 +381,7 @@ bool SQDatabase::executeUpdateCore(std::string_view sql, ns::ErrorPtr* outError,
     statement->useCount_ += 1;
     closeRc = sqlite3_reset(handle);
     // The caller's values are about to go: leave no pointer to them bound.
-    sqlite3_clear_bindings(handle);
+    if (handle) sqlite3_clear_bindings(handle);
   } else {
     closeRc = statement->close();
   }
@@ -394,8 +400,8 @@ std::shared_ptr<SQResultSet> SQDatabase::executeQueryWithArgumentsInArray(std::s
   return executeQueryCore(sql, arguments, nullptr);
 }
 
-std::shared_ptr<SQResultSet> SQDatabase::executeQueryWithParameterDictionary(std::string_view sql,
-                                                                             const ns::Dictionary& arguments) {
+std::shared_ptr<SQResultSet> SQDatabase::executeQueryWithParameterDictionary(
+    std::string_view sql, const ns::Dictionary& arguments) {
   return executeQueryCore(sql, {}, &arguments);
 }
 
@@ -425,7 +431,9 @@ int SQDatabase::changes() {
   return db_ ? sqlite3_changes(db_) : 0;
 }
 
-std::string SQDatabase::lastErrorMessage() const { return db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(SQLITE_OK); }
+std::string SQDatabase::lastErrorMessage() const {
+  return db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(SQLITE_OK);
+}
 
 int SQDatabase::lastErrorCode() const { return db_ ? sqlite3_errcode(db_) : SQLITE_OK; }
 
@@ -462,21 +470,15 @@ bool SQDatabase::rollback() {
 }
 
 bool SQDatabase::startSavePointWithName(std::string_view name, ns::ErrorPtr* outError) {
-  if (executeUpdate("savepoint '" + quotedName(name) + "';")) return true;
-  if (outError) *outError = lastError();
-  return false;
+  return update("savepoint '" + quotedName(name) + "';", outError);
 }
 
 bool SQDatabase::releaseSavePointWithName(std::string_view name, ns::ErrorPtr* outError) {
-  if (executeUpdate("release savepoint '" + quotedName(name) + "';")) return true;
-  if (outError) *outError = lastError();
-  return false;
+  return update("release savepoint '" + quotedName(name) + "';", outError);
 }
 
 bool SQDatabase::rollbackToSavePointWithName(std::string_view name, ns::ErrorPtr* outError) {
-  if (executeUpdate("rollback transaction to savepoint '" + quotedName(name) + "';")) return true;
-  if (outError) *outError = lastError();
-  return false;
+  return update("rollback transaction to savepoint '" + quotedName(name) + "';", outError);
 }
 
 ns::ErrorPtr SQDatabase::inSavePoint(const SavePointBlock& block) {

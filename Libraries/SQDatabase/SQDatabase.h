@@ -45,7 +45,8 @@ class SQDatabase final : public ns::Object {
  public:
   using FunctionBlock = std::function<void(sqlite3_context* context, int argc, sqlite3_value** argv)>;
   using SavePointBlock = std::function<void(bool& rollback)>;
-  using StatementCache = std::unordered_map<std::string, std::shared_ptr<SQStatement>, SQTextHash, std::equal_to<>>;
+  using StatementCache =
+      std::unordered_map<std::string, std::shared_ptr<SQStatement>, SQTextHash, std::equal_to<>>;
 
   SQDatabase();
   ~SQDatabase() override;
@@ -69,7 +70,8 @@ class SQDatabase final : public ns::Object {
     const std::array<ns::Value, sizeof...(Args)> values{ns::Value(std::forward<Args>(args))...};
     return executeQueryCore(sql, values, nullptr);
   }
-  std::shared_ptr<SQResultSet> executeQueryWithArgumentsInArray(std::string_view sql, const ns::Array& arguments);
+  std::shared_ptr<SQResultSet> executeQueryWithArgumentsInArray(std::string_view sql,
+                                                                const ns::Array& arguments);
   // Each key binds the parameter ":key".
   std::shared_ptr<SQResultSet> executeQueryWithParameterDictionary(std::string_view sql,
                                                                    const ns::Dictionary& arguments);
@@ -103,7 +105,8 @@ class SQDatabase final : public ns::Object {
   }
 
   // Rewrites a format's conversions into "?" and gives the SQL with the converted arguments.
-  static std::pair<std::string, ns::Array> extractSQL(std::string_view format, std::span<const ns::Value> arguments);
+  static std::pair<std::string, ns::Array> extractSQL(std::string_view format,
+                                                      std::span<const ns::Value> arguments);
 
   std::int64_t lastInsertRowId();
   int changes();

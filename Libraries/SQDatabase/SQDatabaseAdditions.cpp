@@ -51,8 +51,8 @@ std::optional<ns::Date> SQDatabase::firstDate(const std::shared_ptr<SQResultSet>
 }
 
 bool SQDatabase::tableExists(std::string_view tableName) {
-  auto resultSet =
-      executeQuery("select [sql] from sqlite_master where [type] = 'table' and lower(name) = ?", sqLowercased(tableName));
+  auto resultSet = executeQuery("select [sql] from sqlite_master where [type] = 'table' and lower(name) = ?",
+                                sqLowercased(tableName));
   if (!resultSet) return false;
   bool exists = resultSet->next();
   resultSet->close();
@@ -62,7 +62,8 @@ bool SQDatabase::tableExists(std::string_view tableName) {
 std::shared_ptr<SQResultSet> SQDatabase::getSchema() {
   return executeQuery(
       "SELECT type, name, tbl_name, rootpage, sql FROM (SELECT * FROM sqlite_master UNION ALL SELECT * FROM "
-      "sqlite_temp_master) WHERE type != 'meta' AND name NOT LIKE 'sqlite_%' ORDER BY tbl_name, type DESC, name");
+      "sqlite_temp_master) WHERE type != 'meta' AND name NOT LIKE 'sqlite_%' ORDER BY tbl_name, type DESC, "
+      "name");
 }
 
 std::shared_ptr<SQResultSet> SQDatabase::getTableSchema(std::string_view tableName) {
@@ -93,8 +94,9 @@ bool SQDatabase::validateSQL(std::string_view sql, ns::ErrorPtr* outError) {
   sqlite3_stmt* handle = nullptr;
   int rc = db_ ? prepareStatement(sql, &handle, __func__, __LINE__) : SQLITE_MISUSE;
   if (rc != SQLITE_OK && outError) {
-    *outError = ns::Error::make(ns::kCocoaErrorDomain, db_ ? lastErrorCode() : rc,
-                                {{ns::kLocalizedDescriptionKey, db_ ? lastErrorMessage() : "The database is not open."}});
+    *outError = ns::Error::make(
+        ns::kCocoaErrorDomain, db_ ? lastErrorCode() : rc,
+        {{ns::kLocalizedDescriptionKey, db_ ? lastErrorMessage() : "The database is not open."}});
   }
   sqlite3_finalize(handle);
   return rc == SQLITE_OK;

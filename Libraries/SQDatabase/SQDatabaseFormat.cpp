@@ -36,7 +36,8 @@ std::string_view conversionAt(std::string_view format, std::size_t i) {
   auto startsWith = [&](std::string_view prefix) { return rest.substr(0, prefix.size()) == prefix; };
   for (std::string_view c : {"lld", "llu", "ld", "lu", "hi", "hu", "qi", "qu"})
     if (startsWith(c)) return c;
-  if (!rest.empty() && std::string_view("@csdDiuUfg").find(rest[0]) != std::string_view::npos) return rest.substr(0, 1);
+  if (!rest.empty() && std::string_view("@csdDiuUfg").find(rest[0]) != std::string_view::npos)
+    return rest.substr(0, 1);
   return {};
 }
 

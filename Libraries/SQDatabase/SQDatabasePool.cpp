@@ -71,7 +71,8 @@ std::shared_ptr<SQDatabase> SQDatabasePool::db(ns::ErrorPtr* outError) {
   } else {
     const unsigned long maximum = maximumNumberOfDatabasesToCreate_.load();
     if (maximum && databaseOutPool_.size() + databaseInPool_.size() >= maximum) {
-      std::string message = ns::format("Maximum number of databases (%ld) has already been reached!", maximum);
+      std::string message =
+          ns::format("Maximum number of databases (%ld) has already been reached!", maximum);
       ns::log("%@", message);
       if (outError) *outError = makeError(SQLITE_BUSY, message);
       return nullptr;
@@ -151,7 +152,9 @@ ns::ErrorPtr SQDatabasePool::inTransactionOfKind(bool deferred, const Transactio
       [&](bool& rollback) { block(database, rollback); });
 }
 
-ns::ErrorPtr SQDatabasePool::inTransaction(const TransactionBlock& block) { return inTransactionOfKind(false, block); }
+ns::ErrorPtr SQDatabasePool::inTransaction(const TransactionBlock& block) {
+  return inTransactionOfKind(false, block);
+}
 
 ns::ErrorPtr SQDatabasePool::inDeferredTransaction(const TransactionBlock& block) {
   return inTransactionOfKind(true, block);

@@ -42,7 +42,9 @@ class SQDatabasePool final : public ns::Object {
   std::weak_ptr<SQDatabasePoolDelegate> delegate() const;
   void setDelegate(std::weak_ptr<SQDatabasePoolDelegate> delegate);
   unsigned long maximumNumberOfDatabasesToCreate() const { return maximumNumberOfDatabasesToCreate_.load(); }
-  void setMaximumNumberOfDatabasesToCreate(unsigned long value) { maximumNumberOfDatabasesToCreate_.store(value); }
+  void setMaximumNumberOfDatabasesToCreate(unsigned long value) {
+    maximumNumberOfDatabasesToCreate_.store(value);
+  }
 
   std::size_t countOfCheckedInDatabases();
   std::size_t countOfCheckedOutDatabases();

@@ -33,8 +33,8 @@ std::shared_ptr<SQDatabaseQueue> SQDatabaseQueue::initWithPath(std::optional<std
 
 ns::ErrorPtr SQDatabaseQueue::onQueue(const char* operation, const std::function<ns::ErrorPtr()>& work) {
   if (owner_.load() == std::this_thread::get_id()) {
-    std::string message =
-        ns::format("SQDatabaseQueue %@: %s called from a block already running on this queue; refused", this, operation);
+    std::string message = ns::format(
+        "SQDatabaseQueue %@: %s called from a block already running on this queue; refused", this, operation);
     ns::log("%@", message);
     return makeError(SQLITE_MISUSE, message);
   }
@@ -73,7 +73,9 @@ ns::ErrorPtr SQDatabaseQueue::inDatabase(const DatabaseBlock& block) {
     if (!db) return makeError(SQLITE_CANTOPEN, "SQDatabaseQueue could not reopen its database");
     block(*db);
     if (db->hasOpenResultSets())
-      ns::log("Warning: there is at least one open result set around after performing [SQDatabaseQueue inDatabase:]");
+      ns::log(
+          "Warning: there is at least one open result set around after performing [SQDatabaseQueue "
+          "inDatabase:]");
     return nullptr;
   });
 }
@@ -88,7 +90,9 @@ ns::ErrorPtr SQDatabaseQueue::inTransactionOfKind(bool deferred, const Transacti
   });
 }
 
-ns::ErrorPtr SQDatabaseQueue::inTransaction(const TransactionBlock& block) { return inTransactionOfKind(false, block); }
+ns::ErrorPtr SQDatabaseQueue::inTransaction(const TransactionBlock& block) {
+  return inTransactionOfKind(false, block);
+}
 
 ns::ErrorPtr SQDatabaseQueue::inDeferredTransaction(const TransactionBlock& block) {
   return inTransactionOfKind(true, block);

@@ -122,7 +122,9 @@ std::uint64_t SQResultSet::unsignedLongLongIntForColumnIndex(int columnIdx) cons
 
 bool SQResultSet::boolForColumnIndex(int columnIdx) const { return intForColumnIndex(columnIdx) != 0; }
 
-double SQResultSet::doubleForColumnIndex(int columnIdx) const { return sqlite3_column_double(handle(), columnIdx); }
+double SQResultSet::doubleForColumnIndex(int columnIdx) const {
+  return sqlite3_column_double(handle(), columnIdx);
+}
 
 bool SQResultSet::columnIndexIsNull(int columnIdx) const {
   return sqlite3_column_type(handle(), columnIdx) == SQLITE_NULL;
@@ -173,7 +175,9 @@ ns::Value SQResultSet::objectForColumnIndex(int columnIdx) const {
   }
 }
 
-int SQResultSet::intForColumn(std::string_view columnName) { return intForColumnIndex(columnIndexForName(columnName)); }
+int SQResultSet::intForColumn(std::string_view columnName) {
+  return intForColumnIndex(columnIndexForName(columnName));
+}
 
 long SQResultSet::longForColumn(std::string_view columnName) {
   return longForColumnIndex(columnIndexForName(columnName));
@@ -230,7 +234,8 @@ std::optional<ns::Dictionary> SQResultSet::resultDict() {
     return std::nullopt;
   }
   std::vector<ns::Dictionary::Entry> entries;
-  for (const auto& [name, idx] : columnNameToIndexMap()) entries.emplace_back(name, objectForColumnIndex(idx));
+  for (const auto& [name, idx] : columnNameToIndexMap())
+    entries.emplace_back(name, objectForColumnIndex(idx));
   return ns::Dictionary::fromEntries(std::move(entries));
 }
 

@@ -18,7 +18,8 @@ using testsupport::LogCapture;
 TEST_F(DatabaseTest, AFullDiskFailsWithCode13AndKeepsTheDatabaseConsistent) {
   auto db = openFile();
   ASSERT_TRUE(db->executeUpdate("create table t (b blob)"));
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(db->executeUpdate("insert into t values (?)", ns::Data(std::string(100, 'a'))));
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(db->executeUpdate("insert into t values (?)", ns::Data(std::string(100, 'a'))));
   auto limit = db->executeQuery("PRAGMA max_page_count = 8");
   ASSERT_TRUE(limit && limit->next());
   limit->close();
@@ -73,7 +74,8 @@ TEST_F(DatabaseTest, AWriterKilledMidTransactionLeavesASoundFile) {
     auto db = openFile();
     ASSERT_TRUE(db->executeUpdate("create table t (n integer, pad text)"));
     ASSERT_TRUE(db->beginTransaction());
-    for (int i = 0; i < 100; ++i) ASSERT_TRUE(db->executeUpdate("insert into t values (?, ?)", i, std::string(200, 'x')));
+    for (int i = 0; i < 100; ++i)
+      ASSERT_TRUE(db->executeUpdate("insert into t values (?, ?)", i, std::string(200, 'x')));
     ASSERT_TRUE(db->commit());
   }
   int ready[2];
@@ -85,7 +87,8 @@ TEST_F(DatabaseTest, AWriterKilledMidTransactionLeavesASoundFile) {
     auto db = SQDatabase::databaseWithPath(dbPath());
     bool ok = db->open() && db->executeUpdate("PRAGMA cache_size = 5") && db->beginTransaction() &&
               db->executeUpdate("update t set pad = ?", std::string(300, 'y'));
-    for (int i = 0; ok && i < 2000; ++i) ok = db->executeUpdate("insert into t values (?, ?)", 1000 + i, std::string(200, 'z'));
+    for (int i = 0; ok && i < 2000; ++i)
+      ok = db->executeUpdate("insert into t values (?, ?)", 1000 + i, std::string(200, 'z'));
     char byte = ok ? '1' : '0';
     if (write(ready[1], &byte, 1) != 1) _exit(2);
     for (;;) pause();

@@ -1,5 +1,3 @@
-#include "SQDatabase/SQDatabaseQueue.h"
-
 #include <sqlite3.h>
 
 #include <atomic>
@@ -8,6 +6,7 @@
 
 #include "Foundation/Exception.h"
 #include "SQDatabase/SQDatabasePool.h"
+#include "SQDatabase/SQDatabaseQueue.h"
 #include "SQTestSupport.h"
 
 namespace {
@@ -57,7 +56,8 @@ TEST_F(BlockTransactionTest, RollbackFlagUndoesAndCommitKeeps) {
         rollback = true;
       }));
       EXPECT_EQ(rows(), 0);
-      EXPECT_FALSE(operation([](SQDatabase& db, bool&) { EXPECT_TRUE(db.executeUpdate("insert into t values (1)")); }));
+      EXPECT_FALSE(operation(
+          [](SQDatabase& db, bool&) { EXPECT_TRUE(db.executeUpdate("insert into t values (1)")); }));
       EXPECT_EQ(rows(), 1);
     }
   }
@@ -100,9 +100,8 @@ TEST_F(BlockTransactionTest, AFailedCommitRollsBackAndIsReported) {
     EXPECT_EQ(error->code() & 0xff, SQLITE_CONSTRAINT);
     EXPECT_EQ(rows(), 0);
     // No transaction was left open: a new one begins.
-    EXPECT_FALSE(runner.inTransaction([](SQDatabase& db, bool&) {
-      EXPECT_TRUE(db.executeUpdate("insert into t values (2)"));
-    }));
+    EXPECT_FALSE(runner.inTransaction(
+        [](SQDatabase& db, bool&) { EXPECT_TRUE(db.executeUpdate("insert into t values (2)")); }));
     ASSERT_TRUE(check->executeUpdate("delete from t"));
   }
 }
@@ -118,7 +117,8 @@ TEST_F(BlockTransactionTest, AThrowingBlockIsRolledBackAndReleasesItsConnection)
   EXPECT_THROW(pool->inSavePoint(throwing), ns::Exception);
   EXPECT_EQ(rows(), 0);
   EXPECT_EQ(pool->countOfCheckedOutDatabases(), 0u);
-  EXPECT_FALSE(queue->inDatabase([](SQDatabase& db) { EXPECT_TRUE(db.executeUpdate("insert into t values (2)")); }));
+  EXPECT_FALSE(
+      queue->inDatabase([](SQDatabase& db) { EXPECT_TRUE(db.executeUpdate("insert into t values (2)")); }));
   EXPECT_EQ(rows(), 1);
 }
 
@@ -185,8 +185,9 @@ TEST_F(DatabaseTest, QueueReopensAfterCloseAndReportsWhatItCannotOpen) {
 
   std::shared_ptr<SQResultSet> leftOpen;
   queue->inDatabase([&](SQDatabase& db) { leftOpen = db.executeQuery("select 1"); });
-  EXPECT_TRUE(log.contains(
-      "Warning: there is at least one open result set around after performing [SQDatabaseQueue inDatabase:]"));
+  EXPECT_TRUE(
+      log.contains("Warning: there is at least one open result set around after performing [SQDatabaseQueue "
+                   "inDatabase:]"));
 
   queue->close();
   std::filesystem::remove(dbPath());
@@ -276,7 +277,8 @@ TEST_F(DatabaseTest, SavePointsFromManyThreadsAtOnce) {
       own->open();
       for (int j = 0; j < 25; ++j) {
         auto block = [](SQDatabase&, bool& rollback) { rollback = true; };
-        if (pool->inSavePoint(block) || queue->inSavePoint(block) || own->inSavePoint([](bool&) {})) ++failures;
+        if (pool->inSavePoint(block) || queue->inSavePoint(block) || own->inSavePoint([](bool&) {}))
+          ++failures;
       }
     });
   }

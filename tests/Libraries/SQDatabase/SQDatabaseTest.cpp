@@ -1,11 +1,10 @@
-#include "SQDatabase/SQDatabase.h"
-
 #include <sqlite3.h>
 
 #include <cstdint>
 #include <limits>
 
 #include "Foundation/Exception.h"
+#include "SQDatabase/SQDatabase.h"
 #include "SQDatabase/SQStatement.h"
 #include "SQTestSupport.h"
 
@@ -36,7 +35,8 @@ TEST_F(DatabaseTest, BindsEachKindOfValueWithItsSQLiteType) {
       {"bool true", true, "integer", std::int64_t{1}},
       {"bool false", false, "integer", std::int64_t{0}},
       {"int", 42, "integer", std::int64_t{42}},
-      {"int64 min", std::numeric_limits<std::int64_t>::min(), "integer", std::numeric_limits<std::int64_t>::min()},
+      {"int64 min", std::numeric_limits<std::int64_t>::min(), "integer",
+       std::numeric_limits<std::int64_t>::min()},
       {"unsigned above INT64_MAX", bigUnsigned, "integer", static_cast<std::int64_t>(bigUnsigned)},
       {"double", 2.5, "real", 2.5},
       {"float", 1.5f, "real", 1.5},
@@ -78,26 +78,37 @@ TEST_F(DatabaseTest, BindCountMustMatchTheParameters) {
   };
   const Case cases[] = {
       {"extra array argument is ignored",
-       [](SQDatabase& db) { return db.executeQueryWithArgumentsInArray("select ?", {1, 2}) != nullptr; }, true, ""},
+       [](SQDatabase& db) {
+         return db.executeQueryWithArgumentsInArray("select ?", {1, 2}) != nullptr;
+       },
+       true, ""},
       {"too few array arguments",
-       [](SQDatabase& db) { return db.executeQueryWithArgumentsInArray("select ?, ?", {1}) != nullptr; }, false,
-       "Error: the bind count is not correct for the # of variables (executeQuery)"},
-      {"too few update arguments", [](SQDatabase& db) { return db.executeUpdate("insert into t values (?, ?)", 1); },
-       false, "Error: the bind count is not correct for the # of variables (insert into t values (?, ?)) (executeUpdate)"},
+       [](SQDatabase& db) { return db.executeQueryWithArgumentsInArray("select ?, ?", {1}) != nullptr; },
+       false, "Error: the bind count is not correct for the # of variables (executeQuery)"},
+      {"too few update arguments",
+       [](SQDatabase& db) { return db.executeUpdate("insert into t values (?, ?)", 1); }, false,
+       "Error: the bind count is not correct for the # of variables (insert into t values (?, ?)) "
+       "(executeUpdate)"},
       {"dictionary by name",
-       [](SQDatabase& db) { return db.executeQueryWithParameterDictionary("select :a", {{"a", 1}}) != nullptr; }, true,
-       ""},
+       [](SQDatabase& db) {
+         return db.executeQueryWithParameterDictionary("select :a", {{"a", 1}}) != nullptr;
+       },
+       true, ""},
       {"dictionary key missing",
-       [](SQDatabase& db) { return db.executeQueryWithParameterDictionary("select :a, :b", {{"a", 1}}) != nullptr; },
+       [](SQDatabase& db) {
+         return db.executeQueryWithParameterDictionary("select :a, :b", {{"a", 1}}) != nullptr;
+       },
        false, "Error: the bind count is not correct for the # of variables (executeQuery)"},
       {"misspelt key does not count as bound",
        [](SQDatabase& db) {
-         return db.executeUpdateWithParameterDictionary("insert into t values (:a, :b)", {{"a", 1}, {"bb", 2}});
+         return db.executeUpdateWithParameterDictionary("insert into t values (:a, :b)",
+                                                        {{"a", 1}, {"bb", 2}});
        },
        false, "Could not find index for bb"},
       {"unused key is only reported",
        [](SQDatabase& db) {
-         return db.executeUpdateWithParameterDictionary("insert into t values (:a, 0)", {{"a", 1}, {"zz", 2}});
+         return db.executeUpdateWithParameterDictionary("insert into t values (:a, 0)",
+                                                        {{"a", 1}, {"zz", 2}});
        },
        true, "Could not find index for zz"},
   };
@@ -177,6 +188,13 @@ TEST_F(DatabaseTest, InUseMarkIsClearedOnEveryFailure) {
       {"prepare error", [](SQDatabase& db) { EXPECT_FALSE(db.executeUpdate("not sql")); }},
       {"bind count", [](SQDatabase& db) { EXPECT_FALSE(db.executeQuery("select ?")); }},
       {"step error", [](SQDatabase& db) { EXPECT_FALSE(db.executeUpdate("insert into u values (1)")); }},
+      {"nothing to run",
+       [](SQDatabase& db) {
+         EXPECT_FALSE(db.executeUpdate("-- only a comment"));
+         EXPECT_FALSE(db.executeUpdate("-- only a comment"));
+         auto rs = db.executeQuery("");
+         EXPECT_FALSE(rs && rs->next());
+       }},
       {"update given a query",
        [](SQDatabase& db) {
          try {
@@ -244,7 +262,8 @@ TEST_F(DatabaseTest, FunctionBlocksAreCalledWithTheirArguments) {
     ASSERT_EQ(argc, 1);
     sqlite3_result_int64(context, 2 * sqlite3_value_int64(argv[0]));
   });
-  db->makeFunctionNamed("fails", 0, [](sqlite3_context*, int, sqlite3_value**) { throw std::runtime_error("boom"); });
+  db->makeFunctionNamed("fails", 0,
+                        [](sqlite3_context*, int, sqlite3_value**) { throw std::runtime_error("boom"); });
   EXPECT_EQ(db->longForQuery("select twice(?)", 21), 42);
   LogCapture log;
   auto rs = db->executeQuery("select fails()");
@@ -418,6 +437,51 @@ TEST_F(DatabaseTest, ReportsErrorsAsErrorObjects) {
   EXPECT_FALSE(db->rekey("secret"));
   EXPECT_FALSE(SQDatabase::sqliteLibVersion().empty());
   EXPECT_TRUE(db->goodConnection());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DatabaseTest, TracesStatementsAndTheirArguments) {
+  auto db = openMemory();
+  db->setTraceExecution(true);
+  LogCapture log;
+  ASSERT_TRUE(db->executeUpdate("create table t (v)"));
+  auto rs = db->executeQuery("select ?", "arg");
+  const auto lines = log.lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[0].find(" executeUpdate: create table t (v)"), std::string::npos);
+  EXPECT_NE(lines[1].find(" executeQuery: select ?"), std::string::npos);
+  EXPECT_EQ(lines[2], "obj: arg");
+}
+
+TEST_F(DatabaseTest, CloseGivesUpWhileABackupStillReadsTheDatabase) {
+  auto db = openFile();
+  ASSERT_TRUE(db->executeUpdate("create table t (v)"));
+  auto copy = openMemory();
+  sqlite3_backup* backup = sqlite3_backup_init(copy->sqliteHandle(), "main", db->sqliteHandle(), "main");
+  ASSERT_TRUE(backup);
+  db->setBusyRetryTimeout(2);
+  int retries = 0;
+  db->setBusyRetrySleep([&] { ++retries; });
+  LogCapture log;
+  EXPECT_FALSE(db->close());
+  EXPECT_EQ(retries, 2);
+  EXPECT_TRUE(log.contains("Database busy, unable to close"));
+  EXPECT_NE(db->sqliteHandle(), nullptr);
+  EXPECT_EQ(sqlite3_backup_step(backup, -1), SQLITE_DONE);
+  EXPECT_EQ(sqlite3_backup_finish(backup), SQLITE_OK);
+  EXPECT_TRUE(db->close());
+  EXPECT_TRUE(copy->tableExists("t"));
+}
+
+TEST_F(DatabaseTest, SavePointsOnAClosedDatabaseReportAnError) {
+  auto db = SQDatabase::databaseWithPath(std::nullopt);
+  LogCapture log;
+  ns::ErrorPtr error = db->inSavePoint([](bool&) { ADD_FAILURE(); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code(), SQLITE_MISUSE);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
-#include "SQDatabase/SQResultSet.h"
-
 #include <sqlite3.h>
 
+#include "SQDatabase/SQResultSet.h"
 #include "SQTestSupport.h"
 
 namespace {
@@ -13,7 +12,8 @@ class ResultSetTest : public DatabaseTest {
  protected:
   void SetUp() override {
     db = openMemory();
-    ASSERT_TRUE(db->executeUpdate("create table t (id integer, price real, title text, body blob, missing, big)"));
+    ASSERT_TRUE(
+        db->executeUpdate("create table t (id integer, price real, title text, body blob, missing, big)"));
     ASSERT_TRUE(db->executeUpdate("insert into t values (?, ?, ?, ?, ?, ?)", 7, 1.5, "Title",
                                   ns::Data(std::string("\x01\x02", 2)), nullptr, 3000000000LL));
   }
@@ -119,8 +119,10 @@ TEST_F(ResultSetTest, SchemaLookups) {
     bool columnExists;
   };
   const Case cases[] = {
-      {"t", "title", true, true},         {"T", "TITLE", true, true},
-      {"o'brien", "given_name", true, true}, {"O'Brien", "surname", true, false},
+      {"t", "title", true, true},
+      {"T", "TITLE", true, true},
+      {"o'brien", "given_name", true, true},
+      {"O'Brien", "surname", true, false},
       {"x'); drop table t; --", "a", false, false},
   };
   for (const auto& c : cases) {

@@ -30,7 +30,9 @@ class DatabaseTest : public testsupport::TempDirTest {
   }
 
   // "ok" when the file is sound.
-  static std::string integrity(SQDatabase& db) { return db.stringForQuery("PRAGMA integrity_check").value_or("?"); }
+  static std::string integrity(SQDatabase& db) {
+    return db.stringForQuery("PRAGMA integrity_check").value_or("?");
+  }
 };
 
 }  // namespace sqtest
