@@ -22,7 +22,7 @@ ns::ErrorPtr SQBlockTransactions::inTransaction(SQDatabase& db, Kind kind, const
   }
   bool rollback = false;
   try {
-    block(rollback);
+    block(db, rollback);
   } catch (...) {
     db.rollback();
     db.busyRetryExhausted_ = outerBusy;
@@ -47,7 +47,7 @@ ns::ErrorPtr SQBlockTransactions::inSavePoint(SQDatabase& db, const std::string&
   const bool outerBusy = std::exchange(db.busyRetryExhausted_, false);
   bool rollback = false;
   try {
-    block(rollback);
+    block(db, rollback);
   } catch (...) {
     db.rollbackToSavePointWithName(name, nullptr);
     db.releaseSavePointWithName(name, nullptr);

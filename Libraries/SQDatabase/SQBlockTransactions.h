@@ -13,7 +13,7 @@ class SQDatabase;
 // commit fails. The result is nullptr when the block's work was committed or undone on request.
 struct SQBlockTransactions {
   enum class Kind { exclusive, deferred };
-  using Block = std::function<void(bool& rollback)>;
+  using Block = std::function<void(SQDatabase& db, bool& rollback)>;
 
   static ns::ErrorPtr inTransaction(SQDatabase& db, Kind kind, const Block& block);
   static ns::ErrorPtr inSavePoint(SQDatabase& db, const std::string& name, const Block& block);

@@ -198,6 +198,19 @@ bool SQDatabase::retryAfterBusy(int& retries, const char* function, int line) {
   return true;
 }
 
+int SQDatabase::stepWithRetry(sqlite3_stmt* handle, const char* caller, const char* function, int line) {
+  int retries = 0;
+  for (;;) {
+    int rc = sqlite3_step(handle);
+    if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED) return rc;
+    if (rc == SQLITE_LOCKED) {
+      int resetRc = sqlite3_reset(handle);
+      if (resetRc != SQLITE_LOCKED) ns::log("Unexpected result from sqlite3_reset (%d) %s", resetRc, caller);
+    }
+    if (!retryAfterBusy(retries, function, line)) return rc;
+  }
+}
+
 int SQDatabase::prepareStatement(std::string_view sql, sqlite3_stmt** handle, const char* function,
                                  int line) {
   if (sql.size() > INT_MAX) return SQLITE_TOOBIG;
@@ -336,19 +349,7 @@ bool SQDatabase::executeUpdateCore(std::string_view sql, ns::ErrorPtr* outError,
   if (!statement) return false;
   sqlite3_stmt* handle = statement->statement_;
 
-  int rc;
-  int retries = 0;
-  for (;;) {
-    rc = sqlite3_step(handle);
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-      if (rc == SQLITE_LOCKED) {
-        int resetRc = sqlite3_reset(handle);
-        if (resetRc != SQLITE_LOCKED) ns::log("Unexpected result from sqlite3_reset (%d) eu", resetRc);
-      }
-      if (retryAfterBusy(retries, __func__, __LINE__)) continue;
-    }
-    break;
-  }
+  const int rc = stepWithRetry(handle, "eu", __func__, __LINE__);
   switch (rc) {
     case SQLITE_DONE:
     case SQLITE_ROW:
@@ -484,7 +485,7 @@ bool SQDatabase::rollbackToSavePointWithName(std::string_view name, ns::ErrorPtr
 ns::ErrorPtr SQDatabase::inSavePoint(const SavePointBlock& block) {
   static std::atomic<long> savePointIdx{0};
   std::string name = ns::format("dbSavePoint%ld", savePointIdx.fetch_add(1));
-  return SQBlockTransactions::inSavePoint(*this, name, block);
+  return SQBlockTransactions::inSavePoint(*this, name, [&](SQDatabase&, bool& rollback) { block(rollback); });
 }
 
 void SQDatabase::makeFunctionNamed(const std::string& name, int maximumArguments, FunctionBlock block) {

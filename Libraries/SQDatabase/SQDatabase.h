@@ -194,12 +194,15 @@ class SQDatabase final : public ns::Object {
   // What runs between two busy retries: a 20 microsecond sleep unless replaced (tests act there).
   void setBusyRetrySleep(std::function<void()> sleep) { busyRetrySleep_ = std::move(sleep); }
 
-  // The busy-retry step shared with result sets: sleeps and gives true while retries remain, or logs
-  // and gives false once more retries than busyRetryTimeout were made.
-  bool retryAfterBusy(int& retries, const char* function, int line);
-
  private:
   friend struct SQBlockTransactions;
+  friend class SQResultSet;
+
+  // Sleeps and gives true while retries remain, or logs and gives false once more retries than
+  // busyRetryTimeout were made; function and line name the caller in the log line.
+  bool retryAfterBusy(int& retries, const char* function, int line);
+  // Steps, retrying while busy or locked; caller ("eu", "rs") marks the reset log line.
+  int stepWithRetry(sqlite3_stmt* handle, const char* caller, const char* function, int line);
 
   template <class T>
   static ns::Value formatArgument(const T& argument) {

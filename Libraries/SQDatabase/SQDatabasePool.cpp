@@ -141,23 +141,21 @@ ns::ErrorPtr SQDatabasePool::inDatabase(const DatabaseBlock& block) {
   return nullptr;
 }
 
-ns::ErrorPtr SQDatabasePool::inTransactionOfKind(bool deferred, const TransactionBlock& block) {
+ns::ErrorPtr SQDatabasePool::inTransactionOfKind(SQBlockTransactions::Kind kind,
+                                                 const TransactionBlock& block) {
   ns::ErrorPtr error;
   auto db = this->db(&error);
   if (!db) return error;
   CheckedOut checkedOut(*this, std::move(db));
-  SQDatabase& database = checkedOut.db();
-  return SQBlockTransactions::inTransaction(
-      database, deferred ? SQBlockTransactions::Kind::deferred : SQBlockTransactions::Kind::exclusive,
-      [&](bool& rollback) { block(database, rollback); });
+  return SQBlockTransactions::inTransaction(checkedOut.db(), kind, block);
 }
 
 ns::ErrorPtr SQDatabasePool::inTransaction(const TransactionBlock& block) {
-  return inTransactionOfKind(false, block);
+  return inTransactionOfKind(SQBlockTransactions::Kind::exclusive, block);
 }
 
 ns::ErrorPtr SQDatabasePool::inDeferredTransaction(const TransactionBlock& block) {
-  return inTransactionOfKind(true, block);
+  return inTransactionOfKind(SQBlockTransactions::Kind::deferred, block);
 }
 
 ns::ErrorPtr SQDatabasePool::inSavePoint(const TransactionBlock& block) {
@@ -167,6 +165,5 @@ ns::ErrorPtr SQDatabasePool::inSavePoint(const TransactionBlock& block) {
   auto db = this->db(&error);
   if (!db) return error;
   CheckedOut checkedOut(*this, std::move(db));
-  SQDatabase& database = checkedOut.db();
-  return SQBlockTransactions::inSavePoint(database, name, [&](bool& rollback) { block(database, rollback); });
+  return SQBlockTransactions::inSavePoint(checkedOut.db(), name, block);
 }

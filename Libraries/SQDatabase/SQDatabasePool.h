@@ -10,6 +10,7 @@
 
 #include "Foundation/Error.h"
 #include "Foundation/Object.h"
+#include "SQDatabase/SQBlockTransactions.h"
 
 class SQDatabase;
 class SQDatabasePool;
@@ -63,7 +64,7 @@ class SQDatabasePool final : public ns::Object {
   void pushDatabaseBackInPool(const std::shared_ptr<SQDatabase>& db);
 
  private:
-  ns::ErrorPtr inTransactionOfKind(bool deferred, const TransactionBlock& block);
+  ns::ErrorPtr inTransactionOfKind(SQBlockTransactions::Kind kind, const TransactionBlock& block);
 
   std::optional<std::string> path_;
   // Recursive, so a delegate asked during checkout may read the counts.

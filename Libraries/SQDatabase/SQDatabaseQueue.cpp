@@ -80,22 +80,21 @@ ns::ErrorPtr SQDatabaseQueue::inDatabase(const DatabaseBlock& block) {
   });
 }
 
-ns::ErrorPtr SQDatabaseQueue::inTransactionOfKind(bool deferred, const TransactionBlock& block) {
+ns::ErrorPtr SQDatabaseQueue::inTransactionOfKind(SQBlockTransactions::Kind kind,
+                                                  const TransactionBlock& block) {
   return onQueue("inTransaction", [&]() -> ns::ErrorPtr {
     SQDatabase* db = database();
     if (!db) return makeError(SQLITE_CANTOPEN, "SQDatabaseQueue could not reopen its database");
-    return SQBlockTransactions::inTransaction(
-        *db, deferred ? SQBlockTransactions::Kind::deferred : SQBlockTransactions::Kind::exclusive,
-        [&](bool& rollback) { block(*db, rollback); });
+    return SQBlockTransactions::inTransaction(*db, kind, block);
   });
 }
 
 ns::ErrorPtr SQDatabaseQueue::inTransaction(const TransactionBlock& block) {
-  return inTransactionOfKind(false, block);
+  return inTransactionOfKind(SQBlockTransactions::Kind::exclusive, block);
 }
 
 ns::ErrorPtr SQDatabaseQueue::inDeferredTransaction(const TransactionBlock& block) {
-  return inTransactionOfKind(true, block);
+  return inTransactionOfKind(SQBlockTransactions::Kind::deferred, block);
 }
 
 ns::ErrorPtr SQDatabaseQueue::inSavePoint(const TransactionBlock& block) {
@@ -104,6 +103,6 @@ ns::ErrorPtr SQDatabaseQueue::inSavePoint(const TransactionBlock& block) {
     SQDatabase* db = database();
     if (!db) return makeError(SQLITE_CANTOPEN, "SQDatabaseQueue could not reopen its database");
     std::string name = ns::format("savePoint%ld", savePointIdx.fetch_add(1));
-    return SQBlockTransactions::inSavePoint(*db, name, [&](bool& rollback) { block(*db, rollback); });
+    return SQBlockTransactions::inSavePoint(*db, name, block);
   });
 }

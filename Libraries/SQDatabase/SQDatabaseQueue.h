@@ -10,6 +10,7 @@
 
 #include "Foundation/Error.h"
 #include "Foundation/Object.h"
+#include "SQDatabase/SQBlockTransactions.h"
 
 class SQDatabase;
 
@@ -41,7 +42,7 @@ class SQDatabaseQueue final : public ns::Object {
   ns::ErrorPtr onQueue(const char* operation, const std::function<ns::ErrorPtr()>& work);
   // The open connection, opened again after close(); nullptr when that fails.
   SQDatabase* database();
-  ns::ErrorPtr inTransactionOfKind(bool deferred, const TransactionBlock& block);
+  ns::ErrorPtr inTransactionOfKind(SQBlockTransactions::Kind kind, const TransactionBlock& block);
 
   std::optional<std::string> path_;
   std::mutex queue_;

@@ -42,19 +42,8 @@ bool SQResultSet::next() {
     onRow_ = false;
     return false;
   }
-  int rc;
-  int retries = 0;
-  for (;;) {
-    rc = sqlite3_step(h);
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-      if (rc == SQLITE_LOCKED) {
-        int resetRc = sqlite3_reset(h);
-        if (resetRc != SQLITE_LOCKED) ns::log("Unexpected result from sqlite3_reset (%d) rs", resetRc);
-      }
-      if (parentDB_ && parentDB_->retryAfterBusy(retries, __func__, __LINE__)) continue;
-    }
-    break;
-  }
+  // Closing detaches from the database, so an open result set always has its parent.
+  const int rc = parentDB_ ? parentDB_->stepWithRetry(h, "rs", __func__, __LINE__) : sqlite3_step(h);
   if (rc == SQLITE_ERROR || rc == SQLITE_MISUSE)
     ns::log("Error calling sqlite3_step (%d: %s) rs", rc, sqlite3_errmsg(sqlite3_db_handle(h)));
   else if (rc != SQLITE_ROW && rc != SQLITE_DONE && rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
@@ -227,12 +216,15 @@ ns::Value SQResultSet::objectForColumnName(std::string_view columnName) {
   return objectForColumnIndex(columnIndexForName(columnName));
 }
 
-std::optional<ns::Dictionary> SQResultSet::resultDict() {
+bool SQResultSet::hasRowData() const {
   sqlite3_stmt* h = handle();
-  if (!h || sqlite3_data_count(h) <= 0) {
-    ns::log("Warning: There seem to be no columns in this set.");
-    return std::nullopt;
-  }
+  if (h && sqlite3_data_count(h) > 0) return true;
+  ns::log("Warning: There seem to be no columns in this set.");
+  return false;
+}
+
+std::optional<ns::Dictionary> SQResultSet::resultDict() {
+  if (!hasRowData()) return std::nullopt;
   std::vector<ns::Dictionary::Entry> entries;
   for (const auto& [name, idx] : columnNameToIndexMap())
     entries.emplace_back(name, objectForColumnIndex(idx));
@@ -240,13 +232,9 @@ std::optional<ns::Dictionary> SQResultSet::resultDict() {
 }
 
 std::optional<ns::Dictionary> SQResultSet::resultDictionary() {
-  sqlite3_stmt* h = handle();
-  if (!h || sqlite3_data_count(h) <= 0) {
-    ns::log("Warning: There seem to be no columns in this set.");
-    return std::nullopt;
-  }
+  if (!hasRowData()) return std::nullopt;
   std::vector<ns::Dictionary::Entry> entries;
-  const int count = sqlite3_column_count(h);
+  const int count = sqlite3_column_count(handle());
   for (int i = 0; i < count; ++i) entries.emplace_back(columnNameForIndex(i), objectForColumnIndex(i));
   return ns::Dictionary::fromEntries(std::move(entries));
 }

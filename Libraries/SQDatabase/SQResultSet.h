@@ -96,6 +96,8 @@ class SQResultSet final : public ns::Object {
 
  private:
   sqlite3_stmt* handle() const;
+  // Whether the cursor stands on a row; warns when it does not.
+  bool hasRowData() const;
 
   std::shared_ptr<SQDatabase> parentDB_;
   std::shared_ptr<SQStatement> statement_;
