@@ -3,15 +3,7 @@
 #include <sqlite3.h>
 
 #include "SQDatabase/SQDatabase.h"
-
-namespace {
-
-ns::ErrorPtr busyError() {
-  return ns::Error::make(kSQDatabaseErrorDomain, SQLITE_BUSY,
-                         {{ns::kLocalizedDescriptionKey, "Database busy"}});
-}
-
-}  // namespace
+#include "SQDatabase/SQError.h"
 
 ns::ErrorPtr SQBlockTransactions::inTransaction(SQDatabase& db, Kind kind, const Block& block) {
   const bool outerBusy = std::exchange(db.busyRetryExhausted_, false);
@@ -31,7 +23,7 @@ ns::ErrorPtr SQBlockTransactions::inTransaction(SQDatabase& db, Kind kind, const
   const bool gaveUpOnBusy = std::exchange(db.busyRetryExhausted_, outerBusy);
   if (rollback || gaveUpOnBusy) {
     if (!db.rollback()) return db.lastError();
-    return gaveUpOnBusy ? busyError() : nullptr;
+    return gaveUpOnBusy ? sqMakeError(SQLITE_BUSY, "Database busy") : nullptr;
   }
   if (!db.commit()) {
     ns::ErrorPtr error = db.lastError();
@@ -59,5 +51,5 @@ ns::ErrorPtr SQBlockTransactions::inSavePoint(SQDatabase& db, const std::string&
   // Rolling back to a savepoint leaves it open, and an outermost one would keep its transaction open
   // with every later write in it: release it either way.
   if (!db.releaseSavePointWithName(name, &error)) return error;
-  return gaveUpOnBusy ? busyError() : nullptr;
+  return gaveUpOnBusy ? sqMakeError(SQLITE_BUSY, "Database busy") : nullptr;
 }

@@ -9,6 +9,7 @@
 #include "Foundation/Exception.h"
 #include "Foundation/Format.h"
 #include "SQDatabase/SQBlockTransactions.h"
+#include "SQDatabase/SQError.h"
 #include "SQDatabase/SQResultSet.h"
 #include "SQDatabase/SQStatement.h"
 #include "SQDatabase/SQStatementRegistry.h"
@@ -85,10 +86,6 @@ std::string quotedName(std::string_view name) {
     if (c == '\'') out += '\'';
   }
   return out;
-}
-
-ns::ErrorPtr makeError(int code, const std::string& message) {
-  return ns::Error::make(kSQDatabaseErrorDomain, code, {{ns::kLocalizedDescriptionKey, message}});
 }
 
 }  // namespace
@@ -297,7 +294,8 @@ std::shared_ptr<SQStatement> SQDatabase::prepareAndBind(std::string_view sql, ns
       ns::log("Error: the bind count is not correct for the # of variables (executeQuery)");
     else
       ns::log("Error: the bind count is not correct for the # of variables (%@) (executeUpdate)", sql);
-    if (outError) *outError = makeError(SQLITE_RANGE, "the bind count is not correct for the # of variables");
+    if (outError)
+      *outError = sqMakeError(SQLITE_RANGE, "the bind count is not correct for the # of variables");
     // A cached statement stays cached: it has not been stepped, so it is still in its reset state.
     if (cached)
       sqlite3_clear_bindings(handle);
@@ -338,7 +336,7 @@ bool SQDatabase::executeUpdateCore(std::string_view sql, ns::ErrorPtr* outError,
   if (!beginExecuting()) {
     if (outError)
       *outError =
-          makeError(SQLITE_MISUSE, db_ ? "The database is currently in use." : "The database is not open.");
+          sqMakeError(SQLITE_MISUSE, db_ ? "The database is currently in use." : "The database is not open.");
     return false;
   }
   ScopeExit done([this] { endExecuting(); });
@@ -443,7 +441,7 @@ bool SQDatabase::hadError() const {
   return code > SQLITE_OK && code < SQLITE_ROW;
 }
 
-ns::ErrorPtr SQDatabase::lastError() const { return makeError(lastErrorCode(), lastErrorMessage()); }
+ns::ErrorPtr SQDatabase::lastError() const { return sqMakeError(lastErrorCode(), lastErrorMessage()); }
 
 bool SQDatabase::beginTransaction() {
   bool b = executeUpdate("begin exclusive transaction");

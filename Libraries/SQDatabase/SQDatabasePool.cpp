@@ -8,12 +8,9 @@
 #include "Foundation/Format.h"
 #include "SQDatabase/SQBlockTransactions.h"
 #include "SQDatabase/SQDatabase.h"
+#include "SQDatabase/SQError.h"
 
 namespace {
-
-ns::ErrorPtr makeError(int code, const std::string& message) {
-  return ns::Error::make(kSQDatabaseErrorDomain, code, {{ns::kLocalizedDescriptionKey, message}});
-}
 
 void removeDatabase(std::vector<std::shared_ptr<SQDatabase>>& list, const std::shared_ptr<SQDatabase>& db) {
   list.erase(std::remove(list.begin(), list.end(), db), list.end());
@@ -74,7 +71,7 @@ std::shared_ptr<SQDatabase> SQDatabasePool::db(ns::ErrorPtr* outError) {
       std::string message =
           ns::format("Maximum number of databases (%ld) has already been reached!", maximum);
       ns::log("%@", message);
-      if (outError) *outError = makeError(SQLITE_BUSY, message);
+      if (outError) *outError = sqMakeError(SQLITE_BUSY, message);
       return nullptr;
     }
     db = SQDatabase::databaseWithPath(path_);
@@ -86,14 +83,14 @@ std::shared_ptr<SQDatabase> SQDatabasePool::db(ns::ErrorPtr* outError) {
     std::string message = ns::format("Could not open up the database at path %@", path_ ? *path_ : "(null)");
     ns::log("%@", message);
     removeDatabase(databaseOutPool_, db);
-    if (outError) *outError = makeError(SQLITE_CANTOPEN, message);
+    if (outError) *outError = sqMakeError(SQLITE_CANTOPEN, message);
     return nullptr;
   }
   auto delegate = delegate_.lock();
   if (delegate && !delegate->databasePoolShouldAddDatabaseToPool(*this, *db)) {
     db->close();
     removeDatabase(databaseOutPool_, db);
-    if (outError) *outError = makeError(SQLITE_CANTOPEN, "The pool's delegate refused the database");
+    if (outError) *outError = sqMakeError(SQLITE_CANTOPEN, "The pool's delegate refused the database");
     return nullptr;
   }
   if (std::find(databaseOutPool_.begin(), databaseOutPool_.end(), db) == databaseOutPool_.end())

@@ -5,14 +5,7 @@
 #include "Foundation/Format.h"
 #include "SQDatabase/SQBlockTransactions.h"
 #include "SQDatabase/SQDatabase.h"
-
-namespace {
-
-ns::ErrorPtr makeError(int code, const std::string& message) {
-  return ns::Error::make(kSQDatabaseErrorDomain, code, {{ns::kLocalizedDescriptionKey, message}});
-}
-
-}  // namespace
+#include "SQDatabase/SQError.h"
 
 SQDatabaseQueue::~SQDatabaseQueue() = default;
 
@@ -36,7 +29,7 @@ ns::ErrorPtr SQDatabaseQueue::onQueue(const char* operation, const std::function
     std::string message = ns::format(
         "SQDatabaseQueue %@: %s called from a block already running on this queue; refused", this, operation);
     ns::log("%@", message);
-    return makeError(SQLITE_MISUSE, message);
+    return sqMakeError(SQLITE_MISUSE, message);
   }
   std::lock_guard lock(queue_);
   owner_.store(std::this_thread::get_id());
@@ -70,7 +63,7 @@ void SQDatabaseQueue::close() {
 ns::ErrorPtr SQDatabaseQueue::inDatabase(const DatabaseBlock& block) {
   return onQueue("inDatabase", [&]() -> ns::ErrorPtr {
     SQDatabase* db = database();
-    if (!db) return makeError(SQLITE_CANTOPEN, "SQDatabaseQueue could not reopen its database");
+    if (!db) return sqMakeError(SQLITE_CANTOPEN, "SQDatabaseQueue could not reopen its database");
     block(*db);
     if (db->hasOpenResultSets())
       ns::log(
@@ -84,7 +77,7 @@ ns::ErrorPtr SQDatabaseQueue::inTransactionOfKind(SQBlockTransactions::Kind kind
                                                   const TransactionBlock& block) {
   return onQueue("inTransaction", [&]() -> ns::ErrorPtr {
     SQDatabase* db = database();
-    if (!db) return makeError(SQLITE_CANTOPEN, "SQDatabaseQueue could not reopen its database");
+    if (!db) return sqMakeError(SQLITE_CANTOPEN, "SQDatabaseQueue could not reopen its database");
     return SQBlockTransactions::inTransaction(*db, kind, block);
   });
 }
@@ -101,7 +94,7 @@ ns::ErrorPtr SQDatabaseQueue::inSavePoint(const TransactionBlock& block) {
   static std::atomic<long> savePointIdx{0};
   return onQueue("inSavePoint", [&]() -> ns::ErrorPtr {
     SQDatabase* db = database();
-    if (!db) return makeError(SQLITE_CANTOPEN, "SQDatabaseQueue could not reopen its database");
+    if (!db) return sqMakeError(SQLITE_CANTOPEN, "SQDatabaseQueue could not reopen its database");
     std::string name = ns::format("savePoint%ld", savePointIdx.fetch_add(1));
     return SQBlockTransactions::inSavePoint(*db, name, block);
   });
