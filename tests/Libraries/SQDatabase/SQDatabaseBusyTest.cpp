@@ -12,7 +12,7 @@ namespace {
 using sqtest::DatabaseTest;
 using testsupport::LogCapture;
 
-class BusyTest : public DatabaseTest {
+class SQDatabaseBusyTest : public DatabaseTest {
  protected:
   void SetUp() override {
     db = openFile();
@@ -24,7 +24,7 @@ class BusyTest : public DatabaseTest {
   std::shared_ptr<SQDatabase> other;
 };
 
-TEST_F(BusyTest, WithALimitCallsGiveUpOnAnExclusiveLock) {
+TEST_F(SQDatabaseBusyTest, WithALimitCallsGiveUpOnAnExclusiveLock) {
   struct Case {
     const char* name;
     std::function<bool(SQDatabase&)> run;
@@ -60,7 +60,7 @@ TEST_F(BusyTest, WithALimitCallsGiveUpOnAnExclusiveLock) {
   EXPECT_TRUE(db->executeUpdate("insert into t values (4)"));
 }
 
-TEST_F(BusyTest, WithoutALimitTheCallSucceedsOnceTheOtherSideCommits) {
+TEST_F(SQDatabaseBusyTest, WithoutALimitTheCallSucceedsOnceTheOtherSideCommits) {
   ASSERT_TRUE(other->beginTransaction());
   ASSERT_TRUE(other->executeUpdate("insert into t values (10)"));
   int retries = 0;
@@ -74,7 +74,7 @@ TEST_F(BusyTest, WithoutALimitTheCallSucceedsOnceTheOtherSideCommits) {
   EXPECT_EQ(db->intForQuery("select sum(v) from t"), 31);
 }
 
-TEST_F(BusyTest, RealSleepsBetweenRetries) {
+TEST_F(SQDatabaseBusyTest, RealSleepsBetweenRetries) {
   ASSERT_TRUE(other->beginTransaction());
   db->setBusyRetryTimeout(20);
   LogCapture log;
@@ -87,7 +87,7 @@ TEST_F(BusyTest, RealSleepsBetweenRetries) {
 
 // Two deferred transactions that both read and then write wait for each other: each holds the
 // shared lock the other needs. Unlimited retrying would wait for ever; the pool gives up on one.
-TEST_F(BusyTest, NestedPooledDeferredTransactionsEndInAFailure) {
+TEST_F(SQDatabaseBusyTest, NestedPooledDeferredTransactionsEndInAFailure) {
   auto pool = SQDatabasePool::databasePoolWithPath(dbPath());
   LogCapture log;
   ns::ErrorPtr innerError;
@@ -110,7 +110,7 @@ TEST_F(BusyTest, NestedPooledDeferredTransactionsEndInAFailure) {
   EXPECT_EQ(pool->countOfCheckedOutDatabases(), 0u);
 }
 
-TEST_F(BusyTest, ConcurrentPooledDeferredTransactionsDoNotHang) {
+TEST_F(SQDatabaseBusyTest, ConcurrentPooledDeferredTransactionsDoNotHang) {
   auto pool = SQDatabasePool::databasePoolWithPath(dbPath());
   LogCapture log;
   std::barrier bothRead(2);

@@ -12,10 +12,10 @@
 
 namespace {
 
-using sqtest::DatabaseTest;
+using SQDatabaseFaultTest = sqtest::DatabaseTest;
 using testsupport::LogCapture;
 
-TEST_F(DatabaseTest, AFullDiskFailsWithCode13AndKeepsTheDatabaseConsistent) {
+TEST_F(SQDatabaseFaultTest, AFullDiskFailsWithCode13AndKeepsTheDatabaseConsistent) {
   auto db = openFile();
   ASSERT_TRUE(db->executeUpdate("create table t (b blob)"));
   for (int i = 0; i < 3; ++i)
@@ -47,7 +47,7 @@ TEST_F(DatabaseTest, AFullDiskFailsWithCode13AndKeepsTheDatabaseConsistent) {
   EXPECT_EQ(reopened->intForQuery("select count(*) from t where length(b) = 100"), 2);
 }
 
-TEST_F(DatabaseTest, AFileOfRandomBytesFailsWhenTheSchemaIsRead) {
+TEST_F(SQDatabaseFaultTest, AFileOfRandomBytesFailsWhenTheSchemaIsRead) {
   {
     std::ofstream out(dbPath(), std::ios::binary);
     std::mt19937 random(42);
@@ -69,7 +69,7 @@ TEST_F(DatabaseTest, AFileOfRandomBytesFailsWhenTheSchemaIsRead) {
   EXPECT_TRUE(db->close());
 }
 
-TEST_F(DatabaseTest, AWriterKilledMidTransactionLeavesASoundFile) {
+TEST_F(SQDatabaseFaultTest, AWriterKilledMidTransactionLeavesASoundFile) {
   {
     auto db = openFile();
     ASSERT_TRUE(db->executeUpdate("create table t (n integer, pad text)"));

@@ -12,6 +12,8 @@
 namespace {
 
 using sqtest::DatabaseTest;
+using SQDatabaseQueueTest = sqtest::DatabaseTest;
+using SQDatabasePoolTest = sqtest::DatabaseTest;
 using testsupport::LogCapture;
 
 // The queue and the pool offer the same block operations; the transaction tests run against both.
@@ -36,7 +38,7 @@ std::vector<Runner> runners(const std::string& path) {
   };
 }
 
-class BlockTransactionTest : public DatabaseTest {
+class SQBlockTransactionTest : public DatabaseTest {
  protected:
   void SetUp() override {
     check = openFile();
@@ -46,7 +48,7 @@ class BlockTransactionTest : public DatabaseTest {
   std::shared_ptr<SQDatabase> check;
 };
 
-TEST_F(BlockTransactionTest, RollbackFlagUndoesAndCommitKeeps) {
+TEST_F(SQBlockTransactionTest, RollbackFlagUndoesAndCommitKeeps) {
   for (const auto& runner : runners(dbPath())) {
     SCOPED_TRACE(runner.name);
     for (auto operation : {runner.inTransaction, runner.inSavePoint}) {
@@ -63,7 +65,7 @@ TEST_F(BlockTransactionTest, RollbackFlagUndoesAndCommitKeeps) {
   }
 }
 
-TEST_F(BlockTransactionTest, AFailedBeginSkipsTheBlock) {
+TEST_F(SQBlockTransactionTest, AFailedBeginSkipsTheBlock) {
   for (const auto& runner : runners(dbPath())) {
     SCOPED_TRACE(runner.name);
     // Give up at once on the lock the other connection holds.
@@ -83,7 +85,7 @@ TEST_F(BlockTransactionTest, AFailedBeginSkipsTheBlock) {
   }
 }
 
-TEST_F(BlockTransactionTest, AFailedCommitRollsBackAndIsReported) {
+TEST_F(SQBlockTransactionTest, AFailedCommitRollsBackAndIsReported) {
   ASSERT_TRUE(check->executeUpdate("create table parent (id integer primary key)"));
   ASSERT_TRUE(check->executeUpdate(
       "create table child (parent_id references parent (id) deferrable initially deferred)"));
@@ -106,7 +108,7 @@ TEST_F(BlockTransactionTest, AFailedCommitRollsBackAndIsReported) {
   }
 }
 
-TEST_F(BlockTransactionTest, AThrowingBlockIsRolledBackAndReleasesItsConnection) {
+TEST_F(SQBlockTransactionTest, AThrowingBlockIsRolledBackAndReleasesItsConnection) {
   auto queue = SQDatabaseQueue::databaseQueueWithPath(dbPath());
   auto pool = SQDatabasePool::databasePoolWithPath(dbPath());
   auto throwing = [](SQDatabase& db, bool&) {
@@ -122,7 +124,7 @@ TEST_F(BlockTransactionTest, AThrowingBlockIsRolledBackAndReleasesItsConnection)
   EXPECT_EQ(rows(), 1);
 }
 
-TEST_F(DatabaseTest, QueueSerialisesIncrementsFromManyThreads) {
+TEST_F(SQDatabaseQueueTest, QueueSerialisesIncrementsFromManyThreads) {
   auto queue = SQDatabaseQueue::databaseQueueWithPath(dbPath());
   ASSERT_TRUE(queue);
   queue->inDatabase([](SQDatabase& db) {
@@ -150,7 +152,7 @@ TEST_F(DatabaseTest, QueueSerialisesIncrementsFromManyThreads) {
   EXPECT_EQ(total, kThreads * kIncrements);
 }
 
-TEST_F(DatabaseTest, QueueRefusesABlockCallingBackIntoIt) {
+TEST_F(SQDatabaseQueueTest, QueueRefusesABlockCallingBackIntoIt) {
   auto queue = SQDatabaseQueue::databaseQueueWithPath(std::nullopt);
   LogCapture log;
   std::vector<ns::ErrorPtr> errors;
@@ -172,7 +174,7 @@ TEST_F(DatabaseTest, QueueRefusesABlockCallingBackIntoIt) {
   EXPECT_FALSE(queue->inDatabase([](SQDatabase& db) { EXPECT_TRUE(db.goodConnection()); }));
 }
 
-TEST_F(DatabaseTest, QueueReopensAfterCloseAndReportsWhatItCannotOpen) {
+TEST_F(SQDatabaseQueueTest, QueueReopensAfterCloseAndReportsWhatItCannotOpen) {
   LogCapture log;
   EXPECT_FALSE(SQDatabaseQueue::databaseQueueWithPath(tmp.file("missing/q.db")));
   EXPECT_TRUE(log.contains("Could not create database queue for path " + tmp.file("missing/q.db")));
@@ -199,7 +201,7 @@ TEST_F(DatabaseTest, QueueReopensAfterCloseAndReportsWhatItCannotOpen) {
   EXPECT_TRUE(log.contains("SQDatabaseQueue could not reopen database for path " + dbPath()));
 }
 
-TEST_F(DatabaseTest, PoolReusesConnectionsWithinItsMaximum) {
+TEST_F(SQDatabasePoolTest, PoolReusesConnectionsWithinItsMaximum) {
   auto pool = SQDatabasePool::databasePoolWithPath(dbPath());
   pool->setMaximumNumberOfDatabasesToCreate(1);
   LogCapture log;
@@ -238,7 +240,7 @@ class Gatekeeper final : public SQDatabasePoolDelegate {
   bool allow = false;
 };
 
-TEST_F(DatabaseTest, PoolDropsConnectionsItCannotHandOut) {
+TEST_F(SQDatabasePoolTest, PoolDropsConnectionsItCannotHandOut) {
   auto pool = SQDatabasePool::databasePoolWithPath(dbPath());
   pool->setMaximumNumberOfDatabasesToCreate(1);
   auto gatekeeper = std::make_shared<Gatekeeper>();
@@ -266,7 +268,7 @@ TEST_F(DatabaseTest, PoolDropsConnectionsItCannotHandOut) {
 namespace {
 
 // The savepoint counters are shared by every connection, queue and pool in the process.
-TEST_F(DatabaseTest, SavePointsFromManyThreadsAtOnce) {
+TEST_F(SQDatabasePoolTest, SavePointsFromManyThreadsAtOnce) {
   auto pool = SQDatabasePool::databasePoolWithPath(dbPath());
   auto queue = SQDatabaseQueue::databaseQueueWithPath(std::nullopt);
   std::vector<std::thread> threads;

@@ -10,7 +10,7 @@
 
 namespace {
 
-using sqtest::DatabaseTest;
+using SQDatabaseTest = sqtest::DatabaseTest;
 using testsupport::LogCapture;
 
 class Marker final : public ns::Object {
@@ -18,7 +18,7 @@ class Marker final : public ns::Object {
   std::string describe() const override { return "<marker>"; }
 };
 
-TEST_F(DatabaseTest, BindsEachKindOfValueWithItsSQLiteType) {
+TEST_F(SQDatabaseTest, BindsEachKindOfValueWithItsSQLiteType) {
   struct Case {
     const char* name;
     ns::Value input;
@@ -60,7 +60,7 @@ TEST_F(DatabaseTest, BindsEachKindOfValueWithItsSQLiteType) {
   EXPECT_EQ(rs->unsignedLongLongIntForColumnIndex(0), bigUnsigned);
 }
 
-TEST_F(DatabaseTest, BoundTextAndBlobsOutliveTheArgumentsThatCarriedThem) {
+TEST_F(SQDatabaseTest, BoundTextAndBlobsOutliveTheArgumentsThatCarriedThem) {
   auto db = openMemory();
   // The arguments die when executeQuery returns; the statement steps afterwards.
   auto rs = db->executeQuery("select ?, ?", std::string(1000, 'x'), ns::Data(std::string(500, 'y')));
@@ -69,7 +69,7 @@ TEST_F(DatabaseTest, BoundTextAndBlobsOutliveTheArgumentsThatCarriedThem) {
   EXPECT_EQ(rs->dataForColumnIndex(1), ns::Data(std::string(500, 'y')));
 }
 
-TEST_F(DatabaseTest, BindCountMustMatchTheParameters) {
+TEST_F(SQDatabaseTest, BindCountMustMatchTheParameters) {
   struct Case {
     const char* name;
     std::function<bool(SQDatabase&)> run;
@@ -125,7 +125,7 @@ TEST_F(DatabaseTest, BindCountMustMatchTheParameters) {
   }
 }
 
-TEST_F(DatabaseTest, UpdateReportsBindCountFailureThroughItsError) {
+TEST_F(SQDatabaseTest, UpdateReportsBindCountFailureThroughItsError) {
   auto db = openMemory();
   ns::ErrorPtr error;
   LogCapture log;
@@ -134,7 +134,7 @@ TEST_F(DatabaseTest, UpdateReportsBindCountFailureThroughItsError) {
   EXPECT_EQ(error->domain(), kSQDatabaseErrorDomain);
 }
 
-TEST_F(DatabaseTest, CachedStatementsAreReusedAndCounted) {
+TEST_F(SQDatabaseTest, CachedStatementsAreReusedAndCounted) {
   auto db = openMemory();
   db->setShouldCacheStatements(true);
   ASSERT_TRUE(db->executeUpdate("create table t (v)"));
@@ -157,7 +157,7 @@ TEST_F(DatabaseTest, CachedStatementsAreReusedAndCounted) {
   EXPECT_TRUE(db->cachedStatements().empty());
 }
 
-TEST_F(DatabaseTest, NestedQueryOnTheSameSQLDoesNotResetTheOuterCursor) {
+TEST_F(SQDatabaseTest, NestedQueryOnTheSameSQLDoesNotResetTheOuterCursor) {
   for (bool caching : {false, true}) {
     SCOPED_TRACE(caching ? "cached" : "uncached");
     auto db = openMemory();
@@ -179,7 +179,7 @@ TEST_F(DatabaseTest, NestedQueryOnTheSameSQLDoesNotResetTheOuterCursor) {
   }
 }
 
-TEST_F(DatabaseTest, InUseMarkIsClearedOnEveryFailure) {
+TEST_F(SQDatabaseTest, InUseMarkIsClearedOnEveryFailure) {
   struct Case {
     const char* name;
     std::function<void(SQDatabase&)> fail;
@@ -219,7 +219,7 @@ TEST_F(DatabaseTest, InUseMarkIsClearedOnEveryFailure) {
   }
 }
 
-TEST_F(DatabaseTest, RefusesReentryAndUseBeforeOpen) {
+TEST_F(SQDatabaseTest, RefusesReentryAndUseBeforeOpen) {
   auto closed = SQDatabase::databaseWithPath(std::nullopt);
   {
     LogCapture log;
@@ -245,7 +245,7 @@ TEST_F(DatabaseTest, RefusesReentryAndUseBeforeOpen) {
   EXPECT_TRUE(log.contains("is currently in use."));
 }
 
-TEST_F(DatabaseTest, CrashOnErrorsAbortsOnMisuse) {
+TEST(SQDatabaseDeathTest, CrashOnErrorsAbortsOnMisuse) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_DEATH(
       {
@@ -256,7 +256,7 @@ TEST_F(DatabaseTest, CrashOnErrorsAbortsOnMisuse) {
       "");
 }
 
-TEST_F(DatabaseTest, FunctionBlocksAreCalledWithTheirArguments) {
+TEST_F(SQDatabaseTest, FunctionBlocksAreCalledWithTheirArguments) {
   auto db = openMemory();
   db->makeFunctionNamed("twice", 1, [](sqlite3_context* context, int argc, sqlite3_value** argv) {
     ASSERT_EQ(argc, 1);
@@ -272,7 +272,7 @@ TEST_F(DatabaseTest, FunctionBlocksAreCalledWithTheirArguments) {
   EXPECT_TRUE(log.contains("boom"));
 }
 
-TEST_F(DatabaseTest, FormatConversionsBecomeParameters) {
+TEST_F(SQDatabaseTest, FormatConversionsBecomeParameters) {
   struct Case {
     const char* format;
     std::vector<ns::Value> arguments;
@@ -308,7 +308,7 @@ TEST_F(DatabaseTest, FormatConversionsBecomeParameters) {
   EXPECT_FALSE(db->executeUpdateWithFormat("insert into t values (%d, %d, %d)", 1));
 }
 
-TEST_F(DatabaseTest, TransactionsCommitAndRollBack) {
+TEST_F(SQDatabaseTest, TransactionsCommitAndRollBack) {
   auto db = openFile();
   ASSERT_TRUE(db->executeUpdate("create table t (v)"));
   ASSERT_TRUE(db->beginTransaction());
@@ -328,7 +328,7 @@ TEST_F(DatabaseTest, TransactionsCommitAndRollBack) {
   EXPECT_EQ(db->intForQuery("select sum(v) from t"), 2);
 }
 
-TEST_F(DatabaseTest, SavePointNamesAreQuoted) {
+TEST_F(SQDatabaseTest, SavePointNamesAreQuoted) {
   auto db = openMemory();
   ASSERT_TRUE(db->executeUpdate("create table t (v)"));
   for (const char* name : {"it's", "x'; drop table t; --", "''"}) {
@@ -349,7 +349,7 @@ TEST_F(DatabaseTest, SavePointNamesAreQuoted) {
   EXPECT_EQ(error->code(), SQLITE_ERROR);
 }
 
-TEST_F(DatabaseTest, InSavePointUndoesOnRequestAndLeavesNoTransactionOpen) {
+TEST_F(SQDatabaseTest, InSavePointUndoesOnRequestAndLeavesNoTransactionOpen) {
   {
     auto db = openFile();
     ASSERT_TRUE(db->executeUpdate("create table t (v)"));
@@ -366,7 +366,7 @@ TEST_F(DatabaseTest, InSavePointUndoesOnRequestAndLeavesNoTransactionOpen) {
   EXPECT_EQ(reopened->stringForQuery("select group_concat(v) from t"), "2,3");
 }
 
-TEST_F(DatabaseTest, ClosingFinalizesOpenResultSetsAndLeakedStatementsOnce) {
+TEST_F(SQDatabaseTest, ClosingFinalizesOpenResultSetsAndLeakedStatementsOnce) {
   for (bool caching : {false, true}) {
     SCOPED_TRACE(caching ? "cached" : "uncached");
     auto db = openFile(caching ? "cached.db" : "uncached.db");
@@ -397,7 +397,7 @@ TEST_F(DatabaseTest, ClosingFinalizesOpenResultSetsAndLeakedStatementsOnce) {
   }
 }
 
-TEST_F(DatabaseTest, AnOpenResultSetKeepsItsDatabaseAlive) {
+TEST_F(SQDatabaseTest, AnOpenResultSetKeepsItsDatabaseAlive) {
   std::shared_ptr<SQResultSet> rs;
   {
     auto db = openMemory();
@@ -410,7 +410,7 @@ TEST_F(DatabaseTest, AnOpenResultSetKeepsItsDatabaseAlive) {
   EXPECT_FALSE(rs->next());
 }
 
-TEST_F(DatabaseTest, FailedOpenReportsAndReleasesTheConnection) {
+TEST_F(SQDatabaseTest, FailedOpenReportsAndReleasesTheConnection) {
   auto db = SQDatabase::databaseWithPath(tmp.file("missing/dir/test.db"));
   LogCapture log;
   EXPECT_FALSE(db->open());
@@ -419,7 +419,7 @@ TEST_F(DatabaseTest, FailedOpenReportsAndReleasesTheConnection) {
   EXPECT_TRUE(db->close());
 }
 
-TEST_F(DatabaseTest, ReportsErrorsAsErrorObjects) {
+TEST_F(SQDatabaseTest, ReportsErrorsAsErrorObjects) {
   auto db = openMemory();
   db->setLogsErrors(true);
   LogCapture log;
@@ -443,7 +443,7 @@ TEST_F(DatabaseTest, ReportsErrorsAsErrorObjects) {
 
 namespace {
 
-TEST_F(DatabaseTest, TracesStatementsAndTheirArguments) {
+TEST_F(SQDatabaseTest, TracesStatementsAndTheirArguments) {
   auto db = openMemory();
   db->setTraceExecution(true);
   LogCapture log;
@@ -456,7 +456,7 @@ TEST_F(DatabaseTest, TracesStatementsAndTheirArguments) {
   EXPECT_EQ(lines[2], "obj: arg");
 }
 
-TEST_F(DatabaseTest, CloseGivesUpWhileABackupStillReadsTheDatabase) {
+TEST_F(SQDatabaseTest, CloseGivesUpWhileABackupStillReadsTheDatabase) {
   auto db = openFile();
   ASSERT_TRUE(db->executeUpdate("create table t (v)"));
   auto copy = openMemory();
@@ -476,7 +476,7 @@ TEST_F(DatabaseTest, CloseGivesUpWhileABackupStillReadsTheDatabase) {
   EXPECT_TRUE(copy->tableExists("t"));
 }
 
-TEST_F(DatabaseTest, SavePointsOnAClosedDatabaseReportAnError) {
+TEST_F(SQDatabaseTest, SavePointsOnAClosedDatabaseReportAnError) {
   auto db = SQDatabase::databaseWithPath(std::nullopt);
   LogCapture log;
   ns::ErrorPtr error = db->inSavePoint([](bool&) { ADD_FAILURE(); });

@@ -8,7 +8,7 @@ namespace {
 using sqtest::DatabaseTest;
 using testsupport::LogCapture;
 
-class ResultSetTest : public DatabaseTest {
+class SQResultSetTest : public DatabaseTest {
  protected:
   void SetUp() override {
     db = openMemory();
@@ -25,7 +25,7 @@ class ResultSetTest : public DatabaseTest {
   std::shared_ptr<SQDatabase> db;
 };
 
-TEST_F(ResultSetTest, GettersByIndexAndByCaseInsensitiveName) {
+TEST_F(SQResultSetTest, GettersByIndexAndByCaseInsensitiveName) {
   auto rs = row();
   EXPECT_EQ(rs->columnCount(), 6);
   EXPECT_EQ(rs->columnIndexForName("TITLE"), 2);
@@ -47,7 +47,7 @@ TEST_F(ResultSetTest, GettersByIndexAndByCaseInsensitiveName) {
   EXPECT_TRUE(rs->hasAnotherRow());
 }
 
-TEST_F(ResultSetTest, NullColumnsNegativeIndexesAndUnknownNamesReadEmpty) {
+TEST_F(SQResultSetTest, NullColumnsNegativeIndexesAndUnknownNamesReadEmpty) {
   auto rs = row();
   LogCapture log;
   for (int idx : {4, -1}) {
@@ -68,7 +68,7 @@ TEST_F(ResultSetTest, NullColumnsNegativeIndexesAndUnknownNamesReadEmpty) {
   EXPECT_TRUE(rs->columnIsNull("missing"));
 }
 
-TEST_F(ResultSetTest, PastTheLastRowTheResultSetIsClosed) {
+TEST_F(SQResultSetTest, PastTheLastRowTheResultSetIsClosed) {
   auto rs = row();
   EXPECT_TRUE(db->hasOpenResultSets());
   EXPECT_FALSE(rs->next());
@@ -81,7 +81,7 @@ TEST_F(ResultSetTest, PastTheLastRowTheResultSetIsClosed) {
   EXPECT_TRUE(log.contains("Warning: There seem to be no columns in this set."));
 }
 
-TEST_F(ResultSetTest, RowsAsDictionaries) {
+TEST_F(SQResultSetTest, RowsAsDictionaries) {
   auto rs = db->executeQuery("select id as ID, title as Title, missing from t");
   ASSERT_TRUE(rs->next());
   EXPECT_EQ(rs->resultDict(),
@@ -93,7 +93,7 @@ TEST_F(ResultSetTest, RowsAsDictionaries) {
   EXPECT_EQ(object, (ns::Dictionary{{"keep", 1}, {"ID", "7"}, {"Title", "Title"}}));
 }
 
-TEST_F(ResultSetTest, OneValueQueries) {
+TEST_F(SQResultSetTest, OneValueQueries) {
   EXPECT_EQ(db->stringForQuery("select title from t where id = ?", 7), "Title");
   EXPECT_EQ(db->intForQuery("select id from t"), 7);
   EXPECT_EQ(db->longForQuery("select big from t"), 3000000000L);
@@ -109,7 +109,7 @@ TEST_F(ResultSetTest, OneValueQueries) {
   EXPECT_FALSE(db->hasOpenResultSets());
 }
 
-TEST_F(ResultSetTest, SchemaLookups) {
+TEST_F(SQResultSetTest, SchemaLookups) {
   ASSERT_TRUE(db->executeUpdate("create table \"O'Brien\" (Given_Name text)"));
   ASSERT_TRUE(db->executeUpdate("create index t_id on t (id)"));
   struct Case {
@@ -146,7 +146,7 @@ TEST_F(ResultSetTest, SchemaLookups) {
   EXPECT_FALSE(db->hasOpenResultSets());
 }
 
-TEST_F(ResultSetTest, ValidateSQL) {
+TEST_F(SQResultSetTest, ValidateSQL) {
   ns::ErrorPtr error;
   EXPECT_TRUE(db->validateSQL("select * from t", &error));
   EXPECT_FALSE(error);
