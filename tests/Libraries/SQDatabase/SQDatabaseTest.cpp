@@ -179,6 +179,20 @@ TEST_F(SQDatabaseTest, NestedQueryOnTheSameSQLDoesNotResetTheOuterCursor) {
   }
 }
 
+TEST_F(SQDatabaseTest, ClearingTheCacheLeavesAnOpenCursorRunning) {
+  auto db = openMemory();
+  db->setShouldCacheStatements(true);
+  ASSERT_TRUE(db->executeUpdate("create table t (v)"));
+  for (int i = 1; i <= 3; ++i) ASSERT_TRUE(db->executeUpdate("insert into t values (?)", i));
+  auto rs = db->executeQuery("select v from t order by v");
+  ASSERT_TRUE(rs->next());
+  db->clearCachedStatements();
+  EXPECT_TRUE(db->cachedStatements().empty());
+  int sum = rs->intForColumnIndex(0);
+  while (rs->next()) sum += rs->intForColumnIndex(0);
+  EXPECT_EQ(sum, 6);
+}
+
 TEST_F(SQDatabaseTest, InUseMarkIsClearedOnEveryFailure) {
   struct Case {
     const char* name;
