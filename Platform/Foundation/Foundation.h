@@ -2,7 +2,9 @@
 
 // The foundation layer: objects, values, errors, formatting, logging, strings, URLs, JSON, property
 // lists, archives, notifications, files, bundle, user defaults, locale and identifiers.
+#include "Foundation/AssociatedObjects.h"
 #include "Foundation/Bundle.h"
+#include "Foundation/Cache.h"
 #include "Foundation/ClassRegistry.h"
 #include "Foundation/Coding.h"
 #include "Foundation/Data.h"
@@ -15,6 +17,7 @@
 #include "Foundation/JSONSerialization.h"
 #include "Foundation/KeyedArchiver.h"
 #include "Foundation/Locale.h"
+#include "Foundation/MIMEType.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/Object.h"
 #include "Foundation/PercentEscapes.h"
@@ -25,3 +28,4 @@
 #include "Foundation/URL.h"
 #include "Foundation/UserDefaults.h"
 #include "Foundation/Value.h"
+#include "Foundation/XMLParser.h"

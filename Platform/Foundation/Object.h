@@ -44,9 +44,13 @@ class Object : public std::enable_shared_from_this<Object> {
     std::shared_ptr<KeyValueObserver> observer;
   };
   void notifyObservers(std::string_view key, bool isPrior);
+  friend struct AssociatedObjects;
 
+  // Guards the observation table and the associated objects.
   mutable std::mutex observersMutex_;
   std::vector<Observation> observers_;
+  // Values other code attaches to this object (Foundation/AssociatedObjects.h); made on first use.
+  std::shared_ptr<void> associations_;
 };
 
 // Demangled name of a dynamic type with namespaces stripped ("ns::Operation" gives "Operation").

@@ -3,6 +3,7 @@
 #include "Classes/AKActivityButton.h"
 #include "UIKit/TouchSimulation.h"
 #include "WidgetTestSupport.h"
+#include "support/CaseName.h"
 
 namespace {
 
@@ -67,12 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Step{"start stop", {true, false}, false, true, true, true, "reloadBt"},
                       Step{"stop twice", {true, false, false}, false, true, true, true, "reloadBt"},
                       Step{"restart", {true, false, true}, true, false, true, false, "reloadBtBg"}),
-    [](const auto& p) {
-      std::string n = p.param.name;
-      for (auto& ch : n)
-        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      return n;
-    });
+    testsupport::CaseName());
 
 struct CentreCase {
   cg::Rect frame;

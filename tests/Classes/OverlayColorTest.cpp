@@ -2,6 +2,7 @@
 
 #include "Classes/Navigation/Image+OverlayColor.h"
 #include "WidgetTestSupport.h"
+#include "support/CaseName.h"
 
 namespace {
 
@@ -47,12 +48,7 @@ INSTANTIATE_TEST_SUITE_P(Pixels, OverlayColorTest,
                                            TintCase{"clear stays clear", kTint, 7, cg::Color::clear()},
                                            TintCase{"colour alpha multiplies", cg::Color::rgba(0, 0, 1, 0.5),
                                                     1, cg::Color::rgba(0, 0, 1, 0.5)}),
-                         [](const auto& p) {
-                           std::string n = p.param.name;
-                           for (auto& ch : n)
-                             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return n;
-                         });
+                         testsupport::CaseName());
 
 TEST(InvertImageNamedTest, TintsANamedImageOrGivesNone) {
   EXPECT_EQ(invertImageNamed("noSuchPicture"), nullptr);

@@ -3,6 +3,7 @@
 #include "Classes/MainPage/CustomPageControl.h"
 #include "UIKit/TouchSimulation.h"
 #include "WidgetTestSupport.h"
+#include "support/CaseName.h"
 
 namespace {
 
@@ -46,12 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Pages, PageClampTest,
                                            // Wrapping with no pages has nothing to divide by.
                                            PageCase{"wrap with no pages", 0, true, -100, 3, -1},
                                            PageCase{"wrap with no pages negative", 0, true, -100, -3, -1}),
-                         [](const auto& p) {
-                           std::string n = p.param.name;
-                           for (auto& ch : n)
-                             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return n;
-                         });
+                         testsupport::CaseName());
 
 TEST(PageControlTest, FewerPagesPullTheCurrentPageDownAndTheSameCountDoesNotRedraw) {
   auto c = makeControl(5);

@@ -5,6 +5,7 @@
 #include "UIKit/ImageView.h"
 #include "UIKit/TouchSimulation.h"
 #include "WidgetTestSupport.h"
+#include "support/CaseName.h"
 
 namespace {
 
@@ -188,12 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 },
                                 {false, false, true},
                                 2}),
-    [](const auto& p) {
-      std::string n = p.param.name;
-      for (auto& ch : n)
-        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      return n;
-    });
+    testsupport::CaseName());
 
 TEST(SegmentedControlTest, TapsSelectAndReportEveryTime) {
   auto recorder = std::make_shared<Recorder>();
@@ -268,11 +264,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"short widths", 3, nulls(3), nulls(3), ns::Array{10, 10}, 10},
                       BadInput{"negative cap", 2, nulls(2), nulls(2), ns::Array{10, 10}, -1},
                       BadInput{"negative width", 2, nulls(2), nulls(2), ns::Array{10, -10}, 10}),
-    [](const auto& p) {
-      std::string n = p.param.name;
-      for (auto& ch : n)
-        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      return n;
-    });
+    testsupport::CaseName());
 
 }  // namespace

@@ -2,12 +2,13 @@
 
 #include "Scenes.h"
 #include "WidgetTestSupport.h"
+#include "support/CaseName.h"
 #include "support/TempDir.h"
 
 namespace {
 
 struct RenderCase {
-  const char* scene;
+  const char* name;
   int pixelWidth, pixelHeight;
 };
 
@@ -15,9 +16,9 @@ class WidgetRenderTest : public ::testing::TestWithParam<RenderCase> {};
 
 TEST_P(WidgetRenderTest, RendersToAPngOfTheExpectedSize) {
   testsupport::TempDir dir;
-  const scenes::Scene* scene = scenes::find(GetParam().scene);
+  const scenes::Scene* scene = scenes::find(GetParam().name);
   ASSERT_NE(scene, nullptr);
-  std::string path = dir.file(std::string(GetParam().scene) + ".png");
+  std::string path = dir.file(std::string(GetParam().name) + ".png");
   ASSERT_TRUE(scenes::renderScene(*scene, path));
   auto image = cg::Image::fromFile(path);
   ASSERT_TRUE(image);
@@ -31,11 +32,6 @@ INSTANTIATE_TEST_SUITE_P(Scenes, WidgetRenderTest,
                                            RenderCase{"star-rating", 140, 86},
                                            RenderCase{"page-control-pad", 120, 36},
                                            RenderCase{"page-control-phone", 240, 72}),
-                         [](const auto& p) {
-                           std::string n = p.param.scene;
-                           for (auto& ch : n)
-                             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return n;
-                         });
+                         testsupport::CaseName());
 
 }  // namespace

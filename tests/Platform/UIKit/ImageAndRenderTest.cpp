@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "CaseName.h"
 #include "UIKit/Button.h"
 #include "UIKit/Device.h"
 #include "UIKit/Image.h"
@@ -8,6 +7,7 @@
 #include "UIKit/Label.h"
 #include "UIKit/ViewDump.h"
 #include "UIKit/ViewRenderer.h"
+#include "support/CaseName.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "CaseName.h"
 #include "UIKit/Control.h"
 #include "UIKit/TouchSimulation.h"
+#include "support/CaseName.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "CaseName.h"
 #include "UIKit/View.h"
+#include "support/CaseName.h"
 
 namespace {
 

@@ -1,0 +1,355 @@
+#include "Classes/TLSettings.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "Foundation/FileManager.h"
+#include "Foundation/Format.h"
+#include "Foundation/PercentEscapes.h"
+#include "Foundation/PropertyList.h"
+#include "Foundation/String.h"
+#include "Foundation/UserDefaults.h"
+#include "UIKit/AlertView.h"
+
+#ifndef VCC_DEFAULT_SERVICE_HOST
+#define VCC_DEFAULT_SERVICE_HOST "127.0.0.1:8080"
+#endif
+
+namespace {
+
+constexpr const char* kApiPath = "/api/mobile?platform=ios&method=";
+constexpr const char* kRefreshMainPageKey = "TLUpdateMainPage";
+
+constexpr const char* kAlertTitle = "Ошибка";
+constexpr const char* kAlertButton = "OK";
+constexpr const char* kNoInternetMessage = "Нет интернет соединения. Проверьте настройки интернета";
+constexpr const char* kNoServerConnectionMessage = "Нет соединения с сервером";
+constexpr const char* kNoServerItemDataMessage =
+    "Выбранный вами эпизод временно недоступен. Повторите попытку позже.";
+constexpr const char* kNoServerDataMessage = "Данные временно недоступны. Повторите попытку позже.";
+
+bool isDecimal(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+// "name", "1.2.3.4" or "[v6]", optionally ":port" (1-65535).
+bool isHostAndPort(std::string_view text) {
+  std::string_view host = text, port;
+  if (!text.empty() && text.front() == '[') {
+    auto close = text.find(']');
+    if (close == std::string_view::npos || close == 1) return false;
+    host = text.substr(1, close - 1);
+    if (!std::all_of(host.begin(), host.end(),
+                     [](unsigned char c) { return std::isxdigit(c) || c == ':' || c == '.'; }))
+      return false;
+    std::string_view rest = text.substr(close + 1);
+    if (!rest.empty() && rest.front() != ':') return false;
+    port = rest.empty() ? rest : rest.substr(1);
+    if (rest.size() == 1) return false;
+  } else {
+    auto colon = text.find(':');
+    if (colon != std::string_view::npos) {
+      host = text.substr(0, colon);
+      port = text.substr(colon + 1);
+      if (port.empty()) return false;
+    }
+    if (host.empty() || host.front() == '-' || host.front() == '.' ||
+        !std::all_of(host.begin(), host.end(),
+                     [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '.'; }))
+      return false;
+  }
+  if (port.empty()) return true;
+  if (!isDecimal(port) || port.size() > 5) return false;
+  int number = std::stoi(std::string(port));
+  return number >= 1 && number <= 65535;
+}
+
+// The folder at the path, created when missing. A failure is logged; the path is returned anyway
+// and the later file operation there fails.
+std::string ensureDirectory(const std::string& path, bool withIntermediateDirectories) {
+  auto files = ns::FileManager::defaultManager();
+  bool isDirectory = false;
+  if (files->fileExistsAtPath(path, &isDirectory) && isDirectory) return path;
+  ns::ErrorPtr error;
+  if (!files->createDirectoryAtPath(path, withIntermediateDirectories, &error))
+    ns::log("Cannot create the cache folder %@: %@", path, error);
+  return path;
+}
+
+std::string inDirectory(const std::string& directory, const std::string& name) {
+  return ns::stringByAppendingPathComponent(directory, name);
+}
+
+void showAlert(const char* message, const std::weak_ptr<ui::AlertViewDelegate>& delegate) {
+  std::make_shared<ui::AlertView>()->initWithTitle(kAlertTitle, message, delegate, kAlertButton)->show();
+}
+
+// A cached category's id as text: a string as it is, an integer in decimal; nothing otherwise.
+std::optional<std::string> categoryIdText(const ns::Value& entry) {
+  const ns::Value& id = entry["id"];
+  if (const std::string* s = id.asString()) return *s;
+  if (id.isInteger()) return ns::format("%@", id);
+  return std::nullopt;
+}
+
+std::optional<ns::Array> cachedCategories() {
+  return ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile());
+}
+
+std::string apiUrl(const std::string& methodAndParameters) {
+  return "http://" + TLSettings::serviceHost() + kApiPath + methodAndParameters;
+}
+
+}  // namespace
+
+std::string TLSettings::serviceHost() {
+  if (const char* configured = getenv("VCC_SERVICE_HOST"); configured && *configured) {
+    if (isHostAndPort(configured)) return configured;
+    ns::log("VCC_SERVICE_HOST is not a host[:port] (%s); using %s", configured, VCC_DEFAULT_SERVICE_HOST);
+  }
+  return VCC_DEFAULT_SERVICE_HOST;
+}
+
+// MARK: API URLs
+
+std::string TLSettings::categoriesUrl() { return apiUrl("get_categories"); }
+
+std::vector<ns::URL> TLSettings::getCategoriesURL() {
+  std::vector<ns::URL> urls;
+  auto categories = ns::arrayWithContentsOfFile(cashedCategoriesFile());
+  if (!categories) return urls;
+  for (const ns::Value& entry : *categories) {
+    // Ids go into the URL as they are, so only decimal ones are let through.
+    std::string id = categoryIdText(entry).value_or("");
+    if (!isDecimal(id)) {
+      ns::log("Skipping a cached category with the id \"%@\": not a decimal number", entry["id"]);
+      continue;
+    }
+    auto url = ns::URL::URLWithString(
+        apiUrl(ns::format("get_category&category_id=%@&popular_quantity=15&featured_quantity=15", id)));
+    if (url) urls.push_back(*url);
+  }
+  return urls;
+}
+
+std::string TLSettings::categoryDetailsUrl(int categoryId) {
+  return apiUrl(ns::format("get_category&category_id=%d", categoryId));
+}
+
+std::string TLSettings::genresUrl(int categoryId) { return categoryDetailsUrl(categoryId); }
+
+std::string TLSettings::topCategoryBanerUrl(int categoryId) { return categoryDetailsUrl(categoryId); }
+
+std::string TLSettings::getPostersURL() { return apiUrl("get_posters&poster_size=1000x424&limit=12"); }
+
+std::string TLSettings::postersInCategories() { return apiUrl("get_posters&poster_size=1000x240&limit=7"); }
+
+std::string TLSettings::getURLforSeriesListFilm(const ns::Value& titleId) {
+  return apiUrl(ns::format("get_title&title_id=%@", titleId));
+}
+
+std::string TLSettings::getURLforAdvancedListFilm(const ns::Value& titleId) {
+  return apiUrl(ns::format("get_related&title_id=%@", titleId));
+}
+
+std::string TLSettings::categoryTitles(int categoryId, const std::string& grouping, const std::string& order,
+                                       int page) {
+  return "http://" + serviceHost() +
+         ns::format(
+             "/api/mobile.pl?platform=ios&method=get_category_titles&category_id=%d&orderby=%@&orderdir=%@"
+             "&limit=16&page=%d",
+             categoryId, grouping, order, page);
+}
+
+std::string TLSettings::getActorAPIwithID(const ns::Value& personId) {
+  return apiUrl(ns::format("get_person&person_id=%@", personId));
+}
+
+std::string TLSettings::getEpisodeForID(const ns::Value& episodeId) {
+  return apiUrl(ns::format("get_episode&episode_id=%@", episodeId));
+}
+
+std::string TLSettings::getSearchUrl(const std::string& query) {
+  // Everything but the unreserved characters is escaped: a typed "&", "+", "#" or "=" would
+  // otherwise change the request itself.
+  return apiUrl(
+      ns::format("get_search&q=%@&limit=50", ns::addPercentEncoding(query, ns::kURLUnreservedCharacters)));
+}
+
+// MARK: Coercions
+
+std::string TLSettings::stringFromObject(const ns::Value& object) {
+  const std::string* s = object.asString();
+  return s ? *s : std::string();
+}
+
+std::optional<std::string> TLSettings::stringOrNilFromObject(const ns::Value& object) {
+  const std::string* s = object.asString();
+  if (!s || s->empty()) return std::nullopt;
+  return *s;
+}
+
+int TLSettings::intFromObject(const ns::Value& object) {
+  // intValue saturates out-of-range numbers and reads NaN as 0.
+  return object.isNumber() || object.isString() ? object.intValue() : 0;
+}
+
+ns::Value TLSettings::dictionaryOrNilFromObject(const ns::Value& object) {
+  return object.isDictionary() ? object : ns::Value();
+}
+
+ns::Value TLSettings::arrayOrNilFromObject(const ns::Value& object) {
+  return object.isArray() ? object : ns::Value();
+}
+
+// MARK: Directories and files
+
+std::string TLSettings::userDirectory() { return ns::documentsDirectory(); }
+
+std::string TLSettings::cacheDirectory() {
+  return ensureDirectory(inDirectory(ns::cachesDirectory(), "userCache"), false);
+}
+
+std::string TLSettings::plistFilesDirectory() {
+  return ensureDirectory(inDirectory(ns::cachesDirectory(), "plistCache"), false);
+}
+
+std::string TLSettings::sliderPostersPath() {
+  return ensureDirectory(inDirectory(cacheDirectory(), "sliderPosters"), true);
+}
+
+std::string TLSettings::postersPath() {
+  return ensureDirectory(inDirectory(cacheDirectory(), "posters"), true);
+}
+
+std::string TLSettings::postersBigPath() {
+  return ensureDirectory(inDirectory(cacheDirectory(), "postersBig"), true);
+}
+
+std::string TLSettings::rolesPath() { return ensureDirectory(inDirectory(postersPath(), "roles"), true); }
+
+std::string TLSettings::filmImagesPath() {
+  return ensureDirectory(inDirectory(cacheDirectory(), "filmImages"), true);
+}
+
+std::string TLSettings::cashedCategoriesFile() { return inDirectory(cacheDirectory(), "categories.plist"); }
+
+std::string TLSettings::databaseFilePath() { return inDirectory(userDirectory(), "data.sqlite3"); }
+
+bool TLSettings::isSafeFileName(const std::string& fileName) {
+  return !fileName.empty() && fileName != "." && fileName.find('/') == std::string::npos &&
+         fileName.find("..") == std::string::npos && fileName.find('\0') == std::string::npos;
+}
+
+std::optional<std::string> TLSettings::getPlistDirectoryWithFileName(const std::string& fileName) {
+  if (!isSafeFileName(fileName)) {
+    ns::log("Refusing the cache file name \"%@\"", fileName);
+    return std::nullopt;
+  }
+  return inDirectory(plistFilesDirectory(), fileName);
+}
+
+std::string TLSettings::posterForBaseVideo(int itemId) {
+  return inDirectory(postersPath(), ns::format("%d.png", itemId));
+}
+
+std::string TLSettings::posterForEpisode(int itemId) {
+  return inDirectory(postersPath(), ns::format("e%d.png", itemId));
+}
+
+std::string TLSettings::posterBigForBaseVideo(int itemId) {
+  return inDirectory(postersBigPath(), ns::format("%d.png", itemId));
+}
+
+std::string TLSettings::posterBigForEpisode(int itemId) {
+  return inDirectory(postersBigPath(), ns::format("e%d.png", itemId));
+}
+
+bool TLSettings::isItemHasBigPoster(int itemId, bool typeIsEpisode) {
+  bool isDirectory = false;
+  std::string path = typeIsEpisode ? posterBigForEpisode(itemId) : posterBigForBaseVideo(itemId);
+  return ns::FileManager::defaultManager()->fileExistsAtPath(path, &isDirectory) && !isDirectory;
+}
+
+// MARK: Category look-ups
+
+ns::Value TLSettings::categoryInfoById(const std::string& categoryId) {
+  auto categories = cachedCategories();
+  if (!categories) return {};
+  for (const ns::Value& entry : *categories)
+    if (categoryIdText(entry) == categoryId) return entry;
+  return {};
+}
+
+std::string TLSettings::getCategoryNameById(const std::string& categoryId) {
+  std::string name;
+  auto categories = cachedCategories();
+  if (!categories) return name;
+  for (const ns::Value& entry : *categories)
+    if (categoryIdText(entry) == categoryId) name = ns::uppercaseString(stringFromObject(entry["title"]));
+  return name;
+}
+
+// MARK: Alerts
+
+void TLSettings::noInternetConnectionAlert() { showAlert(kNoInternetMessage, {}); }
+
+void TLSettings::noInternetConnectionAlertWithDelegate(const std::weak_ptr<ui::AlertViewDelegate>& delegate) {
+  showAlert(kNoInternetMessage, delegate);
+}
+
+void TLSettings::noServerConnectionAlert() { showAlert(kNoServerConnectionMessage, {}); }
+
+void TLSettings::noServerConnectionAlertWithDelegate(const std::weak_ptr<ui::AlertViewDelegate>& delegate) {
+  showAlert(kNoServerConnectionMessage, delegate);
+}
+
+void TLSettings::noServerItemDataAlert() { showAlert(kNoServerItemDataMessage, {}); }
+
+void TLSettings::noServerItemDataAlertWithDelegate(const std::weak_ptr<ui::AlertViewDelegate>& delegate) {
+  showAlert(kNoServerItemDataMessage, delegate);
+}
+
+void TLSettings::noServerDataAlert() { showAlert(kNoServerDataMessage, {}); }
+
+void TLSettings::noServerDataAlertWithDelegate(const std::weak_ptr<ui::AlertViewDelegate>& delegate) {
+  showAlert(kNoServerDataMessage, delegate);
+}
+
+void TLSettings::showConnectionError(const ns::ErrorPtr& error) { showConnectionError(error, {}); }
+
+void TLSettings::showConnectionError(const ns::ErrorPtr& error,
+                                     const std::weak_ptr<ui::AlertViewDelegate>& delegate) {
+  switch (error ? error->code() : 0) {
+    case ns::URLError::NotConnectedToInternet:
+      showAlert(kNoInternetMessage, delegate);
+      break;
+    case ns::URLError::CannotConnectToHost:
+    case ns::URLError::CannotFindHost:
+      showAlert(kNoServerConnectionMessage, delegate);
+      break;
+    default:
+      showAlert(kNoServerDataMessage, delegate);
+  }
+}
+
+// MARK: Refresh flag
+
+void TLSettings::addRefreshMainPageFlag() {
+  auto defaults = ns::UserDefaults::standardUserDefaults();
+  defaults->setBool(true, kRefreshMainPageKey);
+  defaults->synchronize();
+}
+
+void TLSettings::removeRefreshMainPageFlag() {
+  auto defaults = ns::UserDefaults::standardUserDefaults();
+  defaults->setBool(false, kRefreshMainPageKey);
+  defaults->synchronize();
+}
+
+bool TLSettings::isMainPageNeedUpdate() {
+  return ns::UserDefaults::standardUserDefaults()->boolForKey(kRefreshMainPageKey);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Foundation/Error.h"
+#include "Foundation/URL.h"
+#include "Foundation/Value.h"
+
+namespace ui {
+class AlertViewDelegate;
+}
+
+// The application's global helpers: every API URL of the service, where the disk caches live and
+// how cached posters are named, look-ups over the cached category list, the coercions through
+// which replies are read, the standard connection alerts and the main-page refresh flag.
+// Class operations only; nothing is kept between calls.
+class TLSettings final {
+ public:
+  TLSettings() = delete;
+
+  // The service's host as "host[:port]": the environment variable VCC_SERVICE_HOST when it holds a
+  // well-formed value, else the one the build was configured with.
+  static std::string serviceHost();
+
+  // API URLs, "http://" + serviceHost() + path and query.
+  static std::string categoriesUrl();
+  // One URL per cached category, in the order of the cached list.
+  static std::vector<ns::URL> getCategoriesURL();
+  static std::string categoryDetailsUrl(int categoryId);
+  static std::string genresUrl(int categoryId);
+  static std::string topCategoryBanerUrl(int categoryId);
+  static std::string getPostersURL();
+  static std::string postersInCategories();
+  static std::string getURLforSeriesListFilm(const ns::Value& titleId);
+  static std::string getURLforAdvancedListFilm(const ns::Value& titleId);
+  static std::string categoryTitles(int categoryId, const std::string& grouping, const std::string& order,
+                                    int page);
+  static std::string getActorAPIwithID(const ns::Value& personId);
+  static std::string getEpisodeForID(const ns::Value& episodeId);
+  static std::string getSearchUrl(const std::string& query);
+
+  // Directories, created when missing (a failed creation still returns the path).
+  static std::string userDirectory();
+  static std::string cacheDirectory();
+  static std::string plistFilesDirectory();
+  static std::string sliderPostersPath();
+  static std::string postersPath();
+  static std::string postersBigPath();
+  static std::string rolesPath();
+  static std::string filmImagesPath();
+  // Files (their directory is created when missing).
+  static std::string cashedCategoriesFile();
+  static std::string databaseFilePath();
+  // The per-title list file of that name in plistCache; nothing for a name that could reach
+  // outside the folder (see isSafeFileName).
+  static std::optional<std::string> getPlistDirectoryWithFileName(const std::string& fileName);
+  // Service ids name cache files: a name is used only when it is not empty, not "." and holds no
+  // "/", no ".." and no NUL.
+  static bool isSafeFileName(const std::string& fileName);
+
+  static std::string posterForBaseVideo(int itemId);
+  static std::string posterForEpisode(int itemId);
+  static std::string posterBigForBaseVideo(int itemId);
+  static std::string posterBigForEpisode(int itemId);
+  static bool isItemHasBigPoster(int itemId, bool typeIsEpisode);
+
+  // Look-ups over the cached category list, read afresh on every call.
+  // The first entry whose "id" equals the argument, or nil.
+  static ns::Value categoryInfoById(const std::string& categoryId);
+  // The "title" of the last entry with that id, upper-cased; "" when there is none.
+  static std::string getCategoryNameById(const std::string& categoryId);
+
+  // Coercions of reply values. Each answers the value when it has the expected type, else the
+  // empty string, nothing, 0 or nil.
+  static std::string stringFromObject(const ns::Value& object);
+  static std::optional<std::string> stringOrNilFromObject(const ns::Value& object);
+  static int intFromObject(const ns::Value& object);
+  static ns::Value dictionaryOrNilFromObject(const ns::Value& object);
+  static ns::Value arrayOrNilFromObject(const ns::Value& object);
+
+  // The connection alerts, titled "Ошибка" with the one button "OK", shown at once (main thread).
+  static void noInternetConnectionAlert();
+  static void noInternetConnectionAlertWithDelegate(const std::weak_ptr<ui::AlertViewDelegate>& delegate);
+  static void noServerConnectionAlert();
+  static void noServerConnectionAlertWithDelegate(const std::weak_ptr<ui::AlertViewDelegate>& delegate);
+  static void noServerItemDataAlert();
+  static void noServerItemDataAlertWithDelegate(const std::weak_ptr<ui::AlertViewDelegate>& delegate);
+  static void noServerDataAlert();
+  static void noServerDataAlertWithDelegate(const std::weak_ptr<ui::AlertViewDelegate>& delegate);
+  // Chooses one of the above by the error's code alone: -1009 no internet, -1004 and -1003 no
+  // server connection, anything else (a missing error too) no server data.
+  static void showConnectionError(const ns::ErrorPtr& error);
+  static void showConnectionError(const ns::ErrorPtr& error,
+                                  const std::weak_ptr<ui::AlertViewDelegate>& delegate);
+
+  // The user-defaults flag "TLUpdateMainPage": set when the last category list request failed.
+  static void addRefreshMainPageFlag();
+  static void removeRefreshMainPageFlag();
+  static bool isMainPageNeedUpdate();
+};
