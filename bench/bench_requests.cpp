@@ -49,9 +49,7 @@ std::string makeJSON(std::size_t bytes) {
 }
 
 // Peak resident memory since the last reset, in MB (Linux keeps a resettable high-water mark).
-void resetPeakMemory() {
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
+void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 double peakMemoryMB() {
   std::ifstream status("/proc/self/status");
@@ -71,7 +69,8 @@ struct Figures {
 double percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
-  return values[std::min(values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())))];
+  return values[std::min(values.size() - 1,
+                         static_cast<std::size_t>(p * static_cast<double>(values.size())))];
 }
 
 // MARK: baseline
@@ -203,9 +202,8 @@ Figures oursJSON(const testsupport::LoopbackServer& server, const std::string& p
         [done](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::Value& JSON) {
           done(JSON.isArray());
         },
-        [done](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::ErrorPtr&, const ns::Value&) {
-          done(false);
-        });
+        [done](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::ErrorPtr&,
+               const ns::Value&) { done(false); });
   });
 }
 
@@ -213,7 +211,8 @@ Figures oursDownloads(const testsupport::LoopbackServer& server, const std::file
   auto url = *ns::URL::URLWithString(server.url("/download"));
   return runOperations(kDownloads, kDownloads, [&](int i, std::function<void(bool)> done) {
     auto path = folder / ("ours-" + std::to_string(i));
-    auto operation = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(ns::URLRequest::requestWithURL(url));
+    auto operation =
+        std::make_shared<NTHTTPRequestOperation>()->initWithRequest(ns::URLRequest::requestWithURL(url));
     operation->setOutputStream(ns::OutputStream::outputStreamToFileAtPath(path.string(), false));
     operation->setCompletionBlockWithSuccess(
         [done, path](const NTHTTPRequestOperationPtr&, const ns::Value&) {
@@ -227,8 +226,8 @@ Figures oursDownloads(const testsupport::LoopbackServer& server, const std::file
 // MARK: report
 
 void print(const char* label, const Figures& f, int requests) {
-  std::printf("%-34s wall %7.3f s  %8.0f req/s  p50 %7.2f ms  p99 %7.2f ms  peak %6.1f MB  failures %zu\n", label,
-              f.wallSeconds, requests / f.wallSeconds, percentile(f.latencies, 0.5) * 1e3,
+  std::printf("%-34s wall %7.3f s  %8.0f req/s  p50 %7.2f ms  p99 %7.2f ms  peak %6.1f MB  failures %zu\n",
+              label, f.wallSeconds, requests / f.wallSeconds, percentile(f.latencies, 0.5) * 1e3,
               percentile(f.latencies, 0.99) * 1e3, f.peakMB, f.failures);
 }
 
@@ -289,7 +288,8 @@ int main() {
               curlServer.connectionCount());
   std::printf("ratio json_1kb_time = %.2f (target <= 1.3)\n", ourSmall.wallSeconds / curlSmall.wallSeconds);
   std::printf("ratio json_200kb_time = %.2f (target <= 1.1)\n", ourLarge.wallSeconds / curlLarge.wallSeconds);
-  std::printf("ratio download_50mb_time = %.2f (target <= 1.1)\n", ourDownload.wallSeconds / curlDownload.wallSeconds);
+  std::printf("ratio download_50mb_time = %.2f (target <= 1.1)\n",
+              ourDownload.wallSeconds / curlDownload.wallSeconds);
   curl_global_cleanup();
   return 0;
 }

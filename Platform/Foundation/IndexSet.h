@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <initializer_list>
 #include <string>
@@ -25,10 +26,10 @@ class IndexSet {
 
   bool containsIndex(std::size_t index) const;
   // Signed look-ups (an HTTP status code, say): a negative value is never contained.
-  bool containsIndex(long long index) const {
+  template <std::signed_integral T>
+  bool containsIndex(T index) const {
     return index >= 0 && containsIndex(static_cast<std::size_t>(index));
   }
-  bool containsIndex(int index) const { return containsIndex(static_cast<long long>(index)); }
 
   std::size_t count() const;
   bool empty() const { return ranges_.empty(); }

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "Dispatch/Dispatch.h"
+#include "Foundation/IndexSet.h"
+#include "Foundation/Value.h"
+#include "NTNetworking/NTAcceptableValues.h"
+#include "NTNetworking/NTURLConnectionOperation.h"
+
+// Error domain and user-info keys of HTTP-level failures (values equal their names).
+extern const char* const NTNetworkingErrorDomain;
+extern const char* const NTNetworkingOperationFailingURLRequestErrorKey;
+extern const char* const NTNetworkingOperationFailingURLResponseErrorKey;
+
+// canProcessRequest: as a class method (receiving class name, request).
+using NTCanProcessRequestMethod = bool(std::string_view cls, const ns::URLRequest& request);
+
+// A URL connection operation that speaks HTTP: per-class acceptable status codes and content
+// types, the error a response outside them gives, success and failure callbacks on chosen
+// queues (the main queue by default), and resumption of a paused download with a Range request.
+//
+// Class operations take the receiving class's name first, as a message to a class object would;
+// the forms without one act on the class they are called on (subclasses declare their own).
+class NTHTTPRequestOperation : public NTURLConnectionOperation {
+ public:
+  using SuccessBlock = std::function<void(const std::shared_ptr<NTHTTPRequestOperation>& operation,
+                                          const ns::Value& responseObject)>;
+  using FailureBlock = std::function<void(const std::shared_ptr<NTHTTPRequestOperation>& operation,
+                                          const ns::ErrorPtr& error)>;
+
+  static void registerClass();
+
+  std::shared_ptr<NTHTTPRequestOperation> initWithRequest(ns::URLRequestPtr request) {
+    return initAs<NTHTTPRequestOperation>(std::move(request));
+  }
+
+  ns::HTTPURLResponsePtr response() const;
+  // The HTTP error when the response is outside the acceptable values, else the connection's.
+  ns::ErrorPtr error() const override;
+  bool hasAcceptableStatusCode() const;
+  bool hasAcceptableContentType() const;
+
+  // Installs the completion closure: nothing for a cancelled operation, else the failure
+  // closure with the error or the success closure with the response object (the body here),
+  // each on its callback queue.
+  virtual void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure);
+
+  dispatch::QueuePtr successCallbackQueue() const;
+  void setSuccessCallbackQueue(dispatch::QueuePtr queue);
+  dispatch::QueuePtr failureCallbackQueue() const;
+  void setFailureCallbackQueue(dispatch::QueuePtr queue);
+
+  std::int64_t totalContentLength() const { return totalContentLength_.load(); }
+  std::int64_t offsetContentLength() const { return offsetContentLength_.load(); }
+
+  // Class operations.
+  static std::optional<ns::IndexSet> acceptableStatusCodes(std::string_view cls);
+  static std::optional<ns::IndexSet> acceptableStatusCodes() {
+    return acceptableStatusCodes("NTHTTPRequestOperation");
+  }
+  static void addAcceptableStatusCodes(std::string_view cls, const ns::IndexSet& statusCodes);
+  static void addAcceptableStatusCodes(const ns::IndexSet& statusCodes) {
+    addAcceptableStatusCodes("NTHTTPRequestOperation", statusCodes);
+  }
+  static std::optional<NTContentTypeSet> acceptableContentTypes(std::string_view cls);
+  static std::optional<NTContentTypeSet> acceptableContentTypes() {
+    return acceptableContentTypes("NTHTTPRequestOperation");
+  }
+  static void addAcceptableContentTypes(std::string_view cls, const NTContentTypeSet& contentTypes);
+  static void addAcceptableContentTypes(const NTContentTypeSet& contentTypes) {
+    addAcceptableContentTypes("NTHTTPRequestOperation", contentTypes);
+  }
+  // Whether the class handles the request; false for a class that is no HTTP request operation.
+  static bool canProcessRequest(std::string_view cls, const ns::URLRequest& request);
+  static bool canProcessRequest(const ns::URLRequest& request) {
+    return canProcessRequest("NTHTTPRequestOperation", request);
+  }
+
+  void connectionDidReceiveResponse(const ns::URLConnectionPtr& connection,
+                                    const ns::URLResponsePtr& response) override;
+
+ protected:
+  // The test every subclass falls back on: the class's content types against the Accept header.
+  static bool canProcessRequestByAcceptHeader(std::string_view cls, const ns::URLRequest& request);
+
+  void prepareForResumption() override;
+
+  // Queues a callback on the given queue, or on the main queue when none.
+  static void dispatchTo(const dispatch::QueuePtr& queue, std::function<void()> block);
+
+  std::shared_ptr<NTHTTPRequestOperation> selfAsHTTP() {
+    return std::static_pointer_cast<NTHTTPRequestOperation>(shared_from_this());
+  }
+
+ private:
+  // Bytes the output stream already holds: its file offset, or what the memory stream holds.
+  std::int64_t bytesHeldByOutputStream() const;
+  // Puts the output stream at `offset`, dropping what follows; false when it holds less.
+  bool positionOutputStream(std::int64_t offset);
+
+  mutable std::mutex httpMutex_;
+  mutable ns::ErrorPtr HTTPError_;
+  dispatch::QueuePtr successCallbackQueue_;
+  dispatch::QueuePtr failureCallbackQueue_;
+  std::atomic<std::int64_t> totalContentLength_{0};
+  std::atomic<std::int64_t> offsetContentLength_{0};
+};
+
+using NTHTTPRequestOperationPtr = std::shared_ptr<NTHTTPRequestOperation>;
