@@ -121,36 +121,43 @@ bool NTHTTPRequestOperation::hasAcceptableContentType() const {
 
 ns::ErrorPtr NTHTTPRequestOperation::error() const {
   auto response = NTURLConnectionOperation::response();
-  std::lock_guard guard(httpMutex_);
-  if (response && !HTTPError_) {
-    bool statusAccepted = hasAcceptableStatusCode();
-    if (!statusAccepted || !hasAcceptableContentType()) {
-      ns::Dictionary userInfo;
-      auto request = this->request();
-      if (auto text = responseString()) userInfo.set(ns::kLocalizedRecoverySuggestionErrorKey, *text);
-      if (request && request->URL())
-        userInfo.set(ns::kURLErrorFailingURLErrorKey, request->URL()->absoluteString());
-      if (request) userInfo.set(NTNetworkingOperationFailingURLRequestErrorKey, request);
-      userInfo.set(NTNetworkingOperationFailingURLResponseErrorKey, response);
-      if (!statusAccepted) {
-        userInfo.set(
-            ns::kLocalizedDescriptionKey,
-            ns::format("Expected status code in (%@), got %d",
-                       NTStringFromIndexSet(acceptableStatusCodes(className()).value_or(ns::IndexSet())),
-                       statusCodeOf(response)));
-        HTTPError_ =
-            ns::Error::make(NTNetworkingErrorDomain, ns::URLError::BadServerResponse, std::move(userInfo));
-      } else if (auto data = responseData(); data && !data->empty()) {
-        userInfo.set(ns::kLocalizedDescriptionKey,
-                     ns::format("Expected content type %@, got %@",
-                                NTDescribeContentTypes(acceptableContentTypes(className())),
-                                response->MIMEType().value_or("")));
-        HTTPError_ = ns::Error::make(NTNetworkingErrorDomain, ns::URLError::CannotDecodeContentData,
-                                     std::move(userInfo));
-      }
-    }
+  {
+    std::lock_guard guard(httpMutex_);
+    if (HTTPError_ || !response) return HTTPError_ ? HTTPError_ : NTURLConnectionOperation::error();
   }
+  // Built outside the mutex: the body text takes the operation's lock.
+  ns::ErrorPtr built = makeHTTPError(response);
+  std::lock_guard guard(httpMutex_);
+  if (!HTTPError_) HTTPError_ = built;
   return HTTPError_ ? HTTPError_ : NTURLConnectionOperation::error();
+}
+
+ns::ErrorPtr NTHTTPRequestOperation::makeHTTPError(const ns::URLResponsePtr& response) const {
+  bool statusAccepted = hasAcceptableStatusCode();
+  if (statusAccepted && hasAcceptableContentType()) return nullptr;
+  auto data = responseData();
+  // An empty body of an unacceptable type is no error.
+  if (statusAccepted && (!data || data->empty())) return nullptr;
+  ns::Dictionary userInfo;
+  auto request = this->request();
+  if (auto text = responseString()) userInfo.set(ns::kLocalizedRecoverySuggestionErrorKey, *text);
+  if (request && request->URL())
+    userInfo.set(ns::kURLErrorFailingURLErrorKey, request->URL()->absoluteString());
+  if (request) userInfo.set(NTNetworkingOperationFailingURLRequestErrorKey, request);
+  userInfo.set(NTNetworkingOperationFailingURLResponseErrorKey, response);
+  // No translation table ships with the application, so the English texts are the messages.
+  if (!statusAccepted) {
+    userInfo.set(ns::kLocalizedDescriptionKey,
+                 ns::format("Expected status code in (%@), got %d",
+                            NTStringFromIndexSet(acceptableStatusCodes(className()).value_or(ns::IndexSet())),
+                            statusCodeOf(response)));
+    return ns::Error::make(NTNetworkingErrorDomain, ns::URLError::BadServerResponse, std::move(userInfo));
+  }
+  userInfo.set(ns::kLocalizedDescriptionKey,
+               ns::format("Expected content type %@, got %@",
+                          NTDescribeContentTypes(acceptableContentTypes(className())),
+                          response->MIMEType().value_or("")));
+  return ns::Error::make(NTNetworkingErrorDomain, ns::URLError::CannotDecodeContentData, std::move(userInfo));
 }
 
 // MARK: callbacks

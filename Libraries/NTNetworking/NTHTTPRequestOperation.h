@@ -98,6 +98,7 @@ class NTHTTPRequestOperation : public NTURLConnectionOperation {
   }
 
  private:
+  ns::ErrorPtr makeHTTPError(const ns::URLResponsePtr& response) const;
   // Bytes the output stream already holds: its file offset, or what the memory stream holds.
   std::int64_t bytesHeldByOutputStream() const;
   // Puts the output stream at `offset`, dropping what follows; false when it holds less.

@@ -228,6 +228,7 @@ void NTURLConnectionOperation::cancel() {
 }
 
 void NTURLConnectionOperation::cancelConnection() {
+  std::lock_guard guard(*lock_);
   ns::URLConnectionPtr connection;
   ns::URLRequestPtr request;
   {
@@ -270,6 +271,8 @@ void NTURLConnectionOperation::pause() {
 }
 
 void NTURLConnectionOperation::pauseOnNetworkThread() {
+  // A paused operation is not running: once paused, nothing keeps it alive but its owner.
+  std::shared_ptr<NTURLConnectionOperation> holder;
   std::lock_guard guard(*lock_);
   if (!isExecuting() || isCancelled()) return;
   ns::URLConnectionPtr connection;
@@ -290,9 +293,7 @@ void NTURLConnectionOperation::pauseOnNetworkThread() {
   prepareForResumption();
   ns::NotificationCenter::defaultCenter()->postNotificationName(NTNetworkingOperationDidFinishNotification,
                                                                 shared_from_this());
-  std::shared_ptr<NTURLConnectionOperation> holder;
   setState(OperationState::Paused);
-  // A paused operation is not running: nothing keeps it alive but its owner.
   std::lock_guard fields(fieldsMutex_);
   holder = std::move(keepAlive_);
 }
@@ -613,6 +614,7 @@ void NTURLConnectionOperation::connectionDidReceiveData(const ns::URLConnectionP
 }
 
 void NTURLConnectionOperation::connectionDidFinishLoading(const ns::URLConnectionPtr&) {
+  auto self = selfWhileRunning();  // finishing lets go of the operation's hold on itself
   std::shared_ptr<ns::OutputStream> stream = outputStream();
   std::optional<ns::Data> data;
   if (stream) {

@@ -266,8 +266,9 @@ TEST(NTHTTPRequestOperationTest, PausedDownloadsResumeIntoTheSameFileWithoutDupl
     r.contentType = "application/octet-stream";
     r.body = body.substr(from);
     r.applyRange = false;
-    r.headers.push_back({"Content-Range", "bytes " + std::to_string(from) + "-" + std::to_string(body.size() - 1) +
-                                              "/" + std::to_string(body.size())});
+    r.headers.push_back({"Content-Range", "bytes " + std::to_string(from) + "-" +
+                                              std::to_string(body.size() - 1) + "/" +
+                                              std::to_string(body.size())});
     return r;
   };
   struct Case {
@@ -294,7 +295,8 @@ TEST(NTHTTPRequestOperationTest, PausedDownloadsResumeIntoTheSameFileWithoutDupl
     op->pause();
     ASSERT_TRUE(op->isPaused()) << c.name;
     // Nothing lands after the pause: what the file holds is where the range starts.
-    ns::performOnThread(NTURLConnectionOperation::networkRequestThread(), [] {}, true);
+    ns::performOnThread(
+        NTURLConnectionOperation::networkRequestThread(), [] {}, true);
     auto held = static_cast<std::int64_t>(nttest::fileContents(tmp.file("download")).size());
     EXPECT_EQ(op->request()->valueForHTTPHeaderField("Range"), "bytes=" + std::to_string(held) + "-")
         << c.name;

@@ -9,6 +9,7 @@
 #include "Foundation/KeyedArchiver.h"
 #include "Foundation/Stream.h"
 #include "Foundation/Thread.h"
+#include "Foundation/URLCredential.h"
 #include "NTNetworking/NTHTTPRequestOperation.h"
 #include "NetworkingTestSupport.h"
 #include "UIKit/Application.h"
@@ -405,6 +406,107 @@ TEST(NTURLConnectionOperationTest, ProgressReportsReachTheMainQueue) {
   ASSERT_TRUE(spinUntil([&] { return bytes == 64 * 1024; }));
   EXPECT_EQ(expected, 64 * 1024);
   EXPECT_FALSE(offMain);
+}
+
+TEST(NTURLConnectionOperationTest, UploadsTakeTheInputStreamAndReportProgress) {
+  LoopbackServer server;
+  server.on("/upload",
+            [](const testsupport::RecordedRequest& r) { return Reply::text(nttest::sha256(r.body)); });
+  std::string body = nttest::patternedBody(256 * 1024);
+  auto request = requestFor(server, "/upload");
+  request->setHTTPMethod("POST");
+  // (The test server refuses form-encoded bodies over 8 KB, the default type of a POST body.)
+  request->setValueForHTTPHeaderField("application/octet-stream", "Content-Type");
+  auto op = std::make_shared<NTURLConnectionOperation>()->initWithRequest(request);
+  int announced = 0;
+  op->addObserverForKey("inputStream", [&](ns::Object&, std::string_view, bool) { ++announced; });
+  op->setInputStream(ns::InputStream::inputStreamWithData(ns::Data(body)));
+  EXPECT_EQ(announced, 2);
+  EXPECT_TRUE(op->inputStream());
+  EXPECT_FALSE(request->HTTPBodyStream());  // the operation works on its own copy
+  std::int64_t sent = 0, expected = 0;
+  op->setUploadProgressBlock([&](std::uint64_t, std::int64_t total, std::int64_t totalExpected) {
+    sent = total;
+    expected = totalExpected;
+  });
+  ASSERT_TRUE(runToEnd(op));
+  EXPECT_EQ(op->responseString(), nttest::sha256(body));
+  ASSERT_TRUE(spinUntil([&] { return sent == static_cast<std::int64_t>(body.size()); }));
+  EXPECT_TRUE(expected == sent || expected == -1) << expected;
+}
+
+TEST(NTURLConnectionOperationTest, ClosuresDecideRedirectsCachingAndChallenges) {
+  LoopbackServer server;
+  server.reply("/hop", Reply::redirect("/end"));
+  server.reply("/end", Reply::text("end"));
+  server.on("/guarded", [](const testsupport::RecordedRequest& r) {
+    if (r.header("Authorization") == "Basic dXNlcjpwdw==") return Reply::text("inside");  // user:pw
+    Reply denied = Reply::text("denied", 401);
+    denied.headers.push_back({"WWW-Authenticate", "Basic realm=\"r\""});
+    return denied;
+  });
+  int calls = 0;
+  struct Case {
+    const char* name;
+    const char* path;
+    std::function<void(NTURLConnectionOperation&)> configure;
+    long status;
+  } cases[] = {
+      {"redirect refused", "/hop",
+       [&](NTURLConnectionOperation& op) {
+         op.setRedirectResponseBlock([&](const auto&, const auto&, const auto&) -> ns::URLRequestPtr {
+           ++calls;
+           return nullptr;
+         });
+       },
+       302},
+      {"redirect followed", "/hop",
+       [&](NTURLConnectionOperation& op) {
+         op.setRedirectResponseBlock([&](const auto&, const ns::URLRequestPtr& proposed, const auto&) {
+           ++calls;
+           return proposed;
+         });
+       },
+       200},
+      {"cache offer", "/end",
+       [&](NTURLConnectionOperation& op) {
+         op.setCacheResponseBlock([&](const auto&, const auto&) -> ns::CachedURLResponsePtr {
+           ++calls;
+           return nullptr;
+         });
+       },
+       200},
+      {"challenge answered by the closure", "/guarded",
+       [&](NTURLConnectionOperation& op) {
+         op.setAuthenticationChallengeBlock(
+             [&](const auto&, const ns::URLAuthenticationChallengePtr& challenge) {
+               ++calls;
+               challenge->sender()->useCredential(
+                   ns::URLCredential::credentialWithUser("user", "pw", ns::URLCredentialPersistence::None),
+                   *challenge);
+             });
+       },
+       200},
+      {"protection space declined", "/guarded",
+       [&](NTURLConnectionOperation& op) {
+         op.setAuthenticationAgainstProtectionSpaceBlock([&](const auto&, const auto&) {
+           ++calls;
+           return false;
+         });
+         op.setAuthenticationChallengeBlock([](const auto&, const auto&) { ADD_FAILURE() << "not asked"; });
+       },
+       401},
+  };
+  for (const auto& c : cases) {
+    calls = 0;
+    auto op = std::make_shared<NTURLConnectionOperation>()->initWithRequest(requestFor(server, c.path));
+    c.configure(*op);
+    ASSERT_TRUE(runToEnd(op)) << c.name;
+    auto response = std::dynamic_pointer_cast<ns::HTTPURLResponse>(op->response());
+    ASSERT_TRUE(response) << c.name;
+    EXPECT_EQ(response->statusCode(), c.status) << c.name;
+    EXPECT_GE(calls, 1) << c.name;
+  }
 }
 
 TEST(NTURLConnectionOperationTest, URLCredentialsGoOnlyToTheServerTheyWereWrittenFor) {
