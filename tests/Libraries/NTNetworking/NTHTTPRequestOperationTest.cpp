@@ -228,33 +228,40 @@ TEST(NTHTTPRequestOperationTest, ClassesClaimRequestsByPathExtensionOrAcceptHead
         << c.cls << " " << c.url << " " << c.accept.value_or("(no Accept)");
 }
 
-// Serves `body` in small dripped pieces, honouring Range only when `ranges` is set; `override`
-// answers instead when it gives a reply.
+// Serves a patterned body that stops after its first 64 KB until the gate opens, honouring Range
+// only when `ranges` is set; `override` answers instead when it gives a reply.
 struct ResumableServer {
+  static constexpr std::size_t kStall = 64 * 1024;
   LoopbackServer server;
+  nttest::Gate gate;  // declared after the server, so it opens before the server stops
   std::string body;
   bool ranges = true;
   std::string etag;
   std::function<std::optional<Reply>(const RecordedRequest&)> override;
 
-  explicit ResumableServer(std::string b) : body(std::move(b)) {
+  explicit ResumableServer(std::size_t length) : body(nttest::patternedBody(length)) {
     server.on("/file", [this](const RecordedRequest& request) {
       if (auto reply = override ? override(request) : std::nullopt) return *reply;
-      Reply r;
-      r.contentType = "application/octet-stream";
-      r.body = body;
+      Reply r = nttest::stalledBody(body.size(), kStall, gate);
       r.applyRange = ranges;
-      r.chunkSize = 8192;
-      r.dripIntervalSeconds = 0.002;
       if (!etag.empty()) r.headers.push_back({"ETag", etag});
       return r;
     });
+  }
+
+  // Starts the operation, pauses it once the first 64 KB are in and lets the server go on.
+  void startAndPauseMidway(const NTHTTPRequestOperationPtr& op) {
+    op->start();
+    ASSERT_TRUE(spinUntil([&] { return op->totalBytesRead() == static_cast<std::int64_t>(kStall); }));
+    op->pause();
+    ASSERT_TRUE(op->isPaused());
+    gate.open();
   }
 };
 
 // Pauses a download to a file midway and resumes it.
 TEST(NTHTTPRequestOperationTest, PausedDownloadsResumeIntoTheSameFileWithoutDuplicates) {
-  std::string body = nttest::patternedBody(512 * 1024);
+  const std::string body = nttest::patternedBody(512 * 1024);
   // A range that starts before the first byte asked for, as a server may answer: the stream must
   // be put back at the range's first byte, or those bytes come twice.
   auto earlierRange = [&body](const RecordedRequest& request) -> std::optional<Reply> {
@@ -283,17 +290,14 @@ TEST(NTHTTPRequestOperationTest, PausedDownloadsResumeIntoTheSameFileWithoutDupl
       {"server ignores Range and answers 200", false, "", nullptr, 0},
   };
   for (const auto& c : cases) {
-    ResumableServer origin(body);
+    ResumableServer origin(body.size());
     origin.ranges = c.serverHonoursRange;
     origin.etag = c.etag;
     origin.override = c.override;
     testsupport::TempDir tmp;
     auto op = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(requestFor(origin.server, "/file"));
     op->setOutputStream(ns::OutputStream::outputStreamToFileAtPath(tmp.file("download"), false));
-    op->start();
-    ASSERT_TRUE(spinUntil([&] { return op->totalBytesRead() >= 64 * 1024; })) << c.name;
-    op->pause();
-    ASSERT_TRUE(op->isPaused()) << c.name;
+    ASSERT_NO_FATAL_FAILURE(origin.startAndPauseMidway(op)) << c.name;
     // Nothing lands after the pause: what the file holds is where the range starts.
     ns::performOnThread(
         NTURLConnectionOperation::networkRequestThread(), [] {}, true);
@@ -313,14 +317,13 @@ TEST(NTHTTPRequestOperationTest, PausedDownloadsResumeIntoTheSameFileWithoutDupl
 }
 
 TEST(NTHTTPRequestOperationTest, AFreshBodyAfterResumingReplacesWhatWasHeld) {
-  std::string first = nttest::patternedBody(256 * 1024);
   std::string shorter = "a new, much shorter body";
   struct Case {
     const char* name;
     bool toFile;
   } cases[] = {{"file", true}, {"memory", false}};
   for (const auto& c : cases) {
-    ResumableServer origin(first);
+    ResumableServer origin(256 * 1024);
     origin.override = [&](const RecordedRequest& request) -> std::optional<Reply> {
       if (!request.hasHeader("Range")) return std::nullopt;
       Reply r = Reply::text(shorter);
@@ -331,9 +334,7 @@ TEST(NTHTTPRequestOperationTest, AFreshBodyAfterResumingReplacesWhatWasHeld) {
     auto op = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(requestFor(origin.server, "/file"));
     if (c.toFile)
       op->setOutputStream(ns::OutputStream::outputStreamToFileAtPath(tmp.file("download"), false));
-    op->start();
-    ASSERT_TRUE(spinUntil([&] { return op->totalBytesRead() >= 32 * 1024; })) << c.name;
-    op->pause();
+    ASSERT_NO_FATAL_FAILURE(origin.startAndPauseMidway(op)) << c.name;
     op->resume();
     Outcome outcome = complete(op);
     EXPECT_FALSE(outcome.error) << c.name;
@@ -343,16 +344,6 @@ TEST(NTHTTPRequestOperationTest, AFreshBodyAfterResumingReplacesWhatWasHeld) {
 }
 
 TEST(NTHTTPRequestOperationTest, APartialBodyThatDoesNotContinueWhatWasHeldFails) {
-  ResumableServer origin(nttest::patternedBody(256 * 1024));
-  std::string contentRange;
-  origin.override = [&](const RecordedRequest& request) -> std::optional<Reply> {
-    if (!request.hasHeader("Range")) return std::nullopt;
-    Reply r = Reply::text("tail");
-    r.status = 206;
-    r.applyRange = false;
-    r.headers.push_back({"Content-Range", contentRange});
-    return r;
-  };
   struct Case {
     const char* name;
     std::function<std::string(std::size_t held)> range;
@@ -362,17 +353,26 @@ TEST(NTHTTPRequestOperationTest, APartialBodyThatDoesNotContinueWhatWasHeldFails
       {"unreadable Content-Range", [](std::size_t) { return std::string("bytes */262144"); }},
   };
   for (const auto& c : cases) {
+    ResumableServer origin(256 * 1024);
+    origin.override = [&](const RecordedRequest& request) -> std::optional<Reply> {
+      if (!request.hasHeader("Range")) return std::nullopt;
+      Reply r = Reply::text("tail");
+      r.status = 206;
+      r.applyRange = false;
+      r.headers.push_back({"Content-Range", c.range(ResumableServer::kStall)});
+      return r;
+    };
     testsupport::TempDir tmp;
     auto op = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(requestFor(origin.server, "/file"));
     op->setOutputStream(ns::OutputStream::outputStreamToFileAtPath(tmp.file("download"), false));
-    op->start();
-    ASSERT_TRUE(spinUntil([&] { return op->totalBytesRead() >= 32 * 1024; })) << c.name;
-    op->pause();
-    contentRange = c.range(nttest::fileContents(tmp.file("download")).size());
+    ASSERT_NO_FATAL_FAILURE(origin.startAndPauseMidway(op)) << c.name;
     op->resume();
     Outcome outcome = complete(op);
     ASSERT_TRUE(outcome.error) << c.name;
     EXPECT_EQ(outcome.error->code(), ns::URLError::BadServerResponse) << c.name;
+    // What was held stays as it was.
+    EXPECT_EQ(nttest::fileContents(tmp.file("download")), origin.body.substr(0, ResumableServer::kStall))
+        << c.name;
   }
 }
 

@@ -41,6 +41,25 @@ std::string patternedBody(std::size_t length) {
   return body;
 }
 
+void Gate::open() const {
+  std::lock_guard lock(state_->mutex);
+  state_->open = true;
+  state_->opened.notify_all();
+}
+
+testsupport::Reply stalledBody(std::size_t length, std::size_t stallAt, const Gate& gate) {
+  testsupport::Reply r;
+  r.contentType = "application/octet-stream";
+  r.chunkSize = 8192;
+  r.generatedLength = length;
+  r.generatedByte = [body = std::make_shared<std::string>(patternedBody(length)), stallAt,
+                     wait = gate.waiter()](std::size_t offset) {
+    if (offset == stallAt) wait();
+    return (*body)[offset];
+  };
+  return r;
+}
+
 NotificationCounter::NotificationCounter(const NTURLConnectionOperationPtr& operation) {
   auto center = ns::NotificationCenter::defaultCenter();
   const ns::Object* identity = operation.get();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "Foundation/NotificationCenter.h"
@@ -35,6 +38,38 @@ std::string sha256(const std::string& bytes);
 
 // A body of `length` bytes that differ from offset to offset, so a misplaced range shows.
 std::string patternedBody(std::size_t length);
+
+// Holds server threads until the test opens it (for good). Declare it after the server, so that
+// it opens before the server stops; the waiters may outlive it.
+class Gate {
+ public:
+  Gate() = default;
+  ~Gate() { open(); }
+  Gate(const Gate&) = delete;
+  Gate& operator=(const Gate&) = delete;
+
+  void open() const;
+  // What a server thread calls to wait for the gate.
+  std::function<void()> waiter() const {
+    return [state = state_] { state->wait(); };
+  }
+
+ private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    void wait() {
+      std::unique_lock lock(mutex);
+      opened.wait(lock, [&] { return open; });
+    }
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+// A patterned body of `length` bytes sent in 8 KB pieces that stops after `stallAt` bytes (a
+// multiple of 8 KB) until the gate opens, so a test can act on a transfer known to be midway.
+testsupport::Reply stalledBody(std::size_t length, std::size_t stallAt, const Gate& gate);
 
 // Counts the start and finish notifications posted for one operation.
 class NotificationCounter {
