@@ -228,6 +228,28 @@ struct URLLoader::Impl {
   std::vector<CURL*> spare;
   std::uint64_t nextHop = 1;
   std::string noProxy;
+  bool sleeping = false;  // guarded by mutex: the thread is (about to be) in its poll
+  // Delegate calls gathered during one turn, posted as one block per run loop at its end.
+  std::vector<std::pair<std::shared_ptr<RunLoop>, std::vector<std::function<void()>>>> outbox;
+
+  void send(Load& l, std::function<void()> call) {
+    auto loop = l.connection->runLoop();
+    if (!loop) return;
+    for (auto& [target, calls] : outbox) {
+      if (target == loop) {
+        calls.push_back(std::move(call));
+        return;
+      }
+    }
+    outbox.emplace_back(std::move(loop), std::vector<std::function<void()>>{}).second.push_back(std::move(call));
+  }
+  void postOutbox() {
+    for (auto& [loop, calls] : outbox)
+      loop->performBlock([calls = std::move(calls)] {
+        for (const auto& call : calls) call();
+      });
+    outbox.clear();
+  }
 
   void run();
   Load* find(const URLConnection* connection, std::uint64_t hop = 0) {
@@ -281,11 +303,14 @@ URLLoader::URLLoader() : impl_(new Impl) {
 }
 
 void URLLoader::post(std::function<void(Impl&)> command) {
+  bool wake;
   {
     std::lock_guard lock(impl_->mutex);
     impl_->commands.push_back(std::move(command));
+    wake = std::exchange(impl_->sleeping, false);
   }
-  curl_multi_wakeup(impl_->multi);
+  // A busy network thread looks at its commands before it sleeps again; only a sleeping one is woken.
+  if (wake) curl_multi_wakeup(impl_->multi);
 }
 
 void URLLoader::start(const URLConnectionPtr& connection) {
@@ -380,7 +405,16 @@ void URLLoader::Impl::run() {
       if (Load* l = find(key, hop); l && !l->decisionAsked) askDecision(*l);
     for (auto& [key, l] : loads) flush(*l);
     checkTimeouts();
-    curl_multi_poll(multi, nullptr, 0, static_cast<int>(waitMilliseconds()), nullptr);
+    postOutbox();
+    int wait = static_cast<int>(waitMilliseconds());
+    {
+      std::lock_guard lock(mutex);
+      if (!commands.empty()) continue;
+      sleeping = true;
+    }
+    curl_multi_poll(multi, nullptr, 0, wait, nullptr);
+    std::lock_guard lock(mutex);
+    sleeping = false;
   }
 }
 
@@ -631,8 +665,6 @@ void URLLoader::Impl::updatePause(Load& l) {
 
 void URLLoader::Impl::flush(Load& l) {
   if (l.pending.empty() && l.uploadDelta == 0) return;
-  auto loop = l.connection->runLoop();
-  if (!loop) return;
   Data data = std::move(l.pending);
   l.pending = Data();
   auto n = static_cast<std::int64_t>(data.length());
@@ -640,7 +672,7 @@ void URLLoader::Impl::flush(Load& l) {
   l.uploadDelta = 0;
   auto connection = l.connection;
   connection->undelivered_ += n;
-  loop->performBlock([connection, data = std::move(data), n, sent, total, expected] {
+  send(l, [connection, data = std::move(data), n, sent, total, expected] {
     if (!connection->cancelled_.load()) {
       if (auto d = connection->delegate()) {
         if (sent > 0) d->connectionDidSendBodyData(connection, sent, total, expected);
@@ -760,9 +792,9 @@ void URLLoader::Impl::headersComplete(Load& l) {
     URLCredentialStorage::sharedCredentialStorage()->setCredential(l.credential, *l.credentialSpace);
   }
   auto response = l.response;
-  l.connection->deliver([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+  send(l, l.connection->delivery([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     d.connectionDidReceiveResponse(c, response);
-  });
+  }));
 }
 
 std::size_t URLLoader::Impl::onWrite(char* data, std::size_t size, std::size_t count, void* user) {
@@ -889,10 +921,10 @@ void URLLoader::Impl::askDecision(Load& l) {
       proposed->setValueForHTTPHeaderField(std::nullopt, "Cookie");
     }
     auto response = l.response;
-    l.connection->deliver(
+    send(l, l.connection->delivery(
         [proposed, response, weak, hop](const URLConnectionPtr& c, URLConnectionDelegate& d) {
           URLLoader::shared().answerRedirect(weak, hop, d.connectionWillSendRequest(c, proposed, response));
-        });
+        }));
     return;
   }
   int failures = l.failures[l.challengeSpace->key()];
@@ -904,20 +936,20 @@ void URLLoader::Impl::askDecision(Load& l) {
       l.challengeSpace, proposed, failures, l.response, nullptr,
       std::static_pointer_cast<URLAuthenticationChallengeSender>(l.connection));
   l.connection->setPendingChallenge(challenge.get(), hop);
-  l.connection->deliver([challenge](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+  send(l, l.connection->delivery([challenge](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     if (d.connectionCanAuthenticateAgainstProtectionSpace(c, challenge->protectionSpace()))
       d.connectionDidReceiveAuthenticationChallenge(c, challenge);
     else
       c->performDefaultHandlingForAuthenticationChallenge(*challenge);
-  });
+  }));
 }
 
 void URLLoader::Impl::deliverHeldResponse(Load& l) {
   l.hold = Load::Hold::None;
   auto response = l.response;
-  l.connection->deliver([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+  send(l, l.connection->delivery([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     d.connectionDidReceiveResponse(c, response);
-  });
+  }));
   l.pending = std::move(l.held);
   l.held = Data();
   if (l.done) {
@@ -934,20 +966,20 @@ void URLLoader::Impl::deliverHeldResponse(Load& l) {
 void URLLoader::Impl::finishSuccess(Load& l) {
   flush(l);
   auto cached = std::make_shared<CachedURLResponse>()->initWithResponse(l.response, Data());
-  l.connection->deliver(
+  send(l, l.connection->delivery(
       [cached](const URLConnectionPtr& c, URLConnectionDelegate& d) {
         d.connectionWillCacheResponse(c, cached);
         d.connectionDidFinishLoading(c);
       },
-      true);
+      true));
   removeLoad(l);
 }
 
 void URLLoader::Impl::finishWithError(Load& l, ErrorPtr error) {
   flush(l);
-  l.connection->deliver([error](const URLConnectionPtr& c,
-                                URLConnectionDelegate& d) { d.connectionDidFailWithError(c, error); },
-                        true);
+  send(l, l.connection->delivery(
+              [error](const URLConnectionPtr& c, URLConnectionDelegate& d) { d.connectionDidFailWithError(c, error); },
+              true));
   removeLoad(l);
 }
 
