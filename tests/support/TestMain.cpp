@@ -5,14 +5,6 @@
 
 #include "support/TempDir.h"
 
-#if defined(__SANITIZE_THREAD__)
-// The loopback server's library is not built with the race detector, which therefore cannot see its
-// threads synchronise. Weak, so a binary whose own components define the hook keeps theirs.
-extern "C" __attribute__((weak)) const char* __tsan_default_suppressions() {
-  return "race:libcpp-httplib.so\n";
-}
-#endif
-
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   testsupport::TempDir sandbox;
