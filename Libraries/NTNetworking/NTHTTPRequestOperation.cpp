@@ -59,6 +59,25 @@ void NTHTTPRequestOperation::registerClass() {
   });
 }
 
+void NTHTTPRequestOperation::registerResponseClass(const char* name,
+                                                   std::function<std::shared_ptr<ns::Object>()> factory,
+                                                   NTContentTypeSet contentTypes,
+                                                   std::set<std::string> pathExtensions) {
+  registerClass();
+  ns::ClassRegistry::shared().registerClass(name, std::move(factory), "NTHTTPRequestOperation");
+  auto& methods = ns::ClassMethods::shared();
+  methods.setMethod<NTAcceptableContentTypesMethod>(
+      name, kNTAcceptableContentTypesSelector,
+      [contentTypes](std::string_view) -> std::optional<NTContentTypeSet> { return contentTypes; });
+  methods.setMethod<NTCanProcessRequestMethod>(
+      name, kNTCanProcessRequestSelector,
+      [pathExtensions](std::string_view self, const ns::URLRequest& request) {
+        const auto& url = request.URL();
+        return (url && pathExtensions.count(url->pathExtension()) > 0) ||
+               canProcessRequestByAcceptHeader(self, request);
+      });
+}
+
 // MARK: class operations
 
 std::optional<ns::IndexSet> NTHTTPRequestOperation::acceptableStatusCodes(std::string_view cls) {
@@ -186,23 +205,32 @@ void NTHTTPRequestOperation::dispatchTo(const dispatch::QueuePtr& queue, std::fu
   dispatch::async(queue ? queue : dispatch::mainQueue(), std::move(block));
 }
 
-void NTHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) {
-  // Weak: a running operation is kept alive until its completion has run, and one that never
-  // starts must not keep itself alive through its own closure.
+void NTHTTPRequestOperation::setCompletionBody(
+    std::function<void(const NTHTTPRequestOperationPtr& self)> body) {
   std::weak_ptr<NTHTTPRequestOperation> weakSelf = selfAsHTTP();
-  setCompletionBlock([weakSelf, success = std::move(success), failure = std::move(failure)] {
+  setCompletionBlock([weakSelf, body = std::move(body)] {
     auto self = weakSelf.lock();
-    if (!self || self->isCancelled()) return;
-    if (self->error()) {
-      if (failure)
-        dispatchTo(self->failureCallbackQueue(), [self, failure] { failure(self, self->error()); });
-    } else if (success) {
-      dispatchTo(self->successCallbackQueue(), [self, success] {
-        auto data = self->responseData();
-        success(self, data ? ns::Value(*data) : ns::Value());
-      });
-    }
+    if (self && !self->isCancelled()) body(self);
   });
+}
+
+void NTHTTPRequestOperation::reportFailure(const FailureBlock& failure,
+                                           const NTHTTPRequestOperationPtr& self) {
+  if (failure) dispatchTo(self->failureCallbackQueue(), [self, failure] { failure(self, self->error()); });
+}
+
+void NTHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) {
+  setCompletionBody(
+      [success = std::move(success), failure = std::move(failure)](const NTHTTPRequestOperationPtr& self) {
+        if (self->error()) {
+          reportFailure(failure, self);
+        } else if (success) {
+          dispatchTo(self->successCallbackQueue(), [self, success] {
+            auto data = self->responseData();
+            success(self, data ? ns::Value(*data) : ns::Value());
+          });
+        }
+      });
 }
 
 // MARK: resumption

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "Dispatch/Dispatch.h"
@@ -16,6 +17,9 @@
 extern const char* const NTNetworkingErrorDomain;
 extern const char* const NTNetworkingOperationFailingURLRequestErrorKey;
 extern const char* const NTNetworkingOperationFailingURLResponseErrorKey;
+
+class NTHTTPRequestOperation;
+using NTHTTPRequestOperationPtr = std::shared_ptr<NTHTTPRequestOperation>;
 
 // canProcessRequest: as a class method (receiving class name, request).
 using NTCanProcessRequestMethod = bool(std::string_view cls, const ns::URLRequest& request);
@@ -85,6 +89,18 @@ class NTHTTPRequestOperation : public NTURLConnectionOperation {
                                     const ns::URLResponsePtr& response) override;
 
  protected:
+  // Registers a class of response operation derived from this one: its acceptable content types,
+  // and the path extensions it claims whatever the request's Accept header says.
+  template <class T>
+  static void registerResponseClass(const char* name, NTContentTypeSet contentTypes,
+                                    std::set<std::string> pathExtensions) {
+    registerResponseClass(
+        name, [] { return std::static_pointer_cast<ns::Object>(std::make_shared<T>()); },
+        std::move(contentTypes), std::move(pathExtensions));
+  }
+  static void registerResponseClass(const char* name, std::function<std::shared_ptr<ns::Object>()> factory,
+                                    NTContentTypeSet contentTypes, std::set<std::string> pathExtensions);
+
   // The test every subclass falls back on: the class's content types against the Accept header.
   static bool canProcessRequestByAcceptHeader(std::string_view cls, const ns::URLRequest& request);
 
@@ -92,6 +108,13 @@ class NTHTTPRequestOperation : public NTURLConnectionOperation {
 
   // Queues a callback on the given queue, or on the main queue when none.
   static void dispatchTo(const dispatch::QueuePtr& queue, std::function<void()> block);
+  // Installs the completion closure: nothing for a cancelled operation, else `body` with the
+  // operation, on the completion thread. The closure holds the operation weakly: a running
+  // operation is kept alive until its completion has run, and one that never starts must not
+  // keep itself alive through its own closure.
+  void setCompletionBody(std::function<void(const NTHTTPRequestOperationPtr& self)> body);
+  // Queues the failure closure, if any, with the operation and its error on the failure queue.
+  static void reportFailure(const FailureBlock& failure, const NTHTTPRequestOperationPtr& self);
 
   std::shared_ptr<NTHTTPRequestOperation> selfAsHTTP() {
     return std::static_pointer_cast<NTHTTPRequestOperation>(shared_from_this());
@@ -112,4 +135,18 @@ class NTHTTPRequestOperation : public NTURLConnectionOperation {
   std::atomic<std::int64_t> offsetContentLength_{0};
 };
 
-using NTHTTPRequestOperationPtr = std::shared_ptr<NTHTTPRequestOperation>;
+// In a subclass's declaration: its class operations, acting on the class registered as `name`
+// (the inherited forms would act on NTHTTPRequestOperation).
+#define NT_HTTP_REQUEST_OPERATION_CLASS_OPERATIONS(name)                                                     \
+  using NTHTTPRequestOperation::acceptableContentTypes;                                                      \
+  using NTHTTPRequestOperation::acceptableStatusCodes;                                                       \
+  using NTHTTPRequestOperation::addAcceptableContentTypes;                                                   \
+  using NTHTTPRequestOperation::addAcceptableStatusCodes;                                                    \
+  using NTHTTPRequestOperation::canProcessRequest;                                                           \
+  static std::optional<ns::IndexSet> acceptableStatusCodes() { return acceptableStatusCodes(name); }         \
+  static void addAcceptableStatusCodes(const ns::IndexSet& codes) { addAcceptableStatusCodes(name, codes); } \
+  static std::optional<NTContentTypeSet> acceptableContentTypes() { return acceptableContentTypes(name); }   \
+  static void addAcceptableContentTypes(const NTContentTypeSet& types) {                                     \
+    addAcceptableContentTypes(name, types);                                                                  \
+  }                                                                                                          \
+  static bool canProcessRequest(const ns::URLRequest& request) { return canProcessRequest(name, request); }

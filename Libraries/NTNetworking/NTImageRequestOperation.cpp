@@ -11,24 +11,11 @@ const bool registered = (NTImageRequestOperation::registerClass(), true);
 void NTImageRequestOperation::registerClass() {
   static std::once_flag once;
   std::call_once(once, [] {
-    NTHTTPRequestOperation::registerClass();
-    ns::ClassRegistry::shared().registerClass<NTImageRequestOperation>("NTImageRequestOperation",
-                                                                       "NTHTTPRequestOperation");
-    auto& methods = ns::ClassMethods::shared();
-    methods.setMethod<NTAcceptableContentTypesMethod>(
-        "NTImageRequestOperation", kNTAcceptableContentTypesSelector,
-        [](std::string_view) -> std::optional<NTContentTypeSet> {
-          return NTContentTypeSet{"image/tiff",      "image/jpeg",        "image/gif", "image/png",
-                                  "image/ico",       "image/x-icon",      "image/bmp", "image/x-bmp",
-                                  "image/x-xbitmap", "image/x-win-bitmap"};
-        });
-    methods.setMethod<NTCanProcessRequestMethod>(
-        "NTImageRequestOperation", kNTCanProcessRequestSelector,
-        [](std::string_view self, const ns::URLRequest& request) {
-          auto url = request.URL();
-          return (url && acceptablePathExtensions().count(url->pathExtension())) ||
-                 canProcessRequestByAcceptHeader(self, request);
-        });
+    registerResponseClass<NTImageRequestOperation>(
+        "NTImageRequestOperation",
+        {"image/tiff", "image/jpeg", "image/gif", "image/png", "image/ico", "image/x-icon", "image/bmp",
+         "image/x-bmp", "image/x-xbitmap", "image/x-win-bitmap"},
+        acceptablePathExtensions());
   });
 }
 
@@ -73,15 +60,12 @@ void NTImageRequestOperation::setImageScale(float scale) {
 }
 
 void NTImageRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) {
-  std::weak_ptr<NTImageRequestOperation> weakSelf =
-      std::static_pointer_cast<NTImageRequestOperation>(selfAsHTTP());
-  setCompletionBlock([weakSelf, success = std::move(success), failure = std::move(failure)] {
-    auto self = weakSelf.lock();
-    if (!self || self->isCancelled()) return;
+  setCompletionBody([success = std::move(success),
+                     failure = std::move(failure)](const NTHTTPRequestOperationPtr& op) {
+    auto self = std::static_pointer_cast<NTImageRequestOperation>(op);
     dispatch::async(processingQueue(), [self, success, failure] {
       if (self->error()) {
-        if (failure)
-          dispatchTo(self->failureCallbackQueue(), [self, failure] { failure(self, self->error()); });
+        reportFailure(failure, self);
       } else if (success) {
         cg::ImagePtr image = self->responseImage();
         dispatchTo(self->successCallbackQueue(), [self, success, image] { success(self, ns::Value(image)); });

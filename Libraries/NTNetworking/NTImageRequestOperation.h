@@ -47,26 +47,7 @@ class NTImageRequestOperation : public NTHTTPRequestOperation {
   void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) override;
 
   // Class operations.
-  using NTHTTPRequestOperation::acceptableContentTypes;
-  using NTHTTPRequestOperation::acceptableStatusCodes;
-  using NTHTTPRequestOperation::addAcceptableContentTypes;
-  using NTHTTPRequestOperation::addAcceptableStatusCodes;
-  using NTHTTPRequestOperation::canProcessRequest;
-  static std::optional<ns::IndexSet> acceptableStatusCodes() {
-    return acceptableStatusCodes("NTImageRequestOperation");
-  }
-  static void addAcceptableStatusCodes(const ns::IndexSet& codes) {
-    addAcceptableStatusCodes("NTImageRequestOperation", codes);
-  }
-  static std::optional<NTContentTypeSet> acceptableContentTypes() {
-    return acceptableContentTypes("NTImageRequestOperation");
-  }
-  static void addAcceptableContentTypes(const NTContentTypeSet& types) {
-    addAcceptableContentTypes("NTImageRequestOperation", types);
-  }
-  static bool canProcessRequest(const ns::URLRequest& request) {
-    return canProcessRequest("NTImageRequestOperation", request);
-  }
+  NT_HTTP_REQUEST_OPERATION_CLASS_OPERATIONS("NTImageRequestOperation")
   // The path extensions claimed whatever the Accept header says (case-sensitive).
   static const std::set<std::string>& acceptablePathExtensions();
 

@@ -11,21 +11,8 @@ const bool registered = (NTJSONRequestOperation::registerClass(), true);
 void NTJSONRequestOperation::registerClass() {
   static std::once_flag once;
   std::call_once(once, [] {
-    NTHTTPRequestOperation::registerClass();
-    ns::ClassRegistry::shared().registerClass<NTJSONRequestOperation>("NTJSONRequestOperation",
-                                                                      "NTHTTPRequestOperation");
-    auto& methods = ns::ClassMethods::shared();
-    methods.setMethod<NTAcceptableContentTypesMethod>(
-        "NTJSONRequestOperation", kNTAcceptableContentTypesSelector,
-        [](std::string_view) -> std::optional<NTContentTypeSet> {
-          return NTContentTypeSet{"application/json", "text/json", "text/javascript"};
-        });
-    methods.setMethod<NTCanProcessRequestMethod>("NTJSONRequestOperation", kNTCanProcessRequestSelector,
-                                                 [](std::string_view self, const ns::URLRequest& request) {
-                                                   auto url = request.URL();
-                                                   return (url && url->pathExtension() == "json") ||
-                                                          canProcessRequestByAcceptHeader(self, request);
-                                                 });
+    registerResponseClass<NTJSONRequestOperation>(
+        "NTJSONRequestOperation", {"application/json", "text/json", "text/javascript"}, {"json"});
   });
 }
 
@@ -69,26 +56,21 @@ ns::ErrorPtr NTJSONRequestOperation::error() const {
 }
 
 void NTJSONRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) {
-  std::weak_ptr<NTJSONRequestOperation> weakSelf =
-      std::static_pointer_cast<NTJSONRequestOperation>(selfAsHTTP());
-  setCompletionBlock([weakSelf, success = std::move(success), failure = std::move(failure)] {
-    auto self = weakSelf.lock();
-    if (!self || self->isCancelled()) return;
-    if (self->error()) {
-      if (failure)
-        dispatchTo(self->failureCallbackQueue(), [self, failure] { failure(self, self->error()); });
-      return;
-    }
-    dispatch::async(processingQueue(), [self, success, failure] {
-      ns::Value JSON = self->responseJSON();
-      if (self->JSONError()) {
-        if (failure)
-          dispatchTo(self->failureCallbackQueue(), [self, failure] { failure(self, self->error()); });
-      } else if (success) {
-        dispatchTo(self->successCallbackQueue(), [self, success, JSON] { success(self, JSON); });
-      }
-    });
-  });
+  setCompletionBody(
+      [success = std::move(success), failure = std::move(failure)](const NTHTTPRequestOperationPtr& op) {
+        if (op->error()) {
+          reportFailure(failure, op);
+          return;
+        }
+        auto self = std::static_pointer_cast<NTJSONRequestOperation>(op);
+        dispatch::async(processingQueue(), [self, success, failure] {
+          ns::Value JSON = self->responseJSON();
+          if (self->JSONError())
+            reportFailure(failure, self);
+          else if (success)
+            dispatchTo(self->successCallbackQueue(), [self, success, JSON] { success(self, JSON); });
+        });
+      });
 }
 
 std::shared_ptr<NTJSONRequestOperation> NTJSONRequestOperation::JSONRequestOperationWithRequest(

@@ -44,26 +44,7 @@ class NTJSONRequestOperation : public NTHTTPRequestOperation {
   void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) override;
 
   // Class operations.
-  using NTHTTPRequestOperation::acceptableContentTypes;
-  using NTHTTPRequestOperation::acceptableStatusCodes;
-  using NTHTTPRequestOperation::addAcceptableContentTypes;
-  using NTHTTPRequestOperation::addAcceptableStatusCodes;
-  using NTHTTPRequestOperation::canProcessRequest;
-  static std::optional<ns::IndexSet> acceptableStatusCodes() {
-    return acceptableStatusCodes("NTJSONRequestOperation");
-  }
-  static void addAcceptableStatusCodes(const ns::IndexSet& codes) {
-    addAcceptableStatusCodes("NTJSONRequestOperation", codes);
-  }
-  static std::optional<NTContentTypeSet> acceptableContentTypes() {
-    return acceptableContentTypes("NTJSONRequestOperation");
-  }
-  static void addAcceptableContentTypes(const NTContentTypeSet& types) {
-    addAcceptableContentTypes("NTJSONRequestOperation", types);
-  }
-  static bool canProcessRequest(const ns::URLRequest& request) {
-    return canProcessRequest("NTJSONRequestOperation", request);
-  }
+  NT_HTTP_REQUEST_OPERATION_CLASS_OPERATIONS("NTJSONRequestOperation")
 
   // The serial queue every JSON body of the process is decoded on.
   static dispatch::QueuePtr processingQueue();
