@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "Foundation/KeyedArchiver.h"
+#include "Foundation/OperationQueue.h"
 #include "Foundation/Stream.h"
 #include "Foundation/Thread.h"
 #include "Foundation/URLCredential.h"
@@ -177,6 +178,37 @@ TEST(NTURLConnectionOperationTest, EveryEndingPairsNotificationsRunsCompletionOn
     EXPECT_EQ(counter.starts(), c.pauseAndResume ? 2 : 1) << c.name;
     EXPECT_EQ(*completions, 1) << c.name;
   }
+}
+
+// The image view and the HTTP client run operations on operation queues, which start them on
+// their own threads and cancel them.
+TEST(NTURLConnectionOperationTest, OperationQueuesRunAndCancelThem) {
+  LoopbackServer server;
+  Gate gate;
+  server.reply("/ok", Reply::text("fine"));
+  server.reply("/held", stalledBody(64 * 1024, 8192, gate));
+  auto queue = std::make_shared<ns::OperationQueue>();
+  queue->setMaxConcurrentOperationCount(2);
+  std::vector<NTURLConnectionOperationPtr> done, held;
+  for (int i = 0; i < 4; ++i) {
+    done.push_back(std::make_shared<NTURLConnectionOperation>()->initWithRequest(requestFor(server, "/ok")));
+    queue->addOperation(done.back());
+  }
+  queue->waitUntilAllOperationsAreFinished();
+  for (const auto& op : done) EXPECT_EQ(op->responseString(), "fine");
+
+  for (int i = 0; i < 3; ++i) {
+    held.push_back(
+        std::make_shared<NTURLConnectionOperation>()->initWithRequest(requestFor(server, "/held")));
+    queue->addOperation(held.back());
+  }
+  queue->cancelAllOperations();
+  queue->waitUntilAllOperationsAreFinished();
+  for (const auto& op : held) {
+    EXPECT_TRUE(op->isFinished());
+    EXPECT_TRUE(op->isCancelled());
+  }
+  EXPECT_EQ(queue->operationCount(), 0u);
 }
 
 TEST(NTURLConnectionOperationTest, ResponseStringFollowsTheCharset) {
