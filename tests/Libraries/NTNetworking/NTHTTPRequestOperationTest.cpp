@@ -44,7 +44,7 @@ struct Outcome {
   ns::ErrorPtr error;
 };
 
-// Runs the operation through setCompletionBlockWithSuccess and waits for the callback.
+// Installs the callbacks, starts the operation (or resumes a paused one) and waits for a callback.
 Outcome complete(const NTHTTPRequestOperationPtr& op) {
   auto outcome = std::make_shared<Outcome>();
   op->setCompletionBlockWithSuccess(
@@ -56,7 +56,10 @@ Outcome complete(const NTHTTPRequestOperationPtr& op) {
         outcome->error = error;
         outcome->done = true;
       });
-  op->start();
+  if (op->isPaused())
+    op->resume();
+  else
+    op->start();
   EXPECT_TRUE(spinUntil([&] { return outcome->done; }));
   return *outcome;
 }
@@ -307,7 +310,6 @@ TEST(NTHTTPRequestOperationTest, PausedDownloadsResumeIntoTheSameFileWithoutDupl
     EXPECT_EQ(op->request()->valueForHTTPHeaderField("If-Range"),
               c.etag.empty() ? std::nullopt : std::optional<std::string>(c.etag))
         << c.name;
-    op->resume();
     Outcome outcome = complete(op);
     EXPECT_FALSE(outcome.error) << c.name;
     EXPECT_EQ(nttest::sha256(nttest::fileContents(tmp.file("download"))), nttest::sha256(body)) << c.name;
@@ -335,7 +337,6 @@ TEST(NTHTTPRequestOperationTest, AFreshBodyAfterResumingReplacesWhatWasHeld) {
     if (c.toFile)
       op->setOutputStream(ns::OutputStream::outputStreamToFileAtPath(tmp.file("download"), false));
     ASSERT_NO_FATAL_FAILURE(origin.startAndPauseMidway(op)) << c.name;
-    op->resume();
     Outcome outcome = complete(op);
     EXPECT_FALSE(outcome.error) << c.name;
     std::string held = c.toFile ? nttest::fileContents(tmp.file("download")) : op->responseData()->toString();
@@ -366,7 +367,6 @@ TEST(NTHTTPRequestOperationTest, APartialBodyThatDoesNotContinueWhatWasHeldFails
     auto op = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(requestFor(origin.server, "/file"));
     op->setOutputStream(ns::OutputStream::outputStreamToFileAtPath(tmp.file("download"), false));
     ASSERT_NO_FATAL_FAILURE(origin.startAndPauseMidway(op)) << c.name;
-    op->resume();
     Outcome outcome = complete(op);
     ASSERT_TRUE(outcome.error) << c.name;
     EXPECT_EQ(outcome.error->code(), ns::URLError::BadServerResponse) << c.name;
