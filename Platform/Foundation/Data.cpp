@@ -4,10 +4,11 @@
 
 namespace ns {
 
-Data::Data(const void* bytes, std::size_t length)
-    : storage_(length ? std::make_shared<std::string>(static_cast<const char*>(bytes), length) : nullptr) {}
+Data::Data(const void* bytes, std::size_t length) {
+  if (length) append(bytes, length);
+}
 
-Data::Data(std::string bytes)
+Data::Data(std::string&& bytes)
     : storage_(bytes.empty() ? nullptr : std::make_shared<std::string>(std::move(bytes))) {}
 
 const std::uint8_t* Data::bytes() const {
@@ -24,7 +25,17 @@ std::string& Data::writable() {
 }
 
 void Data::append(const void* bytes, std::size_t length) {
-  if (length) writable().append(static_cast<const char*>(bytes), length);
+  if (!length) return;
+  std::string& s = writable();
+  const char* from = static_cast<const char*>(bytes);
+  if (s.capacity() < s.size() + length + kTailRoom) {
+    // The bytes may be this buffer's own, which growing moves.
+    bool own = from >= s.data() && from < s.data() + s.size();
+    std::size_t offset = own ? static_cast<std::size_t>(from - s.data()) : 0;
+    s.reserve(std::max(s.size() + length + kTailRoom, s.size() + s.size() / 2));
+    if (own) from = s.data() + offset;
+  }
+  s.append(from, length);
 }
 
 void Data::resize(std::size_t length) {

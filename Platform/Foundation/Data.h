@@ -9,12 +9,18 @@
 namespace ns {
 
 // An immutable-by-default byte buffer with shared storage: copies are cheap and share the bytes
-// until one of them is changed (copy on write).
+// until one of them is changed (copy on write). Buffers this class fills itself (copies, appends)
+// keep kTailRoom bytes allocated past the end, so a reader that loads ahead in wide blocks (the
+// JSON reader) can work on the bytes in place.
 class Data {
  public:
+  static constexpr std::size_t kTailRoom = 64;
+
   Data() = default;
   Data(const void* bytes, std::size_t length);
-  explicit Data(std::string bytes);
+  explicit Data(const std::string& bytes) : Data(bytes.data(), bytes.size()) {}
+  // Takes the string's buffer as it is, with whatever room it has past the end.
+  explicit Data(std::string&& bytes);
   static Data fromString(std::string_view text) { return Data(text.data(), text.size()); }
 
   const std::uint8_t* bytes() const;
@@ -24,6 +30,8 @@ class Data {
   // The bytes as a string view (not necessarily text).
   std::string_view view() const { return storage_ ? std::string_view(*storage_) : std::string_view(); }
   std::string toString() const { return std::string(view()); }
+  // Bytes allocated past the end (contents unspecified).
+  std::size_t tailRoom() const { return storage_ ? storage_->capacity() - storage_->size() : 0; }
 
   void append(const void* bytes, std::size_t length);
   void append(std::string_view bytes) { append(bytes.data(), bytes.size()); }

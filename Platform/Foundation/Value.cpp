@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <span>
 
 #include "Foundation/StringNumbers.h"
 
@@ -263,7 +264,147 @@ std::string Value::describe() const {
   return out;
 }
 
-Dictionary::Dictionary(std::initializer_list<Entry> entries) : Dictionary(fromEntries(std::vector<Entry>(entries))) {}
+namespace {
+
+using Entry = Dictionary::Entry;
+
+Entry* allocateEntries(std::size_t capacity) {
+  return static_cast<Entry*>(::operator new(capacity * sizeof(Entry)));
+}
+
+void freeEntries(Entry* entries, std::size_t capacity) {
+  if (entries) ::operator delete(entries, capacity * sizeof(Entry));
+}
+
+// Allocates the shared block of a dictionary with its entries behind it, so a decoded dictionary
+// costs one allocation. The block's layout is the library's; the entries start at the first
+// suitably aligned byte after it, which allocate() reports through `where`.
+template <class T>
+struct BlockWithEntries {
+  using value_type = T;
+  std::size_t capacity;
+  Entry** where;
+
+  BlockWithEntries(std::size_t c, Entry** w) : capacity(c), where(w) {}
+  template <class U>
+  BlockWithEntries(const BlockWithEntries<U>& other) : capacity(other.capacity), where(other.where) {}
+
+  static constexpr std::size_t head() {
+    return (sizeof(T) + alignof(Entry) - 1) / alignof(Entry) * alignof(Entry);
+  }
+  T* allocate(std::size_t n) {
+    // make_shared allocates exactly one block.
+    if (n != 1) throw std::bad_alloc();
+    char* block = static_cast<char*>(::operator new(head() + capacity * sizeof(Entry)));
+    *where = reinterpret_cast<Entry*>(block + head());
+    return reinterpret_cast<T*>(block);
+  }
+  void deallocate(T* block, std::size_t) { ::operator delete(block, head() + capacity * sizeof(Entry)); }
+  template <class U>
+  bool operator==(const BlockWithEntries<U>& other) const {
+    return capacity == other.capacity;
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<Dictionary> Dictionary::makeShared(std::size_t capacity) {
+  if (capacity == 0) return std::make_shared<Dictionary>();
+  Entry* where = nullptr;
+  return std::allocate_shared<Dictionary>(BlockWithEntries<Dictionary>(capacity, &where), InBlock{}, &where,
+                                          static_cast<std::uint32_t>(capacity));
+}
+
+Dictionary::Dictionary(std::initializer_list<Entry> entries)
+    : Dictionary(fromEntries(std::vector<Entry>(entries))) {}
+
+Dictionary::Dictionary(const Dictionary& other) {
+  if (other.size_ == 0) return;
+  entries_ = allocateEntries(other.size_);
+  capacity_ = other.size_;
+  for (const Entry& e : other) {
+    ::new (static_cast<void*>(entries_ + size_)) Entry(e);
+    ++size_;
+  }
+}
+
+Dictionary::Dictionary(Dictionary&& other) noexcept {
+  if (other.ownsEntries_) {
+    entries_ = std::exchange(other.entries_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    return;
+  }
+  // Entries inside another dictionary's block stay there; they are moved out one by one.
+  if (other.size_ == 0) return;
+  entries_ = allocateEntries(other.size_);
+  capacity_ = other.size_;
+  for (Entry& e : std::span(other.entries_, other.size_)) {
+    ::new (static_cast<void*>(entries_ + size_)) Entry(std::move(e));
+    ++size_;
+  }
+  other.clear();
+}
+
+Dictionary& Dictionary::operator=(const Dictionary& other) {
+  if (this != &other) {
+    Dictionary copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+Dictionary& Dictionary::operator=(Dictionary&& other) noexcept {
+  if (this == &other) return *this;
+  // Taken before the old entries go: `other` may live inside one of them.
+  Dictionary taken(std::move(other));
+  destroyEntries();
+  if (ownsEntries_) freeEntries(entries_, capacity_);
+  entries_ = std::exchange(taken.entries_, nullptr);
+  size_ = std::exchange(taken.size_, 0);
+  capacity_ = std::exchange(taken.capacity_, 0);
+  ownsEntries_ = true;
+  return *this;
+}
+
+Dictionary::~Dictionary() {
+  destroyEntries();
+  if (ownsEntries_) freeEntries(entries_, capacity_);
+}
+
+void Dictionary::destroyEntries() noexcept {
+  std::destroy(entries_, entries_ + size_);
+  size_ = 0;
+}
+
+void Dictionary::clear() noexcept {
+  // Entries are taken out before they are destroyed: a value being destroyed may own this dictionary.
+  if (size_ == 0) return;
+  Entry* entries = entries_;
+  std::uint32_t n = std::exchange(size_, 0);
+  std::destroy(entries, entries + n);
+}
+
+void Dictionary::reserveExactly(std::size_t capacity) {
+  if (capacity <= capacity_) return;
+  Entry* fresh = allocateEntries(capacity);
+  for (std::uint32_t i = 0; i < size_; ++i) {
+    ::new (static_cast<void*>(fresh + i)) Entry(std::move(entries_[i]));
+    entries_[i].~Entry();
+  }
+  if (ownsEntries_) freeEntries(entries_, capacity_);
+  entries_ = fresh;
+  capacity_ = static_cast<std::uint32_t>(capacity);
+  ownsEntries_ = true;
+}
+
+void Dictionary::adoptSorted(std::vector<Entry>& entries) {
+  reserveExactly(entries.size());
+  for (Entry& e : entries) {
+    ::new (static_cast<void*>(entries_ + size_)) Entry(std::move(e));
+    ++size_;
+  }
+}
 
 Dictionary Dictionary::fromEntries(std::vector<Entry> entries) {
   // Sorted in place and stable, so that of equal keys the last one given is kept. Decoded objects
@@ -289,18 +430,18 @@ Dictionary Dictionary::fromEntries(std::vector<Entry> entries) {
   }
   entries.resize(kept);
   Dictionary d;
-  d.entries_ = std::move(entries);
+  d.adoptSorted(entries);
   return d;
 }
 
-std::vector<Dictionary::Entry>::iterator Dictionary::lowerBound(std::string_view key) {
-  return std::lower_bound(entries_.begin(), entries_.end(), key,
+Dictionary::Entry* Dictionary::lowerBound(std::string_view key) const {
+  return std::lower_bound(entries_, entries_ + size_, key,
                           [](const Entry& e, std::string_view k) { return std::string_view(e.first) < k; });
 }
 
 const Value* Dictionary::find(std::string_view key) const {
-  auto it = const_cast<Dictionary*>(this)->lowerBound(key);
-  return it != entries_.end() && it->first == key ? &it->second : nullptr;
+  Entry* it = lowerBound(key);
+  return it != entries_ + size_ && it->first == key ? &it->second : nullptr;
 }
 
 const Value& Dictionary::operator[](std::string_view key) const {
@@ -309,28 +450,49 @@ const Value& Dictionary::operator[](std::string_view key) const {
 }
 
 void Dictionary::set(std::string key, Value value) {
-  auto it = lowerBound(key);
-  bool present = it != entries_.end() && it->first == key;
+  Entry* it = lowerBound(key);
+  bool present = it != entries_ + size_ && it->first == key;
   if (value.isNil()) {
-    if (present) entries_.erase(it);
-  } else if (present) {
-    it->second = std::move(value);
-  } else {
-    entries_.insert(it, Entry(std::move(key), std::move(value)));
+    if (present) remove(key);
+    return;
   }
+  if (present) {
+    it->second = std::move(value);
+    return;
+  }
+  auto at = static_cast<std::size_t>(it - entries_);
+  if (size_ == capacity_) reserveExactly(std::max<std::size_t>(4, std::size_t(capacity_) * 2));
+  Entry* slot = entries_ + at;
+  Entry* last = entries_ + size_;
+  if (slot == last) {
+    ::new (static_cast<void*>(last)) Entry(std::move(key), std::move(value));
+  } else {
+    ::new (static_cast<void*>(last)) Entry(std::move(last[-1]));
+    std::move_backward(slot, last - 1, last);
+    *slot = Entry(std::move(key), std::move(value));
+  }
+  ++size_;
 }
 
 bool Dictionary::remove(std::string_view key) {
-  auto it = lowerBound(key);
-  if (it == entries_.end() || it->first != key) return false;
-  entries_.erase(it);
+  Entry* it = lowerBound(key);
+  if (it == entries_ + size_ || it->first != key) return false;
+  // The removed entry leaves the array before it is destroyed (its value may own this dictionary).
+  Entry removed(std::move(*it));
+  std::move(it + 1, entries_ + size_, it);
+  --size_;
+  entries_[size_].~Entry();
   return true;
+}
+
+bool Dictionary::operator==(const Dictionary& other) const {
+  return std::equal(begin(), end(), other.begin(), other.end());
 }
 
 std::vector<std::string> Dictionary::keys() const {
   std::vector<std::string> result;
-  result.reserve(entries_.size());
-  for (const auto& e : entries_) result.push_back(e.first);
+  result.reserve(size_);
+  for (const auto& e : *this) result.push_back(e.first);
   return result;
 }
 

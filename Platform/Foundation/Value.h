@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -145,6 +147,8 @@ class Value {
                                ns::Data, ns::Date, std::shared_ptr<const ns::Array>,
                                std::shared_ptr<const ns::Dictionary>, std::shared_ptr<Object>>;
   explicit Value(NullTag t) : storage_(t) {}
+  template <class T, class... A>
+  explicit Value(std::in_place_type_t<T> type, A&&... args) : storage_(type, std::forward<A>(args)...) {}
   template <class T>
   static Storage fromIntegral(T n) {
     if constexpr (std::is_unsigned_v<T> && sizeof(T) >= sizeof(std::int64_t)) {
@@ -154,18 +158,26 @@ class Value {
   }
   void describeInto(std::string& out, int indent, bool nested) const;
   friend class Dictionary;
+  friend class JSONDecoder;
 
   Storage storage_;
 };
 
-// A string-keyed dictionary kept as a sorted flat vector (one allocation, ordered iteration).
+// A string-keyed dictionary kept as a sorted flat array (ordered iteration, binary search). The
+// entries usually share one allocation with the shared block holding the dictionary (see
+// makeShared); a dictionary that grows or is copied moves them to storage of its own.
 class Dictionary {
  public:
   using Entry = std::pair<std::string, Value>;
-  using const_iterator = std::vector<Entry>::const_iterator;
+  using const_iterator = const Entry*;
 
-  Dictionary() = default;
+  Dictionary() noexcept = default;
   Dictionary(std::initializer_list<Entry> entries);
+  Dictionary(const Dictionary& other);
+  Dictionary(Dictionary&& other) noexcept;
+  Dictionary& operator=(const Dictionary& other);
+  Dictionary& operator=(Dictionary&& other) noexcept;
+  ~Dictionary();
   // Entries in any order; a later duplicate key replaces an earlier one.
   static Dictionary fromEntries(std::vector<Entry> entries);
 
@@ -177,28 +189,45 @@ class Dictionary {
   // Setting nil removes the key.
   void set(std::string key, Value value);
   bool remove(std::string_view key);
-  void clear() { entries_.clear(); }
+  void clear() noexcept;
 
-  std::size_t size() const { return entries_.size(); }
-  std::size_t count() const { return entries_.size(); }
-  bool empty() const { return entries_.empty(); }
-  const_iterator begin() const { return entries_.begin(); }
-  const_iterator end() const { return entries_.end(); }
+  std::size_t size() const { return size_; }
+  std::size_t count() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const_iterator begin() const { return entries_; }
+  const_iterator end() const { return entries_ + size_; }
   std::vector<std::string> keys() const;
 
-  bool operator==(const Dictionary& other) const { return entries_ == other.entries_; }
+  bool operator==(const Dictionary& other) const;
+
+  // For makeShared (the tag cannot be named elsewhere): a dictionary whose entry storage for
+  // `capacity` entries lies at *where, read once the block holding both has been allocated.
+ private:
+  struct InBlock {};
+
+ public:
+  Dictionary(InBlock, Entry* const* where, std::uint32_t capacity) noexcept
+      : entries_(*where), capacity_(capacity), ownsEntries_(false) {}
 
  private:
-  std::vector<Entry>::iterator lowerBound(std::string_view key);
-  // For decoders that have already sorted their keys and dropped duplicates and nils.
-  static Dictionary fromSortedUniqueEntries(std::vector<Entry> entries) {
-    Dictionary d;
-    d.entries_ = std::move(entries);
-    return d;
-  }
   friend class JSONDecoder;
+  friend class Value;
+  // A shared dictionary with room for `capacity` entries in the same allocation.
+  static std::shared_ptr<Dictionary> makeShared(std::size_t capacity);
+  // Appends an entry within capacity (the caller keeps keys sorted and unique).
+  Entry& appendUnchecked(std::string_view key) {
+    return *::new (static_cast<void*>(entries_ + size_++))
+        Entry(std::piecewise_construct, std::forward_as_tuple(key), std::forward_as_tuple());
+  }
+  Entry* lowerBound(std::string_view key) const;
+  void reserveExactly(std::size_t capacity);
+  void destroyEntries() noexcept;
+  void adoptSorted(std::vector<Entry>& entries);
 
-  std::vector<Entry> entries_;
+  Entry* entries_ = nullptr;
+  std::uint32_t size_ = 0;
+  std::uint32_t capacity_ = 0;
+  bool ownsEntries_ = true;
 };
 
 }  // namespace ns

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -65,6 +66,54 @@ TEST(JSONSerializationTest, ReadsDeepButBoundedNesting) {
   Value value = JSONSerialization::JSONObjectWithString(deep);
   for (int i = 0; i < 500; ++i) value = value.at(0);
   EXPECT_EQ(value, Value(1));
+}
+
+// Objects of a list are built in the key order found for the one before; every way the next one
+// can differ must still give its own keys and values.
+TEST(JSONSerializationTest, ReadsListsOfObjectsWhoseKeysChange) {
+  using ns::Array;
+  using ns::Dictionary;
+  Value value = JSONSerialization::JSONObjectWithString(
+      R"([{"b":1,"a":2},{"b":3,"a":4},{"a":5,"b":6},{"b":7},{"b":8,"a":9,"c":10},{"b":11,"b":12},)"
+      R"({"b":13,"a":14},{"\u0062":15,"a":16},{"b":17,"a":{"y":1,"x":[]}},{"b":18,"a":{"x":2,"y":3}},{}])");
+  Value expected(Array{
+      Dictionary{{"a", 2}, {"b", 1}},
+      Dictionary{{"a", 4}, {"b", 3}},
+      Dictionary{{"a", 5}, {"b", 6}},
+      Dictionary{{"b", 7}},
+      Dictionary{{"a", 9}, {"b", 8}, {"c", 10}},
+      Dictionary{{"b", 12}},
+      Dictionary{{"a", 14}, {"b", 13}},
+      Dictionary{{"a", 16}, {"b", 15}},
+      Dictionary{{"a", Dictionary{{"x", Array{}}, {"y", 1}}}, {"b", 17}},
+      Dictionary{{"a", Dictionary{{"x", 2}, {"y", 3}}}, {"b", 18}},
+      Dictionary{},
+  });
+  EXPECT_EQ(value, expected) << value.describe();
+  for (const Value& item : *value.asArray()) {
+    std::vector<std::string> keys = item.asDictionary()->keys();
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << item.describe();
+  }
+  // A failure inside an object being built in place lets go of what it had built.
+  for (std::string text : {R"([{"a":"long enough to own memory","b":2},{"a":"long enough to own memory","b":)",
+                           R"([{"a":[1],"b":2},{"a":[1],"b":2 "c"}])", R"([{"a":1,"b":2},{"a":1,"b":2,"c":3)"}) {
+    ns::ErrorPtr error;
+    EXPECT_TRUE(JSONSerialization::JSONObjectWithString(text, &error).isNil()) << text;
+    EXPECT_NE(error, nullptr) << text;
+  }
+}
+
+TEST(JSONSerializationTest, ReadsDataInPlaceOrCopied) {
+  std::string text = R"({"list":[1,2.5,"x\n"],"flag":true})";
+  Value expected(ns::Dictionary{{"list", ns::Array{1, 2.5, "x\n"}}, {"flag", true}});
+  ns::Data copied(text);  // filled by Data itself: room past the end
+  EXPECT_GE(copied.tailRoom(), ns::Data::kTailRoom);
+  std::string exact = text;
+  exact.shrink_to_fit();
+  ns::Data adopted(std::move(exact));  // the string's own buffer, however tight
+  EXPECT_EQ(JSONSerialization::JSONObjectWithData(copied), expected);
+  EXPECT_EQ(JSONSerialization::JSONObjectWithData(adopted), expected);
+  EXPECT_EQ(JSONSerialization::JSONObjectWithData(copied.subdata(0, text.size() - 1)), Value());
 }
 
 TEST(JSONSerializationTest, WritesCompactJSON) {

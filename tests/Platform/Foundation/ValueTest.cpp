@@ -113,6 +113,37 @@ TEST(ValueTest, CopiesShareStorageUntilWritten) {
   EXPECT_TRUE(copy["extra"].boolValue());
 }
 
+// A decoded dictionary keeps its entries inside its shared block; copies, moves out of it and growth
+// must all leave both sides whole.
+TEST(ValueTest, DecodedDictionariesCopyMoveAndGrow) {
+  ns::Value decoded = ns::JSONSerialization::JSONObjectWithString(
+      R"({"name":"a name long enough to be allocated","list":[1,2],"n":3})");
+  ASSERT_TRUE(decoded.isDictionary());
+  ns::Dictionary copy = *decoded.asDictionary();
+  copy.set("added", "x");
+  copy.remove("n");
+  EXPECT_EQ(copy.keys(), (std::vector<std::string>{"added", "list", "name"}));
+  EXPECT_EQ(decoded.asDictionary()->keys(), (std::vector<std::string>{"list", "n", "name"}));
+
+  ns::Value writable = decoded;
+  ns::Dictionary* inPlace = writable.mutableDictionary();
+  ASSERT_NE(inPlace, nullptr);
+  EXPECT_NE(inPlace, decoded.asDictionary());
+  ns::Value unique = ns::JSONSerialization::JSONObjectWithString(R"({"k":"a value long enough to be allocated"})");
+  ns::Dictionary* own = unique.mutableDictionary();
+  for (int i = 0; i < 20; ++i) own->set("key" + std::to_string(i), i);  // outgrows its block
+  EXPECT_EQ(own->size(), 21u);
+  EXPECT_EQ((*own)["k"], ns::Value("a value long enough to be allocated"));
+  ns::Dictionary moved = std::move(*own);
+  EXPECT_EQ(moved.size(), 21u);
+  ns::Value fresh = ns::JSONSerialization::JSONObjectWithString(R"({"z":"another value long enough here","a":1})");
+  ns::Dictionary taken = std::move(*fresh.mutableDictionary());
+  fresh = ns::Value();  // the block the entries came from goes
+  EXPECT_EQ(taken["z"], ns::Value("another value long enough here"));
+  taken = *decoded.asDictionary();
+  EXPECT_EQ(ns::Value(taken), decoded);
+}
+
 TEST(ValueTest, DescriptionUsesPropertyListStyle) {
   ns::Value v(ns::Dictionary{{"name", "Кино"}, {"list", ns::Array{1, "a b"}}, {"ok", true}});
   EXPECT_EQ(v.describe(),
