@@ -95,8 +95,9 @@ TEST(JSONSerializationTest, ReadsListsOfObjectsWhoseKeysChange) {
     EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << item.describe();
   }
   // A failure inside an object being built in place lets go of what it had built.
-  for (std::string text : {R"([{"a":"long enough to own memory","b":2},{"a":"long enough to own memory","b":)",
-                           R"([{"a":[1],"b":2},{"a":[1],"b":2 "c"}])", R"([{"a":1,"b":2},{"a":1,"b":2,"c":3)"}) {
+  for (std::string text :
+       {R"([{"a":"long enough to own memory","b":2},{"a":"long enough to own memory","b":)",
+        R"([{"a":[1],"b":2},{"a":[1],"b":2 "c"}])", R"([{"a":1,"b":2},{"a":1,"b":2,"c":3)"}) {
     ns::ErrorPtr error;
     EXPECT_TRUE(JSONSerialization::JSONObjectWithString(text, &error).isNil()) << text;
     EXPECT_NE(error, nullptr) << text;

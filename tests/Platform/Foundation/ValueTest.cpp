@@ -129,14 +129,16 @@ TEST(ValueTest, DecodedDictionariesCopyMoveAndGrow) {
   ns::Dictionary* inPlace = writable.mutableDictionary();
   ASSERT_NE(inPlace, nullptr);
   EXPECT_NE(inPlace, decoded.asDictionary());
-  ns::Value unique = ns::JSONSerialization::JSONObjectWithString(R"({"k":"a value long enough to be allocated"})");
+  ns::Value unique =
+      ns::JSONSerialization::JSONObjectWithString(R"({"k":"a value long enough to be allocated"})");
   ns::Dictionary* own = unique.mutableDictionary();
   for (int i = 0; i < 20; ++i) own->set("key" + std::to_string(i), i);  // outgrows its block
   EXPECT_EQ(own->size(), 21u);
   EXPECT_EQ((*own)["k"], ns::Value("a value long enough to be allocated"));
   ns::Dictionary moved = std::move(*own);
   EXPECT_EQ(moved.size(), 21u);
-  ns::Value fresh = ns::JSONSerialization::JSONObjectWithString(R"({"z":"another value long enough here","a":1})");
+  ns::Value fresh =
+      ns::JSONSerialization::JSONObjectWithString(R"({"z":"another value long enough here","a":1})");
   ns::Dictionary taken = std::move(*fresh.mutableDictionary());
   fresh = ns::Value();  // the block the entries came from goes
   EXPECT_EQ(taken["z"], ns::Value("another value long enough here"));
