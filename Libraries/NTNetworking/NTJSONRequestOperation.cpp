@@ -55,7 +55,12 @@ ns::ErrorPtr NTJSONRequestOperation::error() const {
   return NTHTTPRequestOperation::error();
 }
 
+void NTJSONRequestOperation::runCompletion(std::function<void()> completion) {
+  dispatch::async(processingQueue(), std::move(completion));
+}
+
 void NTJSONRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) {
+  // Runs on the processing queue (runCompletion), where the body is decoded.
   setCompletionBody(
       [success = std::move(success), failure = std::move(failure)](const NTHTTPRequestOperationPtr& op) {
         if (op->error()) {
@@ -63,13 +68,11 @@ void NTJSONRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
           return;
         }
         auto self = std::static_pointer_cast<NTJSONRequestOperation>(op);
-        dispatch::async(processingQueue(), [self, success, failure] {
-          ns::Value JSON = self->responseJSON();
-          if (self->JSONError())
-            reportFailure(failure, self);
-          else if (success)
-            dispatchTo(self->successCallbackQueue(), [self, success, JSON] { success(self, JSON); });
-        });
+        ns::Value JSON = self->responseJSON();
+        if (self->JSONError())
+          reportFailure(failure, self);
+        else if (success)
+          dispatchTo(self->successCallbackQueue(), [self, success, JSON = std::move(JSON)] { success(self, JSON); });
       });
 }
 

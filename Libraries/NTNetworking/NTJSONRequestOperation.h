@@ -49,6 +49,11 @@ class NTJSONRequestOperation : public NTHTTPRequestOperation {
   // The serial queue every JSON body of the process is decoded on.
   static dispatch::QueuePtr processingQueue();
 
+ protected:
+  // The completion closure runs on the processing queue, so the body it decodes there needs no
+  // further hand-off.
+  void runCompletion(std::function<void()> completion) final;
+
  private:
   mutable std::mutex jsonMutex_;
   mutable ns::Value responseJSON_;

@@ -157,7 +157,11 @@ void Operation::didFinish() {
   finishedCondition_.notify_all();
   for (const auto& weak : dependents)
     if (auto dependent = weak.lock()) dependent->dependencyFinished();
-  if (completion) WorkerPool::shared().submit(WorkerPool::Priority::Default, std::move(completion));
+  if (completion) runCompletion(std::move(completion));
+}
+
+void Operation::runCompletion(std::function<void()> completion) {
+  WorkerPool::shared().submit(WorkerPool::Priority::Default, std::move(completion));
 }
 
 void Operation::waitUntilFinished() {

@@ -58,6 +58,11 @@ class Operation : public Object {
   std::string name() const;
   void setName(std::string name);
 
+ protected:
+  // Where the completion closure runs once the operation has finished: on a worker by default. A
+  // subclass may hand it to a queue of its own instead (never the main thread).
+  virtual void runCompletion(std::function<void()> completion);
+
  private:
   friend class OperationQueue;
   enum class State { Pending, Executing, Finished };
