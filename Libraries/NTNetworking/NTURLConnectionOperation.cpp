@@ -9,6 +9,7 @@
 #include "Foundation/StringEncoding.h"
 #include "Foundation/URLCredential.h"
 #include "Foundation/URLCredentialStorage.h"
+#include "Foundation/URLLoader.h"
 #include "NTNetworking/NTNetworkingConstants.h"
 
 const char* const NTNetworkingOperationDidStartNotification =
@@ -106,15 +107,9 @@ bool NTURLConnectionOperation::setUpWithRequest(ns::URLRequestPtr request) {
 }
 
 ns::ThreadPtr NTURLConnectionOperation::networkRequestThread() {
-  static ns::ThreadPtr thread = [] {
-    auto t = std::make_shared<ns::Thread>()->initWithBlock([] {
-      auto loop = ns::RunLoop::currentRunLoop();
-      for (;;) loop->run();
-    });
-    t->start();
-    return t;
-  }();
-  return thread;
+  // The platform's own network thread: a thread that runs its run loop for ever, and the one that
+  // drives the transfers, so connections scheduled there report without crossing threads.
+  return ns::URLLoader::shared().thread();
 }
 
 void NTURLConnectionOperation::performOnNetworkThread(void (NTURLConnectionOperation::*member)(),

@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <span>
 
 #include "Foundation/Clock.h"
 #include "Foundation/Exception.h"
@@ -66,7 +67,7 @@ struct RunLoop::Impl {
   mutable std::mutex mutex;
   // Posted calls: lock-free, so posting never waits for (or wakes up) a busy loop's lock.
   detail::PostQueue<std::function<void()>> incoming;
-  std::deque<std::function<void()>> leftover;  // loop thread only: calls an exception interrupted
+  std::vector<std::function<void()>> leftover;  // loop thread only: calls an exception interrupted
   std::multimap<double, TimerPtr> timers;
   std::vector<DelayedCall> delayed;
   std::uint64_t nextDelayedId = 1;
@@ -78,6 +79,7 @@ struct RunLoop::Impl {
   std::vector<std::string> modeStack;
   std::atomic<int> activeRuns{0};
   std::atomic<bool> stopRequested{false};
+  std::atomic<Waiter*> waiter{nullptr};
 
   // Writes the wake-up descriptor; with force even when the loop is not asleep (it may be about to
   // sleep with a wait computed before the change). A sleeping loop has published `sleeping` before
@@ -157,6 +159,8 @@ void RunLoop::bindToCurrentThread() {
 }
 
 bool RunLoop::isCurrent() const { return impl_->threadId == detail::currentThreadId(); }
+
+void RunLoop::setWaiter(Waiter* waiter) { impl_->waiter.store(waiter); }
 
 void RunLoop::performBlock(std::function<void()> block) {
   if (!block) return;
@@ -305,18 +309,19 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
   Impl& d = *impl_;
   bool handled = false;
 
-  // Calls posted before this pass; those they post run in the next one.
-  std::deque<std::function<void()>> batch = std::move(d.leftover);
+  // Calls posted before this pass; those they post run in the next one. (A vector: an empty one
+  // costs nothing, and most passes of a busy loop find few calls or none.)
+  std::vector<std::function<void()>> batch = std::move(d.leftover);
   d.leftover.clear();
   d.incoming.takeAll(batch);
-  while (!batch.empty()) {
-    auto call = std::move(batch.front());
-    batch.pop_front();
+  for (std::size_t i = 0; i < batch.size(); ++i) {
+    auto call = std::move(batch[i]);
     handled = true;
     try {
       call();
     } catch (...) {
-      d.leftover = std::move(batch);
+      d.leftover.assign(std::make_move_iterator(batch.begin() + static_cast<std::ptrdiff_t>(i) + 1),
+                        std::make_move_iterator(batch.end()));
       throw;
     }
   }
@@ -357,6 +362,9 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
     }
   }
 
+  Waiter* waiter = d.waiter.load(std::memory_order_relaxed);
+  if (waiter) waiter->beforeWait();
+
   // How long to sleep: until the next deadline on the clock, bounded by the caller's real limit.
   int timeoutMs = 0;
   if (mayWait && !handled) {
@@ -378,6 +386,8 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
       timeoutMs = -1;
     else if (wait > 0)
       timeoutMs = static_cast<int>(std::min(std::ceil(wait * 1000.0), static_cast<double>(INT_MAX)));
+    if (int bound = waiter ? waiter->maxWaitMilliseconds() : -1; bound >= 0)
+      timeoutMs = timeoutMs < 0 ? bound : std::min(timeoutMs, bound);
   }
 
   std::vector<FdSource> sources;
@@ -394,11 +404,18 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
     d.drainWake();
     return handled;
   }
-  std::vector<pollfd> fds;
-  fds.reserve(sources.size() + 1);
-  fds.push_back({d.wakeFd, POLLIN, 0});
-  for (const auto& s : sources) fds.push_back({s.fd, s.events, 0});
-  int n = ::poll(fds.data(), fds.size(), timeoutMs);
+  // The descriptors live on the stack while there are few.
+  constexpr std::size_t kInline = 8;
+  pollfd inlineFds[kInline];
+  std::vector<pollfd> heapFds;
+  std::span<pollfd> fds(inlineFds, sources.size() + 1);
+  if (sources.size() + 1 > kInline) {
+    heapFds.resize(sources.size() + 1);
+    fds = heapFds;
+  }
+  fds[0] = {d.wakeFd, POLLIN, 0};
+  for (std::size_t i = 0; i < sources.size(); ++i) fds[i + 1] = {sources[i].fd, sources[i].events, 0};
+  int n = waiter ? waiter->poll(fds.data(), fds.size(), timeoutMs) : ::poll(fds.data(), fds.size(), timeoutMs);
   d.sleeping.store(false);
   if (n > 0 && (fds[0].revents & POLLIN)) {
     // Readable means written, whatever the flag says (a write may trail its flag).

@@ -10,6 +10,8 @@
 #include "Foundation/Date.h"
 #include "Foundation/Object.h"
 
+struct pollfd;
+
 namespace ns {
 
 class Timer;
@@ -76,10 +78,25 @@ class RunLoop final : public Object {
   // Every run loop alive in the process (the clock wakes them all when it moves).
   static std::vector<std::shared_ptr<RunLoop>> allRunLoops();
 
+  // Replaces how a loop waits, for a thread that must wait on something else as well (the URL
+  // loader's thread waits in its libcurl poll). Each pass calls beforeWait() after the posted
+  // calls and timers, bounds its sleep by maxWaitMilliseconds() (-1: no bound) and sleeps in
+  // poll(), which reports on the loop's descriptors (its wake-up first) as poll(2) would.
+  class Waiter {
+   public:
+    virtual ~Waiter() = default;
+    virtual void beforeWait() = 0;
+    virtual int maxWaitMilliseconds() = 0;
+    virtual int poll(pollfd* fds, std::size_t count, int timeoutMs) = 0;
+  };
+
  private:
   struct Impl;
   friend class Thread;
   friend class Timer;
+  friend class URLLoader;
+  // Set before the loop first runs; the waiter outlives the loop.
+  void setWaiter(Waiter* waiter);
   explicit RunLoop(int threadId);
   static std::shared_ptr<RunLoop> makeForThread(int threadId);
   // Binds the calling thread to this loop (used by ns::Thread before its body runs).

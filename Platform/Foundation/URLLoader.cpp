@@ -1,7 +1,7 @@
 #include "Foundation/URLLoader.h"
 
 #include <curl/curl.h>
-#include <pthread.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +13,6 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -21,9 +20,9 @@
 #include "Foundation/HTTPCookie.h"
 #include "Foundation/HTTPCookieStorage.h"
 #include "Foundation/HTTPHeaderParsing.h"
-#include "Foundation/PostQueue.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/Stream.h"
+#include "Foundation/Thread.h"
 #include "Foundation/URLCredentialStorage.h"
 #include "Foundation/WorkerPool.h"
 
@@ -262,17 +261,19 @@ struct Load {
   const std::optional<URL>& url() const { return request->URL(); }
 };
 
-struct URLLoader::Impl {
+// Runs on the loader's thread as its run loop's waiter: each pass of the loop (after the posted
+// commands and delegate calls) drives libcurl, and the loop sleeps in curl_multi_poll with its own
+// wake-up and sources among the descriptors.
+struct URLLoader::Impl final : RunLoop::Waiter {
   CURLM* multi = nullptr;
   CURLSH* share = nullptr;
-  detail::PostQueue<std::function<void(Impl&)>> commands;
   std::unordered_map<const URLConnection*, std::unique_ptr<Load>> loads;
   std::vector<std::pair<const URLConnection*, std::uint64_t>> decisions;
   std::vector<CURL*> spare;
+  std::vector<curl_waitfd> waitFds;  // the run loop's descriptors, as curl_multi_poll takes them
   std::uint64_t nextHop = 1;
   std::string noProxy;
   bool proxyFromEnvironment = false;
-  std::atomic<bool> sleeping{false};  // the thread is (about to be) in its poll
   // Delegate calls gathered during one turn, posted as one block per run loop at its end.
   std::vector<std::pair<std::shared_ptr<RunLoop>, std::vector<std::function<void()>>>> outbox;
 
@@ -296,7 +297,9 @@ struct URLLoader::Impl {
     outbox.clear();
   }
 
-  void run();
+  void beforeWait() override;
+  int maxWaitMilliseconds() override { return static_cast<int>(waitMilliseconds()); }
+  int poll(pollfd* fds, std::size_t count, int timeoutMs) override;
   Load* find(const URLConnection* connection, std::uint64_t hop = 0) {
     auto it = loads.find(connection);
     if (it == loads.end() || (hop && it->second->hop != hop)) return nullptr;
@@ -345,18 +348,18 @@ URLLoader::URLLoader() : impl_(new Impl) {
   for (const char* name :
        {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
     if (const char* value = std::getenv(name); value && *value) impl_->proxyFromEnvironment = true;
-  std::thread([impl = impl_] {
-    pthread_setname_np(pthread_self(), "ns.network");
-    impl->run();
-  }).detach();
+  thread_ = std::make_shared<Thread>()->initWithBlock([] {
+    auto loop = RunLoop::currentRunLoop();
+    for (;;) loop->run();
+  });
+  thread_->setName("ns.network");
+  thread_->runLoop()->setWaiter(impl_);
+  thread_->start();
 }
 
 void URLLoader::post(std::function<void(Impl&)> command) {
-  impl_->commands.post(std::move(command));
-  // A busy network thread looks at its commands before it sleeps again; only a sleeping one is
-  // woken (it publishes `sleeping` before its last look, so one side always sees the other).
-  if (impl_->sleeping.load(std::memory_order_seq_cst) && impl_->sleeping.exchange(false))
-    curl_multi_wakeup(impl_->multi);
+  // The run loop wakes its thread from curl_multi_poll through its own wake-up descriptor.
+  thread_->runLoop()->performBlock([impl = impl_, command = std::move(command)] { command(*impl); });
 }
 
 void URLLoader::start(const URLConnectionPtr& connection) {
@@ -426,38 +429,37 @@ void URLLoader::answerChallenge(const std::weak_ptr<URLConnection>& connection, 
   });
 }
 
-void URLLoader::Impl::run() {
-  for (;;) {
-    std::vector<std::function<void(Impl&)>> batch;
-    commands.takeAll(batch);
-    for (auto& command : batch) command(*this);
-
-    int running = 0;
-    curl_multi_perform(multi, &running);
-    int left = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
-      if (message->msg != CURLMSG_DONE) continue;
-      Load* l = nullptr;
-      curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &l);
-      if (l) transferDone(*l, message->data.result);
-    }
-    // Decisions found while reading headers are asked here, outside curl's callbacks.
-    auto due = std::move(decisions);
-    decisions.clear();
-    for (auto [key, hop] : due)
-      if (Load* l = find(key, hop); l && !l->decisionAsked) askDecision(*l);
-    for (auto& [key, l] : loads) flush(*l);
-    checkTimeouts();
-    postOutbox();
-    int wait = static_cast<int>(waitMilliseconds());
-    sleeping.store(true, std::memory_order_seq_cst);
-    if (!commands.empty()) {
-      sleeping.store(false);
-      continue;
-    }
-    curl_multi_poll(multi, nullptr, 0, wait, nullptr);
-    sleeping.store(false);
+void URLLoader::Impl::beforeWait() {
+  int running = 0;
+  curl_multi_perform(multi, &running);
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+    if (message->msg != CURLMSG_DONE) continue;
+    Load* l = nullptr;
+    curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &l);
+    if (l) transferDone(*l, message->data.result);
   }
+  // Decisions found while reading headers are asked here, outside curl's callbacks.
+  auto due = std::move(decisions);
+  decisions.clear();
+  for (auto [key, hop] : due)
+    if (Load* l = find(key, hop); l && !l->decisionAsked) askDecision(*l);
+  for (auto& [key, l] : loads) flush(*l);
+  checkTimeouts();
+  postOutbox();
+}
+
+int URLLoader::Impl::poll(pollfd* fds, std::size_t count, int timeoutMs) {
+  waitFds.resize(count);
+  auto* extra = waitFds.data();
+  for (std::size_t i = 0; i < count; ++i) extra[i] = {fds[i].fd, fds[i].events, 0};
+  curl_multi_poll(multi, extra, static_cast<unsigned>(count), timeoutMs, nullptr);
+  int ready = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    fds[i].revents = extra[i].revents;
+    if (fds[i].revents) ++ready;
+  }
+  return ready;
 }
 
 long URLLoader::Impl::waitMilliseconds() {

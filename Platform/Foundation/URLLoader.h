@@ -8,12 +8,19 @@
 
 namespace ns {
 
-// The process's network thread: it alone owns the libcurl multi handle and sleeps in its poll;
-// other threads hand it work through a command queue and wake it. One Load per connection lives
-// here; delegate calls leave it only as blocks posted to the connection's run loop.
+class Thread;
+
+// The process's network thread: it alone owns the libcurl multi handle. The thread runs its run
+// loop, which sleeps in the multi handle's poll; other threads hand it work as blocks posted to
+// that loop. One Load per connection lives here; delegate calls leave it only as blocks posted to
+// the connection's run loop, so connections scheduled on the network thread itself get theirs
+// without crossing threads.
 class URLLoader final {
  public:
   static URLLoader& shared();
+
+  // The network thread (its run loop is where connections may be scheduled to avoid hand-offs).
+  std::shared_ptr<Thread> thread() const { return thread_; }
 
   void start(const URLConnectionPtr& connection);
   void cancel(const URLConnectionPtr& connection);
@@ -40,6 +47,7 @@ class URLLoader final {
   void post(std::function<void(Impl&)> command);
 
   Impl* impl_;
+  std::shared_ptr<Thread> thread_;
 };
 
 }  // namespace ns

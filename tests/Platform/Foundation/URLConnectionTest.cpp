@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <openssl/evp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,8 +21,10 @@
 #include "Foundation/RunLoop.h"
 #include "Foundation/Stream.h"
 #include "Foundation/Thread.h"
+#include "Foundation/Timer.h"
 #include "Foundation/URLConnection.h"
 #include "Foundation/URLCredentialStorage.h"
+#include "Foundation/URLLoader.h"
 #include "support/LoopbackServer.h"
 #include "support/RunLoopSpin.h"
 #include "support/TempDir.h"
@@ -184,6 +187,56 @@ TEST(URLConnectionTest, GetDeliversResponseBodyAndFinishOnTheSchedulingThread) {
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].method, "GET");
   EXPECT_FALSE(seen[0].hasHeader("Expect"));
+}
+
+// The network thread's run loop sleeps in the transfers' poll: a connection scheduled there reports
+// there, and the loop's posted calls, timers and descriptor sources keep working alongside.
+TEST(URLConnectionTest, ConnectionsOnTheNetworkThreadReportThereBesideItsTimersAndSources) {
+  LoopbackServer server;
+  server.reply("/here", Reply::text("from the network thread"));
+  auto network = ns::URLLoader::shared().thread();
+  auto loop = network->runLoop();
+  auto recorder = std::make_shared<Recorder>();
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  std::atomic<bool> timerFired{false}, sourceRead{false};
+  std::thread::id networkId;
+  ns::RunLoop::SourceId source = 0;
+  ns::performOnThread(
+      network,
+      [&] {
+        networkId = std::this_thread::get_id();
+        auto connection =
+            std::make_shared<ns::URLConnection>()->initWithRequest(requestFor(server.url("/here")), recorder, false);
+        connection->scheduleInRunLoop(loop, ns::kDefaultRunLoopMode);
+        connection->start();
+        loop->addTimer(ns::Timer::timerWithTimeInterval(0, false, [&](const ns::TimerPtr&) { timerFired = true; }),
+                       ns::kDefaultRunLoopMode);
+        source = loop->addFileDescriptorSource(pipeFds[0], POLLIN, [&](short) {
+          char byte;
+          if (::read(pipeFds[0], &byte, 1) == 1) sourceRead = true;
+        });
+      },
+      true);
+  ASSERT_EQ(::write(pipeFds[1], "x", 1), 1);
+  // The recorder is read on its own thread.
+  auto finished = [&] {
+    bool done = false;
+    ns::performOnThread(network, [&] { done = recorder->done(); }, true);
+    return done;
+  };
+  EXPECT_TRUE(spinUntil([&] { return finished() && timerFired && sourceRead; }));
+  loop->removeFileDescriptorSource(source);
+  ns::performOnThread(
+      network,
+      [&] {
+        EXPECT_EQ(recorder->events, (std::vector<std::string>{"response", "data", "cache", "finish"}));
+        EXPECT_EQ(recorder->body, "from the network thread");
+        EXPECT_EQ(recorder->thread, networkId);
+      },
+      true);
+  ::close(pipeFds[0]);
+  ::close(pipeFds[1]);
 }
 
 TEST(URLConnectionTest, StatusCodesAreAnswersNotErrors) {
