@@ -20,15 +20,15 @@ locale_t cLocale() {
 
 // snprintf into a string under the C locale, whatever the process locale is.
 template <class T>
-void appendPrintf(std::string& out, const std::string& spec, T value) {
+void appendPrintf(std::string& out, const std::string& directive, T value) {
   locale_t previous = uselocale(cLocale());
   char small[128];
-  int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+  int n = std::snprintf(small, sizeof small, directive.c_str(), value);
   if (n >= 0 && static_cast<std::size_t>(n) < sizeof small) {
     out.append(small, static_cast<std::size_t>(n));
   } else if (n > 0) {
     std::string big(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    std::snprintf(big.data(), big.size(), directive.c_str(), value);
     out.append(big.data(), static_cast<std::size_t>(n));
   }
   uselocale(previous);
@@ -90,23 +90,23 @@ std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args)
       out += '%';
       continue;
     }
-    std::string spec = "%";
+    std::string directive = "%";
     while (i < fmt.size() && std::string_view("-+ #0'").find(fmt[i]) != std::string_view::npos) {
-      if (fmt[i] != '\'') spec += fmt[i];
+      if (fmt[i] != '\'') directive += fmt[i];
       ++i;
     }
     auto readNumber = [&]() {
       if (i < fmt.size() && fmt[i] == '*') {
         ++i;
         const auto* a = take();
-        spec += std::to_string(asSigned(a ? *a : kMissing));
+        directive += std::to_string(asSigned(a ? *a : kMissing));
         return;
       }
-      while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9') spec += fmt[i++];
+      while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9') directive += fmt[i++];
     };
     readNumber();
     if (i < fmt.size() && fmt[i] == '.') {
-      spec += fmt[i++];
+      directive += fmt[i++];
       readNumber();
     }
     // Length modifiers only tell the C library the argument's size; ours are already 64-bit.
@@ -121,16 +121,16 @@ std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args)
     switch (conversion) {
       case 'd':
       case 'i':
-        appendPrintf(out, spec + "lld", static_cast<long long>(asSigned(value)));
+        appendPrintf(out, directive + "lld", static_cast<long long>(asSigned(value)));
         break;
       case 'u':
       case 'x':
       case 'X':
       case 'o':
-        appendPrintf(out, spec + "ll" + conversion, static_cast<unsigned long long>(asSigned(value)));
+        appendPrintf(out, directive + "ll" + conversion, static_cast<unsigned long long>(asSigned(value)));
         break;
       case 'c':
-        appendPrintf(out, spec + "c", static_cast<int>(asSigned(value)));
+        appendPrintf(out, directive + "c", static_cast<int>(asSigned(value)));
         break;
       case 'f':
       case 'F':
@@ -140,18 +140,18 @@ std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args)
       case 'G':
       case 'a':
       case 'A':
-        appendPrintf(out, spec + conversion, asDouble(value));
+        appendPrintf(out, directive + conversion, asDouble(value));
         break;
       case 'p':
         if (auto p = std::get_if<FormatArg::Pointer>(&value))
-          appendPrintf(out, spec + "p", p->p);
+          appendPrintf(out, directive + "p", p->p);
         else
-          appendPrintf(out, spec + "llx", static_cast<unsigned long long>(asSigned(value)));
+          appendPrintf(out, directive + "llx", static_cast<unsigned long long>(asSigned(value)));
         break;
       case 's':
       case '@': {
         std::string text = asText(value);
-        appendPrintf(out, spec + "s", text.c_str());
+        appendPrintf(out, directive + "s", text.c_str());
         break;
       }
       default:

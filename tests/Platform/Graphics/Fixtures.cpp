@@ -2,7 +2,12 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
+
+// libjpeg's header needs FILE and size_t declared first.
+#include <jpeglib.h>
 
 namespace fixtures {
 namespace {
@@ -126,6 +131,40 @@ std::string cursor(int width, int height) {
   std::string ico = saved("ico", width, height);
   ico[2] = 2;
   return ico;
+}
+
+std::string progressiveJPEG(int width, int height) {
+  jpeg_compress_struct info;
+  jpeg_error_mgr errors;
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = JDIMENSION(width);
+  info.image_height = JDIMENSION(height);
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 95, TRUE);
+  jpeg_simple_progression(&info);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<unsigned char> row(std::size_t(width) * 3);
+  for (int x = 0; x < width; ++x) {
+    bool left = x < width / 2;
+    row[std::size_t(x) * 3] = left ? 255 : 0;
+    row[std::size_t(x) * 3 + 1] = 0;
+    row[std::size_t(x) * 3 + 2] = left ? 0 : 255;
+  }
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::string bytes(reinterpret_cast<char*>(buffer), size);
+  free(buffer);
+  return bytes;
 }
 
 std::string withExifOrientation(std::string jpeg, int orientation) {

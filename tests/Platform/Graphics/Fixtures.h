@@ -13,6 +13,7 @@ std::string saved(const char* type, int width, int height);
 std::string gif(int width, int height);  // same picture, one frame (a second, green one when asked)
 std::string gifWithTwoFrames(int width, int height);
 std::string cursor(int width, int height);  // an ICO turned into a CUR
+std::string progressiveJPEG(int width, int height);
 // The JPEG with an EXIF block saying orientation `orientation` inserted after its start marker.
 std::string withExifOrientation(std::string jpeg, int orientation);
 

@@ -47,6 +47,7 @@ TEST(ImageDecodeTest, DecodesEveryAcceptedTypeUpright) {
   const DecodeCase cases[] = {
       {"png", [] { return fixtures::saved("png", 16, 8); }, 0},
       {"jpeg", [] { return fixtures::saved("jpeg", 16, 8); }, 0.1},
+      {"progressive jpeg", [] { return fixtures::progressiveJPEG(16, 8); }, 0.1},
       {"gif", [] { return fixtures::gif(16, 8); }, 0},
       {"gif, first of two frames", [] { return fixtures::gifWithTwoFrames(16, 8); }, 0},
       {"tiff", [] { return fixtures::saved("tiff", 16, 8); }, 0},
@@ -103,6 +104,7 @@ TEST(ImageDecodeTest, BytesThatAreNoCompleteImageGiveNone) {
       {"png signature only", std::string("\x89PNG\r\n\x1a\n", 8)},
       {"half a png", cut(fixtures::saved("png", 64, 64), 0.5)},
       {"half a jpeg", cut(fixtures::saved("jpeg", 64, 64), 0.5)},
+      {"half a progressive jpeg", cut(fixtures::progressiveJPEG(64, 64), 0.5)},
       {"jpeg without frame header", std::string("\xFF\xD8\xFF\xD9", 4)},
       {"half a gif", cut(fixtures::gif(64, 64), 0.5)},
       {"gif without frames", std::string("GIF89a\x01\x00\x01\x00\x00\x00\x00\x3B", 14)},
