@@ -1,0 +1,954 @@
+#include "Foundation/URLLoader.h"
+
+#include <curl/curl.h>
+#include <pthread.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "Foundation/Format.h"
+#include "Foundation/HTTPCookie.h"
+#include "Foundation/HTTPCookieStorage.h"
+#include "Foundation/HTTPHeaderParsing.h"
+#include "Foundation/RunLoop.h"
+#include "Foundation/Stream.h"
+#include "Foundation/URLCredentialStorage.h"
+#include "Foundation/WorkerPool.h"
+
+namespace ns {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// Body bytes gathered on the network thread before they are posted to the delegate in one call.
+constexpr std::size_t kFlushBytes = 256 * 1024;
+// The body of a redirect or challenge response is kept (up to this much) while the delegate decides.
+constexpr std::size_t kHoldLimit = 1 << 20;
+// How far a body stream is read ahead of the network.
+constexpr std::size_t kPumpAhead = 256 * 1024;
+constexpr int kMaxRedirects = 16;
+constexpr std::size_t kSpareHandles = 16;
+
+ErrorPtr urlError(std::int64_t code, const std::optional<URL>& url, std::string description,
+                  ErrorPtr underlying = nullptr) {
+  Dictionary info;
+  info.set(kLocalizedDescriptionKey, std::move(description));
+  if (url) {
+    info.set(kURLErrorFailingURLErrorKey, url->absoluteString());
+    info.set(kURLErrorFailingURLStringErrorKey, url->absoluteString());
+  }
+  if (underlying) info.set(kUnderlyingErrorKey, Value(underlying));
+  return Error::make(kURLErrorDomain, code, std::move(info));
+}
+
+struct Failure {
+  std::int64_t code;
+  const char* description;
+};
+
+Failure failureFor(CURLcode code, long osErrno) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return {URLError::CannotFindHost, "A server with the specified hostname could not be found."};
+    case CURLE_COULDNT_CONNECT:
+      if (osErrno == ENETUNREACH)
+        return {URLError::NotConnectedToInternet, "The Internet connection appears to be offline."};
+      return {URLError::CannotConnectToHost, "Could not connect to the server."};
+    case CURLE_OPERATION_TIMEDOUT:
+      return {URLError::TimedOut, "The request timed out."};
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_WEIRD_SERVER_REPLY:
+      return {URLError::NetworkConnectionLost, "The network connection was lost."};
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return {-1202, "The certificate for this server is invalid."};
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+      return {URLError::SecureConnectionFailed,
+              "An SSL error has occurred and a secure connection to the server cannot be made."};
+    case CURLE_BAD_CONTENT_ENCODING:
+      return {URLError::CannotDecodeRawData, "cannot decode raw data"};
+    case CURLE_URL_MALFORMAT:
+      return {URLError::BadURL, "bad URL"};
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return {URLError::UnsupportedURL, "unsupported URL"};
+    default:
+      return {URLError::Unknown, "An unknown error occurred."};
+  }
+}
+
+// Reads a request's body stream on a worker thread, ahead of the network: a body stream may block
+// (a file on a slow disk, a source waiting for another thread) and the network thread must not.
+struct BodyPump {
+  std::mutex mutex;
+  std::condition_variable room;
+  std::string buffer;
+  std::size_t offset = 0;
+  bool eof = false, failed = false, stopped = false, readerWaiting = false;
+  ErrorPtr error;
+  std::function<void()> wakeReader;
+
+  void run(const std::shared_ptr<InputStream>& stream) {
+    WorkerPool::BlockingScope blocking;
+    stream->open();
+    std::vector<std::uint8_t> chunk(64 * 1024);
+    bool opened = stream->streamStatus() != StreamStatus::Error;
+    for (;;) {
+      {
+        std::unique_lock lock(mutex);
+        room.wait(lock, [&] { return stopped || buffer.size() - offset < kPumpAhead; });
+        if (stopped) break;
+      }
+      std::int64_t n = opened ? stream->read(chunk.data(), chunk.size()) : -1;
+      bool wake;
+      {
+        std::lock_guard lock(mutex);
+        if (n > 0)
+          buffer.append(reinterpret_cast<const char*>(chunk.data()), static_cast<std::size_t>(n));
+        else if (n == 0)
+          eof = true;
+        else {
+          failed = true;
+          error = stream->streamError();
+        }
+        wake = std::exchange(readerWaiting, false);
+      }
+      if (wake && wakeReader) wakeReader();
+      if (n <= 0) break;
+    }
+    stream->close();
+  }
+
+  // On the network thread. n > 0 bytes, or 0 with eof/failed set, or 0 meaning "wait" (the pump
+  // wakes the reader when it has more).
+  std::size_t take(char* out, std::size_t capacity, bool& atEnd, bool& hasFailed) {
+    std::lock_guard lock(mutex);
+    std::size_t n = std::min(capacity, buffer.size() - offset);
+    std::memcpy(out, buffer.data() + offset, n);
+    offset += n;
+    if (offset == buffer.size()) {
+      buffer.clear();
+      offset = 0;
+    }
+    atEnd = eof && buffer.empty();
+    hasFailed = failed && buffer.empty();
+    if (n == 0 && !atEnd && !hasFailed) readerWaiting = true;
+    room.notify_one();
+    return n;
+  }
+
+  void stop() {
+    std::lock_guard lock(mutex);
+    stopped = true;
+    room.notify_one();
+  }
+};
+
+}  // namespace
+
+// One connection's load, owned by the network thread, through every redirect and retry.
+struct Load {
+  URLConnectionPtr connection;
+  URLRequestPtr request;
+  std::uint64_t hop = 0;  // renewed with every transfer so stale answers are told apart
+  int redirects = 0;
+  std::map<std::string, int> failures;  // credentials tried, by protection space
+  URLCredentialPtr credential;
+  URLProtectionSpacePtr credentialSpace;
+  bool credentialStored = false;
+  bool bodyStreamUsed = false;
+  double timeout = URLRequest::kDefaultTimeoutInterval;
+
+  // The transfer of the current hop.
+  CURL* easy = nullptr;
+  curl_slist* headerList = nullptr;
+  bool active = false;
+  SteadyClock::time_point lastActivity;
+
+  // The response being read.
+  long status = 0;
+  std::string version;
+  std::vector<std::pair<std::string, std::string>> fields;
+  std::vector<std::string> setCookies;
+  int headerBlocks = 0;
+  bool discardBody = false;
+  HTTPURLResponsePtr response;
+
+  // A redirect or challenge response waits for the delegate's decision with its body.
+  enum class Hold { None, Redirect, Challenge } hold = Hold::None;
+  bool decisionAsked = false;
+  Data held;
+  std::string redirectTarget;
+  URLProtectionSpacePtr challengeSpace;
+  bool done = false;  // the held transfer has ended
+  CURLcode result = CURLE_OK;
+  long osErrno = 0;
+
+  // Delivery.
+  Data pending;
+  std::int64_t uploadDelta = 0, uploaded = 0, uploadExpected = -1;
+  Data body;
+  std::size_t bodyOffset = 0;
+  std::shared_ptr<BodyPump> pump;
+  bool holdPaused = false, flowPaused = false, readPaused = false;
+  bool bodyFailed = false;
+  ErrorPtr bodyError;
+
+  void touch() { lastActivity = SteadyClock::now(); }
+  const std::optional<URL>& url() const { return request->URL(); }
+};
+
+struct URLLoader::Impl {
+  CURLM* multi = nullptr;
+  CURLSH* share = nullptr;
+  std::mutex mutex;
+  std::vector<std::function<void(Impl&)>> commands;
+  std::unordered_map<const URLConnection*, std::unique_ptr<Load>> loads;
+  std::vector<std::pair<const URLConnection*, std::uint64_t>> decisions;
+  std::vector<CURL*> spare;
+  std::uint64_t nextHop = 1;
+  std::string noProxy;
+
+  void run();
+  Load* find(const URLConnection* connection, std::uint64_t hop = 0) {
+    auto it = loads.find(connection);
+    if (it == loads.end() || (hop && it->second->hop != hop)) return nullptr;
+    return it->second.get();
+  }
+
+  void startLoad(const URLConnectionPtr& connection);
+  void beginHop(Load& l);
+  void abortTransfer(Load& l);
+  void transferDone(Load& l, CURLcode result);
+  void askDecision(Load& l);
+  void deliverHeldResponse(Load& l);
+  void finishSuccess(Load& l);
+  void finishWithError(Load& l, ErrorPtr error);
+  void removeLoad(Load& l);
+  void flush(Load& l);
+  void updatePause(Load& l);
+  void headersComplete(Load& l);
+  void checkTimeouts();
+  long waitMilliseconds();
+
+  static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user);
+  static std::size_t onWrite(char* data, std::size_t size, std::size_t count, void* user);
+  static std::size_t onRead(char* buffer, std::size_t size, std::size_t count, void* user);
+};
+
+URLLoader& URLLoader::shared() {
+  static URLLoader* loader = new URLLoader();
+  return *loader;
+}
+
+URLLoader::URLLoader() : impl_(new Impl) {
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  impl_->multi = curl_multi_init();
+  curl_multi_setopt(impl_->multi, CURLMOPT_MAX_HOST_CONNECTIONS, 6L);
+  curl_multi_setopt(impl_->multi, CURLMOPT_MAXCONNECTS, 64L);
+  impl_->share = curl_share_init();
+  // Only the network thread touches the share, so it needs no lock callbacks.
+  curl_share_setopt(impl_->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+  curl_share_setopt(impl_->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+  std::string noProxy = "localhost,127.0.0.1,::1";
+  for (const char* name : {"no_proxy", "NO_PROXY"})
+    if (const char* value = std::getenv(name); value && *value) noProxy += std::string(",") + value;
+  impl_->noProxy = noProxy;
+  std::thread([impl = impl_] {
+    pthread_setname_np(pthread_self(), "ns.network");
+    impl->run();
+  }).detach();
+}
+
+void URLLoader::post(std::function<void(Impl&)> command) {
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->commands.push_back(std::move(command));
+  }
+  curl_multi_wakeup(impl_->multi);
+}
+
+void URLLoader::start(const URLConnectionPtr& connection) {
+  post([connection](Impl& impl) { impl.startLoad(connection); });
+}
+
+void URLLoader::cancel(const URLConnectionPtr& connection) {
+  post([key = connection.get(), weak = std::weak_ptr<URLConnection>(connection)](Impl& impl) {
+    if (weak.expired()) return;
+    if (Load* l = impl.find(key)) impl.removeLoad(*l);
+  });
+}
+
+void URLLoader::resumeReceiving(const std::weak_ptr<URLConnection>& connection) {
+  post([connection](Impl& impl) {
+    auto c = connection.lock();
+    if (!c) return;
+    if (Load* l = impl.find(c.get()); l && l->flowPaused) {
+      l->flowPaused = false;
+      impl.updatePause(*l);
+    }
+  });
+}
+
+void URLLoader::answerRedirect(const std::weak_ptr<URLConnection>& connection, std::uint64_t hop,
+                               URLRequestPtr request) {
+  post([connection, hop, request](Impl& impl) {
+    auto c = connection.lock();
+    Load* l = c ? impl.find(c.get(), hop) : nullptr;
+    if (!l || l->hold != Load::Hold::Redirect) return;
+    if (!request) {
+      impl.deliverHeldResponse(*l);
+      return;
+    }
+    impl.abortTransfer(*l);
+    ++l->redirects;
+    l->request = request->copy();
+    l->connection->setCurrentRequest(l->request);
+    impl.beginHop(*l);
+  });
+}
+
+void URLLoader::answerChallenge(const std::weak_ptr<URLConnection>& connection, std::uint64_t hop,
+                                ChallengeAnswer answer, URLCredentialPtr credential) {
+  post([connection, hop, answer, credential](Impl& impl) {
+    auto c = connection.lock();
+    Load* l = c ? impl.find(c.get(), hop) : nullptr;
+    if (!l || l->hold != Load::Hold::Challenge) return;
+    switch (answer) {
+      case ChallengeAnswer::ContinueWithout:
+        impl.deliverHeldResponse(*l);
+        return;
+      case ChallengeAnswer::Cancel:
+        impl.finishWithError(
+            *l, urlError(URLError::UserCancelledAuthentication, l->url(),
+                         "The operation couldn\u2019t be completed. (NSURLErrorDomain error -1012.)"));
+        return;
+      case ChallengeAnswer::UseCredential:
+        impl.abortTransfer(*l);
+        ++l->failures[l->challengeSpace->key()];
+        l->credential = credential;
+        l->credentialSpace = l->challengeSpace;
+        l->credentialStored = false;
+        impl.beginHop(*l);
+        return;
+    }
+  });
+}
+
+void URLLoader::Impl::run() {
+  for (;;) {
+    std::vector<std::function<void(Impl&)>> batch;
+    {
+      std::lock_guard lock(mutex);
+      batch.swap(commands);
+    }
+    for (auto& command : batch) command(*this);
+
+    int running = 0;
+    curl_multi_perform(multi, &running);
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+      if (message->msg != CURLMSG_DONE) continue;
+      Load* l = nullptr;
+      curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &l);
+      if (l) transferDone(*l, message->data.result);
+    }
+    // Decisions found while reading headers are asked here, outside curl's callbacks.
+    auto due = std::move(decisions);
+    decisions.clear();
+    for (auto [key, hop] : due)
+      if (Load* l = find(key, hop); l && !l->decisionAsked) askDecision(*l);
+    for (auto& [key, l] : loads) flush(*l);
+    checkTimeouts();
+    curl_multi_poll(multi, nullptr, 0, static_cast<int>(waitMilliseconds()), nullptr);
+  }
+}
+
+long URLLoader::Impl::waitMilliseconds() {
+  long wait = -1;
+  curl_multi_timeout(multi, &wait);
+  if (wait < 0) wait = 60'000;
+  auto now = SteadyClock::now();
+  for (auto& [key, l] : loads) {
+    if (!l->active || l->holdPaused || l->flowPaused || l->readPaused) continue;
+    auto deadline = l->lastActivity + std::chrono::duration_cast<SteadyClock::duration>(
+                                          std::chrono::duration<double>(l->timeout));
+    long ms = static_cast<long>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
+    wait = std::min(wait, std::max(ms, 0L));
+  }
+  return std::min(wait, static_cast<long>(INT_MAX));
+}
+
+void URLLoader::Impl::checkTimeouts() {
+  auto now = SteadyClock::now();
+  std::vector<Load*> expired;
+  for (auto& [key, l] : loads) {
+    if (!l->active || l->holdPaused || l->flowPaused || l->readPaused) continue;
+    if (now - l->lastActivity > std::chrono::duration<double>(l->timeout)) expired.push_back(l.get());
+  }
+  for (Load* l : expired)
+    finishWithError(*l, urlError(URLError::TimedOut, l->url(), "The request timed out."));
+}
+
+void URLLoader::Impl::startLoad(const URLConnectionPtr& connection) {
+  if (connection->cancelled_.load() || loads.count(connection.get())) return;
+  auto load = std::make_unique<Load>();
+  load->connection = connection;
+  load->request = connection->currentRequest();
+  Load& l = *load;
+  loads[connection.get()] = std::move(load);
+  beginHop(l);
+}
+
+void URLLoader::Impl::beginHop(Load& l) {
+  l.hop = nextHop++;
+  l.status = 0;
+  l.version.clear();
+  l.fields.clear();
+  l.setCookies.clear();
+  l.headerBlocks = 0;
+  l.discardBody = false;
+  l.response.reset();
+  l.hold = Load::Hold::None;
+  l.decisionAsked = false;
+  l.held = Data();
+  l.done = false;
+  l.pending = Data();
+  l.uploadDelta = l.uploaded = 0;
+  l.uploadExpected = -1;
+  l.body = Data();
+  l.bodyOffset = 0;
+  l.holdPaused = l.flowPaused = l.readPaused = false;
+  l.bodyFailed = false;
+  l.connection->receivePaused_.store(false);
+
+  const URLRequest& request = *l.request;
+  const auto& url = request.URL();
+  if (!url || url->host().empty() || !url->scheme()) {
+    finishWithError(l, urlError(URLError::BadURL, url, "bad URL"));
+    return;
+  }
+  std::string scheme = http::asciiLowercase(*url->scheme());
+  if (scheme != "http" && scheme != "https") {
+    finishWithError(l, urlError(URLError::UnsupportedURL, url, "unsupported URL"));
+    return;
+  }
+  for (const auto& [name, value] : request.allHTTPHeaderFields()) {
+    if (!isValidHTTPHeaderName(name) || !value.asString() || !isValidHTTPHeaderValue(*value.asString())) {
+      finishWithError(l, urlError(URLError::Unknown, url,
+                                  "A header field of the request has an invalid name or a line break."));
+      return;
+    }
+  }
+  // Credentials in the URL are offered only when challenged, never sent unasked.
+  std::string target;
+  {
+    CURLU* parsed = curl_url();
+    char* text = nullptr;
+    bool ok = curl_url_set(parsed, CURLUPART_URL, url->absoluteString().c_str(), 0) == CURLUE_OK;
+    if (ok) {
+      curl_url_set(parsed, CURLUPART_USER, nullptr, 0);
+      curl_url_set(parsed, CURLUPART_PASSWORD, nullptr, 0);
+      curl_url_set(parsed, CURLUPART_FRAGMENT, nullptr, 0);
+      ok = curl_url_get(parsed, CURLUPART_URL, &text, 0) == CURLUE_OK;
+    }
+    if (ok) target = text;
+    curl_free(text);
+    curl_url_cleanup(parsed);
+    if (!ok) {
+      finishWithError(l, urlError(URLError::BadURL, url, "bad URL"));
+      return;
+    }
+  }
+
+  const std::string& method = request.HTTPMethod();
+  bool hasBody = method != "GET" && method != "HEAD";
+  std::int64_t bodyLength = 0;
+  std::shared_ptr<InputStream> bodyStream;
+  if (hasBody && request.HTTPBody()) {
+    l.body = *request.HTTPBody();
+    bodyLength = static_cast<std::int64_t>(l.body.length());
+  } else if (hasBody && request.HTTPBodyStream()) {
+    if (l.bodyStreamUsed) {
+      finishWithError(l, urlError(-1021, url, "request body stream exhausted"));
+      return;
+    }
+    l.bodyStreamUsed = true;
+    bodyStream = request.HTTPBodyStream();
+    bodyLength = -1;
+    if (auto length = request.valueForHTTPHeaderField("Content-Length")) {
+      char* end = nullptr;
+      long long parsed = std::strtoll(length->c_str(), &end, 10);
+      if (end != length->c_str() && *end == '\0' && parsed >= 0) bodyLength = parsed;
+    }
+  }
+  l.uploadExpected = hasBody ? bodyLength : -1;
+
+  CURL* easy;
+  if (!spare.empty()) {
+    easy = spare.back();
+    spare.pop_back();
+    curl_easy_reset(easy);
+  } else {
+    easy = curl_easy_init();
+  }
+  l.easy = easy;
+  l.timeout = request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::kDefaultTimeoutInterval;
+
+  curl_easy_setopt(easy, CURLOPT_URL, target.c_str());
+  curl_easy_setopt(easy, CURLOPT_PRIVATE, &l);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_SHARE, share);
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 64L * 1024);
+  curl_easy_setopt(
+      easy, CURLOPT_CONNECTTIMEOUT_MS,
+      static_cast<long>(std::min(std::ceil(l.timeout * 1000.0), static_cast<double>(LONG_MAX / 2))));
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &l);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &l);
+
+  curl_slist* list = nullptr;
+  bool hasCookieField = false;
+  for (const auto& [name, value] : request.allHTTPHeaderFields()) {
+    // curl states the length of the body it sends itself.
+    if (http::equalsIgnoringCase(name, "Content-Length") || http::equalsIgnoringCase(name, "Expect"))
+      continue;
+    if (http::equalsIgnoringCase(name, "Cookie")) hasCookieField = true;
+    const std::string& text = *value.asString();
+    std::string line = text.empty() ? name + ";" : name + ": " + text;
+    list = curl_slist_append(list, line.c_str());
+  }
+  if (request.HTTPShouldHandleCookies() && !hasCookieField) {
+    auto cookies = HTTPCookieStorage::sharedHTTPCookieStorage()->cookiesForURL(*url);
+    auto field = HTTPCookie::requestHeaderFieldsWithCookies(cookies);
+    if (auto cookie = field["Cookie"].asString())
+      list = curl_slist_append(list, ("Cookie: " + *cookie).c_str());
+  }
+  // No waiting for "100 Continue" before sending a body.
+  list = curl_slist_append(list, "Expect:");
+  l.headerList = list;
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
+
+  if (method == "HEAD") {
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+  } else if (method == "GET") {
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+  } else {
+    curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
+    curl_easy_setopt(easy, CURLOPT_READDATA, &l);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
+  }
+  if (l.credential) {
+    bool proxy = l.credentialSpace && l.credentialSpace->isProxy();
+    bool digest =
+        l.credentialSpace && l.credentialSpace->authenticationMethod() == kURLAuthenticationMethodHTTPDigest;
+    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYUSERNAME : CURLOPT_USERNAME, l.credential->user().c_str());
+    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYPASSWORD : CURLOPT_PASSWORD,
+                     l.credential->password().c_str());
+    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYAUTH : CURLOPT_HTTPAUTH,
+                     digest ? CURLAUTH_DIGEST : CURLAUTH_BASIC);
+  }
+
+  if (bodyStream) {
+    auto pump = std::make_shared<BodyPump>();
+    std::weak_ptr<URLConnection> weak = l.connection;
+    std::uint64_t hop = l.hop;
+    pump->wakeReader = [weak, hop] {
+      URLLoader::shared().post([weak, hop](Impl& impl) {
+        auto c = weak.lock();
+        if (Load* load = c ? impl.find(c.get(), hop) : nullptr; load && load->readPaused) {
+          load->readPaused = false;
+          impl.updatePause(*load);
+        }
+      });
+    };
+    l.pump = pump;
+    WorkerPool::shared().submit(WorkerPool::Priority::Default, [pump, bodyStream] { pump->run(bodyStream); });
+  }
+
+  l.touch();
+  l.active = true;
+  curl_multi_add_handle(multi, easy);
+}
+
+void URLLoader::Impl::abortTransfer(Load& l) {
+  if (l.pump) {
+    l.pump->stop();
+    l.pump.reset();
+  }
+  if (!l.easy) return;
+  if (l.active) curl_multi_remove_handle(multi, l.easy);
+  l.active = false;
+  curl_easy_setopt(l.easy, CURLOPT_HTTPHEADER, nullptr);
+  curl_slist_free_all(l.headerList);
+  l.headerList = nullptr;
+  // A handle keeps nothing of its transfer once reset; its connection stays in the multi's cache.
+  if (spare.size() < kSpareHandles)
+    spare.push_back(l.easy);
+  else
+    curl_easy_cleanup(l.easy);
+  l.easy = nullptr;
+}
+
+void URLLoader::Impl::removeLoad(Load& l) {
+  abortTransfer(l);
+  loads.erase(l.connection.get());
+}
+
+void URLLoader::Impl::updatePause(Load& l) {
+  if (!l.active) return;
+  l.touch();
+  int mask = ((l.holdPaused || l.flowPaused) ? CURLPAUSE_RECV : 0) | (l.readPaused ? CURLPAUSE_SEND : 0);
+  curl_easy_pause(l.easy, mask);
+}
+
+void URLLoader::Impl::flush(Load& l) {
+  if (l.pending.empty() && l.uploadDelta == 0) return;
+  auto loop = l.connection->runLoop();
+  if (!loop) return;
+  Data data = std::move(l.pending);
+  l.pending = Data();
+  auto n = static_cast<std::int64_t>(data.length());
+  std::int64_t sent = l.uploadDelta, total = l.uploaded, expected = l.uploadExpected;
+  l.uploadDelta = 0;
+  auto connection = l.connection;
+  connection->undelivered_ += n;
+  loop->performBlock([connection, data = std::move(data), n, sent, total, expected] {
+    if (!connection->cancelled_.load()) {
+      if (auto d = connection->delegate()) {
+        if (sent > 0) d->connectionDidSendBodyData(connection, sent, total, expected);
+        if (n > 0) d->connectionDidReceiveData(connection, data);
+      }
+    }
+    if (n > 0 && connection->undelivered_.fetch_sub(n) - n <= kLowWater &&
+        connection->receivePaused_.exchange(false))
+      URLLoader::shared().resumeReceiving(connection);
+  });
+}
+
+std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t count, void* user) {
+  Load& l = *static_cast<Load*>(user);
+  std::size_t length = size * count;
+  if (l.connection->cancelled_.load()) return 0;
+  l.touch();
+  std::string_view line(data, length);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  if (line.starts_with("HTTP/")) {
+    ++l.headerBlocks;
+    l.fields.clear();
+    l.setCookies.clear();
+    l.discardBody = false;
+    auto space = line.find(' ');
+    l.version = std::string(line.substr(0, space));
+    l.status = space == std::string_view::npos
+                   ? 0
+                   : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+  } else if (line.empty()) {
+    if (l.status >= 200) URLLoader::shared().impl_->headersComplete(l);
+  } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
+    std::string name(http::trimSpaces(line.substr(0, colon)));
+    std::string value(http::trimSpaces(line.substr(colon + 1)));
+    if (http::equalsIgnoringCase(name, "Set-Cookie")) l.setCookies.push_back(value);
+    l.fields.emplace_back(std::move(name), std::move(value));
+  }
+  return length;
+}
+
+void URLLoader::Impl::headersComplete(Load& l) {
+  // Several fields of one name (in any case) join with ", " under the first spelling.
+  std::vector<std::pair<std::string, std::string>> joined;
+  for (auto& [name, value] : l.fields) {
+    auto it = std::find_if(joined.begin(), joined.end(),
+                           [&](const auto& e) { return http::equalsIgnoringCase(e.first, name); });
+    if (it == joined.end())
+      joined.emplace_back(name, value);
+    else
+      it->second += ", " + value;
+  }
+  std::vector<Dictionary::Entry> entries;
+  for (auto& [name, value] : joined) entries.emplace_back(name, Value(std::move(value)));
+  const URL& url = *l.url();
+  l.response = std::make_shared<HTTPURLResponse>()->initWithURL(url, l.status, l.version,
+                                                                Dictionary::fromEntries(std::move(entries)));
+  if (l.request->HTTPShouldHandleCookies()) {
+    auto storage = HTTPCookieStorage::sharedHTTPCookieStorage();
+    for (const auto& field : l.setCookies)
+      if (auto cookie = HTTPCookie::cookieWithSetCookieValue(field, url)) storage->setCookie(cookie);
+  }
+
+  // curl answers a digest challenge itself when it has the credential: that first 401 is not ours.
+  bool digestRound =
+      l.credentialSpace && l.credentialSpace->authenticationMethod() == kURLAuthenticationMethodHTTPDigest;
+  if (l.status == 401 && l.credential && digestRound && l.headerBlocks == 1) {
+    l.discardBody = true;
+    return;
+  }
+
+  if (l.status == 301 || l.status == 302 || l.status == 303 || l.status == 307 || l.status == 308) {
+    // Resolved here: curl knows the target only after the headers have been handed over.
+    if (auto location = l.response->valueForHTTPHeaderField("Location")) {
+      if (auto target = URL::URLWithString(*location, url)) {
+        l.hold = Load::Hold::Redirect;
+        l.redirectTarget = target->absoluteString();
+        decisions.emplace_back(l.connection.get(), l.hop);
+        return;
+      }
+    }
+  }
+  if (l.status == 401) {
+    if (auto challenge = l.response->valueForHTTPHeaderField("WWW-Authenticate")) {
+      auto parsed = http::parseValueWithParameters(*challenge);
+      auto spaceAt = parsed.value.find(' ');
+      std::string scheme = http::asciiLowercase(parsed.value.substr(0, spaceAt));
+      // "Basic realm=x" puts the first parameter after the scheme, before any ';'.
+      std::string realm;
+      if (auto r = parsed.parameter("realm")) realm = *r;
+      auto at = challenge->find("realm=");
+      if (realm.empty() && at != std::string::npos) {
+        auto rest = std::string_view(*challenge).substr(at + 6);
+        if (!rest.empty() && rest.front() == '"') {
+          rest.remove_prefix(1);
+          realm = std::string(rest.substr(0, rest.find('"')));
+        } else {
+          realm = std::string(rest.substr(0, rest.find_first_of(", ")));
+        }
+      }
+      const char* method = scheme == "basic"    ? kURLAuthenticationMethodHTTPBasic
+                           : scheme == "digest" ? kURLAuthenticationMethodHTTPDigest
+                                                : nullptr;
+      if (method) {
+        std::string urlScheme = http::asciiLowercase(*url.scheme());
+        int port = url.port().value_or(urlScheme == "https" ? 443 : 80);
+        l.challengeSpace = std::make_shared<URLProtectionSpace>()->initWithHost(
+            http::asciiLowercase(url.host()), port, urlScheme, realm, method);
+        l.hold = Load::Hold::Challenge;
+        decisions.emplace_back(l.connection.get(), l.hop);
+        return;
+      }
+    }
+  }
+  // The final answer of this load.
+  if (l.credential && !l.credentialStored && l.credentialSpace && l.status != 401) {
+    l.credentialStored = true;
+    URLCredentialStorage::sharedCredentialStorage()->setCredential(l.credential, *l.credentialSpace);
+  }
+  auto response = l.response;
+  l.connection->deliver([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+    d.connectionDidReceiveResponse(c, response);
+  });
+}
+
+std::size_t URLLoader::Impl::onWrite(char* data, std::size_t size, std::size_t count, void* user) {
+  Load& l = *static_cast<Load*>(user);
+  std::size_t length = size * count;
+  if (l.connection->cancelled_.load()) return 0;
+  l.touch();
+  if (l.discardBody) return length;
+  if (l.hold != Load::Hold::None) {
+    if (l.held.length() + length > kHoldLimit) {
+      l.holdPaused = true;
+      return CURL_WRITEFUNC_PAUSE;
+    }
+    l.held.append(data, length);
+    return length;
+  }
+  auto& connection = *l.connection;
+  if (connection.undelivered_.load() + static_cast<std::int64_t>(l.pending.length() + length) >
+      URLLoader::kHighWater) {
+    // Whichever side clears the flag first owns the resumption (see flush()).
+    connection.receivePaused_.store(true);
+    if (!(connection.undelivered_.load() <= URLLoader::kLowWater &&
+          connection.receivePaused_.exchange(false))) {
+      l.flowPaused = true;
+      return CURL_WRITEFUNC_PAUSE;
+    }
+  }
+  l.pending.append(data, length);
+  if (l.pending.length() >= kFlushBytes) URLLoader::shared().impl_->flush(l);
+  return length;
+}
+
+std::size_t URLLoader::Impl::onRead(char* buffer, std::size_t size, std::size_t count, void* user) {
+  Load& l = *static_cast<Load*>(user);
+  std::size_t capacity = size * count;
+  if (l.connection->cancelled_.load()) return CURL_READFUNC_ABORT;
+  std::size_t n = 0;
+  if (l.pump) {
+    bool atEnd = false, failed = false;
+    n = l.pump->take(buffer, capacity, atEnd, failed);
+    if (n == 0) {
+      if (failed) {
+        l.bodyFailed = true;
+        l.bodyError = l.pump->error;
+        return CURL_READFUNC_ABORT;
+      }
+      if (!atEnd) {
+        l.readPaused = true;
+        return CURL_READFUNC_PAUSE;
+      }
+    }
+  } else {
+    n = std::min(capacity, l.body.length() - l.bodyOffset);
+    if (n > 0) std::memcpy(buffer, l.body.bytes() + l.bodyOffset, n);
+    l.bodyOffset += n;
+  }
+  if (n > 0) {
+    l.touch();
+    l.uploadDelta += static_cast<std::int64_t>(n);
+    l.uploaded += static_cast<std::int64_t>(n);
+  }
+  return n;
+}
+
+void URLLoader::Impl::transferDone(Load& l, CURLcode result) {
+  l.result = result;
+  l.osErrno = 0;
+  curl_easy_getinfo(l.easy, CURLINFO_OS_ERRNO, &l.osErrno);
+  abortTransfer(l);  // the transfer is over; give its handle back
+  if (l.connection->cancelled_.load()) {
+    removeLoad(l);
+    return;
+  }
+  if (l.bodyFailed) {
+    finishWithError(l,
+                    urlError(URLError::Unknown, l.url(), "The request body could not be read.", l.bodyError));
+    return;
+  }
+  if (result != CURLE_OK) {
+    auto failure = failureFor(result, l.osErrno);
+    finishWithError(l, urlError(failure.code, l.url(), failure.description));
+    return;
+  }
+  if (l.hold != Load::Hold::None) {
+    l.done = true;
+    if (!l.decisionAsked) askDecision(l);
+    return;
+  }
+  if (!l.response) {
+    finishWithError(l, urlError(URLError::BadServerResponse, l.url(), "bad server response"));
+    return;
+  }
+  finishSuccess(l);
+}
+
+void URLLoader::Impl::askDecision(Load& l) {
+  l.decisionAsked = true;
+  std::uint64_t hop = l.hop;
+  std::weak_ptr<URLConnection> weak = l.connection;
+  if (l.hold == Load::Hold::Redirect) {
+    if (l.redirects >= kMaxRedirects) {
+      finishWithError(l, urlError(URLError::HTTPTooManyRedirects, l.url(), "too many HTTP redirects"));
+      return;
+    }
+    auto target = URL::URLWithString(l.redirectTarget);
+    auto proposed = l.request->copy();
+    const URL& from = *l.url();
+    proposed->setURL(target);
+    const std::string& method = l.request->HTTPMethod();
+    bool toGet =
+        (l.status == 303 && method != "HEAD") || ((l.status == 301 || l.status == 302) && method == "POST");
+    if (toGet) {
+      proposed->setHTTPMethod("GET");
+      proposed->setHTTPBody(std::nullopt);
+      proposed->setHTTPBodyStream(nullptr);
+      proposed->setValueForHTTPHeaderField(std::nullopt, "Content-Type");
+      proposed->setValueForHTTPHeaderField(std::nullopt, "Content-Length");
+    }
+    bool sameOrigin = http::equalsIgnoringCase(from.host(), target->host()) &&
+                      from.port() == target->port() &&
+                      http::equalsIgnoringCase(from.scheme().value_or(""), target->scheme().value_or(""));
+    if (!sameOrigin) {
+      proposed->setValueForHTTPHeaderField(std::nullopt, "Authorization");
+      proposed->setValueForHTTPHeaderField(std::nullopt, "Cookie");
+    }
+    auto response = l.response;
+    l.connection->deliver(
+        [proposed, response, weak, hop](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+          URLLoader::shared().answerRedirect(weak, hop, d.connectionWillSendRequest(c, proposed, response));
+        });
+    return;
+  }
+  int failures = l.failures[l.challengeSpace->key()];
+  URLCredentialPtr proposed =
+      failures == 0 ? URLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(
+                          *l.challengeSpace)
+                    : l.credential;
+  auto challenge = std::make_shared<URLAuthenticationChallenge>()->initWithProtectionSpace(
+      l.challengeSpace, proposed, failures, l.response, nullptr,
+      std::static_pointer_cast<URLAuthenticationChallengeSender>(l.connection));
+  l.connection->setPendingChallenge(challenge.get(), hop);
+  l.connection->deliver([challenge](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+    if (d.connectionCanAuthenticateAgainstProtectionSpace(c, challenge->protectionSpace()))
+      d.connectionDidReceiveAuthenticationChallenge(c, challenge);
+    else
+      c->performDefaultHandlingForAuthenticationChallenge(*challenge);
+  });
+}
+
+void URLLoader::Impl::deliverHeldResponse(Load& l) {
+  l.hold = Load::Hold::None;
+  auto response = l.response;
+  l.connection->deliver([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+    d.connectionDidReceiveResponse(c, response);
+  });
+  l.pending = std::move(l.held);
+  l.held = Data();
+  if (l.done) {
+    finishSuccess(l);
+    return;
+  }
+  flush(l);
+  if (l.holdPaused) {
+    l.holdPaused = false;
+    updatePause(l);
+  }
+}
+
+void URLLoader::Impl::finishSuccess(Load& l) {
+  flush(l);
+  auto cached = std::make_shared<CachedURLResponse>()->initWithResponse(l.response, Data());
+  l.connection->deliver(
+      [cached](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+        d.connectionWillCacheResponse(c, cached);
+        d.connectionDidFinishLoading(c);
+      },
+      true);
+  removeLoad(l);
+}
+
+void URLLoader::Impl::finishWithError(Load& l, ErrorPtr error) {
+  flush(l);
+  l.connection->deliver([error](const URLConnectionPtr& c,
+                                URLConnectionDelegate& d) { d.connectionDidFailWithError(c, error); },
+                        true);
+  removeLoad(l);
+}
+
+}  // namespace ns

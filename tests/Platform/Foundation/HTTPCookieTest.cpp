@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include "Foundation/Clock.h"
+#include "Foundation/HTTPCookie.h"
+#include "Foundation/HTTPCookieStorage.h"
+
+namespace {
+
+ns::URL url(const char* text) { return *ns::URL::URLWithString(text); }
+
+TEST(HTTPCookieTest, SetCookieValuesAreParsedAndChecked) {
+  ns::ManualClock clock(1'000'000.0);
+  struct Case {
+    const char* header;
+    const char* from;
+    bool accepted;
+    std::string domain, path;
+    bool secure;
+    std::optional<double> expires;
+  } cases[] = {
+      {"a=1", "http://www.vk.invalid/dir/page", true, "www.vk.invalid", "/dir", false, std::nullopt},
+      {"a=1; Domain=vk.invalid; Path=/; Secure", "https://login.vk.invalid/", true, ".vk.invalid", "/", true,
+       std::nullopt},
+      {"a=1; Domain=.VK.invalid", "http://vk.invalid/", true, ".vk.invalid", "/", false, std::nullopt},
+      {"a=1; Domain=other.invalid", "http://vk.invalid/", false, "", "", false, std::nullopt},
+      {"a=1; Domain=invalid", "http://vk.invalid/", false, "", "", false, std::nullopt},
+      {"a=1; Max-Age=60", "http://h.invalid/", true, "h.invalid", "/", false, 1'000'060.0},
+      {"a=1; Max-Age=60; Expires=Wed, 09 Jun 2021 10:18:14 GMT", "http://h.invalid/", true, "h.invalid", "/",
+       false, 1'000'060.0},
+      {"a=1; Expires=Wed, 09 Jun 2021 10:18:14 GMT", "http://h.invalid/", true, "h.invalid", "/", false,
+       1623233894.0},
+      {"a=1; Path=relative", "http://h.invalid/x/y", true, "h.invalid", "/x", false, std::nullopt},
+      {"novalue", "http://h.invalid/", false, "", "", false, std::nullopt},
+      {"=1", "http://h.invalid/", false, "", "", false, std::nullopt},
+      {"a=1; Domain=127.0.0.1", "http://127.0.0.1/", true, "127.0.0.1", "/", false, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    auto cookie = ns::HTTPCookie::cookieWithSetCookieValue(c.header, url(c.from));
+    ASSERT_EQ(cookie != nullptr, c.accepted);
+    if (!cookie) continue;
+    EXPECT_EQ(cookie->name(), "a");
+    EXPECT_EQ(cookie->value(), "1");
+    EXPECT_EQ(cookie->domain(), c.domain);
+    EXPECT_EQ(cookie->path(), c.path);
+    EXPECT_EQ(cookie->isSecure(), c.secure);
+    EXPECT_EQ(cookie->isSessionOnly(), !c.expires);
+    if (c.expires) {
+      EXPECT_DOUBLE_EQ(cookie->expiresDate()->timeIntervalSince1970(), *c.expires);
+    }
+  }
+}
+
+TEST(HTTPCookieTest, JoinedSetCookieFieldsSplitBetweenCookiesOnly) {
+  ns::Dictionary headers{
+      {"Set-Cookie", "a=1; Expires=Wed, 09 Jun 2031 10:18:14 GMT; Path=/, b=2, c=3; Secure"}};
+  auto cookies = ns::HTTPCookie::cookiesWithResponseHeaderFields(headers, url("https://h.invalid/"));
+  ASSERT_EQ(cookies.size(), 3u);
+  EXPECT_EQ(cookies[0]->name(), "a");
+  EXPECT_FALSE(cookies[0]->isSessionOnly());
+  EXPECT_EQ(cookies[1]->name(), "b");
+  EXPECT_TRUE(cookies[2]->isSecure());
+  EXPECT_EQ(ns::HTTPCookie::requestHeaderFieldsWithCookies(cookies)["Cookie"], ns::Value("a=1; b=2; c=3"));
+  EXPECT_TRUE(ns::HTTPCookie::requestHeaderFieldsWithCookies({}).empty());
+}
+
+TEST(HTTPCookieTest, StorageMatchesDomainPathSchemeAndExpiry) {
+  ns::ManualClock clock(2'000'000'000.0);
+  ns::HTTPCookieStorage storage;
+  auto set = [&](const char* header, const char* from) {
+    storage.setCookie(ns::HTTPCookie::cookieWithSetCookieValue(header, url(from)));
+  };
+  set("host=1", "http://vk.invalid/");
+  set("wide=2; Domain=vk.invalid", "http://vk.invalid/");
+  set("deep=3; Path=/api", "http://vk.invalid/");
+  set("safe=4; Secure", "https://vk.invalid/");
+  set("brief=5; Max-Age=10", "http://vk.invalid/");
+  auto names = [&](const char* to) {
+    std::string out;
+    for (const auto& cookie : storage.cookiesForURL(url(to))) out += cookie->name() + " ";
+    return out;
+  };
+  struct Case {
+    const char* url;
+    std::string expected;
+  } cases[] = {
+      {"http://vk.invalid/", "host wide brief "},
+      {"http://vk.invalid/api/list", "deep host wide brief "},
+      {"http://vk.invalid/apis", "host wide brief "},
+      {"https://vk.invalid/", "host wide safe brief "},
+      {"http://m.vk.invalid/", "wide "},
+      {"http://notvk.invalid/", ""},
+      {"ftp://vk.invalid/", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.url);
+    EXPECT_EQ(names(c.url), c.expected);
+  }
+  clock.advance(10);
+  EXPECT_EQ(names("http://vk.invalid/"), "host wide ");
+  EXPECT_EQ(storage.cookies().size(), 4u);
+  // The same name, domain and path replaces; an expired one removes.
+  set("host=changed", "http://vk.invalid/");
+  std::string values;
+  for (const auto& cookie : storage.cookiesForURL(url("http://vk.invalid/"))) values += cookie->value() + " ";
+  EXPECT_EQ(values, "2 changed ");
+  set("host=gone; Max-Age=0", "http://vk.invalid/");
+  EXPECT_EQ(names("http://vk.invalid/"), "wide ");
+}
+
+// The VKontakte logout deletes cookies by the suffix of their domain.
+TEST(HTTPCookieTest, CookiesCanBeDeletedByDomainSuffix) {
+  ns::HTTPCookieStorage storage;
+  storage.setCookie(
+      ns::HTTPCookie::cookieWithSetCookieValue("s=1; Domain=vk.com", url("https://login.vk.com/")));
+  storage.setCookie(ns::HTTPCookie::cookieWithSetCookieValue("t=2", url("https://vk.com/")));
+  storage.setCookie(ns::HTTPCookie::cookieWithSetCookieValue("u=3", url("https://a.io/")));
+  for (const auto& cookie : storage.cookies()) {
+    const auto& domain = cookie->domain();
+    if (domain.size() > 6 && domain.compare(domain.size() - 7, 7, ".vk.com") == 0)
+      storage.deleteCookie(cookie);
+  }
+  std::string left;
+  for (const auto& cookie : storage.cookies()) left += cookie->name();
+  EXPECT_EQ(left, "tu");
+}
+
+TEST(HTTPCookieTest, PropertiesMakeCookiesAndRefuseUnsafeOnes) {
+  auto cookie = ns::HTTPCookie::cookieWithProperties({{ns::kHTTPCookieName, "token"},
+                                                      {ns::kHTTPCookieValue, "abc"},
+                                                      {ns::kHTTPCookieOriginURL, "http://fb.invalid/x"}});
+  ASSERT_NE(cookie, nullptr);
+  EXPECT_EQ(cookie->domain(), "fb.invalid");
+  EXPECT_EQ(cookie->path(), "/");
+  EXPECT_TRUE(cookie->isSessionOnly());
+  EXPECT_EQ(cookie->properties()[ns::kHTTPCookieName], ns::Value("token"));
+  struct Case {
+    const char* name;
+    ns::Dictionary properties;
+  } refused[] = {
+      {"no domain", {{ns::kHTTPCookieName, "a"}, {ns::kHTTPCookieValue, "b"}}},
+      {"no value", {{ns::kHTTPCookieName, "a"}, {ns::kHTTPCookieDomain, "d.invalid"}}},
+      {"line break",
+       {{ns::kHTTPCookieName, "a"}, {ns::kHTTPCookieValue, "b\r\nX: y"}, {ns::kHTTPCookieDomain, "d"}}},
+      {"separator in name",
+       {{ns::kHTTPCookieName, "a;b"}, {ns::kHTTPCookieValue, "b"}, {ns::kHTTPCookieDomain, "d"}}},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ns::HTTPCookie::cookieWithProperties(c.properties), nullptr);
+  }
+}
+
+}  // namespace
