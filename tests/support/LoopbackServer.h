@@ -14,15 +14,24 @@
 
 namespace testsupport {
 
+// One part of a multipart/form-data body, as the server's own parser read it.
+struct FormPart {
+  std::string name;
+  std::string filename;
+  std::string contentType;
+  std::string content;
+};
+
 // One request as the server received it.
 struct RecordedRequest {
   std::string method;
   std::string path;
-  std::string query;   // the raw query string, without "?"
-  std::string target;  // path and query as sent
+  std::string query;                                // the raw query string, without "?"
+  std::string target;                               // path and query as sent
   std::multimap<std::string, std::string> headers;  // names as sent; use header() for look-ups
   std::map<std::string, std::string> params;        // decoded query (and form) parameters
-  std::string body;
+  std::string body;                                 // empty for multipart/form-data: see parts
+  std::vector<FormPart> parts;                      // multipart/form-data parts, by name
   std::string remoteAddress;
   int remotePort = 0;
 
@@ -37,10 +46,10 @@ struct Reply {
   std::string contentType = "text/plain";
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
-  double delaySeconds = 0;           // wait before answering
-  bool chunked = false;              // Transfer-Encoding: chunked, in pieces of chunkSize
+  double delaySeconds = 0;  // wait before answering
+  bool chunked = false;     // Transfer-Encoding: chunked, in pieces of chunkSize
   std::size_t chunkSize = 16 * 1024;
-  double dripIntervalSeconds = 0;    // pause between pieces (chunkSize bytes each)
+  double dripIntervalSeconds = 0;             // pause between pieces (chunkSize bytes each)
   std::optional<std::size_t> dropAfterBytes;  // announce the full length, send this much, close
   // Generated bodies (large downloads) instead of `body`: length and a byte at each offset.
   std::size_t generatedLength = 0;
