@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "Foundation/Object.h"
 #include "Foundation/Timer.h"
@@ -32,6 +34,10 @@ class NTNetworkActivityIndicatorManager final : public ns::Object {
   void setActivityCount(int count);
   int activityCount() const { return activityCount_.load(); }
   bool isNetworkActivityIndicatorVisible() const { return activityCount() > 0; }
+  // The keys whose changes change the visibility (announced with them).
+  static std::set<std::string> keyPathsForValuesAffectingIsNetworkActivityIndicatorVisible() {
+    return {"activityCount"};
+  }
 
   // Sets the indicator to the current visibility (on the main thread).
   void updateNetworkActivityIndicatorVisibility();
