@@ -21,6 +21,7 @@
 #include "Foundation/HTTPCookie.h"
 #include "Foundation/HTTPCookieStorage.h"
 #include "Foundation/HTTPHeaderParsing.h"
+#include "Foundation/PostQueue.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/Stream.h"
 #include "Foundation/URLCredentialStorage.h"
@@ -221,13 +222,36 @@ struct Load {
 struct URLLoader::Impl {
   CURLM* multi = nullptr;
   CURLSH* share = nullptr;
-  std::mutex mutex;
-  std::vector<std::function<void(Impl&)>> commands;
+  detail::PostQueue<std::function<void(Impl&)>> commands;
   std::unordered_map<const URLConnection*, std::unique_ptr<Load>> loads;
   std::vector<std::pair<const URLConnection*, std::uint64_t>> decisions;
   std::vector<CURL*> spare;
   std::uint64_t nextHop = 1;
   std::string noProxy;
+  bool proxyFromEnvironment = false;
+  std::atomic<bool> sleeping{false};  // the thread is (about to be) in its poll
+  // Delegate calls gathered during one turn, posted as one block per run loop at its end.
+  std::vector<std::pair<std::shared_ptr<RunLoop>, std::vector<std::function<void()>>>> outbox;
+
+  void send(Load& l, std::function<void()> call) {
+    auto loop = l.connection->runLoop();
+    if (!loop) return;
+    for (auto& [target, calls] : outbox) {
+      if (target == loop) {
+        calls.push_back(std::move(call));
+        return;
+      }
+    }
+    outbox.emplace_back(std::move(loop), std::vector<std::function<void()>>{})
+        .second.push_back(std::move(call));
+  }
+  void postOutbox() {
+    for (auto& [loop, calls] : outbox)
+      loop->performBlock([calls = std::move(calls)] {
+        for (const auto& call : calls) call();
+      });
+    outbox.clear();
+  }
 
   void run();
   Load* find(const URLConnection* connection, std::uint64_t hop = 0) {
@@ -274,6 +298,10 @@ URLLoader::URLLoader() : impl_(new Impl) {
   for (const char* name : {"no_proxy", "NO_PROXY"})
     if (const char* value = std::getenv(name); value && *value) noProxy += std::string(",") + value;
   impl_->noProxy = noProxy;
+  // Without a proxy in the environment, curl need not look for one on every transfer.
+  for (const char* name :
+       {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+    if (const char* value = std::getenv(name); value && *value) impl_->proxyFromEnvironment = true;
   std::thread([impl = impl_] {
     pthread_setname_np(pthread_self(), "ns.network");
     impl->run();
@@ -281,11 +309,11 @@ URLLoader::URLLoader() : impl_(new Impl) {
 }
 
 void URLLoader::post(std::function<void(Impl&)> command) {
-  {
-    std::lock_guard lock(impl_->mutex);
-    impl_->commands.push_back(std::move(command));
-  }
-  curl_multi_wakeup(impl_->multi);
+  impl_->commands.post(std::move(command));
+  // A busy network thread looks at its commands before it sleeps again; only a sleeping one is
+  // woken (it publishes `sleeping` before its last look, so one side always sees the other).
+  if (impl_->sleeping.load(std::memory_order_seq_cst) && impl_->sleeping.exchange(false))
+    curl_multi_wakeup(impl_->multi);
 }
 
 void URLLoader::start(const URLConnectionPtr& connection) {
@@ -358,10 +386,7 @@ void URLLoader::answerChallenge(const std::weak_ptr<URLConnection>& connection, 
 void URLLoader::Impl::run() {
   for (;;) {
     std::vector<std::function<void(Impl&)>> batch;
-    {
-      std::lock_guard lock(mutex);
-      batch.swap(commands);
-    }
+    commands.takeAll(batch);
     for (auto& command : batch) command(*this);
 
     int running = 0;
@@ -380,7 +405,15 @@ void URLLoader::Impl::run() {
       if (Load* l = find(key, hop); l && !l->decisionAsked) askDecision(*l);
     for (auto& [key, l] : loads) flush(*l);
     checkTimeouts();
-    curl_multi_poll(multi, nullptr, 0, static_cast<int>(waitMilliseconds()), nullptr);
+    postOutbox();
+    int wait = static_cast<int>(waitMilliseconds());
+    sleeping.store(true, std::memory_order_seq_cst);
+    if (!commands.empty()) {
+      sleeping.store(false);
+      continue;
+    }
+    curl_multi_poll(multi, nullptr, 0, wait, nullptr);
+    sleeping.store(false);
   }
 }
 
@@ -460,12 +493,13 @@ void URLLoader::Impl::beginHop(Load& l) {
       return;
     }
   }
-  // Credentials in the URL are offered only when challenged, never sent unasked.
-  std::string target;
-  {
+  // Credentials in the URL are offered only when challenged, never sent unasked; the fragment
+  // stays here too.
+  std::string target = url->absoluteString();
+  if (url->user() || url->password() || url->fragment()) {
     CURLU* parsed = curl_url();
     char* text = nullptr;
-    bool ok = curl_url_set(parsed, CURLUPART_URL, url->absoluteString().c_str(), 0) == CURLUE_OK;
+    bool ok = curl_url_set(parsed, CURLUPART_URL, target.c_str(), 0) == CURLUE_OK;
     if (ok) {
       curl_url_set(parsed, CURLUPART_USER, nullptr, 0);
       curl_url_set(parsed, CURLUPART_PASSWORD, nullptr, 0);
@@ -504,33 +538,39 @@ void URLLoader::Impl::beginHop(Load& l) {
   }
   l.uploadExpected = hasBody ? bodyLength : -1;
 
+  // Handles are reused without a reset: what is the same for every transfer was set when the
+  // handle was made, and everything below is set again for each one.
   CURL* easy;
   if (!spare.empty()) {
     easy = spare.back();
     spare.pop_back();
-    curl_easy_reset(easy);
   } else {
     easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_SHARE, share);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    if (proxyFromEnvironment)
+      curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
+    else
+      curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 64L * 1024);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
+    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
   }
   l.easy = easy;
   l.timeout = request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::kDefaultTimeoutInterval;
 
   curl_easy_setopt(easy, CURLOPT_URL, target.c_str());
   curl_easy_setopt(easy, CURLOPT_PRIVATE, &l);
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_SHARE, share);
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-  curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
-  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 64L * 1024);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &l);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &l);
+  curl_easy_setopt(easy, CURLOPT_READDATA, &l);
   curl_easy_setopt(
       easy, CURLOPT_CONNECTTIMEOUT_MS,
       static_cast<long>(std::min(std::ceil(l.timeout * 1000.0), static_cast<double>(LONG_MAX / 2))));
-  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
-  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &l);
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &l);
 
   curl_slist* list = nullptr;
   bool hasCookieField = false;
@@ -554,27 +594,28 @@ void URLLoader::Impl::beginHop(Load& l) {
   l.headerList = list;
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
 
+  curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);  // back to a plain GET whatever the handle did before
   if (method == "HEAD") {
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, nullptr);
   } else if (method == "GET") {
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, nullptr);
   } else {
     curl_easy_setopt(easy, CURLOPT_POST, 1L);
-    if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
-    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
-    curl_easy_setopt(easy, CURLOPT_READDATA, &l);
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method == "POST" ? nullptr : method.c_str());
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
   }
-  if (l.credential) {
-    bool proxy = l.credentialSpace && l.credentialSpace->isProxy();
-    bool digest =
-        l.credentialSpace && l.credentialSpace->authenticationMethod() == kURLAuthenticationMethodHTTPDigest;
-    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYUSERNAME : CURLOPT_USERNAME, l.credential->user().c_str());
-    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYPASSWORD : CURLOPT_PASSWORD,
-                     l.credential->password().c_str());
-    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYAUTH : CURLOPT_HTTPAUTH,
-                     digest ? CURLAUTH_DIGEST : CURLAUTH_BASIC);
-  }
+  const URLCredential* credential = l.credential.get();
+  bool proxy = credential && l.credentialSpace && l.credentialSpace->isProxy();
+  bool digest = credential && l.credentialSpace &&
+                l.credentialSpace->authenticationMethod() == kURLAuthenticationMethodHTTPDigest;
+  long authScheme = digest ? CURLAUTH_DIGEST : CURLAUTH_BASIC;
+  curl_easy_setopt(easy, CURLOPT_USERNAME, credential && !proxy ? credential->user().c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_PASSWORD, credential && !proxy ? credential->password().c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_HTTPAUTH, authScheme);
+  curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxy ? credential->user().c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, proxy ? credential->password().c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_PROXYAUTH, authScheme);
 
   if (bodyStream) {
     auto pump = std::make_shared<BodyPump>();
@@ -631,8 +672,6 @@ void URLLoader::Impl::updatePause(Load& l) {
 
 void URLLoader::Impl::flush(Load& l) {
   if (l.pending.empty() && l.uploadDelta == 0) return;
-  auto loop = l.connection->runLoop();
-  if (!loop) return;
   Data data = std::move(l.pending);
   l.pending = Data();
   auto n = static_cast<std::int64_t>(data.length());
@@ -640,7 +679,7 @@ void URLLoader::Impl::flush(Load& l) {
   l.uploadDelta = 0;
   auto connection = l.connection;
   connection->undelivered_ += n;
-  loop->performBlock([connection, data = std::move(data), n, sent, total, expected] {
+  send(l, [connection, data = std::move(data), n, sent, total, expected] {
     if (!connection->cancelled_.load()) {
       if (auto d = connection->delegate()) {
         if (sent > 0) d->connectionDidSendBodyData(connection, sent, total, expected);
@@ -760,9 +799,9 @@ void URLLoader::Impl::headersComplete(Load& l) {
     URLCredentialStorage::sharedCredentialStorage()->setCredential(l.credential, *l.credentialSpace);
   }
   auto response = l.response;
-  l.connection->deliver([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+  send(l, l.connection->delivery([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     d.connectionDidReceiveResponse(c, response);
-  });
+  }));
 }
 
 std::size_t URLLoader::Impl::onWrite(char* data, std::size_t size, std::size_t count, void* user) {
@@ -889,10 +928,10 @@ void URLLoader::Impl::askDecision(Load& l) {
       proposed->setValueForHTTPHeaderField(std::nullopt, "Cookie");
     }
     auto response = l.response;
-    l.connection->deliver(
-        [proposed, response, weak, hop](const URLConnectionPtr& c, URLConnectionDelegate& d) {
-          URLLoader::shared().answerRedirect(weak, hop, d.connectionWillSendRequest(c, proposed, response));
-        });
+    send(l, l.connection->delivery([proposed, response, weak, hop](const URLConnectionPtr& c,
+                                                                   URLConnectionDelegate& d) {
+      URLLoader::shared().answerRedirect(weak, hop, d.connectionWillSendRequest(c, proposed, response));
+    }));
     return;
   }
   int failures = l.failures[l.challengeSpace->key()];
@@ -904,20 +943,20 @@ void URLLoader::Impl::askDecision(Load& l) {
       l.challengeSpace, proposed, failures, l.response, nullptr,
       std::static_pointer_cast<URLAuthenticationChallengeSender>(l.connection));
   l.connection->setPendingChallenge(challenge.get(), hop);
-  l.connection->deliver([challenge](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+  send(l, l.connection->delivery([challenge](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     if (d.connectionCanAuthenticateAgainstProtectionSpace(c, challenge->protectionSpace()))
       d.connectionDidReceiveAuthenticationChallenge(c, challenge);
     else
       c->performDefaultHandlingForAuthenticationChallenge(*challenge);
-  });
+  }));
 }
 
 void URLLoader::Impl::deliverHeldResponse(Load& l) {
   l.hold = Load::Hold::None;
   auto response = l.response;
-  l.connection->deliver([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+  send(l, l.connection->delivery([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     d.connectionDidReceiveResponse(c, response);
-  });
+  }));
   l.pending = std::move(l.held);
   l.held = Data();
   if (l.done) {
@@ -934,20 +973,21 @@ void URLLoader::Impl::deliverHeldResponse(Load& l) {
 void URLLoader::Impl::finishSuccess(Load& l) {
   flush(l);
   auto cached = std::make_shared<CachedURLResponse>()->initWithResponse(l.response, Data());
-  l.connection->deliver(
-      [cached](const URLConnectionPtr& c, URLConnectionDelegate& d) {
-        d.connectionWillCacheResponse(c, cached);
-        d.connectionDidFinishLoading(c);
-      },
-      true);
+  send(l, l.connection->delivery(
+              [cached](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+                d.connectionWillCacheResponse(c, cached);
+                d.connectionDidFinishLoading(c);
+              },
+              true));
   removeLoad(l);
 }
 
 void URLLoader::Impl::finishWithError(Load& l, ErrorPtr error) {
   flush(l);
-  l.connection->deliver([error](const URLConnectionPtr& c,
-                                URLConnectionDelegate& d) { d.connectionDidFailWithError(c, error); },
-                        true);
+  send(l,
+       l.connection->delivery([error](const URLConnectionPtr& c,
+                                      URLConnectionDelegate& d) { d.connectionDidFailWithError(c, error); },
+                              true));
   removeLoad(l);
 }
 
