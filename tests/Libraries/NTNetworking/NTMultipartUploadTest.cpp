@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "Dispatch/Dispatch.h"
 #include "Foundation/Exception.h"
 #include "NTNetworking/NTHTTPBodyPart.h"
 #include "NTNetworking/NTHTTPClient.h"
@@ -142,9 +143,13 @@ TEST_F(NTMultipartUploadTest, UploadCompletesWhileTheMainThreadBlocksOnIt) {
         EXPECT_TRUE(form.appendPartWithFileURL(ns::URL::fileURLWithPath(path), "f"));
         form.throttleBandwidthWithPacketSize(64 * 1024, 0);
       });
-  auto operation = client->HTTPRequestOperationWithRequest(request, nullptr, nullptr);
+  auto operation = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(request);
+  auto finished = dispatch::semaphoreCreate(0);
+  operation->setCompletionBlock([finished] { dispatch::semaphoreSignal(finished); });
   operation->start();
-  operation->waitUntilFinished();
+  // Blocks the main thread, bounded so that a deadlock fails instead of hanging.
+  ASSERT_EQ(
+      dispatch::semaphoreWait(finished, dispatch::time(dispatch::TIME_NOW, 60 * dispatch::NSEC_PER_SEC)), 0);
   EXPECT_EQ(operation->error(), nullptr);
   ASSERT_TRUE(operation->responseData());
   EXPECT_EQ(operation->responseData()->toString(),
