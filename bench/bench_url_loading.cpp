@@ -167,7 +167,6 @@ const Run& best(const std::vector<Run>& runs) {
 }  // namespace
 
 int main() {
-  pthread_setname_np(pthread_self(), "bench.client");
   curl_global_init(CURL_GLOBAL_DEFAULT);
   httplib::Server server;
   server.new_task_queue = [] { return new httplib::ThreadPool(16); };
@@ -182,6 +181,7 @@ int main() {
   int port = server.bind_to_any_port("127.0.0.1");
   std::thread serving([&] { server.listen_after_bind(); });
   while (!server.is_running()) std::this_thread::yield();
+  pthread_setname_np(pthread_self(), "bench.client");
 
   // Warm both sides up (connections, the network thread, caches), then alternate measured runs.
   plainCurl(port, 200);

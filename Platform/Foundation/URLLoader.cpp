@@ -165,6 +165,49 @@ struct BodyPump {
   }
 };
 
+// Header lines ("Name: value\n" each), several fields of one name (in any case) joined with ", "
+// under the first spelling.
+Dictionary headerFields(std::string_view block) {
+  std::vector<std::pair<std::string, std::string>> joined;
+  while (!block.empty()) {
+    auto end = block.find('\n');
+    std::string_view line = block.substr(0, end);
+    block = end == std::string_view::npos ? std::string_view() : block.substr(end + 1);
+    auto colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    auto name = http::trimSpaces(line.substr(0, colon));
+    auto value = http::trimSpaces(line.substr(colon + 1));
+    auto it = std::find_if(joined.begin(), joined.end(),
+                           [&](const auto& e) { return http::equalsIgnoringCase(e.first, name); });
+    if (it == joined.end())
+      joined.emplace_back(std::string(name), std::string(value));
+    else
+      (it->second += ", ") += value;
+  }
+  std::vector<Dictionary::Entry> entries;
+  for (auto& [name, value] : joined) entries.emplace_back(std::move(name), Value(std::move(value)));
+  return Dictionary::fromEntries(std::move(entries));
+}
+
+// A response as the network thread read it. The response object is made where it is first needed:
+// on the delegate's thread for an ordinary answer, so the network thread only gathers bytes, or on
+// the network thread for the redirects, challenges and cookies it has to act on itself. Either way
+// only one thread at a time touches it.
+struct ResponseSource {
+  URLRequestPtr request;  // the hop this answers
+  long status = 0;
+  std::string version;
+  std::string block;
+  HTTPURLResponsePtr built;
+
+  const HTTPURLResponsePtr& get() {
+    if (!built)
+      built = std::make_shared<HTTPURLResponse>()->initWithURL(*request->URL(), status, version,
+                                                               headerFields(block));
+    return built;
+  }
+};
+
 }  // namespace
 
 // One connection's load, owned by the network thread, through every redirect and retry.
@@ -189,11 +232,11 @@ struct Load {
   // The response being read.
   long status = 0;
   std::string version;
-  std::vector<std::pair<std::string, std::string>> fields;
-  std::vector<std::string> setCookies;
+  std::string headerBlock;
+  bool setsCookies = false;
   int headerBlocks = 0;
   bool discardBody = false;
-  HTTPURLResponsePtr response;
+  std::shared_ptr<ResponseSource> response;
 
   // A redirect or challenge response waits for the delegate's decision with its body.
   enum class Hold { None, Redirect, Challenge } hold = Hold::None;
@@ -457,8 +500,8 @@ void URLLoader::Impl::beginHop(Load& l) {
   l.hop = nextHop++;
   l.status = 0;
   l.version.clear();
-  l.fields.clear();
-  l.setCookies.clear();
+  l.headerBlock.clear();
+  l.setsCookies = false;
   l.headerBlocks = 0;
   l.discardBody = false;
   l.response.reset();
@@ -701,8 +744,8 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
   if (line.starts_with("HTTP/")) {
     ++l.headerBlocks;
-    l.fields.clear();
-    l.setCookies.clear();
+    l.headerBlock.clear();
+    l.setsCookies = false;
     l.discardBody = false;
     auto space = line.find(' ');
     l.version = std::string(line.substr(0, space));
@@ -712,34 +755,36 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
   } else if (line.empty()) {
     if (l.status >= 200) URLLoader::shared().impl_->headersComplete(l);
   } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
-    std::string name(http::trimSpaces(line.substr(0, colon)));
-    std::string value(http::trimSpaces(line.substr(colon + 1)));
-    if (http::equalsIgnoringCase(name, "Set-Cookie")) l.setCookies.push_back(value);
-    l.fields.emplace_back(std::move(name), std::move(value));
+    if (http::equalsIgnoringCase(http::trimSpaces(line.substr(0, colon)), "Set-Cookie")) l.setsCookies = true;
+    (l.headerBlock += line) += '\n';
   }
   return length;
 }
 
 void URLLoader::Impl::headersComplete(Load& l) {
-  // Several fields of one name (in any case) join with ", " under the first spelling.
-  std::vector<std::pair<std::string, std::string>> joined;
-  for (auto& [name, value] : l.fields) {
-    auto it = std::find_if(joined.begin(), joined.end(),
-                           [&](const auto& e) { return http::equalsIgnoringCase(e.first, name); });
-    if (it == joined.end())
-      joined.emplace_back(name, value);
-    else
-      it->second += ", " + value;
+  auto source = std::make_shared<ResponseSource>();
+  source->request = l.request;
+  source->status = l.status;
+  source->version = l.version;
+  source->block = std::move(l.headerBlock);
+  l.headerBlock = std::string();
+  l.response = source;
+  const bool redirect =
+      l.status == 301 || l.status == 302 || l.status == 303 || l.status == 307 || l.status == 308;
+  const bool storeCredential = l.credential && !l.credentialStored && l.credentialSpace && l.status != 401;
+  if (!redirect && l.status != 401 && !l.setsCookies && !storeCredential) {
+    send(l, l.connection->delivery([source](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+      d.connectionDidReceiveResponse(c, source->get());
+    }));
+    return;
   }
-  std::vector<Dictionary::Entry> entries;
-  for (auto& [name, value] : joined) entries.emplace_back(name, Value(std::move(value)));
+
   const URL& url = *l.url();
-  l.response = std::make_shared<HTTPURLResponse>()->initWithURL(url, l.status, l.version,
-                                                                Dictionary::fromEntries(std::move(entries)));
-  if (l.request->HTTPShouldHandleCookies()) {
+  const HTTPURLResponsePtr& response = source->get();
+  if (l.setsCookies && l.request->HTTPShouldHandleCookies()) {
     auto storage = HTTPCookieStorage::sharedHTTPCookieStorage();
-    for (const auto& field : l.setCookies)
-      if (auto cookie = HTTPCookie::cookieWithSetCookieValue(field, url)) storage->setCookie(cookie);
+    for (const auto& cookie : HTTPCookie::cookiesWithResponseHeaderFields(response->allHeaderFields(), url))
+      storage->setCookie(cookie);
   }
 
   // curl answers a digest challenge itself when it has the credential: that first 401 is not ours.
@@ -750,9 +795,9 @@ void URLLoader::Impl::headersComplete(Load& l) {
     return;
   }
 
-  if (l.status == 301 || l.status == 302 || l.status == 303 || l.status == 307 || l.status == 308) {
+  if (redirect) {
     // Resolved here: curl knows the target only after the headers have been handed over.
-    if (auto location = l.response->valueForHTTPHeaderField("Location")) {
+    if (auto location = response->valueForHTTPHeaderField("Location")) {
       if (auto target = URL::URLWithString(*location, url)) {
         l.hold = Load::Hold::Redirect;
         l.redirectTarget = target->absoluteString();
@@ -762,7 +807,7 @@ void URLLoader::Impl::headersComplete(Load& l) {
     }
   }
   if (l.status == 401) {
-    if (auto challenge = l.response->valueForHTTPHeaderField("WWW-Authenticate")) {
+    if (auto challenge = response->valueForHTTPHeaderField("WWW-Authenticate")) {
       auto parsed = http::parseValueWithParameters(*challenge);
       auto spaceAt = parsed.value.find(' ');
       std::string scheme = http::asciiLowercase(parsed.value.substr(0, spaceAt));
@@ -794,11 +839,10 @@ void URLLoader::Impl::headersComplete(Load& l) {
     }
   }
   // The final answer of this load.
-  if (l.credential && !l.credentialStored && l.credentialSpace && l.status != 401) {
+  if (storeCredential) {
     l.credentialStored = true;
     URLCredentialStorage::sharedCredentialStorage()->setCredential(l.credential, *l.credentialSpace);
   }
-  auto response = l.response;
   send(l, l.connection->delivery([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     d.connectionDidReceiveResponse(c, response);
   }));
@@ -927,7 +971,7 @@ void URLLoader::Impl::askDecision(Load& l) {
       proposed->setValueForHTTPHeaderField(std::nullopt, "Authorization");
       proposed->setValueForHTTPHeaderField(std::nullopt, "Cookie");
     }
-    auto response = l.response;
+    auto response = l.response->get();
     send(l, l.connection->delivery([proposed, response, weak, hop](const URLConnectionPtr& c,
                                                                    URLConnectionDelegate& d) {
       URLLoader::shared().answerRedirect(weak, hop, d.connectionWillSendRequest(c, proposed, response));
@@ -940,7 +984,7 @@ void URLLoader::Impl::askDecision(Load& l) {
                           *l.challengeSpace)
                     : l.credential;
   auto challenge = std::make_shared<URLAuthenticationChallenge>()->initWithProtectionSpace(
-      l.challengeSpace, proposed, failures, l.response, nullptr,
+      l.challengeSpace, proposed, failures, l.response->get(), nullptr,
       std::static_pointer_cast<URLAuthenticationChallengeSender>(l.connection));
   l.connection->setPendingChallenge(challenge.get(), hop);
   send(l, l.connection->delivery([challenge](const URLConnectionPtr& c, URLConnectionDelegate& d) {
@@ -953,7 +997,7 @@ void URLLoader::Impl::askDecision(Load& l) {
 
 void URLLoader::Impl::deliverHeldResponse(Load& l) {
   l.hold = Load::Hold::None;
-  auto response = l.response;
+  auto response = l.response->get();
   send(l, l.connection->delivery([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     d.connectionDidReceiveResponse(c, response);
   }));
@@ -972,10 +1016,11 @@ void URLLoader::Impl::deliverHeldResponse(Load& l) {
 
 void URLLoader::Impl::finishSuccess(Load& l) {
   flush(l);
-  auto cached = std::make_shared<CachedURLResponse>()->initWithResponse(l.response, Data());
+  auto source = l.response;
   send(l, l.connection->delivery(
-              [cached](const URLConnectionPtr& c, URLConnectionDelegate& d) {
-                d.connectionWillCacheResponse(c, cached);
+              [source](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+                d.connectionWillCacheResponse(
+                    c, std::make_shared<CachedURLResponse>()->initWithResponse(source->get(), Data()));
                 d.connectionDidFinishLoading(c);
               },
               true));

@@ -51,6 +51,9 @@ struct Reply {
   std::size_t chunkSize = 16 * 1024;
   double dripIntervalSeconds = 0;             // pause between pieces (chunkSize bytes each)
   std::optional<std::size_t> dropAfterBytes;  // announce the full length, send this much, close
+  // A GET with one Range header gets a 200 reply's slice as 206 with Content-Range (not for
+  // chunked replies). false sends the reply exactly as given, as a server without ranges does.
+  bool applyRange = true;
   // Generated bodies (large downloads) instead of `body`: length and a byte at each offset.
   std::size_t generatedLength = 0;
   std::function<char(std::size_t offset)> generatedByte;
