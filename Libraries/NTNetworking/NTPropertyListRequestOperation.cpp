@@ -1,6 +1,5 @@
 #include "NTNetworking/NTPropertyListRequestOperation.h"
 
-#include "Foundation/ClassRegistry.h"
 #include "Foundation/PropertyList.h"
 #include "NTNetworking/NTNetworkingConstants.h"
 
@@ -11,20 +10,8 @@ const bool registered = (NTPropertyListRequestOperation::registerClass(), true);
 void NTPropertyListRequestOperation::registerClass() {
   static std::once_flag once;
   std::call_once(once, [] {
-    NTHTTPRequestOperation::registerClass();
-    ns::ClassRegistry::shared().registerClass<NTPropertyListRequestOperation>(kClassName,
-                                                                              "NTHTTPRequestOperation");
-    auto& methods = ns::ClassMethods::shared();
-    methods.setMethod<NTAcceptableContentTypesMethod>(
-        kClassName, kNTAcceptableContentTypesSelector,
-        [](std::string_view) -> std::optional<NTContentTypeSet> {
-          return NTContentTypeSet{"application/x-plist"};
-        });
-    methods.setMethod<NTCanProcessRequestMethod>(
-        kClassName, kNTCanProcessRequestSelector, [](std::string_view self, const ns::URLRequest& request) {
-          auto url = request.URL();
-          return (url && url->pathExtension() == "plist") || canProcessRequestByAcceptHeader(self, request);
-        });
+    registerResponseClass<NTPropertyListRequestOperation>("NTPropertyListRequestOperation",
+                                                          {"application/x-plist"}, {"plist"});
   });
 }
 
@@ -93,27 +80,22 @@ ns::ErrorPtr NTPropertyListRequestOperation::error() const {
 
 void NTPropertyListRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
                                                                    FailureBlock failure) {
-  std::weak_ptr<NTPropertyListRequestOperation> weakSelf =
-      std::static_pointer_cast<NTPropertyListRequestOperation>(selfAsHTTP());
-  setCompletionBlock([weakSelf, success = std::move(success), failure = std::move(failure)] {
-    auto self = weakSelf.lock();
-    if (!self || self->isCancelled()) return;
-    if (self->error()) {
-      if (failure)
-        dispatchTo(self->failureCallbackQueue(), [self, failure] { failure(self, self->error()); });
-      return;
-    }
-    dispatch::async(processingQueue(), [self, success, failure] {
-      ns::Value propertyList = self->responsePropertyList();
-      if (self->propertyListError()) {
-        if (failure)
-          dispatchTo(self->failureCallbackQueue(), [self, failure] { failure(self, self->error()); });
-      } else if (success) {
-        dispatchTo(self->successCallbackQueue(),
-                   [self, success, propertyList] { success(self, propertyList); });
-      }
-    });
-  });
+  setCompletionBody(
+      [success = std::move(success), failure = std::move(failure)](const NTHTTPRequestOperationPtr& op) {
+        if (op->error()) {
+          reportFailure(failure, op);
+          return;
+        }
+        auto self = std::static_pointer_cast<NTPropertyListRequestOperation>(op);
+        dispatch::async(processingQueue(), [self, success, failure] {
+          ns::Value propertyList = self->responsePropertyList();
+          if (self->propertyListError())
+            reportFailure(failure, self);
+          else if (success)
+            dispatchTo(self->successCallbackQueue(),
+                       [self, success, propertyList] { success(self, propertyList); });
+        });
+      });
 }
 
 std::shared_ptr<NTPropertyListRequestOperation>

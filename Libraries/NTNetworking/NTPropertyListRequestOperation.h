@@ -48,24 +48,7 @@ class NTPropertyListRequestOperation : public NTHTTPRequestOperation {
   void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) override;
 
   // Class operations.
-  using NTHTTPRequestOperation::acceptableContentTypes;
-  using NTHTTPRequestOperation::acceptableStatusCodes;
-  using NTHTTPRequestOperation::addAcceptableContentTypes;
-  using NTHTTPRequestOperation::addAcceptableStatusCodes;
-  using NTHTTPRequestOperation::canProcessRequest;
-  static std::optional<ns::IndexSet> acceptableStatusCodes() { return acceptableStatusCodes(kClassName); }
-  static void addAcceptableStatusCodes(const ns::IndexSet& codes) {
-    addAcceptableStatusCodes(kClassName, codes);
-  }
-  static std::optional<NTContentTypeSet> acceptableContentTypes() {
-    return acceptableContentTypes(kClassName);
-  }
-  static void addAcceptableContentTypes(const NTContentTypeSet& types) {
-    addAcceptableContentTypes(kClassName, types);
-  }
-  static bool canProcessRequest(const ns::URLRequest& request) {
-    return canProcessRequest(kClassName, request);
-  }
+  NT_HTTP_REQUEST_OPERATION_CLASS_OPERATIONS("NTPropertyListRequestOperation")
 
   // The serial queue every property-list body of the process is decoded on.
   static dispatch::QueuePtr processingQueue();
@@ -74,8 +57,6 @@ class NTPropertyListRequestOperation : public NTHTTPRequestOperation {
   bool setUpWithRequest(ns::URLRequestPtr request) override;
 
  private:
-  static constexpr const char* kClassName = "NTPropertyListRequestOperation";
-
   mutable std::mutex plistMutex_;
   mutable ns::Value responsePropertyList_;
   mutable std::uint64_t propertyListFormat_ = 0;

@@ -1,6 +1,5 @@
 #include "NTNetworking/NTXMLRequestOperation.h"
 
-#include "Foundation/ClassRegistry.h"
 #include "NTNetworking/NTNetworkingConstants.h"
 
 namespace {
@@ -10,19 +9,8 @@ const bool registered = (NTXMLRequestOperation::registerClass(), true);
 void NTXMLRequestOperation::registerClass() {
   static std::once_flag once;
   std::call_once(once, [] {
-    NTHTTPRequestOperation::registerClass();
-    ns::ClassRegistry::shared().registerClass<NTXMLRequestOperation>(kClassName, "NTHTTPRequestOperation");
-    auto& methods = ns::ClassMethods::shared();
-    methods.setMethod<NTAcceptableContentTypesMethod>(
-        kClassName, kNTAcceptableContentTypesSelector,
-        [](std::string_view) -> std::optional<NTContentTypeSet> {
-          return NTContentTypeSet{"application/xml", "text/xml"};
-        });
-    methods.setMethod<NTCanProcessRequestMethod>(
-        kClassName, kNTCanProcessRequestSelector, [](std::string_view self, const ns::URLRequest& request) {
-          auto url = request.URL();
-          return (url && url->pathExtension() == "xml") || canProcessRequestByAcceptHeader(self, request);
-        });
+    registerResponseClass<NTXMLRequestOperation>("NTXMLRequestOperation", {"application/xml", "text/xml"},
+                                                 {"xml"});
   });
 }
 
@@ -72,22 +60,18 @@ void NTXMLRequestOperation::cancel() {
 }
 
 void NTXMLRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) {
-  std::weak_ptr<NTXMLRequestOperation> weakSelf =
-      std::static_pointer_cast<NTXMLRequestOperation>(selfAsHTTP());
-  setCompletionBlock([weakSelf, success = std::move(success), failure = std::move(failure)] {
-    auto self = weakSelf.lock();
-    if (!self || self->isCancelled()) return;
-    dispatch::async(processingQueue(), [self, success, failure] {
-      auto parser = self->responseXMLParser();
-      if (self->error()) {
-        if (failure)
-          dispatchTo(self->failureCallbackQueue(), [self, failure] { failure(self, self->error()); });
-      } else if (success) {
-        dispatchTo(self->successCallbackQueue(),
-                   [self, success, parser] { success(self, ns::Value(parser)); });
-      }
-    });
-  });
+  setCompletionBody(
+      [success = std::move(success), failure = std::move(failure)](const NTHTTPRequestOperationPtr& op) {
+        auto self = std::static_pointer_cast<NTXMLRequestOperation>(op);
+        dispatch::async(processingQueue(), [self, success, failure] {
+          auto parser = self->responseXMLParser();
+          if (self->error())
+            reportFailure(failure, self);
+          else if (success)
+            dispatchTo(self->successCallbackQueue(),
+                       [self, success, parser] { success(self, ns::Value(parser)); });
+        });
+      });
 }
 
 std::shared_ptr<NTXMLRequestOperation> NTXMLRequestOperation::XMLParserRequestOperationWithRequest(

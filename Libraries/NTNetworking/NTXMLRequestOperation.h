@@ -46,31 +46,12 @@ class NTXMLRequestOperation : public NTHTTPRequestOperation {
   void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) override;
 
   // Class operations.
-  using NTHTTPRequestOperation::acceptableContentTypes;
-  using NTHTTPRequestOperation::acceptableStatusCodes;
-  using NTHTTPRequestOperation::addAcceptableContentTypes;
-  using NTHTTPRequestOperation::addAcceptableStatusCodes;
-  using NTHTTPRequestOperation::canProcessRequest;
-  static std::optional<ns::IndexSet> acceptableStatusCodes() { return acceptableStatusCodes(kClassName); }
-  static void addAcceptableStatusCodes(const ns::IndexSet& codes) {
-    addAcceptableStatusCodes(kClassName, codes);
-  }
-  static std::optional<NTContentTypeSet> acceptableContentTypes() {
-    return acceptableContentTypes(kClassName);
-  }
-  static void addAcceptableContentTypes(const NTContentTypeSet& types) {
-    addAcceptableContentTypes(kClassName, types);
-  }
-  static bool canProcessRequest(const ns::URLRequest& request) {
-    return canProcessRequest(kClassName, request);
-  }
+  NT_HTTP_REQUEST_OPERATION_CLASS_OPERATIONS("NTXMLRequestOperation")
 
   // The serial queue on which every XML operation of the process makes its parser.
   static dispatch::QueuePtr processingQueue();
 
  private:
-  static constexpr const char* kClassName = "NTXMLRequestOperation";
-
   mutable std::mutex xmlMutex_;
   mutable ns::XMLParserPtr responseXMLParser_;
   ns::ErrorPtr XMLError_;
