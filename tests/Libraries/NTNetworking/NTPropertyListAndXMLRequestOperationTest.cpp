@@ -15,15 +15,8 @@
 namespace {
 
 using ns::Value;
+using nttest::withType;
 using testsupport::Reply;
-
-Reply replyOf(std::string contentType, std::string body, int status = 200) {
-  Reply r;
-  r.status = status;
-  r.contentType = std::move(contentType);
-  r.body = std::move(body);
-  return r;
-}
 
 std::string xmlPlist() {
   return ns::PropertyListSerialization::dataWithPropertyList(
@@ -70,19 +63,19 @@ TEST(NTPropertyListRequestOperationTest, DecodesOrReportsWhyNot) {
     Value value;
     std::int64_t code;
   } cases[] = {
-      {"XML property list", replyOf("application/x-plist", xmlPlist()), true,
+      {"XML property list", withType("application/x-plist", xmlPlist()), true,
        Value(ns::Dictionary{{"id", 7}, {"title", "Ёлки"}}), 0},
-      {"binary property list", replyOf("application/x-plist", binary), true, Value(ns::Array{1, "b"}), 0},
-      {"not a property list", replyOf("application/x-plist", "<plist><dict><key>a</key>"), false, Value(),
+      {"binary property list", withType("application/x-plist", binary), true, Value(ns::Array{1, "b"}), 0},
+      {"not a property list", withType("application/x-plist", "<plist><dict><key>a</key>"), false, Value(),
        ns::kPropertyListReadCorruptError},
       // The failure callback still gets the body decoded when it can be.
-      {"wrong content type", replyOf("text/xml", xmlPlist()), false,
+      {"wrong content type", withType("text/xml", xmlPlist()), false,
        Value(ns::Dictionary{{"id", 7}, {"title", "Ёлки"}}), ns::URLError::CannotDecodeContentData},
-      {"status before content type", replyOf("text/html", "<html/>", 500), false, Value(),
+      {"status before content type", withType("text/html", "<html/>", 500), false, Value(),
        ns::URLError::BadServerResponse},
-      {"property list error body", replyOf("application/x-plist", xmlPlist(), 404), false,
+      {"property list error body", withType("application/x-plist", xmlPlist(), 404), false,
        Value(ns::Dictionary{{"id", 7}, {"title", "Ёлки"}}), ns::URLError::BadServerResponse},
-      {"empty body", replyOf("application/x-plist", ""), true, Value(), 0},
+      {"empty body", withType("application/x-plist", ""), true, Value(), 0},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -98,7 +91,7 @@ TEST(NTPropertyListRequestOperationTest, DecodesOrReportsWhyNot) {
 
 TEST(NTPropertyListRequestOperationTest, ReportsTheFormatAndClaimsByExtensionOrAccept) {
   testsupport::LoopbackServer server;
-  server.reply("/list.plist", replyOf("application/x-plist", xmlPlist()));
+  server.reply("/list.plist", withType("application/x-plist", xmlPlist()));
   auto operation = std::make_shared<NTPropertyListRequestOperation>()->initWithRequest(
       nttest::requestFor(server, "/list.plist"));
   EXPECT_EQ(operation->propertyListReadOptions(), 0u);
@@ -168,13 +161,13 @@ TEST(NTXMLRequestOperationTest, HandsOverAnUnstartedParser) {
     bool parses;
     std::int64_t code;
   } cases[] = {
-      {"valid", replyOf("text/xml", "<feed><item>a</item></feed>"), true, true, true, 0},
-      {"application/xml", replyOf("application/xml", "<a/>"), true, true, true, 0},
-      {"malformed shows only when run", replyOf("text/xml", "<feed><item></feed>"), true, true, false, 0},
-      {"empty body", replyOf("text/xml", ""), true, false, false, 0},
-      {"wrong content type", replyOf("application/json", "<a/>"), false, true, true,
+      {"valid", withType("text/xml", "<feed><item>a</item></feed>"), true, true, true, 0},
+      {"application/xml", withType("application/xml", "<a/>"), true, true, true, 0},
+      {"malformed shows only when run", withType("text/xml", "<feed><item></feed>"), true, true, false, 0},
+      {"empty body", withType("text/xml", ""), true, false, false, 0},
+      {"wrong content type", withType("application/json", "<a/>"), false, true, true,
        ns::URLError::CannotDecodeContentData},
-      {"error status", replyOf("text/xml", "<error/>", 503), false, true, true,
+      {"error status", withType("text/xml", "<error/>", 503), false, true, true,
        ns::URLError::BadServerResponse},
   };
   int n = 0;
@@ -200,8 +193,8 @@ TEST(NTXMLRequestOperationTest, ExternalEntitiesInAReplyAreNeverFetched) {
   std::string secret = server.url("/secret");
   auto outcome =
       fetchXML(server, "/doc.xml",
-               replyOf("text/xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE r SYSTEM \"" + secret +
-                                       "\" [<!ENTITY e SYSTEM \"" + secret + "\">]>\n<r>[&e;]</r>"));
+               withType("text/xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE r SYSTEM \"" + secret +
+                                        "\" [<!ENTITY e SYSTEM \"" + secret + "\">]>\n<r>[&e;]</r>"));
   ASSERT_TRUE(outcome.parser);
   auto elements = std::make_shared<Elements>();
   outcome.parser->setDelegate(elements);
@@ -212,7 +205,7 @@ TEST(NTXMLRequestOperationTest, ExternalEntitiesInAReplyAreNeverFetched) {
 
 TEST(NTXMLRequestOperationTest, CancellingTakesTheDelegateAwayFromItsParser) {
   testsupport::LoopbackServer server;
-  server.reply("/a.xml", replyOf("text/xml", "<a/>"));
+  server.reply("/a.xml", withType("text/xml", "<a/>"));
   auto operation =
       std::make_shared<NTXMLRequestOperation>()->initWithRequest(nttest::requestFor(server, "/a.xml"));
   EXPECT_EQ(operation->responseXMLParser(), nullptr);  // not before it finished
