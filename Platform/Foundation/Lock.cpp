@@ -1,5 +1,6 @@
 #include "Foundation/Lock.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "Foundation/WorkerPool.h"
@@ -11,37 +12,16 @@ std::chrono::duration<double> untilDate(Date limit) {
 }
 }  // namespace
 
-bool Lock::lockBeforeDate(Date limit) {
-  if (mutex_.try_lock()) return true;
+namespace detail {
+template <class Mutex>
+bool lockBefore(Mutex& mutex, Date limit) {
+  if (mutex.try_lock()) return true;
   WorkerPool::BlockingScope blocking;
-  return mutex_.try_lock_for(untilDate(limit));
+  return mutex.try_lock_for(untilDate(limit));
 }
-
-std::string Lock::name() const {
-  std::lock_guard lock(nameMutex_);
-  return name_;
-}
-
-void Lock::setName(std::string name) {
-  std::lock_guard lock(nameMutex_);
-  name_ = std::move(name);
-}
-
-bool RecursiveLock::lockBeforeDate(Date limit) {
-  if (mutex_.try_lock()) return true;
-  WorkerPool::BlockingScope blocking;
-  return mutex_.try_lock_for(untilDate(limit));
-}
-
-std::string RecursiveLock::name() const {
-  std::lock_guard lock(nameMutex_);
-  return name_;
-}
-
-void RecursiveLock::setName(std::string name) {
-  std::lock_guard lock(nameMutex_);
-  name_ = std::move(name);
-}
+template bool lockBefore(std::timed_mutex&, Date);
+template bool lockBefore(std::recursive_timed_mutex&, Date);
+}  // namespace detail
 
 void Condition::wait() {
   WorkerPool::BlockingScope blocking;
@@ -56,16 +36,6 @@ bool Condition::waitUntilDate(Date limit) {
   bool signalled = cv_.wait_for(lock, untilDate(limit)) == std::cv_status::no_timeout;
   lock.release();
   return signalled;
-}
-
-std::string Condition::name() const {
-  std::lock_guard lock(nameMutex_);
-  return name_;
-}
-
-void Condition::setName(std::string name) {
-  std::lock_guard lock(nameMutex_);
-  name_ = std::move(name);
 }
 
 }  // namespace ns

@@ -17,6 +17,7 @@
 
 #include "Foundation/Clock.h"
 #include "Foundation/Exception.h"
+#include "Foundation/PostQueue.h"
 #include "Foundation/Timer.h"
 
 namespace ns {
@@ -63,33 +64,34 @@ struct RunLoop::Impl {
   std::atomic<int> threadId{0};
   int wakeFd = -1;
   mutable std::mutex mutex;
-  std::deque<std::function<void()>> performs;
+  // Posted calls: lock-free, so posting never waits for (or wakes up) a busy loop's lock.
+  detail::PostQueue<std::function<void()>> incoming;
+  std::deque<std::function<void()>> leftover;  // loop thread only: calls an exception interrupted
   std::multimap<double, TimerPtr> timers;
   std::vector<DelayedCall> delayed;
   std::uint64_t nextDelayedId = 1;
   std::vector<FdSource> sources;
   SourceId nextSourceId = 1;
-  bool sleeping = false;
-  bool wakePending = false;
+  std::atomic<bool> sleeping{false};
+  std::atomic<bool> wakePending{false};
   std::set<std::string> modes{kDefaultRunLoopMode};
   std::vector<std::string> modeStack;
   std::atomic<int> activeRuns{0};
   std::atomic<bool> stopRequested{false};
 
   // Writes the wake-up descriptor; with force even when the loop is not asleep (it may be about to
-  // sleep with a wait computed before the change). Call with mutex held.
-  void signalLocked(bool force) {
-    if ((sleeping || force) && !wakePending) {
-      wakePending = true;
+  // sleep with a wait computed before the change). A sleeping loop has published `sleeping` before
+  // looking at its queue one last time, so a post either is seen there or sees `sleeping`.
+  void signal(bool force) {
+    if ((force || sleeping.load(std::memory_order_seq_cst)) && !wakePending.exchange(true)) {
       std::uint64_t one = 1;
       [[maybe_unused]] auto n = ::write(wakeFd, &one, sizeof one);
     }
   }
-  void drainWakeLocked() {
-    if (wakePending) {
+  void drainWake() {
+    if (wakePending.exchange(false)) {
       std::uint64_t count = 0;
       [[maybe_unused]] auto n = ::read(wakeFd, &count, sizeof count);
-      wakePending = false;
     }
   }
   void eraseTimerLocked(const Timer* timer) {
@@ -158,15 +160,11 @@ bool RunLoop::isCurrent() const { return impl_->threadId == detail::currentThrea
 
 void RunLoop::performBlock(std::function<void()> block) {
   if (!block) return;
-  std::lock_guard lock(impl_->mutex);
-  impl_->performs.push_back(std::move(block));
-  impl_->signalLocked(false);
+  impl_->incoming.post(std::move(block));
+  impl_->signal(false);
 }
 
-void RunLoop::wakeUp() {
-  std::lock_guard lock(impl_->mutex);
-  impl_->signalLocked(true);
-}
+void RunLoop::wakeUp() { impl_->signal(true); }
 
 void RunLoop::stop() {
   if (impl_->activeRuns.load() == 0) return;
@@ -199,7 +197,7 @@ void RunLoop::addTimer(const TimerPtr& timer, std::string_view mode) {
   impl_->eraseTimerLocked(timer.get());
   impl_->timers.emplace(date, timer);
   impl_->modes.emplace(mode);
-  impl_->signalLocked(true);
+  impl_->signal(true);
 }
 
 void RunLoop::removeTimer(const Timer* timer) {
@@ -212,7 +210,7 @@ void RunLoop::rescheduleTimer(const TimerPtr& timer) {
   std::lock_guard lock(impl_->mutex);
   impl_->eraseTimerLocked(timer.get());
   if (timer->isValid()) impl_->timers.emplace(date, timer);
-  impl_->signalLocked(true);
+  impl_->signal(true);
 }
 
 bool RunLoop::nextTimerDate(double& secondsSince1970) const {
@@ -293,14 +291,14 @@ RunLoop::SourceId RunLoop::addFileDescriptorSource(int fd, short events, std::fu
   SourceId id = impl_->nextSourceId++;
   impl_->sources.push_back(
       {id, fd, events, std::make_shared<std::function<void(short)>>(std::move(handler))});
-  impl_->signalLocked(true);
+  impl_->signal(true);
   return id;
 }
 
 void RunLoop::removeFileDescriptorSource(SourceId id) {
   std::lock_guard lock(impl_->mutex);
   std::erase_if(impl_->sources, [id](const FdSource& s) { return s.id == id; });
-  impl_->signalLocked(true);
+  impl_->signal(true);
 }
 
 bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
@@ -308,11 +306,9 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
   bool handled = false;
 
   // Calls posted before this pass; those they post run in the next one.
-  std::deque<std::function<void()>> batch;
-  {
-    std::lock_guard lock(d.mutex);
-    batch.swap(d.performs);
-  }
+  std::deque<std::function<void()>> batch = std::move(d.leftover);
+  d.leftover.clear();
+  d.incoming.takeAll(batch);
   while (!batch.empty()) {
     auto call = std::move(batch.front());
     batch.pop_front();
@@ -320,9 +316,7 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
     try {
       call();
     } catch (...) {
-      std::lock_guard lock(d.mutex);
-      d.performs.insert(d.performs.begin(), std::make_move_iterator(batch.begin()),
-                        std::make_move_iterator(batch.end()));
+      d.leftover = std::move(batch);
       throw;
     }
   }
@@ -386,26 +380,33 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
       timeoutMs = static_cast<int>(std::min(std::ceil(wait * 1000.0), static_cast<double>(INT_MAX)));
   }
 
-  std::vector<pollfd> fds;
   std::vector<FdSource> sources;
   {
     std::lock_guard lock(d.mutex);
-    if (!d.performs.empty()) timeoutMs = 0;
-    if (timeoutMs == 0 && d.sources.empty()) {
-      d.drainWakeLocked();
-      return handled;
-    }
     sources = d.sources;
-    d.sleeping = timeoutMs != 0;
   }
+  if (timeoutMs != 0) {
+    d.sleeping.store(true, std::memory_order_seq_cst);
+    if (!d.incoming.empty() || !d.leftover.empty()) timeoutMs = 0;
+  }
+  if (timeoutMs == 0 && sources.empty()) {
+    d.sleeping.store(false);
+    d.drainWake();
+    return handled;
+  }
+  std::vector<pollfd> fds;
   fds.reserve(sources.size() + 1);
   fds.push_back({d.wakeFd, POLLIN, 0});
   for (const auto& s : sources) fds.push_back({s.fd, s.events, 0});
   int n = ::poll(fds.data(), fds.size(), timeoutMs);
-  {
-    std::lock_guard lock(d.mutex);
-    d.sleeping = false;
-    d.drainWakeLocked();
+  d.sleeping.store(false);
+  if (n > 0 && (fds[0].revents & POLLIN)) {
+    // Readable means written, whatever the flag says (a write may trail its flag).
+    d.wakePending.store(false);
+    std::uint64_t count = 0;
+    [[maybe_unused]] auto r = ::read(d.wakeFd, &count, sizeof count);
+  } else {
+    d.drainWake();
   }
   if (n <= 0) return handled;
   for (std::size_t i = 1; i < fds.size(); ++i) {

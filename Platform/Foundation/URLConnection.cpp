@@ -125,16 +125,14 @@ void URLConnection::releaseDelegate() {
   pendingChallenge_ = nullptr;
 }
 
-void URLConnection::deliver(std::function<void(const URLConnectionPtr&, URLConnectionDelegate&)> call,
-                            bool last) {
-  auto loop = runLoop();
-  if (!loop) return;
+std::function<void()> URLConnection::delivery(std::function<void(const URLConnectionPtr&, URLConnectionDelegate&)> call,
+                                              bool last) {
   auto self = std::static_pointer_cast<URLConnection>(shared_from_this());
-  loop->performBlock([self, call = std::move(call), last] {
+  return [self, call = std::move(call), last] {
     if (!self->cancelled_.load())
       if (auto d = self->delegate()) call(self, *d);
     if (last) self->releaseDelegate();
-  });
+  };
 }
 
 void URLConnection::setPendingChallenge(const void* challenge, std::uint64_t hop) {

@@ -96,9 +96,10 @@ class URLConnection final : public Object, public URLAuthenticationChallengeSend
   friend class URLLoader;
   std::shared_ptr<URLConnectionDelegate> delegate() const;
   void releaseDelegate();
-  // Runs call on the delegate's run loop unless the connection was cancelled by then; after the
-  // last call the delegate is released either way.
-  void deliver(std::function<void(const URLConnectionPtr&, URLConnectionDelegate&)> call, bool last = false);
+  // A block for the delegate's run loop that makes the call unless the connection was cancelled by
+  // then; after the last call the delegate is released either way.
+  std::function<void()> delivery(std::function<void(const URLConnectionPtr&, URLConnectionDelegate&)> call,
+                                 bool last = false);
   std::shared_ptr<RunLoop> runLoop() const;
   void answerChallenge(const URLAuthenticationChallenge& challenge, int answer, URLCredentialPtr credential);
   void setPendingChallenge(const void* challenge, std::uint64_t hop);

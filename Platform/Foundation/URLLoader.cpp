@@ -21,6 +21,7 @@
 #include "Foundation/HTTPCookie.h"
 #include "Foundation/HTTPCookieStorage.h"
 #include "Foundation/HTTPHeaderParsing.h"
+#include "Foundation/PostQueue.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/Stream.h"
 #include "Foundation/URLCredentialStorage.h"
@@ -164,6 +165,49 @@ struct BodyPump {
   }
 };
 
+// Header lines ("Name: value\n" each), several fields of one name (in any case) joined with ", "
+// under the first spelling.
+Dictionary headerFields(std::string_view block) {
+  std::vector<std::pair<std::string, std::string>> joined;
+  while (!block.empty()) {
+    auto end = block.find('\n');
+    std::string_view line = block.substr(0, end);
+    block = end == std::string_view::npos ? std::string_view() : block.substr(end + 1);
+    auto colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    auto name = http::trimSpaces(line.substr(0, colon));
+    auto value = http::trimSpaces(line.substr(colon + 1));
+    auto it = std::find_if(joined.begin(), joined.end(),
+                           [&](const auto& e) { return http::equalsIgnoringCase(e.first, name); });
+    if (it == joined.end())
+      joined.emplace_back(std::string(name), std::string(value));
+    else
+      (it->second += ", ") += value;
+  }
+  std::vector<Dictionary::Entry> entries;
+  for (auto& [name, value] : joined) entries.emplace_back(std::move(name), Value(std::move(value)));
+  return Dictionary::fromEntries(std::move(entries));
+}
+
+// A response as the network thread read it. The response object is made where it is first needed:
+// on the delegate's thread for an ordinary answer, so the network thread only gathers bytes, or on
+// the network thread for the redirects, challenges and cookies it has to act on itself. Either way
+// only one thread at a time touches it.
+struct ResponseSource {
+  URLRequestPtr request;  // the hop this answers
+  long status = 0;
+  std::string version;
+  std::string block;
+  HTTPURLResponsePtr built;
+
+  const HTTPURLResponsePtr& get() {
+    if (!built)
+      built = std::make_shared<HTTPURLResponse>()->initWithURL(*request->URL(), status, version,
+                                                               headerFields(block));
+    return built;
+  }
+};
+
 }  // namespace
 
 // One connection's load, owned by the network thread, through every redirect and retry.
@@ -188,11 +232,11 @@ struct Load {
   // The response being read.
   long status = 0;
   std::string version;
-  std::vector<std::pair<std::string, std::string>> fields;
-  std::vector<std::string> setCookies;
+  std::string headerBlock;
+  bool setsCookies = false;
   int headerBlocks = 0;
   bool discardBody = false;
-  HTTPURLResponsePtr response;
+  std::shared_ptr<ResponseSource> response;
 
   // A redirect or challenge response waits for the delegate's decision with its body.
   enum class Hold { None, Redirect, Challenge } hold = Hold::None;
@@ -221,13 +265,36 @@ struct Load {
 struct URLLoader::Impl {
   CURLM* multi = nullptr;
   CURLSH* share = nullptr;
-  std::mutex mutex;
-  std::vector<std::function<void(Impl&)>> commands;
+  detail::PostQueue<std::function<void(Impl&)>> commands;
   std::unordered_map<const URLConnection*, std::unique_ptr<Load>> loads;
   std::vector<std::pair<const URLConnection*, std::uint64_t>> decisions;
   std::vector<CURL*> spare;
   std::uint64_t nextHop = 1;
   std::string noProxy;
+  bool proxyFromEnvironment = false;
+  std::atomic<bool> sleeping{false};  // the thread is (about to be) in its poll
+  // Delegate calls gathered during one turn, posted as one block per run loop at its end.
+  std::vector<std::pair<std::shared_ptr<RunLoop>, std::vector<std::function<void()>>>> outbox;
+
+  void send(Load& l, std::function<void()> call) {
+    auto loop = l.connection->runLoop();
+    if (!loop) return;
+    for (auto& [target, calls] : outbox) {
+      if (target == loop) {
+        calls.push_back(std::move(call));
+        return;
+      }
+    }
+    outbox.emplace_back(std::move(loop), std::vector<std::function<void()>>{})
+        .second.push_back(std::move(call));
+  }
+  void postOutbox() {
+    for (auto& [loop, calls] : outbox)
+      loop->performBlock([calls = std::move(calls)] {
+        for (const auto& call : calls) call();
+      });
+    outbox.clear();
+  }
 
   void run();
   Load* find(const URLConnection* connection, std::uint64_t hop = 0) {
@@ -274,6 +341,10 @@ URLLoader::URLLoader() : impl_(new Impl) {
   for (const char* name : {"no_proxy", "NO_PROXY"})
     if (const char* value = std::getenv(name); value && *value) noProxy += std::string(",") + value;
   impl_->noProxy = noProxy;
+  // Without a proxy in the environment, curl need not look for one on every transfer.
+  for (const char* name :
+       {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+    if (const char* value = std::getenv(name); value && *value) impl_->proxyFromEnvironment = true;
   std::thread([impl = impl_] {
     pthread_setname_np(pthread_self(), "ns.network");
     impl->run();
@@ -281,11 +352,11 @@ URLLoader::URLLoader() : impl_(new Impl) {
 }
 
 void URLLoader::post(std::function<void(Impl&)> command) {
-  {
-    std::lock_guard lock(impl_->mutex);
-    impl_->commands.push_back(std::move(command));
-  }
-  curl_multi_wakeup(impl_->multi);
+  impl_->commands.post(std::move(command));
+  // A busy network thread looks at its commands before it sleeps again; only a sleeping one is
+  // woken (it publishes `sleeping` before its last look, so one side always sees the other).
+  if (impl_->sleeping.load(std::memory_order_seq_cst) && impl_->sleeping.exchange(false))
+    curl_multi_wakeup(impl_->multi);
 }
 
 void URLLoader::start(const URLConnectionPtr& connection) {
@@ -358,10 +429,7 @@ void URLLoader::answerChallenge(const std::weak_ptr<URLConnection>& connection, 
 void URLLoader::Impl::run() {
   for (;;) {
     std::vector<std::function<void(Impl&)>> batch;
-    {
-      std::lock_guard lock(mutex);
-      batch.swap(commands);
-    }
+    commands.takeAll(batch);
     for (auto& command : batch) command(*this);
 
     int running = 0;
@@ -380,7 +448,15 @@ void URLLoader::Impl::run() {
       if (Load* l = find(key, hop); l && !l->decisionAsked) askDecision(*l);
     for (auto& [key, l] : loads) flush(*l);
     checkTimeouts();
-    curl_multi_poll(multi, nullptr, 0, static_cast<int>(waitMilliseconds()), nullptr);
+    postOutbox();
+    int wait = static_cast<int>(waitMilliseconds());
+    sleeping.store(true, std::memory_order_seq_cst);
+    if (!commands.empty()) {
+      sleeping.store(false);
+      continue;
+    }
+    curl_multi_poll(multi, nullptr, 0, wait, nullptr);
+    sleeping.store(false);
   }
 }
 
@@ -424,8 +500,8 @@ void URLLoader::Impl::beginHop(Load& l) {
   l.hop = nextHop++;
   l.status = 0;
   l.version.clear();
-  l.fields.clear();
-  l.setCookies.clear();
+  l.headerBlock.clear();
+  l.setsCookies = false;
   l.headerBlocks = 0;
   l.discardBody = false;
   l.response.reset();
@@ -460,12 +536,13 @@ void URLLoader::Impl::beginHop(Load& l) {
       return;
     }
   }
-  // Credentials in the URL are offered only when challenged, never sent unasked.
-  std::string target;
-  {
+  // Credentials in the URL are offered only when challenged, never sent unasked; the fragment
+  // stays here too.
+  std::string target = url->absoluteString();
+  if (url->user() || url->password() || url->fragment()) {
     CURLU* parsed = curl_url();
     char* text = nullptr;
-    bool ok = curl_url_set(parsed, CURLUPART_URL, url->absoluteString().c_str(), 0) == CURLUE_OK;
+    bool ok = curl_url_set(parsed, CURLUPART_URL, target.c_str(), 0) == CURLUE_OK;
     if (ok) {
       curl_url_set(parsed, CURLUPART_USER, nullptr, 0);
       curl_url_set(parsed, CURLUPART_PASSWORD, nullptr, 0);
@@ -504,33 +581,39 @@ void URLLoader::Impl::beginHop(Load& l) {
   }
   l.uploadExpected = hasBody ? bodyLength : -1;
 
+  // Handles are reused without a reset: what is the same for every transfer was set when the
+  // handle was made, and everything below is set again for each one.
   CURL* easy;
   if (!spare.empty()) {
     easy = spare.back();
     spare.pop_back();
-    curl_easy_reset(easy);
   } else {
     easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_SHARE, share);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    if (proxyFromEnvironment)
+      curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
+    else
+      curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 64L * 1024);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
+    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
   }
   l.easy = easy;
   l.timeout = request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::kDefaultTimeoutInterval;
 
   curl_easy_setopt(easy, CURLOPT_URL, target.c_str());
   curl_easy_setopt(easy, CURLOPT_PRIVATE, &l);
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_SHARE, share);
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-  curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
-  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 64L * 1024);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &l);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &l);
+  curl_easy_setopt(easy, CURLOPT_READDATA, &l);
   curl_easy_setopt(
       easy, CURLOPT_CONNECTTIMEOUT_MS,
       static_cast<long>(std::min(std::ceil(l.timeout * 1000.0), static_cast<double>(LONG_MAX / 2))));
-  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
-  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &l);
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &l);
 
   curl_slist* list = nullptr;
   bool hasCookieField = false;
@@ -554,27 +637,28 @@ void URLLoader::Impl::beginHop(Load& l) {
   l.headerList = list;
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
 
+  curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);  // back to a plain GET whatever the handle did before
   if (method == "HEAD") {
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, nullptr);
   } else if (method == "GET") {
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, nullptr);
   } else {
     curl_easy_setopt(easy, CURLOPT_POST, 1L);
-    if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
-    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
-    curl_easy_setopt(easy, CURLOPT_READDATA, &l);
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method == "POST" ? nullptr : method.c_str());
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
   }
-  if (l.credential) {
-    bool proxy = l.credentialSpace && l.credentialSpace->isProxy();
-    bool digest =
-        l.credentialSpace && l.credentialSpace->authenticationMethod() == kURLAuthenticationMethodHTTPDigest;
-    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYUSERNAME : CURLOPT_USERNAME, l.credential->user().c_str());
-    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYPASSWORD : CURLOPT_PASSWORD,
-                     l.credential->password().c_str());
-    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYAUTH : CURLOPT_HTTPAUTH,
-                     digest ? CURLAUTH_DIGEST : CURLAUTH_BASIC);
-  }
+  const URLCredential* credential = l.credential.get();
+  bool proxy = credential && l.credentialSpace && l.credentialSpace->isProxy();
+  bool digest = credential && l.credentialSpace &&
+                l.credentialSpace->authenticationMethod() == kURLAuthenticationMethodHTTPDigest;
+  long authScheme = digest ? CURLAUTH_DIGEST : CURLAUTH_BASIC;
+  curl_easy_setopt(easy, CURLOPT_USERNAME, credential && !proxy ? credential->user().c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_PASSWORD, credential && !proxy ? credential->password().c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_HTTPAUTH, authScheme);
+  curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxy ? credential->user().c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, proxy ? credential->password().c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_PROXYAUTH, authScheme);
 
   if (bodyStream) {
     auto pump = std::make_shared<BodyPump>();
@@ -631,8 +715,6 @@ void URLLoader::Impl::updatePause(Load& l) {
 
 void URLLoader::Impl::flush(Load& l) {
   if (l.pending.empty() && l.uploadDelta == 0) return;
-  auto loop = l.connection->runLoop();
-  if (!loop) return;
   Data data = std::move(l.pending);
   l.pending = Data();
   auto n = static_cast<std::int64_t>(data.length());
@@ -640,7 +722,7 @@ void URLLoader::Impl::flush(Load& l) {
   l.uploadDelta = 0;
   auto connection = l.connection;
   connection->undelivered_ += n;
-  loop->performBlock([connection, data = std::move(data), n, sent, total, expected] {
+  send(l, [connection, data = std::move(data), n, sent, total, expected] {
     if (!connection->cancelled_.load()) {
       if (auto d = connection->delegate()) {
         if (sent > 0) d->connectionDidSendBodyData(connection, sent, total, expected);
@@ -662,8 +744,8 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
   if (line.starts_with("HTTP/")) {
     ++l.headerBlocks;
-    l.fields.clear();
-    l.setCookies.clear();
+    l.headerBlock.clear();
+    l.setsCookies = false;
     l.discardBody = false;
     auto space = line.find(' ');
     l.version = std::string(line.substr(0, space));
@@ -673,34 +755,36 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
   } else if (line.empty()) {
     if (l.status >= 200) URLLoader::shared().impl_->headersComplete(l);
   } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
-    std::string name(http::trimSpaces(line.substr(0, colon)));
-    std::string value(http::trimSpaces(line.substr(colon + 1)));
-    if (http::equalsIgnoringCase(name, "Set-Cookie")) l.setCookies.push_back(value);
-    l.fields.emplace_back(std::move(name), std::move(value));
+    if (http::equalsIgnoringCase(http::trimSpaces(line.substr(0, colon)), "Set-Cookie")) l.setsCookies = true;
+    (l.headerBlock += line) += '\n';
   }
   return length;
 }
 
 void URLLoader::Impl::headersComplete(Load& l) {
-  // Several fields of one name (in any case) join with ", " under the first spelling.
-  std::vector<std::pair<std::string, std::string>> joined;
-  for (auto& [name, value] : l.fields) {
-    auto it = std::find_if(joined.begin(), joined.end(),
-                           [&](const auto& e) { return http::equalsIgnoringCase(e.first, name); });
-    if (it == joined.end())
-      joined.emplace_back(name, value);
-    else
-      it->second += ", " + value;
+  auto source = std::make_shared<ResponseSource>();
+  source->request = l.request;
+  source->status = l.status;
+  source->version = l.version;
+  source->block = std::move(l.headerBlock);
+  l.headerBlock = std::string();
+  l.response = source;
+  const bool redirect =
+      l.status == 301 || l.status == 302 || l.status == 303 || l.status == 307 || l.status == 308;
+  const bool storeCredential = l.credential && !l.credentialStored && l.credentialSpace && l.status != 401;
+  if (!redirect && l.status != 401 && !l.setsCookies && !storeCredential) {
+    send(l, l.connection->delivery([source](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+      d.connectionDidReceiveResponse(c, source->get());
+    }));
+    return;
   }
-  std::vector<Dictionary::Entry> entries;
-  for (auto& [name, value] : joined) entries.emplace_back(name, Value(std::move(value)));
+
   const URL& url = *l.url();
-  l.response = std::make_shared<HTTPURLResponse>()->initWithURL(url, l.status, l.version,
-                                                                Dictionary::fromEntries(std::move(entries)));
-  if (l.request->HTTPShouldHandleCookies()) {
+  const HTTPURLResponsePtr& response = source->get();
+  if (l.setsCookies && l.request->HTTPShouldHandleCookies()) {
     auto storage = HTTPCookieStorage::sharedHTTPCookieStorage();
-    for (const auto& field : l.setCookies)
-      if (auto cookie = HTTPCookie::cookieWithSetCookieValue(field, url)) storage->setCookie(cookie);
+    for (const auto& cookie : HTTPCookie::cookiesWithResponseHeaderFields(response->allHeaderFields(), url))
+      storage->setCookie(cookie);
   }
 
   // curl answers a digest challenge itself when it has the credential: that first 401 is not ours.
@@ -711,9 +795,9 @@ void URLLoader::Impl::headersComplete(Load& l) {
     return;
   }
 
-  if (l.status == 301 || l.status == 302 || l.status == 303 || l.status == 307 || l.status == 308) {
+  if (redirect) {
     // Resolved here: curl knows the target only after the headers have been handed over.
-    if (auto location = l.response->valueForHTTPHeaderField("Location")) {
+    if (auto location = response->valueForHTTPHeaderField("Location")) {
       if (auto target = URL::URLWithString(*location, url)) {
         l.hold = Load::Hold::Redirect;
         l.redirectTarget = target->absoluteString();
@@ -723,7 +807,7 @@ void URLLoader::Impl::headersComplete(Load& l) {
     }
   }
   if (l.status == 401) {
-    if (auto challenge = l.response->valueForHTTPHeaderField("WWW-Authenticate")) {
+    if (auto challenge = response->valueForHTTPHeaderField("WWW-Authenticate")) {
       auto parsed = http::parseValueWithParameters(*challenge);
       auto spaceAt = parsed.value.find(' ');
       std::string scheme = http::asciiLowercase(parsed.value.substr(0, spaceAt));
@@ -755,14 +839,13 @@ void URLLoader::Impl::headersComplete(Load& l) {
     }
   }
   // The final answer of this load.
-  if (l.credential && !l.credentialStored && l.credentialSpace && l.status != 401) {
+  if (storeCredential) {
     l.credentialStored = true;
     URLCredentialStorage::sharedCredentialStorage()->setCredential(l.credential, *l.credentialSpace);
   }
-  auto response = l.response;
-  l.connection->deliver([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+  send(l, l.connection->delivery([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     d.connectionDidReceiveResponse(c, response);
-  });
+  }));
 }
 
 std::size_t URLLoader::Impl::onWrite(char* data, std::size_t size, std::size_t count, void* user) {
@@ -888,11 +971,11 @@ void URLLoader::Impl::askDecision(Load& l) {
       proposed->setValueForHTTPHeaderField(std::nullopt, "Authorization");
       proposed->setValueForHTTPHeaderField(std::nullopt, "Cookie");
     }
-    auto response = l.response;
-    l.connection->deliver(
-        [proposed, response, weak, hop](const URLConnectionPtr& c, URLConnectionDelegate& d) {
-          URLLoader::shared().answerRedirect(weak, hop, d.connectionWillSendRequest(c, proposed, response));
-        });
+    auto response = l.response->get();
+    send(l, l.connection->delivery([proposed, response, weak, hop](const URLConnectionPtr& c,
+                                                                   URLConnectionDelegate& d) {
+      URLLoader::shared().answerRedirect(weak, hop, d.connectionWillSendRequest(c, proposed, response));
+    }));
     return;
   }
   int failures = l.failures[l.challengeSpace->key()];
@@ -901,23 +984,23 @@ void URLLoader::Impl::askDecision(Load& l) {
                           *l.challengeSpace)
                     : l.credential;
   auto challenge = std::make_shared<URLAuthenticationChallenge>()->initWithProtectionSpace(
-      l.challengeSpace, proposed, failures, l.response, nullptr,
+      l.challengeSpace, proposed, failures, l.response->get(), nullptr,
       std::static_pointer_cast<URLAuthenticationChallengeSender>(l.connection));
   l.connection->setPendingChallenge(challenge.get(), hop);
-  l.connection->deliver([challenge](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+  send(l, l.connection->delivery([challenge](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     if (d.connectionCanAuthenticateAgainstProtectionSpace(c, challenge->protectionSpace()))
       d.connectionDidReceiveAuthenticationChallenge(c, challenge);
     else
       c->performDefaultHandlingForAuthenticationChallenge(*challenge);
-  });
+  }));
 }
 
 void URLLoader::Impl::deliverHeldResponse(Load& l) {
   l.hold = Load::Hold::None;
-  auto response = l.response;
-  l.connection->deliver([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+  auto response = l.response->get();
+  send(l, l.connection->delivery([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     d.connectionDidReceiveResponse(c, response);
-  });
+  }));
   l.pending = std::move(l.held);
   l.held = Data();
   if (l.done) {
@@ -933,21 +1016,23 @@ void URLLoader::Impl::deliverHeldResponse(Load& l) {
 
 void URLLoader::Impl::finishSuccess(Load& l) {
   flush(l);
-  auto cached = std::make_shared<CachedURLResponse>()->initWithResponse(l.response, Data());
-  l.connection->deliver(
-      [cached](const URLConnectionPtr& c, URLConnectionDelegate& d) {
-        d.connectionWillCacheResponse(c, cached);
-        d.connectionDidFinishLoading(c);
-      },
-      true);
+  auto source = l.response;
+  send(l, l.connection->delivery(
+              [source](const URLConnectionPtr& c, URLConnectionDelegate& d) {
+                d.connectionWillCacheResponse(
+                    c, std::make_shared<CachedURLResponse>()->initWithResponse(source->get(), Data()));
+                d.connectionDidFinishLoading(c);
+              },
+              true));
   removeLoad(l);
 }
 
 void URLLoader::Impl::finishWithError(Load& l, ErrorPtr error) {
   flush(l);
-  l.connection->deliver([error](const URLConnectionPtr& c,
-                                URLConnectionDelegate& d) { d.connectionDidFailWithError(c, error); },
-                        true);
+  send(l,
+       l.connection->delivery([error](const URLConnectionPtr& c,
+                                      URLConnectionDelegate& d) { d.connectionDidFailWithError(c, error); },
+                              true));
   removeLoad(l);
 }
 

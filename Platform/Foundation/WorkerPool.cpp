@@ -63,10 +63,8 @@ void WorkerPool::spawnLocked() {
   std::thread([this] { workerLoop(); }).detach();
 }
 
-void WorkerPool::submit(Priority priority, std::function<void()> job) {
-  if (!job) return;
-  std::lock_guard lock(state_->mutex);
-  state_->queues[static_cast<std::size_t>(priority)].push_back(std::move(job));
+// Queued work wants a worker: wake an idle one, or start one while fewer than width_ are running.
+void WorkerPool::provideWorkerLocked() {
   if (state_->idle > 0) {
     --state_->idle;
     ++state_->signalled;
@@ -74,6 +72,13 @@ void WorkerPool::submit(Priority priority, std::function<void()> job) {
   } else if (state_->threads - state_->blocked < width_ && state_->threads < kHardLimit) {
     spawnLocked();
   }
+}
+
+void WorkerPool::submit(Priority priority, std::function<void()> job) {
+  if (!job) return;
+  std::lock_guard lock(state_->mutex);
+  state_->queues[static_cast<std::size_t>(priority)].push_back(std::move(job));
+  provideWorkerLocked();
 }
 
 void WorkerPool::workerLoop() {
@@ -113,14 +118,7 @@ void WorkerPool::blockingChanged(bool entering) {
     return;
   }
   ++state_->blocked;
-  if (!state_->hasWorkLocked()) return;
-  if (state_->idle > 0) {
-    --state_->idle;
-    ++state_->signalled;
-    state_->wake.notify_one();
-  } else if (state_->threads - state_->blocked < width_ && state_->threads < kHardLimit) {
-    spawnLocked();
-  }
+  if (state_->hasWorkLocked()) provideWorkerLocked();
 }
 
 WorkerPool::BlockingScope::BlockingScope() : active_(tlsIsWorker) {

@@ -43,6 +43,7 @@ class WorkerPool final {
   WorkerPool();
   ~WorkerPool() = delete;  // lives for the whole process
   void spawnLocked();
+  void provideWorkerLocked();
   void workerLoop();
   void blockingChanged(bool entering);
 

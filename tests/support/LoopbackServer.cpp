@@ -88,6 +88,13 @@ LoopbackServer::LoopbackServer() : impl_(std::make_unique<Impl>()) {
     Reply reply = handler(record);
     pause(reply.delaySeconds);
     res.status = reply.status;
+    // The library slices the body for any parsed Range but leaves the status to us.
+    if (!req.ranges.empty()) {
+      if (!reply.applyRange || reply.chunked || reply.status != 200)
+        const_cast<httplib::Request&>(req).ranges.clear();
+      else
+        res.status = 206;
+    }
     for (const auto& [k, v] : reply.headers) res.set_header(k, v);
 
     auto body = std::make_shared<std::string>(std::move(reply.body));

@@ -18,8 +18,8 @@ namespace testsupport {
 struct RecordedRequest {
   std::string method;
   std::string path;
-  std::string query;   // the raw query string, without "?"
-  std::string target;  // path and query as sent
+  std::string query;                                // the raw query string, without "?"
+  std::string target;                               // path and query as sent
   std::multimap<std::string, std::string> headers;  // names as sent; use header() for look-ups
   std::map<std::string, std::string> params;        // decoded query (and form) parameters
   std::string body;
@@ -37,11 +37,14 @@ struct Reply {
   std::string contentType = "text/plain";
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
-  double delaySeconds = 0;           // wait before answering
-  bool chunked = false;              // Transfer-Encoding: chunked, in pieces of chunkSize
+  double delaySeconds = 0;  // wait before answering
+  bool chunked = false;     // Transfer-Encoding: chunked, in pieces of chunkSize
   std::size_t chunkSize = 16 * 1024;
-  double dripIntervalSeconds = 0;    // pause between pieces (chunkSize bytes each)
+  double dripIntervalSeconds = 0;             // pause between pieces (chunkSize bytes each)
   std::optional<std::size_t> dropAfterBytes;  // announce the full length, send this much, close
+  // A GET with one Range header gets a 200 reply's slice as 206 with Content-Range (not for
+  // chunked replies). false sends the reply exactly as given, as a server without ranges does.
+  bool applyRange = true;
   // Generated bodies (large downloads) instead of `body`: length and a byte at each offset.
   std::size_t generatedLength = 0;
   std::function<char(std::size_t offset)> generatedByte;

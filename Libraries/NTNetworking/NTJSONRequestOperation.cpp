@@ -1,0 +1,90 @@
+#include "NTNetworking/NTJSONRequestOperation.h"
+
+#include "Foundation/ClassRegistry.h"
+#include "Foundation/JSONSerialization.h"
+#include "NTNetworking/NTNetworkingConstants.h"
+
+namespace {
+const bool registered = (NTJSONRequestOperation::registerClass(), true);
+}  // namespace
+
+void NTJSONRequestOperation::registerClass() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    registerResponseClass<NTJSONRequestOperation>(
+        "NTJSONRequestOperation", {"application/json", "text/json", "text/javascript"}, {"json"});
+  });
+}
+
+dispatch::QueuePtr NTJSONRequestOperation::processingQueue() {
+  static const dispatch::QueuePtr queue =
+      dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.json-request.processing");
+  return queue;
+}
+
+std::uint64_t NTJSONRequestOperation::JSONReadingOptions() const {
+  std::lock_guard guard(jsonMutex_);
+  return JSONReadingOptions_;
+}
+
+void NTJSONRequestOperation::setJSONReadingOptions(std::uint64_t options) {
+  std::lock_guard guard(jsonMutex_);
+  JSONReadingOptions_ = options;
+}
+
+ns::Value NTJSONRequestOperation::responseJSON() const {
+  std::lock_guard guard(jsonMutex_);
+  if (responseJSON_.isNil() && !JSONError_ && isFinished()) {
+    auto data = responseData();
+    if (data && !data->empty()) {
+      ns::ErrorPtr error;
+      responseJSON_ = ns::JSONSerialization::JSONObjectWithData(*data, &error);
+      if (responseJSON_.isNil()) JSONError_ = error;
+    }
+  }
+  return responseJSON_;
+}
+
+ns::ErrorPtr NTJSONRequestOperation::JSONError() const {
+  std::lock_guard guard(jsonMutex_);
+  return JSONError_;
+}
+
+ns::ErrorPtr NTJSONRequestOperation::error() const {
+  if (auto error = JSONError()) return error;
+  return NTHTTPRequestOperation::error();
+}
+
+void NTJSONRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) {
+  setCompletionBody(
+      [success = std::move(success), failure = std::move(failure)](const NTHTTPRequestOperationPtr& op) {
+        if (op->error()) {
+          reportFailure(failure, op);
+          return;
+        }
+        auto self = std::static_pointer_cast<NTJSONRequestOperation>(op);
+        dispatch::async(processingQueue(), [self, success, failure] {
+          ns::Value JSON = self->responseJSON();
+          if (self->JSONError())
+            reportFailure(failure, self);
+          else if (success)
+            dispatchTo(self->successCallbackQueue(), [self, success, JSON] { success(self, JSON); });
+        });
+      });
+}
+
+std::shared_ptr<NTJSONRequestOperation> NTJSONRequestOperation::JSONRequestOperationWithRequest(
+    ns::URLRequestPtr request, RequestSuccessBlock success, RequestFailureBlock failure) {
+  auto operation = std::make_shared<NTJSONRequestOperation>()->initWithRequest(std::move(request));
+  if (!operation) return nullptr;
+  operation->setCompletionBlockWithSuccess(
+      [success](const NTHTTPRequestOperationPtr& op, const ns::Value& JSON) {
+        if (success) success(op->request(), op->response(), JSON);
+      },
+      [failure](const NTHTTPRequestOperationPtr& op, const ns::ErrorPtr& error) {
+        // Read here, on the failure queue: after an HTTP error this decodes a JSON error body.
+        auto json = std::static_pointer_cast<NTJSONRequestOperation>(op)->responseJSON();
+        if (failure) failure(op->request(), op->response(), error, json);
+      });
+  return operation;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "Foundation/Value.h"
+#include "NTNetworking/NTHTTPRequestOperation.h"
+
+// An HTTP request operation for JSON replies: JSON content types, the body decoded on the
+// process's JSON processing queue, and a decoding failure reported as the operation's error.
+class NTJSONRequestOperation : public NTHTTPRequestOperation {
+ public:
+  using RequestSuccessBlock = std::function<void(
+      const ns::URLRequestPtr& request, const ns::HTTPURLResponsePtr& response, const ns::Value& JSON)>;
+  using RequestFailureBlock =
+      std::function<void(const ns::URLRequestPtr& request, const ns::HTTPURLResponsePtr& response,
+                         const ns::ErrorPtr& error, const ns::Value& JSON)>;
+
+  static void registerClass();
+
+  std::shared_ptr<NTJSONRequestOperation> initWithRequest(ns::URLRequestPtr request) {
+    return initAs<NTJSONRequestOperation>(std::move(request));
+  }
+
+  // A new, not yet started operation whose callbacks get the request, the response and the
+  // decoded value (the failure callback also the error); both run on the main queue.
+  static std::shared_ptr<NTJSONRequestOperation> JSONRequestOperationWithRequest(ns::URLRequestPtr request,
+                                                                                 RequestSuccessBlock success,
+                                                                                 RequestFailureBlock failure);
+
+  // The decoded body: nil before the operation finished, for an empty body and after a
+  // decoding failure (which is kept in JSONError and not retried).
+  ns::Value responseJSON() const;
+  ns::ErrorPtr JSONError() const;
+  // The decoding error when there is one, else the HTTP or connection error.
+  ns::ErrorPtr error() const override;
+
+  std::uint64_t JSONReadingOptions() const;
+  void setJSONReadingOptions(std::uint64_t options);
+
+  // The success closure gets the decoded value.
+  void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) override;
+
+  // Class operations.
+  NT_HTTP_REQUEST_OPERATION_CLASS_OPERATIONS("NTJSONRequestOperation")
+
+  // The serial queue every JSON body of the process is decoded on.
+  static dispatch::QueuePtr processingQueue();
+
+ private:
+  mutable std::mutex jsonMutex_;
+  mutable ns::Value responseJSON_;
+  mutable ns::ErrorPtr JSONError_;
+  std::uint64_t JSONReadingOptions_ = 0;
+};
+
+using NTJSONRequestOperationPtr = std::shared_ptr<NTJSONRequestOperation>;

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "Foundation/JSONSerialization.h"
+#include "Foundation/Thread.h"
+#include "NTNetworking/NTJSONRequestOperation.h"
+#include "NetworkingTestSupport.h"
+
+namespace {
+
+using nttest::requestFor;
+using testsupport::LoopbackServer;
+using testsupport::Reply;
+using testsupport::spinUntil;
+
+struct Result {
+  bool done = false;
+  bool succeeded = false;
+  ns::Value JSON;
+  ns::ErrorPtr error;
+  ns::HTTPURLResponsePtr response;
+};
+
+std::shared_ptr<Result> fetch(const LoopbackServer& server, const std::string& path) {
+  auto result = std::make_shared<Result>();
+  auto op = NTJSONRequestOperation::JSONRequestOperationWithRequest(
+      requestFor(server, path),
+      [result](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr& response, const ns::Value& JSON) {
+        result->succeeded = true;
+        result->JSON = JSON;
+        result->response = response;
+        result->done = true;
+      },
+      [result](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr& response, const ns::ErrorPtr& error,
+               const ns::Value& JSON) {
+        result->error = error;
+        result->JSON = JSON;
+        result->response = response;
+        result->done = true;
+      });
+  op->start();
+  EXPECT_TRUE(spinUntil([&] { return result->done; })) << path;
+  return result;
+}
+
+TEST(NTJSONRequestOperationTest, EveryTopLevelKindDecodes) {
+  LoopbackServer server;
+  const char* bodies[] = {
+      R"({"a":[1,2,{"b":null}]})", "[1,\"two\",3.5]", "\"text\"", "42", "-0.25", "true", "false", "null"};
+  for (const char* body : bodies) {
+    server.reply("/json", Reply::json(body));
+    auto result = fetch(server, "/json");
+    ASSERT_TRUE(result->succeeded) << body;
+    EXPECT_EQ(result->JSON, ns::JSONSerialization::JSONObjectWithString(body)) << body;
+    EXPECT_FALSE(result->JSON.isNil()) << body;
+    EXPECT_EQ(result->response->statusCode(), 200) << body;
+  }
+}
+
+TEST(NTJSONRequestOperationTest, FailuresCarryTheRightErrorAndWhateverBodyDecoded) {
+  LoopbackServer server;
+  struct Case {
+    const char* name;
+    Reply reply;
+    std::string domain;
+    long code;
+    ns::Value JSON;
+  } cases[] = {
+      {"invalid JSON", Reply::json("{\"a\": [1, 2"), ns::kCocoaErrorDomain, 3840, ns::Value()},
+      {"JSON 404", Reply::json(R"({"error":"no such title"})", 404), NTNetworkingErrorDomain,
+       ns::URLError::BadServerResponse,
+       ns::JSONSerialization::JSONObjectWithString(R"({"error":"no such title"})")},
+      {"JSON 500", Reply::json("[\"down\"]", 500), NTNetworkingErrorDomain, ns::URLError::BadServerResponse,
+       ns::JSONSerialization::JSONObjectWithString("[\"down\"]")},
+      {"HTML 404",
+       [] {
+         Reply r = Reply::text("<p>missing</p>", 404);
+         r.contentType = "text/html";
+         return r;
+       }(),
+       NTNetworkingErrorDomain, ns::URLError::BadServerResponse, ns::Value()},
+  };
+  for (const auto& c : cases) {
+    server.reply("/json", c.reply);
+    auto result = fetch(server, "/json");
+    ASSERT_FALSE(result->succeeded) << c.name;
+    ASSERT_TRUE(result->error) << c.name;
+    EXPECT_EQ(result->error->domain(), c.domain) << c.name;
+    EXPECT_EQ(result->error->code(), c.code) << c.name;
+    EXPECT_EQ(result->JSON, c.JSON) << c.name;
+  }
+}
+
+TEST(NTJSONRequestOperationTest, AnEmptyBodySucceedsWithNoValue) {
+  LoopbackServer server;
+  server.reply("/empty", Reply::json(""));
+  auto result = fetch(server, "/empty");
+  EXPECT_TRUE(result->succeeded);
+  EXPECT_TRUE(result->JSON.isNil());
+}
+
+TEST(NTJSONRequestOperationTest, DecodingWaitsForTheEndAndIsNotRetriedAfterAFailure) {
+  LoopbackServer server;
+  server.reply("/bad", Reply::json("nope"));
+  auto op = std::make_shared<NTJSONRequestOperation>()->initWithRequest(requestFor(server, "/bad"));
+  EXPECT_TRUE(op->responseJSON().isNil());
+  EXPECT_FALSE(op->JSONError());
+  ASSERT_TRUE(nttest::runToEnd(op));
+  EXPECT_TRUE(op->responseJSON().isNil());
+  auto error = op->JSONError();
+  ASSERT_TRUE(error);
+  EXPECT_EQ(op->error(), error);
+  op->responseJSON();
+  EXPECT_EQ(op->JSONError(), error);
+}
+
+TEST(NTJSONRequestOperationTest, TwoHundredOperationsAtOnceEachCallBackOnceOnTheMainThread) {
+  LoopbackServer server;
+  server.on("/item", [](const testsupport::RecordedRequest& request) {
+    return Reply::json("{\"id\":" + request.params.at("id") + "}");
+  });
+  constexpr int kCount = 200;
+  std::vector<int> calls(kCount, 0);
+  int offMain = 0;
+  int finished = 0;
+  for (int i = 0; i < kCount; ++i) {
+    auto op = NTJSONRequestOperation::JSONRequestOperationWithRequest(
+        requestFor(server, "/item?id=" + std::to_string(i)),
+        [&, i](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::Value& JSON) {
+          offMain += !ns::Thread::isMainThread();
+          calls[static_cast<std::size_t>(JSON["id"].intValue())] += JSON["id"].intValue() == i ? 1 : 100;
+          ++finished;
+        },
+        [&](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::ErrorPtr& error,
+            const ns::Value&) {
+          ADD_FAILURE() << error->describe();
+          ++finished;
+        });
+    op->start();
+  }
+  ASSERT_TRUE(spinUntil([&] { return finished == kCount; }, 120));
+  EXPECT_EQ(offMain, 0);
+  EXPECT_EQ(std::set<int>(calls.begin(), calls.end()), std::set<int>{1});
+}
+
+}  // namespace
