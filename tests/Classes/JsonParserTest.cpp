@@ -3,8 +3,8 @@
 
 #include "Classes/MainPage/JsonParser.h"
 #include "Foundation/JSONSerialization.h"
-#include "SampleServer.h"
 #include "support/RunLoopSpin.h"
+#include "support/SampleServiceSuite.h"
 
 namespace {
 
@@ -53,19 +53,10 @@ Dictionary fullRecord(const std::string& name) {
 
 std::string json(const Value& value) { return ns::JSONSerialization::stringWithJSONObject(value).value(); }
 
-class JsonParserTest : public ::testing::Test {
+class JsonParserTest : public testsupport::SampleServiceSuite {
  protected:
-  static void SetUpTestSuite() {
-    server_ = new sampleservice::Server();
-    server_->start();
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
   void SetUp() override {
-    server_->clearOverrides();
-    server_->clearLog();
+    SampleServiceSuite::SetUp();
     delegate_ = std::make_shared<RecordingDelegate>();
     parser_ = std::make_shared<JsonParser>()->initWithUrl(url("/feed/start.json"));
     parser_->setDelegate(delegate_);
@@ -109,12 +100,9 @@ class JsonParserTest : public ::testing::Test {
     EXPECT_EQ(delegate_->calls.back(), before) << name;
   }
 
-  static sampleservice::Server* server_;
   std::shared_ptr<RecordingDelegate> delegate_;
   std::shared_ptr<JsonParser> parser_;
 };
-
-sampleservice::Server* JsonParserTest::server_ = nullptr;
 
 TEST_F(JsonParserTest, LoadsAppendTheirRecordsToThoseOfEarlierLoads) {
   EXPECT_EQ(parser_->url(), url("/feed/start.json"));
