@@ -56,6 +56,7 @@ inline constexpr std::int64_t ZeroByteResource = -1014;
 inline constexpr std::int64_t CannotDecodeRawData = -1015;
 inline constexpr std::int64_t CannotDecodeContentData = -1016;
 inline constexpr std::int64_t CannotParseResponse = -1017;
+inline constexpr std::int64_t RequestBodyStreamExhausted = -1021;
 inline constexpr std::int64_t SecureConnectionFailed = -1200;
 inline constexpr std::int64_t CannotCreateFile = -3000;
 inline constexpr std::int64_t CannotWriteToFile = -3003;

@@ -3,6 +3,7 @@
 // The foundation layer: objects, values, errors, formatting, logging, strings, URLs, JSON, property
 // lists, archives, notifications, files, bundle, user defaults, locale and identifiers.
 #include "Foundation/AssociatedObjects.h"
+#include "Foundation/Base64.h"
 #include "Foundation/Bundle.h"
 #include "Foundation/Cache.h"
 #include "Foundation/ClassRegistry.h"

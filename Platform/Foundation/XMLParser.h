@@ -94,4 +94,6 @@ class XMLParser final : public Object {
   std::int64_t column_ = 0;
 };
 
+using XMLParserPtr = std::shared_ptr<XMLParser>;
+
 }  // namespace ns

@@ -66,6 +66,8 @@ LoopbackServer::LoopbackServer() : impl_(std::make_unique<Impl>()) {
     for (const auto& [k, v] : req.headers) record.headers.emplace(k, v);
     for (const auto& [k, v] : req.params) record.params[k] = v;
     record.body = req.body;
+    for (const auto& [name, part] : req.files)
+      record.parts.push_back({part.name, part.filename, part.content_type, part.content});
     record.remoteAddress = req.remote_addr;
     record.remotePort = req.remote_port;
 

@@ -14,6 +14,14 @@
 
 namespace testsupport {
 
+// One part of a multipart/form-data body, as the server's own parser read it.
+struct FormPart {
+  std::string name;
+  std::string filename;
+  std::string contentType;
+  std::string content;
+};
+
 // One request as the server received it.
 struct RecordedRequest {
   std::string method;
@@ -22,7 +30,8 @@ struct RecordedRequest {
   std::string target;                               // path and query as sent
   std::multimap<std::string, std::string> headers;  // names as sent; use header() for look-ups
   std::map<std::string, std::string> params;        // decoded query (and form) parameters
-  std::string body;
+  std::string body;                                 // empty for multipart/form-data: see parts
+  std::vector<FormPart> parts;                      // multipart/form-data parts, by name
   std::string remoteAddress;
   int remotePort = 0;
 

@@ -15,6 +15,7 @@ namespace {
 
 using nttest::requestFor;
 using nttest::runToEnd;
+using nttest::withType;
 using testsupport::LoopbackServer;
 using testsupport::RecordedRequest;
 using testsupport::Reply;
@@ -62,14 +63,6 @@ Outcome complete(const NTHTTPRequestOperationPtr& op) {
     op->start();
   EXPECT_TRUE(spinUntil([&] { return outcome->done; }));
   return *outcome;
-}
-
-Reply withType(std::string type, std::string body, int status = 200) {
-  Reply r;
-  r.status = status;
-  r.contentType = std::move(type);
-  r.body = std::move(body);
-  return r;
 }
 
 TEST(NTHTTPRequestOperationTest, StatusAndContentTypeDecideBetweenSuccessAndTheHTTPError) {

@@ -21,6 +21,15 @@ inline ns::URLRequestPtr requestFor(const testsupport::LoopbackServer& server, c
   return requestFor(server.url(path));
 }
 
+// A reply of the given content type.
+inline testsupport::Reply withType(std::string type, std::string body, int status = 200) {
+  testsupport::Reply r;
+  r.status = status;
+  r.contentType = std::move(type);
+  r.body = std::move(body);
+  return r;
+}
+
 // Starts the operation and spins the main run loop until it has finished.
 inline bool runToEnd(const NTURLConnectionOperationPtr& operation) {
   operation->start();

@@ -102,9 +102,9 @@ TEST(OperationTest, CompletionRunsOnceAfterFinishingAndOffTheMainThread) {
     std::atomic<bool> sawFinished{false}, onMain{false};
     std::weak_ptr<ns::Operation> weak = operation;
     operation->setCompletionBlock([&, weak] {
-      ++runs;
       if (auto op = weak.lock()) sawFinished = op->isFinished();
       onMain = ns::Thread::isMainThread();
+      ++runs;  // last: the test reads the other two once it sees this
     });
     operation->start();
     if (concurrent) std::thread([&] { static_cast<LaterOperation&>(*operation).finishNow(); }).join();

@@ -137,6 +137,8 @@ TEST(WorkerPoolTest, JobsRunOffTheMainThreadAndExceptionsDoNotKillWorkers) {
     });
   }
   ASSERT_TRUE(spinUntil([&] { return done.load() == 100; }));
+  // The throwing jobs report on the pool's threads: wait for every report before the capture goes.
+  ASSERT_TRUE(spinUntil([&] { return quiet.lines().size() == 100; }));
   EXPECT_FALSE(onMain.load());
   EXPECT_LE(pool.threadCount(), 512u);
 }

@@ -10,27 +10,15 @@
 
 #include "Foundation/JSONSerialization.h"
 #include "SampleServer.h"
+#include "support/SampleServiceSuite.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using ns::Value;
 
-class SampleServiceTest : public ::testing::Test {
+class SampleServiceTest : public testsupport::SampleServiceSuite {
  protected:
-  static void SetUpTestSuite() {
-    server_ = new sampleservice::Server();
-    server_->start();
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-  void SetUp() override {
-    server_->clearOverrides();
-    server_->clearLog();
-  }
-
   static httplib::Result get(const std::string& pathAndQuery) {
     httplib::Client client("127.0.0.1", server_->port());
     client.set_read_timeout(30, 0);
@@ -51,11 +39,7 @@ class SampleServiceTest : public ::testing::Test {
     EXPECT_TRUE(value.isDictionary()) << methodAndParams << ": " << res->body.substr(0, 200);
     return value;
   }
-
-  static sampleservice::Server* server_;
 };
-
-sampleservice::Server* SampleServiceTest::server_ = nullptr;
 
 // Every key must hold a string (the service sends these values as text).
 void expectStrings(const Value& record, std::initializer_list<const char*> keys, const std::string& where) {

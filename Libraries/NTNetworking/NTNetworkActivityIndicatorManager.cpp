@@ -1,0 +1,111 @@
+#include "NTNetworking/NTNetworkActivityIndicatorManager.h"
+
+#include <algorithm>
+
+#include "Dispatch/Dispatch.h"
+#include "Foundation/NotificationCenter.h"
+#include "Foundation/RunLoop.h"
+#include "Foundation/Thread.h"
+#include "NTNetworking/NTURLConnectionOperation.h"
+#include "UIKit/Application.h"
+
+namespace {
+constexpr const char* kActivityCountKey = "activityCount";
+constexpr const char* kVisibleKey = "isNetworkActivityIndicatorVisible";
+}  // namespace
+
+std::shared_ptr<NTNetworkActivityIndicatorManager> NTNetworkActivityIndicatorManager::sharedManager() {
+  static const auto manager = std::make_shared<NTNetworkActivityIndicatorManager>()->init();
+  return manager;
+}
+
+std::shared_ptr<NTNetworkActivityIndicatorManager> NTNetworkActivityIndicatorManager::init() {
+  auto self = std::static_pointer_cast<NTNetworkActivityIndicatorManager>(shared_from_this());
+  auto center = ns::NotificationCenter::defaultCenter();
+  std::weak_ptr<NTNetworkActivityIndicatorManager> weak = self;
+  center->addObserver(
+      self,
+      [weak](const ns::Notification&) {
+        if (auto manager = weak.lock()) manager->incrementActivityCount();
+      },
+      NTNetworkingOperationDidStartNotification);
+  center->addObserver(
+      self,
+      [weak](const ns::Notification&) {
+        if (auto manager = weak.lock()) manager->decrementActivityCount();
+      },
+      NTNetworkingOperationDidFinishNotification);
+  return self;
+}
+
+NTNetworkActivityIndicatorManager::~NTNetworkActivityIndicatorManager() {
+  ns::NotificationCenter::defaultCenter()->removeObserver(this);
+  if (activityIndicatorVisibilityTimer_) activityIndicatorVisibilityTimer_->invalidate();
+}
+
+bool NTNetworkActivityIndicatorManager::onMainThread(void (NTNetworkActivityIndicatorManager::*call)()) {
+  if (ns::Thread::isMainThread()) return true;
+  // Queued in posting order, so a start always comes before the finish posted after it.
+  std::weak_ptr<NTNetworkActivityIndicatorManager> weak =
+      std::static_pointer_cast<NTNetworkActivityIndicatorManager>(shared_from_this());
+  dispatch::async(dispatch::mainQueue(), [weak, call] {
+    if (auto manager = weak.lock()) ((*manager).*call)();
+  });
+  return false;
+}
+
+void NTNetworkActivityIndicatorManager::incrementActivityCount() {
+  if (onMainThread(&NTNetworkActivityIndicatorManager::incrementActivityCount))
+    storeCount(activityCount() + 1);
+}
+
+void NTNetworkActivityIndicatorManager::decrementActivityCount() {
+  if (onMainThread(&NTNetworkActivityIndicatorManager::decrementActivityCount))
+    storeCount(std::max(0, activityCount() - 1));
+}
+
+void NTNetworkActivityIndicatorManager::setActivityCount(int count) {
+  if (ns::Thread::isMainThread()) {
+    storeCount(count);
+    return;
+  }
+  std::weak_ptr<NTNetworkActivityIndicatorManager> weak =
+      std::static_pointer_cast<NTNetworkActivityIndicatorManager>(shared_from_this());
+  dispatch::async(dispatch::mainQueue(), [weak, count] {
+    if (auto manager = weak.lock()) manager->storeCount(count);
+  });
+}
+
+void NTNetworkActivityIndicatorManager::storeCount(int count) {
+  willChangeValueForKey(kActivityCountKey);
+  willChangeValueForKey(kVisibleKey);
+  activityCount_.store(count);
+  didChangeValueForKey(kActivityCountKey);
+  didChangeValueForKey(kVisibleKey);
+  updateNetworkActivityIndicatorVisibilityDelayed();
+}
+
+void NTNetworkActivityIndicatorManager::updateNetworkActivityIndicatorVisibility() {
+  if (!onMainThread(&NTNetworkActivityIndicatorManager::updateNetworkActivityIndicatorVisibility)) return;
+  ui::Application::sharedApplication()->setNetworkActivityIndicatorVisible(
+      isNetworkActivityIndicatorVisible());
+}
+
+void NTNetworkActivityIndicatorManager::updateNetworkActivityIndicatorVisibilityDelayed() {
+  if (!isEnabled() ||
+      !onMainThread(&NTNetworkActivityIndicatorManager::updateNetworkActivityIndicatorVisibilityDelayed))
+    return;
+  if (isNetworkActivityIndicatorVisible()) {
+    // A pending hide timer is left to fire: it reads the count then and keeps the indicator shown.
+    updateNetworkActivityIndicatorVisibility();
+    return;
+  }
+  if (activityIndicatorVisibilityTimer_) activityIndicatorVisibilityTimer_->invalidate();
+  std::weak_ptr<NTNetworkActivityIndicatorManager> weak =
+      std::static_pointer_cast<NTNetworkActivityIndicatorManager>(shared_from_this());
+  activityIndicatorVisibilityTimer_ =
+      ns::Timer::timerWithTimeInterval(kVisibilityDelay, false, [weak](const ns::TimerPtr&) {
+        if (auto manager = weak.lock()) manager->updateNetworkActivityIndicatorVisibility();
+      });
+  ns::RunLoop::mainRunLoop()->addTimer(activityIndicatorVisibilityTimer_, ns::kRunLoopCommonModes);
+}
