@@ -195,18 +195,23 @@ bool JSONDecoder::parseNumber(std::uint32_t at, Value& out) {
   }
   auto digitCount = static_cast<std::size_t>(p - digits);
   bool integer = true;
+  const char* fraction = nullptr;
+  std::size_t fractionCount = 0;
   if (p < end && *p == '.') {
-    const char* fraction = ++p;
+    fraction = ++p;
     while (p < end && isDigit(*p)) ++p;
     if (p == fraction) return fail("invalid number");
+    fractionCount = static_cast<std::size_t>(p - fraction);
     integer = false;
   }
+  bool exponent = false;
   if (p < end && (*p == 'e' || *p == 'E')) {
+    exponent = true;
     ++p;
     if (p < end && (*p == '+' || *p == '-')) ++p;
-    const char* exponent = p;
+    const char* power = p;
     while (p < end && isDigit(*p)) ++p;
-    if (p == exponent) return fail("invalid number");
+    if (p == power) return fail("invalid number");
     integer = false;
   }
   if (p != end) return fail("invalid number");
@@ -235,6 +240,20 @@ bool JSONDecoder::parseNumber(std::uint32_t at, Value& out) {
       put<std::int64_t>(out, static_cast<std::int64_t>(0 - value));
       return true;
     }
+  }
+  // A plain decimal with at most 15 digits: its digits and the power of ten are exact doubles, so one
+  // division rounds correctly.
+  if (!integer && !exponent && digitCount + fractionCount <= 15) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::uint64_t mantissa = 0;
+    for (const char* d = digits; d < digits + digitCount; ++d)
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(*d - '0');
+    for (const char* d = fraction; d < fraction + fractionCount; ++d)
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(*d - '0');
+    double value = static_cast<double>(mantissa) / kPowers[fractionCount];
+    put<double>(out, negative ? -value : value);
+    return true;
   }
   double value = 0;
   auto [stop, code] = std::from_chars(start, end, value);
