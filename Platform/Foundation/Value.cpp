@@ -272,9 +272,7 @@ Entry* allocateEntries(std::size_t capacity) {
   return static_cast<Entry*>(::operator new(capacity * sizeof(Entry)));
 }
 
-void freeEntries(Entry* entries, std::size_t capacity) {
-  if (entries) ::operator delete(entries, capacity * sizeof(Entry));
-}
+void freeEntries(Entry* entries) { ::operator delete(entries); }
 
 // Allocates the shared block of a dictionary with its entries behind it, so a decoded dictionary
 // costs one allocation. The block's layout is the library's; the entries start at the first
@@ -299,7 +297,7 @@ struct BlockWithEntries {
     *where = reinterpret_cast<Entry*>(block + head());
     return reinterpret_cast<T*>(block);
   }
-  void deallocate(T* block, std::size_t) { ::operator delete(block, head() + capacity * sizeof(Entry)); }
+  void deallocate(T* block, std::size_t) { ::operator delete(block); }
   template <class U>
   bool operator==(const BlockWithEntries<U>& other) const {
     return capacity == other.capacity;
@@ -359,7 +357,7 @@ Dictionary& Dictionary::operator=(Dictionary&& other) noexcept {
   // Taken before the old entries go: `other` may live inside one of them.
   Dictionary taken(std::move(other));
   destroyEntries();
-  if (ownsEntries_) freeEntries(entries_, capacity_);
+  if (ownsEntries_) freeEntries(entries_);
   entries_ = std::exchange(taken.entries_, nullptr);
   size_ = std::exchange(taken.size_, 0);
   capacity_ = std::exchange(taken.capacity_, 0);
@@ -369,7 +367,7 @@ Dictionary& Dictionary::operator=(Dictionary&& other) noexcept {
 
 Dictionary::~Dictionary() {
   destroyEntries();
-  if (ownsEntries_) freeEntries(entries_, capacity_);
+  if (ownsEntries_) freeEntries(entries_);
 }
 
 void Dictionary::destroyEntries() noexcept {
@@ -392,7 +390,7 @@ void Dictionary::reserveExactly(std::size_t capacity) {
     ::new (static_cast<void*>(fresh + i)) Entry(std::move(entries_[i]));
     entries_[i].~Entry();
   }
-  if (ownsEntries_) freeEntries(entries_, capacity_);
+  if (ownsEntries_) freeEntries(entries_);
   entries_ = fresh;
   capacity_ = static_cast<std::uint32_t>(capacity);
   ownsEntries_ = true;
