@@ -30,7 +30,7 @@ class Data {
   // The bytes as a string view (not necessarily text).
   std::string_view view() const { return storage_ ? std::string_view(*storage_) : std::string_view(); }
   std::string toString() const { return std::string(view()); }
-  // Bytes allocated past the end (contents unspecified).
+  // Bytes allocated past the end (whatever they hold).
   std::size_t tailRoom() const { return storage_ ? storage_->capacity() - storage_->size() : 0; }
 
   void append(const void* bytes, std::size_t length);

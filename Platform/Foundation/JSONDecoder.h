@@ -21,7 +21,7 @@ namespace ns {
 // into one allocation each, sorted by the order found for the previous object of the same depth.
 class JSONDecoder final {
  public:
-  // Up to kPadding bytes past the end of the text are read (allocated; contents unspecified).
+  // Up to kPadding bytes past the end of the text are read (allocated, whatever they hold).
   static constexpr std::size_t kPadding = 64;
   static constexpr std::size_t kMaxDepth = 1024;
 
