@@ -19,6 +19,32 @@ static_assert(JSONDecoder::kPadding >= simdjson::SIMDJSON_PADDING);
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Short keys and strings are checked a word at a time instead of through a library call. Both
+// sides lie inside the padded text, so the 16 bytes from either start may be loaded whatever n is.
+std::uint64_t load(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+std::uint64_t lowBytes(std::size_t n) { return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (n * 8)) - 1; }
+
+bool sameBytes(const char* a, const char* b, std::size_t n) {
+  if (n > 16) return std::memcmp(a, b, n) == 0;
+  std::uint64_t low = (load(a) ^ load(b)) & lowBytes(n);
+  std::uint64_t high = n > 8 ? (load(a + 8) ^ load(b + 8)) & lowBytes(n - 8) : 0;
+  return (low | high) == 0;
+}
+
+bool hasBackslash(const char* p, std::size_t n) {
+  if (n > 16) return std::memchr(p, '\\', n) != nullptr;
+  constexpr std::uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+  auto zeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+  std::uint64_t low = zeroByte(load(p) ^ (kOnes * '\\')) & lowBytes(n);
+  std::uint64_t high = n > 8 ? zeroByte(load(p + 8) ^ (kOnes * '\\')) & lowBytes(n - 8) : 0;
+  return (low | high) != 0;
+}
+
 // One scanner per thread keeps its buffers between documents; very large documents get their own
 // so a thread does not hold on to their memory.
 constexpr std::size_t kRetainedCapacity = 16 * 1024 * 1024;
@@ -151,7 +177,7 @@ bool JSONDecoder::readString(std::uint32_t at, std::string_view& out, bool isKey
   if (end < at + 2 || text_[end - 1] != '"') return fail("unterminated string");
   const char* begin = text_ + at + 1;
   std::size_t length = end - 1 - (at + 1);
-  if (!std::memchr(begin, '\\', length)) {
+  if (!hasBackslash(begin, length)) {
     out = std::string_view(begin, length);
     return true;
   }
@@ -342,7 +368,7 @@ bool JSONDecoder::parseObject(Value& out, std::size_t depth) {
       std::string_view want = here.shapeKeys[n];
       std::size_t end = tokenEnd();
       if (want.data() > text_ && want.data() < text_ + length_ && end == at + 2 + want.size() &&
-          text_[end - 1] == '"' && std::memcmp(text_ + at + 1, want.data(), want.size()) == 0)
+          text_[end - 1] == '"' && sameBytes(text_ + at + 1, want.data(), want.size()))
         key = want;
     }
     if (!key.data() && !readString(at, key, true)) return false;
