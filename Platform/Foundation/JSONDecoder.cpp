@@ -16,7 +16,6 @@ namespace {
 
 static_assert(JSONDecoder::kPadding >= simdjson::SIMDJSON_PADDING);
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Short keys and strings are checked a word at a time instead of through a library call. Both
@@ -125,14 +124,8 @@ bool JSONDecoder::fail(const char* what) {
 }
 
 JSONDecoder::Level& JSONDecoder::level(std::size_t depth) {
-  while (work_.levels.size() <= depth) work_.levels.emplace_back();
-  return work_.levels[depth];
-}
-
-std::size_t JSONDecoder::tokenEnd() const {
-  std::size_t end = next_ < count_ ? indexes_[next_] : length_;
-  while (end > 0 && isSpace(text_[end - 1])) --end;
-  return end;
+  while (work_.levelAt.size() <= depth) work_.levelAt.push_back(&work_.levels.emplace_back());
+  return *work_.levelAt[depth];
 }
 
 bool JSONDecoder::parseValue(Value& out, std::size_t depth) {
@@ -374,7 +367,8 @@ bool JSONDecoder::parseObject(Value& out, std::size_t depth) {
     if (!key.data() && !readString(at, key, true)) return false;
     if (peek() != ':') return fail("expected ':'");
     ++next_;
-    if (inShape && (n >= expected || key != here.shapeKeys[n])) leaveShape();
+    if (inShape && (n >= expected || (key.data() != here.shapeKeys[n].data() && key != here.shapeKeys[n])))
+      leaveShape();
     Value* target;
     if (inShape) {
       auto* entry = ::new (static_cast<void*>(slots + here.shapeSlots[n]))

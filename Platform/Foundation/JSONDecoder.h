@@ -44,6 +44,7 @@ class JSONDecoder final {
   // What a thread keeps between documents, so that its scratch vectors keep their capacity.
   struct Workspace {
     std::deque<Level> levels;
+    std::vector<Level*> levelAt;  // levels by depth, without the deque's index arithmetic
     // Unescaped strings wait here while they are being read; keys with escapes stay for the whole
     // document (the shape of each depth refers to them).
     std::string scratch;
@@ -63,8 +64,13 @@ class JSONDecoder final {
   bool finishObject(Level& level, Value& out);
   template <class T, class... A>
   static void put(Value& out, A&&... args);
-  // Where the token starting at `at` ends: before the next token, less white space.
-  std::size_t tokenEnd() const;
+  // Where the token just taken ends: before the next token, less white space.
+  std::size_t tokenEnd() const {
+    std::size_t end = next_ < count_ ? indexes_[next_] : length_;
+    while (end > 0 && isSpace(text_[end - 1])) --end;
+    return end;
+  }
+  static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
   char peek() const { return next_ < count_ ? text_[indexes_[next_]] : '\0'; }
   Level& level(std::size_t depth);
 
