@@ -72,7 +72,13 @@ void NTJSONRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
         if (self->JSONError())
           reportFailure(failure, self);
         else if (success)
-          dispatchTo(self->successCallbackQueue(), [self, success, JSON = std::move(JSON)] { success(self, JSON); });
+          dispatchTo(self->successCallbackQueue(), [self, success, JSON = std::move(JSON)]() mutable {
+            success(self, JSON);
+            // The decoded value (and the operation, which keeps it) are let go back on the processing
+            // queue, whose thread allocated the value: the allocator frees blocks on their own thread
+            // cheaply, where blocks freed from another thread must later be collected one by one.
+            dispatch::async(processingQueue(), [self = std::move(self), JSON = std::move(JSON)] {});
+          });
       });
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "Foundation/JSONSerialization.h"
@@ -124,12 +125,15 @@ TEST(NTJSONRequestOperationTest, TwoHundredOperationsAtOnceEachCallBackOnceOnThe
   std::vector<int> calls(kCount, 0);
   int offMain = 0;
   int finished = 0;
+  std::vector<std::weak_ptr<NTJSONRequestOperation>> dropped;
+  std::vector<ns::Value> kept;
   for (int i = 0; i < kCount; ++i) {
     auto op = NTJSONRequestOperation::JSONRequestOperationWithRequest(
         requestFor(server, "/item?id=" + std::to_string(i)),
         [&, i](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::Value& JSON) {
           offMain += !ns::Thread::isMainThread();
           calls[static_cast<std::size_t>(JSON["id"].intValue())] += JSON["id"].intValue() == i ? 1 : 100;
+          if (i % 2) kept.push_back(JSON);
           ++finished;
         },
         [&](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::ErrorPtr& error,
@@ -138,10 +142,17 @@ TEST(NTJSONRequestOperationTest, TwoHundredOperationsAtOnceEachCallBackOnceOnThe
           ++finished;
         });
     op->start();
+    dropped.push_back(op);
   }
   ASSERT_TRUE(spinUntil([&] { return finished == kCount; }, 120));
   EXPECT_EQ(offMain, 0);
   EXPECT_EQ(std::set<int>(calls.begin(), calls.end()), std::set<int>{1});
+  // Each operation lets go of itself (and its decoded value, elsewhere) once it has called back;
+  // values a callback kept stay whole.
+  EXPECT_TRUE(spinUntil([&] {
+    return std::all_of(dropped.begin(), dropped.end(), [](const auto& weak) { return weak.expired(); });
+  }));
+  for (const ns::Value& JSON : kept) EXPECT_EQ(JSON["id"].intValue() % 2, 1);
 }
 
 }  // namespace
