@@ -4,9 +4,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "Foundation/Object.h"
+#include "Foundation/URL.h"
 
 namespace ui {
 
@@ -48,6 +50,13 @@ class Application final : public ns::Object {
   // What the platform does when background time runs out: runs the expiration handler of every
   // open task, on the calling thread, outside the application's lock.
   void expireBackgroundTasks();
+
+  // Whether an installed application handles the URL's scheme (case-insensitive). No other
+  // application is installed here unless a test says so; every question is recorded.
+  bool canOpenURL(const ns::URL& url) const;
+  // Tests: installs or removes a handler of the scheme, and reads the URLs asked about so far.
+  void setURLSchemeHandled(const std::string& scheme, bool handled);
+  std::vector<std::string> canOpenURLQueries() const;
 
   bool isNetworkActivityIndicatorVisible() const;
   void setNetworkActivityIndicatorVisible(bool visible);
