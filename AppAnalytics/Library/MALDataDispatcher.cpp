@@ -208,7 +208,11 @@ void MALDataDispatcher::responseParsed(MALHTTPResponseParser&, bool persistentCo
   }
   reportHitDispatched();
   if (!persistentConnection && pipelineMode_) pipelineMode_ = false;
-  if (sendingSynchronously_) return;
+  if (sendingSynchronously_) {
+    // The caller's loop writes again; what is left of this read answers nothing it sent.
+    if (outstanding_ == 0 || !pipelineMode_) responseParser_->reset();
+    return;
+  }
   if (pendingHits_.empty()) {
     finishDispatch();
     return;

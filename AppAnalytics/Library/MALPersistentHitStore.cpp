@@ -191,6 +191,14 @@ bool MALPersistentHitStore::open(std::string path) {
 }
 
 bool MALPersistentHitStore::createTables() {
+  // One transaction for the whole set-up: one write to the disk instead of one per row.
+  if (!exec("BEGIN TRANSACTION;", "begin transaction")) return false;
+  if (setUpTables()) return exec("END TRANSACTION;", "end transaction");
+  exec("ROLLBACK;", "rollback");
+  return false;
+}
+
+bool MALPersistentHitStore::setUpTables() {
   if (!exec(kCreateSession, "create session table")) return false;
   bool hitsExisted = tableExists("hits");
   bool eventsExisted = tableExists("events");

@@ -105,6 +105,7 @@ class MALPersistentHitStore final : public ns::Object {
 
   bool open(std::string path);
   bool createTables();
+  bool setUpTables();
   bool exec(const char* sql, const char* description);
   bool tableExists(const char* name);
   bool tableHasRows(const char* name);

@@ -231,6 +231,14 @@ TEST_F(MALDataDispatcherTest, AnswersToRequestsNeverSentAreIgnored) {
   EXPECT_EQ(recorder->acknowledged, ids(1, 40));
   EXPECT_EQ(recorder->completions, 2);
   EXPECT_EQ(s.requestCount(), 40u);
+
+  // The same when sending synchronously, to a server that then falls silent.
+  ScriptedTCPServer s2;
+  s2.setScript(script);
+  recorder->acknowledged.clear();
+  EXPECT_FALSE(
+      makeDispatcher(static_cast<std::uint16_t>(s2.port()))->dispatchHitsSynchronously(maltest::hits(40), 1));
+  EXPECT_EQ(recorder->acknowledged, ids(1, 30));
 }
 
 TEST_F(MALDataDispatcherTest, ASlowReaderGetsEveryByteOfALargeWrite) {
