@@ -357,6 +357,18 @@ std::string ScriptedTCPServer::ok(const std::string& extraHeaders, const std::st
          "Content-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
 }
 
+std::uint16_t ScriptedTCPServer::closedPort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
 std::string ScriptedTCPServer::status(int code, const std::string& reason) {
   return "HTTP/1.1 " + std::to_string(code) + " " + reason + "\r\nContent-Length: 0\r\n\r\n";
 }

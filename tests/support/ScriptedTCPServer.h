@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -93,6 +94,8 @@ class ScriptedTCPServer {
   // A "200 OK" answer carrying a small body, as the collection host sends it.
   static std::string ok(const std::string& extraHeaders = "", const std::string& version = "HTTP/1.1");
   static std::string status(int code, const std::string& reason);
+  // A port of 127.0.0.1 nothing listens on (bound, then closed), for a server that is down.
+  static std::uint16_t closedPort();
 
  private:
   struct Impl;

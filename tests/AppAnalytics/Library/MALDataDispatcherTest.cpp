@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <numeric>
@@ -20,18 +17,6 @@ using maltest::DispatcherRecorder;
 using testsupport::ScriptedTCPServer;
 using testsupport::ScriptStep;
 using testsupport::spinUntil;
-
-std::uint16_t closedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 std::vector<std::uint64_t> ids(std::size_t from, std::size_t to) {
   std::vector<std::uint64_t> out(to - from + 1);
@@ -273,6 +258,15 @@ TEST_F(MALDataDispatcherTest, ASilentServerIsGivenUpAfterTheTimeOut) {
   server.setFallback(ScriptStep::reply(ScriptedTCPServer::ok()));
   run(d, maltest::hits(2));
   EXPECT_EQ(recorder->acknowledged, ids(1, 2));
+
+  // Cancelling ends a dispatch at once.
+  server.setFallback(std::nullopt);
+  d->dispatchHits(maltest::hits(1));
+  ASSERT_TRUE(spinUntil([&] { return server.requestCount() == 5; }));
+  int completions = recorder->completions;
+  d->cancelDispatch();
+  EXPECT_EQ(recorder->completions, completions + 1);
+  EXPECT_FALSE(d->isDispatching());
 }
 
 TEST_F(MALDataDispatcherTest, DryRunOpensTheConnectionButWritesNothing) {
@@ -285,7 +279,7 @@ TEST_F(MALDataDispatcherTest, DryRunOpensTheConnectionButWritesNothing) {
 }
 
 TEST_F(MALDataDispatcherTest, AServerThatIsDownAcknowledgesNothing) {
-  auto d = makeDispatcher(closedPort());
+  auto d = makeDispatcher(ScriptedTCPServer::closedPort());
   run(d, maltest::hits(3));
   EXPECT_TRUE(recorder->acknowledged.empty());
   EXPECT_EQ(recorder->completions, 1);
@@ -321,7 +315,8 @@ TEST_F(MALDataDispatcherTest, SynchronousDispatchSendsEveryBatchAndSaysWhetherAl
   EXPECT_FALSE(d3->dispatchHitsSynchronously(maltest::hits(3), 60));
   EXPECT_EQ(d3->lastStatusCode(), 503);
   testsupport::LogCapture log;
-  EXPECT_FALSE(makeDispatcher(closedPort())->dispatchHitsSynchronously(maltest::hits(3), 60));
+  EXPECT_FALSE(
+      makeDispatcher(ScriptedTCPServer::closedPort())->dispatchHitsSynchronously(maltest::hits(3), 60));
   EXPECT_TRUE(log.contains("connect failed"));
   EXPECT_TRUE(recorder->acknowledged.empty());
 

@@ -309,4 +309,20 @@ TEST_F(MALTrackerTest, DestinationSettingsPassToTheDispatcherAtStart) {
   EXPECT_EQ(tracker->destinationPort(), 0u);
 }
 
+TEST_F(MALTrackerTest, AdHitIdsAreDrawnOnlyWithTheAdvertisingKitAndJoinTheVisit) {
+  EXPECT_EQ(MALAdHitIdGenerator().adHitId(), 0);  // no advertising classes in this application
+  start();
+  auto info = MALAdNetInfo::sharedGANAdNetInfo();
+  tracker->setHitIdGenerator(std::make_shared<MALAdHitIdGenerator>(true));
+  ASSERT_TRUE(tracker->trackPageview(std::string("/ad")));
+  const std::int32_t id = info->adHitId();
+  ASSERT_NE(id, 0);
+  EXPECT_NE(stored().back().find("&utmhid=" + std::to_string(id)), std::string::npos);
+  EXPECT_EQ(info->joinId(), "A," + *tracker->visitorIDForAds() + "," + *tracker->sessionIDForAds() + "," +
+                                std::to_string(id));
+  tracker->stopTracker();
+  EXPECT_EQ(info->adHitId(), 0);
+  EXPECT_EQ(info->joinId(), std::nullopt);
+}
+
 }  // namespace

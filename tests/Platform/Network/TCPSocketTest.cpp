@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,19 +17,6 @@ using testsupport::ScriptedTCPServer;
 using testsupport::ScriptStep;
 using testsupport::spinUntil;
 using Event = sc::TCPSocket::Event;
-
-// A port nothing listens on: bound, then closed.
-std::uint16_t closedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 struct Recorded {
   std::vector<Event> events;
@@ -103,7 +87,9 @@ TEST(TCPSocketTest, ConnectFailuresArriveAsEventsWithTheReason) {
     const char* host;
     std::uint16_t port;
     int error;  // 0: any
-  } cases[] = {{"127.0.0.1", closedPort(), ECONNREFUSED}, {"nosuchhost.invalid", 80, 0}, {"", 80, 0}};
+  } cases[] = {{"127.0.0.1", ScriptedTCPServer::closedPort(), ECONNREFUSED},
+               {"nosuchhost.invalid", 80, 0},
+               {"", 80, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.host);
     auto socket = std::make_shared<sc::TCPSocket>();
@@ -180,7 +166,7 @@ TEST(TCPSocketTest, InLineConnectionsArePolledWithoutARunLoop) {
   EXPECT_EQ(error, EISCONN);
 
   sc::TCPSocket refused;
-  EXPECT_FALSE(refused.connectInLine("127.0.0.1", closedPort(), 10, &error));
+  EXPECT_FALSE(refused.connectInLine("127.0.0.1", ScriptedTCPServer::closedPort(), 10, &error));
   EXPECT_EQ(error, ECONNREFUSED);
   EXPECT_FALSE(refused.readyToRead());
 }
