@@ -235,11 +235,11 @@ bool MALTracker::trackTransactions(ns::ErrorPtr* error) {
     return private_->hitStore_->persistEvent(event, error);
   };
   if (!MALOptOut::isOptOutAppPresent()) {
-    for (const auto& [orderID, transaction] : private_->transactionQueue_) {
-      ok = record(kMALTransactionEventCategory, [&](MALEvent& e) { e.setTransaction(transaction); });
+    for (const auto& order : private_->transactionQueue_) {
+      ok = record(kMALTransactionEventCategory, [&](MALEvent& e) { e.setTransaction(order.second); });
       if (!ok) break;
-      for (const auto& [sku, item] : private_->itemQueue_[orderID]) {
-        ok = record(kMALItemEventCategory, [&](MALEvent& e) { e.setItem(item); });
+      for (const auto& line : private_->itemQueue_[order.first]) {
+        ok = record(kMALItemEventCategory, [&](MALEvent& e) { e.setItem(line.second); });
         if (!ok) break;
       }
       if (!ok) break;
