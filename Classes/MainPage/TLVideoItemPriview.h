@@ -11,6 +11,7 @@
 // building thread waits; poster files are written in the background for 2 and 3.
 class TLVideoItemPriview final : public TLVideoItemPriviewBase {
  public:
+  TLVideoItemPriview();
   std::shared_ptr<TLVideoItemPriview> initWithFrame(const cg::Rect& frame, int style);
   std::shared_ptr<TLVideoItemPriview> initWithFrame(const cg::Rect& frame) { return initWithFrame(frame, 0); }
 
@@ -20,10 +21,6 @@ class TLVideoItemPriview final : public TLVideoItemPriviewBase {
   void reduceBGheightBy(double amount);
 
  protected:
-  const Style& styleTable(int style) const override;
-  bool textsOnMainThread(int priority) const override { return priority == 3; }
-  CachedPosterRule cachedPosterRule(int priority, bool big) const override;
-  FetchedPosterRule fetchedPosterRule(int priority) const override;
   // A selected tile (the current episode) turns white and shorter.
   void titleDidChange() override;
 };

@@ -36,13 +36,19 @@ void handTo(const std::weak_ptr<Tile>& weak, Tile::Hand how, std::function<void(
 
 }  // namespace
 
-void TLVideoItemPriviewBase::setUpWithFrame(const cg::Rect& frame, int style, int defaultLoadPriority) {
+const TLVideoItemPriviewBase::PriorityRule& TLVideoItemPriviewBase::Twin::rule(int priority) const {
+  for (const PriorityRule& r : rules)
+    if (r.priority == priority) return r;
+  return otherPriorities;
+}
+
+void TLVideoItemPriviewBase::setUpWithFrame(const cg::Rect& frame, int style) {
   style_ = style;
   const Style& s = currentStyle();
   initWithFrame({frame.origin, s.size});
   setBackgroundColor(ui::Color::clearColor());
   isItemSelected_ = false;
-  loadPriority_ = defaultLoadPriority;
+  loadPriority_ = twin_.defaultLoadPriority;
   parent_id_ = std::string();
 
   bg_ = std::make_shared<ui::View>()->initWithFrame({0, 0, s.size.width, s.size.height - s.bgHeightCut});
@@ -62,14 +68,10 @@ void TLVideoItemPriviewBase::placePlaceholder(const std::shared_ptr<ui::Image>& 
   imageBt_->setImage(image, ui::ControlStateNormal);
 }
 
-void TLVideoItemPriviewBase::hand(Hand how, std::function<void(TLVideoItemPriviewBase&)> block) {
-  handTo(self<TLVideoItemPriviewBase>(), how, std::move(block));
-}
-
 void TLVideoItemPriviewBase::setLabelText(const std::shared_ptr<ui::Label>& label,
                                           const std::optional<std::string>& text) {
   if (!label || !text) return;
-  if (textsOnMainThread(loadPriority_))
+  if (currentRule().textsOnMainThread)
     ns::performOnMainThread([&] { label->setText(*text); }, true);
   else
     label->setText(*text);
@@ -159,7 +161,7 @@ void TLVideoItemPriviewBase::loadPoster(const std::optional<std::string>& url, b
 }
 
 void TLVideoItemPriviewBase::showCachedPoster(const std::optional<std::string>& path, bool big) {
-  CachedPosterRule rule = cachedPosterRule(loadPriority_, big);
+  CachedPosterRule rule = big ? currentRule().cachedBig : currentRule().cachedSmall;
   auto read = [path] { return path ? ui::Image::imageWithContentsOfFile(*path) : nullptr; };
   std::weak_ptr<TLVideoItemPriviewBase> weak = self<TLVideoItemPriviewBase>();
   if (rule.readInBackground) {
@@ -174,7 +176,7 @@ void TLVideoItemPriviewBase::showCachedPoster(const std::optional<std::string>& 
 }
 
 void TLVideoItemPriviewBase::fetchPoster(const std::string& url, const std::optional<std::string>& path) {
-  FetchedPosterRule rule = fetchedPosterRule(loadPriority_);
+  FetchedPosterRule rule = currentRule().fetched;
   std::weak_ptr<TLVideoItemPriviewBase> weak = self<TLVideoItemPriviewBase>();
   // The fetch is never cancelled: a tile gone from the screen still leaves the file for the next.
   TLImageFetch::get(url, [weak, path, rule](const ns::Data& body) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Classes/MainPage/StarRatingView.h"
 #include "UIKit/Button.h"
@@ -41,6 +42,23 @@ class TLVideoItemPriviewBase : public ui::View {
     cg::Point starOrigin;
     bool bigStars;
     const char* placeholder;
+  };
+  // What one loadPriority value does with texts and posters.
+  struct PriorityRule {
+    int priority;
+    bool textsOnMainThread;  // the caller waiting
+    CachedPosterRule cachedSmall, cachedBig;
+    FetchedPosterRule fetched;
+  };
+  // What tells the twins apart: the three styles (0 normal, 1 big, 2 small), the default priority,
+  // the rules of the priorities that have some, and the rule of every other value.
+  struct Twin {
+    Style styles[3];
+    int defaultLoadPriority;
+    std::vector<PriorityRule> rules;
+    PriorityRule otherPriorities;
+    const Style& style(int style) const { return styles[style == 1 || style == 2 ? style : 0]; }
+    const PriorityRule& rule(int priority) const;
   };
   static constexpr const char* kFontName = "PF Square Sans Pro";
 
@@ -95,22 +113,16 @@ class TLVideoItemPriviewBase : public ui::View {
   void selectVideo();
 
  protected:
-  TLVideoItemPriviewBase() = default;
+  explicit TLVideoItemPriviewBase(const Twin& twin) : twin_(twin) {}
   // Builds the view tree for the style (0 for an unknown one) at the frame's origin.
-  void setUpWithFrame(const cg::Rect& frame, int style, int defaultLoadPriority);
+  void setUpWithFrame(const cg::Rect& frame, int style);
 
-  virtual const Style& styleTable(int style) const = 0;
-  // Whether texts go to the main thread, the building thread waiting, at this priority.
-  virtual bool textsOnMainThread(int priority) const = 0;
-  virtual CachedPosterRule cachedPosterRule(int priority, bool big) const = 0;
-  virtual FetchedPosterRule fetchedPosterRule(int priority) const = 0;
   virtual void placePlaceholder(const std::shared_ptr<ui::Image>& image);
   // After the title label got its text (the tablet marks a selected tile here).
   virtual void titleDidChange() {}
 
-  const Style& currentStyle() const { return styleTable(style_); }
-  // Runs the block by the hand-over rule; later blocks run only while the tile lives.
-  void hand(Hand how, std::function<void(TLVideoItemPriviewBase&)> block);
+  const Style& currentStyle() const { return twin_.style(style_); }
+  const PriorityRule& currentRule() const { return twin_.rule(loadPriority_); }
 
  private:
   void setLabelText(const std::shared_ptr<ui::Label>& label, const std::optional<std::string>& text);
@@ -119,6 +131,7 @@ class TLVideoItemPriviewBase : public ui::View {
   void showCachedPoster(const std::optional<std::string>& path, bool big);
   void fetchPoster(const std::string& url, const std::optional<std::string>& path);
 
+  const Twin& twin_;
   std::optional<std::string> title_;
   std::atomic<int> ID_{0};
   std::optional<std::string> categoryName_;

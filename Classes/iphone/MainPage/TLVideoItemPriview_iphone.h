@@ -10,6 +10,7 @@
 // the building thread waits.
 class TLVideoItemPriview_iphone final : public TLVideoItemPriviewBase {
  public:
+  TLVideoItemPriview_iphone();
   std::shared_ptr<TLVideoItemPriview_iphone> initWithFrame(const cg::Rect& frame, int style);
   std::shared_ptr<TLVideoItemPriview_iphone> initWithFrame(const cg::Rect& frame) {
     return initWithFrame(frame, 0);
@@ -19,9 +20,5 @@ class TLVideoItemPriview_iphone final : public TLVideoItemPriviewBase {
   void setEmptyImage(const std::shared_ptr<ui::Image>& image);
 
  protected:
-  const Style& styleTable(int style) const override;
-  bool textsOnMainThread(int priority) const override { return priority == -1; }
-  CachedPosterRule cachedPosterRule(int priority, bool big) const override;
-  FetchedPosterRule fetchedPosterRule(int priority) const override;
   void placePlaceholder(const std::shared_ptr<ui::Image>& image) override;
 };
