@@ -24,10 +24,7 @@ std::shared_ptr<TLRubricScrollView> TLRubricScrollView::initForMainPageWithUrl(s
                                                                                const cg::Rect& frame,
                                                                                std::string sort) {
   initWithUrl(std::move(url), frame, std::move(sort));
-  setInMainPage(true);
-  setIsButtonEnabled(true);
-  setIsLabelCenter(false);
-  setIsItemSelected(false);
+  setUpMainPageRow();
   return self<TLRubricScrollView>();
 }
 
@@ -68,13 +65,6 @@ std::shared_ptr<TLRubricScrollView> TLRubricScrollView::initWithFile(const std::
     }
   });
   return keep ? self<TLRubricScrollView>() : nullptr;
-}
-
-void TLRubricScrollView::start() {
-  if (sortString() == "new" || sortString() == "popular")
-    loadCategory();
-  else if (const TitleListKind* kind = titleListKind(sortString()))
-    loadTitleList(*kind);
 }
 
 void TLRubricScrollView::loadCategory() {

@@ -37,8 +37,6 @@ class TLRubricScrollView final : public TLRubricScrollViewBase {
   std::shared_ptr<TLRubricScrollView> initWithFile(const std::string& fileName, const cg::Rect& frame,
                                                    const std::string& selectedItem);
 
-  // Begins the load the sort kind names; any other kind does nothing.
-  void start();
   // Fills the row with a list; the category is a category id as text or a heading. An empty list
   // reports NO.
   void dataHasBeenLoadedForCategory(const std::string& category, const ns::Array& items);
@@ -56,9 +54,10 @@ class TLRubricScrollView final : public TLRubricScrollViewBase {
   // Tells the delegate, when there is one.
   void scrollViewHasBeenLoaded(bool loaded);
 
- private:
-  void loadCategory();
-  void loadTitleList(const TitleListKind& kind);
+ protected:
+  void loadCategory() override;
+  void loadTitleList(const TitleListKind& kind) override;
 
+ private:
   std::weak_ptr<TLRubricScrollViewDelegate> rubricDelegate_;
 };

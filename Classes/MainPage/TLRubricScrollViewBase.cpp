@@ -17,6 +17,20 @@ void TLRubricScrollViewBase::setUpLoadingRow(std::optional<ns::URL> url, const c
   startActivityIndicator();
 }
 
+void TLRubricScrollViewBase::setUpMainPageRow() {
+  inMainPage_ = true;
+  isButtonEnabled_ = true;
+  isLabelCenter_ = false;
+  isItemSelected_ = false;
+}
+
+void TLRubricScrollViewBase::start() {
+  if (sortString_ == "new" || sortString_ == "popular")
+    loadCategory();
+  else if (const TitleListKind* kind = titleListKind(sortString_))
+    loadTitleList(*kind);
+}
+
 void TLRubricScrollViewBase::startActivityIndicator() {
   if (!activityView_) {
     cg::Rect b = bounds();

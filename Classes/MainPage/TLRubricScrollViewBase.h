@@ -61,6 +61,10 @@ class TLRubricScrollViewBase : public ui::View {
   void startActivityIndicator();
   void stopActivityIndicator();
 
+  // Begins the load the sort kind names: a category for "new" and "popular", a title list for
+  // "series", "adv" and "role"; any other kind does nothing.
+  void start();
+
   // The text between "category_id=" and the next "&" (or the end).
   static std::optional<std::string> getCategoryIdFromUrl(const std::string& url);
   // The text after the first `start` up to the next `end` (the end of `inner` when `end` is empty
@@ -84,6 +88,10 @@ class TLRubricScrollViewBase : public ui::View {
   TLRubricScrollViewBase() = default;
   // The state of a row made to load a URL: spinner turning, nothing requested yet.
   void setUpLoadingRow(std::optional<ns::URL> url, const cg::Rect& frame, std::string sort);
+  // What a home-page row sets after that.
+  void setUpMainPageRow();
+  virtual void loadCategory() = 0;
+  virtual void loadTitleList(const TitleListKind& kind) = 0;
   // Requests selfURL as JSON, started at once. The handlers run on the main thread, only while the
   // row lives, inside the exception guard.
   void loadJSON(ns::URLRequestCachePolicy policy, ReplyHandler success, FailureHandler failure);

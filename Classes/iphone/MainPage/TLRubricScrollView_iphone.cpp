@@ -21,10 +21,7 @@ std::shared_ptr<TLRubricScrollView_iphone> TLRubricScrollView_iphone::initWithUr
 std::shared_ptr<TLRubricScrollView_iphone> TLRubricScrollView_iphone::initForMainPageWithUrl(
     std::optional<ns::URL> url, const cg::Rect& frame, std::string sort) {
   initWithUrl(std::move(url), frame, std::move(sort));
-  setInMainPage(true);
-  setIsButtonEnabled(true);
-  setIsLabelCenter(false);
-  setIsItemSelected(false);
+  setUpMainPageRow();
   return self<TLRubricScrollView_iphone>();
 }
 
@@ -33,13 +30,6 @@ std::shared_ptr<TLRubricScrollView_iphone> TLRubricScrollView_iphone::initWithFi
                                                                                    const std::string&) {
   initWithFrame(frame);
   return self<TLRubricScrollView_iphone>();
-}
-
-void TLRubricScrollView_iphone::start() {
-  if (sortString() == "new" || sortString() == "popular")
-    loadCategory();
-  else if (const TitleListKind* kind = titleListKind(sortString()))
-    loadTitleList(*kind);
 }
 
 void TLRubricScrollView_iphone::loadCategory() {

@@ -28,7 +28,6 @@ class TLRubricScrollView_iphone final : public TLRubricScrollViewBase {
   std::shared_ptr<TLRubricScrollView_iphone> initWithFile(const std::string& fileName, const cg::Rect& frame,
                                                           const std::string& selectedItem);
 
-  void start();
   // Fills the row with a list; an empty list reports NO.
   void dataHasBeenLoadedForCategory(const std::string& category, const ns::Array& items);
   // Writes the per-title list file (with each item's rating) and reports whether it holds a list.
@@ -41,9 +40,10 @@ class TLRubricScrollView_iphone final : public TLRubricScrollViewBase {
   }
   void scrollViewHasBeenLoaded(bool loaded);
 
- private:
-  void loadCategory();
-  void loadTitleList(const TitleListKind& kind);
+ protected:
+  void loadCategory() override;
+  void loadTitleList(const TitleListKind& kind) override;
 
+ private:
   std::weak_ptr<TLRubricScrollViewDelegateIphone> rubricDelegate_;
 };
