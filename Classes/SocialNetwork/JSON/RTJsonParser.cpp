@@ -22,24 +22,6 @@ int hexValue(char c) {
 // (and the terminating NUL).
 bool endsRun(unsigned char c) { return c == '"' || c == '\\' || c < 0x20; }
 
-void appendUTF8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 }  // namespace
 
 ns::Value RTJsonParser::objectWithString(std::optional<std::string_view> repr) {
@@ -256,12 +238,12 @@ bool RTJsonParser::scanRestOfString(std::string& o) {
         break;
       case 'u': {
         ++c_;
-        char32_t character = 0;
-        if (!scanUnicodeChar(character)) {
+        std::u16string units;
+        if (!scanUnicodeChar(units)) {
           addErrorWithCode(RTJsonErrorUnicode, "Broken unicode character");
           return false;
         }
-        appendUTF8(o, character);
+        o += ns::fromUTF16(units);
         --c_;  // onto the escape's last byte, like the one-byte escapes
         break;
       }
@@ -290,16 +272,14 @@ bool RTJsonParser::scanHexQuad(char32_t& quad) {
   return true;
 }
 
-bool RTJsonParser::scanUnicodeChar(char32_t& character) {
+bool RTJsonParser::scanUnicodeChar(std::u16string& units) {
   char32_t high = 0;
   if (!scanHexQuad(high)) {
     addErrorWithCode(RTJsonErrorUnicode, "Missing hex quad");
     return false;
   }
-  if (high < 0xD800 || high >= 0xE000) {
-    character = high;
-    return true;
-  }
+  units.assign(1, static_cast<char16_t>(high));
+  if (high < 0xD800 || high >= 0xE000) return true;
   if (high >= 0xDC00) {
     addErrorWithCode(RTJsonErrorUnicode, "Invalid high character in surrogate pair");
     return false;
@@ -318,7 +298,7 @@ bool RTJsonParser::scanUnicodeChar(char32_t& character) {
     addErrorWithCode(RTJsonErrorUnicode, "Invalid low surrogate char");
     return false;
   }
-  character = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+  units += static_cast<char16_t>(low);
   return true;
 }
 

@@ -26,7 +26,8 @@ class RTJsonParser final : public RTJsonBase {
   bool scanRestOfArray(ns::Value& o);
   bool scanRestOfDictionary(ns::Value& o);
   bool scanRestOfString(std::string& o);
-  bool scanUnicodeChar(char32_t& character);
+  // One character, or a surrogate pair as its two UTF-16 units.
+  bool scanUnicodeChar(std::u16string& units);
   bool scanHexQuad(char32_t& quad);
   bool scanNumber(ns::Value& o);
   void skipWhitespace();
