@@ -100,7 +100,9 @@ bool WebView::navigate(const ns::URLRequestPtr& request, WebViewNavigationType t
   if (auto delegate = delegate_.lock();
       delegate && !delegate->webViewShouldStartLoadWithRequest(*this, request, type))
     return false;
+  std::uint64_t expected = load_ + (isLoading() ? 1 : 0);
   cancelRunningLoad();
+  if (load_ != expected) return true;  // told of the cancel, the delegate started another load
   start(request);
   if (isLoading())
     if (auto delegate = delegate_.lock()) delegate->webViewDidStartLoad(*this);

@@ -209,6 +209,14 @@ TEST_F(FBRequestPeerTest, ServerErrorsAndPagesThatAreNotJSONFailAfterTheRawReply
   EXPECT_EQ(recorder_->events[2].rfind("raw <html>", 0), 0u);
   EXPECT_EQ(recorder_->events[3], "fail 10000");
   EXPECT_TRUE(recorder_->result.isNil());
+
+  recorder_ = std::make_shared<Recorder>();
+  peer_->setFeedReply(socialpeers::FacebookPeer::FeedReply::permissionError);
+  start({{"message", "m"}}, "POST", peer_->origin() + "/12345/feed");
+  waitUntilDone();
+  ASSERT_EQ(recorder_->events.size(), 4u);
+  EXPECT_EQ(recorder_->events[1], "response 403");
+  EXPECT_EQ(recorder_->error->userInfo()["error"]["code"].intValue(), 200);
 }
 
 TEST_F(FBRequestPeerTest, PostSendsTheMultipartBodyAndKeepsTheParametersInTheQuery) {
