@@ -294,13 +294,16 @@ TEST_F(FBRequestPeerTest, VideoUploadSignsItsParametersAndSendsTheFile) {
             std::string::npos);
 }
 
-TEST(FBVideoUploadTest, WithoutASessionKeyNothingIsSent) {
+TEST(FBVideoUploadTest, WithoutASessionKeyOrAReadableFileNothingIsSent) {
   testsupport::LogCapture log;
   auto upload = std::make_shared<FBVideoUpload>();
   upload->setAccessToken("no-session");
   EXPECT_EQ(upload->sessionID(), std::nullopt);
   upload->startUploadWithURL(ns::URL::fileURLWithPath("/nonexistent"), {}, {});
   EXPECT_TRUE(log.contains("Unable to retrieve session key from the access token."));
+  upload->setAccessToken("app|SESSION|sig");
+  upload->startUploadWithURL(ns::URL::fileURLWithPath("/nonexistent/clip.mp4"), {}, {});
+  EXPECT_TRUE(log.contains("Unable to read the video file /nonexistent/clip.mp4."));
   EXPECT_EQ(FBVideoUpload::md5HexDigest("abc"), "900150983cd24fb0d6963f7d28e17f72");
 }
 
