@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,12 +9,11 @@
 
 #include "Analytics/Library/MAIConstants.h"
 #include "Analytics/Library/MAIDataStore.h"
+#include "AnalyticsTestSupport.h"
 #include "Foundation/Format.h"
 #include "Store/StoreErrors.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -138,40 +136,17 @@ TEST_F(MAIDataStoreTest, AnUnusableFileFailsToOpenWithTheLogLineAndError) {
   EXPECT_EQ(memory->hitCount(nullptr), 1);
 }
 
-// Reads the writer's progress lines until it has reported `saves` saves.
-bool waitForSaves(int fd, int saves) {
-  std::string pending;
-  char buffer[256];
-  for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    pending.append(buffer, static_cast<std::size_t>(n));
-    if (pending.find(ns::format("saved %d\n", saves)) != std::string::npos) return true;
-  }
-}
-
 TEST_F(MAIDataStoreTest, AWriterKilledInTheMiddleOfSavesLeavesOnlyWholeHits) {
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
     std::string path = storePath();
-    char* argv[] = {const_cast<char*>(ANALYTICS_STORE_WRITER), path.data(), nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, ANALYTICS_STORE_WRITER, &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    bool progressed = waitForSaves(out[0], 20 * (round + 1));
-    kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    close(out[0]);
-    ASSERT_TRUE(progressed);
-    ASSERT_TRUE(WIFSIGNALED(status));
+    analyticstest::ChildProcess writer(ANALYTICS_STORE_WRITER, {path});
+    ASSERT_TRUE(writer.started());
+    bool progressed = writer.waitForOutput(ns::format("saved %d\n", 20 * (round + 1)));
+    writer.kill(SIGKILL);
+    ASSERT_TRUE(writer.waitForExit());
+    ASSERT_TRUE(progressed) << writer.output();
+    ASSERT_TRUE(WIFSIGNALED(writer.status()));
 
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
