@@ -36,6 +36,11 @@ const char* baseName(const char* path) {
   return slash ? slash + 1 : path ? path : "???";
 }
 
+bool sameModule(void* address, void* moduleBase) {
+  Dl_info info{};
+  return dladdr(address, &info) && info.dli_fbase == moduleBase;
+}
+
 bool isRuntimeLibraryFrame(void* address) {
   Dl_info info{};
   return dladdr(address, &info) && info.dli_fname && std::strstr(baseName(info.dli_fname), "libstdc++");
@@ -49,7 +54,13 @@ struct ExceptionMaking {
   [[gnu::noinline]] static void captureCallStack(Exception& exception) {
     void* frames[kMaxFrames];
     int count = ::backtrace(frames, kMaxFrames);
-    exception.callStack_.assign(frames, frames + (count > 0 ? count : 0));
+    // A sanitizer's runtime lists its own frame first: the listing starts at this function's.
+    int first = 0;
+    Dl_info own{};
+    if (dladdr(reinterpret_cast<void*>(&captureCallStack), &own))
+      while (first < count && !sameModule(frames[first], own.dli_fbase)) ++first;
+    if (first == count) first = 0;
+    exception.callStack_.assign(frames + first, frames + (count > 0 ? count : 0));
     // Nothing may follow the call in a way that lets it become a jump: the frame would be lost.
     asm volatile("" ::: "memory");
   }

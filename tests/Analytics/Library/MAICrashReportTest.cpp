@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "Analytics/Library/MAI.h"
+#include "Analytics/Library/MAIUncaughtExceptionHandler.h"
 #include "AnalyticsTestSupport.h"
 #include "CollectServer.h"
+#include "Foundation/Clock.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -63,6 +71,29 @@ TEST(MAICrashReportTest, AnUncaughtExceptionIsReportedBeforeThePreviousHandlerRu
       EXPECT_EQ(output.find("previous handler"), std::string::npos) << output;
     }
   }
+}
+
+// The report's wait is measured in real time: a manual clock that nobody moves cannot hold it up,
+// and the report goes out meanwhile.
+TEST(MAICrashReportDeathTest, TheHandlerWaitsInRealTimeEvenUnderTheManualClock) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  CollectServer server;
+  analyticstest::ScopedEnv collect("VCC_COLLECT_URL", server.url().c_str());
+  EXPECT_EXIT(
+      {
+        ns::ManualClock clock;
+        MAI::sharedInstance()->setDispatchInterval(20.0);
+        MAI::sharedInstance()->trackerWithTrackingId(std::string("UA-CLOCK-1"));
+        auto start = std::chrono::steady_clock::now();
+        MAIUncaughtExceptionHandler(ns::Exception(ns::kGenericException, "under a manual clock"));
+        double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        // The death test runs this test's body again in the child, server included: the child tells.
+        std::fprintf(stderr, "returned after %s seconds, %zu sent\n",
+                     waited >= 5 && waited < 60 ? "about 5" : "too many or few", server.count());
+        std::fflush(stderr);
+        _exit(3);
+      },
+      ::testing::ExitedWithCode(3), "returned after about 5 seconds, 1 sent");
 }
 
 }  // namespace
