@@ -25,7 +25,12 @@ void MAILock::unlock() {
 
 bool MAILock::tryLockFromOutside(double seconds) {
   if (owner_.load(std::memory_order_relaxed) == std::this_thread::get_id()) return false;
-  if (!mutex_.try_lock_for(std::chrono::duration<double>(seconds))) return false;
+  // Polled rather than a timed wait, which thread checkers do not follow.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!mutex_.try_lock()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   depth_ = 1;
   owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
   return true;

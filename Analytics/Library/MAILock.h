@@ -20,7 +20,7 @@ class MAILock {
   bool tryLockFromOutside(double seconds);
 
  private:
-  std::recursive_timed_mutex mutex_;
+  std::recursive_mutex mutex_;
   std::atomic<std::thread::id> owner_{};
   std::size_t depth_ = 0;  // changed by the owner only
 };
