@@ -8,7 +8,8 @@
 
 // Queues over the platform run loops and the shared worker pool: the main queue (drained by the
 // main run loop), four global concurrent queues by priority, labelled serial queues, delayed
-// work on the process clock, groups and semaphores.
+// work on the process clock, groups and semaphores. An exception escaping an asynchronous block is
+// uncaught and ends the process (Foundation/Exception.h).
 namespace dispatch {
 
 class Queue;

@@ -49,15 +49,11 @@ Chain currentChain() {
   return chain;
 }
 
-void logEscaped(const char* what) { ns::log("*** Uncaught exception in a dispatched block: %s", what); }
-
-void runLogged(const std::function<void()>& block) {
+void runUncaught(const std::function<void()>& block) {
   try {
     block();
-  } catch (const std::exception& e) {
-    logEscaped(e.what());
   } catch (...) {
-    logEscaped("unknown exception");
+    std::terminate();  // an escaping exception is uncaught (Foundation/Exception.h)
   }
 }
 
@@ -82,7 +78,7 @@ void drain(const QueuePtr& queue) {
     Chain saved = std::move(tlsChain);
     tlsChain = std::move(job.chain);
     tlsChain.push_back(queue.get());
-    runLogged(job.block);
+    runUncaught(job.block);
     tlsChain = std::move(saved);
   }
 }

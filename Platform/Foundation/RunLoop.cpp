@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <deque>
+#include <exception>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -67,7 +68,6 @@ struct RunLoop::Impl {
   mutable std::mutex mutex;
   // Posted calls: lock-free, so posting never waits for (or wakes up) a busy loop's lock.
   detail::PostQueue<std::function<void()>> incoming;
-  std::vector<std::function<void()>> leftover;  // loop thread only: calls an exception interrupted
   std::multimap<double, TimerPtr> timers;
   std::vector<DelayedCall> delayed;
   std::uint64_t nextDelayedId = 1;
@@ -311,18 +311,15 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
 
   // Calls posted before this pass; those they post run in the next one. (A vector: an empty one
   // costs nothing, and most passes of a busy loop find few calls or none.)
-  std::vector<std::function<void()>> batch = std::move(d.leftover);
-  d.leftover.clear();
+  std::vector<std::function<void()>> batch;
   d.incoming.takeAll(batch);
-  for (std::size_t i = 0; i < batch.size(); ++i) {
-    auto call = std::move(batch[i]);
+  for (auto& call : batch) {
+    auto running = std::move(call);
     handled = true;
     try {
-      call();
+      running();
     } catch (...) {
-      d.leftover.assign(std::make_move_iterator(batch.begin() + static_cast<std::ptrdiff_t>(i) + 1),
-                        std::make_move_iterator(batch.end()));
-      throw;
+      std::terminate();  // an escaping exception is uncaught (Foundation/Exception.h)
     }
   }
 
@@ -336,18 +333,14 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
       d.timers.erase(d.timers.begin());
     }
   }
-  for (std::size_t i = 0; i < due.size(); ++i) {
-    auto& [date, timer] = due[i];
+  for (auto& [date, timer] : due) {
     if (!timer->isValid()) continue;
     handled = true;
     bool keep = false;
     try {
       keep = timer->fireFromRunLoop(date, now);
     } catch (...) {
-      std::lock_guard lock(d.mutex);
-      for (std::size_t j = i + 1; j < due.size(); ++j)
-        if (due[j].second->isValid()) d.timers.emplace(due[j].first, std::move(due[j].second));
-      throw;
+      std::terminate();  // an escaping exception is uncaught (Foundation/Exception.h)
     }
     if (keep) {
       double next = timer->fireDate().timeIntervalSince1970();
@@ -397,7 +390,7 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
   }
   if (timeoutMs != 0) {
     d.sleeping.store(true, std::memory_order_seq_cst);
-    if (!d.incoming.empty() || !d.leftover.empty()) timeoutMs = 0;
+    if (!d.incoming.empty()) timeoutMs = 0;
   }
   if (timeoutMs == 0 && sources.empty()) {
     d.sleeping.store(false);
@@ -437,7 +430,11 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
     }
     if (!live) continue;
     handled = true;
-    (*sources[i - 1].handler)(fds[i].revents);
+    try {
+      (*sources[i - 1].handler)(fds[i].revents);
+    } catch (...) {
+      std::terminate();  // an escaping exception is uncaught (Foundation/Exception.h)
+    }
   }
   return handled;
 }

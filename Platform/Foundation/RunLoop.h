@@ -24,7 +24,8 @@ inline constexpr const char* kRunLoopCommonModes = "kCFRunLoopCommonModes";
 // A thread's event loop: calls posted from any thread (run in posting order), timers on the
 // process clock and file-descriptor sources. Each thread has one, made on first use; the main
 // thread's is the main run loop, which also drains the main dispatch queue. An idle loop sleeps
-// in poll(2) until a deadline or a wake-up.
+// in poll(2) until a deadline or a wake-up. An exception escaping a call, timer or source is
+// uncaught and ends the process (Foundation/Exception.h).
 class RunLoop final : public Object {
  public:
   RunLoop(const RunLoop&) = delete;

@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "Foundation/Exception.h"
-#include "Foundation/Format.h"
 #include "Foundation/WorkerPool.h"
 
 namespace ns {
@@ -66,10 +65,8 @@ void Thread::start() {
     }
     try {
       if (body) body();
-    } catch (const std::exception& e) {
-      log("*** Thread body ended with an exception: %s", e.what());
     } catch (...) {
-      log("*** Thread body ended with an exception");
+      std::terminate();  // an escaping exception is uncaught (Foundation/Exception.h)
     }
     self->executing_.store(false);
     self->finished_.store(true);

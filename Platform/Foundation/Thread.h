@@ -12,7 +12,8 @@
 namespace ns {
 
 // A thread with its own run loop. The object stays alive while its thread runs; a thread that
-// returns from its body finishes, and calls performed on it afterwards are dropped.
+// returns from its body finishes, and calls performed on it afterwards are dropped. An exception
+// escaping the body is uncaught and ends the process (Foundation/Exception.h).
 class Thread final : public Object {
  public:
   Thread();

@@ -11,8 +11,6 @@
 #include <mutex>
 #include <thread>
 
-#include "Foundation/Format.h"
-
 namespace ns {
 namespace {
 thread_local bool tlsIsWorker = false;
@@ -90,10 +88,8 @@ void WorkerPool::workerLoop() {
       lock.unlock();
       try {
         job();
-      } catch (const std::exception& e) {
-        log("*** Uncaught exception in a background job: %s", e.what());
       } catch (...) {
-        log("*** Uncaught exception in a background job");
+        std::terminate();  // an escaping exception is uncaught (Foundation/Exception.h)
       }
       job = nullptr;  // release what the job captured before taking the lock again
       lock.lock();

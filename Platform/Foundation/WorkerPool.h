@@ -15,7 +15,7 @@ class WorkerPool final {
   static WorkerPool& shared();
 
   // Runs job on a worker, higher priorities first, in submission order within a priority.
-  // An exception escaping a job is logged and swallowed.
+  // An exception escaping a job is uncaught (Foundation/Exception.h).
   void submit(Priority priority, std::function<void()> job);
 
   // Marks the calling worker as blocked while alive. Harmless on threads outside the pool.

@@ -1,5 +1,7 @@
 #include "UIKit/Application.h"
 
+#include "Foundation/NotificationCenter.h"
+
 namespace ui {
 
 std::shared_ptr<Application> Application::sharedApplication() {
@@ -94,6 +96,28 @@ void Application::setStatusBarOrientation(InterfaceOrientation orientation, bool
   statusBarOrientation_ = orientation;
 }
 
+ApplicationState Application::applicationState() const {
+  std::lock_guard lock(mutex_);
+  return applicationState_;
+}
+
+void Application::setApplicationState(ApplicationState state) {
+  ApplicationState previous;
+  {
+    std::lock_guard lock(mutex_);
+    previous = std::exchange(applicationState_, state);
+  }
+  if (previous == state) return;
+  auto center = ns::NotificationCenter::defaultCenter();
+  ns::Value self(shared_from_this());
+  if (previous == ApplicationState::active)
+    center->postNotificationName(kApplicationWillResignActiveNotification, self);
+  if (state == ApplicationState::background)
+    center->postNotificationName(kApplicationDidEnterBackgroundNotification, self);
+  if (state == ApplicationState::active)
+    center->postNotificationName(kApplicationDidBecomeActiveNotification, self);
+}
+
 void Application::reset() {
   std::vector<Task> dropped;
   std::lock_guard lock(mutex_);
@@ -103,6 +127,7 @@ void Application::reset() {
   statusBarStyle_ = StatusBarStyle::defaultStyle;
   statusBarHidden_ = false;
   statusBarOrientation_ = InterfaceOrientation::portrait;
+  applicationState_ = ApplicationState::inactive;
 }
 
 }  // namespace ui

@@ -28,6 +28,15 @@ inline bool isLandscape(InterfaceOrientation o) {
 }
 inline bool isPortrait(InterfaceOrientation o) { return !isLandscape(o); }
 
+enum class ApplicationState { active = 0, inactive = 1, background = 2 };
+
+inline constexpr const char* kApplicationDidBecomeActiveNotification =
+    "UIApplicationDidBecomeActiveNotification";
+inline constexpr const char* kApplicationWillResignActiveNotification =
+    "UIApplicationWillResignActiveNotification";
+inline constexpr const char* kApplicationDidEnterBackgroundNotification =
+    "UIApplicationDidEnterBackgroundNotification";
+
 // The application object's state that the system reads and sets: background tasks (recorded,
 // since nothing here suspends the process), the network activity indicator and the status bar.
 // Safe to call from any thread.
@@ -68,6 +77,14 @@ class Application final : public ns::Object {
   InterfaceOrientation statusBarOrientation() const;
   void setStatusBarOrientation(InterfaceOrientation orientation, bool animated = false);
 
+  // Inactive until the application first becomes active, as during launch.
+  ApplicationState applicationState() const;
+  // Moves the application to a state as the platform does when the user leaves or returns to it,
+  // posting on the calling thread (object: the application) "will resign active" when it leaves the
+  // active state, "did enter background" when it reaches the background and "did become active"
+  // when it becomes active. The same state again posts nothing.
+  void setApplicationState(ApplicationState state);
+
   // Puts every setting back to its start-up value and forgets the recorded tasks (tests).
   void reset();
 
@@ -83,6 +100,7 @@ class Application final : public ns::Object {
   StatusBarStyle statusBarStyle_ = StatusBarStyle::defaultStyle;
   bool statusBarHidden_ = false;
   InterfaceOrientation statusBarOrientation_ = InterfaceOrientation::portrait;
+  ApplicationState applicationState_ = ApplicationState::inactive;
 };
 
 }  // namespace ui

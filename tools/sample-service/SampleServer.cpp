@@ -7,6 +7,8 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "Foundation/JSONSerialization.h"
+
 namespace sampleservice {
 
 namespace {
@@ -30,6 +32,28 @@ void Server::start(const std::string& address, int port) {
     stopping_ = false;
   }
   server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
+  server_->Post("/collect", [this](const httplib::Request& req, httplib::Response& res) {
+    ServiceRequest request{req.method, req.path, {}, {}, req.get_header_value("Host")};
+    CollectedHit hit{{}, req.get_header_value("User-Agent")};
+    for (const auto& [key, value] : req.params) hit.parameters[key] = value;
+    request.params = hit.parameters;
+    std::optional<Override> bend = overrideFor(request);
+    if (bend) pause(bend->delaySeconds);
+    res.status = bend && bend->status ? *bend->status : 200;
+    std::lock_guard lock(mutex_);
+    log_.push_back(std::move(request));
+    if (res.status >= 200 && res.status <= 299) hits_.push_back(std::move(hit));
+  });
+  server_->Get("/collect", [this](const httplib::Request&, httplib::Response& res) {
+    ns::Array list;
+    for (const auto& hit : collectedHits()) {
+      ns::Dictionary parameters;
+      for (const auto& [key, value] : hit.parameters) parameters.set(key, value);
+      list.push_back(ns::Dictionary{{"parameters", std::move(parameters)}, {"userAgent", hit.userAgent}});
+    }
+    auto json = ns::JSONSerialization::stringWithJSONObject(ns::Dictionary{{"hits", std::move(list)}});
+    res.set_content(json.value_or("{\"hits\":[]}"), "application/json");
+  });
   server_->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
     ServiceRequest request{req.method, req.path, {}, {}, req.get_header_value("Host")};
     if (auto q = req.target.find('?'); q != std::string::npos) request.query = req.target.substr(q + 1);
@@ -176,6 +200,12 @@ std::size_t Server::requestCount() const {
 void Server::clearLog() {
   std::lock_guard lock(mutex_);
   log_.clear();
+  hits_.clear();
+}
+
+std::vector<CollectedHit> Server::collectedHits() const {
+  std::lock_guard lock(mutex_);
+  return hits_;
 }
 
 }  // namespace sampleservice

@@ -29,9 +29,18 @@ struct Override {
   std::optional<std::size_t> dropAfterBytes;
 };
 
+// One analytics hit posted to "/collect": its form parameters and the sender's user agent.
+struct CollectedHit {
+  std::map<std::string, std::string> parameters;
+  std::string userAgent;
+};
+
 // The sample service over HTTP: serves the catalogue on an address and port (0 picks a free one),
 // keeps a log of the requests it received, and applies the overrides tests set. Started by start(),
 // stopped by stop() or the destructor; the catalogue is read once, at construction.
+// It is also an analytics collection endpoint: a POST of a form to "/collect" is kept (unless an
+// override answers it with a status outside 200-299), and a GET of "/collect" lists what was kept
+// as JSON: {"hits": [{"parameters": {...}, "userAgent": "..."}, ...]}, oldest first.
 class Server {
  public:
   explicit Server(const std::string& dataFolder = defaultDataFolder());
@@ -65,7 +74,9 @@ class Server {
   // Requests to the API naming this method.
   std::vector<ServiceRequest> requestsFor(const std::string& apiMethod) const;
   std::size_t requestCount() const;
+  // Also forgets the collected hits.
   void clearLog();
+  std::vector<CollectedHit> collectedHits() const;
 
   const Catalogue& catalogue() const { return catalogue_; }
 
@@ -92,6 +103,7 @@ class Server {
   };
   std::vector<KeyedOverride> keyedOverrides_;  // in the order set
   std::vector<ServiceRequest> log_;
+  std::vector<CollectedHit> hits_;
 };
 
 }  // namespace sampleservice

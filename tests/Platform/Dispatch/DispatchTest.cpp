@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -217,6 +219,54 @@ TEST(DispatchTest, SemaphoreCountsSignalsAndTimesOut) {
   consumer.join();
   EXPECT_EQ(consumed.load(), 1000);
   EXPECT_NE(dispatch::semaphoreWait(items, dispatch::TIME_NOW), 0);
+}
+
+}  // namespace
+
+namespace {
+
+void printingHandler(const ns::Exception& exception) {
+  std::fprintf(stderr, "handled %s on %s thread\n", exception.reason().c_str(),
+               ns::Thread::isMainThread() ? "the main" : "another");
+}
+
+// Every queue treats an escaping exception alike: the handler hears it where it escaped, then the process
+// ends.
+TEST(DispatchDeathTest, ABlocksEscapingExceptionIsUncaughtOnEveryQueue) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Case {
+    const char* queue;
+    std::function<void()> escape;
+    const char* expected;
+  } cases[] = {
+      {"main", [] { dispatch::async(dispatch::mainQueue(), [] { throw ns::Exception("E", "main block"); }); },
+       "handled main block on the main thread"},
+      {"global",
+       [] {
+         dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
+                         [] { throw ns::Exception("E", "global block"); });
+       },
+       "handled global block on another thread"},
+      {"serial",
+       [] { dispatch::async(dispatch::queueCreate("s"), [] { throw ns::Exception("E", "serial block"); }); },
+       "handled serial block on another thread"},
+      {"after, main",
+       [] {
+         dispatch::after(dispatch::time(dispatch::TIME_NOW, 10 * dispatch::NSEC_PER_MSEC),
+                         dispatch::mainQueue(), [] { throw std::runtime_error("later"); });
+       },
+       "handled later on the main thread"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.queue);
+    EXPECT_DEATH(
+        {
+          ns::setUncaughtExceptionHandler(printingHandler);
+          c.escape();
+          spinUntil([] { return false; }, 60);
+        },
+        c.expected);
+  }
 }
 
 }  // namespace

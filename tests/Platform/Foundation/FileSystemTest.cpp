@@ -151,6 +151,16 @@ TEST_F(FileSystemTest, BundleReadsItsInfoAndFindsResources) {
   EXPECT_EQ(empty->bundleIdentifier(), "");
 }
 
+// The build writes the application's Info.plist into the resources folder the main bundle reads.
+TEST(MainBundleTest, ReadsTheInfoTheBuildWrote) {
+  if (const char* elsewhere = std::getenv("VCC_RESOURCES_DIR"); elsewhere && *elsewhere) GTEST_SKIP();
+  auto bundle = ns::Bundle::mainBundle();
+  EXPECT_FALSE(bundle->name().empty());
+  EXPECT_FALSE(bundle->bundleIdentifier().empty());
+  EXPECT_FALSE(bundle->shortVersion().empty());
+  EXPECT_EQ(bundle->pathForResource("Info", "plist"), bundle->resourcePath() + "/Info.plist");
+}
+
 TEST(LocaleTest, ReadsTheEnvironment) {
   struct Case {
     const char* lang;

@@ -136,18 +136,6 @@ TEST(RunLoopTest, RunningAnotherThreadsLoopIsRefused) {
   EXPECT_THROW(thread->runLoop()->runOnce(0), ns::Exception);
 }
 
-TEST(RunLoopTest, AnExceptionFromACallKeepsTheCallsAfterIt) {
-  auto loop = ns::RunLoop::currentRunLoop();
-  std::vector<int> order;
-  loop->performBlock([&] { order.push_back(1); });
-  loop->performBlock([] { throw std::runtime_error("boom"); });
-  loop->performBlock([&] { order.push_back(3); });
-  EXPECT_THROW(loop->runOnce(0), std::runtime_error);
-  EXPECT_EQ(order, std::vector<int>{1});
-  EXPECT_TRUE(loop->runOnce(0));
-  EXPECT_EQ(order, (std::vector<int>{1, 3}));
-}
-
 TEST(RunLoopTest, MainRunLoopBelongsToTheMainThread) {
   EXPECT_TRUE(ns::Thread::isMainThread());
   EXPECT_EQ(ns::RunLoop::currentRunLoop(), ns::RunLoop::mainRunLoop());

@@ -9,7 +9,6 @@
 #include "Foundation/RunLoop.h"
 #include "Foundation/Thread.h"
 #include "Foundation/WorkerPool.h"
-#include "support/LogCapture.h"
 #include "support/RunLoopSpin.h"
 
 namespace {
@@ -124,21 +123,17 @@ TEST(WorkerPoolTest, BlockedWorkersDoNotStarveThePool) {
   ASSERT_TRUE(spinUntil([&] { return finished.load() == blockers; }));
 }
 
-TEST(WorkerPoolTest, JobsRunOffTheMainThreadAndExceptionsDoNotKillWorkers) {
-  testsupport::LogCapture quiet;
+TEST(WorkerPoolTest, JobsRunOffTheMainThread) {
   auto& pool = ns::WorkerPool::shared();
   std::atomic<int> done{0};
   std::atomic<bool> onMain{false};
   for (int i = 0; i < 100; ++i) {
-    pool.submit(ns::WorkerPool::Priority::High, [] { throw std::runtime_error("ignored"); });
-    pool.submit(ns::WorkerPool::Priority::Low, [&] {
+    pool.submit(i % 2 ? ns::WorkerPool::Priority::High : ns::WorkerPool::Priority::Low, [&] {
       if (ns::Thread::isMainThread() || !ns::WorkerPool::isWorkerThread()) onMain = true;
       ++done;
     });
   }
   ASSERT_TRUE(spinUntil([&] { return done.load() == 100; }));
-  // The throwing jobs report on the pool's threads: wait for every report before the capture goes.
-  ASSERT_TRUE(spinUntil([&] { return quiet.lines().size() == 100; }));
   EXPECT_FALSE(onMain.load());
   EXPECT_LE(pool.threadCount(), 512u);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Foundation/NotificationCenter.h"
 #include "UIKit/Application.h"
 #include "UIKit/Device.h"
 #include "UIKit/Screen.h"
@@ -48,6 +49,38 @@ class ApplicationTest : public ::testing::Test {
   void TearDown() override { app->reset(); }
   std::shared_ptr<Application> app = Application::sharedApplication();
 };
+
+TEST_F(ApplicationTest, StateChangesPostTheirNotifications) {
+  std::vector<std::string> heard;
+  auto center = ns::NotificationCenter::defaultCenter();
+  std::vector<std::shared_ptr<ns::Object>> tokens;
+  for (const char* name : {kApplicationDidBecomeActiveNotification, kApplicationWillResignActiveNotification,
+                           kApplicationDidEnterBackgroundNotification})
+    tokens.push_back(center->addObserverForName(name, ns::Value(), [&](const ns::Notification& n) {
+      EXPECT_EQ(n.object.asObject(), app);
+      heard.push_back(n.name);
+    }));
+  EXPECT_EQ(app->applicationState(), ApplicationState::inactive);
+  struct Step {
+    ApplicationState to;
+    std::vector<std::string> posted;
+  } steps[] = {
+      {ApplicationState::active, {kApplicationDidBecomeActiveNotification}},
+      {ApplicationState::active, {}},
+      {ApplicationState::background,
+       {kApplicationWillResignActiveNotification, kApplicationDidEnterBackgroundNotification}},
+      {ApplicationState::inactive, {}},
+      {ApplicationState::active, {kApplicationDidBecomeActiveNotification}},
+      {ApplicationState::inactive, {kApplicationWillResignActiveNotification}},
+  };
+  for (const auto& step : steps) {
+    heard.clear();
+    app->setApplicationState(step.to);
+    EXPECT_EQ(app->applicationState(), step.to);
+    EXPECT_EQ(heard, step.posted);
+  }
+  for (const auto& token : tokens) center->removeObserver(token);
+}
 
 TEST_F(ApplicationTest, RecordsBackgroundTasksAndRunsExpiryOfOpenOnesOnly) {
   int expiredA = 0, expiredB = 0;

@@ -562,3 +562,33 @@ TEST(SampleCatalogueTest, LoadFailuresNameTheFileAndTheFault) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SampleServiceTest, CollectKeepsPostedHitsAndListsThem) {
+  httplib::Client client("127.0.0.1", server_->port());
+  httplib::Headers agent{{"User-Agent", "tester/1"}};
+  auto posted = client.Post("/collect", agent, "t=event&ea=%D0%9F%D0%B5%D1%80%D0%B5%D1%85%D0%BE%D0%B4+1&z=7",
+                            "application/x-www-form-urlencoded; charset=UTF-8");
+  ASSERT_TRUE(posted);
+  EXPECT_EQ(posted->status, 200);
+  sampleservice::Override unavailable;
+  unavailable.status = 503;
+  server_->setOverride("/collect", unavailable);
+  auto refused = client.Post("/collect", "t=appview", "application/x-www-form-urlencoded");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 503);
+
+  ASSERT_EQ(server_->collectedHits().size(), 1u);
+  auto listed = client.Get("/collect");
+  ASSERT_TRUE(listed);
+  Value hits = ns::JSONSerialization::JSONObjectWithString(listed->body)["hits"];
+  ASSERT_EQ(hits.count(), 1u) << listed->body;
+  EXPECT_EQ(hits.at(0)["parameters"]["ea"], Value("Переход 1"));
+  EXPECT_EQ(hits.at(0)["parameters"]["z"], Value("7"));
+  EXPECT_EQ(hits.at(0)["userAgent"], Value("tester/1"));
+  server_->clearLog();
+  EXPECT_TRUE(server_->collectedHits().empty());
+}
+
+}  // namespace

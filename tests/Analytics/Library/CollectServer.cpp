@@ -1,0 +1,96 @@
+#include "CollectServer.h"
+
+#include <httplib.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace analyticstest {
+
+CollectServer::CollectServer() { start(); }
+
+CollectServer::~CollectServer() { stop(); }
+
+void CollectServer::start() {
+  if (server_) return;
+  server_ = std::make_unique<httplib::Server>();
+  // Stopping waits for idle keep-alive connections to time out: keep that short.
+  server_->set_keep_alive_timeout(1);
+  {
+    std::lock_guard lock(mutex_);
+    stopped_ = false;
+  }
+  server_->Post("/collect", [this](const httplib::Request& req, httplib::Response& res) {
+    if (++inFlight_ > 1) overlap_ = true;
+    Hit hit;
+    for (const auto& [key, value] : req.params) hit.parameters[key] = value;
+    for (const auto& [key, value] : req.headers) hit.headers[key] = value;
+    Reply reply;
+    {
+      std::unique_lock lock(mutex_);
+      hits_.push_back(std::move(hit));
+      if (!script_.empty()) {
+        reply = script_.front();
+        script_.pop_front();
+      }
+      if (reply.delaySeconds > 0)
+        stopping_.wait_for(lock, std::chrono::duration<double>(reply.delaySeconds),
+                           [this] { return stopped_; });
+    }
+    res.status = reply.status;
+    if (reply.dropConnection)
+      res.set_content_provider(100, "text/plain",
+                               [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+    // Done before the reply goes out, so the client's next request cannot overlap this one.
+    --inFlight_;
+  });
+  int port = port_ == 0 ? server_->bind_to_any_port("127.0.0.1")
+                        : (server_->bind_to_port("127.0.0.1", port_) ? port_ : -1);
+  if (port <= 0) throw std::runtime_error("collect server: cannot listen");
+  port_ = port;
+  auto ended = std::make_shared<std::atomic<bool>>(false);
+  thread_ = std::thread([server = server_.get(), ended] {
+    server->listen_after_bind();
+    *ended = true;
+  });
+  while (!server_->is_running() && !*ended) std::this_thread::yield();
+}
+
+void CollectServer::stop() {
+  if (!server_) return;
+  {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+  }
+  stopping_.notify_all();
+  server_->stop();
+  if (thread_.joinable()) thread_.join();
+  server_.reset();
+}
+
+void CollectServer::script(std::vector<Reply> replies) {
+  std::lock_guard lock(mutex_);
+  script_.assign(replies.begin(), replies.end());
+}
+
+std::vector<CollectServer::Hit> CollectServer::hits() const {
+  std::lock_guard lock(mutex_);
+  return hits_;
+}
+
+std::size_t CollectServer::count() const {
+  std::lock_guard lock(mutex_);
+  return hits_.size();
+}
+
+std::vector<unsigned long long> distinctCacheBusters(const std::vector<CollectServer::Hit>& hits) {
+  std::vector<unsigned long long> values;
+  for (const auto& hit : hits) {
+    auto z = hit.parameters.find("z");
+    unsigned long long value = z == hit.parameters.end() ? 0 : std::stoull(z->second);
+    if (values.empty() || values.back() != value) values.push_back(value);
+  }
+  return values;
+}
+
+}  // namespace analyticstest
