@@ -11,7 +11,6 @@
 namespace {
 
 constexpr double kPanelWidth = 220;
-constexpr double kClosedX = -230;
 constexpr const char* kShortQueryMessage = "Слишком короткий запрос.";
 constexpr const char* kHomeTitle = "Главная";
 
@@ -60,7 +59,7 @@ void TLMenuView::buildViews(double, double height) {
   backgroundBt_ = makeBackdrop(bounds().width(), height, ui::Color::blackColor());
   addSubview(backgroundBt_);
 
-  menuArea_ = std::make_shared<ui::View>()->initWithFrame({kClosedX, 0, kPanelWidth, height});
+  menuArea_ = std::make_shared<ui::View>()->initWithFrame({closedPanelX(), 0, kPanelWidth, height});
   menuArea_->setAutoresizingMask(ui::ViewAutoresizingFlexibleHeight);
   if (auto bg = ui::Image::imageNamed("bg.png"))
     menuArea_->setBackgroundColor(ui::Color::colorWithPatternImage(bg));
@@ -141,29 +140,28 @@ void TLMenuView::clearSearchField() {
 void TLMenuView::showMenuWithAnimation(bool animated) {
   raise(&TLMenuViewDelegate::TLMenuViewWillShowMenu);
   setHidden(false);
-  cg::Rect target = menuArea_->frame();
-  target.origin.x = 0;
-  animate(
-      animated,
-      [&] {
-        backgroundBt_->setAlpha(kBackdropAlpha);
-        menuArea_->setFrame(target);
-      },
-      &TLMenuView::didShowMenu);
+  preparePanelForShowing();
+  slide(animated, true);
 }
 
 void TLMenuView::hideMenuWithAnimation(bool animated) {
   clearSearchField();
   raise(&TLMenuViewDelegate::TLMenuViewWillHideMenu);
+  slide(animated, false);
+}
+
+void TLMenuView::slide(bool animated, bool opening) {
   cg::Rect target = menuArea_->frame();
-  target.origin.x = kClosedX;
+  target.origin.x = opening ? 0 : closedPanelX();
+  auto movePage = pageMovement(opening);
   animate(
       animated,
       [&] {
-        backgroundBt_->setAlpha(0);
+        if (movePage) movePage();
+        backgroundBt_->setAlpha(opening ? kBackdropAlpha : 0);
         menuArea_->setFrame(target);
       },
-      &TLMenuView::didHideMenu);
+      opening ? &TLMenuView::didShowMenu : &TLMenuView::didHideMenu);
 }
 
 void TLMenuView::didShowMenu() { raise(&TLMenuViewDelegate::TLMenuViewDidShowMenu); }

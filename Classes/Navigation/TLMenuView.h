@@ -48,8 +48,8 @@ class TLMenuView : public ui::View,
   const ns::Array& items() const { return menuItems_; }
   // Shows the list; a non-empty list leaves its first row marked.
   void setItems(ns::Array items);
-  virtual void showMenuWithAnimation(bool animated);
-  virtual void hideMenuWithAnimation(bool animated);
+  void showMenuWithAnimation(bool animated);
+  void hideMenuWithAnimation(bool animated);
   // Marks the first row whose item has that "id"; an id no item has leaves the marking as it is.
   // The delegate hears nothing.
   void selectMenuItemById(const std::string& itemId);
@@ -81,6 +81,12 @@ class TLMenuView : public ui::View,
   virtual void configureCell(TLNavigationMenuTableViewCell& cell, const ns::Value& item);
   // The tablet unmarks the selected row before it reports a search.
   virtual bool deselectsBeforeSearch() const { return true; }
+  // Where the panel rests while the menu is closed; the tablet's and its shadow are off screen.
+  virtual double closedPanelX() const { return -230; }
+  // Called before the panel slides in.
+  virtual void preparePanelForShowing() {}
+  // What moves with the panel, decided when the slide starts; none on the tablet.
+  virtual std::function<void()> pageMovement(bool /*opening*/) { return nullptr; }
 
   // The parts both menus share.
   std::shared_ptr<ui::Button> makeBackdrop(double width, double height, const ui::Color& color);
@@ -88,6 +94,8 @@ class TLMenuView : public ui::View,
   std::shared_ptr<ui::TableView> makeTable(const cg::Rect& frame);
   // The search field gives up the keyboard and is emptied.
   void clearSearchField();
+  // The panel, the backdrop and whatever moves with them go to their open or closed places.
+  void slide(bool animated, bool opening);
   // Runs the changes as one animation of the menu's duration (0 when not animated), then `done`.
   void animate(bool animated, const std::function<void()>& changes, void (TLMenuView::*done)());
   void raise(void (TLMenuViewDelegate::*event)(TLMenuView&));

@@ -95,41 +95,22 @@ std::shared_ptr<ui::View> TLMenuView_iphone::visiblePageView() const {
   return page ? page->view() : nullptr;
 }
 
-void TLMenuView_iphone::showMenuWithAnimation(bool animated) {
-  raise(&TLMenuViewDelegate::TLMenuViewWillShowMenu);
-  setHidden(false);
+void TLMenuView_iphone::preparePanelForShowing() {
+  // At once: the list then stands just beyond the right edge, ready to slide in.
   cg::Rect panel = menuArea_->frame();
   menuArea_->setFrame({kShift, panel.y(), panel.width(), panel.height()});
-  auto page = visiblePageView();
-  cg::Rect pageBounds = page ? page->bounds() : cg::Rect{};
-  // A page already pushed aside is not pushed twice.
-  if (pageBounds.x() == 0) pageBounds.origin.x += kShift;
-  animate(
-      animated,
-      [&] {
-        if (page) page->setBounds(pageBounds);
-        backgroundBt_->setAlpha(kBackdropAlpha);
-        menuArea_->setFrame({0, panel.y(), panel.width(), panel.height()});
-      },
-      &TLMenuView::didShowMenu);
 }
 
-void TLMenuView_iphone::hideMenuWithAnimation(bool animated) {
-  clearSearchField();
-  raise(&TLMenuViewDelegate::TLMenuViewWillHideMenu);
-  cg::Rect target = menuArea_->frame();
-  target.origin.x = kShift;
+std::function<void()> TLMenuView_iphone::pageMovement(bool opening) {
   auto page = visiblePageView();
-  animate(
-      animated,
-      [&] {
-        if (page && page->bounds().x() != 0) {
-          cg::Rect b = page->bounds();
-          b.origin.x -= kShift;
-          page->setBounds(b);
-        }
-        backgroundBt_->setAlpha(0);
-        menuArea_->setFrame(target);
-      },
-      &TLMenuView::didHideMenu);
+  if (!page) return nullptr;
+  cg::Rect b = page->bounds();
+  // A page already aside is not pushed twice; a page in place is not pulled further.
+  if (opening && b.x() == 0)
+    b.origin.x += kShift;
+  else if (!opening && b.x() != 0)
+    b.origin.x -= kShift;
+  else
+    return nullptr;
+  return [page, b] { page->setBounds(b); };
 }

@@ -24,14 +24,14 @@ class TLMenuView_iphone final : public TLMenuView {
     navController_ = std::move(controller);
   }
 
-  void showMenuWithAnimation(bool animated) override;
-  void hideMenuWithAnimation(bool animated) override;
-
  protected:
   void buildViews(double width, double height) override;
   std::shared_ptr<TLNavigationMenuTableViewCell> makeCell() override;
   void configureCell(TLNavigationMenuTableViewCell& cell, const ns::Value& item) override;
   bool deselectsBeforeSearch() const override { return false; }
+  double closedPanelX() const override { return kShift; }
+  void preparePanelForShowing() override;
+  std::function<void()> pageMovement(bool opening) override;
 
  private:
   std::shared_ptr<ui::View> visiblePageView() const;
