@@ -20,6 +20,8 @@
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/PropertyList.h"
 #include "Foundation/RunLoop.h"
+#include "NTNetworking/NTJSONRequestOperation.h"
+#include "NTNetworking/NTNetworkActivityIndicatorManager.h"
 #include "Platform/UIKit/ScreenTestSupport.h"
 #include "ServiceHostOverride.h"
 #include "UIKit/Label.h"
@@ -59,6 +61,8 @@ class TLMenuNavigationControllerTest : public testsupport::SampleServiceSuite {
  protected:
   void SetUp() override {
     SampleServiceSuite::SetUp();
+    // Counts every request from now on, so that the test can wait for its own to end.
+    NTNetworkActivityIndicatorManager::sharedManager();
     host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
     ns::FileManager::defaultManager()->removeItemAtPath(TLSettings::cashedCategoriesFile());
     TLSettings::removeRefreshMainPageFlag();
@@ -69,6 +73,7 @@ class TLMenuNavigationControllerTest : public testsupport::SampleServiceSuite {
         });
   }
   void TearDown() override {
+    awaitRequestsEnded();
     ns::NotificationCenter::defaultCenter()->removeObserver(rubrikToken_);
     nav_.reset();
     home_.reset();
@@ -91,6 +96,17 @@ class TLMenuNavigationControllerTest : public testsupport::SampleServiceSuite {
       nav_ = std::make_shared<TLMenuNavigationController>()->initWithRootViewController(home_);
     window->setRootViewController(nav_);
     window_ = window;
+  }
+  // The pages drop their replies, but no request may outlive the test: the process ends with it.
+  // Once every request has finished, a call through the queue their completions run on comes back
+  // after the last of them.
+  static void awaitRequestsEnded() {
+    auto manager = NTNetworkActivityIndicatorManager::sharedManager();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return manager->activityCount() == 0; }));
+    auto drained = std::make_shared<bool>(false);
+    dispatch::async(NTJSONRequestOperation::processingQueue(),
+                    [drained] { dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; }); });
+    ASSERT_TRUE(testsupport::spinUntil([&] { return *drained; }));
   }
   // Waits for the category list request under way: every load sets or clears the refresh flag,
   // so the flag is put the other way first.
