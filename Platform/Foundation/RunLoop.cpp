@@ -80,6 +80,10 @@ struct RunLoop::Impl {
   std::atomic<int> activeRuns{0};
   std::atomic<bool> stopRequested{false};
   std::atomic<Waiter*> waiter{nullptr};
+  // Replaced whole on every change, so a pass takes the current list without copying it.
+  using ObserverList = std::vector<std::pair<ObserverId, std::shared_ptr<std::function<void()>>>>;
+  std::shared_ptr<const ObserverList> beforeWaiting;
+  ObserverId nextObserverId = 1;
 
   // Writes the wake-up descriptor; with force even when the loop is not asleep (it may be about to
   // sleep with a wait computed before the change). A sleeping loop has published `sleeping` before
@@ -305,6 +309,27 @@ void RunLoop::removeFileDescriptorSource(SourceId id) {
   impl_->signal(true);
 }
 
+RunLoop::ObserverId RunLoop::addBeforeWaitingObserver(std::function<void()> callback) {
+  std::lock_guard lock(impl_->mutex);
+  ObserverId id = impl_->nextObserverId++;
+  if (!callback) return id;
+  auto list = impl_->beforeWaiting ? std::make_shared<Impl::ObserverList>(*impl_->beforeWaiting)
+                                   : std::make_shared<Impl::ObserverList>();
+  list->emplace_back(id, std::make_shared<std::function<void()>>(std::move(callback)));
+  impl_->beforeWaiting = std::move(list);
+  return id;
+}
+
+void RunLoop::removeBeforeWaitingObserver(ObserverId id) {
+  std::shared_ptr<const Impl::ObserverList> previous;  // released after the lock
+  std::lock_guard lock(impl_->mutex);
+  if (!impl_->beforeWaiting) return;
+  auto list = std::make_shared<Impl::ObserverList>(*impl_->beforeWaiting);
+  std::erase_if(*list, [id](const auto& entry) { return entry.first == id; });
+  previous = std::move(impl_->beforeWaiting);
+  if (!list->empty()) impl_->beforeWaiting = std::move(list);
+}
+
 bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
   Impl& d = *impl_;
   bool handled = false;
@@ -354,6 +379,14 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
       if (stillHere && timer->isValid() && !d.containsTimerLocked(timer.get())) d.timers.emplace(next, timer);
     }
   }
+
+  std::shared_ptr<const Impl::ObserverList> observers;
+  {
+    std::lock_guard lock(d.mutex);
+    observers = d.beforeWaiting;
+  }
+  if (observers)
+    for (const auto& [id, callback] : *observers) (*callback)();
 
   Waiter* waiter = d.waiter.load(std::memory_order_relaxed);
   if (waiter) waiter->beforeWait();
@@ -408,7 +441,8 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
   }
   fds[0] = {d.wakeFd, POLLIN, 0};
   for (std::size_t i = 0; i < sources.size(); ++i) fds[i + 1] = {sources[i].fd, sources[i].events, 0};
-  int n = waiter ? waiter->poll(fds.data(), fds.size(), timeoutMs) : ::poll(fds.data(), fds.size(), timeoutMs);
+  int n =
+      waiter ? waiter->poll(fds.data(), fds.size(), timeoutMs) : ::poll(fds.data(), fds.size(), timeoutMs);
   d.sleeping.store(false);
   if (n > 0 && (fds[0].revents & POLLIN)) {
     // Readable means written, whatever the flag says (a write may trail its flag).

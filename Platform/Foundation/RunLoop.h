@@ -76,6 +76,13 @@ class RunLoop final : public Object {
   SourceId addFileDescriptorSource(int fd, short events, std::function<void(short revents)> handler);
   void removeFileDescriptorSource(SourceId id);
 
+  // Calls made on this loop's thread at the end of each pass, after its posted calls and timers,
+  // before the loop would wait (the user interface lays out its windows there). They run in the
+  // order they were added; adding or removing one from inside a call takes effect next pass.
+  using ObserverId = std::uint64_t;
+  ObserverId addBeforeWaitingObserver(std::function<void()> callback);
+  void removeBeforeWaitingObserver(ObserverId id);
+
   // Every run loop alive in the process (the clock wakes them all when it moves).
   static std::vector<std::shared_ptr<RunLoop>> allRunLoops();
 

@@ -17,7 +17,24 @@ namespace ui {
 
 Image::Image(cg::ImagePtr bitmap, std::string name) : bitmap_(std::move(bitmap)), name_(std::move(name)) {}
 
+namespace {
+std::mutex overrideMutex;
+std::string resourceOverride;
+}  // namespace
+
+void setResourceDirectoryOverride(const std::string& folder) {
+  {
+    std::lock_guard lock(overrideMutex);
+    resourceOverride = folder;
+  }
+  Image::clearNamedCache();
+}
+
 std::vector<std::string> resourceDirectories() {
+  {
+    std::lock_guard lock(overrideMutex);
+    if (!resourceOverride.empty()) return {resourceOverride};
+  }
   std::vector<std::string> dirs{ns::Bundle::mainBundle()->resourcePath()};
   if (const char* env = std::getenv("VCC_RESOURCES_DIR"); !(env && *env))
     dirs.push_back(VCC_DEFAULT_RESOURCES_DIR);

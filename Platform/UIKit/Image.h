@@ -65,5 +65,8 @@ ns::Data ImageJPEGRepresentation(const std::shared_ptr<Image>& image, double qua
 // The folders imageNamed reads, in order: the main bundle's resources folder (VCC_RESOURCES_DIR
 // when set), then, unless that variable is set, the placeholders the build draws.
 std::vector<std::string> resourceDirectories();
+// Makes imageNamed look in this one folder instead (an empty path restores the folders above) and
+// forgets the images it has cached: for tests that bring pictures of their own.
+void setResourceDirectoryOverride(const std::string& folder);
 
 }  // namespace ui

@@ -61,6 +61,20 @@ class Responder : public ns::Object {
   virtual void touchesMoved(const TouchSet& touches, const Event* event);
   virtual void touchesEnded(const TouchSet& touches, const Event* event);
   virtual void touchesCancelled(const TouchSet& touches, const Event* event);
+
+  // The first responder: the one object that takes the keyboard's input. Main thread only.
+  virtual bool canBecomeFirstResponder() const { return false; }
+  // Takes the role from the current holder (which may refuse by not resigning); false when this
+  // responder cannot take it.
+  virtual bool becomeFirstResponder();
+  // Gives the role up; false only when this responder refuses. True when it did not hold it.
+  virtual bool resignFirstResponder();
+  bool isFirstResponder() const;
+  static std::shared_ptr<Responder> currentFirstResponder();
+  // Text inputs bring up the keyboard while they are first responder.
+  virtual bool showsKeyboard() const { return false; }
+  // Whether the on-screen keyboard is up (its first responder shows it).
+  static bool isKeyboardShown();
 };
 
 }  // namespace ui

@@ -1,11 +1,27 @@
 #include "UIKit/View.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "Foundation/Exception.h"
+#include "UIKit/ViewController.h"
+#include "UIKit/Window.h"
 
 namespace ui {
+
+namespace {
+// Set by any view that asks for layout; atomic because trees built off the main thread (and
+// handed over later) may ask too.
+std::atomic<bool> layoutRequested{false};
+}  // namespace
+
+void View::setNeedsLayout() {
+  needsLayout_ = true;
+  layoutRequested.store(true, std::memory_order_relaxed);
+}
+
+bool View::takeLayoutRequest() { return layoutRequested.exchange(false, std::memory_order_relaxed); }
 
 cg::Rect contentModeRect(ViewContentMode mode, cg::Size content, const cg::Rect& b) {
   double w = content.width, h = content.height;
@@ -51,7 +67,7 @@ View::~View() {
 
 std::shared_ptr<View> View::initWithFrame(const cg::Rect& frame) {
   setFrame(frame);
-  needsLayout_ = true;
+  setNeedsLayout();
   return self<View>();
 }
 
@@ -71,9 +87,13 @@ void View::setFrame(const cg::Rect& frameIn) {
 }
 
 void View::setBounds(const cg::Rect& b) {
+  cg::Point oldOrigin = bounds_.origin;
   bounds_.origin = b.origin;
   applyBoundsSize(b.size);
+  if (oldOrigin != b.origin) boundsOriginDidChange(oldOrigin);
 }
+
+void View::boundsOriginDidChange(cg::Point) {}
 
 void View::setCenter(cg::Point center) { center_ = center; }
 
@@ -84,7 +104,7 @@ void View::applyBoundsSize(cg::Size size) {
   if (old == size) return;
   bounds_.size = size;
   resizeSubviewsWithOldSize(old);
-  needsLayout_ = true;
+  setNeedsLayout();
   if (contentMode_ == ViewContentMode::redraw || layer_->needsDisplayOnBoundsChange()) needsDisplay_ = true;
   boundsSizeDidChange(old);
 }
@@ -188,6 +208,8 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
   view->detachFromSuperview();
   subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
   view->superview_ = me;
+  // The view and its subviews may have asked for layout before they came into this tree.
+  layoutRequested.store(true, std::memory_order_relaxed);
   view->didMoveToSuperview();
   didAddSubview(view);
 }
@@ -237,6 +259,12 @@ std::shared_ptr<View> View::rootView() {
   auto v = self<View>();
   while (auto parent = v->superview()) v = parent;
   return v;
+}
+
+std::shared_ptr<Window> View::window() const {
+  auto v = std::const_pointer_cast<View>(self<View>());
+  while (auto parent = v->superview()) v = parent;
+  return std::dynamic_pointer_cast<Window>(v);
 }
 
 // --- Layout ---------------------------------------------------------------------------------
@@ -340,6 +368,9 @@ std::shared_ptr<View> View::hitTest(cg::Point point, const Event* event) {
   return self<View>();
 }
 
-std::shared_ptr<Responder> View::nextResponder() const { return superview(); }
+std::shared_ptr<Responder> View::nextResponder() const {
+  if (auto controller = controller_.lock()) return controller;
+  return superview();
+}
 
 }  // namespace ui

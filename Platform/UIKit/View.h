@@ -13,6 +13,9 @@
 
 namespace ui {
 
+class ViewController;
+class Window;
+
 enum ViewAutoresizing : unsigned {
   ViewAutoresizingNone = 0,
   ViewAutoresizingFlexibleLeftMargin = 1 << 0,
@@ -108,6 +111,8 @@ class View : public Responder {
   bool isDescendantOfView(const View* view) const;
   // The topmost ancestor (the view itself when it has no superview).
   std::shared_ptr<View> rootView();
+  // The window the view is in: its topmost ancestor when that is a window; null otherwise.
+  std::shared_ptr<Window> window() const;
 
   virtual void willMoveToSuperview(const std::shared_ptr<View>&) {}
   virtual void didMoveToSuperview() {}
@@ -115,12 +120,13 @@ class View : public Responder {
   virtual void willRemoveSubview(const std::shared_ptr<View>&) {}
 
   // Layout. Autoresizing applies at once when the bounds size changes; layoutSubviews runs in the
-  // next layoutIfNeeded (the renderer and the dump run one first).
+  // next layoutIfNeeded: the key window's pass that the main run loop makes before it waits, or a
+  // call of the view's own (the renderer and the dump lay out trees that are in no window).
   unsigned autoresizingMask() const { return autoresizingMask_; }
   void setAutoresizingMask(unsigned mask) { autoresizingMask_ = mask; }
   bool autoresizesSubviews() const { return autoresizesSubviews_; }
   void setAutoresizesSubviews(bool resizes) { autoresizesSubviews_ = resizes; }
-  void setNeedsLayout() { needsLayout_ = true; }
+  void setNeedsLayout();
   bool needsLayout() const { return needsLayout_; }
   void layoutIfNeeded();
   virtual void layoutSubviews() {}
@@ -159,7 +165,10 @@ class View : public Responder {
   // or with interaction off are skipped with their subviews.
   virtual std::shared_ptr<View> hitTest(cg::Point point, const Event* event);
   virtual bool pointInside(cg::Point point, const Event* event) const;
+  // The view's controller when it has one, else the superview.
   std::shared_ptr<Responder> nextResponder() const override;
+  // The controller whose view this is (set by the controller when it loads its view).
+  std::shared_ptr<ViewController> owningViewController() const { return controller_.lock(); }
 
   // Animations: the new values take effect at once; the completion runs on the main run loop
   // once the duration has passed on the platform clock (on its next turn for 0), never inside
@@ -185,8 +194,13 @@ class View : public Responder {
   }
   // Called when the bounds size changed, after the subviews were resized.
   virtual void boundsSizeDidChange(cg::Size oldSize);
+  // Called when setBounds moved the bounds origin (a scroll view's content offset).
+  virtual void boundsOriginDidChange(cg::Point oldOrigin);
+  // Whether any view asked for layout since the last call (the window's layout pass reads it).
+  static bool takeLayoutRequest();
 
  private:
+  friend class ViewController;
   void insertSubview(const std::shared_ptr<View>& view, std::size_t index);
   void detachFromSuperview();
   void resizeSubviewsWithOldSize(cg::Size oldSize);
@@ -199,6 +213,7 @@ class View : public Responder {
   cg::Point pointFromRoot(cg::Point p) const;
 
   std::weak_ptr<View> superview_;
+  std::weak_ptr<ViewController> controller_;
   std::vector<std::shared_ptr<View>> subviews_;
   cg::Point center_;
   cg::Rect bounds_;

@@ -1,6 +1,8 @@
 #include "UIKit/ViewDump.h"
 
 #include "Foundation/Format.h"
+#include "UIKit/ViewController.h"
+#include "UIKit/Window.h"
 
 namespace ui {
 
@@ -31,6 +33,7 @@ void dumpView(const View& v, int depth, std::string& out) {
                        cg::describe(layer.shadowOffset()), layer.shadowOpacity(), layer.shadowRadius());
   if (layer.mask()) line += " mask=" + layer.mask()->className();
   v.appendDumpAttributes(line);
+  if (auto controller = v.owningViewController()) controller->appendDumpAttributes(line);
   out += line;
   out += '\n';
   for (const auto& sub : v.subviews()) dumpView(*sub, depth + 1, out);
@@ -40,7 +43,8 @@ void dumpView(const View& v, int depth, std::string& out) {
 
 std::string dumpViewTree(const std::shared_ptr<View>& root) {
   if (!root) return "nil\n";
-  root->layoutIfNeeded();
+  // A tree in a window is laid out by the window's pass; taking a dump must not run app code there.
+  if (!root->window()) root->layoutIfNeeded();
   std::string out;
   dumpView(*root, 0, out);
   return out;

@@ -6,6 +6,7 @@
 
 #include "UIKit/Image.h"
 #include "UIKit/Screen.h"
+#include "UIKit/Window.h"
 
 namespace ui {
 
@@ -125,7 +126,8 @@ void drawViewHierarchy(View& view, cg::Context& ctx) {
 cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale) {
   if (!root) return nullptr;
   if (scale <= 0) scale = Screen::mainScreen()->scale();
-  root->layoutIfNeeded();
+  // A window's tree is laid out by its own pass: a screenshot must not change the app's state.
+  if (!root->window()) root->layoutIfNeeded();
   cg::Rect b = root->bounds();
   auto ctx = cg::Context::makeBitmap(b.size, false, scale);
   if (!ctx) return nullptr;

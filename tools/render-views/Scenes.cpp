@@ -4,6 +4,7 @@
 #include "Classes/MainPage/CustomPageControl.h"
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
+#include "MenuScenes.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
 
@@ -75,6 +76,8 @@ const std::vector<Scene>& all() {
       {"star-rating", ui::DeviceProfile::tablet(), starRatings},
       {"page-control-pad", ui::DeviceProfile::tablet(), pageControl},
       {"page-control-phone", ui::DeviceProfile::phone(), pageControl},
+      {"menu-pad", ui::DeviceProfile::tablet(), openMenuOverHomePage},
+      {"menu-phone", ui::DeviceProfile::phone(), openMenuOverHomePage},
   };
   return list;
 }

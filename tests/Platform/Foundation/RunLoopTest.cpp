@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -58,6 +59,28 @@ TEST(RunLoopTest, BlocksPostedDuringAPassWaitForTheNextPass) {
   EXPECT_TRUE(loop->runOnce(0));
   EXPECT_EQ(runs, 1);
   ASSERT_TRUE(spinUntil([&] { return runs == 100; }));
+}
+
+TEST(RunLoopTest, BeforeWaitingObserversRunAfterEachPassesCalls) {
+  auto loop = ns::RunLoop::currentRunLoop();
+  std::vector<std::string> order;
+  auto first = loop->addBeforeWaitingObserver([&] { order.push_back("first"); });
+  auto second = loop->addBeforeWaitingObserver([&] {
+    order.push_back("second");
+    // Calls posted here belong to the next pass, which does not wait for them.
+    if (order.size() < 4) loop->performBlock([&] { order.push_back("posted"); });
+  });
+  loop->performBlock([&] { order.push_back("call"); });
+  loop->runOnce(0);
+  EXPECT_EQ(order, (std::vector<std::string>{"call", "first", "second"}));
+  loop->removeBeforeWaitingObserver(first);
+  order.clear();
+  loop->runOnce(0);
+  EXPECT_EQ(order, (std::vector<std::string>{"posted", "second"}));
+  loop->removeBeforeWaitingObserver(second);
+  order.clear();
+  loop->runOnce(0);
+  EXPECT_EQ(order, (std::vector<std::string>{"posted"}));
 }
 
 TEST(RunLoopTest, ModeBeforeDateReturnsAfterHandlingAndOnlyAfterTheLimitOtherwise) {

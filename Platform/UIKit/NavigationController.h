@@ -1,0 +1,83 @@
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "UIKit/ViewController.h"
+
+namespace ui {
+
+// A stack of pages, the top one shown in the page area of the controller's view. The stack
+// changes at once (headless: nothing slides); the animated flag of each change is recorded.
+// While the controller is on screen the top page's view is loaded, given the page area's frame
+// (once, when it loads here, so a page may change it in viewDidLoad) and put below the
+// controller's own subviews, with the appearance calls around it. Rotation questions go to the
+// top page; a memory warning goes to every page.
+class NavigationController : public ViewController {
+ public:
+  using Stack = std::vector<std::shared_ptr<ViewController>>;
+
+  std::shared_ptr<NavigationController> initWithRootViewController(
+      const std::shared_ptr<ViewController>& root);
+
+  const Stack& viewControllers() const { return stack_; }
+  void setViewControllers(Stack controllers, bool animated = false);
+  std::shared_ptr<ViewController> topViewController() const;
+  // The top page (nothing is ever presented over it here).
+  std::shared_ptr<ViewController> visibleViewController() const { return topViewController(); }
+
+  // Throws NSInvalidArgumentException for a page already on the stack.
+  void pushViewController(const std::shared_ptr<ViewController>& controller, bool animated);
+  // Nothing (and null) when only the root is left.
+  std::shared_ptr<ViewController> popViewControllerAnimated(bool animated);
+  // The pages taken off, bottom first.
+  Stack popToRootViewControllerAnimated(bool animated);
+  Stack popToViewController(const std::shared_ptr<ViewController>& controller, bool animated);
+
+  // The bars are not drawn; a shown bar only keeps its 44 points out of the page area. The
+  // navigation bar is shown and the toolbar hidden until told otherwise.
+  bool isNavigationBarHidden() const { return navigationBarHidden_; }
+  void setNavigationBarHidden(bool hidden, bool animated = false);
+  bool isToolbarHidden() const { return toolbarHidden_; }
+  void setToolbarHidden(bool hidden, bool animated = false);
+  // The rectangle of the controller's view that pages fill.
+  cg::Rect pageArea();
+
+  enum class Transition { push, pop, popToRoot, popTo, set };
+  struct TransitionRecord {
+    Transition kind;
+    bool animated;
+    bool operator==(const TransitionRecord&) const = default;
+  };
+  // The latest stack changes, oldest first (the last 32).
+  const std::deque<TransitionRecord>& transitions() const { return transitions_; }
+
+  void viewWillAppear(bool animated) override;
+  void viewDidAppear(bool animated) override;
+  void viewWillDisappear(bool animated) override;
+  void viewDidDisappear(bool animated) override;
+  bool shouldAutorotate() override;
+  unsigned supportedInterfaceOrientations() override;
+  bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation) override;
+  void didReceiveMemoryWarning() override;
+  void appendDumpAttributes(std::string& line) const override;
+
+ protected:
+  void childViewDidLoad(ViewController& child) override;
+
+ private:
+  void changeStack(Stack next, Transition kind, bool animated);
+  // Brings the top page's view on screen (when the controller is) with its appearance calls.
+  void showTopPage(bool animated);
+  void placePageView(ViewController& page);
+
+  Stack stack_;
+  // The page whose view is in the controller's view.
+  std::shared_ptr<ViewController> shown_;
+  std::deque<TransitionRecord> transitions_;
+  bool navigationBarHidden_ = false;
+  bool toolbarHidden_ = true;
+};
+
+}  // namespace ui

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Foundation/Bundle.h"
+#include "UIKit/Application.h"
+#include "UIKit/Touch.h"
+#include "UIKit/View.h"
+
+namespace ui {
+
+class NavigationController;
+
+enum InterfaceOrientationMask : unsigned {
+  InterfaceOrientationMaskPortrait = 1 << 1,
+  InterfaceOrientationMaskPortraitUpsideDown = 1 << 2,
+  InterfaceOrientationMaskLandscapeRight = 1 << 3,
+  InterfaceOrientationMaskLandscapeLeft = 1 << 4,
+  InterfaceOrientationMaskLandscape =
+      InterfaceOrientationMaskLandscapeLeft | InterfaceOrientationMaskLandscapeRight,
+  InterfaceOrientationMaskAll = InterfaceOrientationMaskPortrait |
+                                InterfaceOrientationMaskPortraitUpsideDown |
+                                InterfaceOrientationMaskLandscape,
+  InterfaceOrientationMaskAllButUpsideDown =
+      InterfaceOrientationMaskPortrait | InterfaceOrientationMaskLandscape,
+};
+
+// The mask bit of one orientation.
+inline unsigned interfaceOrientationMask(InterfaceOrientation o) { return 1u << unsigned(o); }
+
+// Manages one screenful: its view, made on first access (loadView, then viewDidLoad), the
+// appearance calls its container makes, the rotation questions and memory warnings. Pages
+// derive from it and override the hooks they need, calling the inherited ones. Main thread only.
+class ViewController : public Responder {
+ public:
+  ViewController();
+  ~ViewController() override;
+
+  // A controller without a nib: its view is a plain view over the screen's bounds.
+  std::shared_ptr<ViewController> init() { return initWithNibName("", nullptr); }
+  // The name is recorded only: pages build their views in code, whatever names their interface.
+  std::shared_ptr<ViewController> initWithNibName(const std::string& nibName,
+                                                  const std::shared_ptr<ns::Bundle>& bundle);
+  const std::string& nibName() const { return nibName_; }
+
+  // The view, loaded on first access: loadView, then (when a container holds this controller) the
+  // container places it, then viewDidLoad.
+  std::shared_ptr<View> view();
+  bool isViewLoaded() const { return view_ != nullptr; }
+  // Installs a view without loading (no viewDidLoad); null unloads.
+  void setView(std::shared_ptr<View> view);
+  // Makes the view: a plain view over the screen's bounds, resizing with its superview.
+  virtual void loadView();
+  virtual void viewDidLoad() {}
+
+  // Appearance, called by the window or the container around showing and hiding the view.
+  virtual void viewWillAppear(bool animated);
+  virtual void viewDidAppear(bool animated);
+  virtual void viewWillDisappear(bool animated);
+  virtual void viewDidDisappear(bool animated);
+  // Between viewWillAppear and viewWillDisappear.
+  bool isAppearing() const { return appearing_; }
+
+  // Rotation. The platform asks shouldAutorotate, then whether the orientation is in
+  // supportedInterfaceOrientations; shouldAutorotateToInterfaceOrientation is the older question,
+  // kept for the pages that answer it.
+  virtual bool shouldAutorotate() { return true; }
+  // Every orientation on a tablet, all but upside down on a phone.
+  virtual unsigned supportedInterfaceOrientations();
+  // Portrait only.
+  virtual bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation);
+  // The status bar's orientation.
+  InterfaceOrientation interfaceOrientation() const;
+
+  virtual void didReceiveMemoryWarning() {}
+
+  const std::string& title() const { return title_; }
+  virtual void setTitle(std::string title) { title_ = std::move(title); }
+
+  // The container holding this controller, if any.
+  std::shared_ptr<ViewController> parentViewController() const { return parent_.lock(); }
+  // The nearest navigation controller among the containers.
+  std::shared_ptr<NavigationController> navigationController() const;
+
+  // The view's superview: the controller comes between its view and the view's superview.
+  std::shared_ptr<Responder> nextResponder() const override;
+
+  // The controller's own attributes on its view's line of the view dump.
+  virtual void appendDumpAttributes(std::string& line) const;
+
+ protected:
+  template <class T>
+  std::shared_ptr<T> self() {
+    return std::static_pointer_cast<T>(shared_from_this());
+  }
+  // Containers: called for a child whose view has just been made, before its viewDidLoad.
+  virtual void childViewDidLoad(ViewController&) {}
+
+ private:
+  friend class NavigationController;
+
+  std::string nibName_;
+  std::string title_;
+  std::shared_ptr<View> view_;
+  std::weak_ptr<ViewController> parent_;
+  bool appearing_ = false;
+  bool loading_ = false;
+  // The container has given the view its frame.
+  bool placedByContainer_ = false;
+};
+
+}  // namespace ui

@@ -1,0 +1,106 @@
+#include "UIKit/Window.h"
+
+#include "Foundation/RunLoop.h"
+#include "UIKit/Screen.h"
+
+namespace ui {
+
+namespace {
+
+std::weak_ptr<Window>& keyWindowSlot() {
+  static std::weak_ptr<Window> key;
+  return key;
+}
+
+// The main run loop lays the key window out at the end of each pass, from the first window made
+// key on.
+void installLayoutPass() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  ns::RunLoop::mainRunLoop()->addBeforeWaitingObserver([] { Window::layoutKeyWindow(); });
+}
+
+}  // namespace
+
+std::shared_ptr<Window> Window::initWithFrame(const cg::Rect& frame) {
+  View::initWithFrame(frame);
+  return self<Window>();
+}
+
+void Window::makeKeyAndVisible() {
+  setHidden(false);
+  makeKeyWindow();
+}
+
+void Window::makeKeyWindow() {
+  installLayoutPass();
+  keyWindowSlot() = self<Window>();
+  installRootView();
+  setNeedsLayout();
+}
+
+bool Window::isKeyWindow() const { return keyWindowSlot().lock().get() == this; }
+
+void Window::resignKeyWindow() {
+  if (isKeyWindow()) keyWindowSlot().reset();
+}
+
+std::shared_ptr<Window> Window::keyWindow() { return keyWindowSlot().lock(); }
+
+void Window::setRootViewController(std::shared_ptr<ViewController> controller) {
+  if (controller == rootViewController_) return;
+  auto keep = self<Window>();
+  if (auto old = rootViewController_; old && rootInstalled_) {
+    old->viewWillDisappear(false);
+    old->view()->removeFromSuperview();
+    old->viewDidDisappear(false);
+  }
+  rootInstalled_ = false;
+  rootViewController_ = std::move(controller);
+  installRootView();
+}
+
+void Window::installRootView() {
+  if (!rootViewController_ || rootInstalled_ || !isKeyWindow()) return;
+  auto root = rootViewController_;
+  auto v = root->view();
+  v->setFrame(bounds());
+  addSubview(v);
+  rootInstalled_ = true;
+  root->viewWillAppear(false);
+  root->viewDidAppear(false);
+}
+
+void Window::layoutKeyWindow() {
+  auto key = keyWindow();
+  if (!key || !View::takeLayoutRequest()) return;
+  key->layoutIfNeeded();
+}
+
+void Window::appendDumpAttributes(std::string& line) const {
+  View::appendDumpAttributes(line);
+  if (isKeyWindow()) line += " key";
+}
+
+bool simulateRotation(InterfaceOrientation orientation) {
+  auto window = Window::keyWindow();
+  auto root = window ? window->rootViewController() : nullptr;
+  if (!root) return false;
+  if (!root->shouldAutorotate()) return false;
+  if (!(root->supportedInterfaceOrientations() & interfaceOrientationMask(orientation))) return false;
+  Application::sharedApplication()->setStatusBarOrientation(orientation);
+  cg::Size screen = Screen::mainScreen()->bounds().size;
+  cg::Size size = isLandscape(orientation) ? cg::Size{screen.height, screen.width} : screen;
+  window->setFrame({window->frame().origin, size});
+  if (root->isViewLoaded()) root->view()->setFrame(window->bounds());
+  window->layoutIfNeeded();
+  return true;
+}
+
+void simulateMemoryWarning() {
+  auto window = Window::keyWindow();
+  if (auto root = window ? window->rootViewController() : nullptr) root->didReceiveMemoryWarning();
+}
+
+}  // namespace ui

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+
+#include "UIKit/Application.h"
+#include "UIKit/View.h"
+#include "UIKit/ViewController.h"
+
+namespace ui {
+
+// The root of what is on screen. The key window holds the root controller's view over its
+// bounds; the main run loop lays the key window's tree out (layoutIfNeeded) at the end of every
+// pass, before it waits, so views asking for layout are laid out without any dump or screenshot
+// being taken. Main thread only.
+class Window : public View {
+ public:
+  std::shared_ptr<Window> initWithFrame(const cg::Rect& frame);
+
+  // Shows the window and makes it key; legal before a root controller exists. The root
+  // controller's view (loading it) goes in at once when there is one.
+  void makeKeyAndVisible();
+  void makeKeyWindow();
+  bool isKeyWindow() const;
+  // Hands the key role back (tests start from no key window).
+  void resignKeyWindow();
+  static std::shared_ptr<Window> keyWindow();
+
+  const std::shared_ptr<ViewController>& rootViewController() const { return rootViewController_; }
+  // The old root's view leaves; the new root's view fills the window's bounds, at once when the
+  // window is key, otherwise when it becomes key.
+  void setRootViewController(std::shared_ptr<ViewController> controller);
+
+  // The key window's layout pass, as the main run loop makes it (nothing when no view asked).
+  static void layoutKeyWindow();
+
+  void appendDumpAttributes(std::string& line) const override;
+
+ private:
+  void installRootView();
+
+  std::shared_ptr<ViewController> rootViewController_;
+  bool rootInstalled_ = false;
+};
+
+// The device turns: the key window's root controller is asked (shouldAutorotate, then whether
+// supportedInterfaceOrientations holds the orientation); when it agrees the status bar takes the
+// orientation, the window takes the screen's size for it and its tree is laid out again. False,
+// with everything as it was, when it refuses or there is no root controller.
+bool simulateRotation(InterfaceOrientation orientation);
+
+// The system runs low on memory: the key window's root controller gets didReceiveMemoryWarning.
+void simulateMemoryWarning();
+
+}  // namespace ui

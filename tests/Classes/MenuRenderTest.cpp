@@ -1,0 +1,42 @@
+// The open-menu scenes of tools/render-views: what people look at must show the menu open over
+// the page, darkening it on the tablet and pushing it aside on the phone.
+#include <gtest/gtest.h>
+
+#include "Platform/UIKit/ScreenTestSupport.h"
+#include "Scenes.h"
+#include "UIKit/ViewDump.h"
+#include "WidgetTestSupport.h"
+#include "support/TempDir.h"
+
+namespace {
+
+TEST(MenuRenderTest, TheOpenMenuScenesShowTheMenuOverTheHomePage) {
+  testsupport::ScreenScope screen;
+  testsupport::TempDir dir;
+  struct Case {
+    const char* scene;
+    int width, height;
+  };
+  for (const Case& c : {Case{"menu-pad", 768, 1024}, Case{"menu-phone", 640, 960}}) {
+    SCOPED_TRACE(c.scene);
+    const scenes::Scene* scene = scenes::find(c.scene);
+    ASSERT_NE(scene, nullptr);
+    std::string path = dir.file(std::string(c.scene) + ".png");
+    ASSERT_TRUE(scenes::renderScene(*scene, path));
+    auto image = cg::Image::fromFile(path);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), c.width);
+    EXPECT_EQ(image->pixelHeight(), c.height);
+    EXPECT_EQ(ui::Window::keyWindow(), nullptr) << "the scene leaves no key window behind";
+  }
+  // The tablet scene: the menu shown, its black backdrop at 60 %, the chosen row marked.
+  ui::DeviceProfile previous = ui::Device::setProfile(ui::DeviceProfile::tablet());
+  auto window = scenes::find("menu-pad")->build();
+  ui::Device::setProfile(previous);
+  std::string dump = ui::dumpViewTree(window);
+  EXPECT_NE(dump.find("TLMenuView frame={{0, 0}, {768, 1024}}\n"), std::string::npos) << "shown";
+  EXPECT_NE(dump.find("Button frame={{0, 0}, {768, 1024}} alpha=0.6 bg=rgba(0, 0, 0, 1)"), std::string::npos);
+  EXPECT_NE(dump.find("selectedRow=2"), std::string::npos);
+}
+
+}  // namespace
