@@ -61,22 +61,17 @@ std::shared_ptr<ui::View> homeRubricRow() {
   if (auto bg = ui::Image::imageNamed("background.png"))
     root->setBackgroundColor(ui::Color::colorWithPatternImage(bg));
   auto loaded = std::make_shared<Loaded>();
-  std::shared_ptr<ui::ScrollView> scroll;
-  if (phone) {
-    auto row = std::make_shared<TLRubricScrollView_iphone>()->initForMainPageWithUrl(url, frame, "popular");
+  auto load = [&](auto row) {
     row->setRubricDelegate(loaded);
     root->addSubview(row);
     row->start();
     spinUntil([&] { return loaded->done; });
-    scroll = row->scrollView();
-  } else {
-    auto row = std::make_shared<TLRubricScrollView>()->initForMainPageWithUrl(url, frame, "popular");
-    row->setRubricDelegate(loaded);
-    root->addSubview(row);
-    row->start();
-    spinUntil([&] { return loaded->done; });
-    scroll = row->scrollView();
-  }
+    return row->scrollView();
+  };
+  auto scroll =
+      phone
+          ? load(std::make_shared<TLRubricScrollView_iphone>()->initForMainPageWithUrl(url, frame, "popular"))
+          : load(std::make_shared<TLRubricScrollView>()->initForMainPageWithUrl(url, frame, "popular"));
   spinUntil([&] { return postersShown(scroll); });
   return root;
 }
