@@ -5,6 +5,7 @@
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
 #include "MenuScenes.h"
+#include "RowScenes.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
 
@@ -78,6 +79,8 @@ const std::vector<Scene>& all() {
       {"page-control-phone", ui::DeviceProfile::phone(), pageControl},
       {"menu-pad", ui::DeviceProfile::tablet(), openMenuOverHomePage},
       {"menu-phone", ui::DeviceProfile::phone(), openMenuOverHomePage},
+      {"rubric-row-pad", ui::DeviceProfile::tablet(), homeRubricRow},
+      {"rubric-row-phone", ui::DeviceProfile::phone(), homeRubricRow},
   };
   return list;
 }
