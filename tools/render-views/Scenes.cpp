@@ -4,6 +4,7 @@
 #include "Classes/MainPage/CustomPageControl.h"
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
+#include "FacebookScenes.h"
 #include "MenuScenes.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
@@ -78,6 +79,8 @@ const std::vector<Scene>& all() {
       {"page-control-phone", ui::DeviceProfile::phone(), pageControl},
       {"menu-pad", ui::DeviceProfile::tablet(), openMenuOverHomePage},
       {"menu-phone", ui::DeviceProfile::phone(), openMenuOverHomePage},
+      {"facebook-login-pad", ui::DeviceProfile::tablet(), facebookLoginDialog},
+      {"facebook-login-phone", ui::DeviceProfile::phone(), facebookLoginDialog},
   };
   return list;
 }
