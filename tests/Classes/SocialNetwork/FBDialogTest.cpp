@@ -272,6 +272,16 @@ TEST_F(DialogSuite, ALoadThatFailsEndsTheLoginOnceButInterruptionsAndCancelsAreI
   EXPECT_EQ(cancels_.count, 1);
 }
 
+TEST_F(DialogSuite, ARefusedDialogOriginFailsTheLoginWithoutContactingIt) {
+  environment_.set("VCC_FB_DIALOG_ORIGIN", "http://fb.example.com");
+  auto dialog = logInDialog();
+  ASSERT_TRUE(testsupport::spinUntil([&] { return !session_->calls.empty(); }));
+  ASSERT_TRUE(gone(dialog));
+  EXPECT_EQ(session_->calls, std::vector<std::string>{"not login"});
+  EXPECT_EQ(cancels_.count, 1);
+  EXPECT_TRUE(peer_->requests().empty());
+}
+
 TEST_F(DialogSuite, AFollowedLinkGoesToTheBrowserUnlessTheDelegateKeepsIt) {
   auto delegate = std::make_shared<DialogRecorder>();
   auto dialog = std::make_shared<FBDialog>()->initWithURL(peer_->origin() + "/dialog/oauth", {}, delegate);
