@@ -76,6 +76,14 @@ class Application final : public ns::Object {
   void setStatusBarHidden(bool hidden, bool animated = false);
   InterfaceOrientation statusBarOrientation() const;
   void setStatusBarOrientation(InterfaceOrientation orientation, bool animated = false);
+  // How long the status bar takes to turn with the interface.
+  double statusBarOrientationAnimationDuration() const { return 0.3; }
+
+  // Hands a URL to the system: the browser takes http and https, nothing here handles any other
+  // scheme (false). Every URL handed over is recorded, in order, opened or not.
+  bool openURL(const ns::URL& url);
+  std::vector<std::string> openedURLs() const;
+  void clearOpenedURLs();
 
   // Inactive until the application first becomes active, as during launch.
   ApplicationState applicationState() const;

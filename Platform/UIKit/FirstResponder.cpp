@@ -1,3 +1,5 @@
+#include "Foundation/NotificationCenter.h"
+#include "UIKit/SystemNotifications.h"
 #include "UIKit/Touch.h"
 
 namespace ui {
@@ -8,6 +10,11 @@ std::weak_ptr<Responder>& firstResponder() {
   static std::weak_ptr<Responder> current;
   return current;
 }
+// Set while the role passes from one responder to another: the keyboard stays up between two
+// text inputs, so no will-hide goes out for the one giving it up.
+bool handingOver = false;
+
+void post(const char* name) { ns::NotificationCenter::defaultCenter()->postNotificationName(name); }
 }  // namespace
 
 bool Responder::isFirstResponder() const { return firstResponder().lock().get() == this; }
@@ -17,13 +24,24 @@ std::shared_ptr<Responder> Responder::currentFirstResponder() { return firstResp
 bool Responder::becomeFirstResponder() {
   if (isFirstResponder()) return true;
   if (!canBecomeFirstResponder()) return false;
-  if (auto current = firstResponder().lock(); current && !current->resignFirstResponder()) return false;
+  bool wasShown = isKeyboardShown();
+  if (auto current = firstResponder().lock()) {
+    handingOver = true;
+    bool resigned = current->resignFirstResponder();
+    handingOver = false;
+    if (!resigned) return false;
+  }
   firstResponder() = std::static_pointer_cast<Responder>(shared_from_this());
+  if (!wasShown && showsKeyboard()) post(kKeyboardWillShowNotification);
+  if (wasShown && !showsKeyboard()) post(kKeyboardWillHideNotification);
   return true;
 }
 
 bool Responder::resignFirstResponder() {
-  if (isFirstResponder()) firstResponder().reset();
+  if (!isFirstResponder()) return true;
+  bool wasShown = isKeyboardShown();
+  firstResponder().reset();
+  if (wasShown && !handingOver) post(kKeyboardWillHideNotification);
   return true;
 }
 

@@ -152,6 +152,9 @@ void WebView::finished(std::uint64_t load, const ns::Data& body, const ns::URLRe
   connection_.reset();
   ns::URL base = response && response->URL() ? *response->URL() : request_->URL().value_or(ns::URL());
   page_ = readWebPage(body, response ? response->textEncodingName() : std::nullopt, base);
+  // The new page has other fields: the keyboard goes with the old one's.
+  if (focusedField_) resignFirstResponder();
+  setNeedsDisplay();
   if (auto delegate = delegate_.lock()) delegate->webViewDidFinishLoad(*this);
 }
 

@@ -125,6 +125,31 @@ class WebView : public View {
   bool pressButton(std::string_view textOrName);
   bool pressButtonAtIndex(std::size_t index);
 
+  // Drawn as a plain document: a white page, the title in bold, then the body in document order,
+  // wrapped to the width: text, links in blue, fields as outlined boxes showing their value
+  // (passwords as bullets), buttons as grey boxes. No styles, images or scripts.
+  struct Box {
+    WebPage::Item::Kind kind;
+    std::size_t index;  // of the link, field or button
+    std::string text;   // what is drawn
+    cg::Rect rect;      // in the view's bounds
+  };
+  std::vector<Box> pageLayout() const;
+  bool drawsContent() const override { return true; }
+  void drawRect(const cg::Rect& rect) override;
+
+  // Touching a link follows it, a button presses it, a field takes the keyboard for it; anything
+  // else gives the keyboard up.
+  void touchesBegan(const TouchSet& touches, const Event* event) override;
+  void touchesEnded(const TouchSet& touches, const Event* event) override;
+  bool canBecomeFirstResponder() const override { return true; }
+  bool showsKeyboard() const override { return focusedField_.has_value(); }
+  bool resignFirstResponder() override;
+  // The field the keyboard types into, while the view is first responder.
+  std::optional<std::size_t> focusedField() const { return focusedField_; }
+  // The user types into the focused field; false when no field has the keyboard.
+  bool simulateTyping(const std::string& typed);
+
   void appendDumpAttributes(std::string& line) const override;
 
  private:
@@ -147,6 +172,7 @@ class WebView : public View {
   std::uint64_t load_ = 0;  // numbers the loads; answers of an older one are dropped
   WebPage page_;
   std::vector<std::string> scripts_;
+  std::optional<std::size_t> focusedField_;
 };
 
 }  // namespace ui

@@ -1,7 +1,9 @@
 #include "UIKit/Window.h"
 
+#include "Foundation/NotificationCenter.h"
 #include "Foundation/RunLoop.h"
 #include "UIKit/Screen.h"
+#include "UIKit/SystemNotifications.h"
 
 namespace ui {
 
@@ -84,6 +86,13 @@ void Window::appendDumpAttributes(std::string& line) const {
 }
 
 bool simulateRotation(InterfaceOrientation orientation) {
+  // The device turns whether or not the interface follows; the status bar has turned by the
+  // time observers hear of it when it does.
+  struct Announce {
+    ~Announce() {
+      ns::NotificationCenter::defaultCenter()->postNotificationName(kDeviceOrientationDidChangeNotification);
+    }
+  } announce;
   auto window = Window::keyWindow();
   auto root = window ? window->rootViewController() : nullptr;
   if (!root) return false;

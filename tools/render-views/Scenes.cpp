@@ -4,6 +4,7 @@
 #include "Classes/MainPage/CustomPageControl.h"
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
+#include "FacebookScenes.h"
 #include "MenuScenes.h"
 #include "RowScenes.h"
 #include "UIKit/Image.h"
@@ -81,6 +82,8 @@ const std::vector<Scene>& all() {
       {"menu-phone", ui::DeviceProfile::phone(), openMenuOverHomePage},
       {"rubric-row-pad", ui::DeviceProfile::tablet(), homeRubricRow},
       {"rubric-row-phone", ui::DeviceProfile::phone(), homeRubricRow},
+      {"facebook-login-pad", ui::DeviceProfile::tablet(), facebookLoginDialog},
+      {"facebook-login-phone", ui::DeviceProfile::phone(), facebookLoginDialog},
   };
   return list;
 }

@@ -133,7 +133,7 @@ std::string FacebookPeer::loginPage(const std::string& query) const {
          "</form>\n"
          "<p><a href=\"" +
          escapeHTML(cancel) +
-         "\">Cancel</a></p>\n"
+         "\">Cancel</a> <a href=\"/recover\">Forgot password?</a></p>\n"
          "</body></html>\n";
 }
 

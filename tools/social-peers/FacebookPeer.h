@@ -23,8 +23,8 @@ namespace socialpeers {
 // one). The client reaches it as fb.localhost (libcurl resolves names under "localhost" to the
 // loopback), so its cookies stay apart from other fakes'. Every request is logged.
 //
-// /dialog/oauth             a titled login form and a Cancel link; with the session cookie a 302
-//                           to the success redirect at once
+// /dialog/oauth             a titled login form, a Cancel link and a link out to /recover; with
+//                           the session cookie a 302 to the success redirect at once
 // POST /dialog/oauth/login  sets the cookies ("c_user" on "/", the session "xs" on "/dialog") and
 //                           redirects (302) to redirect_uri#access_token=T&expires_in=3600
 // /method/auth.expireSession  "true"; the access_token given no longer works

@@ -7,6 +7,7 @@
 #include "Foundation/HTTPCookieStorage.h"
 #include "Foundation/PercentEscapes.h"
 #include "Foundation/String.h"
+#include "UIKit/Application.h"
 
 namespace {
 
@@ -30,6 +31,66 @@ std::optional<std::string> Facebook::kRestserverBaseURL() {
 std::shared_ptr<Facebook> Facebook::initWithAppId(std::string appId) {
   appId_ = std::move(appId);
   return std::static_pointer_cast<Facebook>(shared_from_this());
+}
+
+void Facebook::authorize(std::optional<std::vector<std::string>> permissions,
+                         std::weak_ptr<FBSessionDelegate> delegate) {
+  permissions_ = std::move(permissions);
+  sessionDelegate_ = std::move(delegate);
+  authorizeWithFBAppAuth(false, false);
+}
+
+void Facebook::authorizeWithFBAppAuth(bool tryFBAppAuth, bool trySafariAuth) {
+  ns::Dictionary params{{"client_id", appId_},
+                        {"type", "user_agent"},
+                        {"redirect_uri", kRedirectURL},
+                        {"display", "touch"},
+                        {"sdk", kSDKVersion}};
+  std::string loginURL = kDialogBaseURL().value_or("") + kLogin;
+  if (permissions_) params.set("scope", ns::componentsJoinedByString(*permissions_, ","));
+
+  // Every device this runs on multitasks, so the hand-over routes depend on the flags alone.
+  auto application = ui::Application::sharedApplication();
+  bool didOpenOtherApp = false;
+  if (tryFBAppAuth)
+    if (auto url = ns::URL::URLWithString(FBRequest::serializeURL(kFBAppAuthURL, params)))
+      didOpenOtherApp = application->openURL(*url);
+  if (trySafariAuth && !didOpenOtherApp) {
+    params.set("redirect_uri", ns::format("fb%@://authorize", appId_));
+    if (auto url = ns::URL::URLWithString(FBRequest::serializeURL(loginURL, params)))
+      didOpenOtherApp = application->openURL(*url);
+  }
+  if (didOpenOtherApp) return;
+
+  auto me = std::static_pointer_cast<Facebook>(shared_from_this());
+  loginDialog_ = std::make_shared<FBLoginDialog>()->initWithURL(loginURL, std::move(params),
+                                                                std::weak_ptr<FBLoginDialogDelegate>(me));
+  loginDialog_->show();
+}
+
+void Facebook::dialog(const std::string& action, std::weak_ptr<FBDialogDelegate> delegate) {
+  dialog(action, {}, std::move(delegate));
+}
+
+void Facebook::dialog(const std::string& action, ns::Dictionary params,
+                      std::weak_ptr<FBDialogDelegate> delegate) {
+  fbDialog_.reset();
+  std::string dialogURL = kDialogBaseURL().value_or("") + action;
+  params.set("display", "touch");
+  params.set("sdk", kSDKVersion);
+  params.set("redirect_uri", kRedirectURL);
+  if (action == kLogin) {
+    params.set("type", "user_agent");
+    auto me = std::static_pointer_cast<Facebook>(shared_from_this());
+    fbDialog_ = std::make_shared<FBLoginDialog>()->initWithURL(dialogURL, std::move(params),
+                                                               std::weak_ptr<FBLoginDialogDelegate>(me));
+  } else {
+    params.set("app_id", appId_);
+    if (isSessionValid())
+      params.set("access_token", ns::removePercentEncoding(*accessToken_).value_or(*accessToken_));
+    fbDialog_ = std::make_shared<FBDialog>()->initWithURL(dialogURL, std::move(params), std::move(delegate));
+  }
+  fbDialog_->show();
 }
 
 bool Facebook::isSessionValid() const {
@@ -131,6 +192,14 @@ bool Facebook::handleOpenURL(const ns::URL& url) {
     return true;
   }
   auto error = params.find("error");
+  if (error != params.end() && error->second == "service_disabled_use_browser") {
+    authorizeWithFBAppAuth(false, true);
+    return true;
+  }
+  if (error != params.end() && error->second == "service_disabled") {
+    authorizeWithFBAppAuth(false, false);
+    return true;
+  }
   bool cancelled =
       !params.contains("error_code") && (error == params.end() || error->second == "access_denied");
   fbDialogNotLogin(cancelled);

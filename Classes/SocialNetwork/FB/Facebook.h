@@ -3,7 +3,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "Classes/SocialNetwork/FB/FBDialog.h"
 #include "Classes/SocialNetwork/FB/FBRequest.h"
 #include "Foundation/Date.h"
 #include "Foundation/Object.h"
@@ -19,9 +21,10 @@ class FBSessionDelegate {
   virtual void fbDidLogout() {}
 };
 
-// The client-side Facebook session: the application id, the access token and its expiry; it ends
-// a session (server call, token, cookies) and builds Graph and REST requests. Main thread only.
-class Facebook final : public ns::Object, public FBRequestDelegate {
+// The client-side Facebook session: the application id, the permissions, the access token and its
+// expiry; it logs in through the login dialog, ends a session (server call, token, cookies) and
+// builds Graph, REST and dialog requests. Main thread only.
+class Facebook final : public ns::Object, public FBRequestDelegate, public FBLoginDialogDelegate {
  public:
   static constexpr const char* kSDK = "ios";
   static constexpr const char* kSDKVersion = "2";
@@ -46,6 +49,15 @@ class Facebook final : public ns::Object, public FBRequestDelegate {
   }
   // The last request started; kept until the next one replaces it.
   const FBRequestPtr& request() const { return request_; }
+  // Asked for at the last authorize; none leaves "scope" out of the login.
+  const std::optional<std::vector<std::string>>& permissions() const { return permissions_; }
+  // The login dialog of the last authorize, and the last dialog of the factory.
+  const std::shared_ptr<FBDialog>& loginDialog() const { return loginDialog_; }
+  const std::shared_ptr<FBDialog>& fbDialog() const { return fbDialog_; }
+
+  // Logs in through the login dialog, which reports to this session; the delegate hears the outcome.
+  void authorize(std::optional<std::vector<std::string>> permissions,
+                 std::weak_ptr<FBSessionDelegate> delegate);
 
   // A token and an expiry later than now.
   bool isSessionValid() const;
@@ -64,16 +76,24 @@ class Facebook final : public ns::Object, public FBRequestDelegate {
   void requestWithGraphPath(const std::string& graphPath, ns::Dictionary params,
                             const std::string& httpMethod, std::weak_ptr<FBRequestDelegate> delegate);
 
+  // Open a dialog page of the action: the login action reports to this session, any other to the
+  // delegate.
+  void dialog(const std::string& action, std::weak_ptr<FBDialogDelegate> delegate);
+  void dialog(const std::string& action, ns::Dictionary params, std::weak_ptr<FBDialogDelegate> delegate);
+
   // Completes a login handed back by another application under "fb<app id>://authorize".
   bool handleOpenURL(const ns::URL& url);
 
   // Login outcomes.
-  void fbDialogLogin(const std::string& token, std::optional<ns::Date> expirationDate);
-  void fbDialogNotLogin(bool cancelled);
+  void fbDialogLogin(const std::string& token, std::optional<ns::Date> expirationDate) override;
+  void fbDialogNotLogin(bool cancelled) override;
 
   void requestDidFailWithError(FBRequest& request, const ns::ErrorPtr& error) override;
 
  private:
+  // The login, through another application or the browser when asked and they take it, else
+  // through the login dialog.
+  void authorizeWithFBAppAuth(bool tryFBAppAuth, bool trySafariAuth);
   void openUrl(const std::optional<std::string>& url, ns::Dictionary params, const std::string& httpMethod,
                std::weak_ptr<FBRequestDelegate> delegate);
   void deleteSiteCookies() const;
@@ -82,5 +102,8 @@ class Facebook final : public ns::Object, public FBRequestDelegate {
   std::optional<ns::Date> expirationDate_;
   std::weak_ptr<FBSessionDelegate> sessionDelegate_;
   FBRequestPtr request_;
+  std::shared_ptr<FBDialog> loginDialog_;
+  std::shared_ptr<FBDialog> fbDialog_;
   std::string appId_;
+  std::optional<std::vector<std::string>> permissions_;
 };

@@ -6,7 +6,11 @@
 #include <vector>
 
 #include "Foundation/HTTPCookieStorage.h"
+#include "Foundation/NotificationCenter.h"
 #include "Foundation/URLRequest.h"
+#include "UIKit/SystemNotifications.h"
+#include "UIKit/TouchSimulation.h"
+#include "UIKit/ViewRenderer.h"
 #include "UIKit/WebView.h"
 #include "support/LoopbackServer.h"
 #include "support/RunLoopSpin.h"
@@ -281,6 +285,97 @@ TEST(WebPageTest, MalformedAndDeeplyNestedMarkupIsReadAsFarAsItGoes) {
   ASSERT_TRUE(testsupport::spinUntil([&] { return recorder->finished == 1; }));
   EXPECT_EQ(view->page().title, "T");
   EXPECT_EQ(view->page().text.rfind("one\ntwo", 0), 0u);
+}
+
+// The boxes of one kind and element, in order.
+std::vector<ui::WebView::Box> boxesOf(const ui::WebView& view, ui::WebPage::Item::Kind kind,
+                                      std::size_t index) {
+  std::vector<ui::WebView::Box> out;
+  for (const auto& box : view.pageLayout())
+    if (box.kind == kind && box.index == index) out.push_back(box);
+  return out;
+}
+
+cg::Point centre(const cg::Rect& r) { return {r.x() + r.width() / 2, r.y() + r.height() / 2}; }
+
+TEST_F(WebViewTest, TouchesFollowLinksFocusFieldsForTypingAndPressButtons) {
+  server_.reply("/login", Reply::text("ok"));
+  load(server_.url("/page"));
+  std::vector<std::string> keyboard;
+  auto token = ns::NotificationCenter::defaultCenter()->addObserverForName(
+      "", ns::Value(), [&](const ns::Notification& n) {
+        if (n.name == ui::kKeyboardWillShowNotification) keyboard.push_back("show");
+        if (n.name == ui::kKeyboardWillHideNotification) keyboard.push_back("hide");
+      });
+
+  // Fields: the e-mail, then the password; the keyboard stays up between them.
+  auto email = boxesOf(*view_, ui::WebPage::Item::Kind::field, 1);
+  auto pass = boxesOf(*view_, ui::WebPage::Item::Kind::field, 2);
+  ASSERT_EQ(email.size(), 1u);
+  ASSERT_EQ(pass.size(), 1u);
+  EXPECT_TRUE(boxesOf(*view_, ui::WebPage::Item::Kind::field, 0).empty());  // hidden
+  EXPECT_FALSE(view_->simulateTyping("x"));
+  ui::tapAtPoint(view_, centre(email[0].rect));
+  EXPECT_TRUE(view_->isFirstResponder());
+  EXPECT_TRUE(view_->simulateTyping("me@example.com"));
+  ui::tapAtPoint(view_, centre(pass[0].rect));
+  EXPECT_EQ(view_->focusedField(), 2u);
+  EXPECT_TRUE(view_->simulateTyping("пароль"));
+  EXPECT_EQ(boxesOf(*view_, ui::WebPage::Item::Kind::field, 2)[0].text, "••••••");
+  EXPECT_EQ(boxesOf(*view_, ui::WebPage::Item::Kind::field, 1)[0].text, "me@example.com");
+  EXPECT_EQ(keyboard, std::vector<std::string>{"show"});
+
+  // Outside everything: the keyboard goes.
+  ui::tapAtPoint(view_, {310, 470});
+  EXPECT_FALSE(view_->isFirstResponder());
+  EXPECT_EQ(keyboard, (std::vector<std::string>{"show", "hide"}));
+
+  // The button posts what was typed.
+  auto button = boxesOf(*view_, ui::WebPage::Item::Kind::button, 0);
+  ASSERT_EQ(button.size(), 1u);
+  ui::tapAtPoint(view_, centre(button[0].rect));
+  waitFor(2);
+  auto posted = server_.requestsTo("/login");
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].body,
+            "csrf=abc&email=me%40example.com&pass=%D0%BF%D0%B0%D1%80%D0%BE%D0%BB%D1%8C&login=Log+In");
+
+  // A link's words each follow it.
+  load(server_.url("/page"), 3);
+  auto help = boxesOf(*view_, ui::WebPage::Item::Kind::link, 0);
+  ASSERT_EQ(help.size(), 3u);  // "Help", "&", "more"
+  recorder_->calls.clear();
+  ui::tapAtPoint(view_, centre(help[2].rect));
+  ASSERT_FALSE(recorder_->calls.empty());
+  EXPECT_EQ(recorder_->calls[0], "ask link GET " + server_.url("/help"));
+  ns::NotificationCenter::defaultCenter()->removeObserver(token);
+}
+
+TEST_F(WebViewTest, DrawsAWhitePageBoldTitleBlueLinksAndGreyButtons) {
+  load(server_.url("/page"));
+  auto image = ui::renderView(view_, 1);
+  ASSERT_TRUE(image);
+  auto has = [&](const cg::Rect& r, auto predicate) {
+    for (int y = int(r.y()); y < int(r.maxY()); ++y)
+      for (int x = int(r.x()); x < int(r.maxX()); ++x)
+        if (predicate(image->colorAt(x, y))) return true;
+    return false;
+  };
+  auto close = [](double a, double b) { return std::abs(a - b) < 0.02; };
+  cg::Color corner = image->colorAt(2, 2);
+  EXPECT_TRUE(close(corner.red, 1) && close(corner.green, 1) && close(corner.blue, 1) &&
+              close(corner.alpha, 1));
+  auto layout = view_->pageLayout();
+  ASSERT_FALSE(layout.empty());
+  EXPECT_EQ(layout[0].text, "Log in");
+  EXPECT_TRUE(has(layout[0].rect, [&](cg::Color c) { return c.red < 0.2 && c.green < 0.2 && c.blue < 0.2; }));
+  auto link = boxesOf(*view_, ui::WebPage::Item::Kind::link, 0)[0].rect;
+  EXPECT_TRUE(has(link, [&](cg::Color c) { return c.blue > 0.6 && c.red < 0.3 && c.green < 0.3; }));
+  auto button = boxesOf(*view_, ui::WebPage::Item::Kind::button, 0)[0].rect;
+  cg::Color grey = image->colorAt(int(button.x()) + 1, int(button.y()) + 1);
+  EXPECT_TRUE(close(grey.red, 0.85) && close(grey.blue, 0.85));
+  // Every box lies inside the page's width.
+  for (const auto& box : layout) EXPECT_LE(box.rect.maxX(), 320 - 8 + 0.001) << box.text;
 }
 
 }  // namespace
