@@ -103,6 +103,18 @@ void Application::reset() {
   statusBarStyle_ = StatusBarStyle::defaultStyle;
   statusBarHidden_ = false;
   statusBarOrientation_ = InterfaceOrientation::portrait;
+  openedURLs_.clear();
+}
+
+bool Application::openURL(const ns::URL& url) {
+  std::lock_guard lock(mutex_);
+  openedURLs_.push_back(url.absoluteString());
+  return true;
+}
+
+std::vector<std::string> Application::openedURLs() const {
+  std::lock_guard lock(mutex_);
+  return openedURLs_;
 }
 
 }  // namespace ui

@@ -4,9 +4,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "Foundation/Object.h"
+#include "Foundation/URL.h"
 
 namespace ui {
 
@@ -59,7 +61,14 @@ class Application final : public ns::Object {
   InterfaceOrientation statusBarOrientation() const;
   void setStatusBarOrientation(InterfaceOrientation orientation, bool animated = false);
 
-  // Puts every setting back to its start-up value and forgets the recorded tasks (tests).
+  // Hands the URL to the system to open, which here only records it: no browser or other
+  // application is started. True for every URL, since only URLs that parsed can be passed.
+  bool openURL(const ns::URL& url);
+  // The URLs given to openURL so far, oldest first.
+  std::vector<std::string> openedURLs() const;
+
+  // Puts every setting back to its start-up value and forgets the recorded tasks and opened URLs
+  // (tests).
   void reset();
 
  private:
@@ -74,6 +83,7 @@ class Application final : public ns::Object {
   StatusBarStyle statusBarStyle_ = StatusBarStyle::defaultStyle;
   bool statusBarHidden_ = false;
   InterfaceOrientation statusBarOrientation_ = InterfaceOrientation::portrait;
+  std::vector<std::string> openedURLs_;
 };
 
 }  // namespace ui

@@ -4,6 +4,7 @@
 #include "Classes/MainPage/CustomPageControl.h"
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
+#include "HomeScenes.h"
 #include "MenuScenes.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
@@ -78,6 +79,11 @@ const std::vector<Scene>& all() {
       {"page-control-phone", ui::DeviceProfile::phone(), pageControl},
       {"menu-pad", ui::DeviceProfile::tablet(), openMenuOverHomePage},
       {"menu-phone", ui::DeviceProfile::phone(), openMenuOverHomePage},
+      {"home-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return homePage(ui::InterfaceOrientation::portrait); }},
+      {"home-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return homePage(ui::InterfaceOrientation::landscapeLeft); }},
+      {"home-phone", ui::DeviceProfile::phone(), [] { return homePage(ui::InterfaceOrientation::portrait); }},
   };
   return list;
 }
