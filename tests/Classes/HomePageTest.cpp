@@ -19,6 +19,19 @@ using testsupport::spinUntil;
 
 std::size_t alerts() { return ui::AlertView::visibleAlerts().size(); }
 
+// A tap on a segment of the view's tab switch.
+void tapSegment(const std::shared_ptr<MainViewBase>& view, unsigned index) {
+  view->rubricSwitchButton()->buttons()[index]->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
+}
+
+// Keys of a dictionary (kept sorted).
+std::vector<std::string> keysInOrder(const ns::Value& dictionary) {
+  std::vector<std::string> keys;
+  if (const ns::Dictionary* d = dictionary.asDictionary())
+    for (const auto& entry : *d) keys.push_back(entry.first);
+  return keys;
+}
+
 class HomePageTest : public testsupport::CachedSampleServiceSuite {
  protected:
   void SetUp() override {
@@ -178,7 +191,7 @@ TEST_F(HomePageTest, RowsOfAContainerTakenOutOfViewNoLongerCount) {
   auto view = makeView(true);
   ASSERT_TRUE(spinUntil([&] { return server_->requestsFor("get_category").size() == 3; }));
   server_->clearOverrides();
-  view->touchUpInsideSegmentIndex(1);
+  tapSegment(view, 1);
   ASSERT_TRUE(spinUntil([&] { return view->elementsCountForParse() == 3; }));
   view->loadView();
   ASSERT_TRUE(
@@ -218,7 +231,7 @@ TEST_F(HomeControllerTest, NotificationsRebuildThePageOrItsRows) {
     }
     ASSERT_TRUE(spinUntil([&] { return allReported(first); }));
 
-    first->touchUpInsideSegmentIndex(1);
+    tapSegment(first, 1);
     ns::NotificationCenter::defaultCenter()->postNotificationName("ReloadRubrikNotification");
     EXPECT_EQ(mainViewOf(page), first);
     EXPECT_EQ(first->rubricSwitchButton()->selectedButtonIndex(), 1);
@@ -295,8 +308,8 @@ TEST_F(HomeControllerTest, PlayTapsOpenTheTitleOrCountAndOpenTheForeignLink) {
     EXPECT_TRUE(std::dynamic_pointer_cast<ui::Button>(hit)) << "the poster is the play button";
     ASSERT_EQ(opened.objects.size(), 1u) << pad;
     const ns::Value& info = opened.objects[0];
-    EXPECT_EQ(info.asDictionary()->keys(),
-              (std::vector<std::string>{"id", "url", "title", "description", "parent_id"}));
+    EXPECT_EQ(keysInOrder(info),
+              (std::vector<std::string>{"description", "id", "parent_id", "title", "url"}));
     EXPECT_EQ(info["id"].intValue(), std::stoi(*record["id"].asString()));
     EXPECT_EQ(*info["url"].asString(), *record["url"].asString());
     EXPECT_EQ(*info["title"].asString(), *record["name"].asString());
