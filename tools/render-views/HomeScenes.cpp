@@ -12,6 +12,7 @@
 #include "Classes/Navigation/TLMenuNavigationController.h"
 #include "Classes/iphone/MainPage/TLMainPageVC_iphone.h"
 #include "Classes/iphone/Navigation/TLMenuNavigationController_iphone.h"
+#include "Foundation/Clock.h"
 #include "Foundation/RunLoop.h"
 #include "SampleServer.h"
 #include "UIKit/ActivityIndicatorView.h"
@@ -59,6 +60,8 @@ void runUntil(const std::function<bool()>& done, double seconds) {
 
 std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
   service();
+  // Time stands still, so the slider shows its first poster rather than wherever it has got to.
+  ns::ManualClock clock;
   auto previousKey = ui::Window::keyWindow();
   ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
   auto window = std::make_shared<ui::Window>()->initWithFrame(ui::Screen::mainScreen()->bounds());
@@ -84,7 +87,7 @@ std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
       },
       30);
   // The slider's refill after its last layout.
-  runUntil([] { return false; }, 0.5);
+  clock.advance(0.3);
   window->layoutIfNeeded();
   window->resignKeyWindow();
   if (previousKey) previousKey->makeKeyWindow();
