@@ -36,6 +36,7 @@ class MainSlider final : public MainSliderBase {
   void addPageControll() override;
   cg::Rect ratingFrame() const override;
   void reportLoaded(bool loaded) override;
+  void forgetDelegate() override { delegate_.reset(); }
 
  private:
   std::weak_ptr<TLMainSliderDelegate> delegate_;

@@ -274,6 +274,7 @@ void MainSliderBase::timerMethodPush() {
 
 void MainSliderBase::stopAsync() {
   stopped_ = true;
+  forgetDelegate();
   if (sliderTimer_) sliderTimer_->invalidate();
   sliderTimer_ = nullptr;
   ns::cancelPreviousPerformRequestsWithTarget(this);

@@ -105,6 +105,7 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
   virtual void didSetNumberOfPages(int) {}
   // Tells the delegate whether the poster list loaded.
   virtual void reportLoaded(bool loaded) = 0;
+  virtual void forgetDelegate() = 0;
 
   // The record at the index, nil past either end.
   ns::Value recordAt(int index) const;

@@ -17,6 +17,7 @@
 #include "RowTestSupport.h"
 #include "ServiceHostOverride.h"
 #include "UIKit/ActivityIndicatorView.h"
+#include "UIKit/Application.h"
 
 namespace {
 
@@ -148,6 +149,42 @@ TEST_F(MainSliderTest, OneRecordHasNoTimerAndEmptyListsDoNotBreak) {
     EXPECT_EQ(empty->curPage(), 0) << d.name;
     empty->stopAsync();
   }
+}
+
+TEST_F(MainSliderTest, ASliderWithoutWidthNeitherDividesByZeroNorJumps) {
+  testsupport::HomeDevice device(false);
+  auto slider = std::make_shared<MainSlider_iphone>()->initWithFilms(numberedRecords(3), {0, 0});
+  slider->loadJSONArray(numberedRecords(3));
+  drag(slider, 40);
+  drag(slider, -40);
+  clock_.advance(8);
+  EXPECT_EQ(offset(slider), 0) << "the advance has no width to move by";
+  slider->stopAsync();
+}
+
+TEST_F(MainSliderTest, PlayOpensOnlyTitlesWithAnAddressAndOnlyWebLinks) {
+  testsupport::HomeDevice device;
+  testsupport::NotificationRecorder opened("TLOpenVideoItem");
+  auto foreign = [](const std::string& counter, const std::string& link) {
+    ns::Dictionary r = *posterRecord("Промо", "#000000").asDictionary();
+    r.set("foreignDict",
+          ns::Dictionary{
+              {"is_foreign_link", 1}, {"foreign_link_click_counter", counter}, {"foreign_link_url", link}});
+    return ns::Value(r);
+  };
+  auto slider = make(true);
+  slider->willPlayMovie();  // the placeholder
+  slider->loadJSONArray({posterRecord("без адреса", "#000000"), foreign("ftp://h/c", "file:///etc/passwd"),
+                         foreign("", "javascript:alert(1)"), foreign("", "https://example.org/promo")});
+  clock_.advance(0.3);
+  for (int slot = 1; slot <= 4; ++slot) {
+    drag(slider, slot * 768.0);
+    slider->willPlayMovie();
+  }
+  EXPECT_TRUE(opened.objects.empty());
+  EXPECT_EQ(ui::Application::sharedApplication()->openedURLs(),
+            std::vector<std::string>{"https://example.org/promo"});
+  slider->stopAsync();
 }
 
 TEST_F(MainSliderTest, TabletReLayoutKeepsTheRecordInViewAndRefillsLater) {

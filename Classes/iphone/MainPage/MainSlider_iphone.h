@@ -31,6 +31,7 @@ class MainSlider_iphone final : public MainSliderBase {
   cg::Rect ratingFrame() const override;
   void didSetNumberOfPages(int count) override;
   void reportLoaded(bool loaded) override;
+  void forgetDelegate() override { delegate_.reset(); }
 
  private:
   // Panel height: twice the band under the pages.
