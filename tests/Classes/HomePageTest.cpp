@@ -36,10 +36,12 @@ class HomePageTest : public testsupport::CachedSampleServiceSuite {
  protected:
   void SetUp() override {
     CachedSampleServiceSuite::SetUp();
+    testsupport::countRequests();
     host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
     testsupport::writeCategoryList({"1", "2", "3"});
   }
   void TearDown() override {
+    testsupport::awaitRequestsEnded();
     device_.reset();
     host_.reset();
   }

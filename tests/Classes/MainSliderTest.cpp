@@ -49,6 +49,8 @@ const Device kDevices[] = {{"tablet", true, 768}, {"phone", false, 320}};
 // Sliders whose own poster request goes nowhere: the tests install their lists themselves.
 class MainSliderTest : public ::testing::Test {
  protected:
+  void SetUp() override { testsupport::countRequests(); }
+  void TearDown() override { testsupport::awaitRequestsEnded(); }
   std::shared_ptr<MainSliderBase> make(bool pad, ns::Array films = {posterRecord("", "000000")}) {
     if (pad) return std::make_shared<MainSlider>()->initWithFilms(std::move(films));
     return std::make_shared<MainSlider_iphone>()->initWithFilms(std::move(films), {320, 460});
@@ -137,6 +139,7 @@ TEST_F(MainSliderTest, OneRecordHasNoTimerAndEmptyListsDoNotBreak) {
   EXPECT_EQ(offset(slider), 1068);
   EXPECT_EQ(slider->curPage(), 0);
   EXPECT_FALSE(slider->sliderTimer());
+  slider->stopAsync();
 
   for (const Device& d : kDevices) {
     testsupport::HomeDevice other(d.pad);
@@ -299,9 +302,13 @@ class SliderPosterTest : public testsupport::CachedSampleServiceSuite {
  protected:
   void SetUp() override {
     CachedSampleServiceSuite::SetUp();
+    testsupport::countRequests();
     host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
   }
-  void TearDown() override { host_.reset(); }
+  void TearDown() override {
+    testsupport::awaitRequestsEnded();
+    host_.reset();
+  }
 
   // A slider with the sample service's posters installed.
   std::shared_ptr<MainSlider> loadedSlider() {

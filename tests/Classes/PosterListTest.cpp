@@ -142,9 +142,13 @@ class PosterReplyTest : public testsupport::CachedSampleServiceSuite {
  protected:
   void SetUp() override {
     CachedSampleServiceSuite::SetUp();
+    testsupport::countRequests();
     host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
   }
-  void TearDown() override { host_.reset(); }
+  void TearDown() override {
+    testsupport::awaitRequestsEnded();
+    host_.reset();
+  }
 
   struct Outcome {
     std::vector<bool> reports;

@@ -14,6 +14,7 @@
 #include "Classes/iphone/Navigation/TLMenuNavigationController_iphone.h"
 #include "Foundation/Clock.h"
 #include "Foundation/RunLoop.h"
+#include "NTNetworking/NTNetworkActivityIndicatorManager.h"
 #include "SampleServer.h"
 #include "UIKit/ActivityIndicatorView.h"
 #include "UIKit/Device.h"
@@ -60,6 +61,8 @@ void runUntil(const std::function<bool()>& done, double seconds) {
 
 std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
   service();
+  // Counts the requests, so that none is left running when the picture is taken.
+  auto network = NTNetworkActivityIndicatorManager::sharedManager();
   // Time stands still, so the slider shows its first poster rather than wherever it has got to.
   ns::ManualClock clock;
   auto previousKey = ui::Window::keyWindow();
@@ -83,7 +86,8 @@ std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
       [&] {
         auto main = mainViewIn(window);
         return main && main->slider()->isLoadedJSON() && main->elementsCountForParse() <= 0 &&
-               !main->horizScrollViewNew()->subviews().empty() && !anySpinnerTurning(window);
+               !main->horizScrollViewNew()->subviews().empty() && !anySpinnerTurning(window) &&
+               network->activityCount() == 0;
       },
       30);
   // The slider's refill after its last layout.
