@@ -10,11 +10,17 @@
 #include "Foundation/URLRequest.h"
 #include "Foundation/Value.h"
 #include "UIKit/ActivityIndicatorView.h"
+#include "UIKit/Button.h"
+#include "UIKit/ImageView.h"
+#include "UIKit/ScrollView.h"
 #include "UIKit/View.h"
 
+class TLVideoItemPriviewBase;
+
 // A rubric row: a titled, horizontally scrolling strip of tiles. This is what the tablet and the
-// phone rows share of where their items come from: the row's state, the service requests with
-// handlers that hold the row weakly, the title-list kinds and the per-title list files.
+// phone rows share: the row's state, the service requests with handlers that hold the row weakly,
+// the title-list kinds and the per-title list files; on screen the heading, the scroll view and
+// the two-row big-poster layout.
 class TLRubricScrollViewBase : public ui::View {
  public:
   // Sort kinds a caller passes: "new" and "popular" load a category, "series", "adv" and "role"
@@ -57,6 +63,18 @@ class TLRubricScrollViewBase : public ui::View {
   bool inOtherPage() const { return inOtherPage_; }
   void setInOtherPage(bool value) { inOtherPage_ = value; }
   const std::shared_ptr<ui::ActivityIndicatorView>& activityView() const { return activityView_; }
+  const std::shared_ptr<ui::Button>& rubrikLabel() const { return rubrikLabel_; }
+  const std::shared_ptr<ui::ScrollView>& scrollView() const { return scrollView_; }
+  const std::shared_ptr<ui::ImageView>& bgImageView() const { return bgImageView_; }
+  double returnElementWidth() const { return geometry_.elementWidth; }
+
+  // The heading button in the rectangle, widened for a long text; a category id of 1 or more names
+  // the category and opens it when tapped.
+  void createLabel(const cg::Rect& rect, const std::string& category);
+  // The heading's action: posts "TLShowCategory" with {"categoryId": tag} for a positive tag.
+  void TLScrollViewRubricClick(ui::Control& sender);
+  // A new scroll view over the row, sized for the items (the tablet adds its strip and spinner).
+  void addScrollView();
 
   void startActivityIndicator();
   void stopActivityIndicator();
@@ -72,6 +90,19 @@ class TLRubricScrollViewBase : public ui::View {
   static std::optional<std::string> stringBetweenString(const std::string& start, const std::string& end,
                                                         const std::string& inner);
 
+  // What tells the twins' screens apart.
+  struct Geometry {
+    double elementWidth;
+    cg::Rect headingRect;     // of home rows and filled rows
+    double measuringWidth;    // of the box a heading is measured in, 40 high
+    double headingThreshold;  // a heading measured wider gets its own width
+    bool stripAndSpinner;     // addScrollView adds the strip image and a missing spinner
+    cg::Point bigTileOrigin;
+    double bigTileGap;  // between the big tile and the first column
+    double lowerRowY;
+    bool bigPosterOnce;  // the big tile's poster goes to one setter only
+  };
+
  protected:
   using ReplyHandler =
       std::function<void(TLRubricScrollViewBase& row, const std::string& requestURL, const ns::Value& JSON)>;
@@ -85,7 +116,46 @@ class TLRubricScrollViewBase : public ui::View {
   };
   static const TitleListKind* titleListKind(const std::string& sort);
 
-  TLRubricScrollViewBase() = default;
+  struct Heading {
+    std::string text;
+    int tag;
+    bool enabled;
+  };
+  // What a tile build reads, taken on the main thread before it starts.
+  struct TileBuild {
+    std::shared_ptr<ui::ScrollView> scrollView;
+    ns::Array items;
+    int loadPriority;
+    bool labelCenter;
+    bool itemSelected;
+    int selectedIndex;  // 0 when unset
+    bool episodes;      // the sort kind is "ser"
+  };
+
+  explicit TLRubricScrollViewBase(const Geometry& geometry) : geometry_(geometry) {}
+  const Geometry& geometry() const { return geometry_; }
+  virtual Heading headingFor(const std::string& category) const = 0;
+  virtual std::shared_ptr<TLVideoItemPriviewBase> makeTile(cg::Point origin, int style) const = 0;
+  // The tablet moves the title down on a row that asks for it.
+  virtual void centreTileLabel(TLVideoItemPriviewBase&) const {}
+
+  TileBuild tileBuild(int loadPriority) const;
+  // Item 0 big, the others in two rows to its right; tiles built off the main thread are added
+  // there, the big one waiting only when `waitForBigTile`. The content size is set on the main
+  // thread too.
+  void addBigImages(const TileBuild& build, bool waitForBigTile) const;
+  // The item's value when it is text.
+  static std::optional<std::string> itemText(const ns::Value& item, const char* key);
+  // A tile's texts, id, url, rating and parent id from the item (the poster is the caller's).
+  static void setTileTexts(TLVideoItemPriviewBase& tile, const ns::Value& item);
+  static void setTileRatingAndParent(TLVideoItemPriviewBase& tile, const ns::Value& item);
+  // Runs the block on the main thread: at once there, else handed over, waiting or not.
+  static void onMainThread(std::function<void()> block, bool wait);
+  // Lets go of the reference on the main thread, where views are released.
+  template <class T>
+  static void releaseOnMainThread(std::shared_ptr<T>&& object) {
+    onMainThread([keep = std::move(object)] {}, false);
+  }
   // The state of a row made to load a URL: spinner turning, nothing requested yet.
   void setUpLoadingRow(std::optional<ns::URL> url, const cg::Rect& frame, std::string sort);
   // What a home-page row sets after that.
@@ -105,6 +175,7 @@ class TLRubricScrollViewBase : public ui::View {
   static void guarded(const std::function<void()>& block);
 
  private:
+  const Geometry& geometry_;
   std::optional<ns::URL> selfURL_;
   std::string sortString_;
   ns::Array filmsArray_;
@@ -120,4 +191,14 @@ class TLRubricScrollViewBase : public ui::View {
   bool inMainPage_ = false;
   bool inOtherPage_ = false;
   std::shared_ptr<ui::ActivityIndicatorView> activityView_;
+  std::shared_ptr<ui::Button> rubrikLabel_;
+  std::shared_ptr<ui::ScrollView> scrollView_;
+  std::shared_ptr<ui::ImageView> bgImageView_;
+
+ protected:
+  // The persons layout swaps the strip image.
+  void setBgImageView(std::shared_ptr<ui::ImageView> view) { bgImageView_ = std::move(view); }
+  static std::shared_ptr<ui::ImageView> makeStripImage(double y, double width);
+  // Takes the spinner off the row for good.
+  void removeActivityIndicator();
 };

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "Classes/CategoryPage/TLSCategoryVC.h"
+#include "Classes/MainPage/TLRubricScrollView.h"
 #include "Classes/Navigation/ViewController+TLMenu.h"
 #include "Classes/PageShell.h"
 #include "Classes/SearchPage/TLSSearchVC.h"
@@ -203,6 +204,30 @@ void TLMenuNavigationController::didReceiveMemoryWarning() {
 
 // --- Credits --------------------------------------------------------------------------------
 
+// What the client is made of and what it stands on, as a persons row shows people: name, role.
+ns::Array TLMenuNavigationController::creditsEntries() {
+  const char* entries[][2] = {
+      {"Главная страница", "слайдер афиш и рубрики"},
+      {"Страница фильма", "описание, эпизоды, персоны"},
+      {"Видеоплеер AKMoviePlayer", "реклама, эпизоды, полный экран"},
+      {"Сеть NTNetworking", "запросы, изображения, доступность"},
+      {"Аналитика MAI", "экраны и события, версия 2"},
+      {"Аналитика MAL", "просмотры страниц, версия 1"},
+      {"Хранилище SQDatabase", "обёртка SQLite"},
+      {"Публикации", "ВКонтакте и Facebook"},
+      {"Библиотека libcurl", "передача по HTTP"},
+      {"Библиотеки Cairo и Pango", "рисование и текст"},
+      {"Библиотеки FFmpeg и SDL2", "декодирование и звук"},
+      {"Библиотека SQLite", "база данных"},
+      {"Библиотека libxml2", "разбор страниц"},
+  };
+  ns::Array list;
+  for (const auto& [name, role] : entries)
+    list.push_back(
+        ns::Dictionary{{"fullname", name}, {"id", ""}, {"photo_76x101", ""}, {"description", role}});
+  return list;
+}
+
 void TLMenuNavigationController::showDev() {
   auto v = view();
   v->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
@@ -215,6 +240,12 @@ void TLMenuNavigationController::showDev() {
   closeButton->addTarget(self<TLMenuNavigationController>(), &TLMenuNavigationController::closeDev,
                          ui::ControlEventTouchUpInside);
   credits->addSubview(closeButton);
+  // Above the middle, so that a tap there still closes the view; the entries open no page.
+  auto row = std::make_shared<TLRubricScrollView>()->initWithFrame({0, 60, credits->bounds().width(), 250},
+                                                                   creditsEntries());
+  row->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
+  for (const auto& tile : row->scrollView()->subviews()) tile->setUserInteractionEnabled(false);
+  credits->addSubview(row);
   v->addSubview(credits);
   navigationMenu_->mySearchBar()->resignFirstResponder();
 }

@@ -54,6 +54,8 @@ class TLMenuNavigationController : public ui::NavigationController, public TLMen
   // The credits view over everything, and its removal by its button.
   void showDev();
   void closeDev(ui::Control& sender);
+  // The credits' entries: {"fullname", "id", "photo_76x101", "description"} records.
+  static ns::Array creditsEntries();
 
   void TLMenuViewDidSelectMenuItem(TLMenuView& menuView, int row) override;
   void TLMenuViewDidStartSearch(TLMenuView& menuView, const std::string& query) override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,5 +45,20 @@ class Font final : public ns::Object {
 // a null font measures in the system font.
 cg::Size sizeWithFont(const std::string& text, const std::shared_ptr<Font>& font,
                       cg::Size constraint = {1e9, 1e9}, LineBreakMode mode = LineBreakMode::WordWrap);
+
+// Replaces sizeWithFont's measurement for its lifetime (tests: installed fonts differ from the ones
+// an application ships, so measured widths do too). Install and remove it on the main thread.
+class ScopedTextMeasurer final {
+ public:
+  using Measure = std::function<cg::Size(const std::string& text, const Font* font, cg::Size constraint,
+                                         LineBreakMode mode)>;
+  explicit ScopedTextMeasurer(Measure measure);
+  ~ScopedTextMeasurer();
+  ScopedTextMeasurer(const ScopedTextMeasurer&) = delete;
+  ScopedTextMeasurer& operator=(const ScopedTextMeasurer&) = delete;
+
+ private:
+  std::shared_ptr<const Measure> previous_;
+};
 
 }  // namespace ui

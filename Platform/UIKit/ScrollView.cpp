@@ -1,12 +1,27 @@
 #include "UIKit/ScrollView.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "Foundation/Clock.h"
 #include "Foundation/Format.h"
+#include "Foundation/RunLoop.h"
 
 namespace ui {
 
+namespace {
+
+constexpr double kSlideStep = 1.0 / 60;
+
+cg::Point touchPoint(const TouchSet& touches) {
+  return touches.empty() ? cg::Point{} : touches.front()->locationInView(nullptr);
+}
+
+}  // namespace
+
 ScrollView::ScrollView() { setClipsToBounds(true); }
+
+ScrollView::~ScrollView() { stopSlide(); }
 
 std::shared_ptr<ScrollView> ScrollView::initWithFrame(const cg::Rect& frame) {
   View::initWithFrame(frame);
@@ -15,9 +30,45 @@ std::shared_ptr<ScrollView> ScrollView::initWithFrame(const cg::Rect& frame) {
 
 void ScrollView::setContentSize(cg::Size size) { contentSize_ = size; }
 
-void ScrollView::setContentOffset(cg::Point offset) { setBounds({offset, bounds().size}); }
+void ScrollView::setContentOffset(cg::Point offset) {
+  stopSlide();
+  moveBoundsOrigin(offset);
+}
 
-void ScrollView::setContentOffset(cg::Point offset, bool) { setContentOffset(offset); }
+void ScrollView::setContentOffset(cg::Point offset, bool animated) {
+  if (!animated || offset == contentOffset()) return setContentOffset(offset);
+  stopSlide();
+  animation_ = std::make_unique<Slide>(Slide{contentOffset(), offset, ns::clockNow(), nullptr});
+  std::weak_ptr<ScrollView> weak = self<ScrollView>();
+  animation_->timer = ns::Timer::timerWithTimeInterval(kSlideStep, true, [weak](const ns::TimerPtr& timer) {
+    if (auto view = weak.lock())
+      view->slideStep();
+    else
+      timer->invalidate();
+  });
+  ns::RunLoop::mainRunLoop()->addTimer(animation_->timer, ns::kDefaultRunLoopMode);
+}
+
+void ScrollView::stopSlide() {
+  if (!animation_) return;
+  animation_->timer->invalidate();
+  animation_.reset();
+}
+
+void ScrollView::slideStep() {
+  if (!animation_) return;
+  double t = (ns::clockNow() - animation_->start) / kScrollAnimationDuration;
+  cg::Point from = animation_->from, to = animation_->to;
+  if (t >= 1) {
+    stopSlide();
+    return moveBoundsOrigin(to);
+  }
+  double eased = t * (2 - t);
+  // The delegate may stop the slide from here by setting an offset of its own.
+  moveBoundsOrigin({from.x + (to.x - from.x) * eased, from.y + (to.y - from.y) * eased});
+}
+
+void ScrollView::moveBoundsOrigin(cg::Point offset) { setBounds({offset, bounds().size}); }
 
 cg::Point ScrollView::maximumContentOffset() const {
   return {std::max(0.0, contentSize_.width - bounds().width()),
@@ -42,6 +93,63 @@ void ScrollView::scrollRectToVisible(const cg::Rect& rect, bool animated) {
 void ScrollView::boundsOriginDidChange(cg::Point) {
   auto keep = self<ScrollView>();
   if (auto d = delegate_.lock()) d->scrollViewDidScroll(*this);
+}
+
+// --- Dragging -------------------------------------------------------------------------------
+
+bool ScrollView::scrollsHorizontally() const { return contentSize_.width > bounds().width(); }
+bool ScrollView::scrollsVertically() const { return contentSize_.height > bounds().height(); }
+
+bool ScrollView::shouldTakeOverTouch(cg::Point from, cg::Point to) const {
+  if (!scrollEnabled_) return false;
+  return (scrollsHorizontally() && std::abs(to.x - from.x) > kDragSlop) ||
+         (scrollsVertically() && std::abs(to.y - from.y) > kDragSlop);
+}
+
+cg::Point ScrollView::restingOffset() const {
+  cg::Point offset = contentOffset(), max = maximumContentOffset();
+  cg::Size page = bounds().size;
+  if (pagingEnabled_) {
+    if (page.width > 0) offset.x = std::round(offset.x / page.width) * page.width;
+    if (page.height > 0) offset.y = std::round(offset.y / page.height) * page.height;
+  }
+  return {std::clamp(offset.x, 0.0, max.x), std::clamp(offset.y, 0.0, max.y)};
+}
+
+void ScrollView::touchesBegan(const TouchSet& touches, const Event* event) {
+  if (!scrollEnabled_) return View::touchesBegan(touches, event);
+  stopSlide();
+  touchStart_ = touchPoint(touches);
+  touchPoint_ = touchStart_;
+  dragging_ = false;
+}
+
+void ScrollView::touchesMoved(const TouchSet& touches, const Event* event) {
+  if (!scrollEnabled_) return View::touchesMoved(touches, event);
+  if (!touchPoint_) return;
+  cg::Point p = touchPoint(touches);
+  if (!dragging_ && !shouldTakeOverTouch(touchStart_, p)) return;
+  dragging_ = true;
+  // Relative to the offset of now: the delegate may have moved it since the last step.
+  cg::Point offset = contentOffset(), max = maximumContentOffset();
+  if (scrollsHorizontally()) offset.x -= p.x - touchPoint_->x;
+  if (scrollsVertically()) offset.y -= p.y - touchPoint_->y;
+  if (!bounces_) offset = {std::clamp(offset.x, 0.0, max.x), std::clamp(offset.y, 0.0, max.y)};
+  touchPoint_ = p;
+  moveBoundsOrigin(offset);
+}
+
+void ScrollView::touchesEnded(const TouchSet& touches, const Event* event) {
+  if (!scrollEnabled_) return View::touchesEnded(touches, event);
+  touchPoint_.reset();
+  if (!dragging_) return;
+  dragging_ = false;
+  setContentOffset(restingOffset(), true);
+}
+
+void ScrollView::touchesCancelled(const TouchSet& touches, const Event* event) {
+  if (!scrollEnabled_) return View::touchesCancelled(touches, event);
+  touchesEnded(touches, event);
 }
 
 void ScrollView::appendDumpAttributes(std::string& line) const {

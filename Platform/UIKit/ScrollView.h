@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
+#include "Foundation/Timer.h"
 #include "UIKit/View.h"
 
 namespace ui {
@@ -18,19 +20,28 @@ class ScrollViewDelegate {
 
 // A view that shows part of a larger content: the content offset is the bounds' origin, so
 // subviews placed in content coordinates move with it and the renderer draws them shifted.
-// Clips to its bounds. Headless: the offset changes only through these calls (moves are never
-// animated).
+// Clips to its bounds. A finger dragged over it (or over a control inside it, which then loses the
+// touch) moves the content; on release the offset settles within the content, on a whole page
+// with paging, sliding there on the platform clock. The delegate may set the offset again from
+// scrollViewDidScroll; a drag goes on from wherever that left it.
 class ScrollView : public View {
  public:
   ScrollView();
+  ~ScrollView() override;
+  ScrollView(const ScrollView&) = delete;
+  ScrollView& operator=(const ScrollView&) = delete;
   std::shared_ptr<ScrollView> initWithFrame(const cg::Rect& frame);
 
   cg::Size contentSize() const { return contentSize_; }
   void setContentSize(cg::Size size);
   cg::Point contentOffset() const { return bounds().origin; }
   // Any offset is taken as it is (the content is not a bound); the delegate hears of a change.
+  // A change stops a running slide.
   void setContentOffset(cg::Point offset);
+  // Animated: slides there over kScrollAnimationDuration, the delegate told at every step.
   void setContentOffset(cg::Point offset, bool animated);
+  bool isDragging() const { return dragging_; }
+  bool isScrollAnimating() const { return animation_ != nullptr; }
   // The largest offset within the content: content size less the bounds' size, never below 0.
   cg::Point maximumContentOffset() const;
   // Scrolls the least distance that shows the rectangle (content coordinates) whole, as far as the
@@ -51,13 +62,44 @@ class ScrollView : public View {
   bool showsVerticalScrollIndicator() const { return showsVerticalIndicator_; }
   void setShowsVerticalScrollIndicator(bool shows) { showsVerticalIndicator_ = shows; }
 
+  // A touch that went down on a control inside this view and has moved from `from` to `to` (root
+  // coordinates): whether the view takes it over as a drag.
+  bool shouldTakeOverTouch(cg::Point from, cg::Point to) const;
+
+  void touchesBegan(const TouchSet& touches, const Event* event) override;
+  void touchesMoved(const TouchSet& touches, const Event* event) override;
+  void touchesEnded(const TouchSet& touches, const Event* event) override;
+  void touchesCancelled(const TouchSet& touches, const Event* event) override;
+
   void appendDumpAttributes(std::string& line) const override;
+
+  static constexpr double kScrollAnimationDuration = 0.3;
+  // How far a finger moves before a touch becomes a drag.
+  static constexpr double kDragSlop = 10;
 
  protected:
   void boundsOriginDidChange(cg::Point oldOrigin) override;
 
  private:
+  struct Slide {
+    cg::Point from, to;
+    double start;
+    ns::TimerPtr timer;
+  };
+  // Whether the content can move along each axis.
+  bool scrollsHorizontally() const;
+  bool scrollsVertically() const;
+  void stopSlide();
+  void slideStep();
+  // Where the offset rests after a drag: within the content, on a page with paging.
+  cg::Point restingOffset() const;
+  void moveBoundsOrigin(cg::Point offset);
+
   cg::Size contentSize_;
+  std::unique_ptr<Slide> animation_;
+  std::optional<cg::Point> touchPoint_;  // root coordinates of the finger while it is down
+  cg::Point touchStart_;
+  bool dragging_ = false;
   std::weak_ptr<ScrollViewDelegate> delegate_;
   bool bounces_ = true;
   bool pagingEnabled_ = false;

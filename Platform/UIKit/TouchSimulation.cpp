@@ -1,8 +1,11 @@
 #include "UIKit/TouchSimulation.h"
 
+#include "UIKit/Control.h"
+#include "UIKit/ScrollView.h"
+
 namespace ui {
 
-SimulatedTouch::SimulatedTouch(const std::shared_ptr<View>& root, cg::Point rootPoint) {
+SimulatedTouch::SimulatedTouch(const std::shared_ptr<View>& root, cg::Point rootPoint) : start_(rootPoint) {
   if (!root) return;
   hitView_ = root->hitTest(rootPoint, nullptr);
   if (!hitView_) return;
@@ -37,8 +40,24 @@ void SimulatedTouch::deliver(TouchPhase phase) {
 
 void SimulatedTouch::moveTo(cg::Point rootPoint) {
   if (!touch_ || finished_) return;
+  handOverToScrollView(rootPoint);
   touch_->moveTo(rootPoint, TouchPhase::moved);
   deliver(TouchPhase::moved);
+}
+
+void SimulatedTouch::handOverToScrollView(cg::Point rootPoint) {
+  if (!std::dynamic_pointer_cast<Control>(hitView_)) return;
+  for (auto v = hitView_->superview(); v; v = v->superview()) {
+    auto scroll = std::dynamic_pointer_cast<ScrollView>(v);
+    if (!scroll) continue;
+    if (!scroll->shouldTakeOverTouch(start_, rootPoint)) return;
+    touch_->moveTo(rootPoint, TouchPhase::cancelled);
+    deliver(TouchPhase::cancelled);
+    hitView_ = scroll;
+    touch_ = std::make_shared<Touch>(scroll, start_, TouchPhase::began);
+    deliver(TouchPhase::began);
+    return;
+  }
 }
 
 void SimulatedTouch::end() {

@@ -9,7 +9,9 @@ namespace ui {
 
 // A finger driven by code (tests, tools): it goes down on the view that a hit test from the
 // root of a hierarchy finds, moves, and lifts or is cancelled. The hit view receives every
-// phase; what it does not handle travels up the responder chain to the nearest control.
+// phase; what it does not handle travels up the responder chain to the nearest control. A touch
+// on a control inside a scroll view that moves far enough to scroll it is taken over: the control
+// is told the touch was cancelled and the scroll view gets it from where it went down.
 class SimulatedTouch {
  public:
   SimulatedTouch(const std::shared_ptr<View>& root, cg::Point rootPoint);
@@ -25,9 +27,11 @@ class SimulatedTouch {
 
  private:
   void deliver(TouchPhase phase);
+  void handOverToScrollView(cg::Point rootPoint);
 
   std::shared_ptr<View> hitView_;
   std::shared_ptr<Touch> touch_;
+  cg::Point start_;
   bool finished_ = false;
 };
 

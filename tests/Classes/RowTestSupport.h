@@ -8,9 +8,12 @@
 
 #include "Classes/MainPage/TLRubricScrollView.h"
 #include "Classes/iphone/MainPage/TLRubricScrollView_iphone.h"
+#include "Dispatch/Dispatch.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/JSONSerialization.h"
 #include "Foundation/NotificationCenter.h"
+#include "NTNetworking/NTJSONRequestOperation.h"
+#include "NTNetworking/NTNetworkActivityIndicatorManager.h"
 #include "support/RunLoopSpin.h"
 #include "support/SampleServiceSuite.h"
 
@@ -20,6 +23,19 @@ namespace testsupport {
 inline void clearAppCaches() {
   for (const char* folder : {"userCache", "plistCache"})
     ns::FileManager::defaultManager()->removeItemAtPath(ns::cachesDirectory() + "/" + folder);
+}
+
+// Rows and tiles fetch posters of their own, and no request may outlive the test: the process ends
+// with it. Counting starts with the first call; once every counted request has finished, a call
+// through the queue JSON completions run on comes back after the last of them.
+inline void countRequests() { NTNetworkActivityIndicatorManager::sharedManager(); }
+inline void awaitRequestsEnded() {
+  auto manager = NTNetworkActivityIndicatorManager::sharedManager();
+  ASSERT_TRUE(spinUntil([&] { return manager->activityCount() == 0; }));
+  auto drained = std::make_shared<bool>(false);
+  dispatch::async(NTJSONRequestOperation::processingQueue(),
+                  [drained] { dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; }); });
+  ASSERT_TRUE(spinUntil([&] { return *drained; }));
 }
 
 inline ns::Value jsonText(const std::string& text) {
@@ -57,9 +73,11 @@ class NotificationRecorder {
 class CachedSampleServiceSuite : public SampleServiceSuite {
  protected:
   void SetUp() override {
+    countRequests();
     SampleServiceSuite::SetUp();
     clearAppCaches();
   }
+  void TearDown() override { awaitRequestsEnded(); }
   static std::string api(const std::string& methodAndParameters) {
     return server_->url("/api/mobile?platform=ios&method=" + methodAndParameters);
   }

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include "Classes/CategoryPage/TLSCategoryVC.h"
+#include "Classes/MainPage/TLRubricScrollView.h"
 #include "Classes/Navigation/TLMenuNavigationController.h"
 #include "Classes/SearchPage/TLSSearchVC.h"
 #include "Classes/TLSettings.h"
@@ -499,6 +500,14 @@ TEST_P(MenuChoiceTest, TheCreditsPhraseOpensTheCreditsOnTheTabletOnly) {
   EXPECT_EQ(button->frame(), credits->bounds());
   EXPECT_LT(button->backgroundColor()->cgColor().alpha, 1);
   EXPECT_GT(button->backgroundColor()->cgColor().alpha, 0);
+  // A persons row of the client's parts, which opens no person page.
+  auto row = std::dynamic_pointer_cast<TLRubricScrollView>(credits->subviews().back());
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->filmsArray().size(), TLMenuNavigationController::creditsEntries().size());
+  auto tiles = row->scrollView()->subviews();
+  ASSERT_FALSE(tiles.empty());
+  EXPECT_TRUE(ui::tapAtPoint(nav_->view(), tiles.front()->convertPointToView(cg::Point{110, 60}, nullptr)) !=
+              button);
   ui::tap(button);
   EXPECT_EQ(credits->superview(), nullptr);
   EXPECT_EQ(nav_->view()->subviews().back(), menu);

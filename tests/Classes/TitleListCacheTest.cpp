@@ -29,7 +29,12 @@ std::vector<std::string> keysOf(const Value& record) {
 
 class TitleListCacheTest : public ::testing::Test {
  protected:
-  void SetUp() override { testsupport::clearAppCaches(); }
+  void SetUp() override {
+    testsupport::countRequests();
+    testsupport::clearAppCaches();
+  }
+  // File rows show their tiles, which fetch their posters.
+  void TearDown() override { testsupport::awaitRequestsEnded(); }
   static std::string path(const std::string& name) {
     return *TLSettings::getPlistDirectoryWithFileName(name);
   }

@@ -26,12 +26,12 @@ TEST_P(WidgetRenderTest, RendersToAPngOfTheExpectedSize) {
   EXPECT_EQ(image->pixelHeight(), GetParam().pixelHeight);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenes, WidgetRenderTest,
-                         ::testing::Values(RenderCase{"activity-button", 120, 64},
-                                           RenderCase{"segmented-control", 302, 58},
-                                           RenderCase{"star-rating", 140, 86},
-                                           RenderCase{"page-control-pad", 120, 36},
-                                           RenderCase{"page-control-phone", 240, 72}),
-                         testsupport::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Scenes, WidgetRenderTest,
+    ::testing::Values(RenderCase{"activity-button", 120, 64}, RenderCase{"segmented-control", 302, 58},
+                      RenderCase{"star-rating", 140, 86}, RenderCase{"page-control-pad", 120, 36},
+                      RenderCase{"page-control-phone", 240, 72}, RenderCase{"rubric-row-pad", 1024, 410},
+                      RenderCase{"rubric-row-phone", 640, 640}),
+    testsupport::CaseName());
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
 #include "HomeScenes.h"
 #include "MenuScenes.h"
+#include "RowScenes.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
 
@@ -84,6 +85,8 @@ const std::vector<Scene>& all() {
       {"home-pad-landscape", ui::DeviceProfile::tablet(),
        [] { return homePage(ui::InterfaceOrientation::landscapeLeft); }},
       {"home-phone", ui::DeviceProfile::phone(), [] { return homePage(ui::InterfaceOrientation::portrait); }},
+      {"rubric-row-pad", ui::DeviceProfile::tablet(), homeRubricRow},
+      {"rubric-row-phone", ui::DeviceProfile::phone(), homeRubricRow},
   };
   return list;
 }

@@ -16,10 +16,13 @@ class TLRubricScrollViewDelegateIphone {
                                                const std::shared_ptr<TLRubricScrollView_iphone>& row) = 0;
 };
 
-// The phone's rubric row. A home row loads its category; the phone title page uses "series" and
-// "adv" rows only to load and cache the lists, and hears whether a list was cached.
+// The phone's rubric row. A home row loads its category and builds its tiles, always in the
+// big-poster layout, on the background-priority global queue; it reports once they are built. The
+// phone title page uses "series" and "adv" rows only to load and cache the lists, and hears whether
+// a list was cached.
 class TLRubricScrollView_iphone final : public TLRubricScrollViewBase {
  public:
+  TLRubricScrollView_iphone();
   std::shared_ptr<TLRubricScrollView_iphone> initWithUrl(std::optional<ns::URL> url, const cg::Rect& frame,
                                                          std::string sort);
   std::shared_ptr<TLRubricScrollView_iphone> initForMainPageWithUrl(std::optional<ns::URL> url,
@@ -40,9 +43,16 @@ class TLRubricScrollView_iphone final : public TLRubricScrollViewBase {
   }
   void scrollViewHasBeenLoaded(bool loaded);
 
+  // Schedules the tiles on the background-priority global queue.
+  void addImagesToScrollView();
+  // After the tiles: the spinner leaves the row and the delegate hears YES.
+  void stopAnimating();
+
  protected:
   void loadCategory() override;
   void loadTitleList(const TitleListKind& kind) override;
+  Heading headingFor(const std::string& category) const override;
+  std::shared_ptr<TLVideoItemPriviewBase> makeTile(cg::Point origin, int style) const override;
 
  private:
   std::weak_ptr<TLRubricScrollViewDelegateIphone> rubricDelegate_;
