@@ -128,6 +128,7 @@ void Application::reset() {
   statusBarHidden_ = false;
   statusBarOrientation_ = InterfaceOrientation::portrait;
   applicationState_ = ApplicationState::inactive;
+  clearOpenedURLs();
 }
 
 }  // namespace ui

@@ -93,7 +93,8 @@ class Application final : public ns::Object {
   // when it becomes active. The same state again posts nothing.
   void setApplicationState(ApplicationState state);
 
-  // Puts every setting back to its start-up value and forgets the recorded tasks (tests).
+  // Puts every setting back to its start-up value and forgets the recorded tasks and opened URLs
+  // (tests).
   void reset();
 
  private:

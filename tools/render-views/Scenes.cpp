@@ -5,6 +5,7 @@
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
 #include "FacebookScenes.h"
+#include "HomeScenes.h"
 #include "MenuScenes.h"
 #include "RowScenes.h"
 #include "UIKit/Image.h"
@@ -80,6 +81,11 @@ const std::vector<Scene>& all() {
       {"page-control-phone", ui::DeviceProfile::phone(), pageControl},
       {"menu-pad", ui::DeviceProfile::tablet(), openMenuOverHomePage},
       {"menu-phone", ui::DeviceProfile::phone(), openMenuOverHomePage},
+      {"home-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return homePage(ui::InterfaceOrientation::portrait); }},
+      {"home-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return homePage(ui::InterfaceOrientation::landscapeLeft); }},
+      {"home-phone", ui::DeviceProfile::phone(), [] { return homePage(ui::InterfaceOrientation::portrait); }},
       {"rubric-row-pad", ui::DeviceProfile::tablet(), homeRubricRow},
       {"rubric-row-phone", ui::DeviceProfile::phone(), homeRubricRow},
       {"facebook-login-pad", ui::DeviceProfile::tablet(), facebookLoginDialog},

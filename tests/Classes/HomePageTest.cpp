@@ -1,0 +1,334 @@
+// The home page against the sample service: load accounting with its one alert per load, the
+// reload spinner, the tabs and their rows, the layout, the page controller's lifecycle, and the
+// slider's play taps.
+#include <gtest/gtest.h>
+
+#include "Classes/MainPage/TLMainPageVC.h"
+#include "Classes/Navigation/TLMenuNavigationController.h"
+#include "Classes/iphone/MainPage/TLMainPageVC_iphone.h"
+#include "HomeTestSupport.h"
+#include "RowTestSupport.h"
+#include "ServiceHostOverride.h"
+#include "UIKit/Screen.h"
+#include "UIKit/TouchSimulation.h"
+#include "UIKit/Window.h"
+
+namespace {
+
+using testsupport::spinUntil;
+
+std::size_t alerts() { return ui::AlertView::visibleAlerts().size(); }
+
+// A tap on a segment of the view's tab switch.
+void tapSegment(const std::shared_ptr<MainViewBase>& view, unsigned index) {
+  view->rubricSwitchButton()->buttons()[index]->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
+}
+
+// Keys of a dictionary (kept sorted).
+std::vector<std::string> keysInOrder(const ns::Value& dictionary) {
+  std::vector<std::string> keys;
+  if (const ns::Dictionary* d = dictionary.asDictionary())
+    for (const auto& entry : *d) keys.push_back(entry.first);
+  return keys;
+}
+
+class HomePageTest : public testsupport::CachedSampleServiceSuite {
+ protected:
+  void SetUp() override {
+    CachedSampleServiceSuite::SetUp();
+    testsupport::countRequests();
+    host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
+    testsupport::writeCategoryList({"1", "2", "3"});
+  }
+  void TearDown() override {
+    testsupport::awaitRequestsEnded();
+    device_.reset();
+    host_.reset();
+  }
+  void useDevice(bool pad) {
+    device_.reset();
+    device_ = std::make_unique<testsupport::HomeDevice>(pad);
+  }
+  std::shared_ptr<MainViewBase> makeView(bool pad) {
+    useDevice(pad);
+    if (pad) return std::make_shared<MainView>()->initWithFrame({0, 0, 768, 1004});
+    return std::make_shared<MainView_iphone>()->initWithFrame({0, 0, 320, 460});
+  }
+  static void fail(const std::string& method, double delay = 0) {
+    sampleservice::Override o;
+    o.status = 500;
+    o.delaySeconds = delay;
+    server_->setOverride("/api/mobile", method, o);
+  }
+  static void delay(const std::string& method, double seconds) {
+    sampleservice::Override o;
+    o.delaySeconds = seconds;
+    server_->setOverride("/api/mobile", method, o);
+  }
+  static bool allReported(const std::shared_ptr<MainViewBase>& view) {
+    return view->isSliderLoaded() && view->elementsCountForParse() <= 0;
+  }
+
+  std::unique_ptr<testsupport::ServiceHostOverride> host_;
+  std::unique_ptr<testsupport::HomeDevice> device_;
+};
+
+TEST_F(HomePageTest, FailedSliderAndRowsShowOneAlertPerLoad) {
+  for (bool pad : {true, false}) {
+    fail("get_category");
+    fail("get_posters");
+    auto view = makeView(pad);
+    ASSERT_TRUE(spinUntil([&] { return allReported(view); }));
+    EXPECT_EQ(alerts(), 1u) << pad;
+    EXPECT_FALSE(view->reloadButton()->isAnimating()) << pad;
+
+    view->loadView();
+    ASSERT_TRUE(spinUntil([&] { return alerts() == 2; })) << pad << ": the next load alerts again";
+    ASSERT_TRUE(spinUntil([&] { return server_->requestsFor("get_category").size() == 6; }));
+    testsupport::spinFor(0.3);
+    EXPECT_EQ(alerts(), 2u) << pad;
+    server_->clearOverrides();
+    server_->clearLog();
+  }
+}
+
+TEST_F(HomePageTest, TabletSpinnerStopsOnTheFirstRowPhoneSpinnerOnTheLast) {
+  // Tablet: a slow slider does not hold the spinner once a row has come.
+  delay("get_posters", 3);
+  auto tablet = makeView(true);
+  EXPECT_TRUE(tablet->reloadButton()->isAnimating());
+  ASSERT_TRUE(spinUntil([&] { return tablet->elementsCountForParse() < 3; }));
+  EXPECT_FALSE(tablet->reloadButton()->isAnimating());
+  EXPECT_FALSE(tablet->isSliderLoaded());
+  ASSERT_TRUE(spinUntil([&] { return tablet->isSliderLoaded(); }));
+  EXPECT_FALSE(tablet->reloadButton()->isAnimating());
+
+  // Phone: the rows decide, whatever the slider does.
+  auto phone = makeView(false);
+  ASSERT_TRUE(spinUntil([&] { return phone->elementsCountForParse() <= 0; }));
+  EXPECT_FALSE(phone->reloadButton()->isAnimating());
+  server_->clearOverrides();
+  delay("get_category", 2);
+  auto slowRows = makeView(false);
+  ASSERT_TRUE(spinUntil(
+      [&] { return server_->requestsFor("get_posters").size() >= 3 && slowRows->slider()->isLoadedJSON(); }));
+  EXPECT_TRUE(slowRows->reloadButton()->isAnimating());
+  ASSERT_TRUE(spinUntil([&] { return slowRows->elementsCountForParse() <= 0; }));
+  EXPECT_FALSE(slowRows->reloadButton()->isAnimating());
+  EXPECT_EQ(alerts(), 0u);
+}
+
+TEST_F(HomePageTest, TheReloadButtonAsksForTheCategoryListOnlyWhenIdle) {
+  for (bool pad : {true, false}) {
+    testsupport::NotificationRecorder reloads("TLMenuItemsReload");
+    auto view = makeView(pad);
+    ASSERT_TRUE(view->reloadButton()->isAnimating());
+    view->reloadButton()->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
+    EXPECT_TRUE(reloads.objects.empty()) << pad;
+    ASSERT_TRUE(spinUntil([&] { return allReported(view); }));
+    ASSERT_FALSE(view->reloadButton()->isAnimating());
+    view->reloadButton()->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
+    EXPECT_EQ(reloads.objects.size(), 1u) << pad;
+    EXPECT_TRUE(view->reloadButton()->isAnimating()) << pad;
+    // The phone clears the page until the new list comes.
+    EXPECT_EQ(view->slider()->superview() == nullptr, !pad);
+    EXPECT_EQ(view->horizScrollViewNew()->superview() == nullptr, !pad);
+  }
+}
+
+TEST_F(HomePageTest, TabsBuildTheirRowsOnceAndLayoutSetsTheContentHeight) {
+  auto tablet = std::static_pointer_cast<MainView>(makeView(true));
+  ASSERT_TRUE(spinUntil([&] { return allReported(tablet); }));
+  auto rowsNew = tablet->horizScrollViewNew();
+  ASSERT_EQ(rowsNew->subviews().size(), 3u);
+  auto first = std::dynamic_pointer_cast<TLRubricScrollView>(rowsNew->subviews()[0]);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->sortString(), "popular");
+  EXPECT_EQ(rowsNew->subviews()[2]->frame(), cg::Rect(0, 840, 768, 410));
+  EXPECT_EQ(tablet->scrollView()->contentSize().height, 457 + 3 * 425 + 40);
+  tablet->layoutSubviews();
+  EXPECT_EQ(rowsNew->frame().y(), 527);
+  EXPECT_EQ(tablet->scrollView()->contentSize().height, 3 * 425 + 477 + 40);
+
+  tablet->touchUpInsideSegmentIndex(1);
+  auto rowsPopular = tablet->horizScrollViewPopular();
+  ASSERT_TRUE(rowsPopular);
+  EXPECT_TRUE(rowsNew->isHidden());
+  EXPECT_EQ(rowsPopular->frame().y(), 527);
+  EXPECT_EQ(std::dynamic_pointer_cast<TLRubricScrollView>(rowsPopular->subviews()[0])->sortString(), "new");
+  EXPECT_EQ(tablet->scrollView()->contentSize().height, 457 + 3 * 420 + 40);
+  ASSERT_TRUE(spinUntil([&] { return tablet->elementsCountForParse() <= 0; }));
+  tablet->touchUpInsideSegmentIndex(0);
+  EXPECT_EQ(tablet->horizScrollViewNew(), rowsNew) << "shown again, not rebuilt";
+  EXPECT_FALSE(rowsNew->isHidden());
+  EXPECT_TRUE(rowsPopular->isHidden());
+  EXPECT_FALSE(tablet->reloadButton()->isAnimating());
+  tablet->touchUpInsideSegmentIndex(7);
+  EXPECT_FALSE(rowsNew->isHidden());
+  tablet->layoutSubviews();
+  EXPECT_EQ(rowsPopular->frame(), rowsNew->frame());
+  EXPECT_EQ(tablet->scrollView()->contentSize().height, 3 * 425 + 477 + 40);
+
+  auto phone = makeView(false);
+  ASSERT_TRUE(spinUntil([&] { return allReported(phone); }));
+  EXPECT_EQ(phone->scrollView()->frame(), cg::Rect(0, 43, 320, 417));
+  EXPECT_EQ(phone->horizScrollViewNew()->frame(), cg::Rect(0, 160 + 50, 320, 3 * 320));
+  EXPECT_EQ(phone->horizScrollViewNew()->subviews()[1]->frame(), cg::Rect(0, 15 + 315, 320, 305));
+  EXPECT_EQ(phone->scrollView()->contentSize().height, 160 + 3 * 320 + 34);
+}
+
+TEST_F(HomePageTest, NoCategoriesStillEndTheLoad) {
+  for (bool pad : {true, false}) {
+    testsupport::writeCategoryList({});
+    auto view = makeView(pad);
+    ASSERT_TRUE(spinUntil([&] { return view->isSliderLoaded(); }));
+    EXPECT_FALSE(view->reloadButton()->isAnimating()) << pad;
+    EXPECT_EQ(view->horizScrollViewNew()->frame().height(), 0) << pad;
+  }
+}
+
+// A row still loading in the tab taken out of view reports nothing into the next load.
+TEST_F(HomePageTest, RowsOfAContainerTakenOutOfViewNoLongerCount) {
+  fail("get_category", 2);
+  auto view = makeView(true);
+  ASSERT_TRUE(spinUntil([&] { return server_->requestsFor("get_category").size() == 3; }));
+  server_->clearOverrides();
+  tapSegment(view, 1);
+  ASSERT_TRUE(spinUntil([&] { return view->elementsCountForParse() == 3; }));
+  view->loadView();
+  ASSERT_TRUE(
+      spinUntil([&] { return view->elementsCountForParse() == 3 && view->slider()->isLoadedJSON(); }));
+  auto stale = view->horizScrollViewNew();
+  EXPECT_FALSE(stale->superview());
+  testsupport::spinFor(2.5);
+  EXPECT_EQ(alerts(), 0u);
+  EXPECT_EQ(view->elementsCountForParse(), 3);
+}
+
+// The page controllers.
+class HomeControllerTest : public HomePageTest {
+ protected:
+  std::shared_ptr<TLMainPageVCBase> makePage(bool pad) {
+    useDevice(pad);
+    if (pad) return std::static_pointer_cast<TLMainPageVCBase>(std::make_shared<TLMainPageVC>()->init());
+    return std::static_pointer_cast<TLMainPageVCBase>(std::make_shared<TLMainPageVC_iphone>()->init());
+  }
+  static std::shared_ptr<MainViewBase> mainViewOf(const std::shared_ptr<TLMainPageVCBase>& page) {
+    for (const auto& v : page->view()->subviews())
+      if (auto m = std::dynamic_pointer_cast<MainViewBase>(v)) return m;
+    return nullptr;
+  }
+};
+
+TEST_F(HomeControllerTest, NotificationsRebuildThePageOrItsRows) {
+  for (bool pad : {true, false}) {
+    auto page = makePage(pad);
+    ns::NotificationCenter::defaultCenter()->postNotificationName("TLReloadMainPage");
+    EXPECT_FALSE(page->isViewLoaded()) << "nothing is observed before the view loads";
+    auto first = mainViewOf(page);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->frame(), page->view()->bounds());
+    if (!pad) {
+      EXPECT_EQ(page->view()->frame().height(), 460);
+    }
+    ASSERT_TRUE(spinUntil([&] { return allReported(first); }));
+
+    tapSegment(first, 1);
+    ns::NotificationCenter::defaultCenter()->postNotificationName("ReloadRubrikNotification");
+    EXPECT_EQ(mainViewOf(page), first);
+    EXPECT_EQ(first->rubricSwitchButton()->selectedButtonIndex(), 1);
+    EXPECT_TRUE(first->horizScrollViewPopular()->superview());
+    EXPECT_FALSE(first->horizScrollViewNew()->superview()) << "the other tab waits for its first visit";
+    ns::NotificationCenter::defaultCenter()->postNotificationName("TLReloadContent");
+    EXPECT_EQ(first->rubricSwitchButton()->selectedButtonIndex(), 1);
+
+    std::weak_ptr<MainViewBase> old = first;
+    std::weak_ptr<MainSliderBase> oldSlider = first->slider();
+    first.reset();
+    ns::NotificationCenter::defaultCenter()->postNotificationName("TLReloadMainPage");
+    auto second = mainViewOf(page);
+    EXPECT_TRUE(old.expired()) << "the replaced view goes";
+    EXPECT_TRUE(oldSlider.expired()) << "with its slider: no timer or refill keeps it";
+    EXPECT_EQ(second->rubricSwitchButton()->selectedButtonIndex(), 0);
+    ASSERT_TRUE(spinUntil([&] { return allReported(second); }));
+  }
+}
+
+TEST_F(HomeControllerTest, AReplacedPageIgnoresItsLateReplies) {
+  for (bool pad : {true, false}) {
+    fail("get_posters", 1);
+    fail("get_category", 1);
+    auto page = makePage(pad);
+    std::weak_ptr<MainViewBase> old = mainViewOf(page);
+    ASSERT_TRUE(spinUntil([&] { return server_->requestsFor("get_category").size() == 3; }));
+    server_->clearOverrides();
+    std::static_pointer_cast<TLMainPageVCBase>(page)->reloadPage();
+    EXPECT_TRUE(old.expired());
+    auto current = mainViewOf(page);
+    ASSERT_TRUE(spinUntil([&] { return allReported(current); }));
+    testsupport::spinFor(1.2);
+    EXPECT_EQ(alerts(), 0u) << pad;
+    server_->clearLog();
+  }
+}
+
+TEST_F(HomeControllerTest, TheTabletTurnsWithItsMainViewThePhoneDoesNot) {
+  for (bool pad : {true, false}) {
+    auto page = makePage(pad);
+    auto window = std::make_shared<ui::Window>()->initWithFrame(ui::Screen::mainScreen()->bounds());
+    window->setRootViewController(page);
+    window->makeKeyAndVisible();
+    auto view = mainViewOf(page);
+    EXPECT_EQ(ui::simulateRotation(ui::InterfaceOrientation::landscapeRight), pad);
+    window->layoutIfNeeded();
+    if (pad) {
+      EXPECT_EQ(view->scrollView()->frame().width(), 1024);
+      EXPECT_EQ(view->slider()->frame().width(), 1024);
+    } else {
+      EXPECT_EQ(view->frame(), page->view()->frame());
+    }
+    window->resignKeyWindow();
+    ASSERT_TRUE(spinUntil([&] { return allReported(view); }));
+  }
+}
+
+TEST_F(HomeControllerTest, PlayTapsOpenTheTitleOrCountAndOpenTheForeignLink) {
+  for (bool pad : {true, false}) {
+    auto page = makePage(pad);
+    auto view = mainViewOf(page);
+    auto slider = view->slider();
+    testsupport::NotificationRecorder opened("TLOpenVideoItem");
+    // The placeholder opens nothing.
+    slider->willPlayMovie();
+    ASSERT_TRUE(spinUntil([&] { return slider->isLoadedJSON(); }));
+    double w = slider->scrollView()->bounds().width();
+
+    slider->scrollView()->setContentOffset({2 * w, 0});  // the second poster, a title
+    ns::Value record = slider->filmList()[1];
+    cg::Rect pages = slider->scrollView()->frame();
+    auto hit = ui::tapAtPoint(slider, {w / 2, pages.y() + pages.height() / 2});
+    EXPECT_TRUE(std::dynamic_pointer_cast<ui::Button>(hit)) << "the poster is the play button";
+    ASSERT_EQ(opened.objects.size(), 1u) << pad;
+    const ns::Value& info = opened.objects[0];
+    EXPECT_EQ(keysInOrder(info),
+              (std::vector<std::string>{"description", "id", "parent_id", "title", "url"}));
+    EXPECT_EQ(info["id"].intValue(), std::stoi(*record["id"].asString()));
+    EXPECT_EQ(*info["url"].asString(), *record["url"].asString());
+    EXPECT_EQ(*info["title"].asString(), *record["name"].asString());
+    EXPECT_EQ(*info["parent_id"].asString(), "");
+
+    // The fourth poster of the sample service advertises an outside page.
+    slider->scrollView()->setContentOffset({4 * w, 0});
+    ASSERT_TRUE(MainSliderBase::isForeignLink(slider->filmList()[3]));
+    slider->willPlayMovie();
+    EXPECT_EQ(opened.objects.size(), 1u);
+    ASSERT_TRUE(spinUntil([&] { return requestsUnder("/counter/") == 1; }));
+    EXPECT_EQ(ui::Application::sharedApplication()->openedURLs(),
+              std::vector<std::string>{server_->url("/promo/1")});
+    testsupport::spinFor(0.2);
+    EXPECT_EQ(requestsUnder("/counter/"), 1u);
+    server_->clearLog();
+  }
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// The home page as the application starts it: the menu navigation controller over the home page
+// controller, the category list, posters and rows loaded from a sample service in this process.
+#include "HomeScenes.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <functional>
+
+#include "Classes/MainPage/MainViewBase.h"
+#include "Classes/MainPage/TLMainPageVC.h"
+#include "Classes/Navigation/TLMenuNavigationController.h"
+#include "Classes/iphone/MainPage/TLMainPageVC_iphone.h"
+#include "Classes/iphone/Navigation/TLMenuNavigationController_iphone.h"
+#include "Foundation/Clock.h"
+#include "Foundation/RunLoop.h"
+#include "NTNetworking/NTNetworkActivityIndicatorManager.h"
+#include "SampleServer.h"
+#include "UIKit/ActivityIndicatorView.h"
+#include "UIKit/Device.h"
+#include "UIKit/Screen.h"
+#include "UIKit/Window.h"
+
+namespace scenes {
+
+namespace {
+
+// One service for the whole run, on a free port, which the client is pointed at.
+sampleservice::Server& service() {
+  static sampleservice::Server* server = [] {
+    auto* s = new sampleservice::Server();
+    s->start();
+    setenv("VCC_SERVICE_HOST", s->hostAndPort().c_str(), 1);
+    return s;
+  }();
+  return *server;
+}
+
+bool anySpinnerTurning(const std::shared_ptr<ui::View>& view) {
+  if (auto spinner = std::dynamic_pointer_cast<ui::ActivityIndicatorView>(view))
+    if (spinner->isAnimating() && !spinner->isHidden()) return true;
+  for (const auto& sub : view->subviews())
+    if (anySpinnerTurning(sub)) return true;
+  return false;
+}
+
+std::shared_ptr<MainViewBase> mainViewIn(const std::shared_ptr<ui::View>& view) {
+  if (auto m = std::dynamic_pointer_cast<MainViewBase>(view)) return m;
+  for (const auto& sub : view->subviews())
+    if (auto m = mainViewIn(sub)) return m;
+  return nullptr;
+}
+
+// Runs the main loop until the condition holds or the time is up.
+void runUntil(const std::function<bool()>& done, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done() && std::chrono::steady_clock::now() < end) ns::RunLoop::mainRunLoop()->runOnce(0.05);
+}
+
+}  // namespace
+
+std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
+  service();
+  // Counts the requests, so that none is left running when the picture is taken.
+  auto network = NTNetworkActivityIndicatorManager::sharedManager();
+  // Time stands still, so the slider shows its first poster rather than wherever it has got to.
+  ns::ManualClock clock;
+  auto previousKey = ui::Window::keyWindow();
+  ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
+  auto window = std::make_shared<ui::Window>()->initWithFrame(ui::Screen::mainScreen()->bounds());
+  std::shared_ptr<ui::ViewController> home;
+  std::shared_ptr<TLMenuNavigationController> nav;
+  if (ui::isPad()) {
+    home = std::make_shared<TLMainPageVC>()->init();
+    nav = std::make_shared<TLMenuNavigationController>()->initWithRootViewController(home);
+  } else {
+    home = std::make_shared<TLMainPageVC_iphone>()->init();
+    nav = std::make_shared<TLMenuNavigationController_iphone>()->initWithRootViewController(home);
+  }
+  window->setRootViewController(nav);
+  window->makeKeyAndVisible();
+  if (orientation != ui::InterfaceOrientation::portrait) ui::simulateRotation(orientation);
+
+  // The category list arrives, the rows are rebuilt from it, and every picture comes in.
+  runUntil(
+      [&] {
+        auto main = mainViewIn(window);
+        return main && main->slider()->isLoadedJSON() && main->elementsCountForParse() <= 0 &&
+               !main->horizScrollViewNew()->subviews().empty() && !anySpinnerTurning(window) &&
+               network->activityCount() == 0;
+      },
+      30);
+  // The slider's refill after its last layout.
+  clock.advance(0.3);
+  window->layoutIfNeeded();
+  window->resignKeyWindow();
+  if (previousKey) previousKey->makeKeyWindow();
+  ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
+  return window;
+}
+
+}  // namespace scenes
