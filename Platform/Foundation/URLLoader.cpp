@@ -164,6 +164,16 @@ struct BodyPump {
   }
 };
 
+// Whether a server's protection space is the URL's own scheme, host and port: a credential given
+// for one server is never sent to another, whichever hop of a load leads there.
+bool spaceIsURLOrigin(const URLProtectionSpace& space, const URL& url) {
+  if (!url.scheme()) return false;
+  std::string scheme = http::asciiLowercase(*url.scheme());
+  int port = url.port().value_or(scheme == "https" ? 443 : 80);
+  return !space.isProxy() && space.protocol() == scheme && space.port() == port &&
+         http::equalsIgnoringCase(space.host(), url.host());
+}
+
 // Header lines ("Name: value\n" each), several fields of one name (in any case) joined with ", "
 // under the first spelling.
 Dictionary headerFields(std::string_view block) {
@@ -219,6 +229,7 @@ struct Load {
   URLCredentialPtr credential;
   URLProtectionSpacePtr credentialSpace;
   bool credentialStored = false;
+  bool digestSent = false;  // this hop carries a digest credential, which curl answers itself
   bool bodyStreamUsed = false;
   double timeout = URLRequest::kDefaultTimeoutInterval;
 
@@ -650,10 +661,14 @@ void URLLoader::Impl::beginHop(Load& l) {
     curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method == "POST" ? nullptr : method.c_str());
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
   }
+  // A proxy's credential goes to the proxy on every hop; a server's only to that server.
   const URLCredential* credential = l.credential.get();
   bool proxy = credential && l.credentialSpace && l.credentialSpace->isProxy();
+  if (credential && !proxy && !(l.credentialSpace && spaceIsURLOrigin(*l.credentialSpace, *url)))
+    credential = nullptr;
   bool digest = credential && l.credentialSpace &&
                 l.credentialSpace->authenticationMethod() == kURLAuthenticationMethodHTTPDigest;
+  l.digestSent = digest;
   long authScheme = digest ? CURLAUTH_DIGEST : CURLAUTH_BASIC;
   curl_easy_setopt(easy, CURLOPT_USERNAME, credential && !proxy ? credential->user().c_str() : nullptr);
   curl_easy_setopt(easy, CURLOPT_PASSWORD, credential && !proxy ? credential->password().c_str() : nullptr);
@@ -790,9 +805,7 @@ void URLLoader::Impl::headersComplete(Load& l) {
   }
 
   // curl answers a digest challenge itself when it has the credential: that first 401 is not ours.
-  bool digestRound =
-      l.credentialSpace && l.credentialSpace->authenticationMethod() == kURLAuthenticationMethodHTTPDigest;
-  if (l.status == 401 && l.credential && digestRound && l.headerBlocks == 1) {
+  if (l.status == 401 && l.digestSent && l.headerBlocks == 1) {
     l.discardBody = true;
     return;
   }
