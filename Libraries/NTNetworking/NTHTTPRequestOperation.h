@@ -96,9 +96,11 @@ class NTHTTPRequestOperation : public NTURLConnectionOperation {
                                     std::set<std::string> pathExtensions) {
     registerResponseClass(
         name, [] { return std::static_pointer_cast<ns::Object>(std::make_shared<T>()); },
+        [](const ns::Object& object) { return dynamic_cast<const T*>(&object) != nullptr; },
         std::move(contentTypes), std::move(pathExtensions));
   }
   static void registerResponseClass(const char* name, std::function<std::shared_ptr<ns::Object>()> factory,
+                                    std::function<bool(const ns::Object&)> isInstance,
                                     NTContentTypeSet contentTypes, std::set<std::string> pathExtensions);
 
   // The test every subclass falls back on: the class's content types against the Accept header.
@@ -122,6 +124,9 @@ class NTHTTPRequestOperation : public NTURLConnectionOperation {
 
  private:
   ns::ErrorPtr makeHTTPError(const ns::URLResponsePtr& response) const;
+  // The class whose acceptable values apply: this object's own, or for an unregistered subclass
+  // the nearest registered class it derives from.
+  std::string acceptingClassName() const;
   // Bytes the output stream already holds: its file offset, or what the memory stream holds.
   std::int64_t bytesHeldByOutputStream() const;
   // Puts the output stream at `offset`, dropping what follows; false when it holds less.

@@ -201,6 +201,27 @@ TEST(NTHTTPClientTest, OperationClassesAreConsultedFromTheOldestRegistration) {
   EXPECT_EQ(client->registeredHTTPOperationClassNames().size(), 2u);
 }
 
+class ClientJSONOperation : public NTJSONRequestOperation {};
+
+// A subclass given by type joins the registry below its parent and claims what the parent claims.
+TEST(NTHTTPClientTest, AnUnregisteredSubclassCanBeRegisteredByType) {
+  NTJSONRequestOperation::registerClass();
+  auto client = clientFor("http://h.example/");
+  EXPECT_TRUE(client->registerHTTPOperationClass<ClientJSONOperation>());
+  EXPECT_EQ(client->registeredHTTPOperationClassNames(), std::vector<std::string>{"ClientJSONOperation"});
+  struct Case {
+    const char* path;
+    bool claimed;
+  } cases[] = {{"list.json", true}, {"list.xml", false}};
+  for (const auto& c : cases) {
+    auto request = client->requestWithMethod("GET", c.path);
+    EXPECT_EQ(NTHTTPRequestOperation::canProcessRequest("ClientJSONOperation", *request), c.claimed)
+        << c.path;
+    auto op = client->HTTPRequestOperationWithRequest(request, nullptr, nullptr);
+    EXPECT_EQ(std::dynamic_pointer_cast<ClientJSONOperation>(op) != nullptr, c.claimed) << c.path;
+  }
+}
+
 TEST(NTHTTPClientTest, BatchReportsProgressPerOperationThenCompletesOnce) {
   testsupport::LoopbackServer server;
   server.fallback([](const testsupport::RecordedRequest& r) { return testsupport::Reply::text(r.path); });

@@ -27,6 +27,11 @@ class StatusTestOperation : public NTHTTPRequestOperation {};
 class StatusTestSibling : public NTHTTPRequestOperation {};
 class StatusTestChild : public StatusTestOperation {};
 
+// Subclasses nobody registers: they take the values of the nearest class they derive from.
+class UnregisteredOperation : public NTHTTPRequestOperation {};
+class UnregisteredJSONOperation : public NTJSONRequestOperation {};
+class UnregisteredChild : public StatusTestChild {};
+
 void registerTestClasses() {
   static bool done = [] {
     NTHTTPRequestOperation::registerClass();
@@ -190,6 +195,44 @@ TEST(NTHTTPRequestOperationTest, AddedValuesStayInTheClassAndItsSubclasses) {
   }
   EXPECT_EQ(NTHTTPRequestOperation::acceptableStatusCodes(),
             ns::IndexSet::indexSetWithIndexesInRange({200, 100}));
+}
+
+TEST(NTHTTPRequestOperationTest, UnregisteredSubclassesInheritTheAcceptableValues) {
+  registerTestClasses();
+  NTHTTPRequestOperation::addAcceptableStatusCodes("StatusTestOperation", ns::IndexSet{304, 401, 400});
+  NTHTTPRequestOperation::addAcceptableContentTypes("StatusTestOperation", {"text/csv"});
+  LoopbackServer server;
+  struct Case {
+    const char* name;
+    std::function<NTHTTPRequestOperationPtr()> make;
+    Reply reply;
+    std::optional<long> code;  // none: success
+  } cases[] = {
+      {"404 to a plain subclass", [] { return std::make_shared<UnregisteredOperation>(); },
+       withType("text/plain", "missing", 404), ns::URLError::BadServerResponse},
+      {"500 to a plain subclass", [] { return std::make_shared<UnregisteredOperation>(); },
+       withType("text/plain", "broken", 500), ns::URLError::BadServerResponse},
+      {"HTML to a JSON subclass", [] { return std::make_shared<UnregisteredJSONOperation>(); },
+       withType("text/html", "<p>"), ns::URLError::CannotDecodeContentData},
+      {"JSON to a JSON subclass", [] { return std::make_shared<UnregisteredJSONOperation>(); },
+       withType("application/json", "[1]"), std::nullopt},
+      {"added code to a grandchild", [] { return std::make_shared<UnregisteredChild>(); },
+       withType("text/csv", "a,b", 401), std::nullopt},
+      {"type outside the added ones to a grandchild", [] { return std::make_shared<UnregisteredChild>(); },
+       withType("text/html", "<p>"), ns::URLError::CannotDecodeContentData},
+  };
+  for (const auto& c : cases) {
+    server.reply("/answer", c.reply);
+    auto op = c.make();
+    ASSERT_TRUE(op->initWithRequest(requestFor(server, "/answer"))) << c.name;
+    Outcome outcome = complete(op);
+    if (!c.code) {
+      EXPECT_FALSE(outcome.error) << c.name << ": " << (outcome.error ? outcome.error->describe() : "");
+      continue;
+    }
+    ASSERT_TRUE(outcome.error) << c.name;
+    EXPECT_EQ(outcome.error->code(), *c.code) << c.name;
+  }
 }
 
 TEST(NTHTTPRequestOperationTest, ClassesClaimRequestsByPathExtensionOrAcceptHeader) {
