@@ -133,11 +133,13 @@ void NTURLConnectionOperation::setState(OperationState state) {
   state_.store(state);
   didChangeValueForKey(oldKey);
   didChangeValueForKey(newKey);
+  // One finish for each start: only leaving Executing (for Finished or a pause) ends a run, so a
+  // paused or never started operation that is cancelled posts nothing more.
   auto self = shared_from_this();
   if (state == OperationState::Executing)
     ns::NotificationCenter::defaultCenter()->postNotificationName(NTNetworkingOperationDidStartNotification,
                                                                   self);
-  else if (state == OperationState::Finished)
+  else if (current == OperationState::Executing)
     ns::NotificationCenter::defaultCenter()->postNotificationName(NTNetworkingOperationDidFinishNotification,
                                                                   self);
 }
@@ -286,8 +288,6 @@ void NTURLConnectionOperation::pauseOnNetworkThread() {
   }
   if (connection) connection->cancel();
   prepareForResumption();
-  ns::NotificationCenter::defaultCenter()->postNotificationName(NTNetworkingOperationDidFinishNotification,
-                                                                shared_from_this());
   setState(OperationState::Paused);
   std::lock_guard fields(fieldsMutex_);
   holder = std::move(keepAlive_);
