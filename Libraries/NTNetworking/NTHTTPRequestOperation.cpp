@@ -105,6 +105,10 @@ bool NTHTTPRequestOperation::canProcessRequest(std::string_view cls, const ns::U
   return method && method(cls, request);
 }
 
+std::shared_ptr<ns::Object> NTHTTPRequestOperation::makeObjectOfClass(std::string_view cls) {
+  return ns::ClassRegistry::shared().make(cls);
+}
+
 bool NTHTTPRequestOperation::canProcessRequestByAcceptHeader(std::string_view cls,
                                                              const ns::URLRequest& request) {
   auto types = acceptableContentTypes(cls);

@@ -103,6 +103,15 @@ class NTHTTPRequestOperation : public NTURLConnectionOperation {
                                     std::function<bool(const ns::Object&)> isInstance,
                                     NTContentTypeSet contentTypes, std::set<std::string> pathExtensions);
 
+  // A new operation of the named class, set up with the request, when that class is T or is
+  // registered as derived from it; nullptr otherwise.
+  template <class T>
+  static std::shared_ptr<T> makeOperationOfClass(std::string_view cls, ns::URLRequestPtr request) {
+    auto made = std::dynamic_pointer_cast<T>(makeObjectOfClass(cls));
+    return made ? made->initWithRequest(std::move(request)) : nullptr;
+  }
+  static std::shared_ptr<ns::Object> makeObjectOfClass(std::string_view cls);
+
   // The test every subclass falls back on: the class's content types against the Accept header.
   static bool canProcessRequestByAcceptHeader(std::string_view cls, const ns::URLRequest& request);
 
