@@ -279,7 +279,8 @@ std::shared_ptr<SQStatement> SQDatabase::prepareAndBind(std::string_view sql, ns
   if (dictionary) {
     std::string name;
     for (const auto& [key, value] : *dictionary) {
-      name.assign(":").append(key);
+      name.clear();
+      (name += ':') += key;
       int idx = sqlite3_bind_parameter_index(handle, name.c_str());
       if (idx > 0) {
         if (bindObject(value, idx, handle, keep) == SQLITE_OK) ++bound;
