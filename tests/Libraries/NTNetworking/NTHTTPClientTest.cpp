@@ -10,6 +10,7 @@
 #include "Foundation/Exception.h"
 #include "Foundation/KeyedArchiver.h"
 #include "Foundation/PropertyList.h"
+#include "Foundation/Thread.h"
 #include "NTNetworking/NTHTTPClient.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
 #include "NTNetworking/NTPropertyListRequestOperation.h"
@@ -264,6 +265,36 @@ TEST(NTHTTPClientTest, BatchReportsProgressPerOperationThenCompletesOnce) {
   EXPECT_EQ(events.back(), "completion");
   EXPECT_EQ(std::count(events.begin(), events.end(), "progress"), 3);
   EXPECT_EQ(server.requestCount(), 3u);
+}
+
+// Each operation's part of a batch (its own completion and the progress call) runs on that
+// operation's success queue; only the batch's completion comes back on the main queue.
+TEST(NTHTTPClientTest, BatchWrappersRunOnEachOperationsSuccessQueue) {
+  testsupport::LoopbackServer server;
+  server.fallback([](const testsupport::RecordedRequest&) { return testsupport::Reply::text("ok"); });
+  auto client = clientFor(server.url("/"));
+  auto queue = dispatch::queueCreate("test.batch.success");
+  struct Case {
+    const char* name;
+    bool ownQueue;
+  } cases[] = {{"main queue", false}, {"own success queue", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto op =
+        client->HTTPRequestOperationWithRequest(client->requestWithMethod("GET", "x"), nullptr, nullptr);
+    if (c.ownQueue) op->setSuccessCallbackQueue(queue);
+    std::atomic<int> progressOnMain{-1};
+    std::atomic<bool> completed{false}, completedOnMain{false};
+    client->enqueueBatchOfHTTPRequestOperations(
+        {op}, [&](std::size_t, std::size_t) { progressOnMain = ns::Thread::isMainThread() ? 1 : 0; },
+        [&](const std::vector<NTHTTPRequestOperationPtr>&) {
+          completedOnMain = ns::Thread::isMainThread();
+          completed = true;
+        });
+    ASSERT_TRUE(testsupport::spinUntil([&] { return completed.load(); }));
+    EXPECT_EQ(progressOnMain.load(), c.ownQueue ? 0 : 1);
+    EXPECT_TRUE(completedOnMain.load());
+  }
 }
 
 TEST(NTHTTPClientTest, BatchOfRequestsMakesOneOperationEach) {

@@ -285,6 +285,10 @@ TEST_F(SampleServiceTest, CategoryTitlesPageSortAndFilter) {
   Value past = pageOf("&page=" + std::to_string(lastPage + 1));
   EXPECT_EQ(past["items"].count(), 0u);
   EXPECT_EQ(past["quantity"].intValue(), total);
+  // Without a page the first page comes back.
+  Value first = pageOf("&orderby=popularity&orderdir=desc&page=0");
+  EXPECT_EQ(pageOf("&orderby=popularity&orderdir=desc")["items"], first["items"]);
+  EXPECT_NE(pageOf("&orderby=popularity&orderdir=desc&page=1")["items"], first["items"]);
 
   Value alpha = pageOf("&orderby=alphabet&orderdir=asc&page=0");
   for (std::size_t i = 1; i < alpha["items"].count(); ++i)
