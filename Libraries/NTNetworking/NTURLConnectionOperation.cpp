@@ -570,8 +570,11 @@ bool NTURLConnectionOperation::writeToOutputStream(const ns::Data& data) {
   if (!stream) return true;
   const std::uint8_t* bytes = data.bytes();
   std::size_t left = data.length();
+  bool first = true;
   while (left > 0) {
-    std::int64_t written = stream->write(bytes, left);
+    // The whole chunk first, so a memory stream can keep the buffer instead of copying it.
+    std::int64_t written = first ? stream->writeData(data) : stream->write(bytes, left);
+    first = false;
     if (written <= 0) {
       ns::ErrorPtr error = stream->streamError();
       if (!error)

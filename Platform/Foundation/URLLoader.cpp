@@ -230,6 +230,7 @@ struct Load {
   URLProtectionSpacePtr credentialSpace;
   bool credentialStored = false;
   bool digestSent = false;  // this hop carries a digest credential, which curl answers itself
+  std::int64_t bodyBytes = 0;  // of the response being read
   bool bodyStreamUsed = false;
   double timeout = URLRequest::kDefaultTimeoutInterval;
 
@@ -761,6 +762,7 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
   if (line.starts_with("HTTP/")) {
     ++l.headerBlocks;
+    l.bodyBytes = 0;
     l.headerBlock.clear();
     l.setsCookies = false;
     l.discardBody = false;
@@ -888,7 +890,16 @@ std::size_t URLLoader::Impl::onWrite(char* data, std::size_t size, std::size_t c
       return CURL_WRITEFUNC_PAUSE;
     }
   }
+  if (l.pending.empty()) {
+    // Room for the rest of an announced body (up to one flush) in one allocation, not grown
+    // chunk by chunk.
+    curl_off_t announced = -1;
+    if (curl_easy_getinfo(l.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+        announced > l.bodyBytes)
+      l.pending.reserve(std::min(static_cast<std::size_t>(announced - l.bodyBytes), kFlushBytes));
+  }
   l.pending.append(data, length);
+  l.bodyBytes += static_cast<std::int64_t>(length);
   if (l.pending.length() >= kFlushBytes) URLLoader::shared().impl_->flush(l);
   return length;
 }
