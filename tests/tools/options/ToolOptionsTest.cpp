@@ -43,6 +43,7 @@ TEST(ToolOptionsTest, EveryToolAnswersHelpAndRefusesUnknownOptions) {
       {"render-views", RENDER_VIEWS},
       {"placeholder-resources", PLACEHOLDER_RESOURCES},
       {"sample-service", SAMPLE_SERVICE},
+      {"social-peers", SOCIAL_PEERS},
       {"run-tests", tools + "/run-tests"},
       {"run-fuzzers", tools + "/run-fuzzers"},
       {"run-sample-service", tools + "/run-sample-service"},
