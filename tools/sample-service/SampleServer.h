@@ -65,6 +65,8 @@ class Server {
   // Requests to the API naming this method.
   std::vector<ServiceRequest> requestsFor(const std::string& apiMethod) const;
   std::size_t requestCount() const;
+  // Waits until the log holds at least `count` requests or `seconds` pass; true when it does.
+  bool waitForRequests(std::size_t count, double seconds) const;
   void clearLog();
 
   const Catalogue& catalogue() const { return catalogue_; }
@@ -83,6 +85,7 @@ class Server {
 
   mutable std::mutex mutex_;
   std::condition_variable stopped_;
+  mutable std::condition_variable logged_;
   bool stopping_ = false;
   std::map<std::string, Override> overrides_;  // key: path, or path + "?method=" + method
   struct KeyedOverride {
