@@ -21,7 +21,10 @@ function(add_component_tests component)
   set(target ${component}Tests)
   add_executable(${target} ${sources})
   target_link_libraries(${target} PRIVATE ${component} ${T_LINKS} TestSupport GTest::gtest GTest::gmock)
+  # Parameterised cases are named by their generators; printing the parameter's value into the
+  # name as well would put raw bytes (pointers included) into it.
   gtest_discover_tests(${target}
+    NO_PRETTY_VALUES
     PROPERTIES LABELS ${component}
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})

@@ -9,7 +9,7 @@ std::string NTStringFromIndexSet(const ns::IndexSet& indexSet) {
   for (const ns::Range& run : indexSet.ranges()) {
     if (!text.empty()) text += ",";
     text += std::to_string(run.location);
-    if (run.length > 1) text += "-" + std::to_string(run.max() - 1);
+    if (run.length > 1) (text += '-') += std::to_string(run.max() - 1);
   }
   return text;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Foundation/ClassRegistry.h"
 #include "Foundation/Coding.h"
 #include "Foundation/Object.h"
 #include "Foundation/OperationQueue.h"
@@ -53,6 +54,11 @@ class NTHTTPClient : public ns::Object, public ns::Coding {
   // Only NTHTTPRequestOperation and classes derived from it; the newest registration goes first
   // in the list (and is consulted last).
   bool registerHTTPOperationClass(std::string_view operationClassName);
+  // The same for a class given by type, which joins the class registry first when it is not in it.
+  template <class T>
+  bool registerHTTPOperationClass() {
+    return registerHTTPOperationClass(ns::ClassRegistry::shared().registerClassIfNeeded<T>());
+  }
   void unregisterHTTPOperationClass(std::string_view operationClassName);
 
   std::optional<std::string> defaultValueForHeader(std::string_view header) const;

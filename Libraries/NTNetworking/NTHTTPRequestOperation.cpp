@@ -61,10 +61,12 @@ void NTHTTPRequestOperation::registerClass() {
 
 void NTHTTPRequestOperation::registerResponseClass(const char* name,
                                                    std::function<std::shared_ptr<ns::Object>()> factory,
+                                                   std::function<bool(const ns::Object&)> isInstance,
                                                    NTContentTypeSet contentTypes,
                                                    std::set<std::string> pathExtensions) {
   registerClass();
-  ns::ClassRegistry::shared().registerClass(name, std::move(factory), "NTHTTPRequestOperation");
+  ns::ClassRegistry::shared().registerClass(name, std::move(factory), "NTHTTPRequestOperation",
+                                            std::move(isInstance));
   auto& methods = ns::ClassMethods::shared();
   methods.setMethod<NTAcceptableContentTypesMethod>(
       name, kNTAcceptableContentTypesSelector,
@@ -103,6 +105,10 @@ bool NTHTTPRequestOperation::canProcessRequest(std::string_view cls, const ns::U
   return method && method(cls, request);
 }
 
+std::shared_ptr<ns::Object> NTHTTPRequestOperation::makeObjectOfClass(std::string_view cls) {
+  return ns::ClassRegistry::shared().make(cls);
+}
+
 bool NTHTTPRequestOperation::canProcessRequestByAcceptHeader(std::string_view cls,
                                                              const ns::URLRequest& request) {
   auto types = acceptableContentTypes(cls);
@@ -123,10 +129,15 @@ long statusCodeOf(const ns::URLResponsePtr& response) {
 }
 }  // namespace
 
+std::string NTHTTPRequestOperation::acceptingClassName() const {
+  std::string name = ns::ClassRegistry::shared().registeredClassOf(*this);
+  return name.empty() ? "NTHTTPRequestOperation" : name;
+}
+
 bool NTHTTPRequestOperation::hasAcceptableStatusCode() const {
   auto response = NTURLConnectionOperation::response();
   if (!response) return false;
-  auto codes = acceptableStatusCodes(className());
+  auto codes = acceptableStatusCodes(acceptingClassName());
   return !codes || codes->containsIndex(statusCodeOf(response));
 }
 
@@ -134,7 +145,7 @@ bool NTHTTPRequestOperation::hasAcceptableContentType() const {
   auto response = NTURLConnectionOperation::response();
   if (!response) return false;
   std::string type = response->MIMEType().value_or("application/octet-stream");
-  auto types = acceptableContentTypes(className());
+  auto types = acceptableContentTypes(acceptingClassName());
   return !types || types->count(type) > 0;
 }
 
@@ -166,15 +177,16 @@ ns::ErrorPtr NTHTTPRequestOperation::makeHTTPError(const ns::URLResponsePtr& res
   userInfo.set(NTNetworkingOperationFailingURLResponseErrorKey, response);
   // No translation table ships with the application, so the English texts are the messages.
   if (!statusAccepted) {
-    userInfo.set(ns::kLocalizedDescriptionKey,
-                 ns::format("Expected status code in (%@), got %d",
-                            NTStringFromIndexSet(acceptableStatusCodes(className()).value_or(ns::IndexSet())),
-                            statusCodeOf(response)));
+    userInfo.set(
+        ns::kLocalizedDescriptionKey,
+        ns::format("Expected status code in (%@), got %d",
+                   NTStringFromIndexSet(acceptableStatusCodes(acceptingClassName()).value_or(ns::IndexSet())),
+                   statusCodeOf(response)));
     return ns::Error::make(NTNetworkingErrorDomain, ns::URLError::BadServerResponse, std::move(userInfo));
   }
   userInfo.set(ns::kLocalizedDescriptionKey,
                ns::format("Expected content type %@, got %@",
-                          NTDescribeContentTypes(acceptableContentTypes(className())),
+                          NTDescribeContentTypes(acceptableContentTypes(acceptingClassName())),
                           response->MIMEType().value_or("")));
   return ns::Error::make(NTNetworkingErrorDomain, ns::URLError::CannotDecodeContentData, std::move(userInfo));
 }

@@ -96,10 +96,21 @@ class NTHTTPRequestOperation : public NTURLConnectionOperation {
                                     std::set<std::string> pathExtensions) {
     registerResponseClass(
         name, [] { return std::static_pointer_cast<ns::Object>(std::make_shared<T>()); },
+        [](const ns::Object& object) { return dynamic_cast<const T*>(&object) != nullptr; },
         std::move(contentTypes), std::move(pathExtensions));
   }
   static void registerResponseClass(const char* name, std::function<std::shared_ptr<ns::Object>()> factory,
+                                    std::function<bool(const ns::Object&)> isInstance,
                                     NTContentTypeSet contentTypes, std::set<std::string> pathExtensions);
+
+  // A new operation of the named class, set up with the request, when that class is T or is
+  // registered as derived from it; nullptr otherwise.
+  template <class T>
+  static std::shared_ptr<T> makeOperationOfClass(std::string_view cls, ns::URLRequestPtr request) {
+    auto made = std::dynamic_pointer_cast<T>(makeObjectOfClass(cls));
+    return made ? made->initWithRequest(std::move(request)) : nullptr;
+  }
+  static std::shared_ptr<ns::Object> makeObjectOfClass(std::string_view cls);
 
   // The test every subclass falls back on: the class's content types against the Accept header.
   static bool canProcessRequestByAcceptHeader(std::string_view cls, const ns::URLRequest& request);
@@ -122,6 +133,9 @@ class NTHTTPRequestOperation : public NTURLConnectionOperation {
 
  private:
   ns::ErrorPtr makeHTTPError(const ns::URLResponsePtr& response) const;
+  // The class whose acceptable values apply: this object's own, or for an unregistered subclass
+  // the nearest registered class it derives from.
+  std::string acceptingClassName() const;
   // Bytes the output stream already holds: its file offset, or what the memory stream holds.
   std::int64_t bytesHeldByOutputStream() const;
   // Puts the output stream at `offset`, dropping what follows; false when it holds less.

@@ -83,8 +83,9 @@ void NTJSONRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
 }
 
 std::shared_ptr<NTJSONRequestOperation> NTJSONRequestOperation::JSONRequestOperationWithRequest(
-    ns::URLRequestPtr request, RequestSuccessBlock success, RequestFailureBlock failure) {
-  auto operation = std::make_shared<NTJSONRequestOperation>()->initWithRequest(std::move(request));
+    std::string_view cls, ns::URLRequestPtr request, RequestSuccessBlock success,
+    RequestFailureBlock failure) {
+  auto operation = makeOperationOfClass<NTJSONRequestOperation>(cls, std::move(request));
   if (!operation) return nullptr;
   operation->setCompletionBlockWithSuccess(
       [success](const NTHTTPRequestOperationPtr& op, const ns::Value& JSON) {

@@ -26,7 +26,15 @@ class NTJSONRequestOperation : public NTHTTPRequestOperation {
 
   // A new, not yet started operation whose callbacks get the request, the response and the
   // decoded value (the failure callback also the error); both run on the main queue.
-  static std::shared_ptr<NTJSONRequestOperation> JSONRequestOperationWithRequest(ns::URLRequestPtr request,
+  static std::shared_ptr<NTJSONRequestOperation> JSONRequestOperationWithRequest(
+      ns::URLRequestPtr request, RequestSuccessBlock success, RequestFailureBlock failure) {
+    return JSONRequestOperationWithRequest("NTJSONRequestOperation", std::move(request), std::move(success),
+                                           std::move(failure));
+  }
+  // The same, made of the named class (the receiving class): this one or a registered subclass;
+  // nullptr for any other name.
+  static std::shared_ptr<NTJSONRequestOperation> JSONRequestOperationWithRequest(std::string_view cls,
+                                                                                 ns::URLRequestPtr request,
                                                                                  RequestSuccessBlock success,
                                                                                  RequestFailureBlock failure);
 

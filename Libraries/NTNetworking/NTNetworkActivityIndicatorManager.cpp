@@ -45,7 +45,8 @@ NTNetworkActivityIndicatorManager::~NTNetworkActivityIndicatorManager() {
 
 bool NTNetworkActivityIndicatorManager::onMainThread(void (NTNetworkActivityIndicatorManager::*call)()) {
   if (ns::Thread::isMainThread()) return true;
-  // Queued in posting order, so a start always comes before the finish posted after it.
+  // The call reads the count when it runs, so however many pile up while the main thread is busy,
+  // the indicator ends as the latest count says.
   std::weak_ptr<NTNetworkActivityIndicatorManager> weak =
       std::static_pointer_cast<NTNetworkActivityIndicatorManager>(shared_from_this());
   dispatch::async(dispatch::mainQueue(), [weak, call] {
@@ -54,35 +55,29 @@ bool NTNetworkActivityIndicatorManager::onMainThread(void (NTNetworkActivityIndi
   return false;
 }
 
-void NTNetworkActivityIndicatorManager::incrementActivityCount() {
-  if (onMainThread(&NTNetworkActivityIndicatorManager::incrementActivityCount))
-    storeCount(activityCount() + 1);
-}
-
-void NTNetworkActivityIndicatorManager::decrementActivityCount() {
-  if (onMainThread(&NTNetworkActivityIndicatorManager::decrementActivityCount))
-    storeCount(std::max(0, activityCount() - 1));
-}
-
-void NTNetworkActivityIndicatorManager::setActivityCount(int count) {
-  if (ns::Thread::isMainThread()) {
-    storeCount(count);
-    return;
-  }
-  std::weak_ptr<NTNetworkActivityIndicatorManager> weak =
-      std::static_pointer_cast<NTNetworkActivityIndicatorManager>(shared_from_this());
-  dispatch::async(dispatch::mainQueue(), [weak, count] {
-    if (auto manager = weak.lock()) manager->storeCount(count);
-  });
-}
-
-void NTNetworkActivityIndicatorManager::storeCount(int count) {
+template <class Change>
+void NTNetworkActivityIndicatorManager::changeCount(Change change) {
   willChangeValueForKey(kActivityCountKey);
   willChangeValueForKey(kVisibleKey);
-  activityCount_.store(count);
+  {
+    std::lock_guard lock(countMutex_);
+    change(activityCount_);
+  }
   didChangeValueForKey(kActivityCountKey);
   didChangeValueForKey(kVisibleKey);
   updateNetworkActivityIndicatorVisibilityDelayed();
+}
+
+void NTNetworkActivityIndicatorManager::incrementActivityCount() {
+  changeCount([](int& count) { ++count; });
+}
+
+void NTNetworkActivityIndicatorManager::decrementActivityCount() {
+  changeCount([](int& count) { count = std::max(0, count - 1); });
+}
+
+void NTNetworkActivityIndicatorManager::setActivityCount(int count) {
+  changeCount([count](int& stored) { stored = count; });
 }
 
 void NTNetworkActivityIndicatorManager::updateNetworkActivityIndicatorVisibility() {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -12,8 +13,9 @@
 // finish notifications: shown as soon as one operation runs, hidden 0.17 s after the last one
 // ends, so back-to-back requests do not make it flicker. Does nothing to the indicator until
 // enabled; it counts all the same.
-// The count and the hide timer live on the main run loop: notifications arrive on whatever thread
-// changed an operation, and are handed to the main thread, so no two threads ever touch the timer.
+// Notifications arrive on whatever thread changed an operation: the count changes there, under a
+// lock, so it is current on every thread; the indicator and the hide timer change only on the main
+// thread, which reads the count when it gets to them.
 class NTNetworkActivityIndicatorManager final : public ns::Object {
  public:
   static constexpr double kVisibilityDelay = 0.17;
@@ -27,12 +29,15 @@ class NTNetworkActivityIndicatorManager final : public ns::Object {
   bool isEnabled() const { return enabled_.load(); }
   void setEnabled(bool enabled) { enabled_.store(enabled); }
 
-  // From any thread; the change is made on the main thread (at once when called there).
+  // From any thread: the count changes at once; the indicator follows on the main thread.
   void incrementActivityCount();
   // Never below 0.
   void decrementActivityCount();
   void setActivityCount(int count);
-  int activityCount() const { return activityCount_.load(); }
+  int activityCount() const {
+    std::lock_guard lock(countMutex_);
+    return activityCount_;
+  }
   bool isNetworkActivityIndicatorVisible() const { return activityCount() > 0; }
   // The keys whose changes change the visibility (announced with them).
   static std::set<std::string> keyPathsForValuesAffectingIsNetworkActivityIndicatorVisible() {
@@ -47,9 +52,12 @@ class NTNetworkActivityIndicatorManager final : public ns::Object {
  private:
   // True on the main thread; elsewhere queues the call there and returns false.
   bool onMainThread(void (NTNetworkActivityIndicatorManager::*call)());
-  void storeCount(int count);
+  // Announces the change of the count made by `change` (which runs under the lock).
+  template <class Change>
+  void changeCount(Change change);
 
   std::atomic<bool> enabled_{false};
-  std::atomic<int> activityCount_{0};
+  mutable std::mutex countMutex_;
+  int activityCount_ = 0;
   ns::TimerPtr activityIndicatorVisibilityTimer_;  // main thread only
 };

@@ -99,10 +99,11 @@ void NTPropertyListRequestOperation::setCompletionBlockWithSuccess(SuccessBlock 
 }
 
 std::shared_ptr<NTPropertyListRequestOperation>
-NTPropertyListRequestOperation::propertyListRequestOperationWithRequest(ns::URLRequestPtr request,
+NTPropertyListRequestOperation::propertyListRequestOperationWithRequest(std::string_view cls,
+                                                                        ns::URLRequestPtr request,
                                                                         RequestSuccessBlock success,
                                                                         RequestFailureBlock failure) {
-  auto operation = std::make_shared<NTPropertyListRequestOperation>()->initWithRequest(std::move(request));
+  auto operation = makeOperationOfClass<NTPropertyListRequestOperation>(cls, std::move(request));
   if (!operation) return nullptr;
   operation->setCompletionBlockWithSuccess(
       [success](const NTHTTPRequestOperationPtr& op, const ns::Value& propertyList) {

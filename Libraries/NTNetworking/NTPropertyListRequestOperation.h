@@ -28,7 +28,15 @@ class NTPropertyListRequestOperation : public NTHTTPRequestOperation {
   // A new, not yet started operation whose callbacks get the request, the response and the
   // decoded value (the failure callback also the error); both run on the main queue.
   static std::shared_ptr<NTPropertyListRequestOperation> propertyListRequestOperationWithRequest(
-      ns::URLRequestPtr request, RequestSuccessBlock success, RequestFailureBlock failure);
+      ns::URLRequestPtr request, RequestSuccessBlock success, RequestFailureBlock failure) {
+    return propertyListRequestOperationWithRequest("NTPropertyListRequestOperation", std::move(request),
+                                                   std::move(success), std::move(failure));
+  }
+  // The same, made of the named class (the receiving class): this one or a registered subclass;
+  // nullptr for any other name.
+  static std::shared_ptr<NTPropertyListRequestOperation> propertyListRequestOperationWithRequest(
+      std::string_view cls, ns::URLRequestPtr request, RequestSuccessBlock success,
+      RequestFailureBlock failure);
 
   // The decoded body: nil before the operation finished and for an empty body. After a decoding
   // failure a later read tries again.

@@ -133,11 +133,13 @@ void NTURLConnectionOperation::setState(OperationState state) {
   state_.store(state);
   didChangeValueForKey(oldKey);
   didChangeValueForKey(newKey);
+  // One finish for each start: only leaving Executing (for Finished or a pause) ends a run, so a
+  // paused or never started operation that is cancelled posts nothing more.
   auto self = shared_from_this();
   if (state == OperationState::Executing)
     ns::NotificationCenter::defaultCenter()->postNotificationName(NTNetworkingOperationDidStartNotification,
                                                                   self);
-  else if (state == OperationState::Finished)
+  else if (current == OperationState::Executing)
     ns::NotificationCenter::defaultCenter()->postNotificationName(NTNetworkingOperationDidFinishNotification,
                                                                   self);
 }
@@ -286,8 +288,6 @@ void NTURLConnectionOperation::pauseOnNetworkThread() {
   }
   if (connection) connection->cancel();
   prepareForResumption();
-  ns::NotificationCenter::defaultCenter()->postNotificationName(NTNetworkingOperationDidFinishNotification,
-                                                                shared_from_this());
   setState(OperationState::Paused);
   std::lock_guard fields(fieldsMutex_);
   holder = std::move(keepAlive_);
@@ -570,8 +570,11 @@ bool NTURLConnectionOperation::writeToOutputStream(const ns::Data& data) {
   if (!stream) return true;
   const std::uint8_t* bytes = data.bytes();
   std::size_t left = data.length();
+  bool first = true;
   while (left > 0) {
-    std::int64_t written = stream->write(bytes, left);
+    // The whole chunk first, so a memory stream can keep the buffer instead of copying it.
+    std::int64_t written = first ? stream->writeData(data) : stream->write(bytes, left);
+    first = false;
     if (written <= 0) {
       ns::ErrorPtr error = stream->streamError();
       if (!error)

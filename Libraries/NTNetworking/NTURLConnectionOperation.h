@@ -62,8 +62,8 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   ~NTURLConnectionOperation() override;
 
   // Registers the class with ClassRegistry (archiving and copying make instances by class name).
-  // Subclasses register under their className(), naming their superclass, or they lose the
-  // class methods they inherit.
+  // An unregistered subclass answers with the class methods of the nearest registered class it
+  // derives from, but can be neither copied nor unarchived.
   static void registerClass();
 
   // Designated initializer; nullptr without a request.

@@ -75,8 +75,9 @@ void NTXMLRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, 
 }
 
 std::shared_ptr<NTXMLRequestOperation> NTXMLRequestOperation::XMLParserRequestOperationWithRequest(
-    ns::URLRequestPtr request, RequestSuccessBlock success, RequestFailureBlock failure) {
-  auto operation = std::make_shared<NTXMLRequestOperation>()->initWithRequest(std::move(request));
+    std::string_view cls, ns::URLRequestPtr request, RequestSuccessBlock success,
+    RequestFailureBlock failure) {
+  auto operation = makeOperationOfClass<NTXMLRequestOperation>(cls, std::move(request));
   if (!operation) return nullptr;
   operation->setCompletionBlockWithSuccess(
       [success](const NTHTTPRequestOperationPtr& op, const ns::Value& parser) {

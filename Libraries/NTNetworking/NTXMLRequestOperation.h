@@ -29,7 +29,15 @@ class NTXMLRequestOperation : public NTHTTPRequestOperation {
   // A new, not yet started operation whose callbacks get the request, the response and the
   // parser (the failure callback also the error); both run on the main queue.
   static std::shared_ptr<NTXMLRequestOperation> XMLParserRequestOperationWithRequest(
-      ns::URLRequestPtr request, RequestSuccessBlock success, RequestFailureBlock failure);
+      ns::URLRequestPtr request, RequestSuccessBlock success, RequestFailureBlock failure) {
+    return XMLParserRequestOperationWithRequest("NTXMLRequestOperation", std::move(request),
+                                                std::move(success), std::move(failure));
+  }
+  // The same, made of the named class (the receiving class): this one or a registered subclass;
+  // nullptr for any other name.
+  static std::shared_ptr<NTXMLRequestOperation> XMLParserRequestOperationWithRequest(
+      std::string_view cls, ns::URLRequestPtr request, RequestSuccessBlock success,
+      RequestFailureBlock failure);
 
   // A parser over the body, made once the operation finished with a non-empty body.
   ns::XMLParserPtr responseXMLParser() const;

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "Foundation/Clock.h"
 #include "Foundation/Exception.h"
 #include "Foundation/Format.h"
 #include "SQDatabase/SQBlockTransactions.h"
@@ -138,7 +139,7 @@ bool SQDatabase::close() {
   closeOpenResultSets();
   clearCachedStatements();
   if (!db_) return true;
-  int retries = 0;
+  BusyRetries retries;
   bool finalizedLeaks = false;
   for (;;) {
     int rc = sqlite3_close(db_);
@@ -152,16 +153,12 @@ bool SQDatabase::close() {
           sqlite3_finalize(leaked);
         }
       }
-      int limit = busyRetryTimeout_.load();
-      if (limit != 0 && ++retries > limit) {
+      if (busyRetriesExhausted(retries)) {
         ns::log("%s:%d", __func__, __LINE__);
         ns::log("Database busy, unable to close");
         return false;
       }
-      if (busyRetrySleep_)
-        busyRetrySleep_();
-      else
-        usleep(20);
+      sleepBeforeRetry();
       continue;
     }
     if (rc != SQLITE_OK) ns::log("error closing!: %d", rc);
@@ -180,41 +177,50 @@ bool SQDatabase::goodConnection() {
   return true;
 }
 
-bool SQDatabase::retryAfterBusy(int& retries, const char* function, int line) {
-  int limit = busyRetryTimeout_.load();
-  if (limit != 0 && ++retries > limit) {
+bool SQDatabase::busyRetriesExhausted(BusyRetries& retries) const {
+  ++retries.count;
+  if (int limit = busyRetryTimeout_.load(); limit != 0) return retries.count > limit;
+  // No limit set: waiting for another connection is bounded all the same, so no call hangs.
+  double now = ns::clockNow();
+  if (retries.count == 1) retries.startedAt = now;
+  return now - retries.startedAt >= kDefaultBusyTimeout;
+}
+
+void SQDatabase::sleepBeforeRetry() {
+  if (busyRetrySleep_)
+    busyRetrySleep_();
+  else
+    usleep(20);
+}
+
+bool SQDatabase::retryAfterBusy(BusyRetries& retries, const char* function, int line) {
+  if (busyRetriesExhausted(retries)) {
     ns::log("%s:%d Database busy (%@)", function, line, pathDescription());
     ns::log("Database busy");
     busyRetryExhausted_ = true;
     return false;
   }
-  if (busyRetrySleep_)
-    busyRetrySleep_();
-  else
-    usleep(20);
+  sleepBeforeRetry();
   return true;
 }
 
-int SQDatabase::stepWithRetry(sqlite3_stmt* handle, const char* caller, const char* function, int line) {
-  int retries = 0;
+int SQDatabase::stepWithRetry(sqlite3_stmt* handle, const char* function, int line) {
+  BusyRetries retries;
   for (;;) {
+    // "Locked" is a conflict within this connection (a table in use by one of its own
+    // statements): no other connection will end it, so it is not waited for.
     int rc = sqlite3_step(handle);
-    if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED) return rc;
-    if (rc == SQLITE_LOCKED) {
-      int resetRc = sqlite3_reset(handle);
-      if (resetRc != SQLITE_LOCKED) ns::log("Unexpected result from sqlite3_reset (%d) %s", resetRc, caller);
-    }
-    if (!retryAfterBusy(retries, function, line)) return rc;
+    if (rc != SQLITE_BUSY || !retryAfterBusy(retries, function, line)) return rc;
   }
 }
 
 int SQDatabase::prepareStatement(std::string_view sql, sqlite3_stmt** handle, const char* function,
                                  int line) {
   if (sql.size() > INT_MAX) return SQLITE_TOOBIG;
-  int retries = 0;
+  BusyRetries retries;
   for (;;) {
     int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), handle, nullptr);
-    if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && retryAfterBusy(retries, function, line)) continue;
+    if (rc == SQLITE_BUSY && retryAfterBusy(retries, function, line)) continue;
     return rc;
   }
 }
@@ -251,7 +257,7 @@ std::shared_ptr<SQStatement> SQDatabase::prepareAndBind(std::string_view sql, ns
     sqlite3_stmt* handle = nullptr;
     int rc = prepareStatement(sql, &handle, __func__, __LINE__);
     if (rc != SQLITE_OK) {
-      if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED && logsErrors_) {
+      if (rc != SQLITE_BUSY && logsErrors_) {
         ns::log("DB Error: %d \"%@\"", lastErrorCode(), lastErrorMessage());
         ns::log("DB Query: %@", sql);
         ns::log("DB Path: %@", pathDescription());
@@ -273,7 +279,8 @@ std::shared_ptr<SQStatement> SQDatabase::prepareAndBind(std::string_view sql, ns
   if (dictionary) {
     std::string name;
     for (const auto& [key, value] : *dictionary) {
-      name.assign(":").append(key);
+      name.clear();
+      (name += ':') += key;
       int idx = sqlite3_bind_parameter_index(handle, name.c_str());
       if (idx > 0) {
         if (bindObject(value, idx, handle, keep) == SQLITE_OK) ++bound;
@@ -347,12 +354,11 @@ bool SQDatabase::executeUpdateCore(std::string_view sql, ns::ErrorPtr* outError,
   if (!statement) return false;
   sqlite3_stmt* handle = statement->statement_;
 
-  const int rc = stepWithRetry(handle, "eu", __func__, __LINE__);
+  const int rc = stepWithRetry(handle, __func__, __LINE__);
   switch (rc) {
     case SQLITE_DONE:
     case SQLITE_ROW:
     case SQLITE_BUSY:
-    case SQLITE_LOCKED:
       break;
     case SQLITE_ERROR:
       ns::log("Error calling sqlite3_step (%d: %s) SQLITE_ERROR", rc, sqlite3_errmsg(db_));

@@ -145,7 +145,9 @@ class SQDatabase final : public ns::Object {
   void setTraceExecution(bool value) { traceExecution_.store(value); }
   bool checkedOut() const { return checkedOut_.load(); }
   void setCheckedOut(bool value) { checkedOut_.store(value); }
-  // Busy retries allowed before a call gives up; 0 retries for ever.
+  // Busy retries allowed before a call gives up; 0 gives up once the retrying has lasted
+  // kDefaultBusyTimeout seconds. A lock held by this same connection is never waited for.
+  static constexpr double kDefaultBusyTimeout = 10;
   int busyRetryTimeout() const { return busyRetryTimeout_.load(); }
   void setBusyRetryTimeout(int value) { busyRetryTimeout_.store(value); }
   bool shouldCacheStatements() const { return cachedStatements_.has_value(); }
@@ -198,11 +200,19 @@ class SQDatabase final : public ns::Object {
   friend struct SQBlockTransactions;
   friend class SQResultSet;
 
-  // Sleeps and gives true while retries remain, or logs and gives false once more retries than
-  // busyRetryTimeout were made; function and line name the caller in the log line.
-  bool retryAfterBusy(int& retries, const char* function, int line);
-  // Steps, retrying while busy or locked; caller ("eu", "rs") marks the reset log line.
-  int stepWithRetry(sqlite3_stmt* handle, const char* caller, const char* function, int line);
+  // The retries of one call so far.
+  struct BusyRetries {
+    int count = 0;
+    double startedAt = 0;  // process clock time of the first retry
+  };
+  // Whether the retrying has gone on long enough to give up (busyRetryTimeout, or the default wait).
+  bool busyRetriesExhausted(BusyRetries& retries) const;
+  void sleepBeforeRetry();
+  // Sleeps and gives true while retries remain, or logs and gives false once they ran out;
+  // function and line name the caller in the log line.
+  bool retryAfterBusy(BusyRetries& retries, const char* function, int line);
+  // Steps, retrying while busy (another connection holds the lock); "locked" is returned at once.
+  int stepWithRetry(sqlite3_stmt* handle, const char* function, int line);
 
   template <class T>
   static ns::Value formatArgument(const T& argument) {

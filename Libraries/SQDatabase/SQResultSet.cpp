@@ -43,10 +43,10 @@ bool SQResultSet::next() {
     return false;
   }
   // Closing detaches from the database, so an open result set always has its parent.
-  const int rc = parentDB_ ? parentDB_->stepWithRetry(h, "rs", __func__, __LINE__) : sqlite3_step(h);
+  const int rc = parentDB_ ? parentDB_->stepWithRetry(h, __func__, __LINE__) : sqlite3_step(h);
   if (rc == SQLITE_ERROR || rc == SQLITE_MISUSE)
     ns::log("Error calling sqlite3_step (%d: %s) rs", rc, sqlite3_errmsg(sqlite3_db_handle(h)));
-  else if (rc != SQLITE_ROW && rc != SQLITE_DONE && rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+  else if (rc != SQLITE_ROW && rc != SQLITE_DONE && rc != SQLITE_BUSY)
     ns::log("Unknown error calling sqlite3_step (%d: %s) rs", rc, sqlite3_errmsg(sqlite3_db_handle(h)));
   onRow_ = rc == SQLITE_ROW;
   if (!onRow_) close();

@@ -16,9 +16,10 @@ ClassRegistry& ClassRegistry::shared() {
   return registry;
 }
 
-void ClassRegistry::registerClass(std::string name, Factory factory, std::string superclassName) {
+void ClassRegistry::registerClass(std::string name, Factory factory, std::string superclassName,
+                                  InstanceTest isInstance) {
   std::lock_guard lock(mutex_);
-  classes_[std::move(name)] = Entry{std::move(factory), std::move(superclassName)};
+  classes_[std::move(name)] = Entry{std::move(factory), std::move(superclassName), std::move(isInstance)};
 }
 
 bool ClassRegistry::contains(std::string_view name) const {
@@ -50,6 +51,32 @@ std::vector<std::string> ClassRegistry::classChain(std::string_view name) const 
     current = it->second.superclassName;
   }
   return chain;
+}
+
+std::size_t ClassRegistry::chainLengthLocked(const std::string& name) const {
+  std::size_t length = 0;
+  for (auto it = classes_.find(name); it != classes_.end() && length <= classes_.size();
+       it = classes_.find(it->second.superclassName))
+    ++length;
+  return length;
+}
+
+std::string ClassRegistry::registeredClassOf(const Object& object) const {
+  std::string own = object.className();
+  std::lock_guard lock(mutex_);
+  if (classes_.find(own) != classes_.end()) return own;
+  // Of the registered classes the object belongs to, the one deepest in its chain.
+  std::string best;
+  std::size_t bestDepth = 0;
+  for (const auto& [name, entry] : classes_) {
+    if (!entry.isInstance || !entry.isInstance(object)) continue;
+    std::size_t depth = chainLengthLocked(name);
+    if (depth > bestDepth) {
+      best = name;
+      bestDepth = depth;
+    }
+  }
+  return best;
 }
 
 bool ClassRegistry::isSubclassOf(std::string_view name, std::string_view ancestor) const {

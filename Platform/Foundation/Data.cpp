@@ -24,8 +24,21 @@ std::string& Data::writable() {
   return *storage_;
 }
 
+void Data::reserve(std::size_t capacity) {
+  if (capacity + kTailRoom <= (storage_ ? storage_->capacity() : 0) &&
+      (!storage_ || storage_.use_count() == 1))
+    return;
+  auto grown = std::make_shared<std::string>();
+  grown->reserve(std::max(capacity, length()) + kTailRoom);
+  grown->append(view());
+  storage_ = std::move(grown);
+}
+
 void Data::append(const void* bytes, std::size_t length) {
   if (!length) return;
+  // Shared bytes are copied once, into a buffer with room for what comes, not copied and then grown.
+  if (storage_ && storage_.use_count() > 1)
+    reserve(storage_->size() + std::max(length, storage_->size() / 2));
   std::string& s = writable();
   const char* from = static_cast<const char*>(bytes);
   if (s.capacity() < s.size() + length + kTailRoom) {

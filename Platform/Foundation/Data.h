@@ -36,6 +36,8 @@ class Data {
   void append(const void* bytes, std::size_t length);
   void append(std::string_view bytes) { append(bytes.data(), bytes.size()); }
   void append(const Data& other) { append(other.view()); }
+  // Makes room for `capacity` bytes (and the tail room) without changing the contents.
+  void reserve(std::size_t capacity);
   void resize(std::size_t length);
   // Writable access to the bytes; detaches shared storage first.
   std::uint8_t* mutableBytes();

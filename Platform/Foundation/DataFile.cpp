@@ -98,7 +98,10 @@ bool writeDataToFile(const Data& data, const std::string& path, bool atomically,
   }
   std::filesystem::path target(path);
   std::filesystem::path folder = target.parent_path();
-  std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string name = ".";
+  name += target.filename().string();
+  name += ".XXXXXX";
+  std::string temporary = (folder / name).string();
   int fd = ::mkstemp(temporary.data());
   if (fd < 0) {
     report(error, errno, path, true);

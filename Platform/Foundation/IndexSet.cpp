@@ -79,7 +79,7 @@ std::string IndexSet::describe() const {
   for (std::size_t i = 0; i < ranges_.size(); ++i) {
     if (i) out += ", ";
     out += std::to_string(ranges_[i].location);
-    if (ranges_[i].length > 1) out += "-" + std::to_string(ranges_[i].max() - 1);
+    if (ranges_[i].length > 1) (out += '-') += std::to_string(ranges_[i].max() - 1);
   }
   return out + ")";
 }

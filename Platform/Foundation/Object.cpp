@@ -27,7 +27,12 @@ std::string Object::className() const { return demangledClassName(typeid(*this))
 std::string Object::describe() const {
   char address[32];
   std::snprintf(address, sizeof address, "%p", static_cast<const void*>(this));
-  return "<" + className() + ": " + address + ">";
+  std::string text = "<";
+  text += className();
+  text += ": ";
+  text += address;
+  text += '>';
+  return text;
 }
 
 std::uint64_t Object::addObserverForKey(std::string key, KeyValueObserver observer) {

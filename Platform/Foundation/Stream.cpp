@@ -166,6 +166,11 @@ class MemoryOutputStream final : public OutputStream {
     }
     return static_cast<std::int64_t>(length);
   }
+  std::int64_t writeData(const Data& data) override {
+    if (!data_.empty() || streamStatus() != StreamStatus::Open) return write(data.bytes(), data.length());
+    data_ = data;  // shared until one side changes it
+    return static_cast<std::int64_t>(data.length());
+  }
   bool hasSpaceAvailable() const override { return streamStatus() == StreamStatus::Open; }
   Value propertyForKey(std::string_view key) const override {
     // A copy of Data shares the bytes; only a later write to this stream would copy them.

@@ -82,6 +82,9 @@ class OutputStream : public Stream {
   // Bytes taken (possibly fewer than length: write the rest again), or -1 on a failure (the
   // stream is then in StreamStatus::Error with streamError() set) or when it is not open.
   virtual std::int64_t write(const std::uint8_t* buffer, std::size_t length) = 0;
+  // The same for bytes held in a Data: a memory stream with nothing written yet takes the buffer
+  // itself instead of copying it.
+  virtual std::int64_t writeData(const Data& data) { return write(data.bytes(), data.length()); }
   virtual bool hasSpaceAvailable() const = 0;
   // Cuts a file stream's file at its current offset, so a body written again from an earlier
   // offset leaves no stale tail. False for streams without a file.

@@ -176,7 +176,8 @@ std::string resolve(std::string_view reference, std::string_view base) {
       } else {
         std::string merged;
         if (b.authority && b.path.empty()) {
-          merged = "/" + std::string(r.path);
+          merged += '/';
+          merged += r.path;
         } else {
           std::size_t slash = b.path.rfind('/');
           merged = std::string(slash == std::string_view::npos ? std::string_view() : b.path.substr(0, slash + 1));

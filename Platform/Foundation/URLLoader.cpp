@@ -164,6 +164,16 @@ struct BodyPump {
   }
 };
 
+// Whether a server's protection space is the URL's own scheme, host and port: a credential given
+// for one server is never sent to another, whichever hop of a load leads there.
+bool spaceIsURLOrigin(const URLProtectionSpace& space, const URL& url) {
+  if (!url.scheme()) return false;
+  std::string scheme = http::asciiLowercase(*url.scheme());
+  int port = url.port().value_or(scheme == "https" ? 443 : 80);
+  return !space.isProxy() && space.protocol() == scheme && space.port() == port &&
+         http::equalsIgnoringCase(space.host(), url.host());
+}
+
 // Header lines ("Name: value\n" each), several fields of one name (in any case) joined with ", "
 // under the first spelling.
 Dictionary headerFields(std::string_view block) {
@@ -219,6 +229,8 @@ struct Load {
   URLCredentialPtr credential;
   URLProtectionSpacePtr credentialSpace;
   bool credentialStored = false;
+  bool digestSent = false;  // this hop carries a digest credential, which curl answers itself
+  std::int64_t bodyBytes = 0;  // of the response being read
   bool bodyStreamUsed = false;
   double timeout = URLRequest::kDefaultTimeoutInterval;
 
@@ -650,10 +662,14 @@ void URLLoader::Impl::beginHop(Load& l) {
     curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method == "POST" ? nullptr : method.c_str());
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
   }
+  // A proxy's credential goes to the proxy on every hop; a server's only to that server.
   const URLCredential* credential = l.credential.get();
   bool proxy = credential && l.credentialSpace && l.credentialSpace->isProxy();
+  if (credential && !proxy && !(l.credentialSpace && spaceIsURLOrigin(*l.credentialSpace, *url)))
+    credential = nullptr;
   bool digest = credential && l.credentialSpace &&
                 l.credentialSpace->authenticationMethod() == kURLAuthenticationMethodHTTPDigest;
+  l.digestSent = digest;
   long authScheme = digest ? CURLAUTH_DIGEST : CURLAUTH_BASIC;
   curl_easy_setopt(easy, CURLOPT_USERNAME, credential && !proxy ? credential->user().c_str() : nullptr);
   curl_easy_setopt(easy, CURLOPT_PASSWORD, credential && !proxy ? credential->password().c_str() : nullptr);
@@ -746,6 +762,7 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
   if (line.starts_with("HTTP/")) {
     ++l.headerBlocks;
+    l.bodyBytes = 0;
     l.headerBlock.clear();
     l.setsCookies = false;
     l.discardBody = false;
@@ -790,9 +807,7 @@ void URLLoader::Impl::headersComplete(Load& l) {
   }
 
   // curl answers a digest challenge itself when it has the credential: that first 401 is not ours.
-  bool digestRound =
-      l.credentialSpace && l.credentialSpace->authenticationMethod() == kURLAuthenticationMethodHTTPDigest;
-  if (l.status == 401 && l.credential && digestRound && l.headerBlocks == 1) {
+  if (l.status == 401 && l.digestSent && l.headerBlocks == 1) {
     l.discardBody = true;
     return;
   }
@@ -875,7 +890,16 @@ std::size_t URLLoader::Impl::onWrite(char* data, std::size_t size, std::size_t c
       return CURL_WRITEFUNC_PAUSE;
     }
   }
+  if (l.pending.empty()) {
+    // Room for the rest of an announced body (up to one flush) in one allocation, not grown
+    // chunk by chunk.
+    curl_off_t announced = -1;
+    if (curl_easy_getinfo(l.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+        announced > l.bodyBytes)
+      l.pending.reserve(std::min(static_cast<std::size_t>(announced - l.bodyBytes), kFlushBytes));
+  }
   l.pending.append(data, length);
+  l.bodyBytes += static_cast<std::int64_t>(length);
   if (l.pending.length() >= kFlushBytes) URLLoader::shared().impl_->flush(l);
   return length;
 }

@@ -78,8 +78,8 @@ AffineTransform AffineTransform::makeRotation(double angle) {
 }
 
 AffineTransform AffineTransform::concat(const AffineTransform& o) const {
-  return {a * o.a + b * o.c,         a * o.b + b * o.d,         c * o.a + d * o.c,
-          c * o.b + d * o.d,         tx * o.a + ty * o.c + o.tx, tx * o.b + ty * o.d + o.ty};
+  return {a * o.a + b * o.c, a * o.b + b * o.d,          c * o.a + d * o.c,
+          c * o.b + d * o.d, tx * o.a + ty * o.c + o.tx, tx * o.b + ty * o.d + o.ty};
 }
 
 AffineTransform AffineTransform::inverted() const {
@@ -107,10 +107,20 @@ std::string num(double v) {
   std::snprintf(buffer, sizeof buffer, "%g", v);
   return buffer;
 }
+
+// "{a, b}", appended piece by piece (GCC 12 misreads "{" + std::string at -O3 as an overlapping copy).
+std::string pair(const std::string& a, const std::string& b) {
+  std::string text = "{";
+  text += a;
+  text += ", ";
+  text += b;
+  text += '}';
+  return text;
+}
 }  // namespace
 
-std::string describe(Point p) { return "{" + num(p.x) + ", " + num(p.y) + "}"; }
-std::string describe(Size s) { return "{" + num(s.width) + ", " + num(s.height) + "}"; }
-std::string describe(const Rect& r) { return "{" + describe(r.origin) + ", " + describe(r.size) + "}"; }
+std::string describe(Point p) { return pair(num(p.x), num(p.y)); }
+std::string describe(Size s) { return pair(num(s.width), num(s.height)); }
+std::string describe(const Rect& r) { return pair(describe(r.origin), describe(r.size)); }
 
 }  // namespace cg

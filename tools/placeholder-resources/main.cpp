@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Graphics/Context.h"
+#include "ToolUsage.h"
 
 namespace {
 
@@ -265,8 +266,9 @@ bool write(const std::filesystem::path& path, const ns::Data& data) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (auto exitCode = toolusage::checkArguments(argc, argv, "<output folder>")) return *exitCode;
   if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+    std::fputs(toolusage::usageLine(argv[0], "<output folder>").c_str(), stderr);
     return 2;
   }
   std::filesystem::path dir(argv[1]);

@@ -5,12 +5,21 @@
 #include <string>
 
 #include "Scenes.h"
+#include "ToolUsage.h"
+
+namespace {
+// The usage with the scene names.
+std::string arguments() {
+  std::string text = "<output folder> [scene ...]\nscenes:";
+  for (const auto& s : scenes::all()) (text += ' ') += s.name;
+  return text;
+}
+}  // namespace
 
 int main(int argc, char** argv) {
+  if (auto exitCode = toolusage::checkArguments(argc, argv, arguments())) return *exitCode;
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <output folder> [scene ...]\nscenes:", argv[0]);
-    for (const auto& s : scenes::all()) std::fprintf(stderr, " %s", s.name.c_str());
-    std::fprintf(stderr, "\n");
+    std::fputs(toolusage::usageLine(argv[0], arguments()).c_str(), stderr);
     return 2;
   }
   std::filesystem::path dir(argv[1]);

@@ -212,7 +212,9 @@ class Builder {
     int width = 1000, height = 424;
     if (request_.params.count("poster_size") && !parseSize(param(request_, "poster_size"), width, height))
       return failure(400, "bad poster_size");
-    std::string size = "_" + std::to_string(width) + "x" + std::to_string(height) + ".jpg";
+    std::string size = "_";
+    ((size += std::to_string(width)) += 'x') += std::to_string(height);
+    size += ".jpg";
     int limit = intParam(request_, "limit", 12, 0, 100);
     Array items;
     for (const PosterEntry& p : catalogue_.posters()) {

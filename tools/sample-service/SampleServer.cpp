@@ -62,6 +62,7 @@ void Server::start(const std::string& address, int port) {
       std::lock_guard lock(mutex_);
       log_.push_back(request);
     }
+    logged_.notify_all();
 
     std::optional<Override> bend = overrideFor(request);
     ServiceReply reply;
@@ -195,6 +196,11 @@ std::vector<ServiceRequest> Server::requestsFor(const std::string& apiMethod) co
 std::size_t Server::requestCount() const {
   std::lock_guard lock(mutex_);
   return log_.size();
+}
+
+bool Server::waitForRequests(std::size_t count, double seconds) const {
+  std::unique_lock lock(mutex_);
+  return logged_.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return log_.size() >= count; });
 }
 
 void Server::clearLog() {

@@ -74,6 +74,8 @@ class Server {
   // Requests to the API naming this method.
   std::vector<ServiceRequest> requestsFor(const std::string& apiMethod) const;
   std::size_t requestCount() const;
+  // Waits until the log holds at least `count` requests or `seconds` pass; true when it does.
+  bool waitForRequests(std::size_t count, double seconds) const;
   // Also forgets the collected hits.
   void clearLog();
   std::vector<CollectedHit> collectedHits() const;
@@ -94,6 +96,7 @@ class Server {
 
   mutable std::mutex mutex_;
   std::condition_variable stopped_;
+  mutable std::condition_variable logged_;
   bool stopping_ = false;
   std::map<std::string, Override> overrides_;  // key: path, or path + "?method=" + method
   struct KeyedOverride {

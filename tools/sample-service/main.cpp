@@ -8,34 +8,42 @@
 #include <string>
 
 #include "SampleServer.h"
+#include "ToolUsage.h"
 
 namespace {
 
-int usage(const char* program) {
-  std::fprintf(stderr, "usage: %s [--port N] [--bind ADDRESS] [--data FOLDER]\n", program);
+constexpr const char* kArguments = "[--port N] [--bind ADDRESS] [--data FOLDER]   (default port 8080)";
+
+// Reports what is wrong with the arguments, then the usage.
+int refuse(const char* program, const std::string& problem) {
+  std::fprintf(stderr, "sample-service: %s\n", problem.c_str());
+  std::fputs(toolusage::usageLine(program, kArguments).c_str(), stderr);
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (auto exitCode = toolusage::checkArguments(argc, argv, kArguments, {"--port", "--bind", "--data"}))
+    return *exitCode;
   int port = 8080;
   std::string address = "127.0.0.1";
   std::string data = sampleservice::defaultDataFolder();
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    if (i + 1 >= argc) return usage(argv[0]);
+    if (arg != "--port" && arg != "--bind" && arg != "--data")
+      return refuse(argv[0], "unexpected argument " + arg);
+    if (i + 1 >= argc) return refuse(argv[0], arg + " needs a value");
     if (arg == "--port") {
       char* end = nullptr;
       long value = std::strtol(argv[++i], &end, 10);
-      if (*end != '\0' || value < 0 || value > 65535) return usage(argv[0]);
+      if (*end != '\0' || value < 0 || value > 65535)
+        return refuse(argv[0], "bad port " + std::string(argv[i]));
       port = static_cast<int>(value);
     } else if (arg == "--bind") {
       address = argv[++i];
-    } else if (arg == "--data") {
-      data = argv[++i];
     } else {
-      return usage(argv[0]);
+      data = argv[++i];
     }
   }
 

@@ -8,14 +8,18 @@
 #include <iostream>
 
 #include "FacebookPeer.h"
+#include "ToolUsage.h"
 
 int main(int argc, char** argv) {
+  constexpr const char* kArguments = "[--facebook-port N]";
+  if (auto exitCode = toolusage::checkArguments(argc, argv, kArguments, {"--facebook-port"}))
+    return *exitCode;
   int port = 8091;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--facebook-port") == 0 && i + 1 < argc) {
       port = std::atoi(argv[++i]);
     } else {
-      std::cerr << "usage: social-peers [--facebook-port N]\n";
+      std::cerr << toolusage::usageLine(argv[0], kArguments);
       return 2;
     }
   }

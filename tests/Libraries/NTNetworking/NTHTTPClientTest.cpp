@@ -10,6 +10,7 @@
 #include "Foundation/Exception.h"
 #include "Foundation/KeyedArchiver.h"
 #include "Foundation/PropertyList.h"
+#include "Foundation/Thread.h"
 #include "NTNetworking/NTHTTPClient.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
 #include "NTNetworking/NTPropertyListRequestOperation.h"
@@ -201,6 +202,27 @@ TEST(NTHTTPClientTest, OperationClassesAreConsultedFromTheOldestRegistration) {
   EXPECT_EQ(client->registeredHTTPOperationClassNames().size(), 2u);
 }
 
+class ClientJSONOperation : public NTJSONRequestOperation {};
+
+// A subclass given by type joins the registry below its parent and claims what the parent claims.
+TEST(NTHTTPClientTest, AnUnregisteredSubclassCanBeRegisteredByType) {
+  NTJSONRequestOperation::registerClass();
+  auto client = clientFor("http://h.example/");
+  EXPECT_TRUE(client->registerHTTPOperationClass<ClientJSONOperation>());
+  EXPECT_EQ(client->registeredHTTPOperationClassNames(), std::vector<std::string>{"ClientJSONOperation"});
+  struct Case {
+    const char* path;
+    bool claimed;
+  } cases[] = {{"list.json", true}, {"list.xml", false}};
+  for (const auto& c : cases) {
+    auto request = client->requestWithMethod("GET", c.path);
+    EXPECT_EQ(NTHTTPRequestOperation::canProcessRequest("ClientJSONOperation", *request), c.claimed)
+        << c.path;
+    auto op = client->HTTPRequestOperationWithRequest(request, nullptr, nullptr);
+    EXPECT_EQ(std::dynamic_pointer_cast<ClientJSONOperation>(op) != nullptr, c.claimed) << c.path;
+  }
+}
+
 TEST(NTHTTPClientTest, BatchReportsProgressPerOperationThenCompletesOnce) {
   testsupport::LoopbackServer server;
   server.fallback([](const testsupport::RecordedRequest& r) { return testsupport::Reply::text(r.path); });
@@ -243,6 +265,36 @@ TEST(NTHTTPClientTest, BatchReportsProgressPerOperationThenCompletesOnce) {
   EXPECT_EQ(events.back(), "completion");
   EXPECT_EQ(std::count(events.begin(), events.end(), "progress"), 3);
   EXPECT_EQ(server.requestCount(), 3u);
+}
+
+// Each operation's part of a batch (its own completion and the progress call) runs on that
+// operation's success queue; only the batch's completion comes back on the main queue.
+TEST(NTHTTPClientTest, BatchWrappersRunOnEachOperationsSuccessQueue) {
+  testsupport::LoopbackServer server;
+  server.fallback([](const testsupport::RecordedRequest&) { return testsupport::Reply::text("ok"); });
+  auto client = clientFor(server.url("/"));
+  auto queue = dispatch::queueCreate("test.batch.success");
+  struct Case {
+    const char* name;
+    bool ownQueue;
+  } cases[] = {{"main queue", false}, {"own success queue", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto op =
+        client->HTTPRequestOperationWithRequest(client->requestWithMethod("GET", "x"), nullptr, nullptr);
+    if (c.ownQueue) op->setSuccessCallbackQueue(queue);
+    std::atomic<int> progressOnMain{-1};
+    std::atomic<bool> completed{false}, completedOnMain{false};
+    client->enqueueBatchOfHTTPRequestOperations(
+        {op}, [&](std::size_t, std::size_t) { progressOnMain = ns::Thread::isMainThread() ? 1 : 0; },
+        [&](const std::vector<NTHTTPRequestOperationPtr>&) {
+          completedOnMain = ns::Thread::isMainThread();
+          completed = true;
+        });
+    ASSERT_TRUE(testsupport::spinUntil([&] { return completed.load(); }));
+    EXPECT_EQ(progressOnMain.load(), c.ownQueue ? 0 : 1);
+    EXPECT_TRUE(completedOnMain.load());
+  }
 }
 
 TEST(NTHTTPClientTest, BatchOfRequestsMakesOneOperationEach) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 
 #include "Foundation/ClassRegistry.h"
@@ -26,6 +27,12 @@ using testsupport::spinUntil;
 class StatusTestOperation : public NTHTTPRequestOperation {};
 class StatusTestSibling : public NTHTTPRequestOperation {};
 class StatusTestChild : public StatusTestOperation {};
+class OctetStreamOperation : public NTHTTPRequestOperation {};
+
+// Subclasses nobody registers: they take the values of the nearest class they derive from.
+class UnregisteredOperation : public NTHTTPRequestOperation {};
+class UnregisteredJSONOperation : public NTJSONRequestOperation {};
+class UnregisteredChild : public StatusTestChild {};
 
 void registerTestClasses() {
   static bool done = [] {
@@ -34,6 +41,8 @@ void registerTestClasses() {
     registry.registerClass<StatusTestOperation>("StatusTestOperation", "NTHTTPRequestOperation");
     registry.registerClass<StatusTestSibling>("StatusTestSibling", "NTHTTPRequestOperation");
     registry.registerClass<StatusTestChild>("StatusTestChild", "StatusTestOperation");
+    registry.registerClass<OctetStreamOperation>("OctetStreamOperation", "NTHTTPRequestOperation");
+    NTHTTPRequestOperation::addAcceptableContentTypes("OctetStreamOperation", {"application/octet-stream"});
     return true;
   }();
   (void)done;
@@ -111,35 +120,84 @@ TEST(NTHTTPRequestOperationTest, StatusAndContentTypeDecideBetweenSuccessAndTheH
   }
 }
 
+// A 410 whose body is cut short: the connection fails, but the status is what the caller hears.
 TEST(NTHTTPRequestOperationTest, HTTPErrorIsComputedOnceAndWinsOverTheConnectionError) {
   LoopbackServer server;
-  server.reply("/gone", Reply::text("gone", 410));
+  Reply cut = Reply::text(std::string(4096, 'g'), 410);
+  cut.dropAfterBytes = 100;
+  server.reply("/gone", cut);
   auto op = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(requestFor(server, "/gone"));
   EXPECT_FALSE(op->hasAcceptableStatusCode());  // no response yet
   EXPECT_FALSE(op->hasAcceptableContentType());
   ASSERT_TRUE(runToEnd(op));
+  auto connectionError = op->NTURLConnectionOperation::error();
+  ASSERT_TRUE(connectionError);
+  EXPECT_EQ(connectionError->domain(), ns::kURLErrorDomain);
   auto first = op->error();
   ASSERT_TRUE(first);
+  EXPECT_EQ(first->domain(), NTNetworkingErrorDomain);
+  EXPECT_EQ(first->code(), ns::URLError::BadServerResponse);
   EXPECT_EQ(op->error(), first);
   EXPECT_TRUE(op->hasAcceptableContentType());
 }
 
 TEST(NTHTTPRequestOperationTest, ACancelledOperationCallsNeitherCallback) {
   LoopbackServer server;
+  nttest::Gate gate;
   server.reply("/", Reply::text("x"));
-  auto op = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(requestFor(server, "/"));
-  bool called = false;
-  int completions = 0;
-  op->setCompletionBlockWithSuccess([&](const auto&, const auto&) { called = true; },
-                                    [&](const auto&, const auto&) { called = true; });
-  op->cancel();
-  ASSERT_TRUE(runToEnd(op));
-  // One more pass of the main queue, where a callback would have landed.
-  auto marker = std::make_shared<bool>(false);
-  dispatch::async(dispatch::mainQueue(), [marker] { *marker = true; });
-  ASSERT_TRUE(spinUntil([&] { return *marker; }));
-  EXPECT_FALSE(called);
-  EXPECT_EQ(completions, 0);
+  server.reply("/drip", nttest::stalledBody(256 * 1024, 64 * 1024, gate));
+  struct Case {
+    const char* name;
+    const char* path;
+    bool midway;
+  } cases[] = {{"before start", "/", false}, {"mid-body", "/drip", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto op = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(requestFor(server, c.path));
+    int callbacks = 0;
+    op->setCompletionBlockWithSuccess([&](const auto&, const auto&) { ++callbacks; },
+                                      [&](const auto&, const auto&) { ++callbacks; });
+    if (c.midway) {
+      op->start();
+      ASSERT_TRUE(spinUntil([&] { return op->totalBytesRead() > 0; }));
+    }
+    op->cancel();
+    ASSERT_TRUE(runToEnd(op));
+    // One more pass of the main queue, where a callback would have landed.
+    auto marker = std::make_shared<bool>(false);
+    dispatch::async(dispatch::mainQueue(), [marker] { *marker = true; });
+    ASSERT_TRUE(spinUntil([&] { return *marker; }));
+    EXPECT_EQ(callbacks, 0);
+  }
+}
+
+// A response that names no MIME type is taken as "application/octet-stream".
+TEST(NTHTTPRequestOperationTest, AResponseWithoutAMIMETypeCountsAsOctetStream) {
+  registerTestClasses();
+  LoopbackServer server;
+  server.reply("/untyped", withType("", "bytes"));
+  struct Case {
+    const char* name;
+    std::function<NTHTTPRequestOperationPtr()> make;
+    bool accepted;
+  } cases[] = {
+      {"octet-stream class", [] { return std::make_shared<OctetStreamOperation>(); }, true},
+      {"JSON class", [] { return std::make_shared<NTJSONRequestOperation>(); }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto op = c.make();
+    ASSERT_TRUE(op->initWithRequest(requestFor(server, "/untyped")));
+    ASSERT_TRUE(runToEnd(op));
+    EXPECT_FALSE(op->response()->MIMEType());
+    EXPECT_EQ(op->hasAcceptableContentType(), c.accepted);
+    if (c.accepted) {
+      EXPECT_FALSE(op->error());
+    } else {
+      ASSERT_TRUE(op->error());
+      EXPECT_EQ(op->error()->code(), ns::URLError::CannotDecodeContentData);
+    }
+  }
 }
 
 TEST(NTHTTPRequestOperationTest, CallbacksRunOnTheQueuesGivenOrTheMainQueue) {
@@ -190,6 +248,44 @@ TEST(NTHTTPRequestOperationTest, AddedValuesStayInTheClassAndItsSubclasses) {
   }
   EXPECT_EQ(NTHTTPRequestOperation::acceptableStatusCodes(),
             ns::IndexSet::indexSetWithIndexesInRange({200, 100}));
+}
+
+TEST(NTHTTPRequestOperationTest, UnregisteredSubclassesInheritTheAcceptableValues) {
+  registerTestClasses();
+  NTHTTPRequestOperation::addAcceptableStatusCodes("StatusTestOperation", ns::IndexSet{304, 401, 400});
+  NTHTTPRequestOperation::addAcceptableContentTypes("StatusTestOperation", {"text/csv"});
+  LoopbackServer server;
+  struct Case {
+    const char* name;
+    std::function<NTHTTPRequestOperationPtr()> make;
+    Reply reply;
+    std::optional<long> code;  // none: success
+  } cases[] = {
+      {"404 to a plain subclass", [] { return std::make_shared<UnregisteredOperation>(); },
+       withType("text/plain", "missing", 404), ns::URLError::BadServerResponse},
+      {"500 to a plain subclass", [] { return std::make_shared<UnregisteredOperation>(); },
+       withType("text/plain", "broken", 500), ns::URLError::BadServerResponse},
+      {"HTML to a JSON subclass", [] { return std::make_shared<UnregisteredJSONOperation>(); },
+       withType("text/html", "<p>"), ns::URLError::CannotDecodeContentData},
+      {"JSON to a JSON subclass", [] { return std::make_shared<UnregisteredJSONOperation>(); },
+       withType("application/json", "[1]"), std::nullopt},
+      {"added code to a grandchild", [] { return std::make_shared<UnregisteredChild>(); },
+       withType("text/csv", "a,b", 401), std::nullopt},
+      {"type outside the added ones to a grandchild", [] { return std::make_shared<UnregisteredChild>(); },
+       withType("text/html", "<p>"), ns::URLError::CannotDecodeContentData},
+  };
+  for (const auto& c : cases) {
+    server.reply("/answer", c.reply);
+    auto op = c.make();
+    ASSERT_TRUE(op->initWithRequest(requestFor(server, "/answer"))) << c.name;
+    Outcome outcome = complete(op);
+    if (!c.code) {
+      EXPECT_FALSE(outcome.error) << c.name << ": " << (outcome.error ? outcome.error->describe() : "");
+      continue;
+    }
+    ASSERT_TRUE(outcome.error) << c.name;
+    EXPECT_EQ(outcome.error->code(), *c.code) << c.name;
+  }
 }
 
 TEST(NTHTTPRequestOperationTest, ClassesClaimRequestsByPathExtensionOrAcceptHeader) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "Foundation/ClassRegistry.h"
 #include "Foundation/JSONSerialization.h"
 #include "Foundation/Thread.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
@@ -23,10 +24,11 @@ struct Result {
   ns::HTTPURLResponsePtr response;
 };
 
-std::shared_ptr<Result> fetch(const LoopbackServer& server, const std::string& path) {
+std::shared_ptr<Result> fetch(const LoopbackServer& server, const std::string& path,
+                              std::string_view cls = "NTJSONRequestOperation") {
   auto result = std::make_shared<Result>();
   auto op = NTJSONRequestOperation::JSONRequestOperationWithRequest(
-      requestFor(server, path),
+      cls, requestFor(server, path),
       [result](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr& response, const ns::Value& JSON) {
         result->succeeded = true;
         result->JSON = JSON;
@@ -43,6 +45,30 @@ std::shared_ptr<Result> fetch(const LoopbackServer& server, const std::string& p
   op->start();
   EXPECT_TRUE(spinUntil([&] { return result->done; })) << path;
   return result;
+}
+
+// A subclass that also takes JSON served as plain text.
+class PlainJSONOperation : public NTJSONRequestOperation {};
+
+TEST(NTJSONRequestOperationTest, TheFactoryMakesTheClassItIsAskedFor) {
+  NTJSONRequestOperation::registerClass();
+  ns::ClassRegistry::shared().registerClass<PlainJSONOperation>("PlainJSONOperation",
+                                                                "NTJSONRequestOperation");
+  NTHTTPRequestOperation::addAcceptableContentTypes("PlainJSONOperation", {"text/plain"});
+  LoopbackServer server;
+  server.reply("/plain", Reply::text("[1]"));
+  struct Case {
+    const char* cls;
+    bool succeeded;
+  } cases[] = {{"NTJSONRequestOperation", false}, {"PlainJSONOperation", true}};
+  for (const auto& c : cases) EXPECT_EQ(fetch(server, "/plain", c.cls)->succeeded, c.succeeded) << c.cls;
+  auto request = requestFor(server, "/plain");
+  EXPECT_TRUE(
+      std::dynamic_pointer_cast<PlainJSONOperation>(NTJSONRequestOperation::JSONRequestOperationWithRequest(
+          "PlainJSONOperation", request, nullptr, nullptr)));
+  for (const char* other : {"NTHTTPRequestOperation", "NoSuchClass"})
+    EXPECT_FALSE(NTJSONRequestOperation::JSONRequestOperationWithRequest(other, request, nullptr, nullptr))
+        << other;
 }
 
 TEST(NTJSONRequestOperationTest, EveryTopLevelKindDecodes) {

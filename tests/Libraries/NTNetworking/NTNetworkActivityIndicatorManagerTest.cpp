@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "Dispatch/Dispatch.h"
 #include "Foundation/Clock.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/OperationQueue.h"
 #include "NTNetworking/NTNetworkActivityIndicatorManager.h"
 #include "NTNetworking/NTURLConnectionOperation.h"
+#include "NetworkingTestSupport.h"
 #include "UIKit/Application.h"
 #include "support/RunLoopSpin.h"
 
@@ -88,29 +91,91 @@ TEST_F(NTNetworkActivityIndicatorManagerTest, AnnouncesCountAndVisibilityChanges
   EXPECT_EQ(heard, (std::vector<std::string>{"activityCount", "isNetworkActivityIndicatorVisible"}));
 }
 
-// Starts and finishes posted from many threads at once are counted on the main thread, one at a time.
-TEST_F(NTNetworkActivityIndicatorManagerTest, NotificationsFromOtherThreadsAreCountedOnTheMainThread) {
+// The count is current on the thread that posted, even while the main thread is blocked; the
+// indicator follows when the main thread gets to it.
+TEST_F(NTNetworkActivityIndicatorManagerTest, CountsOnThePostingThreadAndShowsOnTheMainThread) {
   manager->setEnabled(true);
   auto queue = std::make_shared<ns::OperationQueue>();
-  std::vector<ns::OperationPtr> work;
-  for (int t = 0; t < 8; ++t)
-    work.push_back(ns::BlockOperation::blockOperationWithBlock([] {
-      for (int i = 0; i < 200; ++i) {
-        started();
-        finished();
-      }
-    }));
-  queue->addOperations(work, true);
-  // Queued, not yet counted: nothing runs off the main thread.
-  EXPECT_EQ(manager->activityCount(), 0);
-  int changes = 0;
-  manager->addObserverForKey("activityCount", [&changes](ns::Object&, std::string_view, bool prior) {
-    if (!prior) ++changes;
+  auto onWorkers = [&](int threads, const std::function<void()>& body) {
+    std::vector<ns::OperationPtr> work;
+    for (int t = 0; t < threads; ++t) work.push_back(ns::BlockOperation::blockOperationWithBlock(body));
+    queue->addOperations(work, true);  // blocks the main thread until they are done
+  };
+  onWorkers(8, [] {
+    for (int i = 0; i < 200; ++i) {
+      started();
+      finished();
+    }
+    started();
   });
-  ASSERT_TRUE(testsupport::spinUntil([&] { return changes == 8 * 200 * 2; }));
+  EXPECT_EQ(manager->activityCount(), 8);
+  EXPECT_FALSE(shown());
+  ASSERT_TRUE(testsupport::spinUntil([&] { return shown(); }));
+
+  onWorkers(8, [] { finished(); });
   EXPECT_EQ(manager->activityCount(), 0);
+  auto drained = std::make_shared<bool>(false);
+  dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; });
+  ASSERT_TRUE(testsupport::spinUntil([&] { return *drained; }));
+  EXPECT_TRUE(shown());
   clock.advance(NTNetworkActivityIndicatorManager::kVisibilityDelay);
   EXPECT_FALSE(shown());
+}
+
+// Every way an operation can go posts as many finishes as starts, so the count of a manager that
+// also sees another running operation comes back to exactly that one.
+TEST_F(NTNetworkActivityIndicatorManagerTest, EveryPathOfAnOperationLeavesTheCountWhereItWas) {
+  testsupport::LoopbackServer server;
+  nttest::Gate gate;
+  server.reply("/drip", nttest::stalledBody(256 * 1024, 64 * 1024, gate));
+  auto sentinel =
+      std::make_shared<NTURLConnectionOperation>()->initWithRequest(nttest::requestFor(server, "/drip"));
+  sentinel->start();
+  ASSERT_EQ(manager->activityCount(), 1);
+
+  using Op = NTURLConnectionOperation;
+  auto startAndWait = [](Op& op) {
+    op.start();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return op.totalBytesRead() > 0; }));
+  };
+  struct Case {
+    const char* name;
+    std::function<void(Op&)> steps;
+    int starts;
+  } cases[] = {
+      {"ready, pause, cancel", [](Op& op) { op.pause(), op.cancel(); }, 0},
+      {"ready, cancel, start", [](Op& op) { op.cancel(), op.start(); }, 1},
+      {"ready, pause, resume, cancel", [](Op& op) { op.pause(), op.resume(), op.cancel(); }, 1},
+      {"executing, cancel", [&](Op& op) { startAndWait(op), op.cancel(); }, 1},
+      {"executing, pause, cancel", [&](Op& op) { startAndWait(op), op.pause(), op.cancel(); }, 1},
+      {"executing, pause, resume, cancel",
+       [&](Op& op) { startAndWait(op), op.pause(), op.resume(), op.cancel(); }, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto op = std::make_shared<Op>()->initWithRequest(nttest::requestFor(server, "/drip"));
+    nttest::NotificationCounter counter(op);
+    c.steps(*op);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return op->isFinished(); }));
+    { std::lock_guard posted(op->lock()); }  // the finish is posted under the operation's lock
+    EXPECT_EQ(counter.starts(), c.starts);
+    EXPECT_EQ(counter.finishes(), c.starts);
+    EXPECT_EQ(manager->activityCount(), 1);
+  }
+  sentinel->cancel();
+  ASSERT_TRUE(testsupport::spinUntil([&] { return sentinel->isFinished(); }));
+  { std::lock_guard posted(sentinel->lock()); }
+  EXPECT_EQ(manager->activityCount(), 0);
+}
+
+// The shared manager is made observing the operations' notifications.
+TEST_F(NTNetworkActivityIndicatorManagerTest, TheSharedManagerCountsOperations) {
+  auto shared = NTNetworkActivityIndicatorManager::sharedManager();
+  int before = shared->activityCount();
+  started();
+  EXPECT_EQ(shared->activityCount(), before + 1);
+  finished();
+  EXPECT_EQ(shared->activityCount(), before);
 }
 
 TEST_F(NTNetworkActivityIndicatorManagerTest, AGoneManagerNoLongerCounts) {
@@ -122,8 +187,6 @@ TEST_F(NTNetworkActivityIndicatorManagerTest, AGoneManagerNoLongerCounts) {
   EXPECT_TRUE(weak.expired());
   clock.advance(1);  // its timer was invalidated with it
   EXPECT_TRUE(shown());
-  EXPECT_EQ(NTNetworkActivityIndicatorManager::sharedManager(),
-            NTNetworkActivityIndicatorManager::sharedManager());
 }
 
 }  // namespace

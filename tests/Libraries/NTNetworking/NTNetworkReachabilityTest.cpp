@@ -6,6 +6,7 @@
 
 #include "Dispatch/Dispatch.h"
 #include "Foundation/NotificationCenter.h"
+#include "Foundation/RunLoop.h"
 #include "NTNetworking/NTHTTPClient.h"
 #include "NTNetworking/NTNetworkReachability.h"
 #include "support/RunLoopSpin.h"
@@ -106,9 +107,13 @@ TEST(NTNetworkReachabilityTest, NumericHostReportsAtOnceWithoutNotification) {
   auto first = client->networkReachability();
   client->startMonitoringNetworkReachability();
   EXPECT_NE(client->networkReachability(), first);
+  // The replaced object no longer watches the main run loop; the new one does.
+  EXPECT_FALSE(first->unscheduleFromRunLoop(ns::RunLoop::mainRunLoop(), ns::kRunLoopCommonModes));
   drainMainQueue();
   EXPECT_EQ(heard.size(), 1u);
   EXPECT_EQ(replaced.size(), 2u);
+  EXPECT_TRUE(client->networkReachability()->unscheduleFromRunLoop(ns::RunLoop::mainRunLoop(),
+                                                                   ns::kRunLoopCommonModes));
 }
 
 TEST(NTNetworkReachabilityTest, HostNameIsReportedWithNotificationWhenResolved) {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Foundation/ClassRegistry.h"
 #include "Foundation/PropertyList.h"
 #include "Foundation/XMLParser.h"
 #include "NTNetworking/NTPropertyListRequestOperation.h"
@@ -94,7 +97,6 @@ TEST(NTPropertyListRequestOperationTest, ReportsTheFormatAndClaimsByExtensionOrA
   server.reply("/list.plist", withType("application/x-plist", xmlPlist()));
   auto operation = std::make_shared<NTPropertyListRequestOperation>()->initWithRequest(
       nttest::requestFor(server, "/list.plist"));
-  EXPECT_EQ(operation->propertyListReadOptions(), 0u);
   ASSERT_TRUE(nttest::runToEnd(operation));
   EXPECT_EQ(operation->responsePropertyList()["id"], Value(7));
   EXPECT_EQ(operation->propertyListFormat(), static_cast<std::uint64_t>(ns::PropertyListFormat::XML));
@@ -218,8 +220,61 @@ TEST(NTXMLRequestOperationTest, CancellingTakesTheDelegateAwayFromItsParser) {
   operation->cancel();
   EXPECT_EQ(parser->delegate(), nullptr);
   EXPECT_EQ(operation->error(), nullptr);
-  operation->setXMLError(ns::Error::make("test", 1));
-  EXPECT_EQ(operation->error()->domain(), "test");
+}
+
+// Subclasses that also take their format served as plain text.
+class PlainPropertyListOperation : public NTPropertyListRequestOperation {};
+class PlainXMLOperation : public NTXMLRequestOperation {};
+
+TEST(NTPropertyListAndXMLRequestOperationTest, TheFactoriesMakeTheClassTheyAreAskedFor) {
+  NTPropertyListRequestOperation::registerClass();
+  NTXMLRequestOperation::registerClass();
+  auto& registry = ns::ClassRegistry::shared();
+  registry.registerClass<PlainPropertyListOperation>("PlainPropertyListOperation",
+                                                     "NTPropertyListRequestOperation");
+  registry.registerClass<PlainXMLOperation>("PlainXMLOperation", "NTXMLRequestOperation");
+  for (const char* cls : {"PlainPropertyListOperation", "PlainXMLOperation"})
+    NTHTTPRequestOperation::addAcceptableContentTypes(cls, {"text/plain"});
+  testsupport::LoopbackServer server;
+  server.reply("/plain", Reply::text(xmlPlist()));
+
+  // Starts an operation of the named class from the factory; nullopt when none was made, else
+  // whether it succeeded.
+  using Factory = std::function<std::optional<bool>(std::string_view cls)>;
+  auto run = [&](const NTHTTPRequestOperationPtr& op, const std::shared_ptr<std::optional<bool>>& outcome) {
+    if (!op) return std::optional<bool>();
+    op->start();
+    EXPECT_TRUE(testsupport::spinUntil([&] { return outcome->has_value(); }));
+    return *outcome;
+  };
+  Factory plist = [&](std::string_view cls) {
+    auto outcome = std::make_shared<std::optional<bool>>();
+    return run(NTPropertyListRequestOperation::propertyListRequestOperationWithRequest(
+                   cls, nttest::requestFor(server, "/plain"), [outcome](auto&&...) { *outcome = true; },
+                   [outcome](auto&&...) { *outcome = false; }),
+               outcome);
+  };
+  Factory xml = [&](std::string_view cls) {
+    auto outcome = std::make_shared<std::optional<bool>>();
+    return run(NTXMLRequestOperation::XMLParserRequestOperationWithRequest(
+                   cls, nttest::requestFor(server, "/plain"), [outcome](auto&&...) { *outcome = true; },
+                   [outcome](auto&&...) { *outcome = false; }),
+               outcome);
+  };
+  struct Case {
+    const char* name;
+    Factory factory;
+    const char* cls;
+    std::optional<bool> succeeded;
+  } cases[] = {
+      {"property list", plist, "NTPropertyListRequestOperation", false},
+      {"property list", plist, "PlainPropertyListOperation", true},
+      {"property list", plist, "PlainXMLOperation", std::nullopt},
+      {"XML", xml, "NTXMLRequestOperation", false},
+      {"XML", xml, "PlainXMLOperation", true},
+      {"XML", xml, "NoSuchClass", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.factory(c.cls), c.succeeded) << c.name << " made as " << c.cls;
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 #include <sqlite3.h>
 
 #include <barrier>
+#include <functional>
 #include <thread>
 
 #include "SQDatabase/SQDatabasePool.h"
+#include "SQDatabase/SQDatabaseQueue.h"
 #include "SQTestSupport.h"
 
 namespace {
@@ -83,6 +85,46 @@ TEST_F(SQDatabaseBusyTest, RealSleepsBetweenRetries) {
   ASSERT_TRUE(error);
   EXPECT_EQ(error->code(), SQLITE_BUSY);
   EXPECT_EQ(db->lastErrorCode(), SQLITE_BUSY);
+}
+
+// "Locked" comes from the connection itself (here: dropping a table one of its result sets reads),
+// so waiting cannot help: the call fails at once with SQLite's message, on a bare connection and
+// inside a queue block alike.
+TEST_F(SQDatabaseBusyTest, ALockHeldByTheSameConnectionFailsAtOnce) {
+  auto queue = SQDatabaseQueue::databaseQueueWithPath(dbPath());
+  using Body = std::function<void(SQDatabase&)>;
+  struct Case {
+    const char* name;
+    std::function<void(const Body&)> within;
+  } cases[] = {
+      {"bare connection", [&](const Body& body) { body(*db); }},
+      {"queue block", [&](const Body& body) { queue->inDatabase(body); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LogCapture log;
+    int retries = 0;
+    bool dropped = true;
+    ns::ErrorPtr error;
+    c.within([&](SQDatabase& d) {
+      // Ends an endless retry after a while, so a regression fails instead of hanging.
+      d.setBusyRetrySleep([&] {
+        if (++retries == 100) d.setBusyRetryTimeout(1);
+      });
+      auto rs = d.executeQuery("select v from t");
+      ASSERT_TRUE(rs && rs->next());
+      dropped = d.update("drop table t", &error);
+      rs->close();
+      d.setBusyRetrySleep(nullptr);
+      d.setBusyRetryTimeout(0);
+    });
+    EXPECT_FALSE(dropped);
+    EXPECT_EQ(retries, 0);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), SQLITE_LOCKED);
+    EXPECT_TRUE(log.contains("Unknown error calling sqlite3_step (6: database table is locked"));
+    EXPECT_TRUE(log.contains("DB Query: drop table t"));
+  }
 }
 
 // Two deferred transactions that both read and then write wait for each other: each holds the

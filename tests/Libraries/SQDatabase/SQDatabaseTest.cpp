@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "Foundation/Clock.h"
 #include "Foundation/Exception.h"
 #include "SQDatabase/SQDatabase.h"
 #include "SQDatabase/SQStatement.h"
@@ -470,24 +471,38 @@ TEST_F(SQDatabaseTest, TracesStatementsAndTheirArguments) {
   EXPECT_EQ(lines[2], "obj: arg");
 }
 
+// An unfinished backup keeps its source connection from closing: close gives up after the retries
+// allowed or, with no limit set, after the default wait, and says so.
 TEST_F(SQDatabaseTest, CloseGivesUpWhileABackupStillReadsTheDatabase) {
-  auto db = openFile();
-  ASSERT_TRUE(db->executeUpdate("create table t (v)"));
-  auto copy = openMemory();
-  sqlite3_backup* backup = sqlite3_backup_init(copy->sqliteHandle(), "main", db->sqliteHandle(), "main");
-  ASSERT_TRUE(backup);
-  db->setBusyRetryTimeout(2);
-  int retries = 0;
-  db->setBusyRetrySleep([&] { ++retries; });
-  LogCapture log;
-  EXPECT_FALSE(db->close());
-  EXPECT_EQ(retries, 2);
-  EXPECT_TRUE(log.contains("Database busy, unable to close"));
-  EXPECT_NE(db->sqliteHandle(), nullptr);
-  EXPECT_EQ(sqlite3_backup_step(backup, -1), SQLITE_DONE);
-  EXPECT_EQ(sqlite3_backup_finish(backup), SQLITE_OK);
-  EXPECT_TRUE(db->close());
-  EXPECT_TRUE(copy->tableExists("t"));
+  ns::ManualClock clock;
+  struct Case {
+    const char* name;
+    int limit;
+    int retries;
+  } cases[] = {{"two retries", 2, 2}, {"no limit", 0, static_cast<int>(SQDatabase::kDefaultBusyTimeout)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto db = openFile(std::string(c.name) + ".db");
+    ASSERT_TRUE(db->executeUpdate("create table t (v)"));
+    auto copy = openMemory();
+    sqlite3_backup* backup = sqlite3_backup_init(copy->sqliteHandle(), "main", db->sqliteHandle(), "main");
+    ASSERT_TRUE(backup);
+    db->setBusyRetryTimeout(c.limit);
+    int retries = 0;
+    db->setBusyRetrySleep([&] {
+      clock.advance(1);
+      if (++retries == 1000) db->setBusyRetryTimeout(1);  // a regression fails instead of hanging
+    });
+    LogCapture log;
+    EXPECT_FALSE(db->close());
+    EXPECT_EQ(retries, c.retries);
+    EXPECT_TRUE(log.contains("Database busy, unable to close"));
+    EXPECT_NE(db->sqliteHandle(), nullptr);
+    EXPECT_EQ(sqlite3_backup_step(backup, -1), SQLITE_DONE);
+    EXPECT_EQ(sqlite3_backup_finish(backup), SQLITE_OK);
+    EXPECT_TRUE(db->close());
+    EXPECT_TRUE(copy->tableExists("t"));
+  }
 }
 
 TEST_F(SQDatabaseTest, SavePointsOnAClosedDatabaseReportAnError) {

@@ -58,6 +58,24 @@ TEST_F(StreamTest, MemoryStreamHandsOutItsBytesWithoutCopying) {
   EXPECT_FALSE(stream->truncateAtCurrentOffset());
 }
 
+// The first chunk handed over as Data is kept as it is; what follows never changes the caller's copy.
+TEST_F(StreamTest, MemoryStreamKeepsAHandedOverChunkWithoutChangingIt) {
+  auto stream = ns::OutputStream::outputStreamToMemory();
+  ns::Data chunk = ns::Data::fromString("first ");
+  EXPECT_EQ(stream->writeData(chunk), -1);  // not open yet
+  stream->open();
+  EXPECT_EQ(stream->writeData(chunk), 6);
+  auto kept = stream->propertyForKey(ns::kStreamDataWrittenToMemoryStreamKey);
+  EXPECT_EQ(kept.asData()->bytes(), chunk.bytes());
+  EXPECT_EQ(stream->writeData(ns::Data::fromString("second ")), 7);
+  EXPECT_EQ(writeText(*stream, "third"), 5);
+  EXPECT_EQ(chunk.toString(), "first ");
+  EXPECT_EQ(kept.asData()->toString(), "first ");
+  auto all = stream->propertyForKey(ns::kStreamDataWrittenToMemoryStreamKey);
+  EXPECT_EQ(all.asData()->toString(), "first second third");
+  EXPECT_GE(all.asData()->tailRoom(), ns::Data::kTailRoom);
+}
+
 TEST_F(StreamTest, FileStreamTruncatesOrAppends) {
   struct Case {
     bool append;

@@ -5,6 +5,7 @@ the output the same on every run, so the files can be regenerated and diffed.
 
 Usage: tools/sample-service/data/make-catalogue.py
 """
+import argparse
 import json
 import os
 import random
@@ -287,4 +288,5 @@ def main():
 
 
 if __name__ == "__main__":
+    argparse.ArgumentParser(description="Writes the sample catalogue next to this script.").parse_args()
     main()
