@@ -49,6 +49,14 @@ enum ViewAnimationOptions : unsigned {
   ViewAnimationOptionCurveLinear = 3 << 16,
 };
 
+// What makes the layer of a view class (the platform's layerClass): a plain cg::Layer unless a
+// view class names another, e.g. ui::layerClassOf<av::PlayerLayer>().
+using LayerClass = std::function<std::shared_ptr<cg::Layer>()>;
+template <class L>
+LayerClass layerClassOf() {
+  return [] { return std::static_pointer_cast<cg::Layer>(std::make_shared<L>()); };
+}
+
 // Where a picture of a given size goes inside a rectangle under a content mode.
 cg::Rect contentModeRect(ViewContentMode mode, cg::Size content, const cg::Rect& bounds);
 
@@ -185,6 +193,8 @@ class View : public Responder {
   }
   // Called when the bounds size changed, after the subviews were resized.
   virtual void boundsSizeDidChange(cg::Size oldSize);
+  // For view classes backed by a layer of another class.
+  explicit View(const LayerClass& layerClass);
 
  private:
   void insertSubview(const std::shared_ptr<View>& view, std::size_t index);
