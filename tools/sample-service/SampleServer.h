@@ -30,11 +30,13 @@ struct Override {
 };
 
 // The sample service over HTTP: serves the catalogue on an address and port (0 picks a free one),
-// keeps a log of the requests it received, and applies the overrides tests set. Started by start(),
+// keeps a log of the requests it received, and applies the overrides tests set. Its video
+// paths serve the clips tools/make-clips generated. Started by start(),
 // stopped by stop() or the destructor; the catalogue is read once, at construction.
 class Server {
  public:
-  explicit Server(const std::string& dataFolder = defaultDataFolder());
+  explicit Server(const std::string& dataFolder = defaultDataFolder(),
+                  const std::string& clipsFolder = defaultClipsFolder());
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
