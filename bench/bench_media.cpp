@@ -1,0 +1,172 @@
+// The media layer on the generated 60-second clip (640 x 360 H.264 at about 1.2 Mbit/s with AAC
+// sound, an MP4 file), against FFmpeg used directly, in the same run:
+//   decode: the layer's pipeline (a demuxing thread and one decoding thread per stream, pictures
+//     converted to the renderer's pixels into its frame queue) run as fast as frames are taken,
+//     against FFmpeg's own read-decode-scale loop on one thread, to the same pixels. Best of 3.
+//   memory: the growth of resident memory while a player plays the whole clip at normal speed
+//     (on the manual clock, drawing each frame through the player layer), against the clip's
+//     file size: what it holds at once, not what passes through.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Foundation/Clock.h"
+#include "Foundation/RunLoop.h"
+#include "Graphics/Context.h"
+#include "Media/Pipeline.h"
+#include "Media/PlayerLayer.h"
+
+namespace {
+
+constexpr int kRepeats = 3;
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Run {
+  double seconds = 0;
+  long frames = 0;
+};
+
+// FFmpeg's own loop: read, decode on one thread, scale every picture to 32-bit ARGB.
+Run decodeWithFFmpeg(const std::string& path) {
+  Run run;
+  auto start = Clock::now();
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return run;
+  avformat_find_stream_info(format, nullptr);
+  int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const AVCodec* codec = avcodec_find_decoder(format->streams[index]->codecpar->codec_id);
+  AVCodecContext* decoder = avcodec_alloc_context3(codec);
+  avcodec_parameters_to_context(decoder, format->streams[index]->codecpar);
+  decoder->thread_count = 1;
+  avcodec_open2(decoder, codec, nullptr);
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  SwsContext* scaler = nullptr;
+  std::vector<std::uint32_t> pixels;
+  auto drain = [&] {
+    while (avcodec_receive_frame(decoder, frame) >= 0) {
+      scaler = sws_getCachedContext(scaler, frame->width, frame->height, AVPixelFormat(frame->format),
+                                    frame->width, frame->height, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
+                                    nullptr, nullptr);
+      pixels.resize(std::size_t(frame->width) * std::size_t(frame->height));
+      std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(pixels.data()), nullptr, nullptr, nullptr};
+      int strides[4] = {frame->width * 4, 0, 0, 0};
+      sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+      ++run.frames;
+      av_frame_unref(frame);
+    }
+  };
+  while (av_read_frame(format, packet) >= 0) {
+    if (packet->stream_index == index) avcodec_send_packet(decoder, packet);
+    av_packet_unref(packet);
+    drain();
+  }
+  avcodec_send_packet(decoder, nullptr);
+  drain();
+  sws_freeContext(scaler);
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&decoder);
+  avformat_close_input(&format);
+  run.seconds = secondsSince(start);
+  return run;
+}
+
+// The layer's pipeline, unpaced: frames are taken as soon as they are converted.
+Run decodeWithPipeline(const std::string& path) {
+  Run run;
+  auto start = Clock::now();
+  av::detail::Pipeline::Options options;
+  options.paced = false;
+  av::detail::Pipeline pipeline(path, std::make_shared<av::detail::Timeline>(), options, {});
+  while (auto frame = pipeline.nextFrame()) ++run.frames;
+  run.seconds = secondsSince(start);
+  return run;
+}
+
+long residentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+// Plays `seconds` of the clip at normal speed: the clock moves one frame's time at a time and
+// the layer draws the frame of each moment. Returns the peak resident size seen.
+long play(const std::string& path, double seconds, bool& ok) {
+  ns::ManualClock clock;
+  auto item =
+      av::PlayerItem::playerItemWithAsset(av::URLAsset::URLAssetWithURL(ns::URL::fileURLWithPath(path)));
+  auto player = av::Player::playerWithPlayerItem(item);
+  auto layer = av::PlayerLayer::playerLayerWithPlayer(player);
+  layer->setFrame({0, 0, 320, 180});
+  auto canvas = cg::Context::makeBitmap({320, 180}, true, 1);
+  auto deadline = Clock::now() + std::chrono::seconds(60);
+  while (item->status() == av::PlayerItemStatus::unknown && Clock::now() < deadline)
+    ns::RunLoop::currentRunLoop()->runOnce(0.05);
+  ok = item->status() == av::PlayerItemStatus::readyToPlay;
+  long peak = residentBytes();
+  if (!ok) return peak;
+  player->play();
+  for (double t = 0; t < seconds; t += 0.04) {
+    clock.advance(0.04);
+    layer->drawInContext(*canvas);
+    peak = std::max(peak, residentBytes());
+  }
+  return peak;
+}
+
+}  // namespace
+
+int main() {
+  const std::string path = std::string(VCC_CLIPS_DIR) + "/bench/clip.mp4";
+  std::error_code ec;
+  auto fileSize = std::filesystem::file_size(path, ec);
+  if (ec) {
+    std::fprintf(stderr, "bench_media: no clip at %s (the build generates it)\n", path.c_str());
+    return 1;
+  }
+  std::printf("clip: %s, %.2f MB\n", path.c_str(), double(fileSize) / 1e6);
+
+  Run ffmpeg{1e9, 0}, ours{1e9, 0};
+  for (int i = 0; i < kRepeats; ++i) {
+    Run a = decodeWithFFmpeg(path), b = decodeWithPipeline(path);
+    if (a.seconds < ffmpeg.seconds) ffmpeg = a;
+    if (b.seconds < ours.seconds) ours = b;
+  }
+  std::printf("decode and convert, FFmpeg loop: %ld frames in %.3f s (%.0f frames/s)\n", ffmpeg.frames,
+              ffmpeg.seconds, double(ffmpeg.frames) / ffmpeg.seconds);
+  std::printf("decode and convert, media layer: %ld frames in %.3f s (%.0f frames/s)\n", ours.frames,
+              ours.seconds, double(ours.frames) / ours.seconds);
+  if (ours.frames != ffmpeg.frames) std::printf("warning: the frame counts differ\n");
+
+  // A first short play brings in the code and the allocator's arenas, which are no playback cost.
+  bool ok = false;
+  play(path, 2, ok);
+  long before = residentBytes();
+  long peak = play(path, 60, ok);
+  long growth = std::max(0L, peak - before);
+  std::printf("playing 60 s: resident %.2f MB before, %.2f MB at most, growth %.2f MB%s\n",
+              double(before) / 1e6, double(peak) / 1e6, double(growth) / 1e6,
+              ok ? "" : " (the clip did not play)");
+
+  std::printf("ratio media_decode_time = %.2f (target <= 1.2)\n", ours.seconds / ffmpeg.seconds);
+  std::printf("ratio media_memory = %.2f (target <= 1.0)\n", double(growth) / double(fileSize));
+  return 0;
+}
