@@ -14,6 +14,7 @@ extern "C" {
 #include <cerrno>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "Foundation/URL.h"
 
@@ -200,7 +201,12 @@ std::unique_ptr<Input> Input::open(const std::string& url, const std::atomic<boo
   av_dict_free(&options);
   if (rc >= 0) {
     input->context_ = context;
-    rc = avformat_find_stream_info(context, nullptr);
+    // The decoders that look at the first frames run on this thread too: no pool of decoding
+    // threads is started (and its memory kept) for a glance.
+    std::vector<AVDictionary*> probeOptions(context->nb_streams, nullptr);
+    for (auto& o : probeOptions) av_dict_set(&o, "threads", "1", 0);
+    rc = avformat_find_stream_info(context, probeOptions.data());
+    for (auto& o : probeOptions) av_dict_free(&o);
   }
   // A playlist demuxer goes past a segment it cannot load; a missing piece is still a failure.
   if (rc < 0 || hooks->firstFailure) {

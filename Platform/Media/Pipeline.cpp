@@ -72,6 +72,8 @@ struct QueuedPacket {
 struct PacketQueue {
   std::deque<QueuedPacket> items;
   std::size_t bytes = 0;
+  // Its decoding thread waits on it for packets (and, for sound, for the clock).
+  std::condition_variable filled;
 
   void clear() {
     for (auto& p : items) av_packet_free(&p.packet);
@@ -86,6 +88,44 @@ double toSeconds(std::int64_t ts, AVRational base, double start) {
   if (ts == AV_NOPTS_VALUE) return NAN;
   return double(ts) * av_q2d(base) - start;
 }
+
+// Pixel buffers for converted pictures, handed back when the last picture using one is let go
+// (on whichever thread): playback reuses a few buffers instead of allocating one per frame.
+class PixelPool : public std::enable_shared_from_this<PixelPool> {
+ public:
+  using Buffer = std::vector<std::uint32_t>;
+
+  std::unique_ptr<Buffer> take(std::size_t count) {
+    std::unique_ptr<Buffer> buffer;
+    {
+      std::lock_guard lock(mutex_);
+      if (!free_.empty()) {
+        buffer = std::move(free_.back());
+        free_.pop_back();
+      }
+    }
+    if (!buffer) buffer = std::make_unique<Buffer>();
+    buffer->resize(count);
+    return buffer;
+  }
+
+  std::shared_ptr<const Buffer> share(std::unique_ptr<Buffer> buffer) {
+    std::weak_ptr<PixelPool> pool = weak_from_this();
+    return std::shared_ptr<const Buffer>(buffer.release(), [pool](const Buffer* b) {
+      std::unique_ptr<Buffer> owned(const_cast<Buffer*>(b));
+      if (auto p = pool.lock()) p->giveBack(std::move(owned));
+    });
+  }
+
+ private:
+  static constexpr std::size_t kKept = 4;
+  void giveBack(std::unique_ptr<Buffer> buffer) {
+    std::lock_guard lock(mutex_);
+    if (free_.size() < kKept) free_.push_back(std::move(buffer));
+  }
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Buffer>> free_;
+};
 
 AVCodecContext* openDecoder(const AVStream* stream) {
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
@@ -114,13 +154,17 @@ struct Pipeline::State {
   std::atomic<bool> stop{false};
   std::atomic<bool> halted{false};  // failed: every worker stops
 
+  // One lock for the hand-offs; each kind of waiter has its own condition, so that a packet
+  // wakes its decoder only and a frame its readers only.
   std::mutex mutex;
-  std::condition_variable changed;
+  std::condition_variable room;      // the demuxer waits for room in the packet queues
+  std::condition_variable pictures;  // frame queue readers and the video decoder wait on it
   // Guarded by mutex.
   PacketQueue videoPackets, audioPackets;
   int serial = 0;  // bumped by every seek; older packets and frames are dropped
   std::optional<double> seekRequest;
   bool demuxEnded = false;
+  bool demuxFull = false;      // the demuxer waits for the packet queues to drain
   bool decodingVideo = false;  // set once the decoders are open
   bool opened = false;
   std::deque<VideoFrame> frames;
@@ -140,6 +184,7 @@ struct Pipeline::State {
   AVCodecContext* audioCodec = nullptr;
   AVRational videoBase{1, 1}, audioBase{1, 1};
 
+  const std::shared_ptr<PixelPool> pixelPool = std::make_shared<PixelPool>();
   std::thread demuxer, videoDecoder, audioDecoder;
 
   ~State() {
@@ -153,13 +198,20 @@ struct Pipeline::State {
     return stop.load(std::memory_order_relaxed) || halted.load(std::memory_order_relaxed);
   }
 
+  void notifyEveryone() {
+    videoPackets.filled.notify_all();
+    audioPackets.filled.notify_all();
+    room.notify_all();
+    pictures.notify_all();
+  }
+
   void fail(ns::ErrorPtr error) {
     {
       std::lock_guard lock(mutex);
       if (halted.exchange(true)) return;
       opened = true;
+      notifyEveryone();
     }
-    changed.notify_all();
     if (!stop.load() && events.failed) events.failed(std::move(error));
   }
 
@@ -186,8 +238,12 @@ struct Pipeline::State {
            f.time > position + kEpsilon;
   }
 
+  std::size_t queuedBytes() const { return videoPackets.bytes + audioPackets.bytes; }
+  // Once the packet queues are full the demuxer waits until a quarter has drained, rather than
+  // waking for every packet taken.
   bool hasRoom() const {
-    if (videoPackets.bytes + audioPackets.bytes >= options.packetBytes) return false;
+    std::size_t limit = demuxFull ? options.packetBytes / 4 * 3 : options.packetBytes;
+    if (queuedBytes() >= limit) return false;
     return !options.paced || loadedEnd - timeline->position() < options.readAhead;
   }
 
@@ -201,11 +257,11 @@ struct Pipeline::State {
   bool takePacket(PacketQueue& queue, QueuedPacket& out);
   // Waits for a change, or for the position to move: the clock moves without telling anyone,
   // while a change of rate is announced (timelineChanged).
-  void waitForClock(std::unique_lock<std::mutex>& lock) {
+  void waitForClock(std::unique_lock<std::mutex>& lock, std::condition_variable& condition) {
     if (timeline->rate() != 0)
-      changed.wait_for(lock, kClockPoll);
+      condition.wait_for(lock, kClockPoll);
     else
-      changed.wait(lock);
+      condition.wait(lock);
   }
 };
 
@@ -233,8 +289,8 @@ void Pipeline::State::runDemuxer() {
     if (options.start > 0 && !seekRequest) seekRequest = options.start;
     decodingVideo = videoCodec != nullptr;
     opened = true;
+    pictures.notify_all();
   }
-  changed.notify_all();
   if (videoCodec) videoDecoder = std::thread([this] { runVideo(); });
   if (audioCodec) audioDecoder = std::thread([this] { runAudio(); });
   readPackets();
@@ -269,11 +325,13 @@ void Pipeline::State::readPackets() {
     {
       std::unique_lock lock(mutex);
       while (!stopping() && !seekRequest && (demuxEnded || !hasRoom())) {
+        demuxFull = queuedBytes() >= options.packetBytes;
         if (options.paced)
-          waitForClock(lock);
+          waitForClock(lock, room);
         else
-          changed.wait(lock);
+          room.wait(lock);
       }
+      demuxFull = false;
       if (stopping()) break;
       if (seekRequest) {
         seekTo = std::exchange(seekRequest, std::nullopt);
@@ -290,7 +348,7 @@ void Pipeline::State::readPackets() {
         loadedStart = loadedEnd = *seekTo;
         reportedEnd = -1;
         if (audioSink) audioSink->flush();
-        changed.notify_all();
+        notifyEveryone();
       }
     }
     if (seekTo) {
@@ -316,7 +374,7 @@ void Pipeline::State::readPackets() {
         if ((q == &videoPackets && videoCodec) || (q == &audioPackets && audioCodec))
           q->items.push_back({nullptr, Mark::end, serial, 0});
       if (info.duration) loadedEnd = std::max(loadedEnd, *info.duration);
-      changed.notify_all();
+      notifyEveryone();
       noteLoaded(lock, true);
       continue;
     }
@@ -342,7 +400,7 @@ void Pipeline::State::readPackets() {
     queue.bytes += std::size_t(std::max(0, queued.packet->size));
     queue.items.push_back(queued);
     if (!std::isnan(end)) loadedEnd = std::max(loadedEnd, end);
-    changed.notify_all();
+    queue.filled.notify_one();
     noteLoaded(lock, false);
   }
   av_packet_free(&packet);
@@ -350,12 +408,12 @@ void Pipeline::State::readPackets() {
 
 bool Pipeline::State::takePacket(PacketQueue& queue, QueuedPacket& out) {
   std::unique_lock lock(mutex);
-  changed.wait(lock, [&] { return stopping() || !queue.items.empty(); });
+  queue.filled.wait(lock, [&] { return stopping() || !queue.items.empty(); });
   if (stopping()) return false;
   out = queue.items.front();
   queue.items.pop_front();
   if (out.packet) queue.bytes -= std::min(queue.bytes, std::size_t(std::max(0, out.packet->size)));
-  changed.notify_all();
+  if (!demuxFull || queuedBytes() < options.packetBytes / 4 * 3) room.notify_one();
   return true;
 }
 
@@ -395,7 +453,7 @@ void Pipeline::State::runVideo() {
       }
       std::lock_guard lock(mutex);
       if (serial == serialNow) videoEnded = true;
-      changed.notify_all();
+      pictures.notify_all();
     }
   }
   sws_freeContext(scaler);
@@ -417,12 +475,11 @@ bool Pipeline::State::deliverFrame(AVFrame* frame, SwsContext*& scaler, int seri
   scaler = sws_getCachedContext(scaler, width, height, AVPixelFormat(frame->format), width, height,
                                 AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!scaler) return true;
-  std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height));
-  std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(pixels.data()), nullptr, nullptr, nullptr};
+  auto pixels = pixelPool->take(std::size_t(width) * std::size_t(height));
+  std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(pixels->data()), nullptr, nullptr, nullptr};
   int strides[4] = {width * 4, 0, 0, 0};
   sws_scale(scaler, frame->data, frame->linesize, 0, height, planes, strides);
-  cg::ImagePtr image = cg::Image::fromPixels(width, height, std::move(pixels));
-  if (!image) return true;
+  auto image = std::make_shared<const cg::Image>(width, height, pixelPool->share(std::move(pixels)), 1.0);
 
   std::unique_lock lock(mutex);
   for (;;) {
@@ -431,16 +488,16 @@ bool Pipeline::State::deliverFrame(AVFrame* frame, SwsContext*& scaler, int seri
     if (options.paced) dropObsoleteFrames(timeline->position());
     if (frames.size() < options.frameQueue) break;
     if (options.paced)
-      waitForClock(lock);
+      waitForClock(lock, pictures);
     else
-      changed.wait(lock);
+      pictures.wait(lock);
   }
   if (first) firstFrameTime = time;
   first = false;
   frames.push_back({std::move(image), time, duration});
   bool announce = !readySent;
   readySent = true;
-  changed.notify_all();
+  pictures.notify_all();
   lock.unlock();
   if (announce && events.ready) events.ready(info);
   return true;
@@ -484,7 +541,8 @@ void Pipeline::State::playSound(AVFrame* frame, SwrContext*& resampler, int seri
   if (!audioSink) {
     // No device: the sound is dropped once the position has passed it.
     std::unique_lock lock(mutex);
-    while (!stopping() && serial == serialNow && timeline->position() + kEpsilon < time) waitForClock(lock);
+    while (!stopping() && serial == serialNow && timeline->position() + kEpsilon < time)
+      waitForClock(lock, audioPackets.filled);
     return;
   }
 
@@ -511,7 +569,7 @@ void Pipeline::State::playSound(AVFrame* frame, SwrContext*& resampler, int seri
   std::unique_lock lock(mutex);
   while (!stopping() && serial == serialNow &&
          audioSink->queuedEnd(time) - timeline->position() > kAudioAhead)
-    waitForClock(lock);
+    waitForClock(lock, audioPackets.filled);
   if (stopping() || serial != serialNow) return;
   lock.unlock();
   audioSink->push(time, std::move(samples));
@@ -528,7 +586,7 @@ Pipeline::~Pipeline() {
   s.stop.store(true);
   {
     std::lock_guard lock(s.mutex);
-    s.changed.notify_all();
+    s.notifyEveryone();
   }
   if (s.demuxer.joinable()) s.demuxer.join();
   // The demuxer started the decoders; it has been joined, so they are seen here.
@@ -539,13 +597,13 @@ Pipeline::~Pipeline() {
 
 void Pipeline::timelineChanged() {
   std::lock_guard lock(state_->mutex);
-  state_->changed.notify_all();
+  state_->notifyEveryone();
 }
 
 void Pipeline::seek(double seconds) {
   std::lock_guard lock(state_->mutex);
   state_->seekRequest = std::max(0.0, seconds);
-  state_->changed.notify_all();
+  state_->notifyEveryone();
 }
 
 cg::ImagePtr Pipeline::frameAt(double position, bool wait, double timeoutSeconds) {
@@ -557,11 +615,11 @@ cg::ImagePtr Pipeline::frameAt(double position, bool wait, double timeoutSeconds
     if (s.frontCovers(position) || !wait || s.halted || (s.videoEnded && s.frames.empty()) ||
         (s.opened && !s.decodingVideo))
       break;
-    if (s.changed.wait_until(lock, deadline) == std::cv_status::timeout) break;
+    if (s.pictures.wait_until(lock, deadline) == std::cv_status::timeout) break;
   }
   if (!s.frames.empty() && (s.frames.front().time <= position + kEpsilon || s.frontCovers(position)))
     s.shown = s.frames.front();
-  s.changed.notify_all();
+  s.pictures.notify_all();
   return s.shown ? s.shown->image : nullptr;
 }
 
@@ -574,13 +632,13 @@ bool Pipeline::hasFrameFor(double position) {
 std::optional<VideoFrame> Pipeline::nextFrame() {
   State& s = *state_;
   std::unique_lock lock(s.mutex);
-  s.changed.wait(lock, [&] {
+  s.pictures.wait(lock, [&] {
     return !s.frames.empty() || s.halted || s.videoEnded || s.stop.load() || (s.opened && !s.decodingVideo);
   });
   if (s.frames.empty()) return std::nullopt;
   VideoFrame f = std::move(s.frames.front());
   s.frames.pop_front();
-  s.changed.notify_all();
+  s.pictures.notify_all();
   return f;
 }
 
