@@ -233,9 +233,9 @@ struct Pipeline::State {
   bool frontCovers(double position) const {
     if (frames.empty()) return false;
     const VideoFrame& f = frames.front();
-    if (f.time > position + kEpsilon && f.time > firstFrameTime + kEpsilon) return false;
-    return frames.size() >= 2 || videoEnded || f.time + f.duration > position + kEpsilon ||
-           f.time > position + kEpsilon;
+    // Before the first picture since the start or a seek, that picture is the one to show.
+    if (f.time > position + kEpsilon) return f.time <= firstFrameTime + kEpsilon;
+    return frames.size() >= 2 || videoEnded || f.time + f.duration > position + kEpsilon;
   }
 
   std::size_t queuedBytes() const { return videoPackets.bytes + audioPackets.bytes; }
@@ -326,7 +326,8 @@ void Pipeline::State::readPackets() {
       std::unique_lock lock(mutex);
       while (!stopping() && !seekRequest && (demuxEnded || !hasRoom())) {
         demuxFull = queuedBytes() >= options.packetBytes;
-        if (options.paced)
+        // At the end only a seek (or the end of the pipeline) gives more to do.
+        if (options.paced && !demuxEnded)
           waitForClock(lock, room);
         else
           room.wait(lock);
@@ -364,7 +365,11 @@ void Pipeline::State::readPackets() {
       fail(failure);
       break;
     }
-    if (rc == AVERROR(EAGAIN)) continue;
+    if (rc == AVERROR(EAGAIN)) {
+      // Nothing yet (a live source between segments): look again shortly.
+      std::this_thread::sleep_for(kClockPoll);
+      continue;
+    }
     if (rc == AVERROR_EOF && context->pb && context->pb->error < 0 && context->pb->error != AVERROR_EOF)
       rc = context->pb->error;
     if (rc == AVERROR_EOF) {

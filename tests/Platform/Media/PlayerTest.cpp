@@ -242,6 +242,23 @@ TEST_F(MediaTest, LoadedRangesGrowAsSegmentsArrive) {
   item->removeObserver(token);
 }
 
+TEST_F(MediaTest, ALiveStreamPlaysOnWithoutAnEnd) {
+  ns::ManualClock clock;
+  auto player = readyPlayer("/video/1001/live.m3u8");
+  auto item = player->currentItem();
+  EXPECT_TRUE(av::TimeIsIndefinite(item->duration()));
+  int ends = 0;
+  auto listener = std::make_shared<ns::Object>();
+  ns::NotificationCenter::defaultCenter()->addObserver(
+      listener, [&](const ns::Notification&) { ++ends; }, av::PlayerItemDidPlayToEndTimeNotification);
+  player->play();
+  clock.advance(mediatest::kProgrammeSeconds + 3);
+  EXPECT_EQ(ends, 0);
+  EXPECT_EQ(player->rate(), 1);
+  EXPECT_NEAR(now(*player), mediatest::kProgrammeSeconds + 3, 1e-6);
+  ns::NotificationCenter::defaultCenter()->removeObserver(listener);
+}
+
 TEST_F(MediaTest, ExternalPlaybackSettingsAreKept) {
   auto player = std::make_shared<av::Player>()->init();
   player->setAllowsAirPlayVideo(false);
