@@ -7,18 +7,18 @@
 #include <vector>
 
 #include "Foundation/Error.h"
+#include "Media/MediaError.h"
 
 struct AVFormatContext;
 
 // The media layer's own: opening a stream or file with FFmpeg's demuxers, and what went wrong.
 namespace av::detail {
 
-// The media framework's error domain and the codes this layer reports in it.
-inline constexpr const char* kMediaErrorDomain = "AVFoundationErrorDomain";
-inline constexpr std::int64_t kMediaErrorUnknown = -11800;
-inline constexpr std::int64_t kMediaErrorDecodeFailed = -11821;
-inline constexpr std::int64_t kMediaErrorFileFormatNotRecognized = -11828;
-inline constexpr std::int64_t kMediaErrorDecoderNotFound = -11833;
+using av::kMediaErrorDecodeFailed;
+using av::kMediaErrorDecoderNotFound;
+using av::kMediaErrorDomain;
+using av::kMediaErrorFileFormatNotRecognized;
+using av::kMediaErrorUnknown;
 
 ns::ErrorPtr mediaError(std::int64_t code, std::string description, std::string reason);
 

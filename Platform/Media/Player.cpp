@@ -185,7 +185,7 @@ void Player::reachEnd() {
   didChangeValueForKey("rate");
   notifyAll();
   schedule();
-  ns::NotificationCenter::defaultCenter()->postNotificationName(PlayerItemDidPlayToEndTimeNotification,
+  ns::NotificationCenter::defaultCenter()->postNotificationName(kPlayerItemDidPlayToEndTimeNotification,
                                                                 ns::Value(item));
 }
 

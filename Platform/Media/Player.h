@@ -16,7 +16,7 @@ namespace av {
 // Plays one item at a time. Its time follows the process clock (so a test's manual clock moves
 // playback, periodic observers and the end of an item): at rate r the current time advances r
 // seconds per second of the clock once the item is ready. At the item's end the rate goes to 0,
-// then PlayerItemDidPlayToEndTimeNotification is posted. Observable keys: "rate" (a number) and
+// then kPlayerItemDidPlayToEndTimeNotification is posted. Observable keys: "rate" (a number) and
 // "currentItem" (the item, null for none). Main thread only.
 class Player final : public ns::Object {
  public:

@@ -24,7 +24,7 @@ enum class PlayerItemStatus { unknown = 0, readyToPlay = 1, failed = 2 };
 
 // Posted on the default centre, on the main thread, with the item as the object, when an item
 // has played to its end (after its player's rate went to 0).
-inline constexpr const char* PlayerItemDidPlayToEndTimeNotification =
+inline constexpr const char* kPlayerItemDidPlayToEndTimeNotification =
     "AVPlayerItemDidPlayToEndTimeNotification";
 
 // What a player plays: the presentation state of an asset. It starts loading once a player has

@@ -16,9 +16,9 @@ std::shared_ptr<PlayerLayer> PlayerLayer::playerLayerWithPlayer(const std::share
 cg::Rect PlayerLayer::rectForPicture(cg::Size picture) const {
   cg::Rect b = bounds();
   if (picture.width <= 0 || picture.height <= 0) return {};
-  if (videoGravity_ == LayerVideoGravityResize) return b;
+  if (videoGravity_ == kLayerVideoGravityResize) return b;
   double sx = b.width() / picture.width, sy = b.height() / picture.height;
-  double s = videoGravity_ == LayerVideoGravityResizeAspectFill ? std::max(sx, sy) : std::min(sx, sy);
+  double s = videoGravity_ == kLayerVideoGravityResizeAspectFill ? std::max(sx, sy) : std::min(sx, sy);
   double w = picture.width * s, h = picture.height * s;
   return {b.midX() - w / 2, b.midY() - h / 2, w, h};
 }

@@ -9,9 +9,9 @@
 namespace av {
 
 // How the picture fills the layer: fitted inside, filling it (cut at the edges), or stretched.
-inline constexpr const char* LayerVideoGravityResizeAspect = "AVLayerVideoGravityResizeAspect";
-inline constexpr const char* LayerVideoGravityResizeAspectFill = "AVLayerVideoGravityResizeAspectFill";
-inline constexpr const char* LayerVideoGravityResize = "AVLayerVideoGravityResize";
+inline constexpr const char* kLayerVideoGravityResizeAspect = "AVLayerVideoGravityResizeAspect";
+inline constexpr const char* kLayerVideoGravityResizeAspectFill = "AVLayerVideoGravityResizeAspectFill";
+inline constexpr const char* kLayerVideoGravityResize = "AVLayerVideoGravityResize";
 
 // A layer showing the picture of its player's current item at the player's current time: the
 // view renderer draws it, so screenshots show the frame of the moment. Under the manual clock
@@ -40,7 +40,7 @@ class PlayerLayer final : public cg::Layer {
   cg::Rect rectForPicture(cg::Size picture) const;
 
   std::shared_ptr<Player> player_;
-  std::string videoGravity_ = LayerVideoGravityResizeAspect;
+  std::string videoGravity_ = kLayerVideoGravityResizeAspect;
 };
 
 }  // namespace av

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Media/MediaError.h"
 #include "MediaTestSupport.h"
 #include "support/CaseName.h"
 
@@ -27,6 +28,8 @@ struct BadCase {
   std::int64_t code;
   bool neverReady;  // else it may play what arrived before failing
 };
+
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
 class BadMediaTest : public MediaTest, public ::testing::WithParamInterface<BadCase> {};
 
@@ -89,44 +92,29 @@ std::optional<sampleservice::Override> pageForSegment() {
   return o;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, BadMediaTest,
-                         ::testing::Values(BadCase{"truncatedSegment",
-                                                   "/video/1001/index.m3u8",
-                                                   truncatedSegment,
-                                                   {"/video/1001/segment1.ts"},
-                                                   ns::kURLErrorDomain,
-                                                   ns::URLError::NetworkConnectionLost,
-                                                   false},
-                                           BadCase{"truncatedMp4",
-                                                   "/video/1001/clip.mp4",
-                                                   truncatedMp4,
-                                                   {"/video/1001/clip.mp4"},
-                                                   ns::kURLErrorDomain,
-                                                   ns::URLError::NetworkConnectionLost,
-                                                   false},
-                                           BadCase{"corruptMp4",
-                                                   "/video/1001/clip.mp4",
-                                                   corruptMp4,
-                                                   {"/video/1001/clip.mp4"},
-                                                   "AVFoundationErrorDomain",
-                                                   -11828,
-                                                   true},
-                                           BadCase{"unsupportedCodec",
-                                                   "/video/unsupported/index.m3u8",
-                                                   none,
-                                                   {},
-                                                   "AVFoundationErrorDomain",
-                                                   -11833,
-                                                   true},
-                                           BadCase{"pageForSegments",
-                                                   "/video/1001/index.m3u8",
-                                                   pageForSegment,
-                                                   {"/video/1001/segment0.ts", "/video/1001/segment1.ts",
-                                                    "/video/1001/segment2.ts"},
-                                                   "AVFoundationErrorDomain",
-                                                   -11828,
-                                                   true}),
-                         testsupport::CaseName());
+BadCase failsWith(const char* name, const char* path, decltype(BadCase::bend) bend,
+                  std::vector<std::string> bentPaths, const char* domain, std::int64_t code,
+                  bool neverReady) {
+  return {name, path, std::move(bend), std::move(bentPaths), domain, code, neverReady};
+}
+
+std::vector<BadCase> badCases() {
+  const std::vector<std::string> segments = {"/video/1001/segment0.ts", "/video/1001/segment1.ts",
+                                             "/video/1001/segment2.ts"};
+  const std::vector<std::string> mp4 = {"/video/1001/clip.mp4"};
+  return {failsWith("truncatedSegment", "/video/1001/index.m3u8", truncatedSegment, {segments[1]},
+                    ns::kURLErrorDomain, ns::URLError::NetworkConnectionLost, false),
+          failsWith("truncatedMp4", "/video/1001/clip.mp4", truncatedMp4, mp4, ns::kURLErrorDomain,
+                    ns::URLError::NetworkConnectionLost, false),
+          failsWith("corruptMp4", "/video/1001/clip.mp4", corruptMp4, mp4, av::kMediaErrorDomain,
+                    av::kMediaErrorFileFormatNotRecognized, true),
+          failsWith("unsupportedCodec", "/video/unsupported/index.m3u8", none, {}, av::kMediaErrorDomain,
+                    av::kMediaErrorDecoderNotFound, true),
+          failsWith("pageForSegments", "/video/1001/index.m3u8", pageForSegment, segments,
+                    av::kMediaErrorDomain, av::kMediaErrorFileFormatNotRecognized, true)};
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadMediaTest, ::testing::ValuesIn(badCases()), testsupport::CaseName());
 
 TEST_F(MediaTest, AStalledServerDoesNotHoldUpReleasingThePlayer) {
   sampleservice::Override stall;

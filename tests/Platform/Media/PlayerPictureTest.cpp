@@ -155,6 +155,8 @@ struct GravityCase {
   cg::Rect expected;
 };
 
+void PrintTo(const GravityCase& c, std::ostream* os) { *os << c.name; }
+
 class PlayerLayerGravityTest : public MediaTest, public ::testing::WithParamInterface<GravityCase> {};
 
 TEST_P(PlayerLayerGravityTest, PlacesThePictureByTheGravity) {
@@ -182,10 +184,10 @@ TEST_P(PlayerLayerGravityTest, PlacesThePictureByTheGravity) {
 
 INSTANTIATE_TEST_SUITE_P(
     Gravities, PlayerLayerGravityTest,
-    ::testing::Values(GravityCase{"aspect", av::LayerVideoGravityResizeAspect, {0, 43.75, 200, 112.5}},
+    ::testing::Values(GravityCase{"aspect", av::kLayerVideoGravityResizeAspect, {0, 43.75, 200, 112.5}},
                       GravityCase{
-                          "aspectFill", av::LayerVideoGravityResizeAspectFill, {-77.78, 0, 355.56, 200}},
-                      GravityCase{"resize", av::LayerVideoGravityResize, {0, 0, 200, 200}},
+                          "aspectFill", av::kLayerVideoGravityResizeAspectFill, {-77.78, 0, 355.56, 200}},
+                      GravityCase{"resize", av::kLayerVideoGravityResize, {0, 0, 200, 200}},
                       GravityCase{"unknownFits", "sideways", {0, 43.75, 200, 112.5}}),
     testsupport::CaseName());
 
@@ -193,7 +195,7 @@ TEST_F(MediaTest, ALayerWithoutAPlayerShowsNothing) {
   auto layer = std::make_shared<av::PlayerLayer>();
   EXPECT_FALSE(layer->isReadyForDisplay());
   EXPECT_EQ(layer->videoRect(), cg::Rect());
-  EXPECT_EQ(layer->videoGravity(), av::LayerVideoGravityResizeAspect);
+  EXPECT_EQ(layer->videoGravity(), av::kLayerVideoGravityResizeAspect);
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST_F(MediaTest, PlaybackFollowsTheManualClockWithPeriodicObserversAndStopsAtTh
         EXPECT_EQ(n.object.asObject(), item);
         recorder->log.push_back(ns::format("end at %.2f", now(*player)));
       },
-      av::PlayerItemDidPlayToEndTimeNotification);
+      av::kPlayerItemDidPlayToEndTimeNotification);
   Ticks ticks;
   auto token = player->addPeriodicTimeObserverForInterval(seconds(1.0), nullptr, ticks.block());
   ASSERT_TRUE(token);
@@ -250,7 +250,7 @@ TEST_F(MediaTest, ALiveStreamPlaysOnWithoutAnEnd) {
   int ends = 0;
   auto listener = std::make_shared<ns::Object>();
   ns::NotificationCenter::defaultCenter()->addObserver(
-      listener, [&](const ns::Notification&) { ++ends; }, av::PlayerItemDidPlayToEndTimeNotification);
+      listener, [&](const ns::Notification&) { ++ends; }, av::kPlayerItemDidPlayToEndTimeNotification);
   player->play();
   clock.advance(mediatest::kProgrammeSeconds + 3);
   EXPECT_EQ(ends, 0);

@@ -18,6 +18,8 @@ struct SecondsCase {
   double readBack;  // NaN: reads back as not-a-number
 };
 
+void PrintTo(const SecondsCase& c, std::ostream* os) { *os << c.name; }
+
 class TimeSecondsTest : public ::testing::TestWithParam<SecondsCase> {};
 
 TEST_P(TimeSecondsTest, MakesTimesFromSecondsAndReadsThemBack) {

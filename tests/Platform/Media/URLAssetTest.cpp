@@ -22,6 +22,8 @@ struct AssetCase {
   double duration;  // seconds; infinity for indefinite
 };
 
+void PrintTo(const AssetCase& c, std::ostream* os) { *os << c.name; }
+
 sampleservice::Override status404() {
   sampleservice::Override o;
   o.status = 404;
@@ -65,80 +67,47 @@ TEST_P(URLAssetKeysTest, LoadsTracksAndPlayableAsTheMediaAllows) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Service, URLAssetKeysTest,
-    ::testing::Values(
-        AssetCase{"vod", "/video/1001/index.m3u8", {}, {}, av::KeyValueStatus::loaded, 0, "", true, 2, 12},
-        AssetCase{
-            "live", "/video/1001/live.m3u8", {}, {}, av::KeyValueStatus::loaded, 0, "", true, 2, INFINITY},
-        AssetCase{"mp4", "/video/1001/clip.mp4", {}, {}, av::KeyValueStatus::loaded, 0, "", true, 2, 12},
-        AssetCase{"advert", "/video/adv1/index.m3u8", {}, {}, av::KeyValueStatus::loaded, 0, "", true, 2, 8},
-        AssetCase{"missing",
-                  "/video/999999/index.m3u8",
-                  {},
-                  {},
-                  av::KeyValueStatus::failed,
-                  ns::URLError::FileDoesNotExist,
-                  "/video/999999/index.m3u8",
-                  false,
-                  0,
-                  0},
-        AssetCase{"playlistStatus404",
-                  "/video/1001/index.m3u8",
-                  status404(),
-                  {"/video/1001/index.m3u8"},
-                  av::KeyValueStatus::failed,
-                  ns::URLError::FileDoesNotExist,
-                  "index.m3u8",
-                  false,
-                  0,
-                  0},
-        AssetCase{"segmentsMissing",
-                  "/video/1001/index.m3u8",
-                  status404(),
-                  {"/video/1001/segment0.ts", "/video/1001/segment1.ts", "/video/1001/segment2.ts"},
-                  av::KeyValueStatus::failed,
-                  ns::URLError::FileDoesNotExist,
-                  "/video/1001/segment0.ts",
-                  false,
-                  0,
-                  0},
-        AssetCase{"oneSegmentMissing",
-                  "/video/1001/index.m3u8",
-                  status404(),
-                  {"/video/1001/segment1.ts"},
-                  av::KeyValueStatus::failed,
-                  ns::URLError::FileDoesNotExist,
-                  "/video/1001/segment1.ts",
-                  false,
-                  0,
-                  0},
-        // A page where a stream was expected answers fine but is no media.
-        AssetCase{"html",
-                  "/video/1001/index.m3u8",
-                  htmlPage(),
-                  {"/video/1001/index.m3u8"},
-                  av::KeyValueStatus::loaded,
-                  0,
-                  "",
-                  false,
-                  0,
-                  0},
-        // MPEG-2 video is media, but not a format the platform plays.
-        AssetCase{"unsupportedCodec",
-                  "/video/unsupported/index.m3u8",
-                  {},
-                  {},
-                  av::KeyValueStatus::loaded,
-                  0,
-                  "",
-                  false,
-                  1,
-                  4}),
-    testsupport::CaseName());
+// Keys that load, with what they find.
+AssetCase loads(const char* name, const char* path, bool playable, int tracks, double duration,
+                std::optional<sampleservice::Override> bend = {}) {
+  std::vector<std::string> bent;
+  if (bend) bent.push_back(path);
+  return {name, path, bend, bent, av::KeyValueStatus::loaded, 0, "", playable, tracks, duration};
+}
+
+// Keys that fail with an error of the URL domain naming the resource that failed.
+AssetCase fails(const char* name, const char* path, std::optional<sampleservice::Override> bend,
+                std::vector<std::string> bentPaths, std::int64_t code, const char* failingURLPart) {
+  return {name,  path, bend, std::move(bentPaths), av::KeyValueStatus::failed, code, failingURLPart,
+          false, 0,    0};
+}
+
+std::vector<AssetCase> assetCases() {
+  const std::vector<std::string> segments = {"/video/1001/segment0.ts", "/video/1001/segment1.ts",
+                                             "/video/1001/segment2.ts"};
+  return {loads("vod", "/video/1001/index.m3u8", true, 2, 12),
+          loads("live", "/video/1001/live.m3u8", true, 2, INFINITY),
+          loads("mp4", "/video/1001/clip.mp4", true, 2, 12),
+          loads("advert", "/video/adv1/index.m3u8", true, 2, 8),
+          fails("missing", "/video/999999/index.m3u8", {}, {}, ns::URLError::FileDoesNotExist,
+                "/video/999999/index.m3u8"),
+          fails("playlistStatus404", "/video/1001/index.m3u8", status404(), {"/video/1001/index.m3u8"},
+                ns::URLError::FileDoesNotExist, "index.m3u8"),
+          fails("segmentsMissing", "/video/1001/index.m3u8", status404(), segments,
+                ns::URLError::FileDoesNotExist, "/video/1001/segment0.ts"),
+          fails("oneSegmentMissing", "/video/1001/index.m3u8", status404(), {segments[1]},
+                ns::URLError::FileDoesNotExist, "/video/1001/segment1.ts"),
+          // A page where a stream was expected answers fine but is no media.
+          loads("html", "/video/1001/index.m3u8", false, 0, 0, htmlPage()),
+          // MPEG-2 video is media, but not a format the platform plays.
+          loads("unsupportedCodec", "/video/unsupported/index.m3u8", false, 1, 4)};
+}
+
+INSTANTIATE_TEST_SUITE_P(Service, URLAssetKeysTest, ::testing::ValuesIn(assetCases()),
+                         testsupport::CaseName());
 
 TEST_F(MediaTest, AssetKeysFailWhenTheServerCannotBeReachedAndUnknownKeysFail) {
-  // A port nothing listens on: the service's own, once it is stopped, would race other suites.
+  // Nothing listens on port 1.
   auto asset =
       av::URLAsset::URLAssetWithURL(*ns::URL::URLWithString("http://127.0.0.1:1/video/1001/index.m3u8"));
   EXPECT_EQ(asset->statusOfValueForKey("tracks"), av::KeyValueStatus::unknown);
