@@ -12,6 +12,8 @@ class Date {
   // Now, as the process clock reads it (the manual clock in tests).
   static Date now();
   static constexpr Date dateWithTimeIntervalSince1970(double seconds) { return Date(seconds); }
+  // The first instant of the year 4001: the platform's "never" for expiry dates.
+  static constexpr Date distantFuture() { return Date(64092211200.0); }
   // The platform's reference date is 2001-01-01 00:00:00 UTC.
   static constexpr double kReferenceDateOffset = 978307200.0;
 

@@ -57,6 +57,7 @@ inline constexpr std::int64_t CannotDecodeRawData = -1015;
 inline constexpr std::int64_t CannotDecodeContentData = -1016;
 inline constexpr std::int64_t CannotParseResponse = -1017;
 inline constexpr std::int64_t RequestBodyStreamExhausted = -1021;
+inline constexpr std::int64_t AppTransportSecurityRequiresSecureConnection = -1022;
 inline constexpr std::int64_t FileDoesNotExist = -1100;
 inline constexpr std::int64_t NoPermissionsToReadFile = -1102;
 inline constexpr std::int64_t SecureConnectionFailed = -1200;

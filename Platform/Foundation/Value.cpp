@@ -8,6 +8,7 @@
 #include <limits>
 #include <span>
 
+#include "Foundation/DecimalNumber.h"
 #include "Foundation/StringNumbers.h"
 
 namespace ns {
@@ -69,6 +70,7 @@ bool Value::boolValue() const {
   if (std::holds_alternative<std::uint64_t>(storage_)) return true;
   if (auto d = std::get_if<double>(&storage_)) return *d != 0 && !std::isnan(*d);
   if (auto s = asString()) return stringBoolValue(*s);
+  if (auto n = asObject<DecimalNumber>()) return n->boolValue();
   return false;
 }
 
@@ -78,6 +80,7 @@ std::int64_t Value::longLongValue() const {
   if (std::holds_alternative<std::uint64_t>(storage_)) return std::numeric_limits<std::int64_t>::max();
   if (auto d = std::get_if<double>(&storage_)) return saturatingInt64(*d);
   if (auto s = asString()) return stringLongLongValue(*s);
+  if (auto n = asObject<DecimalNumber>()) return n->longLongValue();
   return 0;
 }
 
@@ -104,6 +107,7 @@ double Value::doubleValue() const {
   if (auto u = std::get_if<std::uint64_t>(&storage_)) return static_cast<double>(*u);
   if (auto d = std::get_if<double>(&storage_)) return *d;
   if (auto s = asString()) return stringDoubleValue(*s);
+  if (auto n = asObject<DecimalNumber>()) return n->doubleValue();
   return 0;
 }
 
@@ -151,6 +155,10 @@ bool Value::operator==(const Value& other) const {
   if (storage_.index() != other.storage_.index()) return false;
   if (auto a = asArray()) return a == other.asArray() || *a == *other.asArray();
   if (auto d = asDictionary()) return d == other.asDictionary() || *d == *other.asDictionary();
+  if (auto n = asObject<DecimalNumber>()) {
+    auto m = other.asObject<DecimalNumber>();
+    return m && n->isEqualToNumber(*m);
+  }
   if (auto o = asObject()) return o == other.asObject();
   return storage_ == other.storage_;
 }

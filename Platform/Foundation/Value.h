@@ -111,7 +111,8 @@ class Value {
 
   // Numeric readings as the platform's number and string objects give them: numbers convert
   // (saturating, NaN reads 0), strings are read by the platform's intValue/doubleValue rules
-  // (leading blanks, sign, digits, stop at the first other character), anything else is 0.
+  // (leading blanks, sign, digits, stop at the first other character), a DecimalNumber object
+  // by its own readings, anything else is 0.
   bool boolValue() const;
   int intValue() const;
   std::int64_t longLongValue() const;
@@ -135,7 +136,8 @@ class Value {
   ns::Array* mutableArray();
   ns::Dictionary* mutableDictionary();
 
-  // Deep equality; numbers compare by value across bool, integer and double.
+  // Deep equality; numbers compare by value across bool, integer and double, DecimalNumber
+  // objects by value with each other.
   bool operator==(const Value& other) const;
 
   // What %@ prints: strings as they are, numbers in the platform's form, collections in the

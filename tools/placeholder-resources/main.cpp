@@ -235,6 +235,13 @@ std::vector<Resource> resources() {
        {"ixPickerOverlayGlass", "ixPickerOverlayLeftPane", "ixPickerOverlayRightPane",
         "ixPickerOverlaySectionWheel", "ixPickerOverlaySectionsSeparator", "ixPickerOverlayTexture"})
     generic(std::string(name) + ".png", {40, 216});
+  // The Facebook client's bundles.
+  generic("FBConnect.bundle/images/LoginNormal.png", {100, 28});
+  generic("FBConnect.bundle/images/LoginPressed.png", {100, 28});
+  generic("FBConnect.bundle/images/LogoutNormal.png", {100, 28});
+  generic("FBConnect.bundle/images/LogoutPressed.png", {100, 28});
+  generic("FBDialog.bundle/images/fbicon.png", {16, 16});
+  generic("FBDialog.bundle/images/close.png", {29, 29});
   // Photographs: JPEG.
   generic("actorEmpty.jpg", {76, 101});
   generic("photo1.jpeg", {1000, 424});
@@ -267,6 +274,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir, ec);
   int failures = 0;
   for (const Resource& r : resources()) {
+    std::filesystem::create_directories((dir / r.file).parent_path(), ec);
     double scale = r.file.find("@2x") != std::string::npos ? 2 : 1;
     auto ctx = Context::makeBitmap(r.size, false, scale);
     if (!ctx) {

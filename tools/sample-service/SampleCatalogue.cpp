@@ -52,6 +52,7 @@ Catalogue Catalogue::load(const std::string& folder) {
                       text(r, "title", "categories.json"),
                       text(r, "item_category", "categories.json"),
                       {}};
+    if (r["reply_groups"].isInteger()) category.replyGroups = r["reply_groups"].intValue();
     const ns::Value& genres = r["genres"];
     for (std::size_t g = 0; g < genres.count(); ++g)
       category.genres.push_back(
@@ -93,6 +94,7 @@ Catalogue Catalogue::load(const std::string& folder) {
     t.added = text(r, "added", file);
     t.popularity = static_cast<long>(r["popularity"].longLongValue());
     t.noImage = r["no_image"].boolValue();
+    t.numericId = r["numeric_id"].boolValue();
     for (std::size_t d = 0; d < r["directors"].count(); ++d)
       if (const std::string* name = r["directors"].at(d).asString()) t.directors.push_back(*name);
     for (std::size_t k = 0; k < r["cast"].count(); ++k) {

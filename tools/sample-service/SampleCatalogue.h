@@ -18,6 +18,7 @@ struct Category {
   std::string id, title;
   std::string itemCategory;  // what an item of this category names as its category ("Фильм")
   std::vector<Genre> genres;
+  int replyGroups = 3;  // groups of its get_category reply: genres, popular, new
 };
 
 struct CastEntry {
@@ -42,6 +43,7 @@ struct Title {
   std::vector<Episode> episodes;  // a series' episodes by number
   std::optional<Advert> adv;
   bool noImage = false;
+  bool numericId = false;  // lists send its id as a number
   bool isSeries() const { return kind == "series"; }
 };
 

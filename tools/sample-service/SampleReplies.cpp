@@ -125,6 +125,8 @@ class Builder {
   std::string video(const std::string& id) const { return base_ + "/video/" + id + "/index.m3u8"; }
   std::string shareUrl(const std::string& id) const { return base_ + "/title/" + id; }
 
+  // The id as lists send it: text, or a number for the titles the catalogue marks.
+  static Value listId(const Title& t) { return t.numericId ? Value(std::stoll(t.id)) : Value(t.id); }
   std::string itemCategory(const Title& t) const { return catalogue_.category(t.categoryId)->itemCategory; }
   std::string tileDescription(const Title& t) const { return t.genreName + ", " + t.year; }
 
@@ -183,7 +185,7 @@ class Builder {
       Array out;
       for (std::size_t i = 0; i < list.size() && out.size() < std::size_t(quantity); ++i) {
         const Title& t = *list[i];
-        out.push_back(Dictionary{{"id", t.id},
+        out.push_back(Dictionary{{"id", listId(t)},
                                  {"title", t.title},
                                  {"description", tileDescription(t)},
                                  {"url", titleUrl(t.id)},
@@ -193,13 +195,14 @@ class Builder {
       }
       return out;
     };
-    // Groups in the order the client reads them: genres, popular, new.
+    // Groups in the order the client reads them: genres, popular, new; some categories stop early.
     Array groups{
         Dictionary{{"title", "Жанры"}, {"items", std::move(genres)}},
         Dictionary{{"title", "Популярное"},
                    {"items", tiles("popularity", intParam(request_, "popular_quantity", 15, 0, 100))}},
         Dictionary{{"title", "Новинки"},
                    {"items", tiles("newness", intParam(request_, "featured_quantity", 15, 0, 100))}}};
+    groups.resize(std::min<std::size_t>(groups.size(), std::max(category->replyGroups, 0)));
     return json(
         Value(Dictionary{{"id", category->id}, {"title", category->title}, {"items", std::move(groups)}}));
   }
@@ -353,7 +356,7 @@ class Builder {
     for (const Title& other : catalogue_.titles()) {
       if (items.size() >= 10) break;
       if (&other == t || other.categoryId != t->categoryId || other.genreId != t->genreId) continue;
-      items.push_back(Dictionary{{"id", other.id},
+      items.push_back(Dictionary{{"id", listId(other)},
                                  {"title", other.title},
                                  {"description", tileDescription(other)},
                                  {"image", smallPoster(other.id)},

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
@@ -113,14 +114,38 @@ void Server::setOverride(const std::string& path, const std::string& apiMethod, 
   overrides_[overrideKey(path, apiMethod)] = std::move(override);
 }
 
+void Server::setOverride(const std::string& path, const std::string& apiMethod,
+                         const std::map<std::string, std::string>& parameters, Override override) {
+  if (parameters.empty()) return setOverride(path, apiMethod, std::move(override));
+  std::lock_guard lock(mutex_);
+  std::erase_if(keyedOverrides_, [&](const KeyedOverride& k) {
+    return k.path == path && k.apiMethod == apiMethod && k.parameters == parameters;
+  });
+  keyedOverrides_.push_back({path, apiMethod, parameters, std::move(override)});
+}
+
 void Server::clearOverrides() {
   std::lock_guard lock(mutex_);
   overrides_.clear();
+  keyedOverrides_.clear();
 }
 
 std::optional<Override> Server::overrideFor(const ServiceRequest& request) const {
   std::lock_guard lock(mutex_);
   auto method = request.params.find("method");
+  const KeyedOverride* best = nullptr;
+  for (const KeyedOverride& k : keyedOverrides_) {
+    bool matches =
+        k.path == request.path &&
+        (k.apiMethod.empty() || (method != request.params.end() && method->second == k.apiMethod)) &&
+        std::all_of(k.parameters.begin(), k.parameters.end(), [&](const auto& p) {
+          auto it = request.params.find(p.first);
+          return it != request.params.end() && it->second == p.second;
+        });
+    auto rank = [](const KeyedOverride& o) { return std::pair(o.parameters.size(), !o.apiMethod.empty()); };
+    if (matches && (!best || rank(k) >= rank(*best))) best = &k;
+  }
+  if (best) return best->override;
   if (method != request.params.end())
     if (auto it = overrides_.find(overrideKey(request.path, method->second)); it != overrides_.end())
       return it->second;

@@ -55,6 +55,12 @@ class Server {
   // Paths the catalogue does not serve may be overridden too (a test's own feed).
   void setOverride(const std::string& path, Override override);
   void setOverride(const std::string& path, const std::string& apiMethod, Override override);
+  // An override only for the requests whose query carries each of these parameters with exactly
+  // that value (one row's "category_id", one "page", one "q"), on the path and, unless apiMethod is
+  // empty, that API method. Where several overrides match, the one naming the most parameters
+  // wins, then one naming the method, then the latest set.
+  void setOverride(const std::string& path, const std::string& apiMethod,
+                   const std::map<std::string, std::string>& parameters, Override override);
   void clearOverrides();
 
   std::vector<ServiceRequest> requests() const;
@@ -81,6 +87,12 @@ class Server {
   std::condition_variable stopped_;
   bool stopping_ = false;
   std::map<std::string, Override> overrides_;  // key: path, or path + "?method=" + method
+  struct KeyedOverride {
+    std::string path, apiMethod;
+    std::map<std::string, std::string> parameters;
+    Override override;
+  };
+  std::vector<KeyedOverride> keyedOverrides_;  // in the order set
   std::vector<ServiceRequest> log_;
 };
 

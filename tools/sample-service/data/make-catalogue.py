@@ -208,6 +208,35 @@ def make_persons():
     return persons
 
 
+def add_quirks(categories, titles, persons, next_episode_id):
+    """What the rows must cope with, added after the data above with a generator of its own so that
+    the records above stay as they were."""
+    quirk_rng = random.Random(20130601)
+    # The service sends the category's "new" group only where it has one: this category's reply
+    # stops after "Популярное".
+    next(c for c in categories if c["id"] == "7")["reply_groups"] = 2
+    # Lists send some ids as numbers instead of text: the second most popular title of each category.
+    for category in categories:
+        ranked = sorted((t for t in titles if t["category_id"] == category["id"]),
+                        key=lambda t: t["popularity"], reverse=True)
+        if len(ranked) > 1:
+            ranked[1]["numeric_id"] = True
+    # A long-running series, whose episode row is long enough to be built in the background.
+    name = "Хроники янтарного берега"
+    used_titles.add(name)
+    genre_id, genre_name = CATEGORIES[1][3][0]
+    episodes = [{"id": str(next_episode_id + n), "number": n + 1, "title": f"Серия {n + 1}",
+                 "about": about(), "rating": str(quirk_rng.randint(1, 10))} for n in range(52)]
+    titles.append({"id": str(int(titles[-1]["id"]) + 1), "category_id": "2", "kind": "series", "title": name,
+                   "about": about(), "description": long_description(name), "genre_id": genre_id,
+                   "genre_name": genre_name, "year": "2013", "country": "Россия", "rating": "8",
+                   "age_from": "12", "popularity": 99999, "added": "2014-12-28",
+                   "directors": [quirk_rng.choice(persons)["fullname"]],
+                   "cast": [{"person": p["id"], "role": quirk_rng.choice(ROLES)}
+                            for p in quirk_rng.sample(persons, 5)],
+                   "episodes": episodes})
+
+
 def main():
     persons = make_persons()
     person_ids = [p["id"] for p in persons]
@@ -246,8 +275,10 @@ def main():
     posters.insert(3, {"foreign_link": {"promo": "1", "title": "Кинофестиваль «Янтарный берег»",
                                         "about": "Лучшие фильмы фестиваля — только в нашем каталоге"},
                        "background_color": "#3A1F0B"})
-    out = {"categories.json": [{"id": c[0], "title": c[1], "item_category": c[2],
-                                "genres": [{"id": g[0], "title": g[1]} for g in c[3]]} for c in CATEGORIES],
+    categories = [{"id": c[0], "title": c[1], "item_category": c[2],
+                   "genres": [{"id": g[0], "title": g[1]} for g in c[3]]} for c in CATEGORIES]
+    add_quirks(categories, titles, persons, eid)
+    out = {"categories.json": categories,
            "titles.json": titles, "persons.json": persons, "posters.json": posters}
     for name, value in out.items():
         with open(os.path.join(HERE, name), "w", encoding="utf-8") as f:

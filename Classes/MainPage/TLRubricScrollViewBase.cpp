@@ -1,0 +1,119 @@
+#include "Classes/MainPage/TLRubricScrollViewBase.h"
+
+#include <exception>
+
+#include "Foundation/Format.h"
+#include "NTNetworking/NTJSONRequestOperation.h"
+
+void TLRubricScrollViewBase::setUpLoadingRow(std::optional<ns::URL> url, const cg::Rect& frame,
+                                             std::string sort) {
+  initWithFrame(frame);
+  isButtonEnabled_ = true;
+  parent_id_.clear();
+  sortString_ = std::move(sort);
+  selfURL_ = std::move(url);
+  isLabelCenter_ = false;
+  isItemSelected_ = false;
+  startActivityIndicator();
+}
+
+void TLRubricScrollViewBase::setUpMainPageRow() {
+  inMainPage_ = true;
+  isButtonEnabled_ = true;
+  isLabelCenter_ = false;
+  isItemSelected_ = false;
+}
+
+void TLRubricScrollViewBase::start() {
+  if (sortString_ == "new" || sortString_ == "popular")
+    loadCategory();
+  else if (const TitleListKind* kind = titleListKind(sortString_))
+    loadTitleList(*kind);
+}
+
+void TLRubricScrollViewBase::startActivityIndicator() {
+  if (!activityView_) {
+    cg::Rect b = bounds();
+    activityView_ = std::make_shared<ui::ActivityIndicatorView>()->initWithActivityIndicatorStyle(
+        ui::ActivityIndicatorViewStyle::whiteLarge);
+    activityView_->setFrame({b.size.width / 2 - 10, b.size.height / 2 - 10, 20, 20});
+    addSubview(activityView_);
+  }
+  activityView_->startAnimating();
+}
+
+void TLRubricScrollViewBase::stopActivityIndicator() {
+  if (activityView_) activityView_->stopAnimating();
+}
+
+std::optional<std::string> TLRubricScrollViewBase::stringBetweenString(const std::string& start,
+                                                                       const std::string& end,
+                                                                       const std::string& inner) {
+  auto from = inner.find(start);
+  if (start.empty() || from == std::string::npos) return std::nullopt;
+  from += start.size();
+  if (from == inner.size()) return std::nullopt;
+  auto to = end.empty() ? std::string::npos : inner.find(end, from);
+  return inner.substr(from, to == std::string::npos ? std::string::npos : to - from);
+}
+
+std::optional<std::string> TLRubricScrollViewBase::getCategoryIdFromUrl(const std::string& url) {
+  return stringBetweenString("category_id=", "&", url);
+}
+
+const TLRubricScrollViewBase::TitleListKind* TLRubricScrollViewBase::titleListKind(const std::string& sort) {
+  static const TitleListKind kinds[] = {
+      {"series", "ВЫБОР ЭПИЗОДА", "%@ser.plist"},
+      {"adv", "СМОТРИТЕ ТАКЖЕ", "%@als.plist"},
+      {"role", "ПЕРСОНЫ", "%@rol"},
+  };
+  for (const auto& kind : kinds)
+    if (sort == kind.sort) return &kind;
+  return nullptr;
+}
+
+void TLRubricScrollViewBase::guarded(const std::function<void()>& block) {
+  try {
+    block();
+  } catch (const std::exception& e) {
+    ns::log("Exception: %@", e.what());
+  }
+}
+
+void TLRubricScrollViewBase::loadJSON(ns::URLRequestCachePolicy policy, ReplyHandler success,
+                                      FailureHandler failure) {
+  auto request = ns::URLRequest::requestWithURL(selfURL_);
+  request->setCachePolicy(policy);
+  std::weak_ptr<TLRubricScrollViewBase> weak = self<TLRubricScrollViewBase>();
+  auto operation = NTJSONRequestOperation::JSONRequestOperationWithRequest(
+      request,
+      [weak, success](const ns::URLRequestPtr& sent, const ns::HTTPURLResponsePtr&, const ns::Value& JSON) {
+        auto row = weak.lock();
+        if (!row) return;
+        std::string url = sent && sent->URL() ? sent->URL()->absoluteString() : std::string();
+        guarded([&] { success(*row, url, JSON); });
+      },
+      [weak, failure](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::ErrorPtr&,
+                      const ns::Value&) {
+        if (auto row = weak.lock()) guarded([&] { failure(*row); });
+      });
+  if (operation) operation->start();
+}
+
+std::optional<std::string> TLRubricScrollViewBase::takeTitleList(const TitleListKind& kind,
+                                                                 const std::string& requestURL) {
+  rubricName_ = kind.heading;
+  if (sortString_ == "series") sortString_ = "ser";
+  // get_title and get_related URLs end with the title id.
+  std::string titleId = stringBetweenString("id=", "", requestURL).value_or("");
+  auto fileName = TLTitleListCache::fileNameForTitleId(titleId, kind.fileFormat);
+  if (!fileName) ns::log("Not caching the list of \"%@\": not a title id", titleId);
+  return fileName;
+}
+
+TLTitleListCache::Outcome TLRubricScrollViewBase::writeList(const std::string& fileName,
+                                                            const ns::Value& JSON, bool withItemRating) {
+  TLTitleListCache::RowFacts facts{parent_id_, sortString_ == "ser" ? "ser" : "base_video", age_, rubrik_,
+                                   genre_};
+  return TLTitleListCache::write(fileName, JSON, facts, withItemRating);
+}

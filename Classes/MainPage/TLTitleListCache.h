@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "Foundation/Value.h"
+
+// The per-title list files in the plist cache: the episodes of a series, "<id>ser.plist"
+// (SerialEpisodesCache), and the titles related to one, "<id>als.plist" (RelatedTitlesCache).
+// Each is an XML property list {"items": [record...], "rating": text}; a record holds the texts
+// "title", "image", "url", "description", "category", "id", "parent_id", "item_type", on the
+// phone "rating", then "age", "rubric_name" and "genre" as far as the row has them. The title
+// pages and the player read these files; the layout must stay as it is.
+class TLTitleListCache final {
+ public:
+  TLTitleListCache() = delete;
+
+  // What the row that saves a list knows of the title being shown.
+  struct RowFacts {
+    std::string parentId;  // replaces an empty "parent_id"
+    std::string itemType;  // "ser" in the episodes file, else "base_video"
+    std::optional<std::string> age, rubric, genre;
+  };
+
+  enum class Outcome {
+    written,
+    wrongShape,  // the reply is not a dictionary
+    noItems,     // "items" missing, empty, or without a single dictionary
+    notWritten,  // the name was refused or the write failed
+  };
+
+  // "%@ser.plist", "%@als.plist" or "%@rol" filled with the title id when it is a decimal number;
+  // nothing otherwise (the id comes from the service's URL and must not name another file).
+  static std::optional<std::string> fileNameForTitleId(const std::string& titleId, const char* format);
+
+  // Writes the file from a get_title or get_related reply, atomically; an older file stays unless
+  // the new list is written whole. Elements of "items" that are not dictionaries are left out.
+  static Outcome write(const std::string& fileName, const ns::Value& reply, const RowFacts& facts,
+                       bool withItemRating);
+
+  // The file's root dictionary, or nil when it is missing, unreadable or the name is refused.
+  static ns::Value read(const std::string& fileName);
+
+  // The kind of a list file from its name: the three characters that begin nine before its end
+  // ("42ser.plist" gives "ser"); "" for a shorter name.
+  static std::string kindOfFileName(const std::string& fileName);
+};

@@ -1,0 +1,227 @@
+#include "Classes/MainPage/TLVideoItemPriviewBase.h"
+
+#include "Classes/TLImageFetch.h"
+#include "Classes/TLSettings.h"
+#include "Dispatch/Dispatch.h"
+#include "Foundation/NotificationCenter.h"
+#include "Foundation/String.h"
+#include "Foundation/Thread.h"
+#include "UIKit/Font.h"
+
+namespace {
+
+using Tile = TLVideoItemPriviewBase;
+
+// Runs the block on the tile by the hand-over rule. Blocks that run later find the tile only while
+// it lives; one whose tile has gone does nothing.
+void handTo(const std::weak_ptr<Tile>& weak, Tile::Hand how, std::function<void(Tile&)> block) {
+  switch (how) {
+    case Tile::Hand::now:
+      if (auto tile = weak.lock()) block(*tile);
+      break;
+    case Tile::Hand::mainThreadWaiting:
+      ns::performOnMainThread(
+          [&] {
+            if (auto tile = weak.lock()) block(*tile);
+          },
+          true);
+      break;
+    case Tile::Hand::mainThreadLater:
+      dispatch::async(dispatch::mainQueue(), [weak, block = std::move(block)] {
+        if (auto tile = weak.lock()) block(*tile);
+      });
+      break;
+  }
+}
+
+}  // namespace
+
+const TLVideoItemPriviewBase::PriorityRule& TLVideoItemPriviewBase::Twin::rule(int priority) const {
+  for (const PriorityRule& r : rules)
+    if (r.priority == priority) return r;
+  return otherPriorities;
+}
+
+void TLVideoItemPriviewBase::setUpWithFrame(const cg::Rect& frame, int style) {
+  style_ = style;
+  const Style& s = currentStyle();
+  initWithFrame({frame.origin, s.size});
+  setBackgroundColor(ui::Color::clearColor());
+  isItemSelected_ = false;
+  loadPriority_ = twin_.defaultLoadPriority;
+  parent_id_ = std::string();
+
+  bg_ = std::make_shared<ui::View>()->initWithFrame({0, 0, s.size.width, s.size.height - s.bgHeightCut});
+  bg_->setBackgroundColor(ui::Color::blackColor());
+  bg_->setAlpha(s.bgAlpha);
+  addSubview(bg_);
+
+  imageBt_ = ui::Button::buttonWithType(ui::ButtonType::custom);
+  imageBt_->setFrame({0, 0, s.size.width, s.posterHeight});
+  imageBt_->addTarget(self<TLVideoItemPriviewBase>(), &TLVideoItemPriviewBase::selectVideo,
+                      ui::ControlEventTouchUpInside);
+  placePlaceholder(ui::Image::imageNamed(s.placeholder));
+  addSubview(imageBt_);
+}
+
+void TLVideoItemPriviewBase::placePlaceholder(const std::shared_ptr<ui::Image>& image) {
+  imageBt_->setImage(image, ui::ControlStateNormal);
+}
+
+void TLVideoItemPriviewBase::setLabelText(const std::shared_ptr<ui::Label>& label,
+                                          const std::optional<std::string>& text) {
+  if (!label || !text) return;
+  if (currentRule().textsOnMainThread)
+    ns::performOnMainThread([&] { label->setText(*text); }, true);
+  else
+    label->setText(*text);
+}
+
+void TLVideoItemPriviewBase::setTitle(std::optional<std::string> title) {
+  title_ = std::move(title);
+  const Style& s = currentStyle();
+  if (!titleLabel_) {
+    if (s.titleBandTop) {
+      auto band = std::make_shared<ui::View>()->initWithFrame(
+          {0, *s.titleBandTop, s.size.width, s.size.height - *s.titleBandTop});
+      band->setBackgroundColor(ui::Color::blackColor());
+      addSubview(band);
+    }
+    titleLabel_ = std::make_shared<ui::Label>()->initWithFrame(s.titleRect);
+    titleLabel_->setFont(ui::Font::fontWithName(kFontName, s.titleFontSize));
+    titleLabel_->setBackgroundColor(ui::Color::clearColor());
+    titleLabel_->setTextColor(ui::Color::whiteColor());
+    addSubview(titleLabel_);
+  }
+  setLabelText(titleLabel_, title_);
+  titleDidChange();
+}
+
+void TLVideoItemPriviewBase::setDescription(std::optional<std::string> description) {
+  description_ = std::move(description);
+  if (!descriptionLabel_) {
+    const Style& s = currentStyle();
+    descriptionLabel_ = std::make_shared<ui::Label>()->initWithFrame(s.descriptionRect);
+    descriptionLabel_->setFont(ui::Font::fontWithName(kFontName, s.descriptionFontSize));
+    descriptionLabel_->setBackgroundColor(ui::Color::clearColor());
+    descriptionLabel_->setTextColor(ui::Color::lightGrayColor());
+    addSubview(descriptionLabel_);
+  }
+  setLabelText(descriptionLabel_, description_);
+}
+
+void TLVideoItemPriviewBase::setRate(int rate) {
+  rate_ = rate;
+  if (!rateView_) {
+    const Style& s = currentStyle();
+    rateView_ = std::make_shared<StarRatingView>();
+    cg::Rect at{s.starOrigin, {0, 0}};
+    if (s.bigStars)
+      rateView_->initBigStyleWithFrame(at);
+    else
+      rateView_->initSmallStyleWithFrame(at);
+    addSubview(rateView_);
+  }
+  rateView_->setRating(rate_);
+}
+
+void TLVideoItemPriviewBase::setCategoryName(std::optional<std::string> name) {
+  if (!description_ || ns::utf16Length(*description_) <= 2) return;
+  categoryName_ = std::move(name);
+  setLabelText(descriptionLabel_, description_);
+}
+
+void TLVideoItemPriviewBase::setImageUrl(std::optional<std::string> url) {
+  imageUrl_ = url;
+  loadPoster(url, false);
+}
+
+void TLVideoItemPriviewBase::setBigImageUrl(std::optional<std::string> url) {
+  bigImageUrl_ = url;
+  loadPoster(url, true);
+}
+
+std::optional<std::string> TLVideoItemPriviewBase::posterPath(bool big) const {
+  int id = ID_.load();
+  // Every tile without an id of its own would share "0.png".
+  if (id <= 0) return std::nullopt;
+  bool episode = typeIsEpisode_.load();
+  if (big) return episode ? TLSettings::posterBigForEpisode(id) : TLSettings::posterBigForBaseVideo(id);
+  return episode ? TLSettings::posterForEpisode(id) : TLSettings::posterForBaseVideo(id);
+}
+
+void TLVideoItemPriviewBase::loadPoster(const std::optional<std::string>& url, bool big) {
+  auto path = posterPath(big);
+  if (path && TLImageFetch::fileExists(*path)) return showCachedPoster(path, big);
+  std::string target = url.value_or("");
+  // A big poster without a URL goes on as if its file were there: nothing is read, the
+  // placeholder goes.
+  if (big && target.empty()) return showCachedPoster(path, big);
+  fetchPoster(target, path);
+}
+
+void TLVideoItemPriviewBase::showCachedPoster(const std::optional<std::string>& path, bool big) {
+  CachedPosterRule rule = big ? currentRule().cachedBig : currentRule().cachedSmall;
+  auto read = [path] { return path ? ui::Image::imageWithContentsOfFile(*path) : nullptr; };
+  std::weak_ptr<TLVideoItemPriviewBase> weak = self<TLVideoItemPriviewBase>();
+  if (rule.readInBackground) {
+    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_BACKGROUND), [weak, read, rule] {
+      auto image = read();
+      handTo(weak, rule.set, [image](Tile& tile) { tile.setImageForButton(image); });
+    });
+    return;
+  }
+  auto image = read();
+  handTo(weak, rule.set, [image](Tile& tile) { tile.setImageForButton(image); });
+}
+
+void TLVideoItemPriviewBase::fetchPoster(const std::string& url, const std::optional<std::string>& path) {
+  FetchedPosterRule rule = currentRule().fetched;
+  std::weak_ptr<TLVideoItemPriviewBase> weak = self<TLVideoItemPriviewBase>();
+  // The fetch is never cancelled: a tile gone from the screen still leaves the file for the next.
+  TLImageFetch::get(url, [weak, path, rule](const ns::Data& body) {
+    auto apply = [weak, path, rule, body] {
+      auto image = ui::Image::imageWithData(body);
+      handTo(weak, rule.set, [image](Tile& tile) { tile.setImageForButton(image); });
+      if (!path || !image) return;
+      if (rule.writeInBackground)
+        dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
+                        [file = *path, image] { TLImageFetch::savePNG(file, image); });
+      else
+        TLImageFetch::savePNG(*path, image);
+    };
+    if (rule.queuedToMain)
+      dispatch::async(dispatch::mainQueue(), apply);
+    else
+      apply();
+  });
+}
+
+void TLVideoItemPriviewBase::setImageForButton(const std::shared_ptr<ui::Image>& image) {
+  imageBt_->setImage(nullptr, ui::ControlStateNormal);
+  imageBt_->setBackgroundImage(image, ui::ControlStateNormal);
+}
+
+void TLVideoItemPriviewBase::hideButton(bool hidden) { imageBt_->setHidden(hidden); }
+
+void TLVideoItemPriviewBase::selectVideo() {
+  // A tile that does not know its item has nothing to open.
+  if (!url_ || url_->empty()) return;
+  ns::Dictionary info;
+  info.set("id", ID_.load());
+  // The record ends at its first unset value.
+  const std::pair<const char*, ns::Value> rest[] = {
+      {"url", *url_},
+      {"title", title_ ? ns::Value(*title_) : ns::Value()},
+      {"description", description_.value_or("")},
+      {"parent_id", parent_id_ ? ns::Value(*parent_id_) : ns::Value()},
+      {"image", imageUrl_ ? ns::Value(*imageUrl_) : ns::Value()},
+      {"item_index", itemIndex_},
+  };
+  for (const auto& [key, value] : rest) {
+    if (value.isNil()) break;
+    info.set(key, value);
+  }
+  ns::NotificationCenter::defaultCenter()->postNotificationName("TLOpenVideoItem",
+                                                                ns::Value(std::move(info)));
+}

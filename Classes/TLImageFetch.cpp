@@ -1,0 +1,59 @@
+#include "Classes/TLImageFetch.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "Foundation/DataFile.h"
+#include "Foundation/FileManager.h"
+#include "Foundation/Format.h"
+#include "Foundation/String.h"
+#include "Foundation/URLRequest.h"
+#include "NTNetworking/NTHTTPRequestOperation.h"
+
+std::optional<ns::URL> TLImageFetch::fetchableURL(std::string_view text) {
+  auto url = ns::URL::URLWithString(text);
+  if (!url || !url->scheme() || url->host().empty()) return std::nullopt;
+  std::string scheme = ns::lowercaseString(*url->scheme());
+  if (scheme != "http" && scheme != "https") return std::nullopt;
+  return url;
+}
+
+bool TLImageFetch::get(std::string_view url, std::function<void(const ns::Data& body)> done,
+                       dispatch::QueuePtr queue) {
+  auto target = fetchableURL(url);
+  if (!target) return false;
+  auto operation =
+      std::make_shared<NTHTTPRequestOperation>()->initWithRequest(ns::URLRequest::requestWithURL(target));
+  if (!operation) return false;
+  if (queue) {
+    operation->setSuccessCallbackQueue(queue);
+    operation->setFailureCallbackQueue(queue);
+  }
+  operation->setCompletionBlockWithSuccess(
+      [done = std::move(done)](const NTHTTPRequestOperationPtr&, const ns::Value& body) {
+        static const ns::Data kEmpty;
+        const ns::Data* data = body.asData();
+        done(data ? *data : kEmpty);
+      },
+      nullptr);
+  operation->start();
+  return true;
+}
+
+bool TLImageFetch::isDecimalId(std::string_view id) {
+  return !id.empty() && id.size() <= 18 &&
+         std::all_of(id.begin(), id.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+void TLImageFetch::savePNG(const std::string& path, const std::shared_ptr<ui::Image>& image) {
+  if (!image) return;
+  ns::Data png = ui::ImagePNGRepresentation(image);
+  if (png.empty()) return;
+  ns::ErrorPtr error;
+  if (!ns::writeDataToFile(png, path, true, &error)) ns::log("Cannot write the picture %@: %@", path, error);
+}
+
+bool TLImageFetch::fileExists(const std::string& path) {
+  bool isDirectory = false;
+  return ns::FileManager::defaultManager()->fileExistsAtPath(path, &isDirectory) && !isDirectory;
+}

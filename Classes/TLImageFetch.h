@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Dispatch/Dispatch.h"
+#include "Foundation/Data.h"
+#include "Foundation/URL.h"
+#include "UIKit/Image.h"
+
+// What the tiles share to fetch a picture once and keep it on disk: the URLs worth a request,
+// the ids that may name a cache file, and the atomic PNG write.
+class TLImageFetch final {
+ public:
+  TLImageFetch() = delete;
+
+  // The URL when a request for it could reach a server: well formed, http or https, with a host.
+  static std::optional<ns::URL> fetchableURL(std::string_view text);
+
+  // Sends a GET of the URL as a plain HTTP request operation, started at once. `done` gets the
+  // body of a successful reply on `queue` (the main queue when null); a failed request calls
+  // nothing. Nothing is sent, and false returned, for a URL that is not fetchable.
+  static bool get(std::string_view url, std::function<void(const ns::Data& body)> done,
+                  dispatch::QueuePtr queue = nullptr);
+
+  // Service ids name cache files only when they are decimal numbers (no "../5", no "").
+  static bool isDecimalId(std::string_view id);
+
+  // Writes the PNG encoding of the image to the path atomically; a missing image or a failed
+  // write leaves the file as it was, silently.
+  static void savePNG(const std::string& path, const std::shared_ptr<ui::Image>& image);
+
+  static bool fileExists(const std::string& path);
+};

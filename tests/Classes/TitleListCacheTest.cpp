@@ -1,0 +1,172 @@
+// The per-title list files: their layout as the property-list reader sees it, what keeps an older
+// file, and rows rebuilt from them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Classes/MainPage/TLRubricScrollView.h"
+#include "Classes/MainPage/TLTitleListCache.h"
+#include "Classes/TLSettings.h"
+#include "Foundation/PropertyList.h"
+#include "RowTestSupport.h"
+
+namespace {
+
+using ns::Value;
+using testsupport::jsonText;
+
+const char* const kReply = R"({"rating": "7", "items": [
+  {"id": "501", "title": "Серия 3", "image": "http://h/i/501.jpg", "url": "http://h/t/501",
+   "description": "о третьей", "category": "Сериал", "parent_id": "", "genre_id": "201", "rating": "9"},
+  "not a record",
+  {"id": 502, "title": "Серия 2", "image": "http://h/i/502.jpg", "url": "http://h/t/502",
+   "description": "о второй", "category": "Сериал", "parent_id": "77", "rating": 4},
+  {"id": "503", "title": "Серия 1", "parent_id": ""}]})";
+
+std::vector<std::string> keysOf(const Value& record) {
+  return record.asDictionary() ? record.asDictionary()->keys() : std::vector<std::string>{};
+}
+
+class TitleListCacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testsupport::clearAppCaches(); }
+  static std::string path(const std::string& name) {
+    return *TLSettings::getPlistDirectoryWithFileName(name);
+  }
+};
+
+TEST_F(TitleListCacheTest, RecordsKeepTheReplyOrderAndEndAtTheFirstMissingFact) {
+  struct Case {
+    const char* name;
+    TLTitleListCache::RowFacts facts;
+    bool phone;
+    std::vector<std::string> keys;  // sorted
+  };
+  const std::vector<std::string> base{"category",  "description", "id",    "image",
+                                      "item_type", "parent_id",   "title", "url"};
+  auto with = [&](std::vector<std::string> extra) {
+    extra.insert(extra.end(), base.begin(), base.end());
+    std::sort(extra.begin(), extra.end());
+    return extra;
+  };
+  const Case cases[] = {
+      {"episodes with all facts",
+       {"77", "ser", "16", "Сериалы", "Драма"},
+       false,
+       with({"age", "genre", "rubric_name"})},
+      {"related titles without facts", {"", "base_video", {}, {}, {}}, false, with({})},
+      // A record never holds rubric_name without age, nor genre without both.
+      {"genre without age", {"", "ser", {}, "Сериалы", "Драма"}, false, with({})},
+      {"age alone", {"", "ser", "16", {}, "Драма"}, false, with({"age"})},
+      {"phone adds the item's rating", {"77", "ser", "16", {}, {}}, true, with({"age", "rating"})},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    ASSERT_EQ(TLTitleListCache::write("42ser.plist", jsonText(kReply), c.facts, c.phone),
+              TLTitleListCache::Outcome::written)
+        << c.name;
+    auto file = ns::dictionaryWithContentsOfFile(path("42ser.plist"));
+    ASSERT_TRUE(file) << c.name;
+    Value root(*file);
+    EXPECT_EQ(root["rating"], Value("7")) << c.name;
+    const Value& items = root["items"];
+    ASSERT_EQ(items.count(), 3u) << c.name;  // the string element is left out
+    EXPECT_EQ(items.at(0)["title"], Value("Серия 3")) << c.name;
+    EXPECT_EQ(items.at(2)["title"], Value("Серия 1")) << c.name;
+    for (std::size_t i = 0; i < items.count(); ++i) EXPECT_EQ(keysOf(items.at(i)), c.keys) << c.name;
+    // Empty parent ids take the row's series id; numbers read as empty text.
+    EXPECT_EQ(items.at(0)["parent_id"], Value(c.facts.parentId)) << c.name;
+    EXPECT_EQ(items.at(1)["parent_id"], Value("77")) << c.name;
+    EXPECT_EQ(items.at(1)["id"], Value("")) << c.name;
+    EXPECT_EQ(items.at(0)["item_type"], Value(c.facts.itemType)) << c.name;
+    if (c.phone) {
+      EXPECT_EQ(items.at(0)["rating"], Value("9"));
+      EXPECT_EQ(items.at(1)["rating"], Value(""));
+    }
+  }
+}
+
+TEST_F(TitleListCacheTest, ListsWithoutItemsAndRefusedNamesKeepTheOlderFile) {
+  TLTitleListCache::RowFacts facts{"", "base_video", {}, {}, {}};
+  ASSERT_EQ(TLTitleListCache::write("42als.plist", jsonText(kReply), facts, false),
+            TLTitleListCache::Outcome::written);
+  struct Case {
+    const char* reply;
+    TLTitleListCache::Outcome outcome;
+  };
+  for (const Case& c : {Case{R"({"items": []})", TLTitleListCache::Outcome::noItems},
+                        Case{R"({"rating": "5"})", TLTitleListCache::Outcome::noItems},
+                        Case{R"({"items": {"0": {"title": "x"}}})", TLTitleListCache::Outcome::noItems},
+                        Case{R"({"items": [1, "two", null]})", TLTitleListCache::Outcome::noItems},
+                        Case{R"([{"items": [{"title": "x"}]}])", TLTitleListCache::Outcome::wrongShape}}) {
+    EXPECT_EQ(TLTitleListCache::write("42als.plist", jsonText(c.reply), facts, false), c.outcome) << c.reply;
+    EXPECT_EQ(TLTitleListCache::read("42als.plist")["items"].count(), 3u) << c.reply;
+  }
+  for (const char* name : {"../42als.plist", "a/42als.plist", ""})
+    EXPECT_EQ(TLTitleListCache::write(name, jsonText(kReply), facts, false),
+              TLTitleListCache::Outcome::notWritten)
+        << name;
+  EXPECT_FALSE(ns::FileManager::defaultManager()->fileExistsAtPath(ns::cachesDirectory() + "/42als.plist"));
+}
+
+TEST_F(TitleListCacheTest, FileNamesComeOnlyFromDecimalIdsAndGiveTheirKind) {
+  EXPECT_EQ(TLTitleListCache::fileNameForTitleId("42", "%@ser.plist"), "42ser.plist");
+  for (const char* id : {"", "../5", "4 2", "42&x=1", "-1", "1e3"})
+    EXPECT_FALSE(TLTitleListCache::fileNameForTitleId(id, "%@als.plist")) << id;
+
+  struct Case {
+    const char* name;
+    const char* kind;
+  };
+  for (const Case& c : {Case{"42ser.plist", "ser"}, Case{"42als.plist", "als"}, Case{"ser.plist", "ser"},
+                        Case{"ёser.plist", "ser"}, Case{"er.plist", ""}, Case{"", ""}, Case{"42rol", ""}})
+    EXPECT_EQ(TLTitleListCache::kindOfFileName(c.name), c.kind) << c.name;
+}
+
+TEST_F(TitleListCacheTest, FileRowsShowTheListLastFirstAndMarkTheSelectedItem) {
+  TLTitleListCache::RowFacts facts{"77", "ser", "16", "Сериалы", "Драма"};
+  ASSERT_EQ(TLTitleListCache::write("42ser.plist", jsonText(kReply), facts, false),
+            TLTitleListCache::Outcome::written);
+  ASSERT_EQ(TLTitleListCache::write("42als.plist", jsonText(kReply), {"", "base_video", {}, {}, {}}, false),
+            TLTitleListCache::Outcome::written);
+  const cg::Rect frame{0, 300, 1024, 228};
+
+  auto episodes = std::make_shared<TLRubricScrollView>()->initWithFile("42ser.plist", frame, "1");
+  ASSERT_TRUE(episodes);
+  EXPECT_EQ(episodes->sortString(), "ser");
+  EXPECT_TRUE(episodes->isLabelCenter());
+  EXPECT_TRUE(episodes->isItemSelected());
+  EXPECT_EQ(episodes->selectedIndex(), "1");
+  EXPECT_FALSE(episodes->isButtonEnabled());
+  const ns::Array& tiles = episodes->filmsArray();
+  ASSERT_EQ(tiles.size(), 3u);
+  EXPECT_EQ(tiles[0]["name"], Value("Серия 1"));
+  EXPECT_EQ(tiles[2]["name"], Value("Серия 3"));
+  EXPECT_EQ(tiles[2]["parent_id"], Value("77"));
+  EXPECT_EQ(tiles[0]["item_type"], Value("ser"));
+  EXPECT_EQ(tiles[2]["image"], Value("http://h/i/501.jpg"));
+
+  auto related = std::make_shared<TLRubricScrollView>()->initWithFile("42als.plist", frame, "-1");
+  ASSERT_TRUE(related);
+  EXPECT_FALSE(related->isItemSelected());
+  ASSERT_EQ(related->filmsArray().size(), 3u);
+  EXPECT_EQ(related->filmsArray()[0]["item_type"], Value("base_video"));
+  // An empty parent id in the file stays empty on the tile.
+  EXPECT_EQ(related->filmsArray()[2]["parent_id"], Value(""));
+
+  // A related-titles file without items gives no row; an episode file without items an empty one.
+  ASSERT_TRUE(ns::writePropertyListToFile(Value(ns::Dictionary{{"items", ns::Array{}}}), path("9als.plist")));
+  EXPECT_FALSE(std::make_shared<TLRubricScrollView>()->initWithFile("9als.plist", frame, "-1"));
+  EXPECT_FALSE(std::make_shared<TLRubricScrollView>()->initWithFile("missingals.plist", frame, "-1"));
+  auto none = std::make_shared<TLRubricScrollView>()->initWithFile("missingser.plist", frame, "0");
+  ASSERT_TRUE(none);
+  EXPECT_TRUE(none->filmsArray().empty());
+  // Names too short to hold a kind, or reaching outside the folder, read nothing.
+  for (const char* name : {"x", "", "../42ser.plist"}) {
+    auto row = std::make_shared<TLRubricScrollView>()->initWithFile(name, frame, "0");
+    ASSERT_TRUE(row) << name;
+    EXPECT_TRUE(row->filmsArray().empty()) << name;
+  }
+}
+
+}  // namespace
