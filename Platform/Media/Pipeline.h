@@ -59,7 +59,7 @@ class Pipeline {
     double start = 0;
     double readAhead = 15.0;                    // seconds of media read ahead of the position
     std::size_t packetBytes = 4 * 1024 * 1024;  // at most this much compressed data queued
-    std::size_t frameQueue = 3;                 // converted frames waiting to be shown
+    std::size_t frameQueue = 2;                 // converted frames waiting to be shown
   };
   struct Events {
     std::function<void(const MediaInfo&)> ready;  // the first picture (or sound) is decoded
