@@ -30,8 +30,8 @@ inline constexpr const char* kPlayerItemDidPlayToEndTimeNotification =
 // What a player plays: the presentation state of an asset. It starts loading once a player has
 // it as its current item: its status goes from unknown to ready to play (the first picture is
 // decoded) or to failed (with an error); its loaded time ranges grow as the media arrives.
-// Observable keys: "status" (the status as a number), "loadedTimeRanges" (an array of
-// dictionaries {start, duration} in seconds), "duration". Main thread only.
+// Observable keys: "status" (the status as a number) and "loadedTimeRanges" (an array of
+// dictionaries {start, duration} in seconds). Main thread only.
 class PlayerItem final : public ns::Object {
  public:
   static std::shared_ptr<PlayerItem> playerItemWithAsset(const std::shared_ptr<URLAsset>& asset);
