@@ -10,6 +10,8 @@
 
 namespace cg {
 
+class Context;
+
 // The drawing attributes a view keeps beside its own geometry: rounded corners, clipping,
 // border, shadow and an optional mask layer. Views own one each; the view renderer reads them.
 class Layer : public ns::Object {
@@ -18,6 +20,8 @@ class Layer : public ns::Object {
   const Rect& frame() const { return frame_; }
   void setFrame(const Rect& frame) { frame_ = frame; }
   Rect bounds() const { return Rect(0, 0, frame_.width(), frame_.height()); }
+  // A view keeps its layer's bounds the size of its own.
+  void setBounds(const Rect& bounds) { frame_.size = bounds.size; }
 
   double cornerRadius() const { return cornerRadius_; }
   void setCornerRadius(double radius) { cornerRadius_ = radius; }
@@ -48,6 +52,10 @@ class Layer : public ns::Object {
 
   // Alpha of the layer's own content at a point of its bounds; 1 for a plain layer.
   virtual double alphaAt(Point) const { return 1; }
+  // Draws the layer's own content (none for a plain layer) in its bounds' coordinates; the view
+  // renderer calls it over the background, under the view's drawRect. Leaves the context's
+  // graphics state as it found it.
+  virtual void drawInContext(Context&) {}
 
  private:
   Rect frame_;

@@ -9,7 +9,11 @@ extern const int kSanitizerHooks = 1;
 }  // namespace cg::detail
 
 #if defined(__SANITIZE_ADDRESS__)
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// SDL (the media layer's sound output) keeps each thread's error text in thread-local storage
+// that it frees only for threads of its own.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libSDL2-2.0.so\n";
+}
 #endif
 
 #if defined(__SANITIZE_THREAD__)

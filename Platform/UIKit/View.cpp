@@ -60,6 +60,10 @@ cg::Rect contentModeRect(ViewContentMode mode, cg::Size content, const cg::Rect&
 
 View::View() : layer_(std::make_shared<cg::Layer>()) {}
 
+View::View(const LayerClass& layerClass) : layer_(layerClass ? layerClass() : nullptr) {
+  if (!layer_) layer_ = std::make_shared<cg::Layer>();
+}
+
 View::~View() {
   // Subviews outlive their parent only if someone else holds them; leave them parentless.
   for (auto& sub : subviews_) sub->superview_.reset();
@@ -103,6 +107,7 @@ void View::applyBoundsSize(cg::Size size) {
   cg::Size old = bounds_.size;
   if (old == size) return;
   bounds_.size = size;
+  layer_->setBounds(bounds_);
   resizeSubviewsWithOldSize(old);
   setNeedsLayout();
   if (contentMode_ == ViewContentMode::redraw || layer_->needsDisplayOnBoundsChange()) needsDisplay_ = true;

@@ -52,6 +52,14 @@ enum ViewAnimationOptions : unsigned {
   ViewAnimationOptionCurveLinear = 3 << 16,
 };
 
+// What makes the layer of a view class (the platform's layerClass): a plain cg::Layer unless a
+// view class names another, e.g. ui::layerClassOf<av::PlayerLayer>().
+using LayerClass = std::function<std::shared_ptr<cg::Layer>()>;
+template <class L>
+LayerClass layerClassOf() {
+  return [] { return std::static_pointer_cast<cg::Layer>(std::make_shared<L>()); };
+}
+
 // Where a picture of a given size goes inside a rectangle under a content mode.
 cg::Rect contentModeRect(ViewContentMode mode, cg::Size content, const cg::Rect& bounds);
 
@@ -198,6 +206,8 @@ class View : public Responder {
   virtual void boundsOriginDidChange(cg::Point oldOrigin);
   // Whether any view asked for layout since the last call (the window's layout pass reads it).
   static bool takeLayoutRequest();
+  // For view classes backed by a layer of another class.
+  explicit View(const LayerClass& layerClass);
 
  private:
   friend class ViewController;

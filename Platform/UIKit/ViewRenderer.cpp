@@ -93,6 +93,7 @@ void drawViewHierarchy(View& view, cg::Context& ctx) {
   if (layer.masksToBounds()) ctx.clipToPath(outline(own, layer.cornerRadius()));
   if (auto bg = view.backgroundColor(); bg && (bg->isPattern() || bg->cgColor().alpha > 0))
     fillBackground(ctx, *bg, own, layer.cornerRadius());
+  view.layer()->drawInContext(ctx);
 
   ctx.translateCTM(-b.x(), -b.y());
   if (view.drawsContent()) {

@@ -1,5 +1,7 @@
 #include "Scenes.h"
 
+#include <chrono>
+
 #include "Classes/AKActivityButton.h"
 #include "Classes/MainPage/CustomPageControl.h"
 #include "Classes/MainPage/StarRatingView.h"
@@ -8,6 +10,9 @@
 #include "HomeScenes.h"
 #include "MenuScenes.h"
 #include "RowScenes.h"
+#include "Foundation/RunLoop.h"
+#include "Media/PlayerLayer.h"
+#include "SampleServer.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
 
@@ -70,6 +75,47 @@ std::shared_ptr<ui::View> pageControl() {
   return root;
 }
 
+// A view backed by a player layer, as the player's own view is.
+class PlayerView final : public ui::View {
+ public:
+  PlayerView() : ui::View(ui::layerClassOf<av::PlayerLayer>()) {}
+  av::PlayerLayer& playerLayer() const { return static_cast<av::PlayerLayer&>(*layer()); }
+};
+
+// Spins the main run loop until the condition holds or half a minute has passed.
+bool spinUntil(const std::function<bool()>& condition) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    ns::RunLoop::currentRunLoop()->runOnce(0.05);
+  }
+  return true;
+}
+
+// The programme's stream from an in-process sample service, paused at a time.
+std::shared_ptr<ui::View> playerAt(double seconds) {
+  static auto server = [] {
+    auto s = std::make_unique<sampleservice::Server>();
+    s->start();
+    return s;
+  }();
+  auto url = ns::URL::URLWithString(server->url("/video/1001/index.m3u8"));
+  auto item = av::PlayerItem::playerItemWithAsset(av::URLAsset::URLAssetWithURL(*url));
+  auto player = av::Player::playerWithPlayerItem(item);
+  auto root = backdrop(360, 220);
+  auto view = std::make_shared<PlayerView>();
+  view->initWithFrame({20, 20, 320, 180});
+  view->setBackgroundColor(ui::Color::blackColor());
+  view->playerLayer().setPlayer(player);
+  root->addSubview(view);
+  if (!spinUntil([&] { return item->status() != av::PlayerItemStatus::unknown; }) ||
+      item->status() != av::PlayerItemStatus::readyToPlay)
+    return nullptr;
+  player->seekToTime(av::TimeMakeWithSeconds(seconds, 1'000'000'000));
+  if (!spinUntil([&] { return view->playerLayer().isReadyForDisplay(); })) return nullptr;
+  return root;
+}
+
 }  // namespace
 
 const std::vector<Scene>& all() {
@@ -90,6 +136,8 @@ const std::vector<Scene>& all() {
       {"rubric-row-phone", ui::DeviceProfile::phone(), homeRubricRow},
       {"facebook-login-pad", ui::DeviceProfile::tablet(), facebookLoginDialog},
       {"facebook-login-phone", ui::DeviceProfile::phone(), facebookLoginDialog},
+      {"player-0s", ui::DeviceProfile::tablet(), [] { return playerAt(0); }},
+      {"player-3s", ui::DeviceProfile::tablet(), [] { return playerAt(3); }},
   };
   return list;
 }

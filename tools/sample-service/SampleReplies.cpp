@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <functional>
+#include <sstream>
 
 #include "Foundation/JSONSerialization.h"
 #include "Foundation/String.h"
@@ -15,8 +16,6 @@ namespace {
 using ns::Array;
 using ns::Dictionary;
 using ns::Value;
-
-constexpr int kTsPacket = 188;
 
 ServiceReply json(const Value& value, int status = 200) {
   return {status, "application/json", ns::JSONSerialization::stringWithJSONObject(value).value_or("{}")};
@@ -483,40 +482,56 @@ ServiceReply imageReply(const Catalogue& catalogue, ImageCache& cache, const std
   return {200, request.format == ImageFormat::png ? "image/png" : "image/jpeg", std::move(*bytes)};
 }
 
-bool knownVideo(const Catalogue& catalogue, const std::string& id) {
-  if (catalogue.title(id) || catalogue.episode(id).second) return true;
-  return std::any_of(catalogue.titles().begin(), catalogue.titles().end(),
-                     [&](const Title& t) { return t.adv && t.adv->clip == id; });
+// The generated clip a video id plays: the programme for every title and episode, the
+// advertisement for the advertising clip, and one the platform cannot decode for tests.
+std::string clipOf(const Catalogue& catalogue, const std::string& id) {
+  if (catalogue.title(id) || catalogue.episode(id).second) return "programme";
+  if (std::any_of(catalogue.titles().begin(), catalogue.titles().end(),
+                  [&](const Title& t) { return t.adv && t.adv->clip == id; }))
+    return "advert";
+  if (id == "unsupported") return "unsupported";
+  return {};
 }
 
-// "/video/<id>/index.m3u8" and its segments: a short HLS stream of MPEG-TS null packets.
-ServiceReply videoReply(const Catalogue& catalogue, const std::string& path) {
+bool isSegmentName(const std::string& file) {
+  constexpr std::string_view prefix = "segment", suffix = ".ts";
+  if (file.size() <= prefix.size() + suffix.size() || file.compare(0, prefix.size(), prefix) != 0 ||
+      file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return false;
+  return isDigits(file.substr(prefix.size(), file.size() - prefix.size() - suffix.size()));
+}
+
+// "/video/<id>/" followed by "index.m3u8" (the stream), "live.m3u8" (the same segments as a
+// live stream: no end mark), "segment<N>.ts" or "clip.mp4" (the same clip as one file).
+ServiceReply videoReply(const Catalogue& catalogue, ClipStore& clips, const std::string& path) {
   auto slash = path.find('/', 7);
   if (slash == std::string::npos) return notFound();
   std::string id = path.substr(7, slash - 7), file = path.substr(slash + 1);
-  if (!knownVideo(catalogue, id)) return notFound();
-  bool advert = !catalogue.title(id) && !catalogue.episode(id).second;
-  int segments = advert ? 2 : 3;
-  if (file == "index.m3u8") {
-    std::string playlist = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:4\n#EXT-X-MEDIA-SEQUENCE:0\n";
-    for (int i = 0; i < segments; ++i) playlist += "#EXTINF:4.0,\nsegment" + std::to_string(i) + ".ts\n";
-    playlist += "#EXT-X-ENDLIST\n";
-    return {200, "application/vnd.apple.mpegurl", playlist};
+  std::string clip = clipOf(catalogue, id);
+  if (clip.empty()) return notFound();
+  std::string type;
+  std::string stored = file;
+  if (file == "index.m3u8" || file == "live.m3u8") {
+    type = "application/vnd.apple.mpegurl";
+    stored = "index.m3u8";
+  } else if (file == "clip.mp4") {
+    type = "video/mp4";
+  } else if (isSegmentName(file)) {
+    type = "video/mp2t";
+  } else {
+    return notFound();
   }
-  for (int i = 0; i < segments; ++i) {
-    if (file != "segment" + std::to_string(i) + ".ts") continue;
-    std::string body;
-    for (int k = 0; k < 64; ++k) {
-      std::string packet(kTsPacket, '\xFF');
-      packet[0] = '\x47';  // sync byte
-      packet[1] = '\x1F';  // PID 0x1FFF: null packet
-      packet[2] = '\xFF';
-      packet[3] = static_cast<char>(0x10 | (k & 0x0F));
-      body += packet;
-    }
-    return {200, "video/mp2t", body};
+  auto bytes = clips.file(clip, stored);
+  if (!bytes) return notFound();
+  if (file == "live.m3u8") {
+    std::string live;
+    std::istringstream lines(*bytes);
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind("#EXT-X-ENDLIST", 0) != 0 && line.rfind("#EXT-X-PLAYLIST-TYPE", 0) != 0)
+        live += line + "\n";
+    return {200, type, live};
   }
-  return notFound();
+  return {200, type, *bytes};
 }
 
 ServiceReply htmlPage(const std::string& heading, const std::string& text) {
@@ -546,7 +561,7 @@ ServiceReply Replies::answer(const ServiceRequest& request) {
     return builder.api(method);
   }
   if (startsWith(path, "/images/")) return imageReply(catalogue_, images_, path);
-  if (startsWith(path, "/video/")) return videoReply(catalogue_, path);
+  if (startsWith(path, "/video/")) return videoReply(catalogue_, clips_, path);
   if (startsWith(path, "/counter/")) return {200, "text/plain", "ok\n"};
   if (startsWith(path, "/promo/")) {
     for (const PosterEntry& p : catalogue_.posters())

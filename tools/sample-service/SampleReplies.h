@@ -4,6 +4,7 @@
 #include <string>
 
 #include "SampleCatalogue.h"
+#include "SampleClips.h"
 #include "SampleImages.h"
 
 namespace sampleservice {
@@ -24,16 +25,18 @@ struct ServiceReply {
 };
 
 // Answers the service's API ("/api/mobile", "/api/mobile.pl") and the links its replies carry:
-// posters and photos, video playlists and segments, advertiser pages and click counters, share
+// posters and photos, video playlists, segments and files, advertiser pages and click counters, share
 // pages. Replies carry ids and values in the types the real service sends (mostly strings).
 class Replies {
  public:
-  explicit Replies(const Catalogue& catalogue) : catalogue_(catalogue) {}
+  Replies(const Catalogue& catalogue, std::string clipsFolder)
+      : catalogue_(catalogue), clips_(std::move(clipsFolder)) {}
   ServiceReply answer(const ServiceRequest& request);
 
  private:
   const Catalogue& catalogue_;
   ImageCache images_;
+  ClipStore clips_;
 };
 
 }  // namespace sampleservice

@@ -19,8 +19,8 @@ std::string overrideKey(const std::string& path, const std::string& apiMethod) {
 
 }  // namespace
 
-Server::Server(const std::string& dataFolder)
-    : catalogue_(Catalogue::load(dataFolder)), replies_(catalogue_) {}
+Server::Server(const std::string& dataFolder, const std::string& clipsFolder)
+    : catalogue_(Catalogue::load(dataFolder)), replies_(catalogue_, clipsFolder) {}
 
 Server::~Server() { stop(); }
 

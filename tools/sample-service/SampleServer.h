@@ -36,14 +36,16 @@ struct CollectedHit {
 };
 
 // The sample service over HTTP: serves the catalogue on an address and port (0 picks a free one),
-// keeps a log of the requests it received, and applies the overrides tests set. Started by start(),
+// keeps a log of the requests it received, and applies the overrides tests set. Its video
+// paths serve the clips tools/make-clips generated. Started by start(),
 // stopped by stop() or the destructor; the catalogue is read once, at construction.
 // It is also an analytics collection endpoint: a POST of a form to "/collect" is kept (unless an
 // override answers it with a status outside 200-299), and a GET of "/collect" lists what was kept
 // as JSON: {"hits": [{"parameters": {...}, "userAgent": "..."}, ...]}, oldest first.
 class Server {
  public:
-  explicit Server(const std::string& dataFolder = defaultDataFolder());
+  explicit Server(const std::string& dataFolder = defaultDataFolder(),
+                  const std::string& clipsFolder = defaultClipsFolder());
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;

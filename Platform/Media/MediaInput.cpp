@@ -1,0 +1,273 @@
+#include "Media/MediaInput.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libavutil/dict.h>
+#include <libavutil/log.h>
+}
+
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "Foundation/URL.h"
+
+namespace av::detail {
+
+namespace {
+
+// Blocking reads and connects give up after this long without progress.
+constexpr const char* kReadTimeoutMicroseconds = "30000000";
+
+void initialiseOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // FFmpeg's console chatter would land in every test's output; failures reach callers as errors.
+    av_log_set_level(AV_LOG_QUIET);
+    avformat_network_init();
+  });
+}
+
+bool hostResolves(const std::string& url) {
+  auto parsed = ns::URL::URLWithString(url);
+  if (!parsed || parsed->host().empty()) return true;
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  int rc = getaddrinfo(parsed->host().c_str(), nullptr, &hints, &found);
+  if (found) freeaddrinfo(found);
+  return rc == 0;
+}
+
+ns::ErrorPtr urlError(std::int64_t code, const std::string& url, const char* description) {
+  ns::Dictionary info;
+  info.set(ns::kLocalizedDescriptionKey, description);
+  info.set(ns::kURLErrorFailingURLErrorKey, url);
+  info.set(ns::kURLErrorFailingURLStringErrorKey, url);
+  return ns::Error::make(ns::kURLErrorDomain, code, std::move(info));
+}
+
+// A resource's failure as the URL loading system would report it; null for codes that are not
+// about the transport (the caller decides what those mean).
+ns::ErrorPtr transportError(int code, const std::string& url, bool opening) {
+  namespace E = ns::URLError;
+  switch (code) {
+    case AVERROR_HTTP_NOT_FOUND:
+    case AVERROR(ENOENT):
+      return urlError(E::FileDoesNotExist, url, "The requested URL was not found on this server.");
+    case AVERROR_HTTP_FORBIDDEN:
+    case AVERROR(EACCES):
+      return urlError(E::NoPermissionsToReadFile, url,
+                      "The resource could not be loaded: access is forbidden.");
+    case AVERROR_HTTP_UNAUTHORIZED:
+      return urlError(E::UserAuthenticationRequired, url, "The resource requires authentication.");
+    case AVERROR_HTTP_BAD_REQUEST:
+    case AVERROR_HTTP_OTHER_4XX:
+    case AVERROR_HTTP_SERVER_ERROR:
+      return urlError(E::BadServerResponse, url, "The server returned an error status.");
+    case AVERROR(ECONNREFUSED):
+    case AVERROR(EHOSTUNREACH):
+      return urlError(E::CannotConnectToHost, url, "Could not connect to the server.");
+    case AVERROR(ENETUNREACH):
+    case AVERROR(ENETDOWN):
+      return urlError(E::NotConnectedToInternet, url, "The Internet connection appears to be offline.");
+    case AVERROR(ETIMEDOUT):
+      return urlError(E::TimedOut, url, "The request timed out.");
+    case AVERROR(EIO):
+      // FFmpeg reports a host name it cannot resolve as a plain I/O error.
+      if (opening && !hostResolves(url))
+        return urlError(E::CannotFindHost, url, "A server with the specified hostname could not be found.");
+      return urlError(E::NetworkConnectionLost, url, "The network connection was lost.");
+    case AVERROR(ECONNRESET):
+    case AVERROR(EPIPE):
+      return urlError(E::NetworkConnectionLost, url, "The network connection was lost.");
+    case AVERROR_PROTOCOL_NOT_FOUND:
+      return urlError(E::UnsupportedURL, url, "unsupported URL");
+    case AVERROR_EXIT:
+      return urlError(E::Cancelled, url, "cancelled");
+    default:
+      return nullptr;
+  }
+}
+
+// The codecs the platform plays; FFmpeg decodes many more, which the platform would refuse.
+bool platformPlays(AVCodecID id) {
+  switch (id) {
+    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_HEVC:
+    case AV_CODEC_ID_MPEG4:
+    case AV_CODEC_ID_AAC:
+    case AV_CODEC_ID_MP3:
+    case AV_CODEC_ID_MP2:
+    case AV_CODEC_ID_AC3:
+    case AV_CODEC_ID_EAC3:
+      return avcodec_find_decoder(id) != nullptr;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+ns::ErrorPtr mediaError(std::int64_t code, std::string description, std::string reason) {
+  ns::Dictionary info;
+  info.set(ns::kLocalizedDescriptionKey, std::move(description));
+  info.set(ns::kLocalizedFailureReasonErrorKey, std::move(reason));
+  return ns::Error::make(kMediaErrorDomain, code, std::move(info));
+}
+
+std::string inputLocation(const std::string& url) {
+  auto parsed = ns::URL::URLWithString(url);
+  if (parsed && parsed->isFileURL()) return parsed->path();
+  return url;
+}
+
+// Sits between the demuxers and FFmpeg's own resource opening: remembers which URL each open
+// resource came from and the first one that failed, opening or while being read.
+struct Input::Hooks {
+  const std::atomic<bool>* stop = nullptr;
+  int (*defaultOpen)(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) = nullptr;
+  int (*defaultClose)(AVFormatContext*, AVIOContext*) = nullptr;
+  std::map<const AVIOContext*, std::string> urls;
+  ns::ErrorPtr firstFailure;
+
+  void failed(int code, const std::string& url, bool opening) {
+    if (firstFailure || code == AVERROR_EOF || code == AVERROR_EXIT) return;
+    firstFailure = transportError(code, url, opening);
+    if (!firstFailure && opening)
+      firstFailure =
+          urlError(ns::URLError::CannotParseResponse, url, "The server's response could not be read.");
+  }
+
+  static int open(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options) {
+    auto* self = static_cast<Hooks*>(s->opaque);
+    int rc = self->defaultOpen(s, pb, url, flags, options);
+    if (rc < 0)
+      self->failed(rc, url, true);
+    else if (*pb)
+      self->urls[*pb] = url;
+    return rc;
+  }
+
+  static int close(AVFormatContext* s, AVIOContext* pb) {
+    auto* self = static_cast<Hooks*>(s->opaque);
+    if (auto it = self->urls.find(pb); it != self->urls.end()) {
+      if (pb->error < 0) self->failed(pb->error, it->second, false);
+      self->urls.erase(it);
+    }
+    return self->defaultClose(s, pb);
+  }
+
+  static int interrupted(void* opaque) {
+    auto* self = static_cast<Hooks*>(opaque);
+    return self->stop && self->stop->load(std::memory_order_relaxed) ? 1 : 0;
+  }
+};
+
+std::unique_ptr<Input> Input::open(const std::string& url, const std::atomic<bool>* stop, ns::ErrorPtr& error,
+                                   bool& notMedia) {
+  initialiseOnce();
+  error = nullptr;
+  notMedia = false;
+  std::unique_ptr<Input> input(new Input);
+  input->hooks_ = std::make_unique<Hooks>();
+  Hooks* hooks = input->hooks_.get();
+  hooks->stop = stop;
+
+  AVFormatContext* context = avformat_alloc_context();
+  if (!context) {
+    error = mediaError(kMediaErrorUnknown, "The operation could not be completed", "Out of memory.");
+    return nullptr;
+  }
+  context->opaque = hooks;
+  hooks->defaultOpen = context->io_open;
+  hooks->defaultClose = context->io_close2;
+  context->io_open = &Hooks::open;
+  context->io_close2 = &Hooks::close;
+  context->interrupt_callback = {&Hooks::interrupted, hooks};
+
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "rw_timeout", kReadTimeoutMicroseconds, 0);
+  // One connection per segment, so that each segment's failure is seen when it is closed.
+  av_dict_set(&options, "http_persistent", "0", 0);
+  std::string location = inputLocation(url);
+  int rc = avformat_open_input(&context, location.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (rc >= 0) {
+    input->context_ = context;
+    // The decoders that look at the first frames run on this thread too: no pool of decoding
+    // threads is started (and its memory kept) for a glance.
+    std::vector<AVDictionary*> probeOptions(context->nb_streams, nullptr);
+    for (auto& o : probeOptions) av_dict_set(&o, "threads", "1", 0);
+    rc = avformat_find_stream_info(context, probeOptions.data());
+    for (auto& o : probeOptions) av_dict_free(&o);
+  }
+  // A playlist demuxer goes past a segment it cannot load; a missing piece is still a failure.
+  if (rc < 0 || hooks->firstFailure) {
+    error = hooks->firstFailure ? hooks->firstFailure : transportError(rc, url, true);
+    if (!error) {
+      notMedia = true;
+      error = mediaError(kMediaErrorFileFormatNotRecognized, "Cannot Open",
+                         "The media format is not recognized.");
+    }
+    return nullptr;
+  }
+
+  for (unsigned i = 0; i < context->nb_streams; ++i) {
+    AVStream* stream = context->streams[i];
+    AVMediaType type = stream->codecpar->codec_type;
+    bool picture = stream->disposition & AV_DISPOSITION_ATTACHED_PIC;
+    if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) || picture) {
+      stream->discard = AVDISCARD_ALL;
+      continue;
+    }
+    Track track{type == AVMEDIA_TYPE_VIDEO, platformPlays(stream->codecpar->codec_id), int(i)};
+    input->tracks_.push_back(track);
+    int& chosen = track.video ? input->videoStream_ : input->audioStream_;
+    if (track.supported && chosen < 0)
+      chosen = track.stream;
+    else
+      stream->discard = AVDISCARD_ALL;
+  }
+  return input;
+}
+
+Input::~Input() {
+  if (context_) avformat_close_input(&context_);
+}
+
+std::optional<double> Input::duration() const {
+  if (!context_ || context_->duration == AV_NOPTS_VALUE || context_->duration <= 0) return std::nullopt;
+  return double(context_->duration) / AV_TIME_BASE;
+}
+
+double Input::startTime() const {
+  if (!context_) return 0;
+  // The picture's first frame is time zero: sound that starts a little earlier (an encoder's
+  // priming) must not shift every frame's time.
+  if (videoStream_ >= 0) {
+    const AVStream* video = context_->streams[videoStream_];
+    if (video->start_time != AV_NOPTS_VALUE) return double(video->start_time) * av_q2d(video->time_base);
+  }
+  if (context_->start_time == AV_NOPTS_VALUE) return 0;
+  return double(context_->start_time) / AV_TIME_BASE;
+}
+
+ns::ErrorPtr Input::resourceError() const { return hooks_->firstFailure; }
+
+ns::ErrorPtr Input::readError(int code) const {
+  if (hooks_->firstFailure) return hooks_->firstFailure;
+  const char* url = context_ && context_->url ? context_->url : "";
+  if (context_ && context_->pb && context_->pb->error < 0 && context_->pb->error != AVERROR_EOF)
+    if (auto e = transportError(context_->pb->error, url, false)) return e;
+  if (auto e = transportError(code, url, false)) return e;
+  return mediaError(kMediaErrorDecodeFailed, "Cannot Decode", "The media data could not be read.");
+}
+
+}  // namespace av::detail
