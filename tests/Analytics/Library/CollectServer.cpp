@@ -33,9 +33,13 @@ void CollectServer::start() {
         reply = script_.front();
         script_.pop_front();
       }
-      if (reply.delaySeconds > 0)
-        stopping_.wait_for(lock, std::chrono::duration<double>(reply.delaySeconds),
-                           [this] { return stopped_; });
+      // Polled rather than a timed wait, which thread checkers do not follow.
+      auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(reply.delaySeconds);
+      while (!stopped_ && std::chrono::steady_clock::now() < until) {
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        lock.lock();
+      }
     }
     res.status = reply.status;
     if (reply.dropConnection)
@@ -62,7 +66,6 @@ void CollectServer::stop() {
     std::lock_guard lock(mutex_);
     stopped_ = true;
   }
-  stopping_.notify_all();
   server_->stop();
   if (thread_.joinable()) thread_.join();
   server_.reset();

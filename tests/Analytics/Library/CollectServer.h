@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <map>
 #include <memory>
@@ -54,7 +53,6 @@ class CollectServer {
   std::thread thread_;
   int port_ = 0;
   mutable std::mutex mutex_;
-  std::condition_variable stopping_;
   bool stopped_ = false;
   std::deque<Reply> script_;
   std::vector<Hit> hits_;
