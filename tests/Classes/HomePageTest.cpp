@@ -41,7 +41,7 @@ class HomePageTest : public testsupport::CachedSampleServiceSuite {
     testsupport::writeCategoryList({"1", "2", "3"});
   }
   void TearDown() override {
-    testsupport::awaitRequestsEnded();
+    testsupport::awaitPosterRequestsEnded();
     device_.reset();
     host_.reset();
   }

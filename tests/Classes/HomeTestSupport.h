@@ -14,8 +14,7 @@
 #include "Foundation/PropertyList.h"
 #include "Foundation/RunLoop.h"
 #include "NTNetworking/NTImageRequestOperation.h"
-#include "NTNetworking/NTJSONRequestOperation.h"
-#include "NTNetworking/NTNetworkActivityIndicatorManager.h"
+#include "RowTestSupport.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/Application.h"
 #include "UIKit/Device.h"
@@ -66,22 +65,13 @@ inline void spinFor(double seconds) {
   while (std::chrono::steady_clock::now() < end) ns::RunLoop::mainRunLoop()->runOnce(0.05);
 }
 
-// Counts every request from now on, so that a test can wait for its own to end.
-inline void countRequests() { NTNetworkActivityIndicatorManager::sharedManager(); }
-
-// No request may outlive the test that caused it: the process ends with the test. Once every
-// request has finished, a call through each queue their completions run on comes back after the
-// last of them.
-inline void awaitRequestsEnded() {
-  auto manager = NTNetworkActivityIndicatorManager::sharedManager();
-  EXPECT_TRUE(spinUntil([&] { return manager->activityCount() == 0; }));
-  for (const auto& queue :
-       {NTJSONRequestOperation::processingQueue(), NTImageRequestOperation::processingQueue()}) {
-    auto drained = std::make_shared<bool>(false);
-    dispatch::async(queue,
-                    [drained] { dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; }); });
-    EXPECT_TRUE(spinUntil([&] { return *drained; }));
-  }
+// What awaitRequestsEnded waits for, and then the posters' images decoded and handed over too.
+inline void awaitPosterRequestsEnded() {
+  awaitRequestsEnded();
+  auto drained = std::make_shared<bool>(false);
+  dispatch::async(NTImageRequestOperation::processingQueue(),
+                  [drained] { dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; }); });
+  EXPECT_TRUE(spinUntil([&] { return *drained; }));
 }
 
 // The device, orientation and alerts of one test, put back afterwards.

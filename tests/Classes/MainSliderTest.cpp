@@ -50,7 +50,7 @@ const Device kDevices[] = {{"tablet", true, 768}, {"phone", false, 320}};
 class MainSliderTest : public ::testing::Test {
  protected:
   void SetUp() override { testsupport::countRequests(); }
-  void TearDown() override { testsupport::awaitRequestsEnded(); }
+  void TearDown() override { testsupport::awaitPosterRequestsEnded(); }
   std::shared_ptr<MainSliderBase> make(bool pad, ns::Array films = {posterRecord("", "000000")}) {
     if (pad) return std::make_shared<MainSlider>()->initWithFilms(std::move(films));
     return std::make_shared<MainSlider_iphone>()->initWithFilms(std::move(films), {320, 460});
@@ -306,7 +306,7 @@ class SliderPosterTest : public testsupport::CachedSampleServiceSuite {
     host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
   }
   void TearDown() override {
-    testsupport::awaitRequestsEnded();
+    testsupport::awaitPosterRequestsEnded();
     host_.reset();
   }
 

@@ -146,7 +146,7 @@ class PosterReplyTest : public testsupport::CachedSampleServiceSuite {
     host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
   }
   void TearDown() override {
-    testsupport::awaitRequestsEnded();
+    testsupport::awaitPosterRequestsEnded();
     host_.reset();
   }
 
