@@ -15,6 +15,7 @@
 #include "Foundation/RunLoop.h"
 #include "NTNetworking/NTImageRequestOperation.h"
 #include "RowTestSupport.h"
+#include "ServiceHostOverride.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/Application.h"
 #include "UIKit/Device.h"
@@ -73,6 +74,24 @@ inline void awaitPosterRequestsEnded() {
                   [drained] { dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; }); });
   EXPECT_TRUE(spinUntil([&] { return *drained; }));
 }
+
+// Sample-service tests whose client talks to the suite's service, and which end only once every
+// request they caused has.
+class HomeServiceSuite : public CachedSampleServiceSuite {
+ protected:
+  void SetUp() override {
+    CachedSampleServiceSuite::SetUp();
+    countRequests();
+    host_ = std::make_unique<ServiceHostOverride>(server_->hostAndPort().c_str());
+  }
+  void TearDown() override {
+    awaitPosterRequestsEnded();
+    host_.reset();
+  }
+
+ private:
+  std::unique_ptr<ServiceHostOverride> host_;
+};
 
 // The device, orientation and alerts of one test, put back afterwards.
 class HomeDevice {

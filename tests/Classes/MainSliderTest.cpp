@@ -298,18 +298,8 @@ TEST_F(MainSliderTest, PhonePanelFadesItsLinesAndSizesItsDots) {
 }
 
 // Poster pages against the sample service: files written once and read back, spinners, faults.
-class SliderPosterTest : public testsupport::CachedSampleServiceSuite {
+class SliderPosterTest : public testsupport::HomeServiceSuite {
  protected:
-  void SetUp() override {
-    CachedSampleServiceSuite::SetUp();
-    testsupport::countRequests();
-    host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
-  }
-  void TearDown() override {
-    testsupport::awaitPosterRequestsEnded();
-    host_.reset();
-  }
-
   // A slider with the sample service's posters installed.
   std::shared_ptr<MainSlider> loadedSlider() {
     auto delegate = std::make_shared<testsupport::RecordingSliderDelegate>();
@@ -334,8 +324,6 @@ class SliderPosterTest : public testsupport::CachedSampleServiceSuite {
     ctx->fillRect({0, 0, 8, 8});
     return ctx->makeImage()->pngData();
   }
-
-  std::unique_ptr<testsupport::ServiceHostOverride> host_;
 };
 
 TEST_F(SliderPosterTest, PostersAreFetchedOnceAndThenShownFromTheirFiles) {
