@@ -27,7 +27,7 @@ using testsupport::posterRecord;
 ns::Array numberedRecords(int count) {
   ns::Array records;
   for (int i = 0; i < count; ++i) {
-    char colour[8];
+    char colour[16];
     std::snprintf(colour, sizeof colour, "#%02d0000", i + 1);
     records.push_back(posterRecord("r" + std::to_string(i), colour));
   }
