@@ -55,12 +55,8 @@ void MainSlider::addPageControll() {
     setPageControl(dots);
 
     auto label = [&](const cg::Rect& frame, double size, const ui::Color& colour) {
-      auto l = std::make_shared<ui::Label>()->initWithFrame(frame);
-      l->setFont(panelFont(size));
-      l->setTextColor(colour);
-      l->setBackgroundColor(ui::Color::clearColor());
+      auto l = addPanelLabel(panel, frame, size, colour);
       l->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
-      panel->addSubview(l);
       return l;
     };
     setNameLabel(label({20, 13, panelWidth - 30, 30}, 22, ui::Color::whiteColor()));

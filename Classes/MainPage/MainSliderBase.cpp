@@ -38,8 +38,15 @@ void MainSliderBase::guarded(const char* format, const std::function<void()>& bl
   }
 }
 
-std::shared_ptr<ui::Font> MainSliderBase::panelFont(double size) {
-  return ui::Font::fontWithName("PF Square Sans Pro", size);
+std::shared_ptr<ui::Label> MainSliderBase::addPanelLabel(const std::shared_ptr<ui::View>& parent,
+                                                         const cg::Rect& frame, double fontSize,
+                                                         const ui::Color& colour) {
+  auto label = std::make_shared<ui::Label>()->initWithFrame(frame);
+  label->setFont(ui::Font::fontWithName("PF Square Sans Pro", fontSize));
+  label->setTextColor(colour);
+  label->setBackgroundColor(ui::Color::clearColor());
+  parent->addSubview(label);
+  return label;
 }
 
 ns::Value MainSliderBase::recordAt(int index) const {

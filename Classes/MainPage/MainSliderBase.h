@@ -115,7 +115,10 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
   static std::optional<int> slotForOffset(double x, double width);
   // Runs the block, logging the format with anything thrown.
   static void guarded(const char* format, const std::function<void()>& block);
-  static std::shared_ptr<ui::Font> panelFont(double size);
+  // A one-line panel label in the panel's font, on a clear background, added to the parent.
+  static std::shared_ptr<ui::Label> addPanelLabel(const std::shared_ptr<ui::View>& parent,
+                                                  const cg::Rect& frame, double fontSize,
+                                                  const ui::Color& colour);
 
   void setScrollView(std::shared_ptr<ui::ScrollView> v) { scrollView_ = std::move(v); }
   void setPageControl(std::shared_ptr<CustomPageControl> v) { pageControl_ = std::move(v); }

@@ -84,15 +84,9 @@ std::shared_ptr<MainSliderBase> MainView::makeSlider() {
 
 void MainView::createRubricSwitchButtons() {
   guarded([&] {
-    dropRubricSwitch();
-    auto control = makeRubricSwitch({"Популярные", "Новые поступления"}, {130, 150});
-    setRubricSwitchButton(control);
     double sliderHeight = slider() ? slider()->frame().height() : 0;
-    control->setFrame({scrollView()->bounds().width() / 2 - 136, sliderHeight + 15, 272, 34});
-    control->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin |
-                                 ui::ViewAutoresizingFlexibleRightMargin);
-    control->setFont(ui::Font::fontWithName("PF Square Sans Pro", 16));
-    scrollView()->addSubview(control);
+    installRubricSwitch({"Популярные", "Новые поступления"}, {130, 150},
+                        {scrollView()->bounds().width() / 2 - 136, sliderHeight + 15, 272, 34}, 16);
   });
 }
 

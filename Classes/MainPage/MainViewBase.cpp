@@ -124,13 +124,20 @@ void MainViewBase::removeContainer(const std::shared_ptr<ui::View>& container) {
   container->removeFromSuperview();
 }
 
-std::shared_ptr<CustomSegmentedControl> MainViewBase::makeRubricSwitch(const ns::Array& titles,
-                                                                       const ns::Array& widths) {
-  return std::make_shared<CustomSegmentedControl>()->initWithSegmentCount(
+void MainViewBase::installRubricSwitch(const ns::Array& titles, const ns::Array& widths,
+                                       const cg::Rect& frame, double fontSize) {
+  dropRubricSwitch();
+  auto control = std::make_shared<CustomSegmentedControl>()->initWithSegmentCount(
       2, titles, ns::Array{ns::Value::null(), ns::Value::null()}, 38, widths,
       ui::Image::imageNamed("black_divider"), 10.0f, ui::Image::imageNamed("segment_button"),
       ui::Image::imageNamed("segment_button_pressed"), kSwitchTag,
       std::static_pointer_cast<CustomSegmentedControlDelegate>(self<MainViewBase>()));
+  rubricSwitchButton_ = control;
+  control->setFrame(frame);
+  control->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin |
+                               ui::ViewAutoresizingFlexibleRightMargin);
+  control->setFont(ui::Font::fontWithName("PF Square Sans Pro", fontSize));
+  scrollView_->addSubview(control);
 }
 
 std::shared_ptr<AKActivityButton> MainViewBase::makeReloadButton(const cg::Rect& frame) {

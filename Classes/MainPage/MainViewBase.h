@@ -106,8 +106,10 @@ class MainViewBase : public ui::View, public CustomSegmentedControlDelegate {
     rubricSwitchButton_ = std::move(v);
   }
   void setReloadButton(std::shared_ptr<AKActivityButton> v) { reloadButton_ = std::move(v); }
-  // The tab switch as both devices make it; the titles and widths are the device's.
-  std::shared_ptr<CustomSegmentedControl> makeRubricSwitch(const ns::Array& titles, const ns::Array& widths);
+  // Replaces the tab switch by one made as both devices make it, with the device's titles, segment
+  // widths, frame and font size, in the scroll area.
+  void installRubricSwitch(const ns::Array& titles, const ns::Array& widths, const cg::Rect& frame,
+                           double fontSize);
   std::shared_ptr<AKActivityButton> makeReloadButton(const cg::Rect& frame);
 
  private:

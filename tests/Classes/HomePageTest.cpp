@@ -32,18 +32,15 @@ std::vector<std::string> keysInOrder(const ns::Value& dictionary) {
   return keys;
 }
 
-class HomePageTest : public testsupport::CachedSampleServiceSuite {
+class HomePageTest : public testsupport::HomeServiceSuite {
  protected:
   void SetUp() override {
-    CachedSampleServiceSuite::SetUp();
-    testsupport::countRequests();
-    host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
+    HomeServiceSuite::SetUp();
     testsupport::writeCategoryList({"1", "2", "3"});
   }
   void TearDown() override {
-    testsupport::awaitRequestsEnded();
+    HomeServiceSuite::TearDown();
     device_.reset();
-    host_.reset();
   }
   void useDevice(bool pad) {
     device_.reset();
@@ -69,7 +66,6 @@ class HomePageTest : public testsupport::CachedSampleServiceSuite {
     return view->isSliderLoaded() && view->elementsCountForParse() <= 0;
   }
 
-  std::unique_ptr<testsupport::ServiceHostOverride> host_;
   std::unique_ptr<testsupport::HomeDevice> device_;
 };
 

@@ -14,8 +14,8 @@
 #include "Foundation/PropertyList.h"
 #include "Foundation/RunLoop.h"
 #include "NTNetworking/NTImageRequestOperation.h"
-#include "NTNetworking/NTJSONRequestOperation.h"
-#include "NTNetworking/NTNetworkActivityIndicatorManager.h"
+#include "RowTestSupport.h"
+#include "ServiceHostOverride.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/Application.h"
 #include "UIKit/Device.h"
@@ -66,23 +66,32 @@ inline void spinFor(double seconds) {
   while (std::chrono::steady_clock::now() < end) ns::RunLoop::mainRunLoop()->runOnce(0.05);
 }
 
-// Counts every request from now on, so that a test can wait for its own to end.
-inline void countRequests() { NTNetworkActivityIndicatorManager::sharedManager(); }
-
-// No request may outlive the test that caused it: the process ends with the test. Once every
-// request has finished, a call through each queue their completions run on comes back after the
-// last of them.
-inline void awaitRequestsEnded() {
-  auto manager = NTNetworkActivityIndicatorManager::sharedManager();
-  EXPECT_TRUE(spinUntil([&] { return manager->activityCount() == 0; }));
-  for (const auto& queue :
-       {NTJSONRequestOperation::processingQueue(), NTImageRequestOperation::processingQueue()}) {
-    auto drained = std::make_shared<bool>(false);
-    dispatch::async(queue,
-                    [drained] { dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; }); });
-    EXPECT_TRUE(spinUntil([&] { return *drained; }));
-  }
+// What awaitRequestsEnded waits for, and then the posters' images decoded and handed over too.
+inline void awaitPosterRequestsEnded() {
+  awaitRequestsEnded();
+  auto drained = std::make_shared<bool>(false);
+  dispatch::async(NTImageRequestOperation::processingQueue(),
+                  [drained] { dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; }); });
+  EXPECT_TRUE(spinUntil([&] { return *drained; }));
 }
+
+// Sample-service tests whose client talks to the suite's service, and which end only once every
+// request they caused has.
+class HomeServiceSuite : public CachedSampleServiceSuite {
+ protected:
+  void SetUp() override {
+    CachedSampleServiceSuite::SetUp();
+    countRequests();
+    host_ = std::make_unique<ServiceHostOverride>(server_->hostAndPort().c_str());
+  }
+  void TearDown() override {
+    awaitPosterRequestsEnded();
+    host_.reset();
+  }
+
+ private:
+  std::unique_ptr<ServiceHostOverride> host_;
+};
 
 // The device, orientation and alerts of one test, put back afterwards.
 class HomeDevice {

@@ -27,7 +27,7 @@ using testsupport::posterRecord;
 ns::Array numberedRecords(int count) {
   ns::Array records;
   for (int i = 0; i < count; ++i) {
-    char colour[8];
+    char colour[16];
     std::snprintf(colour, sizeof colour, "#%02d0000", i + 1);
     records.push_back(posterRecord("r" + std::to_string(i), colour));
   }
@@ -50,7 +50,7 @@ const Device kDevices[] = {{"tablet", true, 768}, {"phone", false, 320}};
 class MainSliderTest : public ::testing::Test {
  protected:
   void SetUp() override { testsupport::countRequests(); }
-  void TearDown() override { testsupport::awaitRequestsEnded(); }
+  void TearDown() override { testsupport::awaitPosterRequestsEnded(); }
   std::shared_ptr<MainSliderBase> make(bool pad, ns::Array films = {posterRecord("", "000000")}) {
     if (pad) return std::make_shared<MainSlider>()->initWithFilms(std::move(films));
     return std::make_shared<MainSlider_iphone>()->initWithFilms(std::move(films), {320, 460});
@@ -298,18 +298,8 @@ TEST_F(MainSliderTest, PhonePanelFadesItsLinesAndSizesItsDots) {
 }
 
 // Poster pages against the sample service: files written once and read back, spinners, faults.
-class SliderPosterTest : public testsupport::CachedSampleServiceSuite {
+class SliderPosterTest : public testsupport::HomeServiceSuite {
  protected:
-  void SetUp() override {
-    CachedSampleServiceSuite::SetUp();
-    testsupport::countRequests();
-    host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
-  }
-  void TearDown() override {
-    testsupport::awaitRequestsEnded();
-    host_.reset();
-  }
-
   // A slider with the sample service's posters installed.
   std::shared_ptr<MainSlider> loadedSlider() {
     auto delegate = std::make_shared<testsupport::RecordingSliderDelegate>();
@@ -334,8 +324,6 @@ class SliderPosterTest : public testsupport::CachedSampleServiceSuite {
     ctx->fillRect({0, 0, 8, 8});
     return ctx->makeImage()->pngData();
   }
-
-  std::unique_ptr<testsupport::ServiceHostOverride> host_;
 };
 
 TEST_F(SliderPosterTest, PostersAreFetchedOnceAndThenShownFromTheirFiles) {

@@ -138,18 +138,8 @@ TEST(PosterColourTest, NamesOnlyFilesOfThePosterFolder) {
 }
 
 // What a poster reply of each shape does to a slider and its delegate.
-class PosterReplyTest : public testsupport::CachedSampleServiceSuite {
+class PosterReplyTest : public testsupport::HomeServiceSuite {
  protected:
-  void SetUp() override {
-    CachedSampleServiceSuite::SetUp();
-    testsupport::countRequests();
-    host_ = std::make_unique<testsupport::ServiceHostOverride>(server_->hostAndPort().c_str());
-  }
-  void TearDown() override {
-    testsupport::awaitRequestsEnded();
-    host_.reset();
-  }
-
   struct Outcome {
     std::vector<bool> reports;
     bool loaded = false;
@@ -177,8 +167,6 @@ class PosterReplyTest : public testsupport::CachedSampleServiceSuite {
         slider->playButton() && slider->playButton()->imageForState(ui::ControlStateNormal) != nullptr};
     return out;
   }
-
-  std::unique_ptr<testsupport::ServiceHostOverride> host_;
 };
 
 TEST_F(PosterReplyTest, EveryReplyShapeEndsTheLoad) {

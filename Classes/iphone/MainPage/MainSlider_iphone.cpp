@@ -54,13 +54,9 @@ void MainSlider_iphone::addPageControll() {
     setPageControl(dots);
 
     auto label = [&](const cg::Rect& frame, double size, const ui::Color& colour) {
-      auto l = std::make_shared<ui::Label>()->initWithFrame(frame);
-      l->setFont(panelFont(size));
-      l->setTextColor(colour);
-      l->setBackgroundColor(ui::Color::clearColor());
+      auto l = addPanelLabel(panelImage, frame, size, colour);
       l->setLineBreakMode(cg::LineBreakMode::CharWrap);
       fadeOutAtRightEdge(l);
-      panelImage->addSubview(l);
       return l;
     };
     setNameLabel(label({12, 8, w - 75, 20}, 17, ui::Color::whiteColor()));

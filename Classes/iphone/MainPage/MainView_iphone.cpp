@@ -69,16 +69,10 @@ std::shared_ptr<MainSliderBase> MainView_iphone::makeSlider() {
 }
 
 void MainView_iphone::createRubricSwitchButtons() {
-  dropRubricSwitch();
-  auto control = makeRubricSwitch({"Популярные", "Новые"}, {122, 122});
-  setRubricSwitchButton(control);
   double sliderHeight = slider() ? slider()->frame().height() : 0;
-  double height = bounds().height();
-  control->setFrame({bounds().width() / 2 - 122, sliderHeight + height * 0.025 + 7, 244, 34});
-  control->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin |
-                               ui::ViewAutoresizingFlexibleRightMargin);
-  control->setFont(ui::Font::fontWithName("PF Square Sans Pro", 17));
-  scrollView()->addSubview(control);
+  installRubricSwitch({"Популярные", "Новые"}, {122, 122},
+                      {bounds().width() / 2 - 122, sliderHeight + bounds().height() * 0.025 + 7, 244, 34},
+                      17);
 }
 
 MainViewBase::RowMetrics MainView_iphone::rowMetrics() const {
