@@ -3,6 +3,8 @@
 // slider's play taps.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "Classes/MainPage/TLMainPageVC.h"
 #include "Classes/Navigation/TLMenuNavigationController.h"
 #include "Classes/iphone/MainPage/TLMainPageVC_iphone.h"
@@ -185,18 +187,25 @@ TEST_F(HomePageTest, NoCategoriesStillEndTheLoad) {
 
 // A row still loading in the tab taken out of view reports nothing into the next load.
 TEST_F(HomePageTest, RowsOfAContainerTakenOutOfViewNoLongerCount) {
-  fail("get_category", 2);
+  // The failures come long after the steps below, even on a slow sanitizer build.
+  const double replyDelay = 8;
+  fail("get_category", replyDelay);
   auto view = makeView(true);
   ASSERT_TRUE(spinUntil([&] { return server_->requestsFor("get_category").size() == 3; }));
+  auto requested = std::chrono::steady_clock::now();
   server_->clearOverrides();
   tapSegment(view, 1);
   ASSERT_TRUE(spinUntil([&] { return view->elementsCountForParse() == 3; }));
+  auto since = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - requested).count();
+  };
+  ASSERT_LT(since(), replyDelay) << "the failures arrived before the load was replaced";
   view->loadView();
   ASSERT_TRUE(
       spinUntil([&] { return view->elementsCountForParse() == 3 && view->slider()->isLoadedJSON(); }));
   auto stale = view->horizScrollViewNew();
   EXPECT_FALSE(stale->superview());
-  testsupport::spinFor(2.5);
+  if (since() < replyDelay + 0.5) testsupport::spinFor(replyDelay + 0.5 - since());
   EXPECT_EQ(alerts(), 0u);
   EXPECT_EQ(view->elementsCountForParse(), 3);
 }

@@ -666,12 +666,13 @@ TEST(URLConnectionTest, IdleTimeoutFailsASilentServerButNotASlowOne) {
   EXPECT_LT(elapsed, 20.0);  // well short of the default interval, with room for a loaded machine
 
   // The whole transfer outlasts the interval, but no gap between its bytes comes near it: a pause
-  // ten times longer than planned (a loaded machine) still does not count as idle.
-  const double interval = 2.0;
+  // more than thirty times longer than planned (a loaded machine) still does not count as idle.
+  const double interval = 5.0;
+  const std::string body = "0123456789abcdefghijklmnopqrstuvwxyz";
   LoopbackServer server;
-  Reply drip = Reply::text("0123456789abcdef");
+  Reply drip = Reply::text(body);
   drip.chunkSize = 1;
-  drip.dripIntervalSeconds = 0.2;
+  drip.dripIntervalSeconds = 0.15;
   server.reply("/drip", drip);
   auto slow = requestFor(server.url("/drip"));
   slow->setTimeoutInterval(interval);
@@ -679,7 +680,7 @@ TEST(URLConnectionTest, IdleTimeoutFailsASilentServerButNotASlowOne) {
   auto s = load(slow, 60);
   elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(s->error, nullptr);
-  EXPECT_EQ(s->body, "0123456789abcdef");
+  EXPECT_EQ(s->body, body);
   EXPECT_GT(elapsed, interval);
 }
 
