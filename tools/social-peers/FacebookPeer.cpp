@@ -90,7 +90,7 @@ void FacebookPeer::setFeedReply(FeedReply reply) {
 void FacebookPeer::reset() {
   {
     std::lock_guard lock(mutex_);
-    token_ = "T";
+    token_ = std::string(1, 'T');
     expiresIn_ = "3600";
     cancelError_.reset();
     feedReply_ = FeedReply::ok;
@@ -160,7 +160,8 @@ void FacebookPeer::route() {
     std::string session;
     {
       std::lock_guard lock(mutex_);
-      session = "s" + std::to_string(nextSession_++);
+      session = 's';
+      session += std::to_string(nextSession_++);
       sessions_.insert(session);
     }
     res.set_header("Set-Cookie", std::string("c_user=") + kUserId + "; Path=/");

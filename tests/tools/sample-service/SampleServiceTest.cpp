@@ -148,8 +148,11 @@ TEST_F(SampleServiceTest, PosterListMatchesTheSliderFormat) {
                     query);
       EXPECT_TRUE(std::regex_match(*item["background_color"].asString(), std::regex("#[0-9A-F]{6}")));
       EXPECT_TRUE(item["is_foreign_link"].isInteger());
-      EXPECT_NE(item["poster"].asString()->find("_" + std::to_string(width) + "x" + std::to_string(height)),
-                std::string::npos);
+      std::string size(1, '_');
+      size += std::to_string(width);
+      size += 'x';
+      size += std::to_string(height);
+      EXPECT_NE(item["poster"].asString()->find(size), std::string::npos);
       ASSERT_TRUE(item["title_info"].isDictionary());
       expectStrings(
           item["title_info"],
