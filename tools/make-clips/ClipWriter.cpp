@@ -143,8 +143,8 @@ cg::ImagePtr makeGrain(int width, int height) {
   return cg::Image::fromPixels(w, h, std::move(pixels));
 }
 
-void drawProgramme(cg::Context& c, const ClipSpec& spec, double t, bool background) {
-  double w = spec.width, h = spec.height;
+void drawProgramme(cg::Context& c, const ClipPlan& plan, double t, bool background) {
+  double w = plan.width, h = plan.height;
   if (background) {
     c.setFillColor(cg::Color::rgba(0.10, 0.16, 0.35));
     c.fillRect({0, 0, w, h});
@@ -157,14 +157,14 @@ void drawProgramme(cg::Context& c, const ClipSpec& spec, double t, bool backgrou
   c.setFillColor(cg::Color::white(0.2));
   c.fillRect({w * 0.05, h * 0.8, w * 0.9, h * 0.06});
   c.setFillColor(cg::Color::rgba(1.0, 0.82, 0.1));
-  c.fillRect({w * 0.05, h * 0.8, w * 0.9 * std::min(1.0, t / spec.seconds), h * 0.06});
+  c.fillRect({w * 0.05, h * 0.8, w * 0.9 * std::min(1.0, t / plan.seconds), h * 0.06});
   double side = h * 0.1, travel = std::fmod(t, 2.0) / 2.0;
   c.setFillColor(cg::Color::rgba(0.3, 0.9, 0.4));
   c.fillRect({(w - side) * travel, h * 0.64, side, side});
 }
 
-void drawAdvert(cg::Context& c, const ClipSpec& spec, double t) {
-  double w = spec.width, h = spec.height;
+void drawAdvert(cg::Context& c, const ClipPlan& plan, double t) {
+  double w = plan.width, h = plan.height;
   c.setFillColor(cg::Color::rgba(0.93, 0.45, 0.10));
   c.fillRect({0, 0, w, h});
   c.setFillColor(cg::Color::rgba(0.98, 0.78, 0.15));
@@ -173,37 +173,37 @@ void drawAdvert(cg::Context& c, const ClipSpec& spec, double t) {
   c.setFillColor(cg::Color::black());
   centred(c, "РЕКЛАМА", cg::Font::boldSystemFont(h * 0.2), w, h * 0.25);
   char left[48];
-  std::snprintf(left, sizeof left, "осталось %d с", int(std::ceil(spec.seconds - t - 1e-9)));
+  std::snprintf(left, sizeof left, "осталось %d с", int(std::ceil(plan.seconds - t - 1e-9)));
   centred(c, left, cg::Font::systemFont(h * 0.1), w, h * 0.6);
 }
 
-Codec openVideo(const ClipSpec& spec, std::string& error) {
+Codec openVideo(const ClipPlan& plan, std::string& error) {
   const AVCodec* codec =
-      spec.h264 ? avcodec_find_encoder_by_name("libx264") : avcodec_find_encoder(AV_CODEC_ID_MPEG2VIDEO);
+      plan.h264 ? avcodec_find_encoder_by_name("libx264") : avcodec_find_encoder(AV_CODEC_ID_MPEG2VIDEO);
   if (!codec) {
-    error = spec.h264 ? "no H.264 encoder (libx264)" : "no MPEG-2 video encoder";
+    error = plan.h264 ? "no H.264 encoder (libx264)" : "no MPEG-2 video encoder";
     return nullptr;
   }
   Codec c(avcodec_alloc_context3(codec));
-  c->width = spec.width;
-  c->height = spec.height;
-  c->time_base = {1, spec.fps};
-  c->framerate = {spec.fps, 1};
+  c->width = plan.width;
+  c->height = plan.height;
+  c->time_base = {1, plan.fps};
+  c->framerate = {plan.fps, 1};
   c->pix_fmt = AV_PIX_FMT_YUV420P;
   // A key frame opens every segment.
-  c->gop_size = int(std::lround(spec.segmentSeconds * spec.fps));
-  c->thread_count = spec.look == Look::grain ? 4 : 1;
-  if (spec.h264) {
+  c->gop_size = int(std::lround(plan.segmentSeconds * plan.fps));
+  c->thread_count = plan.look == Look::grain ? 4 : 1;
+  if (plan.h264) {
     std::string params =
         "scenecut=0:keyint=" + std::to_string(c->gop_size) + ":min-keyint=" + std::to_string(c->gop_size);
     av_opt_set(c->priv_data, "preset", "veryfast", 0);
     av_opt_set(c->priv_data, "x264-params", params.c_str(), 0);
-    if (spec.videoBitRate > 0)
-      c->bit_rate = spec.videoBitRate;
+    if (plan.videoBitRate > 0)
+      c->bit_rate = plan.videoBitRate;
     else
       av_opt_set(c->priv_data, "crf", "28", 0);
   } else {
-    c->bit_rate = spec.videoBitRate > 0 ? spec.videoBitRate : 400000;
+    c->bit_rate = plan.videoBitRate > 0 ? plan.videoBitRate : 400000;
   }
   int rc = avcodec_open2(c.get(), codec, nullptr);
   if (rc < 0) {
@@ -255,19 +255,19 @@ bool encode(AVCodecContext* encoder, const AVFrame* frame, bool video, std::vect
 
 }  // namespace
 
-bool writeClip(const ClipSpec& spec, const std::string& folder, std::string& error) {
+bool writeClip(const ClipPlan& plan, const std::string& folder, std::string& error) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-  Codec video = openVideo(spec, error);
+  Codec video = openVideo(plan, error);
   if (!video) return false;
   Codec audio;
-  if (spec.audio && !(audio = openAudio(error))) return false;
+  if (plan.audio && !(audio = openAudio(error))) return false;
 
   Muxer hls, mp4;
   std::vector<Muxer*> muxers;
-  if (spec.hls) {
+  if (plan.hls) {
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "hls_time", std::to_string(spec.segmentSeconds).c_str(), 0);
+    av_dict_set(&options, "hls_time", std::to_string(plan.segmentSeconds).c_str(), 0);
     av_dict_set(&options, "hls_list_size", "0", 0);
     av_dict_set(&options, "hls_segment_filename", (folder + "/segment%d.ts").c_str(), 0);
     bool ok = hls.open("hls", folder + "/index.m3u8", &options, video.get(), audio.get(), error);
@@ -275,7 +275,7 @@ bool writeClip(const ClipSpec& spec, const std::string& folder, std::string& err
     if (!ok) return false;
     muxers.push_back(&hls);
   }
-  if (spec.mp4) {
+  if (plan.mp4) {
     AVDictionary* options = nullptr;
     // The index first, so that a player over HTTP needs no seek to the end to start.
     av_dict_set(&options, "movflags", "+faststart", 0);
@@ -285,14 +285,14 @@ bool writeClip(const ClipSpec& spec, const std::string& folder, std::string& err
     muxers.push_back(&mp4);
   }
 
-  auto canvas = cg::Context::makeBitmap({double(spec.width), double(spec.height)}, true, 1);
-  std::unique_ptr<SwsContext, ScalerFree> scaler(sws_getContext(spec.width, spec.height, AV_PIX_FMT_RGB32,
-                                                                spec.width, spec.height, AV_PIX_FMT_YUV420P,
+  auto canvas = cg::Context::makeBitmap({double(plan.width), double(plan.height)}, true, 1);
+  std::unique_ptr<SwsContext, ScalerFree> scaler(sws_getContext(plan.width, plan.height, AV_PIX_FMT_RGB32,
+                                                                plan.width, plan.height, AV_PIX_FMT_YUV420P,
                                                                 SWS_BILINEAR, nullptr, nullptr, nullptr));
   Frame picture(av_frame_alloc());
   picture->format = AV_PIX_FMT_YUV420P;
-  picture->width = spec.width;
-  picture->height = spec.height;
+  picture->width = plan.width;
+  picture->height = plan.height;
   if (!canvas || !scaler || av_frame_get_buffer(picture.get(), 0) < 0) {
     error = "cannot set up the picture";
     return false;
@@ -309,13 +309,13 @@ bool writeClip(const ClipSpec& spec, const std::string& folder, std::string& err
       return false;
     }
   }
-  cg::ImagePtr grain = spec.look == Look::grain ? makeGrain(spec.width, spec.height) : nullptr;
+  cg::ImagePtr grain = plan.look == Look::grain ? makeGrain(plan.width, plan.height) : nullptr;
 
-  const long frames = std::lround(spec.seconds * spec.fps);
+  const long frames = std::lround(plan.seconds * plan.fps);
   std::int64_t samplesDone = 0;
   std::uint32_t seed = 99;
   for (long i = 0; i < frames; ++i) {
-    double t = double(i) / spec.fps;
+    double t = double(i) / plan.fps;
     // The sound up to this picture's time first, so the muxers get both in order.
     while (audio && double(samplesDone) / kSampleRate <= t) {
       if (av_frame_make_writable(sound.get()) < 0) return false;
@@ -323,30 +323,30 @@ bool writeClip(const ClipSpec& spec, const std::string& folder, std::string& err
       for (int k = 0; k < sound->nb_samples; ++k) {
         double at = double(samplesDone + k) / kSampleRate;
         // The advertisement beeps; the programme hums.
-        bool on = spec.look != Look::advert || std::fmod(at, 0.5) < 0.2;
-        out[k] = on ? float(0.3 * std::sin(2 * M_PI * spec.toneHz * at)) : 0.0f;
+        bool on = plan.look != Look::advert || std::fmod(at, 0.5) < 0.2;
+        out[k] = on ? float(0.3 * std::sin(2 * M_PI * plan.toneHz * at)) : 0.0f;
       }
       sound->pts = samplesDone;
       samplesDone += sound->nb_samples;
       if (!encode(audio.get(), sound.get(), false, muxers, error)) return false;
     }
 
-    if (spec.look == Look::advert) {
-      drawAdvert(*canvas, spec, t);
+    if (plan.look == Look::advert) {
+      drawAdvert(*canvas, plan, t);
     } else if (grain) {
       seed = seed * 1664525u + 1013904223u;
-      canvas->drawImage(*grain, cg::Point{-double((seed >> 8) % unsigned(spec.width)),
-                                          -double((seed >> 20) % unsigned(spec.height))});
-      drawProgramme(*canvas, spec, t, false);
+      canvas->drawImage(*grain, cg::Point{-double((seed >> 8) % unsigned(plan.width)),
+                                          -double((seed >> 20) % unsigned(plan.height))});
+      drawProgramme(*canvas, plan, t, false);
     } else {
-      drawProgramme(*canvas, spec, t, true);
+      drawProgramme(*canvas, plan, t, true);
     }
     cg::ImagePtr image = canvas->makeImage();
     if (!image || av_frame_make_writable(picture.get()) < 0) return false;
     const std::uint8_t* source[4] = {reinterpret_cast<const std::uint8_t*>(image->pixels().data()), nullptr,
                                      nullptr, nullptr};
-    int sourceStride[4] = {spec.width * 4, 0, 0, 0};
-    sws_scale(scaler.get(), source, sourceStride, 0, spec.height, picture->data, picture->linesize);
+    int sourceStride[4] = {plan.width * 4, 0, 0, 0};
+    sws_scale(scaler.get(), source, sourceStride, 0, plan.height, picture->data, picture->linesize);
     picture->pts = i;
     if (!encode(video.get(), picture.get(), true, muxers, error)) return false;
   }

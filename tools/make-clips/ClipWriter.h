@@ -8,7 +8,7 @@ namespace clips {
 // stripes and countdown, or the programme's picture over moving grain (a realistic bit rate).
 enum class Look { programme, advert, grain };
 
-struct ClipSpec {
+struct ClipPlan {
   Look look = Look::programme;
   int width = 320;
   int height = 180;
@@ -25,6 +25,6 @@ struct ClipSpec {
 
 // Encodes the clip with FFmpeg's libraries into the folder (created if missing). False with a
 // message when an encoder or a file fails.
-bool writeClip(const ClipSpec& spec, const std::string& folder, std::string& error);
+bool writeClip(const ClipPlan& plan, const std::string& folder, std::string& error);
 
 }  // namespace clips

@@ -22,20 +22,20 @@ int main(int argc, char** argv) {
   // The encoders' progress notes would fill the build's output; failures are reported below.
   av_log_set_level(AV_LOG_ERROR);
 
-  clips::ClipSpec programme;
+  clips::ClipPlan programme;
 
-  clips::ClipSpec advert;
+  clips::ClipPlan advert;
   advert.look = clips::Look::advert;
   advert.seconds = 8;
   advert.toneHz = 880;
 
-  clips::ClipSpec unsupported;
+  clips::ClipPlan unsupported;
   unsupported.seconds = 4;
   unsupported.h264 = false;
   unsupported.audio = false;
   unsupported.mp4 = false;
 
-  clips::ClipSpec bench;
+  clips::ClipPlan bench;
   bench.look = clips::Look::grain;
   bench.width = 640;
   bench.height = 360;
@@ -43,11 +43,11 @@ int main(int argc, char** argv) {
   bench.videoBitRate = 1'200'000;
   bench.hls = false;
 
-  const std::pair<const char*, const clips::ClipSpec*> all[] = {
+  const std::pair<const char*, const clips::ClipPlan*> all[] = {
       {"programme", &programme}, {"advert", &advert}, {"unsupported", &unsupported}, {"bench", &bench}};
-  for (const auto& [name, spec] : all) {
+  for (const auto& [name, plan] : all) {
     std::string error;
-    if (!clips::writeClip(*spec, out + "/" + name, error)) {
+    if (!clips::writeClip(*plan, out + "/" + name, error)) {
       std::fprintf(stderr, "make-clips: %s: %s\n", name, error.c_str());
       return 1;
     }
