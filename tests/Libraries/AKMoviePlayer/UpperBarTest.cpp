@@ -191,6 +191,21 @@ TEST(UpperBarTest, WiderLabelsTakeTheirRoomFromTheSliderAlone) {
   EXPECT_EQ(bar->scrubber()->frame().width(), 769 - 15 - 20);
 }
 
+TEST(UpperBarTest, TurningTheScreenLaysTheToolbarOutAsIfBuiltThatWay) {
+  testsupport::PlayerScreen screen(ui::DeviceProfile::tablet(), Orientation::landscapeLeft);
+  auto built = makeBar();
+  ui::Application::sharedApplication()->setStatusBarOrientation(Orientation::portrait);
+  auto turned = makeBar();
+  turned->setFrame(built->frame());
+  turned->toolbar()->layoutIfNeeded();
+  EXPECT_EQ(turned->toolbar()->frame(), built->toolbar()->frame());
+  for (auto part : {&AKMovieUpperControllBar::doneBt, &AKMovieUpperControllBar::videoSizeBt})
+    EXPECT_EQ(((*turned).*part)()->frame(), ((*built).*part)()->frame());
+  EXPECT_EQ(turned->scrubber()->frame(), built->scrubber()->frame());
+  EXPECT_EQ(turned->leftTime()->frame(), built->leftTime()->frame());
+  EXPECT_EQ(turned->scrubber()->bufferSize()->frame(), built->scrubber()->bufferSize()->frame());
+}
+
 TEST(UpperBarTest, TheStatusBarShowsAndHidesWithTheBar) {
   ns::ManualClock clock;
   testsupport::PlayerScreen screen;
