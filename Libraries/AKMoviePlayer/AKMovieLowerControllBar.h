@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "AKMoviePlayer/AKMovieImages.h"
+#include "AKMoviePlayer/AKMovieBarSupport.h"
 #include "Media/VolumeView.h"
 #include "UIKit/Button.h"
 #include "UIKit/Slider.h"

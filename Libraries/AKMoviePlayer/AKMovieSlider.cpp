@@ -1,6 +1,6 @@
 #include "AKMoviePlayer/AKMovieSlider.h"
 
-#include "AKMoviePlayer/AKMovieImages.h"
+#include "AKMoviePlayer/AKMovieBarSupport.h"
 
 std::shared_ptr<AKMovieSlider> AKMovieSlider::initWithFrame(const cg::Rect& frame) {
   ui::Slider::initWithFrame(frame);

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "AKMoviePlayer/AKMovieImages.h"
+#include "AKMoviePlayer/AKMovieBarSupport.h"
 #include "UIKit/View.h"
 
 class AKMovieSocialControllBar;

@@ -3,19 +3,11 @@
 #include <memory>
 #include <string>
 
-#include "AKMoviePlayer/AKMovieImages.h"
+#include "AKMoviePlayer/AKMovieBarSupport.h"
 #include "AKMoviePlayer/AKMovieSlider.h"
 #include "Media/Time.h"
 #include "UIKit/Label.h"
 #include "UIKit/View.h"
-
-// A player time as the bars show it, "%d:%02d" with no hours field (minutes run past 59). A time
-// that is negative, not finite, or too large for the text reads 0:00.
-std::string timeStringForSeconds(double seconds);
-
-// The buffered fraction: whole loaded seconds over the duration, within 0...1; 0 unless the
-// duration is a finite number above 0.
-float bufferedFraction(double loadedSeconds, av::Time duration);
 
 // What the inline and the upper bar have in common: the played time, the time slider with its
 // buffer bar and the remaining time, fed by the player controller. Main thread only.

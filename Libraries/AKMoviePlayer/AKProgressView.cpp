@@ -1,6 +1,6 @@
 #include "AKMoviePlayer/AKProgressView.h"
 
-#include "AKMoviePlayer/AKMovieImages.h"
+#include "AKMoviePlayer/AKMovieBarSupport.h"
 
 std::shared_ptr<AKProgressView> AKProgressView::initWithFrame(const cg::Rect& frame) {
   ui::ProgressView::initWithFrame(frame);

@@ -62,15 +62,15 @@ INSTANTIATE_TEST_SUITE_P(
     testsupport::CaseName());
 
 TEST(TimeTextTest, TheSharedTextCoversEveryDoubleWithoutUndefinedConversions) {
-  EXPECT_EQ(timeStringForSeconds(kNaN), "0:00");
-  EXPECT_EQ(timeStringForSeconds(kInf), "0:00");
-  EXPECT_EQ(timeStringForSeconds(-kInf), "0:00");
-  EXPECT_EQ(timeStringForSeconds(std::numeric_limits<double>::max()), "0:00");
-  EXPECT_EQ(timeStringForSeconds(59.999), "0:59");
-  EXPECT_EQ(timeStringForSeconds(60), "1:00");
+  EXPECT_EQ(akmovie::timeStringForSeconds(kNaN), "0:00");
+  EXPECT_EQ(akmovie::timeStringForSeconds(kInf), "0:00");
+  EXPECT_EQ(akmovie::timeStringForSeconds(-kInf), "0:00");
+  EXPECT_EQ(akmovie::timeStringForSeconds(std::numeric_limits<double>::max()), "0:00");
+  EXPECT_EQ(akmovie::timeStringForSeconds(59.999), "0:59");
+  EXPECT_EQ(akmovie::timeStringForSeconds(60), "1:00");
   // The largest minute count the text holds still reads as a number.
   double last = 60.0 * std::numeric_limits<int>::max();
-  EXPECT_EQ(timeStringForSeconds(last), ns::format("%d:00", std::numeric_limits<int>::max()));
+  EXPECT_EQ(akmovie::timeStringForSeconds(last), ns::format("%d:00", std::numeric_limits<int>::max()));
 }
 
 struct BufferCase {

@@ -4,12 +4,21 @@
 #include <memory>
 #include <string>
 
+#include "Media/Time.h"
 #include "UIKit/Button.h"
 #include "UIKit/Image.h"
 #include "UIKit/View.h"
 
-// What the player's bars share: their images, buttons and fades.
+// What the player's bars share: time texts, the buffered fraction, images, buttons and fades.
 namespace akmovie {
+
+// A player time as the bars show it, "%d:%02d" with no hours field (minutes run past 59). A time
+// that is negative, not finite, or too large for the text reads 0:00.
+std::string timeStringForSeconds(double seconds);
+
+// The buffered fraction: whole loaded seconds over the duration, within 0...1; 0 unless the
+// duration is a finite number above 0.
+float bufferedFraction(double loadedSeconds, av::Time duration);
 
 // A resource image made resizable with caps of 5 points left and right; none when missing.
 std::shared_ptr<ui::Image> capped(const std::string& name);

@@ -1,6 +1,28 @@
-#include "AKMoviePlayer/AKMovieImages.h"
+#include "AKMoviePlayer/AKMovieBarSupport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "Foundation/Format.h"
 
 namespace akmovie {
+
+std::string timeStringForSeconds(double seconds) {
+  // Whole minutes that fit the "%d" field; anything beyond, like infinity or not-a-number, has
+  // no whole-number conversion.
+  constexpr double kMaxMinutes = std::numeric_limits<int>::max();
+  if (!(seconds >= 0) || !std::isfinite(seconds) || seconds / 60 >= kMaxMinutes + 1) return "0:00";
+  double minutes = std::floor(seconds / 60);
+  int rest = std::clamp(int(seconds - minutes * 60), 0, 59);
+  return ns::format("%d:%02d", int(minutes), rest);
+}
+
+float bufferedFraction(double loadedSeconds, av::Time duration) {
+  double total = av::TimeGetSeconds(duration);
+  if (!std::isfinite(total) || total <= 0 || !std::isfinite(loadedSeconds) || loadedSeconds < 1) return 0;
+  return float(std::clamp(std::trunc(loadedSeconds) / total, 0.0, 1.0));
+}
 
 std::shared_ptr<ui::Image> capped(const std::string& name) {
   auto image = ui::Image::imageNamed(name);
