@@ -106,6 +106,9 @@ void Button::updateParts() {
   if (auto img = imageForState(s); img || imageView_) {
     imageView()->setImage(img);
     imageView_->setHidden(img == nullptr);
+    auto own = images_.find(s);
+    bool dimmed = adjustsImageWhenDisabled_ && !isEnabled() && (own == images_.end() || !own->second);
+    imageView_->setAlpha(dimmed ? 0.4 : 1.0);
   }
   auto title = titleForState(s);
   if ((title && !title->empty()) || titleLabel_) {
@@ -119,6 +122,11 @@ void Button::updateParts() {
 }
 
 void Button::stateDidChange() { updateParts(); }
+
+void Button::setAdjustsImageWhenDisabled(bool adjusts) {
+  adjustsImageWhenDisabled_ = adjusts;
+  updateParts();
+}
 
 void Button::setContentEdgeInsets(cg::EdgeInsets insets) {
   contentInsets_ = insets;

@@ -60,6 +60,10 @@ class Button : public Control {
   cg::EdgeInsets imageEdgeInsets() const { return imageInsets_; }
   void setImageEdgeInsets(cg::EdgeInsets insets);
 
+  // A disabled button without an image of its own for that state draws its image dimmed.
+  bool adjustsImageWhenDisabled() const { return adjustsImageWhenDisabled_; }
+  void setAdjustsImageWhenDisabled(bool adjusts);
+
   void layoutSubviews() override;
   cg::Size sizeThatFits(cg::Size size) const override;
   void appendDumpAttributes(std::string& line) const override;
@@ -86,6 +90,7 @@ class Button : public Control {
   std::shared_ptr<ImageView> imageView_;
   std::shared_ptr<Label> titleLabel_;
   cg::EdgeInsets contentInsets_, titleInsets_, imageInsets_;
+  bool adjustsImageWhenDisabled_ = true;
 };
 
 }  // namespace ui

@@ -130,6 +130,23 @@ std::shared_ptr<Image> Image::stretchableImageWithLeftCapWidth(int leftCapWidth,
   auto copy = std::make_shared<Image>(bitmap_, name_);
   copy->leftCap_ = std::max(0, leftCapWidth);
   copy->topCap_ = std::max(0, topCapHeight);
+  // The cap, a one-point middle and the rest as the far cap; a cap of 0, or one that leaves no
+  // middle, stretches the whole length.
+  cg::Size s = size();
+  auto caps = [](int cap, double length, double& near, double& far) {
+    if (cap <= 0 || length <= cap) return;
+    near = cap;
+    far = std::max(0.0, length - cap - 1);
+  };
+  caps(copy->leftCap_, s.width, copy->capInsets_.left, copy->capInsets_.right);
+  caps(copy->topCap_, s.height, copy->capInsets_.top, copy->capInsets_.bottom);
+  return copy;
+}
+
+std::shared_ptr<Image> Image::resizableImageWithCapInsets(cg::EdgeInsets insets) const {
+  auto copy = std::make_shared<Image>(bitmap_, name_);
+  copy->capInsets_ = {std::max(0.0, insets.top), std::max(0.0, insets.left), std::max(0.0, insets.bottom),
+                      std::max(0.0, insets.right)};
   return copy;
 }
 

@@ -44,7 +44,12 @@ class Image final : public ns::Object {
   std::shared_ptr<Image> stretchableImageWithLeftCapWidth(int leftCapWidth, int topCapHeight) const;
   int leftCapWidth() const { return leftCap_; }
   int topCapHeight() const { return topCap_; }
-  bool isStretchable() const { return leftCap_ > 0 || topCap_ > 0; }
+  // A copy drawn in nine parts: the corners as they are, the edges stretched along their length
+  // and the middle both ways. Caps of 0 on both sides of an axis stretch the whole image along it.
+  std::shared_ptr<Image> resizableImageWithCapInsets(cg::EdgeInsets insets) const;
+  // The caps in effect, in points (a stretchable image's as insets).
+  const cg::EdgeInsets& capInsets() const { return capInsets_; }
+  bool isStretchable() const { return capInsets_ != cg::EdgeInsets{}; }
 
   // Draws into the current graphics context, stretched to the rectangle by the caps.
   void drawInRect(const cg::Rect& rect) const;
@@ -56,6 +61,7 @@ class Image final : public ns::Object {
   std::string name_;
   int leftCap_ = 0;
   int topCap_ = 0;
+  cg::EdgeInsets capInsets_;
 };
 
 // Encodings of an image's bitmap; empty data for none.

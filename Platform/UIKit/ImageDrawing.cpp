@@ -12,10 +12,11 @@ struct Slice {
   double dst0, dst1;  // in the target rect, from its origin
 };
 
-// Cap, one-point middle, rest: the middle stretches; a cap of 0 stretches the whole length.
-std::vector<Slice> slices(double length, int cap, double target) {
-  if (cap <= 0 || length <= cap) return {{0, length, 0, target}};
-  double left = cap, right = std::max(0.0, length - cap - 1);
+// Near cap, middle, far cap: the middle stretches. No caps, or caps that leave no middle, stretch
+// the whole length.
+std::vector<Slice> slices(double length, double nearCap, double farCap, double target) {
+  if ((nearCap <= 0 && farCap <= 0) || nearCap + farCap >= length) return {{0, length, 0, target}};
+  double left = nearCap, right = farCap;
   double middle = target - left - right;
   if (middle < 0) {
     // Too small for both caps: shrink them in proportion, drop the middle.
@@ -23,7 +24,7 @@ std::vector<Slice> slices(double length, int cap, double target) {
     return {{0, left, 0, left * f}, {length - right, length, left * f, target}};
   }
   return {{0, left, 0, left},
-          {left, left + 1, left, left + middle},
+          {left, length - right, left, left + middle},
           {length - right, length, left + middle, target}};
 }
 
@@ -61,8 +62,9 @@ void Image::drawInRect(const cg::Rect& rectIn, double alpha) const {
     return;
   }
   cg::Size s = size();
-  for (const Slice& h : slices(s.width, leftCap_, rect.width())) {
-    for (const Slice& v : slices(s.height, topCap_, rect.height())) {
+  const cg::EdgeInsets& caps = capInsets_;
+  for (const Slice& h : slices(s.width, caps.left, caps.right, rect.width())) {
+    for (const Slice& v : slices(s.height, caps.top, caps.bottom, rect.height())) {
       double srcW = h.src1 - h.src0, srcH = v.src1 - v.src0;
       double dstW = h.dst1 - h.dst0, dstH = v.dst1 - v.dst0;
       if (srcW <= 0 || srcH <= 0 || dstW <= 0 || dstH <= 0) continue;

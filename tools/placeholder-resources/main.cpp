@@ -145,6 +145,90 @@ auto badge(Color fill, bool selected) {
   };
 }
 
+// The player's white glyphs on a clear ground, one shape per kind, so that play and pause, fit and
+// fill, back and forward read apart in a screenshot.
+enum class Glyph { play, pause, fullscreen, back30, previous, next, social, fit, fill };
+
+auto playerGlyph(Glyph kind, Color tint = Color::white(1)) {
+  return [=](Context& c, cg::Size s) {
+    double w = s.width, h = s.height, m = std::min(w, h);
+    double cx = w / 2, cy = h / 2;
+    c.setFillColor(tint);
+    c.setStrokeColor(tint);
+    c.setLineWidth(2);
+    auto triangle = [&](double x0, double x1, double half) {
+      c.beginPath();
+      c.moveTo({x0, cy - half});
+      c.addLineTo({x1, cy});
+      c.addLineTo({x0, cy + half});
+      c.closePath();
+      c.fillPath();
+    };
+    switch (kind) {
+      case Glyph::play:
+        triangle(cx - m * 0.3, cx + m * 0.35, m * 0.35);
+        break;
+      case Glyph::pause:
+        c.fillRect({cx - m * 0.3, cy - m * 0.35, m * 0.2, m * 0.7});
+        c.fillRect({cx + m * 0.1, cy - m * 0.35, m * 0.2, m * 0.7});
+        break;
+      case Glyph::fullscreen:
+        for (int sx : {-1, 1})
+          for (int sy : {-1, 1}) {
+            cg::Point corner{cx + sx * m * 0.35, cy + sy * m * 0.35};
+            c.beginPath();
+            c.moveTo({corner.x - sx * m * 0.25, corner.y});
+            c.addLineTo(corner);
+            c.addLineTo({corner.x, corner.y - sy * m * 0.25});
+            c.strokePath();
+          }
+        break;
+      case Glyph::back30:
+        c.strokeEllipseInRect({cx - m * 0.35, cy - m * 0.35, m * 0.7, m * 0.7});
+        triangle(cx + m * 0.1, cx - m * 0.3, m * 0.2);
+        break;
+      case Glyph::previous:
+        c.fillRect({cx - m * 0.35, cy - m * 0.3, m * 0.1, m * 0.6});
+        triangle(cx + m * 0.35, cx - m * 0.25, m * 0.3);
+        break;
+      case Glyph::next:
+        c.fillRect({cx + m * 0.25, cy - m * 0.3, m * 0.1, m * 0.6});
+        triangle(cx - m * 0.35, cx + m * 0.25, m * 0.3);
+        break;
+      case Glyph::social:
+        for (auto [x, y] : {std::pair{0.3, 0.0}, std::pair{-0.3, -0.25}, std::pair{-0.3, 0.25}})
+          c.fillEllipseInRect({cx + x * m - m * 0.12, cy + y * m - m * 0.12, m * 0.24, m * 0.24});
+        c.beginPath();
+        c.moveTo({cx - m * 0.3, cy - m * 0.25});
+        c.addLineTo({cx + m * 0.3, cy});
+        c.addLineTo({cx - m * 0.3, cy + m * 0.25});
+        c.strokePath();
+        break;
+      case Glyph::fit:
+      case Glyph::fill:
+        c.setFillColor(Color::white(0.25, 0.9));
+        c.fillPath(cg::Path::roundedRect({1, 1, w - 2, h - 2}, 4));
+        c.setFillColor(tint);
+        c.strokeRect({w * 0.2, h * 0.2, w * 0.6, h * 0.6});
+        if (kind == Glyph::fill)
+          c.fillRect({w * 0.2, h * 0.2, w * 0.6, h * 0.6});
+        else
+          c.fillRect({w * 0.3, h * 0.35, w * 0.4, h * 0.3});
+        break;
+    }
+  };
+}
+
+// A bar with rounded ends, for slider tracks: `open` leaves the right end square.
+auto pill(Color fill, bool open = false) {
+  return [=](Context& c, cg::Size s) {
+    c.setFillColor(fill);
+    double r = s.height / 2;
+    c.fillPath(cg::Path::roundedRect({0, 0, s.width, s.height}, r));
+    if (open) c.fillRect({s.width / 2, 0, s.width / 2, s.height});
+  };
+}
+
 std::vector<Resource> resources() {
   std::vector<Resource> out;
   auto add = [&](std::string file, cg::Size size, std::function<void(Context&, cg::Size)> draw) {
@@ -199,6 +283,39 @@ std::vector<Resource> resources() {
   add("rubricBTN.png", {15, 37}, capped(rgb(210, 210, 220), rgb(235, 235, 240), rgb(210, 210, 220), 7));
   add("TLHorizScroll_bg.png", {64, 4}, flat(rgb(60, 60, 60)));
   add("background.png", {64, 64}, checker(rgb(18, 18, 20), rgb(22, 22, 26)));
+
+  // The video player: its bars, buttons and slider parts.
+  const std::string movie = "AKMovieImages.bundle/";
+  add(movie + "smallBarBg.png", {16, 38}, flat(rgb(20, 20, 22, 0.85)));
+  add(movie + "toolbarBg.png", {16, 44}, flat(rgb(24, 24, 28, 0.9)));
+  add(movie + "controllPanel.png", {16, 16}, checker(rgb(28, 28, 32, 0.9), rgb(36, 36, 42, 0.9)));
+  add(movie + "controllPanel_iPhone.png", {16, 16}, checker(rgb(30, 30, 30, 0.9), rgb(44, 44, 44, 0.9)));
+  add(movie + "smallPlay.png", {20, 20}, playerGlyph(Glyph::play));
+  add(movie + "smallPause.png", {20, 20}, playerGlyph(Glyph::pause));
+  add(movie + "smallFullscreen.png", {20, 20}, playerGlyph(Glyph::fullscreen));
+  add(movie + "play.png", {30, 28}, playerGlyph(Glyph::play));
+  add(movie + "pause.png", {30, 28}, playerGlyph(Glyph::pause));
+  add(movie + "back30.png", {30, 30}, playerGlyph(Glyph::back30));
+  add(movie + "previous.png", {30, 28}, playerGlyph(Glyph::previous));
+  add(movie + "next.png", {30, 28}, playerGlyph(Glyph::next));
+  add(movie + "social.png", {30, 28}, playerGlyph(Glyph::social));
+  add(movie + "videoGravityResizeAspect.png", {43, 30}, playerGlyph(Glyph::fit));
+  add(movie + "videoGravityResizeAspectFill.png", {43, 30}, playerGlyph(Glyph::fill));
+  add(movie + "videoGravityResizeAspect_iPhone.png", {43, 30}, playerGlyph(Glyph::fit, rgb(200, 220, 255)));
+  add(movie + "videoGravityResizeAspectFill_iPhone.png", {43, 30},
+      playerGlyph(Glyph::fill, rgb(200, 220, 255)));
+  // Slider parts: 5-point caps around a one-point middle.
+  add(movie + "sliderMaxTrack.png", {11, 4}, pill(rgb(70, 70, 74)));
+  add(movie + "sliderMinTrack.png", {11, 9}, pill(rgb(30, 144, 255)));
+  add(movie + "sliderBufferTrack.png", {11, 11}, pill(rgb(55, 55, 60)));
+  add(movie + "sliderBufferProgress.png", {11, 11}, pill(rgb(185, 185, 190)));
+  add(movie + "sliderBufferProgressF.png", {11, 11}, pill(rgb(120, 160, 120), true));
+  add(movie + "sliderThumb.png", {20, 20}, circleGlyph(rgb(150, 150, 150), Color::white(1)));
+  // The player's share panel.
+  add("movie_socialBg3.png", {16, 16}, checker(rgb(30, 34, 46, 0.92), rgb(38, 42, 56, 0.92)));
+  add("movie_socialBg3P.png", {16, 16}, checker(rgb(46, 30, 34, 0.92), rgb(56, 38, 42, 0.92)));
+  add("movie_socialBgIphone.png", {16, 16}, checker(rgb(30, 46, 34, 0.92), rgb(38, 56, 42, 0.92)));
+  generic("movie_VkIcon.png", {30, 30});
 
   // Everything else the pages name: framed panels of their own colour.
   generic("menuBt.png", {55, 44});

@@ -9,6 +9,7 @@
 #include "FacebookScenes.h"
 #include "HomeScenes.h"
 #include "MenuScenes.h"
+#include "PlayerBarScenes.h"
 #include "RowScenes.h"
 #include "Foundation/RunLoop.h"
 #include "Media/PlayerLayer.h"
@@ -138,6 +139,30 @@ const std::vector<Scene>& all() {
       {"facebook-login-phone", ui::DeviceProfile::phone(), facebookLoginDialog},
       {"player-0s", ui::DeviceProfile::tablet(), [] { return playerAt(0); }},
       {"player-3s", ui::DeviceProfile::tablet(), [] { return playerAt(3); }},
+      {"player-inline-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return inlinePlayerBar(ui::InterfaceOrientation::landscapeLeft); }},
+      {"player-inline-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return inlinePlayerBar(ui::InterfaceOrientation::portrait); }},
+      {"player-inline-phone", ui::DeviceProfile::phone(),
+       [] { return inlinePlayerBar(ui::InterfaceOrientation::portrait); }},
+      {"player-inline-phone568", ui::DeviceProfile::phoneTall(),
+       [] { return inlinePlayerBar(ui::InterfaceOrientation::portrait); }},
+      {"player-fullscreen-adv-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return fullscreenBarsDuringAdvertisement(ui::InterfaceOrientation::landscapeLeft); }},
+      {"player-fullscreen-adv-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return fullscreenBarsDuringAdvertisement(ui::InterfaceOrientation::portrait); }},
+      {"player-fullscreen-adv-phone", ui::DeviceProfile::phone(),
+       [] { return fullscreenBarsDuringAdvertisement(ui::InterfaceOrientation::landscapeLeft); }},
+      {"player-fullscreen-adv-phone568", ui::DeviceProfile::phoneTall(),
+       [] { return fullscreenBarsDuringAdvertisement(ui::InterfaceOrientation::landscapeLeft); }},
+      {"player-fullscreen-loading-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return fullscreenBarsLoading(ui::InterfaceOrientation::landscapeLeft); }},
+      {"player-fullscreen-loading-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return fullscreenBarsLoading(ui::InterfaceOrientation::portrait); }},
+      {"player-fullscreen-loading-phone", ui::DeviceProfile::phone(),
+       [] { return fullscreenBarsLoading(ui::InterfaceOrientation::landscapeLeft); }},
+      {"player-fullscreen-loading-phone568", ui::DeviceProfile::phoneTall(),
+       [] { return fullscreenBarsLoading(ui::InterfaceOrientation::landscapeLeft); }},
   };
   return list;
 }

@@ -200,6 +200,27 @@ TEST(ButtonTest, PartsStayBelowWhatTheOwnerAdds) {
   EXPECT_EQ(b->subviews()[0]->frame(), cg::Rect(0, 0, 44, 44));
 }
 
+// A disabled button dims its image, unless it has an image of its own for that state or the owner
+// turned the dimming off; enabling it again restores the image.
+TEST(ButtonTest, ADisabledButtonDimsItsImageUnlessItHasADisabledOne) {
+  auto b = Button::buttonWithType(ButtonType::custom);
+  b->setImage(Image::imageNamed("reloadBt"), ControlStateNormal);
+  b->setEnabled(false);
+  EXPECT_LT(b->imageView()->alpha(), 1.0);
+  b->setEnabled(true);
+  EXPECT_EQ(b->imageView()->alpha(), 1.0);
+
+  b->setImage(Image::imageNamed("reloadBtBg"), ControlStateDisabled);
+  b->setEnabled(false);
+  EXPECT_EQ(b->imageView()->alpha(), 1.0) << "the disabled image is drawn as it is";
+
+  auto plain = Button::buttonWithType(ButtonType::custom);
+  plain->setImage(Image::imageNamed("reloadBt"), ControlStateNormal);
+  plain->setAdjustsImageWhenDisabled(false);
+  plain->setEnabled(false);
+  EXPECT_EQ(plain->imageView()->alpha(), 1.0);
+}
+
 TEST(ViewDumpTest, ShowsClassesFramesTextImagesAndState) {
   auto root = box({0, 0, 320, 100}, Color::blackColor());
   root->setTag(7);

@@ -1,0 +1,3 @@
+#include "AKMoviePlayer/AKMoviePlayerView.h"
+
+AKMoviePlayerView::AKMoviePlayerView() : ui::View(layerClass()) {}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Media/Player.h"
+#include "Media/PlayerLayer.h"
+#include "UIKit/View.h"
+
+// The view the video is drawn in: its layer is a player layer, which keeps the player.
+class AKMoviePlayerView final : public ui::View {
+ public:
+  AKMoviePlayerView();
+
+  static ui::LayerClass layerClass() { return ui::layerClassOf<av::PlayerLayer>(); }
+  av::PlayerLayer& playerLayer() const { return static_cast<av::PlayerLayer&>(*layer()); }
+
+  std::shared_ptr<av::Player> player() const { return playerLayer().player(); }
+  void setPlayer(std::shared_ptr<av::Player> player) { playerLayer().setPlayer(std::move(player)); }
+  // A gravity name: av::kLayerVideoGravityResizeAspect or ...ResizeAspectFill.
+  void setVideoFillMode(const std::string& fillMode) { playerLayer().setVideoGravity(fillMode); }
+};
