@@ -104,6 +104,8 @@ TEST_P(FaceBookSenderTest, AnExpiredOrMissingSessionAsksForTheBundlesPermissions
 }
 
 TEST_P(FaceBookSenderTest, SendPostsTheEditedMessageToTheUsersFeedAndCloses) {
+  testsupport::LogCapture log;
+  peer_->setAccessToken("SECRETFB");
   auto sheet = openEditor();
   ns::ManualClock clock;
   sheet->messageField()->setText("edited & sent #1");
@@ -121,6 +123,7 @@ TEST_P(FaceBookSenderTest, SendPostsTheEditedMessageToTheUsersFeedAndCloses) {
   EXPECT_EQ(feed[0].params["access_token"], peer_->accessToken());
   EXPECT_EQ(sheet->message(), "edited & sent #1");
   EXPECT_EQ(closed_, 1);
+  for (const auto& line : log.lines()) EXPECT_EQ(line.find("SECRETFB"), std::string::npos) << line;
 }
 
 TEST_P(FaceBookSenderTest, AWithdrawnPermissionLogsOutAndANewLoginOpensANewEditor) {

@@ -15,6 +15,8 @@
 #include "Foundation/HTTPCookieStorage.h"
 #include "ShareSheetSuite.h"
 #include "UIKit/Image.h"
+#include "UIKit/TouchSimulation.h"
+#include "UIKit/ViewDump.h"
 #include "support/CaseName.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
@@ -178,6 +180,41 @@ TEST_P(VkontakteSheetTest, LoginCookieMakesTheNextSheetSkipTheForm) {
   EXPECT_TRUE(second->accessToken().has_value());
 }
 
+TEST_P(VkontakteSheetTest, LogoutDeletesTheSitesCookiesCoversThePageAndLogsInAgain) {
+  auto sheet = openEditor();
+  auto storage = ns::HTTPCookieStorage::sharedHTTPCookieStorage();
+  auto add = [&](const std::string& name, const std::string& domain) {
+    storage->setCookie(ns::HTTPCookie::cookieWithProperties(ns::Dictionary{{ns::kHTTPCookieName, name},
+                                                                           {ns::kHTTPCookieValue, "v"},
+                                                                           {ns::kHTTPCookieDomain, domain},
+                                                                           {ns::kHTTPCookiePath, "/"}}));
+  };
+  add("suffix_itself", ".vk.localhost");
+  add("under_the_suffix", "api.vk.localhost");
+  add("one_short", "vk.localhost");
+  add("short", ".vk");
+  add("other_site", ".fb.localhost");
+  auto firstEditor = sheet->messageInputView();
+  ui::tap(sheet->logoutButton());
+  EXPECT_TRUE(sheet->isLogout());
+  EXPECT_FALSE(firstEditor->superview());
+  ASSERT_FALSE(sheet->webView()->subviews().empty());
+  auto cover = sheet->webView()->subviews().back();
+  EXPECT_EQ(cover->frame(), cg::Rect(0, 0, sheet->webView()->frame().width(), sheet->webView()->frame().height()));
+  EXPECT_EQ(cover->backgroundColor(), ui::Color::whiteColor());
+  std::vector<std::string> left;
+  for (const auto& cookie : storage->cookies()) left.push_back(cookie->name());
+  EXPECT_EQ(left, (std::vector<std::string>{"one_short", "short", "other_site"}));
+
+  ASSERT_TRUE(loginPageShown(sheet));
+  EXPECT_FALSE(cover->superview());
+  EXPECT_FALSE(sheet->isLogout());
+  logIn(sheet);
+  ASSERT_TRUE(editorShown(sheet));
+  EXPECT_NE(sheet->messageInputView(), firstEditor);
+  EXPECT_EQ(vk_->requestsTo("/oauth/login").size(), 2u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Idioms, VkontakteSheetTest, ::testing::Values(true, false),
                          [](const auto& p) { return std::string(p.param ? "pad" : "phone"); });
 
@@ -247,6 +284,19 @@ TEST_P(VkontakteSendTest, ARefusedWallPostAlertsOverTheHostPage) {
   EXPECT_TRUE(sheet->isClosed());
   ASSERT_TRUE(spinUntil([&] { return !ui::AlertView::visibleAlerts().empty(); }));
   EXPECT_EQ(alertText(), "Ошибка! / Сервер временно недоступен. / Ок");
+}
+
+TEST_P(VkontakteSendTest, NeitherTheLogNorTheDumpCarriesTheToken) {
+  testsupport::LogCapture log;
+  vk_->setTokenPrefix("SECRETVK");
+  auto sheet = openEditor();
+  std::string dump = ui::dumpViewTree(host_);
+  ns::ManualClock clock;
+  sheet->sendMessageBtnClick();
+  clock.advance(2.0);
+  ASSERT_TRUE(spinUntil([&] { return log.contains("post_id"); }));
+  EXPECT_EQ(dump.find("SECRETVK"), std::string::npos);
+  for (const auto& line : log.lines()) EXPECT_EQ(line.find("SECRETVK"), std::string::npos) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Idioms, VkontakteSendTest, ::testing::Values(true, false),
