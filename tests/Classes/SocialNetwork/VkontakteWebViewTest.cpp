@@ -200,7 +200,8 @@ TEST_P(VkontakteSheetTest, LogoutDeletesTheSitesCookiesCoversThePageAndLogsInAga
   EXPECT_FALSE(firstEditor->superview());
   ASSERT_FALSE(sheet->webView()->subviews().empty());
   auto cover = sheet->webView()->subviews().back();
-  EXPECT_EQ(cover->frame(), cg::Rect(0, 0, sheet->webView()->frame().width(), sheet->webView()->frame().height()));
+  EXPECT_EQ(cover->frame(),
+            cg::Rect(0, 0, sheet->webView()->frame().width(), sheet->webView()->frame().height()));
   EXPECT_EQ(cover->backgroundColor(), ui::Color::whiteColor());
   std::vector<std::string> left;
   for (const auto& cookie : storage->cookies()) left.push_back(cookie->name());
