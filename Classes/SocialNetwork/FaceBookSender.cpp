@@ -34,11 +34,6 @@ std::shared_ptr<FaceBookSender> FaceBookSender::initWithMessage(std::string mess
   return self<FaceBookSender>();
 }
 
-void FaceBookSender::setUpVariant(const cg::Rect& frame, std::string message, std::string filmURL,
-                                  std::string image) {
-  build(frame, std::move(message), std::move(filmURL), std::move(image));
-}
-
 void FaceBookSender::build(std::optional<cg::Rect> variantFrame, std::string message, std::string filmURL,
                            std::string image) {
   setUpSheet(variantFrame, std::move(message), std::move(filmURL), std::move(image));
@@ -197,18 +192,7 @@ void FaceBookSender::loadMessageInputView() {
   }
   double x = phoneVariant_ ? 0 : (frame().width() - panel.width) / 2;
   double y = !phoneVariant_ && inPlayer_ ? 70.0 : 0.0;
-  contentView_ = std::make_shared<ui::View>()->initWithFrame({x, y, panel.width, panel.height});
-  if (!phoneVariant_)
-    contentView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin |
-                                      ui::ViewAutoresizingFlexibleRightMargin);
-  contentView_->setBackgroundColor(ui::Color::clearColor());
-  addSubview(contentView_);
-  bgView_ = std::make_shared<ui::View>()->initWithFrame({0, 0, panel.width, panel.height});
-  if (!phoneVariant_)
-    bgView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
-  bgView_->setBackgroundColor(panelColor());
-  bgView_->layer()->setCornerRadius(10.0);
-  contentView_->addSubview(bgView_);
+  makePanel({x, y, panel.width, panel.height});
 
   double editorWidth = panel.width - 16;
   cg::Rect field = phoneVariant_ ? cg::Rect{10, 175, editorWidth - 15, 150}

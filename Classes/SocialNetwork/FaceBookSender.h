@@ -51,12 +51,12 @@ class FaceBookSender : public ShareSheetView, public FBSessionDelegate {
   static void showFailureAlert();
 
  protected:
-  void setUpVariant(const cg::Rect& frame, std::string message, std::string filmURL, std::string image);
+  // The sheet over the device's frame, or the phone-only variant's over the one given.
+  void build(std::optional<cg::Rect> variantFrame, std::string message, std::string filmURL,
+             std::string image);
   void logoutButtonClick() override { logoutFB(); }
 
  private:
-  void build(std::optional<cg::Rect> variantFrame, std::string message, std::string filmURL,
-             std::string image);
   void identityFailed();
 
   std::shared_ptr<Facebook> facebook_;

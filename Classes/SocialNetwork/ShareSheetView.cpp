@@ -66,6 +66,19 @@ void ShareSheetView::setUpSheet(const std::optional<cg::Rect>& variantFrame, std
   imageFilePath_ = std::move(imageFilePath);
 }
 
+void ShareSheetView::makePanel(const cg::Rect& frame) {
+  contentView_ = std::make_shared<ui::View>()->initWithFrame(frame);
+  contentView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin | ui::ViewAutoresizingFlexibleRightMargin);
+  contentView_->setBackgroundColor(ui::Color::clearColor());
+  addSubview(contentView_);
+  bgView_ = std::make_shared<ui::View>()->initWithFrame({0, 0, frame.width(), frame.height()});
+  if (!phoneVariant_)
+    bgView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
+  bgView_->setBackgroundColor(panelColor());
+  bgView_->layer()->setCornerRadius(10.0);
+  contentView_->addSubview(bgView_);
+}
+
 std::optional<std::string> ShareSheetView::stringBetweenString(std::string_view start, std::string_view end,
                                                                std::string_view inner) {
   std::size_t at = inner.find(start);

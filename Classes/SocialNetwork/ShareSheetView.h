@@ -90,6 +90,10 @@ class ShareSheetView : public ui::View, public ui::TextViewDelegate {
   void setUpSheet(const std::optional<cg::Rect>& variantFrame, std::string message, std::string filmURL,
                   std::string imageFilePath);
 
+  // The panel (contentView) and its rounded background (bgView), added to the sheet; the variants'
+  // views get no resizing rules but the panel's side margins.
+  void makePanel(const cg::Rect& frame);
+
   struct EditorStyle {
     const char* logo;
     int logoCap;

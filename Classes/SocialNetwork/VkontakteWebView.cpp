@@ -39,11 +39,6 @@ std::shared_ptr<VkontakteWebView> VkontakteWebView::initWithMessage(std::string 
   return self<VkontakteWebView>();
 }
 
-void VkontakteWebView::setUpVariant(const cg::Rect& frame, std::string message, std::string filmURL,
-                                    std::string image) {
-  build(frame, std::move(message), std::move(filmURL), std::move(image));
-}
-
 void VkontakteWebView::build(std::optional<cg::Rect> variantFrame, std::string message, std::string filmURL,
                              std::string image) {
   setUpSheet(variantFrame, std::move(message), std::move(filmURL), std::move(image));
@@ -61,18 +56,7 @@ void VkontakteWebView::build(std::optional<cg::Rect> variantFrame, std::string m
   // The variant's panel takes the whole frame it was given.
   cg::Size panel = phoneVariant_ ? sheet.size : panelSizeForDevice();
   double x = phoneVariant_ ? (sheet.width() - 320) / 2 : (sheet.width() - panel.width) / 2;
-  contentView_ = std::make_shared<ui::View>()->initWithFrame({x, 0, panel.width, panel.height});
-  contentView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin |
-                                    ui::ViewAutoresizingFlexibleRightMargin);
-  contentView_->setBackgroundColor(ui::Color::clearColor());
-  addSubview(contentView_);
-
-  bgView_ = std::make_shared<ui::View>()->initWithFrame({0, 0, panel.width, panel.height});
-  if (!phoneVariant_)
-    bgView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
-  bgView_->setBackgroundColor(panelColor());
-  bgView_->layer()->setCornerRadius(10.0);
-  contentView_->addSubview(bgView_);
+  makePanel({x, 0, panel.width, panel.height});
 
   webView_ = std::make_shared<ui::WebView>()->initWithFrame({8, 8, panel.width - 16, panel.height - 16});
   webView_->setDelegate(std::static_pointer_cast<ui::WebViewDelegate>(self<VkontakteWebView>()));

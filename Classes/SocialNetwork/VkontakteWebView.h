@@ -50,13 +50,12 @@ class VkontakteWebView : public ShareSheetView, public ui::WebViewDelegate {
   static void showFailureAlert();
 
  protected:
-  // The phone-only variant's set-up over the given frame.
-  void setUpVariant(const cg::Rect& frame, std::string message, std::string filmURL, std::string image);
+  // The sheet over the device's frame, or the phone-only variant's over the one given.
+  void build(std::optional<cg::Rect> variantFrame, std::string message, std::string filmURL,
+             std::string image);
   void logoutButtonClick() override { logoutVK(); }
 
  private:
-  void build(std::optional<cg::Rect> variantFrame, std::string message, std::string filmURL,
-             std::string image);
   // The token of the re-fetched page: stored and taken as the sheet's.
   void storeToken(const std::optional<std::string>& token);
 

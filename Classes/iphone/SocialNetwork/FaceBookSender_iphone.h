@@ -12,7 +12,7 @@ class FaceBookSender_iphone final : public FaceBookSender {
  public:
   std::shared_ptr<FaceBookSender_iphone> initWithFrame(const cg::Rect& frame, std::string message,
                                                        std::string filmURL, std::string image) {
-    setUpVariant(frame, std::move(message), std::move(filmURL), std::move(image));
+    build(frame, std::move(message), std::move(filmURL), std::move(image));
     return self<FaceBookSender_iphone>();
   }
   // Kept for callers; nothing reads it.

@@ -12,7 +12,7 @@ class VkontakteWebView_iphone final : public VkontakteWebView {
  public:
   std::shared_ptr<VkontakteWebView_iphone> initWithFrame(const cg::Rect& frame, std::string message,
                                                          std::string filmURL, std::string image) {
-    setUpVariant(frame, std::move(message), std::move(filmURL), std::move(image));
+    build(frame, std::move(message), std::move(filmURL), std::move(image));
     return self<VkontakteWebView_iphone>();
   }
 
