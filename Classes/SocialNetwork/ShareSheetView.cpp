@@ -68,7 +68,8 @@ void ShareSheetView::setUpSheet(const std::optional<cg::Rect>& variantFrame, std
 
 void ShareSheetView::makePanel(const cg::Rect& frame) {
   contentView_ = std::make_shared<ui::View>()->initWithFrame(frame);
-  contentView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin | ui::ViewAutoresizingFlexibleRightMargin);
+  contentView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin |
+                                    ui::ViewAutoresizingFlexibleRightMargin);
   contentView_->setBackgroundColor(ui::Color::clearColor());
   addSubview(contentView_);
   bgView_ = std::make_shared<ui::View>()->initWithFrame({0, 0, frame.width(), frame.height()});
@@ -206,6 +207,8 @@ bool ShareSheetView::beginSend(double delay, std::function<void()> post) {
 }
 
 void ShareSheetView::endSend() {
+  // A send still waiting for its delay is dropped with the editor it came from.
+  ns::cancelPreviousPerformRequestsWithTarget(this, kSendSelector);
   sending_ = false;
   if (sendSpinner_) {
     sendSpinner_->stopAnimating();

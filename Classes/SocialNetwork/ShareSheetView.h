@@ -108,7 +108,7 @@ class ShareSheetView : public ui::View, public ui::TextViewDelegate {
 
   // Send: a spinner on the editor, then the post after the delay; nothing while one is under way.
   bool beginSend(double delay, std::function<void()> post);
-  // The send is over without closing (the editor stays and may send again).
+  // The send is over or dropped without closing (the editor may send again).
   void endSend();
   // Removes the sheet (a pending send is dropped) and tells the closed handler.
   void closeSheet();

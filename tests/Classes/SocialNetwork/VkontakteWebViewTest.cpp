@@ -276,6 +276,19 @@ TEST_P(VkontakteSendTest, CancelDuringTheDelaySendsNothing) {
   EXPECT_EQ(closed_, 1);
 }
 
+TEST_P(VkontakteSendTest, LogoutDuringTheDelaySendsNothing) {
+  auto sheet = openEditor();
+  ns::ManualClock clock;
+  vk_->clearLog();
+  sheet->sendMessageBtnClick();
+  clock.advance(1.0);
+  sheet->logoutVK();
+  clock.advance(5.0);
+  EXPECT_FALSE(sheet->isClosed());
+  EXPECT_FALSE(sheet->isSending());
+  EXPECT_TRUE(vk_->requestsTo("/method/wall.post").empty());
+}
+
 TEST_P(VkontakteSendTest, ARefusedWallPostAlertsOverTheHostPage) {
   auto sheet = openEditor();
   ns::ManualClock clock;
