@@ -216,6 +216,17 @@ TEST_P(VkontakteSheetTest, LogoutDeletesTheSitesCookiesCoversThePageAndLogsInAga
   EXPECT_EQ(vk_->requestsTo("/oauth/login").size(), 2u);
 }
 
+TEST_P(VkontakteSheetTest, TheFakeRefusesAnotherClientsAuthorisation) {
+  environment_.set("VCC_VK_APP_ID", "5");
+  auto sheet = open();
+  // The refusal page has no token; fetched again it fails (400), which ends the sheet.
+  ASSERT_TRUE(spinUntil([&] { return sheet->isClosed(); }));
+  EXPECT_NE(sheet->webView()->page().text.find("Bad authorisation"), std::string::npos);
+  EXPECT_FALSE(sheet->messageInputView());
+  EXPECT_EQ(alertText(), "Ошибка! / Сервер временно недоступен. / Ок");
+  EXPECT_EQ(vk_->requestsTo("/oauth/authorize").front().params["client_id"], "5");
+}
+
 INSTANTIATE_TEST_SUITE_P(Idioms, VkontakteSheetTest, ::testing::Values(true, false),
                          [](const auto& p) { return std::string(p.param ? "pad" : "phone"); });
 
