@@ -11,6 +11,7 @@
 #include "Classes/SocialNetwork/VkontakteWebView.h"
 #include "Foundation/HTTPCookieStorage.h"
 #include "Foundation/RunLoop.h"
+#include "UIKit/Device.h"
 #include "UIKit/Screen.h"
 #include "VkontaktePeer.h"
 
@@ -65,6 +66,8 @@ std::shared_ptr<ui::View> vkontakteSheet(bool logIn) {
   auto host = hostPage();
   auto sheet =
       std::make_shared<VkontakteWebView>()->initWithMessage(message(), "http://example.test/title/7", "");
+  // As the phone title page shows it.
+  if (!ui::isPad()) sheet->setInPlayer(false);
   host->addSubview(sheet);
   auto web = sheet->webView();
   bool ok = runUntil([&] { return web->page().title == "VKontakte login" && !web->isLoading(); });
