@@ -232,6 +232,11 @@ void View::removeFromSuperview() {
   auto parent = superview();
   if (!parent) return;
   auto me = self<View>();  // keeps this alive until the hooks have run
+  // A first responder inside gives the role up while it is still in the tree, so its owner can
+  // still reach the views around it (a page moved for the keyboard moves back).
+  if (auto responder = std::dynamic_pointer_cast<View>(currentFirstResponder());
+      responder && responder->isDescendantOfView(this))
+    responder->resignFirstResponder();
   willMoveToSuperview(nullptr);
   detachFromSuperview();
   didMoveToSuperview();

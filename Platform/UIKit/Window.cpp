@@ -98,6 +98,9 @@ bool simulateRotation(InterfaceOrientation orientation) {
   if (!root) return false;
   if (!root->shouldAutorotate()) return false;
   if (!(root->supportedInterfaceOrientations() & interfaceOrientationMask(orientation))) return false;
+  ns::NotificationCenter::defaultCenter()->postNotificationName(
+      kApplicationWillChangeStatusBarOrientationNotification, Application::sharedApplication(),
+      ns::Dictionary{{kApplicationStatusBarOrientationUserInfoKey, static_cast<std::int64_t>(orientation)}});
   Application::sharedApplication()->setStatusBarOrientation(orientation);
   cg::Size screen = Screen::mainScreen()->bounds().size;
   cg::Size size = isLandscape(orientation) ? cg::Size{screen.height, screen.width} : screen;

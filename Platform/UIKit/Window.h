@@ -44,7 +44,8 @@ class Window : public View {
 
 // The device turns: the key window's root controller is asked (shouldAutorotate, then whether
 // supportedInterfaceOrientations holds the orientation); when it agrees the status bar takes the
-// orientation, the window takes the screen's size for it and its tree is laid out again. False,
+// orientation (announced first with the will-change notification), the window takes the
+// screen's size for it and its tree is laid out again. False,
 // with everything as it was, when it refuses or there is no root controller.
 bool simulateRotation(InterfaceOrientation orientation);
 

@@ -7,13 +7,14 @@
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
 #include "FacebookScenes.h"
+#include "Foundation/RunLoop.h"
 #include "HomeScenes.h"
+#include "Media/PlayerLayer.h"
 #include "MenuScenes.h"
 #include "PlayerBarScenes.h"
 #include "RowScenes.h"
-#include "Foundation/RunLoop.h"
-#include "Media/PlayerLayer.h"
 #include "SampleServer.h"
+#include "ShareScenes.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
 
@@ -137,6 +138,12 @@ const std::vector<Scene>& all() {
       {"rubric-row-phone", ui::DeviceProfile::phone(), homeRubricRow},
       {"facebook-login-pad", ui::DeviceProfile::tablet(), facebookLoginDialog},
       {"facebook-login-phone", ui::DeviceProfile::phone(), facebookLoginDialog},
+      {"vkontakte-login-pad", ui::DeviceProfile::tablet(), vkontakteLoginSheet},
+      {"vkontakte-login-phone", ui::DeviceProfile::phone(), vkontakteLoginSheet},
+      {"vkontakte-editor-pad", ui::DeviceProfile::tablet(), vkontakteEditorSheet},
+      {"vkontakte-editor-phone", ui::DeviceProfile::phone(), vkontakteEditorSheet},
+      {"facebook-editor-pad", ui::DeviceProfile::tablet(), facebookEditorSheet},
+      {"facebook-editor-phone", ui::DeviceProfile::phone(), facebookEditorSheet},
       {"player-0s", ui::DeviceProfile::tablet(), [] { return playerAt(0); }},
       {"player-3s", ui::DeviceProfile::tablet(), [] { return playerAt(3); }},
       {"player-inline-pad-landscape", ui::DeviceProfile::tablet(),
