@@ -22,10 +22,11 @@ struct WorkerPool::State {
   std::mutex mutex;
   std::condition_variable wake;
   std::array<std::deque<std::function<void()>>, 4> queues;
-  std::size_t threads = 0;    // workers alive
-  std::size_t idle = 0;       // workers waiting for work and not yet claimed
-  std::size_t signalled = 0;  // idle workers claimed by a submitter but not yet awake
-  std::size_t blocked = 0;    // workers inside a BlockingScope
+  std::size_t threads = 0;     // workers alive
+  std::size_t idle = 0;        // workers waiting for work and not yet claimed
+  std::size_t signalled = 0;   // idle workers claimed by a submitter but not yet awake
+  std::size_t blocked = 0;     // workers inside a BlockingScope
+  std::size_t unfinished = 0;  // jobs submitted and not yet returned
 
   bool hasWorkLocked() const {
     return std::any_of(queues.begin(), queues.end(), [](const auto& q) { return !q.empty(); });
@@ -56,6 +57,11 @@ std::size_t WorkerPool::threadCount() const {
   return state_->threads;
 }
 
+std::size_t WorkerPool::unfinishedJobCount() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->unfinished;
+}
+
 void WorkerPool::spawnLocked() {
   ++state_->threads;
   std::thread([this] { workerLoop(); }).detach();
@@ -76,6 +82,7 @@ void WorkerPool::submit(Priority priority, std::function<void()> job) {
   if (!job) return;
   std::lock_guard lock(state_->mutex);
   state_->queues[static_cast<std::size_t>(priority)].push_back(std::move(job));
+  ++state_->unfinished;
   provideWorkerLocked();
 }
 
@@ -93,6 +100,7 @@ void WorkerPool::workerLoop() {
       }
       job = nullptr;  // release what the job captured before taking the lock again
       lock.lock();
+      --state_->unfinished;
       continue;
     }
     ++state_->idle;
