@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 
 #include "Foundation/Format.h"
 
@@ -157,6 +158,12 @@ bool parseLine(const std::vector<std::string>& words, const std::vector<bool>& q
     step.argument = words[1];
     return true;
   }
+  if (verb == "post") {
+    step.kind = ScriptStep::Kind::post;
+    if (!wantArguments(1)) return false;
+    step.argument = words[1];
+    return true;
+  }
   error = "unknown step " + verb;
   return false;
 }
@@ -167,15 +174,42 @@ bool isShown(const ui::View& view) {
   return true;
 }
 
+// Whether a dump line names the text: as a quoted value (blanks around it aside) or as the whole
+// value of an attribute (image=menuBt.png).
+bool lineNames(const std::string& line, const std::string& text) {
+  auto trimmed = [](std::string_view v) {
+    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+    while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
+    return v;
+  };
+  for (std::size_t open = line.find('"'); open != std::string::npos;) {
+    std::size_t close = line.find('"', open + 1);
+    if (close == std::string::npos) break;
+    if (trimmed(std::string_view(line).substr(open + 1, close - open - 1)) == text) return true;
+    open = line.find('"', close + 1);
+  }
+  for (std::size_t eq = line.find('='); eq != std::string::npos; eq = line.find('=', eq + 1)) {
+    std::size_t end = line.find(' ', eq + 1);
+    if (std::string_view(line).substr(eq + 1, end == std::string::npos ? end : end - eq - 1) == text)
+      return true;
+  }
+  return false;
+}
+
+// The view or one of its descendants names the text.
+bool namesText(const ui::View& view, const std::string& text) {
+  std::string line;
+  view.appendDumpAttributes(line);
+  if (lineNames(line, text)) return true;
+  for (const auto& sub : view.subviews())
+    if (namesText(*sub, text)) return true;
+  return false;
+}
+
 bool matches(const ui::View& view, const ScriptStep& step) {
   if (view.className() != step.className) return false;
   if (step.tag && view.tag() != *step.tag) return false;
-  if (step.text) {
-    std::string line;
-    view.appendDumpAttributes(line);
-    if (line.find('"' + *step.text + '"') == std::string::npos) return false;
-  }
-  return true;
+  return !step.text || namesText(view, *step.text);
 }
 
 std::shared_ptr<ui::View> findIn(const std::shared_ptr<ui::View>& view, const ui::View& root,
@@ -194,7 +228,8 @@ std::shared_ptr<ui::View> findIn(const std::shared_ptr<ui::View>& view, const ui
 }  // namespace
 
 std::string ScriptStep::describe() const {
-  static const char* const kVerbs[] = {"wait", "tap", "type", "search", "drag", "rotate", "advance", "shot"};
+  static const char* const kVerbs[] = {"wait",   "tap",     "type", "search", "drag",
+                                       "rotate", "advance", "shot", "post"};
   std::string out = kVerbs[static_cast<int>(kind)];
   if (point) out += ns::format(" %g,%g", point->x, point->y);
   if (!className.empty()) out += " " + className;
@@ -202,7 +237,7 @@ std::string ScriptStep::describe() const {
   if (tag) out += ns::format(" #%d", *tag);
   if (kind == Kind::drag) out += ns::format(" %g,%g", offset.x, offset.y);
   if (kind == Kind::type) out += " \"" + argument + "\"";
-  if (kind == Kind::rotate || kind == Kind::shot) out += " " + argument;
+  if (kind == Kind::rotate || kind == Kind::shot || kind == Kind::post) out += " " + argument;
   if (kind == Kind::advance) out += ns::format(" %g", seconds);
   return out;
 }

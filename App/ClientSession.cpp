@@ -6,6 +6,7 @@
 
 #include "Classes/TLSettings.h"
 #include "Foundation/Format.h"
+#include "Foundation/NotificationCenter.h"
 #include "Foundation/Thread.h"
 #include "Foundation/URLLoader.h"
 #include "Foundation/WorkerPool.h"
@@ -102,14 +103,16 @@ void ClientSession::fail(const std::string& message) {
 void ClientSession::finish() {
   if (settings_.requireHomeLoaded) {
     auto alerts = ui::AlertView::visibleAlerts();
-    if (!alerts.empty()) {
-      fail(ns::format("the home page did not load from http://%@: the client shows \"%@: %@\"",
-                      settings_.serviceHost, alerts.front()->title(), alerts.front()->message()));
+    std::string shown = alerts.empty() ? std::string()
+                                       : ns::format("; the client shows \"%@: %@\"", alerts.front()->title(),
+                                                    alerts.front()->message());
+    if (TLSettings::isMainPageNeedUpdate()) {
+      fail(ns::format("the service at http://%@ cannot be reached: the category list did not load%@",
+                      settings_.serviceHost, shown));
       return;
     }
-    if (TLSettings::isMainPageNeedUpdate()) {
-      fail(ns::format("the service at http://%@ cannot be reached: the category list did not load",
-                      settings_.serviceHost));
+    if (!alerts.empty()) {
+      fail(ns::format("the home page did not load from http://%@%@", settings_.serviceHost, shown));
       return;
     }
   }
@@ -227,6 +230,9 @@ void ClientSession::runStep(const ScriptStep& step) {
       advancing_ = true;
       advanceTarget_ = ns::clockNow() + step.seconds;
       return;
+    case ScriptStep::Kind::post:
+      ns::NotificationCenter::defaultCenter()->postNotificationName(step.argument);
+      return;
     case ScriptStep::Kind::shot: {
       std::string error;
       if (!writeShot(settings_.outFolder, settings_.shotPrefix + step.argument, written_, error))
@@ -247,7 +253,10 @@ bool ClientSession::writeShot(const std::string& folder, const std::string& file
   std::filesystem::create_directories(folder, ec);
   const std::string base = (std::filesystem::path(folder) / fileStem).string();
   std::string dump = ui::dumpViewTree(window);
-  for (const auto& alert : ui::AlertView::visibleAlerts()) dump += ui::dumpViewTree(alert);
+  for (const auto& alert : ui::AlertView::visibleAlerts()) {
+    dump += ui::dumpViewTree(alert);
+    if (dump.back() != '\n') dump += '\n';
+  }
   {
     std::ofstream out(base + ".txt", std::ios::binary | std::ios::trunc);
     out << dump;
