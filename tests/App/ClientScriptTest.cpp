@@ -120,23 +120,25 @@ class ClientOptionsTest : public ::testing::TestWithParam<OptionsCase> {};
 TEST_P(ClientOptionsTest, AcceptsGoodOptionsAndNamesTheBadOne) {
   ClientOptions options;
   std::string error;
-  EXPECT_EQ(std::string(GetParam().error).empty(), ClientOptions::parse(GetParam().arguments, options, error));
+  EXPECT_EQ(std::string(GetParam().error).empty(),
+            ClientOptions::parse(GetParam().arguments, options, error));
   EXPECT_EQ(GetParam().error, error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ClientOptionsTest,
     ::testing::Values(
-        OptionsCase{{"--device", "phone-4in", "--host", "127.0.0.1:8080", "--headless", "--time-limit", "5"}, ""},
+        OptionsCase{{"--device", "phone-4in", "--host", "127.0.0.1:8080", "--headless", "--time-limit", "5"},
+                    ""},
         OptionsCase{{"--collect-url", "http://127.0.0.1:9/collect", "--out", "shots", "--window"}, ""},
-        OptionsCase{{"--device", "watch"}, "unknown device watch (tablet, tablet-landscape, phone, phone-4in)"},
+        OptionsCase{{"--device", "watch"},
+                    "unknown device watch (tablet, tablet-landscape, phone, phone-4in)"},
         OptionsCase{{"--device"}, "--device needs a value"},
         OptionsCase{{"--host", "http://example.org"}, "--host wants host[:port], not http://example.org"},
         OptionsCase{{"--host", "example.org:99999"}, "--host wants host[:port], not example.org:99999"},
         OptionsCase{{"--collect-url", "ftp://x"}, "--collect-url wants an http or https URL, not ftp://x"},
         OptionsCase{{"--time-limit", "0"}, "--time-limit wants a number of seconds above 0, not 0"},
-        OptionsCase{{"--fast"}, "unknown option --fast"},
-        OptionsCase{{"home"}, "unexpected argument home"}));
+        OptionsCase{{"--fast"}, "unknown option --fast"}, OptionsCase{{"home"}, "unexpected argument home"}));
 
 TEST(ClientOptionsDeviceTest, ProfilesFollowTheNames) {
   struct Case {
