@@ -24,6 +24,12 @@ bool AppDelegate::applicationDidFinishLaunchingWithOptions(
   window()->setBackgroundColor(ui::Color::whiteColor());
   window()->makeKeyAndVisible();
 
+  // Analytics is ready before the home page exists: the page reports its screen as soon as its
+  // view loads, which happens when it becomes the root of the key window.
+  MAI::sharedInstance()->setTrackUncaughtExceptions(true);
+  MAI::sharedInstance()->setDispatchInterval(20.0);
+  MAI::sharedInstance()->trackerWithTrackingId(std::string(kTrackingId));
+
   std::shared_ptr<ui::ViewController> navigation;
   if (isPad()) {
     auto home = std::make_shared<TLMainPageVC>();
@@ -38,9 +44,5 @@ bool AppDelegate::applicationDidFinishLaunchingWithOptions(
   window()->setRootViewController(navigation);
 
   TLSettings::removeRefreshMainPageFlag();
-
-  MAI::sharedInstance()->setTrackUncaughtExceptions(true);
-  MAI::sharedInstance()->setDispatchInterval(20.0);
-  MAI::sharedInstance()->trackerWithTrackingId(std::string(kTrackingId));
   return true;
 }

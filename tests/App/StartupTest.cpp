@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "Classes/HomeTestSupport.h"
 #include "Classes/TLSettings.h"
 #include "Foundation/ClassRegistry.h"
+#include "Foundation/Clock.h"
 #include "Foundation/Exception.h"
 #include "Foundation/NotificationCenter.h"
 #include "UIKit/ApplicationMain.h"
@@ -44,12 +46,17 @@ class StartupTest : public testsupport::HomeServiceSuite, public ::testing::With
     auto mai = MAI::sharedInstance();
     mai->reset();
     MAIUninstallUncaughtExceptionHandler();
+    // Each launch starts from an empty hit store: earlier tests' hits are not this one's.
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+      std::filesystem::remove(*MAI::dataStorePath() + suffix);
     defaultFactory_ = mai->trackerImplClass();
     mai->setTrackerImplClass([this](const MAIDispatcherPtr& dispatcher, const std::string& trackingId,
                                     const std::string& appName,
                                     const std::optional<std::string>& appVersion) {
+      auto key = ui::Window::keyWindow();
       trackers_.push_back({trackingId, ns::getUncaughtExceptionHandler() == MAIUncaughtExceptionHandler,
-                           dispatcher ? dispatcher->dispatchInterval() : 0});
+                           dispatcher ? dispatcher->dispatchInterval() : 0,
+                           key && !key->rootViewController()});
       return defaultFactory_(dispatcher, trackingId, appName, appVersion);
     });
   }
@@ -70,6 +77,7 @@ class StartupTest : public testsupport::HomeServiceSuite, public ::testing::With
     std::string trackingId;
     bool exceptionsTracked;
     double dispatchInterval;
+    bool beforeHomePage;
   };
   std::vector<TrackerMade> trackers_;
   std::shared_ptr<AppDelegate> delegate_;
@@ -122,8 +130,43 @@ TEST_P(StartupTest, LaunchShowsTheDevicesHomePageInItsMenuControllerAndConfigure
   EXPECT_EQ(AppDelegate::kTrackingId, trackers_[0].trackingId);
   EXPECT_TRUE(trackers_[0].exceptionsTracked);
   EXPECT_EQ(20.0, trackers_[0].dispatchInterval);
+  // The home page reports its screen when its view loads: the tracker must be there by then.
+  EXPECT_TRUE(trackers_[0].beforeHomePage);
   EXPECT_TRUE(MAI::sharedInstance()->trackUncaughtExceptions());
   EXPECT_TRUE(MAI::sharedInstance()->defaultTracker());
+}
+
+TEST_P(StartupTest, TheHomeScreenViewReachesTheCollectionServiceOnceTheDispatchIntervalHasPassed) {
+  ns::ManualClock clock;
+  testsupport::ServiceHostOverride unused(server_->hostAndPort().c_str());
+  const char* previous = getenv("VCC_COLLECT_URL");
+  std::optional<std::string> kept = previous ? std::optional<std::string>(previous) : std::nullopt;
+  setenv("VCC_COLLECT_URL", server_->url("/collect").c_str(), 1);
+
+  delegate_ = std::make_shared<AppDelegate>();
+  ASSERT_TRUE(
+      delegate_->applicationDidFinishLaunchingWithOptions(ui::Application::sharedApplication(), ns::Value()));
+  auto dispatcher = MAI::sharedInstance()->dispatcher();
+  ASSERT_TRUE(dispatcher);
+  ASSERT_TRUE(testsupport::spinUntil(
+      [&] { return dispatcher->dataStore()->hitCount(nullptr) >= 1 && dispatcher->hasTimer(); }));
+  auto homeScreenViews = [&] {
+    std::size_t n = 0;
+    for (const auto& hit : server_->collectedHits()) {
+      auto at = [&](const char* key) { return hit.parameters.count(key) ? hit.parameters.at(key) : ""; };
+      n += at("t") == "appview" && at("cd") == "Home Screen" && at("tid") == AppDelegate::kTrackingId;
+    }
+    return n;
+  };
+  clock.advance(19);
+  EXPECT_EQ(0u, homeScreenViews()) << "nothing goes before the dispatch interval";
+  clock.advance(1);
+  EXPECT_TRUE(testsupport::spinUntil([&] { return homeScreenViews() == 1; }));
+
+  if (kept)
+    setenv("VCC_COLLECT_URL", kept->c_str(), 1);
+  else
+    unsetenv("VCC_COLLECT_URL");
 }
 
 INSTANTIATE_TEST_SUITE_P(Idioms, StartupTest,
