@@ -91,7 +91,8 @@ std::optional<int> ClientProgram::configure(const std::vector<std::string>& argu
   if (headless) {
     host_ = session_;
   } else {
-    host_ = makeWindowHost(options_, session_, error);
+    window_ = makeWindowHost(options_, session_, error);
+    host_ = window_;
     if (!host_) {
       std::fprintf(stderr, "vcc: %s\n", error.c_str());
       return 1;
