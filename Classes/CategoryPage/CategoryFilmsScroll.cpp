@@ -196,7 +196,12 @@ void CategoryFilmsScroll::loadJSONArray(const ns::Array& items, int pack) {
         (*allList_)[first + i] = items[i];
       }
     }
-    if (k == 16) return showPage(pack);
+    // Only pages next to the current one are built: earlier packs asked for by a far page visit
+    // would otherwise leave views outside the live window.
+    if (k == 16) {
+      if (pack >= currentPage_ - 1 && pack <= currentPage_ + 1) showPage(pack);
+      return;
+    }
     int start = 16 * pack;
     if (start + 15 < 15 * (currentPage_ - 1) || start > 15 * (currentPage_ + 1) + 14) return;
     showPage(start / 15);
