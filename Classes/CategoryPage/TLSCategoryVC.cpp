@@ -55,6 +55,8 @@ std::shared_ptr<ui::Button> TLSCategoryVC::addToolbarButton(const char* backgrou
 void TLSCategoryVC::viewDidLoad() {
   ui::ViewController::viewDidLoad();
   genres_ = ns::Value();
+  // White texts (the nothing-found page) stand on it.
+  view()->setBackgroundColor(ui::Color::blackColor());
   double width = view()->bounds().width();
   toolbar_ = std::make_shared<ui::Toolbar>()->initWithFrame({0, 0, width, kToolbarHeight});
   toolbar_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
@@ -151,7 +153,6 @@ std::shared_ptr<ui::PopoverController> TLSCategoryVC::makePopover(const std::sha
   chooser->setTitle(title);
   chooser->setDelegate(std::static_pointer_cast<PopoverDelegate>(self<TLSCategoryVC>()));
   auto navigation = std::make_shared<ui::NavigationController>()->initWithRootViewController(chooser);
-  chooser->view();
   if (grayBar) navigation->navigationBar()->setTintColor(ui::Color::grayColor());
   auto popover = std::make_shared<ui::PopoverController>()->initWithContentViewController(navigation);
   popover->setPopoverBackgroundViewClass(ui::PopoverBackgroundViewClass::of<KSCustomPopoverBackgroundView>());

@@ -7,6 +7,7 @@
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
 #include "FacebookScenes.h"
+#include "CategoryScenes.h"
 #include "HomeScenes.h"
 #include "MenuScenes.h"
 #include "RowScenes.h"
@@ -138,6 +139,16 @@ const std::vector<Scene>& all() {
       {"facebook-login-phone", ui::DeviceProfile::phone(), facebookLoginDialog},
       {"player-0s", ui::DeviceProfile::tablet(), [] { return playerAt(0); }},
       {"player-3s", ui::DeviceProfile::tablet(), [] { return playerAt(3); }},
+      {"category-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::none); }},
+      {"category-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::landscapeLeft, CategoryExtra::none); }},
+      {"category-pad-genres", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::genres); }},
+      {"category-pad-years-landscape", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::landscapeLeft, CategoryExtra::years); }},
+      {"category-pad-nothing-found", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::nothingFound); }},
   };
   return list;
 }
