@@ -13,7 +13,8 @@ void KSCustomPopoverMainViewController::viewDidLoad() {
   infoButton_->setTitle(std::string("i"), ui::ControlStateNormal);
   infoButton_->setFrame({view()->bounds().width() - 50, 10, 40, 40});
   infoButton_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin);
-  infoButton_->addTarget(me, &KSCustomPopoverMainViewController::togglePopover, ui::ControlEventTouchUpInside);
+  infoButton_->addTarget(me, &KSCustomPopoverMainViewController::togglePopover,
+                         ui::ControlEventTouchUpInside);
   view()->addSubview(infoButton_);
   segues_.addPopover(
       "showAlternate",
@@ -29,7 +30,8 @@ void KSCustomPopoverMainViewController::viewDidLoad() {
 void KSCustomPopoverMainViewController::prepareForSegue(ui::StoryboardSegue& segue, ui::Control*) {
   if (segue.identifier() != "showAlternate") return;
   auto me = std::static_pointer_cast<KSCustomPopoverMainViewController>(shared_from_this());
-  if (auto flipside = std::dynamic_pointer_cast<KSCustomPopoverFlipsideViewController>(segue.destinationViewController()))
+  if (auto flipside =
+          std::dynamic_pointer_cast<KSCustomPopoverFlipsideViewController>(segue.destinationViewController()))
     flipside->setDelegate(me);
   auto* popoverSegue = dynamic_cast<ui::StoryboardPopoverSegue*>(&segue);
   if (!popoverSegue) return;
@@ -55,7 +57,8 @@ void KSCustomPopoverMainViewController::togglePopover(ui::Control& sender) {
   performSegueWithIdentifier("showAlternate", &sender);
 }
 
-void KSCustomPopoverMainViewController::flipsideViewControllerDidFinish(KSCustomPopoverFlipsideViewController&) {
+void KSCustomPopoverMainViewController::flipsideViewControllerDidFinish(
+    KSCustomPopoverFlipsideViewController&) {
   if (flipsidePopoverController_) flipsidePopoverController_->dismissPopoverAnimated(true);
   flipsidePopoverController_ = nullptr;
 }

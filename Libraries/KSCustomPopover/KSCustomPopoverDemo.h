@@ -43,7 +43,9 @@ class KSCustomPopoverFlipsideViewController final : public ui::ViewController {
   unsigned supportedInterfaceOrientations() override { return ui::InterfaceOrientationMaskAll; }
 
   std::shared_ptr<KSCustomPopoverFlipsideViewControllerDelegate> delegate() const { return delegate_.lock(); }
-  void setDelegate(std::weak_ptr<KSCustomPopoverFlipsideViewControllerDelegate> d) { delegate_ = std::move(d); }
+  void setDelegate(std::weak_ptr<KSCustomPopoverFlipsideViewControllerDelegate> d) {
+    delegate_ = std::move(d);
+  }
 
  private:
   std::weak_ptr<KSCustomPopoverFlipsideViewControllerDelegate> delegate_;
@@ -63,7 +65,9 @@ class KSCustomPopoverMainViewController final : public ui::ViewController,
   bool shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation) override { return true; }
   unsigned supportedInterfaceOrientations() override { return ui::InterfaceOrientationMaskAll; }
 
-  const std::shared_ptr<ui::PopoverController>& flipsidePopoverController() const { return flipsidePopoverController_; }
+  const std::shared_ptr<ui::PopoverController>& flipsidePopoverController() const {
+    return flipsidePopoverController_;
+  }
   const std::shared_ptr<ui::Button>& infoButton() const { return infoButton_; }
 
  private:

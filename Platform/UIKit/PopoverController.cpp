@@ -66,7 +66,8 @@ void PopoverController::setPopoverBackgroundViewClass(PopoverBackgroundViewClass
   backgroundClass_ = backgroundClass.make ? std::move(backgroundClass) : defaultBackgroundClass();
 }
 
-PopoverController::Placement PopoverController::place(const cg::Rect& target, cg::Size window, cg::Size content,
+PopoverController::Placement PopoverController::place(const cg::Rect& target, cg::Size window,
+                                                      cg::Size content,
                                                       const PopoverBackgroundViewClass& backgroundClass,
                                                       unsigned directions) {
   const cg::EdgeInsets& in = backgroundClass.contentViewInsets;

@@ -22,7 +22,8 @@ void StoryboardPopoverSegue::perform() {
   popover_->presentPopoverFromRect(anchor->frame(), anchor->superview(), PopoverArrowDirectionAny, true);
 }
 
-void SegueTable::addPopover(const std::string& identifier, std::function<std::shared_ptr<ViewController>()> destination,
+void SegueTable::addPopover(const std::string& identifier,
+                            std::function<std::shared_ptr<ViewController>()> destination,
                             std::weak_ptr<View> anchor) {
   add(identifier, [identifier, destination, anchor](const std::shared_ptr<ViewController>& source) {
     return std::make_shared<StoryboardPopoverSegue>(identifier, source, destination(), anchor);

@@ -43,7 +43,8 @@ class StoryboardPopoverSegue final : public StoryboardSegue {
 // What an interface file says of a controller's segues: by identifier, how to make the segue.
 class SegueTable final {
  public:
-  using Maker = std::function<std::shared_ptr<StoryboardSegue>(const std::shared_ptr<ViewController>& source)>;
+  using Maker =
+      std::function<std::shared_ptr<StoryboardSegue>(const std::shared_ptr<ViewController>& source)>;
   void add(const std::string& identifier, Maker maker) { makers_[identifier] = std::move(maker); }
   // A popover segue to a new controller made by `destination`, anchored at the view.
   void addPopover(const std::string& identifier, std::function<std::shared_ptr<ViewController>()> destination,

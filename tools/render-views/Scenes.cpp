@@ -2,17 +2,17 @@
 
 #include <chrono>
 
+#include "CategoryScenes.h"
 #include "Classes/AKActivityButton.h"
 #include "Classes/MainPage/CustomPageControl.h"
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
 #include "FacebookScenes.h"
-#include "CategoryScenes.h"
+#include "Foundation/RunLoop.h"
 #include "HomeScenes.h"
+#include "Media/PlayerLayer.h"
 #include "MenuScenes.h"
 #include "RowScenes.h"
-#include "Foundation/RunLoop.h"
-#include "Media/PlayerLayer.h"
 #include "SampleServer.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"

@@ -1,8 +1,8 @@
 // The demonstration pages: the info button toggles the flipside popover in the dark frame.
 #include <gtest/gtest.h>
 
-#include "KSCustomPopover/KSCustomPopoverBackgroundView.h"
 #include "Foundation/Exception.h"
+#include "KSCustomPopover/KSCustomPopoverBackgroundView.h"
 #include "KSCustomPopover/KSCustomPopoverDemo.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/Application.h"
@@ -34,8 +34,8 @@ TEST(KSCustomPopoverDemoTest, InfoButtonTogglesTheFlipsideInTheDarkFrame) {
   EXPECT_FALSE(main->flipsidePopoverController());
 
   ui::tap(main->infoButton());
-  auto flipside =
-      std::dynamic_pointer_cast<KSCustomPopoverFlipsideViewController>(main->flipsidePopoverController()->contentViewController());
+  auto flipside = std::dynamic_pointer_cast<KSCustomPopoverFlipsideViewController>(
+      main->flipsidePopoverController()->contentViewController());
   ASSERT_TRUE(flipside);
   auto button = ui::Button::buttonWithType(ui::ButtonType::custom);
   flipside->done(*button);

@@ -21,7 +21,8 @@ TEST(DeviceOrientationTest, FollowsRotationsAndAnnouncesEveryTurn) {
   EXPECT_TRUE(ui::simulateDeviceOrientation(ui::DeviceOrientation::landscapeLeft));
   EXPECT_EQ(device->orientation(), ui::DeviceOrientation::landscapeLeft);
   EXPECT_EQ(app->statusBarOrientation(), ui::InterfaceOrientation::landscapeRight);
-  for (auto flat : {ui::DeviceOrientation::faceUp, ui::DeviceOrientation::faceDown, ui::DeviceOrientation::unknown}) {
+  for (auto flat :
+       {ui::DeviceOrientation::faceUp, ui::DeviceOrientation::faceDown, ui::DeviceOrientation::unknown}) {
     EXPECT_FALSE(ui::simulateDeviceOrientation(flat));
     EXPECT_EQ(device->orientation(), flat);
     EXPECT_EQ(app->statusBarOrientation(), ui::InterfaceOrientation::landscapeRight) << "the interface stays";

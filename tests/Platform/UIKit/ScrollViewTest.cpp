@@ -19,7 +19,9 @@ namespace {
 struct Offsets : ui::ScrollViewDelegate {
   std::vector<double> xs;
   std::vector<double> rests;  // the offsets the scroll view came to rest at after drags
-  void scrollViewDidEndDecelerating(ui::ScrollView& scroll) override { rests.push_back(scroll.contentOffset().x); }
+  void scrollViewDidEndDecelerating(ui::ScrollView& scroll) override {
+    rests.push_back(scroll.contentOffset().x);
+  }
   // Like an endless strip: past `wrapAt` the offset jumps back by `wrapBy`, from inside the report.
   double wrapAt = 1e9, wrapBy = 0;
   void scrollViewDidScroll(ui::ScrollView& scroll) override {
