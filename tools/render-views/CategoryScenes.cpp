@@ -1,16 +1,11 @@
 // The tablet category page as the menu opens it, loaded from a sample service in this process.
 #include "CategoryScenes.h"
 
-#include <stdlib.h>
-
-#include <chrono>
-#include <functional>
-
 #include "Classes/CategoryPage/TLSCategoryVC.h"
 #include "Foundation/Clock.h"
 #include "Foundation/RunLoop.h"
 #include "NTNetworking/NTNetworkActivityIndicatorManager.h"
-#include "SampleServer.h"
+#include "SceneSupport.h"
 #include "UIKit/ActivityIndicatorView.h"
 #include "UIKit/NavigationController.h"
 #include "UIKit/Screen.h"
@@ -18,35 +13,8 @@
 
 namespace scenes {
 
-namespace {
-
-sampleservice::Server& service() {
-  static sampleservice::Server* server = [] {
-    auto* s = new sampleservice::Server();
-    s->start();
-    setenv("VCC_SERVICE_HOST", s->hostAndPort().c_str(), 1);
-    return s;
-  }();
-  return *server;
-}
-
-bool anySpinnerTurning(const std::shared_ptr<ui::View>& view) {
-  if (auto spinner = std::dynamic_pointer_cast<ui::ActivityIndicatorView>(view))
-    if (spinner->isAnimating() && !spinner->isHidden()) return true;
-  for (const auto& sub : view->subviews())
-    if (anySpinnerTurning(sub)) return true;
-  return false;
-}
-
-void runUntil(const std::function<bool()>& done, double seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done() && std::chrono::steady_clock::now() < end) ns::RunLoop::mainRunLoop()->runOnce(0.05);
-}
-
-}  // namespace
-
 std::shared_ptr<ui::View> categoryPage(ui::InterfaceOrientation orientation, CategoryExtra extra) {
-  service();
+  sampleService();
   auto network = NTNetworkActivityIndicatorManager::sharedManager();
   // Time stands still, so the banner shows its first poster.
   ns::ManualClock clock;
