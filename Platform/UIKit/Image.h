@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,14 @@ class Image final : public ns::Object {
   // middle column one point wide (the rest is the right cap); the same vertically for a top cap.
   // A cap of 0 stretches the whole image along that axis.
   std::shared_ptr<Image> stretchableImageWithLeftCapWidth(int leftCapWidth, int topCapHeight) const;
+  // A copy that stretches the part between the four caps when drawn larger; the caps keep their
+  // size (shrunk in proportion when the target is smaller than both).
+  std::shared_ptr<Image> resizableImageWithCapInsets(const cg::EdgeInsets& capInsets) const;
+  // The caps of a resizable image; none for the others.
+  const std::optional<cg::EdgeInsets>& capInsets() const { return capInsets_; }
   int leftCapWidth() const { return leftCap_; }
   int topCapHeight() const { return topCap_; }
-  bool isStretchable() const { return leftCap_ > 0 || topCap_ > 0; }
+  bool isStretchable() const { return leftCap_ > 0 || topCap_ > 0 || capInsets_.has_value(); }
 
   // Draws into the current graphics context, stretched to the rectangle by the caps.
   void drawInRect(const cg::Rect& rect) const;
@@ -56,6 +62,7 @@ class Image final : public ns::Object {
   std::string name_;
   int leftCap_ = 0;
   int topCap_ = 0;
+  std::optional<cg::EdgeInsets> capInsets_;
 };
 
 // Encodings of an image's bitmap; empty data for none.

@@ -27,6 +27,26 @@ std::vector<Slice> slices(double length, int cap, double target) {
           {length - right, length, left + middle, target}};
 }
 
+// Both caps given: the part between them stretches (or, when they meet, the last point before the
+// end cap).
+std::vector<Slice> slices(double length, double cap, double endCap, double target) {
+  double left = std::min(cap, length), right = std::min(endCap, std::max(0.0, length - left));
+  double inner = length - left - right;
+  if (inner <= 0) {
+    if (left + right <= 0) return {{0, length, 0, target}};
+    inner = std::min(1.0, left);
+    left -= inner;
+  }
+  double middle = target - left - right;
+  if (middle < 0) {
+    double f = left + right > 0 ? target / (left + right) : 0;
+    return {{0, left, 0, left * f}, {length - right, length, left * f, target}};
+  }
+  return {{0, left, 0, left},
+          {left, left + inner, left, left + middle},
+          {length - right, length, left + middle, target}};
+}
+
 // A part of a bitmap as a bitmap of its own, so that stretching it pads with its own edge pixels
 // rather than blending in its neighbours.
 cg::ImagePtr crop(const cg::Image& image, double x0, double y0, double x1, double y1) {
@@ -61,8 +81,12 @@ void Image::drawInRect(const cg::Rect& rectIn, double alpha) const {
     return;
   }
   cg::Size s = size();
-  for (const Slice& h : slices(s.width, leftCap_, rect.width())) {
-    for (const Slice& v : slices(s.height, topCap_, rect.height())) {
+  auto horizontal = capInsets_ ? slices(s.width, capInsets_->left, capInsets_->right, rect.width())
+                               : slices(s.width, leftCap_, rect.width());
+  auto vertical = capInsets_ ? slices(s.height, capInsets_->top, capInsets_->bottom, rect.height())
+                             : slices(s.height, topCap_, rect.height());
+  for (const Slice& h : horizontal) {
+    for (const Slice& v : vertical) {
       double srcW = h.src1 - h.src0, srcH = v.src1 - v.src0;
       double dstW = h.dst1 - h.dst0, dstH = v.dst1 - v.dst0;
       if (srcW <= 0 || srcH <= 0 || dstW <= 0 || dstH <= 0) continue;
