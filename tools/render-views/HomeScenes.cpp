@@ -23,9 +23,6 @@
 
 namespace scenes {
 
-namespace {
-
-// One service for the whole run, on a free port, which the client is pointed at.
 sampleservice::Server& service() {
   static sampleservice::Server* server = [] {
     auto* s = new sampleservice::Server();
@@ -35,6 +32,8 @@ sampleservice::Server& service() {
   }();
   return *server;
 }
+
+namespace {
 
 bool anySpinnerTurning(const std::shared_ptr<ui::View>& view) {
   if (auto spinner = std::dynamic_pointer_cast<ui::ActivityIndicatorView>(view))

@@ -10,6 +10,7 @@
 #include "HomeScenes.h"
 #include "MenuScenes.h"
 #include "RowScenes.h"
+#include "SearchScenes.h"
 #include "Foundation/RunLoop.h"
 #include "Media/PlayerLayer.h"
 #include "SampleServer.h"
@@ -138,6 +139,16 @@ const std::vector<Scene>& all() {
       {"facebook-login-phone", ui::DeviceProfile::phone(), facebookLoginDialog},
       {"player-0s", ui::DeviceProfile::tablet(), [] { return playerAt(0); }},
       {"player-3s", ui::DeviceProfile::tablet(), [] { return playerAt(3); }},
+      {"search-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return searchPage("Фильм", ui::InterfaceOrientation::portrait); }},
+      {"search-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return searchPage("Фильм", ui::InterfaceOrientation::landscapeLeft); }},
+      {"search-phone", ui::DeviceProfile::phone(), [] { return searchPage("Фильм", ui::InterfaceOrientation::portrait); }},
+      {"search-phone-nothing", ui::DeviceProfile::phone(),
+       [] { return searchPage("zzzzzz", ui::InterfaceOrientation::portrait); }},
+      {"category-phone", ui::DeviceProfile::phone(), [] { return phoneCategoryPage(false); }},
+      {"category-phone-panel", ui::DeviceProfile::phone(), [] { return phoneCategoryPage(true); }},
+      {"picker-overlay", ui::DeviceProfile::phone(), dressedPicker},
   };
   return list;
 }
