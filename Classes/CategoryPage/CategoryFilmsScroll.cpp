@@ -34,8 +34,8 @@ void guarded(const std::function<void()>& block) {
 }
 
 std::shared_ptr<ui::ActivityIndicatorView> tileSpinner() {
-  auto spinner =
-      std::make_shared<ui::ActivityIndicatorView>()->initWithActivityIndicatorStyle(ui::ActivityIndicatorViewStyle::white);
+  auto spinner = std::make_shared<ui::ActivityIndicatorView>()->initWithActivityIndicatorStyle(
+      ui::ActivityIndicatorViewStyle::white);
   spinner->setFrame({75, 55, 30, 30});
   spinner->startAnimating();
   return spinner;
@@ -76,7 +76,8 @@ void CategoryFilmsScroll::fillPageViewsWithCount(int count) {
 
 void CategoryFilmsScroll::addScrollView() {
   cg::Rect f = frame();
-  auto scroll = std::make_shared<ui::ScrollView>()->initWithFrame({f.x(), 0, f.width(), f.height() - kBelowPages});
+  auto scroll =
+      std::make_shared<ui::ScrollView>()->initWithFrame({f.x(), 0, f.width(), f.height() - kBelowPages});
   scroll->setBackgroundColor(ui::Color::clearColor());
   scroll->setPagingEnabled(true);
   scroll->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
@@ -112,8 +113,8 @@ void CategoryFilmsScroll::addPageControll() {
 void CategoryFilmsScroll::getListPack(int pack) {
   auto controller = currentViewController();
   if (controller && controller->genres().isNil()) controller->getCategoryGenresFromServer();
-  std::string url =
-      CategoryTitlesQuery::url(categoryId_, grouping_, genreId_, year_, pack, CategoryTitlesQuery::currentYear());
+  std::string url = CategoryTitlesQuery::url(categoryId_, grouping_, genreId_, year_, pack,
+                                             CategoryTitlesQuery::currentYear());
   if (pack < 0 || pack >= totalPages_) return;
   // The flag goes up only with a request: a flag nothing will lower would keep the pack away for good.
   if (pack < static_cast<int>(loading_.size())) loading_[static_cast<std::size_t>(pack)] = 1;
@@ -136,7 +137,8 @@ void CategoryFilmsScroll::getListPack(int pack) {
   }
 }
 
-void CategoryFilmsScroll::packSucceeded(int pack, long long request, long long generation, const ns::Value& JSON) {
+void CategoryFilmsScroll::packSucceeded(int pack, long long request, long long generation,
+                                        const ns::Value& JSON) {
   if (generation != generation_) return;
   if (lastRequest_) {
     if (*lastRequest_ != request) return;
@@ -167,13 +169,15 @@ void CategoryFilmsScroll::packSucceeded(int pack, long long request, long long g
   if (!placed) packFailed(pack, request, generation, ns::Error::make("NSURLErrorDomain", -1017));
 }
 
-void CategoryFilmsScroll::packFailed(int pack, long long request, long long generation, const ns::ErrorPtr& error) {
+void CategoryFilmsScroll::packFailed(int pack, long long request, long long generation,
+                                     const ns::ErrorPtr& error) {
   if (generation != generation_) return;
   if (pack < static_cast<int>(loading_.size())) loading_[static_cast<std::size_t>(pack)] = 0;
   if (auto d = delegateLoading()) d->stopLoading();
   if (lastRequest_ == request) lastRequest_.reset();
   if (!alertShowed_) {
-    TLSettings::showConnectionError(error, std::static_pointer_cast<ui::AlertViewDelegate>(self<CategoryFilmsScroll>()));
+    TLSettings::showConnectionError(
+        error, std::static_pointer_cast<ui::AlertViewDelegate>(self<CategoryFilmsScroll>()));
     alertShowed_ = true;
     purgePage(currentPage_);
     if (auto controller = currentViewController()) controller->showRefreshBtn(true);
@@ -188,11 +192,13 @@ void CategoryFilmsScroll::loadJSONArray(const ns::Array& items, int pack) {
   guarded([&] {
     filmList_ = items;
     int k = titlesPerPage();
-    scrollView_->setContentSize({pageCount() * scrollView_->bounds().width(), bounds().height() - kBelowPages});
+    scrollView_->setContentSize(
+        {pageCount() * scrollView_->bounds().width(), bounds().height() - kBelowPages});
     std::size_t first = static_cast<std::size_t>(pack) * CategoryTitlesQuery::kPackSize;
     if (allList_ && first < allList_->size()) {
       for (std::size_t i = 0; i < items.size(); ++i) {
-        if (first + i >= allList_->size()) throw std::out_of_range("pack has more titles than the list has slots");
+        if (first + i >= allList_->size())
+          throw std::out_of_range("pack has more titles than the list has slots");
         (*allList_)[first + i] = items[i];
       }
     }
@@ -259,7 +265,8 @@ void CategoryFilmsScroll::showPage(int page) {
     if (totalPages_ == 1 && totalCount_ == 0) return showNothingFoundPage(page, pageView);
     if (totalCount_ > 0 && hasReply_) {
       for (int j = 0; j < k && j < totalCount_ - k * page; ++j) {
-        cg::Point origin{10 + 190.0 * (j % (wide ? 5 : 4)), 20 + (wide ? 147.0 : 170.0) * (j / (wide ? 5 : 4))};
+        cg::Point origin{10 + 190.0 * (j % (wide ? 5 : 4)),
+                         20 + (wide ? 147.0 : 170.0) * (j / (wide ? 5 : 4))};
         auto tile = makeTile(k * page + j, origin);
         tile->setTag(kTileTag + j);
         pageView->addSubview(tile);
@@ -284,8 +291,8 @@ void CategoryFilmsScroll::showNothingFoundPage(int page, const std::shared_ptr<u
   };
   label(10, "Ничего не найдено по заданным критериям");
   label(55, "Возможно Вы хотите посмотреть:");
-  auto row = std::make_shared<TLRubricScrollView>()->initWithUrl(std::nullopt, {0, 80, pageView->bounds().width(), 230},
-                                                                 "popular");
+  auto row = std::make_shared<TLRubricScrollView>()->initWithUrl(
+      std::nullopt, {0, 80, pageView->bounds().width(), 230}, "popular");
   row->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
   row->dataHasBeenLoadedForCategory("РЕКОМЕНДУЕМ ПОСМОТРЕТЬ", reccomendedToSee_);
   row->rubrikLabel()->setHidden(true);
@@ -436,7 +443,8 @@ void CategoryFilmsScroll::setGrouping(int grouping) {
   if (auto tracker = MAI::sharedInstance()->defaultTracker())
     tracker->sendEventWithCategory(
         ns::format("Category Screen - %@", TLSettings::getCategoryNameById(std::to_string(categoryId_))),
-        std::string("Переход на вкладку"), std::string(CategoryTitlesQuery::analyticsLabel(grouping)), ns::Value());
+        std::string("Переход на вкладку"), std::string(CategoryTitlesQuery::analyticsLabel(grouping)),
+        ns::Value());
   newGrouping_ = true;
   grouping_ = grouping;
   ++generation_;
@@ -457,7 +465,8 @@ void CategoryFilmsScroll::setGrouping(int grouping) {
 void CategoryFilmsScroll::clearMemory() {
   // Before a reply there is nothing to empty: a list made now would have the old totals' size.
   if (allList_) {
-    allList_->assign(static_cast<std::size_t>(std::min(totalCount_ + 1, CategoryTitlesQuery::kMaxSlots)), ns::Value());
+    allList_->assign(static_cast<std::size_t>(std::min(totalCount_ + 1, CategoryTitlesQuery::kMaxSlots)),
+                     ns::Value());
     loading_.assign(static_cast<std::size_t>(std::min(totalPages_, kPageTableSize)), 0);
   }
   reloadInfo();

@@ -30,7 +30,9 @@ class TLLoadingCategoryProtocol {
 // scrolled over show black placeholders, and a list without a match shows the recommended titles.
 // Replies of requests made before the last change of order or filter are dropped; a failed pack
 // shows one alert at a time and the page's refresh button, and is asked again by the next visit.
-class CategoryFilmsScroll final : public ui::View, public ui::ScrollViewDelegate, public ui::AlertViewDelegate {
+class CategoryFilmsScroll final : public ui::View,
+                                  public ui::ScrollViewDelegate,
+                                  public ui::AlertViewDelegate {
  public:
   static constexpr int kTileTag = 300;
   static constexpr int kPageTableSize = CategoryTitlesQuery::kPlaceholderPacks;

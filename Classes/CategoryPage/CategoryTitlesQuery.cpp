@@ -28,7 +28,8 @@ constexpr Order kOrders[] = {
 const Order& order(int grouping) { return kOrders[grouping >= 0 && grouping <= 3 ? grouping : 0]; }
 
 // Year codes 2 to 7: {year_min, year_max}; code 1 ends at the newest year.
-constexpr int kYearBounds[][2] = {{2000, 2010}, {1990, 2000}, {1980, 1990}, {1960, 1980}, {1940, 1960}, {1900, 1940}};
+constexpr int kYearBounds[][2] = {{2000, 2010}, {1990, 2000}, {1980, 1990},
+                                  {1960, 1980}, {1940, 1960}, {1900, 1940}};
 
 }  // namespace
 
@@ -71,9 +72,10 @@ std::string CategoryTitlesQuery::url(int categoryId, int grouping, int genreId, 
 
 ns::Value CategoryTitlesQuery::titleRecord(const ns::Value& item) {
   auto text = [&](const char* key) { return TLSettings::stringFromObject(item[key]); };
-  return ns::Dictionary{{"name", text("title")},   {"year", text("year")},     {"description", text("description")},
-                        {"image", text("image")},  {"url", text("url")},       {"rating", text("rating")},
-                        {"id", text("id")}};
+  return ns::Dictionary{
+      {"name", text("title")},  {"year", text("year")}, {"description", text("description")},
+      {"image", text("image")}, {"url", text("url")},   {"rating", text("rating")},
+      {"id", text("id")}};
 }
 
 CategoryTitlesQuery::Reply CategoryTitlesQuery::readReply(const ns::Value& JSON) {

@@ -30,11 +30,13 @@ void CategoryView::loadView() {
   createRubricSwitchButtons();
 
   categoryFilmsScroll_ = std::make_shared<CategoryFilmsScroll>()->initWithCategoryId(categoryId_);
-  categoryFilmsScroll_->setDelegateLoading(std::static_pointer_cast<TLLoadingCategoryProtocol>(self<CategoryView>()));
+  categoryFilmsScroll_->setDelegateLoading(
+      std::static_pointer_cast<TLLoadingCategoryProtocol>(self<CategoryView>()));
   cg::Rect grid = categoryFilmsScroll_->frame();
   categoryFilmsScroll_->setFrame({0, 65, grid.width(), grid.height() - 65});
   horizScrollView_->addSubview(categoryFilmsScroll_);
-  horizScrollView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
+  horizScrollView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth |
+                                        ui::ViewAutoresizingFlexibleHeight);
 
   cg::Rect scroll = scrollView_->frame();
   scrollView_->setFrame({scroll.x(), 0, scroll.width(), scroll.height()});
@@ -64,7 +66,8 @@ void CategoryView::createRubricSwitchButtons() {
       ui::Image::imageNamed("segment_button"), ui::Image::imageNamed("segment_button_pressed"), 9000,
       std::static_pointer_cast<CustomSegmentedControlDelegate>(self<CategoryView>()));
   blackControl_->setFrame({horizScrollView_->bounds().width() / 2 - 241, 20, 483, 38});
-  blackControl_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin | ui::ViewAutoresizingFlexibleRightMargin);
+  blackControl_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin |
+                                     ui::ViewAutoresizingFlexibleRightMargin);
   blackControl_->setFont(ui::Font::fontWithName("PF Square Sans Pro", 16));
   horizScrollView_->addSubview(blackControl_);
 }

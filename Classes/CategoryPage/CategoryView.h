@@ -13,7 +13,9 @@ class TLSCategoryVC;
 
 // The tablet category page's body: the poster banner, the four-way sort switch and the titles
 // grid in a scroll view, and the page's spinner while packs load.
-class CategoryView final : public ui::View, public CustomSegmentedControlDelegate, public TLLoadingCategoryProtocol {
+class CategoryView final : public ui::View,
+                           public CustomSegmentedControlDelegate,
+                           public TLLoadingCategoryProtocol {
  public:
   ~CategoryView() override;
 

@@ -19,8 +19,13 @@ std::shared_ptr<PopoverChooser> PopoverChooser::initWithStyle(ui::TableViewStyle
   isGenre_ = false;
   // The first range runs to the year its request asks for.
   int newest = CategoryTitlesQuery::newestYear(CategoryTitlesQuery::currentYear());
-  list_ = ns::Array{ns::format("2010-%d", newest), "2000-2010", "1990-2000", "1980-1990",
-                    "1960-1980", "1940-1960", "до 1940"};
+  list_ = ns::Array{ns::format("2010-%d", newest),
+                    "2000-2010",
+                    "1990-2000",
+                    "1980-1990",
+                    "1960-1980",
+                    "1940-1960",
+                    "до 1940"};
   return std::static_pointer_cast<PopoverChooser>(shared_from_this());
 }
 
@@ -31,7 +36,9 @@ void PopoverChooser::viewDidLoad() {
   setContentSizeForViewInPopover({300, 44.0 * rows});
 }
 
-int PopoverChooser::tableViewNumberOfRowsInSection(ui::TableView&, int) { return static_cast<int>(list_.size()) + 1; }
+int PopoverChooser::tableViewNumberOfRowsInSection(ui::TableView&, int) {
+  return static_cast<int>(list_.size()) + 1;
+}
 
 std::string PopoverChooser::rowText(int row) const {
   if (row == 0) return "Все";
@@ -39,15 +46,16 @@ std::string PopoverChooser::rowText(int row) const {
   return isGenre_ ? TLSettings::stringFromObject(entry["title"]) : TLSettings::stringFromObject(entry);
 }
 
-std::shared_ptr<ui::TableViewCell> PopoverChooser::tableViewCellForRowAtIndexPath(ui::TableView&,
-                                                                                const ns::IndexPath& indexPath) {
+std::shared_ptr<ui::TableViewCell> PopoverChooser::tableViewCellForRowAtIndexPath(
+    ui::TableView&, const ns::IndexPath& indexPath) {
   auto cell = std::make_shared<ui::TableViewCell>()->initWithStyle(ui::TableViewCellStyle::defaultStyle, "");
   cell->textLabel()->setText(rowText(indexPath.row()));
   if (indexPath.row() == choosedRow_) cell->setAccessoryType(ui::TableViewCellAccessoryType::checkmark);
   return cell;
 }
 
-void PopoverChooser::tableViewDidSelectRowAtIndexPath(ui::TableView& tableView, const ns::IndexPath& indexPath) {
+void PopoverChooser::tableViewDidSelectRowAtIndexPath(ui::TableView& tableView,
+                                                      const ns::IndexPath& indexPath) {
   auto d = delegate();
   if (!d) return;
   int row = indexPath.row();

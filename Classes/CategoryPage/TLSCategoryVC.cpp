@@ -55,6 +55,8 @@ std::shared_ptr<ui::Button> TLSCategoryVC::addToolbarButton(const char* backgrou
 void TLSCategoryVC::viewDidLoad() {
   ui::ViewController::viewDidLoad();
   genres_ = ns::Value();
+  // White texts (the nothing-found page) stand on it.
+  view()->setBackgroundColor(ui::Color::blackColor());
   double width = view()->bounds().width();
   toolbar_ = std::make_shared<ui::Toolbar>()->initWithFrame({0, 0, width, kToolbarHeight});
   toolbar_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
@@ -64,14 +66,16 @@ void TLSCategoryVC::viewDidLoad() {
   view()->addSubview(toolbar_);
 
   auto me = self<TLSCategoryVC>();
-  auto pull = std::make_shared<ui::BarButtonItem>()->initWithBarButtonSystemItem(ui::BarButtonSystemItem::fixedSpace);
+  auto pull =
+      std::make_shared<ui::BarButtonItem>()->initWithBarButtonSystemItem(ui::BarButtonSystemItem::fixedSpace);
   pull->setWidth(-10);
   auto menu = ui::Button::buttonWithType(ui::ButtonType::custom);
   menu->setImage(ui::Image::imageNamed("menuBt.png"), ui::ControlStateNormal);
   menu->setFrame({0, 0, 55, 44});
   menu->addTarget(me, &TLSCategoryVC::showNavMenu, ui::ControlEventTouchDown);
   auto flexible = [] {
-    return std::make_shared<ui::BarButtonItem>()->initWithBarButtonSystemItem(ui::BarButtonSystemItem::flexibleSpace);
+    return std::make_shared<ui::BarButtonItem>()->initWithBarButtonSystemItem(
+        ui::BarButtonSystemItem::flexibleSpace);
   };
   titleLabel_ = std::make_shared<ui::Label>()->initWithFrame({0, 0, 300, 30});
   titleLabel_->setText(categoryTitle_);
@@ -96,8 +100,8 @@ void TLSCategoryVC::viewDidLoad() {
   refreshBtn_->setHidden(true);
 
   cg::Rect screen = ui::Screen::mainScreen()->bounds();
-  sCategary_ = std::make_shared<CategoryView>()->initWithFrame({0, kToolbarHeight, screen.width(), screen.height()},
-                                                               categoryId_);
+  sCategary_ = std::make_shared<CategoryView>()->initWithFrame(
+      {0, kToolbarHeight, screen.width(), screen.height()}, categoryId_);
   sCategary_->setViewController(me);
   view()->addSubview(sCategary_);
 
@@ -107,7 +111,8 @@ void TLSCategoryVC::viewDidLoad() {
 
   auto center = ns::NotificationCenter::defaultCenter();
   center->addObserver(
-      me, [this](const ns::Notification&) { appHasGoneInBackground(); }, ui::kApplicationDidEnterBackgroundNotification);
+      me, [this](const ns::Notification&) { appHasGoneInBackground(); },
+      ui::kApplicationDidEnterBackgroundNotification);
   center->addObserver(
       me, [this](const ns::Notification&) { didRotate(); }, ui::kDeviceOrientationDidChangeNotification);
 
@@ -134,7 +139,8 @@ void TLSCategoryVC::toolbarBackClick() {
     auto navigation = navigationController();
     if (auto menu = std::dynamic_pointer_cast<TLMenuNavigationController>(navigation))
       if (auto table = menu->navigationMenu() ? menu->navigationMenu()->menuTable() : nullptr)
-        table->selectRowAtIndexPath(ns::IndexPath::indexPathForRow(0, 0), false, ui::TableViewScrollPosition::top);
+        table->selectRowAtIndexPath(ns::IndexPath::indexPathForRow(0, 0), false,
+                                    ui::TableViewScrollPosition::top);
     if (navigation) navigation->popViewControllerAnimated(true);
     return;
   }
@@ -146,12 +152,11 @@ void TLSCategoryVC::toolbarBackClick() {
   titleLabel_->setText(categoryTitle_);
 }
 
-std::shared_ptr<ui::PopoverController> TLSCategoryVC::makePopover(const std::shared_ptr<PopoverChooser>& chooser,
-                                                                  const char* title, bool grayBar) {
+std::shared_ptr<ui::PopoverController> TLSCategoryVC::makePopover(
+    const std::shared_ptr<PopoverChooser>& chooser, const char* title, bool grayBar) {
   chooser->setTitle(title);
   chooser->setDelegate(std::static_pointer_cast<PopoverDelegate>(self<TLSCategoryVC>()));
   auto navigation = std::make_shared<ui::NavigationController>()->initWithRootViewController(chooser);
-  chooser->view();
   if (grayBar) navigation->navigationBar()->setTintColor(ui::Color::grayColor());
   auto popover = std::make_shared<ui::PopoverController>()->initWithContentViewController(navigation);
   popover->setPopoverBackgroundViewClass(ui::PopoverBackgroundViewClass::of<KSCustomPopoverBackgroundView>());
@@ -235,7 +240,8 @@ void TLSCategoryVC::getCategoryGenresFromServer() {
         if (page && JSON.isDictionary()) page->parseJSONData(JSON);
       },
       [title](const ns::ErrorPtr& error) {
-        ns::log("%@ Category Data Request Failed with Error: %@, %@", title, error ? error->describe() : "(null)",
+        ns::log("%@ Category Data Request Failed with Error: %@, %@", title,
+                error ? error->describe() : "(null)",
                 error ? ns::Value(error->userInfo()).describe() : "(null)");
       });
 }

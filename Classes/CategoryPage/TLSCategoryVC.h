@@ -76,11 +76,13 @@ class TLSCategoryVC : public ui::ViewController, public TLMenuHooks, public Popo
 
  private:
   void updateTitle();
-  std::shared_ptr<ui::Button> addToolbarButton(const char* background, const cg::Rect& frame, const char* title);
+  std::shared_ptr<ui::Button> addToolbarButton(const char* background, const cg::Rect& frame,
+                                               const char* title);
   std::shared_ptr<ui::PopoverController> makePopover(const std::shared_ptr<PopoverChooser>& chooser,
                                                      const char* title, bool grayBar);
   void presentChooser(const std::shared_ptr<ui::PopoverController>& popover,
-                      const std::shared_ptr<PopoverChooser>& chooser, const std::shared_ptr<ui::Button>& button);
+                      const std::shared_ptr<PopoverChooser>& chooser,
+                      const std::shared_ptr<ui::Button>& button);
 
   std::string categoryTitle_;
   int categoryId_ = 0;

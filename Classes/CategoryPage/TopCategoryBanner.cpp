@@ -42,7 +42,8 @@ std::string TopCategoryBanner::posterListURL() const {
 
 std::shared_ptr<CustomPageControl> TopCategoryBanner::makePageControl() const {
   double width = pageView() ? pageView()->bounds().width() : scrollView()->bounds().width();
-  auto dots = std::make_shared<CustomPageControl>()->initWithFrame({statusBarIsLandscape() ? 472.0 : 344.0, 10, width, 8});
+  auto dots = std::make_shared<CustomPageControl>()->initWithFrame(
+      {statusBarIsLandscape() ? 472.0 : 344.0, 10, width, 8});
   dots->setNumberOfPages(static_cast<int>(filmList().size()));
   dots->setCurrentPage(0);
   return dots;

@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-std::shared_ptr<KSCustomPopoverBackgroundView> KSCustomPopoverBackgroundView::initWithFrame(const cg::Rect& frame) {
+std::shared_ptr<KSCustomPopoverBackgroundView> KSCustomPopoverBackgroundView::initWithFrame(
+    const cg::Rect& frame) {
   ui::PopoverBackgroundView::initWithFrame(frame);
   topArrowImage_ = ui::Image::imageNamed("popover-black-top-arrow-image.png");
   leftArrowImage_ = ui::Image::imageNamed("popover-black-left-arrow-image.png");

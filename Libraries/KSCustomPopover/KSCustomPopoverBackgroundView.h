@@ -22,7 +22,9 @@ class KSCustomPopoverBackgroundView final : public ui::PopoverBackgroundView {
   static cg::EdgeInsets contentViewInsets() { return {8.0, 8.0, 8.0, 8.0}; }
 
   const std::shared_ptr<ui::ImageView>& arrowImageView() const { return arrowImageView_; }
-  const std::shared_ptr<ui::ImageView>& popoverBackgroundImageView() const { return popoverBackgroundImageView_; }
+  const std::shared_ptr<ui::ImageView>& popoverBackgroundImageView() const {
+    return popoverBackgroundImageView_;
+  }
 
   void layoutSubviews() override;
 

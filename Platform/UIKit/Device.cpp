@@ -1,7 +1,6 @@
 #include "UIKit/Device.h"
 
 #include <atomic>
-
 #include <cstdlib>
 #include <mutex>
 

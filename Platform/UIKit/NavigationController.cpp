@@ -1,10 +1,9 @@
 #include "UIKit/NavigationController.h"
 
-#include "UIKit/Label.h"
-
 #include <algorithm>
 
 #include "Foundation/Exception.h"
+#include "UIKit/Label.h"
 
 namespace ui {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Graphics/Context.h"
+#include "UIKit/NavigationController.h"
 #include "UIKit/Touch.h"
 #include "UIKit/Window.h"
 
@@ -65,7 +66,8 @@ void PopoverController::setPopoverBackgroundViewClass(PopoverBackgroundViewClass
   backgroundClass_ = backgroundClass.make ? std::move(backgroundClass) : defaultBackgroundClass();
 }
 
-PopoverController::Placement PopoverController::place(const cg::Rect& target, cg::Size window, cg::Size content,
+PopoverController::Placement PopoverController::place(const cg::Rect& target, cg::Size window,
+                                                      cg::Size content,
                                                       const PopoverBackgroundViewClass& backgroundClass,
                                                       unsigned directions) {
   const cg::EdgeInsets& in = backgroundClass.contentViewInsets;
@@ -105,6 +107,10 @@ void PopoverController::presentPopoverFromRect(const cg::Rect& rect, const std::
   if (!window || !view || !content_) return;
   if (container_) dismissPopoverAnimated(false);
   cg::Rect target = view->convertRectToView(rect, window);
+  // The content's views load first: a page sets its popover size when its view loads.
+  auto contentView = content_->view();
+  auto navigation = std::dynamic_pointer_cast<NavigationController>(content_);
+  if (navigation && navigation->topViewController()) navigation->topViewController()->view();
   cg::Size size = popoverContentSize();
   Placement p = place(target, window->bounds().size, size, backgroundClass_, directions);
   frame_ = p.frame;
@@ -123,12 +129,14 @@ void PopoverController::presentPopoverFromRect(const cg::Rect& rect, const std::
   double arrow = backgroundClass_.arrowHeight;
   cg::Point origin{p.frame.x() + in.left + (p.direction == PopoverArrowDirectionLeft ? arrow : 0),
                    p.frame.y() + in.top + (p.direction == PopoverArrowDirectionUp ? arrow : 0)};
-  auto contentView = content_->view();
   contentView->setFrame({origin, size});
   container->addSubview(contentView);
   window->addSubview(container);
   container_ = container;
   content_->viewWillAppear(false);
+  // A page placed before the popover had its size fills the popover's page area.
+  if (navigation && navigation->topViewController())
+    navigation->topViewController()->view()->setFrame(navigation->pageArea());
   content_->viewDidAppear(false);
 }
 

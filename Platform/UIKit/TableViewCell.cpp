@@ -137,7 +137,8 @@ void TableViewCell::appendDumpAttributes(std::string& line) const {
   View::appendDumpAttributes(line);
   if (!reuseIdentifier_.empty()) line += ns::format(" reuse=\"%@\"", reuseIdentifier_);
   if (selected_) line += " selected";
-  if (accessoryType_ != TableViewCellAccessoryType::none) line += ns::format(" accessory=%d", int(accessoryType_));
+  if (accessoryType_ != TableViewCellAccessoryType::none)
+    line += ns::format(" accessory=%d", int(accessoryType_));
   if (separatorColor_) line += " separator=" + describeColor(separatorColor_);
 }
 

@@ -12,7 +12,12 @@ namespace ui {
 
 enum class TableViewCellStyle { defaultStyle = 0, value1 = 1, value2 = 2, subtitle = 3 };
 enum class TableViewCellSelectionStyle { none = 0, blue = 1, gray = 2 };
-enum class TableViewCellAccessoryType { none = 0, disclosureIndicator = 1, detailDisclosureButton = 2, checkmark = 3 };
+enum class TableViewCellAccessoryType {
+  none = 0,
+  disclosureIndicator = 1,
+  detailDisclosureButton = 2,
+  checkmark = 3
+};
 
 // One row of a table: a content view holding an image view at the left and a text label after
 // it, over an optional background view, with an optional selected background shown while the

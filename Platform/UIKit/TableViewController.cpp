@@ -17,6 +17,7 @@ std::shared_ptr<TableView> TableViewController::tableView() {
 void TableViewController::loadView() {
   auto table = std::make_shared<TableView>()->initWithFrame(Screen::mainScreen()->bounds(), style_);
   table->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
+  table->setBackgroundColor(Color::whiteColor());
   auto me = std::static_pointer_cast<TableViewController>(shared_from_this());
   table->setDataSource(std::static_pointer_cast<TableViewDataSource>(me));
   table->setDelegate(std::static_pointer_cast<TableViewDelegate>(me));

@@ -106,12 +106,13 @@ void Toolbar::drawRect(const cg::Rect&) {
   }
   bool dark = barStyle_ != BarStyle::defaultStyle;
   auto lighter = [](const cg::Color& c) {
-    return cg::Color::rgba(c.red + (1 - c.red) * 0.3, c.green + (1 - c.green) * 0.3, c.blue + (1 - c.blue) * 0.3);
+    return cg::Color::rgba(c.red + (1 - c.red) * 0.3, c.green + (1 - c.green) * 0.3,
+                           c.blue + (1 - c.blue) * 0.3);
   };
   cg::Gradient g{
       tintColor_ ? std::vector<cg::Color>{lighter(tintColor_->cgColor()), tintColor_->cgColor()}
-      : dark ? std::vector<cg::Color>{cg::Color::white(0.25), cg::Color::white(0.06)}
-           : std::vector<cg::Color>{cg::Color::rgba(0.69, 0.74, 0.80), cg::Color::rgba(0.43, 0.50, 0.58)},
+      : dark     ? std::vector<cg::Color>{cg::Color::white(0.25), cg::Color::white(0.06)}
+             : std::vector<cg::Color>{cg::Color::rgba(0.69, 0.74, 0.80), cg::Color::rgba(0.43, 0.50, 0.58)},
       {}};
   ctx->saveGState();
   ctx->clipToRect(b);

@@ -42,7 +42,8 @@ TEST(CategoryTitlesQueryTest, BuildsTheSortGenreAndYearPartsInOrder) {
   };
   for (const Case& c : cases) {
     std::string url = CategoryTitlesQuery::url(5, c.grouping, c.genre, c.year, 2, 2014);
-    EXPECT_NE(url.find("/api/mobile.pl?platform=ios&method=get_category_titles&category_id=5&"), std::string::npos);
+    EXPECT_NE(url.find("/api/mobile.pl?platform=ios&method=get_category_titles&category_id=5&"),
+              std::string::npos);
     EXPECT_EQ(url.substr(url.size() - std::string(c.tail).size()), c.tail) << url;
   }
 }
@@ -68,9 +69,10 @@ TEST(CategoryTitlesQueryTest, ReadsQuantityTextsAndDropsRepliesItCannotUse) {
     std::optional<int> total;
     int packs;
   };
-  const Case cases[] = {{"\"40\"", 40, 3},  {"\"48\"", 48, 3}, {"\"49\"", 49, 4},
-                        {"\"0\"", 0, 1},    {"40", {}, 0},     {"\"\"", {}, 0},
-                        {"\"-5\"", 0, 1},   {"\"99999999999\"", INT_MAX, INT_MAX / 16 + 1}};
+  const Case cases[] = {{"\"40\"", 40, 3}, {"\"48\"", 48, 3},
+                        {"\"49\"", 49, 4}, {"\"0\"", 0, 1},
+                        {"40", {}, 0},     {"\"\"", {}, 0},
+                        {"\"-5\"", 0, 1},  {"\"99999999999\"", INT_MAX, INT_MAX / 16 + 1}};
   for (const Case& c : cases) {
     auto reply = CategoryTitlesQuery::readReply(testsupport::jsonText(titlesReply(c.quantity, 2)));
     EXPECT_EQ(reply.totalCount, c.total) << c.quantity;
@@ -84,7 +86,8 @@ TEST(CategoryTitlesQueryTest, ReadsQuantityTextsAndDropsRepliesItCannotUse) {
   ASSERT_EQ(reply.items->size(), 1u) << "elements that are not objects are skipped";
   EXPECT_EQ((*reply.items)[0]["name"], ns::Value("")) << "a value that is not a text reads empty";
   EXPECT_EQ((*reply.items)[0]["id"], ns::Value("7"));
-  EXPECT_FALSE(CategoryTitlesQuery::readReply(testsupport::jsonText(titlesReply("\"3\"", 1, 0, false))).usable());
+  EXPECT_FALSE(
+      CategoryTitlesQuery::readReply(testsupport::jsonText(titlesReply("\"3\"", 1, 0, false))).usable());
   EXPECT_FALSE(CategoryTitlesQuery::readReply(testsupport::jsonText("[1]")).usable());
 }
 
@@ -132,10 +135,10 @@ TEST_F(CategoryListTest, QuantitiesBecomeTotalsWithinThePageTable) {
 }
 
 TEST_F(CategoryListTest, UnusableRepliesFailThePackWithTheNoDataAlert) {
-  for (const char* text : {R"({"quantity":40,"items":[],"also":{"items":[]}})",
-                           R"({"quantity":"","items":[],"also":{"items":[]}})", "[1,2]",
-                           R"({"quantity":"40","items":{},"also":{"items":[]}})",
-                           R"({"quantity":"40","items":[]})"}) {
+  for (const char* text :
+       {R"({"quantity":40,"items":[],"also":{"items":[]}})",
+        R"({"quantity":"","items":[],"also":{"items":[]}})", "[1,2]",
+        R"({"quantity":"40","items":{},"also":{"items":[]}})", R"({"quantity":"40","items":[]})"}) {
     ui::AlertView::dismissAll();
     setTitles(body(text));
     auto g = grid(1);

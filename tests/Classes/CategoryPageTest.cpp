@@ -2,6 +2,11 @@
 // rotation of the toolbar, and a popped page letting go of everything.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "Analytics/Library/MAI.h"
+#include "Analytics/Library/MAIDataStore.h"
+#include "Analytics/Library/MAIDispatcher.h"
 #include "CategoryTestSupport.h"
 #include "Classes/CategoryPage/TLSCategoryVC.h"
 #include "Foundation/Clock.h"
@@ -76,9 +81,13 @@ TEST_F(CategoryPageTest, TitleShowsTheChosenGenreAndYears) {
     EXPECT_EQ(page->titleLabel()->text(), s.title);
   }
   testsupport::awaitRequestsEnded();
-  auto last = server_->requestsFor("get_category_titles").back();
-  EXPECT_EQ(last.params.count("genre_id"), 0u);
-  EXPECT_EQ(last.params.count("year_min"), 0u);
+  bool both = false;
+  for (const auto& r : server_->requestsFor("get_category_titles"))
+    both |= r.params.count("genre_id") && r.params.at("genre_id") == "102" && r.params.count("year_min") &&
+            r.params.at("year_min") == "2000";
+  EXPECT_TRUE(both) << "the genre and the years in one request";
+  EXPECT_EQ(grid()->genreId(), -1);
+  EXPECT_EQ(grid()->year(), -1);
 }
 
 TEST_F(CategoryPageTest, BackClearsAFilterFirstThenLeavesThePage) {
@@ -163,6 +172,39 @@ TEST_F(CategoryPageTest, APoppedPageIsFreedWithRepliesOutstandingAndNoTimerLeft)
   testsupport::awaitRequestsEnded();
   EXPECT_TRUE(weak.expired());
   EXPECT_TRUE(banner.expired()) << "no timer holds the banner";
+}
+
+// The facade let go of and its store removed, so no hit of one test reaches another.
+void resetAnalytics() {
+  for (int quiet = 0; quiet < 5;) quiet = ns::RunLoop::currentRunLoop()->runOnce(0.02) ? 0 : quiet + 1;
+  MAI::sharedInstance()->reset();
+  if (auto path = MAI::dataStorePath()) {
+    std::filesystem::remove(*path);
+    std::filesystem::remove(*path + "-journal");
+  }
+}
+
+TEST_F(CategoryPageTest, ScreenViewAndTabEventsReachTheCollectionService) {
+  resetAnalytics();
+  setenv("VCC_COLLECT_URL", server_->url("/collect").c_str(), 1);
+  auto tracker = MAI::sharedInstance()->trackerWithTrackingId(std::string("UA-VCC-1"));
+  ASSERT_TRUE(tracker);
+  auto page = open(1, "Фильмы");
+  page->sCategary()->touchUpInsideSegmentIndex(3);
+  testsupport::awaitRequestsEnded();
+  auto dispatcher = MAI::sharedInstance()->dispatcher();
+  ASSERT_TRUE(testsupport::spinUntil([&] { return dispatcher->dataStore()->hitCount(nullptr) == 2; }));
+  MAI::sharedInstance()->dispatch();
+  ASSERT_TRUE(testsupport::spinUntil([&] { return server_->collectedHits().size() == 2; }));
+  std::map<std::string, std::map<std::string, std::string>> byType;
+  for (const auto& hit : server_->collectedHits()) byType[hit.parameters.at("t")] = hit.parameters;
+  EXPECT_EQ(byType["appview"]["cd"], "Category Screen - Фильмы");
+  EXPECT_EQ(byType["event"]["ec"], "Category Screen - " + TLSettings::getCategoryNameById("1"));
+  EXPECT_EQ(byType["event"]["ea"], "Переход на вкладку");
+  EXPECT_EQ(byType["event"]["el"], "по рейтенгу");
+  unsetenv("VCC_COLLECT_URL");
+  tracker.reset();
+  resetAnalytics();
 }
 
 }  // namespace

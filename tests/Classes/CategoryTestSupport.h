@@ -24,8 +24,8 @@ struct RecordingLoading : ns::Object, TLLoadingCategoryProtocol {
 inline std::string titlesReply(const std::string& quantityJSON, int n, int first = 0, bool also = true) {
   std::string items;
   for (int i = 0; i < n; ++i)
-    items += (i ? "," : "") + std::string("{\"title\":\"t") + std::to_string(first + i) +
-             "\",\"id\":\"" + std::to_string(first + i + 1) + "\",\"url\":\"u\",\"image\":\"\",\"year\":\"2001\"," +
+    items += (i ? "," : "") + std::string("{\"title\":\"t") + std::to_string(first + i) + "\",\"id\":\"" +
+             std::to_string(first + i + 1) + "\",\"url\":\"u\",\"image\":\"\",\"year\":\"2001\"," +
              "\"description\":\"d\",\"rating\":\"3\"}";
   std::string reply = "{\"quantity\":" + quantityJSON + ",\"items\":[" + items + "]";
   if (also) reply += ",\"also\":{\"items\":[{\"title\":\"rec\",\"id\":\"9\"}]}";

@@ -20,7 +20,8 @@ struct Choices : ns::Object, PopoverDelegate {
 
 ns::Array genres(int n) {
   ns::Array list;
-  for (int i = 0; i < n; ++i) list.push_back(ns::Dictionary{{"id", std::to_string(100 + i)}, {"title", "g" + std::to_string(i)}});
+  for (int i = 0; i < n; ++i)
+    list.push_back(ns::Dictionary{{"id", std::to_string(100 + i)}, {"title", "g" + std::to_string(i)}});
   return list;
 }
 
@@ -47,7 +48,8 @@ TEST(PopoverChooserTest, PopoverHeightFollowsTheListUpToFiveRows) {
     double height;
   };
   for (const Case& c : {Case{12, 264}, Case{2, 132}, Case{1, 88}, Case{5, 264}}) {
-    auto chooser = std::make_shared<PopoverChooser>()->initWithStyle(ui::TableViewStyle::plain, genres(c.genres));
+    auto chooser =
+        std::make_shared<PopoverChooser>()->initWithStyle(ui::TableViewStyle::plain, genres(c.genres));
     chooser->view();
     EXPECT_EQ(chooser->contentSizeForViewInPopover(), (cg::Size{300, c.height})) << c.genres;
     EXPECT_EQ(rows(chooser).size(), static_cast<std::size_t>(c.genres + 1)) << c.genres;
@@ -90,7 +92,7 @@ TEST(PopoverChooserTest, YearRowsStartWithTheCurrentRangeAndSendTheirRowNumber) 
     auto delegate = std::make_shared<Choices>();
     chooser->setDelegate(delegate);
     EXPECT_EQ(rows(chooser), (std::vector<std::string>{"Все", c.first, "2000-2010", "1990-2000", "1980-1990",
-                                                        "1960-1980", "1940-1960", "до 1940"}));
+                                                       "1960-1980", "1940-1960", "до 1940"}));
     choose(chooser, 1);
     choose(chooser, 7);
     choose(chooser, 0);

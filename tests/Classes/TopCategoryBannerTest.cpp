@@ -78,7 +78,8 @@ TEST_F(TopCategoryBannerTest, ASwipeLeftOfTheFirstFilmLandsOnTheLast) {
   EXPECT_EQ(banner->curPage(), 6);
   EXPECT_EQ(banner->pageControl()->currentPage(), 6);
   EXPECT_EQ(filmShownBy(banner->scrollView()), 6);
-  EXPECT_EQ(banner->scrollView()->contentOffset().x, 768 * 7 + 268) << "the same place on the last film's page";
+  EXPECT_EQ(banner->scrollView()->contentOffset().x, 768 * 7 + 268)
+      << "the same place on the last film's page";
   banner->stopAsync();
 }
 
@@ -146,8 +147,9 @@ TEST_F(TopCategoryBannerServiceTest, AsksForTheCategoryPostersAndCachesThem) {
   for (const ns::Value& film : banner->filmList()) {
     auto path = MainSliderBase::posterFilePath(*film["poster"].asString());
     ASSERT_TRUE(path);
-    EXPECT_TRUE(testsupport::spinUntil([&] { return ns::FileManager::defaultManager()->fileExistsAtPath(*path); }))
-        << *path;
+    EXPECT_TRUE(testsupport::spinUntil([&] {
+      return ns::FileManager::defaultManager()->fileExistsAtPath(*path);
+    })) << *path;
   }
   testsupport::awaitPosterRequestsEnded();
   std::size_t fetched = requestsUnder("/images/");

@@ -5,14 +5,7 @@
 #include "UIKit/Application.h"
 #include "UIKit/View.h"
 
-namespace sampleservice {
-class Server;
-}
-
 namespace scenes {
-
-// One sample service for the whole run, on a free port, which the client is pointed at.
-sampleservice::Server& service();
 
 // A window showing the home page of the current device's idiom in the orientation, filled from
 // an in-process sample service (slider posters, rows and their tiles loaded), laid out (the

@@ -2,17 +2,18 @@
 
 #include <chrono>
 
+#include "CategoryScenes.h"
 #include "Classes/AKActivityButton.h"
 #include "Classes/MainPage/CustomPageControl.h"
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
 #include "FacebookScenes.h"
+#include "Foundation/RunLoop.h"
 #include "HomeScenes.h"
+#include "Media/PlayerLayer.h"
 #include "MenuScenes.h"
 #include "RowScenes.h"
 #include "SearchScenes.h"
-#include "Foundation/RunLoop.h"
-#include "Media/PlayerLayer.h"
 #include "SampleServer.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
@@ -139,6 +140,16 @@ const std::vector<Scene>& all() {
       {"facebook-login-phone", ui::DeviceProfile::phone(), facebookLoginDialog},
       {"player-0s", ui::DeviceProfile::tablet(), [] { return playerAt(0); }},
       {"player-3s", ui::DeviceProfile::tablet(), [] { return playerAt(3); }},
+      {"category-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::none); }},
+      {"category-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::landscapeLeft, CategoryExtra::none); }},
+      {"category-pad-genres", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::genres); }},
+      {"category-pad-years-landscape", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::landscapeLeft, CategoryExtra::years); }},
+      {"category-pad-nothing-found", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::nothingFound); }},
       {"search-pad-portrait", ui::DeviceProfile::tablet(),
        [] { return searchPage("Фильм", ui::InterfaceOrientation::portrait); }},
       {"search-pad-landscape", ui::DeviceProfile::tablet(),

@@ -9,7 +9,7 @@
 #include "Classes/iphone/CategoryPage/TLSCategoryVC_iphone.h"
 #include "Classes/iphone/SearchPage/TLSSearchVC_iphone.h"
 #include "Foundation/RunLoop.h"
-#include "HomeScenes.h"
+#include "SceneSupport.h"
 #include "IXPickerOverlayView/IXPickerOverlayView.h"
 #include "NTNetworking/NTNetworkActivityIndicatorManager.h"
 #include "UIKit/Device.h"
@@ -62,7 +62,7 @@ class SceneWheels final : public ui::PickerViewDataSource, public ui::PickerView
 }  // namespace
 
 std::shared_ptr<ui::View> searchPage(const std::string& query, ui::InterfaceOrientation orientation) {
-  service();
+  sampleService();
   std::shared_ptr<ui::ViewController> page;
   if (ui::isPad()) {
     auto pad = std::make_shared<TLSSearchVC>()->init();
@@ -77,7 +77,7 @@ std::shared_ptr<ui::View> searchPage(const std::string& query, ui::InterfaceOrie
 }
 
 std::shared_ptr<ui::View> phoneCategoryPage(bool panelOpen) {
-  service();
+  sampleService();
   auto page = std::make_shared<TLSCategoryVC_iphone>()->initWithNibName("TLSCategoryVC_iphone", nullptr);
   page->setCategoryTitle("Фильмы");
   page->setCategoryId(1);

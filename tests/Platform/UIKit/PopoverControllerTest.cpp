@@ -12,7 +12,9 @@ namespace {
 
 ui::PopoverBackgroundViewClass metrics() {
   ui::PopoverBackgroundViewClass c;
-  c.make = [](const cg::Rect& frame) { return std::make_shared<ui::PopoverBackgroundView>()->initWithFrame(frame); };
+  c.make = [](const cg::Rect& frame) {
+    return std::make_shared<ui::PopoverBackgroundView>()->initWithFrame(frame);
+  };
   c.arrowBase = 35;
   c.arrowHeight = 19;
   c.contentViewInsets = {8, 8, 8, 8};
@@ -50,7 +52,8 @@ class Rows final : public ui::TableViewController {
   int tableViewNumberOfRowsInSection(ui::TableView&, int) override { return 3; }
   std::shared_ptr<ui::TableViewCell> tableViewCellForRowAtIndexPath(ui::TableView&,
                                                                     const ns::IndexPath& indexPath) override {
-    auto cell = std::make_shared<ui::TableViewCell>()->initWithStyle(ui::TableViewCellStyle::defaultStyle, "");
+    auto cell =
+        std::make_shared<ui::TableViewCell>()->initWithStyle(ui::TableViewCellStyle::defaultStyle, "");
     cell->textLabel()->setText("row " + std::to_string(indexPath.row()));
     if (indexPath.row() == 1) cell->setAccessoryType(ui::TableViewCellAccessoryType::checkmark);
     return cell;
@@ -82,7 +85,8 @@ TEST(PopoverControllerTest, ShowsANavigationPageAboveTheWindowUntilATouchOutside
   ASSERT_TRUE(popover->isPopoverVisible());
   EXPECT_EQ(popover->backgroundView()->arrowDirection(), ui::PopoverArrowDirectionUp);
   EXPECT_EQ(popover->backgroundView()->frame(), (cg::Rect{447, 37, 316, 211}));
-  EXPECT_EQ(navigation->view()->frame(), (cg::Rect{455, 64, 300, 176})) << "inside the insets, below the arrow";
+  EXPECT_EQ(navigation->view()->frame(), (cg::Rect{455, 64, 300, 176}))
+      << "inside the insets, below the arrow";
   EXPECT_EQ(window->subviews().back(), popover->backgroundView()->superview()) << "above everything";
   EXPECT_EQ(rows->tableView()->numberOfRowsInSection(0), 3);
   auto checked = rows->tableView()->cellForRowAtIndexPath(ns::IndexPath::indexPathForRow(1, 0));
