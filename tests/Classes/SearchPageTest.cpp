@@ -100,7 +100,9 @@ TEST_F(SearchPageTest, TabletGroupsShownCategoriesInFirstSeenOrderThenTheRecomme
     setSearch(body(c.reply));
     auto page = tablet("abc");
     EXPECT_EQ(rows(*page), c.rows) << c.name;
-    if (!c.status.empty()) EXPECT_EQ(page->sSearch()->labelTop()->text(), c.status) << c.name;
+    if (!c.status.empty()) {
+      EXPECT_EQ(page->sSearch()->labelTop()->text(), c.status) << c.name;
+    }
     EXPECT_FALSE(page->activity()->isAnimating()) << c.name;
   }
 }
@@ -182,13 +184,15 @@ TEST_F(SearchPageTest, QueriesAreSentAsTypedAndShortOnesAreRefused) {
     EXPECT_EQ(queries(), expected) << c.typed;
     auto alerts = ui::AlertView::visibleAlerts();
     EXPECT_EQ(alerts.size(), c.sent ? 0u : 1u) << c.typed;
-    if (!c.sent && !alerts.empty()) EXPECT_EQ(alerts[0]->message(), "Слишком короткий запрос.");
+    if (!c.sent && !alerts.empty()) {
+      EXPECT_EQ(alerts[0]->message(), "Слишком короткий запрос.");
+    }
   }
-  // The query reaches the service escaped: "@" as %40, "&" as it is (so the service splits it).
+  // The query reaches the service escaped: "@" as %40, and "&" as %26 so that it stays in the query.
   bool sawAt = false, sawAmp = false;
   for (const auto& r : server_->requests()) {
     sawAt = sawAt || r.query.find("q=a%40b") != std::string::npos;
-    sawAmp = sawAmp || r.query.find("q=a&b") != std::string::npos;
+    sawAmp = sawAmp || r.query.find("q=a%26b") != std::string::npos;
   }
   EXPECT_TRUE(sawAt);
   EXPECT_TRUE(sawAmp);

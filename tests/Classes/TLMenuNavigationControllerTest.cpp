@@ -479,10 +479,10 @@ TEST_P(MenuChoiceTest, ASearchOpensTheSearchPageWithTheQueryAsTyped) {
   menu->mySearchBar()->simulateTyping(" мульт");
   menu->mySearchBar()->simulateSearchKey();
   EXPECT_EQ(stackClasses(), (Log{"HomePage", phone ? "TLSSearchVC_iphone" : "TLSSearchVC"}));
-  if (phone)
-    EXPECT_EQ(std::static_pointer_cast<TLSSearchVC_iphone>(nav_->topViewController())->query(), " мульт");
-  else
-    EXPECT_EQ(std::static_pointer_cast<TLSSearchVC>(nav_->topViewController())->query(), " мульт");
+  auto top = nav_->topViewController();
+  EXPECT_EQ(phone ? std::static_pointer_cast<TLSSearchVC_iphone>(top)->query()
+                  : std::static_pointer_cast<TLSSearchVC>(top)->query(),
+            " мульт");
   EXPECT_EQ(selectedMenuRow(), std::nullopt) << "every row is unmarked";
   EXPECT_EQ(menu->mySearchBar()->text(), "");
   clock_->advance(0.5);

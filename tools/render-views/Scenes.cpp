@@ -13,8 +13,8 @@
 #include "Media/PlayerLayer.h"
 #include "MenuScenes.h"
 #include "RowScenes.h"
-#include "SearchScenes.h"
 #include "SampleServer.h"
+#include "SearchScenes.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
 
@@ -154,7 +154,8 @@ const std::vector<Scene>& all() {
        [] { return searchPage("Фильм", ui::InterfaceOrientation::portrait); }},
       {"search-pad-landscape", ui::DeviceProfile::tablet(),
        [] { return searchPage("Фильм", ui::InterfaceOrientation::landscapeLeft); }},
-      {"search-phone", ui::DeviceProfile::phone(), [] { return searchPage("Фильм", ui::InterfaceOrientation::portrait); }},
+      {"search-phone", ui::DeviceProfile::phone(),
+       [] { return searchPage("Фильм", ui::InterfaceOrientation::portrait); }},
       {"search-phone-nothing", ui::DeviceProfile::phone(),
        [] { return searchPage("zzzzzz", ui::InterfaceOrientation::portrait); }},
       {"category-phone", ui::DeviceProfile::phone(), [] { return phoneCategoryPage(false); }},
