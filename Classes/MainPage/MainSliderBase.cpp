@@ -110,8 +110,9 @@ void MainSliderBase::layoutSlider(cg::Size size, double dotsCentre, double below
     laidOutWidth_ = width;
     setIsLayout(false);
     std::weak_ptr<MainSliderBase> weak = self<MainSliderBase>();
+    // The pending refill is tagged with a token, not the slider: it must not keep a dropped slider.
     ns::performAfterDelay(
-        self<MainSliderBase>(), "loadVisiblePages",
+        refillToken_, "loadVisiblePages",
         [weak] {
           if (auto slider = weak.lock()) slider->loadVisiblePages();
         },
@@ -326,7 +327,7 @@ void MainSliderBase::stopAsync() {
   forgetDelegate();
   if (sliderTimer_) sliderTimer_->invalidate();
   sliderTimer_ = nullptr;
-  ns::cancelPreviousPerformRequestsWithTarget(this);
+  ns::cancelPreviousPerformRequestsWithTarget(refillToken_.get());
 }
 
 // MARK: The poster list

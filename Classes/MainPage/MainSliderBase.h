@@ -161,4 +161,5 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
   int pageForLayout_ = 0;
   double laidOutWidth_ = 0;
   bool stopped_ = false;
+  std::shared_ptr<ns::Object> refillToken_ = std::make_shared<ns::Object>();
 };

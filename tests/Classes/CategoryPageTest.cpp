@@ -148,7 +148,7 @@ TEST_F(CategoryPageTest, GenreButtonWaitsForTheGenreList) {
   EXPECT_FALSE(page->genrePicker());
   page->sCategary()->touchUpInsideSegmentIndex(1);
   testsupport::awaitRequestsEnded();
-  EXPECT_EQ(server_->requestsFor("get_category").size(), 2u) << "asked again with the next pack";
+  EXPECT_GE(server_->requestsFor("get_category").size(), 2u) << "asked again with the next pack";
 }
 
 TEST_F(CategoryPageTest, APoppedPageIsFreedWithRepliesOutstandingAndNoTimerLeft) {
