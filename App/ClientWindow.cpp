@@ -24,6 +24,8 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
   ~SDLWindowHost() override { close(); }
 
   bool open(std::string& error) {
+    // The picture is drawn in software and copied to the window's own surface: no GL context.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       error = std::string("cannot open a window: ") + SDL_GetError();
       return false;

@@ -108,15 +108,15 @@ ns::WorkerPool::Priority poolPriority(long priority) {
 
 // Delayed work for queues other than the main one waits on this thread's run loop.
 std::shared_ptr<ns::RunLoop> timerRunLoop() {
-  static const std::shared_ptr<ns::RunLoop> loop = [] {
+  static const auto* loop = new std::shared_ptr<ns::RunLoop>([] {
     auto thread = std::make_shared<ns::Thread>()->initWithBlock([] {
       for (;;) ns::RunLoop::currentRunLoop()->run();
     });
     thread->setName("dispatch.timers");
     thread->start();
     return thread->runLoop();
-  }();
-  return loop;
+  }());
+  return *loop;
 }
 
 }  // namespace
@@ -132,13 +132,15 @@ Time time(Time when, std::int64_t deltaNanoseconds) {
 }
 
 QueuePtr mainQueue() {
-  static const QueuePtr queue =
-      std::make_shared<Queue>(Queue::Kind::Main, "main-thread", ns::WorkerPool::Priority::High);
-  return queue;
+  // The process-wide queues are never destroyed: worker threads may still reach them while the
+  // process exits.
+  static const auto* queue =
+      new QueuePtr(std::make_shared<Queue>(Queue::Kind::Main, "main-thread", ns::WorkerPool::Priority::High));
+  return *queue;
 }
 
 QueuePtr getGlobalQueue(long priority, unsigned long) {
-  static const QueuePtr queues[] = {
+  static const auto* queues = new QueuePtr[4]{
       std::make_shared<Queue>(Queue::Kind::Global, "global.high", ns::WorkerPool::Priority::High),
       std::make_shared<Queue>(Queue::Kind::Global, "global.default", ns::WorkerPool::Priority::Default),
       std::make_shared<Queue>(Queue::Kind::Global, "global.low", ns::WorkerPool::Priority::Low),

@@ -14,11 +14,11 @@
 namespace ns {
 
 std::shared_ptr<Bundle> Bundle::mainBundle() {
-  static const std::shared_ptr<Bundle> main = [] {
+  static const auto* main = new std::shared_ptr<Bundle>([] {
     const char* env = std::getenv("VCC_RESOURCES_DIR");
     return std::make_shared<Bundle>()->initWithPath(env && *env ? env : VCC_DEFAULT_RESOURCES_DIR);
-  }();
-  return main;
+  }());
+  return *main;
 }
 
 std::shared_ptr<Bundle> Bundle::initWithPath(std::string resourcePath) {
@@ -47,7 +47,8 @@ std::optional<std::string> Bundle::pathForResource(const std::string& name, cons
   std::string file = type.empty() ? name : name + "." + type;
   std::string path = stringByAppendingPathComponent(resourcePath_, file);
   bool isDirectory = false;
-  if (!FileManager::defaultManager()->fileExistsAtPath(path, &isDirectory) || isDirectory) return std::nullopt;
+  if (!FileManager::defaultManager()->fileExistsAtPath(path, &isDirectory) || isDirectory)
+    return std::nullopt;
   return path;
 }
 

@@ -25,8 +25,9 @@ std::mutex& clockMutex() {
 }
 
 std::shared_ptr<const Clock>& installed() {
-  static std::shared_ptr<const Clock> clock;
-  return clock;
+  // Never destroyed: worker threads may still read the time while the process exits.
+  static auto* clock = new std::shared_ptr<const Clock>();
+  return *clock;
 }
 
 std::shared_ptr<const Clock> currentClock() {

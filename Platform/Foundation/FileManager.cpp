@@ -76,8 +76,8 @@ std::string stringByDeletingLastPathComponent(const std::string& path) {
 }
 
 std::shared_ptr<FileManager> FileManager::defaultManager() {
-  static const std::shared_ptr<FileManager> manager = std::make_shared<FileManager>();
-  return manager;
+  static const auto* manager = new std::shared_ptr<FileManager>(std::make_shared<FileManager>());
+  return *manager;
 }
 
 bool FileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) const {
@@ -87,7 +87,8 @@ bool FileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) c
   return true;
 }
 
-bool FileManager::createDirectoryAtPath(const std::string& path, bool withIntermediateDirectories, ErrorPtr* error) {
+bool FileManager::createDirectoryAtPath(const std::string& path, bool withIntermediateDirectories,
+                                        ErrorPtr* error) {
   if (withIntermediateDirectories) {
     std::error_code ec;
     fs::create_directories(path, ec);
@@ -129,7 +130,8 @@ bool FileManager::moveItemAtPath(const std::string& from, const std::string& to,
   return true;
 }
 
-std::optional<FileAttributes> FileManager::attributesOfItemAtPath(const std::string& path, ErrorPtr* error) const {
+std::optional<FileAttributes> FileManager::attributesOfItemAtPath(const std::string& path,
+                                                                  ErrorPtr* error) const {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
     report(error, errno, path, false);
@@ -144,7 +146,7 @@ std::optional<FileAttributes> FileManager::attributesOfItemAtPath(const std::str
 }
 
 std::optional<std::vector<std::string>> FileManager::contentsOfDirectoryAtPath(const std::string& path,
-                                                                                ErrorPtr* error) const {
+                                                                               ErrorPtr* error) const {
   std::error_code ec;
   fs::directory_iterator it(path, ec);
   if (ec) {
@@ -160,7 +162,9 @@ std::optional<std::vector<std::string>> FileManager::contentsOfDirectoryAtPath(c
   return names;
 }
 
-std::optional<Data> FileManager::contentsAtPath(const std::string& path) const { return dataWithContentsOfFile(path); }
+std::optional<Data> FileManager::contentsAtPath(const std::string& path) const {
+  return dataWithContentsOfFile(path);
+}
 
 bool FileManager::createFileAtPath(const std::string& path, const Data& contents) {
   return writeDataToFile(contents, path, true);

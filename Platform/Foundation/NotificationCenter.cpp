@@ -17,8 +17,8 @@ class ObserverToken final : public Object {};
 }  // namespace
 
 std::shared_ptr<NotificationCenter> NotificationCenter::defaultCenter() {
-  static const std::shared_ptr<NotificationCenter> center = std::make_shared<NotificationCenter>();
-  return center;
+  static const auto* center = new std::shared_ptr<NotificationCenter>(std::make_shared<NotificationCenter>());
+  return *center;
 }
 
 void NotificationCenter::addObserver(const std::shared_ptr<Object>& observer, NotificationHandler handler,
@@ -52,11 +52,13 @@ void NotificationCenter::removeObserver(const Object* observer) {
   });
 }
 
-void NotificationCenter::removeObserver(const Object* observer, const std::string& name, const Value& object) {
+void NotificationCenter::removeObserver(const Object* observer, const std::string& name,
+                                        const Value& object) {
   std::vector<Registration> removed;
   std::lock_guard lock(mutex_);
   std::erase_if(registrations_, [&](Registration& r) {
-    if (r.identity != observer || (!name.empty() && r.name != name) || !objectMatches(object, r.object)) return false;
+    if (r.identity != observer || (!name.empty() && r.name != name) || !objectMatches(object, r.object))
+      return false;
     r.active->store(false);
     removed.push_back(std::move(r));
     return true;

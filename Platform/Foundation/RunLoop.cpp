@@ -40,8 +40,8 @@ std::mutex& registryMutex() {
   return m;
 }
 std::vector<std::weak_ptr<RunLoop>>& registry() {
-  static std::vector<std::weak_ptr<RunLoop>> loops;
-  return loops;
+  static auto* loops = new std::vector<std::weak_ptr<RunLoop>>();
+  return *loops;
 }
 
 thread_local std::shared_ptr<RunLoop> tlsRunLoop;
@@ -147,8 +147,9 @@ std::vector<std::shared_ptr<RunLoop>> RunLoop::allRunLoops() {
 
 std::shared_ptr<RunLoop> RunLoop::mainRunLoop() {
   // Made by whichever thread asks first, bound to the main thread (whose id is the process id).
-  static const std::shared_ptr<RunLoop> main = makeForThread(static_cast<int>(::getpid()));
-  return main;
+  // Never destroyed, like the registry: other threads may still reach it while the process exits.
+  static const auto* main = new std::shared_ptr<RunLoop>(makeForThread(static_cast<int>(::getpid())));
+  return *main;
 }
 
 std::shared_ptr<RunLoop> RunLoop::currentRunLoop() {

@@ -84,12 +84,12 @@ std::shared_ptr<Thread> Thread::makeForCurrentThread(std::shared_ptr<RunLoop> ru
 }
 
 std::shared_ptr<Thread> Thread::mainThread() {
-  static const std::shared_ptr<Thread> main = [] {
+  static const auto* main = new std::shared_ptr<Thread>([] {
     auto thread = makeForCurrentThread(RunLoop::mainRunLoop(), true);
     thread->name_ = "main";
     return thread;
-  }();
-  return main;
+  }());
+  return *main;
 }
 
 std::shared_ptr<Thread> Thread::currentThread() {

@@ -11,15 +11,15 @@
 namespace ns {
 
 std::shared_ptr<UserDefaults> UserDefaults::standardUserDefaults() {
-  static const std::shared_ptr<UserDefaults> standard = [] {
+  static const auto* standard = new std::shared_ptr<UserDefaults>([] {
     std::string identifier = Bundle::mainBundle()->bundleIdentifier();
     if (identifier.empty()) identifier = "application";
     std::string folder = libraryDirectory() + "/Preferences";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     return std::make_shared<UserDefaults>()->initWithPath(folder + "/" + identifier + ".plist");
-  }();
-  return standard;
+  }());
+  return *standard;
 }
 
 std::shared_ptr<UserDefaults> UserDefaults::initWithPath(std::string path) {
@@ -42,7 +42,9 @@ std::optional<std::string> UserDefaults::stringForKey(const std::string& key) co
 }
 
 bool UserDefaults::boolForKey(const std::string& key) const { return objectForKey(key).boolValue(); }
-std::int64_t UserDefaults::integerForKey(const std::string& key) const { return objectForKey(key).integerValue(); }
+std::int64_t UserDefaults::integerForKey(const std::string& key) const {
+  return objectForKey(key).integerValue();
+}
 double UserDefaults::doubleForKey(const std::string& key) const { return objectForKey(key).doubleValue(); }
 
 std::optional<Array> UserDefaults::arrayForKey(const std::string& key) const {
