@@ -150,13 +150,6 @@ std::shared_ptr<Image> Image::resizableImageWithCapInsets(cg::EdgeInsets insets)
   return copy;
 }
 
-std::shared_ptr<Image> Image::resizableImageWithCapInsets(const cg::EdgeInsets& capInsets) const {
-  auto copy = std::make_shared<Image>(bitmap_, name_);
-  copy->capInsets_ = cg::EdgeInsets{std::max(0.0, capInsets.top), std::max(0.0, capInsets.left),
-                                    std::max(0.0, capInsets.bottom), std::max(0.0, capInsets.right)};
-  return copy;
-}
-
 std::string Image::describeSource() const {
   if (!name_.empty()) return name_;
   char buffer[64];
