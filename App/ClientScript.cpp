@@ -98,6 +98,33 @@ bool parseLine(const std::vector<std::string>& words, const std::vector<bool>& q
     step.kind = ScriptStep::Kind::wait;
     return wantArguments(0);
   }
+  if (verb == "clear") {
+    step.kind = ScriptStep::Kind::clear;
+    return wantArguments(0);
+  }
+  if (verb == "share") {
+    step.kind = ScriptStep::Kind::share;
+    if (!wantArguments(1)) return false;
+    if (words[1] != "vk" && words[1] != "fb") {
+      error = "share wants vk or fb, not " + words[1];
+      return false;
+    }
+    step.argument = words[1];
+    return true;
+  }
+  if (verb == "fill") {
+    step.kind = ScriptStep::Kind::fill;
+    if (!wantArguments(2)) return false;
+    step.argument = words[1];
+    step.value = words[2];
+    return true;
+  }
+  if (verb == "press") {
+    step.kind = ScriptStep::Kind::press;
+    if (!wantArguments(1)) return false;
+    step.argument = words[1];
+    return true;
+  }
   if (verb == "search") {
     step.kind = ScriptStep::Kind::search;
     return wantArguments(0);
@@ -156,6 +183,21 @@ bool parseLine(const std::vector<std::string>& words, const std::vector<bool>& q
       return false;
     }
     step.argument = words[1];
+    return true;
+  }
+  if (verb == "spin") {
+    step.kind = ScriptStep::Kind::spin;
+    if (!wantArguments(2)) return false;
+    double component = 0, row = 0;
+    if (quoted[2]) step.text = words[2];
+    if (quoted[1] || !parseNumber(words[1], component) || component < 0 ||
+        component != std::floor(component) ||
+        (!quoted[2] && (!parseNumber(words[2], row) || row < 0 || row != std::floor(row)))) {
+      error = "spin wants a wheel and a row, counted from 0, or the row's text";
+      return false;
+    }
+    step.component = static_cast<int>(component);
+    step.row = static_cast<int>(row);
     return true;
   }
   if (verb == "post") {
@@ -228,17 +270,21 @@ std::shared_ptr<ui::View> findIn(const std::shared_ptr<ui::View>& view, const ui
 }  // namespace
 
 std::string ScriptStep::describe() const {
-  static const char* const kVerbs[] = {"wait",   "tap",     "type", "search", "drag",
-                                       "rotate", "advance", "shot", "post"};
+  static const char* const kVerbs[] = {"wait", "tap",  "type", "search", "drag",  "rotate", "advance",
+                                       "shot", "post", "spin", "clear",  "share", "fill",   "press"};
   std::string out = kVerbs[static_cast<int>(kind)];
   if (point) out += ns::format(" %g,%g", point->x, point->y);
   if (!className.empty()) out += " " + className;
-  if (text) out += " \"" + *text + "\"";
+  if (text && kind != Kind::spin) out += " \"" + *text + "\"";
   if (tag) out += ns::format(" #%d", *tag);
   if (kind == Kind::drag) out += ns::format(" %g,%g", offset.x, offset.y);
-  if (kind == Kind::type) out += " \"" + argument + "\"";
+  if (kind == Kind::type || kind == Kind::fill || kind == Kind::press) out += " \"" + argument + "\"";
+  if (kind == Kind::fill) out += " \"" + value + "\"";
+  if (kind == Kind::share) out += " " + argument;
   if (kind == Kind::rotate || kind == Kind::shot || kind == Kind::post) out += " " + argument;
   if (kind == Kind::advance) out += ns::format(" %g", seconds);
+  if (kind == Kind::spin)
+    out += ns::format(" %d ", component) + (text ? "\"" + *text + "\"" : std::to_string(row));
   return out;
 }
 

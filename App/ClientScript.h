@@ -13,16 +13,39 @@
 //   wait                          until nothing is loading or building
 //   tap CLASS ["TEXT"] [#TAG]     the first visible view of the class (showing the text, tagged)
 //   tap X,Y                       a point of the window
-//   type "TEXT"                   into the search field (it becomes first responder)
+//   type "TEXT"                   into the text view or web field being edited, else into the
+//                                 search field (it becomes first responder)
+//   clear                         empties the field that typing goes to
 //   search                        the search key of the search field
 //   drag CLASS ["TEXT"] DX,DY     a finger from the view's centre, moved by DX,DY points
 //   drag X,Y DX,DY
+//   spin COMPONENT ROW|"TEXT"     the first shown picker's wheel flicked to rest on the row (counted
+//                                 from 0, or the one showing the text)
 //   rotate portrait|landscape
 //   advance SECONDS               lets the time pass, timers firing on the way
 //   post NAME                     posts the named notification, as a page would (TLNavigationShowMenu)
+//   share vk|fb                   opens a share sheet over the page, as a title page does, for the
+//                                 first title whose poster is in the cache
+//   fill "FIELD" "TEXT"           the named field of the web page on the screen
+//   press "BUTTON"                the web page's button with the text or name
 //   shot NAME                     the dump and the screenshot, named
 struct ScriptStep {
-  enum class Kind { wait, tap, type, search, drag, rotate, advance, shot, post };
+  enum class Kind {
+    wait,
+    tap,
+    type,
+    search,
+    drag,
+    rotate,
+    advance,
+    shot,
+    post,
+    spin,
+    clear,
+    share,
+    fill,
+    press
+  };
   Kind kind = Kind::wait;
   int line = 0;
   // Which view: a class with an optional text and tag, or a point.
@@ -30,9 +53,14 @@ struct ScriptStep {
   std::optional<std::string> text;
   std::optional<int> tag;
   std::optional<cg::Point> point;
-  cg::Point offset;      // drag
-  std::string argument;  // type: the text; rotate: the orientation; shot: the name
-  double seconds = 0;    // advance
+  cg::Point offset;  // drag
+  // type: the text; rotate: the orientation; shot: the name; share: the site; fill: the field;
+  // press: the button
+  std::string argument;
+  std::string value;   // fill
+  double seconds = 0;  // advance
+  int component = 0;   // spin
+  int row = 0;         // spin, unless the text names the row
 
   // How the step reads in a script, for messages.
   std::string describe() const;

@@ -1,20 +1,29 @@
 #include "App/ClientSession.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
+#include "Classes/SocialNetwork/FaceBookSender.h"
+#include "Classes/SocialNetwork/VkontakteWebView.h"
 #include "Classes/TLSettings.h"
+#include "Classes/iphone/SocialNetwork/FaceBookSender_iphone.h"
+#include "Classes/iphone/SocialNetwork/VkontakteWebView_iphone.h"
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/Thread.h"
 #include "Foundation/URLLoader.h"
 #include "Foundation/WorkerPool.h"
 #include "UIKit/AlertView.h"
+#include "UIKit/NavigationController.h"
+#include "UIKit/PickerView.h"
 #include "UIKit/SearchBar.h"
+#include "UIKit/TextView.h"
 #include "UIKit/TouchSimulation.h"
 #include "UIKit/ViewDump.h"
 #include "UIKit/ViewRenderer.h"
+#include "UIKit/WebView.h"
 #include "UIKit/Window.h"
 
 namespace {
@@ -22,19 +31,53 @@ namespace {
 // How often the session looks at the process while it waits (real time).
 constexpr double kTickSeconds = 0.01;
 
-// The search field that typing goes to: the first responder when it is one, else the first shown.
-std::shared_ptr<ui::SearchBar> findSearchField(const std::shared_ptr<ui::View>& root) {
-  if (auto current = std::dynamic_pointer_cast<ui::SearchBar>(ui::Responder::currentFirstResponder()))
-    return current;
-  std::function<std::shared_ptr<ui::SearchBar>(const std::shared_ptr<ui::View>&)> find =
-      [&](const std::shared_ptr<ui::View>& v) -> std::shared_ptr<ui::SearchBar> {
+// The first shown view of the type under root, depth first.
+template <typename T>
+std::shared_ptr<T> findShown(const std::shared_ptr<ui::View>& root) {
+  std::function<std::shared_ptr<T>(const std::shared_ptr<ui::View>&)> find =
+      [&](const std::shared_ptr<ui::View>& v) -> std::shared_ptr<T> {
     if (v->isHidden() || v->alpha() < 0.01) return nullptr;
-    if (auto bar = std::dynamic_pointer_cast<ui::SearchBar>(v)) return bar;
+    if (auto match = std::dynamic_pointer_cast<T>(v)) return match;
     for (const auto& sub : v->subviews())
       if (auto found = find(sub)) return found;
     return nullptr;
   };
   return root ? find(root) : nullptr;
+}
+
+// The search field that typing goes to: the first responder when it is one, else the first shown.
+std::shared_ptr<ui::SearchBar> findSearchField(const std::shared_ptr<ui::View>& root) {
+  if (auto current = std::dynamic_pointer_cast<ui::SearchBar>(ui::Responder::currentFirstResponder()))
+    return current;
+  return findShown<ui::SearchBar>(root);
+}
+
+// The web view being edited, the first responder when it is one, else the first shown.
+std::shared_ptr<ui::WebView> findWebView(const std::shared_ptr<ui::View>& root) {
+  if (auto current = std::dynamic_pointer_cast<ui::WebView>(ui::Responder::currentFirstResponder()))
+    return current;
+  return findShown<ui::WebView>(root);
+}
+
+// The page on the screen: the top page of the window's navigation, else the window's own page.
+std::shared_ptr<ui::View> pageOnScreen(const std::shared_ptr<ui::Window>& window) {
+  auto root = window->rootViewController();
+  if (auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(root))
+    if (auto top = navigation->topViewController()) return top->view();
+  return root ? root->view() : std::static_pointer_cast<ui::View>(window);
+}
+
+// A sample title's poster: the cached poster of the sample title, else the first one cached.
+std::string samplePosterPath() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path folder = TLSettings::postersPath();
+  if (fs::exists(folder / "1033.png", ec)) return (folder / "1033.png").string();
+  std::vector<std::string> names;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file(ec)) names.push_back(it->path().string());
+  std::sort(names.begin(), names.end());
+  return names.empty() ? std::string() : names.front();
 }
 
 }  // namespace
@@ -205,6 +248,20 @@ void ClientSession::runStep(const ScriptStep& step) {
       return;
     }
     case ScriptStep::Kind::type:
+    case ScriptStep::Kind::clear:
+      if (auto editor = std::dynamic_pointer_cast<ui::TextView>(ui::Responder::currentFirstResponder())) {
+        if (step.kind == ScriptStep::Kind::clear)
+          editor->setText("");
+        else
+          editor->simulateTyping(step.argument);
+        return;
+      }
+      if (auto web = std::dynamic_pointer_cast<ui::WebView>(ui::Responder::currentFirstResponder());
+          web && step.kind == ScriptStep::Kind::type) {
+        web->simulateTyping(step.argument);
+        return;
+      }
+      [[fallthrough]];
     case ScriptStep::Kind::search: {
       auto field = findSearchField(window);
       if (!field) {
@@ -214,6 +271,8 @@ void ClientSession::runStep(const ScriptStep& step) {
       if (step.kind == ScriptStep::Kind::type) {
         field->becomeFirstResponder();
         field->simulateTyping(step.argument);
+      } else if (step.kind == ScriptStep::Kind::clear) {
+        field->setText("");
       } else {
         field->simulateSearchKey();
       }
@@ -230,6 +289,56 @@ void ClientSession::runStep(const ScriptStep& step) {
       advancing_ = true;
       advanceTarget_ = ns::clockNow() + step.seconds;
       return;
+    case ScriptStep::Kind::spin: {
+      auto picker = findShown<ui::PickerView>(window);
+      if (!picker) {
+        fail(where() + ": no picker on the screen");
+        return;
+      }
+      int row = step.row;
+      if (step.text && step.component < picker->numberOfComponents()) {
+        row = -1;
+        for (int r = 0; r < picker->numberOfRowsInComponent(step.component) && row < 0; ++r)
+          if (picker->titleForRow(r, step.component) == *step.text) row = r;
+      }
+      if (step.component >= picker->numberOfComponents() || row < 0 ||
+          row >= picker->numberOfRowsInComponent(step.component)) {
+        fail(where() + ": the picker has no such wheel or row");
+        return;
+      }
+      picker->spinComponentToRow(step.component, row);
+      return;
+    }
+    case ScriptStep::Kind::share: {
+      auto page = pageOnScreen(window);
+      const std::string message = ShareSheetView::messageForTitle("Тень ночного поезда");
+      // A share address with a query of its own, as the service's are.
+      const std::string link = "http://" + settings_.serviceHost + "/films/1033?from=app&kind=film";
+      const std::string poster = samplePosterPath();
+      const bool phone = !ui::isPad();
+      if (step.argument == "vk") {
+        auto sheet = phone ? std::make_shared<VkontakteWebView_iphone>()->initWithFrame(page->bounds(),
+                                                                                        message, link, poster)
+                           : std::make_shared<VkontakteWebView>()->initWithMessage(message, link, poster);
+        page->addSubview(sheet);
+      } else {
+        auto sheet = phone ? std::make_shared<FaceBookSender_iphone>()->initWithFrame(page->bounds(), message,
+                                                                                      link, poster)
+                           : std::make_shared<FaceBookSender>()->initWithMessage(message, link, poster);
+        page->addSubview(sheet);
+        sheet->loginToFacebook();
+      }
+      return;
+    }
+    case ScriptStep::Kind::fill:
+    case ScriptStep::Kind::press: {
+      auto web = findWebView(window);
+      bool done = web && (step.kind == ScriptStep::Kind::fill ? web->fillField(step.argument, step.value)
+                                                              : web->pressButton(step.argument));
+      if (!done)
+        fail(where() + (web ? ": the web page has no such field or button" : ": no web page on the screen"));
+      return;
+    }
     case ScriptStep::Kind::post:
       ns::NotificationCenter::defaultCenter()->postNotificationName(step.argument);
       return;

@@ -29,6 +29,8 @@ TLSSearchVC::~TLSSearchVC() { ns::NotificationCenter::defaultCenter()->removeObs
 void TLSSearchVC::viewDidLoad() {
   ui::ViewController::viewDidLoad();
   auto me = self<TLSSearchVC>();
+  // The white spinner and the white nothing-found line stand on it.
+  view()->setBackgroundColor(ui::Color::blackColor());
   double width = view()->bounds().width();
   toolbar_ = std::make_shared<ui::Toolbar>()->initWithFrame({0, 0, width, kToolbarHeight});
   toolbar_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);

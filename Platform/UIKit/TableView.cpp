@@ -235,25 +235,33 @@ void TableView::userSelectRow(int row) {
   if (auto d = delegate_.lock()) d->tableViewDidSelectRowAtIndexPath(*this, path);
 }
 
-void TableView::touchesBegan(const TouchSet& touches, const Event*) {
+// A finger selects a row when it lifts where it went down; moved further, it scrolls the table.
+void TableView::touchesBegan(const TouchSet& touches, const Event* event) {
+  if (isScrollEnabled()) ScrollView::touchesBegan(touches, event);
   touchStart_.reset();
   if (!allowsSelection_ || touches.empty()) return;
-  touchStart_ = touches.front()->locationInView(this);
+  // In the root's coordinates: the table's own move with the scrolling.
+  touchStart_ = touches.front()->locationInView(nullptr);
 }
 
-void TableView::touchesMoved(const TouchSet& touches, const Event*) {
+void TableView::touchesMoved(const TouchSet& touches, const Event* event) {
+  if (isScrollEnabled()) ScrollView::touchesMoved(touches, event);
   if (!touchStart_ || touches.empty()) return;
-  cg::Point p = touches.front()->locationInView(this);
+  cg::Point p = touches.front()->locationInView(nullptr);
   if (std::hypot(p.x - touchStart_->x, p.y - touchStart_->y) > kTapSlop) touchStart_.reset();
 }
 
-void TableView::touchesEnded(const TouchSet& touches, const Event*) {
+void TableView::touchesEnded(const TouchSet& touches, const Event* event) {
+  if (isScrollEnabled()) ScrollView::touchesEnded(touches, event);
   if (!touchStart_ || touches.empty()) return;
   touchStart_.reset();
   if (auto path = indexPathForRowAtPoint(touches.front()->locationInView(this))) userSelectRow(path->row());
 }
 
-void TableView::touchesCancelled(const TouchSet&, const Event*) { touchStart_.reset(); }
+void TableView::touchesCancelled(const TouchSet& touches, const Event* event) {
+  if (isScrollEnabled()) ScrollView::touchesCancelled(touches, event);
+  touchStart_.reset();
+}
 
 void TableView::appendDumpAttributes(std::string& line) const {
   ScrollView::appendDumpAttributes(line);

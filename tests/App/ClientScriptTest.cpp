@@ -27,18 +27,18 @@ TEST_P(ScriptLineTest, ReadsTheStep) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, ScriptLineTest,
-    ::testing::Values(ScriptLineCase{"wait", "wait"},
-                      ScriptLineCase{"  tap   Button  \"     Навигация\"  ", "tap Button \"     Навигация\""},
-                      ScriptLineCase{"tap Label #12 \"a b\"", "tap Label \"a b\" #12"},
-                      ScriptLineCase{"tap 10,20.5", "tap 10,20.5"},
-                      ScriptLineCase{"type \"поезд ночной\"", "type \"поезд ночной\""},
-                      ScriptLineCase{"search", "search"},
-                      ScriptLineCase{"drag ScrollView -300,0", "drag ScrollView -300,0"},
-                      ScriptLineCase{"drag 5,5 0,-40", "drag 5,5 0,-40"},
-                      ScriptLineCase{"rotate landscape", "rotate landscape"},
-                      ScriptLineCase{"advance 8.5", "advance 8.5"},
-                      ScriptLineCase{"shot home-again", "shot home-again"},
-                      ScriptLineCase{"post TLNavigationShowMenu", "post TLNavigationShowMenu"}));
+    ::testing::Values(
+        ScriptLineCase{"wait", "wait"},
+        ScriptLineCase{"  tap   Button  \"     Навигация\"  ", "tap Button \"     Навигация\""},
+        ScriptLineCase{"tap Label #12 \"a b\"", "tap Label \"a b\" #12"},
+        ScriptLineCase{"tap 10,20.5", "tap 10,20.5"},
+        ScriptLineCase{"type \"поезд ночной\"", "type \"поезд ночной\""}, ScriptLineCase{"search", "search"},
+        ScriptLineCase{"drag ScrollView -300,0", "drag ScrollView -300,0"},
+        ScriptLineCase{"drag 5,5 0,-40", "drag 5,5 0,-40"},
+        ScriptLineCase{"rotate landscape", "rotate landscape"}, ScriptLineCase{"advance 8.5", "advance 8.5"},
+        ScriptLineCase{"shot home-again", "shot home-again"},
+        ScriptLineCase{"post TLNavigationShowMenu", "post TLNavigationShowMenu"},
+        ScriptLineCase{"spin 1  3", "spin 1 3"}, ScriptLineCase{"spin 0 \"Драма\"", "spin 0 \"Драма\""}));
 
 struct BadScriptCase {
   const char* text;
@@ -56,20 +56,24 @@ TEST_P(BadScriptTest, NamesTheLineAndTheReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, BadScriptTest,
-    ::testing::Values(BadScriptCase{"# a comment\n\nfly away", "3: unknown step fly"},
-                      BadScriptCase{"wait\ntap", "2: tap names no view (CLASS [\"TEXT\"] [#TAG], or X,Y)"},
-                      BadScriptCase{"\"tap\" Button", "1: a line starts with a step, not a text"},
-                      BadScriptCase{"tap \"Навигация\"", "1: tap wants a class name before the text"},
-                      BadScriptCase{"tap Button \"open", "1: a text is not closed with \""},
-                      BadScriptCase{"tap Button #x", "1: tap has a bad tag #x"},
-                      BadScriptCase{"tap 1,2 Button", "1: tap has words after its point"},
-                      BadScriptCase{"drag Button", "1: drag wants a view and a distance DX,DY"},
-                      BadScriptCase{"rotate sideways", "1: rotate wants portrait or landscape, not sideways"},
-                      BadScriptCase{"advance soon", "1: advance wants a number of seconds, not soon"},
-                      BadScriptCase{"advance -1", "1: advance wants a number of seconds, not -1"},
-                      BadScriptCase{"shot ../outside", "1: shot wants a plain file name, not ../outside"},
-                      BadScriptCase{"shot", "1: shot wants 1 argument"},
-                      BadScriptCase{"wait now", "1: wait wants 0 arguments"}));
+    ::testing::Values(
+        BadScriptCase{"# a comment\n\nfly away", "3: unknown step fly"},
+        BadScriptCase{"wait\ntap", "2: tap names no view (CLASS [\"TEXT\"] [#TAG], or X,Y)"},
+        BadScriptCase{"\"tap\" Button", "1: a line starts with a step, not a text"},
+        BadScriptCase{"tap \"Навигация\"", "1: tap wants a class name before the text"},
+        BadScriptCase{"tap Button \"open", "1: a text is not closed with \""},
+        BadScriptCase{"tap Button #x", "1: tap has a bad tag #x"},
+        BadScriptCase{"tap 1,2 Button", "1: tap has words after its point"},
+        BadScriptCase{"drag Button", "1: drag wants a view and a distance DX,DY"},
+        BadScriptCase{"rotate sideways", "1: rotate wants portrait or landscape, not sideways"},
+        BadScriptCase{"advance soon", "1: advance wants a number of seconds, not soon"},
+        BadScriptCase{"advance -1", "1: advance wants a number of seconds, not -1"},
+        BadScriptCase{"shot ../outside", "1: shot wants a plain file name, not ../outside"},
+        BadScriptCase{"shot", "1: shot wants 1 argument"},
+        BadScriptCase{"wait now", "1: wait wants 0 arguments"},
+        BadScriptCase{"spin 0", "1: spin wants 2 arguments"},
+        BadScriptCase{"spin 0 1.5", "1: spin wants a wheel and a row, counted from 0, or the row's text"},
+        BadScriptCase{"spin -1 0", "1: spin wants a wheel and a row, counted from 0, or the row's text"}));
 
 std::shared_ptr<ui::Label> label(const std::string& text, cg::Rect frame) {
   auto l = std::make_shared<ui::Label>();

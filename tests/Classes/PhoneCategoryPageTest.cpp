@@ -3,8 +3,10 @@
 // of an abandoned list, alerts and analytics.
 #include <gtest/gtest.h>
 
+#include "AppAnalytics/Library/MALPersistentHitStore.h"
 #include "CategoryTestSupport.h"
 #include "Classes/iphone/CategoryPage/TLSCategoryVC_iphone.h"
+#include "Foundation/FileManager.h"
 #include "support/RecordingTracker.h"
 
 namespace {
@@ -227,6 +229,15 @@ TEST_F(PhoneCategoryPageTest, AfterAGenresFailureIsDismissedAPackFailureAlerts) 
   dragPastEnd(*page, 20);
   EXPECT_EQ(ui::AlertView::visibleAlerts().size(), 1u);
   EXPECT_FALSE(page->refreshBtn()->isHidden());
+}
+
+TEST_F(PhoneCategoryPageTest, TheVersionOnePageViewOfAnUnstartedTrackerWritesNothing) {
+  const std::string store = ns::stringByAppendingPathComponent(ns::libraryDirectory(), kMALDatabaseFileName);
+  server_->clearLog();
+  auto page = open();
+  ASSERT_FALSE(page->mainTableView()->numberOfRowsInSection(0) == 0) << "the page opened";
+  EXPECT_FALSE(ns::FileManager::defaultManager()->fileExistsAtPath(store));
+  for (const auto& r : server_->requests()) EXPECT_EQ(r.path.find("utm"), std::string::npos) << r.path;
 }
 
 }  // namespace

@@ -201,7 +201,9 @@ TEST_F(SearchPageTest, QueriesAreSentAsTypedAndShortOnesAreRefused) {
 TEST_F(SearchPageTest, AFirstSearchAnsweringAfterTheSecondChangesNothing) {
   for (bool onPhone : {false, true}) {
     SCOPED_TRACE(onPhone ? "phone" : "tablet");
-    setSearch(body(reply({item("old", "Фильм")}, ""), 0.5), {{"q", "first"}});
+    auto first = body(reply({item("old", "Фильм")}, ""));
+    first.held = true;
+    setSearch(first, {{"q", "first"}});
     setSearch(body(reply({item("new", "Фильм")}, "")), {{"q", "second"}});
     std::shared_ptr<TLSSearchVC> pad;
     std::shared_ptr<TLSSearchVC_iphone> pod;
@@ -217,6 +219,11 @@ TEST_F(SearchPageTest, AFirstSearchAnsweringAfterTheSecondChangesNothing) {
     }
     bar()->setText("second");
     bar()->delegate()->searchBarSearchButtonClicked(*bar());
+    // The second search is answered and shown while the first is still held.
+    ASSERT_TRUE(
+        testsupport::spinUntil([&] { return onPhone ? !pod->resultList().empty() : !rows(*pad).empty(); }));
+    ASSERT_EQ(server_->heldCount(), 1u);
+    server_->releaseHeld();
     testsupport::awaitRequestsEnded();
     testsupport::spinFor(0.2);  // lets a late hand-over arrive
     if (onPhone) {

@@ -213,6 +213,25 @@ TEST(TableViewTest, ATouchedRowIsMarkedThenReported) {
   EXPECT_TRUE(f.delegate->log->empty());
 }
 
+TEST(TableViewTest, AFingerDraggedUpScrollsTheRowsAndSelectsNone) {
+  testsupport::ScreenScope screen;
+  TableFixture f;
+  f.rows->count = 20;
+  f.table->reloadData();
+  auto root = std::make_shared<ui::View>()->initWithFrame({0, 0, 300, 300});
+  f.table->setFrame({0, 50, 200, 200});
+  root->addSubview(f.table);
+  f.delegate->log->clear();
+  {
+    ui::SimulatedTouch touch(root, {100, 200});
+    for (int i = 1; i <= 4; ++i) touch.moveTo({100, 200 - 25.0 * i});
+    touch.end();
+  }
+  EXPECT_EQ(f.table->contentOffset(), (cg::Point{0, 100}));
+  EXPECT_FALSE(f.table->indexPathForSelectedRow());
+  EXPECT_EQ(f.visibleRows().front(), 2);
+}
+
 TEST(TableViewTest, SeparatorsFollowTheTablesStyle) {
   TableFixture f;
   auto cell = f.table->cellForRowAtIndexPath(row(0));

@@ -307,6 +307,29 @@ TEST_F(SampleServiceTest, SearchFindsCyrillicInAnyCaseAndNothingForNoise) {
   EXPECT_EQ(api("get_search&q=%D1%82%D0%B0%D0%B9%D0%BD%D0%B0&limit=2")["items"].count(), 2u);
 }
 
+// The search pages group found titles by the category text of the six shown kinds, leave other
+// kinds out on the tablet, and show the poster placeholder for a null image: a broad search meets
+// all of these.
+TEST_F(SampleServiceTest, SearchMixesShownAndOtherKindsWithSomeNullImages) {
+  const std::set<std::string> shown = {"Фильм", "Сериал", "Телепередача", "Мультфильм", "Спорт", "Музыка"};
+  Value r = api("get_search&q=%D0%B0&limit=100");  // "а"
+  std::set<std::string> kinds;
+  std::size_t nullImages = 0;
+  for (std::size_t i = 0; i < r["items"].count(); ++i) {
+    kinds.insert(*r["items"].at(i)["category"].asString());
+    if (r["items"].at(i)["image"].isNull()) ++nullImages;
+  }
+  EXPECT_GE(
+      std::count_if(kinds.begin(), kinds.end(), [&](const std::string& k) { return shown.count(k) > 0; }), 2);
+  EXPECT_TRUE(std::any_of(kinds.begin(), kinds.end(), [&](const std::string& k) { return !shown.count(k); }));
+  EXPECT_GT(nullImages, 0u);
+  // Recommendations are full records the recommended row can show.
+  const Value& also = r["also"].at(0)["items"];
+  ASSERT_GT(also.count(), 0u);
+  for (std::size_t i = 0; i < also.count(); ++i)
+    expectStrings(also.at(i), {"title", "id"}, "get_search also");
+}
+
 TEST_F(SampleServiceTest, CategoryTitlesPageSortAndFilter) {
   const std::string base = "get_category_titles&category_id=1&limit=16";
   auto pageOf = [&](const std::string& extra) { return api(base + extra, "/api/mobile.pl"); };
