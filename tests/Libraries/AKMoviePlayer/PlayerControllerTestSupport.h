@@ -10,6 +10,7 @@
 #include "Dispatch/Dispatch.h"
 #include "Foundation/Clock.h"
 #include "Foundation/NotificationCenter.h"
+#include "Foundation/RunLoop.h"
 #include "PlayerViewsTestSupport.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/Window.h"
@@ -40,7 +41,11 @@ class PlayerControllerTest : public testsupport::SampleServiceSuite {
   }
 
   void TearDown() override {
-    if (player) player->resetPlayList();
+    if (player) {
+      player->resetPlayList();
+      // A pending hide keeps its target alive, as the platform does; it must not outlive the test.
+      ns::cancelPreviousPerformRequestsWithTarget(player.get());
+    }
     player.reset();
     ui::AlertView::dismissAll();
     if (window) window->setRootViewController(nullptr);
