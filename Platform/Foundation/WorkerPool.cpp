@@ -33,7 +33,8 @@ struct WorkerPool::State {
   // and its allocator's free memory are the warmest (a serial queue that keeps restarting stays
   // on one thread).
   std::vector<Idle*> idle;
-  std::size_t blocked = 0;  // workers inside a BlockingScope
+  std::size_t blocked = 0;     // workers inside a BlockingScope
+  std::size_t unfinished = 0;  // jobs submitted and not yet returned
 
   bool hasWorkLocked() const {
     return std::any_of(queues.begin(), queues.end(), [](const auto& q) { return !q.empty(); });
@@ -64,6 +65,11 @@ std::size_t WorkerPool::threadCount() const {
   return state_->threads;
 }
 
+std::size_t WorkerPool::unfinishedJobCount() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->unfinished;
+}
+
 void WorkerPool::spawnLocked() {
   ++state_->threads;
   std::thread([this] { workerLoop(); }).detach();
@@ -85,6 +91,7 @@ void WorkerPool::submit(Priority priority, std::function<void()> job) {
   if (!job) return;
   std::lock_guard lock(state_->mutex);
   state_->queues[static_cast<std::size_t>(priority)].push_back(std::move(job));
+  ++state_->unfinished;
   provideWorkerLocked();
 }
 
@@ -103,6 +110,7 @@ void WorkerPool::workerLoop() {
       }
       job = nullptr;  // release what the job captured before taking the lock again
       lock.lock();
+      --state_->unfinished;
       continue;
     }
     self.claimed = false;

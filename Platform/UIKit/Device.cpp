@@ -6,13 +6,13 @@
 namespace ui {
 
 DeviceProfile DeviceProfile::tablet(double scale) {
-  return {"pad", UserInterfaceIdiom::pad, {768, 1024}, scale, "iPad"};
+  return {"pad", UserInterfaceIdiom::pad, {768, 1024}, scale, "iPad", true};
 }
 DeviceProfile DeviceProfile::phone(double scale) {
-  return {"phone", UserInterfaceIdiom::phone, {320, 480}, scale, "iPhone"};
+  return {"phone", UserInterfaceIdiom::phone, {320, 480}, scale, "iPhone", true};
 }
 DeviceProfile DeviceProfile::phoneTall(double scale) {
-  return {"phone568", UserInterfaceIdiom::phone, {320, 568}, scale, "iPhone"};
+  return {"phone568", UserInterfaceIdiom::phone, {320, 568}, scale, "iPhone", true};
 }
 
 bool DeviceProfile::fromName(const std::string& text, DeviceProfile& out) {
@@ -74,9 +74,13 @@ std::shared_ptr<Device> Device::currentDevice() {
   return device;
 }
 
+bool Device::respondsToUserInterfaceIdiom() const { return profile().answersIdiom; }
 UserInterfaceIdiom Device::userInterfaceIdiom() const { return profile().idiom; }
 std::string Device::model() const { return profile().model; }
 
-bool isPad() { return Device::currentDevice()->userInterfaceIdiom() == UserInterfaceIdiom::pad; }
+bool isPad() {
+  auto device = Device::currentDevice();
+  return device->respondsToUserInterfaceIdiom() && device->userInterfaceIdiom() == UserInterfaceIdiom::pad;
+}
 
 }  // namespace ui

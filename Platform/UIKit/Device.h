@@ -18,6 +18,8 @@ struct DeviceProfile {
   cg::Size screenSize;
   double scale = 1;
   std::string model;
+  // Older systems do not answer the idiom question at all.
+  bool answersIdiom = true;
 
   static DeviceProfile tablet(double scale = 1);     // 768 x 1024
   static DeviceProfile phone(double scale = 2);      // 320 x 480
@@ -30,6 +32,8 @@ class Device final : public ns::Object {
  public:
   static std::shared_ptr<Device> currentDevice();
 
+  // Whether the device answers userInterfaceIdiom (the profile's answersIdiom).
+  bool respondsToUserInterfaceIdiom() const;
   UserInterfaceIdiom userInterfaceIdiom() const;
   std::string model() const;
   std::string systemName() const { return "iOS"; }
@@ -42,7 +46,8 @@ class Device final : public ns::Object {
   static DeviceProfile setProfile(const DeviceProfile& profile);
 };
 
-// Whether the device answers the idiom question with the pad idiom.
+// Whether the device answers the idiom question with the pad idiom; a device that does not answer
+// it counts as a phone.
 bool isPad();
 
 }  // namespace ui

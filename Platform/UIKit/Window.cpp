@@ -37,7 +37,11 @@ void Window::makeKeyAndVisible() {
 
 void Window::makeKeyWindow() {
   installLayoutPass();
+  const bool wasKey = isKeyWindow();
   keyWindowSlot() = self<Window>();
+  if (!wasKey)
+    ns::NotificationCenter::defaultCenter()->postNotificationName(kWindowDidBecomeKeyNotification,
+                                                                  ns::Value(shared_from_this()));
   installRootView();
   setNeedsLayout();
 }
