@@ -1,5 +1,6 @@
 #include "UIKit/Device.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 
@@ -62,7 +63,15 @@ DeviceProfile Device::profile() {
   return currentProfile();
 }
 
+namespace {
+std::atomic<int> deviceOrientation{0};
+}
+
+DeviceOrientation Device::orientation() const { return DeviceOrientation(deviceOrientation.load()); }
+void Device::setOrientation(DeviceOrientation orientation) { deviceOrientation = int(orientation); }
+
 DeviceProfile Device::setProfile(const DeviceProfile& profile) {
+  deviceOrientation = 0;
   std::lock_guard lock(profileMutex());
   DeviceProfile previous = currentProfile();
   currentProfile() = profile;

@@ -10,6 +10,18 @@ namespace ui {
 
 enum class UserInterfaceIdiom { phone = 0, pad = 1 };
 
+// How the device itself is held, whether or not the interface follows. The values 1 to 4 are the
+// interface orientations of the same number.
+enum class DeviceOrientation {
+  unknown = 0,
+  portrait = 1,
+  portraitUpsideDown = 2,
+  landscapeLeft = 3,
+  landscapeRight = 4,
+  faceUp = 5,
+  faceDown = 6
+};
+
 // What the platform would tell about the hardware: idiom, portrait screen size in points and
 // pixels per point. One profile is current for the whole process.
 struct DeviceProfile {
@@ -38,6 +50,10 @@ class Device final : public ns::Object {
   std::string model() const;
   std::string systemName() const { return "iOS"; }
   std::string systemVersion() const { return "6.1"; }
+  // Unknown until the device first turns (simulateRotation, simulateDeviceOrientation) and
+  // again after a new profile.
+  DeviceOrientation orientation() const;
+  void setOrientation(DeviceOrientation orientation);
 
   // The profile chosen at start-up: VCC_DEVICE ("pad", "phone", "phone568", with an optional
   // "@1x"/"@2x"), else the tablet at scale 1. Tests and tools replace it with setProfile.

@@ -50,6 +50,7 @@ void ScrollView::setContentOffset(cg::Point offset, bool animated) {
 }
 
 void ScrollView::stopSlide() {
+  decelerating_ = false;
   if (!animation_) return;
   animation_->timer->invalidate();
   animation_.reset();
@@ -60,8 +61,11 @@ void ScrollView::slideStep() {
   double t = (ns::clockNow() - animation_->start) / kScrollAnimationDuration;
   cg::Point from = animation_->from, to = animation_->to;
   if (t >= 1) {
+    bool decelerating = decelerating_;
     stopSlide();
-    return moveBoundsOrigin(to);
+    moveBoundsOrigin(to);
+    if (decelerating) endDecelerating();
+    return;
   }
   double eased = t * (2 - t);
   // The delegate may stop the slide from here by setting an offset of its own.
@@ -144,7 +148,15 @@ void ScrollView::touchesEnded(const TouchSet& touches, const Event* event) {
   touchPoint_.reset();
   if (!dragging_) return;
   dragging_ = false;
-  setContentOffset(restingOffset(), true);
+  cg::Point rest = restingOffset();
+  if (rest == contentOffset()) return endDecelerating();
+  setContentOffset(rest, true);
+  decelerating_ = true;
+}
+
+void ScrollView::endDecelerating() {
+  decelerating_ = false;
+  if (auto d = delegate()) d->scrollViewDidEndDecelerating(*this);
 }
 
 void ScrollView::touchesCancelled(const TouchSet& touches, const Event* event) {

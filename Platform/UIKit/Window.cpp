@@ -97,6 +97,7 @@ bool simulateRotation(InterfaceOrientation orientation) {
       ns::NotificationCenter::defaultCenter()->postNotificationName(kDeviceOrientationDidChangeNotification);
     }
   } announce;
+  Device::currentDevice()->setOrientation(DeviceOrientation(int(orientation)));
   auto window = Window::keyWindow();
   auto root = window ? window->rootViewController() : nullptr;
   if (!root) return false;
@@ -112,6 +113,14 @@ bool simulateRotation(InterfaceOrientation orientation) {
   if (root->isViewLoaded()) root->view()->setFrame(window->bounds());
   window->layoutIfNeeded();
   return true;
+}
+
+bool simulateDeviceOrientation(DeviceOrientation orientation) {
+  int value = int(orientation);
+  if (value >= 1 && value <= 4) return simulateRotation(InterfaceOrientation(value));
+  Device::currentDevice()->setOrientation(orientation);
+  ns::NotificationCenter::defaultCenter()->postNotificationName(kDeviceOrientationDidChangeNotification);
+  return false;
 }
 
 void simulateMemoryWarning() {

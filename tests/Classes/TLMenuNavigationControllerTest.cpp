@@ -134,6 +134,10 @@ class TLMenuNavigationControllerTest : public testsupport::SampleServiceSuite {
     return path ? std::optional<int>(path->row()) : std::nullopt;
   }
   static std::string pageTitleText(const std::shared_ptr<ui::ViewController>& page) {
+    if (auto category = std::dynamic_pointer_cast<TLSCategoryVC>(page)) {
+      page->view();
+      return category->titleLabel() ? category->titleLabel()->text() : "";
+    }
     for (const auto& v : page->view()->subviews())
       if (auto label = std::dynamic_pointer_cast<ui::Label>(v)) return label->text();
     return "";

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "CategoryScenes.h"
 #include "Classes/AKActivityButton.h"
 #include "Classes/MainPage/CustomPageControl.h"
 #include "Classes/MainPage/StarRatingView.h"
@@ -170,6 +171,16 @@ const std::vector<Scene>& all() {
        [] { return fullscreenBarsLoading(ui::InterfaceOrientation::landscapeLeft); }},
       {"player-fullscreen-loading-phone568", ui::DeviceProfile::phoneTall(),
        [] { return fullscreenBarsLoading(ui::InterfaceOrientation::landscapeLeft); }},
+      {"category-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::none); }},
+      {"category-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::landscapeLeft, CategoryExtra::none); }},
+      {"category-pad-genres", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::genres); }},
+      {"category-pad-years-landscape", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::landscapeLeft, CategoryExtra::years); }},
+      {"category-pad-nothing-found", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::nothingFound); }},
   };
   return list;
 }
