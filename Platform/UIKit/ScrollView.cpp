@@ -75,8 +75,9 @@ void ScrollView::slideStep() {
 void ScrollView::moveBoundsOrigin(cg::Point offset) { setBounds({offset, bounds().size}); }
 
 cg::Point ScrollView::maximumContentOffset() const {
-  return {std::max(0.0, contentSize_.width - bounds().width()),
-          std::max(0.0, contentSize_.height - bounds().height())};
+  cg::Point min = minimumContentOffset();
+  return {std::max(min.x, contentSize_.width + contentInset_.right - bounds().width()),
+          std::max(min.y, contentSize_.height + contentInset_.bottom - bounds().height())};
 }
 
 void ScrollView::scrollRectToVisible(const cg::Rect& rect, bool animated) {
@@ -117,7 +118,8 @@ cg::Point ScrollView::restingOffset() const {
     if (page.width > 0) offset.x = std::round(offset.x / page.width) * page.width;
     if (page.height > 0) offset.y = std::round(offset.y / page.height) * page.height;
   }
-  return {std::clamp(offset.x, 0.0, max.x), std::clamp(offset.y, 0.0, max.y)};
+  cg::Point min = minimumContentOffset();
+  return {std::clamp(offset.x, min.x, max.x), std::clamp(offset.y, min.y, max.y)};
 }
 
 void ScrollView::touchesBegan(const TouchSet& touches, const Event* event) {
@@ -138,7 +140,8 @@ void ScrollView::touchesMoved(const TouchSet& touches, const Event* event) {
   cg::Point offset = contentOffset(), max = maximumContentOffset();
   if (scrollsHorizontally()) offset.x -= p.x - touchPoint_->x;
   if (scrollsVertically()) offset.y -= p.y - touchPoint_->y;
-  if (!bounces_) offset = {std::clamp(offset.x, 0.0, max.x), std::clamp(offset.y, 0.0, max.y)};
+  cg::Point min = minimumContentOffset();
+  if (!bounces_) offset = {std::clamp(offset.x, min.x, max.x), std::clamp(offset.y, min.y, max.y)};
   touchPoint_ = p;
   moveBoundsOrigin(offset);
 }

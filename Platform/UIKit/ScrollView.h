@@ -47,7 +47,13 @@ class ScrollView : public View {
   bool isScrollAnimating() const { return animation_ != nullptr; }
   // Sliding to rest after a drag.
   bool isDecelerating() const { return decelerating_; }
-  // The largest offset within the content: content size less the bounds' size, never below 0.
+  // Room around the content: a drag rests as far as the insets reach beyond each edge.
+  const cg::EdgeInsets& contentInset() const { return contentInset_; }
+  void setContentInset(const cg::EdgeInsets& inset) { contentInset_ = inset; }
+  // The smallest resting offset: minus the top and left insets.
+  cg::Point minimumContentOffset() const { return {-contentInset_.left, -contentInset_.top}; }
+  // The largest offset within the content: content size and the bottom and right insets less the
+  // bounds' size, never below the smallest.
   cg::Point maximumContentOffset() const;
   // Scrolls the least distance that shows the rectangle (content coordinates) whole, as far as the
   // content allows; a rectangle larger than the bounds shows its top left corner.
@@ -102,6 +108,7 @@ class ScrollView : public View {
   void endDecelerating();
 
   cg::Size contentSize_;
+  cg::EdgeInsets contentInset_;
   std::unique_ptr<Slide> animation_;
   std::optional<cg::Point> touchPoint_;  // root coordinates of the finger while it is down
   cg::Point touchStart_;

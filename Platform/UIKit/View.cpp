@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Foundation/Exception.h"
+#include "UIKit/GestureRecognizer.h"
 #include "UIKit/ViewController.h"
 #include "UIKit/Window.h"
 
@@ -381,6 +382,16 @@ std::shared_ptr<View> View::hitTest(cg::Point point, const Event* event) {
 std::shared_ptr<Responder> View::nextResponder() const {
   if (auto controller = controller_.lock()) return controller;
   return superview();
+}
+
+}  // namespace ui
+
+namespace ui {
+
+void View::addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer) {
+  if (!recognizer) return;
+  recognizer->view_ = self<View>();
+  recognizers_.push_back(recognizer);
 }
 
 }  // namespace ui

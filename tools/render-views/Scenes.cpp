@@ -15,6 +15,7 @@
 #include "PlayerBarScenes.h"
 #include "RowScenes.h"
 #include "SampleServer.h"
+#include "SearchScenes.h"
 #include "ShareScenes.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
@@ -181,6 +182,17 @@ const std::vector<Scene>& all() {
        [] { return categoryPage(ui::InterfaceOrientation::landscapeLeft, CategoryExtra::years); }},
       {"category-pad-nothing-found", ui::DeviceProfile::tablet(),
        [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::nothingFound); }},
+      {"search-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return searchPage("Фильм", ui::InterfaceOrientation::portrait); }},
+      {"search-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return searchPage("Фильм", ui::InterfaceOrientation::landscapeLeft); }},
+      {"search-phone", ui::DeviceProfile::phone(),
+       [] { return searchPage("Фильм", ui::InterfaceOrientation::portrait); }},
+      {"search-phone-nothing", ui::DeviceProfile::phone(),
+       [] { return searchPage("zzzzzz", ui::InterfaceOrientation::portrait); }},
+      {"category-phone", ui::DeviceProfile::phone(), [] { return phoneCategoryPage(false); }},
+      {"category-phone-panel", ui::DeviceProfile::phone(), [] { return phoneCategoryPage(true); }},
+      {"picker-overlay", ui::DeviceProfile::phone(), dressedPicker},
   };
   return list;
 }
