@@ -1,8 +1,5 @@
 #include "Classes/MainPage/MainSlider.h"
 
-#include <algorithm>
-
-#include "Foundation/RunLoop.h"
 #include "UIKit/Application.h"
 
 namespace {
@@ -74,40 +71,6 @@ void MainSlider::reportLoaded(bool loaded) {
 }
 
 void MainSlider::layoutSubviews() {
-  guarded("Exception: %@", [&] {
-    // The offset changes below are the slider's own, not a move to answer.
-    setIsLayout(true);
-    bool landscape = statusBarIsLandscape();
-    int pages = pageControl()->numberOfPages();
-    cg::Rect dots = pageControl()->frame();
-    dots.origin.x = (landscape ? 512 : 384) - 8.0 * pages;
-    setFrame({frame().origin, {landscape ? 1024.0 : 768.0, kHeight}});
-    // The slot in view before the width changed, measured with the width the offset was made for.
-    auto slot = slotForOffset(scrollView()->contentOffset().x, laidOutWidth());
-    pageControl()->setFrame(dots);
-    if (!slot) {
-      setIsLayout(false);
-      return;
-    }
-    int n = recordCount();
-    int page = std::clamp(*slot, 1, std::max(n, 1));
-    setPageForLayout(page);
-    scrollView()->setBackgroundColor(fromHexToRGBColor(recordAt(page - 1)["bgColor"]));
-    double width = scrollView()->bounds().width();
-    scrollView()->setContentSize({(n + 2) * width, bounds().height() - kBelowPages});
-    scrollView()->setContentOffset({page * bounds().width(), 0}, false);
-    purgePages();
-    cg::Rect panelImage = sliderPanelImageView()->frame();
-    panelImage.size.width = width;
-    sliderPanelImageView()->setFrame(panelImage);
-    setLaidOutWidth(width);
-    setIsLayout(false);
-    std::weak_ptr<MainSlider> weak = self<MainSlider>();
-    ns::performAfterDelay(
-        self<MainSlider>(), "loadVisiblePages",
-        [weak] {
-          if (auto slider = weak.lock()) slider->loadVisiblePages();
-        },
-        0.3);
-  });
+  bool landscape = statusBarIsLandscape();
+  layoutSlider({landscape ? 1024.0 : 768.0, kHeight}, landscape ? 512 : 384, kBelowPages);
 }

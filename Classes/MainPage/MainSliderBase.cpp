@@ -1,5 +1,6 @@
 #include "Classes/MainPage/MainSliderBase.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -68,13 +69,55 @@ void MainSliderBase::setUpSlider(const cg::Rect& frame, ns::Array films) {
   isLoadedJSON_ = false;
   filmList_ = std::move(films);
   fillPageViewsWithCount(recordCount());
-  getJsonPostersWithUrl(ns::URL::URLWithString(TLSettings::getPostersURL()));
+  getJsonPostersWithUrl(ns::URL::URLWithString(posterListURL()));
   setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
   curPage_ = 0;
   addScrollView(recordCount());
   addPageControll();
   loadVisiblePages();
   setBackgroundColor(ui::Color::clearColor());
+}
+
+std::string MainSliderBase::posterListURL() const { return TLSettings::getPostersURL(); }
+
+void MainSliderBase::layoutSlider(cg::Size size, double dotsCentre, double belowPages) {
+  guarded("Exception: %@", [&] {
+    // The offset changes below are the slider's own, not a move to answer.
+    setIsLayout(true);
+    int pages = pageControl_->numberOfPages();
+    cg::Rect dots = pageControl_->frame();
+    dots.origin.x = dotsCentre - 8.0 * pages;
+    setFrame({frame().origin, size});
+    auto slot = slotForOffset(scrollView_->contentOffset().x, laidOutWidth_);
+    pageControl_->setFrame(dots);
+    if (!slot) {
+      setIsLayout(false);
+      return;
+    }
+    int n = recordCount();
+    int page = std::clamp(*slot, 1, std::max(n, 1));
+    setPageForLayout(page);
+    scrollView_->setBackgroundColor(fromHexToRGBColor(recordAt(page - 1)["bgColor"]));
+    double width = scrollView_->bounds().width();
+    scrollView_->setContentSize({(n + 2) * width, bounds().height() - belowPages});
+    scrollView_->setContentOffset({page * bounds().width(), 0}, false);
+    purgePages();
+    if (sliderPanelImageView_) {
+      cg::Rect panelImage = sliderPanelImageView_->frame();
+      panelImage.size.width = width;
+      sliderPanelImageView_->setFrame(panelImage);
+    }
+    laidOutWidth_ = width;
+    setIsLayout(false);
+    std::weak_ptr<MainSliderBase> weak = self<MainSliderBase>();
+    // The pending refill is tagged with a token, not the slider: it must not keep a dropped slider.
+    ns::performAfterDelay(
+        refillToken_, "loadVisiblePages",
+        [weak] {
+          if (auto slider = weak.lock()) slider->loadVisiblePages();
+        },
+        kRefillDelay);
+  });
 }
 
 void MainSliderBase::addScrollView(int count) {
@@ -284,7 +327,7 @@ void MainSliderBase::stopAsync() {
   forgetDelegate();
   if (sliderTimer_) sliderTimer_->invalidate();
   sliderTimer_ = nullptr;
-  ns::cancelPreviousPerformRequestsWithTarget(this);
+  ns::cancelPreviousPerformRequestsWithTarget(refillToken_.get());
 }
 
 // MARK: The poster list

@@ -83,7 +83,7 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
   void scrollViewDidScroll(ui::ScrollView& scrollView) override;
 
   // The panel and the play action.
-  void reloadSliderInfo();
+  virtual void reloadSliderInfo();
   void setRating(int rating);
   void addPlayButtonWithFrame(const cg::Rect& frame);
   void willPlayMovie();
@@ -96,6 +96,11 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
 
   // Creation: the frame, the list and its empty slots, the request, the views, the first pages.
   void setUpSlider(const cg::Rect& frame, ns::Array films);
+  // The poster list the slider asks for.
+  virtual std::string posterListURL() const;
+  // The re-layout for a new size: the record in view is kept (measured with the width the offset
+  // was made for), the dots centred for the count, the pages refilled 0.3 seconds later.
+  void layoutSlider(cg::Size size, double dotsCentre, double belowPages);
   virtual cg::Rect scrollViewFrame() const = 0;
   virtual bool scrollViewBounces() const = 0;
   // The panel's views.
@@ -156,4 +161,5 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
   int pageForLayout_ = 0;
   double laidOutWidth_ = 0;
   bool stopped_ = false;
+  std::shared_ptr<ns::Object> refillToken_ = std::make_shared<ns::Object>();
 };

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "Analytics/Library/MAI.h"
 #include "Classes/MainPage/TLRubricScrollView.h"
 #include "Classes/TLSettings.h"
 #include "Classes/iphone/MainPage/TLRubricScrollView_iphone.h"
@@ -222,4 +223,7 @@ void MainViewBase::buildRows(const std::shared_ptr<ui::View>& container, const s
   }
 }
 
-void MainViewBase::sendTabEvent(const std::string& label) { (void)label; }
+void MainViewBase::sendTabEvent(const std::string& label) {
+  if (auto tracker = MAI::sharedInstance()->defaultTracker())
+    tracker->sendEventWithCategory("Home Screen", "Переход на вкладку", label, ns::Value());
+}

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "Analytics/Library/MAI.h"
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"
 
@@ -51,4 +52,6 @@ void TLMainPageVCBase::showNavMenu() {
   ns::NotificationCenter::defaultCenter()->postNotificationName("TLNavigationShowMenu");
 }
 
-void TLMainPageVCBase::sendScreenView() {}
+void TLMainPageVCBase::sendScreenView() {
+  if (auto tracker = MAI::sharedInstance()->defaultTracker()) tracker->sendView("Home Screen");
+}

@@ -123,4 +123,34 @@ void ManualClock::advance(double seconds) {
   drainCurrent();
 }
 
+class SkippingClock::Source final : public Clock {
+ public:
+  double now() const override { return realNow() + offset_.load(std::memory_order_acquire); }
+  void skipTo(double t) {
+    std::lock_guard lock(mutex_);
+    double ahead = t - now();
+    if (ahead > 0) offset_.store(offset_.load() + ahead, std::memory_order_release);
+  }
+  double offset() const { return offset_.load(std::memory_order_acquire); }
+
+ private:
+  std::mutex mutex_;
+  std::atomic<double> offset_{0};
+};
+
+SkippingClock::SkippingClock() : source_(std::make_shared<Source>()) {
+  previous_ = detail::installClock(source_);
+}
+
+SkippingClock::~SkippingClock() { detail::installClock(std::move(previous_)); }
+
+double SkippingClock::now() const { return source_->now(); }
+
+void SkippingClock::skipTo(double secondsSince1970) {
+  source_->skipTo(secondsSince1970);
+  wakeAllRunLoops();
+}
+
+double SkippingClock::skipped() const { return source_->offset(); }
+
 }  // namespace ns

@@ -41,6 +41,28 @@ class ManualClock final {
   std::shared_ptr<const Clock> previous_;
 };
 
+// Installs, for its lifetime, the real clock with an offset that only grows: a program that runs
+// without a person watching skips the time its loops would only wait for timers. Install and
+// destroy it on the main thread; skipTo may be called from any thread.
+class SkippingClock final {
+ public:
+  SkippingClock();
+  ~SkippingClock();
+  SkippingClock(const SkippingClock&) = delete;
+  SkippingClock& operator=(const SkippingClock&) = delete;
+
+  double now() const;
+  // Moves the time ahead to the date (never back) and wakes every run loop to look at it.
+  void skipTo(double secondsSince1970);
+  // The time skipped so far, in seconds.
+  double skipped() const;
+
+ private:
+  class Source;
+  std::shared_ptr<Source> source_;
+  std::shared_ptr<const Clock> previous_;
+};
+
 namespace detail {
 // Swaps the installed clock; an empty pointer restores the real clock. Returns the previous one.
 std::shared_ptr<const Clock> installClock(std::shared_ptr<const Clock> clock);

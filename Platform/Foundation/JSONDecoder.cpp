@@ -26,7 +26,9 @@ std::uint64_t load(const char* p) {
   return word;
 }
 
-std::uint64_t lowBytes(std::size_t n) { return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (n * 8)) - 1; }
+std::uint64_t lowBytes(std::size_t n) {
+  return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (n * 8)) - 1;
+}
 
 bool sameBytes(const char* a, const char* b, std::size_t n) {
   if (n > 16) return std::memcmp(a, b, n) == 0;
@@ -294,6 +296,20 @@ bool JSONDecoder::parseArray(Value& out, std::size_t depth) {
     put<std::shared_ptr<const Array>>(out, std::make_shared<const Array>());
     return true;
   }
+  // A short array (the usual lists of names, ids and people) is counted first and read straight
+  // into place.
+  if (std::size_t n = countShortArray()) {
+    auto array = std::make_shared<Array>();
+    array->reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!parseValue(array->emplace_back(), depth)) return false;
+      char c = peek();
+      ++next_;
+      if (c != (i + 1 < n ? ',' : ']')) return fail("expected ',' or ']'");
+    }
+    put<std::shared_ptr<const Array>>(out, std::move(array));
+    return true;
+  }
   // Elements gather at this depth (references into the deque stay valid as deeper levels are
   // added), then move into an array of exactly their number.
   Level& here = level(depth);
@@ -312,6 +328,31 @@ bool JSONDecoder::parseArray(Value& out, std::size_t depth) {
   here.items.clear();
   put<std::shared_ptr<const Array>>(out, std::move(array));
   return true;
+}
+
+std::size_t JSONDecoder::countShortArray() const {
+  constexpr std::size_t kLookAhead = 64;
+  std::size_t depth = 0, elements = 1;
+  for (std::size_t i = next_, end = std::min(count_, next_ + kLookAhead); i < end; ++i) {
+    switch (text_[indexes_[i]]) {
+      case '[':
+      case '{':
+        ++depth;
+        break;
+      case '}':
+        if (depth-- == 0) return 0;
+        break;
+      case ']':
+        if (depth-- == 0) return elements;
+        break;
+      case ',':
+        if (depth == 0) ++elements;
+        break;
+      default:
+        break;
+    }
+  }
+  return 0;
 }
 
 bool JSONDecoder::parseObject(Value& out, std::size_t depth) {

@@ -57,6 +57,9 @@ class JSONDecoder final {
   bool fail(const char* what);
   bool parseValue(Value& out, std::size_t depth);
   bool parseArray(Value& out, std::size_t depth);
+  // The number of elements of the array whose first element is the next token, when its closing
+  // bracket comes within a few tokens; else 0.
+  std::size_t countShortArray() const;
   bool parseObject(Value& out, std::size_t depth);
   bool readString(std::uint32_t at, std::string_view& out, bool isKey);
   bool parseNumber(std::uint32_t at, Value& out);

@@ -18,6 +18,9 @@ struct Locale {
   std::string localeIdentifier() const { return countryCode.empty() ? languageCode : languageCode + "_" + countryCode; }
   static Locale currentLocale();
 };
+// Posted when the user changes the locale's settings.
+inline constexpr const char* kCurrentLocaleDidChangeNotification = "NSCurrentLocaleDidChangeNotification";
+
 // The user's languages in order of preference: $LANGUAGE's list when set, else the locale's language.
 std::vector<std::string> preferredLanguages();
 

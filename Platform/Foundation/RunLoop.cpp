@@ -74,6 +74,8 @@ struct RunLoop::Impl {
   std::vector<FdSource> sources;
   SourceId nextSourceId = 1;
   std::atomic<bool> sleeping{false};
+  // Non-zero while a pass runs posted calls or timers, so work taken off the queues still counts.
+  std::atomic<int> dispatching{0};
   std::atomic<bool> wakePending{false};
   std::set<std::string> modes{kDefaultRunLoopMode};
   std::vector<std::string> modeStack;
@@ -232,6 +234,20 @@ bool RunLoop::nextTimerDate(double& secondsSince1970) const {
   return false;
 }
 
+RunLoop::PendingWork RunLoop::pendingWork() const {
+  PendingWork work;
+  work.postedCalls = !impl_->incoming.empty() || impl_->dispatching.load() > 0;
+  std::lock_guard lock(impl_->mutex);
+  for (const auto& [date, timer] : impl_->timers) {
+    if (timer->isValid() && timer->timeInterval() == 0) {
+      work.oneShotTimer = true;
+      work.nextOneShotDate = date;
+      break;
+    }
+  }
+  return work;
+}
+
 void RunLoop::performAfterDelay(std::shared_ptr<Object> target, std::string selector,
                                 std::function<void()> action, double delaySeconds) {
   std::uint64_t id;
@@ -337,6 +353,8 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
   // Calls posted before this pass; those they post run in the next one. (A vector: an empty one
   // costs nothing, and most passes of a busy loop find few calls or none.)
   std::vector<std::function<void()>> batch;
+  // (An exception escaping a call ends the process, so the count needs no guard.)
+  d.dispatching.fetch_add(1);
   d.incoming.takeAll(batch);
   for (auto& call : batch) {
     auto running = std::move(call);
@@ -379,6 +397,8 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
       if (stillHere && timer->isValid() && !d.containsTimerLocked(timer.get())) d.timers.emplace(next, timer);
     }
   }
+
+  d.dispatching.fetch_sub(1);
 
   std::shared_ptr<const Impl::ObserverList> observers;
   {

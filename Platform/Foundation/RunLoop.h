@@ -62,6 +62,15 @@ class RunLoop final : public Object {
   void addTimer(const TimerPtr& timer, std::string_view mode);
   // The earliest fire date of a valid timer, if any.
   bool nextTimerDate(double& secondsSince1970) const;
+  // What the loop has left to do apart from its repeating timers: calls posted and not yet run,
+  // and the earliest fire date of a valid one-shot timer (delayed calls, dispatch::after,
+  // animation completions). Any thread.
+  struct PendingWork {
+    bool postedCalls = false;
+    bool oneShotTimer = false;
+    double nextOneShotDate = 0;
+  };
+  PendingWork pendingWork() const;
 
   // Delayed calls on this loop, tagged with their target and a name so they can be cancelled.
   // The target is kept alive until the call runs or is cancelled.

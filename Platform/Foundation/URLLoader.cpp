@@ -4,6 +4,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -229,7 +230,7 @@ struct Load {
   URLCredentialPtr credential;
   URLProtectionSpacePtr credentialSpace;
   bool credentialStored = false;
-  bool digestSent = false;  // this hop carries a digest credential, which curl answers itself
+  bool digestSent = false;     // this hop carries a digest credential, which curl answers itself
   std::int64_t bodyBytes = 0;  // of the response being read
   bool bodyStreamUsed = false;
   double timeout = URLRequest::kDefaultTimeoutInterval;
@@ -307,7 +308,12 @@ struct URLLoader::Impl final : RunLoop::Waiter {
         for (const auto& call : calls) call();
       });
     outbox.clear();
+    // Finished loads stop counting only now that their last calls wait on their run loops.
+    liveLoads.store(loads.size());
   }
+  // Starts posted to this thread and not yet taken up, and loads as last published.
+  std::atomic<std::size_t> pendingStarts{0};
+  std::atomic<std::size_t> liveLoads{0};
 
   void beforeWait() override;
   int maxWaitMilliseconds() override { return static_cast<int>(waitMilliseconds()); }
@@ -375,7 +381,15 @@ void URLLoader::post(std::function<void(Impl&)> command) {
 }
 
 void URLLoader::start(const URLConnectionPtr& connection) {
-  post([connection](Impl& impl) { impl.startLoad(connection); });
+  ++impl_->pendingStarts;
+  post([connection](Impl& impl) {
+    impl.startLoad(connection);
+    --impl.pendingStarts;
+  });
+}
+
+std::size_t URLLoader::activeLoadCount() const {
+  return impl_->pendingStarts.load() + impl_->liveLoads.load();
 }
 
 void URLLoader::cancel(const URLConnectionPtr& connection) {
@@ -507,6 +521,7 @@ void URLLoader::Impl::startLoad(const URLConnectionPtr& connection) {
   load->request = connection->currentRequest();
   Load& l = *load;
   loads[connection.get()] = std::move(load);
+  ++liveLoads;
   beginHop(l);
 }
 

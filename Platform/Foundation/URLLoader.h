@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,6 +24,9 @@ class URLLoader final {
   std::shared_ptr<Thread> thread() const { return thread_; }
 
   void start(const URLConnectionPtr& connection);
+  // Connections started and not yet finished, failed or cancelled (their last delegate call may
+  // still wait on its run loop). Any thread.
+  std::size_t activeLoadCount() const;
   void cancel(const URLConnectionPtr& connection);
   // The delegate's thread caught up with the body: receive again.
   void resumeReceiving(const std::weak_ptr<URLConnection>& connection);

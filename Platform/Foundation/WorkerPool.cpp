@@ -10,6 +10,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace ns {
 namespace {
@@ -19,13 +20,21 @@ constexpr auto kIdleExit = std::chrono::seconds(20);
 }  // namespace
 
 struct WorkerPool::State {
+  // An idle worker, waiting to be handed work.
+  struct Idle {
+    std::condition_variable wake;
+    bool claimed = false;
+  };
+
   std::mutex mutex;
-  std::condition_variable wake;
   std::array<std::deque<std::function<void()>>, 4> queues;
-  std::size_t threads = 0;    // workers alive
-  std::size_t idle = 0;       // workers waiting for work and not yet claimed
-  std::size_t signalled = 0;  // idle workers claimed by a submitter but not yet awake
-  std::size_t blocked = 0;    // workers inside a BlockingScope
+  std::size_t threads = 0;  // workers alive
+  // Idle workers not yet claimed, the most recently idle last: it is woken first, since its caches
+  // and its allocator's free memory are the warmest (a serial queue that keeps restarting stays
+  // on one thread).
+  std::vector<Idle*> idle;
+  std::size_t blocked = 0;     // workers inside a BlockingScope
+  std::size_t unfinished = 0;  // jobs submitted and not yet returned
 
   bool hasWorkLocked() const {
     return std::any_of(queues.begin(), queues.end(), [](const auto& q) { return !q.empty(); });
@@ -56,6 +65,11 @@ std::size_t WorkerPool::threadCount() const {
   return state_->threads;
 }
 
+std::size_t WorkerPool::unfinishedJobCount() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->unfinished;
+}
+
 void WorkerPool::spawnLocked() {
   ++state_->threads;
   std::thread([this] { workerLoop(); }).detach();
@@ -63,10 +77,11 @@ void WorkerPool::spawnLocked() {
 
 // Queued work wants a worker: wake an idle one, or start one while fewer than width_ are running.
 void WorkerPool::provideWorkerLocked() {
-  if (state_->idle > 0) {
-    --state_->idle;
-    ++state_->signalled;
-    state_->wake.notify_one();
+  if (!state_->idle.empty()) {
+    State::Idle* worker = state_->idle.back();
+    state_->idle.pop_back();
+    worker->claimed = true;
+    worker->wake.notify_one();
   } else if (state_->threads - state_->blocked < width_ && state_->threads < kHardLimit) {
     spawnLocked();
   }
@@ -76,12 +91,14 @@ void WorkerPool::submit(Priority priority, std::function<void()> job) {
   if (!job) return;
   std::lock_guard lock(state_->mutex);
   state_->queues[static_cast<std::size_t>(priority)].push_back(std::move(job));
+  ++state_->unfinished;
   provideWorkerLocked();
 }
 
 void WorkerPool::workerLoop() {
   tlsIsWorker = true;
   pthread_setname_np(pthread_self(), "ns.worker");
+  State::Idle self;
   std::unique_lock lock(state_->mutex);
   for (;;) {
     if (auto job = state_->popLocked()) {
@@ -93,15 +110,13 @@ void WorkerPool::workerLoop() {
       }
       job = nullptr;  // release what the job captured before taking the lock again
       lock.lock();
+      --state_->unfinished;
       continue;
     }
-    ++state_->idle;
-    bool claimed = state_->wake.wait_for(lock, kIdleExit, [&] { return state_->signalled > 0; });
-    if (claimed) {
-      --state_->signalled;
-      continue;
-    }
-    --state_->idle;
+    self.claimed = false;
+    state_->idle.push_back(&self);
+    if (self.wake.wait_for(lock, kIdleExit, [&] { return self.claimed; })) continue;
+    std::erase(state_->idle, &self);
     --state_->threads;
     return;
   }

@@ -31,6 +31,8 @@ class WorkerPool final {
   };
 
   std::size_t threadCount() const;
+  // Jobs submitted and not yet finished (queued or running): zero when no background work is left.
+  std::size_t unfinishedJobCount() const;
   std::size_t width() const { return width_; }
   // Whether the calling thread is one of the pool's workers.
   static bool isWorkerThread();

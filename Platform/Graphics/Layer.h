@@ -57,7 +57,13 @@ class Layer : public ns::Object {
   // graphics state as it found it.
   virtual void drawInContext(Context&) {}
 
+  // Layers of their own drawn over this one's content, beneath its view's subviews, each placed
+  // by its frame, in the order added.
+  const std::vector<std::shared_ptr<Layer>>& sublayers() const { return sublayers_; }
+  void addSublayer(std::shared_ptr<Layer> layer) { sublayers_.push_back(std::move(layer)); }
+
  private:
+  std::vector<std::shared_ptr<Layer>> sublayers_;
   Rect frame_;
   double cornerRadius_ = 0;
   bool masksToBounds_ = false;

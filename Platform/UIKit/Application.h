@@ -28,6 +28,13 @@ inline bool isLandscape(InterfaceOrientation o) {
 }
 inline bool isPortrait(InterfaceOrientation o) { return !isLandscape(o); }
 
+// Posted (object: the application) before the interface turns, the new orientation's number
+// under the key.
+inline constexpr const char* kApplicationWillChangeStatusBarOrientationNotification =
+    "UIApplicationWillChangeStatusBarOrientationNotification";
+inline constexpr const char* kApplicationStatusBarOrientationUserInfoKey =
+    "UIApplicationStatusBarOrientationUserInfoKey";
+
 enum class ApplicationState { active = 0, inactive = 1, background = 2 };
 
 inline constexpr const char* kApplicationDidBecomeActiveNotification =

@@ -1,18 +1,19 @@
 #include "UIKit/Device.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 
 namespace ui {
 
 DeviceProfile DeviceProfile::tablet(double scale) {
-  return {"pad", UserInterfaceIdiom::pad, {768, 1024}, scale, "iPad"};
+  return {"pad", UserInterfaceIdiom::pad, {768, 1024}, scale, "iPad", true};
 }
 DeviceProfile DeviceProfile::phone(double scale) {
-  return {"phone", UserInterfaceIdiom::phone, {320, 480}, scale, "iPhone"};
+  return {"phone", UserInterfaceIdiom::phone, {320, 480}, scale, "iPhone", true};
 }
 DeviceProfile DeviceProfile::phoneTall(double scale) {
-  return {"phone568", UserInterfaceIdiom::phone, {320, 568}, scale, "iPhone"};
+  return {"phone568", UserInterfaceIdiom::phone, {320, 568}, scale, "iPhone", true};
 }
 
 bool DeviceProfile::fromName(const std::string& text, DeviceProfile& out) {
@@ -62,7 +63,15 @@ DeviceProfile Device::profile() {
   return currentProfile();
 }
 
+namespace {
+std::atomic<int> deviceOrientation{0};
+}
+
+DeviceOrientation Device::orientation() const { return DeviceOrientation(deviceOrientation.load()); }
+void Device::setOrientation(DeviceOrientation orientation) { deviceOrientation = int(orientation); }
+
 DeviceProfile Device::setProfile(const DeviceProfile& profile) {
+  deviceOrientation = 0;
   std::lock_guard lock(profileMutex());
   DeviceProfile previous = currentProfile();
   currentProfile() = profile;
@@ -74,9 +83,13 @@ std::shared_ptr<Device> Device::currentDevice() {
   return device;
 }
 
+bool Device::respondsToUserInterfaceIdiom() const { return profile().answersIdiom; }
 UserInterfaceIdiom Device::userInterfaceIdiom() const { return profile().idiom; }
 std::string Device::model() const { return profile().model; }
 
-bool isPad() { return Device::currentDevice()->userInterfaceIdiom() == UserInterfaceIdiom::pad; }
+bool isPad() {
+  auto device = Device::currentDevice();
+  return device->respondsToUserInterfaceIdiom() && device->userInterfaceIdiom() == UserInterfaceIdiom::pad;
+}
 
 }  // namespace ui

@@ -17,6 +17,10 @@ class ImageView : public View {
 
   const std::shared_ptr<Image>& image() const { return image_; }
   void setImage(std::shared_ptr<Image> image);
+  // The part of the image, in unit coordinates, that stretches when the view is larger than the
+  // image; the rest keeps its size. The whole image (0, 0, 1, 1) by default.
+  const cg::Rect& contentStretch() const { return contentStretch_; }
+  void setContentStretch(const cg::Rect& stretch);
 
   cg::Size sizeThatFits(cg::Size size) const override;
   bool drawsContent() const override { return image_ != nullptr; }
@@ -25,6 +29,7 @@ class ImageView : public View {
 
  private:
   std::shared_ptr<Image> image_;
+  cg::Rect contentStretch_{0, 0, 1, 1};
 };
 
 }  // namespace ui

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Foundation/Exception.h"
+#include "UIKit/Label.h"
 
 namespace ui {
 
@@ -85,6 +86,34 @@ cg::Rect NavigationController::pageArea() {
   return {0, top, b.width(), std::max(0.0, b.height() - top - bottom)};
 }
 
+cg::Size NavigationController::contentSizeForViewInPopover() const {
+  auto top = topViewController();
+  cg::Size size = top ? top->contentSizeForViewInPopover() : ViewController::contentSizeForViewInPopover();
+  if (!navigationBarHidden_) size.height += kBarHeight;
+  return size;
+}
+
+std::shared_ptr<Toolbar> NavigationController::navigationBar() {
+  if (!navigationBar_) {
+    auto bar = std::make_shared<Toolbar>()->initWithFrame({0, 0, view()->bounds().width(), kBarHeight});
+    bar->setAutoresizingMask(ViewAutoresizingFlexibleWidth);
+    auto title = std::make_shared<Label>()->initWithFrame(bar->bounds());
+    title->setAutoresizingMask(ViewAutoresizingFlexibleWidth);
+    title->setTextAlignment(TextAlignment::Center);
+    title->setTextColor(Color::whiteColor());
+    title->setBackgroundColor(Color::clearColor());
+    title->setFont(Font::boldSystemFontOfSize(18));
+    bar->addSubview(title);
+    navigationBar_ = bar;
+    barTitle_ = title;
+  }
+  auto top = topViewController();
+  barTitle_->setText(top ? top->title() : "");
+  navigationBar_->setHidden(navigationBarHidden_);
+  if (!navigationBar_->superview()) view()->addSubview(navigationBar_);
+  return navigationBar_;
+}
+
 void NavigationController::setNavigationBarHidden(bool hidden, bool) {
   navigationBarHidden_ = hidden;
   if (shown_ && shown_->isViewLoaded()) shown_->view()->setFrame(pageArea());
@@ -130,6 +159,7 @@ void NavigationController::showTopPage(bool animated) {
   if (old && old->isViewLoaded() && old->view() != incoming) old->view()->removeFromSuperview();
   if (old) old->viewDidDisappear(animated);
   if (top) top->viewDidAppear(animated);
+  if (navigationBar_) navigationBar();
 }
 
 void NavigationController::viewWillAppear(bool animated) {

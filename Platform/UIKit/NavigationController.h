@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "UIKit/Toolbar.h"
 #include "UIKit/ViewController.h"
 
 namespace ui {
@@ -43,6 +44,11 @@ class NavigationController : public ViewController {
   void setToolbarHidden(bool hidden, bool animated = false);
   // The rectangle of the controller's view that pages fill.
   cg::Rect pageArea();
+  // The top page's popover size, the shown navigation bar's height added.
+  cg::Size contentSizeForViewInPopover() const override;
+  // The bar, made and shown on first use (pages that never ask have none drawn): the top page's
+  // title on the tint colour.
+  std::shared_ptr<Toolbar> navigationBar();
 
   enum class Transition { push, pop, popToRoot, popTo, set };
   struct TransitionRecord {
@@ -76,6 +82,8 @@ class NavigationController : public ViewController {
   // The page whose view is in the controller's view.
   std::shared_ptr<ViewController> shown_;
   std::deque<TransitionRecord> transitions_;
+  std::shared_ptr<Toolbar> navigationBar_;
+  std::shared_ptr<class Label> barTitle_;
   bool navigationBarHidden_ = false;
   bool toolbarHidden_ = true;
 };

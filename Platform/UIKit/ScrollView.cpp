@@ -50,6 +50,7 @@ void ScrollView::setContentOffset(cg::Point offset, bool animated) {
 }
 
 void ScrollView::stopSlide() {
+  decelerating_ = false;
   if (!animation_) return;
   animation_->timer->invalidate();
   animation_.reset();
@@ -60,8 +61,11 @@ void ScrollView::slideStep() {
   double t = (ns::clockNow() - animation_->start) / kScrollAnimationDuration;
   cg::Point from = animation_->from, to = animation_->to;
   if (t >= 1) {
+    bool decelerating = decelerating_;
     stopSlide();
-    return moveBoundsOrigin(to);
+    moveBoundsOrigin(to);
+    if (decelerating) endDecelerating();
+    return;
   }
   double eased = t * (2 - t);
   // The delegate may stop the slide from here by setting an offset of its own.
@@ -71,8 +75,9 @@ void ScrollView::slideStep() {
 void ScrollView::moveBoundsOrigin(cg::Point offset) { setBounds({offset, bounds().size}); }
 
 cg::Point ScrollView::maximumContentOffset() const {
-  return {std::max(0.0, contentSize_.width - bounds().width()),
-          std::max(0.0, contentSize_.height - bounds().height())};
+  cg::Point min = minimumContentOffset();
+  return {std::max(min.x, contentSize_.width + contentInset_.right - bounds().width()),
+          std::max(min.y, contentSize_.height + contentInset_.bottom - bounds().height())};
 }
 
 void ScrollView::scrollRectToVisible(const cg::Rect& rect, bool animated) {
@@ -113,7 +118,8 @@ cg::Point ScrollView::restingOffset() const {
     if (page.width > 0) offset.x = std::round(offset.x / page.width) * page.width;
     if (page.height > 0) offset.y = std::round(offset.y / page.height) * page.height;
   }
-  return {std::clamp(offset.x, 0.0, max.x), std::clamp(offset.y, 0.0, max.y)};
+  cg::Point min = minimumContentOffset();
+  return {std::clamp(offset.x, min.x, max.x), std::clamp(offset.y, min.y, max.y)};
 }
 
 void ScrollView::touchesBegan(const TouchSet& touches, const Event* event) {
@@ -134,7 +140,8 @@ void ScrollView::touchesMoved(const TouchSet& touches, const Event* event) {
   cg::Point offset = contentOffset(), max = maximumContentOffset();
   if (scrollsHorizontally()) offset.x -= p.x - touchPoint_->x;
   if (scrollsVertically()) offset.y -= p.y - touchPoint_->y;
-  if (!bounces_) offset = {std::clamp(offset.x, 0.0, max.x), std::clamp(offset.y, 0.0, max.y)};
+  cg::Point min = minimumContentOffset();
+  if (!bounces_) offset = {std::clamp(offset.x, min.x, max.x), std::clamp(offset.y, min.y, max.y)};
   touchPoint_ = p;
   moveBoundsOrigin(offset);
 }
@@ -144,7 +151,15 @@ void ScrollView::touchesEnded(const TouchSet& touches, const Event* event) {
   touchPoint_.reset();
   if (!dragging_) return;
   dragging_ = false;
-  setContentOffset(restingOffset(), true);
+  cg::Point rest = restingOffset();
+  if (rest == contentOffset()) return endDecelerating();
+  setContentOffset(rest, true);
+  decelerating_ = true;
+}
+
+void ScrollView::endDecelerating() {
+  decelerating_ = false;
+  if (auto d = delegate()) d->scrollViewDidEndDecelerating(*this);
 }
 
 void ScrollView::touchesCancelled(const TouchSet& touches, const Event* event) {

@@ -16,6 +16,9 @@ class ScrollViewDelegate {
   virtual ~ScrollViewDelegate() = default;
   // After every change of the content offset, inside the call that made it.
   virtual void scrollViewDidScroll(ScrollView&) {}
+  // When the slide that follows a drag has brought the content to rest (at once when the drag
+  // ended where it rests).
+  virtual void scrollViewDidEndDecelerating(ScrollView&) {}
 };
 
 // A view that shows part of a larger content: the content offset is the bounds' origin, so
@@ -42,7 +45,15 @@ class ScrollView : public View {
   void setContentOffset(cg::Point offset, bool animated);
   bool isDragging() const { return dragging_; }
   bool isScrollAnimating() const { return animation_ != nullptr; }
-  // The largest offset within the content: content size less the bounds' size, never below 0.
+  // Sliding to rest after a drag.
+  bool isDecelerating() const { return decelerating_; }
+  // Room around the content: a drag rests as far as the insets reach beyond each edge.
+  const cg::EdgeInsets& contentInset() const { return contentInset_; }
+  void setContentInset(const cg::EdgeInsets& inset) { contentInset_ = inset; }
+  // The smallest resting offset: minus the top and left insets.
+  cg::Point minimumContentOffset() const { return {-contentInset_.left, -contentInset_.top}; }
+  // The largest offset within the content: content size and the bottom and right insets less the
+  // bounds' size, never below the smallest.
   cg::Point maximumContentOffset() const;
   // Scrolls the least distance that shows the rectangle (content coordinates) whole, as far as the
   // content allows; a rectangle larger than the bounds shows its top left corner.
@@ -94,12 +105,15 @@ class ScrollView : public View {
   // Where the offset rests after a drag: within the content, on a page with paging.
   cg::Point restingOffset() const;
   void moveBoundsOrigin(cg::Point offset);
+  void endDecelerating();
 
   cg::Size contentSize_;
+  cg::EdgeInsets contentInset_;
   std::unique_ptr<Slide> animation_;
   std::optional<cg::Point> touchPoint_;  // root coordinates of the finger while it is down
   cg::Point touchStart_;
   bool dragging_ = false;
+  bool decelerating_ = false;
   std::weak_ptr<ScrollViewDelegate> delegate_;
   bool bounces_ = true;
   bool pagingEnabled_ = false;

@@ -10,5 +10,7 @@ inline constexpr const char* kKeyboardWillShowNotification = "UIKeyboardWillShow
 inline constexpr const char* kKeyboardWillHideNotification = "UIKeyboardWillHideNotification";
 inline constexpr const char* kDeviceOrientationDidChangeNotification =
     "UIDeviceOrientationDidChangeNotification";
+// Posted with the window as object when a window becomes the key window.
+inline constexpr const char* kWindowDidBecomeKeyNotification = "UIWindowDidBecomeKeyNotification";
 
 }  // namespace ui

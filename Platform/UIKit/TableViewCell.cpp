@@ -88,6 +88,16 @@ void TableViewCell::setSeparatorColor(std::optional<Color> color) {
   setNeedsDisplay();
 }
 
+namespace {
+constexpr double kAccessoryWidth = 30;
+}
+
+void TableViewCell::setAccessoryType(TableViewCellAccessoryType type) {
+  accessoryType_ = type;
+  setNeedsLayout();
+  setNeedsDisplay();
+}
+
 void TableViewCell::layoutSubviews() {
   cg::Rect b = bounds();
   cg::Rect area(0, 0, b.width(), std::max(0.0, b.height() - (separatorColor_ ? 1 : 0)));
@@ -100,13 +110,25 @@ void TableViewCell::layoutSubviews() {
     imageView_->setFrame({x, std::floor((area.height() - s.height) / 2), s.width, s.height});
     if (s.width > 0) x += s.width + kPadding;
   }
-  if (textLabel_) textLabel_->setFrame({x, 0, std::max(0.0, area.width() - x - kPadding), area.height()});
+  double right = accessoryType_ == TableViewCellAccessoryType::checkmark ? kAccessoryWidth : kPadding;
+  if (textLabel_) textLabel_->setFrame({x, 0, std::max(0.0, area.width() - x - right), area.height()});
 }
 
 void TableViewCell::drawRect(const cg::Rect&) {
   cg::Context* ctx = cg::currentContext();
-  if (!ctx || !separatorColor_) return;
+  if (!ctx) return;
   cg::Rect b = bounds();
+  if (accessoryType_ == TableViewCellAccessoryType::checkmark) {
+    double cx = b.maxX() - kAccessoryWidth + 8, cy = b.midY();
+    ctx->setStrokeColor(cg::Color::rgba(0.2, 0.33, 0.53));
+    ctx->setLineWidth(2.5);
+    ctx->beginPath();
+    ctx->moveTo({cx, cy});
+    ctx->addLineTo({cx + 4, cy + 5});
+    ctx->addLineTo({cx + 13, cy - 7});
+    ctx->strokePath();
+  }
+  if (!separatorColor_) return;
   ctx->setFillColor(separatorColor_->cgColor());
   ctx->fillRect({b.x(), b.maxY() - 1, b.width(), 1});
 }
@@ -115,6 +137,8 @@ void TableViewCell::appendDumpAttributes(std::string& line) const {
   View::appendDumpAttributes(line);
   if (!reuseIdentifier_.empty()) line += ns::format(" reuse=\"%@\"", reuseIdentifier_);
   if (selected_) line += " selected";
+  if (accessoryType_ != TableViewCellAccessoryType::none)
+    line += ns::format(" accessory=%d", int(accessoryType_));
   if (separatorColor_) line += " separator=" + describeColor(separatorColor_);
 }
 

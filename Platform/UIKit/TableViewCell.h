@@ -12,6 +12,12 @@ namespace ui {
 
 enum class TableViewCellStyle { defaultStyle = 0, value1 = 1, value2 = 2, subtitle = 3 };
 enum class TableViewCellSelectionStyle { none = 0, blue = 1, gray = 2 };
+enum class TableViewCellAccessoryType {
+  none = 0,
+  disclosureIndicator = 1,
+  detailDisclosureButton = 2,
+  checkmark = 3
+};
 
 // One row of a table: a content view holding an image view at the left and a text label after
 // it, over an optional background view, with an optional selected background shown while the
@@ -40,6 +46,11 @@ class TableViewCell : public View {
   TableViewCellSelectionStyle selectionStyle() const { return selectionStyle_; }
   void setSelectionStyle(TableViewCellSelectionStyle style) { selectionStyle_ = style; }
 
+  // A check mark is drawn at the row's right end, the text kept clear of it; the other kinds are
+  // recorded only.
+  TableViewCellAccessoryType accessoryType() const { return accessoryType_; }
+  void setAccessoryType(TableViewCellAccessoryType type);
+
   bool isSelected() const { return selected_; }
   void setSelected(bool selected) { setSelected(selected, false); }
   // Shows or hides the selected background. Subclasses change their look here too, after the
@@ -50,7 +61,9 @@ class TableViewCell : public View {
   void setSeparatorColor(std::optional<Color> color);
 
   void layoutSubviews() override;
-  bool drawsContent() const override { return separatorColor_.has_value(); }
+  bool drawsContent() const override {
+    return separatorColor_.has_value() || accessoryType_ == TableViewCellAccessoryType::checkmark;
+  }
   void drawRect(const cg::Rect& rect) override;
   void appendDumpAttributes(std::string& line) const override;
 
@@ -59,6 +72,7 @@ class TableViewCell : public View {
 
   TableViewCellStyle style_ = TableViewCellStyle::defaultStyle;
   TableViewCellSelectionStyle selectionStyle_ = TableViewCellSelectionStyle::blue;
+  TableViewCellAccessoryType accessoryType_ = TableViewCellAccessoryType::none;
   std::string reuseIdentifier_;
   std::shared_ptr<View> contentView_;
   std::shared_ptr<Label> textLabel_;

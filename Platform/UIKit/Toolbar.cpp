@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Graphics/Context.h"
+#include "UIKit/ViewDump.h"
 
 namespace ui {
 
@@ -90,6 +91,11 @@ void Toolbar::layoutSubviews() {
   }
 }
 
+void Toolbar::setTintColor(std::optional<Color> tint) {
+  tintColor_ = std::move(tint);
+  setNeedsDisplay();
+}
+
 void Toolbar::drawRect(const cg::Rect&) {
   cg::Context* ctx = cg::currentContext();
   if (!ctx) return;
@@ -99,9 +105,14 @@ void Toolbar::drawRect(const cg::Rect&) {
     return;
   }
   bool dark = barStyle_ != BarStyle::defaultStyle;
+  auto lighter = [](const cg::Color& c) {
+    return cg::Color::rgba(c.red + (1 - c.red) * 0.3, c.green + (1 - c.green) * 0.3,
+                           c.blue + (1 - c.blue) * 0.3);
+  };
   cg::Gradient g{
-      dark ? std::vector<cg::Color>{cg::Color::white(0.25), cg::Color::white(0.06)}
-           : std::vector<cg::Color>{cg::Color::rgba(0.69, 0.74, 0.80), cg::Color::rgba(0.43, 0.50, 0.58)},
+      tintColor_ ? std::vector<cg::Color>{lighter(tintColor_->cgColor()), tintColor_->cgColor()}
+      : dark     ? std::vector<cg::Color>{cg::Color::white(0.25), cg::Color::white(0.06)}
+             : std::vector<cg::Color>{cg::Color::rgba(0.69, 0.74, 0.80), cg::Color::rgba(0.43, 0.50, 0.58)},
       {}};
   ctx->saveGState();
   ctx->clipToRect(b);
@@ -115,6 +126,7 @@ void Toolbar::appendDumpAttributes(std::string& line) const {
   static const char* const styles[] = {"default", "black", "blackTranslucent"};
   line += std::string(" barStyle=") + styles[int(barStyle_)];
   if (auto image = drawnBackground()) line += " backgroundImage=" + image->describeSource();
+  if (tintColor_) line += " tint=" + describeColor(tintColor_);
   line += " items=[";
   for (std::size_t i = 0; i < items_.size(); ++i) line += (i ? ", " : "") + items_[i]->describe();
   line += "]";

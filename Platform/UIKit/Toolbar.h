@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -32,6 +33,9 @@ class Toolbar : public View {
   void setBarStyle(BarStyle style);
   bool isTranslucent() const { return translucent_ || barStyle_ == BarStyle::blackTranslucent; }
   void setTranslucent(bool translucent) { translucent_ = translucent; }
+  // Without a background image the bar's gradient runs from a lighter shade of the tint down to it.
+  const std::optional<Color>& tintColor() const { return tintColor_; }
+  void setTintColor(std::optional<Color> tint);
 
   void setBackgroundImage(std::shared_ptr<Image> image, ToolbarPosition position, BarMetrics metrics);
   // The image set for exactly that position and metrics.
@@ -53,6 +57,7 @@ class Toolbar : public View {
 
   BarStyle barStyle_ = BarStyle::defaultStyle;
   bool translucent_ = false;
+  std::optional<Color> tintColor_;
   std::map<std::pair<ToolbarPosition, BarMetrics>, std::shared_ptr<Image>> backgrounds_;
   std::vector<std::shared_ptr<BarButtonItem>> items_;
 };

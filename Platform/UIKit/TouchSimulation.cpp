@@ -1,6 +1,7 @@
 #include "UIKit/TouchSimulation.h"
 
 #include "UIKit/Control.h"
+#include "UIKit/GestureRecognizer.h"
 #include "UIKit/ScrollView.h"
 
 namespace ui {
@@ -63,8 +64,20 @@ void SimulatedTouch::handOverToScrollView(cg::Point rootPoint) {
 void SimulatedTouch::end() {
   if (!touch_ || finished_) return;
   finished_ = true;
-  touch_->setPhase(TouchPhase::ended);
-  deliver(TouchPhase::ended);
+  cg::Point last = touch_->locationInView(nullptr);
+  // Recognisers of the hit view and its ancestors see the gesture first; one that takes the
+  // touches leaves the views a cancelled touch.
+  std::vector<std::shared_ptr<GestureRecognizer>> recognised;
+  for (auto v = hitView_; v; v = v->superview())
+    for (const auto& r : v->gestureRecognizers())
+      if (r->isEnabled() && r->recognizesTap(start_, last)) recognised.push_back(r);
+  bool cancels = false;
+  for (const auto& r : recognised) {
+    r->fire(last);
+    cancels = cancels || r->cancelsTouchesInView();
+  }
+  touch_->setPhase(cancels ? TouchPhase::cancelled : TouchPhase::ended);
+  deliver(cancels ? TouchPhase::cancelled : TouchPhase::ended);
 }
 
 void SimulatedTouch::cancel() {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Foundation/Exception.h"
+#include "UIKit/GestureRecognizer.h"
 #include "UIKit/ViewController.h"
 #include "UIKit/Window.h"
 
@@ -232,6 +233,11 @@ void View::removeFromSuperview() {
   auto parent = superview();
   if (!parent) return;
   auto me = self<View>();  // keeps this alive until the hooks have run
+  // A first responder inside gives the role up while it is still in the tree, so its owner can
+  // still reach the views around it (a page moved for the keyboard moves back).
+  if (auto responder = std::dynamic_pointer_cast<View>(currentFirstResponder());
+      responder && responder->isDescendantOfView(this))
+    responder->resignFirstResponder();
   willMoveToSuperview(nullptr);
   detachFromSuperview();
   didMoveToSuperview();
@@ -376,6 +382,16 @@ std::shared_ptr<View> View::hitTest(cg::Point point, const Event* event) {
 std::shared_ptr<Responder> View::nextResponder() const {
   if (auto controller = controller_.lock()) return controller;
   return superview();
+}
+
+}  // namespace ui
+
+namespace ui {
+
+void View::addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer) {
+  if (!recognizer) return;
+  recognizer->view_ = self<View>();
+  recognizers_.push_back(recognizer);
 }
 
 }  // namespace ui

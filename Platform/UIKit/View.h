@@ -13,6 +13,8 @@
 
 namespace ui {
 
+class GestureRecognizer;
+
 class ViewController;
 class Window;
 
@@ -187,6 +189,10 @@ class View : public Responder {
                                   const std::function<void()>& animations,
                                   std::function<void(bool finished)> completion);
 
+  // Recognisers of gestures made on this view or its subviews (see SimulatedTouch).
+  void addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer);
+  const std::vector<std::shared_ptr<GestureRecognizer>>& gestureRecognizers() const { return recognizers_; }
+
   // The view's own attributes for the tree dump, after the common ones (frame, flags, colour).
   virtual void appendDumpAttributes(std::string& line) const;
 
@@ -225,6 +231,7 @@ class View : public Responder {
   std::weak_ptr<View> superview_;
   std::weak_ptr<ViewController> controller_;
   std::vector<std::shared_ptr<View>> subviews_;
+  std::vector<std::shared_ptr<GestureRecognizer>> recognizers_;
   cg::Point center_;
   cg::Rect bounds_;
   cg::AffineTransform transform_;

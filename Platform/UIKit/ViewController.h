@@ -75,6 +75,10 @@ class ViewController : public Responder {
 
   virtual void didReceiveMemoryWarning() {}
 
+  // The size of the view inside a popover: 320 x 1100 unless set.
+  virtual cg::Size contentSizeForViewInPopover() const { return contentSizeForViewInPopover_; }
+  void setContentSizeForViewInPopover(cg::Size size) { contentSizeForViewInPopover_ = size; }
+
   const std::string& title() const { return title_; }
   virtual void setTitle(std::string title) { title_ = std::move(title); }
 
@@ -102,6 +106,7 @@ class ViewController : public Responder {
 
   std::string nibName_;
   std::string title_;
+  cg::Size contentSizeForViewInPopover_{320, 1100};
   std::shared_ptr<View> view_;
   std::weak_ptr<ViewController> parent_;
   bool appearing_ = false;

@@ -94,6 +94,12 @@ void drawViewHierarchy(View& view, cg::Context& ctx) {
   if (auto bg = view.backgroundColor(); bg && (bg->isPattern() || bg->cgColor().alpha > 0))
     fillBackground(ctx, *bg, own, layer.cornerRadius());
   view.layer()->drawInContext(ctx);
+  for (const auto& sublayer : layer.sublayers()) {
+    ctx.saveGState();
+    ctx.translateCTM(sublayer->frame().x(), sublayer->frame().y());
+    sublayer->drawInContext(ctx);
+    ctx.restoreGState();
+  }
 
   ctx.translateCTM(-b.x(), -b.y());
   if (view.drawsContent()) {

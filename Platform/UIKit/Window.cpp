@@ -37,7 +37,11 @@ void Window::makeKeyAndVisible() {
 
 void Window::makeKeyWindow() {
   installLayoutPass();
+  const bool wasKey = isKeyWindow();
   keyWindowSlot() = self<Window>();
+  if (!wasKey)
+    ns::NotificationCenter::defaultCenter()->postNotificationName(kWindowDidBecomeKeyNotification,
+                                                                  ns::Value(shared_from_this()));
   installRootView();
   setNeedsLayout();
 }
@@ -93,11 +97,15 @@ bool simulateRotation(InterfaceOrientation orientation) {
       ns::NotificationCenter::defaultCenter()->postNotificationName(kDeviceOrientationDidChangeNotification);
     }
   } announce;
+  Device::currentDevice()->setOrientation(DeviceOrientation(int(orientation)));
   auto window = Window::keyWindow();
   auto root = window ? window->rootViewController() : nullptr;
   if (!root) return false;
   if (!root->shouldAutorotate()) return false;
   if (!(root->supportedInterfaceOrientations() & interfaceOrientationMask(orientation))) return false;
+  ns::NotificationCenter::defaultCenter()->postNotificationName(
+      kApplicationWillChangeStatusBarOrientationNotification, Application::sharedApplication(),
+      ns::Dictionary{{kApplicationStatusBarOrientationUserInfoKey, static_cast<std::int64_t>(orientation)}});
   Application::sharedApplication()->setStatusBarOrientation(orientation);
   cg::Size screen = Screen::mainScreen()->bounds().size;
   cg::Size size = isLandscape(orientation) ? cg::Size{screen.height, screen.width} : screen;
@@ -105,6 +113,14 @@ bool simulateRotation(InterfaceOrientation orientation) {
   if (root->isViewLoaded()) root->view()->setFrame(window->bounds());
   window->layoutIfNeeded();
   return true;
+}
+
+bool simulateDeviceOrientation(DeviceOrientation orientation) {
+  int value = int(orientation);
+  if (value >= 1 && value <= 4) return simulateRotation(InterfaceOrientation(value));
+  Device::currentDevice()->setOrientation(orientation);
+  ns::NotificationCenter::defaultCenter()->postNotificationName(kDeviceOrientationDidChangeNotification);
+  return false;
 }
 
 void simulateMemoryWarning() {

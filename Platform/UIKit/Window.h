@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "UIKit/Application.h"
+#include "UIKit/Device.h"
 #include "UIKit/View.h"
 #include "UIKit/ViewController.h"
 
@@ -44,9 +45,14 @@ class Window : public View {
 
 // The device turns: the key window's root controller is asked (shouldAutorotate, then whether
 // supportedInterfaceOrientations holds the orientation); when it agrees the status bar takes the
-// orientation, the window takes the screen's size for it and its tree is laid out again. False,
+// orientation (announced first with the will-change notification), the window takes the
+// screen's size for it and its tree is laid out again. False,
 // with everything as it was, when it refuses or there is no root controller.
+// The device takes the interface orientation too.
 bool simulateRotation(InterfaceOrientation orientation);
+// The device is turned to any orientation: 1 to 4 as simulateRotation, any other (face up or down,
+// unknown) only announced, the interface staying as it is.
+bool simulateDeviceOrientation(DeviceOrientation orientation);
 
 // The system runs low on memory: the key window's root controller gets didReceiveMemoryWarning.
 void simulateMemoryWarning();

@@ -14,6 +14,7 @@
 #include "UIKit/Screen.h"
 #include "UIKit/TouchSimulation.h"
 #include "UIKit/Window.h"
+#include "support/RecordingTracker.h"
 
 namespace {
 
@@ -256,6 +257,35 @@ TEST_F(HomeControllerTest, NotificationsRebuildThePageOrItsRows) {
     EXPECT_TRUE(oldSlider.expired()) << "with its slider: no timer or refill keeps it";
     EXPECT_EQ(second->rubricSwitchButton()->selectedButtonIndex(), 0);
     ASSERT_TRUE(spinUntil([&] { return allReported(second); }));
+  }
+}
+
+// The screen is reported once per loaded view; the tab event on every load and every tap, before
+// the rows change, also for the tab already shown.
+TEST_F(HomeControllerTest, TheScreenIsReportedOnceAndEveryTabChoiceIsReported) {
+  using Call = testsupport::RecordingTracker::Call;
+  const Call screen{"view", {"Home Screen"}};
+  const auto tab = [](const char* label) {
+    return Call{"event", {"Home Screen", "Переход на вкладку", label}};
+  };
+  for (bool pad : {true, false}) {
+    auto tracker = testsupport::RecordingTracker::install();
+    auto page = makePage(pad);
+    EXPECT_TRUE(tracker->calls.empty()) << "nothing before the view loads";
+    auto view = mainViewOf(page);
+    EXPECT_EQ(tracker->calls, (std::vector<Call>{tab("популярные"), screen})) << pad;
+    tapSegment(view, 1);
+    tapSegment(view, 1);
+    tapSegment(view, 0);
+    view->touchUpInsideSegmentIndex(2);
+    ns::NotificationCenter::defaultCenter()->postNotificationName("TLReloadContent");
+    page->viewWillAppear(false);
+    page->reloadPage();
+    EXPECT_EQ(tracker->calls, (std::vector<Call>{tab("популярные"), screen, tab("новые поступления"),
+                                                 tab("новые поступления"), tab("популярные"),
+                                                 tab("популярные"), tab("популярные")}))
+        << pad;
+    ASSERT_TRUE(spinUntil([&] { return allReported(mainViewOf(page)); }));
   }
 }
 

@@ -134,6 +134,14 @@ class TLMenuNavigationControllerTest : public testsupport::SampleServiceSuite {
     return path ? std::optional<int>(path->row()) : std::nullopt;
   }
   static std::string pageTitleText(const std::shared_ptr<ui::ViewController>& page) {
+    if (auto category = std::dynamic_pointer_cast<TLSCategoryVC>(page)) {
+      page->view();
+      return category->titleLabel() ? category->titleLabel()->text() : "";
+    }
+    if (auto phoneCategory = std::dynamic_pointer_cast<TLSCategoryVC_iphone>(page)) {
+      page->view();
+      return phoneCategory->titleLabel() ? phoneCategory->titleLabel()->text() : "";
+    }
     for (const auto& v : page->view()->subviews())
       if (auto label = std::dynamic_pointer_cast<ui::Label>(v)) return label->text();
     return "";
@@ -431,14 +439,21 @@ TEST_P(MenuChoiceTest, ARowChoiceLeavesHomeAndTheNewCategoryPage) {
   EXPECT_FALSE(menu->isHidden());
   ui::tap(menu->menuTable()->cellForRowAtIndexPath(ns::IndexPath::indexPathForRow(3, 0)));
   EXPECT_EQ(stackClasses(), (Log{"HomePage", phone ? "TLSCategoryVC_iphone" : "TLSCategoryVC"}));
-  auto page = std::static_pointer_cast<TLSCategoryVC>(nav_->topViewController());
-  EXPECT_EQ(page->categoryTitle(), "Телепередачи");
-  EXPECT_EQ(page->categoryId(), 3);
-  EXPECT_EQ(page->nibName(), phone ? "TLSCategoryVC_iphone" : "");
+  auto top = nav_->topViewController();
+  if (phone) {
+    auto page = std::static_pointer_cast<TLSCategoryVC_iphone>(top);
+    EXPECT_EQ(page->categoryTitle(), "Телепередачи");
+    EXPECT_EQ(page->categoryId(), 3);
+  } else {
+    auto page = std::static_pointer_cast<TLSCategoryVC>(top);
+    EXPECT_EQ(page->categoryTitle(), "Телепередачи");
+    EXPECT_EQ(page->categoryId(), 3);
+  }
+  EXPECT_EQ(top->nibName(), phone ? "TLSCategoryVC_iphone" : "");
   auto& t = nav_->transitions();
   EXPECT_EQ(t[t.size() - 2], (ui::NavigationController::TransitionRecord{Transition::popToRoot, false}));
   EXPECT_EQ(t.back(), (ui::NavigationController::TransitionRecord{Transition::push, false}));
-  EXPECT_EQ(page->view()->bounds().x(), 0) << "the page ends in place";
+  EXPECT_EQ(top->view()->bounds().x(), 0) << "the page ends in place";
   clock_->advance(0.5);
   EXPECT_TRUE(menu->isHidden());
   EXPECT_EQ(selectedMenuRow(), 3);
@@ -464,7 +479,10 @@ TEST_P(MenuChoiceTest, ASearchOpensTheSearchPageWithTheQueryAsTyped) {
   menu->mySearchBar()->simulateTyping(" мульт");
   menu->mySearchBar()->simulateSearchKey();
   EXPECT_EQ(stackClasses(), (Log{"HomePage", phone ? "TLSSearchVC_iphone" : "TLSSearchVC"}));
-  EXPECT_EQ(std::static_pointer_cast<TLSSearchVC>(nav_->topViewController())->query(), " мульт");
+  auto top = nav_->topViewController();
+  EXPECT_EQ(phone ? std::static_pointer_cast<TLSSearchVC_iphone>(top)->query()
+                  : std::static_pointer_cast<TLSSearchVC>(top)->query(),
+            " мульт");
   EXPECT_EQ(selectedMenuRow(), std::nullopt) << "every row is unmarked";
   EXPECT_EQ(menu->mySearchBar()->text(), "");
   clock_->advance(0.5);

@@ -349,10 +349,41 @@ std::vector<Resource> resources() {
   generic("cellBackground.png", {320, 44});
   generic("cellBackgroundFirst.png", {320, 44});
   generic("cellCheckedBackground.png", {320, 44});
+  generic("toolbar_button.png", {72, 31});
+  add("customBTN_normal.png", {13, 38}, capped(rgb(40, 40, 44), rgb(30, 30, 34), rgb(40, 40, 44), 6));
+  add("customBTN_clicked.png", {13, 38}, capped(rgb(90, 90, 100), rgb(70, 70, 80), rgb(90, 90, 100), 6));
+  // The category choosers' popover: a dark body that stretches between its caps, and its arrows.
+  add("popover-black-bcg-image.png", {100, 110}, [](Context& c, cg::Size s) {
+    c.setFillColor(rgb(20, 20, 22, 0.96));
+    c.beginPath();
+    c.addRoundedRect({17, 17, s.width - 34, s.height - 34}, 8);
+    c.fillPath();
+    c.setStrokeColor(rgb(90, 90, 96));
+    c.setLineWidth(1.5);
+    c.beginPath();
+    c.addRoundedRect({17.5, 17.5, s.width - 35, s.height - 35}, 8);
+    c.strokePath();
+  });
+  auto arrow = [](cg::Point a, cg::Point b, cg::Point tip) {
+    return [=](Context& c, cg::Size) {
+      c.setFillColor(rgb(20, 20, 22, 0.96));
+      c.beginPath();
+      c.moveTo(a);
+      c.addLineTo(b);
+      c.addLineTo(tip);
+      c.closePath();
+      c.fillPath();
+    };
+  };
+  add("popover-black-top-arrow-image.png", {35, 19}, arrow({0, 19}, {35, 19}, {17.5, 0}));
+  add("popover-black-bottom-arrow-image.png", {35, 19}, arrow({0, 0}, {35, 0}, {17.5, 19}));
+  add("popover-black-left-arrow-image.png", {19, 35}, arrow({19, 0}, {19, 35}, {0, 17.5}));
+  add("popover-black-right-arrow-image.png", {19, 35}, arrow({0, 0}, {0, 35}, {19, 17.5}));
   for (const char* name :
-       {"ixPickerOverlayGlass", "ixPickerOverlayLeftPane", "ixPickerOverlayRightPane",
+       {"ixPickerOverlayLeftPane", "ixPickerOverlayRightPane",
         "ixPickerOverlaySectionWheel", "ixPickerOverlaySectionsSeparator", "ixPickerOverlayTexture"})
     generic(std::string(name) + ".png", {40, 216});
+  add("ixPickerOverlayGlass.png", {20, 40}, flat(rgb(255, 255, 255, 0.25)));
   // The Facebook client's bundles.
   generic("FBConnect.bundle/images/LoginNormal.png", {100, 28});
   generic("FBConnect.bundle/images/LoginPressed.png", {100, 28});

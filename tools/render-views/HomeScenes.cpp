@@ -2,11 +2,6 @@
 // controller, the category list, posters and rows loaded from a sample service in this process.
 #include "HomeScenes.h"
 
-#include <stdlib.h>
-
-#include <chrono>
-#include <functional>
-
 #include "Classes/MainPage/MainViewBase.h"
 #include "Classes/MainPage/TLMainPageVC.h"
 #include "Classes/Navigation/TLMenuNavigationController.h"
@@ -15,7 +10,7 @@
 #include "Foundation/Clock.h"
 #include "Foundation/RunLoop.h"
 #include "NTNetworking/NTNetworkActivityIndicatorManager.h"
-#include "SampleServer.h"
+#include "SceneSupport.h"
 #include "UIKit/ActivityIndicatorView.h"
 #include "UIKit/Device.h"
 #include "UIKit/Screen.h"
@@ -25,25 +20,6 @@ namespace scenes {
 
 namespace {
 
-// One service for the whole run, on a free port, which the client is pointed at.
-sampleservice::Server& service() {
-  static sampleservice::Server* server = [] {
-    auto* s = new sampleservice::Server();
-    s->start();
-    setenv("VCC_SERVICE_HOST", s->hostAndPort().c_str(), 1);
-    return s;
-  }();
-  return *server;
-}
-
-bool anySpinnerTurning(const std::shared_ptr<ui::View>& view) {
-  if (auto spinner = std::dynamic_pointer_cast<ui::ActivityIndicatorView>(view))
-    if (spinner->isAnimating() && !spinner->isHidden()) return true;
-  for (const auto& sub : view->subviews())
-    if (anySpinnerTurning(sub)) return true;
-  return false;
-}
-
 std::shared_ptr<MainViewBase> mainViewIn(const std::shared_ptr<ui::View>& view) {
   if (auto m = std::dynamic_pointer_cast<MainViewBase>(view)) return m;
   for (const auto& sub : view->subviews())
@@ -51,16 +27,10 @@ std::shared_ptr<MainViewBase> mainViewIn(const std::shared_ptr<ui::View>& view) 
   return nullptr;
 }
 
-// Runs the main loop until the condition holds or the time is up.
-void runUntil(const std::function<bool()>& done, double seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done() && std::chrono::steady_clock::now() < end) ns::RunLoop::mainRunLoop()->runOnce(0.05);
-}
-
 }  // namespace
 
 std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
-  service();
+  sampleService();
   // Counts the requests, so that none is left running when the picture is taken.
   auto network = NTNetworkActivityIndicatorManager::sharedManager();
   // Time stands still, so the slider shows its first poster rather than wherever it has got to.

@@ -2,18 +2,21 @@
 
 #include <chrono>
 
+#include "CategoryScenes.h"
 #include "Classes/AKActivityButton.h"
 #include "Classes/MainPage/CustomPageControl.h"
 #include "Classes/MainPage/StarRatingView.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
 #include "FacebookScenes.h"
+#include "Foundation/RunLoop.h"
 #include "HomeScenes.h"
+#include "Media/PlayerLayer.h"
 #include "MenuScenes.h"
 #include "PlayerBarScenes.h"
 #include "RowScenes.h"
-#include "Foundation/RunLoop.h"
-#include "Media/PlayerLayer.h"
 #include "SampleServer.h"
+#include "SearchScenes.h"
+#include "ShareScenes.h"
 #include "UIKit/Image.h"
 #include "UIKit/ViewRenderer.h"
 
@@ -137,6 +140,12 @@ const std::vector<Scene>& all() {
       {"rubric-row-phone", ui::DeviceProfile::phone(), homeRubricRow},
       {"facebook-login-pad", ui::DeviceProfile::tablet(), facebookLoginDialog},
       {"facebook-login-phone", ui::DeviceProfile::phone(), facebookLoginDialog},
+      {"vkontakte-login-pad", ui::DeviceProfile::tablet(), vkontakteLoginSheet},
+      {"vkontakte-login-phone", ui::DeviceProfile::phone(), vkontakteLoginSheet},
+      {"vkontakte-editor-pad", ui::DeviceProfile::tablet(), vkontakteEditorSheet},
+      {"vkontakte-editor-phone", ui::DeviceProfile::phone(), vkontakteEditorSheet},
+      {"facebook-editor-pad", ui::DeviceProfile::tablet(), facebookEditorSheet},
+      {"facebook-editor-phone", ui::DeviceProfile::phone(), facebookEditorSheet},
       {"player-0s", ui::DeviceProfile::tablet(), [] { return playerAt(0); }},
       {"player-3s", ui::DeviceProfile::tablet(), [] { return playerAt(3); }},
       {"player-inline-pad-landscape", ui::DeviceProfile::tablet(),
@@ -163,6 +172,27 @@ const std::vector<Scene>& all() {
        [] { return fullscreenBarsLoading(ui::InterfaceOrientation::landscapeLeft); }},
       {"player-fullscreen-loading-phone568", ui::DeviceProfile::phoneTall(),
        [] { return fullscreenBarsLoading(ui::InterfaceOrientation::landscapeLeft); }},
+      {"category-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::none); }},
+      {"category-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::landscapeLeft, CategoryExtra::none); }},
+      {"category-pad-genres", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::genres); }},
+      {"category-pad-years-landscape", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::landscapeLeft, CategoryExtra::years); }},
+      {"category-pad-nothing-found", ui::DeviceProfile::tablet(),
+       [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::nothingFound); }},
+      {"search-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return searchPage("Фильм", ui::InterfaceOrientation::portrait); }},
+      {"search-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return searchPage("Фильм", ui::InterfaceOrientation::landscapeLeft); }},
+      {"search-phone", ui::DeviceProfile::phone(),
+       [] { return searchPage("Фильм", ui::InterfaceOrientation::portrait); }},
+      {"search-phone-nothing", ui::DeviceProfile::phone(),
+       [] { return searchPage("zzzzzz", ui::InterfaceOrientation::portrait); }},
+      {"category-phone", ui::DeviceProfile::phone(), [] { return phoneCategoryPage(false); }},
+      {"category-phone-panel", ui::DeviceProfile::phone(), [] { return phoneCategoryPage(true); }},
+      {"picker-overlay", ui::DeviceProfile::phone(), dressedPicker},
   };
   return list;
 }

@@ -1,58 +1,10 @@
 #include "FacebookPeer.h"
 
-#include <httplib.h>
-
-#include <atomic>
 #include <stdexcept>
 
+#include "PeerHTTP.h"
+
 namespace socialpeers {
-
-namespace {
-
-PeerRequest record(const httplib::Request& req) {
-  PeerRequest request{req.method, req.path, {}, {}, {}, req.body};
-  if (auto q = req.target.find('?'); q != std::string::npos) request.query = req.target.substr(q + 1);
-  for (const auto& [key, value] : req.params) request.params[key] = value;
-  for (const auto& [key, value] : req.headers) {
-    // The raw body is kept by relabelling multipart bodies (see start()); log what was sent.
-    if (key == "X-Sent-Content-Type")
-      request.headers.emplace("Content-Type", value);
-    else if (key != "Content-Type" || !req.has_header("X-Sent-Content-Type"))
-      request.headers.emplace(key, value);
-  }
-  return request;
-}
-
-std::string escapeHTML(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-std::string sessionCookie(const httplib::Request& req) {
-  PeerRequest request;
-  request.headers.emplace("Cookie", req.get_header_value("Cookie"));
-  return request.cookie("xs");
-}
-
-}  // namespace
 
 FacebookPeer::FacebookPeer() = default;
 
@@ -140,8 +92,8 @@ std::string FacebookPeer::loginPage(const std::string& query) const {
 void FacebookPeer::route() {
   httplib::Server& s = *server_;
   s.Get("/dialog/oauth", [this](const httplib::Request& req, httplib::Response& res) {
-    log_.add(record(req));
-    std::string session = sessionCookie(req);
+    log_.add(recordRequest(req));
+    std::string session = requestCookie(req, "xs");
     bool loggedIn = false;
     {
       std::lock_guard lock(mutex_);
@@ -156,7 +108,7 @@ void FacebookPeer::route() {
     res.set_content(loginPage(query), "text/html; charset=utf-8");
   });
   s.Post("/dialog/oauth/login", [this](const httplib::Request& req, httplib::Response& res) {
-    log_.add(record(req));
+    log_.add(recordRequest(req));
     std::string session;
     {
       std::lock_guard lock(mutex_);
@@ -169,7 +121,7 @@ void FacebookPeer::route() {
     res.set_redirect(successRedirect(req.get_param_value("redirect_uri")), 302);
   });
   s.Get("/method/auth\\.expireSession", [this](const httplib::Request& req, httplib::Response& res) {
-    log_.add(record(req));
+    log_.add(recordRequest(req));
     if (req.has_param("access_token")) {
       std::lock_guard lock(mutex_);
       expiredTokens_.insert(req.get_param_value("access_token"));
@@ -177,7 +129,7 @@ void FacebookPeer::route() {
     res.set_content("true", "application/json");
   });
   s.Get("/me", [this](const httplib::Request& req, httplib::Response& res) {
-    log_.add(record(req));
+    log_.add(recordRequest(req));
     if (isTokenValid(req.get_param_value("access_token"))) {
       res.set_content(std::string("{\"id\":\"") + kUserId + "\"}", "application/json");
       return;
@@ -188,7 +140,7 @@ void FacebookPeer::route() {
         "application/json");
   });
   s.Post(R"(/[0-9A-Za-z_]+/feed/?)", [this](const httplib::Request& req, httplib::Response& res) {
-    log_.add(record(req));
+    log_.add(recordRequest(req));
     FeedReply reply;
     {
       std::lock_guard lock(mutex_);
@@ -211,11 +163,11 @@ void FacebookPeer::route() {
     }
   });
   s.Post("/restserver\\.php", [this](const httplib::Request& req, httplib::Response& res) {
-    log_.add(record(req));
+    log_.add(recordRequest(req));
     res.set_content(R"({"video_id":"1"})", "application/json");
   });
   auto notFound = [this](const httplib::Request& req, httplib::Response& res) {
-    log_.add(record(req));
+    log_.add(recordRequest(req));
     res.status = 404;
     res.set_content("Not Found", "text/plain");
   };
@@ -240,18 +192,12 @@ void FacebookPeer::start(int port) {
     return httplib::Server::HandlerResponse::Unhandled;
   });
   route();
-  port_ = port == 0 ? server_->bind_to_any_port("127.0.0.1")
-                    : (server_->bind_to_port("127.0.0.1", port) ? port : -1);
-  if (port_ <= 0) {
+  try {
+    port_ = listenOnLoopback(*server_, port, thread_, "Facebook peer");
+  } catch (...) {
     server_.reset();
-    throw std::runtime_error("Facebook peer: cannot listen on 127.0.0.1:" + std::to_string(port));
+    throw;
   }
-  auto ended = std::make_shared<std::atomic<bool>>(false);
-  thread_ = std::thread([this, ended] {
-    server_->listen_after_bind();
-    *ended = true;
-  });
-  while (!server_->is_running() && !*ended) std::this_thread::yield();
 }
 
 void FacebookPeer::stop() {

@@ -1,5 +1,6 @@
-// Runs the fake Facebook peer until interrupted: social-peers [--facebook-port N] (default 8091,
-// the port the client's default Facebook origins name).
+// Runs the fake Facebook and VKontakte peers until interrupted:
+// social-peers [--facebook-port N] [--vkontakte-port N] (defaults 8091 and 8092, the ports the
+// client's default origins name).
 #include <signal.h>
 #include <unistd.h>
 
@@ -9,15 +10,20 @@
 
 #include "FacebookPeer.h"
 #include "ToolUsage.h"
+#include "VkontaktePeer.h"
 
 int main(int argc, char** argv) {
-  constexpr const char* kArguments = "[--facebook-port N]";
-  if (auto exitCode = toolusage::checkArguments(argc, argv, kArguments, {"--facebook-port"}))
+  constexpr const char* kArguments = "[--facebook-port N] [--vkontakte-port N]";
+  if (auto exitCode =
+          toolusage::checkArguments(argc, argv, kArguments, {"--facebook-port", "--vkontakte-port"}))
     return *exitCode;
   int port = 8091;
+  int vkontaktePort = 8092;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--facebook-port") == 0 && i + 1 < argc) {
       port = std::atoi(argv[++i]);
+    } else if (std::strcmp(argv[i], "--vkontakte-port") == 0 && i + 1 < argc) {
+      vkontaktePort = std::atoi(argv[++i]);
     } else {
       std::cerr << toolusage::usageLine(argv[0], kArguments);
       return 2;
@@ -30,15 +36,19 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // the server threads inherit the mask
 
   socialpeers::FacebookPeer facebook;
+  socialpeers::VkontaktePeer vkontakte;
   try {
     facebook.start(port);
+    vkontakte.start(vkontaktePort);
   } catch (const std::exception& e) {
     std::cerr << "social-peers: " << e.what() << "\n";
     return 1;
   }
   std::cout << "social-peers: Facebook at " << facebook.origin() << std::endl;
+  std::cout << "social-peers: VKontakte at " << vkontakte.origin() << std::endl;
   int received = 0;
   sigwait(&signals, &received);
+  vkontakte.stop();
   facebook.stop();
   return 0;
 }

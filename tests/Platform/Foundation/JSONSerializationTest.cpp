@@ -28,7 +28,8 @@ TEST(JSONSerializationTest, ReadsValuesKeepingNumberKinds) {
       {"false", Value(false), Value::Type::boolean},
       {"null", Value::null(), Value::Type::null},
       {"\"\\u0401\\u043b\\ud83d\\ude00\\/\"", Value("Ёл\U0001F600/"), Value::Type::string},
-      {"\xEF\xBB\xBF {\"a\":[1,\"b\"]}", Value(ns::Dictionary{{"a", ns::Array{1, "b"}}}), Value::Type::dictionary},
+      {"\xEF\xBB\xBF {\"a\":[1,\"b\"]}", Value(ns::Dictionary{{"a", ns::Array{1, "b"}}}),
+       Value::Type::dictionary},
       {"{\"k\":1,\"k\":2}", Value(ns::Dictionary{{"k", 2}}), Value::Type::dictionary},
       {"[]", Value(ns::Array{}), Value::Type::array},
   };
@@ -44,9 +45,11 @@ TEST(JSONSerializationTest, ReadsValuesKeepingNumberKinds) {
 
 TEST(JSONSerializationTest, RefusesMalformedInputWithError3840) {
   const std::string bad[] = {
-      "",          "   ",        "{",        "[1,]",        "{\"a\" 1}",     "tru",       "01",
-      "\"\xC3\x28\"", "\"\xED\xA0\x80\"", "[1] [2]",   "{'a':1}",    "\"a\nb\"",   "NaN",        "\xEF\xBB\xBF",
-      std::string(2000, '[') + std::string(2000, ']'),
+      "",        "   ",          "{",
+      "[1,]",    "{\"a\" 1}",    "tru",
+      "01",      "\"\xC3\x28\"", "\"\xED\xA0\x80\"",
+      "[1] [2]", "{'a':1}",      "\"a\nb\"",
+      "NaN",     "\xEF\xBB\xBF", std::string(2000, '[') + std::string(2000, ']'),
   };
   for (const auto& text : bad) {
     ns::ErrorPtr error;
@@ -104,6 +107,44 @@ TEST(JSONSerializationTest, ReadsListsOfObjectsWhoseKeysChange) {
   }
 }
 
+// Short arrays are counted ahead and read in place, long ones gathered: both must give the same
+// elements, at and around the length where one way gives over to the other, and refuse the same
+// broken lists.
+TEST(JSONSerializationTest, ReadsShortAndLongArraysAlike) {
+  using ns::Array;
+  using ns::Dictionary;
+  for (int count : {1, 2, 31, 32, 33, 64, 100}) {
+    std::string text = "[";
+    Array expected;
+    for (int i = 0; i < count; ++i) {
+      if (i) text += ",";
+      if (i % 3 == 0) {
+        text += std::to_string(i);
+        expected.push_back(i);
+      } else if (i % 3 == 1) {
+        text += "[\"s" + std::to_string(i) + "\",[]]";
+        expected.push_back(Array{"s" + std::to_string(i), Array{}});
+      } else {
+        text += "{\"k\":[" + std::to_string(i) + ",{}]}";
+        expected.push_back(Dictionary{{"k", Array{i, Dictionary{}}}});
+      }
+    }
+    text += "]";
+    ns::ErrorPtr error;
+    EXPECT_EQ(JSONSerialization::JSONObjectWithString(text, &error), Value(expected)) << text;
+    EXPECT_EQ(error, nullptr) << text;
+    // The same list one level down, followed by more of its parent.
+    Value nested = JSONSerialization::JSONObjectWithString("{\"a\":" + text + ",\"b\":[" + text + ",1]}");
+    EXPECT_EQ(nested, Value(Dictionary{{"a", expected}, {"b", Array{expected, 1}}})) << text;
+  }
+  for (std::string text : {"[1 2]", "[[1 2],3]", "[1,2}", "[{]}", "[[1],]", "{\"a\":[1 2]}", "[[1,2]",
+                           "[\"a\":1]", "[[1,[2,]],3]", "[[\"x\",\"long enough to own memory\" 1]]"}) {
+    ns::ErrorPtr error;
+    EXPECT_TRUE(JSONSerialization::JSONObjectWithString(text, &error).isNil()) << text;
+    EXPECT_NE(error, nullptr) << text;
+  }
+}
+
 TEST(JSONSerializationTest, ReadsDataInPlaceOrCopied) {
   std::string text = R"({"list":[1,2.5,"x\n"],"flag":true})";
   Value expected(ns::Dictionary{{"list", ns::Array{1, 2.5, "x\n"}}, {"flag", true}});
@@ -124,7 +165,8 @@ TEST(JSONSerializationTest, WritesCompactJSON) {
   } cases[] = {
       {Value(ns::Dictionary{{"message", "a/b"}, {"access_token", "t"}, {"n", 3}}),
        "{\"access_token\":\"t\",\"message\":\"a\\/b\",\"n\":3}"},
-      {Value(ns::Array{true, Value::null(), 1.5, -7, "Ё\n\x01\"\\"}), "[true,null,1.5,-7,\"Ё\\n\\u0001\\\"\\\\\"]"},
+      {Value(ns::Array{true, Value::null(), 1.5, -7, "Ё\n\x01\"\\"}),
+       "[true,null,1.5,-7,\"Ё\\n\\u0001\\\"\\\\\"]"},
       {Value(std::numeric_limits<std::uint64_t>::max()), "18446744073709551615"},
       {Value(2.0), "2"},
       {Value(ns::Dictionary{}), "{}"},
@@ -137,8 +179,12 @@ TEST(JSONSerializationTest, WritesCompactJSON) {
 
 TEST(JSONSerializationTest, RefusesValuesJSONCannotHold) {
   Value bad[] = {
-      Value(ns::Array{ns::Data::fromString("x")}), Value(ns::Dictionary{{"d", ns::Date(0)}}), Value(),
-      Value(std::nan("")), Value(ns::Array{std::numeric_limits<double>::infinity()}), Value(std::string("\xFF")),
+      Value(ns::Array{ns::Data::fromString("x")}),
+      Value(ns::Dictionary{{"d", ns::Date(0)}}),
+      Value(),
+      Value(std::nan("")),
+      Value(ns::Array{std::numeric_limits<double>::infinity()}),
+      Value(std::string("\xFF")),
       Value(ns::Array{Value()}),
   };
   for (const auto& value : bad) {

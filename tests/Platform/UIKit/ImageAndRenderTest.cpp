@@ -102,6 +102,20 @@ TEST(ViewRendererTest, StretchableCapsKeepTheirColours) {
   EXPECT_TRUE(near(at(image, 95, 19), cg::Color::hex(0x3C3CC8)));
 }
 
+TEST(ViewRendererTest, ResizableCapsOnAllFourSidesKeepTheirSize) {
+  // 21 x 38: red 0-9, grey 10, blue 11-20. Caps of 5 on the left and right stretch 5 to 15 whole.
+  auto root = box({0, 0, 100, 80}, std::nullopt);
+  auto iv = std::make_shared<ImageView>()->initWithFrame({0, 0, 100, 80});
+  iv->setImage(Image::imageNamed("segment_button")->resizableImageWithCapInsets({10, 5, 10, 5}));
+  root->addSubview(iv);
+  auto image = renderView(root, 2);
+  ASSERT_TRUE(image);
+  EXPECT_TRUE(near(at(image, 3, 40), cg::Color::hex(0xC83C3C)));
+  EXPECT_TRUE(near(at(image, 20, 40), cg::Color::hex(0xC83C3C))) << "red inside the stretched part";
+  EXPECT_TRUE(near(at(image, 50, 40), cg::Color::hex(0x464646)));
+  EXPECT_TRUE(near(at(image, 97, 40), cg::Color::hex(0x3C3CC8)));
+}
+
 TEST(ViewRendererTest, BackgroundsAlphaHiddenClippingAndBoundsOrigin) {
   auto root = box({0, 0, 100, 100}, Color::whiteColor());
   auto red = box({0, 0, 50, 50}, Color::redColor());

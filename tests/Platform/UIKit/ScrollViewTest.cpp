@@ -18,6 +18,10 @@ namespace {
 
 struct Offsets : ui::ScrollViewDelegate {
   std::vector<double> xs;
+  std::vector<double> rests;  // the offsets the scroll view came to rest at after drags
+  void scrollViewDidEndDecelerating(ui::ScrollView& scroll) override {
+    rests.push_back(scroll.contentOffset().x);
+  }
   // Like an endless strip: past `wrapAt` the offset jumps back by `wrapBy`, from inside the report.
   double wrapAt = 1e9, wrapBy = 0;
   void scrollViewDidScroll(ui::ScrollView& scroll) override {
@@ -168,6 +172,38 @@ TEST(ScrollViewTest, ASwipeOverAControlScrollsAndCancelsTheControlsTouch) {
   locked.drag(-150);
   EXPECT_EQ(locked.scroll->contentOffset().x, 0);
   EXPECT_TRUE(std::find(locked.events.begin(), locked.events.end(), "cancel") == locked.events.end());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScrollViewTest, ADragReportsItsRestOnceTheSettlingSlideEnds) {
+  ns::ManualClock clock;
+  Scene scene(1000);
+  scene.scroll->setPagingEnabled(true);
+  scene.drag(-130);
+  EXPECT_TRUE(scene.scroll->isDecelerating());
+  EXPECT_TRUE(scene.delegate->rests.empty()) << "not while it slides";
+  clock.advance(1);
+  EXPECT_EQ(scene.delegate->rests, (std::vector<double>{200}));
+  EXPECT_FALSE(scene.scroll->isDecelerating());
+
+  // A drag that ends where it rests reports at once; an offset set in code reports nothing.
+  scene.drag(0.0 - 20 * 10, false);
+  scene.finger->moveTo({150, 100});
+  scene.finger->end();
+  EXPECT_EQ(scene.delegate->rests.size(), 2u);
+  scene.scroll->setContentOffset({600, 0}, true);
+  clock.advance(1);
+  EXPECT_EQ(scene.delegate->rests.size(), 2u);
+
+  // A new touch stops the slide before it settles: no report for it.
+  scene.drag(-130);
+  scene.finger = std::make_unique<ui::SimulatedTouch>(scene.root, cg::Point{150, 100});
+  clock.advance(1);
+  EXPECT_EQ(scene.delegate->rests.size(), 2u);
+  EXPECT_FALSE(scene.scroll->isDecelerating());
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ TEST(ToolOptionsTest, EveryToolAnswersHelpAndRefusesUnknownOptions) {
       {"run-tests", tools + "/run-tests"},
       {"run-fuzzers", tools + "/run-fuzzers"},
       {"run-sample-service", tools + "/run-sample-service"},
+      {"run-client", tools + "/run-client"},
       {"setup-deps", tools + "/setup-deps"},
       {"make-catalogue.py", "python3 " + tools + "/sample-service/data/make-catalogue.py"},
   };

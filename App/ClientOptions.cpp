@@ -1,0 +1,117 @@
+#include "App/ClientOptions.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+bool isHostAndPort(const std::string& text) {
+  if (text.empty() || text.find_first_of("/ \t?#@") != std::string::npos) return false;
+  auto colon = text.rfind(':');
+  if (colon == std::string::npos) return true;
+  std::string port = text.substr(colon + 1);
+  if (colon == 0 || port.empty() || port.size() > 5) return false;
+  for (char c : port)
+    if (c < '0' || c > '9') return false;
+  int value = std::atoi(port.c_str());
+  return value > 0 && value < 65536;
+}
+
+}  // namespace
+
+std::string ClientOptions::usage() {
+  return "[options]\n"
+         "  --device NAME        tablet (default), tablet-landscape, phone or phone-4in\n"
+         "  --host HOST[:PORT]   the service (default: VCC_SERVICE_HOST, else the build setting)\n"
+         "  --data FOLDER        the sandbox folder with Documents, Library and Caches\n"
+         "  --collect-url URL    where analytics hits go (default: VCC_COLLECT_URL)\n"
+         "  --headless           no window: wait until the page settles, write its dump and PNG\n"
+         "  --window             show the client in a desktop window\n"
+         "  --script FILE        run the steps of a session script\n"
+         "  --out FOLDER         where dumps and screenshots go (default: out)\n"
+         "  --time-limit SECONDS how long the page may take to settle (default: 60)\n";
+}
+
+bool ClientOptions::deviceFromName(const std::string& name, ClientOptions& options) {
+  options.orientation = ui::InterfaceOrientation::portrait;
+  if (name == "tablet" || name == "tablet-landscape") {
+    options.device = ui::DeviceProfile::tablet();
+    if (name == "tablet-landscape") options.orientation = ui::InterfaceOrientation::landscapeLeft;
+  } else if (name == "phone") {
+    options.device = ui::DeviceProfile::phone();
+  } else if (name == "phone-4in") {
+    options.device = ui::DeviceProfile::phoneTall();
+  } else {
+    return false;
+  }
+  options.deviceName = name;
+  return true;
+}
+
+bool ClientOptions::parse(const std::vector<std::string>& arguments, ClientOptions& options,
+                          std::string& error) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
+    if (arg == "--headless") {
+      options.mode = Mode::headless;
+      continue;
+    }
+    if (arg == "--window") {
+      options.mode = Mode::window;
+      continue;
+    }
+    static const char* const kWithValue[] = {"--device", "--host", "--data",      "--collect-url",
+                                             "--script", "--out",  "--time-limit"};
+    bool known = false;
+    for (const char* option : kWithValue) known = known || arg == option;
+    if (!known) {
+      error = arg.rfind('-', 0) == 0 ? "unknown option " + arg : "unexpected argument " + arg;
+      return false;
+    }
+    if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+      error = arg + " needs a value";
+      return false;
+    }
+    const std::string& value = arguments[++i];
+    if (arg == "--device") {
+      if (!deviceFromName(value, options)) {
+        error = "unknown device " + value + " (tablet, tablet-landscape, phone, phone-4in)";
+        return false;
+      }
+    } else if (arg == "--host") {
+      if (!isHostAndPort(value)) {
+        error = "--host wants host[:port], not " + value;
+        return false;
+      }
+      options.serviceHost = value;
+    } else if (arg == "--data") {
+      options.dataFolder = value;
+    } else if (arg == "--collect-url") {
+      if (value.rfind("http://", 0) != 0 && value.rfind("https://", 0) != 0) {
+        error = "--collect-url wants an http or https URL, not " + value;
+        return false;
+      }
+      options.collectURL = value;
+    } else if (arg == "--script") {
+      options.scriptPath = value;
+    } else if (arg == "--out") {
+      options.outFolder = value;
+    } else {
+      char* end = nullptr;
+      double seconds = std::strtod(value.c_str(), &end);
+      if (end == value.c_str() || *end || !std::isfinite(seconds) || seconds <= 0) {
+        error = "--time-limit wants a number of seconds above 0, not " + value;
+        return false;
+      }
+      options.timeLimitSeconds = seconds;
+    }
+  }
+  return true;
+}
+
+bool ClientOptions::runsHeadless() const {
+  if (mode != Mode::automatic) return mode == Mode::headless;
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return !(x11 && *x11) && !(wayland && *wayland);
+}

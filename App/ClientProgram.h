@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "App/ClientOptions.h"
+#include "App/ClientSession.h"
+#include "UIKit/Device.h"
+
+// The client in a desktop window: what the PNG renderer draws for the key window is shown
+// whenever the tree changes, mouse presses, drags and releases are touches, typed text and the
+// return key go to the search field that is first responder, the window's size follows the
+// device and its orientation, and closing it ends the run. A session, when given, runs its
+// script in the window. The window system's own types stay in its source; what is here lets
+// tests feed it input as the window system would and read back what it shows.
+class ClientWindowHost : public ui::ApplicationHost {
+ public:
+  enum class Mouse { down, move, up };
+  // Queued as window-system events, handled at the next frame. Points in window pixels.
+  virtual void postMouse(Mouse what, double x, double y) = 0;
+  virtual void postText(const std::string& text) = 0;
+  virtual void postReturnKey() = 0;
+  virtual void postClose() = 0;
+  // What the window shows: its size in pixels and premultiplied ARGB pixels, rows top down.
+  virtual bool readPixels(int& width, int& height, std::vector<std::uint32_t>& pixels) = 0;
+  // Called on the main thread after every frame (events handled, the window redrawn if needed).
+  virtual void setFrameObserver(std::function<void()> observer) = 0;
+};
+
+// The client as a program: reads its options and readies the process for the application's main
+// (device profile, service host, sandbox folder, analytics collection URL, and the host that runs
+// it headless, scripted or in a window). What it changed is put back when it is destroyed, so a
+// test can run the program in-process more than once.
+class ClientProgram {
+ public:
+  ClientProgram() = default;
+  ~ClientProgram();
+  ClientProgram(const ClientProgram&) = delete;
+  ClientProgram& operator=(const ClientProgram&) = delete;
+
+  // Nothing when the application should run; otherwise the exit code (0 after --help, 2 with a
+  // message on standard error for bad options or a bad script).
+  std::optional<int> configure(int argc, char** argv);
+  std::optional<int> configure(const std::vector<std::string>& arguments);
+
+  const ClientOptions& options() const { return options_; }
+  // The headless or scripted session, when there is one.
+  const std::shared_ptr<ClientSession>& session() const { return session_; }
+  // The desktop window, in window mode.
+  const std::shared_ptr<ClientWindowHost>& window() const { return window_; }
+
+ private:
+  void setEnvironment(const char* name, const std::string& value);
+
+  ClientOptions options_;
+  std::shared_ptr<ClientSession> session_;
+  std::shared_ptr<ui::ApplicationHost> host_;
+  std::shared_ptr<ClientWindowHost> window_;
+  std::optional<ui::DeviceProfile> previousProfile_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> previousEnvironment_;
+};
+
+// Opens the window (SDL; the driver SDL_VIDEODRIVER names, when set). Null, with the reason in
+// `error`, when no window can be opened.
+std::shared_ptr<ClientWindowHost> makeWindowHost(const ClientOptions& options,
+                                                 std::shared_ptr<ClientSession> session, std::string& error);

@@ -1,0 +1,273 @@
+#include "App/ClientScript.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string_view>
+
+#include "Foundation/Format.h"
+
+namespace {
+
+// Splits a line into words; a word in double quotes may hold blanks. False for an open quote.
+bool splitWords(const std::string& line, std::vector<std::string>& words, std::vector<bool>& quoted) {
+  std::size_t i = 0;
+  while (i < line.size()) {
+    if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+      ++i;
+      continue;
+    }
+    if (line[i] == '"') {
+      auto end = line.find('"', i + 1);
+      if (end == std::string::npos) return false;
+      words.push_back(line.substr(i + 1, end - i - 1));
+      quoted.push_back(true);
+      i = end + 1;
+      continue;
+    }
+    auto end = line.find_first_of(" \t\r", i);
+    if (end == std::string::npos) end = line.size();
+    words.push_back(line.substr(i, end - i));
+    quoted.push_back(false);
+    i = end;
+  }
+  return true;
+}
+
+bool parseNumber(const std::string& text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return end != text.c_str() && !*end && std::isfinite(value);
+}
+
+bool parsePair(const std::string& text, cg::Point& point) {
+  auto comma = text.find(',');
+  if (comma == std::string::npos) return false;
+  return parseNumber(text.substr(0, comma), point.x) && parseNumber(text.substr(comma + 1), point.y);
+}
+
+// CLASS ["TEXT"] [#TAG] or X,Y, from words[first] up to words[last) .
+bool parseTarget(const std::vector<std::string>& words, const std::vector<bool>& quoted, std::size_t first,
+                 std::size_t last, ScriptStep& step, std::string& error) {
+  if (first >= last) {
+    error = "names no view (CLASS [\"TEXT\"] [#TAG], or X,Y)";
+    return false;
+  }
+  cg::Point point;
+  if (!quoted[first] && parsePair(words[first], point)) {
+    if (last != first + 1) {
+      error = "has words after its point";
+      return false;
+    }
+    step.point = point;
+    return true;
+  }
+  if (quoted[first]) {
+    error = "wants a class name before the text";
+    return false;
+  }
+  step.className = words[first];
+  for (std::size_t i = first + 1; i < last; ++i) {
+    if (quoted[i] && !step.text) {
+      step.text = words[i];
+    } else if (!quoted[i] && words[i].size() > 1 && words[i][0] == '#') {
+      double tag = 0;
+      if (!parseNumber(words[i].substr(1), tag) || tag != std::floor(tag)) {
+        error = "has a bad tag " + words[i];
+        return false;
+      }
+      step.tag = static_cast<int>(tag);
+    } else {
+      error = "does not understand " + words[i];
+      return false;
+    }
+  }
+  return true;
+}
+
+bool parseLine(const std::vector<std::string>& words, const std::vector<bool>& quoted, ScriptStep& step,
+               std::string& error) {
+  const std::string& verb = words[0];
+  const std::size_t n = words.size();
+  auto wantArguments = [&](std::size_t count) {
+    if (n == count + 1) return true;
+    error = ns::format("%@ wants %d argument%@", verb, static_cast<int>(count), count == 1 ? "" : "s");
+    return false;
+  };
+  if (verb == "wait") {
+    step.kind = ScriptStep::Kind::wait;
+    return wantArguments(0);
+  }
+  if (verb == "search") {
+    step.kind = ScriptStep::Kind::search;
+    return wantArguments(0);
+  }
+  if (verb == "tap") {
+    step.kind = ScriptStep::Kind::tap;
+    if (!parseTarget(words, quoted, 1, n, step, error)) {
+      error = "tap " + error;
+      return false;
+    }
+    return true;
+  }
+  if (verb == "drag") {
+    step.kind = ScriptStep::Kind::drag;
+    if (n < 3 || quoted[n - 1] || !parsePair(words[n - 1], step.offset)) {
+      error = "drag wants a view and a distance DX,DY";
+      return false;
+    }
+    if (!parseTarget(words, quoted, 1, n - 1, step, error)) {
+      error = "drag " + error;
+      return false;
+    }
+    return true;
+  }
+  if (verb == "type") {
+    step.kind = ScriptStep::Kind::type;
+    if (!wantArguments(1)) return false;
+    step.argument = words[1];
+    return true;
+  }
+  if (verb == "rotate") {
+    step.kind = ScriptStep::Kind::rotate;
+    if (!wantArguments(1)) return false;
+    if (words[1] != "portrait" && words[1] != "landscape") {
+      error = "rotate wants portrait or landscape, not " + words[1];
+      return false;
+    }
+    step.argument = words[1];
+    return true;
+  }
+  if (verb == "advance") {
+    step.kind = ScriptStep::Kind::advance;
+    if (!wantArguments(1)) return false;
+    if (!parseNumber(words[1], step.seconds) || step.seconds < 0) {
+      error = "advance wants a number of seconds, not " + words[1];
+      return false;
+    }
+    return true;
+  }
+  if (verb == "shot") {
+    step.kind = ScriptStep::Kind::shot;
+    if (!wantArguments(1)) return false;
+    // The name becomes a file name.
+    if (words[1].empty() || words[1].find_first_of("/\\") != std::string::npos || words[1][0] == '.') {
+      error = "shot wants a plain file name, not " + words[1];
+      return false;
+    }
+    step.argument = words[1];
+    return true;
+  }
+  if (verb == "post") {
+    step.kind = ScriptStep::Kind::post;
+    if (!wantArguments(1)) return false;
+    step.argument = words[1];
+    return true;
+  }
+  error = "unknown step " + verb;
+  return false;
+}
+
+bool isShown(const ui::View& view) {
+  for (const ui::View* v = &view; v; v = v->superview().get())
+    if (v->isHidden() || v->alpha() < 0.01) return false;
+  return true;
+}
+
+// Whether a dump line names the text: as a quoted value (blanks around it aside) or as the whole
+// value of an attribute (image=menuBt.png).
+bool lineNames(const std::string& line, const std::string& text) {
+  auto trimmed = [](std::string_view v) {
+    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+    while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
+    return v;
+  };
+  for (std::size_t open = line.find('"'); open != std::string::npos;) {
+    std::size_t close = line.find('"', open + 1);
+    if (close == std::string::npos) break;
+    if (trimmed(std::string_view(line).substr(open + 1, close - open - 1)) == text) return true;
+    open = line.find('"', close + 1);
+  }
+  for (std::size_t eq = line.find('='); eq != std::string::npos; eq = line.find('=', eq + 1)) {
+    std::size_t end = line.find(' ', eq + 1);
+    if (std::string_view(line).substr(eq + 1, end == std::string::npos ? end : end - eq - 1) == text)
+      return true;
+  }
+  return false;
+}
+
+// The view or one of its descendants names the text.
+bool namesText(const ui::View& view, const std::string& text) {
+  std::string line;
+  view.appendDumpAttributes(line);
+  if (lineNames(line, text)) return true;
+  for (const auto& sub : view.subviews())
+    if (namesText(*sub, text)) return true;
+  return false;
+}
+
+bool matches(const ui::View& view, const ScriptStep& step) {
+  if (view.className() != step.className) return false;
+  if (step.tag && view.tag() != *step.tag) return false;
+  return !step.text || namesText(view, *step.text);
+}
+
+std::shared_ptr<ui::View> findIn(const std::shared_ptr<ui::View>& view, const ui::View& root,
+                                 const ScriptStep& step) {
+  if (view->isHidden() || view->alpha() < 0.01) return nullptr;
+  if (matches(*view, step) && isShown(*view)) {
+    cg::Rect b = view->bounds();
+    cg::Point centre = view->convertPointToView(b.center(), &root);
+    if (root.bounds().contains(centre)) return view;
+  }
+  for (const auto& sub : view->subviews())
+    if (auto found = findIn(sub, root, step)) return found;
+  return nullptr;
+}
+
+}  // namespace
+
+std::string ScriptStep::describe() const {
+  static const char* const kVerbs[] = {"wait",   "tap",     "type", "search", "drag",
+                                       "rotate", "advance", "shot", "post"};
+  std::string out = kVerbs[static_cast<int>(kind)];
+  if (point) out += ns::format(" %g,%g", point->x, point->y);
+  if (!className.empty()) out += " " + className;
+  if (text) out += " \"" + *text + "\"";
+  if (tag) out += ns::format(" #%d", *tag);
+  if (kind == Kind::drag) out += ns::format(" %g,%g", offset.x, offset.y);
+  if (kind == Kind::type) out += " \"" + argument + "\"";
+  if (kind == Kind::rotate || kind == Kind::shot || kind == Kind::post) out += " " + argument;
+  if (kind == Kind::advance) out += ns::format(" %g", seconds);
+  return out;
+}
+
+bool parseScript(const std::string& text, std::vector<ScriptStep>& steps, std::string& error) {
+  std::istringstream in(text);
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    std::vector<std::string> words;
+    std::vector<bool> quoted;
+    if (!splitWords(line, words, quoted)) {
+      error = ns::format("%d: a text is not closed with \"", number);
+      return false;
+    }
+    if (words.empty() || (!quoted[0] && words[0][0] == '#')) continue;
+    ScriptStep step;
+    step.line = number;
+    std::string reason;
+    if (quoted[0] || !parseLine(words, quoted, step, reason)) {
+      error = ns::format("%d: %@", number, quoted[0] ? "a line starts with a step, not a text" : reason);
+      return false;
+    }
+    steps.push_back(std::move(step));
+  }
+  return true;
+}
+
+std::shared_ptr<ui::View> findScriptView(const std::shared_ptr<ui::View>& root, const ScriptStep& step) {
+  if (!root || step.className.empty()) return nullptr;
+  return findIn(root, *root, step);
+}

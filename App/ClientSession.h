@@ -1,0 +1,87 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "App/ClientScript.h"
+#include "Foundation/Clock.h"
+#include "Foundation/RunLoop.h"
+#include "UIKit/ApplicationMain.h"
+
+// What the process still has to do: calls posted to (or running on) a run loop, background jobs,
+// loads in flight, and one-shot timers waiting (delayed calls, animations). Repeating timers, such
+// as the slider's, do not count: a page that only waits for them has settled.
+struct ProcessActivity {
+  bool busy = false;
+  bool oneShotTimer = false;
+  double nextOneShotDate = 0;
+  static ProcessActivity current();
+};
+
+// Drives the running client without a person: waits until it settles, runs the script's steps one
+// at a time on the settled client, writes dumps and screenshots, and ends the run with 0 once
+// every step is done, or with 1 and a message when a step fails or the client does not settle in
+// time. Headless, it skips the clock ahead whenever the process only waits for one-shot timers.
+class ClientSession : public ui::ApplicationHost, public std::enable_shared_from_this<ClientSession> {
+ public:
+  struct Settings {
+    std::string outFolder = "out";
+    // File names are "<prefix><shot name>.txt" and ".png".
+    std::string shotPrefix;
+    double timeLimitSeconds = 60;
+    bool skipTime = true;
+    // Ends the run after the last step (headless); otherwise it goes on until quit (window).
+    bool exitWhenDone = true;
+    ui::InterfaceOrientation orientation = ui::InterfaceOrientation::portrait;
+    // Checked after the last step: the home page loaded (no alert, no refresh flag).
+    bool requireHomeLoaded = false;
+    std::string serviceHost;
+  };
+
+  ClientSession(Settings settings, std::vector<ScriptStep> steps);
+  ~ClientSession() override;
+
+  void applicationDidLaunch() override;
+  void applicationDidExit(int exitCode) override;
+
+  // Why the run failed; empty when it did not.
+  const std::string& failure() const { return failure_; }
+  // The dump and PNG files written so far, in order.
+  const std::vector<std::string>& writtenFiles() const { return written_; }
+  // Called on the main thread after each step ran (a window redraws then).
+  void setStepObserver(std::function<void()> observer) { stepObserver_ = std::move(observer); }
+
+  // Writes "<prefix><name>.txt" (the key window's tree, then the alerts shown) and "<prefix><name>.png"
+  // (the window at the screen's scale) into the folder. False with the reason in `error`.
+  static bool writeShot(const std::string& folder, const std::string& fileStem,
+                        std::vector<std::string>& written, std::string& error);
+
+ private:
+  void tick();
+  void runStep(const ScriptStep& step);
+  void fail(const std::string& message);
+  void finish();
+  bool settled();
+
+  Settings settings_;
+  std::vector<ScriptStep> steps_;
+  std::size_t next_ = 0;
+  std::string failure_;
+  std::vector<std::string> written_;
+  std::function<void()> stepObserver_;
+  std::unique_ptr<ns::SkippingClock> clock_;
+  ns::RunLoop::ObserverId observer_ = 0;
+  bool observing_ = false;
+  std::shared_ptr<std::atomic<bool>> tickerStop_;
+  bool finished_ = false;
+  // Settling: the process looked idle once already, and when the current wait began.
+  bool idleOnce_ = false;
+  std::chrono::steady_clock::time_point waitStart_;
+  // An advance in progress: the date it goes to.
+  bool advancing_ = false;
+  double advanceTarget_ = 0;
+};

@@ -1,0 +1,100 @@
+#include "Classes/SearchPage/TLSearchReply.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "Classes/PageShell.h"
+#include "Classes/TLSettings.h"
+#include "Foundation/Format.h"
+#include "Foundation/URLRequest.h"
+
+namespace {
+
+constexpr std::pair<const char*, const char*> kShownCategories[] = {
+    {"Сериал", "2"},      {"Фильм", "1"},  {"Телепередача", "3"},
+    {"Мультфильм", "31"}, {"Спорт", "29"}, {"Музыка", "28"},
+};
+
+// The reply's title keys and the record keys they go to.
+constexpr std::pair<const char*, const char*> kRecordKeys[] = {
+    {"title", "name"},  {"description", "description"},
+    {"image", "image"}, {"rating", "rating"},
+    {"url", "url"},     {"id", "id"},
+};
+
+std::string phoneText(const ns::Value& value) {
+  if (const std::string* text = value.asString()) return *text;
+  if (value.isNumber()) return ns::format("%@", value);
+  return "";
+}
+
+ns::Value record(const ns::Value& item, bool withCategory, std::string (*text)(const ns::Value&)) {
+  ns::Dictionary out;
+  for (const auto& [from, to] : kRecordKeys) out.set(to, text(item[from]));
+  if (withCategory) out.set("category", text(item["category"]));
+  return ns::Value(std::move(out));
+}
+
+ns::Array recommendedItems(const ns::Value& reply) {
+  const ns::Array* also = reply["also"].asArray();
+  if (!also || also->empty()) return {};
+  const ns::Array* items = (*also)[0]["items"].asArray();
+  return items ? *items : ns::Array();
+}
+
+}  // namespace
+
+std::string TLSearchReply::rowIdentifier(const std::string& category) {
+  for (const auto& [name, id] : kShownCategories)
+    if (category == name) return id;
+  return "";
+}
+
+TLSearchReply::Grouped TLSearchReply::groupForTablet(const ns::Value& reply) {
+  Grouped out;
+  if (const ns::Array* items = reply["items"].asArray()) {
+    for (const ns::Value& item : *items) {
+      if (!item.isDictionary()) continue;
+      std::string category = TLSettings::stringFromObject(item["category"]);
+      ns::Value tile = record(item, true, TLSettings::stringFromObject);
+      auto group = std::find_if(out.groups.begin(), out.groups.end(),
+                                [&](const Group& g) { return g.category == category; });
+      if (group != out.groups.end()) {
+        group->records.push_back(std::move(tile));
+      } else if (!rowIdentifier(category).empty()) {
+        out.groups.push_back({category, ns::Array{std::move(tile)}});
+      }
+    }
+  }
+  for (const ns::Value& item : recommendedItems(reply))
+    if (item.isDictionary()) out.recommended.push_back(record(item, false, TLSettings::stringFromObject));
+  return out;
+}
+
+TLSearchReply::Flat TLSearchReply::listForPhone(const ns::Value& reply) {
+  Flat out;
+  if (const ns::Array* items = reply["items"].asArray())
+    for (const ns::Value& item : *items)
+      if (item.isDictionary()) out.found.push_back(record(item, true, phoneText));
+  for (const ns::Value& item : recommendedItems(reply))
+    if (item.isDictionary()) out.recommended.push_back(record(item, false, phoneText));
+  return out;
+}
+
+void TLLatestSearch::send(const std::string& query, std::function<void(const ns::Value& reply)> success,
+                          std::function<void(const ns::ErrorPtr& error)> failure) {
+  unsigned mine = ++*latest_;
+  std::weak_ptr<unsigned> latest = latest_;
+  auto current = [latest, mine] {
+    auto now = latest.lock();
+    return now && *now == mine;
+  };
+  startJSONRequest(
+      ns::URLRequest::requestWithURL(ns::URL::URLWithString(TLSettings::getSearchUrl(query))),
+      [current, success = std::move(success)](const ns::Value& json) {
+        if (current() && success) success(json);
+      },
+      [current, failure = std::move(failure)](const ns::ErrorPtr& error) {
+        if (current() && failure) failure(error);
+      });
+}

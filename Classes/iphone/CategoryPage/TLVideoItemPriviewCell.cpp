@@ -1,0 +1,220 @@
+#include "Classes/iphone/CategoryPage/TLVideoItemPriviewCell.h"
+
+#include "Classes/TLImageFetch.h"
+#include "Classes/TLSettings.h"
+#include "Dispatch/Dispatch.h"
+#include "Foundation/DataFile.h"
+#include "Foundation/Format.h"
+#include "Foundation/NotificationCenter.h"
+#include "Foundation/String.h"
+#include "UIKit/Font.h"
+
+namespace {
+constexpr const char* kFontName = "PF Square Sans Pro";
+}
+
+std::shared_ptr<TLVideoItemPriviewCell> TLVideoItemPriviewCell::initWithStyle(ui::TableViewCellStyle style,
+                                                                              std::string reuseIdentifier) {
+  ui::TableViewCell::initWithStyle(style, std::move(reuseIdentifier));
+  loadPriority_ = -1;
+  parent_id_.clear();
+  return std::static_pointer_cast<TLVideoItemPriviewCell>(shared_from_this());
+}
+
+std::shared_ptr<TLVideoItemPriviewCell> TLVideoItemPriviewCell::cellFromInterfaceFile(
+    const std::string& reuseIdentifier) {
+  auto cell = std::make_shared<TLVideoItemPriviewCell>()->initWithStyle(ui::TableViewCellStyle::defaultStyle,
+                                                                        reuseIdentifier);
+  cell->buildViews();
+  return cell;
+}
+
+void TLVideoItemPriviewCell::buildViews() {
+  setFrame({0, 0, 320, kRowHeight});
+  setSelectionStyle(ui::TableViewCellSelectionStyle::none);
+  auto content = contentView();
+  separatorView_ = std::make_shared<ui::ImageView>()->initWithFrame({0, 0, 320, kRowHeight});
+  separatorView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
+  setBackgroundView(separatorView_);
+
+  posterView_ = std::make_shared<ui::ImageView>()->initWithFrame({5, 5, 112, 70});
+  posterView_->setClipsToBounds(true);
+  posterView_->setImage(ui::Image::imageNamed("TLCinemaEmpty_.png"));
+  content->addSubview(posterView_);
+
+  placeHolder_ = std::make_shared<ui::ActivityIndicatorView>()->initWithActivityIndicatorStyle(
+      ui::ActivityIndicatorViewStyle::white);
+  placeHolder_->setCenter({61, 40});
+  content->addSubview(placeHolder_);
+
+  auto label = [&](const cg::Rect& frame, double size, const ui::Color& colour) {
+    auto l = std::make_shared<ui::Label>()->initWithFrame(frame);
+    l->setBackgroundColor(std::nullopt);
+    l->setFont(ui::Font::fontWithName(kFontName, size));
+    l->setTextColor(colour);
+    l->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
+    content->addSubview(l);
+    return l;
+  };
+  titleLabel_ = label({125, 8, 170, 20}, 15, ui::Color::whiteColor());
+  descriptionLabel_ = label({125, 29, 170, 22}, 12, ui::Color::colorWithWhite(0.6, 1));
+  descriptionLabel_->setNumberOfLines(1);
+
+  disclosureView_ = std::make_shared<ui::ImageView>()->initWithFrame({300, 32, 10, 16});
+  disclosureView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin);
+  disclosureView_->setImage(ui::Image::imageNamed("disclosure.png"));
+  content->addSubview(disclosureView_);
+}
+
+void TLVideoItemPriviewCell::setID(int value) {
+  ID_ = value;
+  personRow_ = false;
+}
+
+void TLVideoItemPriviewCell::setTitle(std::string title) {
+  title_ = std::move(title);
+  if (titleLabel_) titleLabel_->setText(title_);
+}
+
+void TLVideoItemPriviewCell::setDescription(std::string description) {
+  description_ = std::move(description);
+  if (descriptionLabel_) descriptionLabel_->setText(description_);
+}
+
+void TLVideoItemPriviewCell::setCategoryName(std::string name) {
+  if (ns::utf16Length(description_) <= 2) return;
+  categoryName_ = std::move(name);
+  if (!categoryName_.empty() && descriptionLabel_) descriptionLabel_->setText(categoryName_);
+}
+
+void TLVideoItemPriviewCell::setRate(int rate) {
+  rate_ = rate;
+  if (rate > 0 && !rateView_) {
+    rateView_ = std::make_shared<StarRatingView>()->initSmallStyleWithFrame({133, 53, 100, 20});
+    contentView()->addSubview(rateView_);
+  }
+  // A reused row must not keep the stars of the title it showed before.
+  if (rateView_) rateView_->setRating(rate > 0 ? rate : 0);
+}
+
+void TLVideoItemPriviewCell::setIsSelected(bool selected) {
+  isSelected_ = selected;
+  if (!selected) {
+    if (bg_) bg_->removeFromSuperview();
+    bg_ = nullptr;
+    return;
+  }
+  if (bg_) return;
+  bg_ = std::make_shared<ui::View>()->initWithFrame({0, 0, 400, bounds().height() - 1});
+  bg_->setBackgroundColor(ui::Color::grayColor());
+  bg_->setAlpha(0.8);
+  insertSubviewAtIndex(bg_, 0);
+}
+
+void TLVideoItemPriviewCell::setTitleLinesForRoles() {
+  if (!titleLabel_) return;
+  titleLabel_->setNumberOfLines(2);
+  titleLabel_->setFrame({90, 29, bounds().width() - 95, 20});
+}
+
+void TLVideoItemPriviewCell::setRolesImageStyle() {
+  personRow_ = true;
+  if (!posterView_) return;
+  posterView_->setFrame({20, 1, 57, 76});
+  posterView_->setImage(ui::Image::imageNamed("actorEmpty"));
+}
+
+std::string TLVideoItemPriviewCell::posterPath(bool big) const {
+  // Person photos and entries without an id would all share one file with some title's poster.
+  if (personRow_ || ID_ <= 0) return "";
+  if (big)
+    return typeIsEpisode_ ? TLSettings::posterBigForEpisode(ID_) : TLSettings::posterBigForBaseVideo(ID_);
+  return typeIsEpisode_ ? TLSettings::posterForEpisode(ID_) : TLSettings::posterForBaseVideo(ID_);
+}
+
+void TLVideoItemPriviewCell::setImageUrl(std::string url) {
+  imageUrl_ = std::move(url);
+  showPoster(imageUrl_, posterPath(false), false);
+}
+
+void TLVideoItemPriviewCell::setBigImageUrl(std::string url) {
+  bigImageUrl_ = std::move(url);
+  showPoster(bigImageUrl_, posterPath(true), true);
+}
+
+void TLVideoItemPriviewCell::showPoster(const std::string& url, const std::string& path, bool big) {
+  unsigned generation = ++posterGeneration_;
+  if (!path.empty() && TLImageFetch::fileExists(path)) {
+    if (loadPriority_ != -1) return showIfCurrent(generation, ui::Image::imageWithContentsOfFile(path));
+    std::weak_ptr<TLVideoItemPriviewCell> weak =
+        std::static_pointer_cast<TLVideoItemPriviewCell>(shared_from_this());
+    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT), [weak, generation, path] {
+      auto image = ui::Image::imageWithContentsOfFile(path);
+      dispatch::async(dispatch::mainQueue(), [weak, generation, image] {
+        if (auto cell = weak.lock()) cell->showIfCurrent(generation, image);
+      });
+    });
+    return;
+  }
+  if (big && url.empty()) return;
+  loadImageWithUrl(url, path);
+}
+
+void TLVideoItemPriviewCell::showIfCurrent(unsigned generation, const std::shared_ptr<ui::Image>& image) {
+  if (generation != posterGeneration_) return;
+  setImageForButton(image);
+}
+
+void TLVideoItemPriviewCell::setImageForButton(const std::shared_ptr<ui::Image>& image) {
+  if (!posterView_) return;
+  posterView_->setImage(image);
+}
+
+void TLVideoItemPriviewCell::loadImageWithUrl(const std::string& url, const std::string& path) {
+  unsigned generation = posterGeneration_;
+  int priority = loadPriority_;
+  std::weak_ptr<TLVideoItemPriviewCell> weak =
+      std::static_pointer_cast<TLVideoItemPriviewCell>(shared_from_this());
+  auto show = [weak, generation](std::shared_ptr<ui::Image> image) {
+    dispatch::async(dispatch::mainQueue(), [weak, generation, image] {
+      if (auto cell = weak.lock()) cell->showIfCurrent(generation, image);
+    });
+  };
+  // The reply arrives off the main thread. The cache file appears whole or not at all: a reply
+  // that is not an image (an error page, a cut-off body) never reaches it, and other rows of the
+  // same title never read a half-written poster.
+  TLImageFetch::get(
+      url,
+      [path, priority, show](const ns::Data& body) {
+        auto image = ui::Image::imageWithData(body);
+        if (!image) return;
+        if (path.empty()) return show(image);
+        ns::ErrorPtr error;
+        if (!ns::writeDataToFile(body, path, true, &error)) {
+          ns::log("Cannot write the poster %@: %@", path, error);
+          return show(image);
+        }
+        if (priority == 1) {
+          dispatch::async(dispatch::mainQueue(),
+                          [path, show] { show(ui::Image::imageWithContentsOfFile(path)); });
+        } else if (priority == -1) {
+          dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
+                          [path, show] { show(ui::Image::imageWithContentsOfFile(path)); });
+        } else {
+          show(ui::Image::imageWithContentsOfFile(path));
+        }
+      },
+      dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT));
+}
+
+void TLVideoItemPriviewCell::selectVideo() {
+  ns::Dictionary info;
+  info.set("id", ID_);
+  info.set("url", url_);
+  info.set("title", title_);
+  info.set("description", description_);
+  info.set("parent_id", parent_id_);
+  info.set("image", imageUrl_);
+  ns::NotificationCenter::defaultCenter()->postNotificationName("TLOpenVideoItem",
+                                                                ns::Value(std::move(info)));
+}

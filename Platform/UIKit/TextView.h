@@ -1,0 +1,81 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Foundation/String.h"
+#include "UIKit/Color.h"
+#include "UIKit/Font.h"
+#include "UIKit/View.h"
+
+namespace ui {
+
+class TextView;
+
+enum class ReturnKeyType { defaultKey = 0, go = 1, search = 6, send = 7, done = 9 };
+
+// Told what the user does in a text view; every operation has an empty default.
+class TextViewDelegate {
+ public:
+  virtual ~TextViewDelegate() = default;
+  virtual void textViewDidBeginEditing(TextView&) {}
+  virtual void textViewDidEndEditing(TextView&) {}
+  // Asked before every change the user types (a character run, or "\n" for the return key);
+  // false keeps the text as it is. The range counts UTF-16 code units.
+  virtual bool textViewShouldChangeTextInRangeReplacementText(TextView&, ns::Range, const std::string&) {
+    return true;
+  }
+  virtual void textViewDidChange(TextView&) {}
+};
+
+// An editable block of text, wrapped to its width. A touch makes it first responder, which brings
+// up the keyboard; typing is simulated (tests, scripts) and goes through the delegate.
+class TextView : public View {
+ public:
+  TextView();
+  std::shared_ptr<TextView> initWithFrame(const cg::Rect& frame);
+
+  const std::string& text() const { return text_; }
+  // Replaces the text without asking the delegate.
+  void setText(std::string text);
+  const std::shared_ptr<Font>& font() const { return font_; }
+  void setFont(std::shared_ptr<Font> font);
+  const Color& textColor() const { return textColor_; }
+  void setTextColor(Color color);
+  bool isEditable() const { return editable_; }
+  void setEditable(bool editable) { editable_ = editable; }
+  ReturnKeyType returnKeyType() const { return returnKeyType_; }
+  void setReturnKeyType(ReturnKeyType type) { returnKeyType_ = type; }
+  std::shared_ptr<TextViewDelegate> delegate() const { return delegate_.lock(); }
+  void setDelegate(std::weak_ptr<TextViewDelegate> delegate) { delegate_ = std::move(delegate); }
+
+  bool canBecomeFirstResponder() const override { return editable_; }
+  bool showsKeyboard() const override { return true; }
+  bool becomeFirstResponder() override;
+  bool resignFirstResponder() override;
+
+  // The user types at the end of the text: the view takes the keyboard if it has not, and each
+  // run of characters and each "\n" (the return key) is offered to the delegate in turn. False
+  // when the view cannot take the keyboard (not editable, hidden, not interactive).
+  bool simulateTyping(const std::string& typed);
+  // The return key: "\n" offered as above.
+  bool simulateReturnKey() { return simulateTyping("\n"); }
+
+  void touchesBegan(const TouchSet& touches, const Event* event) override;
+  void touchesEnded(const TouchSet& touches, const Event* event) override;
+  bool drawsContent() const override { return true; }
+  void drawRect(const cg::Rect& rect) override;
+  void appendDumpAttributes(std::string& line) const override;
+
+ private:
+  void insert(const std::string& piece);
+
+  std::string text_;
+  std::shared_ptr<Font> font_;
+  Color textColor_ = Color::blackColor();
+  std::weak_ptr<TextViewDelegate> delegate_;
+  ReturnKeyType returnKeyType_ = ReturnKeyType::defaultKey;
+  bool editable_ = true;
+};
+
+}  // namespace ui

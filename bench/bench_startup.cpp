@@ -1,0 +1,212 @@
+// A start of the client, headless with the clock skipping over timer waits, against the sample
+// service in this process, until the home page has settled: cold (empty caches) and warm (posters
+// cached). The floor is the same work done plainly: the requests the client made, with libcurl
+// multi at the client's concurrency (6 connections to the host), the JSON bodies parsed with
+// simdjson, the images decoded with the same codecs, and the same poster files encoded and written
+// (cold) or read and decoded (warm).
+#include <curl/curl.h>
+#include <simdjson.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "App/AppDelegate.h"
+#include "App/ClientProgram.h"
+#include "Foundation/ClassRegistry.h"
+#include "Graphics/Image.h"
+#include "SampleServer.h"
+#include "UIKit/AlertView.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+double peakMemoryMB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  return 0;
+}
+
+// One client run until the home page settles; the requests it made.
+double runClient(sampleservice::Server& server, const std::string& script,
+                 std::vector<sampleservice::ServiceRequest>& requests) {
+  server.clearLog();
+  ui::Application::sharedApplication()->reset();
+  ui::AlertView::dismissAll();
+  ClientProgram program;
+  if (program.configure({"--headless", "--host", server.hostAndPort(), "--script", script})) return -1;
+  char name[] = "vcc";
+  char* argv[] = {name, nullptr};
+  auto start = Clock::now();
+  int exitCode =
+      ui::applicationMain(1, argv, "", ns::ClassRegistry::shared().registerClassIfNeeded<AppDelegate>());
+  double seconds = secondsSince(start);
+  requests = server.requests();
+  return exitCode == 0 ? seconds : -1;
+}
+
+struct Fetched {
+  std::string url;
+  std::string body;
+  std::string contentType;
+};
+
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* user) {
+  static_cast<std::string*>(user)->append(data, size * count);
+  return size * count;
+}
+
+// The requests again, with libcurl multi, six connections to the host at most.
+std::vector<Fetched> fetchAll(sampleservice::Server& server,
+                              const std::vector<sampleservice::ServiceRequest>& requests) {
+  std::vector<Fetched> results(requests.size());
+  CURLM* multi = curl_multi_init();
+  curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, 6L);
+  std::vector<CURL*> handles;
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    const auto& r = requests[i];
+    if (r.method != "GET") continue;
+    results[i].url = server.url(r.path + (r.query.empty() ? "" : "?" + r.query));
+    CURL* easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_URL, results[i].url.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &results[i].body);
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, &results[i]);
+    curl_multi_add_handle(multi, easy);
+    handles.push_back(easy);
+  }
+  int running = 0;
+  do {
+    curl_multi_perform(multi, &running);
+    if (running) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+  } while (running);
+  for (CURL* easy : handles) {
+    Fetched* f = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_PRIVATE, &f);
+    char* type = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
+    if (f && type) f->contentType = type;
+    curl_multi_remove_handle(multi, easy);
+    curl_easy_cleanup(easy);
+  }
+  curl_multi_cleanup(multi);
+  return results;
+}
+
+// Runs work(i) for i in [0, count) on as many threads as there are processors, as the client
+// spreads its decoding and file work over its background queues.
+void parallelFor(std::size_t count, const std::function<void(std::size_t)>& work) {
+  std::atomic<std::size_t> next{0};
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < std::max(2u, std::thread::hardware_concurrency()); ++t)
+    threads.emplace_back([&] {
+      for (std::size_t i; (i = next++) < count;) work(i);
+    });
+  for (auto& thread : threads) thread.join();
+}
+
+// The floor of one start: fetch, parse, decode, and write the posters (cold) or read them (warm).
+double floorRun(sampleservice::Server& server, const std::vector<sampleservice::ServiceRequest>& requests,
+                const fs::path& posters, bool cold) {
+  auto start = Clock::now();
+  auto fetched = fetchAll(server, requests);
+  parallelFor(fetched.size(), [&](std::size_t i) {
+    const Fetched& f = fetched[i];
+    if (f.contentType.find("json") != std::string::npos) {
+      simdjson::dom::parser parser;
+      simdjson::dom::element root;
+      if (parser.parse(f.body).get(root))
+        std::fprintf(stderr, "bench_startup: bad JSON from %s\n", f.url.c_str());
+    } else if (f.contentType.rfind("image/", 0) == 0) {
+      auto image = cg::Image::decode(f.body.data(), f.body.size());
+      if (image && cold) {
+        auto png = image->pngData();
+        std::ofstream(posters / (std::to_string(i) + ".png"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(png.bytes()), static_cast<std::streamsize>(png.length()));
+      }
+    }
+  });
+  if (!cold) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(posters)) files.push_back(entry.path());
+    parallelFor(files.size(), [&](std::size_t i) {
+      std::ifstream in(files[i], std::ios::binary);
+      std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (!cg::Image::decode(bytes.data(), bytes.size()))
+        std::fprintf(stderr, "bench_startup: cannot decode\n");
+    });
+  }
+  return secondsSince(start);
+}
+
+}  // namespace
+
+int main() {
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  const fs::path root = fs::temp_directory_path() / ("bench-startup-" + std::to_string(::getpid()));
+  fs::create_directories(root / "posters");
+  { std::ofstream(root / "wait.vcc") << "wait\n"; }
+  setenv("VCC_SANDBOX_ROOT", (root / "sandbox").c_str(), 1);
+  setenv("VCC_COLLECT_URL", "http://127.0.0.1:9/collect", 1);
+  sampleservice::Server server;
+  server.start();
+  const std::string script = (root / "wait.vcc").string();
+
+  // A first start warms the process (fonts, code) and is not counted.
+  std::vector<sampleservice::ServiceRequest> requests;
+  runClient(server, script, requests);
+
+  constexpr int kRounds = 3;
+  double clientCold = 0, clientWarm = 0, floorCold = 0, floorWarm = 0;
+  std::size_t coldRequests = 0, warmRequests = 0;
+  resetPeakMemory();
+  for (int round = 0; round < kRounds; ++round) {
+    fs::remove_all(root / "sandbox" / "Library" / "Caches");
+    double cold = runClient(server, script, requests);
+    coldRequests = requests.size();
+    fs::remove_all(root / "posters");
+    fs::create_directories(root / "posters");
+    floorCold += floorRun(server, requests, root / "posters", true);
+    double warm = runClient(server, script, requests);
+    warmRequests = requests.size();
+    floorWarm += floorRun(server, requests, root / "posters", false);
+    if (cold < 0 || warm < 0) {
+      std::fprintf(stderr, "bench_startup: the client did not settle\n");
+      return 1;
+    }
+    clientCold += cold;
+    clientWarm += warm;
+  }
+  const double peak = peakMemoryMB();
+  server.stop();
+  fs::remove_all(root);
+
+  std::printf("cold start: client %.3f s, floor %.3f s (%zu requests)\n", clientCold / kRounds,
+              floorCold / kRounds, coldRequests);
+  std::printf("warm start: client %.3f s, floor %.3f s (%zu requests)\n", clientWarm / kRounds,
+              floorWarm / kRounds, warmRequests);
+  std::printf("peak resident memory of the client: %.1f MB\n", peak);
+  std::printf("ratio startup_cold = %.2f (target <= 1.5)\n", clientCold / floorCold);
+  std::printf("ratio startup_warm = %.2f (target <= 1.5)\n", clientWarm / floorWarm);
+  curl_global_cleanup();
+  return 0;
+}

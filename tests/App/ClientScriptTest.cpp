@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "App/ClientOptions.h"
+#include "App/ClientScript.h"
+#include "UIKit/Label.h"
+
+namespace {
+
+struct ScriptLineCase {
+  const char* line;
+  const char* reads;  // the step as describe() gives it back
+};
+
+class ScriptLineTest : public ::testing::TestWithParam<ScriptLineCase> {};
+
+TEST_P(ScriptLineTest, ReadsTheStep) {
+  std::vector<ScriptStep> steps;
+  std::string error;
+  ASSERT_TRUE(parseScript(GetParam().line, steps, error)) << error;
+  ASSERT_EQ(1u, steps.size());
+  EXPECT_EQ(GetParam().reads, steps[0].describe());
+  EXPECT_EQ(1, steps[0].line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ScriptLineTest,
+    ::testing::Values(ScriptLineCase{"wait", "wait"},
+                      ScriptLineCase{"  tap   Button  \"     Навигация\"  ", "tap Button \"     Навигация\""},
+                      ScriptLineCase{"tap Label #12 \"a b\"", "tap Label \"a b\" #12"},
+                      ScriptLineCase{"tap 10,20.5", "tap 10,20.5"},
+                      ScriptLineCase{"type \"поезд ночной\"", "type \"поезд ночной\""},
+                      ScriptLineCase{"search", "search"},
+                      ScriptLineCase{"drag ScrollView -300,0", "drag ScrollView -300,0"},
+                      ScriptLineCase{"drag 5,5 0,-40", "drag 5,5 0,-40"},
+                      ScriptLineCase{"rotate landscape", "rotate landscape"},
+                      ScriptLineCase{"advance 8.5", "advance 8.5"},
+                      ScriptLineCase{"shot home-again", "shot home-again"},
+                      ScriptLineCase{"post TLNavigationShowMenu", "post TLNavigationShowMenu"}));
+
+struct BadScriptCase {
+  const char* text;
+  const char* error;
+};
+
+class BadScriptTest : public ::testing::TestWithParam<BadScriptCase> {};
+
+TEST_P(BadScriptTest, NamesTheLineAndTheReason) {
+  std::vector<ScriptStep> steps;
+  std::string error;
+  EXPECT_FALSE(parseScript(GetParam().text, steps, error));
+  EXPECT_EQ(GetParam().error, error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, BadScriptTest,
+    ::testing::Values(BadScriptCase{"# a comment\n\nfly away", "3: unknown step fly"},
+                      BadScriptCase{"wait\ntap", "2: tap names no view (CLASS [\"TEXT\"] [#TAG], or X,Y)"},
+                      BadScriptCase{"\"tap\" Button", "1: a line starts with a step, not a text"},
+                      BadScriptCase{"tap \"Навигация\"", "1: tap wants a class name before the text"},
+                      BadScriptCase{"tap Button \"open", "1: a text is not closed with \""},
+                      BadScriptCase{"tap Button #x", "1: tap has a bad tag #x"},
+                      BadScriptCase{"tap 1,2 Button", "1: tap has words after its point"},
+                      BadScriptCase{"drag Button", "1: drag wants a view and a distance DX,DY"},
+                      BadScriptCase{"rotate sideways", "1: rotate wants portrait or landscape, not sideways"},
+                      BadScriptCase{"advance soon", "1: advance wants a number of seconds, not soon"},
+                      BadScriptCase{"advance -1", "1: advance wants a number of seconds, not -1"},
+                      BadScriptCase{"shot ../outside", "1: shot wants a plain file name, not ../outside"},
+                      BadScriptCase{"shot", "1: shot wants 1 argument"},
+                      BadScriptCase{"wait now", "1: wait wants 0 arguments"}));
+
+std::shared_ptr<ui::Label> label(const std::string& text, cg::Rect frame) {
+  auto l = std::make_shared<ui::Label>();
+  l->initWithFrame(frame);
+  l->setText(text);
+  return l;
+}
+
+ScriptStep step(const std::string& line) {
+  std::vector<ScriptStep> steps;
+  std::string error;
+  EXPECT_TRUE(parseScript(line, steps, error)) << error;
+  return steps.empty() ? ScriptStep() : steps[0];
+}
+
+TEST(ScriptViewTest, FindsTheFirstShownViewOfTheClassWithItsTextOrTag) {
+  auto root = std::make_shared<ui::View>()->initWithFrame({0, 0, 320, 480});
+  auto hidden = label("Фильмы", {0, 0, 100, 20});
+  hidden->setHidden(true);
+  auto offScreen = label("Фильмы", {400, 0, 100, 20});
+  auto box = std::make_shared<ui::View>()->initWithFrame({0, 100, 320, 100});
+  auto inBox = label("Фильмы", {10, 10, 100, 20});
+  inBox->setTag(7);
+  auto other = label("Сериалы", {10, 50, 100, 20});
+  for (const auto& v : {hidden, offScreen}) root->addSubview(v);
+  root->addSubview(box);
+  box->addSubview(inBox);
+  box->addSubview(other);
+
+  EXPECT_EQ(inBox, findScriptView(root, step("tap Label \"Фильмы\"")));
+  EXPECT_EQ(inBox, findScriptView(root, step("tap Label #7")));
+  EXPECT_EQ(other, findScriptView(root, step("tap Label \"Сериалы\"")));
+  EXPECT_EQ(nullptr, findScriptView(root, step("tap Label \"Фильмы\" #8")));
+  EXPECT_EQ(nullptr, findScriptView(root, step("tap Button \"Фильмы\"")));
+  // A view is found by what its subviews show, the outermost first.
+  EXPECT_EQ(root, findScriptView(root, step("tap View \"Сериалы\"")));
+  box->setAlpha(0);
+  EXPECT_EQ(nullptr, findScriptView(root, step("tap Label \"Сериалы\"")));
+}
+
+struct OptionsCase {
+  std::vector<std::string> arguments;
+  const char* error;  // empty: accepted
+};
+
+class ClientOptionsTest : public ::testing::TestWithParam<OptionsCase> {};
+
+TEST_P(ClientOptionsTest, AcceptsGoodOptionsAndNamesTheBadOne) {
+  ClientOptions options;
+  std::string error;
+  EXPECT_EQ(std::string(GetParam().error).empty(),
+            ClientOptions::parse(GetParam().arguments, options, error));
+  EXPECT_EQ(GetParam().error, error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ClientOptionsTest,
+    ::testing::Values(
+        OptionsCase{{"--device", "phone-4in", "--host", "127.0.0.1:8080", "--headless", "--time-limit", "5"},
+                    ""},
+        OptionsCase{{"--collect-url", "http://127.0.0.1:9/collect", "--out", "shots", "--window"}, ""},
+        OptionsCase{{"--device", "watch"},
+                    "unknown device watch (tablet, tablet-landscape, phone, phone-4in)"},
+        OptionsCase{{"--device"}, "--device needs a value"},
+        OptionsCase{{"--host", "http://example.org"}, "--host wants host[:port], not http://example.org"},
+        OptionsCase{{"--host", "example.org:99999"}, "--host wants host[:port], not example.org:99999"},
+        OptionsCase{{"--collect-url", "ftp://x"}, "--collect-url wants an http or https URL, not ftp://x"},
+        OptionsCase{{"--time-limit", "0"}, "--time-limit wants a number of seconds above 0, not 0"},
+        OptionsCase{{"--fast"}, "unknown option --fast"}, OptionsCase{{"home"}, "unexpected argument home"}));
+
+TEST(ClientOptionsDeviceTest, ProfilesFollowTheNames) {
+  struct Case {
+    const char* name;
+    cg::Size points;
+    double scale;
+    bool landscape;
+  };
+  for (const Case& c : {Case{"tablet", {768, 1024}, 1, false}, Case{"tablet-landscape", {768, 1024}, 1, true},
+                        Case{"phone", {320, 480}, 2, false}, Case{"phone-4in", {320, 568}, 2, false}}) {
+    ClientOptions options;
+    ASSERT_TRUE(ClientOptions::deviceFromName(c.name, options)) << c.name;
+    EXPECT_EQ(c.points.width, options.device.screenSize.width) << c.name;
+    EXPECT_EQ(c.points.height, options.device.screenSize.height) << c.name;
+    EXPECT_EQ(c.scale, options.device.scale) << c.name;
+    EXPECT_EQ(c.landscape, ui::isLandscape(options.orientation)) << c.name;
+  }
+}
+
+}  // namespace

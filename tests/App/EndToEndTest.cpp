@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Classes/TLSettings.h"
+#include "ClientTestSupport.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using testsupport::countViews;
+using testsupport::readText;
+
+struct DeviceCase {
+  const char* device;
+  bool pad;
+};
+
+class EndToEndTest : public testsupport::ClientServiceSuite,
+                     public ::testing::WithParamInterface<DeviceCase> {
+ protected:
+  std::vector<std::string> arguments(const std::string& host) const {
+    return {"--headless", "--device", GetParam().device, "--host", host, "--out", out_.str()};
+  }
+  std::string shot(const std::string& name) const {
+    return readText(out_.file(std::string(GetParam().device) + "-" + name + ".txt"));
+  }
+  std::string suffix() const { return GetParam().pad ? "" : "_iphone"; }
+
+  testsupport::TempDir out_;
+};
+
+TEST_P(EndToEndTest, TheHomePageSettlesWithItsSliderAndOneRowPerCategory) {
+  ASSERT_EQ(0, testsupport::runClientInProcess(arguments(server_->hostAndPort())));
+  std::string dump = shot("home");
+  EXPECT_EQ(1u, countViews(dump, "MainSlider" + suffix()));
+  EXPECT_EQ(server_->catalogue().categories().size(), countViews(dump, "TLRubricScrollView" + suffix()));
+  EXPECT_EQ(0u, countViews(dump, "AlertView"));
+  // Settled means loaded: every row's tiles are there and no spinner turns.
+  EXPECT_GT(countViews(dump, "TLVideoItemPriview" + suffix()), server_->catalogue().categories().size());
+  EXPECT_EQ(std::string::npos, dump.find(" animating")) << dump;
+}
+
+TEST_P(EndToEndTest, AScriptedSessionWalksMenuCategorySearchAndATitle) {
+  auto script = std::string(VCC_SCRIPTS_DIR) + "/walk-" + (GetParam().pad ? "tablet" : "phone") + ".vcc";
+  auto args = arguments(server_->hostAndPort());
+  args.insert(args.end(), {"--script", script});
+  ASSERT_EQ(0, testsupport::runClientInProcess(args));
+
+  auto stackOf = [](const std::string& dump) {
+    auto at = dump.find("stack=[");
+    return at == std::string::npos ? std::string() : dump.substr(at + 7, dump.find(']', at) - at - 7);
+  };
+  const std::string home = "TLMainPageVC" + suffix();
+  EXPECT_EQ(home, stackOf(shot("home")));
+  EXPECT_NE(std::string::npos, shot("home").find("TLMenuView" + suffix() + " frame={{0, 0}"));
+  // The menu is out: its view is no longer hidden.
+  std::string menu = shot("menu");
+  auto menuLine = menu.substr(menu.find("TLMenuView"));
+  EXPECT_EQ(std::string::npos, menuLine.substr(0, menuLine.find('\n')).find(" hidden")) << menuLine;
+  EXPECT_EQ(home + ", TLSCategoryVC" + suffix(), stackOf(shot("category")));
+  EXPECT_EQ(home + ", TLSSearchVC" + suffix(), stackOf(shot("search")));
+  EXPECT_EQ(home, stackOf(shot("home-again")));
+  EXPECT_EQ(home + ", TitlePageViewController" + suffix(), stackOf(shot("title")));
+}
+
+TEST_P(EndToEndTest, AServiceThatIsDownGivesTheAlertAndAReloadAfterItStartsFillsThePage) {
+  sampleservice::Server later;
+  later.start();
+  const int port = later.port();
+  later.stop();
+
+  testsupport::TempDir scripts;
+  { std::ofstream(scripts.file("reload.vcc")) << "shot down\ntap AKActivityButton\nshot reloaded\n"; }
+  auto args = arguments("127.0.0.1:" + std::to_string(port));
+  args.insert(args.end(), {"--script", scripts.file("reload.vcc")});
+  bool flagWhileDown = false;
+  std::size_t alertsWhileDown = 0;
+  int steps = 0;
+  int exitCode = testsupport::runClientInProcess(args, [&](ClientSession& session) {
+    session.setStepObserver([&] {
+      if (++steps != 1) return;
+      flagWhileDown = TLSettings::isMainPageNeedUpdate();
+      alertsWhileDown = ui::AlertView::visibleAlerts().size();
+      later.start("127.0.0.1", port);
+    });
+  });
+  ASSERT_EQ(0, exitCode);
+  EXPECT_TRUE(flagWhileDown);
+  EXPECT_EQ(1u, alertsWhileDown) << "one alert for the failed load";
+  EXPECT_EQ(1u, countViews(shot("down"), "AlertView"));
+  EXPECT_EQ(0u, countViews(shot("down"), "TLRubricScrollView" + suffix()));
+
+  std::string reloaded = shot("reloaded");
+  EXPECT_EQ(later.catalogue().categories().size(), countViews(reloaded, "TLRubricScrollView" + suffix()));
+  EXPECT_FALSE(TLSettings::isMainPageNeedUpdate());
+  later.stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, EndToEndTest,
+                         ::testing::Values(DeviceCase{"tablet", true}, DeviceCase{"phone", false}),
+                         [](const auto& p) { return std::string(p.param.device); });
+
+}  // namespace

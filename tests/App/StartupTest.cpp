@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Analytics/Library/MAI.h"
+#include "Analytics/Library/MAIUncaughtExceptionHandler.h"
+#include "App/AppDelegate.h"
+#include "Classes/HomeTestSupport.h"
+#include "Classes/TLSettings.h"
+#include "Foundation/ClassRegistry.h"
+#include "Foundation/Clock.h"
+#include "Foundation/Exception.h"
+#include "Foundation/NotificationCenter.h"
+#include "UIKit/ApplicationMain.h"
+#include "UIKit/NavigationController.h"
+#include "UIKit/Screen.h"
+#include "UIKit/SystemNotifications.h"
+#include "UIKit/ViewDump.h"
+
+namespace {
+
+struct IdiomCase {
+  const char* name;
+  ui::DeviceProfile profile;
+  bool pad;
+};
+
+ui::DeviceProfile silentDevice() {
+  ui::DeviceProfile profile = ui::DeviceProfile::tablet();
+  profile.answersIdiom = false;
+  return profile;
+}
+
+// A launch on each idiom answer, against the sample service, with what analytics is asked
+// recorded as it happens.
+class StartupTest : public testsupport::HomeServiceSuite, public ::testing::WithParamInterface<IdiomCase> {
+ protected:
+  void SetUp() override {
+    HomeServiceSuite::SetUp();
+    previousProfile_ = ui::Device::setProfile(GetParam().profile);
+    ui::Application::sharedApplication()->reset();
+    ui::AlertView::dismissAll();
+    auto mai = MAI::sharedInstance();
+    mai->reset();
+    MAIUninstallUncaughtExceptionHandler();
+    // Each launch starts from an empty hit store: earlier tests' hits are not this one's.
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+      std::filesystem::remove(*MAI::dataStorePath() + suffix);
+    defaultFactory_ = mai->trackerImplClass();
+    mai->setTrackerImplClass([this](const MAIDispatcherPtr& dispatcher, const std::string& trackingId,
+                                    const std::string& appName,
+                                    const std::optional<std::string>& appVersion) {
+      auto key = ui::Window::keyWindow();
+      trackers_.push_back({trackingId, ns::getUncaughtExceptionHandler() == MAIUncaughtExceptionHandler,
+                           dispatcher ? dispatcher->dispatchInterval() : 0,
+                           key && !key->rootViewController()});
+      return defaultFactory_(dispatcher, trackingId, appName, appVersion);
+    });
+  }
+  void TearDown() override {
+    HomeServiceSuite::TearDown();
+    if (delegate_ && delegate_->window()) delegate_->window()->resignKeyWindow();
+    delegate_.reset();
+    auto mai = MAI::sharedInstance();
+    mai->setTrackerImplClass(defaultFactory_);
+    mai->reset();
+    MAIUninstallUncaughtExceptionHandler();
+    ui::AlertView::dismissAll();
+    ui::Application::sharedApplication()->reset();
+    ui::Device::setProfile(previousProfile_);
+  }
+
+  struct TrackerMade {
+    std::string trackingId;
+    bool exceptionsTracked;
+    double dispatchInterval;
+    bool beforeHomePage;
+  };
+  std::vector<TrackerMade> trackers_;
+  std::shared_ptr<AppDelegate> delegate_;
+
+ private:
+  ui::DeviceProfile previousProfile_;
+  MAITrackerFactory defaultFactory_;
+};
+
+TEST_P(StartupTest, LaunchShowsTheDevicesHomePageInItsMenuControllerAndConfiguresAnalytics) {
+  const bool pad = GetParam().pad;
+  EXPECT_EQ(pad, isPad());
+  TLSettings::addRefreshMainPageFlag();  // a start after a failed category list
+  bool keyWithoutRoot = false;
+  int becameKey = 0;
+  auto token = ns::NotificationCenter::defaultCenter()->addObserverForName(
+      ui::kWindowDidBecomeKeyNotification, {}, [&](const ns::Notification& n) {
+        auto window = std::dynamic_pointer_cast<ui::Window>(n.object.asObject());
+        ++becameKey;
+        keyWithoutRoot = window && !window->rootViewController();
+      });
+
+  delegate_ = std::make_shared<AppDelegate>();
+  auto application = ui::Application::sharedApplication();
+  EXPECT_TRUE(delegate_->applicationDidFinishLaunchingWithOptions(application, ns::Value()));
+  ns::NotificationCenter::defaultCenter()->removeObserver(token);
+
+  auto window = delegate_->window();
+  ASSERT_TRUE(window);
+  EXPECT_EQ(1, becameKey);
+  EXPECT_TRUE(keyWithoutRoot) << "the window is made key before it has a root";
+  EXPECT_TRUE(window->isKeyWindow());
+  EXPECT_FALSE(window->isHidden());
+  EXPECT_EQ(ui::Color::whiteColor().describe(), ui::describeColor(window->backgroundColor()));
+  EXPECT_EQ(cg::describe(ui::Screen::mainScreen()->bounds()), cg::describe(window->frame()));
+
+  auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(window->rootViewController());
+  ASSERT_TRUE(navigation);
+  EXPECT_EQ(pad ? "TLMenuNavigationController" : "TLMenuNavigationController_iphone",
+            navigation->className());
+  ASSERT_EQ(1u, navigation->viewControllers().size());
+  EXPECT_EQ(pad ? "TLMainPageVC" : "TLMainPageVC_iphone", navigation->viewControllers().front()->className());
+
+  EXPECT_EQ(pad ? ui::StatusBarStyle::defaultStyle : ui::StatusBarStyle::blackOpaque,
+            application->statusBarStyle());
+  EXPECT_FALSE(TLSettings::isMainPageNeedUpdate());
+
+  // Exceptions tracked and the interval set before the one tracker is made.
+  ASSERT_EQ(1u, trackers_.size());
+  EXPECT_EQ(AppDelegate::kTrackingId, trackers_[0].trackingId);
+  EXPECT_TRUE(trackers_[0].exceptionsTracked);
+  EXPECT_EQ(20.0, trackers_[0].dispatchInterval);
+  // The home page reports its screen when its view loads: the tracker must be there by then.
+  EXPECT_TRUE(trackers_[0].beforeHomePage);
+  EXPECT_TRUE(MAI::sharedInstance()->trackUncaughtExceptions());
+  EXPECT_TRUE(MAI::sharedInstance()->defaultTracker());
+}
+
+TEST_P(StartupTest, TheHomeScreenViewReachesTheCollectionServiceOnceTheDispatchIntervalHasPassed) {
+  ns::ManualClock clock;
+  testsupport::ServiceHostOverride unused(server_->hostAndPort().c_str());
+  const char* previous = getenv("VCC_COLLECT_URL");
+  std::optional<std::string> kept = previous ? std::optional<std::string>(previous) : std::nullopt;
+  setenv("VCC_COLLECT_URL", server_->url("/collect").c_str(), 1);
+
+  delegate_ = std::make_shared<AppDelegate>();
+  ASSERT_TRUE(
+      delegate_->applicationDidFinishLaunchingWithOptions(ui::Application::sharedApplication(), ns::Value()));
+  auto dispatcher = MAI::sharedInstance()->dispatcher();
+  ASSERT_TRUE(dispatcher);
+  ASSERT_TRUE(testsupport::spinUntil(
+      [&] { return dispatcher->dataStore()->hitCount(nullptr) >= 1 && dispatcher->hasTimer(); }));
+  auto homeScreenViews = [&] {
+    std::size_t n = 0;
+    for (const auto& hit : server_->collectedHits()) {
+      auto at = [&](const char* key) { return hit.parameters.count(key) ? hit.parameters.at(key) : ""; };
+      n += at("t") == "appview" && at("cd") == "Home Screen" && at("tid") == AppDelegate::kTrackingId;
+    }
+    return n;
+  };
+  clock.advance(19);
+  EXPECT_EQ(0u, homeScreenViews()) << "nothing goes before the dispatch interval";
+  clock.advance(1);
+  EXPECT_TRUE(testsupport::spinUntil([&] { return homeScreenViews() == 1; }));
+
+  if (kept)
+    setenv("VCC_COLLECT_URL", kept->c_str(), 1);
+  else
+    unsetenv("VCC_COLLECT_URL");
+}
+
+INSTANTIATE_TEST_SUITE_P(Idioms, StartupTest,
+                         ::testing::Values(IdiomCase{"Pad", ui::DeviceProfile::tablet(), true},
+                                           IdiomCase{"Phone", ui::DeviceProfile::phone(), false},
+                                           IdiomCase{"NoIdiomAnswer", silentDevice(), false}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// Records what the platform tells an application delegate, and the notifications posted with it.
+std::vector<std::string>& lifeEvents() {
+  static std::vector<std::string> events;
+  return events;
+}
+
+class RecordingDelegate : public ui::Responder, public ui::ApplicationDelegate {
+ public:
+  static inline bool launches = true;
+  static inline int exitCode = 0;
+  bool applicationDidFinishLaunchingWithOptions(const std::shared_ptr<ui::Application>&,
+                                                const ns::Value&) override {
+    lifeEvents().push_back("launch");
+    // The user leaves the application and comes back before it ends.
+    if (launches)
+      ns::RunLoop::mainRunLoop()->performBlock([] {
+        ui::moveApplicationToState(ui::ApplicationState::background);
+        ui::moveApplicationToState(ui::ApplicationState::active);
+        ui::applicationExit(exitCode);
+      });
+    return launches;
+  }
+  void applicationWillResignActive(const std::shared_ptr<ui::Application>&) override {
+    lifeEvents().push_back("resign");
+  }
+  void applicationDidEnterBackground(const std::shared_ptr<ui::Application>&) override {
+    lifeEvents().push_back("background");
+  }
+  void applicationWillEnterForeground(const std::shared_ptr<ui::Application>&) override {
+    lifeEvents().push_back("foreground");
+  }
+  void applicationDidBecomeActive(const std::shared_ptr<ui::Application>&) override {
+    lifeEvents().push_back("active");
+  }
+  void applicationWillTerminate(const std::shared_ptr<ui::Application>&) override {
+    lifeEvents().push_back("terminate");
+  }
+};
+
+class ApplicationMainTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::Application::sharedApplication()->reset();
+    lifeEvents().clear();
+    RecordingDelegate::launches = true;
+    RecordingDelegate::exitCode = 0;
+    for (const char* name :
+         {ui::kApplicationDidBecomeActiveNotification, ui::kApplicationWillResignActiveNotification,
+          ui::kApplicationDidEnterBackgroundNotification, ui::kApplicationWillEnterForegroundNotification,
+          ui::kApplicationWillTerminateNotification})
+      tokens_.push_back(ns::NotificationCenter::defaultCenter()->addObserverForName(
+          name, {}, [](const ns::Notification& n) { lifeEvents().push_back(n.name); }));
+  }
+  void TearDown() override {
+    for (auto& token : tokens_) ns::NotificationCenter::defaultCenter()->removeObserver(token);
+    ui::Application::sharedApplication()->reset();
+  }
+  static std::string registered() {
+    return ns::ClassRegistry::shared().registerClassIfNeeded<RecordingDelegate>();
+  }
+  std::vector<std::shared_ptr<ns::Object>> tokens_;
+};
+
+TEST_F(ApplicationMainTest, RunsTheDelegateThroughItsLifeAndReturnsTheExitCode) {
+  RecordingDelegate::exitCode = 3;
+  char program[] = "vcc";
+  char* argv[] = {program, nullptr};
+  EXPECT_EQ(3, ui::applicationMain(1, argv, "", registered()));
+  const std::vector<std::string> active = {"active", ui::kApplicationDidBecomeActiveNotification};
+  const std::vector<std::string> leave = {"resign", ui::kApplicationWillResignActiveNotification,
+                                          "background", ui::kApplicationDidEnterBackgroundNotification};
+  std::vector<std::string> expected = {"launch"};
+  for (const auto* part : {&active, &leave}) expected.insert(expected.end(), part->begin(), part->end());
+  expected.insert(expected.end(), {"foreground", ui::kApplicationWillEnterForegroundNotification});
+  for (const auto* part : {&active, &leave}) expected.insert(expected.end(), part->begin(), part->end());
+  expected.insert(expected.end(), {"terminate", ui::kApplicationWillTerminateNotification});
+  EXPECT_EQ(expected, lifeEvents());
+  EXPECT_FALSE(ui::applicationDelegate()) << "the delegate goes with the run";
+}
+
+TEST_F(ApplicationMainTest, RefusesUnknownClassesAndAFailedLaunch) {
+  char program[] = "vcc";
+  char* argv[] = {program, nullptr};
+  EXPECT_EQ(1, ui::applicationMain(1, argv, "", "NoSuchDelegate"));
+  EXPECT_EQ(1, ui::applicationMain(1, argv, "NoSuchApplication", registered()));
+  EXPECT_TRUE(lifeEvents().empty());
+  RecordingDelegate::launches = false;
+  EXPECT_EQ(1, ui::applicationMain(1, argv, "", registered()));
+  EXPECT_EQ(std::vector<std::string>{"launch"}, lifeEvents()) << "a refused launch never becomes active";
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// The category grid's pages: the window of live pages, placeholders while a finger drags, and
+// the page kept in view across a rotation, against the sample service's 80 films.
+#include <gtest/gtest.h>
+
+#include "CategoryTestSupport.h"
+#include "Classes/MainPage/TLVideoItemPriview.h"
+#include "Foundation/Clock.h"
+#include "UIKit/Application.h"
+#include "UIKit/TouchSimulation.h"
+
+namespace {
+
+class CategoryGridTest : public testsupport::CategorySuite {
+ protected:
+  // Ends a scroll on the page as a settled drag would.
+  static void settleOn(const std::shared_ptr<CategoryFilmsScroll>& g, int page) {
+    g->scrollView()->setContentOffset({page * g->scrollView()->bounds().width(), 0});
+    g->scrollViewDidEndDecelerating(*g->scrollView());
+    testsupport::awaitRequestsEnded();
+  }
+  static bool isPlaceholderPage(const std::shared_ptr<CategoryFilmsScroll>& g, int page) {
+    auto view = g->pageViews()[static_cast<std::size_t>(page)];
+    auto tile = view ? view->viewWithTag(CategoryFilmsScroll::kTileTag) : nullptr;
+    return tile && !std::dynamic_pointer_cast<TLVideoItemPriview>(tile) &&
+           tile->backgroundColor() == ui::Color::blackColor() && !tile->subviews().empty();
+  }
+};
+
+TEST_F(CategoryGridTest, OnlyTheLandingPageAndItsNeighboursLiveAfterAScrollEnds) {
+  auto g = grid(1);
+  settleOn(g, 3);
+  EXPECT_EQ(g->currentPage(), 3);
+  EXPECT_EQ(livePages(g), (std::vector<int>{2, 3, 4}));
+  for (int page : {2, 3, 4}) EXPECT_EQ(tilesOn(g, page), 16) << page;
+  for (int i = 0; i < 64; ++i) EXPECT_FALSE((*g->allList())[static_cast<std::size_t>(i)].isNil()) << i;
+  settleOn(g, 0);
+  EXPECT_EQ(livePages(g), (std::vector<int>{0, 1}));
+}
+
+TEST_F(CategoryGridTest, AFingerDraggingAcrossPagesShowsBlackPlaceholdersUntilTheScrollSettles) {
+  ns::ManualClock clock;
+  auto g = grid(1);
+  g->layoutSubviews();
+  double w = g->scrollView()->bounds().width();
+  {
+    ui::SimulatedTouch finger(g, {700, 300});
+    for (double x = 680; x >= 200; x -= 40) finger.moveTo({x, 300});
+    // Past the middle of page 1: page 1 and its neighbours are placeholders.
+    ASSERT_GT(g->scrollView()->contentOffset().x, w / 2);
+    EXPECT_TRUE(isPlaceholderPage(g, 1));
+    EXPECT_TRUE(isPlaceholderPage(g, 2));
+    EXPECT_EQ(livePages(g), (std::vector<int>{0, 1, 2}));
+    finger.end();
+  }
+  clock.advance(1);
+  testsupport::awaitRequestsEnded();
+  EXPECT_EQ(g->currentPage(), 1);
+  EXPECT_EQ(livePages(g), (std::vector<int>{0, 1, 2}));
+  for (int page : {0, 1, 2}) EXPECT_FALSE(isPlaceholderPage(g, page)) << page;
+  EXPECT_EQ(tilesOn(g, 2), 16);
+}
+
+TEST_F(CategoryGridTest, RotationKeepsTheFirstTitleInViewAndTurningBackReturnsToThePage) {
+  auto app = ui::Application::sharedApplication();
+  app->setStatusBarOrientation(ui::InterfaceOrientation::landscapeLeft);
+  auto g = grid(1);
+  g->layoutSubviews();
+  ASSERT_EQ(g->scrollView()->bounds().width(), 1024);
+  settleOn(g, 5);
+  ASSERT_EQ(tilesOn(g, 5), 5) << "titles 75 to 79";
+
+  app->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
+  g->layoutSubviews();
+  testsupport::awaitRequestsEnded();
+  EXPECT_EQ(g->currentPage(), 4);
+  EXPECT_EQ(g->lastRotatedPage(), 5);
+  EXPECT_EQ(g->scrollView()->contentOffset().x, 4 * 768);
+  auto tile = std::dynamic_pointer_cast<TLVideoItemPriview>(
+      g->pageViews()[4]->viewWithTag(CategoryFilmsScroll::kTileTag + 75 - 64));
+  ASSERT_TRUE(tile);
+  EXPECT_EQ(tile->title(), TLSettings::stringFromObject((*g->allList())[75]["name"])) << "title 75 in view";
+
+  app->setStatusBarOrientation(ui::InterfaceOrientation::landscapeRight);
+  g->layoutSubviews();
+  testsupport::awaitRequestsEnded();
+  EXPECT_EQ(g->currentPage(), 5);
+  EXPECT_EQ(g->lastRotatedPage(), -1);
+  EXPECT_EQ(g->scrollView()->contentOffset().x, 5 * 1024);
+  EXPECT_EQ(tilesOn(g, 5), 5);
+}
+
+TEST_F(CategoryGridTest, PagesBeyondThePageTableStayEmpty) {
+  setTitles(testsupport::body(testsupport::titlesReply("\"6000\"", 16)));
+  auto g = grid(1);
+  g->showPage(312);
+  g->showPreviewPage(312);
+  g->loadPage(312);
+  EXPECT_EQ(g->pageViews().size(), 312u);
+  EXPECT_EQ(livePages(g), (std::vector<int>{0}));
+}
+
+}  // namespace

@@ -1,0 +1,232 @@
+// The phone category page against the sample service: packs as the list is dragged past its end,
+// replies the list cannot use, nothing found, the picker's filters, the sort strip, late replies
+// of an abandoned list, alerts and analytics.
+#include <gtest/gtest.h>
+
+#include "CategoryTestSupport.h"
+#include "Classes/iphone/CategoryPage/TLSCategoryVC_iphone.h"
+#include "support/RecordingTracker.h"
+
+namespace {
+
+using testsupport::body;
+using testsupport::titlesReply;
+
+class PhoneCategoryPageTest : public testsupport::CategorySuite {
+ protected:
+  testsupport::HomeDevice phoneDevice_{false};
+
+  std::shared_ptr<TLSCategoryVC_iphone> open(int categoryId = 1) {
+    auto page = std::make_shared<TLSCategoryVC_iphone>()->initWithNibName("TLSCategoryVC_iphone", nullptr);
+    page->setCategoryTitle("Фильмы");
+    page->setCategoryId(categoryId);
+    page->view();
+    testsupport::awaitRequestsEnded();
+    return page;
+  }
+  // Drags the list the given number of points past its end.
+  static void dragPastEnd(const TLSCategoryVC_iphone& page, double points) {
+    auto table = page.mainTableView();
+    double end = std::max(0.0, table->contentSize().height - table->bounds().height());
+    table->setContentOffset({0, end + points});
+    testsupport::awaitRequestsEnded();
+  }
+  static std::string lastTitlesQuery() {
+    auto all = server_->requestsFor("get_category_titles");
+    return all.empty() ? "" : all.back().query;
+  }
+};
+
+TEST_F(PhoneCategoryPageTest, PacksFollowAsTheListIsDraggedPastItsEnd) {
+  setTitles(body(titlesReply("\"20\"", 16)), {{"page", "0"}});
+  setTitles(body(titlesReply("\"20\"", 4, 16)), {{"page", "1"}});
+  auto page = open();
+  EXPECT_EQ(page->loadedPreviewList().size(), 16u);
+  EXPECT_EQ(page->mainTableView()->numberOfRowsInSection(0), 16);
+  dragPastEnd(*page, 10);
+  EXPECT_EQ(requestedPages(), std::vector<std::string>{"0"}) << "10 points is not past the threshold";
+  dragPastEnd(*page, 11);
+  EXPECT_EQ(requestedPages(), (std::vector<std::string>{"0", "1"}));
+  EXPECT_EQ(page->loadedPreviewList().size(), 20u);
+  EXPECT_EQ(page->totalCount(), 20);
+  dragPastEnd(*page, 30);
+  EXPECT_EQ(requestedPages(), (std::vector<std::string>{"0", "1"})) << "the list is complete";
+}
+
+TEST_F(PhoneCategoryPageTest, APackOfFifteenAsksForTheNextPackNotTheSameAgain) {
+  setTitles(body(titlesReply("\"40\"", 15)), {{"page", "0"}});
+  setTitles(body(titlesReply("\"40\"", 16, 15)), {{"page", "1"}});
+  auto page = open();
+  EXPECT_EQ(page->loadedPreviewList().size(), 15u);
+  dragPastEnd(*page, 20);
+  EXPECT_EQ(requestedPages(), (std::vector<std::string>{"0", "1"}));
+  EXPECT_EQ(page->loadedPreviewList().size(), 31u);
+  EXPECT_EQ(*page->loadedPreviewList()[15]["name"].asString(), "t15") << "no row shows twice";
+}
+
+TEST_F(PhoneCategoryPageTest, UnusableRepliesFailThePackWithAnAlert) {
+  struct Case {
+    const char* name;
+    std::string reply;
+  };
+  const Case cases[] = {
+      {"number quantity", titlesReply("20", 16)},
+      {"empty quantity", titlesReply("\"\"", 16)},
+      {"not an object", "[1,2,3]"},
+      {"items not an array", "{\"quantity\":\"5\",\"items\":{}}"},
+  };
+  for (const Case& c : cases) {
+    setTitles(body(c.reply));
+    auto page = open();
+    EXPECT_FALSE(page->isLoading()) << c.name;
+    EXPECT_FALSE(page->activityView()->isAnimating()) << c.name;
+    EXPECT_FALSE(page->refreshBtn()->isHidden()) << c.name;
+    auto alerts = ui::AlertView::visibleAlerts();
+    ASSERT_EQ(alerts.size(), 1u) << c.name;
+    EXPECT_EQ(alerts[0]->message(), "Данные временно недоступны. Повторите попытку позже.") << c.name;
+    EXPECT_EQ(alerts[0]->delegate(), page) << c.name;
+    ui::AlertView::dismissAll();
+  }
+  // Without "also" the pack's rows still show.
+  setTitles(body(titlesReply("\"3\"", 3, 0, false)));
+  auto page = open();
+  EXPECT_EQ(page->mainTableView()->numberOfRowsInSection(0), 3);
+  EXPECT_TRUE(ui::AlertView::visibleAlerts().empty());
+}
+
+TEST_F(PhoneCategoryPageTest, NothingFoundShowsTheNoteOverTheRecommendations) {
+  setTitles(body(titlesReply("\"0\"", 0)));
+  auto page = open();
+  EXPECT_FALSE(page->nothingFoundLabel()->isHidden());
+  EXPECT_EQ(page->nothingFoundLabel()->text(), "Ничего не найдено.\nРекомендуем посмотреть:");
+  EXPECT_EQ(page->mainTableView()->frame().y(), page->defaultTableRect().y() + 46.0);
+  EXPECT_EQ(page->mainTableView()->frame().height(), page->defaultTableRect().height() - 46.0);
+  ASSERT_EQ(page->loadedPreviewList().size(), 1u);
+  EXPECT_EQ(*page->loadedPreviewList()[0]["name"].asString(), "rec");
+  dragPastEnd(*page, 30);
+  EXPECT_EQ(requestedPages(), std::vector<std::string>{"0"});
+}
+
+TEST_F(PhoneCategoryPageTest, PickerRowsBecomeRequestFilters) {
+  server_->setOverride("/api/mobile", "get_category",
+                       body("{\"items\":[{\"items\":[{\"id\":\"12\",\"title\":\"Драма\"}]}]}"));
+  auto page = open();
+  ASSERT_EQ(page->genresList().size(), 2u);
+  EXPECT_EQ(page->paramPicker()->titleForRow(0, 0), "Все категории");
+  EXPECT_EQ(page->paramPicker()->titleForRow(1, 0), "Драма");
+  const auto& years = page->yearsList();
+  auto yearRow = [&](const std::string& text) {
+    return int(std::find(years.begin(), years.end(), text) - years.begin());
+  };
+  struct Case {
+    int genreRow;
+    std::string yearText;
+    std::string expected;  // the tail of the request
+  };
+  const Case cases[] = {
+      {0, "Все", "&page=0"},
+      {1, "1995", "&page=0&genre_id=12&year_min=1995&year_max=1995"},
+      {0, "1980-е", "&page=0&year_min=1980&year_max=1990"},
+      {0, "<1960", "&page=0&year_min=1900&year_max=1960"},
+  };
+  for (const Case& c : cases) {
+    page->showParams();
+    page->paramPicker()->spinComponentToRow(0, c.genreRow);
+    page->paramPicker()->spinComponentToRow(1, yearRow(c.yearText));
+    page->showWithParams();
+    testsupport::awaitRequestsEnded();
+    std::string query = lastTitlesQuery();
+    EXPECT_TRUE(query.ends_with(c.expected)) << c.yearText << ": " << query;
+    EXPECT_TRUE(page->popoverView()->isHidden());
+  }
+  EXPECT_EQ(years.front(), "Все");
+  EXPECT_EQ(years.back(), "<1960");
+}
+
+TEST_F(PhoneCategoryPageTest, ClosingThePanelUnappliedRestoresThePickerAndOutsideTouchesCloseIt) {
+  auto page = open();
+  page->showParams();
+  EXPECT_FALSE(page->popoverView()->isHidden());
+  EXPECT_FALSE(page->pimpImage()->isHidden());
+  page->paramPicker()->spinComponentToRow(1, 3);
+  page->showParams();
+  EXPECT_TRUE(page->popoverView()->isHidden());
+  EXPECT_EQ(page->paramPicker()->selectedRowInComponent(1), 0);
+
+  page->showParams();
+  double top = page->popoverView()->frame().y();
+  auto touchAt = [&](double y) {
+    auto touch = std::make_shared<ui::Touch>(page->view(), cg::Point{100, y}, ui::TouchPhase::began);
+    ui::Event event({touch});
+    page->touchesBegan({touch}, &event);
+  };
+  touchAt(top + 100);
+  EXPECT_FALSE(page->popoverView()->isHidden()) << "a touch inside the panel keeps it";
+  touchAt(top + 300);
+  EXPECT_TRUE(page->popoverView()->isHidden());
+}
+
+TEST_F(PhoneCategoryPageTest, ALateReplyOfTheFormerOrderChangesNothing) {
+  setTitles(body(titlesReply("\"16\"", 16, 100), 0.5), {{"orderby", "popularity"}});
+  setTitles(body(titlesReply("\"16\"", 16, 200)), {{"orderby", "alphabet"}});
+  auto page = std::make_shared<TLSCategoryVC_iphone>()->init();
+  page->setCategoryId(1);
+  page->view();
+  page->touchUpInsideSegmentIndex(2);
+  testsupport::awaitRequestsEnded();
+  testsupport::spinFor(0.2);
+  ASSERT_EQ(page->loadedPreviewList().size(), 16u);
+  EXPECT_EQ(*page->loadedPreviewList()[0]["name"].asString(), "t200");
+  EXPECT_TRUE(lastTitlesQuery().find("orderby=alphabet&orderdir=asc") != std::string::npos);
+}
+
+TEST_F(PhoneCategoryPageTest, TheSortStripBringsTheChosenSegmentIntoView) {
+  auto tracker = testsupport::RecordingTracker::install();
+  testsupport::writeCategoryList({"1"});
+  auto page = open();
+  auto strip = page->sortStrip();
+  double width = strip->bounds().width();
+  struct Case {
+    unsigned segment;
+    double x;
+    const char* label;
+  };
+  const Case cases[] = {
+      {1,
+       page->blackControl()->buttons()[1]->frame().x() -
+           (width - page->blackControl()->buttons()[1]->frame().width()) / 2.5,
+       "по новизне"},
+      {3, 560 - width, "по рейтенгу"},
+      {0, 0, "по популярности"},
+  };
+  for (const Case& c : cases) {
+    page->touchUpInsideSegmentIndex(c.segment);
+    EXPECT_DOUBLE_EQ(strip->contentOffset().x, c.x) << c.label;
+    ASSERT_FALSE(tracker->calls.empty());
+    EXPECT_EQ(tracker->calls.back(),
+              (testsupport::RecordingTracker::Call{
+                  "event", {"Category Screen - РУБРИКА 1", "Переход на вкладку", c.label}, true}));
+  }
+  std::size_t events = tracker->calls.size();
+  page->touchUpInsideSegmentIndex(0);
+  EXPECT_EQ(tracker->calls.size(), events) << "the order in force changes nothing";
+  testsupport::awaitRequestsEnded();
+  EXPECT_TRUE(lastTitlesQuery().find("orderby=popularity&orderdir=desc") != std::string::npos);
+}
+
+TEST_F(PhoneCategoryPageTest, AfterAGenresFailureIsDismissedAPackFailureAlerts) {
+  server_->setOverride("/api/mobile", "get_category", testsupport::failing());
+  setTitles(body(titlesReply("\"40\"", 16)));
+  auto page = open();
+  auto alerts = ui::AlertView::visibleAlerts();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0]->delegate(), page);
+  alerts[0]->tapButtonAtIndex(0);
+  EXPECT_FALSE(page->alertShowed());
+  setTitles(testsupport::failing());
+  dragPastEnd(*page, 20);
+  EXPECT_EQ(ui::AlertView::visibleAlerts().size(), 1u);
+  EXPECT_FALSE(page->refreshBtn()->isHidden());
+}
+
+}  // namespace

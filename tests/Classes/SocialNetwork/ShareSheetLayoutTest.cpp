@@ -1,0 +1,344 @@
+// Where the sheets put their panels and editors on every device and orientation, and how they
+// move for the keyboard and on rotation.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Classes/SocialNetwork/FaceBookSender.h"
+#include "Classes/SocialNetwork/VkontakteWebView.h"
+#include "Classes/WidgetTestSupport.h"
+#include "Classes/iphone/SocialNetwork/FaceBookSender_iphone.h"
+#include "Classes/iphone/SocialNetwork/VkontakteWebView_iphone.h"
+#include "Foundation/Clock.h"
+#include "ShareSheetSuite.h"
+#include "UIKit/TouchSimulation.h"
+#include "support/CaseName.h"
+
+namespace {
+
+using cg::Rect;
+using ui::InterfaceOrientation;
+
+struct Layout {
+  std::string name;
+  ui::DeviceProfile device;
+  bool landscape;
+  bool inPlayer;
+  Rect vkSheet, vkPanel;  // after setInPlayer
+  Rect fbSheet, fbPanel;  // after the editor was built
+};
+
+ui::DeviceProfile pad() { return ui::DeviceProfile::tablet(); }
+ui::DeviceProfile phone() { return ui::DeviceProfile::phone(); }
+ui::DeviceProfile tall() { return ui::DeviceProfile::phoneTall(); }
+
+class ShareSheetLayoutTest : public testsupport::ShareSheetSuite,
+                             public ::testing::WithParamInterface<Layout> {};
+
+// The editor fills the panel less 8 pt all round; its field starts at 175 and leaves 80 below.
+void expectEditor(const ShareSheetView& sheet, const Rect& panel) {
+  EXPECT_EQ(sheet.messageInputView()->frame(), Rect(8, 8, panel.width() - 16, panel.height() - 16));
+  EXPECT_EQ(sheet.messageField()->frame(), Rect(10, 175, panel.width() - 30, panel.height() - 255));
+  double editorHeight = panel.height() - 16;
+  EXPECT_EQ(sheet.sendButton()->frame(), Rect(panel.width() - 16 - 105, editorHeight - 35, 100, 30));
+  EXPECT_EQ(sheet.cancelButton()->frame(), Rect(5, editorHeight - 35, 100, 30));
+  EXPECT_EQ(sheet.closeButton()->frame(), Rect(panel.width() - 38, 5, 33, 33));
+}
+
+TEST_P(ShareSheetLayoutTest, SheetPanelEditorAndFieldFrames) {
+  const Layout& l = GetParam();
+  testsupport::ScopedDevice device(l.device);
+  ui::Application::sharedApplication()->setStatusBarOrientation(
+      l.landscape ? InterfaceOrientation::landscapeLeft : InterfaceOrientation::portrait);
+  auto vk = std::make_shared<VkontakteWebView>()->initWithMessage("m", "u", "");
+  vk->setInPlayer(l.inPlayer);
+  vk->loadMessageInputView();
+  EXPECT_EQ(vk->frame(), l.vkSheet);
+  EXPECT_EQ(vk->contentView()->frame(), l.vkPanel);
+  expectEditor(*vk, l.vkPanel);
+  vk->closeVK();
+
+  auto fb = std::make_shared<FaceBookSender>()->initWithMessage("m", "u", "");
+  fb->setInPlayer(l.inPlayer);
+  fb->loadMessageInputView();
+  EXPECT_EQ(fb->frame(), l.fbSheet);
+  EXPECT_EQ(fb->contentView()->frame(), l.fbPanel);
+  expectEditor(*fb, l.fbPanel);
+  // The overlay covers the largest screen from the sheet's origin.
+  EXPECT_EQ(fb->progressOverlay()->frame(), Rect(0, 0, 1024, 1024));
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, ShareSheetLayoutTest,
+                         ::testing::Values(Layout{"pad_portrait",
+                                                  pad(),
+                                                  false,
+                                                  false,
+                                                  {0, 0, 768, 1024},
+                                                  {184, 0, 400, 500},
+                                                  {0, 0, 768, 1024},
+                                                  {184, 0, 400, 500}},
+                                           Layout{"pad_portrait_player",
+                                                  pad(),
+                                                  false,
+                                                  true,
+                                                  {0, 0, 768, 1024},
+                                                  {184, 0, 400, 500},
+                                                  {0, 0, 768, 1024},
+                                                  {184, 70, 400, 500}},
+                                           Layout{"pad_landscape",
+                                                  pad(),
+                                                  true,
+                                                  false,
+                                                  {0, 0, 1024, 768},
+                                                  {312, 0, 400, 500},
+                                                  {0, 0, 1024, 768},
+                                                  {312, 0, 400, 500}},
+                                           Layout{"pad_landscape_player",
+                                                  pad(),
+                                                  true,
+                                                  true,
+                                                  {0, 0, 1024, 768},
+                                                  {312, 0, 400, 500},
+                                                  {0, 0, 1024, 768},
+                                                  {312, 70, 400, 500}},
+                                           Layout{"phone480_portrait",
+                                                  phone(),
+                                                  false,
+                                                  false,
+                                                  {0, 44, 320, 436},
+                                                  {0, 0, 320, 411},
+                                                  {0, 44, 320, 436},
+                                                  {0, 0, 320, 411}},
+                                           Layout{"phone480_portrait_player",
+                                                  phone(),
+                                                  false,
+                                                  true,
+                                                  {0, 0, 320, 480},
+                                                  {0, 0, 320, 470},
+                                                  {0, 44, 320, 436},
+                                                  {0, 70, 320, 411}},
+                                           Layout{"phone480_landscape",
+                                                  phone(),
+                                                  true,
+                                                  false,
+                                                  {0, 44, 480, 276},
+                                                  {80, 0, 320, 261},
+                                                  {0, 44, 480, 276},
+                                                  {80, 0, 320, 261}},
+                                           Layout{"phone480_landscape_player",
+                                                  phone(),
+                                                  true,
+                                                  true,
+                                                  {0, 0, 480, 320},
+                                                  {80, 0, 320, 320},
+                                                  {0, 44, 480, 276},
+                                                  {80, 70, 320, 261}},
+                                           Layout{"phone568_portrait",
+                                                  tall(),
+                                                  false,
+                                                  false,
+                                                  {0, 44, 320, 524},
+                                                  {0, 0, 320, 501},
+                                                  {0, 44, 320, 524},
+                                                  {0, 0, 320, 501}},
+                                           Layout{"phone568_portrait_player",
+                                                  tall(),
+                                                  false,
+                                                  true,
+                                                  {0, 0, 320, 568},
+                                                  {0, 0, 320, 560},
+                                                  {0, 44, 320, 524},
+                                                  {0, 70, 320, 501}},
+                                           Layout{"phone568_landscape",
+                                                  tall(),
+                                                  true,
+                                                  false,
+                                                  {0, 44, 568, 276},
+                                                  {124, 0, 320, 261},
+                                                  {0, 44, 568, 276},
+                                                  {124, 0, 320, 261}},
+                                           Layout{"phone568_landscape_player",
+                                                  tall(),
+                                                  true,
+                                                  true,
+                                                  {0, 0, 568, 320},
+                                                  {124, 0, 320, 320},
+                                                  {0, 44, 568, 276},
+                                                  {124, 70, 320, 261}}),
+                         testsupport::CaseName());
+
+struct VariantLayout {
+  std::string name;
+  Rect frame;
+  Rect vkPanel;
+};
+
+class ShareSheetVariantLayoutTest : public testsupport::ShareSheetSuite,
+                                    public ::testing::WithParamInterface<VariantLayout> {};
+
+TEST_P(ShareSheetVariantLayoutTest, VariantsTakeTheirFrameWithAFixedHeightField) {
+  const VariantLayout& l = GetParam();
+  testsupport::ScopedDevice device(pad());  // the variants ignore the device
+  double w = l.frame.width(), h = l.frame.height();
+  auto vk = std::make_shared<VkontakteWebView_iphone>()->initWithFrame(l.frame, "m", "u", "");
+  vk->loadMessageInputView();
+  EXPECT_EQ(vk->frame(), l.frame);
+  EXPECT_EQ(vk->contentView()->frame(), l.vkPanel);
+  EXPECT_EQ(vk->webView()->frame(), Rect(8, 8, w - 16, h - 16));
+  EXPECT_EQ(vk->activityInput()->frame(), Rect((w - 16) / 2 - 10, (h - 16) / 2 - 10, 20, 20));
+  EXPECT_EQ(vk->messageInputView()->frame(), Rect(8, 8, w - 16, h - 16));
+  EXPECT_EQ(vk->messageField()->frame(), Rect(10, 175, w - 30, 150));
+  EXPECT_EQ(vk->autoresizingMask(), unsigned(ui::ViewAutoresizingNone));
+  EXPECT_EQ(vk->sendButton()->autoresizingMask(), unsigned(ui::ViewAutoresizingNone));
+  vk->closeVK();
+
+  auto fb = std::make_shared<FaceBookSender_iphone>()->initWithFrame(l.frame, "m", "u", "");
+  EXPECT_EQ(fb->progressOverlay()->frame(), Rect(0, 0, w, h));
+  fb->loadMessageInputView();
+  EXPECT_EQ(fb->frame(), l.frame);
+  EXPECT_EQ(fb->contentView()->frame(), Rect(0, 0, w, h));
+  EXPECT_EQ(fb->messageField()->frame(), Rect(10, 175, w - 16 - 15, 150));
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, ShareSheetVariantLayoutTest,
+                         ::testing::Values(VariantLayout{"phone_frame", {0, 0, 320, 480}, {0, 0, 320, 480}},
+                                           VariantLayout{"wider_frame", {0, 0, 480, 320}, {80, 0, 480, 320}}),
+                         testsupport::CaseName());
+
+// The keyboard on the manual clock: the host page or the player's panel moves and comes back.
+class ShareSheetKeyboardTest : public testsupport::ShareSheetSuite {
+ protected:
+  template <class Sheet>
+  std::shared_ptr<Sheet> editorIn(std::shared_ptr<Sheet> sheet) {
+    makeHost();
+    host_->addSubview(sheet);
+    sheet->loadMessageInputView();
+    return sheet;
+  }
+  ns::ManualClock clock_;
+};
+
+TEST_F(ShareSheetKeyboardTest, OnAPhoneTheHostMoves220PointsAndBackAndReturnEndsEditingWithoutALineBreak) {
+  testsupport::ScopedDevice device(phone());
+  for (bool facebook : {false, true}) {
+    SCOPED_TRACE(facebook ? "facebook" : "vkontakte");
+    std::shared_ptr<ShareSheetView> sheet;
+    if (facebook)
+      sheet = editorIn(std::make_shared<FaceBookSender>()->initWithMessage("m", "u", ""));
+    else
+      sheet = editorIn(std::make_shared<VkontakteWebView>()->initWithMessage("m", "u", ""));
+    ASSERT_TRUE(ui::tap(sheet->messageField()));
+    EXPECT_TRUE(sheet->messageField()->isFirstResponder());
+    clock_.advance(0.3);
+    EXPECT_EQ(host_->frame().y(), -220);
+    ASSERT_TRUE(sheet->messageField()->simulateTyping(" ok"));
+    ASSERT_TRUE(sheet->messageField()->simulateReturnKey());
+    clock_.advance(0.3);
+    EXPECT_EQ(sheet->messageField()->text(), "m ok");
+    EXPECT_FALSE(sheet->messageField()->isFirstResponder());
+    EXPECT_EQ(host_->frame().y(), 0);
+    // Closing while editing puts the host back too.
+    ASSERT_TRUE(sheet->messageField()->becomeFirstResponder());
+    EXPECT_EQ(host_->frame().y(), -220);
+    sheet->cancelMessageBtnClick();
+    EXPECT_EQ(host_->frame().y(), 0);
+    EXPECT_FALSE(ui::Responder::currentFirstResponder());
+  }
+}
+
+TEST_F(ShareSheetKeyboardTest, OnATabletNothingMovesButTheVariantsMoveTheHostEverywhere) {
+  testsupport::ScopedDevice device(pad());
+  auto sheet = editorIn(std::make_shared<VkontakteWebView>()->initWithMessage("m", "u", ""));
+  cg::Rect panel = sheet->contentView()->frame();
+  ASSERT_TRUE(sheet->messageField()->becomeFirstResponder());
+  EXPECT_EQ(host_->frame().y(), 0);
+  EXPECT_EQ(sheet->contentView()->frame(), panel);
+  sheet->closeVK();
+
+  auto variant =
+      editorIn(std::make_shared<FaceBookSender_iphone>()->initWithFrame({0, 0, 320, 480}, "m", "u", ""));
+  ASSERT_TRUE(variant->messageField()->becomeFirstResponder());
+  EXPECT_EQ(host_->frame().y(), -220);
+  variant->messageField()->resignFirstResponder();
+  EXPECT_EQ(host_->frame().y(), 0);
+}
+
+struct PlayerKeyboard {
+  std::string name;
+  ui::DeviceProfile device;
+  bool landscape;
+  double panelHeight;  // at rest
+  double offset;
+  double raisedHeight;
+};
+
+class ShareSheetPlayerKeyboardTest : public ShareSheetKeyboardTest,
+                                     public ::testing::WithParamInterface<PlayerKeyboard> {};
+
+TEST_P(ShareSheetPlayerKeyboardTest, InThePlayerThePanelMovesInstead) {
+  const PlayerKeyboard& p = GetParam();
+  testsupport::ScopedDevice device(p.device);
+  ui::Application::sharedApplication()->setStatusBarOrientation(
+      p.landscape ? InterfaceOrientation::landscapeRight : InterfaceOrientation::portrait);
+  makeHost();
+  auto sheet = std::make_shared<VkontakteWebView>()->initWithMessage("m", "u", "");
+  sheet->setInPlayer(true);
+  host_->addSubview(sheet);
+  sheet->loadMessageInputView();
+  cg::Rect rest = sheet->contentView()->frame();
+  ASSERT_EQ(rest.height(), p.panelHeight);
+  ASSERT_TRUE(sheet->messageField()->becomeFirstResponder());
+  clock_.advance(0.3);
+  EXPECT_EQ(sheet->contentView()->frame().y(), rest.y() - p.offset);
+  EXPECT_EQ(sheet->contentView()->frame().height(), p.raisedHeight);
+  EXPECT_EQ(host_->frame().y(), 0);
+  sheet->messageField()->resignFirstResponder();
+  clock_.advance(0.3);
+  EXPECT_EQ(sheet->contentView()->frame().y(), rest.y());
+  EXPECT_EQ(sheet->contentView()->frame().height(),
+            p.landscape ? rest.height() : (p.device.screenSize.height == 568 ? 560 : 470));
+}
+
+INSTANTIATE_TEST_SUITE_P(Phones, ShareSheetPlayerKeyboardTest,
+                         ::testing::Values(PlayerKeyboard{"phone480_portrait", phone(), false, 470, 150, 400},
+                                           PlayerKeyboard{"phone568_portrait", tall(), false, 560, 50, 400},
+                                           PlayerKeyboard{"phone480_landscape", phone(), true, 320, 160, 320},
+                                           PlayerKeyboard{"phone568_landscape", tall(), true, 320, 160, 320}),
+                         testsupport::CaseName());
+
+TEST_F(ShareSheetKeyboardTest, RotationInThePlayerEndsEditingAndResizesThePanel) {
+  for (bool tallScreen : {false, true}) {
+    SCOPED_TRACE(tallScreen ? "568" : "480");
+    testsupport::ScopedDevice device(tallScreen ? tall() : phone());
+    makeHost();
+    auto sheet = std::make_shared<FaceBookSender>()->initWithMessage("m", "u", "");
+    sheet->setInPlayer(true);
+    host_->addSubview(sheet);
+    sheet->loadMessageInputView();
+    cg::Rect before = sheet->contentView()->frame();
+    ASSERT_TRUE(sheet->messageField()->becomeFirstResponder());
+    auto post = [](InterfaceOrientation o) {
+      ns::NotificationCenter::defaultCenter()->postNotificationName(
+          ui::kApplicationWillChangeStatusBarOrientationNotification, ns::Value(),
+          ns::Dictionary{{ui::kApplicationStatusBarOrientationUserInfoKey, std::int64_t(o)}});
+    };
+    post(InterfaceOrientation::landscapeLeft);
+    clock_.advance(0.3);
+    EXPECT_FALSE(sheet->messageField()->isFirstResponder());
+    cg::Rect turned = sheet->contentView()->frame();
+    EXPECT_EQ(turned.height(), 320);
+    post(InterfaceOrientation::portrait);
+    clock_.advance(0.3);
+    EXPECT_EQ(sheet->contentView()->frame().height(), tallScreen ? 568 : 470);
+    // Position and width stay.
+    EXPECT_EQ(sheet->contentView()->frame().x(), before.x());
+    EXPECT_EQ(sheet->contentView()->frame().width(), before.width());
+    sheet->setInPlayer(false);
+    post(InterfaceOrientation::landscapeLeft);
+    EXPECT_EQ(sheet->contentView()->frame().height(), tallScreen ? 568 : 470);
+    sheet->closeFB();
+  }
+}
+
+}  // namespace

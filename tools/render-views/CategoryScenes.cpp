@@ -1,0 +1,55 @@
+// The tablet category page as the menu opens it, loaded from a sample service in this process.
+#include "CategoryScenes.h"
+
+#include "Classes/CategoryPage/TLSCategoryVC.h"
+#include "Foundation/Clock.h"
+#include "Foundation/RunLoop.h"
+#include "NTNetworking/NTNetworkActivityIndicatorManager.h"
+#include "SceneSupport.h"
+#include "UIKit/ActivityIndicatorView.h"
+#include "UIKit/NavigationController.h"
+#include "UIKit/Screen.h"
+#include "UIKit/Window.h"
+
+namespace scenes {
+
+std::shared_ptr<ui::View> categoryPage(ui::InterfaceOrientation orientation, CategoryExtra extra) {
+  sampleService();
+  auto network = NTNetworkActivityIndicatorManager::sharedManager();
+  // Time stands still, so the banner shows its first poster.
+  ns::ManualClock clock;
+  auto previousKey = ui::Window::keyWindow();
+  ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
+  auto window = std::make_shared<ui::Window>()->initWithFrame(ui::Screen::mainScreen()->bounds());
+  auto page = std::make_shared<TLSCategoryVC>()->init();
+  page->setCategoryTitle("Фильмы");
+  page->setCategoryId(1);
+  auto nav = std::make_shared<ui::NavigationController>()->initWithRootViewController(page);
+  nav->setNavigationBarHidden(true);
+  window->setRootViewController(nav);
+  window->makeKeyAndVisible();
+  if (orientation != ui::InterfaceOrientation::portrait) ui::simulateRotation(orientation);
+  auto settled = [&] {
+    auto grid = page->sCategary()->categoryFilmsScroll();
+    return grid->hasReply() && page->genres().isArray() && page->sCategary()->sliderView()->isLoadedJSON() &&
+           !anySpinnerTurning(window) && network->activityCount() == 0;
+  };
+  runUntil(settled, 30);
+  if (extra == CategoryExtra::nothingFound) {
+    page->yearSelected(7);
+    runUntil(settled, 30);
+  }
+  // The banner's refill after its last layout, and the posters that refill fetches.
+  clock.advance(0.3);
+  window->layoutIfNeeded();
+  runUntil(settled, 30);
+  if (extra == CategoryExtra::genres) page->genrePressed(*page->genreBtn());
+  if (extra == CategoryExtra::years) page->yearPressed(*page->yearBtn());
+  window->layoutIfNeeded();
+  window->resignKeyWindow();
+  if (previousKey) previousKey->makeKeyWindow();
+  ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
+  return window;
+}
+
+}  // namespace scenes
