@@ -117,6 +117,7 @@ void AKMoviePlayerController::viewDidLoad() {
   previewControllBar_->setHidden(true);
   v->addSubview(previewControllBar_);
 
+  addGestureRecognizers();
   initScrubberTimer();
   syncPlayPauseButtons();
 }

@@ -19,6 +19,7 @@
 #include "Media/URLAsset.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/Button.h"
+#include "UIKit/GestureRecognizer.h"
 #include "UIKit/ImageView.h"
 #include "UIKit/ViewController.h"
 
@@ -49,7 +50,8 @@ class AKMoviePlayerController final : public ui::ViewController,
                                       public AKMovieUpperControllBarDelegate,
                                       public AKMovieLowerControllBarDelegate,
                                       public AKMovieSocialControllBarDelegate,
-                                      public ui::AlertViewDelegate {
+                                      public ui::AlertViewDelegate,
+                                      public ui::GestureRecognizerDelegate {
  public:
   // How long the controls stay up after play or a toggle while playing.
   static constexpr double kControlsHideDelay = 6.0;
@@ -191,6 +193,10 @@ class AKMoviePlayerController final : public ui::ViewController,
   void AKMovieSocialControllBarTw(AKMovieSocialControllBar&) override {}
   void AKMovieSocialControllBarVk(AKMovieSocialControllBar&) override {}
   void alertViewClickedButtonAtIndex(ui::AlertView& alertView, int buttonIndex) override;
+  bool gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer&, const ui::View* touched) override {
+    return gestureShouldReceiveTouch(touched);
+  }
+  bool gestureRecognizerShouldBegin(ui::GestureRecognizer&) override { return gestureShouldBegin(); }
 
   void observeValueForKeyPath(std::string_view keyPath, ns::Object& object, const ns::Value& change,
                               void* context) override;
@@ -202,6 +208,7 @@ class AKMoviePlayerController final : public ui::ViewController,
   void removeItemObservers();
   void removePlayerObservers();
   void addScrubberObserver(double interval);
+  void addGestureRecognizers();
   void scheduleAfterDelay(const char* selector, void (AKMoviePlayerController::*method)());
   void didGoToFullscreen();
   void didBackFromFullscreen();

@@ -119,6 +119,31 @@ void AKMoviePlayerController::checkVisibilityFullScreenControl() {
 
 // --- Touches
 
+void AKMoviePlayerController::addGestureRecognizers() {
+  std::weak_ptr<AKMoviePlayerController> weak = self<AKMoviePlayerController>();
+  auto tap = std::make_shared<ui::TapGestureRecognizer>();
+  tap->initWithAction([weak](ui::GestureRecognizer&) {
+    if (auto self = weak.lock()) self->handleTouchesOne();
+  });
+  // The bars under the finger still get their touch.
+  tap->setCancelsTouchesInView(false);
+  tap->setDelegate(weak);
+  view()->addGestureRecognizer(tap);
+
+  auto pinch = std::make_shared<ui::PinchGestureRecognizer>();
+  pinch->initWithAction([weak](ui::GestureRecognizer& r) {
+    auto self = weak.lock();
+    if (!self) return;
+    auto& p = static_cast<ui::PinchGestureRecognizer&>(r);
+    if (p.state() == ui::GestureRecognizerState::began)
+      self->handlePinchBegan(p.scale());
+    else if (p.state() == ui::GestureRecognizerState::changed)
+      self->handlePinchChanged(p.scale());
+  });
+  pinch->setDelegate(weak);
+  view()->addGestureRecognizer(pinch);
+}
+
 bool AKMoviePlayerController::gestureShouldReceiveTouch(const ui::View* touched) const {
   if (firstInit_ || isItemHasError_) return false;
   const std::shared_ptr<ui::View> refused[] = {startButton_,      previewControllBar_, upperControllBar_,
