@@ -158,6 +158,10 @@ class AKMoviePlayerController final : public ui::ViewController,
   void previousVideo();
   void setNewVideoItem(const ns::Value& item);
 
+  // --- Sharing.
+  // Opens the share panel beside the lower bar, replacing any earlier one.
+  void showSocialPanel(const AKMovieLowerControllBar& bar);
+
   // --- Full screen.
   void goToFullscreen();
   void backFromFullscreen();
@@ -188,7 +192,7 @@ class AKMoviePlayerController final : public ui::ViewController,
   void AKMovieLowerControllBarBack30(AKMovieLowerControllBar&) override { back30(); }
   void AKMovieLowerControllBarPrevious(AKMovieLowerControllBar&) override { previousVideo(); }
   void AKMovieLowerControllBarNext(AKMovieLowerControllBar&) override { nextVideo(); }
-  void AKMovieLowerControllBarShowSocial(AKMovieLowerControllBar&) override {}
+  void AKMovieLowerControllBarShowSocial(AKMovieLowerControllBar& bar) override { showSocialPanel(bar); }
   void AKMovieSocialControllBarFb(AKMovieSocialControllBar&) override {}
   void AKMovieSocialControllBarTw(AKMovieSocialControllBar&) override {}
   void AKMovieSocialControllBarVk(AKMovieSocialControllBar&) override {}

@@ -55,6 +55,7 @@ class PlayerControllerTest : public testsupport::SampleServiceSuite {
 
   // The header view's set-up: the player waits for the start button unless told otherwise.
   void makePlayer(const ui::DeviceProfile& profile = ui::DeviceProfile::tablet()) {
+    screen.reset();  // the old one restores its device before the new one is set
     screen = std::make_unique<testsupport::PlayerScreen>(profile);
     cg::Rect screenBounds{0, 0, profile.idiom == ui::UserInterfaceIdiom::phone ? 320.0 : 768.0,
                           profile.idiom == ui::UserInterfaceIdiom::phone ? 480.0 : 1024.0};
