@@ -32,6 +32,13 @@ struct AKMoviePlayerServices {
   std::function<std::optional<std::string>(const std::string& fileName)> listFilePath;
   std::function<void()> noServerItemDataAlert;
   std::function<void(const ns::ErrorPtr& error)> showConnectionError;
+  // The application's in-app share sheet for Facebook or VKontakte, built from the title's
+  // message, share address and poster path, marked as shown in the player and already added to
+  // `playerView`; it removes itself when closed. None: nothing is shared.
+  enum class Network { facebook, vkontakte };
+  std::function<std::shared_ptr<ui::View>(Network network, const std::string& message, const std::string& url,
+                                          const std::string& image, ui::View& playerView)>
+      openShareSheet;
 };
 
 // The title page's side of the player: told after the player has moved to another episode.
@@ -161,6 +168,9 @@ class AKMoviePlayerController final : public ui::ViewController,
   // --- Sharing.
   // Opens the share panel beside the lower bar, replacing any earlier one.
   void showSocialPanel(const AKMovieLowerControllBar& bar);
+  void shareWith(AKMoviePlayerServices::Network network);
+  const std::shared_ptr<ui::View>& fbSocialView() const { return fbSocialView_; }
+  const std::shared_ptr<ui::View>& vkSocialView() const { return vkSocialView_; }
 
   // --- Full screen.
   void goToFullscreen();
@@ -193,9 +203,13 @@ class AKMoviePlayerController final : public ui::ViewController,
   void AKMovieLowerControllBarPrevious(AKMovieLowerControllBar&) override { previousVideo(); }
   void AKMovieLowerControllBarNext(AKMovieLowerControllBar&) override { nextVideo(); }
   void AKMovieLowerControllBarShowSocial(AKMovieLowerControllBar& bar) override { showSocialPanel(bar); }
-  void AKMovieSocialControllBarFb(AKMovieSocialControllBar&) override {}
+  void AKMovieSocialControllBarFb(AKMovieSocialControllBar&) override {
+    shareWith(AKMoviePlayerServices::Network::facebook);
+  }
   void AKMovieSocialControllBarTw(AKMovieSocialControllBar&) override {}
-  void AKMovieSocialControllBarVk(AKMovieSocialControllBar&) override {}
+  void AKMovieSocialControllBarVk(AKMovieSocialControllBar&) override {
+    shareWith(AKMoviePlayerServices::Network::vkontakte);
+  }
   void alertViewClickedButtonAtIndex(ui::AlertView& alertView, int buttonIndex) override;
   bool gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer&, const ui::View* touched) override {
     return gestureShouldReceiveTouch(touched);

@@ -1,4 +1,4 @@
-// The controller's share panel beside the full-screen lower bar.
+// The controller's share panel beside the full-screen lower bar, and the in-app share sheets.
 #include <cmath>
 
 #include "AKMoviePlayer/AKMoviePlayerController.h"
@@ -22,4 +22,21 @@ void AKMoviePlayerController::showSocialPanel(const AKMovieLowerControllBar& bar
   socialControllBar_->initWithFrame(frame, landscape);
   socialControllBar_->setDelegate(self<AKMoviePlayerController>());
   view()->addSubview(socialControllBar_);
+}
+
+void AKMoviePlayerController::shareWith(AKMoviePlayerServices::Network network) {
+  hideControlsBar();
+  const auto& open = services().openShareSheet;
+  if (!open) return;
+  auto text = [this](const char* key) {
+    const std::string* value = shareInfo_[key].asString();
+    return value ? *value : std::string();
+  };
+  auto sheet = open(network, text("message"), text("url"), text("image"), *view());
+  if (!sheet) return;
+  if (network == AKMoviePlayerServices::Network::facebook)
+    fbSocialView_ = sheet;
+  else
+    vkSocialView_ = sheet;
+  if (isPhone()) ui::Application::sharedApplication()->setStatusBarHidden(true, false);
 }

@@ -64,3 +64,58 @@ TEST_F(PlayerControllerTest, TheSharePanelOpensBesideTheLowerBarByDeviceAndOrien
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlayerControllerTest, ASheetGetsTheShareInfoAndHoldsTheGatesWhileInTheTree) {
+  for (auto network : {AKMoviePlayerServices::Network::facebook, AKMoviePlayerServices::Network::vkontakte}) {
+    SCOPED_TRACE(network == AKMoviePlayerServices::Network::facebook ? "facebook" : "vkontakte");
+    ns::ManualClock clock;
+    std::vector<std::string> given;
+    AKMoviePlayerServices services;
+    services.openShareSheet = [&](AKMoviePlayerServices::Network, const std::string& message,
+                                  const std::string& url, const std::string& image, ui::View& playerView) {
+      given = {message, url, image};
+      auto sheet = std::make_shared<ui::View>()->initWithFrame(playerView.bounds());
+      playerView.addSubview(sheet);
+      return sheet;
+    };
+    AKMoviePlayerController::setServices(services);
+    makePlayer(ui::DeviceProfile::phone());
+    player->setShareInfo(ns::Dictionary{{"message", "Смотрите"}, {"url", "http://s/1"}, {"image", "/p.jpg"}});
+    player->setPlayList({programme()});
+    ASSERT_TRUE(waitReady());
+    player->startPlay();
+    clock.advance(1);
+    ASSERT_TRUE(player->isFullscreen());
+    player->handleTouchesOne();
+    ASSERT_FALSE(player->upperControllBar()->isHidden());
+    player->AKMovieLowerControllBarShowSocial(*player->lowerControllBar());
+    auto panel = player->socialControllBar();
+    if (network == AKMoviePlayerServices::Network::facebook)
+      player->AKMovieSocialControllBarFb(*panel);
+    else
+      player->AKMovieSocialControllBarVk(*panel);
+    EXPECT_EQ(given, (std::vector<std::string>{"Смотрите", "http://s/1", "/p.jpg"}));
+    auto sheet =
+        network == AKMoviePlayerServices::Network::facebook ? player->fbSocialView() : player->vkSocialView();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->superview(), player->view());
+    EXPECT_TRUE(ui::Application::sharedApplication()->isStatusBarHidden());
+    clock.advance(1);
+    EXPECT_TRUE(player->upperControllBar()->isHidden()) << "the bars went down for the sheet";
+    EXPECT_EQ(panel->superview(), nullptr);
+
+    EXPECT_FALSE(player->gestureShouldBegin());
+    player->checkVisibilityFullScreenControl();
+    EXPECT_TRUE(player->upperControllBar()->isHidden()) << "no bars over the sheet";
+    EXPECT_FALSE(player->gestureShouldReceiveTouch(sheet.get()));
+    sheet->removeFromSuperview();
+    EXPECT_TRUE(player->gestureShouldBegin()) << "the gates open once the sheet has gone";
+    player->checkVisibilityFullScreenControl();
+    EXPECT_FALSE(player->upperControllBar()->isHidden());
+    TearDown();
+  }
+}
+
+}  // namespace
