@@ -210,4 +210,16 @@ TEST_F(PlayerSteppingTest, AStepAnsweredWhileThePageIsCoveredWaitsForItsReturn) 
   EXPECT_EQ(str(player->playList()[0]["videoItemId"]), "502");
 }
 
+TEST_F(PlayerSteppingTest, AListedEpisodeWithoutAnAddressFailsAsAConnectionError) {
+  ns::ManualClock clock;
+  ns::Array items{ns::Dictionary{{"id", "501"}, {"url", "http://127.0.0.1:1/"}},
+                  ns::Dictionary{{"id", "502"}, {"url", ""}}};
+  ASSERT_TRUE(ns::writePropertyListToFile(ns::Dictionary{{"items", items}}, dir.file("77ser.plist")));
+  playEpisode("501");
+  player->nextVideo();
+  ASSERT_TRUE(testsupport::spinUntil([&] { return connectionErrors > 0; }));
+  EXPECT_TRUE(delegate->told.empty());
+  EXPECT_EQ(str(player->playList()[0]["videoItemId"]), "501");
+}
+
 }  // namespace
