@@ -3,7 +3,6 @@
 // slider's play taps.
 #include <gtest/gtest.h>
 
-#include <chrono>
 
 #include "Classes/MainPage/TLMainPageVC.h"
 #include "Classes/Navigation/TLMenuNavigationController.h"
@@ -54,11 +53,22 @@ class HomePageTest : public testsupport::HomeServiceSuite {
     if (pad) return std::make_shared<MainView>()->initWithFrame({0, 0, 768, 1004});
     return std::make_shared<MainView_iphone>()->initWithFrame({0, 0, 320, 460});
   }
-  static void fail(const std::string& method, double delay = 0) {
+  static void fail(const std::string& method) {
     sampleservice::Override o;
     o.status = 500;
-    o.delaySeconds = delay;
     server_->setOverride("/api/mobile", method, o);
+  }
+  // Failures held back until releaseAndSettle(): they reach the client only after the steps between.
+  static void holdFailing(const std::string& method) {
+    sampleservice::Override o;
+    o.status = 500;
+    o.held = true;
+    server_->setOverride("/api/mobile", method, o);
+  }
+  static void releaseAndSettle() {
+    server_->releaseHeld();
+    ASSERT_TRUE(spinUntil([&] { return server_->heldCount() == 0; }));
+    testsupport::spinFor(1.0);
   }
   static void delay(const std::string& method, double seconds) {
     sampleservice::Override o;
@@ -188,25 +198,18 @@ TEST_F(HomePageTest, NoCategoriesStillEndTheLoad) {
 
 // A row still loading in the tab taken out of view reports nothing into the next load.
 TEST_F(HomePageTest, RowsOfAContainerTakenOutOfViewNoLongerCount) {
-  // The failures come long after the steps below, even on a slow sanitizer build.
-  const double replyDelay = 8;
-  fail("get_category", replyDelay);
+  holdFailing("get_category");
   auto view = makeView(true);
-  ASSERT_TRUE(spinUntil([&] { return server_->requestsFor("get_category").size() == 3; }));
-  auto requested = std::chrono::steady_clock::now();
+  ASSERT_TRUE(spinUntil([&] { return server_->heldCount() == 3; }));
   server_->clearOverrides();
   tapSegment(view, 1);
   ASSERT_TRUE(spinUntil([&] { return view->elementsCountForParse() == 3; }));
-  auto since = [&] {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - requested).count();
-  };
-  ASSERT_LT(since(), replyDelay) << "the failures arrived before the load was replaced";
   view->loadView();
   ASSERT_TRUE(
       spinUntil([&] { return view->elementsCountForParse() == 3 && view->slider()->isLoadedJSON(); }));
   auto stale = view->horizScrollViewNew();
   EXPECT_FALSE(stale->superview());
-  if (since() < replyDelay + 0.5) testsupport::spinFor(replyDelay + 0.5 - since());
+  releaseAndSettle();
   EXPECT_EQ(alerts(), 0u);
   EXPECT_EQ(view->elementsCountForParse(), 3);
 }
@@ -290,25 +293,18 @@ TEST_F(HomeControllerTest, TheScreenIsReportedOnceAndEveryTabChoiceIsReported) {
 }
 
 TEST_F(HomeControllerTest, AReplacedPageIgnoresItsLateReplies) {
-  // The failures come long after the page is replaced, even on a slow sanitizer build.
-  const double replyDelay = 8;
   for (bool pad : {true, false}) {
-    const auto start = std::chrono::steady_clock::now();
-    auto since = [&] {
-      return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    fail("get_posters", replyDelay);
-    fail("get_category", replyDelay);
+    holdFailing("get_posters");
+    holdFailing("get_category");
     auto page = makePage(pad);
     std::weak_ptr<MainViewBase> old = mainViewOf(page);
-    ASSERT_TRUE(spinUntil([&] { return server_->requestsFor("get_category").size() == 3; }));
+    ASSERT_TRUE(spinUntil([&] { return server_->heldCount() == 4; }));
     server_->clearOverrides();
     std::static_pointer_cast<TLMainPageVCBase>(page)->reloadPage();
-    ASSERT_LT(since(), replyDelay) << "the failures arrived before the page was replaced";
     EXPECT_TRUE(old.expired());
     auto current = mainViewOf(page);
     ASSERT_TRUE(spinUntil([&] { return allReported(current); }));
-    if (since() < replyDelay + 0.5) testsupport::spinFor(replyDelay + 0.5 - since());
+    releaseAndSettle();
     EXPECT_EQ(alerts(), 0u) << pad;
     server_->clearLog();
   }

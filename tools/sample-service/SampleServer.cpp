@@ -38,6 +38,7 @@ void Server::start(const std::string& address, int port) {
     for (const auto& [key, value] : req.params) hit.parameters[key] = value;
     request.params = hit.parameters;
     std::optional<Override> bend = overrideFor(request);
+    if (bend && bend->held) hold();
     if (bend) pause(bend->delaySeconds);
     res.status = bend && bend->status ? *bend->status : 200;
     std::lock_guard lock(mutex_);
@@ -71,6 +72,7 @@ void Server::start(const std::string& address, int port) {
     else
       reply = replies_.answer(request);
     if (bend) {
+      if (bend->held) hold();
       pause(bend->delaySeconds);
       if (bend->status) reply.status = *bend->status;
       if (bend->contentType) reply.contentType = *bend->contentType;
@@ -119,6 +121,27 @@ void Server::pause(double seconds) {
   if (seconds <= 0) return;
   std::unique_lock lock(mutex_);
   stopped_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_; });
+}
+
+void Server::hold() {
+  std::unique_lock lock(mutex_);
+  const std::size_t release = releases_;
+  ++holding_;
+  stopped_.wait(lock, [&] { return stopping_ || releases_ != release; });
+  --holding_;
+}
+
+void Server::releaseHeld() {
+  {
+    std::lock_guard lock(mutex_);
+    ++releases_;
+  }
+  stopped_.notify_all();
+}
+
+std::size_t Server::heldCount() const {
+  std::lock_guard lock(mutex_);
+  return holding_;
 }
 
 std::string Server::hostAndPort() const {

@@ -25,6 +25,8 @@ struct Override {
   std::optional<std::string> contentType;
   std::optional<std::string> body;  // replaces the catalogue's reply
   double delaySeconds = 0;          // wait before answering
+  // Hold the answer until releaseHeld() is called (or the server stops), then apply the rest.
+  bool held = false;
   // Announce the full length, send this many bytes of the body, then close the connection.
   std::optional<std::size_t> dropAfterBytes;
 };
@@ -78,6 +80,9 @@ class Server {
   std::size_t requestCount() const;
   // Waits until the log holds at least `count` requests or `seconds` pass; true when it does.
   bool waitForRequests(std::size_t count, double seconds) const;
+  // Lets every answer held so far go; heldCount() is how many still wait.
+  void releaseHeld();
+  std::size_t heldCount() const;
   // Also forgets the collected hits.
   void clearLog();
   std::vector<CollectedHit> collectedHits() const;
@@ -88,6 +93,8 @@ class Server {
   std::optional<Override> overrideFor(const ServiceRequest& request) const;
   // Sleeps unless the server stops first.
   void pause(double seconds);
+  // Waits for the next releaseHeld() unless the server stops first.
+  void hold();
 
   Catalogue catalogue_;
   Replies replies_;
@@ -100,6 +107,8 @@ class Server {
   std::condition_variable stopped_;
   mutable std::condition_variable logged_;
   bool stopping_ = false;
+  std::size_t releases_ = 0;
+  std::size_t holding_ = 0;
   std::map<std::string, Override> overrides_;  // key: path, or path + "?method=" + method
   struct KeyedOverride {
     std::string path, apiMethod;

@@ -200,11 +200,6 @@ void FacebookPeer::start(int port) {
   }
 }
 
-void FacebookPeer::stop() {
-  if (!server_) return;
-  server_->stop();
-  if (thread_.joinable()) thread_.join();
-  server_.reset();
-}
+void FacebookPeer::stop() { stopLoopback(server_, thread_); }
 
 }  // namespace socialpeers

@@ -64,4 +64,11 @@ int listenOnLoopback(httplib::Server& server, int port, std::thread& thread, con
   return bound;
 }
 
+void stopLoopback(std::unique_ptr<httplib::Server>& server, std::thread& thread) {
+  if (!server) return;
+  server->stop();
+  if (thread.joinable()) thread.join();
+  server.reset();
+}
+
 }  // namespace socialpeers

@@ -185,11 +185,6 @@ void VkontaktePeer::start(int port) {
   }
 }
 
-void VkontaktePeer::stop() {
-  if (!server_) return;
-  server_->stop();
-  if (thread_.joinable()) thread_.join();
-  server_.reset();
-}
+void VkontaktePeer::stop() { stopLoopback(server_, thread_); }
 
 }  // namespace socialpeers

@@ -509,6 +509,20 @@ TEST_F(SampleServiceTest, DelayedReplyStillArrivesAndStopEndsTheWait) {
   EXPECT_EQ(res->status, 200);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
 
+  // A held reply waits for its release, then answers with the override's status.
+  sampleservice::Override held;
+  held.held = true;
+  held.status = 503;
+  server_->setOverride("/api/mobile", "get_categories", held);
+  auto heldReply = std::async(std::launch::async, [this] { return get(apiPrefix() + "get_categories"); });
+  while (server_->heldCount() < 1) std::this_thread::yield();
+  EXPECT_EQ(heldReply.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  server_->releaseHeld();
+  auto released = heldReply.get();
+  ASSERT_TRUE(released);
+  EXPECT_EQ(released->status, 503);
+  EXPECT_EQ(server_->heldCount(), 0u);
+
   // A server stopped while a reply waits does not sit out the delay: the waiting client hears back
   // as soon as the server stops, not before. (The client is declared first so that, should a check
   // fail, the server stops before the client's wait is joined.)
