@@ -63,6 +63,7 @@ std::shared_ptr<AKMoviePlayerController> AKMoviePlayerController::init() {
   isLoading_ = true;
   firstInit_ = true;
   autoPlay_ = true;
+  setModalPresentationStyle(ui::ModalPresentationStyle::fullScreen);
   auto center = ns::NotificationCenter::defaultCenter();
   std::weak_ptr<AKMoviePlayerController> weak = self<AKMoviePlayerController>();
   center->addObserver(

@@ -34,8 +34,9 @@ struct AKMoviePlayerServices {
   std::function<void(const ns::ErrorPtr& error)> showConnectionError;
   // The application's in-app share sheet for Facebook or VKontakte, built from the title's
   // message, share address and poster path, marked as shown in the player and already added to
-  // `playerView`; it removes itself when closed. None: nothing is shared.
-  enum class Network { facebook, vkontakte };
+  // `playerView`; it removes itself when closed. None: nothing is shared. Never asked for Twitter,
+  // which has the platform's composers.
+  enum class Network { facebook, vkontakte, twitter };
   std::function<std::shared_ptr<ui::View>(Network network, const std::string& message, const std::string& url,
                                           const std::string& image, ui::View& playerView)>
       openShareSheet;
@@ -206,7 +207,9 @@ class AKMoviePlayerController final : public ui::ViewController,
   void AKMovieSocialControllBarFb(AKMovieSocialControllBar&) override {
     shareWith(AKMoviePlayerServices::Network::facebook);
   }
-  void AKMovieSocialControllBarTw(AKMovieSocialControllBar&) override {}
+  void AKMovieSocialControllBarTw(AKMovieSocialControllBar&) override {
+    shareWith(AKMoviePlayerServices::Network::twitter);
+  }
   void AKMovieSocialControllBarVk(AKMovieSocialControllBar&) override {
     shareWith(AKMoviePlayerServices::Network::vkontakte);
   }
@@ -229,6 +232,8 @@ class AKMoviePlayerController final : public ui::ViewController,
   void addGestureRecognizers();
   void scheduleAfterDelay(const char* selector, void (AKMoviePlayerController::*method)());
   void didGoToFullscreen();
+  // Once dismissed: the view goes back towards its place in the host.
+  void returnFromPresentation();
   void didBackFromFullscreen();
   // A switch the player itself asked for while a transition ran: made when it ends.
   void runPendingSwitch();

@@ -350,6 +350,9 @@ void AKMoviePlayerController::goToFullscreen() {
 
 void AKMoviePlayerController::didGoToFullscreen() {
   ui::Application::sharedApplication()->setStatusBarHidden(true, true);
+  auto window = ui::Window::keyWindow();
+  if (auto rootController = window ? window->rootViewController() : nullptr)
+    rootController->presentViewController(self<AKMoviePlayerController>(), false);
   isChangingFullscreen_ = false;
   auto v = view();
   auto me = self<AKMoviePlayerController>();
@@ -394,22 +397,15 @@ void AKMoviePlayerController::backFromFullscreen() {
   auto app = ui::Application::sharedApplication();
   if (!statusBarInParentController_) app->setStatusBarHidden(false, false);
   isChangingFullscreen_ = true;
-  auto v = view();
-  auto root = v->superview();
-  if (root) {
-    root->layoutIfNeeded();
-    cg::Rect target = previewMask_ && previewMask_->superview()
-                          ? previewMask_->convertRectToView(previewMask_->frame(), root)
-                          : v->frame();
-    v->setTransform(cg::AffineTransform::identity());
-    root->addSubview(v);
-    std::weak_ptr<AKMoviePlayerController> weak = self<AKMoviePlayerController>();
-    ui::View::animateWithDuration(
-        kTransitionSeconds, [v, target] { v->setFrame(target); },
-        [weak](bool) {
-          if (auto self = weak.lock()) self->didBackFromFullscreen();
-        });
-  }
+  std::weak_ptr<AKMoviePlayerController> weak = self<AKMoviePlayerController>();
+  auto returnToHost = [weak] {
+    if (auto self = weak.lock()) self->returnFromPresentation();
+  };
+  // Through the presenter, so that a composer the player presented goes too.
+  if (auto presenter = presentingViewController())
+    presenter->dismissViewControllerAnimated(false, returnToHost);
+  else
+    ns::RunLoop::mainRunLoop()->performBlock(returnToHost);
   isFullscreen_ = false;
   showControlsBar();
   if (isPhone()) {
@@ -417,7 +413,25 @@ void AKMoviePlayerController::backFromFullscreen() {
     setStartButton();
     previewControllBar_->setHidden(true);
   }
-  if (!root) didBackFromFullscreen();
+}
+
+void AKMoviePlayerController::returnFromPresentation() {
+  auto window = ui::Window::keyWindow();
+  auto root = window && window->rootViewController() ? window->rootViewController()->view() : nullptr;
+  if (!root) return didBackFromFullscreen();
+  root->layoutIfNeeded();
+  auto v = view();
+  cg::Rect target = previewMask_ && previewMask_->superview()
+                        ? previewMask_->convertRectToView(previewMask_->frame(), root)
+                        : v->frame();
+  v->setTransform(cg::AffineTransform::identity());
+  root->addSubview(v);
+  std::weak_ptr<AKMoviePlayerController> weak = self<AKMoviePlayerController>();
+  ui::View::animateWithDuration(
+      kTransitionSeconds, [v, target] { v->setFrame(target); },
+      [weak](bool) {
+        if (auto self = weak.lock()) self->didBackFromFullscreen();
+      });
 }
 
 void AKMoviePlayerController::didBackFromFullscreen() {

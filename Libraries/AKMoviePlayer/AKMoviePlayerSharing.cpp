@@ -3,6 +3,7 @@
 
 #include "AKMoviePlayer/AKMoviePlayerController.h"
 #include "UIKit/Application.h"
+#include "UIKit/ComposeViewController.h"
 
 void AKMoviePlayerController::showSocialPanel(const AKMovieLowerControllBar& bar) {
   if (socialControllBar_) socialControllBar_->removeFromSuperview();
@@ -25,16 +26,38 @@ void AKMoviePlayerController::showSocialPanel(const AKMovieLowerControllBar& bar
 }
 
 void AKMoviePlayerController::shareWith(AKMoviePlayerServices::Network network) {
+  using Network = AKMoviePlayerServices::Network;
   hideControlsBar();
-  const auto& open = services().openShareSheet;
-  if (!open) return;
   auto text = [this](const char* key) {
     const std::string* value = shareInfo_[key].asString();
     return value ? *value : std::string();
   };
-  auto sheet = open(network, text("message"), text("url"), text("image"), *view());
+  const std::string message = text("message"), url = text("url"), image = text("image");
+  // The system's own composers where it has them; VKontakte always has the in-app sheet.
+  if (network != Network::vkontakte && ui::ComposeViewController::isClassAvailable()) {
+    auto composer = ui::ComposeViewController::composeViewControllerForServiceType(
+        network == Network::facebook ? ui::kServiceTypeFacebook : ui::kServiceTypeTwitter);
+    if (!composer) return;
+    composer->setInitialText(message);
+    if (auto link = ns::URL::URLWithString(url)) composer->addURL(*link);
+    composer->addImage(ui::Image::imageWithContentsOfFile(image));
+    presentViewController(composer, true);
+    return;
+  }
+  if (network == Network::twitter) {
+    // The older composer gets the application's own picture, never the poster.
+    auto tweet = std::make_shared<ui::TweetComposeViewController>()->init();
+    tweet->setInitialText(message);
+    if (auto link = ns::URL::URLWithString(url)) tweet->addURL(*link);
+    tweet->addImage(ui::Image::imageNamed("twitter.png"));
+    presentViewController(tweet, true);
+    return;
+  }
+  const auto& open = services().openShareSheet;
+  if (!open) return;
+  auto sheet = open(network, message, url, image, *view());
   if (!sheet) return;
-  if (network == AKMoviePlayerServices::Network::facebook)
+  if (network == Network::facebook)
     fbSocialView_ = sheet;
   else
     vkSocialView_ = sheet;

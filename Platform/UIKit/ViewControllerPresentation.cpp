@@ -78,9 +78,12 @@ void ViewController::dismissViewControllerAnimated(bool animated, std::function<
   presented_.reset();
   if (coversPresenter && isViewLoaded()) viewWillAppear(animated);
   std::weak_ptr<ViewController> weakMe = self<ViewController>();
+  // Weak: a pending turn must not keep the dismissed controllers alive.
+  std::vector<std::weak_ptr<ViewController>> gone(chain.rbegin(), chain.rend());
   later(animated,
-        [weakMe, chain = std::move(chain), coversPresenter, animated, completion = std::move(completion)] {
-          for (auto it = chain.rbegin(); it != chain.rend(); ++it) (*it)->viewDidDisappear(animated);
+        [weakMe, gone = std::move(gone), coversPresenter, animated, completion = std::move(completion)] {
+          for (const auto& weak : gone)
+            if (auto c = weak.lock()) c->viewDidDisappear(animated);
           if (auto presenter = weakMe.lock(); presenter && coversPresenter && presenter->isViewLoaded())
             presenter->viewDidAppear(animated);
           if (completion) completion();

@@ -300,7 +300,9 @@ TEST_P(FullscreenTest, FramesAtBothEndsOfTheTransitionAndWhatLeavingRestores) {
   EXPECT_FALSE(host->clipsToBounds()) << "the host does not clip the growing player";
   clock.advance(0.5);
   EXPECT_FALSE(player->isChangingFullscreen());
-  EXPECT_EQ(v->frame(), root->view()->bounds());
+  EXPECT_EQ(root->presentedViewController(), player) << "presented over the window";
+  EXPECT_EQ(v->superview(), window);
+  EXPECT_EQ(v->frame(), window->bounds());
   EXPECT_TRUE(ui::Application::sharedApplication()->isStatusBarHidden());
   ASSERT_NE(player->upperControllBar(), nullptr);
   EXPECT_EQ(player->upperControllBar()->superview(), v);
@@ -310,9 +312,13 @@ TEST_P(FullscreenTest, FramesAtBothEndsOfTheTransitionAndWhatLeavingRestores) {
   player->upperControllBar()->delegate()->AKMovieUpperControllBarDone(*player->upperControllBar());
   EXPECT_FALSE(player->isFullscreen());
   EXPECT_TRUE(player->isChangingFullscreen());
-  EXPECT_EQ(v->frame(), inWindow) << "ends where the page keeps its place";
   EXPECT_FALSE(ui::Application::sharedApplication()->isStatusBarHidden());
   EXPECT_EQ(player->upperControllBar(), nullptr);
+  EXPECT_EQ(root->presentedViewController(), nullptr);
+  clock.advance(0.01);
+  EXPECT_EQ(v->superview(), root->view()) << "dismissed, then animated back";
+  EXPECT_EQ(v->frame(), inWindow) << "ends where the page keeps its place";
+  EXPECT_TRUE(player->isChangingFullscreen());
   clock.advance(0.5);
   EXPECT_FALSE(player->isChangingFullscreen());
   EXPECT_EQ(v->superview(), host);
@@ -370,8 +376,8 @@ TEST_F(PlayerControllerTest, ThePhonesPlayWhileLeavingReturnsToFullScreenAfterwa
   EXPECT_TRUE(player->isFullscreen()) << "the last switch asked for wins";
   clock.advance(0.5);
   EXPECT_FALSE(player->isChangingFullscreen());
-  EXPECT_EQ(player->view()->superview(), root->view());
-  EXPECT_EQ(player->view()->frame(), root->view()->bounds());
+  EXPECT_EQ(player->presentingViewController(), root);
+  EXPECT_EQ(player->view()->frame(), window->bounds());
 }
 
 }  // namespace
