@@ -11,6 +11,7 @@
 #include "Foundation/Clock.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/RunLoop.h"
+#include "Foundation/WorkerPool.h"
 #include "PlayerViewsTestSupport.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/Window.h"
@@ -51,6 +52,8 @@ class PlayerControllerTest : public testsupport::SampleServiceSuite {
     if (window) window->setRootViewController(nullptr);
     window.reset();
     AKMoviePlayerController::setServices({});
+    // An asset still opening in the background must not finish while the process exits.
+    EXPECT_TRUE(testsupport::spinUntil([] { return ns::WorkerPool::shared().unfinishedJobCount() == 0; }));
   }
 
   // The header view's set-up: the player waits for the start button unless told otherwise.
