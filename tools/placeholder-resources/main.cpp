@@ -290,6 +290,7 @@ std::vector<Resource> resources() {
   add(movie + "toolbarBg.png", {16, 44}, flat(rgb(24, 24, 28, 0.9)));
   add(movie + "controllPanel.png", {16, 16}, checker(rgb(28, 28, 32, 0.9), rgb(36, 36, 42, 0.9)));
   add(movie + "controllPanel_iPhone.png", {16, 16}, checker(rgb(30, 30, 30, 0.9), rgb(44, 44, 44, 0.9)));
+  add(movie + "startPlay.png", {66, 66}, circleGlyph(Color::white(0.9), rgb(20, 20, 22, 0.7)));
   add(movie + "smallPlay.png", {20, 20}, playerGlyph(Glyph::play));
   add(movie + "smallPause.png", {20, 20}, playerGlyph(Glyph::pause));
   add(movie + "smallFullscreen.png", {20, 20}, playerGlyph(Glyph::fullscreen));

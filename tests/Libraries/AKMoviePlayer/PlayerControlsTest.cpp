@@ -180,6 +180,32 @@ TEST_F(PlayerControlsTest, BackThirtySecondsStopsAtTheStartAndPlaysOnFromThere) 
   EXPECT_NEAR(now(), 2, 1e-3) << "back 30 replaces the rewind at the end";
 }
 
+TEST_F(PlayerControlsTest, TheScrubberFollowsAnHourLongItemEveryHalfPointOfItsSlider) {
+  // An hour of the programme's three segments over and over.
+  std::string hour = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:4\n#EXT-X-MEDIA-SEQUENCE:0\n";
+  for (int i = 0; i < 900; ++i) hour += "#EXTINF:4.000000,\nsegment" + std::to_string(i % 3) + ".ts\n";
+  hour += "#EXT-X-ENDLIST\n";
+  server_->setOverride("/video/1001/index.m3u8", overrideWith(&sampleservice::Override::body, hour));
+  ns::ManualClock clock;
+  playing({programme("/video/1001/index.m3u8")});
+  ASSERT_NEAR(playertest::secondsOf(player->playerItemDuration()), 3600, 1e-3);
+  auto scrubber = player->previewControllBar()->scrubber();
+  // A scrub ended on a 300-point slider puts the observer back at 0.5 x 3,600 / 300 = 6.0 s.
+  player->beginScrubbing();
+  player->endScrubbing(300);
+  ASSERT_TRUE(player->isPlaying());
+  clock.advance(0.5);
+  const float atStart = scrubber->value();
+  clock.advance(5.3);
+  EXPECT_EQ(scrubber->value(), atStart) << "not yet at 5.8 s";
+  clock.advance(0.4);
+  EXPECT_NEAR(scrubber->value(), 6.0 / 3600, 1e-4) << "moved at 6.0 s";
+  clock.advance(5.6);
+  EXPECT_NEAR(scrubber->value(), 6.0 / 3600, 1e-4);
+  clock.advance(0.5);
+  EXPECT_NEAR(scrubber->value(), 12.0 / 3600, 1e-4);
+}
+
 // --- The advertiser's page
 
 class AdvertiserTest : public PlayerControlsTest {

@@ -1,6 +1,9 @@
 #include <cmath>
 
+#include "Foundation/DataFile.h"
 #include "PlayerControllerTestSupport.h"
+#include "UIKit/ComposeViewController.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -116,6 +119,115 @@ TEST_F(PlayerControllerTest, ASheetGetsTheShareInfoAndHoldsTheGatesWhileInTheTre
     EXPECT_FALSE(player->upperControllBar()->isHidden());
     TearDown();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The poster a title page would have cached: a picture unlike "twitter.png".
+std::string writePoster(const testsupport::TempDir& dir) {
+  std::string path = dir.file("poster.png");
+  auto picture = ui::Image::imageNamed("AKMovieImages.bundle/startPlay");
+  if (!picture) return path;
+  EXPECT_TRUE(ns::writeDataToFile(ui::ImagePNGRepresentation(picture), path));
+  return path;
+}
+
+TEST_F(PlayerControllerTest, ComposersShareWhereTheSystemHasThemAndTheTweetFormOtherwise) {
+  struct Case {
+    const char* name;
+    bool composerClass;
+    bool twitter;
+    const char* service;  // of the composer presented; "" for the older tweet form
+    bool poster;          // the poster attached rather than "twitter.png"
+  };
+  const Case cases[] = {
+      {"facebook composer", true, false, ui::kServiceTypeFacebook, true},
+      {"twitter composer", true, true, ui::kServiceTypeTwitter, true},
+      {"tweet form", false, true, "", false},
+  };
+  testsupport::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ns::ManualClock clock;
+    bool sheetAsked = false;
+    AKMoviePlayerServices services;
+    services.openShareSheet = [&](auto, const auto&, const auto&, const auto&, ui::View&) {
+      sheetAsked = true;
+      return std::shared_ptr<ui::View>();
+    };
+    AKMoviePlayerController::setServices(services);
+    ui::ComposeViewController::setClassAvailable(c.composerClass);
+    makePlayer();
+    const std::string poster = writePoster(dir);
+    auto twitterPicture = ui::Image::imageNamed("twitter.png");
+    auto posterPicture = ui::Image::imageWithContentsOfFile(poster);
+    ASSERT_TRUE(twitterPicture);
+    ASSERT_TRUE(posterPicture);
+    ASSERT_NE(twitterPicture->size(), posterPicture->size());
+    const cg::Size twitterSize = twitterPicture->size(), posterSize = posterPicture->size();
+    player->setShareInfo(ns::Dictionary{{"message", "Смотрю"}, {"url", "http://s/t/7"}, {"image", poster}});
+    player->setAutoPlay(true);
+    player->setPlayList({programme()});
+    ASSERT_TRUE(waitReady());
+    player->goToFullscreen();
+    clock.advance(1);
+    ASSERT_EQ(root->presentedViewController(), player);
+    player->AKMovieLowerControllBarShowSocial(*player->lowerControllBar());
+    if (c.twitter)
+      player->AKMovieSocialControllBarTw(*player->socialControllBar());
+    else
+      player->AKMovieSocialControllBarFb(*player->socialControllBar());
+    ui::ComposeViewController::setClassAvailable(false);
+    EXPECT_FALSE(sheetAsked) << "no in-app sheet";
+
+    auto form = std::dynamic_pointer_cast<ui::ComposeForm>(player->presentedViewController());
+    ASSERT_NE(form, nullptr) << "presented from the full-screen player";
+    EXPECT_EQ(form->view()->superview(), window) << "over the window";
+    auto composer = std::dynamic_pointer_cast<ui::ComposeViewController>(form);
+    EXPECT_EQ(composer ? composer->serviceType() : std::string(), c.service);
+    EXPECT_EQ(form->initialText(), "Смотрю");
+    ASSERT_EQ(form->urls().size(), 1u);
+    EXPECT_EQ(form->urls()[0].absoluteString(), "http://s/t/7");
+    ASSERT_EQ(form->images().size(), 1u);
+    EXPECT_EQ(form->images()[0]->size(), c.poster ? posterSize : twitterSize);
+
+    // Leaving full screen takes the form away with the player.
+    player->backFromFullscreen();
+    clock.advance(1);
+    EXPECT_EQ(form->view()->superview(), nullptr);
+    EXPECT_EQ(player->view()->superview(), host);
+    TearDown();
+  }
+}
+
+TEST_F(PlayerControllerTest, VKontakteAlwaysHasTheInAppSheet) {
+  ns::ManualClock clock;
+  int sheets = 0;
+  AKMoviePlayerServices services;
+  services.openShareSheet = [&](AKMoviePlayerServices::Network network, const auto&, const auto&, const auto&,
+                                ui::View& playerView) {
+    EXPECT_EQ(network, AKMoviePlayerServices::Network::vkontakte);
+    ++sheets;
+    auto sheet = std::make_shared<ui::View>()->initWithFrame(playerView.bounds());
+    playerView.addSubview(sheet);
+    return sheet;
+  };
+  AKMoviePlayerController::setServices(services);
+  ui::ComposeViewController::setClassAvailable(true);
+  makePlayer();
+  player->setAutoPlay(true);
+  player->setPlayList({programme()});
+  ASSERT_TRUE(waitReady());
+  player->goToFullscreen();
+  clock.advance(1);
+  player->AKMovieLowerControllBarShowSocial(*player->lowerControllBar());
+  player->AKMovieSocialControllBarVk(*player->socialControllBar());
+  ui::ComposeViewController::setClassAvailable(false);
+  EXPECT_EQ(sheets, 1);
+  EXPECT_EQ(player->presentedViewController(), nullptr);
+  ASSERT_NE(player->vkSocialView(), nullptr);
 }
 
 }  // namespace
