@@ -1,6 +1,7 @@
 #include "UIKit/ViewDump.h"
 
 #include "Foundation/Format.h"
+#include "UIKit/AlertView.h"
 #include "UIKit/ViewController.h"
 #include "UIKit/Window.h"
 
@@ -47,6 +48,9 @@ std::string dumpViewTree(const std::shared_ptr<View>& root) {
   if (!root->window()) root->layoutIfNeeded();
   std::string out;
   dumpView(*root, 0, out);
+  // The alerts on screen belong to the key window.
+  if (auto* window = dynamic_cast<Window*>(root.get()); window && window->isKeyWindow())
+    for (const auto& alert : AlertView::visibleAlerts()) dumpView(*alert, 1, out);
   return out;
 }
 
