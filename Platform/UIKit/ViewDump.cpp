@@ -48,8 +48,8 @@ std::string dumpViewTree(const std::shared_ptr<View>& root) {
   if (!root->window()) root->layoutIfNeeded();
   std::string out;
   dumpView(*root, 0, out);
-  // The alerts on screen belong to the key window.
-  if (auto* window = dynamic_cast<Window*>(root.get()); window && window->isKeyWindow())
+  // The alerts on screen belong to the window.
+  if (dynamic_cast<Window*>(root.get()))
     for (const auto& alert : AlertView::visibleAlerts()) dumpView(*alert, 1, out);
   return out;
 }
