@@ -1,7 +1,6 @@
 #include "UIKit/ViewDump.h"
 
 #include "Foundation/Format.h"
-#include "UIKit/AlertView.h"
 #include "UIKit/ViewController.h"
 #include "UIKit/Window.h"
 
@@ -48,9 +47,6 @@ std::string dumpViewTree(const std::shared_ptr<View>& root) {
   if (!root->window()) root->layoutIfNeeded();
   std::string out;
   dumpView(*root, 0, out);
-  // The alerts on screen belong to the window.
-  if (dynamic_cast<Window*>(root.get()))
-    for (const auto& alert : AlertView::visibleAlerts()) dumpView(*alert, 1, out);
   return out;
 }
 

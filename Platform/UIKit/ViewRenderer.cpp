@@ -146,7 +146,7 @@ cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale) {
   root->setCenter({b.width() / 2, b.height() / 2});
   cg::pushContext(std::shared_ptr<cg::Context>(ctx.get(), [](cg::Context*) {}));
   drawViewHierarchy(*root, *ctx);
-  // Alerts are the platform's own, over the window.
+  // Alerts are the platform's own, over the window (the client lists them in its dumps).
   if (dynamic_cast<Window*>(root.get()))
     for (const auto& alert : AlertView::visibleAlerts()) {
       auto cover = alert->appearanceInBounds(b);

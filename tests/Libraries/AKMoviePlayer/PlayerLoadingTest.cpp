@@ -1,3 +1,4 @@
+#include "Media/MediaError.h"
 #include "PlayerControllerTestSupport.h"
 #include "support/LogCapture.h"
 
@@ -83,6 +84,25 @@ TEST_F(PlayerControllerTest, FailuresOfEntries) {
     EXPECT_EQ(alertCount(), c.alert ? 1u : 0u);
     EXPECT_EQ(startButtonShown(), c.startButton);
     // The indicator is gone whatever failed.
+    EXPECT_TRUE(!player->activityView() || !player->activityView()->superview());
+    TearDown();
+  }
+}
+
+// An item that fails while it loads (its status turns failed) takes the indicator down too, so
+// taps work again and a lone advertisement does not show "Загрузка..." for ever.
+TEST_F(PlayerControllerTest, AnItemFailingWhileLoadingTakesTheIndicatorDown) {
+  for (bool advertisement : {true, false}) {
+    SCOPED_TRACE(advertisement ? "advertisement" : "programme");
+    ns::ManualClock clock;
+    makePlayer();
+    player->setPlayList({advertisement ? advert() : programme()});
+    ASSERT_TRUE(waitReady());
+    player->startPlay();
+    player->showActivity();
+    ASSERT_TRUE(player->isLoading());
+    player->assetFailedToPrepareForPlayback(ns::Error::make(av::kMediaErrorDomain, -11800));
+    EXPECT_FALSE(player->isLoading());
     EXPECT_TRUE(!player->activityView() || !player->activityView()->superview());
     TearDown();
   }
