@@ -231,3 +231,24 @@ TEST_F(PlayerControllerTest, VKontakteAlwaysHasTheInAppSheet) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlayerControllerTest, TurningTheTabletInFullScreenAsksThePlayerAndClosesThePanel) {
+  ns::ManualClock clock;
+  makePlayer();
+  player->setAutoPlay(true);
+  player->setPlayList({programme()});
+  ASSERT_TRUE(waitReady());
+  player->goToFullscreen();
+  clock.advance(1);
+  player->AKMovieLowerControllBarShowSocial(*player->lowerControllBar());
+  auto panel = player->socialControllBar();
+  ASSERT_NE(panel->superview(), nullptr);
+  ASSERT_TRUE(ui::simulateRotation(ui::InterfaceOrientation::landscapeLeft));
+  EXPECT_EQ(panel->superview(), nullptr) << "the player was asked, and took its panel away";
+  EXPECT_EQ(player->view()->frame(), window->bounds()) << "still covering the turned window";
+  EXPECT_EQ(window->bounds().size, (cg::Size{1024, 768}));
+}
+
+}  // namespace
