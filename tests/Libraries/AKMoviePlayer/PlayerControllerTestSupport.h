@@ -105,6 +105,17 @@ class PlayerControllerTest : public testsupport::SampleServiceSuite {
     EXPECT_TRUE(testsupport::spinUntil([&] { return done->load(); }));
   }
 
+  // A tablet player playing the list in full screen, the transition over.
+  void playingInFullScreen(ns::ManualClock& clock, const ns::Array& playList) {
+    makePlayer();
+    player->setAutoPlay(true);
+    player->setPlayList(playList);
+    ASSERT_TRUE(waitReady());
+    player->goToFullscreen();
+    clock.advance(1);
+    ASSERT_TRUE(player->isFullscreen());
+  }
+
   bool waitReady() {
     return testsupport::spinUntil([&] { return !player->isLoading(); });
   }

@@ -159,7 +159,7 @@ TEST_F(PlayerControllerTest, ComposersShareWhereTheSystemHasThemAndTheTweetFormO
     };
     AKMoviePlayerController::setServices(services);
     ui::ComposeViewController::setClassAvailable(c.composerClass);
-    makePlayer();
+    playingInFullScreen(clock, {programme()});
     const std::string poster = writePoster(dir);
     auto twitterPicture = ui::Image::imageNamed("twitter.png");
     auto posterPicture = ui::Image::imageWithContentsOfFile(poster);
@@ -168,11 +168,6 @@ TEST_F(PlayerControllerTest, ComposersShareWhereTheSystemHasThemAndTheTweetFormO
     ASSERT_NE(twitterPicture->size(), posterPicture->size());
     const cg::Size twitterSize = twitterPicture->size(), posterSize = posterPicture->size();
     player->setShareInfo(ns::Dictionary{{"message", "Смотрю"}, {"url", "http://s/t/7"}, {"image", poster}});
-    player->setAutoPlay(true);
-    player->setPlayList({programme()});
-    ASSERT_TRUE(waitReady());
-    player->goToFullscreen();
-    clock.advance(1);
     ASSERT_EQ(root->presentedViewController(), player);
     player->AKMovieLowerControllBarShowSocial(*player->lowerControllBar());
     if (c.twitter)
@@ -216,12 +211,7 @@ TEST_F(PlayerControllerTest, VKontakteAlwaysHasTheInAppSheet) {
   };
   AKMoviePlayerController::setServices(services);
   ui::ComposeViewController::setClassAvailable(true);
-  makePlayer();
-  player->setAutoPlay(true);
-  player->setPlayList({programme()});
-  ASSERT_TRUE(waitReady());
-  player->goToFullscreen();
-  clock.advance(1);
+  playingInFullScreen(clock, {programme()});
   player->AKMovieLowerControllBarShowSocial(*player->lowerControllBar());
   player->AKMovieSocialControllBarVk(*player->socialControllBar());
   ui::ComposeViewController::setClassAvailable(false);
@@ -236,12 +226,7 @@ namespace {
 
 TEST_F(PlayerControllerTest, TurningTheTabletInFullScreenAsksThePlayerAndClosesThePanel) {
   ns::ManualClock clock;
-  makePlayer();
-  player->setAutoPlay(true);
-  player->setPlayList({programme()});
-  ASSERT_TRUE(waitReady());
-  player->goToFullscreen();
-  clock.advance(1);
+  playingInFullScreen(clock, {programme()});
   player->AKMovieLowerControllBarShowSocial(*player->lowerControllBar());
   auto panel = player->socialControllBar();
   ASSERT_NE(panel->superview(), nullptr);
