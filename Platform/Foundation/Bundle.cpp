@@ -52,4 +52,17 @@ std::optional<std::string> Bundle::pathForResource(const std::string& name, cons
   return path;
 }
 
+std::string Bundle::localizedStringForKey(const std::string& key, const std::string& value,
+                                          const std::string& table) const {
+  if (auto path = pathForResource(table.empty() ? "Localizable" : table, "strings")) {
+    if (auto strings = dictionaryWithContentsOfFile(*path))
+      if (const std::string* text = (*strings)[key].asString()) return *text;
+  }
+  return value.empty() ? key : value;
+}
+
+std::string localizedString(const std::string& key) {
+  return Bundle::mainBundle()->localizedStringForKey(key);
+}
+
 }  // namespace ns

@@ -38,10 +38,18 @@ class Bundle final : public Object {
   // "<resources>/<name>.<type>" (type may be empty or given in the name) when that file exists.
   std::optional<std::string> pathForResource(const std::string& name, const std::string& type) const;
 
+  // The translation of a key from the table "<table or Localizable>.strings" (a property list
+  // dictionary) in the resources; the value, or else the key, when the table has none.
+  std::string localizedStringForKey(const std::string& key, const std::string& value = "",
+                                    const std::string& table = "") const;
+
  private:
   std::string infoString(const char* key) const;
   std::string resourcePath_;
   Dictionary info_;
 };
+
+// The main bundle's translation of a key, or the key itself.
+std::string localizedString(const std::string& key);
 
 }  // namespace ns

@@ -150,7 +150,9 @@ void Player::schedule() {
   double p = position();
   double next = INFINITY;
   for (const auto& o : observers_) {
-    o->next = (std::floor(p / o->interval + kSlack) + 1) * o->interval;
+    // The slack is in seconds: a relative one falls below the clock's resolution for short
+    // intervals, and a timer due "now" would then fire for ever without time moving.
+    o->next = (std::floor((p + kSlack) / o->interval) + 1) * o->interval;
     next = std::min(next, o->next);
   }
   if (auto end = item_->finiteDuration()) next = std::min(next, *end);

@@ -56,6 +56,9 @@ class AlertView final : public View {
   static void dismissAll();
 
   void appendDumpAttributes(std::string& line) const override;
+  // The alert as the platform shows it over a window of these bounds: a dimmed cover holding a
+  // centred panel with the title, the message and the buttons. Drawn by the PNG renderer.
+  std::shared_ptr<View> appearanceInBounds(const cg::Rect& bounds) const;
 
  private:
   static std::mutex& listMutex();

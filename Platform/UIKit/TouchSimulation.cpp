@@ -70,7 +70,9 @@ void SimulatedTouch::end() {
   std::vector<std::shared_ptr<GestureRecognizer>> recognised;
   for (auto v = hitView_; v; v = v->superview())
     for (const auto& r : v->gestureRecognizers())
-      if (r->isEnabled() && r->recognizesTap(start_, last)) recognised.push_back(r);
+      if (r->isEnabled() && r->recognizesTap(start_, last) && r->shouldReceiveTouch(hitView_.get()) &&
+          r->shouldBegin())
+        recognised.push_back(r);
   bool cancels = false;
   for (const auto& r : recognised) {
     r->fire(last);

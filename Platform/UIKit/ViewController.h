@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,6 +26,10 @@ enum InterfaceOrientationMask : unsigned {
   InterfaceOrientationMaskAllButUpsideDown =
       InterfaceOrientationMaskPortrait | InterfaceOrientationMaskLandscape,
 };
+
+// How a presented controller covers its presenter: full screen takes the presenter off the screen
+// (it hears it disappear and appear again); the sheet styles leave it showing underneath.
+enum class ModalPresentationStyle { fullScreen, pageSheet, formSheet };
 
 // The mask bit of one orientation.
 inline unsigned interfaceOrientationMask(InterfaceOrientation o) { return 1u << unsigned(o); }
@@ -82,6 +87,24 @@ class ViewController : public Responder {
   const std::string& title() const { return title_; }
   virtual void setTitle(std::string title) { title_ = std::move(title); }
 
+  // Modal presentation. The presented controller's view covers the key window above everything
+  // else and turns with it, and the presented controller answers the rotation questions while it
+  // is shown. The completion runs on a later turn of the main loop, after the animation when
+  // animated. A controller already presenting one presents no other (it logs and does nothing);
+  // a presented controller may present another in turn.
+  void presentViewController(std::shared_ptr<ViewController> controller, bool animated,
+                             std::function<void()> completion = nullptr);
+  // Dismisses what this controller presents, with whatever that one presented in turn; sent to a
+  // controller that presents nothing, it goes to the one presenting it. Nothing to dismiss: the
+  // completion does not run.
+  void dismissViewControllerAnimated(bool animated, std::function<void()> completion = nullptr);
+  std::shared_ptr<ViewController> presentedViewController() const { return presented_; }
+  std::shared_ptr<ViewController> presentingViewController() const { return presenting_.lock(); }
+  ModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
+  void setModalPresentationStyle(ModalPresentationStyle style) { modalPresentationStyle_ = style; }
+  // The last controller of the chain presented from this one, or this one.
+  std::shared_ptr<ViewController> topPresentedViewController();
+
   // The container holding this controller, if any.
   std::shared_ptr<ViewController> parentViewController() const { return parent_.lock(); }
   // The nearest navigation controller among the containers.
@@ -109,6 +132,9 @@ class ViewController : public Responder {
   cg::Size contentSizeForViewInPopover_{320, 1100};
   std::shared_ptr<View> view_;
   std::weak_ptr<ViewController> parent_;
+  std::shared_ptr<ViewController> presented_;
+  std::weak_ptr<ViewController> presenting_;
+  ModalPresentationStyle modalPresentationStyle_ = ModalPresentationStyle::fullScreen;
   bool appearing_ = false;
   bool loading_ = false;
   // The container has given the view its frame.

@@ -101,8 +101,10 @@ bool simulateRotation(InterfaceOrientation orientation) {
   auto window = Window::keyWindow();
   auto root = window ? window->rootViewController() : nullptr;
   if (!root) return false;
-  if (!root->shouldAutorotate()) return false;
-  if (!(root->supportedInterfaceOrientations() & interfaceOrientationMask(orientation))) return false;
+  // A presented controller, covering everything, answers for the screen.
+  auto asked = root->topPresentedViewController();
+  if (!asked->shouldAutorotate()) return false;
+  if (!(asked->supportedInterfaceOrientations() & interfaceOrientationMask(orientation))) return false;
   ns::NotificationCenter::defaultCenter()->postNotificationName(
       kApplicationWillChangeStatusBarOrientationNotification, Application::sharedApplication(),
       ns::Dictionary{{kApplicationStatusBarOrientationUserInfoKey, static_cast<std::int64_t>(orientation)}});
@@ -111,6 +113,8 @@ bool simulateRotation(InterfaceOrientation orientation) {
   cg::Size size = isLandscape(orientation) ? cg::Size{screen.height, screen.width} : screen;
   window->setFrame({window->frame().origin, size});
   if (root->isViewLoaded()) root->view()->setFrame(window->bounds());
+  for (auto shown = root->presentedViewController(); shown; shown = shown->presentedViewController())
+    if (shown->isViewLoaded()) shown->view()->setFrame(window->bounds());
   window->layoutIfNeeded();
   return true;
 }

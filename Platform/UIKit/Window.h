@@ -43,12 +43,12 @@ class Window : public View {
   bool rootInstalled_ = false;
 };
 
-// The device turns: the key window's root controller is asked (shouldAutorotate, then whether
-// supportedInterfaceOrientations holds the orientation); when it agrees the status bar takes the
-// orientation (announced first with the will-change notification), the window takes the
-// screen's size for it and its tree is laid out again. False,
-// with everything as it was, when it refuses or there is no root controller.
-// The device takes the interface orientation too.
+// The device turns: the key window's root controller, or the last one presented over it, is
+// asked (shouldAutorotate, then whether supportedInterfaceOrientations holds the orientation);
+// when it agrees the status bar takes the orientation (announced first with the will-change
+// notification), the window takes the screen's size for it, presented views cover it again and
+// its tree is laid out again. False, with everything as it was, when it refuses or there is no
+// root controller. The device takes the interface orientation too.
 bool simulateRotation(InterfaceOrientation orientation);
 // The device is turned to any orientation: 1 to 4 as simulateRotation, any other (face up or down,
 // unknown) only announced, the interface staying as it is.

@@ -290,6 +290,21 @@ std::vector<Resource> resources() {
   add(movie + "toolbarBg.png", {16, 44}, flat(rgb(24, 24, 28, 0.9)));
   add(movie + "controllPanel.png", {16, 16}, checker(rgb(28, 28, 32, 0.9), rgb(36, 36, 42, 0.9)));
   add(movie + "controllPanel_iPhone.png", {16, 16}, checker(rgb(30, 30, 30, 0.9), rgb(44, 44, 44, 0.9)));
+  add(movie + "startPlay.png", {66, 66}, [](Context& c, cg::Size s) {
+    Rect r{2, 2, s.width - 4, s.height - 4};
+    c.setFillColor(rgb(20, 20, 22, 0.7));
+    c.fillEllipseInRect(r);
+    c.setStrokeColor(Color::white(0.9));
+    c.setLineWidth(3);
+    c.strokeEllipseInRect(r.insetBy(2, 2));
+    c.setFillColor(Color::white(0.9));
+    c.beginPath();
+    c.moveTo({s.width * 0.4, s.height * 0.28});
+    c.addLineTo({s.width * 0.74, s.height * 0.5});
+    c.addLineTo({s.width * 0.4, s.height * 0.72});
+    c.closePath();
+    c.fillPath();
+  });
   add(movie + "smallPlay.png", {20, 20}, playerGlyph(Glyph::play));
   add(movie + "smallPause.png", {20, 20}, playerGlyph(Glyph::pause));
   add(movie + "smallFullscreen.png", {20, 20}, playerGlyph(Glyph::fullscreen));

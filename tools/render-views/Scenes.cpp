@@ -13,6 +13,7 @@
 #include "Media/PlayerLayer.h"
 #include "MenuScenes.h"
 #include "PlayerBarScenes.h"
+#include "PlayerControllerScenes.h"
 #include "RowScenes.h"
 #include "SampleServer.h"
 #include "SearchScenes.h"
@@ -172,6 +173,32 @@ const std::vector<Scene>& all() {
        [] { return fullscreenBarsLoading(ui::InterfaceOrientation::landscapeLeft); }},
       {"player-fullscreen-loading-phone568", ui::DeviceProfile::phoneTall(),
        [] { return fullscreenBarsLoading(ui::InterfaceOrientation::landscapeLeft); }},
+      {"player-start-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return playerStartButton(ui::InterfaceOrientation::portrait); }, endPlayerScene},
+      {"player-start-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return playerStartButton(ui::InterfaceOrientation::landscapeLeft); }, endPlayerScene},
+      {"player-start-phone", ui::DeviceProfile::phone(),
+       [] { return playerStartButton(ui::InterfaceOrientation::portrait); }, endPlayerScene},
+      {"player-advertisement-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return playerAdvertisement(ui::InterfaceOrientation::portrait); }, endPlayerScene},
+      {"player-advertisement-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return playerAdvertisement(ui::InterfaceOrientation::landscapeLeft); }, endPlayerScene},
+      {"player-advertisement-phone", ui::DeviceProfile::phone(),
+       [] { return playerAdvertisement(ui::InterfaceOrientation::portrait); }, endPlayerScene},
+      {"player-programme-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return playerProgrammeInline(ui::InterfaceOrientation::portrait); }, endPlayerScene},
+      {"player-programme-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return playerProgrammeInline(ui::InterfaceOrientation::landscapeLeft); }, endPlayerScene},
+      {"player-fullscreen-pad-portrait", ui::DeviceProfile::tablet(),
+       [] { return playerFullscreen(ui::InterfaceOrientation::portrait); }, endPlayerScene},
+      {"player-fullscreen-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return playerFullscreen(ui::InterfaceOrientation::landscapeLeft); }, endPlayerScene},
+      {"player-fullscreen-phone", ui::DeviceProfile::phone(),
+       [] { return playerFullscreen(ui::InterfaceOrientation::portrait); }, endPlayerScene},
+      {"player-vkontakte-pad-landscape", ui::DeviceProfile::tablet(),
+       [] { return playerVkontakteSheet(ui::InterfaceOrientation::landscapeLeft); }, endPlayerScene},
+      {"player-vkontakte-phone", ui::DeviceProfile::phone(),
+       [] { return playerVkontakteSheet(ui::InterfaceOrientation::portrait); }, endPlayerScene},
       {"category-pad-portrait", ui::DeviceProfile::tablet(),
        [] { return categoryPage(ui::InterfaceOrientation::portrait, CategoryExtra::none); }},
       {"category-pad-landscape", ui::DeviceProfile::tablet(),
@@ -210,6 +237,7 @@ bool renderScene(const Scene& scene, const std::string& path) {
     auto root = scene.build();
     ok = root && ui::renderViewToPNG(root, path, scene.device.scale);
   }
+  if (scene.finish) scene.finish();
   ui::Device::setProfile(previous);
   return ok;
 }

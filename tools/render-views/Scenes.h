@@ -15,6 +15,8 @@ struct Scene {
   std::string name;
   ui::DeviceProfile device;
   std::function<std::shared_ptr<ui::View>()> build;
+  // Run once the picture is taken: what the scene left running stops.
+  std::function<void()> finish = nullptr;
 };
 
 // Every scene the renderer knows, the shared widgets first.

@@ -19,27 +19,6 @@ namespace scenes {
 
 namespace {
 
-// Points the VKontakte origin at the peer for one scope.
-class PeerOrigin {
- public:
-  explicit PeerOrigin(const std::string& origin) {
-    if (const char* old = getenv(kName)) saved_ = old;
-    setenv(kName, origin.c_str(), 1);
-  }
-  ~PeerOrigin() {
-    if (saved_)
-      setenv(kName, saved_->c_str(), 1);
-    else
-      unsetenv(kName);
-  }
-  PeerOrigin(const PeerOrigin&) = delete;
-  PeerOrigin& operator=(const PeerOrigin&) = delete;
-
- private:
-  static constexpr const char* kName = "VCC_VK_ORIGIN";
-  std::optional<std::string> saved_;
-};
-
 bool runUntil(const std::function<bool()>& condition) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!condition()) {
@@ -91,6 +70,18 @@ std::shared_ptr<ui::View> vkontakteSheet(bool logIn) {
 }
 
 }  // namespace
+
+PeerOrigin::PeerOrigin(const std::string& origin) {
+  if (const char* old = getenv(kName)) saved_ = old;
+  setenv(kName, origin.c_str(), 1);
+}
+
+PeerOrigin::~PeerOrigin() {
+  if (saved_)
+    setenv(kName, saved_->c_str(), 1);
+  else
+    unsetenv(kName);
+}
 
 std::shared_ptr<ui::View> vkontakteLoginSheet() { return vkontakteSheet(false); }
 

@@ -272,3 +272,26 @@ TEST_F(MediaTest, ExternalPlaybackSettingsAreKept) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MediaTest, ShortObserverIntervalsKeepTheManualClockMoving) {
+  ns::ManualClock clock;
+  auto player = readyPlayer("/video/1001/clip.mp4");
+  // Half a second over a slider a few hundred points wide: intervals of a few hundredths.
+  for (double interval : {0.024, 0.0213, 1.0 / 30}) {
+    SCOPED_TRACE(interval);
+    player->seekToTime(seconds(0));
+    Ticks ticks;
+    auto token = player->addPeriodicTimeObserverForInterval(seconds(interval), nullptr, ticks.block());
+    player->play();
+    clock.advance(2);
+    player->pause();
+    clock.advance(0);
+    player->removeTimeObserver(token);
+    EXPECT_NEAR(now(*player), 2, 1e-6);
+    EXPECT_GE(ticks.times.size(), static_cast<std::size_t>(2 / interval));
+  }
+}
+
+}  // namespace

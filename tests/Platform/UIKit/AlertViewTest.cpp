@@ -134,3 +134,31 @@ TEST_F(AlertViewTest, DelegateGoneOrDroppingTheAlertIsSafe) {
 }
 
 }  // namespace
+
+#include "ScreenTestSupport.h"
+#include "UIKit/ViewRenderer.h"
+
+namespace {
+
+TEST(AlertDrawingTest, AlertsAreDrawnOverTheWindow) {
+  testsupport::ScreenScope screen;
+  auto root = std::make_shared<ui::ViewController>()->init();
+  root->view()->setBackgroundColor(ui::Color::whiteColor());
+  auto window = screen.showWindow(root);
+  auto centre = [&](const std::shared_ptr<ui::View>& view) {
+    auto image = ui::renderView(view, 1);
+    const auto px = image->pixels();
+    return px[static_cast<std::size_t>(image->pixelHeight() / 2 * image->pixelWidth() +
+                                       image->pixelWidth() / 2)];
+  };
+  const auto plain = centre(window);
+  auto alert =
+      std::make_shared<ui::AlertView>()->initWithTitle("Ошибка", "Нет соединения", {}, "OK", {"Ещё"});
+  alert->show();
+  EXPECT_NE(centre(window), plain) << "the panel covers the window's middle";
+  EXPECT_EQ(centre(root->view()), plain) << "over the window only, not a view inside it";
+  alert->tapButtonAtIndex(0);
+  EXPECT_EQ(centre(window), plain) << "gone with its answer";
+}
+
+}  // namespace

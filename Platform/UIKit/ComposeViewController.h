@@ -1,0 +1,69 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Foundation/URL.h"
+#include "UIKit/Image.h"
+#include "UIKit/ViewController.h"
+
+namespace ui {
+
+// The platform's post composers: a form over the window showing the text, links and pictures to
+// be posted, presented modally by the caller. Stand-ins: nothing is posted; what was put in is
+// kept for tests, and the form's buttons (or cancel and send) dismiss it.
+class ComposeForm : public ViewController {
+ public:
+  void setInitialText(std::string text) { initialText_ = std::move(text); }
+  void addURL(const ns::URL& url) { urls_.push_back(url); }
+  void addImage(std::shared_ptr<Image> image) {
+    if (image) images_.push_back(std::move(image));
+  }
+  const std::string& initialText() const { return initialText_; }
+  const std::vector<ns::URL>& urls() const { return urls_; }
+  const std::vector<std::shared_ptr<Image>>& images() const { return images_; }
+
+  // The user's answers: the form goes away, having posted or not.
+  void cancel();
+  void send();
+  bool wasSent() const { return sent_; }
+
+  void loadView() override;
+  void appendDumpAttributes(std::string& line) const override;
+
+ protected:
+  // The service named on the form.
+  std::string serviceTitle_;
+
+ private:
+  std::string initialText_;
+  std::vector<ns::URL> urls_;
+  std::vector<std::shared_ptr<Image>> images_;
+  bool sent_ = false;
+};
+
+extern const char* const kServiceTypeFacebook;
+extern const char* const kServiceTypeTwitter;
+
+// The system's share composer of a social service, present only on later systems.
+class ComposeViewController final : public ComposeForm {
+ public:
+  // Whether the class exists at run time: no unless a test says so.
+  static bool isClassAvailable();
+  static void setClassAvailable(bool available);
+  // None for an unknown service.
+  static std::shared_ptr<ComposeViewController> composeViewControllerForServiceType(const std::string& type);
+  const std::string& serviceType() const { return serviceType_; }
+
+ private:
+  std::string serviceType_;
+};
+
+// The older system's tweet composer, always there.
+class TweetComposeViewController final : public ComposeForm {
+ public:
+  std::shared_ptr<TweetComposeViewController> init();
+};
+
+}  // namespace ui
