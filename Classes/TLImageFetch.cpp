@@ -1,7 +1,10 @@
 #include "Classes/TLImageFetch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <condition_variable>
+#include <mutex>
 
 #include "Foundation/DataFile.h"
 #include "Foundation/FileManager.h"
@@ -56,4 +59,37 @@ void TLImageFetch::savePNG(const std::string& path, const std::shared_ptr<ui::Im
 bool TLImageFetch::fileExists(const std::string& path) {
   bool isDirectory = false;
   return ns::FileManager::defaultManager()->fileExistsAtPath(path, &isDirectory) && !isDirectory;
+}
+
+std::vector<std::shared_ptr<ui::Image>> TLImageFetch::readImages(const std::vector<std::string>& paths) {
+  struct Batch {
+    std::vector<std::string> paths;
+    std::vector<std::shared_ptr<ui::Image>> images;
+    std::atomic<std::size_t> next{0};
+    std::mutex lock;
+    std::condition_variable allRead;
+    std::size_t done = 0;
+    // Reads files until none is left unclaimed. A claimed file is always finished by its reader,
+    // which never waits for anyone, so the caller's wait below ends even when no helper ever runs.
+    void readAll() {
+      for (std::size_t i; (i = next++) < paths.size();) {
+        auto image = ui::Image::imageWithContentsOfFile(paths[i]);
+        std::lock_guard<std::mutex> hold(lock);
+        images[i] = std::move(image);
+        if (++done == paths.size()) allRead.notify_all();
+      }
+    }
+  };
+  auto batch = std::make_shared<Batch>();
+  batch->paths = paths;
+  batch->images.resize(paths.size());
+  // Helpers that start after the caller has returned find nothing left to claim.
+  const std::size_t helpers = paths.size() > 1 ? std::min<std::size_t>(paths.size() - 1, 3) : 0;
+  for (std::size_t h = 0; h < helpers; ++h)
+    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
+                    [batch] { batch->readAll(); });
+  batch->readAll();
+  std::unique_lock<std::mutex> hold(batch->lock);
+  batch->allRead.wait(hold, [&] { return batch->done == paths.size(); });
+  return std::move(batch->images);
 }

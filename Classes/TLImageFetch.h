@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Dispatch/Dispatch.h"
 #include "Foundation/Data.h"
@@ -34,4 +35,8 @@ class TLImageFetch final {
   static void savePNG(const std::string& path, const std::shared_ptr<ui::Image>& image);
 
   static bool fileExists(const std::string& path);
+
+  // The images read from the files, in the same order (null where a file is missing or no image),
+  // read side by side: the caller reads too, and returns once every file has been read.
+  static std::vector<std::shared_ptr<ui::Image>> readImages(const std::vector<std::string>& paths);
 };

@@ -187,6 +187,27 @@ void MainSliderBase::loadPages() {
   // Without records there is nothing to put in the copies either.
   if (n == 0) return;
   cg::Size page = scrollView_->bounds().size;
+  auto posterOf = [&](int i) {
+    return TLSettings::stringFromObject(recordAt(i == 0 ? n - 1 : i == n + 1 ? 0 : i - 1)["poster"]);
+  };
+  // The cached posters of the empty slots are read side by side first; a record that cannot be
+  // read stops the list there, and the loop below fails at the same slot.
+  std::vector<std::optional<std::string>> cached(static_cast<std::size_t>(n) + 2);
+  std::vector<std::string> files;
+  try {
+    for (int i = 0; i < n + 2; ++i) {
+      auto slot = static_cast<std::size_t>(i);
+      if (slot >= pageViews_.size() || pageViews_[slot]) continue;
+      std::string poster = posterOf(i);
+      auto path = poster.empty() ? std::nullopt : posterFilePath(poster);
+      if (!path || !TLImageFetch::fileExists(*path)) continue;
+      cached[slot] = *path;
+      files.push_back(*path);
+    }
+  } catch (...) {
+  }
+  auto images = TLImageFetch::readImages(files);
+  std::size_t nextImage = 0;
   for (int i = 0; i < n + 2; ++i) {
     auto slot = static_cast<std::size_t>(i);
     if (slot >= pageViews_.size() || pageViews_[slot]) continue;
@@ -204,9 +225,8 @@ void MainSliderBase::loadPages() {
     pageViews_[slot] = imageView;
     scrollView_->addSubview(imageView);
 
-    auto path = poster.empty() ? std::nullopt : posterFilePath(poster);
-    if (path && TLImageFetch::fileExists(*path)) {
-      imageView->setImage(ui::Image::imageWithContentsOfFile(*path));
+    if (cached[slot]) {
+      imageView->setImage(images[nextImage++]);
     } else if (!poster.empty()) {
       imageView->addSubview(spinner);
       spinner->startAnimating();
