@@ -68,6 +68,7 @@ Catalogue Catalogue::load(const std::string& folder) {
              optionalText(r, "fullname_latin"), optionalText(r, "birthday"),
              optionalText(r, "birth_place"),    optionalText(r, "genres"),
              optionalText(r, "description"),    optionalText(r, "biography")};
+    p.noPhoto = r["no_photo"].boolValue();
     addUnique(c.personIndex_, p.id, c.persons_.size(), "persons.json");
     c.persons_.push_back(std::move(p));
   }

@@ -51,6 +51,7 @@ struct Title {
 struct Person {
   std::string id, fullname;
   std::optional<std::string> fullnameLatin, birthday, birthPlace, genres, description, biography;
+  bool noPhoto = false;  // the record names no photograph
 };
 
 struct PosterEntry {

@@ -374,8 +374,8 @@ class Builder {
   ServiceReply getPerson() const {
     const Person* p = catalogue_.person(param(request_, "person_id"));
     if (!p) return failure(404, "unknown person");
-    Dictionary record{
-        {"id", p->id}, {"fullname", p->fullname}, {"photo_240x320", image("person", p->id + "_240x320.png")}};
+    Dictionary record{{"id", p->id}, {"fullname", p->fullname}};
+    if (!p->noPhoto) record.set("photo_240x320", image("person", p->id + "_240x320.png"));
     auto optional = [&](const char* key, const std::optional<std::string>& value) {
       if (value) record.set(key, *value);
     };
