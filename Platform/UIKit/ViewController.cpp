@@ -3,6 +3,7 @@
 #include "UIKit/Device.h"
 #include "UIKit/NavigationController.h"
 #include "UIKit/Screen.h"
+#include "UIKit/Window.h"
 
 namespace ui {
 
@@ -75,6 +76,31 @@ std::shared_ptr<NavigationController> ViewController::navigationController() con
 
 std::shared_ptr<Responder> ViewController::nextResponder() const {
   return view_ ? view_->superview() : nullptr;
+}
+
+void ViewController::presentViewController(const std::shared_ptr<ViewController>& controller, bool animated,
+                                           std::function<void()> completion) {
+  if (!controller || presented_) return;
+  auto window = isViewLoaded() && view_->window() ? view_->window() : Window::keyWindow();
+  presented_ = controller;
+  presentedAnimated_ = animated;
+  auto shown = controller->view();
+  if (window) {
+    shown->setFrame(window->bounds());
+    controller->viewWillAppear(animated);
+    window->addSubview(shown);
+    controller->viewDidAppear(animated);
+  }
+  if (completion) completion();
+}
+
+void ViewController::dismissViewControllerAnimated(bool animated) {
+  if (!presented_) return;
+  auto controller = std::move(presented_);
+  presented_.reset();
+  controller->viewWillDisappear(animated);
+  if (controller->isViewLoaded()) controller->view()->removeFromSuperview();
+  controller->viewDidDisappear(animated);
 }
 
 void ViewController::appendDumpAttributes(std::string& line) const { line += " controller=" + className(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -72,8 +73,22 @@ class ViewController : public Responder {
   virtual bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation);
   // The status bar's orientation.
   InterfaceOrientation interfaceOrientation() const;
+  // The interface is about to turn; the status bar still shows the orientation being left.
+  virtual void willRotateToInterfaceOrientation(InterfaceOrientation /*orientation*/, double /*duration*/) {}
 
   virtual void didReceiveMemoryWarning() {}
+
+  // Presentation over the whole window: the controller's view is put on top of the window's
+  // content until it is dismissed. The completion runs once the view is shown.
+  void presentViewController(const std::shared_ptr<ViewController>& controller, bool animated,
+                             std::function<void()> completion = nullptr);
+  void presentModalViewController(const std::shared_ptr<ViewController>& controller, bool animated) {
+    presentViewController(controller, animated);
+  }
+  void dismissViewControllerAnimated(bool animated);
+  const std::shared_ptr<ViewController>& presentedViewController() const { return presented_; }
+  // Whether the last presentation was animated.
+  bool presentedAnimated() const { return presentedAnimated_; }
 
   // The size of the view inside a popover: 320 x 1100 unless set.
   virtual cg::Size contentSizeForViewInPopover() const { return contentSizeForViewInPopover_; }
@@ -109,6 +124,8 @@ class ViewController : public Responder {
   cg::Size contentSizeForViewInPopover_{320, 1100};
   std::shared_ptr<View> view_;
   std::weak_ptr<ViewController> parent_;
+  std::shared_ptr<ViewController> presented_;
+  bool presentedAnimated_ = false;
   bool appearing_ = false;
   bool loading_ = false;
   // The container has given the view its frame.

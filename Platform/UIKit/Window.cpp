@@ -103,6 +103,11 @@ bool simulateRotation(InterfaceOrientation orientation) {
   if (!root) return false;
   if (!root->shouldAutorotate()) return false;
   if (!(root->supportedInterfaceOrientations() & interfaceOrientationMask(orientation))) return false;
+  // The older question is still put, for the pages that lay out when it comes; the newer ones
+  // above decide. Then the controllers hear of the turn while the status bar shows the old side.
+  root->shouldAutorotateToInterfaceOrientation(orientation);
+  root->willRotateToInterfaceOrientation(
+      orientation, Application::sharedApplication()->statusBarOrientationAnimationDuration());
   ns::NotificationCenter::defaultCenter()->postNotificationName(
       kApplicationWillChangeStatusBarOrientationNotification, Application::sharedApplication(),
       ns::Dictionary{{kApplicationStatusBarOrientationUserInfoKey, static_cast<std::int64_t>(orientation)}});
