@@ -211,10 +211,12 @@ bool TitleActorViewController::shouldAutorotateToInterfaceOrientation(ui::Interf
 }
 
 void TitleActorViewController::willRotateToInterfaceOrientation(ui::InterfaceOrientation orientation,
-                                                                double) {
-  if (isPhone()) return;
-  changeOrientationActorViewTo(orientation);
-  changeOrientationScrollViewTo(orientation);
+                                                                double duration) {
+  if (!isPhone()) {
+    changeOrientationActorViewTo(orientation);
+    changeOrientationScrollViewTo(orientation);
+  }
+  ui::ViewController::willRotateToInterfaceOrientation(orientation, duration);
 }
 
 void TitleActorViewController::changeOrientationActorViewTo(ui::InterfaceOrientation orientation) {

@@ -60,7 +60,7 @@ class TitleActorViewController : public ui::ViewController, public TLMenuHooks {
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
   bool shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation orientation) override;
-  void willRotateToInterfaceOrientation(ui::InterfaceOrientation orientation, double duration);
+  void willRotateToInterfaceOrientation(ui::InterfaceOrientation orientation, double duration) override;
   void addToolBar();
   void loadActorInfoView();
   void loadActorImageView();

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "Classes/TLSettings.h"
+#include "Classes/TLTitleFilmSubview.h"
 #include "Foundation/Exception.h"
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"
@@ -64,6 +65,7 @@ TitlePageViewController::~TitlePageViewController() {
   if (auto* series = dynamic_cast<TLRubricScrollView*>(seriesView_.get())) series->stopAsync();
   if (auto* advanced = dynamic_cast<TLRubricScrollView*>(advancedView_.get())) advanced->stopAsync();
   if (auto* roles = dynamic_cast<TLRubricScrollView*>(roleView_.get())) roles->stopAsync();
+  if (auto* section = dynamic_cast<TLTitleFilmSubview*>(titleSubview_.get())) section->stopAsync();
 }
 
 std::shared_ptr<TitlePageViewController> TitlePageViewController::initWithTitleInfo(

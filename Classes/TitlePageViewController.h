@@ -105,6 +105,10 @@ class TitlePageViewController : public ui::ViewController,
   void showSeriesSubview();
   void showRolesSubView();
   void showAlsoSubView();
+  // Not used by the switch: a segment position counted as if every section were present.
+  int getCurrentIndexForSegment(int position) const;
+  static double calculateContentOffsetWithViewWidth(double viewWidth, double contentWidth,
+                                                    double elementWidth, int elementNumber);
 
   // --- Views and state.
   const std::shared_ptr<TLTitleFilmViewBase>& filmView() const { return filmView_; }

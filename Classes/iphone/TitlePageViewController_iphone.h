@@ -40,4 +40,10 @@ class TitlePageViewController_iphone final : public TitlePageViewController,
  protected:
   bool isPhone() const override { return true; }
   void observeNewItem() override;
+
+ private:
+  // The switch's bar: built once, the switch rebuilt inside it.
+  void loadSwitchBar();
+  std::shared_ptr<ui::View> switchBackground_;
+  std::shared_ptr<ui::View> switchFade_;
 };
