@@ -96,6 +96,8 @@ Catalogue Catalogue::load(const std::string& folder) {
     t.popularity = static_cast<long>(r["popularity"].longLongValue());
     t.noImage = r["no_image"].boolValue();
     t.numericId = r["numeric_id"].boolValue();
+    t.noCast = r["no_cast"].boolValue();
+    t.noBigImage = r["no_big_image"].boolValue();
     for (std::size_t d = 0; d < r["directors"].count(); ++d)
       if (const std::string* name = r["directors"].at(d).asString()) t.directors.push_back(*name);
     for (std::size_t k = 0; k < r["cast"].count(); ++k) {

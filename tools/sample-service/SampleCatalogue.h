@@ -44,6 +44,8 @@ struct Title {
   std::optional<Advert> adv;
   bool noImage = false;
   bool numericId = false;  // lists send its id as a number
+  bool noCast = false;      // its record has no "actors"
+  bool noBigImage = false;  // its record's "image_big" is empty
   bool isSeries() const { return kind == "series"; }
 };
 

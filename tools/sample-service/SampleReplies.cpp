@@ -323,6 +323,8 @@ class Builder {
       } else {
         record.set("url", video(t->id));
       }
+      if (t->noCast) record.remove("actors");
+      if (t->noBigImage) record.set("image_big", "");
       if (t->adv)
         record.set("adv", Dictionary{{"stream", video(t->adv->clip)},
                                      {"click_url", base_ + "/promo/" + t->adv->advertiser},

@@ -222,6 +222,10 @@ def add_quirks(categories, titles, persons, next_episode_id):
                         key=lambda t: t["popularity"], reverse=True)
         if len(ranked) > 1:
             ranked[1]["numeric_id"] = True
+    # A film whose record lists no persons, and one whose big poster address is empty.
+    films = [t for t in titles if t["category_id"] == "1" and t["kind"] == "film" and "adv" not in t]
+    films[1]["no_cast"] = True
+    films[2]["no_big_image"] = True
     # A long-running series, whose episode row is long enough to be built in the background.
     name = "Хроники янтарного берега"
     used_titles.add(name)
