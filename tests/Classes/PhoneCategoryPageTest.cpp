@@ -3,6 +3,8 @@
 // of an abandoned list, alerts and analytics.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "CategoryTestSupport.h"
 #include "Classes/iphone/CategoryPage/TLSCategoryVC_iphone.h"
 #include "support/RecordingTracker.h"
@@ -177,7 +179,11 @@ TEST_F(PhoneCategoryPageTest, ALateReplyOfTheFormerOrderChangesNothing) {
   testsupport::spinFor(0.2);
   ASSERT_EQ(page->loadedPreviewList().size(), 16u);
   EXPECT_EQ(*page->loadedPreviewList()[0]["name"].asString(), "t200");
-  EXPECT_TRUE(lastTitlesQuery().find("orderby=alphabet&orderdir=asc") != std::string::npos);
+  // The two orders' requests leave together, so the service may log them in either order.
+  auto all = server_->requestsFor("get_category_titles");
+  EXPECT_TRUE(std::any_of(all.begin(), all.end(), [](const auto& r) {
+    return r.query.find("orderby=alphabet&orderdir=asc") != std::string::npos;
+  }));
 }
 
 TEST_F(PhoneCategoryPageTest, TheSortStripBringsTheChosenSegmentIntoView) {
@@ -201,6 +207,8 @@ TEST_F(PhoneCategoryPageTest, TheSortStripBringsTheChosenSegmentIntoView) {
   };
   for (const Case& c : cases) {
     page->touchUpInsideSegmentIndex(c.segment);
+    // One order's request at a time: requests sent together may reach the service in any order.
+    testsupport::awaitRequestsEnded();
     EXPECT_DOUBLE_EQ(strip->contentOffset().x, c.x) << c.label;
     ASSERT_FALSE(tracker->calls.empty());
     EXPECT_EQ(tracker->calls.back(),
