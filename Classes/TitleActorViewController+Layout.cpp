@@ -191,6 +191,7 @@ void TitleActorViewController::loadTitles() {
   description_->setFont(ui::Font::fontWithName(kFontName, phone ? 16 : 17));
   description_->setBackgroundColor(ui::Color::clearColor());
   description_->setEditable(false);
+  description_->setContentInset({10, 0, 10, 0});
   description_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
   descriptionView_->addSubview(description_);
 }

@@ -291,6 +291,8 @@ TEST_F(PersonPageTest, TheTabletLaysOutEachOrientationAndThePhoneItsOwnFrames) {
   check(512, {744, 250}, 544, 534, 478);
   EXPECT_TRUE(page->actorPhoto()->frame() == (cg::Rect{20, 22, 240, 320}));
   EXPECT_TRUE(page->genresLabel()->frame().origin == (cg::Point{416, 182}));
+  EXPECT_EQ(page->description()->contentInset().top, 10);
+  EXPECT_FALSE(page->description()->isEditable());
 
   app->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
   ui::Device::setProfile(ui::DeviceProfile::phone());
