@@ -198,20 +198,28 @@ void TLTitleFilmSubview::stopSpinnerLater(const std::weak_ptr<TLTitleFilmSubview
   });
 }
 
-void TLTitleFilmSubview::addPreviewsAsync(const std::weak_ptr<TLTitleFilmSubview>& weak, const Build& build,
-                                          const TLTaggedOperation& operation) {
+void TLTitleFilmSubview::addTilesAsync(const std::weak_ptr<TLTitleFilmSubview>& weak, const Build& build,
+                                       const TLTaggedOperation& operation, const MakeTile& makeTile) {
   std::size_t n = build.items.size();
   for (std::size_t p = 0; p < n; ++p) {
     if (operation.isCancelled()) return;
     std::size_t column = p % build.columns, row = p / build.columns;
     cg::Point origin{build.firstX + static_cast<double>(column) * build.pitchX,
                      static_cast<double>(row) * build.rowHeight};
-    const ns::Value& entry = build.items[p];
-    int k = itemIndexAt(p, n);
+    handOver(weak, build, makeTile(build.items[p], origin, p));
+    if (column + 1 == static_cast<std::size_t>(build.columns) || p + 1 == n)
+      stopSpinnerLater(weak, build.tag);
+  }
+}
+
+void TLTitleFilmSubview::addPreviewsAsync(const std::weak_ptr<TLTitleFilmSubview>& weak, const Build& build,
+                                          const TLTaggedOperation& operation) {
+  std::size_t n = build.items.size();
+  addTilesAsync(weak, build, operation, [&](const ns::Value& entry, cg::Point origin, std::size_t p) {
     auto tile = std::make_shared<TLVideoItemPriview>()->initWithFrame({origin, {0, 0}}, 2);
     if (build.series) {
       tile->setTypeIsEpisode(true);
-      tile->setItemIndex(k);
+      tile->setItemIndex(itemIndexAt(p, n));
     }
     tile->setLoadPriority(3);
     tile->setIsItemSelected(isSelectedEntry(build.selected, p, n));
@@ -222,28 +230,18 @@ void TLTitleFilmSubview::addPreviewsAsync(const std::weak_ptr<TLTitleFilmSubview
     tile->setImageUrl(entryText(entry, "image"));
     tile->setParent_id(entryText(entry, "parent_id"));
     if (build.series) tile->setLabelCenter();
-    handOver(weak, build, std::move(tile));
-    if (column + 1 == static_cast<std::size_t>(build.columns) || p + 1 == n)
-      stopSpinnerLater(weak, build.tag);
-  }
+    return std::static_pointer_cast<ui::View>(tile);
+  });
 }
 
 void TLTitleFilmSubview::addRoleAsync(const std::weak_ptr<TLTitleFilmSubview>& weak, const Build& build,
                                       const TLTaggedOperation& operation) {
-  std::size_t n = build.items.size();
-  for (std::size_t p = 0; p < n; ++p) {
-    if (operation.isCancelled()) return;
-    std::size_t column = p % build.columns, row = p / build.columns;
-    cg::Point origin{build.firstX + static_cast<double>(column) * build.pitchX,
-                     static_cast<double>(row) * build.rowHeight};
-    const ns::Value& person = build.items[p];
+  addTilesAsync(weak, build, operation, [](const ns::Value& person, cg::Point origin, std::size_t) {
     auto tile = std::make_shared<TLRolesItem>()->initWithFrame({origin, {0, 0}});
     tile->setLoadPriority(-2);
     tile->setTitle(TLSettings::stringFromObject(person["fullname"]));
     tile->setId_actor(entryText(person, "id").value_or(""));
     tile->setImage(TLSettings::stringFromObject(person["photo_76x101"]));
-    handOver(weak, build, std::move(tile));
-    if (column + 1 == static_cast<std::size_t>(build.columns) || p + 1 == n)
-      stopSpinnerLater(weak, build.tag);
-  }
+    return std::static_pointer_cast<ui::View>(tile);
+  });
 }

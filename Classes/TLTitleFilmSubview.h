@@ -78,7 +78,12 @@ class TLTitleFilmSubview final : public TLTitleFilmSubviewBase {
   void createScrollView();
   // Starts a build whose worker makes one tile per entry.
   void startBuild(bool persons);
-  // The workers, on the queue's thread: they touch the view only through the main thread.
+  // The workers, on the queue's thread: they touch the view only through the main thread. Each
+  // tile is made for an entry at its place in the grid.
+  using MakeTile = std::function<std::shared_ptr<ui::View>(const ns::Value& entry, cg::Point origin,
+                                                           std::size_t position)>;
+  static void addTilesAsync(const std::weak_ptr<TLTitleFilmSubview>& weak, const Build& build,
+                            const TLTaggedOperation& operation, const MakeTile& makeTile);
   static void addPreviewsAsync(const std::weak_ptr<TLTitleFilmSubview>& weak, const Build& build,
                                const TLTaggedOperation& operation);
   static void addRoleAsync(const std::weak_ptr<TLTitleFilmSubview>& weak, const Build& build,

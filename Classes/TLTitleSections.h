@@ -7,6 +7,7 @@
 
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
 #include "Foundation/Value.h"
+#include "Graphics/Geometry.h"
 
 // The title page's section rules that both page twins share: which segments the switch has for
 // the sections present, which section a segment position opens, where a strip's shortcut points,
@@ -46,6 +47,20 @@ class TLTitleSections final {
   // item_index; "-1" when the episode's position is not known.
   static ListFile episodesFile(const ns::Value& senderInfo);
   static ListFile relatedFile(const ns::Value& senderInfo);
+
+  // The section view of a section other than the description: the persons list, or the titles of
+  // its list file; none for persons when there are none.
+  template <class SectionView>
+  static std::shared_ptr<SectionView> sectionView(int section, const cg::Rect& frame,
+                                                  const ns::Value& senderInfo, const ns::Value& actors) {
+    if (section == persons) {
+      const ns::Array* people = actors.asArray();
+      if (!people || people->empty()) return nullptr;
+      return std::make_shared<SectionView>()->initForRoleWithFrame(frame, *people);
+    }
+    ListFile list = section == episodes ? episodesFile(senderInfo) : relatedFile(senderInfo);
+    return std::make_shared<SectionView>()->initWithFrame(frame, list.fileName, list.sort, list.selected);
+  }
 
   // A root: "parent_id" empty, or marked with "poster" = "poster".
   static bool isRoot(const ns::Value& senderInfo);

@@ -74,17 +74,8 @@ void TitlePageViewController::touchUpInsideSegmentIndex(unsigned segmentIndex) {
       return;
     }
     TLTitleSections::sendSectionEvent(screenName(), section);
-    std::shared_ptr<TLTitleFilmSubview> next;
-    if (section == TLTitleSections::persons) {
-      const ns::Array* actors = pageActors_.asArray();
-      if (!actors || actors->empty()) return;
-      next = std::make_shared<TLTitleFilmSubview>()->initForRoleWithFrame(frame, *actors);
-    } else {
-      auto list = section == TLTitleSections::episodes ? TLTitleSections::episodesFile(senderInfo_)
-                                                       : TLTitleSections::relatedFile(senderInfo_);
-      next = std::make_shared<TLTitleFilmSubview>()->initWithFrame(frame, list.fileName, list.sort,
-                                                                   list.selected);
-    }
+    auto next = TLTitleSections::sectionView<TLTitleFilmSubview>(section, frame, senderInfo_, pageActors_);
+    if (!next) return;
     if (titleScroll_) titleScroll_->setHidden(true);
     if (auto old = std::dynamic_pointer_cast<TLTitleFilmSubview>(titleSubview_)) old->stopAsync();
     if (titleSubview_) titleSubview_->removeFromSuperview();

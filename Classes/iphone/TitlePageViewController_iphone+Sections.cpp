@@ -105,17 +105,9 @@ void TitlePageViewController_iphone::touchUpInsideSegmentIndex(unsigned segmentI
       return;
     }
     TLTitleSections::sendSectionEvent(screenName(), section);
-    std::shared_ptr<TLTitleFilmSubview_iphone> next;
-    if (section == TLTitleSections::persons) {
-      const ns::Array* actors = pageActors_.asArray();
-      if (!actors || actors->empty()) return;
-      next = std::make_shared<TLTitleFilmSubview_iphone>()->initForRoleWithFrame(frame, *actors);
-    } else {
-      auto list = section == TLTitleSections::episodes ? TLTitleSections::episodesFile(senderInfo_)
-                                                       : TLTitleSections::relatedFile(senderInfo_);
-      next = std::make_shared<TLTitleFilmSubview_iphone>()->initWithFrame(frame, list.fileName, list.sort,
-                                                                          list.selected);
-    }
+    auto next =
+        TLTitleSections::sectionView<TLTitleFilmSubview_iphone>(section, frame, senderInfo_, pageActors_);
+    if (!next) return;
     if (filmView_) filmView_->setHidden(true);
     if (titleSubview_) titleSubview_->removeFromSuperview();
     titleSubview_ = next;
