@@ -179,6 +179,8 @@ void TLTitleFilmView::setRating(int rating) {
   ratingView_ = std::make_shared<StarRatingView>()->initWithFrame({914, 5, 50, 20}, rating);
   ratingView_->setRating(rating);
   addSubview(ratingView_);
+  // The next layout pass places the stars for the orientation.
+  setNeedsLayout();
 }
 
 void TLTitleFilmView::layoutSubviews() {
