@@ -22,7 +22,7 @@ std::optional<ns::URL> TLImageFetch::fetchableURL(std::string_view text) {
 }
 
 bool TLImageFetch::get(std::string_view url, std::function<void(const ns::Data& body)> done,
-                       dispatch::QueuePtr queue) {
+                       dispatch::QueuePtr queue, std::function<void()> failed) {
   auto target = fetchableURL(url);
   if (!target) return false;
   auto operation =
@@ -38,7 +38,9 @@ bool TLImageFetch::get(std::string_view url, std::function<void(const ns::Data& 
         const ns::Data* data = body.asData();
         done(data ? *data : kEmpty);
       },
-      nullptr);
+      failed ? NTHTTPRequestOperation::FailureBlock(
+                   [failed](const NTHTTPRequestOperationPtr&, const ns::ErrorPtr&) { failed(); })
+             : NTHTTPRequestOperation::FailureBlock());
   operation->start();
   return true;
 }

@@ -23,9 +23,10 @@ class TLImageFetch final {
 
   // Sends a GET of the URL as a plain HTTP request operation, started at once. `done` gets the
   // body of a successful reply on `queue` (the main queue when null); a failed request calls
-  // nothing. Nothing is sent, and false returned, for a URL that is not fetchable.
+  // `failed` there, when given. Nothing is sent, and false returned, for a URL that is not
+  // fetchable.
   static bool get(std::string_view url, std::function<void(const ns::Data& body)> done,
-                  dispatch::QueuePtr queue = nullptr);
+                  dispatch::QueuePtr queue = nullptr, std::function<void()> failed = nullptr);
 
   // Service ids name cache files only when they are decimal numbers (no "../5", no "").
   static bool isDecimalId(std::string_view id);

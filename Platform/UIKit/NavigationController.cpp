@@ -201,6 +201,11 @@ unsigned NavigationController::supportedInterfaceOrientations() {
   return top ? top->supportedInterfaceOrientations() : ViewController::supportedInterfaceOrientations();
 }
 
+void NavigationController::willRotateToInterfaceOrientation(InterfaceOrientation orientation,
+                                                            double duration) {
+  if (auto top = topViewController()) top->willRotateToInterfaceOrientation(orientation, duration);
+}
+
 bool NavigationController::shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation) {
   auto top = topViewController();
   return top ? top->shouldAutorotateToInterfaceOrientation(orientation)

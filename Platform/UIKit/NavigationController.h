@@ -66,6 +66,7 @@ class NavigationController : public ViewController {
   bool shouldAutorotate() override;
   unsigned supportedInterfaceOrientations() override;
   bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation) override;
+  void willRotateToInterfaceOrientation(InterfaceOrientation orientation, double duration) override;
   void didReceiveMemoryWarning() override;
   void appendDumpAttributes(std::string& line) const override;
 

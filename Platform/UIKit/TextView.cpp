@@ -91,8 +91,10 @@ void TextView::drawRect(const cg::Rect&) {
   cg::Context* ctx = cg::currentContext();
   if (!ctx || text_.empty()) return;
   cg::Rect b = bounds();
-  cg::Rect area(b.x() + kTextInset, b.y() + kTextInset, std::max(0.0, b.width() - 2 * kTextInset),
-                std::max(0.0, b.height() - 2 * kTextInset));
+  const cg::EdgeInsets& in = contentInset_;
+  cg::Rect area(b.x() + kTextInset + in.left, b.y() + kTextInset + in.top,
+                std::max(0.0, b.width() - 2 * kTextInset - in.left - in.right),
+                std::max(0.0, b.height() - 2 * kTextInset - in.top - in.bottom));
   ctx->saveGState();
   ctx->clipToRect(b);
   ctx->setFillColor(textColor_.cgColor());
@@ -103,6 +105,7 @@ void TextView::drawRect(const cg::Rect&) {
 void TextView::appendDumpAttributes(std::string& line) const {
   line += ns::format(" text=\"%@\" font=%@ textColor=%@", text_, font_->describe(), textColor_.describe());
   if (!editable_) line += " notEditable";
+  if (alwaysBounceVertical_) line += " bouncesVertically";
   if (returnKeyType_ == ReturnKeyType::done) line += " returnKey=done";
   if (isFirstResponder()) line += " firstResponder";
 }

@@ -44,6 +44,12 @@ class TextView : public View {
   void setTextColor(Color color);
   bool isEditable() const { return editable_; }
   void setEditable(bool editable) { editable_ = editable; }
+  // Space kept clear around the text, on top of the view's own margin.
+  const cg::EdgeInsets& contentInset() const { return contentInset_; }
+  void setContentInset(const cg::EdgeInsets& inset) { contentInset_ = inset; }
+  // A read-only text still bounces when dragged, however short it is.
+  bool alwaysBounceVertical() const { return alwaysBounceVertical_; }
+  void setAlwaysBounceVertical(bool bounces) { alwaysBounceVertical_ = bounces; }
   ReturnKeyType returnKeyType() const { return returnKeyType_; }
   void setReturnKeyType(ReturnKeyType type) { returnKeyType_ = type; }
   std::shared_ptr<TextViewDelegate> delegate() const { return delegate_.lock(); }
@@ -76,6 +82,8 @@ class TextView : public View {
   std::weak_ptr<TextViewDelegate> delegate_;
   ReturnKeyType returnKeyType_ = ReturnKeyType::defaultKey;
   bool editable_ = true;
+  bool alwaysBounceVertical_ = false;
+  cg::EdgeInsets contentInset_{};
 };
 
 }  // namespace ui

@@ -77,6 +77,8 @@ class ViewController : public Responder {
   virtual bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation);
   // The status bar's orientation.
   InterfaceOrientation interfaceOrientation() const;
+  // The interface is about to turn; the status bar still shows the orientation being left.
+  virtual void willRotateToInterfaceOrientation(InterfaceOrientation /*orientation*/, double /*duration*/) {}
 
   virtual void didReceiveMemoryWarning() {}
 

@@ -105,6 +105,14 @@ bool simulateRotation(InterfaceOrientation orientation) {
   auto asked = root->topPresentedViewController();
   if (!asked->shouldAutorotate()) return false;
   if (!(asked->supportedInterfaceOrientations() & interfaceOrientationMask(orientation))) return false;
+  // The older question is still put, for the pages that lay out when it comes; the newer ones
+  // above decide. Then the controllers hear of the turn while the status bar shows the old side:
+  // the root first, then each presented one, as all their views turn.
+  const double duration = Application::sharedApplication()->statusBarOrientationAnimationDuration();
+  for (auto c = root; c; c = c->presentedViewController()) {
+    c->shouldAutorotateToInterfaceOrientation(orientation);
+    c->willRotateToInterfaceOrientation(orientation, duration);
+  }
   ns::NotificationCenter::defaultCenter()->postNotificationName(
       kApplicationWillChangeStatusBarOrientationNotification, Application::sharedApplication(),
       ns::Dictionary{{kApplicationStatusBarOrientationUserInfoKey, static_cast<std::int64_t>(orientation)}});

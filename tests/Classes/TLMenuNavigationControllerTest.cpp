@@ -142,6 +142,10 @@ class TLMenuNavigationControllerTest : public testsupport::SampleServiceSuite {
       page->view();
       return phoneCategory->titleLabel() ? phoneCategory->titleLabel()->text() : "";
     }
+    if (auto title = std::dynamic_pointer_cast<TitlePageViewController>(page)) {
+      page->view();
+      return title->toolbarLabel() ? title->toolbarLabel()->text() : "";
+    }
     for (const auto& v : page->view()->subviews())
       if (auto label = std::dynamic_pointer_cast<ui::Label>(v)) return label->text();
     return "";

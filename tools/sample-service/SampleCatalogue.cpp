@@ -68,6 +68,7 @@ Catalogue Catalogue::load(const std::string& folder) {
              optionalText(r, "fullname_latin"), optionalText(r, "birthday"),
              optionalText(r, "birth_place"),    optionalText(r, "genres"),
              optionalText(r, "description"),    optionalText(r, "biography")};
+    p.noPhoto = r["no_photo"].boolValue();
     addUnique(c.personIndex_, p.id, c.persons_.size(), "persons.json");
     c.persons_.push_back(std::move(p));
   }
@@ -95,6 +96,8 @@ Catalogue Catalogue::load(const std::string& folder) {
     t.popularity = static_cast<long>(r["popularity"].longLongValue());
     t.noImage = r["no_image"].boolValue();
     t.numericId = r["numeric_id"].boolValue();
+    t.noCast = r["no_cast"].boolValue();
+    t.noBigImage = r["no_big_image"].boolValue();
     for (std::size_t d = 0; d < r["directors"].count(); ++d)
       if (const std::string* name = r["directors"].at(d).asString()) t.directors.push_back(*name);
     for (std::size_t k = 0; k < r["cast"].count(); ++k) {

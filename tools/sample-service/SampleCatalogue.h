@@ -44,6 +44,8 @@ struct Title {
   std::optional<Advert> adv;
   bool noImage = false;
   bool numericId = false;  // lists send its id as a number
+  bool noCast = false;      // its record has no "actors"
+  bool noBigImage = false;  // its record's "image_big" is empty
   bool isSeries() const { return kind == "series"; }
 };
 
@@ -51,6 +53,7 @@ struct Title {
 struct Person {
   std::string id, fullname;
   std::optional<std::string> fullnameLatin, birthday, birthPlace, genres, description, biography;
+  bool noPhoto = false;  // the record names no photograph
 };
 
 struct PosterEntry {

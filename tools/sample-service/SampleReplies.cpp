@@ -323,6 +323,8 @@ class Builder {
       } else {
         record.set("url", video(t->id));
       }
+      if (t->noCast) record.remove("actors");
+      if (t->noBigImage) record.set("image_big", "");
       if (t->adv)
         record.set("adv", Dictionary{{"stream", video(t->adv->clip)},
                                      {"click_url", base_ + "/promo/" + t->adv->advertiser},
@@ -374,8 +376,8 @@ class Builder {
   ServiceReply getPerson() const {
     const Person* p = catalogue_.person(param(request_, "person_id"));
     if (!p) return failure(404, "unknown person");
-    Dictionary record{
-        {"id", p->id}, {"fullname", p->fullname}, {"photo_240x320", image("person", p->id + "_240x320.png")}};
+    Dictionary record{{"id", p->id}, {"fullname", p->fullname}};
+    if (!p->noPhoto) record.set("photo_240x320", image("person", p->id + "_240x320.png"));
     auto optional = [&](const char* key, const std::optional<std::string>& value) {
       if (value) record.set(key, *value);
     };

@@ -222,6 +222,10 @@ def add_quirks(categories, titles, persons, next_episode_id):
                         key=lambda t: t["popularity"], reverse=True)
         if len(ranked) > 1:
             ranked[1]["numeric_id"] = True
+    # A film whose record lists no persons, and one whose big poster address is empty.
+    films = [t for t in titles if t["category_id"] == "1" and t["kind"] == "film" and "adv" not in t]
+    films[1]["no_cast"] = True
+    films[2]["no_big_image"] = True
     # A long-running series, whose episode row is long enough to be built in the background.
     name = "Хроники янтарного берега"
     used_titles.add(name)
@@ -236,6 +240,15 @@ def add_quirks(categories, titles, persons, next_episode_id):
                    "cast": [{"person": p["id"], "role": quirk_rng.choice(ROLES)}
                             for p in quirk_rng.sample(persons, 5)],
                    "episodes": episodes})
+    # Persons the person page must cope with: one whose record carries no photograph, one who
+    # plays in nothing. Neither is cast, so the titles above stay as they were.
+    persons.append({"id": "3901", "fullname": "Артём Безфотов", "fullname_latin": "Artyom Bezfotov",
+                    "birthday": "2 марта 1980", "birth_place": "Самара, Россия", "genres": "Драма, Комедия",
+                    "description": "Актёр театра и кино.", "no_photo": True})
+    persons.append({"id": "3902", "fullname": "Вера Безролева", "fullname_latin": "Vera Bezroleva",
+                    "birthday": "11 мая 1991", "birth_place": "Томск, Россия", "genres": "Мелодрама, Драма",
+                    "description": "Актриса театра.",
+                    "biography": "Родилась в городе Томск. Играет в молодёжном театре."})
 
 
 def main():

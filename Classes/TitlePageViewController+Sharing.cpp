@@ -1,0 +1,113 @@
+#include <exception>
+#include <functional>
+
+#include "Classes/SocialNetwork/FaceBookSender.h"
+#include "Classes/SocialNetwork/VkontakteWebView.h"
+#include "Classes/TLSettings.h"
+#include "Classes/TitlePageViewController.h"
+#include "Foundation/Exception.h"
+#include "Foundation/Format.h"
+#include "UIKit/Button.h"
+#include "UIKit/ComposeViewController.h"
+#include "UIKit/Image.h"
+
+// The share buttons under the header.
+
+namespace {
+
+// The tablet's actions log an exception and stop; the phone's have no guard.
+void shareGuarded(bool guard, const std::function<void()>& block) {
+  if (!guard) return block();
+  try {
+    block();
+  } catch (const ns::Exception& e) {
+    ns::log("Exception: %@", e.reason());
+  } catch (const std::exception& e) {
+    ns::log("Exception: %@", e.what());
+  }
+}
+
+}  // namespace
+
+void TitlePageViewController::loadSocialView(const cg::Rect& frame) {
+  auto me = self<TitlePageViewController>();
+  socialView_ = std::make_shared<ui::View>()->initWithFrame(frame);
+  socialView_->setBackgroundColor(ui::Color::clearColor());
+  struct ShareButton {
+    double x;
+    const char* image;
+    void (TitlePageViewController::*action)();
+  };
+  for (const ShareButton& b : {ShareButton{0, "facebook.png", &TitlePageViewController::fbBtnClick},
+                               ShareButton{50, "twitter.png", &TitlePageViewController::twBtnClick},
+                               ShareButton{100, "vkontakte.png", &TitlePageViewController::vkBtnClick}}) {
+    auto button = ui::Button::buttonWithType(ui::ButtonType::custom);
+    button->setFrame({b.x, 0, 43, 43});
+    button->setImage(ui::Image::imageNamed(b.image), ui::ControlStateNormal);
+    button->addTarget(me, b.action, ui::ControlEventTouchUpInside);
+    socialView_->addSubview(button);
+  }
+  if (filmView_) filmView_->addSubview(socialView_);
+}
+
+std::string TitlePageViewController::shareMessage(bool forVkontakte) const {
+  std::string message =
+      ns::format("Смотрю  '%@' на мобильном http://%@/about/mobile",
+                 TLSettings::stringFromObject(titleParsedData_["title"]), TLSettings::serviceHost());
+  if (forVkontakte) message += " ";
+  return message;
+}
+
+std::string TitlePageViewController::sharePosterPath() const {
+  int id = TLSettings::intFromObject(senderInfo_["id"]);
+  return isItemIsEpisode() ? TLSettings::posterForEpisode(id) : TLSettings::posterForBaseVideo(id);
+}
+
+void TitlePageViewController::vkBtnClick() {
+  shareGuarded(!isPhone(), [&] {
+    auto sheet = std::make_shared<VkontakteWebView>()->initWithMessage(shareMessage(true), shareUrlThisPage_,
+                                                                       sharePosterPath());
+    if (!sheet) return;
+    if (isPhone()) sheet->setInPlayer(false);
+    view()->addSubview(sheet);
+  });
+}
+
+void TitlePageViewController::fbBtnClick() {
+  shareGuarded(!isPhone(), [&] {
+    if (ui::ComposeViewController::isAvailable()) {
+      auto composer =
+          ui::ComposeViewController::composeViewControllerForServiceType(ui::kServiceTypeFacebook);
+      composer->setInitialText(shareMessage(false));
+      composer->addURL(ns::URL::URLWithString(shareUrlThisPage_));
+      composer->addImage(ui::Image::imageWithContentsOfFile(sharePosterPath()));
+      presentViewController(composer, true);
+      return;
+    }
+    auto sheet = std::make_shared<FaceBookSender>()->initWithMessage(shareMessage(false), shareUrlThisPage_,
+                                                                     sharePosterPath());
+    if (!sheet) return;
+    if (isPhone()) sheet->setInPlayer(false);
+    view()->addSubview(sheet);
+    sheet->loginToFacebook();
+  });
+}
+
+void TitlePageViewController::twBtnClick() {
+  shareGuarded(!isPhone(), [&] {
+    std::shared_ptr<ui::ComposeViewController> composer;
+    if (ui::ComposeViewController::isAvailable())
+      composer = ui::ComposeViewController::composeViewControllerForServiceType(ui::kServiceTypeTwitter);
+    else
+      std::static_pointer_cast<ui::ViewController>(composer =
+                                                       std::make_shared<ui::TweetComposeViewController>())
+          ->init();
+    composer->setInitialText(shareMessage(false));
+    composer->addURL(ns::URL::URLWithString(shareUrlThisPage_));
+    composer->addImage(ui::Image::imageWithContentsOfFile(sharePosterPath()));
+    if (ui::ComposeViewController::isAvailable())
+      presentViewController(composer, true);
+    else
+      presentModalViewController(composer, true);
+  });
+}

@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include "Classes/SocialNetwork/FaceBookSender.h"
+#include "Classes/SocialNetwork/VkontakteWebView.h"
+#include "Classes/TLFilmDetailView.h"
+#include "Classes/iphone/TLTitleFilmView_iphone.h"
+#include "Foundation/DataFile.h"
+#include "Foundation/FileManager.h"
+#include "Foundation/NotificationCenter.h"
+#include "Foundation/String.h"
+#include "Platform/UIKit/ScreenTestSupport.h"
+#include "TitlePageTestSupport.h"
+#include "UIKit/ComposeViewController.h"
+
+namespace {
+
+using testsupport::TitlePageSuite;
+
+class TitleHeaderTest : public TitlePageSuite {
+ protected:
+  void TearDown() override {
+    if (header_) header_->playerViewController()->resetPlayList();
+    header_.reset();
+    TitlePageSuite::TearDown();
+  }
+  std::shared_ptr<TLTitleFilmView> makeHeader(int id, bool episode) {
+    header_ = std::make_shared<TLTitleFilmView>()->initWithFrame({0, 0, 768, 300});
+    header_->setTypeIsEpisode(episode);
+    header_->setFilmId(id);
+    return header_;
+  }
+  static void writePicture(const std::string& path) {
+    ns::FileManager::defaultManager()->createDirectoryAtPath(ns::stringByDeletingLastPathComponent(path),
+                                                             true);
+    auto image = ui::Image::imageNamed("facebook.png");
+    ASSERT_TRUE(image);
+    ASSERT_TRUE(ns::writeDataToFile(ui::ImagePNGRepresentation(image), path));
+  }
+  static bool exists(const std::string& path) {
+    return ns::FileManager::defaultManager()->fileExistsAtPath(path);
+  }
+  static std::size_t posterRequests() { return requestsUnder("/images/poster_big"); }
+
+  testsupport::HomeDevice device_{true};
+  std::shared_ptr<TLTitleFilmView> header_;
+};
+
+TEST_F(TitleHeaderTest, ACachedBigPosterShowsAtOnceWithNoRequest) {
+  for (bool episode : {false, true}) {
+    int id = episode ? 50003 : 1002;
+    std::string path = episode ? TLSettings::posterBigForEpisode(id) : TLSettings::posterBigForBaseVideo(id);
+    EXPECT_NE(path.find(episode ? "/e50003.png" : "/1002.png"), std::string::npos);
+    writePicture(path);
+    auto header = makeHeader(id, episode);
+    EXPECT_TRUE(header->playerViewController()->previewImage()) << "shown at setFilmId";
+    header->setImageBigUrl(server_->url("/images/poster_big/1002.jpg"));
+    testsupport::awaitRequestsEnded();
+    EXPECT_EQ(posterRequests(), 0u);
+  }
+}
+
+TEST_F(TitleHeaderTest, DownloadsTheBigPosterOnceOrShowsTheSmallOne) {
+  auto header = makeHeader(1002, false);
+  EXPECT_FALSE(header->playerViewController()->previewImage());
+  ASSERT_FALSE(server_->catalogue().title("1002") == nullptr);
+  header->setImageBigUrl(server_->url("/images/poster_big/1002.jpg"));
+  testsupport::awaitRequestsEnded();
+  ASSERT_TRUE(
+      testsupport::spinUntil([&] { return header->playerViewController()->previewImage() != nullptr; }));
+  EXPECT_EQ(posterRequests(), 1u);
+  EXPECT_TRUE(exists(TLSettings::posterBigForBaseVideo(1002)));
+
+  // No big poster: the small one, or nothing.
+  writePicture(TLSettings::posterForBaseVideo(1004));
+  auto small = makeHeader(1004, false);
+  small->setImageBigUrl("");
+  EXPECT_TRUE(small->playerViewController()->previewImage());
+  auto none = makeHeader(1005, false);
+  none->setImageBigUrl("");
+  EXPECT_FALSE(none->playerViewController()->previewImage());
+  EXPECT_EQ(posterRequests(), 1u);
+}
+
+TEST_F(TitleHeaderTest, AFailedOrBrokenDownloadLeavesNoFile) {
+  sampleservice::Override notFound;
+  notFound.status = 404;
+  sampleservice::Override html;
+  html.body = "<html>not a picture</html>";
+  html.contentType = "text/html";
+  sampleservice::Override cut;
+  cut.dropAfterBytes = 40;
+  const std::pair<const char*, sampleservice::Override> cases[] = {
+      {"404", notFound}, {"html", html}, {"cut", cut}};
+  int id = 1010;
+  for (const auto& [name, o] : cases) {
+    SCOPED_TRACE(name);
+    server_->setOverride("/images/poster_big/1002.jpg", o);
+    auto header = makeHeader(id, false);
+    header->setImageBigUrl(server_->url("/images/poster_big/1002.jpg"));
+    testsupport::awaitRequestsEnded();
+    EXPECT_FALSE(exists(TLSettings::posterBigForBaseVideo(id)));
+    EXPECT_FALSE(header->playerViewController()->previewImage());
+    ++id;
+  }
+}
+
+TEST_F(TitleHeaderTest, AnIdOfZeroShowsThePosterButWritesNoFile) {
+  auto header = makeHeader(0, false);
+  header->setImageBigUrl(server_->url("/images/poster_big/1002.jpg"));
+  testsupport::awaitRequestsEnded();
+  ASSERT_TRUE(
+      testsupport::spinUntil([&] { return header->playerViewController()->previewImage() != nullptr; }));
+  EXPECT_FALSE(exists(TLSettings::posterBigForBaseVideo(0)));
+}
+
+TEST_F(TitleHeaderTest, StarsPerIdiomAndOrientation) {
+  auto header = makeHeader(1, false);
+  header->setRating(0);
+  EXPECT_FALSE(header->ratingView());
+  header->setRating(3);
+  ASSERT_TRUE(header->ratingView());
+  EXPECT_EQ(header->ratingView()->frame().width(), 60);
+  for (bool landscape : {true, false}) {
+    ui::Application::sharedApplication()->setStatusBarOrientation(
+        landscape ? ui::InterfaceOrientation::landscapeLeft : ui::InterfaceOrientation::portrait);
+    header->layoutSubviews();
+    EXPECT_EQ(header->ratingView()->frame().origin.x, landscape ? 914 : 658);
+    EXPECT_EQ(header->ratingView()->frame().origin.y, 5);
+  }
+  testsupport::HomeDevice phone(false);
+  auto phoneHeader = std::make_shared<TLTitleFilmView_iphone>()->initWithFrame({9, 109, 302, 350});
+  phoneHeader->setRating(0);
+  ASSERT_TRUE(phoneHeader->ratingView());
+  EXPECT_EQ(cg::describe(phoneHeader->ratingView()->frame()), "{{242, 232}, {60, 12}}");
+  phoneHeader->playerViewController()->resetPlayList();
+}
+
+TEST_F(TitleHeaderTest, DetailViewMenuButtonOpensTheMenu) {
+  int shown = 0;
+  auto token = ns::NotificationCenter::defaultCenter()->addObserverForName(
+      "TLNavigationShowMenu", {}, [&](const ns::Notification&) { ++shown; });
+  auto view = std::make_shared<TLFilmDetailView>()->initWithFrame({0, 0, 768, 1024}, "http://x");
+  auto button = std::dynamic_pointer_cast<ui::Button>(view->toolbar()->subviews().at(0));
+  ASSERT_TRUE(button);
+  button->sendActionsForControlEvents(ui::ControlEventTouchDown);
+  EXPECT_EQ(shown, 1);
+  ns::NotificationCenter::defaultCenter()->removeObserver(token);
+}
+
+// --- Sharing
+
+class TitleShareTest : public TitlePageSuite, public ::testing::WithParamInterface<bool> {
+ protected:
+  void TearDown() override {
+    ui::ComposeViewController::setAvailable(true);
+    TitlePageSuite::TearDown();
+  }
+  testsupport::HomeDevice device_{GetParam()};
+};
+
+TEST_P(TitleShareTest, MessagesUrlAndPosterOfEachKind) {
+  const std::string site = "http://" + TLSettings::serviceHost() + "/about/mobile";
+  for (bool episode : {false, true}) {
+    SCOPED_TRACE(episode ? "episode" : "film");
+    setTitle("990", R"({"title":"Фильм","share_url":"http://s/990"})");
+    auto page = open(titleInfo("990", episode ? "77" : ""));
+    std::string fb = page->shareMessage(false);
+    EXPECT_EQ(fb, "Смотрю  'Фильм' на мобильном " + site);
+    EXPECT_EQ(ns::utf16Length(page->shareMessage(true)), ns::utf16Length(fb) + 1);
+    EXPECT_EQ(page->shareMessage(true).back(), ' ');
+    EXPECT_NE(page->sharePosterPath().find(episode ? "/e990.png" : "/990.png"), std::string::npos);
+    EXPECT_EQ(page->share_url_thisPage(), "http://s/990");
+  }
+}
+
+TEST_P(TitleShareTest, ComposerGetsTheTextLinkAndPosterAndIsPresentedAnimated) {
+  testsupport::ScreenScope scope(GetParam() ? ui::DeviceProfile::tablet() : ui::DeviceProfile::phone());
+  setTitle("991", R"({"title":"Фильм","share_url":"http://s/991"})");
+  auto page = open(titleInfo("991"));
+  scope.showWindow(page);
+  ns::FileManager::defaultManager()->createDirectoryAtPath(TLSettings::postersPath(), true);
+  ASSERT_TRUE(ns::writeDataToFile(ui::ImagePNGRepresentation(ui::Image::imageNamed("twitter.png")),
+                                  page->sharePosterPath()));
+  for (const char* service : {ui::kServiceTypeFacebook, ui::kServiceTypeTwitter}) {
+    SCOPED_TRACE(service);
+    if (std::string(service) == ui::kServiceTypeFacebook)
+      page->fbBtnClick();
+    else
+      page->twBtnClick();
+    auto composer = std::dynamic_pointer_cast<ui::ComposeViewController>(page->presentedViewController());
+    ASSERT_TRUE(composer);
+    EXPECT_EQ(composer->serviceType(), service);
+    EXPECT_EQ(composer->initialText(), page->shareMessage(false));
+    ASSERT_EQ(composer->urls().size(), 1u);
+    EXPECT_EQ(composer->urls()[0].absoluteString(), "http://s/991");
+    EXPECT_EQ(composer->images().size(), 1u);
+    EXPECT_TRUE(page->presentedAnimated());
+    page->dismissViewControllerAnimated(false);
+  }
+}
+
+TEST_P(TitleShareTest, WithoutTheComposerTheInAppSheetsJoinThePage) {
+  ui::ComposeViewController::setAvailable(false);
+  setTitle("992", R"({"title":"Фильм","share_url":"http://s/992"})");
+  auto page = open(titleInfo("992"));
+  auto sheetOf = [&]<class T>() -> std::shared_ptr<T> {
+    for (const auto& v : page->view()->subviews())
+      if (auto sheet = std::dynamic_pointer_cast<T>(v)) return sheet;
+    return nullptr;
+  };
+  page->vkBtnClick();
+  auto vk = sheetOf.template operator()<VkontakteWebView>();
+  ASSERT_TRUE(vk);
+  EXPECT_EQ(vk->message(), page->shareMessage(true));
+  EXPECT_EQ(vk->filmURL(), "http://s/992");
+  EXPECT_EQ(vk->imageFilePath(), page->sharePosterPath());
+  EXPECT_FALSE(vk->inPlayer());
+  page->fbBtnClick();
+  auto fb = sheetOf.template operator()<FaceBookSender>();
+  ASSERT_TRUE(fb);
+  EXPECT_EQ(fb->message(), page->shareMessage(false));
+  EXPECT_EQ(fb->filmURL(), "http://s/992");
+  EXPECT_FALSE(fb->inPlayer());
+  page->twBtnClick();
+  auto tweet = std::dynamic_pointer_cast<ui::TweetComposeViewController>(page->presentedViewController());
+  ASSERT_TRUE(tweet);
+  EXPECT_EQ(tweet->initialText(), page->shareMessage(false));
+  page->dismissViewControllerAnimated(false);
+  vk->removeFromSuperview();
+  fb->removeFromSuperview();
+}
+
+INSTANTIATE_TEST_SUITE_P(Idioms, TitleShareTest, ::testing::Values(true, false),
+                         [](const auto& param) { return param.param ? "Pad" : "Phone"; });
+
+}  // namespace

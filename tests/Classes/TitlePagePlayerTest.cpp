@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include "Foundation/Format.h"
+#include "Platform/UIKit/ScreenTestSupport.h"
+#include "TitlePageTestSupport.h"
+#include "UIKit/NavigationController.h"
+#include "UIKit/Window.h"
+
+namespace {
+
+using testsupport::TitlePageSuite;
+
+class TitlePlaylistTest : public TitlePageSuite {
+ protected:
+  testsupport::HomeDevice device_{true};
+};
+
+std::vector<std::string> entryKeys(const ns::Value& entry) {
+  std::vector<std::string> keys = entry.asDictionary()->keys();
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
+
+TEST_F(TitlePlaylistTest, PlaylistAndShareRecordOfEachKind) {
+  struct Case {
+    const char* name;
+    std::string parentId;  // of the TitleInfo
+    std::string adv, video;
+    std::vector<std::vector<std::string>> keys;  // of each entry, in order
+    std::string image;
+  };
+  const std::vector<std::string> advKeys{"adv", "counterUrl", "url", "videoItemId", "webUrl"};
+  const std::vector<std::string> contentKeys{"adv", "serialId", "seriesNumber", "url", "videoItemId"};
+  const Case cases[] = {
+      {"root, both", "", "http://a/adv", "http://a/v", {advKeys, contentKeys}, "/posters/931.png"},
+      {"root, video only", "", "", "http://a/v", {contentKeys}, "/posters/932.png"},
+      {"root, advert only", "", "http://a/adv", "", {advKeys}, "/posters/933.png"},
+      {"episode, both", "77", "http://a/adv", "http://a/v", {advKeys, contentKeys}, "/posters/e934.png"},
+  };
+  int id = 931;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string sid = std::to_string(id++);
+    std::string adv =
+        c.adv.empty() ? "" : R"(,"adv":{"stream":")" + c.adv + R"(","click_url":"w","counter":"n"})";
+    setTitle(sid, R"({"title":"Кино","subtitle":"Серия 2","share_url":"http://s/)" + sid + R"(","url":")" +
+                      c.video + "\"" + adv + "}");
+    tracker_->calls.clear();
+    auto page = open(titleInfo(sid, c.parentId));
+    auto player = page->filmView()->playerViewController();
+    const ns::Array& list = player->playList();
+    ASSERT_EQ(list.size(), c.keys.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      EXPECT_EQ(entryKeys(list[i]), c.keys[i]);
+      EXPECT_EQ(*list[i]["videoItemId"].asString(), sid);
+    }
+    if (!c.adv.empty()) {
+      EXPECT_TRUE(list[0]["adv"].boolValue());
+      EXPECT_EQ(*list[0]["url"].asString(), c.adv);
+    }
+    const ns::Value& share = player->shareInfo();
+    EXPECT_EQ(*share["message"].asString(), "Смотрю сейчас 'Кино' на сайте Tavelo");
+    EXPECT_EQ(*share["url"].asString(), "http://s/" + sid) << "the reply's own share address";
+    std::string image = *share["image"].asString();
+    EXPECT_EQ(image.substr(image.size() - c.image.size()), c.image);
+    std::string screen = c.parentId.empty() ? "Video Screen - Кино" : "Video Screen - Кино - Серия 2";
+    ASSERT_FALSE(tracker_->calls.empty());
+    EXPECT_EQ(tracker_->calls[0].texts[0], screen);
+    EXPECT_EQ(page->toolbarLabel()->text(), c.parentId.empty() ? "Кино" : "Серия 2");
+  }
+}
+
+TEST_F(TitlePlaylistTest, SeriesRootPlaysItsLastListedEntry) {
+  const sampleservice::Title* series = server_->catalogue().title("1081");
+  ASSERT_TRUE(series && series->isSeries());
+  auto page = open(titleInfo("1081"));
+  // The entry's request starts from the root's reply.
+  ASSERT_TRUE(testsupport::spinUntil([] { return server_->requestsFor("get_title").size() >= 2; }));
+  ASSERT_TRUE(testsupport::spinUntil([&] {
+    return page->filmView()->playerViewController()->playList().size() == 1 &&
+           page->filmView()->playerViewController()->playList()[0]["serialId"].asString() &&
+           !page->filmView()->playerViewController()->playList()[0].asDictionary()->contains("seriesNumber");
+  }));
+  // The root's own record is asked for twice: by the page and by its episode strip.
+  std::vector<sampleservice::ServiceRequest> requests;
+  for (const auto& r : server_->requestsFor("get_title"))
+    if (r.params.at("title_id") != "1081") requests.push_back(r);
+  ASSERT_EQ(requests.size(), 1u) << requests.back().params.at("title_id");
+  // The list is newest first, so its last entry is the first episode.
+  const std::string first = series->episodes.front().id;
+  EXPECT_EQ(requests[0].params.at("title_id"), first);
+  const ns::Array& list = page->filmView()->playerViewController()->playList();
+  ASSERT_FALSE(list.empty());
+  EXPECT_EQ(*list.back()["videoItemId"].asString(), first);
+  EXPECT_FALSE(list.back().asDictionary()->contains("seriesNumber"));
+  std::string image = *page->filmView()->playerViewController()->shareInfo()["image"].asString();
+  EXPECT_NE(image.find("/e" + first + ".png"), std::string::npos);
+}
+
+TEST_F(TitlePlaylistTest, AReloadFromThePlayerKeepsThePlayersPlaylist) {
+  setTitle("940", R"({"title":"A","url":"http://a/v1"})");
+  auto page = open(titleInfo("940"));
+  auto player = page->filmView()->playerViewController();
+  ASSERT_EQ(player->playList().size(), 1u);
+  setTitle("941", R"({"title":"B","url":"http://a/v2","share_url":"http://s/941"})");
+  page->AKMoviePlayerControllerDidSetVideo(
+      *player, ns::Dictionary{{"id", "941"}, {"parent_id", ""}, {"url", api("get_title&title_id=941")}});
+  EXPECT_TRUE(page->isReloadFromPlayer());
+  testsupport::awaitRequestsEnded();
+  EXPECT_FALSE(page->isReloadFromPlayer());
+  EXPECT_EQ(*player->playList()[0]["url"].asString(), "http://a/v1");
+  EXPECT_EQ(*player->shareInfo()["url"].asString(), "http://s/941");
+  EXPECT_EQ(page->filmView()->filmNameLabel()->text(), "B");
+  EXPECT_EQ(*page->cacheSenderDictionary()["id"].asString(), "940");
+}
+
+// --- On screen and off: the page in a navigation controller.
+
+class TitleScreenTest : public TitlePageSuite {
+ protected:
+  void SetUp() override {
+    TitlePageSuite::SetUp();
+    nav_ = std::make_shared<ui::NavigationController>();
+    nav_->initWithRootViewController(std::make_shared<ui::ViewController>()->init());
+    screen_.showWindow(nav_);
+  }
+  void TearDown() override {
+    nav_.reset();
+    TitlePageSuite::TearDown();
+  }
+  std::shared_ptr<TitlePageViewController> push(const ns::Value& info) {
+    auto page = std::make_shared<TitlePageViewController>()->initWithTitleInfo(info);
+    nav_->pushViewController(page, false);
+    return page;
+  }
+  static void holdTitle(const std::string& id) {
+    sampleservice::Override held;
+    held.held = true;
+    setTitle(id, held);
+  }
+  testsupport::ScreenScope screen_;
+  std::shared_ptr<ui::NavigationController> nav_;
+};
+
+TEST_F(TitleScreenTest, AnEpisodeReadWhileCoveredStartsPlayingOnlyWhenThePageIsBack) {
+  holdTitle("50002");
+  auto page = push(titleInfo("50002", "1081"));
+  nav_->pushViewController(std::make_shared<ui::ViewController>()->init(), false);
+  ASSERT_TRUE(testsupport::spinUntil([] { return server_->heldCount() == 1; }));
+  server_->releaseHeld();
+  testsupport::awaitRequestsEnded();
+  auto player = page->filmView()->playerViewController();
+  ASSERT_TRUE(page->isMainInfoLoad());
+  EXPECT_FALSE(player->autoPlay()) << "must not play under the covering page";
+  EXPECT_TRUE(page->isAutoPlayPending());
+  nav_->popViewControllerAnimated(false);
+  EXPECT_TRUE(player->autoPlay());
+  EXPECT_FALSE(page->isAutoPlayPending());
+}
+
+TEST_F(TitleScreenTest, AnEpisodeOpenedOnScreenPlaysWhenReady) {
+  auto page = push(titleInfo("50002", "1081"));
+  testsupport::awaitRequestsEnded();
+  EXPECT_TRUE(page->filmView()->playerViewController()->autoPlay());
+}
+
+TEST_F(TitleScreenTest, AReplyAfterThePopIsReadThenPageHeaderAndPlayerGo) {
+  holdTitle("50002");
+  std::weak_ptr<TitlePageViewController> weakPage;
+  std::weak_ptr<ui::View> weakHeader;
+  std::weak_ptr<AKMoviePlayerController> weakPlayer;
+  {
+    auto page = push(titleInfo("50002", "1081"));
+    weakPage = page;
+    weakHeader = page->filmView();
+    weakPlayer = page->filmView()->playerViewController();
+    nav_->popViewControllerAnimated(false);
+  }
+  ASSERT_FALSE(weakPage.expired()) << "the request holds the page";
+  ASSERT_TRUE(testsupport::spinUntil([] { return server_->heldCount() == 1; }));
+  server_->releaseHeld();
+  ASSERT_TRUE(testsupport::spinUntil([&] {
+    auto page = weakPage.lock();
+    return !page || page->isMainInfoLoad();
+  }));
+  if (auto page = weakPage.lock()) {
+    EXPECT_FALSE(page->filmView()->playerViewController()->autoPlay());
+    EXPECT_FALSE(page->filmView()->playerViewController()->isPlaying());
+  }
+  testsupport::awaitRequestsEnded();
+  EXPECT_TRUE(testsupport::spinUntil([&] { return weakPage.expired(); }));
+  EXPECT_TRUE(weakHeader.expired());
+  EXPECT_TRUE(weakPlayer.expired());
+}
+
+TEST_F(TitleScreenTest, LeavingForAPushedPageResetsThenPreparesThePlayer) {
+  setTitle("942", R"({"title":"A","url":"http://127.0.0.1:1/v.mp4"})");
+  auto page = push(titleInfo("942"));
+  testsupport::awaitRequestsEnded();
+  auto player = page->filmView()->playerViewController();
+  ASSERT_EQ(player->playList().size(), 1u);
+  nav_->pushViewController(std::make_shared<ui::ViewController>()->init(), false);
+  EXPECT_FALSE(player->player()) << "media released";
+  nav_->popViewControllerAnimated(false);
+  EXPECT_EQ(player->playList().size(), 1u) << "the stored playlist is applied again";
+  EXPECT_TRUE(player->URL().has_value());
+}
+
+// --- Layout
+
+class TitleLayoutTest : public TitlePageSuite {};
+
+std::string frameOf(const std::shared_ptr<ui::View>& v) { return v ? cg::describe(v->frame()) : "none"; }
+
+TEST_F(TitleLayoutTest, TabletFramesFollowTheOrientationAndTheStrips) {
+  testsupport::HomeDevice device(true);
+  auto page = open(titleInfo("1002"));
+  struct Case {
+    bool landscape;
+    std::string header, social, scroll;
+    cg::Size content;
+  };
+  const Case cases[] = {
+      {false, "{{0, 0}, {768, 300}}", "{{138, 220}, {200, 43}}", "{{0, 114}, {768, 886}}", {760, 320}},
+      {true, "{{0, 0}, {1024, 342}}", "{{185, 265}, {200, 43}}", "{{0, 114}, {1024, 634}}", {1016, 370}},
+  };
+  for (const Case& c : cases) {
+    auto o = c.landscape ? ui::InterfaceOrientation::landscapeLeft : ui::InterfaceOrientation::portrait;
+    ui::Application::sharedApplication()->setStatusBarOrientation(o);
+    page->viewWillAppear(false);
+    EXPECT_EQ(frameOf(page->filmView()), c.header);
+    EXPECT_EQ(frameOf(page->socialView()), c.social);
+    EXPECT_EQ(frameOf(page->titleScroll()), c.scroll);
+    // The strips present lengthen the scroll: episodes and persons 220 each, related titles 230.
+    cg::Size content{c.content.width, c.content.height + (page->isSeries() ? 220 : 0) +
+                                          (page->isRoles() ? 220 : 0) + (page->isAdvanced() ? 230 : 0)};
+    EXPECT_EQ(cg::describe(page->titleScroll()->contentSize()), cg::describe(content));
+    page->filmView()->layoutSubviews();
+    EXPECT_EQ(frameOf(page->filmView()->playerView()),
+              c.landscape ? "{{20, 0}, {472, 260}}" : "{{20, 0}, {374, 208}}");
+    EXPECT_EQ(page->filmView()->filmNameLabel()->frame().origin.x, c.landscape ? 512 : 412);
+    page->viewWillDisappear(false);
+  }
+}
+
+TEST_F(TitleLayoutTest, TabletToolbarTitleWidthAndRotationOrder) {
+  for (bool landscape : {false, true}) {
+    testsupport::HomeDevice device(true);
+    ui::Application::sharedApplication()->setStatusBarOrientation(
+        landscape ? ui::InterfaceOrientation::landscapeRight : ui::InterfaceOrientation::portrait);
+    cg::Rect screen = ui::Screen::mainScreen()->bounds();
+    auto page = std::make_shared<TitlePageViewController>();
+    page->initWithNibName("", nullptr);
+    page->view()->setFrame(landscape ? cg::Rect{0, 0, screen.height(), screen.width()} : screen);
+    page->viewDidLoad();
+    EXPECT_EQ(page->toolbarLabel()->frame().width(), landscape ? 744 : 488);
+  }
+  testsupport::HomeDevice device(true);
+  testsupport::ScreenScope scope;
+  auto nav = std::make_shared<ui::NavigationController>();
+  auto page = std::make_shared<TitlePageViewController>()->initWithTitleInfo(titleInfo("1002"));
+  nav->initWithRootViewController(page);
+  scope.showWindow(nav);
+  testsupport::awaitRequestsEnded();
+  ASSERT_TRUE(ui::simulateRotation(ui::InterfaceOrientation::landscapeLeft));
+  EXPECT_EQ(frameOf(page->filmView()), "{{0, 0}, {1024, 342}}") << "laid out for the side turned to";
+  EXPECT_EQ(frameOf(page->titleScroll()), "{{0, 114}, {1024, 634}}");
+  ASSERT_TRUE(ui::simulateRotation(ui::InterfaceOrientation::portrait));
+  EXPECT_EQ(frameOf(page->filmView()), "{{0, 0}, {768, 300}}");
+  page->filmView()->playerViewController()->resetPlayList();
+}
+
+TEST_F(TitleLayoutTest, PhoneFrames) {
+  testsupport::HomeDevice device(false);
+  auto page = open(titleInfo("1002"));
+  cg::Rect b = page->view()->bounds();
+  EXPECT_EQ(frameOf(page->filmView()), cg::describe(cg::Rect{9, 109, b.width() - 18, b.height() - 109}));
+  EXPECT_EQ(frameOf(page->filmView()->playerView()), "{{0, 0}, {302, 162}}");
+  EXPECT_EQ(frameOf(page->socialView()),
+            cg::describe(cg::Rect{page->filmView()->bounds().width() / 2 - 75, 170, 150, 43}));
+  EXPECT_EQ(page->toolbarLabel()->frame().width(), 190);
+  EXPECT_FALSE(page->shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation::landscapeLeft));
+  EXPECT_FALSE(page->filmView()->filmNameLabel()) << "the phone header has no name line";
+  ASSERT_TRUE(page->filmView()->ratingView()) << "the phone always shows small stars";
+  EXPECT_EQ(page->filmView()->ratingView()->frame().origin.y, 232);
+}
+
+}  // namespace

@@ -1,0 +1,281 @@
+// The title page's section views: the tablet grids built on their own queue (frames, marking,
+// rebuilds, stopping) and the phone tables (order, marking, starting offset, taps).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Classes/MainPage/TLVideoItemPriview.h"
+#include "Classes/TLRolesItem.h"
+#include "Classes/TLSettings.h"
+#include "Classes/TLTitleFilmSubview.h"
+#include "Classes/iphone/CategoryPage/TLVideoItemPriviewCell.h"
+#include "Classes/iphone/TLTitleFilmSubview_iphone.h"
+#include "Foundation/DataFile.h"
+#include "Foundation/FileManager.h"
+#include "Foundation/PropertyList.h"
+#include "RowTestSupport.h"
+#include "UIKit/Application.h"
+
+namespace {
+
+using ns::Value;
+using testsupport::NotificationRecorder;
+
+// A list file of `count` entries "Серия 0".. in file order, ids 700.., without posters.
+void writeList(const std::string& fileName, int count,
+               const std::function<void(ns::Dictionary&, int)>& edit = {}) {
+  ns::Array items;
+  for (int i = 0; i < count; ++i) {
+    ns::Dictionary entry{{"title", "Серия " + std::to_string(i)},
+                         {"description", "о серии " + std::to_string(i)},
+                         {"url", "http://127.0.0.1:1/api/mobile?platform=ios&method=get_title&title_id=" +
+                                     std::to_string(700 + i)},
+                         {"image", ""},
+                         {"id", std::to_string(700 + i)},
+                         {"parent_id", "77"}};
+    if (edit) edit(entry, i);
+    items.push_back(std::move(entry));
+  }
+  auto path = TLSettings::getPlistDirectoryWithFileName(fileName);
+  ASSERT_TRUE(path);
+  ASSERT_TRUE(ns::writePropertyListToFile(Value(ns::Dictionary{{"items", std::move(items)}, {"rating", "7"}}),
+                                          *path));
+}
+
+template <class Tile>
+std::vector<std::shared_ptr<Tile>> tilesOf(const std::shared_ptr<ui::ScrollView>& scroll) {
+  std::vector<std::shared_ptr<Tile>> tiles;
+  if (scroll)
+    for (const auto& v : scroll->subviews())
+      if (auto t = std::dynamic_pointer_cast<Tile>(v)) tiles.push_back(t);
+  return tiles;
+}
+
+void setOrientation(ui::InterfaceOrientation orientation) {
+  ui::Application::sharedApplication()->setStatusBarOrientation(orientation);
+}
+
+class SectionViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testsupport::clearAppCaches(); }
+  void TearDown() override { setOrientation(ui::InterfaceOrientation::portrait); }
+
+  // Waits until the view's queue has nothing left.
+  static void awaitBuilt(const std::shared_ptr<TLTitleFilmSubview>& view) {
+    ASSERT_TRUE(testsupport::spinUntil(
+        [&] { return !view->operationQueue() || view->operationQueue()->operationCount() == 0; }));
+  }
+};
+
+TEST_F(SectionViewTest, TabletEpisodeGridsLayOutByOrientationAndMarkTheCurrentEpisode) {
+  writeList("77ser.plist", 7);
+  struct Case {
+    ui::InterfaceOrientation orientation;
+    std::string selected;
+    std::vector<double> xs;
+    int marked;  // position of the marked tile, -1 for none
+  };
+  const Case cases[] = {
+      {ui::InterfaceOrientation::landscapeLeft, "-2", {10, 200, 390, 580, 770}, 6},
+      {ui::InterfaceOrientation::portrait, "-2", {5, 195, 385, 575}, 6},
+      {ui::InterfaceOrientation::portraitUpsideDown, "3", {5, 195, 385, 575}, 3},
+      {ui::InterfaceOrientation::landscapeRight, "-1", {10, 200, 390, 580, 770}, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.selected);
+    setOrientation(c.orientation);
+    auto view = std::make_shared<TLTitleFilmSubview>()->initWithFrame({0, 114, 1024, 640}, "77ser.plist",
+                                                                      "ser", c.selected);
+    EXPECT_TRUE(view->isSeries());
+    view->layoutIfNeeded();
+    awaitBuilt(view);
+    auto tiles = tilesOf<TLVideoItemPriview>(view->viewScroll());
+    ASSERT_EQ(tiles.size(), 7u);
+    EXPECT_EQ(view->viewScroll()->contentSize().height, 320);
+    std::size_t columns = c.xs.size();
+    for (std::size_t p = 0; p < tiles.size(); ++p) {
+      EXPECT_EQ(tiles[p]->frame().origin, (cg::Point{c.xs[p % columns], p < columns ? 0.0 : 160.0})) << p;
+      EXPECT_EQ(tiles[p]->style(), 2);
+      EXPECT_EQ(tiles[p]->itemIndex(), 6 - int(p));
+      EXPECT_TRUE(tiles[p]->typeIsEpisode());
+      EXPECT_EQ(tiles[p]->isItemSelected(), int(p) == c.marked) << p;
+      EXPECT_EQ(tiles[p]->title(), "Серия " + std::to_string(p));
+      EXPECT_EQ(tiles[p]->ID(), 700 + int(p));
+    }
+    EXPECT_FALSE(view->activity()->isAnimating());
+  }
+}
+
+TEST_F(SectionViewTest, TabletPersonsGridAndAnEmptyListStopTheirSpinners) {
+  setOrientation(ui::InterfaceOrientation::landscapeLeft);
+  ns::Array people;
+  for (int i = 0; i < 4; ++i)
+    people.push_back(ns::Dictionary{{"fullname", "Имя Фамилия" + std::to_string(i)},
+                                    {"id", std::to_string(3001 + i)},
+                                    {"photo_76x101", ""}});
+  auto view = std::make_shared<TLTitleFilmSubview>()->initForRoleWithFrame({0, 114, 1024, 640}, people);
+  EXPECT_TRUE(view->isRole());
+  EXPECT_EQ(view->indexItemSelected(), "-1");
+  awaitBuilt(view);
+  ASSERT_TRUE(testsupport::spinUntil([&] { return !view->activity()->isAnimating(); }));
+  auto tiles = tilesOf<TLRolesItem>(view->viewScroll());
+  ASSERT_EQ(tiles.size(), 4u);
+  const double xs[] = {10, 245, 480, 715};
+  for (std::size_t p = 0; p < 4; ++p) {
+    EXPECT_EQ(tiles[p]->frame().origin, (cg::Point{xs[p], 0}));
+    EXPECT_EQ(tiles[p]->id_actor(), std::to_string(3001 + p));
+  }
+  EXPECT_EQ(view->viewScroll()->contentSize().height, 180);
+
+  // No list file and no persons: nothing is built and nothing keeps turning.
+  auto empty =
+      std::make_shared<TLTitleFilmSubview>()->initWithFrame({0, 114, 1024, 640}, "404als.plist", "adv", "-1");
+  empty->layoutIfNeeded();
+  EXPECT_TRUE(empty->items().empty());
+  EXPECT_FALSE(empty->activity()->isAnimating());
+  auto nobody = std::make_shared<TLTitleFilmSubview>()->initForRoleWithFrame({0, 114, 1024, 640}, {});
+  EXPECT_FALSE(nobody->activity()->isAnimating());
+}
+
+TEST_F(SectionViewTest, OnlyATurnRebuildsAndTheOldBuildStopsBeforeItsNextTile) {
+  writeList("78ser.plist", 40);
+  setOrientation(ui::InterfaceOrientation::portrait);
+  auto view =
+      std::make_shared<TLTitleFilmSubview>()->initWithFrame({0, 114, 768, 880}, "78ser.plist", "ser", "-2");
+  // The first build starts; its worker waits for the main thread with its first tile.
+  view->layoutIfNeeded();
+  EXPECT_EQ(view->currentTag(), 1);
+  auto firstScroll = view->viewScroll();
+  view->setNeedsLayout();
+  view->layoutIfNeeded();
+  EXPECT_EQ(view->currentTag(), 1) << "a layout pass without a turn";
+
+  setOrientation(ui::InterfaceOrientation::landscapeLeft);
+  view->setNeedsLayout();
+  view->layoutIfNeeded();
+  EXPECT_EQ(view->currentTag(), 2);
+  EXPECT_NE(view->viewScroll(), firstScroll);
+  EXPECT_TRUE(view->viewScroll()->frame() == (cg::Rect{30, 0, 990, 640}));
+  awaitBuilt(view);
+  EXPECT_TRUE(tilesOf<TLVideoItemPriview>(firstScroll).empty()) << "no tile of the old build lands anywhere";
+  EXPECT_EQ(tilesOf<TLVideoItemPriview>(view->viewScroll()).size(), 40u);
+  EXPECT_EQ(view->viewScroll()->contentSize().height, 8 * 160);
+}
+
+TEST_F(SectionViewTest, StoppingEndsTheBuildWithoutWaitingForIt) {
+  writeList("79ser.plist", 30);
+  auto view =
+      std::make_shared<TLTitleFilmSubview>()->initWithFrame({0, 114, 768, 880}, "79ser.plist", "ser", "-2");
+  view->layoutIfNeeded();
+  auto scroll = view->viewScroll();
+  ASSERT_EQ(view->operationQueue()->operationCount(), 1u);
+  view->stopAsync();
+  EXPECT_TRUE(view->isCancelFromOperationQueue(1));
+  EXPECT_FALSE(view->isCancelFromOperationQueue(7));
+  awaitBuilt(view);
+  EXPECT_TRUE(tilesOf<TLVideoItemPriview>(scroll).empty());
+  view->setNeedsLayout();
+  setOrientation(ui::InterfaceOrientation::landscapeLeft);
+  view->layoutIfNeeded();
+  EXPECT_EQ(view->currentTag(), 1) << "a stopped view builds no more";
+}
+
+// --- Phone -------------------------------------------------------------------------------------
+
+std::shared_ptr<TLVideoItemPriviewCell> cellAt(const std::shared_ptr<TLTitleFilmSubview_iphone>& view,
+                                               int row) {
+  auto cell =
+      view->tableViewCellForRowAtIndexPath(*view->subviewTableView(), ns::IndexPath::indexPathForRow(row, 0));
+  return std::dynamic_pointer_cast<TLVideoItemPriviewCell>(cell);
+}
+
+TEST_F(SectionViewTest, PhoneEpisodeListsShowFileOrderFromTheCurrentEpisode) {
+  writeList("77ser.plist", 7);
+  struct Case {
+    std::string selected;
+    int markedRow;  // -1 for none
+    double offset;
+  };
+  // With none current the list rests at its top (offset -1 here: 0 or above, within its inset).
+  const Case cases[] = {{"3", 3, 240}, {"-2", 6, 480}, {"0", 6, 480}, {"-1", -1, -1}, {"9", -1, -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.selected);
+    auto view = std::make_shared<TLTitleFilmSubview_iphone>()->initWithFrame(
+        {0, 109, 320, 371}, "77ser.plist", "ser", c.selected);
+    ASSERT_EQ(view->subviewTableView()->numberOfRowsInSection(0), 7);
+    if (c.offset < 0)
+      EXPECT_LE(view->subviewTableView()->contentOffset().y, 0);
+    else
+      EXPECT_EQ(view->subviewTableView()->contentOffset().y, c.offset);
+    EXPECT_EQ(view->subviewTableView()->rowHeight(), 80);
+    for (int r = 0; r < 7; ++r) {
+      auto cell = cellAt(view, r);
+      ASSERT_TRUE(cell);
+      EXPECT_EQ(cell->title(), "Серия " + std::to_string(r));
+      EXPECT_EQ(cell->isSelected(), r == c.markedRow) << r;
+      EXPECT_TRUE(cell->typeIsEpisode());
+      EXPECT_EQ(cell->imageView()->frame().origin.x, 10);
+    }
+  }
+}
+
+TEST_F(SectionViewTest, PhoneTapsOpenTitlesWithTextsAndSkipEntriesWithoutAnAddress) {
+  writeList("5als.plist", 3, [](ns::Dictionary& entry, int i) {
+    if (i == 0) entry.remove("parent_id");
+    if (i == 1) entry.remove("url");
+    if (i == 2) {
+      entry.set("description", "");
+      entry.set("rubric_name", "Мультфильмы");
+    }
+  });
+  auto view = std::make_shared<TLTitleFilmSubview_iphone>()->initWithFrame({0, 109, 320, 371}, "5als.plist",
+                                                                           "adv", "-1");
+  EXPECT_LE(view->subviewTableView()->contentOffset().y, 0);
+  EXPECT_EQ(cellAt(view, 2)->description(), "Мультфильмы");
+  EXPECT_EQ(cellAt(view, 0)->description(), "о серии 0");
+
+  NotificationRecorder opened("TLOpenVideoItem");
+  view->selectVideoWithNumber(0);
+  view->selectVideoWithNumber(1);
+  view->selectVideoWithNumber(7);
+  ASSERT_EQ(opened.objects.size(), 1u);
+  const Value& info = opened.objects[0];
+  EXPECT_EQ(info["id"], Value(700));
+  EXPECT_EQ(info["parent_id"], Value("")) << "a missing parent makes no episode";
+  EXPECT_EQ(info["title"], Value("Серия 0"));
+  EXPECT_EQ(info["image"], Value(""));
+  EXPECT_NE(TLSettings::stringFromObject(info["url"]).find("title_id=700"), std::string::npos);
+}
+
+class PhonePersonsListTest : public testsupport::CachedSampleServiceSuite {};
+
+TEST_F(PhonePersonsListTest, PersonsShowLastFirstOpenTheirPageAndLeaveAPosterOfTheSameIdAlone) {
+  // A title poster cached under the number a person also carries.
+  std::string poster = TLSettings::posterForBaseVideo(3003);
+  ns::Data posterBytes = ns::Data::fromString("not a photo");
+  ASSERT_TRUE(ns::writeDataToFile(posterBytes, poster, true, nullptr));
+
+  ns::Array people;
+  for (const char* id : {"3001", "3002", "3003"})
+    people.push_back(
+        ns::Dictionary{{"fullname", std::string("Персона ") + id},
+                       {"id", id},
+                       {"photo_76x101", server_->url(std::string("/images/person/") + id + "_76x101.png")}});
+  auto view = std::make_shared<TLTitleFilmSubview_iphone>()->initForRoleWithFrame({0, 109, 320, 371}, people);
+  EXPECT_TRUE(view->isRole());
+  EXPECT_EQ(cellAt(view, 0)->title(), "Персона 3003");
+  EXPECT_EQ(cellAt(view, 2)->title(), "Персона 3001");
+  auto top = cellAt(view, 0);
+  EXPECT_TRUE(top->imageView()->frame() == (cg::Rect{20, 6, 49, 66}));
+  ASSERT_TRUE(testsupport::spinUntil([&] { return requestsUnder("/images/person/3003") >= 1; }));
+  testsupport::awaitRequestsEnded();
+  EXPECT_EQ(ns::dataWithContentsOfFile(poster), std::optional<ns::Data>(posterBytes));
+
+  NotificationRecorder shown("TLShowActorPage");
+  view->selectVideoWithNumber(0);
+  ASSERT_EQ(shown.objects.size(), 1u);
+  EXPECT_EQ(shown.objects[0]["id"], Value("3003"));
+  EXPECT_EQ(shown.objects[0]["title"], Value("Персона 3003"));
+}
+
+}  // namespace
