@@ -102,6 +102,8 @@ class ViewController : public Responder {
   void dismissViewControllerAnimated(bool animated, std::function<void()> completion = nullptr);
   std::shared_ptr<ViewController> presentedViewController() const { return presented_; }
   std::shared_ptr<ViewController> presentingViewController() const { return presenting_.lock(); }
+  // Whether the last presentation from this controller was animated.
+  bool presentedAnimated() const { return presentedAnimated_; }
   ModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
   void setModalPresentationStyle(ModalPresentationStyle style) { modalPresentationStyle_ = style; }
   // The last controller of the chain presented from this one, or this one.
@@ -137,6 +139,7 @@ class ViewController : public Responder {
   std::shared_ptr<ViewController> presented_;
   std::weak_ptr<ViewController> presenting_;
   ModalPresentationStyle modalPresentationStyle_ = ModalPresentationStyle::fullScreen;
+  bool presentedAnimated_ = false;
   bool appearing_ = false;
   bool loading_ = false;
   // The container has given the view its frame.

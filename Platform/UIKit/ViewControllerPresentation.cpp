@@ -38,6 +38,7 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
   }
   auto me = self<ViewController>();
   presented_ = controller;
+  presentedAnimated_ = animated;
   controller->presenting_ = me;
   const bool coversPresenter = controller->modalPresentationStyle_ == ModalPresentationStyle::fullScreen;
   if (coversPresenter && isViewLoaded()) viewWillDisappear(animated);

@@ -27,6 +27,7 @@ TEST(PresentationTest, PresentAndDismissCoverTheWindowAndFinishOnALaterTurn) {
     EXPECT_EQ(sheet->view()->superview(), window);
     EXPECT_EQ(window->subviews().back(), sheet->view()) << "above everything";
     EXPECT_EQ(sheet->view()->frame(), window->bounds());
+    EXPECT_EQ(root->presentedAnimated(), animated);
     clock.advance(1);
     EXPECT_TRUE(presented);
     EXPECT_EQ(*log, (Log{"root willDisappear", "sheet loadView", "sheet viewDidLoad", "sheet willAppear",
@@ -100,7 +101,13 @@ TEST(PresentationTest, ThePresentedControllerAnswersTheRotationAndTurnsWithTheWi
   EXPECT_FALSE(ui::simulateRotation(ui::InterfaceOrientation::landscapeLeft));
   EXPECT_EQ(*log, (Log{"shown shouldAutorotate", "shown supportedInterfaceOrientations"}));
   shown->orientations = ui::InterfaceOrientationMaskAll;
+  log->clear();
   ASSERT_TRUE(ui::simulateRotation(ui::InterfaceOrientation::landscapeLeft));
+  // Every shown controller hears of the turn, the presenter first, before the status bar turns.
+  EXPECT_EQ(*log, (Log{"shown shouldAutorotate", "shown supportedInterfaceOrientations", "root willRotate",
+                       "shown willRotate"}));
+  EXPECT_EQ(root->statusBarAtWillRotate, ui::InterfaceOrientation::portrait);
+  EXPECT_EQ(shown->statusBarAtWillRotate, ui::InterfaceOrientation::portrait);
   EXPECT_EQ(window->bounds().size, (cg::Size{1024, 768}));
   EXPECT_EQ(shown->view()->frame(), window->bounds());
 }

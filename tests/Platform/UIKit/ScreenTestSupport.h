@@ -63,6 +63,8 @@ class ProbeController : public ui::ViewController {
   // What the page saw when its view loaded.
   cg::Rect frameAtLoad;
   bool hadContainerAtLoad = false;
+  // The status bar's orientation when the page heard of the last turn.
+  std::optional<ui::InterfaceOrientation> statusBarAtWillRotate;
 
   void loadView() override {
     note("loadView");
@@ -98,6 +100,10 @@ class ProbeController : public ui::ViewController {
   unsigned supportedInterfaceOrientations() override {
     note("supportedInterfaceOrientations");
     return orientations;
+  }
+  void willRotateToInterfaceOrientation(ui::InterfaceOrientation, double) override {
+    note("willRotate");
+    statusBarAtWillRotate = ui::Application::sharedApplication()->statusBarOrientation();
   }
   void didReceiveMemoryWarning() override { note("memoryWarning"); }
 
