@@ -75,12 +75,10 @@ void TitlePageViewController::vkBtnClick() {
 
 void TitlePageViewController::fbBtnClick() {
   shareGuarded(!isPhone(), [&] {
-    if (ui::ComposeViewController::isAvailable()) {
+    if (ui::ComposeViewController::isClassAvailable()) {
       auto composer =
           ui::ComposeViewController::composeViewControllerForServiceType(ui::kServiceTypeFacebook);
-      composer->setInitialText(shareMessage(false));
-      composer->addURL(ns::URL::URLWithString(shareUrlThisPage_));
-      composer->addImage(ui::Image::imageWithContentsOfFile(sharePosterPath()));
+      fillComposer(*composer);
       presentViewController(composer, true);
       return;
     }
@@ -95,19 +93,19 @@ void TitlePageViewController::fbBtnClick() {
 
 void TitlePageViewController::twBtnClick() {
   shareGuarded(!isPhone(), [&] {
-    std::shared_ptr<ui::ComposeViewController> composer;
-    if (ui::ComposeViewController::isAvailable())
+    // Without the system's composer the older tweet form is presented the same modal way.
+    std::shared_ptr<ui::ComposeForm> composer;
+    if (ui::ComposeViewController::isClassAvailable())
       composer = ui::ComposeViewController::composeViewControllerForServiceType(ui::kServiceTypeTwitter);
     else
-      std::static_pointer_cast<ui::ViewController>(composer =
-                                                       std::make_shared<ui::TweetComposeViewController>())
-          ->init();
-    composer->setInitialText(shareMessage(false));
-    composer->addURL(ns::URL::URLWithString(shareUrlThisPage_));
-    composer->addImage(ui::Image::imageWithContentsOfFile(sharePosterPath()));
-    if (ui::ComposeViewController::isAvailable())
-      presentViewController(composer, true);
-    else
-      presentModalViewController(composer, true);
+      composer = std::make_shared<ui::TweetComposeViewController>()->init();
+    fillComposer(*composer);
+    presentViewController(composer, true);
   });
+}
+
+void TitlePageViewController::fillComposer(ui::ComposeForm& composer) const {
+  composer.setInitialText(shareMessage(false));
+  if (auto url = ns::URL::URLWithString(shareUrlThisPage_)) composer.addURL(*url);
+  composer.addImage(ui::Image::imageWithContentsOfFile(sharePosterPath()));
 }

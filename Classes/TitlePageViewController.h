@@ -19,6 +19,10 @@
 #include "UIKit/Toolbar.h"
 #include "UIKit/ViewController.h"
 
+namespace ui {
+class ComposeForm;
+}
+
 // The title page: one title of the catalogue (a film, a series root or an episode), opened with
 // its TitleInfo dictionary. It requests the title record, shows it in its header (which owns the
 // player), feeds the player its playlist and share record, and offers the sections and strips of
@@ -140,6 +144,8 @@ class TitlePageViewController : public ui::ViewController,
   virtual void observeNewItem() {}
   // The player of the header, if any.
   std::shared_ptr<AKMoviePlayerController> player() const;
+  // A share composer gets the message, the page's link and the poster.
+  void fillComposer(ui::ComposeForm& composer) const;
   // The loading indicator of the opening and of loadTitleAgain.
   void addActivityView(const cg::Rect& frame);
   // Where a missing TitleInfo "url" or a record's address becomes a request.

@@ -152,7 +152,7 @@ TEST_F(TitleHeaderTest, DetailViewMenuButtonOpensTheMenu) {
 class TitleShareTest : public TitlePageSuite, public ::testing::WithParamInterface<bool> {
  protected:
   void TearDown() override {
-    ui::ComposeViewController::setAvailable(true);
+    ui::ComposeViewController::setClassAvailable(false);
     TitlePageSuite::TearDown();
   }
   testsupport::HomeDevice device_{GetParam()};
@@ -176,6 +176,7 @@ TEST_P(TitleShareTest, MessagesUrlAndPosterOfEachKind) {
 TEST_P(TitleShareTest, ComposerGetsTheTextLinkAndPosterAndIsPresentedAnimated) {
   testsupport::ScreenScope scope(GetParam() ? ui::DeviceProfile::tablet() : ui::DeviceProfile::phone());
   setTitle("991", R"({"title":"Фильм","share_url":"http://s/991"})");
+  ui::ComposeViewController::setClassAvailable(true);
   auto page = open(titleInfo("991"));
   scope.showWindow(page);
   ns::FileManager::defaultManager()->createDirectoryAtPath(TLSettings::postersPath(), true);
@@ -200,9 +201,10 @@ TEST_P(TitleShareTest, ComposerGetsTheTextLinkAndPosterAndIsPresentedAnimated) {
 }
 
 TEST_P(TitleShareTest, WithoutTheComposerTheInAppSheetsJoinThePage) {
-  ui::ComposeViewController::setAvailable(false);
+  testsupport::ScreenScope scope(GetParam() ? ui::DeviceProfile::tablet() : ui::DeviceProfile::phone());
   setTitle("992", R"({"title":"Фильм","share_url":"http://s/992"})");
   auto page = open(titleInfo("992"));
+  scope.showWindow(page);
   auto sheetOf = [&]<class T>() -> std::shared_ptr<T> {
     for (const auto& v : page->view()->subviews())
       if (auto sheet = std::dynamic_pointer_cast<T>(v)) return sheet;
