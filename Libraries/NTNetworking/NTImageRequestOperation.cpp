@@ -25,10 +25,12 @@ const std::set<std::string>& NTImageRequestOperation::acceptablePathExtensions()
   return extensions;
 }
 
+// The shared queues and caches are never destroyed: completions may still run on worker threads
+// while the process exits.
 dispatch::QueuePtr NTImageRequestOperation::processingQueue() {
-  static const dispatch::QueuePtr queue =
-      dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.image-request.processing");
-  return queue;
+  static const auto* queue = new dispatch::QueuePtr(
+      dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.image-request.processing"));
+  return *queue;
 }
 
 bool NTImageRequestOperation::setUpWithRequest(ns::URLRequestPtr request) {
