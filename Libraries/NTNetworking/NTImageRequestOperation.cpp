@@ -20,8 +20,9 @@ void NTImageRequestOperation::registerClass() {
 }
 
 const std::set<std::string>& NTImageRequestOperation::acceptablePathExtensions() {
-  static const std::set<std::string> extensions{"tif", "tiff", "jpg", "jpeg", "gif",
-                                                "png", "ico",  "bmp", "cur"};
+  // Never destroyed: read on worker threads that may outlive static destruction.
+  static const auto& extensions = *new std::set<std::string>{"tif", "tiff", "jpg", "jpeg", "gif",
+                                                             "png", "ico",  "bmp", "cur"};
   return extensions;
 }
 
