@@ -185,10 +185,10 @@ bool MAIMetaModel::addField(MAIMetaInfoPtr info, const std::string& key) {
 }
 
 std::shared_ptr<MAIHitMetaModel> MAIHitMetaModel::sharedInstance() {
-  static const std::shared_ptr<MAIHitMetaModel> shared = [] {
+  static const auto* shared = new std::shared_ptr<MAIHitMetaModel>([] {
     auto model = std::make_shared<MAIHitMetaModel>();
     for (const auto& key : MAIHitFormat::allKeys()) model->addField(MAIHitFormat::metaInfoForKey(key), key);
     return model;
-  }();
-  return shared;
+  }());
+  return *shared;
 }

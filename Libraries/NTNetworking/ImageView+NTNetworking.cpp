@@ -10,13 +10,13 @@ bool sameURL(const ns::URLRequestPtr& a, const ns::URLRequestPtr& b) {
 }  // namespace
 
 std::shared_ptr<ns::OperationQueue> nt_sharedImageRequestOperationQueue() {
-  static const auto queue = std::make_shared<ns::OperationQueue>();
-  return queue;
+  static const auto* queue = new auto(std::make_shared<ns::OperationQueue>());
+  return *queue;
 }
 
 NTImageCachePtr nt_sharedImageCache() {
-  static const auto cache = std::make_shared<NTImageCache>();
-  return cache;
+  static const auto* cache = new auto(std::make_shared<NTImageCache>());
+  return *cache;
 }
 
 NTImageRequestOperationPtr nt_imageRequestOperation(const ui::ImageView& view) {

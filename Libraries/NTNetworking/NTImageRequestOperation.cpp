@@ -20,15 +20,18 @@ void NTImageRequestOperation::registerClass() {
 }
 
 const std::set<std::string>& NTImageRequestOperation::acceptablePathExtensions() {
-  static const std::set<std::string> extensions{"tif", "tiff", "jpg", "jpeg", "gif",
-                                                "png", "ico",  "bmp", "cur"};
+  // Never destroyed: read on worker threads that may outlive static destruction.
+  static const auto& extensions = *new std::set<std::string>{"tif", "tiff", "jpg", "jpeg", "gif",
+                                                             "png", "ico",  "bmp", "cur"};
   return extensions;
 }
 
+// The shared queues and caches are never destroyed: completions may still run on worker threads
+// while the process exits.
 dispatch::QueuePtr NTImageRequestOperation::processingQueue() {
-  static const dispatch::QueuePtr queue =
-      dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.image-request.processing");
-  return queue;
+  static const auto* queue = new dispatch::QueuePtr(
+      dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.image-request.processing"));
+  return *queue;
 }
 
 bool NTImageRequestOperation::setUpWithRequest(ns::URLRequestPtr request) {

@@ -17,9 +17,9 @@ void NTJSONRequestOperation::registerClass() {
 }
 
 dispatch::QueuePtr NTJSONRequestOperation::processingQueue() {
-  static const dispatch::QueuePtr queue =
-      dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.json-request.processing");
-  return queue;
+  static const auto* queue = new dispatch::QueuePtr(
+      dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.json-request.processing"));
+  return *queue;
 }
 
 std::uint64_t NTJSONRequestOperation::JSONReadingOptions() const {

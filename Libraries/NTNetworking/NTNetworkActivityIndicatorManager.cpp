@@ -15,8 +15,8 @@ constexpr const char* kVisibleKey = "isNetworkActivityIndicatorVisible";
 }  // namespace
 
 std::shared_ptr<NTNetworkActivityIndicatorManager> NTNetworkActivityIndicatorManager::sharedManager() {
-  static const auto manager = std::make_shared<NTNetworkActivityIndicatorManager>()->init();
-  return manager;
+  static const auto* manager = new auto(std::make_shared<NTNetworkActivityIndicatorManager>()->init());
+  return *manager;
 }
 
 std::shared_ptr<NTNetworkActivityIndicatorManager> NTNetworkActivityIndicatorManager::init() {

@@ -16,9 +16,9 @@ void NTPropertyListRequestOperation::registerClass() {
 }
 
 dispatch::QueuePtr NTPropertyListRequestOperation::processingQueue() {
-  static const dispatch::QueuePtr queue =
-      dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.property-list-request.processing");
-  return queue;
+  static const auto* queue = new dispatch::QueuePtr(
+      dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.property-list-request.processing"));
+  return *queue;
 }
 
 bool NTPropertyListRequestOperation::setUpWithRequest(ns::URLRequestPtr request) {

@@ -15,9 +15,9 @@ void NTXMLRequestOperation::registerClass() {
 }
 
 dispatch::QueuePtr NTXMLRequestOperation::processingQueue() {
-  static const dispatch::QueuePtr queue =
-      dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.xml-request.processing");
-  return queue;
+  static const auto* queue =
+      new dispatch::QueuePtr(dispatch::queueCreate(NT_NETWORKING_PREFIX "networking.xml-request.processing"));
+  return *queue;
 }
 
 ns::XMLParserPtr NTXMLRequestOperation::responseXMLParser() const {

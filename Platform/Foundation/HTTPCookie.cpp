@@ -234,8 +234,8 @@ std::string HTTPCookie::describe() const {
 }
 
 std::shared_ptr<HTTPCookieStorage> HTTPCookieStorage::sharedHTTPCookieStorage() {
-  static const auto storage = std::make_shared<HTTPCookieStorage>();
-  return storage;
+  static const auto* storage = new auto(std::make_shared<HTTPCookieStorage>());
+  return *storage;
 }
 
 std::vector<HTTPCookiePtr> HTTPCookieStorage::cookies() const {

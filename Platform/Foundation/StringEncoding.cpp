@@ -69,11 +69,12 @@ std::string canonicalName(const std::string& name) {
 }
 
 const std::vector<std::string>& canonicalNames() {
-  static const std::vector<std::string> names = [] {
+  // Never destroyed: decoding may still run on worker threads at exit.
+  static const auto& names = *new std::vector<std::string>([] {
     std::vector<std::string> result;
     for (const auto& known : kEncodings) result.push_back(canonicalName(known.ianaName));
     return result;
-  }();
+  }());
   return names;
 }
 

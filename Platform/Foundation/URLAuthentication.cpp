@@ -62,8 +62,8 @@ std::string URLCredential::describe() const {
 }
 
 std::shared_ptr<URLCredentialStorage> URLCredentialStorage::sharedCredentialStorage() {
-  static const auto storage = std::make_shared<URLCredentialStorage>();
-  return storage;
+  static const auto* storage = new auto(std::make_shared<URLCredentialStorage>());
+  return *storage;
 }
 
 std::map<std::string, URLCredentialPtr> URLCredentialStorage::credentialsForProtectionSpace(

@@ -112,7 +112,8 @@ double Value::doubleValue() const {
 }
 
 const Value& Value::nilValue() {
-  static const Value nil;
+  // Never destroyed: threads still running at exit may read it.
+  static const Value& nil = *new Value;
   return nil;
 }
 

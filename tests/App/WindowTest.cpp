@@ -56,7 +56,7 @@ TEST_P(WindowTest, MouseOpensTheMenuAKeyTypesIntoTheSearchFieldAndTheWindowShows
   std::ofstream(folder.file("wait.vcc")) << "wait\n";
   ClientProgram program;
   ASSERT_FALSE(program.configure({"--window", "--device", GetParam().device, "--host", server_->hostAndPort(),
-                                  "--script", folder.file("wait.vcc"), "--out", folder.str()}));
+                                  "--script", folder.file("wait.vcc"), "--out", folder.str(), "--time-limit", "300"}));
   auto host = program.window();
   ASSERT_TRUE(host);
   const double scale = program.options().device.scale;
@@ -68,7 +68,7 @@ TEST_P(WindowTest, MouseOpensTheMenuAKeyTypesIntoTheSearchFieldAndTheWindowShows
   int width = 0, height = 0;
   std::vector<std::uint32_t> shown;
   cg::ImagePtr drawn;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
   host->setFrameObserver([&] {
     if (std::chrono::steady_clock::now() > deadline) {
       ADD_FAILURE() << "the window session did not get through its steps";

@@ -6,6 +6,7 @@ namespace testsupport {
 
 // Runs the calling thread's run loop until condition() holds. After timeoutSeconds of real time
 // (whatever clock is installed) it records a test failure and returns false, so a test never hangs.
-bool spinUntil(const std::function<bool()>& condition, double timeoutSeconds = 30.0);
+// The default is generous: a loaded sanitizer build can be twenty times slower than a plain one.
+bool spinUntil(const std::function<bool()>& condition, double timeoutSeconds = 90.0);
 
 }  // namespace testsupport
