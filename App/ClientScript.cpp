@@ -149,6 +149,23 @@ bool parseLine(const std::vector<std::string>& words, const std::vector<bool>& q
     }
     return true;
   }
+  if (verb == "pinch") {
+    step.kind = ScriptStep::Kind::pinch;
+    if (n < 3 || quoted[n - 1] || !parseNumber(words[n - 1], step.scale) || !(step.scale > 0) ||
+        step.scale == 1) {
+      error = "pinch wants a view and a scale above 0 other than 1";
+      return false;
+    }
+    if (!parseTarget(words, quoted, 1, n - 1, step, error)) {
+      error = "pinch " + error;
+      return false;
+    }
+    if (step.point) {
+      error = "pinch wants a view, not a point";
+      return false;
+    }
+    return true;
+  }
   if (verb == "type") {
     step.kind = ScriptStep::Kind::type;
     if (!wantArguments(1)) return false;
@@ -249,7 +266,10 @@ bool namesText(const ui::View& view, const std::string& text) {
 }
 
 bool matches(const ui::View& view, const ScriptStep& step) {
-  if (view.className() != step.className) return false;
+  const std::string_view name = step.className;
+  if (name.ends_with('*') ? !view.className().starts_with(name.substr(0, name.size() - 1))
+                          : view.className() != name)
+    return false;
   if (step.tag && view.tag() != *step.tag) return false;
   return !step.text || namesText(view, *step.text);
 }
@@ -271,8 +291,9 @@ std::shared_ptr<ui::View> findIn(const std::shared_ptr<ui::View>& view, const ui
 
 std::string ScriptStep::describe() const {
   static const char* const kVerbs[] = {"wait", "tap",  "type", "search", "drag",  "rotate", "advance",
-                                       "shot", "post", "spin", "clear",  "share", "fill",   "press"};
-  std::string out = kVerbs[static_cast<int>(kind)];
+                                       "shot", "post", "spin", "clear",  "share", "fill",   "press", "pinch"};
+  std::string out = idiom == Idiom::tablet ? "tablet: " : idiom == Idiom::phone ? "phone: " : "";
+  out += kVerbs[static_cast<int>(kind)];
   if (point) out += ns::format(" %g,%g", point->x, point->y);
   if (!className.empty()) out += " " + className;
   if (text && kind != Kind::spin) out += " \"" + *text + "\"";
@@ -283,6 +304,7 @@ std::string ScriptStep::describe() const {
   if (kind == Kind::share) out += " " + argument;
   if (kind == Kind::rotate || kind == Kind::shot || kind == Kind::post) out += " " + argument;
   if (kind == Kind::advance) out += ns::format(" %g", seconds);
+  if (kind == Kind::pinch) out += ns::format(" %g", scale);
   if (kind == Kind::spin)
     out += ns::format(" %d ", component) + (text ? "\"" + *text + "\"" : std::to_string(row));
   return out;
@@ -303,6 +325,15 @@ bool parseScript(const std::string& text, std::vector<ScriptStep>& steps, std::s
     if (words.empty() || (!quoted[0] && words[0][0] == '#')) continue;
     ScriptStep step;
     step.line = number;
+    if (!quoted[0] && (words[0] == "tablet:" || words[0] == "phone:")) {
+      step.idiom = words[0] == "phone:" ? ScriptStep::Idiom::phone : ScriptStep::Idiom::tablet;
+      words.erase(words.begin());
+      quoted.erase(quoted.begin());
+      if (words.empty()) {
+        error = ns::format("%d: %@ wants a step after it", number, step.idiom == ScriptStep::Idiom::phone ? "phone:" : "tablet:");
+        return false;
+      }
+    }
     std::string reason;
     if (quoted[0] || !parseLine(words, quoted, step, reason)) {
       error = ns::format("%d: %@", number, quoted[0] ? "a line starts with a step, not a text" : reason);

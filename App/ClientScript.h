@@ -9,7 +9,9 @@
 #include "UIKit/View.h"
 
 // One step of a session script. A script is a text file of steps, one a line; blank lines and
-// lines starting with "#" are skipped, texts are in double quotes:
+// lines starting with "#" are skipped, texts are in double quotes. A class name ending in "*"
+// names every class starting with the rest (TLVideoItemPriview* for either idiom's tile); a line
+// starting with "tablet:" or "phone:" runs on that idiom only.
 //   wait                          until nothing is loading or building
 //   tap CLASS ["TEXT"] [#TAG]     the first visible view of the class (showing the text, tagged)
 //   tap X,Y                       a point of the window
@@ -19,6 +21,8 @@
 //   search                        the search key of the search field
 //   drag CLASS ["TEXT"] DX,DY     a finger from the view's centre, moved by DX,DY points
 //   drag X,Y DX,DY
+//   pinch CLASS ["TEXT"] SCALE    two fingers on the view's centre, spread (above 1) or closed
+//                                 (below 1) to the scale
 //   spin COMPONENT ROW|"TEXT"     the first shown picker's wheel flicked to rest on the row (counted
 //                                 from 0, or the one showing the text)
 //   rotate portrait|landscape
@@ -44,10 +48,13 @@ struct ScriptStep {
     clear,
     share,
     fill,
-    press
+    press,
+    pinch
   };
   Kind kind = Kind::wait;
   int line = 0;
+  enum class Idiom { any, tablet, phone };
+  Idiom idiom = Idiom::any;
   // Which view: a class with an optional text and tag, or a point.
   std::string className;
   std::optional<std::string> text;
@@ -59,6 +66,7 @@ struct ScriptStep {
   std::string argument;
   std::string value;   // fill
   double seconds = 0;  // advance
+  double scale = 1;    // pinch
   int component = 0;   // spin
   int row = 0;         // spin, unless the text names the row
 

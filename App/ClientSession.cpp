@@ -15,7 +15,9 @@
 #include "Foundation/Thread.h"
 #include "Foundation/URLLoader.h"
 #include "Foundation/WorkerPool.h"
+#include "Media/Player.h"
 #include "UIKit/AlertView.h"
+#include "UIKit/GestureRecognizer.h"
 #include "UIKit/NavigationController.h"
 #include "UIKit/PickerView.h"
 #include "UIKit/SearchBar.h"
@@ -30,6 +32,8 @@ namespace {
 
 // How often the session looks at the process while it waits (real time).
 constexpr double kTickSeconds = 0.01;
+// While a clip plays, a wait for a timer further off than this counts as settled.
+constexpr double kPlayingPatienceSeconds = 1.0;
 
 // The first shown view of the type under root, depth first.
 template <typename T>
@@ -84,8 +88,9 @@ std::string samplePosterPath() {
 
 ProcessActivity ProcessActivity::current() {
   ProcessActivity activity;
-  activity.busy =
-      ns::WorkerPool::shared().unfinishedJobCount() > 0 || ns::URLLoader::shared().activeLoadCount() > 0;
+  activity.busy = ns::WorkerPool::shared().unfinishedJobCount() > 0 ||
+                  ns::URLLoader::shared().activeLoadCount() > 0 || av::Player::anyWaitsForMedia();
+  activity.playing = av::Player::anyPlays();
   for (const auto& loop : ns::RunLoop::allRunLoops()) {
     auto work = loop->pendingWork();
     activity.busy = activity.busy || work.postedCalls;
@@ -180,7 +185,8 @@ void ClientSession::tick() {
     return;
   }
   const ScriptStep step = steps_[next_++];
-  runStep(step);
+  const bool other = step.idiom == (ui::isPad() ? ScriptStep::Idiom::phone : ScriptStep::Idiom::tablet);
+  if (!other) runStep(step);
   waitStart_ = std::chrono::steady_clock::now();
   if (stepObserver_ && !finished_) stepObserver_();
 }
@@ -211,6 +217,7 @@ bool ClientSession::settled() {
     return false;
   }
   if (activity.oneShotTimer) {
+    if (activity.playing) return activity.nextOneShotDate - now > kPlayingPatienceSeconds;
     if (settings_.skipTime && activity.nextOneShotDate > now) clock_->skipTo(activity.nextOneShotDate);
     return false;
   }
@@ -229,6 +236,8 @@ void ClientSession::runStep(const ScriptStep& step) {
       if (step.point) {
         point = *step.point;
       } else {
+        // What a person would see: the screen as the next drawing lays it out.
+        ui::Window::layoutKeyWindow();
         auto view = findScriptView(window, step);
         if (!view) {
           fail(where() + ": no such view on the screen");
@@ -245,6 +254,19 @@ void ClientSession::runStep(const ScriptStep& step) {
       for (int i = 1; i <= kMoves; ++i)
         touch.moveTo({point.x + step.offset.x * i / kMoves, point.y + step.offset.y * i / kMoves});
       touch.end();
+      return;
+    }
+    case ScriptStep::Kind::pinch: {
+      ui::Window::layoutKeyWindow();
+      auto view = findScriptView(window, step);
+      if (!view) {
+        fail(where() + ": no such view on the screen");
+        return;
+      }
+      constexpr int kSteps = 4;
+      std::vector<double> scales;
+      for (int i = 1; i <= kSteps; ++i) scales.push_back(1 + (step.scale - 1) * i / kSteps);
+      ui::simulatePinch(view, scales);
       return;
     }
     case ScriptStep::Kind::type:

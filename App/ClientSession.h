@@ -13,19 +13,25 @@
 #include "UIKit/ApplicationMain.h"
 
 // What the process still has to do: calls posted to (or running on) a run loop, background jobs,
-// loads in flight, and one-shot timers waiting (delayed calls, animations). Repeating timers, such
-// as the slider's, do not count: a page that only waits for them has settled.
+// loads in flight, media loading or playing ahead of its decoded picture, and one-shot timers
+// waiting (delayed calls, animations). Repeating timers, such as the slider's, and a playing
+// clip's own timer do not count: a page that only waits for them has settled, and a playing
+// player counts as settled once its present picture shows.
 struct ProcessActivity {
   bool busy = false;
   bool oneShotTimer = false;
   double nextOneShotDate = 0;
+  // A clip plays (its picture shows unless `busy`).
+  bool playing = false;
   static ProcessActivity current();
 };
 
 // Drives the running client without a person: waits until it settles, runs the script's steps one
 // at a time on the settled client, writes dumps and screenshots, and ends the run with 0 once
 // every step is done, or with 1 and a message when a step fails or the client does not settle in
-// time. Headless, it skips the clock ahead whenever the process only waits for one-shot timers.
+// time. Headless, it skips the clock ahead whenever the process only waits for one-shot timers,
+// except while a clip plays: the clip would play on unseen. Then it lets short waits (animations)
+// pass in real time and counts longer ones (controls hiding after a while) as settled.
 class ClientSession : public ui::ApplicationHost, public std::enable_shared_from_this<ClientSession> {
  public:
   struct Settings {

@@ -53,6 +53,13 @@ void TitlePageViewController_iphone::viewDidLoad() {
   ui::ViewController::viewDidLoad();
   cg::Rect screen = ui::Screen::mainScreen()->bounds();
   view()->setFrame({screen.origin.x, screen.origin.y, screen.width(), screen.height() - 20});
+  // The page's texts are white: without a dark backdrop of its own the page would show them on
+  // the window's white. Like the phone's person page it lies on "background.png", which a
+  // reload keeps.
+  auto background = std::make_shared<ui::ImageView>()->initWithFrame(view()->bounds());
+  background->setImage(ui::Image::imageNamed("background.png"));
+  background->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
+  view()->addSubview(background);
   titleScroll_ = std::make_shared<ui::ScrollView>()->initWithFrame({0, 114, 768, 1000});
   titleScroll_->setContentSize({view()->bounds().width(), 930});
   titleScroll_->setAutoresizingMask(ui::ViewAutoresizingNone);

@@ -240,7 +240,7 @@ RunLoop::PendingWork RunLoop::pendingWork() const {
   work.postedCalls = !impl_->incoming.empty() || impl_->dispatching.load() > 0;
   std::lock_guard lock(impl_->mutex);
   for (const auto& [date, timer] : impl_->timers) {
-    if (timer->isValid() && timer->timeInterval() == 0) {
+    if (timer->isValid() && timer->timeInterval() == 0 && timer->countsAsPendingWork()) {
       work.oneShotTimer = true;
       work.nextOneShotDate = date;
       break;

@@ -65,6 +65,7 @@ class RunLoop final : public Object {
   // What the loop has left to do apart from its repeating timers: calls posted and not yet run,
   // and the earliest fire date of a valid one-shot timer (delayed calls, dispatch::after,
   // animation completions). Any thread.
+  // Calls posted and one-shot timers waiting (see Timer::setCountsAsPendingWork).
   struct PendingWork {
     bool postedCalls = false;
     bool oneShotTimer = false;

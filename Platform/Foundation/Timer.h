@@ -64,6 +64,11 @@ class Timer final : public Object {
   double timeInterval() const { return repeats_ ? interval_ : 0; }
   Value userInfo() const;
 
+  // A one-shot timer that paces ongoing work (a playing clip's next mark) rather than ending
+  // something pending: RunLoop::pendingWork() passes over it, as over a repeating timer.
+  bool countsAsPendingWork() const { return countsAsPendingWork_.load(std::memory_order_relaxed); }
+  void setCountsAsPendingWork(bool counts) { countsAsPendingWork_.store(counts, std::memory_order_relaxed); }
+
  private:
   friend class RunLoop;
   // Called by the run loop when the timer is due; false when it should be dropped.
@@ -71,6 +76,7 @@ class Timer final : public Object {
 
   mutable std::mutex mutex_;
   std::atomic<bool> valid_{true};
+  std::atomic<bool> countsAsPendingWork_{true};
   bool repeats_ = false;
   double interval_ = 0;
   double fireDate_ = 0;

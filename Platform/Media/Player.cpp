@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <mutex>
+#include <vector>
 
 #include "Foundation/Exception.h"
 #include "Foundation/Format.h"
@@ -16,6 +18,17 @@ namespace {
 constexpr std::int32_t kTimescale = 1'000'000'000;
 // Clock arithmetic is not exact: a time this close to a mark counts as reaching it.
 constexpr double kSlack = 1e-6;
+
+// Every player alive. Players are used on the main thread, but the last owner may let go of
+// one elsewhere.
+struct LivePlayers {
+  std::mutex mutex;
+  std::vector<Player*> players;
+};
+LivePlayers& livePlayers() {
+  static auto& live = *new LivePlayers;
+  return live;
+}
 
 }  // namespace
 
@@ -41,7 +54,37 @@ std::shared_ptr<Player> Player::initWithPlayerItem(const std::shared_ptr<PlayerI
   return init();
 }
 
+Player::Player() {
+  auto& live = livePlayers();
+  std::lock_guard lock(live.mutex);
+  live.players.push_back(this);
+}
+
+bool Player::anyWaitsForMedia() {
+  auto& live = livePlayers();
+  std::lock_guard lock(live.mutex);
+  for (Player* player : live.players) {
+    const auto& item = player->item_;
+    if (!item) continue;
+    if (item->status() == PlayerItemStatus::unknown) return true;
+    if (item->isMoving() && !item->hasPictureForCurrentTime()) return true;
+  }
+  return false;
+}
+
+bool Player::anyPlays() {
+  auto& live = livePlayers();
+  std::lock_guard lock(live.mutex);
+  return std::any_of(live.players.begin(), live.players.end(),
+                     [](const Player* player) { return player->item_ && player->item_->isMoving(); });
+}
+
 Player::~Player() {
+  {
+    auto& live = livePlayers();
+    std::lock_guard lock(live.mutex);
+    std::erase(live.players, this);
+  }
   if (timer_) timer_->invalidate();
   for (auto& o : observers_) o->active = false;
   if (item_) item_->detach();
@@ -162,6 +205,7 @@ void Player::schedule() {
   timer_ = ns::Timer::timerWithTimeInterval(delay, false, [weak](const ns::TimerPtr&) {
     if (auto player = weak.lock()) player->timerFired();
   });
+  timer_->setCountsAsPendingWork(false);
   ns::RunLoop::mainRunLoop()->addTimer(timer_, ns::kRunLoopCommonModes);
 }
 

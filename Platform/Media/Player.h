@@ -23,6 +23,7 @@ class Player final : public ns::Object {
   using TimeObserverBlock = std::function<void(Time time)>;
 
   static std::shared_ptr<Player> playerWithPlayerItem(const std::shared_ptr<PlayerItem>& item);
+  Player();
   std::shared_ptr<Player> init();
   std::shared_ptr<Player> initWithPlayerItem(const std::shared_ptr<PlayerItem>& item);
   ~Player() override;
@@ -58,6 +59,13 @@ class Player final : public ns::Object {
   void setAllowsExternalPlayback(bool allows) { allowsExternalPlayback_ = allows; }
 
   ns::Value valueForKey(std::string_view key) const override;
+
+  // Whether some player still waits for its media: its current item is loading, or it plays
+  // and the picture for the present time is not decoded yet. A playing player whose picture
+  // shows waits for nothing: the timer that takes it to its next mark is not pending work.
+  static bool anyWaitsForMedia();
+  // Whether some player's current item is moving (ready, at a rate other than 0).
+  static bool anyPlays();
 
  private:
   friend class PlayerItem;

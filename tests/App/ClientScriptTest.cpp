@@ -35,6 +35,10 @@ INSTANTIATE_TEST_SUITE_P(
         ScriptLineCase{"type \"поезд ночной\"", "type \"поезд ночной\""}, ScriptLineCase{"search", "search"},
         ScriptLineCase{"drag ScrollView -300,0", "drag ScrollView -300,0"},
         ScriptLineCase{"drag 5,5 0,-40", "drag 5,5 0,-40"},
+        ScriptLineCase{"pinch AKMoviePlayerView 1.6", "pinch AKMoviePlayerView 1.6"},
+        ScriptLineCase{"phone:  tap TLVideoItemPriview*", "phone: tap TLVideoItemPriview*"},
+        ScriptLineCase{"tablet: rotate landscape", "tablet: rotate landscape"},
+        ScriptLineCase{"pinch View \"x\" 0.5", "pinch View \"x\" 0.5"},
         ScriptLineCase{"rotate landscape", "rotate landscape"}, ScriptLineCase{"advance 8.5", "advance 8.5"},
         ScriptLineCase{"shot home-again", "shot home-again"},
         ScriptLineCase{"post TLNavigationShowMenu", "post TLNavigationShowMenu"},
@@ -65,6 +69,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadScriptCase{"tap Button #x", "1: tap has a bad tag #x"},
         BadScriptCase{"tap 1,2 Button", "1: tap has words after its point"},
         BadScriptCase{"drag Button", "1: drag wants a view and a distance DX,DY"},
+        BadScriptCase{"wait\nphone:", "2: phone: wants a step after it"},
+        BadScriptCase{"tablet: fly", "1: unknown step fly"},
+        BadScriptCase{"pinch View 1", "1: pinch wants a view and a scale above 0 other than 1"},
+        BadScriptCase{"pinch View 0", "1: pinch wants a view and a scale above 0 other than 1"},
+        BadScriptCase{"pinch 5,5 2", "1: pinch wants a view, not a point"},
         BadScriptCase{"rotate sideways", "1: rotate wants portrait or landscape, not sideways"},
         BadScriptCase{"advance soon", "1: advance wants a number of seconds, not soon"},
         BadScriptCase{"advance -1", "1: advance wants a number of seconds, not -1"},
@@ -110,6 +119,9 @@ TEST(ScriptViewTest, FindsTheFirstShownViewOfTheClassWithItsTextOrTag) {
   EXPECT_EQ(nullptr, findScriptView(root, step("tap Button \"Фильмы\"")));
   // A view is found by what its subviews show, the outermost first.
   EXPECT_EQ(root, findScriptView(root, step("tap View \"Сериалы\"")));
+  // A trailing "*" names the classes starting with the rest.
+  EXPECT_EQ(other, findScriptView(root, step("tap Lab* \"Сериалы\"")));
+  EXPECT_EQ(nullptr, findScriptView(root, step("tap Labels* \"Сериалы\"")));
   box->setAlpha(0);
   EXPECT_EQ(nullptr, findScriptView(root, step("tap Label \"Сериалы\"")));
 }

@@ -283,6 +283,14 @@ TEST_F(TitleLayoutTest, PhoneFrames) {
   EXPECT_FALSE(page->filmView()->filmNameLabel()) << "the phone header has no name line";
   ASSERT_TRUE(page->filmView()->ratingView()) << "the phone always shows small stars";
   EXPECT_EQ(page->filmView()->ratingView()->frame().origin.y, 232);
+  // The white texts lie on a dark picture, not on the window's white, also after a reload.
+  for (int reload = 0; reload < 2; ++reload) {
+    auto background = std::dynamic_pointer_cast<ui::ImageView>(page->view()->subviews().front());
+    ASSERT_TRUE(background);
+    EXPECT_EQ(frameOf(background), cg::describe(page->view()->bounds()));
+    EXPECT_EQ(background->image()->name(), "background.png");
+    page->reloadTitlePage();
+  }
 }
 
 }  // namespace
