@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "Classes/TLPlayerServices.h"
 #include "Classes/TLSettings.h"
 #include "Dispatch/Dispatch.h"
 #include "Foundation/DataFile.h"
@@ -115,6 +116,7 @@ std::shared_ptr<ui::TextView> TLTitleFilmViewBase::makeDescriptionView(const cg:
 }
 
 void TLTitleFilmViewBase::addPlayer() {
+  TLInstallPlayerServices();
   auto player = std::make_shared<AKMoviePlayerController>()->init();
   player->view()->setFrame({0, 0, playerView_->bounds().width(), playerView_->bounds().height()});
   player->setAutoPlay(false);

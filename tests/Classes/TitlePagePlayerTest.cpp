@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "AKMoviePlayer/AKMoviePlayerController.h"
+#include "Classes/SocialNetwork/ShareSheetView.h"
+#include "Classes/TLSettings.h"
 #include "Foundation/Format.h"
 #include "Platform/UIKit/ScreenTestSupport.h"
 #include "TitlePageTestSupport.h"
@@ -291,6 +294,35 @@ TEST_F(TitleLayoutTest, PhoneFrames) {
     EXPECT_EQ(background->image()->name(), "background.png");
     page->reloadTitlePage();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The header's player steps through the series with the page's list files and shares through
+// the page's sheets.
+TEST_F(TitlePlaylistTest, ThePlayerUsesTheListFilesAndShareSheets) {
+  setTitle("961", R"({"title":"Кино","url":"http://a/v"})");
+  auto page = open(titleInfo("961", ""));
+  const auto& services = AKMoviePlayerController::services();
+  ASSERT_TRUE(services.listFilePath);
+  EXPECT_EQ(services.listFilePath("77ser.plist"), TLSettings::getPlistDirectoryWithFileName("77ser.plist"));
+  EXPECT_TRUE(services.listFilePath("77ser.plist").has_value());
+  EXPECT_FALSE(services.listFilePath("../77ser.plist").has_value());
+
+  ASSERT_TRUE(services.openShareSheet);
+  auto host = page->filmView()->playerViewController()->view();
+  for (auto network : {AKMoviePlayerServices::Network::vkontakte, AKMoviePlayerServices::Network::facebook}) {
+    auto sheet = services.openShareSheet(network, "Смотрю", "http://s/961", "/nowhere.png", *host);
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->superview(), host);
+    auto shared = std::dynamic_pointer_cast<ShareSheetView>(sheet);
+    ASSERT_TRUE(shared);
+    EXPECT_TRUE(shared->inPlayer());
+    sheet->removeFromSuperview();
+  }
+  EXPECT_FALSE(services.openShareSheet(AKMoviePlayerServices::Network::twitter, "m", "u", "i", *host));
 }
 
 }  // namespace
