@@ -1,6 +1,7 @@
 #include "UIKit/TextView.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "Foundation/Format.h"
 #include "Graphics/Context.h"
@@ -11,6 +12,8 @@ namespace ui {
 namespace {
 // Room between the border and the text, as the platform's text view leaves.
 constexpr double kTextInset = 8;
+// How far a finger moves before a touch becomes a drag.
+constexpr double kDragSlop = 10;
 }  // namespace
 
 TextView::TextView() : font_(Font::systemFontOfSize(12)) { setBackgroundColor(Color::whiteColor()); }
@@ -22,8 +25,37 @@ std::shared_ptr<TextView> TextView::initWithFrame(const cg::Rect& frame) {
 
 void TextView::setText(std::string text) {
   text_ = std::move(text);
+  offset_ = 0;
   setNeedsDisplay();
 }
+
+cg::Rect TextView::textArea() const {
+  cg::Rect b = bounds();
+  const cg::EdgeInsets& in = contentInset_;
+  return {b.x() + kTextInset + in.left, b.y() + kTextInset + in.top,
+          std::max(0.0, b.width() - 2 * kTextInset - in.left - in.right),
+          std::max(0.0, b.height() - 2 * kTextInset - in.top - in.bottom)};
+}
+
+double TextView::contentHeight() const {
+  double text = 0;
+  if (!text_.empty()) {
+    constexpr double kUnbounded = 1e9;
+    text = cg::measureText(text_, font_->cgFont(), {textArea().width(), kUnbounded}, cg::LineBreakMode::WordWrap)
+               .height;
+  }
+  return text + 2 * kTextInset + contentInset_.top + contentInset_.bottom;
+}
+
+double TextView::maximumContentOffsetY() const { return std::max(0.0, contentHeight() - bounds().height()); }
+
+void TextView::setContentOffset(cg::Point offset) {
+  if (offset.y == offset_) return;
+  offset_ = offset.y;
+  setNeedsDisplay();
+}
+
+void TextView::settle() { setContentOffset({0, std::clamp(offset_, 0.0, maximumContentOffsetY())}); }
 
 void TextView::setFont(std::shared_ptr<Font> font) {
   if (!font) font = Font::systemFontOfSize(12);
@@ -80,21 +112,56 @@ bool TextView::simulateTyping(const std::string& typed) {
   return true;
 }
 
-// The view keeps the touch for itself; lifting it inside gives the view the keyboard.
-void TextView::touchesBegan(const TouchSet&, const Event*) {}
+// The view keeps the touch for itself: a drag scrolls the text, lifting a touch that did not
+// drag inside the view gives the view the keyboard.
+void TextView::touchesBegan(const TouchSet& touches, const Event*) {
+  if (touches.empty()) return;
+  touchStart_ = touches.front()->locationInView(this);
+  offsetAtTouch_ = offset_;
+  dragging_ = false;
+}
+
+void TextView::touchesMoved(const TouchSet& touches, const Event*) {
+  if (touches.empty() || !touchStart_) return;
+  const double dy = touches.front()->locationInView(this).y - touchStart_->y;
+  if (!dragging_ && std::abs(dy) < kDragSlop) return;
+  dragging_ = true;
+  const double max = maximumContentOffsetY();
+  double offset = offsetAtTouch_ - dy;
+  if (max == 0 && !alwaysBounceVertical_) {
+    offset = 0;
+  } else if (offset < 0 || offset > max) {
+    // Past an end the text follows the finger at half its pace.
+    const double end = offset < 0 ? 0 : max;
+    offset = end + (offset - end) / 2;
+  }
+  setContentOffset({0, offset});
+}
 
 void TextView::touchesEnded(const TouchSet& touches, const Event*) {
+  const bool dragged = dragging_;
+  touchStart_.reset();
+  dragging_ = false;
+  if (dragged) {
+    settle();
+    return;
+  }
   if (!touches.empty() && bounds().contains(touches.front()->locationInView(this))) becomeFirstResponder();
+}
+
+void TextView::touchesCancelled(const TouchSet&, const Event*) {
+  touchStart_.reset();
+  dragging_ = false;
+  settle();
 }
 
 void TextView::drawRect(const cg::Rect&) {
   cg::Context* ctx = cg::currentContext();
   if (!ctx || text_.empty()) return;
   cg::Rect b = bounds();
-  const cg::EdgeInsets& in = contentInset_;
-  cg::Rect area(b.x() + kTextInset + in.left, b.y() + kTextInset + in.top,
-                std::max(0.0, b.width() - 2 * kTextInset - in.left - in.right),
-                std::max(0.0, b.height() - 2 * kTextInset - in.top - in.bottom));
+  // The whole text, moved up by the offset; the view shows what falls inside it.
+  cg::Rect area = textArea();
+  area = {area.x(), area.y() - offset_, area.width(), std::max(area.height(), contentHeight())};
   ctx->saveGState();
   ctx->clipToRect(b);
   ctx->setFillColor(textColor_.cgColor());
@@ -106,6 +173,7 @@ void TextView::appendDumpAttributes(std::string& line) const {
   line += ns::format(" text=\"%@\" font=%@ textColor=%@", text_, font_->describe(), textColor_.describe());
   if (!editable_) line += " notEditable";
   if (alwaysBounceVertical_) line += " bouncesVertically";
+  if (offset_ != 0) line += ns::format(" contentOffset=%g", offset_);
   if (returnKeyType_ == ReturnKeyType::done) line += " returnKey=done";
   if (isFirstResponder()) line += " firstResponder";
 }

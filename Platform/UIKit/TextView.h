@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Foundation/String.h"
@@ -50,6 +51,15 @@ class TextView : public View {
   // A read-only text still bounces when dragged, however short it is.
   bool alwaysBounceVertical() const { return alwaysBounceVertical_; }
   void setAlwaysBounceVertical(bool bounces) { alwaysBounceVertical_ = bounces; }
+
+  // A text taller than the view scrolls under a finger dragged up or down: the offset is how far
+  // the text has moved up. A drag may pull past either end (short texts too when the view always
+  // bounces); on release the text rests within its ends. A new text starts at the top.
+  cg::Point contentOffset() const { return {0, offset_}; }
+  void setContentOffset(cg::Point offset);
+  // The text's height with its margins and insets.
+  double contentHeight() const;
+  double maximumContentOffsetY() const;
   ReturnKeyType returnKeyType() const { return returnKeyType_; }
   void setReturnKeyType(ReturnKeyType type) { returnKeyType_ = type; }
   std::shared_ptr<TextViewDelegate> delegate() const { return delegate_.lock(); }
@@ -68,13 +78,18 @@ class TextView : public View {
   bool simulateReturnKey() { return simulateTyping("\n"); }
 
   void touchesBegan(const TouchSet& touches, const Event* event) override;
+  void touchesMoved(const TouchSet& touches, const Event* event) override;
   void touchesEnded(const TouchSet& touches, const Event* event) override;
+  void touchesCancelled(const TouchSet& touches, const Event* event) override;
   bool drawsContent() const override { return true; }
   void drawRect(const cg::Rect& rect) override;
   void appendDumpAttributes(std::string& line) const override;
 
  private:
   void insert(const std::string& piece);
+  cg::Rect textArea() const;
+  // Brings the offset back within the text's ends.
+  void settle();
 
   std::string text_;
   std::shared_ptr<Font> font_;
@@ -84,6 +99,12 @@ class TextView : public View {
   bool editable_ = true;
   bool alwaysBounceVertical_ = false;
   cg::EdgeInsets contentInset_{};
+  double offset_ = 0;
+  // A finger down on the view: where it went down (view coordinates), the offset then, and
+  // whether it has moved far enough to be a drag.
+  std::optional<cg::Point> touchStart_;
+  double offsetAtTouch_ = 0;
+  bool dragging_ = false;
 };
 
 }  // namespace ui

@@ -79,6 +79,56 @@ TEST(TextViewTest, LongTextIsDrawnWrappedInsideTheView) {
   EXPECT_GT(darkRows, 5);
 }
 
+// A finger dragged over the view from its centre by dy points, then lifted; the offset while it
+// was still down comes back.
+double dragText(const std::shared_ptr<ui::View>& root, const std::shared_ptr<ui::TextView>& text, double dy) {
+  cg::Point at = text->convertPointToView(text->bounds().center(), root.get());
+  ui::SimulatedTouch touch(root, at);
+  for (int i = 1; i <= 4; ++i) touch.moveTo({at.x, at.y + dy * i / 4});
+  double held = text->contentOffset().y;
+  touch.end();
+  return held;
+}
+
+TEST(TextViewTest, ALongReadOnlyTextScrollsWithinItsEndsAndAShortOneBouncesBack) {
+  auto root = std::make_shared<ui::View>()->initWithFrame({0, 0, 300, 400});
+  auto text = std::make_shared<ui::TextView>()->initWithFrame({10, 100, 200, 100});
+  text->setEditable(false);
+  text->setFont(ui::Font::systemFontOfSize(16));
+  std::string longText;
+  for (int i = 0; i < 40; ++i) longText += "строка текста ";
+  text->setText(longText);
+  root->addSubview(text);
+  const double max = text->maximumContentOffsetY();
+  ASSERT_GT(max, 100) << "the text is several views tall";
+  EXPECT_EQ(max, text->contentHeight() - 100);
+
+  EXPECT_EQ(dragText(root, text, -60), 60);
+  EXPECT_EQ(text->contentOffset().y, 60) << "a drag within the ends stays where it was left";
+  EXPECT_NE(ui::dumpViewTree(root).find("contentOffset=60"), std::string::npos);
+  EXPECT_GT(dragText(root, text, -2000), max) << "pulled past the end";
+  EXPECT_EQ(text->contentOffset().y, max) << "rests at the end";
+  EXPECT_LT(dragText(root, text, 3000), 0) << "pulled past the top";
+  EXPECT_EQ(text->contentOffset().y, 0);
+  EXPECT_FALSE(text->isFirstResponder());
+
+  text->setText("коротко");
+  EXPECT_EQ(text->maximumContentOffsetY(), 0);
+  EXPECT_EQ(dragText(root, text, -50), 0) << "a short text does not move unless it always bounces";
+  text->setAlwaysBounceVertical(true);
+  EXPECT_GT(dragText(root, text, -50), 0);
+  EXPECT_EQ(text->contentOffset().y, 0) << "and springs back";
+
+  // A new text starts at its top; a drag on an editable view does not take the keyboard.
+  text->setText(longText);
+  dragText(root, text, -40);
+  text->setText(longText);
+  EXPECT_EQ(text->contentOffset().y, 0);
+  text->setEditable(true);
+  dragText(root, text, -40);
+  EXPECT_FALSE(text->isFirstResponder());
+}
+
 TEST(TextViewTest, RemovingATreeMakesItsFirstResponderResignWhileStillInIt) {
   auto root = std::make_shared<ui::View>()->initWithFrame({0, 0, 200, 200});
   auto sheet = std::make_shared<ui::View>()->initWithFrame({0, 0, 200, 200});
