@@ -118,16 +118,6 @@ ns::Value TLTitleSections::withItemIndex(const ns::Value& senderInfo, const ns::
   return ns::Value(std::move(copy));
 }
 
-void TLTitleSections::guarded(const std::function<void()>& block) {
-  try {
-    block();
-  } catch (const ns::Exception& e) {
-    ns::log("Exception: %@", e.reason());
-  } catch (const std::exception& e) {
-    ns::log("Exception: %@", e.what());
-  }
-}
-
 std::shared_ptr<CustomSegmentedControl> TLTitleSections::makeSwitch(
     const Layout& layout, float capWidth, const char* background, const char* pressed,
     std::weak_ptr<CustomSegmentedControlDelegate> delegate) {

@@ -78,7 +78,4 @@ class TLTitleSections final {
       std::weak_ptr<CustomSegmentedControlDelegate> delegate);
   // Tells the default tracker of a switch to a section (none for the description).
   static void sendSectionEvent(const std::string& screenName, int section);
-
-  // Runs the block, logging "Exception: %@" for anything thrown.
-  static void guarded(const std::function<void()>& block);
 };

@@ -1,6 +1,7 @@
 #include <exception>
 
 #include "Analytics/Library/MAI.h"
+#include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
 #include "Classes/TitlePageViewController.h"
 #include "Foundation/Exception.h"
@@ -17,17 +18,6 @@ constexpr const char* kProducerPrefix = "Режиссёр: ";
 constexpr const char* kShareSiteName = "Tavelo";
 
 std::string str(const ns::Value& v) { return TLSettings::stringFromObject(v); }
-
-template <class Block>
-void logExceptions(Block&& block) {
-  try {
-    block();
-  } catch (const ns::Exception& e) {
-    ns::log("Exception: %@", e.reason());
-  } catch (const std::exception& e) {
-    ns::log("Exception: %@", e.what());
-  }
-}
 
 }  // namespace
 
@@ -77,7 +67,7 @@ void TitlePageViewController::requestAutoPlay() {
 }
 
 void TitlePageViewController::reloadInfo() {
-  logExceptions([&] {
+  TLLogExceptions([&] {
     if (auto tracker = MAI::sharedInstance()->defaultTracker()) tracker->sendView(screenName());
     ns::Array list =
         playListFor(str(titleParsedData_["adv"]), senderInfo_["id"], str(titleParsedData_["advWebUrl"]),
@@ -128,7 +118,7 @@ void TitlePageViewController::loadSerialItemToPlayer(const std::string& url) {
   NTJSONRequestOperation::JSONRequestOperationWithRequest(
       request,
       [page](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::Value& json) {
-        logExceptions([&] {
+        TLLogExceptions([&] {
           if (!json.isDictionary()) {
             page->showAlertWithError(nullptr);
             return;

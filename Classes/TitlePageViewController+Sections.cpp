@@ -1,4 +1,5 @@
 #include "Classes/MainPage/TLTitleListCache.h"
+#include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
 #include "Classes/TLTitleFilmSubview.h"
 #include "Classes/TLTitleSections.h"
@@ -41,7 +42,7 @@ void setHeading(const std::shared_ptr<TLRubricScrollViewBase>& row, const char* 
 // --- The switch ---------------------------------------------------------------------------------
 
 void TitlePageViewController::loadSegmentedButton() {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     auto me = self<TitlePageViewController>();
     if (!segmentedControl_) {
       // The first call: a hidden switch of all four segments, in no view.
@@ -63,7 +64,7 @@ void TitlePageViewController::loadSegmentedButton() {
 }
 
 void TitlePageViewController::touchUpInsideSegmentIndex(unsigned segmentIndex) {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     if (titleScroll_) titleScroll_->setHidden(true);
     double width = view()->bounds().width();
     cg::Rect frame{0, 114, width, ui::isPortrait(statusBarOrientation()) ? 880.0 : 640.0};
@@ -125,7 +126,7 @@ double TitlePageViewController::calculateContentOffsetWithViewWidth(double viewW
 
 void TitlePageViewController::loadSeriesView(const std::optional<std::string>& url,
                                              const std::optional<std::string>& parentID) {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     auto me = self<TitlePageViewController>();
     if (seriesView_) seriesView_->removeFromSuperview();
     ui::InterfaceOrientation orientation = statusBarOrientation();
@@ -191,7 +192,7 @@ void TitlePageViewController::loadSeriesView(const std::optional<std::string>& u
 }
 
 void TitlePageViewController::loadAdvancedView() {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     auto me = self<TitlePageViewController>();
     if (advancedView_) advancedView_->removeFromSuperview();
     ui::InterfaceOrientation orientation = statusBarOrientation();
@@ -267,7 +268,7 @@ void TitlePageViewController::loadRolesView() {
 
 void TitlePageViewController::rubricViewDidLoadWithScrollView(
     bool loaded, const std::shared_ptr<TLRubricScrollView>& row) {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     auto me = self<TitlePageViewController>();
     ui::InterfaceOrientation orientation = statusBarOrientation();
     if (row && row == seriesView_) {

@@ -3,6 +3,7 @@
 
 #include "Classes/SocialNetwork/FaceBookSender.h"
 #include "Classes/SocialNetwork/VkontakteWebView.h"
+#include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
 #include "Classes/TitlePageViewController.h"
 #include "Foundation/Exception.h"
@@ -18,13 +19,7 @@ namespace {
 // The tablet's actions log an exception and stop; the phone's have no guard.
 void shareGuarded(bool guard, const std::function<void()>& block) {
   if (!guard) return block();
-  try {
-    block();
-  } catch (const ns::Exception& e) {
-    ns::log("Exception: %@", e.reason());
-  } catch (const std::exception& e) {
-    ns::log("Exception: %@", e.what());
-  }
+  TLLogExceptions(block);
 }
 
 }  // namespace

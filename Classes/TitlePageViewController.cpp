@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 
+#include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
 #include "Classes/TLTitleFilmSubview.h"
 #include "Foundation/Exception.h"
@@ -17,19 +18,6 @@
 namespace {
 
 constexpr const char* kProducerPrefix = "Режиссёр: ";
-
-// Runs the block; an exception is logged and ends it. False when one was caught.
-bool guarded(const std::function<void()>& block) {
-  try {
-    block();
-    return true;
-  } catch (const ns::Exception& e) {
-    ns::log("Exception: %@", e.reason());
-  } catch (const std::exception& e) {
-    ns::log("Exception: %@", e.what());
-  }
-  return false;
-}
 
 // The platform's checked element access: past the end, or of the wrong kind where the reader
 // relies on a dictionary, it throws instead of reading garbage.
@@ -158,7 +146,7 @@ void TitlePageViewController::sendTitleRequest(const std::optional<ns::URL>& url
 }
 
 void TitlePageViewController::titleRecordReceived(const ns::Value& json) {
-  bool ok = guarded([&] {
+  bool ok = TLLogExceptions([&] {
     ui::InterfaceOrientation orientation = statusBarOrientation();
     if (!json.isDictionary()) {
       stopActivity();
@@ -370,7 +358,7 @@ void TitlePageViewController::stopActivity() {
 
 void TitlePageViewController::AKMoviePlayerControllerDidSetVideo(AKMoviePlayerController&,
                                                                  const ns::Value& info) {
-  guarded([&] {
+  TLLogExceptions([&] {
     isReloadFromPlayer_ = true;
     ns::Dictionary copy = senderInfo_.isDictionary() ? *senderInfo_.asDictionary() : ns::Dictionary();
     copy.set("id", info["id"]);

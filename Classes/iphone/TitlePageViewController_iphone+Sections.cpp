@@ -1,4 +1,5 @@
 #include "Classes/MainPage/TLTitleListCache.h"
+#include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
 #include "Classes/TLTitleSections.h"
 #include "Classes/iphone/TLTitleFilmSubview_iphone.h"
@@ -67,7 +68,7 @@ void TitlePageViewController_iphone::loadSwitchBar() {
 }
 
 void TitlePageViewController_iphone::loadSegmentedButton() {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     loadSwitchBar();
     auto me = self<TitlePageViewController_iphone>();
     if (!segmentedControl_) {
@@ -94,7 +95,7 @@ void TitlePageViewController_iphone::loadSegmentedButton() {
 }
 
 void TitlePageViewController_iphone::touchUpInsideSegmentIndex(unsigned segmentIndex) {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     cg::Rect b = view()->bounds();
     cg::Rect frame{0, 109, b.width(), b.height() - 109};
     int section = TLTitleSections::sectionForPosition(segmentIndex, isSeries_, isRoles_);
@@ -116,7 +117,7 @@ void TitlePageViewController_iphone::touchUpInsideSegmentIndex(unsigned segmentI
 }
 
 void TitlePageViewController_iphone::changeButtonOffsetWithIndex(int index) {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     if (!segmentedControl_ || !switchScroll_) return;
     std::size_t n = segmentedControl_->buttons().size();
     if (n < 3) return;
@@ -135,7 +136,7 @@ void TitlePageViewController_iphone::changeButtonOffsetWithIndex(int index) {
 
 void TitlePageViewController_iphone::loadSeriesView(const std::optional<std::string>& url,
                                                     const std::optional<std::string>& parentID) {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     auto me = self<TitlePageViewController_iphone>();
     std::weak_ptr<TLRubricScrollViewDelegateIphone> delegate =
         std::static_pointer_cast<TLRubricScrollViewDelegateIphone>(me);
@@ -178,7 +179,7 @@ void TitlePageViewController_iphone::loadSeriesView(const std::optional<std::str
 }
 
 void TitlePageViewController_iphone::loadAdvancedView() {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     if (!TLTitleSections::isRoot(senderInfo_)) return;
     auto me = self<TitlePageViewController_iphone>();
     std::string titleId =
@@ -194,7 +195,7 @@ void TitlePageViewController_iphone::loadAdvancedView() {
 
 void TitlePageViewController_iphone::rubricViewDidLoadWithScrollView(
     bool loaded, const std::shared_ptr<TLRubricScrollView_iphone>& row) {
-  TLTitleSections::guarded([&] {
+  TLLogExceptions([&] {
     auto me = std::static_pointer_cast<TitlePageViewController>(self<TitlePageViewController_iphone>());
     if (row && row == seriesView_) {
       isSeries_ = loaded;

@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 
+#include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
 #include "Classes/iphone/TLTitleFilmView_iphone.h"
 #include "Foundation/Exception.h"
@@ -14,20 +15,6 @@
 #include "UIKit/Font.h"
 #include "UIKit/Image.h"
 #include "UIKit/Screen.h"
-
-namespace {
-
-void logExceptions(const std::function<void()>& block) {
-  try {
-    block();
-  } catch (const ns::Exception& e) {
-    ns::log("Exception: %@", e.reason());
-  } catch (const std::exception& e) {
-    ns::log("Exception: %@", e.what());
-  }
-}
-
-}  // namespace
 
 TitlePageViewController_iphone::~TitlePageViewController_iphone() {
   for (const auto& row : {seriesView_, advancedView_, roleView_})
@@ -72,7 +59,7 @@ bool TitlePageViewController_iphone::shouldAutorotateToInterfaceOrientation(ui::
 }
 
 void TitlePageViewController_iphone::addToolBar() {
-  logExceptions([&] {
+  TLLogExceptions([&] {
     auto me = std::static_pointer_cast<TitlePageViewController>(shared_from_this());
     toolBar_ = std::make_shared<ui::Toolbar>()->initWithFrame({0, 0, view()->bounds().width(), 44});
     toolBar_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
@@ -117,7 +104,7 @@ void TitlePageViewController_iphone::addToolBar() {
 }
 
 void TitlePageViewController_iphone::loadFilmView() {
-  logExceptions([&] {
+  TLLogExceptions([&] {
     cg::Rect b = view()->bounds();
     auto header = std::make_shared<TLTitleFilmView_iphone>()->initWithFrame(
         {9, 109, b.width() - 18, b.height() - 65 - 44});
@@ -141,14 +128,14 @@ void TitlePageViewController_iphone::loadFilmView() {
 
 void TitlePageViewController_iphone::viewWillAppear(bool animated) {
   ui::ViewController::viewWillAppear(animated);
-  logExceptions([&] {
+  TLLogExceptions([&] {
     if (auto moviePlayer = player()) moviePlayer->preparePlayList();
   });
 }
 
 void TitlePageViewController_iphone::viewWillDisappear(bool animated) {
   ui::ViewController::viewWillDisappear(animated);
-  logExceptions([&] {
+  TLLogExceptions([&] {
     if (auto moviePlayer = player()) moviePlayer->resetPlayList();
   });
 }
