@@ -170,7 +170,8 @@ TEST_F(SectionViewTest, StoppingEndsTheBuildWithoutWaitingForIt) {
   auto scroll = view->viewScroll();
   ASSERT_EQ(view->operationQueue()->operationCount(), 1u);
   view->stopAsync();
-  EXPECT_TRUE(view->isCancelFromOperationQueue(1));
+  // The worker may already have seen the cancellation and left the queue.
+  EXPECT_TRUE(view->isCancelFromOperationQueue(1) || view->operationQueue()->operationCount() == 0);
   EXPECT_FALSE(view->isCancelFromOperationQueue(7));
   awaitBuilt(view);
   EXPECT_TRUE(tilesOf<TLVideoItemPriview>(scroll).empty());
