@@ -64,6 +64,40 @@ TEST_P(EndToEndTest, AScriptedSessionWalksMenuCategorySearchAndATitle) {
   EXPECT_EQ(home + ", TitlePageViewController" + suffix(), stackOf(shot("title")));
 }
 
+// The first line of the dump holding the text, from the text on; empty when there is none.
+std::string lineOf(const std::string& dump, const std::string& text) {
+  auto at = dump.find(text);
+  return at == std::string::npos ? std::string() : dump.substr(at, dump.find('\n', at) - at);
+}
+
+TEST_P(EndToEndTest, TheTitlePageScriptPlaysAFilmIntoFullScreenAndOpensASeries) {
+  auto args = arguments(server_->hostAndPort());
+  args.insert(args.end(), {"--script", std::string(VCC_SCRIPTS_DIR) + "/title-page.txt"});
+  ASSERT_EQ(0, testsupport::runClientInProcess(args));
+  // The advertisement plays with its bar; then the programme; full screen shows the share panel.
+  // Playing, a bar offers the pause button.
+  const std::string advert = shot("film-advert");
+  EXPECT_TRUE(advert.find("bundle/smallPause") != std::string::npos ||
+              advert.find("bundle/pause") != std::string::npos);
+  EXPECT_EQ(std::string::npos, advert.find("Загрузка..."));
+  EXPECT_FALSE(lineOf(shot("film-fullscreen-share"), "AKMovieSocialControllBar frame=").empty());
+  EXPECT_EQ(0u, countViews(shot("film-fullscreen-share"), "AlertView"));
+  EXPECT_NE(std::string::npos, shot("series").find("text=\"Хроники янтарного берега\""));
+}
+
+TEST_P(EndToEndTest, TheSectionsScriptStepsToTheNextEpisodeAndOpensAPerson) {
+  auto args = arguments(server_->hostAndPort());
+  args.insert(args.end(), {"--script", std::string(VCC_SCRIPTS_DIR) + "/title-sections.txt"});
+  ASSERT_EQ(0, testsupport::runClientInProcess(args));
+  // The page follows the player to the next episode.
+  const std::string title = "Label frame={{" + std::string(GetParam().pad ? "125, 0}, {488" : "60, 0}, {190");
+  std::string before = lineOf(shot("episode"), title), after = lineOf(shot("episode-next-page"), title);
+  EXPECT_NE(std::string::npos, before.find("text=\"Серия "));
+  EXPECT_NE(std::string::npos, after.find("text=\"Серия "));
+  EXPECT_NE(before, after);
+  EXPECT_NE(std::string::npos, shot("person").find("controller=TitleActorViewController" + suffix()));
+}
+
 TEST_P(EndToEndTest, AServiceThatIsDownGivesTheAlertAndAReloadAfterItStartsFillsThePage) {
   sampleservice::Server later;
   later.start();
