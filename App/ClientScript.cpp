@@ -327,12 +327,12 @@ bool parseScript(const std::string& text, std::vector<ScriptStep>& steps, std::s
     step.line = number;
     if (!quoted[0] && (words[0] == "tablet:" || words[0] == "phone:")) {
       step.idiom = words[0] == "phone:" ? ScriptStep::Idiom::phone : ScriptStep::Idiom::tablet;
-      words.erase(words.begin());
-      quoted.erase(quoted.begin());
-      if (words.empty()) {
-        error = ns::format("%d: %@ wants a step after it", number, step.idiom == ScriptStep::Idiom::phone ? "phone:" : "tablet:");
+      if (words.size() == 1) {
+        error = std::to_string(number) + ": " + words[0] + " wants a step after it";
         return false;
       }
+      words.erase(words.begin());
+      quoted.erase(quoted.begin());
     }
     std::string reason;
     if (quoted[0] || !parseLine(words, quoted, step, reason)) {

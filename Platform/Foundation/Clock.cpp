@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <mutex>
 #include <utility>
 
@@ -126,17 +128,34 @@ void ManualClock::advance(double seconds) {
 
 class SkippingClock::Source final : public Clock {
  public:
-  double now() const override { return realNow() + offset_.load(std::memory_order_acquire); }
+  double now() const override {
+    double held = frozenAt_.load(std::memory_order_acquire);
+    return std::isnan(held) ? realNow() + offset_.load(std::memory_order_acquire) : held;
+  }
   void skipTo(double t) {
     std::lock_guard lock(mutex_);
     double ahead = t - now();
-    if (ahead > 0) offset_.store(offset_.load() + ahead, std::memory_order_release);
+    if (ahead <= 0) return;
+    offset_.store(offset_.load() + ahead, std::memory_order_release);
+    if (!std::isnan(frozenAt_.load())) frozenAt_.store(t, std::memory_order_release);
   }
-  double offset() const { return offset_.load(std::memory_order_acquire); }
+  void freeze() {
+    std::lock_guard lock(mutex_);
+    if (std::isnan(frozenAt_.load())) frozenAt_.store(now(), std::memory_order_release);
+  }
+  void thaw() {
+    std::lock_guard lock(mutex_);
+    double held = frozenAt_.load();
+    if (std::isnan(held)) return;
+    // The offset first: a reader that no longer sees the frozen time already sees the new offset.
+    offset_.store(held - realNow(), std::memory_order_release);
+    frozenAt_.store(std::numeric_limits<double>::quiet_NaN(), std::memory_order_release);
+  }
 
  private:
   std::mutex mutex_;
   std::atomic<double> offset_{0};
+  std::atomic<double> frozenAt_{std::numeric_limits<double>::quiet_NaN()};
 };
 
 SkippingClock::SkippingClock() : source_(std::make_shared<Source>()) {
@@ -152,6 +171,8 @@ void SkippingClock::skipTo(double secondsSince1970) {
   wakeAllRunLoops();
 }
 
-double SkippingClock::skipped() const { return source_->offset(); }
+void SkippingClock::freeze() { source_->freeze(); }
+
+void SkippingClock::thaw() { source_->thaw(); }
 
 }  // namespace ns

@@ -41,8 +41,9 @@ class ManualClock final {
   std::shared_ptr<const Clock> previous_;
 };
 
-// Installs, for its lifetime, the real clock with an offset that only grows: a program that runs
-// without a person watching skips the time its loops would only wait for timers. Install and
+// Installs, for its lifetime, the real clock with an offset: a program that runs without a person
+// watching skips the time its loops would only wait for timers, and may stop the time while it
+// works for itself. The time never goes back. Install and
 // destroy it on the main thread; skipTo may be called from any thread.
 class SkippingClock final {
  public:
@@ -54,8 +55,10 @@ class SkippingClock final {
   double now() const;
   // Moves the time ahead to the date (never back) and wakes every run loop to look at it.
   void skipTo(double secondsSince1970);
-  // The time skipped so far, in seconds.
-  double skipped() const;
+  // Stops the time until thaw(), which lets it go on from where it stood: what the program does
+  // for its own sake meanwhile (a screenshot) takes none of the watched client's time.
+  void freeze();
+  void thaw();
 
  private:
   class Source;

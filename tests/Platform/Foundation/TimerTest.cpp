@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <string>
 #include <thread>
@@ -214,6 +215,46 @@ TEST_F(TimerTest, DelayedCallKeepsItsTargetUntilItRuns) {
   EXPECT_FALSE(weak.expired());
   clock.advance(6.0);
   EXPECT_TRUE(weak.expired());
+}
+
+}  // namespace
+
+namespace {
+
+// A one-shot timer that paces ongoing work is passed over when the loop says what it waits for.
+TEST_F(TimerTest, PacingTimersAreNoPendingWork) {
+  auto loop = ns::RunLoop::mainRunLoop();
+  auto timer = ns::Timer::timerWithTimeInterval(5, false, [](const ns::TimerPtr&) {});
+  loop->addTimer(timer, ns::kRunLoopCommonModes);
+  EXPECT_TRUE(loop->pendingWork().oneShotTimer);
+  timer->setCountsAsPendingWork(false);
+  EXPECT_FALSE(loop->pendingWork().oneShotTimer);
+  double date = 0;
+  EXPECT_TRUE(loop->nextTimerDate(date)) << "it still fires on time";
+  timer->invalidate();
+}
+
+// The skipping clock moves ahead on demand and stands still while frozen, then goes on from there.
+TEST(SkippingClockTest, SkipsAheadAndStandsStillWhileFrozen) {
+  ns::SkippingClock clock;
+  const double start = ns::clockNow();
+  clock.skipTo(start + 100);
+  EXPECT_GE(ns::clockNow(), start + 100);
+  clock.skipTo(start);  // never back
+  EXPECT_GE(ns::clockNow(), start + 100);
+
+  clock.freeze();
+  const double frozen = ns::clockNow();
+  const auto realStart = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() - realStart < std::chrono::milliseconds(20)) {
+  }
+  EXPECT_EQ(ns::clockNow(), frozen) << "real time passed, the clock's did not";
+  clock.skipTo(frozen + 5);
+  EXPECT_EQ(ns::clockNow(), frozen + 5) << "a skip still moves a frozen clock";
+  clock.thaw();
+  const double after = ns::clockNow();
+  EXPECT_GE(after, frozen + 5);
+  EXPECT_LT(after, frozen + 5 + 1) << "it goes on from where it stood";
 }
 
 }  // namespace
