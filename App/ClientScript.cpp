@@ -290,8 +290,8 @@ std::shared_ptr<ui::View> findIn(const std::shared_ptr<ui::View>& view, const ui
 }  // namespace
 
 std::string ScriptStep::describe() const {
-  static const char* const kVerbs[] = {"wait", "tap",  "type", "search", "drag",  "rotate", "advance",
-                                       "shot", "post", "spin", "clear",  "share", "fill",   "press", "pinch"};
+  static const char* const kVerbs[] = {"wait", "tap",  "type",  "search", "drag", "rotate", "advance", "shot",
+                                       "post", "spin", "clear", "share",  "fill", "press",  "pinch"};
   std::string out = idiom == Idiom::tablet ? "tablet: " : idiom == Idiom::phone ? "phone: " : "";
   out += kVerbs[static_cast<int>(kind)];
   if (point) out += ns::format(" %g,%g", point->x, point->y);

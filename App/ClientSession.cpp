@@ -88,9 +88,11 @@ std::string samplePosterPath() {
 
 ProcessActivity ProcessActivity::current() {
   ProcessActivity activity;
+  const av::Player::Activity media = av::Player::activity();
+  activity.playing = media.playing;
+  activity.pictureBehind = media.pictureBehind;
   activity.busy = ns::WorkerPool::shared().unfinishedJobCount() > 0 ||
-                  ns::URLLoader::shared().activeLoadCount() > 0 || av::Player::anyWaitsForMedia();
-  activity.playing = av::Player::anyPlays();
+                  ns::URLLoader::shared().activeLoadCount() > 0 || media.loading;
   for (const auto& loop : ns::RunLoop::allRunLoops()) {
     auto work = loop->pendingWork();
     activity.busy = activity.busy || work.postedCalls;
@@ -200,7 +202,17 @@ void ClientSession::tick() {
 // advance step's time, timer by timer.
 bool ClientSession::settled() {
   ProcessActivity activity = ProcessActivity::current();
-  if (activity.busy) {
+  // A playing clip settles once the picture of its time is there, not at each mark an advance
+  // passes. Headless, a clip whose decoding lags behind its time (a loaded machine) waits for
+  // its picture with the time stopped, as it would play on a device that keeps up.
+  const bool waitForPicture = activity.pictureBehind && !advancing_;
+  if (settings_.skipTime) {
+    if (waitForPicture)
+      clock_->freeze();
+    else
+      clock_->thaw();
+  }
+  if (activity.busy || waitForPicture) {
     idleOnce_ = false;
     return false;
   }

@@ -13,7 +13,7 @@
 #include "UIKit/ApplicationMain.h"
 
 // What the process still has to do: calls posted to (or running on) a run loop, background jobs,
-// loads in flight, media loading or playing ahead of its decoded picture, and one-shot timers
+// loads in flight, media loading (or playing ahead of its decoded picture), and one-shot timers
 // waiting (delayed calls, animations). Repeating timers, such as the slider's, and a playing
 // clip's own timer do not count: a page that only waits for them has settled, and a playing
 // player counts as settled once its present picture shows.
@@ -21,8 +21,9 @@ struct ProcessActivity {
   bool busy = false;
   bool oneShotTimer = false;
   double nextOneShotDate = 0;
-  // A clip plays (its picture shows unless `busy`).
+  // A clip plays; it may be ahead of its decoded picture.
   bool playing = false;
+  bool pictureBehind = false;
   static ProcessActivity current();
 };
 
@@ -31,7 +32,8 @@ struct ProcessActivity {
 // every step is done, or with 1 and a message when a step fails or the client does not settle in
 // time. Headless, it skips the clock ahead whenever the process only waits for one-shot timers,
 // except while a clip plays: the clip would play on unseen. Then it lets short waits (animations)
-// pass in real time and counts longer ones (controls hiding after a while) as settled.
+// pass in real time and counts longer ones (controls hiding after a while) as settled; and while
+// a playing clip's decoding lags behind its time, it stops the time until the picture is there.
 class ClientSession : public ui::ApplicationHost, public std::enable_shared_from_this<ClientSession> {
  public:
   struct Settings {

@@ -9,7 +9,8 @@
 namespace {
 
 std::shared_ptr<ui::View> openShareSheet(AKMoviePlayerServices::Network network, const std::string& message,
-                                         const std::string& url, const std::string& image, ui::View& playerView) {
+                                         const std::string& url, const std::string& image,
+                                         ui::View& playerView) {
   if (network == AKMoviePlayerServices::Network::facebook) {
     auto sheet = std::make_shared<FaceBookSender>()->initWithMessage(message, url, image);
     if (!sheet) return nullptr;

@@ -60,23 +60,19 @@ Player::Player() {
   live.players.push_back(this);
 }
 
-bool Player::anyWaitsForMedia() {
+Player::Activity Player::activity() {
+  Activity activity;
   auto& live = livePlayers();
   std::lock_guard lock(live.mutex);
-  for (Player* player : live.players) {
+  for (const Player* player : live.players) {
     const auto& item = player->item_;
     if (!item) continue;
-    if (item->status() == PlayerItemStatus::unknown) return true;
-    if (item->isMoving() && !item->hasPictureForCurrentTime()) return true;
+    activity.loading = activity.loading || item->status() == PlayerItemStatus::unknown;
+    if (!item->isMoving()) continue;
+    activity.playing = true;
+    activity.pictureBehind = activity.pictureBehind || !item->hasPictureForCurrentTime();
   }
-  return false;
-}
-
-bool Player::anyPlays() {
-  auto& live = livePlayers();
-  std::lock_guard lock(live.mutex);
-  return std::any_of(live.players.begin(), live.players.end(),
-                     [](const Player* player) { return player->item_ && player->item_->isMoving(); });
+  return activity;
 }
 
 Player::~Player() {

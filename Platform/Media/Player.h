@@ -60,12 +60,16 @@ class Player final : public ns::Object {
 
   ns::Value valueForKey(std::string_view key) const override;
 
-  // Whether some player still waits for its media: its current item is loading, or it plays
-  // and the picture for the present time is not decoded yet. A playing player whose picture
-  // shows waits for nothing: the timer that takes it to its next mark is not pending work.
-  static bool anyWaitsForMedia();
-  // Whether some player's current item is moving (ready, at a rate other than 0).
-  static bool anyPlays();
+  // What the players alive are doing: some current item still loading; some moving (ready, at a
+  // rate other than 0); some moving ahead of its picture (the one for the present time is not
+  // decoded yet). A playing player whose picture shows waits for nothing: the timer that takes
+  // it to its next mark is not pending work.
+  struct Activity {
+    bool loading = false;
+    bool playing = false;
+    bool pictureBehind = false;
+  };
+  static Activity activity();
 
  private:
   friend class PlayerItem;

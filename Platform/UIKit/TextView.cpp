@@ -41,8 +41,9 @@ double TextView::contentHeight() const {
   double text = 0;
   if (!text_.empty()) {
     constexpr double kUnbounded = 1e9;
-    text = cg::measureText(text_, font_->cgFont(), {textArea().width(), kUnbounded}, cg::LineBreakMode::WordWrap)
-               .height;
+    text =
+        cg::measureText(text_, font_->cgFont(), {textArea().width(), kUnbounded}, cg::LineBreakMode::WordWrap)
+            .height;
   }
   return text + 2 * kTextInset + contentInset_.top + contentInset_.bottom;
 }
