@@ -46,8 +46,9 @@ std::shared_ptr<MAITrackerImpl> MAITrackerImpl::initWithDispatcher(
   trackerState_ = state;
   trackerState_->setSessionControl(std::string(kMAIHitFormatSessionStart));
   adSdkPresent_ = ns::ClassRegistry::shared().contains("MADRequest");
-  bool active = ui::Application::sharedApplication()->applicationState() == ui::ApplicationState::active;
-  lastActiveTime_ = active ? now() : 0;
+  // The session started above is the one the application's first activation continues: a tracker
+  // made during the launch, before the application is active, must not start a second one then.
+  lastActiveTime_ = now();
 
   auto self = std::static_pointer_cast<MAITrackerImpl>(shared_from_this());
   std::weak_ptr<MAITrackerImpl> weak = self;
