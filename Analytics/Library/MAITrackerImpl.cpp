@@ -44,6 +44,7 @@ std::shared_ptr<MAITrackerImpl> MAITrackerImpl::initWithDispatcher(
   }
   dispatcher_ = dispatcher;
   trackerState_ = state;
+  clientId_ = state->clientId();
   trackerState_->setSessionControl(std::string(kMAIHitFormatSessionStart));
   adSdkPresent_ = ns::ClassRegistry::shared().contains("MADRequest");
   // The session started above is the one the application's first activation continues: a tracker
@@ -331,10 +332,7 @@ std::optional<std::string> MAITrackerImpl::trackingId() {
   return guard ? trackerState_->trackingId() : std::nullopt;
 }
 
-std::optional<std::string> MAITrackerImpl::clientId() {
-  MAILockGuard guard(lock_);
-  return guard ? trackerState_->clientId() : std::nullopt;
-}
+std::optional<std::string> MAITrackerImpl::clientId() { return clientId_; }
 
 std::optional<std::string> MAITrackerImpl::appName() {
   MAILockGuard guard(lock_);
