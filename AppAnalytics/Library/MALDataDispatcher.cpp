@@ -208,8 +208,9 @@ void MALDataDispatcher::responseParsed(MALHTTPResponseParser&, bool persistentCo
   reportHitDispatched();
   if (!persistentConnection && pipelineMode_) pipelineMode_ = false;
   if (sendingSynchronously_) {
-    // The caller's loop writes again; what is left of this read answers nothing it sent.
-    if (outstanding_ == 0 || !pipelineMode_) responseParser_->reset();
+    // The caller's loop goes on; a connection the server closes has nothing more to say. Answers
+    // beyond the requests written meet the guard above.
+    if (!pipelineMode_) responseParser_->reset();
     return;
   }
   if (pendingHits_.empty()) {
