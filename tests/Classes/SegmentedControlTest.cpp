@@ -2,6 +2,7 @@
 
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
 #include "Foundation/Exception.h"
+#include "Graphics/Context.h"
 #include "UIKit/ImageView.h"
 #include "UIKit/TouchSimulation.h"
 #include "WidgetTestSupport.h"
@@ -77,9 +78,22 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Left cap red, middle grey, right cap blue: only the outer ends keep their caps.
 TEST(SegmentedControlTest, BackgroundsKeepCapsOnlyAtTheOuterEnds) {
-  auto control = make(3, ns::Array{60, 60, 60});
   const cg::Color red = testsupport::rgb255(200, 60, 60), grey = testsupport::rgb255(70, 70, 70),
                   blue = testsupport::rgb255(60, 60, 200);
+  // 21 x 38: the caps 10 wide around a one-point middle of the given colour.
+  auto capped = [&](const cg::Color& middle) {
+    auto ctx = cg::Context::makeBitmap({21, 38}, false, 1);
+    ctx->setFillColor(red);
+    ctx->fillRect({0, 0, 10, 38});
+    ctx->setFillColor(middle);
+    ctx->fillRect({10, 0, 1, 38});
+    ctx->setFillColor(blue);
+    ctx->fillRect({11, 0, 10, 38});
+    return Image::imageWithCGImage(ctx->makeImage());
+  };
+  auto control = std::make_shared<CustomSegmentedControl>()->initWithSegmentCount(
+      3, nulls(3), nulls(3), 38, ns::Array{60, 60, 60}, Image::imageNamed("black_divider"), 10, capped(grey),
+      capped(testsupport::rgb255(30, 144, 255)), 9000, {});
   struct Expect {
     cg::Color left, middle, right;
   } expected[] = {{red, grey, grey}, {grey, grey, grey}, {grey, grey, blue}};

@@ -95,7 +95,7 @@ TEST_P(VkontakteSheetTest, LoggingInOpensTheEditorWithTheTokenMessageTitleAndPos
   EXPECT_EQ(sheet->messageField()->text(), kMessage);
   EXPECT_EQ(sheet->posterTitleLabel()->text(), "\"Брат\"");
   ASSERT_TRUE(sheet->filmImage()->image());
-  EXPECT_EQ(sheet->filmImage()->image()->size(), ui::Image::imageNamed("vkLogo.png")->size());
+  EXPECT_EQ(sheet->filmImage()->image()->size(), ui::Image::imageWithContentsOfFile(poster)->size());
   EXPECT_FALSE(sheet->activityInput()->isAnimating());
   // The close button stays above the editor.
   EXPECT_EQ(sheet->contentView()->subviews().back(), sheet->closeButton());

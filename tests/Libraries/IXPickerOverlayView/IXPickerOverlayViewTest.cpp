@@ -2,6 +2,7 @@
 // when the overlay lays itself out again.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "Foundation/Locale.h"
@@ -9,6 +10,7 @@
 #include "IXPickerOverlayView/IXPickerOverlayView.h"
 #include "UIKit/DatePicker.h"
 #include "UIKit/ImageView.h"
+#include "UIKit/ViewRenderer.h"
 
 namespace {
 
@@ -19,6 +21,9 @@ class Wheels final : public ui::PickerViewDataSource, public ui::PickerViewDeleg
   int numberOfComponentsInPickerView(ui::PickerView&) override { return int(widths_.size()); }
   int pickerViewNumberOfRowsInComponent(ui::PickerView&, int) override { return 5; }
   double pickerViewWidthForComponent(ui::PickerView&, int c) override { return widths_[c]; }
+  std::optional<std::string> pickerViewTitleForRowForComponent(ui::PickerView&, int row, int) override {
+    return "Жанр " + std::to_string(row + 1);
+  }
 
  private:
   std::vector<double> widths_;
@@ -115,6 +120,33 @@ TEST(IXPickerOverlayViewTest, TextureFillsOnlyTheBandAroundTheWheels) {
   EXPECT_GT(alphaAt(250, 100), 0u);  // right margin
   EXPECT_GT(alphaAt(140, 5), 0u);    // top band
   EXPECT_EQ(alphaAt(140, 100), 0u);  // the wheel
+}
+
+// The overlay draws the frame around the wheels and the glass band across the selected row, and
+// nothing over the wheels themselves: the rows read through it.
+TEST(IXPickerOverlayViewTest, ThePickerRowsReadThroughTheOverlay) {
+  Dressed d = dress({160, 91});
+  auto host = std::make_shared<ui::View>()->initWithFrame({0, 0, 320, 216});
+  host->addSubview(d.picker);
+  host->addSubview(d.overlay);
+  d.overlay->setHidden(true);
+  auto plain = ui::renderView(host, 2);
+  d.overlay->setHidden(false);
+  auto dressed = ui::renderView(host, 2);
+  ASSERT_TRUE(plain && dressed);
+  auto darkness = [](const cg::Color& c) { return c.alpha * (1 - (c.red + c.green + c.blue) / 3); };
+  // The row below the selected one, in the first wheel: below the glass, above the frame's band.
+  int letters = 0;
+  for (int y = 2 * 135; y < 2 * 170; ++y)
+    for (int x = 2 * 40; x < 2 * 180; ++x) {
+      if (darkness(plain->colorAt(x, y)) < 0.7) continue;
+      ++letters;
+      cg::Color was = plain->colorAt(x, y), is = dressed->colorAt(x, y);
+      EXPECT_LT(std::abs(is.red - was.red) + std::abs(is.green - was.green) + std::abs(is.blue - was.blue),
+                0.1)
+          << x / 2 << "," << y / 2;
+    }
+  EXPECT_GT(letters, 50);
 }
 
 TEST(IXPickerOverlayViewTest, WithoutAPickerOrComponentsTheOverlayStaysEmpty) {

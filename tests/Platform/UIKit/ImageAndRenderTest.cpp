@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "UIKit/Button.h"
 #include "UIKit/Device.h"
 #include "UIKit/Image.h"
@@ -8,6 +10,7 @@
 #include "UIKit/ViewDump.h"
 #include "UIKit/ViewRenderer.h"
 #include "support/CaseName.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -56,12 +59,28 @@ INSTANTIATE_TEST_SUITE_P(
                       NamedCase{"extension added", "segment_button", 1, true, 1, {21, 38}},
                       NamedCase{"2x preferred at scale 2", "starIphone_blue.png", 2, true, 2, {20, 20}},
                       NamedCase{"2x without extension", "reloadBt", 2, true, 2, {44, 44}},
-                      NamedCase{"1x when no 2x", "segment_button", 2, true, 1, {21, 38}},
                       NamedCase{"jpeg", "actorEmpty.jpg", 1, true, 1, {76, 101}},
                       NamedCase{"missing", "menuItem4", 1, false, 0, {}},
                       NamedCase{"missing at 2x", "menuItemSel5", 2, false, 0, {}},
                       NamedCase{"empty", "", 1, false, 0, {}}),
     testsupport::CaseName());
+
+// A picture drawn only at scale 1 serves a scale-2 screen as it is.
+TEST(ImageNamedTest, TakesThe1xFileWhenThereIsNo2x) {
+  testsupport::TempDir dir;
+  ns::Data png = cg::Context::makeBitmap({21, 38}, false, 1)->makeImage()->pngData();
+  std::ofstream(dir.file("plain.png"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(png.bytes()), std::streamsize(png.length()));
+  setResourceDirectoryOverride(dir.str());
+  {
+    ScopedScale scale(2);
+    auto image = Image::imageNamed("plain");
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->scale(), 1);
+    EXPECT_EQ(image->size(), (cg::Size{21, 38}));
+  }
+  setResourceDirectoryOverride("");
+}
 
 TEST(ImageTest, DataAndFilesDecodeOrGiveNone) {
   EXPECT_EQ(Image::imageWithData(ns::Data::fromString("not an image")), nullptr);
@@ -90,10 +109,35 @@ std::shared_ptr<View> box(cg::Rect frame, std::optional<Color> bg) {
   return v;
 }
 
+// 21 x 38 at scale 1: red 0-9, grey 10, blue 11-20, so that where each column lands shows how
+// the picture stretches.
+std::shared_ptr<Image> capsPicture() {
+  auto ctx = cg::Context::makeBitmap({21, 38}, false, 1);
+  ctx->setFillColor(cg::Color::hex(0xC83C3C));
+  ctx->fillRect({0, 0, 10, 38});
+  ctx->setFillColor(cg::Color::hex(0x464646));
+  ctx->fillRect({10, 0, 1, 38});
+  ctx->setFillColor(cg::Color::hex(0x3C3CC8));
+  ctx->fillRect({11, 0, 10, 38});
+  return Image::imageWithCGImage(ctx->makeImage());
+}
+
+// A 16 x 16 checker at scale 1: its top left and bottom right quarters lighter, so that a pattern
+// shows where its tiles start.
+std::shared_ptr<Image> checkerPicture() {
+  auto ctx = cg::Context::makeBitmap({16, 16}, false, 1);
+  ctx->setFillColor(cg::Color::hex(0x222226));
+  ctx->fillRect({0, 0, 16, 16});
+  ctx->setFillColor(cg::Color::hex(0x28282E));
+  ctx->fillRect({0, 0, 8, 8});
+  ctx->fillRect({8, 8, 8, 8});
+  return Image::imageWithCGImage(ctx->makeImage());
+}
+
 TEST(ViewRendererTest, StretchableCapsKeepTheirColours) {
   auto root = box({0, 0, 100, 38}, std::nullopt);
   auto iv = std::make_shared<ImageView>()->initWithFrame({0, 0, 100, 38});
-  iv->setImage(Image::imageNamed("segment_button")->stretchableImageWithLeftCapWidth(10, 0));
+  iv->setImage(capsPicture()->stretchableImageWithLeftCapWidth(10, 0));
   root->addSubview(iv);
   auto image = renderView(root, 2);
   ASSERT_TRUE(image);
@@ -106,7 +150,7 @@ TEST(ViewRendererTest, ResizableCapsOnAllFourSidesKeepTheirSize) {
   // 21 x 38: red 0-9, grey 10, blue 11-20. Caps of 5 on the left and right stretch 5 to 15 whole.
   auto root = box({0, 0, 100, 80}, std::nullopt);
   auto iv = std::make_shared<ImageView>()->initWithFrame({0, 0, 100, 80});
-  iv->setImage(Image::imageNamed("segment_button")->resizableImageWithCapInsets({10, 5, 10, 5}));
+  iv->setImage(capsPicture()->resizableImageWithCapInsets({10, 5, 10, 5}));
   root->addSubview(iv);
   auto image = renderView(root, 2);
   ASSERT_TRUE(image);
@@ -153,7 +197,7 @@ TEST(ViewRendererTest, LayerCornersBorderMaskAndPattern) {
   gradient->setStartPoint({0, 1});
   gradient->setEndPoint({1, 1});
   masked->layer()->setMask(gradient);
-  auto patterned = box({150, 0, 50, 50}, Color::colorWithPatternImage(Image::imageNamed("bg.png")));
+  auto patterned = box({150, 0, 50, 50}, Color::colorWithPatternImage(checkerPicture()));
   for (auto& v : {rounded, masked, patterned}) root->addSubview(v);
   auto image = renderView(root, 1);
   ASSERT_TRUE(image);
