@@ -1,5 +1,8 @@
 #include "Classes/TLRolesItemBase.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "Classes/TLImageFetch.h"
 #include "Classes/TLSettings.h"
 #include "Dispatch/Dispatch.h"
@@ -25,6 +28,11 @@ void showOnMain(const std::weak_ptr<Tile>& weak, std::shared_ptr<ui::Image> imag
     ns::performOnMainThread(block, true);
   else
     dispatch::async(dispatch::mainQueue(), block);
+}
+
+// The height of a label of `lines` lines in the font, at least `atLeast`.
+double linesHeight(const ui::Font& font, int lines, double atLeast) {
+  return std::max(atLeast, std::ceil(lines * font.lineHeight() - 1e-6));
 }
 
 }  // namespace
@@ -60,10 +68,12 @@ std::shared_ptr<ui::Image> TLRolesItemBase::buttonImage(const std::shared_ptr<ui
 void TLRolesItemBase::setTitle(const std::string& name) {
   nameActor_ = name;
   if (!nameActorLabel_) {
-    nameActorLabel_ = std::make_shared<ui::Label>()->initWithFrame({105, 5, 113, 35});
+    auto font = ui::Font::fontWithName(kFontName, 16);
+    // Tall enough for its two lines (first name, then the rest) in the face that draws it.
+    nameActorLabel_ = std::make_shared<ui::Label>()->initWithFrame({105, 5, 113, linesHeight(*font, 2, 35)});
     nameActorLabel_->setBackgroundColor(ui::Color::clearColor());
     nameActorLabel_->setTextColor(ui::Color::whiteColor());
-    nameActorLabel_->setFont(ui::Font::fontWithName(kFontName, 16));
+    nameActorLabel_->setFont(font);
     nameActorLabel_->setNumberOfLines(2);
     addSubview(nameActorLabel_);
   }
@@ -81,10 +91,11 @@ void TLRolesItemBase::applyImageForButton(const std::shared_ptr<ui::Image>& imag
 }
 
 void TLRolesItemBase::setDescr(const std::string& text) {
-  descrLabel_ = std::make_shared<ui::Label>()->initWithFrame({105, 55, 113, 45});
+  auto font = ui::Font::fontWithName(kFontName, 14);
+  descrLabel_ = std::make_shared<ui::Label>()->initWithFrame({105, 55, 113, linesHeight(*font, 3, 45)});
   descrLabel_->setBackgroundColor(ui::Color::clearColor());
   descrLabel_->setTextColor(ui::Color::whiteColor());
-  descrLabel_->setFont(ui::Font::fontWithName(kFontName, 14));
+  descrLabel_->setFont(font);
   descrLabel_->setNumberOfLines(3);
   addSubview(descrLabel_);
   descrLabel_->setText(text);

@@ -1,5 +1,6 @@
 #include "Classes/TLTitleFilmView.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "Classes/TLPlayerServices.h"
@@ -195,12 +196,23 @@ void TLTitleFilmView::layoutSubviews() {
     v->setFrame({x, f.origin.y, width.value_or(f.width()), height.value_or(f.height())});
   };
   if (playerView_) playerView_->setFrame(playerFrame(landscape));
-  place(filmNameLabel_, landscape ? 512 : 412, landscape ? 410 : 250);
+  // A row of more than five stars would run off the screen from x 914 or 658: it moves left until
+  // it ends 10 points inside the header (the page's width in each orientation), where five end.
+  double starsX = landscape ? 914 : 658;
+  if (ratingView_) {
+    double stars = ratingView_->bounds().height() * ratingView_->starCount();
+    starsX = std::min(starsX, (landscape ? 1024 : 768) - 10 - stars);
+  }
+  // The name ends before the stars rather than running under them.
+  double nameX = landscape ? 512 : 412;
+  double nameWidth = landscape ? 410 : 250;
+  if (ratingView_) nameWidth = std::min(nameWidth, starsX - 8 - nameX);
+  place(filmNameLabel_, nameX, nameWidth);
   place(filmDetailLabel_, landscape ? 512 : 412, std::nullopt);
   place(filmProducerLabel_, landscape ? 512 : 412, landscape ? 500 : 300);
   place(bgView_, landscape ? 506 : 406, landscape ? 500 : 350, landscape ? 256 : 212);
   if (bgImageView_ && playerView_)
     bgImageView_->setFrame({0, 0, playerView_->bounds().width(), bounds().height() - 20});
-  place(ratingView_, landscape ? 914 : 658, std::nullopt);
+  place(ratingView_, starsX, std::nullopt);
   if (bgView_) bgView_->layer()->setMask(fadeMask(bgView_->bounds(), {0, 0.08, 0.87, 1.0}));
 }

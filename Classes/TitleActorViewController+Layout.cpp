@@ -1,5 +1,6 @@
 // The person page's views: toolbar, info view with photograph, names, facts and text, the
 // tablet's films strip, and the tablet's layout for portrait and landscape.
+#include <algorithm>
 #include <cmath>
 
 #include "Classes/MainPage/TLVideoItemPriview.h"
@@ -94,7 +95,8 @@ void TitleActorViewController::addToolBar() {
     activity_->startAnimating();
   }
 
-  cg::Rect titleFrame = isPhone() ? cg::Rect{70, 0, w - 115, 44} : cg::Rect{150, 0, std::floor(w - 280), 44};
+  // On the phone the title ends where the menu button (at w - 51) begins, not under it.
+  cg::Rect titleFrame = isPhone() ? cg::Rect{70, 0, w - 121, 44} : cg::Rect{150, 0, std::floor(w - 280), 44};
   toolbarLabel_ = std::make_shared<ui::Label>()->initWithFrame(titleFrame);
   toolbarLabel_->setTextColor(ui::Color::whiteColor());
   toolbarLabel_->setBackgroundColor(ui::Color::clearColor());
@@ -173,7 +175,9 @@ void TitleActorViewController::loadTitles() {
     *values[i] = add(valueLabel(), frame);
   }
   if (phone) {
-    genresLabel_->setFrame({textX, 192, textW, 30});
+    // Two lines, as tall as two lines of its face take; the text area starts at 236.
+    double twoLines = std::max(30.0, std::ceil(2 * genresLabel_->font()->lineHeight() - 1e-6));
+    genresLabel_->setFrame({textX, 192, textW, twoLines});
     genresLabel_->setNumberOfLines(2);
   } else {
     genresLabel_->setFrame({416, 182, portrait() ? 768.0 - 416 : 1024.0 - 416, 25});

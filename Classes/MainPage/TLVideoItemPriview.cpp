@@ -80,8 +80,18 @@ void TLVideoItemPriview::titleDidChange() {
 
 void TLVideoItemPriview::setLabelCenter() {
   if (!titleLabel()) return;
+  labelCentered_ = true;
+  placeTitle();
+}
+
+void TLVideoItemPriview::descriptionDidChange() {
+  if (labelCentered_) placeTitle();
+}
+
+void TLVideoItemPriview::placeTitle() {
+  bool describes = description() && !description()->empty();
   cg::Rect f = titleLabel()->frame();
-  f.origin.y += 8;
+  f.origin.y = currentStyle().titleRect.y() + (describes ? 0 : 8);
   titleLabel()->setFrame(f);
 }
 

@@ -15,7 +15,8 @@ class TLVideoItemPriview final : public TLVideoItemPriviewBase {
   std::shared_ptr<TLVideoItemPriview> initWithFrame(const cg::Rect& frame, int style);
   std::shared_ptr<TLVideoItemPriview> initWithFrame(const cg::Rect& frame) { return initWithFrame(frame, 0); }
 
-  // Moves the title label 8 points down; call it after setTitle.
+  // Moves the title label 8 points down, into the room of a description the tile does not show;
+  // while it shows one the title stays above it. Call it after setTitle.
   void setLabelCenter();
   // Makes bg shorter.
   void reduceBGheightBy(double amount);
@@ -23,4 +24,10 @@ class TLVideoItemPriview final : public TLVideoItemPriviewBase {
  protected:
   // A selected tile (the current episode) turns white and shorter.
   void titleDidChange() override;
+  void descriptionDidChange() override;
+
+ private:
+  void placeTitle();
+
+  bool labelCentered_ = false;
 };

@@ -108,6 +108,7 @@ void TLVideoItemPriviewBase::setDescription(std::optional<std::string> descripti
     addSubview(descriptionLabel_);
   }
   setLabelText(descriptionLabel_, description_);
+  descriptionDidChange();
 }
 
 void TLVideoItemPriviewBase::setRate(int rate) {

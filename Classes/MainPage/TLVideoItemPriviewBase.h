@@ -120,6 +120,8 @@ class TLVideoItemPriviewBase : public ui::View {
   virtual void placePlaceholder(const std::shared_ptr<ui::Image>& image);
   // After the title label got its text (the tablet marks a selected tile here).
   virtual void titleDidChange() {}
+  // After the description was stored.
+  virtual void descriptionDidChange() {}
 
   const Style& currentStyle() const { return twin_.style(style_); }
   const PriorityRule& currentRule() const { return twin_.rule(loadPriority_); }

@@ -3,15 +3,15 @@
 #include "Graphics/Text.h"
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <functional>
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
 
 #include "Graphics/ImageHeader.h"
@@ -19,6 +19,8 @@
 
 namespace cg {
 namespace detail {
+
+extern const char* const kFontsConf;  // fonts.conf, built in
 
 struct TextPainter {
   static bool drawsNothing(const Context& c) { return c.state_.degenerate; }
@@ -37,26 +39,26 @@ std::mutex& textMutex() {
   return mutex;
 }
 
-std::string lowercase(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-  return s;
-}
-
 // Everything below is used only with textMutex() held.
 struct Fonts {
   PangoFontMap* map = pango_cairo_font_map_new();
   PangoContext* measuring = nullptr;
-  std::set<std::string> installed;  // lower-cased family names
-  std::map<std::string, std::string> resolved;
+  std::map<std::string, std::string> families;  // asked for -> the list handed to fontconfig
 
   Fonts() {
+    loadConfiguration();
     measuring = pango_font_map_create_context(map);
     configure(measuring);
-    PangoFontFamily** families = nullptr;
-    int count = 0;
-    pango_font_map_list_families(map, &families, &count);
-    for (int i = 0; i < count; ++i) installed.insert(lowercase(pango_font_family_get_name(families[i])));
-    g_free(families);
+  }
+
+  // The system's font configuration with the project's on top, for this font map alone.
+  void loadConfiguration() {
+    if (!PANGO_IS_FC_FONT_MAP(map)) return;
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (!config) return;
+    FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(detail::kFontsConf), FcTrue);
+    pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(map), config);
+    FcConfigDestroy(config);  // the map keeps its own reference
   }
 
   // Unhinted metrics and unrounded positions, so that text measures the same at every scale.
@@ -70,11 +72,16 @@ struct Fonts {
     pango_context_set_round_glyph_positions(context, FALSE);
   }
 
-  const std::string& resolve(const std::string& family) {
-    auto found = resolved.find(family);
-    if (found != resolved.end()) return found->second;
-    std::string name = installed.count(lowercase(family)) ? family : Font::kFallbackFamily;
-    return resolved.emplace(family, name).first->second;
+  // The family, then the last fallback: a family that is neither installed nor mapped by the
+  // configuration draws in the fallback, not in whatever the system prefers.
+  const std::string& familyList(const std::string& family) {
+    auto found = families.find(family);
+    if (found != families.end()) return found->second;
+    std::string name = family;
+    std::replace(name.begin(), name.end(), ',', ' ');  // a comma would start another family
+    std::string list = name.find_first_not_of(' ') == std::string::npos ? std::string(Font::kFallbackFamily)
+                                                                        : name + "," + Font::kFallbackFamily;
+    return families.emplace(family, std::move(list)).first->second;
   }
 };
 
@@ -85,14 +92,16 @@ Fonts& fonts() {
 
 constexpr double kUnconstrained = 1e6;
 
+double pointSizeOf(const Font& font) {
+  return std::isfinite(font.pointSize()) ? std::clamp(font.pointSize(), 1.0, 5000.0) : Font::kSystemFontSize;
+}
+
 struct Description {
   PangoFontDescription* desc;
   explicit Description(const Font& font) : desc(pango_font_description_new()) {
-    pango_font_description_set_family(desc, fonts().resolve(font.familyName()).c_str());
+    pango_font_description_set_family(desc, fonts().familyList(font.familyName()).c_str());
     pango_font_description_set_weight(desc, font.isBold() ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-    double size =
-        std::isfinite(font.pointSize()) ? std::clamp(font.pointSize(), 1.0, 5000.0) : Font::kSystemFontSize;
-    pango_font_description_set_absolute_size(desc, size * PANGO_SCALE);
+    pango_font_description_set_absolute_size(desc, pointSizeOf(font) * PANGO_SCALE);
   }
   ~Description() { pango_font_description_free(desc); }
   Description(const Description&) = delete;
@@ -117,57 +126,169 @@ Metrics metricsOf(const Font& font) {
   return metricsLocked(font);
 }
 
+// How much of a text is handed to Pango. Laying out costs the whole text, whatever the box
+// shows, so a text is first cut to the most characters its box can show: every line full of
+// characters no narrower than a tenth of an em, plus the line's break. Without a width bound a
+// line holds at most what keeps its width within Pango's units (about two million points, at
+// three ems a character); without a height bound the text keeps at most kMostCharacters.
+constexpr double kNarrowestAdvance = 0.1;
+constexpr double kLongestLine = 600000;  // points over ems
+constexpr double kMostCharacters = 65536;
+// Pango looks ahead for a word break to the end of an unbreakable run on every line it wraps,
+// which costs the square of the run's length; a run longer than this many characters gets a
+// zero-width break opportunity after each character instead, and wraps where a character wrap
+// would.
+constexpr std::size_t kLongestRun = 64;
+constexpr const char* kZeroWidthSpace = "\u200B";
+
+std::size_t characterLimit(double pointSize, double boxWidth, int maxLines) {
+  double perLine = boxWidth > 0 ? std::ceil(boxWidth / (kNarrowestAdvance * pointSize)) + 1
+                                : std::floor(kLongestLine / pointSize);
+  double limit = maxLines > 0 ? perLine * maxLines : kMostCharacters;
+  return std::size_t(std::clamp(limit, 1.0, kMostCharacters));
+}
+
+std::string validUTF8(std::string_view bytes) {
+  gchar* valid = g_utf8_make_valid(bytes.data(), gssize(bytes.size()));
+  std::string s(valid);
+  g_free(valid);
+  return s;
+}
+
+// The first or last `count` characters of the text, valid UTF-8; a character takes at most four
+// bytes, so only that many are looked at.
+std::string headOf(std::string_view text, std::size_t count) {
+  std::string s = validUTF8(text.substr(0, std::min(text.size(), count * 4)));
+  if (std::size_t(g_utf8_strlen(s.c_str(), gssize(s.size()))) > count)
+    s.resize(std::size_t(g_utf8_offset_to_pointer(s.c_str(), glong(count)) - s.c_str()));
+  return s;
+}
+
+std::string tailOf(std::string_view text, std::size_t count) {
+  std::size_t from = text.size() > count * 4 ? text.size() - count * 4 : 0;
+  while (from < text.size() && from > 0 && (static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) ++from;
+  std::string s = validUTF8(text.substr(from));
+  glong length = g_utf8_strlen(s.c_str(), gssize(s.size()));
+  if (std::size_t(length) > count)
+    s.erase(0, std::size_t(g_utf8_offset_to_pointer(s.c_str(), length - glong(count)) - s.c_str()));
+  return s;
+}
+
+bool joinsWithPrevious(gunichar c) { return g_unichar_ismark(c) || c == 0x200D; }
+
+std::string breakLongRuns(std::string text) {
+  std::string out;
+  std::size_t runStart = 0, runLength = 0;
+  bool copied = false;
+  auto endRun = [&](std::size_t end) {
+    if (runLength > kLongestRun) {
+      if (!copied) out.assign(text, 0, runStart), copied = true;
+      const char* p = text.c_str() + runStart;
+      const char* stop = text.c_str() + end;
+      gunichar previous = 0;
+      while (p < stop) {
+        gunichar c = g_utf8_get_char(p);
+        const char* next = g_utf8_next_char(p);
+        if (previous && !joinsWithPrevious(c) && previous != 0x200D) out += kZeroWidthSpace;
+        out.append(p, std::size_t(next - p));
+        previous = c;
+        p = next;
+      }
+    } else if (copied) {
+      out.append(text, runStart, end - runStart);
+    }
+    runLength = 0;
+  };
+  const char* begin = text.c_str();
+  for (const char* p = begin; *p;) {
+    gunichar c = g_utf8_get_char(p);
+    const char* next = g_utf8_next_char(p);
+    std::size_t at = std::size_t(p - begin);
+    if (g_unichar_isspace(c) || c == 0x200B) {
+      endRun(at);
+      if (copied) out.append(p, std::size_t(next - p));
+      runStart = std::size_t(next - begin);
+    } else {
+      ++runLength;
+    }
+    p = next;
+  }
+  endRun(text.size());
+  return copied ? out : text;
+}
+
+bool truncates(LineBreakMode mode) {
+  return mode == LineBreakMode::TruncateHead || mode == LineBreakMode::TruncateMiddle ||
+         mode == LineBreakMode::TruncateTail;
+}
+
+// The part of the text a box can show: its head, or its tail where the start is cut off, or
+// both ends where the middle is.
+std::string shownText(std::string_view text, std::size_t limit, LineBreakMode mode, bool ellipsized) {
+  if (ellipsized && mode == LineBreakMode::TruncateHead) return tailOf(text, limit);
+  if (ellipsized && mode == LineBreakMode::TruncateMiddle && text.size() > limit * 4)
+    return headOf(text, limit) + tailOf(text, limit);
+  return headOf(text, limit);
+}
+
 struct Layout {
   PangoLayout* layout = nullptr;
   int shownLines = 0;
   double width = 0;   // of the widest shown line
   double height = 0;  // down to the bottom of the last shown line
+  Layout() = default;
+  Layout(const Layout&) = delete;
+  Layout& operator=(const Layout&) = delete;
   ~Layout() {
     if (layout) g_object_unref(layout);
   }
 };
 
-void setValidText(PangoLayout* layout, std::string_view text) {
-  gchar* valid = g_utf8_make_valid(text.data(), gssize(text.size()));
-  pango_layout_set_text(layout, valid, -1);
-  g_free(valid);
-}
-
 // Lays the text out (with textMutex() held) in a box (width or height at or past kUnconstrained, or not
-// finite, means none in that direction); a box width <= 0 lays out nothing.
+// finite, means none in that direction).
 void layOut(Layout& out, PangoContext* context, std::string_view text, const Font& font, Size box,
             LineBreakMode mode, TextAlignment alignment, bool singleLine) {
+  // One line does not wrap: a width bound only limits how much of it is laid out and measured.
+  double widthBound = std::isfinite(box.width) && box.width < kUnconstrained ? std::max(box.width, 0.0) : 0;
+  bool boundedWidth = !singleLine && widthBound > 0;
+  bool boundedHeight = !singleLine && std::isfinite(box.height) && box.height < kUnconstrained;
+  int maxLines = singleLine ? 1 : 0;
+  if (boundedHeight) {
+    Metrics metrics = metricsLocked(font);
+    double lineHeight = metrics.ascent + metrics.descent;
+    maxLines = std::max(1, int(std::min(1e6, std::floor(box.height / lineHeight + 1e-6))));
+  }
+  bool ellipsized = boundedWidth && truncates(mode);
+  std::string shown =
+      shownText(text, characterLimit(pointSizeOf(font), widthBound, maxLines), mode, ellipsized);
+  if (boundedWidth && mode != LineBreakMode::CharWrap) shown = breakLongRuns(std::move(shown));
+
   out.layout = pango_layout_new(context);
-  setValidText(out.layout, text);
+  pango_layout_set_text(out.layout, shown.data(), int(shown.size()));
+  // The platform never hyphenates: a wrapped line ends where the break falls.
+  PangoAttrList* attributes = pango_attr_list_new();
+  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+  pango_layout_set_attributes(out.layout, attributes);
+  pango_attr_list_unref(attributes);
   Description description(font);
   pango_layout_set_font_description(out.layout, description.desc);
   pango_layout_set_alignment(out.layout, alignment == TextAlignment::Center  ? PANGO_ALIGN_CENTER
                                          : alignment == TextAlignment::Right ? PANGO_ALIGN_RIGHT
                                                                              : PANGO_ALIGN_LEFT);
   if (singleLine) pango_layout_set_single_paragraph_mode(out.layout, TRUE);
-  bool boundedWidth = std::isfinite(box.width) && box.width < kUnconstrained;
-  bool boundedHeight = std::isfinite(box.height) && box.height < kUnconstrained;
-  if (boundedWidth && !singleLine) {
+  if (boundedWidth) {
     pango_layout_set_width(out.layout, int(box.width * PANGO_SCALE));
     pango_layout_set_wrap(out.layout,
                           mode == LineBreakMode::CharWrap ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
   }
-  int maxLines = 0;
-  if (boundedHeight && !singleLine) {
-    Metrics metrics = metricsLocked(font);
-    double lineHeight = metrics.ascent + metrics.descent;
-    maxLines = std::max(1, int(std::floor(box.height / lineHeight + 1e-6)));
-  }
-  if (boundedWidth && !singleLine &&
-      (mode == LineBreakMode::TruncateHead || mode == LineBreakMode::TruncateMiddle ||
-       mode == LineBreakMode::TruncateTail)) {
+  if (ellipsized) {
     pango_layout_set_ellipsize(out.layout, mode == LineBreakMode::TruncateHead     ? PANGO_ELLIPSIZE_START
                                            : mode == LineBreakMode::TruncateMiddle ? PANGO_ELLIPSIZE_MIDDLE
                                                                                    : PANGO_ELLIPSIZE_END);
-    pango_layout_set_height(out.layout, maxLines > 0 ? -maxLines : -1000000);
+    pango_layout_set_height(out.layout, boundedHeight ? -maxLines : -1000000);
   }
   int lines = pango_layout_get_line_count(out.layout);
-  out.shownLines = maxLines > 0 ? std::min(lines, maxLines) : lines;
+  out.shownLines = boundedHeight ? std::min(lines, maxLines) : lines;
   PangoLayoutIter* iter = pango_layout_get_iter(out.layout);
   int index = 0;
   do {
@@ -179,50 +300,64 @@ void layOut(Layout& out, PangoContext* context, std::string_view text, const Fon
     ++index;
   } while (pango_layout_iter_next_line(iter));
   pango_layout_iter_free(iter);
-  if (boundedWidth && !singleLine) out.width = std::min(out.width, box.width);
+  if (widthBound > 0) out.width = std::min(out.width, widthBound);
 }
 
 double roundUp(double v) { return std::ceil(v - 1e-6); }
 
 Size measured(const Layout& layout) { return {roundUp(layout.width), roundUp(layout.height)}; }
 
+// Draws the shown lines with the layout's top left at the origin, skipping those wholly outside
+// `visible` when it is given.
+void drawLines(cairo_t* cr, const Layout& layout, Point origin, const Rect* visible) {
+  PangoLayoutIter* iter = pango_layout_get_iter(layout.layout);
+  int index = 0;
+  do {
+    if (index++ >= layout.shownLines) break;
+    PangoRectangle logical;
+    pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+    double top = origin.y + double(logical.y) / PANGO_SCALE;
+    double bottom = top + double(logical.height) / PANGO_SCALE;
+    if (visible && bottom < visible->minY()) continue;
+    if (visible && top > visible->maxY()) break;
+    double x = origin.x + double(logical.x) / PANGO_SCALE;
+    double baseline = origin.y + double(pango_layout_iter_get_baseline(iter)) / PANGO_SCALE;
+    cairo_new_path(cr);
+    cairo_move_to(cr, x, baseline);
+    pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
+  } while (pango_layout_iter_next_line(iter));
+  pango_layout_iter_free(iter);
+}
+
+// Draws the laid-out text in the context's fill colour, alpha, shadow and blend mode; clip mode
+// cuts at the box.
+void paint(Context& context, const Layout& layout, const Rect& box, LineBreakMode mode, bool singleLine,
+           const Rect* visible) {
+  if (detail::TextPainter::drawsNothing(context)) return;
+  cairo_t* cr = context.cairo();
+  cairo_save(cr);
+  if (mode == LineBreakMode::Clip && !singleLine) {
+    cairo_new_path(cr);
+    cairo_rectangle(cr, box.x(), box.y(), box.width(), box.height());
+    cairo_clip(cr);
+  }
+  detail::TextPainter::applyFill(context);
+  detail::TextPainter::composite(context, [&] { drawLines(cr, layout, box.origin, visible); });
+  cairo_new_path(cr);
+  cairo_restore(cr);
+}
+
 Size drawLayout(Context& context, std::string_view text, const Rect& rect, const Font& font,
                 LineBreakMode mode, TextAlignment alignment, bool singleLine) {
   if (text.empty() || !std::isfinite(rect.x()) || !std::isfinite(rect.y())) return {};
   if (!singleLine && !(rect.width() > 0 && rect.height() > 0)) return {};
   std::lock_guard lock(textMutex());
-  cairo_t* cr = context.cairo();
   PangoContext* pango = pango_font_map_create_context(fonts().map);
   Fonts::configure(pango);
-  pango_cairo_update_context(cr, pango);
+  pango_cairo_update_context(context.cairo(), pango);
   Layout layout;
   layOut(layout, pango, text, font, rect.size, mode, alignment, singleLine);
-  if (!detail::TextPainter::drawsNothing(context)) {
-    cairo_save(cr);
-    if (mode == LineBreakMode::Clip && !singleLine) {
-      cairo_new_path(cr);
-      cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
-      cairo_clip(cr);
-    }
-    detail::TextPainter::applyFill(context);
-    detail::TextPainter::composite(context, [&] {
-      PangoLayoutIter* iter = pango_layout_get_iter(layout.layout);
-      int index = 0;
-      do {
-        if (index++ >= layout.shownLines) break;
-        PangoRectangle logical;
-        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
-        double x = rect.x() + double(logical.x) / PANGO_SCALE;
-        double baseline = rect.y() + double(pango_layout_iter_get_baseline(iter)) / PANGO_SCALE;
-        cairo_new_path(cr);
-        cairo_move_to(cr, x, baseline);
-        pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
-      } while (pango_layout_iter_next_line(iter));
-      pango_layout_iter_free(iter);
-    });
-    cairo_new_path(cr);
-    cairo_restore(cr);
-  }
+  paint(context, layout, rect, mode, singleLine, nullptr);
   Size size = measured(layout);
   g_object_unref(pango);
   return size;
@@ -235,7 +370,15 @@ Font::Font(std::string familyName, double pointSize, bool bold)
 
 std::string Font::resolvedFamily() const {
   std::lock_guard lock(textMutex());
-  return fonts().resolve(familyName_);
+  Description description(*this);
+  PangoFont* font = pango_font_map_load_font(fonts().map, fonts().measuring, description.desc);
+  if (!font) return Font::kFallbackFamily;
+  PangoFontDescription* described = pango_font_describe(font);
+  const char* family = pango_font_description_get_family(described);
+  std::string name = family ? family : Font::kFallbackFamily;
+  pango_font_description_free(described);
+  g_object_unref(font);
+  return name;
 }
 
 double Font::ascender() const { return metricsOf(*this).ascent; }
@@ -245,11 +388,11 @@ double Font::lineHeight() const {
   return m.ascent + m.descent;
 }
 
-Size measureText(std::string_view text, const Font& font) {
+Size measureText(std::string_view text, const Font& font, double widthLimit) {
   if (text.empty()) return {};
   std::lock_guard lock(textMutex());
   Layout layout;
-  layOut(layout, fonts().measuring, text, font, {kUnconstrained, kUnconstrained}, LineBreakMode::Clip,
+  layOut(layout, fonts().measuring, text, font, {widthLimit, kUnconstrained}, LineBreakMode::Clip,
          TextAlignment::Left, true);
   return measured(layout);
 }
@@ -270,6 +413,36 @@ Size drawText(Context& context, std::string_view text, const Rect& rect, const F
 Size drawText(Context& context, std::string_view text, Point at, const Font& font) {
   return drawLayout(context, text, Rect(at, {kUnconstrained, kUnconstrained}), font, LineBreakMode::Clip,
                     TextAlignment::Left, true);
+}
+
+struct TextLayout::Impl {
+  Layout layout;
+  Size box;
+  LineBreakMode mode;
+};
+
+TextLayout::TextLayout(std::string_view text, const Font& font, Size box, LineBreakMode mode,
+                       TextAlignment alignment)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->box = box;
+  impl_->mode = mode;
+  if (text.empty() || !(box.width > 0) || !(box.height > 0)) return;
+  std::lock_guard lock(textMutex());
+  layOut(impl_->layout, fonts().measuring, text, font, box, mode, alignment, false);
+}
+
+TextLayout::~TextLayout() {
+  // The layout belongs to the shared font map: let it go under the lock.
+  std::lock_guard lock(textMutex());
+  impl_.reset();
+}
+
+Size TextLayout::size() const { return impl_->layout.layout ? measured(impl_->layout) : Size{}; }
+
+void TextLayout::draw(Context& context, Point origin, const Rect& visible) const {
+  if (!impl_->layout.layout || !std::isfinite(origin.x) || !std::isfinite(origin.y)) return;
+  std::lock_guard lock(textMutex());
+  paint(context, impl_->layout, Rect(origin, impl_->box), impl_->mode, false, &visible);
 }
 
 namespace detail {

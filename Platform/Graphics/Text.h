@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+#include <memory>
 #include <string_view>
 
 #include "Graphics/Context.h"
@@ -15,11 +17,13 @@ namespace cg {
 enum class LineBreakMode { WordWrap, CharWrap, Clip, TruncateHead, TruncateTail, TruncateMiddle };
 enum class TextAlignment { Left, Center, Right };
 
-// The size of the text on one line, newlines included as spaces, rounded up to whole points.
-Size measureText(std::string_view text, const Font& font);
+// The size of the text on one line, newlines included as spaces, rounded up to whole points; a
+// line wider than widthLimit measures widthLimit wide, and only its start is laid out.
+Size measureText(std::string_view text, const Font& font, double widthLimit = INFINITY);
 // The size the text takes inside a box: the widest line (at most the box's width) by the lines
 // shown times the line height, rounded up to whole points. Text is UTF-8; invalid bytes are
-// replaced, never read past.
+// replaced, never read past. Lines are never hyphenated. Only as much of the text as the box can
+// show is laid out, so a huge text costs what its box holds, not its length.
 Size measureText(std::string_view text, const Font& font, Size constrainedTo, LineBreakMode mode);
 
 // Draw in the context's fill colour, alpha and blend mode, from the top of the rect, laid out
@@ -28,5 +32,25 @@ Size drawText(Context& context, std::string_view text, const Rect& rect, const F
               TextAlignment alignment);
 // One line with its top left at the point.
 Size drawText(Context& context, std::string_view text, Point at, const Font& font);
+
+// Text laid out once in a box, then measured and drawn as often as needed: a view that draws
+// the same text every frame keeps one until its text, font or box changes. Laid out, measured
+// and drawn as measureText and drawText do (a box height of 1e6 or more is unbounded).
+class TextLayout final {
+ public:
+  TextLayout(std::string_view text, const Font& font, Size box, LineBreakMode mode, TextAlignment alignment);
+  ~TextLayout();
+  TextLayout(const TextLayout&) = delete;
+  TextLayout& operator=(const TextLayout&) = delete;
+
+  Size size() const;
+  // Draws with the box's top left at the origin, only the lines that reach into `visible`
+  // (context coordinates).
+  void draw(Context& context, Point origin, const Rect& visible) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace cg

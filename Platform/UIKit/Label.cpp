@@ -68,7 +68,7 @@ cg::Size Label::textSize(cg::Size box) const {
   if (numberOfLines_ > 0) box.height = std::min(box.height, numberOfLines_ * font_->lineHeight());
   // A single line never wraps: it is measured at full length and cut to the box.
   if (numberOfLines_ == 1) {
-    cg::Size one = cg::measureText(text_, font_->cgFont());
+    cg::Size one = cg::measureText(text_, font_->cgFont(), box.width);
     return {std::min(one.width, box.width), std::min(one.height, std::ceil(font_->lineHeight()))};
   }
   return cg::measureText(text_, font_->cgFont(), box, lineBreakMode_);

@@ -26,6 +26,16 @@ std::shared_ptr<TextView> TextView::initWithFrame(const cg::Rect& frame) {
 void TextView::setText(std::string text) {
   text_ = std::move(text);
   offset_ = 0;
+  textChanged();
+}
+
+void TextView::textChanged() {
+  layout_.reset();
+  setNeedsDisplay();
+}
+
+void TextView::setContentInset(const cg::EdgeInsets& inset) {
+  contentInset_ = inset;
   setNeedsDisplay();
 }
 
@@ -37,14 +47,24 @@ cg::Rect TextView::textArea() const {
           std::max(0.0, b.height() - 2 * kTextInset - in.top - in.bottom)};
 }
 
-double TextView::contentHeight() const {
-  double text = 0;
-  if (!text_.empty()) {
-    constexpr double kUnbounded = 1e9;
-    text =
-        cg::measureText(text_, font_->cgFont(), {textArea().width(), kUnbounded}, cg::LineBreakMode::WordWrap)
-            .height;
+const cg::TextLayout* TextView::textLayout() const {
+  if (text_.empty()) return nullptr;
+  cg::Rect area = textArea();
+  if (!layout_ || layoutArea_ != area.size || layoutFont_ != font_->cgFont()) {
+    // As much text as fills the area some screens over: a text of any length costs what the
+    // view can scroll through, once.
+    double height = kScreensLaidOut * std::max(area.height(), font_->lineHeight());
+    layout_ = std::make_unique<cg::TextLayout>(text_, font_->cgFont(), cg::Size{area.width(), height},
+                                               cg::LineBreakMode::WordWrap, cg::TextAlignment::Left);
+    layoutArea_ = area.size;
+    layoutFont_ = font_->cgFont();
   }
+  return layout_.get();
+}
+
+double TextView::contentHeight() const {
+  const cg::TextLayout* layout = textLayout();
+  double text = layout ? layout->size().height : 0;
   return text + 2 * kTextInset + contentInset_.top + contentInset_.bottom;
 }
 
@@ -61,7 +81,7 @@ void TextView::settle() { setContentOffset({0, std::clamp(offset_, 0.0, maximumC
 void TextView::setFont(std::shared_ptr<Font> font) {
   if (!font) font = Font::systemFontOfSize(12);
   font_ = std::move(font);
-  setNeedsDisplay();
+  textChanged();
 }
 
 void TextView::setTextColor(Color color) {
@@ -90,7 +110,7 @@ void TextView::insert(const std::string& piece) {
   if (auto d = delegate_.lock(); d && !d->textViewShouldChangeTextInRangeReplacementText(*this, at, piece))
     return;
   text_ += piece;
-  setNeedsDisplay();
+  textChanged();
   if (auto d = delegate_.lock()) d->textViewDidChange(*this);
 }
 
@@ -158,15 +178,15 @@ void TextView::touchesCancelled(const TouchSet&, const Event*) {
 
 void TextView::drawRect(const cg::Rect&) {
   cg::Context* ctx = cg::currentContext();
-  if (!ctx || text_.empty()) return;
+  const cg::TextLayout* layout = ctx ? textLayout() : nullptr;
+  if (!layout) return;
   cg::Rect b = bounds();
-  // The whole text, moved up by the offset; the view shows what falls inside it.
+  // The text moved up by the offset; only the lines inside the view are drawn.
   cg::Rect area = textArea();
-  area = {area.x(), area.y() - offset_, area.width(), std::max(area.height(), contentHeight())};
   ctx->saveGState();
   ctx->clipToRect(b);
   ctx->setFillColor(textColor_.cgColor());
-  cg::drawText(*ctx, text_, area, font_->cgFont(), cg::LineBreakMode::WordWrap, cg::TextAlignment::Left);
+  layout->draw(*ctx, {area.x(), area.y() - offset_}, b);
   ctx->restoreGState();
 }
 

@@ -47,7 +47,7 @@ class TextView : public View {
   void setEditable(bool editable) { editable_ = editable; }
   // Space kept clear around the text, on top of the view's own margin.
   const cg::EdgeInsets& contentInset() const { return contentInset_; }
-  void setContentInset(const cg::EdgeInsets& inset) { contentInset_ = inset; }
+  void setContentInset(const cg::EdgeInsets& inset);
   // A read-only text still bounces when dragged, however short it is.
   bool alwaysBounceVertical() const { return alwaysBounceVertical_; }
   void setAlwaysBounceVertical(bool bounces) { alwaysBounceVertical_ = bounces; }
@@ -57,8 +57,10 @@ class TextView : public View {
   // bounces); on release the text rests within its ends. A new text starts at the top.
   cg::Point contentOffset() const { return {0, offset_}; }
   void setContentOffset(cg::Point offset);
-  // The text's height with its margins and insets.
+  // The text's height with its margins and insets. A text longer than kScreensLaidOut times the
+  // text area can hold is laid out, and scrolls, only that far.
   double contentHeight() const;
+  static constexpr double kScreensLaidOut = 20;
   double maximumContentOffsetY() const;
   ReturnKeyType returnKeyType() const { return returnKeyType_; }
   void setReturnKeyType(ReturnKeyType type) { returnKeyType_ = type; }
@@ -88,6 +90,10 @@ class TextView : public View {
  private:
   void insert(const std::string& piece);
   cg::Rect textArea() const;
+  // The text laid out in the text area's width, made again only when the text, the font or the
+  // area's size has changed since.
+  const cg::TextLayout* textLayout() const;
+  void textChanged();
   // Brings the offset back within the text's ends.
   void settle();
 
@@ -100,6 +106,9 @@ class TextView : public View {
   bool alwaysBounceVertical_ = false;
   cg::EdgeInsets contentInset_{};
   double offset_ = 0;
+  mutable std::unique_ptr<cg::TextLayout> layout_;
+  mutable cg::Size layoutArea_;
+  mutable std::optional<cg::Font> layoutFont_;
   // A finger down on the view: where it went down (view coordinates), the offset then, and
   // whether it has moved far enough to be a drag.
   std::optional<cg::Point> touchStart_;

@@ -9,6 +9,7 @@
 #include "Foundation/FileManager.h"
 #include "RowTestSupport.h"
 #include "ServiceHostOverride.h"
+#include "TextFitSupport.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/Device.h"
 
@@ -301,13 +302,48 @@ TEST_F(PersonPageTest, TheTabletLaysOutEachOrientationAndThePhoneItsOwnFrames) {
   EXPECT_FALSE(phone->actorInfoView()->isHidden());
   EXPECT_TRUE(phone->view()->frame() == (cg::Rect{0, 0, 320, 460}));
   EXPECT_TRUE(phone->actorPhoto()->frame() == (cg::Rect{10, 12, 160, 214}));
-  EXPECT_TRUE(phone->genresLabel()->frame() == (cg::Rect{175, 192, 143, 30}));
+  cg::Rect genres = phone->genresLabel()->frame();
+  EXPECT_TRUE(genres.origin == (cg::Point{175, 192}) && genres.width() == 143);
+  EXPECT_LE(genres.maxY(), 236) << "above the text area";
   EXPECT_TRUE(phone->descriptionView()->frame() == (cg::Rect{3, 236, 315, 180}));
   EXPECT_EQ(phone->bgImageView()->frame().origin.y, 734);
   awaitRecord(phone);
   ASSERT_TRUE(testsupport::spinUntil([&] { return fileExists(bigPhoto("3001")); }));
   EXPECT_FALSE(phone->filmsScrollView()) << "the phone has no films strip";
   EXPECT_EQ(phone->actorPhoto()->layer()->cornerRadius(), 0);
+}
+
+TEST_F(PersonPageTest, NoTwoTextsOverlapAndNoneIsCutOrLeavesTheScreen) {
+  struct Case {
+    bool phone;
+    ui::InterfaceOrientation orientation;
+  };
+  for (Case c :
+       {Case{false, ui::InterfaceOrientation::portrait}, Case{false, ui::InterfaceOrientation::landscapeLeft},
+        Case{true, ui::InterfaceOrientation::portrait}}) {
+    ui::Application::sharedApplication()->setStatusBarOrientation(c.orientation);
+    ui::Device::setProfile(c.phone ? ui::DeviceProfile::phone() : ui::DeviceProfile::tablet());
+    std::shared_ptr<TitleActorViewController> page;
+    if (c.phone)
+      page = open<TitleActorViewController_iphone>("3001", "Аркадий Чернотал");
+    else
+      page = open("3001", "Аркадий Чернотал");
+    awaitRecord(page);
+    page->genresLabel()->setText("Драма, Приключения, Комедия");  // a value of two lines
+    auto view = page->view();
+    double width = view->bounds().width();
+    std::string where = c.phone ? "phone" : ui::isLandscape(c.orientation) ? "landscape" : "portrait";
+    EXPECT_EQ(testsupport::overlappingTexts(view), std::vector<std::string>{}) << where;
+    for (const auto& label : testsupport::visibleLabels(page->actorInfoView())) {
+      cg::Rect shown = testsupport::shownTextRect(*label, view.get());
+      EXPECT_TRUE(shown.x() >= 0 && shown.maxX() <= width) << where << ": " << label->text();
+      EXPECT_TRUE(testsupport::showsWholeText(*label)) << where << ": \"" << label->text() << "\" is cut";
+    }
+    EXPECT_TRUE(testsupport::showsWholeText(*page->toolbarLabel())) << where;
+    if (c.phone) {
+      EXPECT_LE(page->toolbarLabel()->frame().maxX(), width - 51) << "clear of the menu button";
+    }
+  }
 }
 
 TEST_F(PersonPageTest, TheFilmsStripSkipsWhatIsNoFilmAndItsTilesOpenTitles) {

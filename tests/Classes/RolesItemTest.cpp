@@ -10,6 +10,7 @@
 #include "Classes/iphone/TLRolesItem_iphone.h"
 #include "Dispatch/Dispatch.h"
 #include "RowTestSupport.h"
+#include "TextFitSupport.h"
 #include "UIKit/TouchSimulation.h"
 #include "WidgetTestSupport.h"
 
@@ -45,7 +46,11 @@ TEST(RolesItemTest, NamesBreakAfterTheFirstWord) {
       EXPECT_EQ(tile->nameActor(), c.name);
       EXPECT_EQ(tile->nameActorLabel()->text(), phone ? c.phone : c.tablet) << c.name;
       EXPECT_EQ(tile->nameActorLabel()->numberOfLines(), 2);
-      EXPECT_EQ(tile->nameActorLabel()->frame(), (cg::Rect{105, 5, 113, 35}));
+      // Tall enough for both lines in the installed face.
+      cg::Rect f = tile->nameActorLabel()->frame();
+      EXPECT_EQ(f.origin, (cg::Point{105, 5}));
+      EXPECT_EQ(f.width(), 113);
+      EXPECT_TRUE(testsupport::showsWholeText(*tile->nameActorLabel())) << c.name;
     }
   }
 }
@@ -66,8 +71,16 @@ TEST(RolesItemTest, TileHasItsFixedSizeAndTheComposedPlaceholder) {
   // A missing photograph gives the band alone.
   EXPECT_TRUE(near(colorAtPoint(*TLRolesItemBase::buttonImage(nullptr)->CGImage(), 50, 60), kBand));
 
+  tile->setTitle("Аркадий Чернотал");
+  tile->setDescr("главная роль в трёх фильмах");
+  cg::Rect role = tile->descrLabel()->frame();
+  EXPECT_EQ(role.origin, (cg::Point{105, 55}));
+  EXPECT_EQ(role.width(), 113);
+  EXPECT_LE(role.maxY(), 120) << "on the picture's band";
+  EXPECT_TRUE(testsupport::showsWholeText(*tile->descrLabel())) << "three lines show";
+  EXPECT_TRUE(testsupport::showsWholeText(*tile->nameActorLabel()));
+  EXPECT_EQ(testsupport::overlappingTexts(tile), std::vector<std::string>{});
   tile->setDescr("главная роль");
-  EXPECT_EQ(tile->descrLabel()->frame(), (cg::Rect{105, 55, 113, 45}));
   EXPECT_EQ(tile->descrLabel()->numberOfLines(), 3);
   EXPECT_EQ(tile->descrLabel()->text(), "главная роль");
   EXPECT_EQ(tile->descrLabel()->font()->pointSize(), 14);

@@ -127,6 +127,33 @@ TEST_F(TitleHeaderTest, StarsPerIdiomAndOrientation) {
     EXPECT_EQ(header->ratingView()->frame().origin.x, landscape ? 914 : 658);
     EXPECT_EQ(header->ratingView()->frame().origin.y, 5);
   }
+  // As many stars as the rating (five to ten), the row ending on the screen in each orientation;
+  // rows of five stay where the page puts them, and the name ends before the stars.
+  struct Case {
+    int rating;
+    int stars;
+  };
+  for (Case c : {Case{3, 5}, Case{5, 5}, Case{8, 8}, Case{10, 10}})
+    for (bool landscape : {true, false}) {
+      ui::Application::sharedApplication()->setStatusBarOrientation(
+          landscape ? ui::InterfaceOrientation::landscapeLeft : ui::InterfaceOrientation::portrait);
+      header->setFrame(landscape ? cg::Rect{0, 0, 1024, 342} : cg::Rect{0, 0, 768, 300});
+      header->setRating(c.rating);
+      header->layoutSubviews();
+      auto stars = header->ratingView();
+      ASSERT_TRUE(stars);
+      EXPECT_EQ(stars->starCount(), c.stars) << c.rating;
+      double right = stars->frame().x() + 20 * c.stars;
+      EXPECT_LE(right, landscape ? 1014 : 758) << c.rating << (landscape ? " landscape" : " portrait");
+      EXPECT_GE(stars->frame().x(), landscape ? 512 : 412) << c.rating;
+      if (c.stars == 5) {
+        EXPECT_EQ(stars->frame().x(), landscape ? 914 : 658) << c.rating;
+      }
+      EXPECT_LE(header->filmNameLabel()->frame().maxX(), stars->frame().x()) << c.rating;
+      EXPECT_EQ(stars->frame().y(), 5);
+    }
+  ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
+
   testsupport::HomeDevice phone(false);
   auto phoneHeader = std::make_shared<TLTitleFilmView_iphone>()->initWithFrame({9, 109, 302, 350});
   phoneHeader->setRating(0);

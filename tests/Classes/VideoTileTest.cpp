@@ -12,6 +12,7 @@
 #include "Dispatch/Dispatch.h"
 #include "Foundation/DataFile.h"
 #include "RowTestSupport.h"
+#include "TextFitSupport.h"
 #include "UIKit/TouchSimulation.h"
 
 namespace {
@@ -200,6 +201,28 @@ TEST(VideoTileTest, TabletTileOptionsAndTheSelectedEpisode) {
   tile->setCategoryName("Фильм");
   EXPECT_EQ(tile->categoryName(), "Фильм");
   EXPECT_EQ(tile->descriptionLabel()->text(), "Драма");
+}
+
+TEST(VideoTileTest, ACentredTitleMakesRoomOnlyWhereNoDescriptionShows) {
+  struct Case {
+    int style;
+    bool describeFirst;  // the description before or after the centring
+  };
+  for (Case c : {Case{2, true}, Case{2, false}, Case{0, true}, Case{0, false}}) {
+    auto tile = std::make_shared<TLVideoItemPriview>()->initWithFrame({0, 0, 0, 0}, c.style);
+    tile->setTitle("Серия 12");
+    double partY = tile->titleLabel()->frame().y();
+    if (c.describeFirst) tile->setDescription("Рассказ о том, как семья учится не бояться перемен.");
+    tile->setLabelCenter();
+    if (!c.describeFirst) {
+      EXPECT_EQ(tile->titleLabel()->frame().y(), partY + 8) << c.style;
+      tile->setDescription("Рассказ о том, как семья учится не бояться перемен.");
+    }
+    EXPECT_EQ(tile->titleLabel()->frame().y(), partY) << c.style << ": the title stays above the description";
+    EXPECT_EQ(testsupport::overlappingTexts(tile), std::vector<std::string>{}) << c.style;
+    tile->setDescription("");
+    EXPECT_EQ(tile->titleLabel()->frame().y(), partY + 8) << c.style;
+  }
 }
 
 TEST(VideoTileTest, ATapPostsTheTitleInfoUpToItsFirstUnsetValue) {

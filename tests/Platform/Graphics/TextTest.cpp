@@ -14,16 +14,23 @@ using cg::Size;
 
 const std::string kLong = "Популярные фильмы и сериалы этой недели, которые стоит посмотреть всей семьёй";
 
-TEST(FontTest, FamiliesThatAreNotInstalledFallBack) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"PF Square Sans Pro", Font::kFallbackFamily},
-      {"No Such Family", Font::kFallbackFamily},
-      {"DejaVu Serif", "DejaVu Serif"},
-      {"dejavu sans mono", "dejavu sans mono"},
+TEST(FontTest, TheAppsFaceAndTheSystemFontDrawInTheProjectsFaceAndOthersFallBack) {
+  const std::pair<Font, const char*> cases[] = {
+      {Font("PF Square Sans Pro", 12), "Roboto Condensed"},
+      {Font("PF Square Sans Pro", 12, true), "Roboto Condensed"},
+      {Font::systemFont(14), "Roboto Condensed"},
+      {Font::boldSystemFont(14), "Roboto Condensed"},
+      {Font("No Such Family", 12), Font::kFallbackFamily},
+      {Font("", 12), Font::kFallbackFamily},
+      {Font("No, Such", 12), Font::kFallbackFamily},
+      {Font("DejaVu Serif", 12), "DejaVu Serif"},
+      {Font("dejavu sans mono", 12), "DejaVu Sans Mono"},
   };
-  for (const auto& [asked, resolved] : cases) EXPECT_EQ(Font(asked, 12).resolvedFamily(), resolved) << asked;
-  EXPECT_EQ(Font::boldSystemFont(14).resolvedFamily(), Font::kFallbackFamily);
+  for (const auto& [font, resolved] : cases)
+    EXPECT_EQ(font.resolvedFamily(), resolved) << "\"" << font.familyName() << "\"";
   EXPECT_TRUE(Font::boldSystemFont(14).isBold());
+  // The face lacks these; the last fallback draws them rather than boxes.
+  EXPECT_EQ(cg::detail::unknownGlyphCount("★ ☎ ⌘", Font("PF Square Sans Pro", 14)), 0);
 }
 
 TEST(FontTest, MetricsGrowWithTheSizeAndAddUpToTheLineHeight) {

@@ -2,6 +2,7 @@
 // responder giving up when its tree is removed; the interface's will-turn announcement.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,74 @@ TEST(TextViewTest, ALongReadOnlyTextScrollsWithinItsEndsAndAShortOneBouncesBack)
   text->setEditable(true);
   dragText(root, text, -40);
   EXPECT_FALSE(text->isFirstResponder());
+}
+
+// The rows of the view's picture that hold dark ink.
+int inkedRows(const cg::Image& image, double fromY, double toY) {
+  int rows = 0;
+  for (int y = int(fromY * image.scale()); y < std::min(image.pixelHeight(), int(toY * image.scale())); ++y)
+    for (int x = 0; x < image.pixelWidth(); ++x)
+      if (image.colorAt(x, y).red < 0.5) {
+        ++rows;
+        break;
+      }
+  return rows;
+}
+
+TEST(TextViewTest, TheTextIsLaidOutAgainOnlyForANewTextFontOrWidthAndScrollsToItsEnd) {
+  auto text = std::make_shared<ui::TextView>()->initWithFrame({0, 0, 200, 100});
+  text->setFont(ui::Font::systemFontOfSize(16));
+  std::string bio;
+  for (int i = 0; i < 150; ++i) bio += "слово ";  // some ten views of text
+  bio += "КОНЕЦ";
+  text->setText(bio);
+  auto height = [&](double width, double size) {
+    return cg::measureText(bio, cg::Font::systemFont(size), {width - 16, 1e9}, cg::LineBreakMode::WordWrap)
+               .height +
+           16;
+  };
+  EXPECT_EQ(text->contentHeight(), height(200, 16)) << "a normal text is laid out whole";
+  text->setFrame({0, 0, 150, 100});
+  EXPECT_EQ(text->contentHeight(), height(150, 16));
+  text->setFont(ui::Font::systemFontOfSize(12));
+  EXPECT_EQ(text->contentHeight(), height(150, 12));
+  text->setContentInset({10, 0, 10, 0});
+  EXPECT_EQ(text->contentHeight(), height(150, 12) + 20);
+  text->setEditable(true);
+  const double before = text->contentHeight();
+  for (int i = 0; i < 20; ++i) text->simulateTyping(" ещё слова");
+  EXPECT_GT(text->contentHeight(), before) << "typing lays the text out again";
+  text->resignFirstResponder();
+
+  // Scrolled to its end, the view shows the text's last line.
+  text->setContentOffset({0, text->maximumContentOffsetY()});
+  auto image = ui::renderView(text);
+  ASSERT_TRUE(image);
+  EXPECT_GT(inkedRows(*image, 60, 90), 5);
+}
+
+TEST(TextViewTest, AMegabyteWithoutABreakIsLaidOutOnceAsFarAsTheViewScrollsAndDrawsInTime) {
+  std::string huge = "Начало";
+  while (huge.size() < (1u << 20)) huge += "абвгдежзикabcdefghij";
+  auto root = std::make_shared<ui::View>()->initWithFrame({0, 0, 320, 480});
+  auto text = std::make_shared<ui::TextView>()->initWithFrame({0, 236, 315, 200});
+  text->setEditable(false);
+  text->setFont(ui::Font::fontWithName("PF Square Sans Pro", 16));
+  root->addSubview(text);
+  auto began = std::chrono::steady_clock::now();
+  text->setText(huge);
+  const double content = text->contentHeight();
+  EXPECT_GT(content, 10 * 200) << "many views of it scroll";
+  EXPECT_LE(content, ui::TextView::kScreensLaidOut * (200 - 16) + 16 + 1);
+  for (double offset : {0.0, 1000.0, text->maximumContentOffsetY()}) {
+    text->setContentOffset({0, offset});
+    auto image = ui::renderView(root);
+    ASSERT_TRUE(image);
+    EXPECT_GT(inkedRows(*image, 250, 420), 20) << offset;
+  }
+  EXPECT_EQ(text->contentHeight(), content);
+  // Before, every draw laid the whole megabyte out again, for minutes; the bound only guards that.
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count(), 60);
 }
 
 TEST(TextViewTest, RemovingATreeMakesItsFirstResponderResignWhileStillInIt) {
