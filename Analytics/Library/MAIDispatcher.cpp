@@ -37,6 +37,13 @@ bool isURLError(const ns::ErrorPtr& error, std::initializer_list<std::int64_t> c
   return false;
 }
 
+// A request that can never be made, or that the endpoint answered (with redirects without end):
+// trying again would change nothing. Every other failure left the hit without an answer.
+bool isSettlingError(const ns::ErrorPtr& error) {
+  return isURLError(error,
+                    {ns::URLError::BadURL, ns::URLError::UnsupportedURL, ns::URLError::HTTPTooManyRedirects});
+}
+
 }  // namespace
 
 std::shared_ptr<MAIDispatcher> MAIDispatcher::dispatcherWithDatastorePath(
@@ -156,10 +163,13 @@ void MAIDispatcher::initiateDispatch(std::shared_ptr<MAIHit> hit, int retryNumbe
   if (!hit) hit = nextPendingHit();
   if (!hit) {
     MAI_LOG_DEBUG("No pending hits.");
+    // The round is over: the next one tries every endpoint again.
+    deferredUrls_.clear();
     return;
   }
   auto request = requestBuilder_->requestForHit(*hit);
   if (!request) {
+    deferredUrls_.clear();
     MAI_LOG_ERROR("Failed to generate request for hit.");
     dataStore_->deleteObject(hit);
     ns::ErrorPtr error;
@@ -180,23 +190,30 @@ void MAIDispatcher::initiateDispatch(std::shared_ptr<MAIHit> hit, int retryNumbe
 
 std::shared_ptr<MAIHit> MAIDispatcher::nextPendingHit() {
   const double cutoff = secondsSinceReferenceDate() - kStaleHitSeconds;
+  // Oldest first, one at a time; once an endpoint has failed in this round, past its hits.
+  const std::size_t limit = deferredUrls_.empty() ? 1 : 0;
   int deleted = 0;
   std::shared_ptr<MAIHit> next;
   for (;;) {
     ns::ErrorPtr error;
-    auto hits = dataStore_->fetchHitsWithLimit(1, &error);
+    auto hits = dataStore_->fetchHitsWithLimit(limit, &error);
     if (!hits) {
       MAI_LOG_ERROR("Failed to load pending hits: %@", error);
       break;
     }
-    if (hits->empty()) break;
-    auto timestamp = hits->front()->timestamp();
-    if (timestamp && timestamp->timeIntervalSinceReferenceDate() > cutoff) {
-      next = hits->front();
-      break;
+    bool deletedStale = false;
+    for (const auto& hit : *hits) {
+      auto timestamp = hit->timestamp();
+      if (!timestamp || timestamp->timeIntervalSinceReferenceDate() <= cutoff) {
+        dataStore_->deleteObject(hit);
+        ++deleted;
+        deletedStale = true;
+      } else if (!deferredUrls_.contains(hit->dispatchUrl().value_or(""))) {
+        next = hit;
+        break;
+      }
     }
-    dataStore_->deleteObject(hits->front());
-    ++deleted;
+    if (next || limit == 0 || !deletedStale) break;
   }
   if (dataStore_->hasChanges()) {
     ns::ErrorPtr error;
@@ -234,6 +251,14 @@ void MAIDispatcher::dispatchComplete(const std::shared_ptr<MAIHit>& hit, const s
     initiateDispatch(hit, retryNumber + 1);
     return;
   }
+  if (error && !isSettlingError(error)) {
+    // Only the endpoint's own answer settles a hit. Without one (TLS refused, connection reset, time
+    // out) the hit waits for the next round; hits for other endpoints go on in this one.
+    MAI_LOG_DEBUG("Keeping hit %@ for a later dispatch.", id);
+    deferredUrls_.insert(hit->dispatchUrl().value_or(""));
+    initiateDispatch(nullptr, 0);
+    return;
+  }
   dataStore_->deleteObject(hit);
   ns::ErrorPtr saveError;
   if (dataStore_->hasChanges() && !dataStore_->save(&saveError))
@@ -258,6 +283,7 @@ void MAIDispatcher::connectivityLost(const std::string& host) {
   MAILockGuard guard(lock_);
   if (!guard || reachability_) return;
   cancelTimer();
+  deferredUrls_.clear();
   auto checker = std::make_shared<MAIReachabilityChecker>()->initWithDelegate(
       std::weak_ptr<MAIReachabilityDelegate>(self()), host);
   if (!checker) {

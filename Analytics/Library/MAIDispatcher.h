@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "Analytics/Library/MAIDataStore.h"
@@ -16,11 +17,12 @@
 #include "Foundation/Timer.h"
 
 // The single sender: stores every queued hit, sends stored hits one at a time, oldest first, retries
-// a hit that failed for a passing reason, waits while the endpoint's host cannot be reached, drops
-// hits older than 30 days, and keeps the client id and the opt-out flag in the store. The interval
-// paces it: 0 sends at once, a positive interval on a repeating timer that runs only while hits
-// wait, a negative one only on dispatch(). Public operations may be called from any thread; the
-// store, the requests and their completions are used on the main thread.
+// a hit that failed for a passing reason, waits while the endpoint's host cannot be reached, keeps
+// a hit its endpoint did not answer for a later round, drops hits older than 30 days, and keeps the
+// client id and the opt-out flag in the store. The interval paces it: 0 sends at once, a positive
+// interval on a repeating timer that runs only while hits wait, a negative one only on dispatch().
+// Public operations may be called from any thread; the store, the requests and their completions
+// are used on the main thread.
 class MAIDispatcher final : public ns::Object, public MAIReachabilityDelegate {
  public:
   // nullptr and *error when not on the main thread, when the store cannot be opened, or when the
@@ -86,6 +88,8 @@ class MAIDispatcher final : public ns::Object, public MAIReachabilityDelegate {
   std::uint64_t cacheBuster_ = 0;
   ns::TimerPtr dispatchTimer_;
   MAIURLConnectionClass urlConnectionClass_;
+  // Dispatch URLs that failed without an answer in the current round.
+  std::set<std::string> deferredUrls_;
 };
 
 using MAIDispatcherPtr = std::shared_ptr<MAIDispatcher>;

@@ -18,7 +18,8 @@ class MAIHitFormat final {
   static MAIMetaInfoPtr metaInfoForKey(std::string_view key);
 
   // The default dispatch URLs: the collection host of the build ("https://<host>/collect" and
-  // "http://<host>/collect"), or both the URL in VCC_COLLECT_URL when that is set.
+  // "http://<host>/collect"; a tracker uses the second unless told to use HTTPS), or both the URL
+  // in VCC_COLLECT_URL when that is set.
   static std::string kMAIHitFormatHttpsUrl();
   static std::string kMAIHitFormatHttpUrl();
 };

@@ -44,10 +44,12 @@ std::shared_ptr<MAITrackerImpl> MAITrackerImpl::initWithDispatcher(
   }
   dispatcher_ = dispatcher;
   trackerState_ = state;
+  clientId_ = state->clientId();
   trackerState_->setSessionControl(std::string(kMAIHitFormatSessionStart));
   adSdkPresent_ = ns::ClassRegistry::shared().contains("MADRequest");
-  bool active = ui::Application::sharedApplication()->applicationState() == ui::ApplicationState::active;
-  lastActiveTime_ = active ? now() : 0;
+  // The session started above is the one the application's first activation continues: a tracker
+  // made during the launch, before the application is active, must not start a second one then.
+  lastActiveTime_ = now();
 
   auto self = std::static_pointer_cast<MAITrackerImpl>(shared_from_this());
   std::weak_ptr<MAITrackerImpl> weak = self;
@@ -330,10 +332,7 @@ std::optional<std::string> MAITrackerImpl::trackingId() {
   return guard ? trackerState_->trackingId() : std::nullopt;
 }
 
-std::optional<std::string> MAITrackerImpl::clientId() {
-  MAILockGuard guard(lock_);
-  return guard ? trackerState_->clientId() : std::nullopt;
-}
+std::optional<std::string> MAITrackerImpl::clientId() { return clientId_; }
 
 std::optional<std::string> MAITrackerImpl::appName() {
   MAILockGuard guard(lock_);

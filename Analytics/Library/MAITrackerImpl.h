@@ -109,6 +109,8 @@ class MAITrackerImpl final : public ns::Object, public MAITracker {
   MAILock lock_;
   MAIDispatcherPtr dispatcher_;
   MAITrackerStatePtr trackerState_;
+  // Set once at creation, so it is read without the lock.
+  std::optional<std::string> clientId_;
   bool adSdkPresent_ = false;
   std::uint64_t trackCount_ = 0;
   std::uint64_t hitCount_ = 0;

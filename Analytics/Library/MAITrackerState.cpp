@@ -64,7 +64,9 @@ std::shared_ptr<MAITrackerState> MAITrackerState::initWithTrackingId(
     const std::optional<std::string>& appVersion) {
   httpDispatchUrl_ = MAIHitFormat::kMAIHitFormatHttpUrl();
   httpsDispatchUrl_ = MAIHitFormat::kMAIHitFormatHttpsUrl();
-  useHttps_ = true;
+  // Hits go to the service's host the way the service is reached, over plain HTTP as the API URLs
+  // are: that host has no HTTPS endpoint. A tracker asks for HTTPS with setUseHttps.
+  useHttps_ = false;
   model_ = std::make_shared<MAIModel>()->initWithMetaModel(MAIHitMetaModel::sharedInstance());
   model_->rawSetValue(ns::Value(trackingId), kMAIHitFormatTrackingId, false);
   model_->rawSetValue(ns::Value(clientId), kMAIHitFormatClientId, false);

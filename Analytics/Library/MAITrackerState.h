@@ -87,7 +87,7 @@ class MAITrackerState final : public ns::Object {
   std::optional<std::string> campaignUrl_;
   std::string httpDispatchUrl_;
   std::string httpsDispatchUrl_;
-  bool useHttps_ = true;
+  bool useHttps_ = false;
 };
 
 using MAITrackerStatePtr = std::shared_ptr<MAITrackerState>;

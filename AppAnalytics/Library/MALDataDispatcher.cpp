@@ -90,7 +90,7 @@ void MALDataDispatcher::dispatchHits(const std::vector<MALHitPtr>& hits) {
   }
   sequentialRequests_ = 0;
   hitsDispatched_ = 0;
-  if (lastStatusCode_ == 500 || lastStatusCode_ == 503) {
+  if (!socketClass_ && (lastStatusCode_ == 500 || lastStatusCode_ == 503)) {
     double delay = retryInterval_ * (ns::Random::shared().next() / 4294967295.0);
     if (retryInterval_ < 256) retryInterval_ *= 2;
     std::weak_ptr<MALDataDispatcher> weak = self();
@@ -127,9 +127,8 @@ void MALDataDispatcher::dispatchPendingHits() {
     sendData();
     return;
   }
-  socket_ = std::make_shared<MALTCPSocket>()->initWithDelegate(
-      std::static_pointer_cast<MALTCPSocketDelegate>(self()));
-  if (!socket_->connect(destinationHost_, static_cast<std::uint16_t>(destinationPort_), false))
+  socket_ = makeSocket();
+  if (!socket_ || !socket_->connect(destinationHost_, static_cast<std::uint16_t>(destinationPort_), false))
     finishDispatch();
 }
 
@@ -209,8 +208,9 @@ void MALDataDispatcher::responseParsed(MALHTTPResponseParser&, bool persistentCo
   reportHitDispatched();
   if (!persistentConnection && pipelineMode_) pipelineMode_ = false;
   if (sendingSynchronously_) {
-    // The caller's loop writes again; what is left of this read answers nothing it sent.
-    if (outstanding_ == 0 || !pipelineMode_) responseParser_->reset();
+    // The caller's loop goes on; a connection the server closes has nothing more to say. Answers
+    // beyond the requests written meet the guard above.
+    if (!pipelineMode_) responseParser_->reset();
     return;
   }
   if (pendingHits_.empty()) {
@@ -263,6 +263,15 @@ void MALDataDispatcher::cancelDispatch() {
   if (isDispatching()) finishDispatch();
 }
 
+void MALDataDispatcher::injectSocketClass(MALTCPSocketClass socketClass) {
+  socketClass_ = std::move(socketClass);
+}
+
+MALTCPSocketPtr MALDataDispatcher::makeSocket() {
+  MALTCPSocketPtr socket = socketClass_ ? socketClass_() : std::make_shared<MALTCPSocket>();
+  return socket ? socket->initWithDelegate(std::static_pointer_cast<MALTCPSocketDelegate>(self())) : nullptr;
+}
+
 bool MALDataDispatcher::sendAllBefore(double deadline) {
   while (written_ < pendingRequest_.size()) {
     std::int64_t n = socket_->send(reinterpret_cast<const std::uint8_t*>(pendingRequest_.data()) + written_,
@@ -285,9 +294,8 @@ bool MALDataDispatcher::dispatchHitsSynchronously(const std::vector<MALHitPtr>& 
   syncFailed_ = false;
   const double deadline = steadySeconds() + std::max(timeoutSeconds, 0.0);
   const auto port = static_cast<std::uint16_t>(destinationPort_);
-  socket_ = std::make_shared<MALTCPSocket>()->initWithDelegate(
-      std::static_pointer_cast<MALTCPSocketDelegate>(self()));
-  if (!socket_->connect(destinationHost_, port, true, deadline - steadySeconds())) {
+  socket_ = makeSocket();
+  if (!socket_ || !socket_->connect(destinationHost_, port, true, deadline - steadySeconds())) {
     ns::log("connect failed");
     socket_.reset();
     sendingSynchronously_ = false;
@@ -324,9 +332,8 @@ bool MALDataDispatcher::dispatchHitsSynchronously(const std::vector<MALHitPtr>& 
       if (pipelineMode_ && outstanding_ > 0) continue;
       if (!pipelineMode_) {
         closeConnection();
-        socket_ = std::make_shared<MALTCPSocket>()->initWithDelegate(
-            std::static_pointer_cast<MALTCPSocketDelegate>(self()));
-        if (!socket_->connect(destinationHost_, port, true, deadline - steadySeconds())) {
+        socket_ = makeSocket();
+        if (!socket_ || !socket_->connect(destinationHost_, port, true, deadline - steadySeconds())) {
           ns::log("connect failed in loop");
           ok = false;
           break;

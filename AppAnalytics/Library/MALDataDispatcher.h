@@ -56,6 +56,9 @@ class MALDataDispatcher final : public ns::Object,
   bool dispatchHitsSynchronously(const std::vector<MALHitPtr>& hits, double timeoutSeconds);
   // Ends a running dispatch; unacknowledged hits stay with the caller's store.
   void cancelDispatch();
+  // Makes later connections with socketClass instead of MALTCPSocket (an empty one restores it).
+  // Their dispatches do not back off after a server error.
+  void injectSocketClass(MALTCPSocketClass socketClass);
 
   // The request text for one hit: GET, or POST to "<prefix>/p/__utm.gif" when the hit is longer
   // than kMaxGetLength bytes. Built from the stored string each time, with its queue time.
@@ -95,11 +98,13 @@ class MALDataDispatcher final : public ns::Object,
   void finishDispatch();
   void closeConnection();
   void cancelTimers();
+  MALTCPSocketPtr makeSocket();
   std::shared_ptr<MALDataDispatcher> self();
 
   std::weak_ptr<MALDataDispatcherDelegate> delegate_;
   std::shared_ptr<ns::RunLoop> runLoop_;
   MALTCPSocketPtr socket_;
+  MALTCPSocketClass socketClass_;  // empty: MALTCPSocket
   std::string destinationHost_ = kMALAppAnalyticsHost;
   unsigned destinationPort_ = kMALAppAnalyticsPort;
   std::string destinationPathPrefix_ = kMALAppAnalyticsPathPrefix;

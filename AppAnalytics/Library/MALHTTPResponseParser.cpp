@@ -40,7 +40,6 @@ std::shared_ptr<MALHTTPResponseParser> MALHTTPResponseParser::initWithDelegate(
 }
 
 void MALHTTPResponseParser::reset() {
-  ++generation_;
   buffer_.clear();
   start_ = end_ = 0;
   contentLength_ = 0;
@@ -72,7 +71,8 @@ void MALHTTPResponseParser::parseResponse(const std::uint8_t* bytes, std::size_t
     return;
   }
   buffer_.insert(buffer_.end(), bytes, bytes + length);
-  const std::uint64_t generation = generation_;
+  // A delegate that resets the parser (for a new request) empties the buffer, which ends the walk:
+  // what was left belongs to no request.
   while (end_ < buffer_.size()) {
     const std::size_t i = end_++;
     if (state_ == State::Body) {
@@ -102,11 +102,7 @@ void MALHTTPResponseParser::parseResponse(const std::uint8_t* bytes, std::size_t
       } else {
         complete();
       }
-    } else {
-      continue;
     }
-    // The delegate may have reset the parser (a new request): what is left belongs to no request.
-    if (generation != generation_) return;
   }
 }
 

@@ -57,8 +57,6 @@ class MALHTTPResponseParser final : public ns::Object {
   std::size_t contentLength_ = 0;
   bool persistentConnection_ = true;
   bool failed_ = false;
-  // Bumped by reset(), so a walk interrupted by its delegate resetting the parser stops.
-  std::uint64_t generation_ = 0;
 };
 
 using MALHTTPResponseParserPtr = std::shared_ptr<MALHTTPResponseParser>;

@@ -7,7 +7,8 @@ std::shared_ptr<MALTCPSocket> MALTCPSocket::initWithDelegate(std::weak_ptr<MALTC
   return std::static_pointer_cast<MALTCPSocket>(shared_from_this());
 }
 
-MALTCPSocket::~MALTCPSocket() { close(); }
+// Teardown closes the platform socket itself, whatever a subclass makes of close.
+MALTCPSocket::~MALTCPSocket() { MALTCPSocket::close(); }
 
 bool MALTCPSocket::connect(const std::string& host, std::uint16_t port, bool inLine, double timeoutSeconds) {
   if (socket_) return false;

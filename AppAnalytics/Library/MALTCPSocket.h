@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,24 +25,25 @@ class MALTCPSocketDelegate {
 
 // The dispatcher's connection to the collection host. Connected not in line, its events come
 // through the run loop of the connecting thread; connected in line, it is polled by its owner.
-class MALTCPSocket final : public ns::Object {
+// A dispatcher can be given another kind of socket (MALDataDispatcher::injectSocketClass).
+class MALTCPSocket : public ns::Object {
  public:
   std::shared_ptr<MALTCPSocket> initWithDelegate(std::weak_ptr<MALTCPSocketDelegate> delegate);
   ~MALTCPSocket() override;
 
   // Not in line: false only when the socket is already connected or connecting; the outcome
   // comes to the delegate. In line: blocks up to timeoutSeconds, and says whether it connected.
-  bool connect(const std::string& host, std::uint16_t port, bool inLine, double timeoutSeconds = 60);
-  bool readyToRead() const;
-  bool waitUntilReadable(double timeoutSeconds) const;
-  bool waitUntilWritable(double timeoutSeconds) const;
+  virtual bool connect(const std::string& host, std::uint16_t port, bool inLine, double timeoutSeconds = 60);
+  virtual bool readyToRead() const;
+  virtual bool waitUntilReadable(double timeoutSeconds) const;
+  virtual bool waitUntilWritable(double timeoutSeconds) const;
   // Bytes read, 0 at the end, sc::TCPSocket::kWouldBlock when nothing has arrived, -1 on an error.
-  std::int64_t read(std::uint8_t* buffer, std::size_t length);
+  virtual std::int64_t read(std::uint8_t* buffer, std::size_t length);
   // Bytes taken (0 when there is no room now), -1 on an error.
-  std::int64_t send(const std::uint8_t* bytes, std::size_t length);
+  virtual std::int64_t send(const std::uint8_t* bytes, std::size_t length);
   // socketBecameWritable is sent only while this is on.
-  void setWantsWritable(bool wants);
-  void close();
+  virtual void setWantsWritable(bool wants);
+  virtual void close();
 
  private:
   std::weak_ptr<MALTCPSocketDelegate> delegate_;
@@ -49,3 +51,6 @@ class MALTCPSocket final : public ns::Object {
 };
 
 using MALTCPSocketPtr = std::shared_ptr<MALTCPSocket>;
+
+// Makes a dispatcher's sockets, not yet initialised: the dispatcher calls initWithDelegate.
+using MALTCPSocketClass = std::function<MALTCPSocketPtr()>;

@@ -510,7 +510,35 @@ MALPersistentHitStorePtr MALTracker::persistentHitStore() const {
   return private_ ? private_->hitStore_ : nullptr;
 }
 
+namespace {
+
+std::mutex& injectedOptOutLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+MALOptOut::OptOutClass& injectedOptOut() {
+  static MALOptOut::OptOutClass check;
+  return check;
+}
+
+}  // namespace
+
+void MALOptOut::injectOptOutClass(OptOutClass optOutClass) {
+  std::lock_guard guard(injectedOptOutLock());
+  injectedOptOut() = std::move(optOutClass);
+}
+
 bool MALOptOut::isOptOutAppPresent() {
+  OptOutClass injected;
+  {
+    std::lock_guard guard(injectedOptOutLock());
+    injected = injectedOptOut();
+  }
+  return injected ? injected() : builtInIsOptOutAppPresent();
+}
+
+bool MALOptOut::builtInIsOptOutAppPresent() {
   static std::atomic<double> checkedAt{-std::numeric_limits<double>::infinity()};
   static std::atomic<bool> present{false};
   static std::mutex lock;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -183,10 +184,18 @@ class MALTracker final : public ns::Object, public MALDataDispatcherDelegate {
 };
 
 // Whether the collection service's opt-out application is installed: the platform is asked
-// whether its URL can be opened, and the answer is kept for kCacheSeconds.
+// whether its URL can be opened, and the answer is kept for kCacheSeconds. An injected check
+// answers instead while one is set.
 class MALOptOut final {
  public:
+  // Answers isOptOutAppPresent.
+  using OptOutClass = std::function<bool()>;
   static constexpr double kCacheSeconds = 600;
   static constexpr const char* kOptOutURL = "malanalyticsoptout://";
   static bool isOptOutAppPresent();
+  // An empty check brings back the built-in one. Any thread.
+  static void injectOptOutClass(OptOutClass optOutClass);
+
+ private:
+  static bool builtInIsOptOutAppPresent();
 };

@@ -1,13 +1,18 @@
 #include "CollectServer.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <stdexcept>
 
 namespace analyticstest {
 
-CollectServer::CollectServer() { start(); }
+CollectServer::CollectServer(int port) : port_(port) { start(); }
 
 CollectServer::~CollectServer() { stop(); }
 
@@ -84,6 +89,44 @@ std::vector<CollectServer::Hit> CollectServer::hits() const {
 std::size_t CollectServer::count() const {
   std::lock_guard lock(mutex_);
   return hits_.size();
+}
+
+ResettingServer::ResettingServer() {
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int one = 1;
+  ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd_, 16) != 0 ||
+      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    throw std::runtime_error("resetting server: cannot listen");
+  port_ = ntohs(address.sin_port);
+  thread_ = std::thread([this] {
+    while (!stop_.load()) {
+      pollfd listening{fd_, POLLIN, 0};
+      if (::poll(&listening, 1, 20) <= 0) continue;
+      int connection = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (connection < 0) continue;
+      ++connections_;
+      // Let the request arrive, so the reset cuts an exchange in the middle.
+      pollfd readable{connection, POLLIN, 0};
+      if (::poll(&readable, 1, 2000) > 0) {
+        char buffer[4096];
+        [[maybe_unused]] auto ignored = ::recv(connection, buffer, sizeof buffer, MSG_DONTWAIT);
+      }
+      linger abort{1, 0};
+      ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+      ::close(connection);
+    }
+  });
+}
+
+ResettingServer::~ResettingServer() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  ::close(fd_);
 }
 
 std::vector<unsigned long long> distinctCacheBusters(const std::vector<CollectServer::Hit>& hits) {

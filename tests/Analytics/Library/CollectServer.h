@@ -31,7 +31,8 @@ class CollectServer {
     std::map<std::string, std::string> headers;
   };
 
-  CollectServer();
+  // 0 picks a free port.
+  explicit CollectServer(int port = 0);
   ~CollectServer();
   CollectServer(const CollectServer&) = delete;
   CollectServer& operator=(const CollectServer&) = delete;
@@ -58,6 +59,26 @@ class CollectServer {
   std::vector<Hit> hits_;
   std::atomic<int> inFlight_{0};
   std::atomic<bool> overlap_{false};
+};
+
+// A server on 127.0.0.1 that accepts each connection, reads what the client sends and then resets
+// it (an abortive close), answering nothing.
+class ResettingServer {
+ public:
+  ResettingServer();
+  ~ResettingServer();
+  ResettingServer(const ResettingServer&) = delete;
+  ResettingServer& operator=(const ResettingServer&) = delete;
+
+  int port() const { return port_; }
+  std::size_t connections() const { return connections_.load(); }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<std::size_t> connections_{0};
+  std::thread thread_;
 };
 
 // The cache-buster values of the hits, in arrival order, with repeats (retries) folded.

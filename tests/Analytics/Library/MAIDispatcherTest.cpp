@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <thread>
 
 #include "Analytics/Library/MAIConstants.h"
@@ -11,6 +13,7 @@
 #include "Foundation/Error.h"
 #include "support/LogCapture.h"
 #include "support/RunLoopSpin.h"
+#include "support/ScriptedTCPServer.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -26,15 +29,7 @@ class MAIDispatcherTest : public testsupport::TempDirTest {
     ns::ErrorPtr error;
     auto dispatcher = MAIDispatcher::dispatcherWithDatastorePath(tmp.file(file), interval, &error);
     EXPECT_TRUE(dispatcher) << error;
-    if (dispatcher) {
-      // Counts the requests started, whatever becomes of them.
-      dispatcher->setUrlConnectionClass([this, real = dispatcher->urlConnectionClass()](
-                                            const ns::URLRequestPtr& request, const dispatch::QueuePtr& queue,
-                                            MAIURLConnection::CompletionHandler handler) {
-        ++attempts;
-        return real(request, queue, std::move(handler));
-      });
-    }
+    if (dispatcher) countAttempts(*dispatcher, dispatcher->urlConnectionClass());
     return dispatcher;
   }
   void queue(MAIDispatcher& dispatcher, int count) {
@@ -42,10 +37,29 @@ class MAIDispatcherTest : public testsupport::TempDirTest {
       dispatcher.queueDispatch({{"t", "event"}, {"n", std::to_string(i)}}, server.url());
   }
   static std::int64_t stored(MAIDispatcher& dispatcher) { return dispatcher.dataStore()->hitCount(nullptr); }
-  // Runs what is due on this thread until nothing is left.
-  static void settle() {
+  // Runs what is due on this thread until nothing is left. A loop that never quiets down fails the
+  // test rather than hanging it.
+  static void settle(double timeoutSeconds = 30) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(timeoutSeconds));
     auto loop = ns::RunLoop::currentRunLoop();
-    for (int quiet = 0; quiet < 3;) quiet = loop->runOnce(0.02) ? 0 : quiet + 1;
+    for (int quiet = 0; quiet < 3;) {
+      if (Clock::now() >= deadline) {
+        ADD_FAILURE() << "settle: the run loop still had work after " << timeoutSeconds << " s";
+        return;
+      }
+      quiet = loop->runOnce(0.02) ? 0 : quiet + 1;
+    }
+  }
+  // Counts the requests started, with those of a connection class set later.
+  void countAttempts(MAIDispatcher& dispatcher, MAIURLConnectionClass real) {
+    dispatcher.setUrlConnectionClass([this, real](const ns::URLRequestPtr& request,
+                                                  const dispatch::QueuePtr& queue,
+                                                  MAIURLConnection::CompletionHandler handler) {
+      ++attempts;
+      return real(request, queue, std::move(handler));
+    });
   }
 
   CollectServer server;
@@ -237,6 +251,141 @@ TEST_F(MAIDispatcherTest, ARefusingHostSuspendsSendingUntilItIsReachableAgain) {
     EXPECT_FALSE(d->hasTimer());
     d->wait_and_release();
   }
+}
+
+std::string collectUrl(const char* scheme, const std::string& host, int port) {
+  return std::string(scheme) + "://" + host + ":" + std::to_string(port) + "/collect";
+}
+
+// Only the endpoint's own answer settles a hit: whatever keeps the answer from coming, the hit stays
+// stored, and goes out at a later dispatch once the endpoint answers.
+TEST_F(MAIDispatcherTest, AHitThatGetsNoAnswerStaysForALaterDispatch) {
+  ns::ManualClock clock;
+  // What stands at the hit's address while it fails, and what answers afterwards.
+  struct Endpoint {
+    int port = 0;
+    std::unique_ptr<analyticstest::ResettingServer> resetting;
+    std::unique_ptr<CollectServer> collect;
+  };
+  struct Case {
+    const char* what;
+    std::function<std::string(Endpoint&, MAIDispatcher&)> open;
+    // Makes the endpoint answer; none when nothing can.
+    std::function<void(Endpoint&, MAIDispatcher&)> heal;
+    const char* code;  // the failure, as the debug line shows it
+    int attempts;      // before the hit is put aside
+    bool offline;      // the dispatcher waits for the host instead
+  };
+  auto answerAt = [](Endpoint& e, MAIDispatcher&) {
+    e.resetting.reset();
+    e.collect = std::make_unique<CollectServer>(e.port);
+  };
+  const Case cases[] = {
+      {"refused",
+       [](Endpoint& e, MAIDispatcher&) {
+         e.port = testsupport::ScriptedTCPServer::closedPort();
+         return collectUrl("http", "127.0.0.1", e.port);
+       },
+       answerAt, "Code=-1004", 1, true},
+      {"reset",
+       [](Endpoint& e, MAIDispatcher&) {
+         e.resetting = std::make_unique<analyticstest::ResettingServer>();
+         e.port = e.resetting->port();
+         return collectUrl("http", "127.0.0.1", e.port);
+       },
+       answerAt, "Code=-1005", 6, false},
+      {"timed out",
+       [this](Endpoint& e, MAIDispatcher& d) {
+         e.collect = std::make_unique<CollectServer>();
+         e.collect->script(std::vector<CollectServer::Reply>(6, {200, 1.0, false}));
+         countAttempts(d, [](const ns::URLRequestPtr& request, const dispatch::QueuePtr& queue,
+                             MAIURLConnection::CompletionHandler handler) {
+           auto quick = request->copy();
+           quick->setTimeoutInterval(0.2);
+           return std::make_shared<MAIURLConnection>()->initWithRequest(quick, queue, std::move(handler));
+         });
+         return e.collect->url();
+       },
+       [this](Endpoint&, MAIDispatcher& d) {
+         countAttempts(d, [](const ns::URLRequestPtr& request, const dispatch::QueuePtr& queue,
+                             MAIURLConnection::CompletionHandler handler) {
+           return std::make_shared<MAIURLConnection>()->initWithRequest(request, queue, std::move(handler));
+         });
+       },
+       "Code=-1001", 6, false},
+      {"TLS to a plain HTTP server",
+       [](Endpoint& e, MAIDispatcher&) {
+         e.collect = std::make_unique<CollectServer>();
+         return collectUrl("https", "127.0.0.1", e.collect->port());
+       },
+       nullptr, "Code=-1200", 1, false},
+      {"unknown host", [](Endpoint&, MAIDispatcher&) { return collectUrl("http", "collect.invalid", 80); },
+       nullptr, "Code=-1003", 1, true},
+  };
+  MAILogDebug = true;
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::LogCapture log;
+    Endpoint endpoint;
+    attempts = 0;
+    auto d = make(20, "lost" + std::to_string(n++) + ".sql");
+    const std::string url = c.open(endpoint, *d);
+    d->queueDispatch({{"t", "event"}}, url);
+    ASSERT_TRUE(spinUntil([&] { return d->hasTimer() && stored(*d) == 1; }));
+    clock.advance(20);
+    ASSERT_TRUE(spinUntil(
+        [&] { return attempts.load() == c.attempts && !d->isSending() && (d->isOffline() || !c.offline); }));
+    settle();
+    EXPECT_TRUE(log.contains(c.code)) << testing::PrintToString(log.lines());
+    EXPECT_FALSE(log.contains("Giving up on"));
+    EXPECT_EQ(attempts.load(), c.attempts);
+    EXPECT_EQ(stored(*d), 1);
+    EXPECT_EQ(d->isOffline(), c.offline);
+
+    // The next dispatch: the timer's, or the one that follows the host's return.
+    if (c.heal) c.heal(endpoint, *d);
+    clock.advance(kReachabilityProbePeriod);
+    if (c.heal) {
+      ASSERT_TRUE(spinUntil([&] { return stored(*d) == 0; }));
+      EXPECT_TRUE(log.contains("Successfully dispatched"));
+      const auto hits = endpoint.collect->hits();
+      ASSERT_FALSE(hits.empty());
+      EXPECT_EQ(hits.back().parameters.at("t"), "event");
+    } else if (!c.offline) {
+      ASSERT_TRUE(spinUntil([&] { return attempts.load() > c.attempts && !d->isSending(); }));
+      settle();
+      EXPECT_EQ(stored(*d), 1);
+    } else {
+      settle();
+      EXPECT_EQ(stored(*d), 1);
+      EXPECT_TRUE(d->isOffline());
+    }
+    d->wait_and_release();
+  }
+  MAILogDebug = false;
+}
+
+// An endpoint that cannot be reached holds back only its own hits: those for another go out in the
+// same dispatch, and the held one is tried again at the next.
+TEST_F(MAIDispatcherTest, AnEndpointWithoutAnswersHoldsBackOnlyItsOwnHits) {
+  auto d = make(-1);
+  const std::string secure = collectUrl("https", "127.0.0.1", server.port());
+  d->queueDispatch({{"n", "0"}}, secure);
+  queue(*d, 2);
+  d->queueDispatch({{"n", "3"}}, secure);
+  ASSERT_TRUE(spinUntil([&] { return stored(*d) == 4; }));
+  d->dispatch();
+  ASSERT_TRUE(spinUntil([&] { return server.count() == 2 && stored(*d) == 2 && !d->isSending(); }));
+  settle();
+  // One try of the oldest held hit per dispatch; the one behind it waits without a try.
+  EXPECT_EQ(attempts.load(), 3);
+  d->dispatch();
+  ASSERT_TRUE(spinUntil([&] { return attempts.load() == 4 && !d->isSending(); }));
+  settle();
+  EXPECT_EQ(attempts.load(), 4);
+  EXPECT_EQ(stored(*d), 2);
+  EXPECT_EQ(server.count(), 2u);
 }
 
 TEST_F(MAIDispatcherTest, HitsThirtyDaysOldAreDroppedUnsent) {

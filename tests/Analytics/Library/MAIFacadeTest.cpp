@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <regex>
 #include <thread>
 
 #include "Analytics/Library/MAI.h"
 #include "Analytics/Library/MAIConstants.h"
+#include "Analytics/Library/MAILock.h"
 #include "Analytics/Library/MAITrackerImpl.h"
 #include "Analytics/Library/MAIUncaughtExceptionHandler.h"
 #include "AnalyticsTestSupport.h"
@@ -62,6 +64,36 @@ TEST_F(MAIFacadeTest, TrackersAreKeptByTrimmedIdAndTheFirstIsTheDefault) {
   auto third = mai->trackerWithTrackingId(std::string("UA-1"));
   EXPECT_NE(third, first);
   EXPECT_EQ(mai->defaultTracker(), third);
+}
+
+// A tracker's client id is read without the tracker's lock: a thread reporting a crash, which waits
+// for a lock only so long, gets it even while another thread is inside the tracker.
+TEST_F(MAIFacadeTest, ATrackersClientIdIsReadWithoutItsLock) {
+  auto mai = MAI::sharedInstance();
+  auto tracker = mai->trackerWithTrackingId(std::string("UA-1"));
+  ASSERT_TRUE(tracker);
+  auto factory = mai->trackerImplClass();
+  std::thread closer;
+  std::optional<std::string> whileHeld;
+  bool held = false;
+  // Trackers are made under the facade's lock: a tracker closing meanwhile holds its own lock while
+  // it waits for the facade's.
+  mai->setTrackerImplClass([&](const auto&... arguments) {
+    closer = std::thread([&] { tracker->close(); });
+    {
+      MAICrashReportScope reporting;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      while (!held && std::chrono::steady_clock::now() < deadline) held = !tracker->trackingId();
+      whileHeld = tracker->clientId();
+    }
+    return factory(arguments...);
+  });
+  EXPECT_TRUE(mai->trackerWithTrackingId(std::string("UA-2")));
+  closer.join();
+  EXPECT_TRUE(held);
+  EXPECT_EQ(whileHeld, mai->clientId());
+  EXPECT_TRUE(whileHeld);
+  mai->setTrackerImplClass(factory);
 }
 
 TEST_F(MAIFacadeTest, ADispatcherIsMadeOnlyOnTheMainThreadAndMissingOneIsReported) {

@@ -84,8 +84,12 @@ TEST(MAITrackerStateTest, SamplingIsDeterministicAndRatesAreClamped) {
 TEST(MAITrackerStateTest, DispatchUrlsMustHaveTheirScheme) {
   analyticstest::ScopedEnv noOverride("VCC_COLLECT_URL", nullptr);
   auto state = newState();
-  EXPECT_TRUE(state->dispatchUrl().starts_with("https://"));
+  // The service's host, reached as the service is: over plain HTTP.
+  EXPECT_EQ(state->dispatchUrl(), state->httpDispatchUrl());
+  EXPECT_TRUE(state->dispatchUrl().starts_with("http://"));
   EXPECT_TRUE(state->dispatchUrl().ends_with("/collect"));
+  state->setUseHttps(true);
+  EXPECT_TRUE(state->dispatchUrl().starts_with("https://"));
   testsupport::LogCapture log;
   struct Case {
     bool https;

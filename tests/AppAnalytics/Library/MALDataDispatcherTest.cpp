@@ -329,6 +329,48 @@ TEST_F(MALDataDispatcherTest, SynchronousDispatchSendsEveryBatchAndSaysWhetherAl
   EXPECT_EQ(server.bytesReceived(), received);
 }
 
+// A socket that connects to the given port of 127.0.0.1, whatever address the dispatcher names.
+class RedirectedSocket final : public MALTCPSocket {
+ public:
+  explicit RedirectedSocket(std::uint16_t port) : port_(port) {}
+  bool connect(const std::string&, std::uint16_t, bool inLine, double timeoutSeconds) override {
+    return MALTCPSocket::connect("127.0.0.1", port_, inLine, timeoutSeconds);
+  }
+
+ private:
+  std::uint16_t port_;
+};
+
+TEST_F(MALDataDispatcherTest, AnInjectedSocketClassMakesTheConnectionsAndIsNotBackedOff) {
+  ns::ManualClock clock;
+  server.setScript({ScriptStep::reply(ScriptedTCPServer::status(503, "Service Unavailable"))});
+  server.setFallback(ScriptStep::reply(ScriptedTCPServer::ok()));
+  // The dispatcher's own address refuses: only the injected sockets reach the server.
+  auto d = makeDispatcher(ScriptedTCPServer::closedPort());
+  int made = 0;
+  d->injectSocketClass([&] {
+    ++made;
+    return std::make_shared<RedirectedSocket>(static_cast<std::uint16_t>(server.port()));
+  });
+  run(d, maltest::hits(2));
+  EXPECT_EQ(d->lastStatusCode(), 503);
+  EXPECT_TRUE(recorder->acknowledged.empty());
+  // No waiting after the 503: the time stands still, and the next dispatch is answered.
+  run(d, maltest::hits(2));
+  EXPECT_EQ(recorder->acknowledged, ids(1, 2));
+  EXPECT_TRUE(d->dispatchHitsSynchronously(maltest::hits(1), 60));
+  EXPECT_EQ(made, 3);
+  EXPECT_EQ(server.connectionCount(), 3u);
+
+  // Without it, the built-in socket goes to the dispatcher's own address again.
+  d->injectSocketClass(nullptr);
+  recorder->acknowledged.clear();
+  run(d, maltest::hits(1));
+  EXPECT_TRUE(recorder->acknowledged.empty());
+  EXPECT_EQ(made, 3);
+  EXPECT_EQ(server.connectionCount(), 3u);
+}
+
 TEST_F(MALDataDispatcherTest, SynchronousDispatchGivesUpAtItsDeadline) {
   auto d = makeDispatcher();
   EXPECT_FALSE(d->dispatchHitsSynchronously(maltest::hits(2), 0.3));

@@ -35,6 +35,7 @@ class MALTrackerTest : public ::testing::Test {
  protected:
   void SetUp() override { ns::FileManager::defaultManager()->removeItemAtPath(storePath()); }
   void TearDown() override {
+    MALOptOut::injectOptOutClass(nullptr);
     tracker->stopTracker();
     tracker->setDryRun(false);
     tracker->setSampleRate(100);
@@ -260,6 +261,38 @@ TEST_F(MALTrackerTest, AnOptedOutUserIsNotTrackedAndTheAnswerIsKeptTenMinutes) {
   clock.advance(11);
   EXPECT_TRUE(tracker->trackPageview(std::string("/seen")));
   EXPECT_EQ(stored().size(), 1u);
+}
+
+TEST_F(MALTrackerTest, AnInjectedOptOutCheckDecidesInsteadOfThePlatform) {
+  // Far past any answer the built-in check kept for earlier tests.
+  ns::ManualClock clock(ns::Date::now().timeIntervalSince1970() + 100 * MALOptOut::kCacheSeconds);
+  auto app = ui::Application::sharedApplication();
+  app->setURLSchemeHandled("malanalyticsoptout", false);
+  start();
+  bool optedOut = true;
+  int asked = 0;
+  MALOptOut::injectOptOutClass([&] {
+    ++asked;
+    return optedOut;
+  });
+  std::size_t platformAsked = app->canOpenURLQueries().size();
+  EXPECT_TRUE(tracker->trackPageview(std::string("/hidden")));
+  EXPECT_TRUE(tracker->trackEvent("c", "a", std::nullopt, 1));
+  EXPECT_TRUE(stored().empty());
+  // Asked at every call: its answer is not kept.
+  optedOut = false;
+  EXPECT_TRUE(tracker->trackPageview(std::string("/seen")));
+  EXPECT_EQ(stored().size(), 1u);
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(app->canOpenURLQueries().size(), platformAsked);
+
+  // Without it, the platform is asked again.
+  MALOptOut::injectOptOutClass(nullptr);
+  app->setURLSchemeHandled("malanalyticsoptout", true);
+  EXPECT_TRUE(tracker->trackPageview(std::string("/hidden again")));
+  EXPECT_EQ(stored().size(), 1u);
+  EXPECT_GT(app->canOpenURLQueries().size(), platformAsked);
+  app->setURLSchemeHandled("malanalyticsoptout", false);
 }
 
 TEST_F(MALTrackerTest, SynchronousDispatchSendsMoreThanThirtyHits) {

@@ -171,6 +171,35 @@ TEST_F(StoreTest, PredicatesSortsAndLimitsJudgePendingValues) {
   }
 }
 
+// With nothing pending, a limited fetch takes its records from the store alone: they must come
+// from the requested end of the order.
+TEST_F(StoreTest, ALimitedFetchTakesTheFirstRecordsOfItsOrder) {
+  auto store = open(dbPath());
+  ASSERT_TRUE(store);
+  const std::pair<const char*, double> items[] = {{"c", 30}, {"e", 50}, {"a", 10}, {"d", 40}, {"b", 20}};
+  for (const auto& [name, stamp] : items) insertItem(store.context, name, stamp);
+  ASSERT_TRUE(store.context->save(nullptr));
+  auto entity = store.coordinator->managedObjectModel()->entityNamed("Item");
+  struct Case {
+    const char* key;
+    bool ascending;
+    std::size_t limit;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"stamp", true, 1, {"a"}},      {"stamp", true, 2, {"a", "b"}},
+      {"stamp", false, 1, {"e"}},     {"stamp", false, 3, {"e", "d", "c"}},
+      {"name", false, 2, {"e", "d"}}, {"name", true, 4, {"a", "b", "c", "d"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.key << (c.ascending ? " ascending, " : " descending, ") << c.limit);
+    auto context = store.newContext();
+    cd::FetchRequest request(entity);
+    request.sortDescriptor = cd::SortDescriptor{c.key, c.ascending};
+    request.fetchLimit = c.limit;
+    EXPECT_EQ(names(context->executeFetchRequest(request, nullptr)), c.expected);
+  }
+}
+
 TEST_F(StoreTest, ValuesSurviveReopeningAndEachRecordIsOneObject) {
   {
     auto store = open(dbPath());
