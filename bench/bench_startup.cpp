@@ -4,8 +4,13 @@
 // multi at the client's concurrency (6 connections to the host) and with the encodings it offers,
 // the JSON bodies parsed with simdjson, the images decoded with the same codecs, and the same
 // poster files encoded and written (cold) or read and decoded (warm).
+// The client's peak resident memory is measured per device in a process of its own (this program
+// started again with --client), so the service, the floor and earlier runs are not counted.
 #include <curl/curl.h>
 #include <simdjson.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -15,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,22 +51,64 @@ double peakMemoryMB() {
   return 0;
 }
 
+// Runs the client as the program does, with these options, until the script ends; its exit code.
+int runProgram(std::vector<std::string> options) {
+  ui::Application::sharedApplication()->reset();
+  ui::AlertView::dismissAll();
+  ClientProgram program;
+  options.insert(options.begin(), "--headless");
+  if (program.configure(options)) return -1;
+  char name[] = "vcc";
+  char* argv[] = {name, nullptr};
+  return ui::applicationMain(1, argv, "", ns::ClassRegistry::shared().registerClassIfNeeded<AppDelegate>());
+}
+
 // One client run until the home page settles; the requests it made.
 double runClient(sampleservice::Server& server, const std::string& script,
                  std::vector<sampleservice::ServiceRequest>& requests) {
   server.clearLog();
-  ui::Application::sharedApplication()->reset();
-  ui::AlertView::dismissAll();
-  ClientProgram program;
-  if (program.configure({"--headless", "--host", server.hostAndPort(), "--script", script})) return -1;
-  char name[] = "vcc";
-  char* argv[] = {name, nullptr};
   auto start = Clock::now();
-  int exitCode =
-      ui::applicationMain(1, argv, "", ns::ClassRegistry::shared().registerClassIfNeeded<AppDelegate>());
+  int exitCode = runProgram({"--host", server.hostAndPort(), "--script", script});
   double seconds = secondsSince(start);
   requests = server.requests();
   return exitCode == 0 ? seconds : -1;
+}
+
+// The child's side of a memory measurement: one start, then its own peak on stdout.
+int clientMemoryMain(const std::vector<std::string>& options) {
+  resetPeakMemory();
+  int exitCode = runProgram(options);
+  std::printf("peak %.1f\n", peakMemoryMB());
+  return exitCode;
+}
+
+// The peak resident memory in MB of one start of the client in a process of its own; < 0 when it
+// failed.
+double clientPeakMemory(const std::vector<std::string>& options) {
+  std::vector<std::string> arguments{"bench_startup", "--client"};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  std::vector<char*> argv;
+  for (auto& a : arguments) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  pid_t pid = 0;
+  int failed = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; !failed && (n = read(out[0], buffer, sizeof buffer)) > 0;)
+    text.append(buffer, std::size_t(n));
+  close(out[0]);
+  int status = 0;
+  if (failed || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  auto at = text.rfind("peak ");
+  return at == std::string::npos ? -1 : std::atof(text.c_str() + at + 5);
 }
 
 struct Fetched {
@@ -162,7 +210,9 @@ double floorRun(sampleservice::Server& server, const std::vector<sampleservice::
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--client")
+    return clientMemoryMain(std::vector<std::string>(argv + 2, argv + argc));
   curl_global_init(CURL_GLOBAL_DEFAULT);
   const fs::path root = fs::temp_directory_path() / ("bench-startup-" + std::to_string(::getpid()));
   fs::create_directories(root / "posters");
@@ -180,7 +230,6 @@ int main() {
   constexpr int kRounds = 3;
   double clientCold = 0, clientWarm = 0, floorCold = 0, floorWarm = 0;
   std::size_t coldRequests = 0, warmRequests = 0;
-  resetPeakMemory();
   for (int round = 0; round < kRounds; ++round) {
     fs::remove_all(root / "sandbox" / "Library" / "Caches");
     double cold = runClient(server, script, requests);
@@ -198,7 +247,25 @@ int main() {
     clientCold += cold;
     clientWarm += warm;
   }
-  const double peak = peakMemoryMB();
+
+  // The client's own peak, cold and warm, on each device.
+  struct DevicePeak {
+    const char* device;
+    double cold, warm;
+  };
+  std::vector<DevicePeak> peaks;
+  for (const char* device : {"tablet", "phone"}) {
+    const std::string data = (root / (std::string("memory-") + device)).string();
+    const std::vector<std::string> options{"--host", server.hostAndPort(), "--device", device, "--data",
+                                           data,     "--script",           script};
+    double cold = clientPeakMemory(options);
+    double warm = clientPeakMemory(options);
+    if (cold < 0 || warm < 0) {
+      std::fprintf(stderr, "bench_startup: the client on the %s did not settle\n", device);
+      return 1;
+    }
+    peaks.push_back({device, cold, warm});
+  }
   server.stop();
   fs::remove_all(root);
 
@@ -206,9 +273,14 @@ int main() {
               floorCold / kRounds, coldRequests);
   std::printf("warm start: client %.3f s, floor %.3f s (%zu requests)\n", clientWarm / kRounds,
               floorWarm / kRounds, warmRequests);
-  std::printf("peak resident memory of the client: %.1f MB\n", peak);
+  for (const auto& p : peaks)
+    std::printf("peak resident memory of the client on the %s: cold %.1f MB, warm %.1f MB (budget 150 MB)\n",
+                p.device, p.cold, p.warm);
   std::printf("ratio startup_cold = %.2f (target <= 1.5)\n", clientCold / floorCold);
   std::printf("ratio startup_warm = %.2f (target <= 1.5)\n", clientWarm / floorWarm);
+  for (const auto& p : peaks)
+    std::printf("ratio startup_memory_%s = %.2f (target <= 1.0)\n", p.device,
+                std::max(p.cold, p.warm) / 150.0);
   curl_global_cleanup();
   return 0;
 }

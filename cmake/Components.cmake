@@ -13,10 +13,14 @@ function(add_component name)
   target_link_libraries(${name} PUBLIC ${C_PUBLIC} PRIVATE ${C_PRIVATE})
 endfunction()
 
-# add_component_tests(<component> [LINKS <targets...>])
+# add_component_tests(<component> [LINKS <targets...>] [COST <seconds>])
 # One test binary per component, from every .cpp in the calling folder, labelled with the component.
+# COST is a typical test's run time: ctest starts costlier tests first until it has times of its own.
 function(add_component_tests component)
-  cmake_parse_arguments(T "" "" "LINKS" ${ARGN})
+  cmake_parse_arguments(T "" "COST" "LINKS" ${ARGN})
+  if(NOT T_COST)
+    set(T_COST 0)
+  endif()
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   set(target ${component}Tests)
   add_executable(${target} ${sources})
@@ -25,7 +29,7 @@ function(add_component_tests component)
   # name as well would put raw bytes (pointers included) into it.
   gtest_discover_tests(${target}
     NO_PRETTY_VALUES
-    PROPERTIES LABELS ${component}
+    PROPERTIES LABELS ${component} COST ${T_COST}
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()

@@ -74,8 +74,9 @@ cairo_operator_t cairoOperator(BlendMode mode) {
 class SourceSurface {
  public:
   explicit SourceSurface(const Image& image)
-      : surface_(cairo_image_surface_create_for_data(
-            reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image.pixels().data())),
+      : pixels_(image.pixelBuffer()),
+        surface_(cairo_image_surface_create_for_data(
+            reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(pixels_->data())),
             CAIRO_FORMAT_ARGB32, image.pixelWidth(), image.pixelHeight(), image.pixelWidth() * 4)) {}
   ~SourceSurface() {
     cairo_surface_finish(surface_);
@@ -87,6 +88,8 @@ class SourceSurface {
   bool ok() const { return cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS; }
 
  private:
+  // Held while Cairo reads them, whatever purges happen meanwhile.
+  std::shared_ptr<const std::vector<std::uint32_t>> pixels_;
   cairo_surface_t* surface_;
 };
 

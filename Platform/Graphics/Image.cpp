@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <mutex>
 
 #include "Foundation/Format.h"
 #include "Graphics/ImageHeader.h"
@@ -23,8 +25,125 @@ bool acceptablePixelSize(std::int64_t width, std::int64_t height) {
 }
 }  // namespace detail
 
+using PixelBuffer = std::shared_ptr<const std::vector<std::uint32_t>>;
+
+struct Image::OnDemandPixels {
+  ns::Data encoded;
+  std::size_t count = 0;
+  std::mutex lock;
+  PixelBuffer decoded;
+
+  PixelBuffer get(bool keep) {
+    std::lock_guard<std::mutex> hold(lock);
+    if (decoded) return decoded;
+    // The bytes decoded once already, so this gives the same pixels; should it not, a clear
+    // picture of the same size is drawn rather than anything outside the buffer.
+    auto image = Image::decode(encoded);
+    PixelBuffer pixels = image && image->pixels_->size() == count
+                             ? image->pixels_
+                             : std::make_shared<const std::vector<std::uint32_t>>(count, 0u);
+    if (keep) decoded = pixels;
+    return pixels;
+  }
+
+  std::size_t heldBytes() {
+    std::lock_guard<std::mutex> hold(lock);
+    return decoded ? decoded->size() * sizeof(std::uint32_t) : 0;
+  }
+
+  std::size_t purge() {
+    PixelBuffer dropped;
+    std::lock_guard<std::mutex> hold(lock);
+    std::size_t bytes = decoded ? decoded->size() * sizeof(std::uint32_t) : 0;
+    dropped = std::move(decoded);
+    return bytes;
+  }
+};
+
+namespace {
+
+// Every image decoded on demand that may still be alive, for purges.
+struct OnDemandRegistry {
+  std::mutex lock;
+  std::vector<std::weak_ptr<Image::OnDemandPixels>> stores;
+  std::size_t pruneAt = 64;
+
+  void add(const std::shared_ptr<Image::OnDemandPixels>& store) {
+    std::lock_guard<std::mutex> hold(lock);
+    if (stores.size() >= pruneAt) {
+      std::erase_if(stores, [](const auto& weak) { return weak.expired(); });
+      pruneAt = std::max<std::size_t>(64, stores.size() * 2);
+    }
+    stores.push_back(store);
+  }
+
+  std::vector<std::shared_ptr<Image::OnDemandPixels>> alive() {
+    std::lock_guard<std::mutex> hold(lock);
+    std::vector<std::shared_ptr<Image::OnDemandPixels>> result;
+    for (const auto& weak : stores)
+      if (auto store = weak.lock()) result.push_back(std::move(store));
+    return result;
+  }
+};
+
+// Never destroyed: images may outlive static destruction.
+OnDemandRegistry& onDemandRegistry() {
+  static auto* registry = new OnDemandRegistry;
+  return *registry;
+}
+
+}  // namespace
+
 Image::Image(int width, int height, std::shared_ptr<const std::vector<std::uint32_t>> pixels, double scale)
     : width_(width), height_(height), scale_(scale > 0 ? scale : 1), pixels_(std::move(pixels)) {}
+
+Image::Image(int width, int height, std::shared_ptr<OnDemandPixels> onDemand, double scale)
+    : width_(width), height_(height), scale_(scale > 0 ? scale : 1), onDemand_(std::move(onDemand)) {}
+
+ImagePtr Image::decodeOnDemand(const ns::Data& data, double scale) {
+  auto image = decode(data, scale);
+  if (!image) return nullptr;
+  auto store = std::make_shared<OnDemandPixels>();
+  // A buffer with much room left over (a body grown while it arrived) is kept at its size.
+  store->encoded = data.tailRoom() > data.length() / 4 + ns::Data::kTailRoom
+                       ? ns::Data(data.bytes(), data.length())
+                       : data;
+  store->count = image->pixels_->size();
+  onDemandRegistry().add(store);
+  return std::make_shared<Image>(image->width_, image->height_, std::move(store), image->scale_);
+}
+
+ImagePtr Image::fromFileOnDemand(const std::string& path, double scale) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return nullptr;
+  std::streamoff size = in.tellg();
+  if (size <= 0 || std::uintmax_t(size) > detail::kMaxEncodedFileBytes) return nullptr;
+  std::string bytes(std::size_t(size), '\0');
+  in.seekg(0);
+  if (!in.read(bytes.data(), size)) return nullptr;
+  return decodeOnDemand(ns::Data(std::move(bytes)), scale);
+}
+
+std::size_t Image::purgeDecodedPixels() {
+  std::size_t bytes = 0;
+  for (const auto& store : onDemandRegistry().alive()) bytes += store->purge();
+  return bytes;
+}
+
+std::size_t Image::decodedOnDemandBytes() {
+  std::size_t bytes = 0;
+  for (const auto& store : onDemandRegistry().alive()) bytes += store->heldBytes();
+  return bytes;
+}
+
+PixelBuffer Image::pixelBuffer(bool keep) const { return onDemand_ ? onDemand_->get(keep) : pixels_; }
+
+PixelBuffer Image::pixelBuffer() const { return pixelBuffer(true); }
+
+std::span<const std::uint32_t> Image::pixels() const {
+  const PixelBuffer& buffer = onDemand_ ? onDemand_->get(true) : pixels_;
+  return {buffer->data(), buffer->size()};
+}
 
 ImagePtr Image::fromPixels(int pixelWidth, int pixelHeight, std::vector<std::uint32_t> pixels, double scale) {
   if (!detail::acceptablePixelSize(pixelWidth, pixelHeight) ||
@@ -35,6 +154,7 @@ ImagePtr Image::fromPixels(int pixelWidth, int pixelHeight, std::vector<std::uin
 }
 
 ImagePtr Image::withScale(double scale) const {
+  if (onDemand_) return std::make_shared<Image>(width_, height_, onDemand_, scale);
   return std::make_shared<Image>(width_, height_, pixels_, scale);
 }
 
@@ -45,8 +165,9 @@ ImagePtr Image::cropped(int x, int y, int width, int height) const {
   if (x1 <= x0 || y1 <= y0) return nullptr;
   std::vector<std::uint32_t> pixels;
   pixels.reserve(std::size_t((x1 - x0) * (y1 - y0)));
+  PixelBuffer source = pixelBuffer(true);
   for (std::int64_t row = y0; row < y1; ++row) {
-    auto begin = pixels_->begin() + row * width_;
+    auto begin = source->begin() + row * width_;
     pixels.insert(pixels.end(), begin + x0, begin + x1);
   }
   return fromPixels(int(x1 - x0), int(y1 - y0), std::move(pixels), scale_);
@@ -54,13 +175,14 @@ ImagePtr Image::cropped(int x, int y, int width, int height) const {
 
 std::uint32_t Image::pixelAt(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  return (*pixels_)[std::size_t(y) * std::size_t(width_) + std::size_t(x)];
+  return (*pixelBuffer(true))[std::size_t(y) * std::size_t(width_) + std::size_t(x)];
 }
 
 Color Image::colorAt(int x, int y) const { return colorFromPremultiplied(pixelAt(x, y)); }
 
 bool Image::hasAlpha() const {
-  return std::any_of(pixels_->begin(), pixels_->end(), [](std::uint32_t p) { return (p >> 24) != 0xFF; });
+  PixelBuffer pixels = pixelBuffer(true);
+  return std::any_of(pixels->begin(), pixels->end(), [](std::uint32_t p) { return (p >> 24) != 0xFF; });
 }
 
 std::string Image::describe() const {

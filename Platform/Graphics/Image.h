@@ -40,6 +40,16 @@ class Image final : public ns::Object {
     return decode(data.bytes(), data.length(), scale);
   }
   static ImagePtr fromFile(const std::string& path, double scale = 1);
+  // As decode and fromFile (undecodable data gives nullptr), but the image keeps only the encoded
+  // bytes: its pixels are decoded again when first drawn or read, and purgeDecodedPixels() drops
+  // them, as the device does with the pictures of its pages.
+  static ImagePtr decodeOnDemand(const ns::Data& data, double scale = 1);
+  static ImagePtr fromFileOnDemand(const std::string& path, double scale = 1);
+  // Drops the decoded pixels of every image decoded on demand (under memory pressure); they are
+  // decoded again when next needed. The number of bytes freed.
+  static std::size_t purgeDecodedPixels();
+  // The decoded pixels held by the images decoded on demand that are alive, in bytes.
+  static std::size_t decodedOnDemandBytes();
 
   int pixelWidth() const { return width_; }
   int pixelHeight() const { return height_; }
@@ -53,7 +63,11 @@ class Image final : public ns::Object {
   // nullptr when nothing of the image is inside. Stretchable images draw their caps from these.
   ImagePtr cropped(int x, int y, int width, int height) const;
 
-  std::span<const std::uint32_t> pixels() const { return {pixels_->data(), pixels_->size()}; }
+  // The pixels. Of an image decoded on demand they stay valid until the next purge; code that may
+  // meet a purge on another thread holds pixelBuffer() instead.
+  std::span<const std::uint32_t> pixels() const;
+  std::shared_ptr<const std::vector<std::uint32_t>> pixelBuffer() const;
+  bool isDecodedOnDemand() const { return onDemand_ != nullptr; }
   // The premultiplied pixel at (x, y); 0 outside the image.
   std::uint32_t pixelAt(int x, int y) const;
   // The colour at (x, y), not premultiplied, channels rounded to 1/255; clear outside the image.
@@ -67,14 +81,25 @@ class Image final : public ns::Object {
 
   std::string describe() const override;
 
+  // The encoded bytes and the decoded pixels, if any, of an image decoded on demand.
+  struct OnDemandPixels;
+
   // Use the factories; public only for std::make_shared.
   Image(int width, int height, std::shared_ptr<const std::vector<std::uint32_t>> pixels, double scale);
+  Image(int width, int height, std::shared_ptr<OnDemandPixels> onDemand, double scale);
 
  private:
+  friend struct OnDemandPixels;
+  // The pixels, decoded again if they were dropped; kept for later unless keep is false (an
+  // encoding reads them once).
+  std::shared_ptr<const std::vector<std::uint32_t>> pixelBuffer(bool keep) const;
+
   int width_;
   int height_;
   double scale_;
+  // Pixels of their own, or none for an image decoded on demand.
   std::shared_ptr<const std::vector<std::uint32_t>> pixels_;
+  std::shared_ptr<OnDemandPixels> onDemand_;
 };
 
 // Premultiplied ARGB from a colour, and back (rounded to 1/255).

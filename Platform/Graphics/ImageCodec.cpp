@@ -12,9 +12,6 @@
 namespace cg {
 namespace {
 
-// Encoded files larger than this are not read at all.
-constexpr std::uintmax_t kMaxFileBytes = 512u << 20;
-
 std::atomic<std::uint64_t> decoders{0};
 
 const char* loaderName(detail::ImageFormat format) {
@@ -110,13 +107,12 @@ ImagePtr imageFromPixbuf(GdkPixbuf* pixbuf, double scale) {
 
 // A pixbuf of the image's colours, not premultiplied; without alpha the premultiplied channels
 // are kept, which is the image composited over black.
-GdkPixbuf* pixbufFromImage(const Image& image, bool withAlpha) {
+GdkPixbuf* pixbufFromImage(const Image& image, const std::vector<std::uint32_t>& pixels, bool withAlpha) {
   int width = image.pixelWidth(), height = image.pixelHeight();
   GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, withAlpha, 8, width, height);
   if (!pixbuf) return nullptr;
   guint8* rows = gdk_pixbuf_get_pixels(pixbuf);
   int stride = gdk_pixbuf_get_rowstride(pixbuf), channels = gdk_pixbuf_get_n_channels(pixbuf);
-  auto pixels = image.pixels();
   for (int y = 0; y < height; ++y) {
     guint8* out = rows + std::size_t(y) * std::size_t(stride);
     for (int x = 0; x < width; ++x, out += channels) {
@@ -136,8 +132,9 @@ GdkPixbuf* pixbufFromImage(const Image& image, bool withAlpha) {
   return pixbuf;
 }
 
-ns::Data save(const Image& image, bool withAlpha, const char* type, const char* option, const char* value) {
-  GObjectRef<GdkPixbuf> pixbuf(pixbufFromImage(image, withAlpha));
+ns::Data save(const Image& image, const std::vector<std::uint32_t>& pixels, bool withAlpha, const char* type,
+              const char* option, const char* value) {
+  GObjectRef<GdkPixbuf> pixbuf(pixbufFromImage(image, pixels, withAlpha));
   if (!pixbuf.ptr) return {};
   gchar* buffer = nullptr;
   gsize size = 0;
@@ -193,19 +190,25 @@ ImagePtr Image::fromFile(const std::string& path, double scale) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return nullptr;
   std::streamoff size = in.tellg();
-  if (size <= 0 || std::uintmax_t(size) > kMaxFileBytes) return nullptr;
+  if (size <= 0 || std::uintmax_t(size) > detail::kMaxEncodedFileBytes) return nullptr;
   std::string bytes(std::size_t(size), '\0');
   in.seekg(0);
   if (!in.read(bytes.data(), size)) return nullptr;
   return decode(bytes.data(), bytes.size(), scale);
 }
 
-ns::Data Image::pngData() const { return save(*this, hasAlpha(), "png", nullptr, nullptr); }
+// An image decoded on demand is decoded for the encoding alone: writing it to a file does not
+// keep its pixels.
+ns::Data Image::pngData() const {
+  auto pixels = pixelBuffer(false);
+  bool alpha = std::any_of(pixels->begin(), pixels->end(), [](std::uint32_t p) { return (p >> 24) != 0xFF; });
+  return save(*this, *pixels, alpha, "png", nullptr, nullptr);
+}
 
 ns::Data Image::jpegData(double quality) const {
   if (!std::isfinite(quality)) quality = 1;
   auto percent = std::to_string(std::lround(std::clamp(quality, 0.0, 1.0) * 100));
-  return save(*this, false, "jpeg", "quality", percent.c_str());
+  return save(*this, *pixelBuffer(false), false, "jpeg", "quality", percent.c_str());
 }
 
 }  // namespace cg

@@ -24,6 +24,9 @@ struct ImageHeader {
 // types, or the header is cut short or claims no pixels.
 std::optional<ImageHeader> readImageHeader(const std::uint8_t* bytes, std::size_t length);
 
+// Encoded files larger than this are not read at all.
+inline constexpr std::uintmax_t kMaxEncodedFileBytes = 512u << 20;
+
 // Whether a bitmap of this many pixels may be made: both sides 1...32767 (the most Cairo draws)
 // and at most Image::kMaxPixels in all.
 bool acceptablePixelSize(std::int64_t width, std::int64_t height);

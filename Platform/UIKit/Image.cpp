@@ -108,12 +108,12 @@ std::shared_ptr<Image> Image::imageWithContentsOfFile(const std::string& path) {
   // A file named with "@2x" holds a scale-2 picture.
   std::string stem = std::filesystem::path(path).stem().string();
   double scale = stem.size() > 3 && stem.ends_with("@2x") ? 2 : 1;
-  auto bitmap = cg::Image::fromFile(path, scale);
+  auto bitmap = cg::Image::fromFileOnDemand(path, scale);
   return bitmap ? std::make_shared<Image>(std::move(bitmap)) : nullptr;
 }
 
 std::shared_ptr<Image> Image::imageWithData(const ns::Data& data, double scale) {
-  auto bitmap = cg::Image::decode(data, scale);
+  auto bitmap = cg::Image::decodeOnDemand(data, scale);
   return bitmap ? std::make_shared<Image>(std::move(bitmap)) : nullptr;
 }
 

@@ -38,7 +38,8 @@ cg::ImagePtr crop(const cg::Image& image, double x0, double y0, double x1, doubl
   if (px1 <= px0 || py1 <= py0) return nullptr;
   std::vector<std::uint32_t> pixels;
   pixels.reserve(std::size_t(px1 - px0) * std::size_t(py1 - py0));
-  auto all = image.pixels();
+  auto held = image.pixelBuffer();
+  const auto& all = *held;
   for (int y = py0; y < py1; ++y)
     for (int x = px0; x < px1; ++x)
       pixels.push_back(all[std::size_t(y) * std::size_t(image.pixelWidth()) + std::size_t(x)]);

@@ -103,7 +103,11 @@ void drawViewHierarchy(View& view, cg::Context& ctx) {
   }
 
   ctx.translateCTM(-b.x(), -b.y());
-  if (view.drawsContent()) {
+  // Content wholly outside what is drawn (rows scrolled away, a slider's other pages) is not
+  // drawn at all: its pictures are not decoded nor its texts laid out. The margin leaves content
+  // that strays a little past its bounds alone.
+  bool outside = !ctx.clipBoundingBox().intersects(b.insetBy(-b.width(), -b.height()));
+  if (view.drawsContent() && !outside) {
     ctx.saveGState();
     view.drawRect(b);
     ctx.restoreGState();

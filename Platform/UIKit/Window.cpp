@@ -2,6 +2,7 @@
 
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/RunLoop.h"
+#include "Graphics/Image.h"
 #include "UIKit/Screen.h"
 #include "UIKit/SystemNotifications.h"
 
@@ -138,6 +139,8 @@ bool simulateDeviceOrientation(DeviceOrientation orientation) {
 void simulateMemoryWarning() {
   auto window = Window::keyWindow();
   if (auto root = window ? window->rootViewController() : nullptr) root->didReceiveMemoryWarning();
+  // Pictures decoded from files and downloads are decoded again when next drawn.
+  cg::Image::purgeDecodedPixels();
 }
 
 }  // namespace ui

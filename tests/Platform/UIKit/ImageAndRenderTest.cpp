@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "UIKit/Button.h"
@@ -9,6 +10,7 @@
 #include "UIKit/Label.h"
 #include "UIKit/ViewDump.h"
 #include "UIKit/ViewRenderer.h"
+#include "UIKit/Window.h"
 #include "support/CaseName.h"
 #include "support/TempDir.h"
 
@@ -92,6 +94,24 @@ TEST(ImageTest, DataAndFilesDecodeOrGiveNone) {
   EXPECT_GT(ImageJPEGRepresentation(star, 0.8).length(), 0u);
   EXPECT_EQ(ImagePNGRepresentation(nullptr).length(), 0u);
   EXPECT_EQ(Image::imageWithContentsOfFile("/no/such/file.png"), nullptr);
+}
+
+// Pictures from data keep their bytes; a memory warning drops their decoded pixels, and the next
+// drawing decodes them again to the same picture.
+TEST(ImageTest, AMemoryWarningDropsDecodedPicturesThatThenDrawAsBefore) {
+  auto image = Image::imageWithData(ImagePNGRepresentation(Image::imageNamed("starIphone_gray.png")), 2);
+  ASSERT_TRUE(image);
+  EXPECT_TRUE(image->CGImage()->isDecodedOnDemand());
+  auto view = std::make_shared<ImageView>()->initWithImage(image);
+  auto before = renderView(view, 2);
+  ASSERT_TRUE(before);
+  EXPECT_GE(cg::Image::decodedOnDemandBytes(), 20u * 20u * 4u);
+  simulateMemoryWarning();
+  EXPECT_EQ(cg::Image::decodedOnDemandBytes(), 0u);
+  auto after = renderView(view, 2);
+  ASSERT_TRUE(after);
+  EXPECT_TRUE(std::equal(before->pixels().begin(), before->pixels().end(), after->pixels().begin(),
+                         after->pixels().end()));
 }
 
 cg::Color at(const cg::ImagePtr& image, double x, double y) {

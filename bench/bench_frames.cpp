@@ -1,0 +1,244 @@
+// Frames as the window makes them while a person drags: the tablet home page dragged down over its
+// rows and back, the tablet's category grid paged and back, and the phone home page at 2x. Each
+// frame moves the finger, lays the tree out and draws the key window into a new surface at the
+// screen's scale, as the window does (the window also compares the tree's dump, timed apart).
+// The floor is the same frame drawn with Cairo and Pango alone, with no view tree: the images
+// and texts visible in that frame, at the same positions, onto a surface of the same size.
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "App/AppDelegate.h"
+#include "App/ClientProgram.h"
+#include "Foundation/ClassRegistry.h"
+#include "SampleServer.h"
+#include "UIKit/AlertView.h"
+#include "UIKit/ImageView.h"
+#include "UIKit/Label.h"
+#include "UIKit/Screen.h"
+#include "UIKit/TouchSimulation.h"
+#include "UIKit/ViewDump.h"
+#include "UIKit/ViewRenderer.h"
+#include "UIKit/Window.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+double msSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// What one frame shows, for the floor: images and texts with their rectangles in window points.
+struct FloorImage {
+  cg::ImagePtr bitmap;
+  cg::Rect rect, clip;
+};
+struct FloorText {
+  std::string text, fontName;
+  double pointSize;
+  cg::Rect rect, clip;
+};
+struct FrameContent {
+  std::vector<FloorImage> images;
+  std::vector<FloorText> texts;
+};
+
+void collect(const std::shared_ptr<ui::View>& view, const std::shared_ptr<ui::View>& window, cg::Rect clip,
+             FrameContent& content) {
+  if (view->isHidden() || view->alpha() <= 0.01) return;
+  cg::Rect frame = view->convertRectToView(view->bounds(), window.get());
+  if (view->clipsToBounds()) clip = clip.intersection(frame);
+  if (clip.isEmpty()) return;
+  if (!frame.intersection(clip).isEmpty()) {
+    if (auto imageView = std::dynamic_pointer_cast<ui::ImageView>(view); imageView && imageView->image())
+      content.images.push_back({imageView->image()->CGImage(), frame, clip});
+    if (auto label = std::dynamic_pointer_cast<ui::Label>(view);
+        label && !label->text().empty() && label->font())
+      content.texts.push_back(
+          {label->text(), label->font()->fontName(), label->font()->pointSize(), frame, clip});
+  }
+  for (const auto& sub : view->subviews()) collect(sub, window, clip, content);
+}
+
+// The floor's frame: the same pictures and texts painted plainly.
+void drawFloor(const FrameContent& content, cg::Size size, double scale) {
+  cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(size.width * scale), int(size.height * scale));
+  cairo_t* cr = cairo_create(surface);
+  cairo_scale(cr, scale, scale);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_paint(cr);
+  for (const auto& item : content.images) {
+    const cg::Image& image = *item.bitmap;
+    auto pixels = image.pixelBuffer();
+    cairo_surface_t* source = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(pixels->data())), CAIRO_FORMAT_ARGB32,
+        image.pixelWidth(), image.pixelHeight(), image.pixelWidth() * 4);
+    cairo_save(cr);
+    cairo_rectangle(cr, item.clip.x(), item.clip.y(), item.clip.width(), item.clip.height());
+    cairo_clip(cr);
+    cairo_translate(cr, item.rect.x(), item.rect.y());
+    cairo_scale(cr, item.rect.width() / image.pixelWidth(), item.rect.height() / image.pixelHeight());
+    cairo_set_source_surface(cr, source, 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(source);
+  }
+  for (const auto& item : content.texts) {
+    cairo_save(cr);
+    cairo_rectangle(cr, item.clip.x(), item.clip.y(), item.clip.width(), item.clip.height());
+    cairo_clip(cr);
+    PangoLayout* layout = pango_cairo_create_layout(cr);
+    PangoFontDescription* font = pango_font_description_from_string(item.fontName.c_str());
+    pango_font_description_set_absolute_size(font, item.pointSize * PANGO_SCALE);
+    pango_layout_set_font_description(layout, font);
+    pango_layout_set_text(layout, item.text.c_str(), int(item.text.size()));
+    pango_layout_set_width(layout, int(item.rect.width() * PANGO_SCALE));
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_move_to(cr, item.rect.x(), item.rect.y());
+    pango_cairo_show_layout(cr, layout);
+    pango_font_description_free(font);
+    g_object_unref(layout);
+    cairo_restore(cr);
+  }
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  cairo_surface_destroy(surface);
+}
+
+struct Scene {
+  std::string name;
+  std::vector<double> client, floor, dump;
+};
+
+// One drag of the finger from a point by a distance, a frame every step.
+struct Drag {
+  cg::Point from;
+  cg::Point by;
+  int frames;
+};
+
+void runFrames(Scene& scene, const std::vector<Drag>& drags) {
+  auto window = ui::Window::keyWindow();
+  if (!window) return;
+  const double scale = ui::Screen::mainScreen()->scale();
+  for (const Drag& drag : drags) {
+    ui::SimulatedTouch touch(window, drag.from);
+    for (int i = 1; i <= drag.frames; ++i) {
+      double f = double(i) / drag.frames;
+      auto start = Clock::now();
+      touch.moveTo({drag.from.x + drag.by.x * f, drag.from.y + drag.by.y * f});
+      window->layoutIfNeeded();
+      auto picture = ui::renderView(window, scale);
+      scene.client.push_back(msSince(start));
+      if (!picture) std::fprintf(stderr, "bench_frames: nothing drawn\n");
+
+      auto dumpStart = Clock::now();
+      std::string dump = ui::dumpViewTree(window);
+      scene.dump.push_back(msSince(dumpStart));
+
+      FrameContent content;
+      collect(window, window, window->bounds(), content);
+      auto floorStart = Clock::now();
+      drawFloor(content, window->bounds().size, scale);
+      scene.floor.push_back(msSince(floorStart));
+    }
+    touch.end();
+  }
+}
+
+double percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  std::size_t at = std::min(values.size() - 1, std::size_t(p * double(values.size() - 1) + 0.5));
+  return values[at];
+}
+
+// Starts the client on a device, runs the script, and calls onStep after each step.
+bool runClient(sampleservice::Server& server, const std::string& device, const fs::path& data,
+               const fs::path& script, std::function<void(std::size_t step)> onStep) {
+  ui::Application::sharedApplication()->reset();
+  ui::AlertView::dismissAll();
+  ClientProgram program;
+  if (program.configure({"--headless", "--host", server.hostAndPort(), "--device", device, "--data",
+                         data.string(), "--script", script.string(), "--out", (data / "out").string()}))
+    return false;
+  std::size_t steps = 0;
+  program.session()->setStepObserver([&] { onStep(++steps); });
+  char name[] = "vcc";
+  char* argv[] = {name, nullptr};
+  return ui::applicationMain(1, argv, "", ns::ClassRegistry::shared().registerClassIfNeeded<AppDelegate>()) ==
+         0;
+}
+
+}  // namespace
+
+int main() {
+  const fs::path root = fs::temp_directory_path() / ("bench-frames-" + std::to_string(::getpid()));
+  fs::create_directories(root);
+  setenv("VCC_COLLECT_URL", "http://127.0.0.1:9/collect", 1);
+  sampleservice::Server server;
+  server.start();
+
+  {
+    std::ofstream(root / "tablet.vcc") << "wait\n"
+                                          "tap Button \"Навигация\"\n"
+                                          "tap TLNavigationMenuTableViewCell \"Фильмы\"\n"
+                                          "wait\n";
+    std::ofstream(root / "phone.vcc") << "wait\n";
+  }
+  Scene home, grid, phone;
+  home.name = "tablet_home";
+  grid.name = "tablet_grid";
+  phone.name = "phone_home";
+  // A first start with cold caches fetches the posters; the measured starts show them from files.
+  runClient(server, "tablet", root / "tablet", root / "phone.vcc", [](std::size_t) {});
+  runClient(server, "phone", root / "phone", root / "phone.vcc", [](std::size_t) {});
+  bool ok = runClient(server, "tablet", root / "tablet", root / "tablet.vcc", [&](std::size_t step) {
+    // Down over the rows and back up: the finger moves up, then down.
+    if (step == 1) runFrames(home, {{{384, 900}, {0, -600}, 60}, {{384, 300}, {0, 600}, 60}});
+    // Two pages to the left and back.
+    if (step == 4)
+      runFrames(grid, {{{700, 600}, {-500, 0}, 25},
+                       {{700, 600}, {-500, 0}, 25},
+                       {{200, 600}, {500, 0}, 25},
+                       {{200, 600}, {500, 0}, 25}});
+  });
+  ok = runClient(server, "phone", root / "phone", root / "phone.vcc",
+                 [&](std::size_t step) {
+                   if (step == 1) runFrames(phone, {{{160, 400}, {0, -300}, 60}, {{160, 100}, {0, 300}, 60}});
+                 }) &&
+       ok;
+  server.stop();
+  fs::remove_all(root);
+  if (!ok) std::fprintf(stderr, "bench_frames: a client run failed\n");
+
+  std::vector<Scene*> scenes{&home, &grid, &phone};
+  for (Scene* s : scenes)
+    std::printf(
+        "%s: %zu frames; client p50 %.2f ms, p95 %.2f ms, worst %.2f ms; floor p50 %.2f ms, p95 %.2f ms, "
+        "worst %.2f ms; the window's dump p95 %.2f ms\n",
+        s->name.c_str(), s->client.size(), percentile(s->client, 0.5), percentile(s->client, 0.95),
+        percentile(s->client, 1), percentile(s->floor, 0.5), percentile(s->floor, 0.95),
+        percentile(s->floor, 1), percentile(s->dump, 0.95));
+  for (Scene* s : scenes) {
+    double floorP95 = percentile(s->floor, 0.95);
+    std::printf("ratio frame_p95_%s = %.2f (target <= 2.0)\n", s->name.c_str(),
+                floorP95 > 0 ? percentile(s->client, 0.95) / floorP95 : 0);
+  }
+  for (Scene* s : scenes)
+    std::printf("ratio frame_budget_%s = %.2f (target <= 1.0)\n", s->name.c_str(),
+                percentile(s->client, 0.95) / 16.7);
+  return 0;
+}
