@@ -331,6 +331,13 @@ TEST_F(TitleLayoutTest, AnOpenSectionTakesEachSidesFrameAndEveryTileTakesItsTap)
       opened.objects.clear();
     }
   }
+  // A turn while another page covers this one: the section is laid out again when it comes back.
+  auto cover = std::make_shared<ui::ViewController>();
+  cover->init();
+  nav->pushViewController(cover, false);
+  ASSERT_TRUE(ui::simulateRotation(ui::InterfaceOrientation::portrait));
+  nav->popViewControllerAnimated(false);
+  EXPECT_EQ(frameOf(section), "{{0, 114}, {768, 880}}");
   page->filmView()->playerViewController()->resetPlayList();
 }
 

@@ -314,7 +314,7 @@ TEST_F(PhonePersonsListTest, RelatedTitlesKeepTheirPostersUnderTheirOwnNames) {
   auto cell = std::dynamic_pointer_cast<TLVideoItemPriviewCell>(
       view->subviewTableView()->cellForRowAtIndexPath(ns::IndexPath::indexPathForRow(0, 0)));
   ASSERT_TRUE(cell);
-  EXPECT_FALSE(cell->typeIsEpisode());
+  ASSERT_FALSE(cell->typeIsEpisode());
   ASSERT_TRUE(testsupport::spinUntil([&] {
     return ns::FileManager::defaultManager()->fileExistsAtPath(TLSettings::posterForBaseVideo(1085));
   })) << "the film's poster is kept under its own name";
