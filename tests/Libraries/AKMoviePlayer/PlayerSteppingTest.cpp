@@ -123,6 +123,25 @@ TEST_F(PlayerSteppingTest, NeighboursComeFromTheListFile) {
   }
 }
 
+TEST_F(PlayerSteppingTest, TheFullScreenBarOffersTheNeighboursThereAre) {
+  struct Case {
+    std::string itemId;
+    bool next, previous;
+  };
+  for (const Case& c : {Case{"501", true, false}, Case{"502", true, true}, Case{"503", false, true}}) {
+    SCOPED_TRACE(c.itemId);
+    ns::ManualClock clock;
+    playEpisode(c.itemId);
+    player->goToFullscreen();
+    clock.advance(0.5);
+    ASSERT_TRUE(player->isFullscreen());
+    auto bar = player->lowerControllBar();
+    EXPECT_EQ(bar->next()->isEnabled(), c.next);
+    EXPECT_EQ(bar->prev()->isEnabled(), c.previous);
+    nextCase();
+  }
+}
+
 TEST_F(PlayerSteppingTest, NextPlaysTheNewEpisodeAndSharesItsAddressWithTheOldMessage) {
   ns::ManualClock clock;
   serve("502", episode("502"));
