@@ -147,6 +147,8 @@ void TitlePageViewController::viewWillAppear(bool animated) {
     changeScrollsOrientationTo(orientation);
     changeTitleScrollOrientationTo(orientation);
     changeFilmViewOrientationTo(orientation);
+    // The device may have turned while another page covered this one.
+    changeTitleSubviewOrientationTo(orientation);
   }
   if (auto moviePlayer = player()) {
     if (autoPlayPending_) {
@@ -162,12 +164,17 @@ void TitlePageViewController::viewWillDisappear(bool animated) {
   if (auto moviePlayer = player()) moviePlayer->resetPlayList();
 }
 
+void TitlePageViewController::changeTitleSubviewOrientationTo(ui::InterfaceOrientation orientation) {
+  if (!titleSubview_) return;
+  titleSubview_->setAutoresizingMask(ui::ViewAutoresizingNone);
+  titleSubview_->setFrame(ui::isLandscape(orientation) ? cg::Rect{0, 114, 1024, 640}
+                                                       : cg::Rect{0, 114, 768, 880});
+}
+
 bool TitlePageViewController::shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation) {
   // Lays out for the side shown now: the question may be put for any side.
   ui::InterfaceOrientation current = statusBarOrientation();
-  if (titleSubview_)
-    titleSubview_->setFrame(ui::isLandscape(current) ? cg::Rect{0, 114, 1024, 640}
-                                                     : cg::Rect{0, 114, 768, 880});
+  changeTitleSubviewOrientationTo(current);
   changeFilmViewOrientationTo(current);
   changeScrollsOrientationTo(current);
   changeTitleScrollOrientationTo(current);
@@ -178,8 +185,7 @@ void TitlePageViewController::willRotateToInterfaceOrientation(ui::InterfaceOrie
                                                                double duration) {
   // The section view takes the frame of the side being turned to, as the other views do.
   if (titleSubview_) {
-    titleSubview_->setFrame(ui::isLandscape(orientation) ? cg::Rect{0, 114, 1024, 640}
-                                                         : cg::Rect{0, 114, 768, 880});
+    changeTitleSubviewOrientationTo(orientation);
     titleSubview_->layoutSubviews();
   }
   changeFilmViewOrientationTo(orientation);

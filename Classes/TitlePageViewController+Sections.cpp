@@ -81,6 +81,7 @@ void TitlePageViewController::touchUpInsideSegmentIndex(unsigned segmentIndex) {
     if (auto old = std::dynamic_pointer_cast<TLTitleFilmSubview>(titleSubview_)) old->stopAsync();
     if (titleSubview_) titleSubview_->removeFromSuperview();
     titleSubview_ = next;
+    changeTitleSubviewOrientationTo(statusBarOrientation());
     view()->addSubview(titleSubview_);
   });
 }

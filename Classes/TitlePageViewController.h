@@ -152,6 +152,9 @@ class TitlePageViewController : public ui::ViewController,
   void sendTitleRequest(const std::optional<ns::URL>& url);
   // Lays the page out with the status bar's orientation, in the order given.
   ui::InterfaceOrientation statusBarOrientation() const;
+  // The tablet's open section takes the frame of the orientation; it does not resize with the
+  // page, which would count a turn twice.
+  void changeTitleSubviewOrientationTo(ui::InterfaceOrientation orientation);
   // The playlist entries for one record.
   static ns::Array playListFor(const std::string& adv, const ns::Value& videoItemId,
                                const std::string& webUrl, const std::string& counterUrl,

@@ -90,7 +90,7 @@ CategoryTitlesQuery::Reply CategoryTitlesQuery::readReply(const ns::Value& JSON)
     return out;
   };
   if (!TLSettings::stringOrNilFromObject(JSON["quantity"])) return reply;
-  reply.totalCount = std::max(0, TLSettings::intFromObject(JSON["quantity"]));
+  reply.totalCount = std::clamp(TLSettings::intFromObject(JSON["quantity"]), 0, kMaxCount);
   reply.items = records(JSON["items"]);
   const ns::Value& also = JSON["also"];
   if (also.isDictionary()) reply.also = records(also["items"]);

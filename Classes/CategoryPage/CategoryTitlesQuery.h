@@ -15,6 +15,9 @@ class CategoryTitlesQuery final {
   static constexpr int kPlaceholderPacks = kPlaceholderCount / kPackSize;
   // What a list keeps at most: the packs of the placeholder page table and one more slot.
   static constexpr int kMaxSlots = kPlaceholderPacks * kPackSize + 1;
+  // The most titles a reply may count: far more than a catalogue holds, and low enough that the
+  // lists' sums over titles, packs and pages stay within an int.
+  static constexpr int kMaxCount = 100'000'000;
 
   // Sort codes 0 to 3 (any other code reads as 0): the request's order, the sort switch's title
   // and the analytics label.
@@ -39,7 +42,8 @@ class CategoryTitlesQuery final {
   static ns::Value titleRecord(const ns::Value& item);
 
   // A titles reply as far as it is usable. A quantity is a non-empty text (its integer value, a
-  // negative one read as 0); items and also.items are arrays whose objects become records.
+  // negative one read as 0, a larger one than kMaxCount as kMaxCount); items and also.items are
+  // arrays whose objects become records.
   struct Reply {
     std::optional<int> totalCount;
     std::optional<ns::Array> items;

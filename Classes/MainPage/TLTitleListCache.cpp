@@ -10,6 +10,13 @@ namespace {
 
 std::string text(const ns::Value& item, const char* key) { return TLSettings::stringFromObject(item[key]); }
 
+// A rating as the readers take it, text or number; anything else is "".
+ns::Value rating(const ns::Value& item) {
+  const ns::Value& value = item["rating"];
+  if (value.isNumber() && !value.isBool()) return value;
+  return ns::Value(TLSettings::stringFromObject(value));
+}
+
 ns::Dictionary record(const ns::Value& item, const TLTitleListCache::RowFacts& facts, bool withItemRating) {
   std::string parentId = text(item, "parent_id");
   ns::Dictionary r{
@@ -22,7 +29,7 @@ ns::Dictionary record(const ns::Value& item, const TLTitleListCache::RowFacts& f
       {"parent_id", parentId.empty() ? facts.parentId : parentId},
       {"item_type", facts.itemType},
   };
-  if (withItemRating) r.set("rating", text(item, "rating"));
+  if (withItemRating) r.set("rating", rating(item));
   // The record ends at the first fact the row does not have.
   const std::pair<const char*, const std::optional<std::string>*> tail[] = {
       {"age", &facts.age}, {"rubric_name", &facts.rubric}, {"genre", &facts.genre}};
@@ -53,7 +60,7 @@ TLTitleListCache::Outcome TLTitleListCache::write(const std::string& fileName, c
 
   auto path = TLSettings::getPlistDirectoryWithFileName(fileName);
   if (!path) return Outcome::notWritten;
-  ns::Value root(ns::Dictionary{{"items", std::move(records)}, {"rating", text(reply, "rating")}});
+  ns::Value root(ns::Dictionary{{"items", std::move(records)}, {"rating", rating(reply)}});
   ns::ErrorPtr error;
   if (!ns::writePropertyListToFile(root, *path, true, ns::PropertyListFormat::XML, &error)) {
     ns::log("Cannot write the list %@: %@", *path, error);

@@ -7,10 +7,11 @@
 
 // The per-title list files in the plist cache: the episodes of a series, "<id>ser.plist"
 // (SerialEpisodesCache), and the titles related to one, "<id>als.plist" (RelatedTitlesCache).
-// Each is an XML property list {"items": [record...], "rating": text}; a record holds the texts
+// Each is an XML property list {"items": [record...], "rating": rating}; a record holds the texts
 // "title", "image", "url", "description", "category", "id", "parent_id", "item_type", on the
-// phone "rating", then "age", "rubric_name" and "genre" as far as the row has them. The title
-// pages and the player read these files; the layout must stay as it is.
+// phone "rating", then "age", "rubric_name" and "genre" as far as the row has them. A rating is
+// the reply's text or number as it came ("" for anything else); the readers take either, and ""
+// from older files. The title pages and the player read these files; the layout must stay as it is.
 class TLTitleListCache final {
  public:
   TLTitleListCache() = delete;

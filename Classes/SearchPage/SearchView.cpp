@@ -1,6 +1,7 @@
 #include "Classes/SearchPage/SearchView.h"
 
 #include "Classes/MainPage/TLRubricScrollView.h"
+#include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
 #include "Foundation/Format.h"
 #include "UIKit/Font.h"
@@ -36,7 +37,15 @@ void SearchView::searchBegin() {
   search_.send(
       query_,
       [weak](const ns::Value& reply) {
-        if (auto view = weak.lock()) view->searchCompleted(TLSearchReply::groupForTablet(reply));
+        auto view = weak.lock();
+        if (!view) return;
+        TLSearchReply::Grouped result;
+        // A reply that cannot be read keeps the waiting text under the no-data alert.
+        if (!TLLogExceptions([&] { result = TLSearchReply::groupForTablet(reply); })) {
+          TLSettings::noServerDataAlert();
+          return;
+        }
+        view->searchCompleted(result);
       },
       [weak](const ns::ErrorPtr& error) {
         if (weak.lock()) TLSettings::showConnectionError(error);

@@ -5,6 +5,7 @@
 
 #include "Classes/PageShell.h"
 #include "Classes/TLSettings.h"
+#include "Foundation/Exception.h"
 #include "Foundation/Format.h"
 #include "Foundation/URLRequest.h"
 
@@ -35,6 +36,11 @@ ns::Value record(const ns::Value& item, bool withCategory, std::string (*text)(c
   return ns::Value(std::move(out));
 }
 
+void requireObject(const ns::Value& reply) {
+  if (!reply.isDictionary())
+    throw ns::Exception(ns::kInvalidArgumentException, "the search reply is not an object");
+}
+
 ns::Array recommendedItems(const ns::Value& reply) {
   const ns::Array* also = reply["also"].asArray();
   if (!also || also->empty()) return {};
@@ -51,6 +57,7 @@ std::string TLSearchReply::rowIdentifier(const std::string& category) {
 }
 
 TLSearchReply::Grouped TLSearchReply::groupForTablet(const ns::Value& reply) {
+  requireObject(reply);
   Grouped out;
   if (const ns::Array* items = reply["items"].asArray()) {
     for (const ns::Value& item : *items) {
@@ -72,6 +79,7 @@ TLSearchReply::Grouped TLSearchReply::groupForTablet(const ns::Value& reply) {
 }
 
 TLSearchReply::Flat TLSearchReply::listForPhone(const ns::Value& reply) {
+  requireObject(reply);
   Flat out;
   if (const ns::Array* items = reply["items"].asArray())
     for (const ns::Value& item : *items)

@@ -29,6 +29,8 @@ class TLSearchReply final {
     std::vector<Group> groups;
     ns::Array recommended;
   };
+  // Both readers throw an ns::Exception for a reply that is not an object: it has no results to
+  // show, not even "nothing found".
   static Grouped groupForTablet(const ns::Value& reply);
 
   // The phone's entries: every found title in reply order, and the recommended titles. Text

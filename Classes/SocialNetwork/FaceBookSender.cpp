@@ -192,7 +192,11 @@ void FaceBookSender::loadMessageInputView() {
   }
   double x = phoneVariant_ ? 0 : (frame().width() - panel.width) / 2;
   double y = !phoneVariant_ && inPlayer_ ? 70.0 : 0.0;
-  makePanel({x, y, panel.width, panel.height});
+  // Below the player's upper bar where there is room; on a phone the panel moves up so that its
+  // buttons stay on the screen.
+  cg::Rect placed = panelWithinSheet({x, y, panel.width, panel.height});
+  panel = placed.size;
+  makePanel(placed);
 
   double editorWidth = panel.width - 16;
   cg::Rect field = phoneVariant_ ? cg::Rect{10, 175, editorWidth - 15, 150}

@@ -8,21 +8,21 @@ std::shared_ptr<ui::View> openPlayerShareSheet(AKMoviePlayerServices::Network ne
                                                const std::string& message, const std::string& url,
                                                const std::string& image, ui::View& playerView) {
   if (network == AKMoviePlayerServices::Network::facebook) {
-    auto sheet = std::make_shared<FaceBookSender>();
-    sheet->initWithMessage(message, url, image);
+    auto sheet = std::make_shared<FaceBookSender>()->initWithMessage(message, url, image);
+    if (!sheet) return nullptr;
     playerView.addSubview(sheet);
     sheet->setInPlayer(true);
     sheet->loginToFacebook();
     return sheet;
   }
-  auto sheet = std::make_shared<VkontakteWebView>();
-  sheet->initWithMessage(message, url, image);
+  if (network != AKMoviePlayerServices::Network::vkontakte) return nullptr;
+  auto sheet = std::make_shared<VkontakteWebView>()->initWithMessage(message, url, image);
+  if (!sheet) return nullptr;
   sheet->setInPlayer(true);
-  if (ui::Device::currentDevice()->userInterfaceIdiom() != ui::UserInterfaceIdiom::phone) {
-    if (const auto& content = sheet->contentView()) {
-      cg::Rect f = content->frame();
-      content->setFrame({f.x(), f.y() + 50, f.width(), f.height()});
-    }
+  // Below the full-screen player's upper bar.
+  if (ui::isPad() && sheet->contentView()) {
+    cg::Rect frame = sheet->contentView()->frame();
+    sheet->contentView()->setFrame({frame.x(), frame.y() + 50, frame.width(), frame.height()});
   }
   playerView.addSubview(sheet);
   return sheet;

@@ -80,6 +80,20 @@ void ShareSheetView::makePanel(const cg::Rect& frame) {
   contentView_->addSubview(bgView_);
 }
 
+cg::Rect ShareSheetView::panelWithinSheet(cg::Rect panel) const {
+  if (phoneVariant_) return panel;
+  double height = bounds().height();
+  if (panel.height() > height) panel.size.height = height;
+  if (panel.y() + panel.height() > height) panel.origin.y = height - panel.height();
+  return panel;
+}
+
+void ShareSheetView::layoutSubviews() {
+  if (!contentView_) return;
+  cg::Rect panel = panelWithinSheet(contentView_->frame());
+  if (panel != contentView_->frame()) contentView_->setFrame(panel);
+}
+
 std::optional<std::string> ShareSheetView::stringBetweenString(std::string_view start, std::string_view end,
                                                                std::string_view inner) {
   std::size_t at = inner.find(start);
@@ -265,6 +279,8 @@ void ShareSheetView::moveKeyboardInPlayer(bool up) {
   cg::Rect frame = contentView_->frame();
   frame.origin.y += up ? -offset : offset;
   if (!landscape) frame.size.height = up ? 400 : restingHeight;
+  // Back at rest the panel's buttons are on the screen again.
+  if (!up) frame = panelWithinSheet(frame);
   auto panel = contentView_;
   ui::View::animateWithDuration(
       kAnimation, 0, ui::ViewAnimationOptionBeginFromCurrentState, [&] { panel->setFrame(frame); }, nullptr);

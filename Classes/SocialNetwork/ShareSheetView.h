@@ -93,6 +93,12 @@ class ShareSheetView : public ui::View, public ui::TextViewDelegate {
   // The panel (contentView) and its rounded background (bgView), added to the sheet; the variants'
   // views get no resizing rules but the panel's side margins.
   void makePanel(const cg::Rect& frame);
+  // A panel frame kept within the sheet, whose bottom is the screen's: moved up, and made shorter
+  // when it is taller than the sheet, as far as it would reach past the bottom; a frame that fits
+  // stays as it is. The variants lay out within the frame they are given and keep theirs.
+  cg::Rect panelWithinSheet(cg::Rect panel) const;
+  // After the sheet turned with its host.
+  void layoutSubviews() override;
 
   struct EditorStyle {
     const char* logo;

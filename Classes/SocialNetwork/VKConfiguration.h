@@ -20,4 +20,9 @@ class VKConfiguration final {
   static std::optional<std::string> checkedOrigin(const std::string& text);
   // The authorisation page of the origin, or none when the origin is refused.
   static std::optional<std::string> authorizeURL(const std::optional<std::string>& origin, long long appId);
+  // Where that page sends the token: "http://<the origin's host[:port]>/blank.html".
+  static std::optional<std::string> redirectURI(const std::optional<std::string>& origin);
+  // Whether a page's address is that redirect, over http or https: the one page whose token the
+  // sheet takes. Any other page, a look-alike host or another port included, carries none.
+  static bool isRedirect(const std::string& pageURL, const std::optional<std::string>& origin);
 };

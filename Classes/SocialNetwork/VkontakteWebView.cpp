@@ -17,7 +17,9 @@ std::string queryValue(const std::string& text) {
   return ns::addPercentEncoding(text, ns::kURLUnreservedCharacters);
 }
 
+// The token of the authorisation's redirect; any other page's "access_token" is not ours to take.
 std::optional<std::string> tokenInURL(const std::string& url) {
+  if (!VKConfiguration::isRedirect(url, VKConfiguration::origin())) return std::nullopt;
   return ShareSheetView::stringBetweenString("access_token=", "&", url);
 }
 

@@ -30,7 +30,8 @@ std::shared_ptr<TLTitleFilmSubview_iphone> TLTitleFilmSubview_iphone::initWithFr
   setItems(std::move(items));
   createTableView();
   if (isSeries()) {
-    // The current episode's row at the top; with none current the list starts at its top.
+    // The current episode's row at the top, or as near it as the list scrolls: a row near the end
+    // shows lower down, under a full list. With none current the list starts at its top.
     int n = static_cast<int>(this->items().size());
     int selected = ns::Value(indexSelected).intValue();
     int row = -1;
@@ -38,7 +39,9 @@ std::shared_ptr<TLTitleFilmSubview_iphone> TLTitleFilmSubview_iphone::initWithFr
       row = n - 1;
     else if (selected >= 0 && selected < n)
       row = n - 1 - selected;
-    if (row >= 0) subviewTableView_->setContentOffset({0, row * kRowHeight});
+    if (row >= 0)
+      subviewTableView_->setContentOffset(
+          {0, std::min(row * kRowHeight, subviewTableView_->maximumContentOffset().y)});
   }
   return std::static_pointer_cast<TLTitleFilmSubview_iphone>(shared_from_this());
 }
@@ -113,7 +116,8 @@ std::shared_ptr<ui::TableViewCell> TLTitleFilmSubview_iphone::tableViewCellForRo
     if (r < 0 || r >= n) return cell;
     const ns::Value& entry = items()[static_cast<std::size_t>(n - 1 - r)];
     if (!isRole()) {
-      cell->setTypeIsEpisode(true);
+      // Episodes keep their posters under episode names, related titles under their own.
+      cell->setTypeIsEpisode(isSeries());
       if (isSelectedEntry(indexItemSelected(), static_cast<std::size_t>(r), static_cast<std::size_t>(n)))
         cell->setIsSelected(true);
       cell->setTitle(TLSettings::stringFromObject(entry["title"]));

@@ -21,7 +21,7 @@ std::string timeStringForSeconds(double seconds) {
 float bufferedFraction(double loadedSeconds, av::Time duration) {
   double total = av::TimeGetSeconds(duration);
   if (!std::isfinite(total) || total <= 0 || !std::isfinite(loadedSeconds) || loadedSeconds < 1) return 0;
-  return float(std::clamp(std::trunc(loadedSeconds) / total, 0.0, 1.0));
+  return float(std::trunc(loadedSeconds) / total);
 }
 
 std::shared_ptr<ui::Image> capped(const std::string& name) {

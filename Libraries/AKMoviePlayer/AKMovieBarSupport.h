@@ -16,8 +16,9 @@ namespace akmovie {
 // that is negative, not finite, or too large for the text reads 0:00.
 std::string timeStringForSeconds(double seconds);
 
-// The buffered fraction: whole loaded seconds over the duration, within 0...1; 0 unless the
-// duration is a finite number above 0.
+// The buffered fraction: whole loaded seconds over the duration (above 1 when more than the
+// duration is loaded: the buffer bar pins it); 0 unless the duration is a finite number above 0
+// and a whole second is loaded.
 float bufferedFraction(double loadedSeconds, av::Time duration);
 
 // A resource image made resizable with caps of 5 points left and right; none when missing.

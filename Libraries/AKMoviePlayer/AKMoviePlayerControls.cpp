@@ -366,6 +366,9 @@ void AKMoviePlayerController::didGoToFullscreen() {
   lowerControllBar_->init();
   lowerControllBar_->setDelegate(me);
   lowerControllBar_->setHidden(true);
+  // A bar made after the entry loaded has heard no end of loading: without it a paused
+  // advertisement's play button would stay disabled.
+  lowerControllBar_->setButtonsEnabled(!isLoading_);
   v->addSubview(upperControllBar_);
   v->addSubview(lowerControllBar_);
   syncScrubber();

@@ -9,6 +9,7 @@ std::shared_ptr<AKProgressView> AKProgressView::initWithFrame(const cg::Rect& fr
 
 void AKProgressView::setProgress(float progress) {
   ui::ProgressView::setProgress(progress);
-  setProgressImage(akmovie::capped(progress < 0.99f ? "AKMovieImages.bundle/sliderBufferProgressF"
-                                                    : "AKMovieImages.bundle/sliderBufferProgress"));
+  // The fill follows the fraction as the bar pinned it to 0...1.
+  setProgressImage(akmovie::capped(this->progress() < 0.99f ? "AKMovieImages.bundle/sliderBufferProgressF"
+                                                            : "AKMovieImages.bundle/sliderBufferProgress"));
 }

@@ -10,7 +10,7 @@ class AKProgressView final : public ui::ProgressView {
  public:
   std::shared_ptr<AKProgressView> initWithFrame(const cg::Rect& frame);
 
-  // Takes the fraction, then picks the fill image anew: the open-ended one below 0.99, the
-  // closed one from 0.99 on.
+  // Takes the fraction, pinned to 0...1 (not a number reads 0), then picks the fill image anew:
+  // the open-ended one below 0.99, the closed one from 0.99 on.
   void setProgress(float progress) override;
 };

@@ -64,15 +64,15 @@ TEST(CategoryTitlesQueryTest, NewestYearRangeRunsToTheCurrentYearOnceLaterThan20
 }
 
 TEST(CategoryTitlesQueryTest, ReadsQuantityTextsAndDropsRepliesItCannotUse) {
+  constexpr int kMax = CategoryTitlesQuery::kMaxCount;
   struct Case {
     const char* quantity;
     std::optional<int> total;
     int packs;
   };
-  const Case cases[] = {{"\"40\"", 40, 3}, {"\"48\"", 48, 3},
-                        {"\"49\"", 49, 4}, {"\"0\"", 0, 1},
-                        {"40", {}, 0},     {"\"\"", {}, 0},
-                        {"\"-5\"", 0, 1},  {"\"99999999999\"", INT_MAX, INT_MAX / 16 + 1}};
+  const Case cases[] = {
+      {"\"40\"", 40, 3}, {"\"48\"", 48, 3}, {"\"49\"", 49, 4}, {"\"0\"", 0, 1},
+      {"40", {}, 0},     {"\"\"", {}, 0},   {"\"-5\"", 0, 1},  {"\"99999999999\"", kMax, kMax / 16}};
   for (const Case& c : cases) {
     auto reply = CategoryTitlesQuery::readReply(testsupport::jsonText(titlesReply(c.quantity, 2)));
     EXPECT_EQ(reply.totalCount, c.total) << c.quantity;
@@ -109,6 +109,7 @@ TEST_F(CategoryListTest, FirstPackSetsTotalsSlotsAndFlagsFromTheService) {
 }
 
 TEST_F(CategoryListTest, QuantitiesBecomeTotalsWithinThePageTable) {
+  constexpr int kMax = CategoryTitlesQuery::kMaxCount;
   struct Case {
     const char* quantity;
     int total, pages;
@@ -117,11 +118,21 @@ TEST_F(CategoryListTest, QuantitiesBecomeTotalsWithinThePageTable) {
   const Case cases[] = {
       {"\"40\"", 40, 3, 41, 3},
       {"\"-5\"", 0, 1, 1, 1},
+      {"\"-2147483648\"", 0, 1, 1, 1},
+      // Counts past the most a list takes: no sum over them overflows, the first pack shows.
+      {"\"2147483647\"", kMax, kMax / 16, CategoryTitlesQuery::kMaxSlots, 312},
+      {"\"2147483648\"", kMax, kMax / 16, CategoryTitlesQuery::kMaxSlots, 312},
+      {"\"9223372036854775807\"", kMax, kMax / 16, CategoryTitlesQuery::kMaxSlots, 312},
       {"\"99999999\"", 99999999, 6250000, CategoryTitlesQuery::kMaxSlots, 312},
   };
   for (const Case& c : cases) {
     setTitles(body(titlesReply(c.quantity, 16)));
     auto g = grid(1);
+    EXPECT_TRUE(ui::AlertView::visibleAlerts().empty()) << c.quantity;
+    if (c.total > 0) {
+      EXPECT_EQ(tilesOn(g, 0), 16) << c.quantity;
+      EXPECT_EQ((*g->allList())[15]["name"], g->filmList()[15]["name"]) << c.quantity;
+    }
     EXPECT_EQ(g->totalCount(), c.total) << c.quantity;
     EXPECT_EQ(g->totalPages(), c.pages) << c.quantity;
     EXPECT_EQ(g->allList()->size(), c.slots) << c.quantity;

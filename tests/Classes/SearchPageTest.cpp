@@ -8,6 +8,7 @@
 #include "Classes/iphone/CategoryPage/TLVideoItemPriviewCell.h"
 #include "Classes/iphone/SearchPage/TLSSearchVC_iphone.h"
 #include "Foundation/JSONSerialization.h"
+#include "support/LogCapture.h"
 #include "support/RecordingTracker.h"
 
 namespace {
@@ -94,7 +95,6 @@ TEST_F(SearchPageTest, TabletGroupsShownCategoriesInFirstSeenOrderThenTheRecomme
        {{"РЕКОМЕНДУЕМ ПОСМОТРЕТЬ", {"r1", "r2", "r3"}}},
        "По запросу \"abc\" ничего не найдено."},
       {"no also", reply({item("a", "Спорт")}, ""), {{"РУБРИКА 29", {"a"}}, {"", {}}}, ""},
-      {"not an object", "[1,2]", {{"", {}}}, "По запросу \"abc\" ничего не найдено."},
   };
   for (const Case& c : cases) {
     setSearch(body(c.reply));
@@ -248,6 +248,29 @@ TEST_F(SearchPageTest, AFailureAlertsAndKeepsTheWaitingText) {
   ASSERT_EQ(ui::AlertView::visibleAlerts().size(), 1u);
   EXPECT_EQ(ui::AlertView::visibleAlerts()[0]->delegate(), onPhone);
   EXPECT_TRUE(onPhone->resultList().empty());
+}
+
+TEST_F(SearchPageTest, AReplyThatIsNotAnObjectKeepsTheWaitingText) {
+  for (const char* text : {"[1,2]", "\"найдено\"", "42", "null"}) {
+    SCOPED_TRACE(text);
+    setSearch(body(text));
+    testsupport::LogCapture log;
+    auto page = tablet("abc");
+    ASSERT_EQ(ui::AlertView::visibleAlerts().size(), 1u);
+    EXPECT_EQ(ui::AlertView::visibleAlerts()[0]->message(),
+              "Данные временно недоступны. Повторите попытку позже.");
+    EXPECT_EQ(page->sSearch()->labelTop()->text(), "Идет поиск. Пожалуйста, подождите");
+    EXPECT_TRUE(rows(*page).empty());
+    EXPECT_TRUE(log.contains("Exception: "));
+    ui::AlertView::dismissAll();
+
+    auto onPhone = phone("abc");
+    EXPECT_TRUE(ui::AlertView::visibleAlerts().empty());
+    EXPECT_EQ(onPhone->labelTop()->text(), "Идет поиск. Пожалуйста, подождите\n");
+    EXPECT_TRUE(onPhone->resultList().empty());
+    EXPECT_EQ(onPhone->mainTableView()->numberOfRowsInSection(0), 0);
+    EXPECT_FALSE(onPhone->activity()->isAnimating());
+  }
 }
 
 TEST_F(SearchPageTest, TapsOpenTheTitleAndReportTheScreen) {

@@ -86,9 +86,33 @@ TEST_F(TitleListCacheTest, RecordsKeepTheReplyOrderAndEndAtTheFirstMissingFact) 
     EXPECT_EQ(items.at(0)["item_type"], Value(c.facts.itemType)) << c.name;
     if (c.phone) {
       EXPECT_EQ(items.at(0)["rating"], Value("9"));
-      EXPECT_EQ(items.at(1)["rating"], Value(""));
+      EXPECT_EQ(items.at(1)["rating"], Value(4)) << "a number stays a number";
     }
   }
+}
+
+TEST_F(TitleListCacheTest, RatingsKeepTheirTextOrNumberAndAnythingElseIsEmpty) {
+  struct Case {
+    const char* json;  // the reply's rating, and the item's
+    Value kept;
+  };
+  const Case cases[] = {{R"("7")", Value("7")}, {"7", Value(7)},        {"7.5", Value(7.5)},
+                        {"0", Value(0)},        {"true", Value("")},    {"null", Value("")},
+                        {"{}", Value("")},      {R"(["7"])", Value("")}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.json);
+    std::string reply =
+        std::string(R"({"rating": )") + c.json + R"(, "items": [{"id": "1", "rating": )" + c.json + "}]}";
+    ASSERT_EQ(TLTitleListCache::write("42ser.plist", jsonText(reply), {"", "ser", {}, {}, {}}, true),
+              TLTitleListCache::Outcome::written);
+    Value root = TLTitleListCache::read("42ser.plist");
+    EXPECT_EQ(root["rating"], c.kept);
+    EXPECT_EQ(root["items"].at(0)["rating"], c.kept);
+  }
+  ASSERT_EQ(TLTitleListCache::write("42ser.plist", jsonText(R"({"items": [{"id": "1"}]})"),
+                                    {"", "ser", {}, {}, {}}, true),
+            TLTitleListCache::Outcome::written);
+  EXPECT_EQ(TLTitleListCache::read("42ser.plist")["rating"], Value("")) << "none given";
 }
 
 TEST_F(TitleListCacheTest, ListsWithoutItemsAndRefusedNamesKeepTheOlderFile) {

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "AKMoviePlayer/AKMoviePlayerController.h"
+#include "Classes/MainPage/TLVideoItemPriview.h"
 #include "Classes/SocialNetwork/ShareSheetView.h"
 #include "Classes/TLSettings.h"
+#include "Classes/TLTitleFilmSubview.h"
 #include "Foundation/Format.h"
+#include "Foundation/PropertyList.h"
 #include "Platform/UIKit/ScreenTestSupport.h"
+#include "RowTestSupport.h"
 #include "TitlePageTestSupport.h"
 #include "UIKit/NavigationController.h"
+#include "UIKit/TouchSimulation.h"
 #include "UIKit/Window.h"
 
 namespace {
@@ -270,6 +275,69 @@ TEST_F(TitleLayoutTest, TabletToolbarTitleWidthAndRotationOrder) {
   EXPECT_EQ(frameOf(page->titleScroll()), "{{0, 114}, {1024, 634}}");
   ASSERT_TRUE(ui::simulateRotation(ui::InterfaceOrientation::portrait));
   EXPECT_EQ(frameOf(page->filmView()), "{{0, 0}, {768, 300}}");
+  page->filmView()->playerViewController()->resetPlayList();
+}
+
+TEST_F(TitleLayoutTest, AnOpenSectionTakesEachSidesFrameAndEveryTileTakesItsTap) {
+  testsupport::HomeDevice device(true);
+  testsupport::ScreenScope scope;
+  auto nav = std::make_shared<ui::NavigationController>();
+  auto page = std::make_shared<TitlePageViewController>()->initWithTitleInfo(titleInfo("1081"));
+  nav->initWithRootViewController(page);
+  auto window = scope.showWindow(nav);
+  ASSERT_TRUE(testsupport::spinUntil([&] { return page->isSeries(); }));
+  testsupport::awaitRequestsEnded();
+  // A long series: its grid reaches the far corner of the section on either side.
+  ns::Array items;
+  for (int i = 0; i < 20; ++i)
+    items.push_back(ns::Dictionary{{"id", std::to_string(800 + i)},
+                                   {"title", "Серия " + std::to_string(20 - i)},
+                                   {"url", api("get_title&title_id=" + std::to_string(800 + i))},
+                                   {"image", ""},
+                                   {"parent_id", "1081"}});
+  ASSERT_TRUE(ns::writePropertyListToFile(ns::Value(ns::Dictionary{{"items", items}}),
+                                          *TLSettings::getPlistDirectoryWithFileName("1081ser.plist")));
+  page->showSeriesSubview();
+  auto section = std::dynamic_pointer_cast<TLTitleFilmSubview>(page->titleSubview());
+  ASSERT_TRUE(section);
+  testsupport::NotificationRecorder opened("TLOpenVideoItem");
+  struct Turn {
+    ui::InterfaceOrientation orientation;
+    const char* frame;
+  };
+  for (const Turn& turn : {Turn{ui::InterfaceOrientation::landscapeLeft, "{{0, 114}, {1024, 640}}"},
+                           Turn{ui::InterfaceOrientation::portrait, "{{0, 114}, {768, 880}}"},
+                           Turn{ui::InterfaceOrientation::landscapeRight, "{{0, 114}, {1024, 640}}"}}) {
+    SCOPED_TRACE(turn.frame);
+    ASSERT_TRUE(ui::simulateRotation(turn.orientation));
+    EXPECT_EQ(frameOf(section), turn.frame);
+    std::vector<std::shared_ptr<TLVideoItemPriview>> tiles;
+    ASSERT_TRUE(testsupport::spinUntil([&] {
+      tiles.clear();
+      for (const auto& v : section->viewScroll()->subviews())
+        if (auto tile = std::dynamic_pointer_cast<TLVideoItemPriview>(v)) tiles.push_back(tile);
+      return tiles.size() == 20u && section->operationQueue()->operationCount() == 0;
+    }));
+    opened.objects.clear();
+    for (const auto& tile : tiles) {
+      const auto& button = tile->imageBt();
+      cg::Rect b = button->bounds();
+      cg::Point centre = button->convertPointToView({b.width() / 2, b.height() / 2}, window);
+      ASSERT_TRUE(window->bounds().contains(centre)) << tile->ID();
+      ui::tapAtPoint(window, centre);
+      ASSERT_FALSE(opened.objects.empty())
+          << "the tile at " << centre.x << ", " << centre.y << " ignored its tap";
+      EXPECT_EQ(opened.objects.back()["id"].intValue(), tile->ID());
+      opened.objects.clear();
+    }
+  }
+  // A turn while another page covers this one: the section is laid out again when it comes back.
+  auto cover = std::make_shared<ui::ViewController>();
+  cover->init();
+  nav->pushViewController(cover, false);
+  ASSERT_TRUE(ui::simulateRotation(ui::InterfaceOrientation::portrait));
+  nav->popViewControllerAnimated(false);
+  EXPECT_EQ(frameOf(section), "{{0, 114}, {768, 880}}");
   page->filmView()->playerViewController()->resetPlayList();
 }
 

@@ -191,25 +191,45 @@ std::shared_ptr<TLVideoItemPriviewCell> cellAt(const std::shared_ptr<TLTitleFilm
 }
 
 TEST_F(SectionViewTest, PhoneEpisodeListsShowFileOrderFromTheCurrentEpisode) {
-  writeList("77ser.plist", 7);
+  // 52 episodes in a list 371 high: 4160 of rows, 10 of inset below, at most 3799 of scrolling.
+  constexpr int kCount = 52;
+  writeList("77ser.plist", kCount);
   struct Case {
     std::string selected;
     int markedRow;  // -1 for none
-    double offset;
+    double offset;  // -1: at the top, within its inset
   };
-  // With none current the list rests at its top (offset -1 here: 0 or above, within its inset).
-  const Case cases[] = {{"3", 3, 240}, {"-2", 6, 480}, {"0", 6, 480}, {"-1", -1, -1}, {"9", -1, -1}};
+  const Case cases[] = {
+      {"51", 0, 0},
+      {"30", 21, 1680},
+      {"4", 47, 3760},
+      // The current row stays in view under a full list: the list scrolls no further.
+      {"3", 48, 3799},
+      {"-2", 51, 3799},
+      {"0", 51, 3799},
+      {"-1", -1, -1},
+      {"99", -1, -1},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.selected);
     auto view = std::make_shared<TLTitleFilmSubview_iphone>()->initWithFrame(
         {0, 109, 320, 371}, "77ser.plist", "ser", c.selected);
-    ASSERT_EQ(view->subviewTableView()->numberOfRowsInSection(0), 7);
+    auto table = view->subviewTableView();
+    ASSERT_EQ(table->numberOfRowsInSection(0), kCount);
+    double offset = table->contentOffset().y;
     if (c.offset < 0)
-      EXPECT_LE(view->subviewTableView()->contentOffset().y, 0);
+      EXPECT_LE(offset, 0);
     else
-      EXPECT_EQ(view->subviewTableView()->contentOffset().y, c.offset);
-    EXPECT_EQ(view->subviewTableView()->rowHeight(), 80);
-    for (int r = 0; r < 7; ++r) {
+      EXPECT_EQ(offset, c.offset);
+    EXPECT_LE(offset + table->bounds().height(), table->contentSize().height + table->contentInset().bottom)
+        << "no empty screen below the list";
+    if (c.markedRow >= 0) {
+      double top = c.markedRow * 80.0;
+      EXPECT_GE(top, offset);
+      EXPECT_LE(top + 80, offset + table->bounds().height()) << "the current episode shows";
+    }
+    EXPECT_EQ(table->rowHeight(), 80);
+    for (int r = 0; r < kCount; ++r) {
       auto cell = cellAt(view, r);
       ASSERT_TRUE(cell);
       EXPECT_EQ(cell->title(), "Серия " + std::to_string(r));
@@ -277,6 +297,30 @@ TEST_F(PhonePersonsListTest, PersonsShowLastFirstOpenTheirPageAndLeaveAPosterOfT
   ASSERT_EQ(shown.objects.size(), 1u);
   EXPECT_EQ(shown.objects[0]["id"], Value("3003"));
   EXPECT_EQ(shown.objects[0]["title"], Value("Персона 3003"));
+}
+
+TEST_F(PhonePersonsListTest, RelatedTitlesKeepTheirPostersUnderTheirOwnNames) {
+  // An episode's poster cached under the number a related film also carries.
+  std::string episodePoster = TLSettings::posterForEpisode(1085);
+  ns::Data episodeBytes = ns::Data::fromString("an episode's poster");
+  ASSERT_TRUE(ns::writeDataToFile(episodeBytes, episodePoster, true, nullptr));
+  writeList("5als.plist", 1, [&](ns::Dictionary& entry, int) {
+    entry.set("id", "1085");
+    entry.set("image", server_->url("/images/poster/1085.jpg"));
+  });
+  auto view = std::make_shared<TLTitleFilmSubview_iphone>()->initWithFrame({0, 109, 320, 371}, "5als.plist",
+                                                                           "adv", "-1");
+  // The row the table shows.
+  auto cell = std::dynamic_pointer_cast<TLVideoItemPriviewCell>(
+      view->subviewTableView()->cellForRowAtIndexPath(ns::IndexPath::indexPathForRow(0, 0)));
+  ASSERT_TRUE(cell);
+  ASSERT_FALSE(cell->typeIsEpisode());
+  ASSERT_TRUE(testsupport::spinUntil([&] {
+    return ns::FileManager::defaultManager()->fileExistsAtPath(TLSettings::posterForBaseVideo(1085));
+  })) << "the film's poster is kept under its own name";
+  testsupport::awaitRequestsEnded();
+  EXPECT_EQ(requestsUnder("/images/poster/1085"), 1u);
+  EXPECT_EQ(ns::dataWithContentsOfFile(episodePoster), std::optional<ns::Data>(episodeBytes));
 }
 
 }  // namespace

@@ -340,4 +340,50 @@ TEST_F(TitleSectionsTest, APhoneEpisodeWhoseFileHasNoRatingShowsItsSegmentOnlyOn
   testsupport::awaitRequestsEnded();
 }
 
+TEST_F(TitleSectionsTest, AnEpisodeShowsTheRatingItsSeriesSentAsANumber) {
+  // The series sends its rating as a JSON number; an episode page reads it back from the list file
+  // the root page wrote when the player has stepped to it and its record arrives.
+  for (bool pad : {true, false}) {
+    SCOPED_TRACE(pad ? "tablet" : "phone");
+    ui::Device::setProfile(pad ? ui::DeviceProfile::tablet() : ui::DeviceProfile::phone());
+    testsupport::clearAppCaches();
+    auto open = [&](Value info) -> std::shared_ptr<TitlePageViewController> {
+      auto page = pad ? std::make_shared<TitlePageViewController>()->initWithTitleInfo(info)
+                      : std::make_shared<TitlePageViewController_iphone>()->initWithTitleInfo(info);
+      page->view();
+      testsupport::awaitRequestsEnded();
+      return page;
+    };
+    auto root = open(titleInfo("1081"));
+    Value file;
+    ASSERT_TRUE(testsupport::spinUntil([&] {
+      file = TLTitleListCache::read("1081ser.plist");
+      return root->isSeries() && file["items"].count() > 1;
+    }));
+    testsupport::awaitRequestsEnded();
+    ASSERT_TRUE(file["rating"].isInteger())
+        << "kept as the number it came as: " << ns::format("%@", file["rating"]);
+    int rating = int(file["rating"].integerValue());
+    ASSERT_GT(rating, 0);
+    ASSERT_GT(file["items"].count(), 1u);
+
+    auto episode = open(titleInfo(TLSettings::stringFromObject(file["items"].at(1)["id"]), "1081"));
+    episode->loadSeriesView(std::nullopt, std::nullopt);
+    auto stars = episode->filmView()->ratingView();
+    ASSERT_TRUE(stars) << "the stars stay";
+    if (pad) {
+      EXPECT_EQ(stars->starCount(), std::clamp(rating, 5, 10));
+    } else {
+      int lit = 0;
+      for (int i = 0; i < stars->starCount(); ++i) {
+        auto star =
+            std::dynamic_pointer_cast<ui::ImageView>(stars->viewWithTag(StarRatingView::kFirstStarTag + i));
+        lit += star && star->image() && star->image()->name() == "starIphoneBig_blue.png";
+      }
+      EXPECT_EQ(lit, std::min(rating, 5));
+    }
+    testsupport::awaitRequestsEnded();
+  }
+}
+
 }  // namespace

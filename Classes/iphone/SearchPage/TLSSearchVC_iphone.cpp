@@ -2,6 +2,7 @@
 
 #include "Analytics/Library/MAI.h"
 #include "Classes/SearchPage/TLSSearchVC.h"
+#include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
 #include "Classes/iphone/CategoryPage/TLVideoItemPriviewCell.h"
 #include "Foundation/Format.h"
@@ -123,7 +124,9 @@ void TLSSearchVC_iphone::searchBegin() {
 
 void TLSSearchVC_iphone::searchReplyReceived(const ns::Value& reply) {
   if (activity_) activity_->stopAnimating();
-  TLSearchReply::Flat list = TLSearchReply::listForPhone(reply);
+  TLSearchReply::Flat list;
+  // A reply that cannot be read leaves the waiting text and the empty list.
+  if (!TLLogExceptions([&] { list = TLSearchReply::listForPhone(reply); })) return;
   resultList_ = std::move(list.found);
   if (!resultList_.empty()) {
     setStatusLines(2, 42.0);

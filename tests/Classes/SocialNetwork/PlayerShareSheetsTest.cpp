@@ -1,27 +1,59 @@
 #include <gtest/gtest.h>
 
+#include "Classes/SocialNetwork/FaceBookSender.h"
 #include "Classes/SocialNetwork/PlayerShareSheets.h"
 #include "Classes/SocialNetwork/VkontakteWebView.h"
+#include "Classes/TLPlayerServices.h"
 #include "Classes/WidgetTestSupport.h"
 
 namespace {
 
-// The player's VKontakte sheet joins the player's view, its panel 50 points lower on a tablet only.
-TEST(PlayerShareSheetsTest, TheVkontakteSheetJoinsThePlayerWithItsPanelLowerOnATablet) {
-  for (bool tablet : {true, false}) {
-    SCOPED_TRACE(tablet ? "tablet" : "phone");
-    testsupport::ScopedDevice device(tablet ? ui::DeviceProfile::tablet() : ui::DeviceProfile::phone());
-    auto reference = std::make_shared<VkontakteWebView>()->initWithMessage("m", "u", "");
-    reference->setInPlayer(true);
-    ASSERT_NE(reference->contentView(), nullptr);
+using Network = AKMoviePlayerServices::Network;
+
+// The sheets join the player's view as the player's; the VKontakte panel sits 50 points lower on a
+// tablet only; Twitter has no in-app sheet. The client installs this very function.
+TEST(PlayerShareSheetsTest, SheetsJoinThePlayerAndOnlyTheTabletsVkontaktePanelSitsLower) {
+  TLInstallPlayerServices();
+  const auto* installed =
+      AKMoviePlayerController::services().openShareSheet.target<decltype(&openPlayerShareSheet)>();
+  ASSERT_TRUE(installed);
+  EXPECT_EQ(*installed, &openPlayerShareSheet) << "the client's player opens the same sheets";
+
+  struct Case {
+    bool tablet;
+    Network network;
+    double panelDrop;
+  };
+  const Case cases[] = {{true, Network::vkontakte, 50}, {false, Network::vkontakte, 0},
+                        {true, Network::facebook, 0},   {false, Network::facebook, 0},
+                        {true, Network::twitter, 0},    {false, Network::twitter, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.tablet ? "tablet " : "phone ") + std::to_string(int(c.network)));
+    testsupport::ScopedDevice device(c.tablet ? ui::DeviceProfile::tablet() : ui::DeviceProfile::phone());
     auto playerView = std::make_shared<ui::View>()->initWithFrame({0, 0, 768, 1024});
-    auto sheet = std::dynamic_pointer_cast<VkontakteWebView>(
-        openPlayerShareSheet(AKMoviePlayerServices::Network::vkontakte, "m", "u", "", *playerView));
+    auto opened = openPlayerShareSheet(c.network, "m", "u", "", *playerView);
+    if (c.network == Network::twitter) {
+      EXPECT_EQ(opened, nullptr);
+      EXPECT_TRUE(playerView->subviews().empty());
+      continue;
+    }
+    auto sheet = std::dynamic_pointer_cast<ShareSheetView>(opened);
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->superview(), playerView);
-    EXPECT_EQ(sheet->contentView()->frame().y(), reference->contentView()->frame().y() + (tablet ? 50 : 0));
-    sheet->closeVK();
-    reference->closeVK();
+    EXPECT_TRUE(sheet->inPlayer());
+    if (auto vk = std::dynamic_pointer_cast<VkontakteWebView>(sheet)) {
+      auto reference = std::make_shared<VkontakteWebView>()->initWithMessage("m", "u", "");
+      reference->setInPlayer(true);
+      EXPECT_EQ(vk->contentView()->frame().y(), reference->contentView()->frame().y() + c.panelDrop);
+      reference->closeVK();
+      vk->closeVK();
+    } else {
+      auto fb = std::dynamic_pointer_cast<FaceBookSender>(sheet);
+      ASSERT_NE(fb, nullptr);
+      EXPECT_TRUE(fb->facebook()) << "the login began at once";
+      fb->closeFB();
+    }
+    EXPECT_EQ(sheet->superview(), nullptr);
   }
 }
 

@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, ShareSheetLayoutTest,
                                                   {0, 0, 320, 480},
                                                   {0, 0, 320, 470},
                                                   {0, 44, 320, 436},
-                                                  {0, 70, 320, 411}},
+                                                  {0, 25, 320, 411}},
                                            Layout{"phone480_landscape",
                                                   phone(),
                                                   true,
@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, ShareSheetLayoutTest,
                                                   {0, 0, 480, 320},
                                                   {80, 0, 320, 320},
                                                   {0, 44, 480, 276},
-                                                  {80, 70, 320, 261}},
+                                                  {80, 15, 320, 261}},
                                            Layout{"phone568_portrait",
                                                   tall(),
                                                   false,
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, ShareSheetLayoutTest,
                                                   {0, 0, 320, 568},
                                                   {0, 0, 320, 560},
                                                   {0, 44, 320, 524},
-                                                  {0, 70, 320, 501}},
+                                                  {0, 23, 320, 501}},
                                            Layout{"phone568_landscape",
                                                   tall(),
                                                   true,
@@ -165,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, ShareSheetLayoutTest,
                                                   {0, 0, 568, 320},
                                                   {124, 0, 320, 320},
                                                   {0, 44, 568, 276},
-                                                  {124, 70, 320, 261}}),
+                                                  {124, 15, 320, 261}}),
                          testsupport::CaseName());
 
 struct VariantLayout {
@@ -340,5 +340,83 @@ TEST_F(ShareSheetKeyboardTest, RotationInThePlayerEndsEditingAndResizesThePanel)
     sheet->closeFB();
   }
 }
+
+// The Facebook sheet in the full-screen player: below the upper bar where there is room, and
+// always with its buttons on the screen, as opened, turned, turned back and after editing.
+struct PlayerScreen {
+  std::string name;
+  ui::DeviceProfile device;
+  bool landscape;
+  double panelY;  // as opened
+};
+
+class FacebookInThePlayerTest : public ShareSheetKeyboardTest,
+                                public ::testing::WithParamInterface<PlayerScreen> {
+ protected:
+  // The player's full-screen view over the whole screen, turned as the status bar says.
+  void showScreen() {
+    cg::Size screen = ui::Screen::mainScreen()->bounds().size;
+    bool landscape = ui::isLandscape(ui::Application::sharedApplication()->statusBarOrientation());
+    cg::Rect frame{0, 0, landscape ? screen.height : screen.width, landscape ? screen.width : screen.height};
+    if (!window_) {
+      window_ = std::make_shared<ui::Window>()->initWithFrame(frame);
+      window_->makeKeyAndVisible();
+      host_ = std::make_shared<ui::View>()->initWithFrame(frame);
+      host_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
+      window_->addSubview(host_);
+    }
+    window_->setFrame(frame);
+    window_->layoutIfNeeded();
+  }
+  void turnTo(InterfaceOrientation orientation) {
+    ns::NotificationCenter::defaultCenter()->postNotificationName(
+        ui::kApplicationWillChangeStatusBarOrientationNotification, ns::Value(),
+        ns::Dictionary{{ui::kApplicationStatusBarOrientationUserInfoKey, std::int64_t(orientation)}});
+    ui::Application::sharedApplication()->setStatusBarOrientation(orientation);
+    showScreen();
+    clock_.advance(0.3);
+  }
+  void expectOnScreen(const ShareSheetView& sheet, const char* when) {
+    for (const auto& button : {sheet.sendButton(), sheet.cancelButton(), sheet.closeButton()}) {
+      cg::Rect r = button->convertRectToView(button->bounds(), window_);
+      EXPECT_TRUE(window_->bounds().contains(r))
+          << when << ": " << cg::describe(r) << " on " << cg::describe(window_->bounds());
+    }
+  }
+};
+
+TEST_P(FacebookInThePlayerTest, SendAndCancelStayOnTheScreen) {
+  const PlayerScreen& p = GetParam();
+  testsupport::ScopedDevice device(p.device);
+  auto opened = p.landscape ? InterfaceOrientation::landscapeLeft : InterfaceOrientation::portrait;
+  auto other = p.landscape ? InterfaceOrientation::portrait : InterfaceOrientation::landscapeLeft;
+  ui::Application::sharedApplication()->setStatusBarOrientation(opened);
+  showScreen();
+  auto sheet = std::make_shared<FaceBookSender>()->initWithMessage("m", "u", "");
+  host_->addSubview(sheet);
+  sheet->setInPlayer(true);
+  sheet->loadMessageInputView();
+  EXPECT_EQ(sheet->contentView()->frame().y(), p.panelY);
+  expectOnScreen(*sheet, "opened");
+  turnTo(other);
+  expectOnScreen(*sheet, "turned");
+  turnTo(opened);
+  expectOnScreen(*sheet, "turned back");
+  ASSERT_TRUE(sheet->messageField()->becomeFirstResponder());
+  clock_.advance(0.3);
+  sheet->messageField()->resignFirstResponder();
+  clock_.advance(0.3);
+  expectOnScreen(*sheet, "after editing");
+  sheet->closeFB();
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, FacebookInThePlayerTest,
+                         ::testing::Values(PlayerScreen{"phone480_portrait", phone(), false, 25},
+                                           PlayerScreen{"phone480_landscape", phone(), true, 15},
+                                           PlayerScreen{"phone568_portrait", tall(), false, 23},
+                                           PlayerScreen{"phone568_landscape", tall(), true, 15},
+                                           PlayerScreen{"pad_portrait", pad(), false, 70},
+                                           PlayerScreen{"pad_landscape", pad(), true, 70}),
+                         testsupport::CaseName());
 
 }  // namespace

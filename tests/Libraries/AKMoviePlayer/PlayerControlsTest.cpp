@@ -359,6 +359,30 @@ INSTANTIATE_TEST_SUITE_P(Devices, FullscreenTest,
                          testing::Values(FullscreenCase{"tablet", false}, FullscreenCase{"phone", true}),
                          [](const auto& p) { return std::string(p.param.name); });
 
+TEST_P(FullscreenTest, AnAdvertisementPausedThereResumesFromTheFullScreenBar) {
+  ns::ManualClock clock;
+  const bool phone = GetParam().phone;
+  makePlayer(phone ? ui::DeviceProfile::phone() : ui::DeviceProfile::tablet());
+  player->setAutoPlay(true);
+  player->setPlayList({advert(), programme()});
+  ASSERT_TRUE(waitReady());
+  if (!player->isFullscreen()) player->goToFullscreen();
+  clock.advance(0.5);
+  ASSERT_TRUE(player->isFullscreen());
+  ASSERT_TRUE(player->playingItemIsAdv());
+  ASSERT_TRUE(player->isPlaying());
+  auto play = player->lowerControllBar()->play();
+  EXPECT_FALSE(play->isEnabled()) << "a playing advertisement cannot be paused";
+  ns::NotificationCenter::defaultCenter()->postNotificationName(
+      ui::kApplicationDidEnterBackgroundNotification);
+  ASSERT_FALSE(player->isPlaying());
+  EXPECT_TRUE(play->isEnabled()) << "a paused one can be resumed, as inline";
+  EXPECT_TRUE(player->previewControllBar()->playBt()->isEnabled());
+  play->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
+  EXPECT_TRUE(player->isPlaying());
+  EXPECT_FALSE(play->isEnabled());
+}
+
 TEST_F(PlayerControllerTest, AFailureWhileEnteringFullScreenLeavesOnceEnteringEnds) {
   ns::ManualClock clock;
   makePlayer();

@@ -54,6 +54,11 @@ TEST_F(PlayerControllerTest, AFilmStopsAtItsEnd) {
   EXPECT_FALSE(player->isPlaying());
   EXPECT_EQ(player->playingIndexItem(), 0);
   EXPECT_EQ(server_->requestsFor("get_title").size(), 0u) << "a film has no next episode";
+  // Played again, it starts over.
+  player->play();
+  clock.advance(1);
+  EXPECT_TRUE(player->isPlaying());
+  EXPECT_NEAR(now(), 1, 1e-3);
 }
 
 TEST_F(PlayerControllerTest, FailuresOfEntries) {

@@ -123,6 +123,25 @@ TEST_F(PlayerSteppingTest, NeighboursComeFromTheListFile) {
   }
 }
 
+TEST_F(PlayerSteppingTest, TheFullScreenBarOffersTheNeighboursThereAre) {
+  struct Case {
+    std::string itemId;
+    bool next, previous;
+  };
+  for (const Case& c : {Case{"501", true, false}, Case{"502", true, true}, Case{"503", false, true}}) {
+    SCOPED_TRACE(c.itemId);
+    ns::ManualClock clock;
+    playEpisode(c.itemId);
+    player->goToFullscreen();
+    clock.advance(0.5);
+    ASSERT_TRUE(player->isFullscreen());
+    auto bar = player->lowerControllBar();
+    EXPECT_EQ(bar->next()->isEnabled(), c.next);
+    EXPECT_EQ(bar->prev()->isEnabled(), c.previous);
+    nextCase();
+  }
+}
+
 TEST_F(PlayerSteppingTest, NextPlaysTheNewEpisodeAndSharesItsAddressWithTheOldMessage) {
   ns::ManualClock clock;
   serve("502", episode("502"));
@@ -156,6 +175,41 @@ TEST_F(PlayerSteppingTest, AnEpisodeWithAnAdvertisementPlaysItFirst) {
   EXPECT_EQ(str(player->playList()[1]["serialId"]), "77");
   ASSERT_TRUE(waitReady());
   EXPECT_TRUE(player->playingItemIsAdv());
+}
+
+TEST_F(PlayerSteppingTest, TheEndOfTheLastEntryGoesOnToTheNextEpisode) {
+  struct Case {
+    const char* name;
+    bool withAdvert;
+    double seconds;  // played to the end of the list
+  };
+  const Case cases[] = {
+      {"the episode alone", false, playertest::kProgrammeSeconds + 1},
+      {"after its advertisement", true, playertest::kAdvertSeconds + playertest::kProgrammeSeconds + 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ns::ManualClock clock;
+    serve("503", episode("503"));
+    makePlayer();
+    delegate = std::make_shared<StepDelegate>();
+    player->setDelegate(delegate);
+    player->setAutoPlay(true);
+    ns::Array list{programme("/video/1001/clip.mp4", "77", "502")};
+    if (c.withAdvert) list.insert(list.begin(), advert());
+    player->setPlayList(list);
+    ASSERT_TRUE(waitReady());
+    // Each entry opens on its own time; the clock moves only once it plays.
+    for (double played = 0; played < c.seconds && delegate->told.empty(); played += 0.5) {
+      ASSERT_TRUE(waitReady());
+      clock.advance(0.5);
+    }
+    ASSERT_TRUE(waitTold(1)) << "the list ended without a step";
+    EXPECT_EQ(str(delegate->told[0]["id"]), "503");
+    ASSERT_TRUE(waitReady());
+    EXPECT_EQ(str(player->playList()[0]["videoItemId"]), "503");
+    nextCase();
+  }
 }
 
 TEST_F(PlayerSteppingTest, RepliesWithNothingToPlayChangeNothing) {

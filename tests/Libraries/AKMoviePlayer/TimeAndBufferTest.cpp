@@ -105,12 +105,32 @@ INSTANTIATE_TEST_SUITE_P(
         BufferCase{"JustBelowTheClosedFill", seconds(100), 98.6, 0.98f, "sliderBufferProgressF"},
         BufferCase{"ClosedFill", seconds(100), 99, 0.99f, "sliderBufferProgress"},
         BufferCase{"MoreThanTheDuration", seconds(100), 150, 1, "sliderBufferProgress"},
+        BufferCase{"FarMoreThanTheDuration", seconds(0.5), 1e12, 1, "sliderBufferProgress"},
         BufferCase{"ZeroDuration", seconds(0), 5, 0, "sliderBufferProgressF"},
         BufferCase{"NoDuration", av::kTimeInvalid, 5, 0, "sliderBufferProgressF"},
         BufferCase{"InfiniteDuration", av::kTimePositiveInfinity, 5, 0, "sliderBufferProgressF"},
         BufferCase{"LoadedNotANumber", seconds(100), kNaN, 0, "sliderBufferProgressF"},
         BufferCase{"LoadedNegative", seconds(100), -20, 0, "sliderBufferProgressF"}),
     testsupport::CaseName());
+
+// The bar pins what it is given to 0...1 and picks its fill from the pinned value.
+TEST(MovieSliderTest, TheBufferBarPinsItsFractionAndFillsByThePinnedValue) {
+  struct Case {
+    float given, kept;
+    const char* fill;
+  };
+  const Case cases[] = {{1.5f, 1, "sliderBufferProgress"},
+                        {-0.5f, 0, "sliderBufferProgressF"},
+                        {std::numeric_limits<float>::quiet_NaN(), 0, "sliderBufferProgressF"},
+                        {std::numeric_limits<float>::infinity(), 1, "sliderBufferProgress"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.given);
+    auto bar = std::make_shared<AKProgressView>()->initWithFrame({0, 0, 100, 11});
+    bar->setProgress(c.given);
+    EXPECT_EQ(bar->progress(), c.kept);
+    EXPECT_EQ(testsupport::imageName(bar->progressImage()), std::string("AKMovieImages.bundle/") + c.fill);
+  }
+}
 
 TEST(MovieSliderTest, BufferBarLiesAlongTheTrackAndFollowsTheSlidersWidth) {
   auto slider = std::make_shared<AKMovieSlider>()->initWithFrame({0, 0, 100, 20});
