@@ -21,8 +21,8 @@ void NTImageRequestOperation::registerClass() {
 
 const std::set<std::string>& NTImageRequestOperation::acceptablePathExtensions() {
   // Never destroyed: read on worker threads that may outlive static destruction.
-  static const auto& extensions = *new std::set<std::string>{"tif", "tiff", "jpg", "jpeg", "gif",
-                                                             "png", "ico",  "bmp", "cur"};
+  static const auto& extensions =
+      *new std::set<std::string>{"tif", "tiff", "jpg", "jpeg", "gif", "png", "ico", "bmp", "cur"};
   return extensions;
 }
 
@@ -116,3 +116,5 @@ std::shared_ptr<NTImageRequestOperation> NTImageRequestOperation::imageRequestOp
   operation->setCompletionBlockWithSuccess(std::move(onSuccess), std::move(onFailure));
   return operation;
 }
+
+std::int64_t NTImageRequestOperation::maximumResponseLength() const { return 4 * cg::Image::kMaxPixels; }

@@ -56,6 +56,8 @@ class NTImageRequestOperation : public NTHTTPRequestOperation {
 
  protected:
   bool setUpWithRequest(ns::URLRequestPtr request) override;
+  // No longer than the largest picture the decoder takes, stored uncompressed.
+  std::int64_t maximumResponseLength() const override;
 
  private:
   mutable std::mutex imageMutex_;

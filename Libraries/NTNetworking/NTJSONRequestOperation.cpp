@@ -98,3 +98,5 @@ std::shared_ptr<NTJSONRequestOperation> NTJSONRequestOperation::JSONRequestOpera
       });
   return operation;
 }
+
+std::int64_t NTJSONRequestOperation::maximumResponseLength() const { return kNTMaximumDecodedResponseLength; }

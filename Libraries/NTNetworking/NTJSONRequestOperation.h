@@ -58,6 +58,8 @@ class NTJSONRequestOperation : public NTHTTPRequestOperation {
   static dispatch::QueuePtr processingQueue();
 
  protected:
+  // Bodies past kNTMaximumDecodedResponseLength fail the operation before they are decoded.
+  std::int64_t maximumResponseLength() const override;
   // The completion closure runs on the processing queue, so the body it decodes there needs no
   // further hand-off.
   void runCompletion(std::function<void()> completion) final;

@@ -117,3 +117,7 @@ NTPropertyListRequestOperation::propertyListRequestOperationWithRequest(std::str
       });
   return operation;
 }
+
+std::int64_t NTPropertyListRequestOperation::maximumResponseLength() const {
+  return kNTMaximumDecodedResponseLength;
+}

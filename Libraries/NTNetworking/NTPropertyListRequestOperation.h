@@ -63,6 +63,8 @@ class NTPropertyListRequestOperation : public NTHTTPRequestOperation {
 
  protected:
   bool setUpWithRequest(ns::URLRequestPtr request) override;
+  // Bodies past kNTMaximumDecodedResponseLength fail the operation before they are decoded.
+  std::int64_t maximumResponseLength() const override;
 
  private:
   mutable std::mutex plistMutex_;

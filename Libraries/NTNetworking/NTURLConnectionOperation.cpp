@@ -562,7 +562,23 @@ void NTURLConnectionOperation::connectionDidReceiveResponse(const ns::URLConnect
                                                             const ns::URLResponsePtr& response) {
   setResponse(response);
   connectionBytesRead_ = 0;
+  if (response && failIfLongerThanAllowed(response->expectedContentLength())) return;
   if (auto stream = outputStream()) stream->open();
+}
+
+bool NTURLConnectionOperation::failIfLongerThanAllowed(std::int64_t length) {
+  std::int64_t limit = maximumResponseLength();
+  if (limit < 0 || length <= limit) return false;
+  ns::Dictionary userInfo{{ns::kLocalizedDescriptionKey,
+                           ns::format("The response is longer than the %lld bytes this request reads.",
+                                      static_cast<long long>(limit))}};
+  if (auto request = this->request(); request && request->URL()) {
+    userInfo.set(ns::kURLErrorFailingURLErrorKey, request->URL()->absoluteString());
+    userInfo.set(ns::kURLErrorFailingURLStringErrorKey, request->URL()->absoluteString());
+  }
+  failTransfer(
+      ns::Error::make(ns::kURLErrorDomain, ns::URLError::DataLengthExceedsMaximum, std::move(userInfo)));
+  return true;
 }
 
 bool NTURLConnectionOperation::writeToOutputStream(const ns::Data& data) {
@@ -591,6 +607,8 @@ bool NTURLConnectionOperation::writeToOutputStream(const ns::Data& data) {
 }
 
 void NTURLConnectionOperation::connectionDidReceiveData(const ns::URLConnectionPtr&, const ns::Data& data) {
+  // A body with no announced length (or a false one) is stopped once it grows past the bound.
+  if (failIfLongerThanAllowed(connectionBytesRead_ + static_cast<std::int64_t>(data.length()))) return;
   totalBytesRead_.fetch_add(static_cast<std::int64_t>(data.length()));
   connectionBytesRead_ += static_cast<std::int64_t>(data.length());
   if (!writeToOutputStream(data)) return;

@@ -168,6 +168,11 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   // Stops the current connection and fails the operation with an error (network thread).
   void failTransfer(const ns::ErrorPtr& error);
 
+  // The longest body the operation reads: a longer one fails it with -1103 (data length exceeds
+  // maximum) as soon as its announced length or the bytes that arrived say so, and nothing more
+  // is received. Negative for no bound, the default (a body may go to a file of any length).
+  virtual std::int64_t maximumResponseLength() const { return -1; }
+
   // The completion closure as installed, for subclasses that wrap it.
   using ns::Operation::completionBlock;
 
@@ -182,6 +187,8 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   void pauseOnNetworkThread();
   void performOnNetworkThread(void (NTURLConnectionOperation::*member)(), bool waitUntilDone);
   bool writeToOutputStream(const ns::Data& data);
+  // Fails the transfer when a body of this length is more than the operation reads.
+  bool failIfLongerThanAllowed(std::int64_t length);
   void releaseKeepAlive(std::shared_ptr<NTURLConnectionOperation>& holder);
 
   std::shared_ptr<ns::RecursiveLock> lock_;

@@ -89,3 +89,5 @@ std::shared_ptr<NTXMLRequestOperation> NTXMLRequestOperation::XMLParserRequestOp
       });
   return operation;
 }
+
+std::int64_t NTXMLRequestOperation::maximumResponseLength() const { return kNTMaximumDecodedResponseLength; }

@@ -59,6 +59,10 @@ class NTXMLRequestOperation : public NTHTTPRequestOperation {
   // The serial queue on which every XML operation of the process makes its parser.
   static dispatch::QueuePtr processingQueue();
 
+ protected:
+  // Bodies past kNTMaximumDecodedResponseLength fail the operation before they are decoded.
+  std::int64_t maximumResponseLength() const override;
+
  private:
   mutable std::mutex xmlMutex_;
   mutable ns::XMLParserPtr responseXMLParser_;

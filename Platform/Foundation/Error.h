@@ -60,6 +60,7 @@ inline constexpr std::int64_t RequestBodyStreamExhausted = -1021;
 inline constexpr std::int64_t AppTransportSecurityRequiresSecureConnection = -1022;
 inline constexpr std::int64_t FileDoesNotExist = -1100;
 inline constexpr std::int64_t NoPermissionsToReadFile = -1102;
+inline constexpr std::int64_t DataLengthExceedsMaximum = -1103;
 inline constexpr std::int64_t SecureConnectionFailed = -1200;
 inline constexpr std::int64_t CannotCreateFile = -3000;
 inline constexpr std::int64_t CannotWriteToFile = -3003;

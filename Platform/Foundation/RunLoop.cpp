@@ -90,17 +90,23 @@ struct RunLoop::Impl {
   // Writes the wake-up descriptor; with force even when the loop is not asleep (it may be about to
   // sleep with a wait computed before the change). A sleeping loop has published `sleeping` before
   // looking at its queue one last time, so a post either is seen there or sees `sleeping`.
+  // `wakePending` spares writes while one is on its way: a writer sets it before writing, and the
+  // loop clears it only after reading. Cleared before the read, it could stay set over an empty
+  // descriptor (the read taking the write of a wake-up that came in between), and every later
+  // wake-up would be taken for one on its way: the loop would sleep through them.
   void signal(bool force) {
     if ((force || sleeping.load(std::memory_order_seq_cst)) && !wakePending.exchange(true)) {
       std::uint64_t one = 1;
       [[maybe_unused]] auto n = ::write(wakeFd, &one, sizeof one);
     }
   }
-  void drainWake() {
-    if (wakePending.exchange(false)) {
-      std::uint64_t count = 0;
-      [[maybe_unused]] auto n = ::read(wakeFd, &count, sizeof count);
-    }
+  // Takes the wake-ups written so far; `readable` when poll said the descriptor was written (a
+  // write may trail its flag).
+  void drainWake(bool readable) {
+    if (!readable && !wakePending.load()) return;
+    std::uint64_t count = 0;
+    [[maybe_unused]] auto n = ::read(wakeFd, &count, sizeof count);
+    wakePending.store(false);
   }
   void eraseTimerLocked(const Timer* timer) {
     for (auto it = timers.begin(); it != timers.end();) {
@@ -448,7 +454,7 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
   }
   if (timeoutMs == 0 && sources.empty()) {
     d.sleeping.store(false);
-    d.drainWake();
+    d.drainWake(false);
     return handled;
   }
   // The descriptors live on the stack while there are few.
@@ -465,14 +471,7 @@ bool RunLoop::runPass(double clockLimit, double realLimit, bool mayWait) {
   int n =
       waiter ? waiter->poll(fds.data(), fds.size(), timeoutMs) : ::poll(fds.data(), fds.size(), timeoutMs);
   d.sleeping.store(false);
-  if (n > 0 && (fds[0].revents & POLLIN)) {
-    // Readable means written, whatever the flag says (a write may trail its flag).
-    d.wakePending.store(false);
-    std::uint64_t count = 0;
-    [[maybe_unused]] auto r = ::read(d.wakeFd, &count, sizeof count);
-  } else {
-    d.drainWake();
-  }
+  d.drainWake(n > 0 && (fds[0].revents & POLLIN));
   if (n <= 0) return handled;
   for (std::size_t i = 1; i < fds.size(); ++i) {
     if (fds[i].revents == 0) continue;

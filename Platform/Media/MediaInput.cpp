@@ -11,9 +11,12 @@ extern "C" {
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <cctype>
 #include <cerrno>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "Foundation/URL.h"
@@ -24,6 +27,33 @@ namespace {
 
 // Blocking reads and connects give up after this long without progress.
 constexpr const char* kReadTimeoutMicroseconds = "30000000";
+// What an HTTP stream may open beneath it: TLS and TCP for its connections (through a proxy when
+// one is set), and the decryption of encrypted HLS segments. Never a file, a raw socket named by
+// the stream or any other of FFmpeg's protocols.
+constexpr const char* kProtocolWhitelist = "http,https,tcp,tls,crypto,httpproxy";
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  return true;
+}
+
+// The URL with its scheme in lower case (FFmpeg matches protocol names exactly), or nothing when
+// it is no http or https URL.
+std::optional<std::string> webURL(std::string_view url) {
+  for (std::string_view scheme : {"http://", "https://"})
+    if (startsWithIgnoringCase(url, scheme) && url.size() > scheme.size())
+      return std::string(scheme) + std::string(url.substr(scheme.size()));
+  return std::nullopt;
+}
+
+// What a playlist may have opened for it: its segments, keys and variant playlists over http or
+// https, a segment possibly through the decryption layer the HLS demuxer puts over it.
+bool mayOpenNested(std::string_view url) {
+  if (startsWithIgnoringCase(url, "crypto+")) url.remove_prefix(7);
+  return startsWithIgnoringCase(url, "http://") || startsWithIgnoringCase(url, "https://");
+}
 
 void initialiseOnce() {
   static std::once_flag once;
@@ -122,12 +152,6 @@ ns::ErrorPtr mediaError(std::int64_t code, std::string description, std::string 
   return ns::Error::make(kMediaErrorDomain, code, std::move(info));
 }
 
-std::string inputLocation(const std::string& url) {
-  auto parsed = ns::URL::URLWithString(url);
-  if (parsed && parsed->isFileURL()) return parsed->path();
-  return url;
-}
-
 // Sits between the demuxers and FFmpeg's own resource opening: remembers which URL each open
 // resource came from and the first one that failed, opening or while being read.
 struct Input::Hooks {
@@ -147,6 +171,10 @@ struct Input::Hooks {
 
   static int open(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options) {
     auto* self = static_cast<Hooks*>(s->opaque);
+    if (!mayOpenNested(url)) {
+      self->failed(AVERROR_PROTOCOL_NOT_FOUND, url, true);
+      return AVERROR_PROTOCOL_NOT_FOUND;
+    }
     int rc = self->defaultOpen(s, pb, url, flags, options);
     if (rc < 0)
       self->failed(rc, url, true);
@@ -172,9 +200,14 @@ struct Input::Hooks {
 
 std::unique_ptr<Input> Input::open(const std::string& url, const std::atomic<bool>* stop, ns::ErrorPtr& error,
                                    bool& notMedia) {
-  initialiseOnce();
   error = nullptr;
   notMedia = false;
+  std::optional<std::string> location = webURL(url);
+  if (!location) {
+    error = urlError(ns::URLError::UnsupportedURL, url, "unsupported URL");
+    return nullptr;
+  }
+  initialiseOnce();
   std::unique_ptr<Input> input(new Input);
   input->hooks_ = std::make_unique<Hooks>();
   Hooks* hooks = input->hooks_.get();
@@ -196,8 +229,9 @@ std::unique_ptr<Input> Input::open(const std::string& url, const std::atomic<boo
   av_dict_set(&options, "rw_timeout", kReadTimeoutMicroseconds, 0);
   // One connection per segment, so that each segment's failure is seen when it is closed.
   av_dict_set(&options, "http_persistent", "0", 0);
-  std::string location = inputLocation(url);
-  int rc = avformat_open_input(&context, location.c_str(), nullptr, &options);
+  // Taken over by every resource the demuxers open, and by what those open beneath them.
+  av_dict_set(&options, "protocol_whitelist", kProtocolWhitelist, 0);
+  int rc = avformat_open_input(&context, location->c_str(), nullptr, &options);
   av_dict_free(&options);
   if (rc >= 0) {
     input->context_ = context;

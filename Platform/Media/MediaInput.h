@@ -22,9 +22,6 @@ using av::kMediaErrorUnknown;
 
 ns::ErrorPtr mediaError(std::int64_t code, std::string description, std::string reason);
 
-// The location FFmpeg opens for a URL: the path of a file URL, else the URL itself.
-std::string inputLocation(const std::string& url);
-
 // One opened input: FFmpeg's format context with the stream information read, plus a record of
 // the first failure of any resource it opened on the way (a playlist, a segment, the file),
 // which says more than the demuxer's own result (a playlist demuxer skips a segment that fails).
@@ -37,7 +34,9 @@ class Input {
     int stream = -1;
   };
 
-  // Opens and probes. On failure returns null and sets error; transport failures and HTTP
+  // Opens and probes an http or https URL; any other URL fails with -1002 (unsupported URL)
+  // before anything is opened, and so does anything but http or https a playlist names. On
+  // failure returns null and sets error; transport failures and HTTP
   // statuses are errors of the URL domain, anything else of the media domain. notMedia is set
   // when the resource answered but is no media this layer knows (an HTML page, garbage).
   // `stop` (may be null) aborts blocking reads when it turns true.

@@ -607,7 +607,7 @@ void Pipeline::timelineChanged() {
 
 void Pipeline::seek(double seconds) {
   std::lock_guard lock(state_->mutex);
-  state_->seekRequest = std::max(0.0, seconds);
+  state_->seekRequest = seconds;
   state_->notifyEveryone();
 }
 

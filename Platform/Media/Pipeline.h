@@ -74,7 +74,8 @@ class Pipeline {
 
   // Tells the workers the timeline's rate or anchor changed.
   void timelineChanged();
-  // Decodes from `seconds` on: the frame shown becomes the one covering that time.
+  // Decodes from `seconds` on (within the media: the item clamps it): the frame shown becomes the
+  // one covering that time.
   void seek(double seconds);
   // The frame to show at a position; with `wait`, waits up to timeoutSeconds of real time for
   // the decoder to reach the position (no wait once the input failed or ended).

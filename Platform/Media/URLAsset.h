@@ -33,11 +33,12 @@ class AssetTrack final : public ns::Object {
   bool playable_;
 };
 
-// Media at a URL: an HLS playlist or a media file, over HTTP or on disk. Its keys ("tracks",
-// "playable", "duration") are loaded on request, off the main thread, by one look at the
-// media. A transport failure or an HTTP error status (of the playlist or of a segment) fails
-// the keys with an error of the URL domain; a resource that is no media this layer plays loads
-// them as not playable. Safe from any thread.
+// Media at a URL: an HLS playlist or a media file, over HTTP or HTTPS (any other URL fails the
+// keys with -1002 before anything is opened). Its keys ("tracks", "playable", "duration") are
+// loaded on request, off the main thread, by one look at the media. A transport failure or an
+// HTTP error status (of the playlist or of a segment) fails the keys with an error of the URL
+// domain; a resource that is no media this layer plays loads them as not playable. Safe from any
+// thread.
 class URLAsset final : public ns::Object {
  public:
   // The options are accepted for the platform's signature; none is used.

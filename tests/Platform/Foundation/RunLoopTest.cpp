@@ -138,6 +138,33 @@ TEST(RunLoopTest, StopFromAnotherThreadEndsRun) {
   EXPECT_TRUE(returned);
 }
 
+// A loop with nothing to wait for sleeps until it is woken. Wake-ups come from every side at once
+// (a moving clock wakes every loop while other threads post to it): however they interleave with
+// the loop's own waking, each post still wakes it.
+TEST(RunLoopTest, APostWakesASleepingLoopWhateverOtherWakeUpsInterleave) {
+  auto sleeper = std::make_shared<ns::Thread>()->initWithBlock([] { ns::RunLoop::currentRunLoop()->run(); });
+  sleeper->start();
+  auto loop = sleeper->runLoop();
+  std::atomic<bool> quit{false};
+  std::vector<std::thread> wakers;
+  for (int i = 0; i < 3; ++i)
+    wakers.emplace_back([&] {
+      while (!quit.load()) loop->wakeUp();
+    });
+  constexpr int kRounds = 500;
+  int round = 0;
+  for (; round < kRounds; ++round) {
+    std::atomic<bool> ran{false};
+    loop->performBlock([&] { ran = true; });
+    if (!spinUntil([&] { return ran.load(); }, 10)) break;
+  }
+  EXPECT_EQ(round, kRounds) << "a post was not run";
+  quit = true;
+  for (auto& w : wakers) w.join();
+  loop->stop();
+  ASSERT_TRUE(spinUntil([&] { return sleeper->isFinished(); }));
+}
+
 TEST(RunLoopTest, StopInsideACallEndsOnlyTheInnermostRun) {
   auto loop = ns::RunLoop::currentRunLoop();
   std::vector<std::string> trace;

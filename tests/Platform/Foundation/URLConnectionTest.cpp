@@ -27,6 +27,7 @@
 #include "Foundation/URLLoader.h"
 #include "support/LoopbackServer.h"
 #include "support/RunLoopSpin.h"
+#include "support/ScriptedTCPServer.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -745,6 +746,50 @@ TEST(URLConnectionTest, TwoHundredConcurrentRequestsEachCompleteOnce) {
     EXPECT_EQ(recorders[i]->body, "n=" + std::to_string(i));
   }
   EXPECT_LE(server.connectionCount(), 6u);
+}
+
+// An idle loader sleeps in its poll for up to a minute. Loads started from other threads wake it,
+// even while every run loop is woken over and over (as a moving clock does to them all), and a
+// server that drops kept-alive connections straight after answering costs no load a wait on a
+// dead connection: each load ends within seconds, however the wake-ups interleave.
+TEST(URLConnectionTest, LoadsStartedFromOtherThreadsNeverWaitOnTheIdleLoader) {
+  struct Case {
+    const char* name;
+    bool closeAfterAnswer;  // without saying so: the answer offers to keep the connection
+  };
+  for (Case c : {Case{"kept alive", false}, Case{"closed after each answer", true}}) {
+    SCOPED_TRACE(c.name);
+    testsupport::ScriptedTCPServer server;
+    testsupport::ScriptStep answer = testsupport::ScriptStep::reply(
+        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\nok");
+    answer.closeAfter = c.closeAfterAnswer;
+    server.setFallback(answer);
+    std::atomic<bool> quit{false};
+    std::vector<std::thread> wakers;
+    for (int i = 0; i < 2; ++i)
+      wakers.emplace_back([&] {
+        while (!quit.load())
+          for (const auto& loop : ns::RunLoop::allRunLoops()) loop->wakeUp();
+      });
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/x";
+    int loaded = 0;
+    for (; loaded < 150; ++loaded) {
+      auto recorder = std::make_shared<Recorder>();
+      auto connection =
+          std::make_shared<ns::URLConnection>()->initWithRequest(requestFor(url), recorder, false);
+      connection->scheduleInRunLoop(ns::RunLoop::currentRunLoop(), ns::kDefaultRunLoopMode);
+      std::thread([connection] { connection->start(); }).join();
+      if (!spinUntil([&] { return recorder->done(); }, 10)) break;
+      ASSERT_FALSE(recorder->error) << recorder->error->describe();
+      ASSERT_EQ(recorder->body, "ok");
+    }
+    quit = true;
+    for (auto& w : wakers) w.join();
+    EXPECT_EQ(loaded, 150);
+    if (c.closeAfterAnswer) {
+      EXPECT_EQ(server.connectionCount(), 150u);
+    }
+  }
 }
 
 TEST(URLConnectionTest, CancelMidBodyClosesTheConnectionAndSilencesTheDelegate) {

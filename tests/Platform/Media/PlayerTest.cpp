@@ -242,6 +242,29 @@ TEST_F(MediaTest, LoadedRangesGrowAsSegmentsArrive) {
   item->removeObserver(token);
 }
 
+// A seek outside the item's known length loads from the nearest end of it: the loaded range the
+// item reports never lies before its start or past its end.
+TEST_F(MediaTest, ASeekOutsideTheItemLoadsFromItsNearestEnd) {
+  auto player = readyPlayer("/video/1001/index.m3u8");
+  auto item = player->currentItem();
+  auto start = [&] { return av::TimeGetSeconds(item->loadedTimeRanges().at(0).start); };
+  ASSERT_TRUE(testsupport::spinUntil([&] { return !item->loadedTimeRanges().empty(); }));
+  struct Case {
+    double to;
+    double loadsFrom;
+  };
+  for (Case c : {Case{40, mediatest::kProgrammeSeconds}, Case{5, 5}, Case{-3, 0}}) {
+    SCOPED_TRACE(c.to);
+    double before = start();
+    player->seekToTime(seconds(c.to));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return std::abs(start() - before) > 1; }, 30));
+    EXPECT_NEAR(start(), c.loadsFrom, 0.01);
+    double end = loadedEnd(*item);
+    EXPECT_GE(end, start());
+    EXPECT_LE(end, mediatest::kProgrammeSeconds + 0.01);
+  }
+}
+
 TEST_F(MediaTest, ALiveStreamPlaysOnWithoutAnEnd) {
   ns::ManualClock clock;
   auto player = readyPlayer("/video/1001/live.m3u8");

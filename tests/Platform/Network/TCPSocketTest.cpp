@@ -1,8 +1,14 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Foundation/RunLoop.h"
@@ -10,6 +16,37 @@
 #include "Network/TCPSocket.h"
 #include "support/RunLoopSpin.h"
 #include "support/ScriptedTCPServer.h"
+
+// The addresses the resolver gives kTestHost, in order: a host name with several addresses, as a
+// hosts file or DNS gives one. Any other name is resolved as usual.
+namespace {
+constexpr const char* kTestHost = "several-addresses.test";
+std::mutex hostMutex;
+std::vector<std::string> testHostAddresses;
+}  // namespace
+
+extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result) {
+  using Resolve = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
+  static const auto resolve = reinterpret_cast<Resolve>(dlsym(RTLD_NEXT, "getaddrinfo"));
+  if (!node || std::string_view(node) != kTestHost) return resolve(node, service, hints, result);
+  std::vector<std::string> addresses;
+  {
+    std::lock_guard lock(hostMutex);
+    addresses = testHostAddresses;
+  }
+  // The system's own answers for each numeric address, chained into one list (freeaddrinfo
+  // frees it node by node).
+  addrinfo* head = nullptr;
+  addrinfo** tail = &head;
+  for (const auto& address : addresses) {
+    addrinfo* one = nullptr;
+    if (resolve(address.c_str(), service, hints, &one) != 0) continue;
+    *tail = one;
+    while (*tail) tail = &(*tail)->ai_next;
+  }
+  *result = head;
+  return head ? 0 : EAI_NONAME;
+}
 
 namespace {
 
@@ -105,6 +142,92 @@ TEST(TCPSocketTest, ConnectFailuresArriveAsEventsWithTheReason) {
     // A failed socket can be used again.
     EXPECT_TRUE(socket->connectAsync("127.0.0.1", c.port, ns::RunLoop::currentRunLoop(), nullptr));
     socket->close();
+  }
+}
+
+// A host with several addresses is tried address by address, in the resolver's order, until one
+// takes the connection; only when none does is the connection refused.
+TEST(TCPSocketTest, EveryAddressOfTheHostIsTriedInTurn) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> addresses;  // nothing listens on ::1 or 127.0.0.2 at the port
+    bool connects;
+  };
+  const Case cases[] = {{"the second", {"::1", "127.0.0.1"}, true},
+                        {"the third", {"127.0.0.2", "::1", "127.0.0.1"}, true},
+                        {"none", {"::1", "127.0.0.2"}, false}};
+  for (const Case& c : cases) {
+    for (bool inLine : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (inLine ? ", in line" : ", on the run loop"));
+      {
+        std::lock_guard lock(hostMutex);
+        testHostAddresses = c.addresses;
+      }
+      ScriptedTCPServer server;
+      server.setScript({ScriptStep::replyAndClose("pong")});
+      auto port = static_cast<std::uint16_t>(server.port());
+      auto socket = std::make_shared<sc::TCPSocket>();
+      if (inLine) {
+        int error = 0;
+        EXPECT_EQ(socket->connectInLine(kTestHost, port, 10, &error), c.connects);
+        if (!c.connects) {
+          EXPECT_EQ(error, ECONNREFUSED);
+        }
+      } else {
+        Recorded r;
+        ASSERT_TRUE(socket->connectAsync(kTestHost, port, ns::RunLoop::currentRunLoop(), recorder(r)));
+        ASSERT_TRUE(spinUntil([&] { return !r.events.empty(); }));
+        ASSERT_EQ(r.events.front(), c.connects ? Event::Connected : Event::ConnectFailed);
+        if (!c.connects) {
+          EXPECT_EQ(r.errors.front(), ECONNREFUSED);
+        }
+      }
+      EXPECT_EQ(socket->isConnected(), c.connects);
+      if (c.connects) {
+        EXPECT_TRUE(spinUntil([&] { return server.connectionCount() == 1; }));
+      } else {
+        EXPECT_EQ(server.connectionCount(), 0u);
+      }
+      socket->close();
+    }
+  }
+}
+
+// Sending to a peer that has gone is an error the caller sees, never a signal that ends the
+// process (whatever the process does with SIGPIPE otherwise).
+TEST(TCPSocketTest, SendingToAClosedPeerFailsWithoutASignal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (bool inLine : {false, true}) {
+    SCOPED_TRACE(inLine ? "in line" : "on the run loop");
+    ScriptedTCPServer server;
+    // The peer closes as soon as the connection is open.
+    server.setScript({ScriptStep::replyAndClose("")});
+    server.appendStep([] {
+      ScriptStep s = ScriptStep::replyAndClose("");
+      s.afterRequest = false;
+      return s;
+    }());
+    auto port = static_cast<std::uint16_t>(server.port());
+    EXPECT_EXIT(
+        {
+          ::signal(SIGPIPE, SIG_DFL);
+          auto socket = std::make_shared<sc::TCPSocket>();
+          if (inLine) {
+            if (!socket->connectInLine("127.0.0.1", port, 10)) std::exit(2);
+          } else {
+            Recorded r;
+            socket->connectAsync("127.0.0.1", port, ns::RunLoop::currentRunLoop(), recorder(r));
+            if (!spinUntil([&] { return r.count(Event::Connected) == 1; })) std::exit(2);
+          }
+          const std::string request = "GET / HTTP/1.1\r\n\r\n";
+          for (int i = 0; i < 1000; ++i) {
+            if (socket->send(reinterpret_cast<const std::uint8_t*>(request.data()), request.size()) < 0)
+              std::exit(0);
+            socket->waitUntilReadable(0.01);
+          }
+          std::exit(3);
+        },
+        ::testing::ExitedWithCode(0), "");
   }
 }
 
