@@ -3,7 +3,6 @@
 // slider's play taps.
 #include <gtest/gtest.h>
 
-
 #include "Classes/MainPage/TLMainPageVC.h"
 #include "Classes/Navigation/TLMenuNavigationController.h"
 #include "Classes/iphone/MainPage/TLMainPageVC_iphone.h"
@@ -184,6 +183,31 @@ TEST_F(HomePageTest, TabsBuildTheirRowsOnceAndLayoutSetsTheContentHeight) {
   EXPECT_EQ(phone->horizScrollViewNew()->frame(), cg::Rect(0, 160 + 50, 320, 3 * 320));
   EXPECT_EQ(phone->horizScrollViewNew()->subviews()[1]->frame(), cg::Rect(0, 15 + 315, 320, 305));
   EXPECT_EQ(phone->scrollView()->contentSize().height, 160 + 3 * 320 + 34);
+}
+
+// The catalogue's "Театр" has no group of new titles: its row on the second tab is empty, not
+// failed, on either device.
+TEST_F(HomePageTest, ACategoryWithNothingNewLoadsOnBothTabsWithoutAnAlert) {
+  for (bool pad : {true, false}) {
+    testsupport::writeCategoryList({"1", "7"});
+    auto view = makeView(pad);
+    ASSERT_TRUE(spinUntil([&] { return allReported(view); })) << pad;
+    tapSegment(view, 1);
+    ASSERT_EQ(view->elementsCountForParse(), 2) << pad;
+    ASSERT_TRUE(spinUntil([&] { return view->elementsCountForParse() <= 0; })) << pad;
+    EXPECT_EQ(alerts(), 0u) << pad;
+    EXPECT_FALSE(view->reloadButton()->isAnimating()) << pad;
+    for (const auto& container : {view->horizScrollViewNew(), view->horizScrollViewPopular()}) {
+      ASSERT_EQ(container->subviews().size(), 2u) << pad;
+      auto theatre = std::dynamic_pointer_cast<TLRubricScrollViewBase>(container->subviews()[1]);
+      ASSERT_TRUE(theatre) << pad;
+      EXPECT_FALSE(theatre->activityView() && theatre->activityView()->isAnimating())
+          << pad << ": the row's spinner ends with its load";
+      EXPECT_EQ(theatre->filmsArray().empty(), container == view->horizScrollViewPopular())
+          << pad << " " << theatre->sortString();
+    }
+    testsupport::awaitPosterRequestsEnded();
+  }
 }
 
 TEST_F(HomePageTest, NoCategoriesStillEndTheLoad) {
