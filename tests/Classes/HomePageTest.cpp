@@ -363,6 +363,8 @@ TEST_F(HomeControllerTest, PlayTapsOpenTheTitleOrCountAndOpenTheForeignLink) {
     // The placeholder opens nothing.
     slider->willPlayMovie();
     ASSERT_TRUE(spinUntil([&] { return slider->isLoadedJSON(); }));
+    // The tablet lays the list out and refills its pages a moment later.
+    ASSERT_TRUE(spinUntil([&] { return slider->pageViews().size() > 2 && slider->pageViews()[2]; }));
     double w = slider->scrollView()->bounds().width();
 
     slider->scrollView()->setContentOffset({2 * w, 0});  // the second poster, a title

@@ -237,6 +237,26 @@ TEST_F(MainSliderTest, TabletReLayoutKeepsTheRecordInViewAndRefillsLater) {
   slider->stopAsync();
 }
 
+// The placeholder's pages go when the real list is installed: none stays under the new pages, nor
+// its play buttons, which would still take taps.
+TEST_F(MainSliderTest, InstallingAListReplacesThePlaceholdersPages) {
+  for (const Device& d : kDevices) {
+    testsupport::HomeDevice device(d.pad);
+    auto slider = make(d.pad);
+    ASSERT_EQ(slider->scrollView()->subviews().size(), 6u) << d.name << ": three pages, three buttons";
+    auto placeholderPages = slider->scrollView()->subviews();
+    slider->loadJSONArray(numberedRecords(4));
+    clock_.advance(0.3);
+    const auto& subviews = slider->scrollView()->subviews();
+    EXPECT_EQ(subviews.size(), 2u * 6) << d.name;
+    for (const auto& old : placeholderPages) EXPECT_FALSE(old->superview()) << d.name;
+    std::size_t pages = 0;
+    for (const auto& page : slider->pageViews()) pages += page && page->superview() == slider->scrollView();
+    EXPECT_EQ(pages, 6u) << d.name;
+    slider->stopAsync();
+  }
+}
+
 TEST_F(MainSliderTest, PanelShowsTheRecordAndItsStars) {
   testsupport::HomeDevice device;
   auto slider = make(true);
