@@ -257,6 +257,27 @@ TEST_F(MainSliderTest, InstallingAListReplacesThePlaceholdersPages) {
   }
 }
 
+// A list shorter than the slot in view: the re-layout keeps to the new list's last record.
+TEST_F(MainSliderTest, ReLayoutAfterAShorterListShowsItsLastRecord) {
+  testsupport::HomeDevice device;
+  auto host = std::make_shared<ui::View>()->initWithFrame({0, 0, 768, 600});
+  auto slider = make(true);
+  host->addSubview(slider);
+  slider->loadJSONArray(numberedRecords(5));
+  clock_.advance(0.3);
+  drag(slider, 5 * 768);
+  ASSERT_EQ(slider->curPage(), 4);
+  slider->loadJSONArray(numberedRecords(2));
+  EXPECT_EQ(offset(slider), 2 * 768);
+  EXPECT_EQ(slider->pageForLayout(), 2);
+  EXPECT_EQ(slider->scrollView()->backgroundColor(), MainSliderBase::fromHexToRGBColor("#020000"));
+  clock_.advance(0.3);
+  ASSERT_EQ(slider->pageViews().size(), 4u);
+  EXPECT_EQ(recordShownBy(slider->pageViews()[2]), 1);
+  EXPECT_EQ(slider->pageViews()[2]->frame().x(), offset(slider)) << "the page in view is filled";
+  slider->stopAsync();
+}
+
 TEST_F(MainSliderTest, PanelShowsTheRecordAndItsStars) {
   testsupport::HomeDevice device;
   auto slider = make(true);
