@@ -139,6 +139,7 @@ void MainSliderBase::addScrollView(int count) {
 
 void MainSliderBase::loadJSONArray(ns::Array list) {
   guarded("Exception: %@", [&] {
+    if (list.size() > kMaxPosters) list.resize(kMaxPosters);
     filmList_ = std::move(list);
     int n = recordCount();
     loadTimer();
@@ -385,8 +386,10 @@ void MainSliderBase::handleReply(const ns::Value& JSON) {
       return;
     }
     ns::Array records;
-    for (const ns::Value& item : *items)
+    for (const ns::Value& item : *items) {
+      if (records.size() == kMaxPosters) break;
       if (item.isDictionary()) records.push_back(posterRecordFromItem(item));
+    }
     // No poster at all: the placeholder stays, without a play image over it.
     if (records.empty()) {
       reported = true;

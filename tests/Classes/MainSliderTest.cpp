@@ -385,6 +385,48 @@ TEST_F(SliderPosterTest, PostersAreFetchedOnceAndThenShownFromTheirFiles) {
   second->stopAsync();
 }
 
+// A reply of a million posters, where the slider asked for twelve, costs what its first hundred do:
+// the rest are left out before any record or page is made. The next slider, against the good
+// service, is not the worse for it.
+TEST_F(SliderPosterTest, AMillionPostersAreCutBeforeTheirPagesAreMade) {
+  sampleservice::Override flood;
+  flood.body = testsupport::generatedList(1000000, "{}");
+  flood.contentType = "application/json";
+  for (bool pad : {true, false}) {
+    testsupport::HomeDevice device(pad);
+    server_->setOverride("/api/mobile", "get_posters", flood);
+    testsupport::PeakMemoryGrowth memory;
+    auto delegate = std::make_shared<testsupport::RecordingSliderDelegate>();
+    std::shared_ptr<MainSliderBase> slider;
+    if (pad) {
+      auto tablet = std::make_shared<MainSlider>()->initWithFilms({testsupport::posterRecord("", "000000")});
+      tablet->setDelegate(delegate);
+      slider = tablet;
+    } else {
+      auto phone = std::make_shared<MainSlider_iphone>()->initWithFilms(
+          {testsupport::posterRecord("", "000000")}, {320, 460});
+      phone->setDelegate(delegate);
+      slider = phone;
+    }
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !delegate->reports.empty(); }, 60)) << pad;
+    EXPECT_EQ(delegate->reports, std::vector<bool>{true}) << pad;
+    EXPECT_EQ(slider->filmList().size(), MainSliderBase::kMaxPosters) << pad;
+    EXPECT_EQ(slider->pageViews().size(), MainSliderBase::kMaxPosters + 2) << pad;
+    EXPECT_LE(slider->scrollView()->subviews().size(), 2 * (MainSliderBase::kMaxPosters + 2)) << pad;
+    EXPECT_EQ(slider->pageControl()->numberOfPages(), static_cast<int>(MainSliderBase::kMaxPosters)) << pad;
+    // The reply itself is decoded whole; the records and pages add little to it.
+    if (!testsupport::kSanitized) {
+      EXPECT_LT(memory.megabytes(), 600) << pad;
+    }
+    slider->stopAsync();
+
+    server_->clearOverrides();
+    auto next = loadedSlider();
+    EXPECT_EQ(next->filmList().size(), 12u) << pad;
+    next->stopAsync();
+  }
+}
+
 TEST_F(SliderPosterTest, SpinnersTurnWhileDownloadingAndBadBodiesLeaveNoFile) {
   sampleservice::Override notAnImage;
   notAnImage.body = "not an image";
