@@ -4,7 +4,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <string_view>
 
+#include "Foundation/DataFile.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/Format.h"
 #include "Foundation/PercentEscapes.h"
@@ -95,8 +100,41 @@ std::optional<std::string> categoryIdText(const ns::Value& entry) {
   return std::nullopt;
 }
 
-std::optional<ns::Array> cachedCategories() {
-  return ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile());
+// The category list last parsed, with the bytes it came from: every home row looks its category's
+// name up, and a big file must not be parsed again for each of them.
+struct CategoryFile {
+  bool isList = false;
+  ns::Array list;  // cut to kMaxCachedCategories
+  std::size_t entriesInFile = 0;
+};
+
+CategoryFile readCategoryFile() {
+  static std::mutex mutex;
+  static ns::Data parsedBytes;
+  static CategoryFile parsed;
+  auto bytes = ns::dataWithContentsOfFile(TLSettings::cashedCategoriesFile());
+  std::lock_guard lock(mutex);
+  if (!bytes) return {};
+  if (!parsed.isList || !(parsedBytes == *bytes)) {
+    ns::Value plist = ns::PropertyListSerialization::propertyListWithData(*bytes);
+    const ns::Array* entries = plist.asArray();
+    parsed.isList = entries != nullptr;
+    parsed.entriesInFile = entries ? entries->size() : 0;
+    std::size_t kept = std::min(parsed.entriesInFile, TLSettings::kMaxCachedCategories);
+    parsed.list = entries ? ns::Array(entries->begin(), entries->begin() + static_cast<std::ptrdiff_t>(kept))
+                          : ns::Array();
+    parsedBytes = *bytes;
+  }
+  return parsed;
+}
+
+// ".<name>.XXXXXX": what an atomic write names its temporary file beside the target, the X's
+// letters and digits.
+bool isTemporaryFileName(std::string_view name) {
+  constexpr std::size_t kSuffix = 7;
+  if (name.size() < 2 + kSuffix || name.front() != '.' || name[name.size() - kSuffix] != '.') return false;
+  std::string_view unique = name.substr(name.size() - kSuffix + 1);
+  return std::all_of(unique.begin(), unique.end(), [](unsigned char c) { return std::isalnum(c); });
 }
 
 std::string apiUrl(const std::string& methodAndParameters) {
@@ -119,7 +157,7 @@ std::string TLSettings::categoriesUrl() { return apiUrl("get_categories"); }
 
 std::vector<ns::URL> TLSettings::getCategoriesURL() {
   std::vector<ns::URL> urls;
-  auto categories = ns::arrayWithContentsOfFile(cashedCategoriesFile());
+  auto categories = cachedCategories();
   if (!categories) return urls;
   for (const ns::Value& entry : *categories) {
     // Ids go into the URL as they are, so only decimal ones are let through.
@@ -272,6 +310,47 @@ bool TLSettings::isItemHasBigPoster(int itemId, bool typeIsEpisode) {
   bool isDirectory = false;
   std::string path = typeIsEpisode ? posterBigForEpisode(itemId) : posterBigForBaseVideo(itemId);
   return ns::FileManager::defaultManager()->fileExistsAtPath(path, &isDirectory) && !isDirectory;
+}
+
+// MARK: The category list
+
+std::optional<ns::Array> TLSettings::cachedCategories() {
+  CategoryFile file = readCategoryFile();
+  if (!file.isList) return std::nullopt;
+  return std::move(file.list);
+}
+
+void TLSettings::cutCachedCategoriesFile() {
+  CategoryFile file = readCategoryFile();
+  if (!file.isList || file.entriesInFile <= kMaxCachedCategories) return;
+  ns::ErrorPtr error;
+  if (ns::writePropertyListToFile(ns::Value(std::move(file.list)), cashedCategoriesFile(), true,
+                                  ns::PropertyListFormat::XML, &error))
+    ns::log("Cut the cached category list from %d entries to %d", static_cast<long long>(file.entriesInFile),
+            static_cast<long long>(kMaxCachedCategories));
+  else
+    ns::log("Cannot cut the cached category list: %@", error);
+}
+
+void TLSettings::removeStaleTemporaryFiles() {
+  namespace fs = std::filesystem;
+  // A younger one may belong to a write still running in another copy of the application.
+  constexpr auto kStale = std::chrono::minutes(1);
+  auto now = fs::file_time_type::clock::now();
+  for (const char* folder : {"userCache", "plistCache"}) {
+    std::error_code error;
+    fs::recursive_directory_iterator it(inDirectory(ns::cachesDirectory(), folder),
+                                        fs::directory_options::skip_permission_denied, error);
+    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+      const fs::path& path = it->path();
+      if (!isTemporaryFileName(path.filename().string())) continue;
+      std::error_code fileError;
+      if (it->symlink_status(fileError).type() != fs::file_type::regular) continue;
+      auto modified = fs::last_write_time(path, fileError);
+      if (fileError || now - modified < kStale) continue;
+      if (fs::remove(path, fileError)) ns::log("Removed the stale temporary file %@", path.string());
+    }
+  }
 }
 
 // MARK: Category look-ups
