@@ -6,6 +6,7 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string_view>
 
@@ -100,32 +101,30 @@ std::optional<std::string> categoryIdText(const ns::Value& entry) {
   return std::nullopt;
 }
 
-// The category list last parsed, with the bytes it came from: every home row looks its category's
-// name up, and a big file must not be parsed again for each of them.
-struct CategoryFile {
-  bool isList = false;
-  ns::Array list;  // cut to kMaxCachedCategories
-  std::size_t entriesInFile = 0;
-};
-
-CategoryFile readCategoryFile() {
+// Runs the reader over the category list file's entries, at most kMaxCachedCategories of them
+// (null when the file holds no list), with the number of entries the file holds. The list last
+// parsed is kept with the bytes it came from: every home row looks its category's name up, and a
+// big file must not be parsed again for each of them.
+void withCategoryFile(const std::function<void(const ns::Array* list, std::size_t entriesInFile)>& reader) {
   static std::mutex mutex;
+  static bool parsedOnce = false, isList = false;
   static ns::Data parsedBytes;
-  static CategoryFile parsed;
+  static ns::Array parsed;
+  static std::size_t entriesInFile = 0;
   auto bytes = ns::dataWithContentsOfFile(TLSettings::cashedCategoriesFile());
   std::lock_guard lock(mutex);
-  if (!bytes) return {};
-  if (!parsed.isList || !(parsedBytes == *bytes)) {
+  if (!bytes) return reader(nullptr, 0);
+  if (!parsedOnce || !(parsedBytes == *bytes)) {
     ns::Value plist = ns::PropertyListSerialization::propertyListWithData(*bytes);
     const ns::Array* entries = plist.asArray();
-    parsed.isList = entries != nullptr;
-    parsed.entriesInFile = entries ? entries->size() : 0;
-    std::size_t kept = std::min(parsed.entriesInFile, TLSettings::kMaxCachedCategories);
-    parsed.list = entries ? ns::Array(entries->begin(), entries->begin() + static_cast<std::ptrdiff_t>(kept))
-                          : ns::Array();
+    isList = entries != nullptr;
+    entriesInFile = entries ? entries->size() : 0;
+    auto kept = static_cast<std::ptrdiff_t>(std::min(entriesInFile, TLSettings::kMaxCachedCategories));
+    parsed = entries ? ns::Array(entries->begin(), entries->begin() + kept) : ns::Array();
     parsedBytes = *bytes;
+    parsedOnce = true;
   }
-  return parsed;
+  reader(isList ? &parsed : nullptr, entriesInFile);
 }
 
 // ".<name>.XXXXXX": what an atomic write names its temporary file beside the target, the X's
@@ -315,18 +314,25 @@ bool TLSettings::isItemHasBigPoster(int itemId, bool typeIsEpisode) {
 // MARK: The category list
 
 std::optional<ns::Array> TLSettings::cachedCategories() {
-  CategoryFile file = readCategoryFile();
-  if (!file.isList) return std::nullopt;
-  return std::move(file.list);
+  std::optional<ns::Array> categories;
+  withCategoryFile([&](const ns::Array* list, std::size_t) {
+    if (list) categories = *list;
+  });
+  return categories;
 }
 
 void TLSettings::cutCachedCategoriesFile() {
-  CategoryFile file = readCategoryFile();
-  if (!file.isList || file.entriesInFile <= kMaxCachedCategories) return;
+  std::optional<ns::Array> cut;
+  std::size_t entries = 0;
+  withCategoryFile([&](const ns::Array* list, std::size_t entriesInFile) {
+    if (list && entriesInFile > list->size()) cut = *list;
+    entries = entriesInFile;
+  });
+  if (!cut) return;
   ns::ErrorPtr error;
-  if (ns::writePropertyListToFile(ns::Value(std::move(file.list)), cashedCategoriesFile(), true,
+  if (ns::writePropertyListToFile(ns::Value(std::move(*cut)), cashedCategoriesFile(), true,
                                   ns::PropertyListFormat::XML, &error))
-    ns::log("Cut the cached category list from %d entries to %d", static_cast<long long>(file.entriesInFile),
+    ns::log("Cut the cached category list from %d entries to %d", static_cast<long long>(entries),
             static_cast<long long>(kMaxCachedCategories));
   else
     ns::log("Cannot cut the cached category list: %@", error);
@@ -356,19 +362,23 @@ void TLSettings::removeStaleTemporaryFiles() {
 // MARK: Category look-ups
 
 ns::Value TLSettings::categoryInfoById(const std::string& categoryId) {
-  auto categories = cachedCategories();
-  if (!categories) return {};
-  for (const ns::Value& entry : *categories)
-    if (categoryIdText(entry) == categoryId) return entry;
-  return {};
+  ns::Value info;
+  withCategoryFile([&](const ns::Array* list, std::size_t) {
+    if (!list) return;
+    auto entry = std::find_if(list->begin(), list->end(),
+                              [&](const ns::Value& e) { return categoryIdText(e) == categoryId; });
+    if (entry != list->end()) info = *entry;
+  });
+  return info;
 }
 
 std::string TLSettings::getCategoryNameById(const std::string& categoryId) {
   std::string name;
-  auto categories = cachedCategories();
-  if (!categories) return name;
-  for (const ns::Value& entry : *categories)
-    if (categoryIdText(entry) == categoryId) name = ns::uppercaseString(stringFromObject(entry["title"]));
+  withCategoryFile([&](const ns::Array* list, std::size_t) {
+    if (!list) return;
+    for (const ns::Value& entry : *list)
+      if (categoryIdText(entry) == categoryId) name = ns::uppercaseString(stringFromObject(entry["title"]));
+  });
   return name;
 }
 

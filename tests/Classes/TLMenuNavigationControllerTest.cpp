@@ -287,12 +287,12 @@ TEST_P(ReplyShapeTest, AReloadSavesAGoodListAndOtherwiseKeepsTheCachedOne) {
 
 INSTANTIATE_TEST_SUITE_P(Replies, ReplyShapeTest, ::testing::ValuesIn(kReplyCases), testsupport::CaseName());
 
-// A reply of half a million categories costs what the first hundred do: only they are stored, so no
+// A reply of fifty thousand categories costs what the first hundred do: only they are stored, so no
 // later start reads the rest, and only they are in the menu.
 TEST_F(TLMenuNavigationControllerTest, AFloodOfCategoriesIsCutBeforeItIsStored) {
   startAndLoad();
   std::string json = R"({"items": [)";
-  for (int i = 0; i < 500000; ++i) json += (i ? ",{\"id\": \"" : "{\"id\": \"") + std::to_string(i) + "\"}";
+  for (int i = 0; i < 50000; ++i) json += (i ? ",{\"id\": \"" : "{\"id\": \"") + std::to_string(i) + "\"}";
   json += "]}";
   server_->setOverride("/api/mobile", "get_categories", body(std::move(json)));
   testsupport::LogCapture logs;
