@@ -57,14 +57,12 @@ TEST_F(TopCategoryBannerTest, OneFilmGetsThreePagesOneDotAndNoTimer) {
 }
 
 TEST_F(TopCategoryBannerTest, ABannerGoesAwayWithoutAWord) {
+  auto banner = make();
+  std::weak_ptr<TopCategoryBanner> gone = banner;
+  banner->loadJSONArray(films(2));
+  banner->stopAsync();
   testsupport::LogCapture log;
-  std::weak_ptr<TopCategoryBanner> gone;
-  {
-    auto banner = make();
-    gone = banner;
-    banner->loadJSONArray(films(2));
-    banner->stopAsync();
-  }
+  banner.reset();
   EXPECT_TRUE(gone.expired());
   EXPECT_EQ(log.lines(), std::vector<std::string>{});
 }
