@@ -217,7 +217,7 @@ TEST_P(StartupTest, AStartAfterAHostileRunBuildsRowsForTheFirstCategoriesAndTidi
   ASSERT_TRUE(view);
   auto rows = [&] { return view->horizScrollViewNew()->subviews().size(); };
   EXPECT_EQ(rows(), TLSettings::kMaxCachedCategories);
-  ASSERT_TRUE(testsupport::spinUntil([&] { return view->elementsCountForParse() <= 0; }, 60));
+  ASSERT_TRUE(testsupport::spinUntil([&] { return view->elementsCountForParse() <= 0; }));
   EXPECT_TRUE(ui::AlertView::visibleAlerts().empty());
 
   server_->clearOverrides();

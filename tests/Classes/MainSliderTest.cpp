@@ -408,7 +408,7 @@ TEST_F(SliderPosterTest, AMillionPostersAreCutBeforeTheirPagesAreMade) {
       phone->setDelegate(delegate);
       slider = phone;
     }
-    ASSERT_TRUE(testsupport::spinUntil([&] { return !delegate->reports.empty(); }, 60)) << pad;
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !delegate->reports.empty(); })) << pad;
     EXPECT_EQ(delegate->reports, std::vector<bool>{true}) << pad;
     EXPECT_EQ(slider->filmList().size(), MainSliderBase::kMaxPosters) << pad;
     EXPECT_EQ(slider->pageViews().size(), MainSliderBase::kMaxPosters + 2) << pad;

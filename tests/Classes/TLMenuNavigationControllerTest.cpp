@@ -298,7 +298,7 @@ TEST_F(TLMenuNavigationControllerTest, AFloodOfCategoriesIsCutBeforeItIsStored) 
   testsupport::LogCapture logs;
   TLSettings::addRefreshMainPageFlag();
   post("TLMenuItemsReload");
-  ASSERT_TRUE(testsupport::spinUntil([&] { return !TLSettings::isMainPageNeedUpdate(); }, 60));
+  ASSERT_TRUE(testsupport::spinUntil([&] { return !TLSettings::isMainPageNeedUpdate(); }));
   auto file = cachedList();
   ASSERT_TRUE(file);
   const std::size_t kMax = TLSettings::kMaxCachedCategories;
