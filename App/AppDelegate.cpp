@@ -20,6 +20,11 @@ bool isPad() { return ui::isPad(); }
 
 bool AppDelegate::applicationDidFinishLaunchingWithOptions(
     const std::shared_ptr<ui::Application>& application, const ns::Value& /*launchOptions*/) {
+  // What an earlier run may have left in the caches goes before the home page reads them: files of
+  // writes it was killed in, and a category list too long to build a page of.
+  TLSettings::removeStaleTemporaryFiles();
+  TLSettings::cutCachedCategoriesFile();
+
   setWindow(std::make_shared<ui::Window>()->initWithFrame(ui::Screen::mainScreen()->bounds()));
   window()->setBackgroundColor(ui::Color::whiteColor());
   window()->makeKeyAndVisible();

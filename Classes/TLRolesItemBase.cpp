@@ -51,9 +51,13 @@ void TLRolesItemBase::setUpWithFrame(const cg::Rect& frame) {
 std::shared_ptr<ui::Image> TLRolesItemBase::buttonImage(const std::shared_ptr<ui::Image>& photo) {
   auto context = cg::Context::makeBitmap(kButtonSize, false, 1.0);
   if (!context) return nullptr;
+  // The band and the photograph lie in one container whose layer casts a black shadow of opacity
+  // 0.9, offset 0 and the layer's usual radius of 3 points. A layer's shadow takes the shape of what
+  // it holds, so under the translucent band it darkens the band behind the name.
+  context->setShadow({0, 0}, kShadowRadius, cg::Color::rgba(0, 0, 0, kShadowOpacity));
+  context->beginTransparencyLayer();
   context->setFillColor(cg::Color::rgba(0, 0, 0, 0.4));
   context->fillRect({{0, 0}, kButtonSize});
-  // The band's shadow would fall outside the picture, so only the band and the photograph show.
   if (photo) {
     cg::Rect slot{0, 0, 100, 120};
     context->saveGState();
@@ -62,6 +66,7 @@ std::shared_ptr<ui::Image> TLRolesItemBase::buttonImage(const std::shared_ptr<ui
                        ui::contentModeRect(ui::ViewContentMode::scaleAspectFill, photo->size(), slot));
     context->restoreGState();
   }
+  context->endTransparencyLayer();
   return ui::Image::imageWithCGImage(context->makeImage(), 1.0);
 }
 

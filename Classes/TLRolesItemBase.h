@@ -19,6 +19,8 @@ class TLRolesItemBase : public ui::View {
  public:
   static constexpr cg::Size kSize{220, 170};
   static constexpr cg::Size kButtonSize{220, 120};
+  static constexpr double kShadowOpacity = 0.9;
+  static constexpr double kShadowRadius = 3;
   static constexpr const char* kFontName = "PF Square Sans Pro";
 
   const std::optional<std::string>& nameActor() const { return nameActor_; }
@@ -44,7 +46,8 @@ class TLRolesItemBase : public ui::View {
   void selectVideo();
 
   // The tile's picture for a photograph: a 220 x 120 band of black at 40% with the photograph
-  // filling its left 100 points (aspect kept, clipped). A null photograph gives the band alone.
+  // filling its left 100 points (aspect kept, clipped), the two casting a black shadow at 90%. A
+  // null photograph gives the band alone, with its shadow.
   static std::shared_ptr<ui::Image> buttonImage(const std::shared_ptr<ui::Image>& photo);
   // The download into `path` (none: show only).
   void loadImageWithUrl(const std::string& url, const std::optional<std::string>& path);

@@ -4,7 +4,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string_view>
 
+#include "Foundation/DataFile.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/Format.h"
 #include "Foundation/PercentEscapes.h"
@@ -95,8 +101,39 @@ std::optional<std::string> categoryIdText(const ns::Value& entry) {
   return std::nullopt;
 }
 
-std::optional<ns::Array> cachedCategories() {
-  return ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile());
+// Runs the reader over the category list file's entries, at most kMaxCachedCategories of them
+// (null when the file holds no list), with the number of entries the file holds. The list last
+// parsed is kept with the bytes it came from: every home row looks its category's name up, and a
+// big file must not be parsed again for each of them.
+void withCategoryFile(const std::function<void(const ns::Array* list, std::size_t entriesInFile)>& reader) {
+  static std::mutex mutex;
+  static bool parsedOnce = false, isList = false;
+  static ns::Data parsedBytes;
+  static ns::Array parsed;
+  static std::size_t entriesInFile = 0;
+  auto bytes = ns::dataWithContentsOfFile(TLSettings::cashedCategoriesFile());
+  std::lock_guard lock(mutex);
+  if (!bytes) return reader(nullptr, 0);
+  if (!parsedOnce || !(parsedBytes == *bytes)) {
+    ns::Value plist = ns::PropertyListSerialization::propertyListWithData(*bytes);
+    const ns::Array* entries = plist.asArray();
+    isList = entries != nullptr;
+    entriesInFile = entries ? entries->size() : 0;
+    auto kept = static_cast<std::ptrdiff_t>(std::min(entriesInFile, TLSettings::kMaxCachedCategories));
+    parsed = entries ? ns::Array(entries->begin(), entries->begin() + kept) : ns::Array();
+    parsedBytes = *bytes;
+    parsedOnce = true;
+  }
+  reader(isList ? &parsed : nullptr, entriesInFile);
+}
+
+// ".<name>.XXXXXX": what an atomic write names its temporary file beside the target, the X's
+// letters and digits.
+bool isTemporaryFileName(std::string_view name) {
+  constexpr std::size_t kSuffix = 7;
+  if (name.size() < 2 + kSuffix || name.front() != '.' || name[name.size() - kSuffix] != '.') return false;
+  std::string_view unique = name.substr(name.size() - kSuffix + 1);
+  return std::all_of(unique.begin(), unique.end(), [](unsigned char c) { return std::isalnum(c); });
 }
 
 std::string apiUrl(const std::string& methodAndParameters) {
@@ -119,7 +156,7 @@ std::string TLSettings::categoriesUrl() { return apiUrl("get_categories"); }
 
 std::vector<ns::URL> TLSettings::getCategoriesURL() {
   std::vector<ns::URL> urls;
-  auto categories = ns::arrayWithContentsOfFile(cashedCategoriesFile());
+  auto categories = cachedCategories();
   if (!categories) return urls;
   for (const ns::Value& entry : *categories) {
     // Ids go into the URL as they are, so only decimal ones are let through.
@@ -274,22 +311,74 @@ bool TLSettings::isItemHasBigPoster(int itemId, bool typeIsEpisode) {
   return ns::FileManager::defaultManager()->fileExistsAtPath(path, &isDirectory) && !isDirectory;
 }
 
+// MARK: The category list
+
+std::optional<ns::Array> TLSettings::cachedCategories() {
+  std::optional<ns::Array> categories;
+  withCategoryFile([&](const ns::Array* list, std::size_t) {
+    if (list) categories = *list;
+  });
+  return categories;
+}
+
+void TLSettings::cutCachedCategoriesFile() {
+  std::optional<ns::Array> cut;
+  std::size_t entries = 0;
+  withCategoryFile([&](const ns::Array* list, std::size_t entriesInFile) {
+    if (list && entriesInFile > list->size()) cut = *list;
+    entries = entriesInFile;
+  });
+  if (!cut) return;
+  ns::ErrorPtr error;
+  if (ns::writePropertyListToFile(ns::Value(std::move(*cut)), cashedCategoriesFile(), true,
+                                  ns::PropertyListFormat::XML, &error))
+    ns::log("Cut the cached category list from %d entries to %d", static_cast<long long>(entries),
+            static_cast<long long>(kMaxCachedCategories));
+  else
+    ns::log("Cannot cut the cached category list: %@", error);
+}
+
+void TLSettings::removeStaleTemporaryFiles() {
+  namespace fs = std::filesystem;
+  // A younger one may belong to a write still running in another copy of the application.
+  constexpr auto kStale = std::chrono::minutes(1);
+  auto now = fs::file_time_type::clock::now();
+  for (const char* folder : {"userCache", "plistCache"}) {
+    std::error_code error;
+    fs::recursive_directory_iterator it(inDirectory(ns::cachesDirectory(), folder),
+                                        fs::directory_options::skip_permission_denied, error);
+    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+      const fs::path& path = it->path();
+      if (!isTemporaryFileName(path.filename().string())) continue;
+      std::error_code fileError;
+      if (it->symlink_status(fileError).type() != fs::file_type::regular) continue;
+      auto modified = fs::last_write_time(path, fileError);
+      if (fileError || now - modified < kStale) continue;
+      if (fs::remove(path, fileError)) ns::log("Removed the stale temporary file %@", path.string());
+    }
+  }
+}
+
 // MARK: Category look-ups
 
 ns::Value TLSettings::categoryInfoById(const std::string& categoryId) {
-  auto categories = cachedCategories();
-  if (!categories) return {};
-  for (const ns::Value& entry : *categories)
-    if (categoryIdText(entry) == categoryId) return entry;
-  return {};
+  ns::Value info;
+  withCategoryFile([&](const ns::Array* list, std::size_t) {
+    if (!list) return;
+    auto entry = std::find_if(list->begin(), list->end(),
+                              [&](const ns::Value& e) { return categoryIdText(e) == categoryId; });
+    if (entry != list->end()) info = *entry;
+  });
+  return info;
 }
 
 std::string TLSettings::getCategoryNameById(const std::string& categoryId) {
   std::string name;
-  auto categories = cachedCategories();
-  if (!categories) return name;
-  for (const ns::Value& entry : *categories)
-    if (categoryIdText(entry) == categoryId) name = ns::uppercaseString(stringFromObject(entry["title"]));
+  withCategoryFile([&](const ns::Array* list, std::size_t) {
+    if (!list) return;
+    for (const ns::Value& entry : *list)
+      if (categoryIdText(entry) == categoryId) name = ns::uppercaseString(stringFromObject(entry["title"]));
+  });
   return name;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,7 +17,8 @@ class AlertViewDelegate;
 // The application's global helpers: every API URL of the service, where the disk caches live and
 // how cached posters are named, look-ups over the cached category list, the coercions through
 // which replies are read, the standard connection alerts and the main-page refresh flag.
-// Class operations only; nothing is kept between calls.
+// Class operations only; nothing is kept between calls but the parsed category list, which is
+// parsed again whenever the file's bytes change.
 class TLSettings final {
  public:
   TLSettings() = delete;
@@ -67,7 +69,21 @@ class TLSettings final {
   static std::string posterBigForEpisode(int itemId);
   static bool isItemHasBigPoster(int itemId, bool typeIsEpisode);
 
-  // Look-ups over the cached category list, read afresh on every call.
+  // The service sends about ten categories, and each one costs the home page a row and a request:
+  // a list holding more is cut to this many before it is stored, and when it is read.
+  static constexpr std::size_t kMaxCachedCategories = 100;
+  // The category list file's entries, at most kMaxCachedCategories of them; nothing when there is
+  // no readable list.
+  static std::optional<ns::Array> cachedCategories();
+  // At start: a category list file holding more than kMaxCachedCategories entries is rewritten
+  // with the first of them, so that no later start pays for the rest.
+  static void cutCachedCategoriesFile();
+  // At start: removes what interrupted atomic writes left in "userCache" and "plistCache", the
+  // temporary files named ".<name>.XXXXXX" beside their target, once they are a minute old. No other
+  // file is touched.
+  static void removeStaleTemporaryFiles();
+
+  // Look-ups over the cached category list.
   // The first entry whose "id" equals the argument, or nil.
   static ns::Value categoryInfoById(const std::string& categoryId);
   // The "title" of the last entry with that id, upper-cased; "" when there is none.

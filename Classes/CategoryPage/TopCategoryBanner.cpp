@@ -4,7 +4,6 @@
 #include "Classes/TLSettings.h"
 #include "Dispatch/Dispatch.h"
 #include "Foundation/DataFile.h"
-#include "Foundation/Format.h"
 #include "Foundation/URLRequest.h"
 #include "NTNetworking/NTImageRequestOperation.h"
 #include "UIKit/Application.h"
@@ -21,8 +20,6 @@ bool statusBarIsLandscape() {
 }
 
 }  // namespace
-
-TopCategoryBanner::~TopCategoryBanner() { ns::log("aaa"); }
 
 std::shared_ptr<TopCategoryBanner> TopCategoryBanner::initWithCategoryId(int categoryId, ns::Array films) {
   categoryId_ = categoryId;

@@ -11,8 +11,6 @@
 // also drops its timer; it then ignores late replies.
 class TopCategoryBanner final : public MainSliderBase {
  public:
-  ~TopCategoryBanner() override;
-
   // 768 x 184; asks for the category posters at once.
   std::shared_ptr<TopCategoryBanner> initWithCategoryId(int categoryId, ns::Array films);
   // The same without a category, with the home page's poster list.

@@ -139,6 +139,7 @@ void MainSliderBase::addScrollView(int count) {
 
 void MainSliderBase::loadJSONArray(ns::Array list) {
   guarded("Exception: %@", [&] {
+    if (list.size() > kMaxPosters) list.resize(kMaxPosters);
     filmList_ = std::move(list);
     int n = recordCount();
     loadTimer();
@@ -158,14 +159,18 @@ void MainSliderBase::loadJSONArray(ns::Array list) {
 // MARK: Pages
 
 void MainSliderBase::fillPageViewsWithCount(int count) {
+  // The pages of the list replaced leave with their slots, or they would stay in the scroll view
+  // under the new ones, their play buttons still taking taps.
+  purgePages();
   pageViews_.assign(static_cast<std::size_t>(std::max(count, 0) + 2), nullptr);
   playButtons_.assign(pageViews_.size(), nullptr);
 }
 
 void MainSliderBase::purgePages() {
-  for (std::size_t i = 0; i < pageViews_.size(); ++i) {
-    if (pageViews_[i]) pageViews_[i]->removeFromSuperview();
+  // Last added first: the scroll view lets go of its newest subviews at no cost.
+  for (std::size_t i = pageViews_.size(); i-- > 0;) {
     if (playButtons_[i]) playButtons_[i]->removeFromSuperview();
+    if (pageViews_[i]) pageViews_[i]->removeFromSuperview();
     pageViews_[i] = nullptr;
     playButtons_[i] = nullptr;
   }
@@ -381,8 +386,10 @@ void MainSliderBase::handleReply(const ns::Value& JSON) {
       return;
     }
     ns::Array records;
-    for (const ns::Value& item : *items)
+    for (const ns::Value& item : *items) {
+      if (records.size() == kMaxPosters) break;
       if (item.isDictionary()) records.push_back(posterRecordFromItem(item));
+    }
     // No poster at all: the placeholder stays, without a play image over it.
     if (records.empty()) {
       reported = true;

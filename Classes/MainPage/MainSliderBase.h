@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,6 +27,9 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
  public:
   static constexpr int kSpinnerTag = 111;
   static constexpr double kAdvanceInterval = 8.0;
+  // The home slider asks for 12 posters and the category banner for 7: a reply holding more is cut
+  // to this many, each of which gets a page.
+  static constexpr std::size_t kMaxPosters = 100;
 
   ~MainSliderBase() override;
 
@@ -42,7 +46,8 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
 
   // Sends the poster list request; the reply installs its records and is reported to the delegate.
   void getJsonPostersWithUrl(const std::optional<ns::URL>& url);
-  // Installs a record list: the timer, new pages, the dots, the delegate told YES.
+  // Installs a record list, cut to kMaxPosters: the timer, new pages, the dots, the delegate told
+  // YES.
   void loadJSONArray(ns::Array list);
 
   const ns::Array& filmList() const { return filmList_; }

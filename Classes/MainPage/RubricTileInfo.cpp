@@ -10,12 +10,15 @@ std::string text(const ns::Value& item, const char* key) { return TLSettings::st
 
 std::optional<ns::Array> RubricTileInfo::tilesFromCategoryReply(const ns::Value& reply, bool newGroup) {
   if (!reply.isDictionary()) return std::nullopt;
-  const ns::Value groups = TLSettings::arrayOrNilFromObject(reply["items"]);
-  const ns::Value group = TLSettings::dictionaryOrNilFromObject(groups.at(newGroup ? 2 : 1));
-  const ns::Value items = TLSettings::arrayOrNilFromObject(group["items"]);
-  if (items.isNil()) return std::nullopt;
+  const ns::Value& groups = reply["items"];
+  if (!groups.isArray()) return std::nullopt;
+  std::size_t index = newGroup ? 2 : 1;
+  // A category without the group has nothing in it: an empty row, not a failed one.
+  if (groups.count() <= index) return ns::Array();
+  const ns::Value& items = groups.at(index)["items"];
+  if (!groups.at(index).isDictionary() || !items.isArray()) return std::nullopt;
   ns::Array tiles;
-  for (std::size_t i = 0; i < items.count(); ++i)
+  for (std::size_t i = 0; i < items.count() && tiles.size() < kMaxCategoryTiles; ++i)
     if (items.at(i).isDictionary()) tiles.emplace_back(fromCategoryItem(items.at(i)));
   return tiles;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -12,9 +13,13 @@ class RubricTileInfo final {
  public:
   RubricTileInfo() = delete;
 
+  // A row asks for 15 titles of a group; a reply holding more is cut to this many.
+  static constexpr std::size_t kMaxCategoryTiles = 100;
+
   // The tiles of a get_category reply: the group at index 2 for the "new" row, else the one at
-  // index 1; elements that are not dictionaries are skipped. Nothing when the reply has not that
-  // shape (not a dictionary, no such group, a group without an "items" array).
+  // index 1, at most kMaxCategoryTiles of them; elements that are not dictionaries are skipped.
+  // A reply without that group has none. Nothing when the reply has not the shape (not a
+  // dictionary, "items" not an array, a group that is not a dictionary with an "items" array).
   static std::optional<ns::Array> tilesFromCategoryReply(const ns::Value& reply, bool newGroup);
   static ns::Dictionary fromCategoryItem(const ns::Value& item);
 

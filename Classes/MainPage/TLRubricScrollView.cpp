@@ -102,7 +102,9 @@ void TLRubricScrollView::loadCategory() {
         row.setIsBIG(true);
         auto tiles = RubricTileInfo::tilesFromCategoryReply(JSON, newGroup);
         if (!tiles) return row.scrollViewHasBeenLoaded(false);
-        if (!tiles->empty()) row.stopActivityIndicator();
+        row.stopActivityIndicator();
+        // Nothing in the tab's group is news, not a failure: the row stays empty under its heading.
+        if (tiles->empty()) return row.scrollViewHasBeenLoaded(true);
         row.dataHasBeenLoadedForCategory(getCategoryIdFromUrl(url).value_or(""), *tiles);
       },
       [](TLRubricScrollViewBase& row) { tablet(row).scrollViewHasBeenLoaded(false); });

@@ -263,8 +263,7 @@ ns::Array TLMenuNavigationController::prepareItems(const ns::Value& items) {
 }
 
 ns::Value TLMenuNavigationController::getMenuItems() {
-  if (auto cached = ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile()))
-    return ns::Value(*cached);
+  if (auto cached = TLSettings::cachedCategories()) return ns::Value(*cached);
   return {};
 }
 
@@ -311,6 +310,12 @@ void TLMenuNavigationController::categoryListLoaded(const ns::Value& json, bool 
     }
     ns::Array list;
     for (const ns::Value& element : *replyItems) {
+      // Each category costs the home page a row and a request, on every later start too.
+      if (list.size() == TLSettings::kMaxCachedCategories) {
+        ns::log("The category list reply holds more than %d categories; the rest are left out",
+                static_cast<long long>(TLSettings::kMaxCachedCategories));
+        break;
+      }
       if (!element.isDictionary()) {
         ns::log("Skipping a category list entry that is not an object: %@", element);
         continue;

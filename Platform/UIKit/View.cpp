@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <iterator>
 
 #include "Foundation/Exception.h"
 #include "UIKit/GestureRecognizer.h"
@@ -225,7 +226,11 @@ void View::detachFromSuperview() {
   if (!parent) return;
   auto me = self<View>();
   parent->willRemoveSubview(me);
-  std::erase(parent->subviews_, me);
+  // Looked for from the end, where views removed newest first are: taking many of them away then
+  // costs one step each, not a pass over all the others.
+  auto& siblings = parent->subviews_;
+  if (auto it = std::find(siblings.rbegin(), siblings.rend(), me); it != siblings.rend())
+    siblings.erase(std::next(it).base());
   superview_.reset();
 }
 

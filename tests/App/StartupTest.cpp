@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,11 +11,13 @@
 #include "Analytics/Library/MAIUncaughtExceptionHandler.h"
 #include "App/AppDelegate.h"
 #include "Classes/HomeTestSupport.h"
+#include "Classes/MainPage/MainViewBase.h"
 #include "Classes/TLSettings.h"
 #include "Foundation/ClassRegistry.h"
 #include "Foundation/Clock.h"
 #include "Foundation/Exception.h"
 #include "Foundation/NotificationCenter.h"
+#include "Foundation/PropertyList.h"
 #include "UIKit/ApplicationMain.h"
 #include "UIKit/NavigationController.h"
 #include "UIKit/Screen.h"
@@ -167,6 +171,61 @@ TEST_P(StartupTest, TheHomeScreenViewReachesTheCollectionServiceOnceTheDispatchI
     setenv("VCC_COLLECT_URL", kept->c_str(), 1);
   else
     unsetenv("VCC_COLLECT_URL");
+}
+
+// A start after a run that stored a flood of categories and was killed while writing two cache
+// files: the start cuts the list and clears the leftovers before the home page reads the caches,
+// so the page has rows for the first categories only, and the good service's list then replaces
+// them.
+TEST_P(StartupTest, AStartAfterAHostileRunBuildsRowsForTheFirstCategoriesAndTidiesTheCaches) {
+  namespace fs = std::filesystem;
+  ns::Array flood;
+  for (int i = 0; i < 20000; ++i)
+    flood.push_back(ns::Dictionary{{"id", std::to_string(1000 + i)}, {"title", "к"}, {"url", ""}});
+  ASSERT_TRUE(ns::writePropertyListToFile(ns::Value(flood), TLSettings::cashedCategoriesFile()));
+  auto leftover = [](const std::string& path, bool old) {
+    std::ofstream(path) << "half a poster";
+    if (old) fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+    return path;
+  };
+  std::string stale = leftover(TLSettings::postersPath() + "/.12.png.Ab12Cd", true);
+  std::string running = leftover(TLSettings::postersPath() + "/.13.png.Ef34Gh", false);
+  // The categories are empty, and the service's own list comes only when the test lets it.
+  sampleservice::Override empty;
+  empty.body = R"({"title": "К", "items": []})";
+  server_->setOverride("/api/mobile", "get_category", empty);
+  sampleservice::Override later;
+  later.held = true;
+  server_->setOverride("/api/mobile", "get_categories", later);
+
+  delegate_ = std::make_shared<AppDelegate>();
+  ASSERT_TRUE(
+      delegate_->applicationDidFinishLaunchingWithOptions(ui::Application::sharedApplication(), ns::Value()));
+  auto cached = ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile());
+  ASSERT_TRUE(cached);
+  EXPECT_EQ(cached->size(), TLSettings::kMaxCachedCategories);
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(running));
+
+  auto navigation =
+      std::dynamic_pointer_cast<ui::NavigationController>(delegate_->window()->rootViewController());
+  ASSERT_TRUE(navigation);
+  // The category list's reply rebuilds the rows of this main view.
+  std::shared_ptr<MainViewBase> view;
+  for (const auto& v : navigation->viewControllers().front()->view()->subviews())
+    if (auto m = std::dynamic_pointer_cast<MainViewBase>(v)) view = m;
+  ASSERT_TRUE(view);
+  auto rows = [&] { return view->horizScrollViewNew()->subviews().size(); };
+  EXPECT_EQ(rows(), TLSettings::kMaxCachedCategories);
+  ASSERT_TRUE(testsupport::spinUntil([&] { return view->elementsCountForParse() <= 0; }));
+  EXPECT_TRUE(ui::AlertView::visibleAlerts().empty());
+
+  server_->clearOverrides();
+  server_->releaseHeld();
+  ASSERT_TRUE(testsupport::spinUntil([&] {
+    return rows() == server_->catalogue().categories().size() && view->elementsCountForParse() <= 0;
+  }));
+  fs::remove(running);
 }
 
 INSTANTIATE_TEST_SUITE_P(Idioms, StartupTest,

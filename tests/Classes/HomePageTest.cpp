@@ -3,7 +3,6 @@
 // slider's play taps.
 #include <gtest/gtest.h>
 
-
 #include "Classes/MainPage/TLMainPageVC.h"
 #include "Classes/Navigation/TLMenuNavigationController.h"
 #include "Classes/iphone/MainPage/TLMainPageVC_iphone.h"
@@ -186,6 +185,31 @@ TEST_F(HomePageTest, TabsBuildTheirRowsOnceAndLayoutSetsTheContentHeight) {
   EXPECT_EQ(phone->scrollView()->contentSize().height, 160 + 3 * 320 + 34);
 }
 
+// The catalogue's "Театр" has no group of new titles: its row on the second tab is empty, not
+// failed, on either device.
+TEST_F(HomePageTest, ACategoryWithNothingNewLoadsOnBothTabsWithoutAnAlert) {
+  for (bool pad : {true, false}) {
+    testsupport::writeCategoryList({"1", "7"});
+    auto view = makeView(pad);
+    ASSERT_TRUE(spinUntil([&] { return allReported(view); })) << pad;
+    tapSegment(view, 1);
+    ASSERT_EQ(view->elementsCountForParse(), 2) << pad;
+    ASSERT_TRUE(spinUntil([&] { return view->elementsCountForParse() <= 0; })) << pad;
+    EXPECT_EQ(alerts(), 0u) << pad;
+    EXPECT_FALSE(view->reloadButton()->isAnimating()) << pad;
+    for (const auto& container : {view->horizScrollViewNew(), view->horizScrollViewPopular()}) {
+      ASSERT_EQ(container->subviews().size(), 2u) << pad;
+      auto theatre = std::dynamic_pointer_cast<TLRubricScrollViewBase>(container->subviews()[1]);
+      ASSERT_TRUE(theatre) << pad;
+      EXPECT_FALSE(theatre->activityView() && theatre->activityView()->isAnimating())
+          << pad << ": the row's spinner ends with its load";
+      EXPECT_EQ(theatre->filmsArray().empty(), container == view->horizScrollViewPopular())
+          << pad << " " << theatre->sortString();
+    }
+    testsupport::awaitPosterRequestsEnded();
+  }
+}
+
 TEST_F(HomePageTest, NoCategoriesStillEndTheLoad) {
   for (bool pad : {true, false}) {
     testsupport::writeCategoryList({});
@@ -339,6 +363,8 @@ TEST_F(HomeControllerTest, PlayTapsOpenTheTitleOrCountAndOpenTheForeignLink) {
     // The placeholder opens nothing.
     slider->willPlayMovie();
     ASSERT_TRUE(spinUntil([&] { return slider->isLoadedJSON(); }));
+    // The tablet lays the list out and refills its pages a moment later.
+    ASSERT_TRUE(spinUntil([&] { return slider->pageViews().size() > 2 && slider->pageViews()[2]; }));
     double w = slider->scrollView()->bounds().width();
 
     slider->scrollView()->setContentOffset({2 * w, 0});  // the second poster, a title

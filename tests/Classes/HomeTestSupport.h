@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,6 +74,44 @@ inline void awaitPosterRequestsEnded() {
   dispatch::async(NTImageRequestOperation::processingQueue(),
                   [drained] { dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; }); });
   EXPECT_TRUE(spinUntil([&] { return *drained; }));
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
+// How much the process's resident memory has grown at its highest since the object was made, in
+// megabytes: the peak is reset first.
+class PeakMemoryGrowth {
+ public:
+  PeakMemoryGrowth() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    start_ = read("VmHWM:");
+  }
+  double megabytes() const { return (read("VmHWM:") - start_) / 1024.0; }
+
+ private:
+  static double read(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind(field, 0) == 0) return std::stod(line.substr(field.size()));
+    return 0;
+  }
+  double start_ = 0;
+};
+
+// A get_* reply body {"items": [...]} holding `count` copies of the element.
+inline std::string generatedList(std::size_t count, const std::string& element) {
+  std::string body = R"({"items": [)";
+  body.reserve(body.size() + count * (element.size() + 1) + 2);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i) body += ',';
+    body += element;
+  }
+  return body + "]}";
 }
 
 // Sample-service tests whose client talks to the suite's service, and which end only once every

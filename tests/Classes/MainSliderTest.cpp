@@ -237,6 +237,47 @@ TEST_F(MainSliderTest, TabletReLayoutKeepsTheRecordInViewAndRefillsLater) {
   slider->stopAsync();
 }
 
+// The placeholder's pages go when the real list is installed: none stays under the new pages, nor
+// its play buttons, which would still take taps.
+TEST_F(MainSliderTest, InstallingAListReplacesThePlaceholdersPages) {
+  for (const Device& d : kDevices) {
+    testsupport::HomeDevice device(d.pad);
+    auto slider = make(d.pad);
+    ASSERT_EQ(slider->scrollView()->subviews().size(), 6u) << d.name << ": three pages, three buttons";
+    auto placeholderPages = slider->scrollView()->subviews();
+    slider->loadJSONArray(numberedRecords(4));
+    clock_.advance(0.3);
+    const auto& subviews = slider->scrollView()->subviews();
+    EXPECT_EQ(subviews.size(), 2u * 6) << d.name;
+    for (const auto& old : placeholderPages) EXPECT_FALSE(old->superview()) << d.name;
+    std::size_t pages = 0;
+    for (const auto& page : slider->pageViews()) pages += page && page->superview() == slider->scrollView();
+    EXPECT_EQ(pages, 6u) << d.name;
+    slider->stopAsync();
+  }
+}
+
+// A list shorter than the slot in view: the re-layout keeps to the new list's last record.
+TEST_F(MainSliderTest, ReLayoutAfterAShorterListShowsItsLastRecord) {
+  testsupport::HomeDevice device;
+  auto host = std::make_shared<ui::View>()->initWithFrame({0, 0, 768, 600});
+  auto slider = make(true);
+  host->addSubview(slider);
+  slider->loadJSONArray(numberedRecords(5));
+  clock_.advance(0.3);
+  drag(slider, 5 * 768);
+  ASSERT_EQ(slider->curPage(), 4);
+  slider->loadJSONArray(numberedRecords(2));
+  EXPECT_EQ(offset(slider), 2 * 768);
+  EXPECT_EQ(slider->pageForLayout(), 2);
+  EXPECT_EQ(slider->scrollView()->backgroundColor(), MainSliderBase::fromHexToRGBColor("#020000"));
+  clock_.advance(0.3);
+  ASSERT_EQ(slider->pageViews().size(), 4u);
+  EXPECT_EQ(recordShownBy(slider->pageViews()[2]), 1);
+  EXPECT_EQ(slider->pageViews()[2]->frame().x(), offset(slider)) << "the page in view is filled";
+  slider->stopAsync();
+}
+
 TEST_F(MainSliderTest, PanelShowsTheRecordAndItsStars) {
   testsupport::HomeDevice device;
   auto slider = make(true);
@@ -342,6 +383,48 @@ TEST_F(SliderPosterTest, PostersAreFetchedOnceAndThenShownFromTheirFiles) {
   for (const auto& page : second->pageViews()) EXPECT_FALSE(page->viewWithTag(MainSliderBase::kSpinnerTag));
   EXPECT_EQ(imageRequests(), fetched);
   second->stopAsync();
+}
+
+// A reply of a million posters, where the slider asked for twelve, costs what its first hundred do:
+// the rest are left out before any record or page is made. The next slider, against the good
+// service, is not the worse for it.
+TEST_F(SliderPosterTest, AMillionPostersAreCutBeforeTheirPagesAreMade) {
+  sampleservice::Override flood;
+  flood.body = testsupport::generatedList(1000000, "{}");
+  flood.contentType = "application/json";
+  for (bool pad : {true, false}) {
+    testsupport::HomeDevice device(pad);
+    server_->setOverride("/api/mobile", "get_posters", flood);
+    testsupport::PeakMemoryGrowth memory;
+    auto delegate = std::make_shared<testsupport::RecordingSliderDelegate>();
+    std::shared_ptr<MainSliderBase> slider;
+    if (pad) {
+      auto tablet = std::make_shared<MainSlider>()->initWithFilms({testsupport::posterRecord("", "000000")});
+      tablet->setDelegate(delegate);
+      slider = tablet;
+    } else {
+      auto phone = std::make_shared<MainSlider_iphone>()->initWithFilms(
+          {testsupport::posterRecord("", "000000")}, {320, 460});
+      phone->setDelegate(delegate);
+      slider = phone;
+    }
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !delegate->reports.empty(); })) << pad;
+    EXPECT_EQ(delegate->reports, std::vector<bool>{true}) << pad;
+    EXPECT_EQ(slider->filmList().size(), MainSliderBase::kMaxPosters) << pad;
+    EXPECT_EQ(slider->pageViews().size(), MainSliderBase::kMaxPosters + 2) << pad;
+    EXPECT_LE(slider->scrollView()->subviews().size(), 2 * (MainSliderBase::kMaxPosters + 2)) << pad;
+    EXPECT_EQ(slider->pageControl()->numberOfPages(), static_cast<int>(MainSliderBase::kMaxPosters)) << pad;
+    // The reply itself is decoded whole; the records and pages add little to it.
+    if (!testsupport::kSanitized) {
+      EXPECT_LT(memory.megabytes(), 600) << pad;
+    }
+    slider->stopAsync();
+
+    server_->clearOverrides();
+    auto next = loadedSlider();
+    EXPECT_EQ(next->filmList().size(), 12u) << pad;
+    next->stopAsync();
+  }
 }
 
 TEST_F(SliderPosterTest, SpinnersTurnWhileDownloadingAndBadBodiesLeaveNoFile) {

@@ -29,7 +29,8 @@ std::shared_ptr<ui::Image> picture(const TLRolesItemBase& tile) {
   return tile.imageBt()->imageForState(ui::ControlStateNormal);
 }
 
-const cg::Color kBand = cg::Color::rgba(0, 0, 0, 0.4);
+// The band's black at 40% over the shadow it casts, black at 90% of its own 40%.
+const cg::Color kBand = cg::Color::rgba(0, 0, 0, 1 - (1 - 0.9 * 0.4) * (1 - 0.4));
 
 TEST(RolesItemTest, NamesBreakAfterTheFirstWord) {
   struct Case {
@@ -68,6 +69,11 @@ TEST(RolesItemTest, TileHasItsFixedSizeAndTheComposedPlaceholder) {
   // The photograph fills the left 100 points; the dark band runs on under the name.
   EXPECT_TRUE(near(colorAtPoint(*composed->CGImage(), 160, 60), kBand));
   EXPECT_FALSE(near(colorAtPoint(*composed->CGImage(), 50, 60), kBand));
+  // The shadow is blurred: lighter at the picture's edge, darker beside the opaque photograph.
+  double edge = colorAtPoint(*composed->CGImage(), 219, 60).alpha;
+  EXPECT_GT(edge, 0.4 + 0.05);
+  EXPECT_LT(edge, kBand.alpha - 0.05);
+  EXPECT_GT(colorAtPoint(*composed->CGImage(), 101, 60).alpha, kBand.alpha + 0.05);
   // A missing photograph gives the band alone.
   EXPECT_TRUE(near(colorAtPoint(*TLRolesItemBase::buttonImage(nullptr)->CGImage(), 50, 60), kBand));
 

@@ -39,7 +39,12 @@ TEST(RubricTileInfoTest, CategoryRepliesGiveTheGroupOfTheSortKind) {
   const Case cases[] = {
       {"popular reads group 1", threeGroups, false, std::vector<std::string>{"Тихий берег"}},
       {"new reads group 2", threeGroups, true, std::vector<std::string>{"Белая река", "Тихий берег"}},
-      {"two groups have no new one", R"({"items": [{}, {"items": [{"title": "a"}]}]})", true, std::nullopt},
+      {"two groups have nothing new", R"({"items": [{}, {"items": [{"title": "a"}]}]})", true,
+       std::vector<std::string>{}},
+      {"no groups at all", R"({"items": []})", false, std::vector<std::string>{}},
+      {"an empty group", R"({"items": [{}, {"items": []}]})", false, std::vector<std::string>{}},
+      {"a null group", R"({"items": [{}, {"items": []}, null]})", true, std::nullopt},
+      {"a group without items", R"({"items": [{}, {}]})", false, std::nullopt},
       {"two groups still have popular", R"({"items": [{}, {"items": [{"title": "a"}]}]})", false,
        std::vector<std::string>{"a"}},
       {"not a dictionary", R"([{"items": []}, {"items": []}])", false, std::nullopt},
@@ -57,6 +62,15 @@ TEST(RubricTileInfoTest, CategoryRepliesGiveTheGroupOfTheSortKind) {
     for (const Value& t : *tiles) names.push_back(*t["name"].asString());
     EXPECT_EQ(names, *c.names) << c.name;
   }
+
+  // A group far longer than the 15 titles asked for gives its first titles only.
+  std::string many = R"({"items": [{}, {"items": [)";
+  for (int i = 0; i < 5000; ++i) many += R"({"title": "t)" + std::to_string(i) + R"("},)";
+  many += "{}]}]}";
+  auto cut = RubricTileInfo::tilesFromCategoryReply(jsonText(many), false);
+  ASSERT_TRUE(cut);
+  ASSERT_EQ(cut->size(), RubricTileInfo::kMaxCategoryTiles);
+  EXPECT_EQ(cut->back()["name"], Value("t" + std::to_string(RubricTileInfo::kMaxCategoryTiles - 1)));
 
   auto tile = RubricTileInfo::fromCategoryItem(jsonText(item));
   EXPECT_EQ(tile, (ns::Dictionary{{"name", "Тихий берег"},
@@ -174,14 +188,14 @@ TEST_F(RubricRowLoadTest, FailedAndWrongShapeRepliesReportNotLoaded) {
     const char* sort;
   };
   const Case cases[] = {
-      {"no new group in the catalogue", std::nullopt, std::nullopt, "7", "new"},
       {"server error", std::nullopt, 500, "1", "popular"},
       {"not JSON", std::string("<html>"), std::nullopt, "1", "popular"},
       {"an array", std::string(R"([{"items": []}, {"items": [{"title": "a"}]}])"), std::nullopt, "1",
        "popular"},
       {"group of the wrong type", std::string(R"({"items": [{}, "x"]})"), std::nullopt, "1", "popular"},
       {"group without items", std::string(R"({"items": [{}, {}]})"), std::nullopt, "1", "popular"},
-      {"empty group", std::string(R"({"items": [{}, {"items": []}]})"), std::nullopt, "1", "popular"},
+      {"groups not an array", std::string(R"({"items": {"1": {"items": []}}})"), std::nullopt, "1",
+       "popular"},
   };
   for (const Case& c : cases) {
     SetUp();
@@ -199,6 +213,45 @@ TEST_F(RubricRowLoadTest, FailedAndWrongShapeRepliesReportNotLoaded) {
     EXPECT_EQ(delegate_->reports, (std::vector<bool>{false, false})) << c.name;
     EXPECT_TRUE(tablet->filmsArray().empty()) << c.name;
     EXPECT_TRUE(tablet->activityView()->isAnimating()) << c.name;
+  }
+}
+
+// The catalogue's "Театр" has no third group: nothing new there is an empty row, as is an empty
+// group, not a failed load.
+TEST_F(RubricRowLoadTest, CategoriesWithNothingInTheirGroupLoadEmptyAndStopTheirSpinner) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> body;
+    const char* sort;
+  };
+  const Case cases[] = {
+      {"Театр, new", std::nullopt, "new"},
+      {"an empty popular group", std::string(R"({"title": "Т", "items": [{}, {"items": []}]})"), "popular"},
+      {"no groups", std::string(R"({"title": "Т", "items": []})"), "popular"},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    if (c.body) {
+      sampleservice::Override bend;
+      bend.body = c.body;
+      server_->setOverride("/api/mobile", "get_category", bend);
+    }
+    auto tablet =
+        std::make_shared<TLRubricScrollView>()->initForMainPageWithUrl(apiURL(category("7")), kFrame, c.sort);
+    tablet->setRubricDelegate(delegate_);
+    auto phone = std::make_shared<TLRubricScrollView_iphone>()->initForMainPageWithUrl(apiURL(category("7")),
+                                                                                       kFrame, c.sort);
+    phone->setRubricDelegate(delegate_);
+    tablet->start();
+    phone->start();
+    ASSERT_TRUE(waitForReports(2)) << c.name;
+    EXPECT_EQ(delegate_->reports, (std::vector<bool>{true, true})) << c.name;
+    EXPECT_TRUE(tablet->filmsArray().empty()) << c.name;
+    EXPECT_TRUE(phone->filmsArray().empty()) << c.name;
+    EXPECT_FALSE(tablet->activityView()->isAnimating()) << c.name;
+    EXPECT_FALSE(phone->activityView()) << c.name << ": the phone's spinner leaves the row";
+    EXPECT_TRUE(tablet->rubrikLabel()) << c.name << ": the heading stays";
+    EXPECT_TRUE(phone->rubrikLabel()) << c.name;
   }
 }
 

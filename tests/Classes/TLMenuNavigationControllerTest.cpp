@@ -287,6 +287,28 @@ TEST_P(ReplyShapeTest, AReloadSavesAGoodListAndOtherwiseKeepsTheCachedOne) {
 
 INSTANTIATE_TEST_SUITE_P(Replies, ReplyShapeTest, ::testing::ValuesIn(kReplyCases), testsupport::CaseName());
 
+// A reply of fifty thousand categories costs what the first hundred do: only they are stored, so no
+// later start reads the rest, and only they are in the menu.
+TEST_F(TLMenuNavigationControllerTest, AFloodOfCategoriesIsCutBeforeItIsStored) {
+  startAndLoad();
+  std::string json = R"({"items": [)";
+  for (int i = 0; i < 50000; ++i) json += (i ? ",{\"id\": \"" : "{\"id\": \"") + std::to_string(i) + "\"}";
+  json += "]}";
+  server_->setOverride("/api/mobile", "get_categories", body(std::move(json)));
+  testsupport::LogCapture logs;
+  TLSettings::addRefreshMainPageFlag();
+  post("TLMenuItemsReload");
+  ASSERT_TRUE(testsupport::spinUntil([&] { return !TLSettings::isMainPageNeedUpdate(); }));
+  auto file = cachedList();
+  ASSERT_TRUE(file);
+  const std::size_t kMax = TLSettings::kMaxCachedCategories;
+  ASSERT_EQ(file->size(), kMax);
+  EXPECT_EQ(file->back()["id"], ns::Value(std::to_string(kMax - 1)));
+  EXPECT_EQ(menuTitles().size(), kMax + 1);
+  EXPECT_EQ(TLSettings::getCategoriesURL().size(), kMax);
+  EXPECT_TRUE(logs.contains("more than 100 categories"));
+}
+
 // Files may grow no larger than a few bytes while it lives: every write of the list fails.
 class FileSizeLimit {
  public:

@@ -2,6 +2,8 @@
 // against real files in the test run's sandbox.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -205,6 +207,116 @@ TEST_F(TLSettingsCacheTest, CategoryURLsFollowTheFileAndSkipBadIds) {
                                            prefix + "7" + suffix, prefix + "1" + suffix}));
   EXPECT_EQ(log.lines().size(), 7u);  // one line per skipped entry
   EXPECT_TRUE(log.contains("12a"));
+}
+
+// A list file longer than any the service sends, as a hostile reply once left it: readers get its
+// first entries, and the start cuts the file itself.
+TEST_F(TLSettingsCacheTest, LongCategoryListsReadAsTheirFirstEntriesAndAreCutAtStart) {
+  testsupport::ServiceHostOverride host("catalogue.test");
+  const std::size_t kMax = TLSettings::kMaxCachedCategories;
+  ns::Array many;
+  for (int i = 1; i <= 20000; ++i)
+    many.push_back(ns::Dictionary{{"id", std::to_string(i)}, {"title", "к" + std::to_string(i)}});
+  writeCategories(many);
+  auto list = TLSettings::cachedCategories();
+  ASSERT_TRUE(list);
+  ASSERT_EQ(list->size(), kMax);
+  EXPECT_EQ(list->back(), many[kMax - 1]);
+  EXPECT_EQ(TLSettings::getCategoriesURL().size(), kMax);
+  EXPECT_EQ(TLSettings::getCategoryNameById(std::to_string(kMax)), "К" + std::to_string(kMax));
+  EXPECT_TRUE(TLSettings::categoryInfoById(std::to_string(kMax + 1)).isNil());
+
+  testsupport::LogCapture log;
+  TLSettings::cutCachedCategoriesFile();
+  EXPECT_EQ(ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile()), list);
+  EXPECT_TRUE(log.contains("Cut the cached category list"));
+
+  // A list within the bound stays as it is.
+  log.clear();
+  ns::Array few(many.begin(), many.begin() + 3);
+  few.push_back(Value("not a category"));
+  writeCategories(few);
+  TLSettings::cutCachedCategoriesFile();
+  EXPECT_EQ(ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile()), few);
+  EXPECT_EQ(TLSettings::cachedCategories(), few);
+  EXPECT_TRUE(log.lines().empty());
+}
+
+// Every home row looks its category's name up: a big list file is parsed once for all of them,
+// and again only once its bytes change.
+TEST_F(TLSettingsCacheTest, LookUpsParseTheListFileOnlyWhenItChanges) {
+  using Clock = std::chrono::steady_clock;
+  ns::Array genres(500, ns::Dictionary{{"id", "1"}});
+  ns::Array entries;
+  for (int i = 1; i <= 100; ++i)
+    entries.push_back(
+        ns::Dictionary{{"id", std::to_string(i)}, {"title", "к" + std::to_string(i)}, {"genres", genres}});
+  writeCategories(entries);
+  auto start = Clock::now();
+  EXPECT_EQ(TLSettings::getCategoryNameById("1"), "К1");
+  auto firstRead = Clock::now() - start;
+  start = Clock::now();
+  for (int i = 1; i <= 50; ++i) {
+    ASSERT_EQ(TLSettings::getCategoryNameById(std::to_string(i)), "К" + std::to_string(i));
+    ASSERT_FALSE(TLSettings::categoryInfoById(std::to_string(i)).isNil());
+  }
+  auto hundredMore = Clock::now() - start;
+  EXPECT_LT(hundredMore, 10 * firstRead) << "each look-up would parse the file again";
+
+  // New bytes of the same length, written in place, are read.
+  entries[0] = ns::Dictionary{{"id", "1"}, {"title", "ж1"}, {"genres", genres}};
+  ASSERT_TRUE(ns::writePropertyListToFile(Value(entries), TLSettings::cashedCategoriesFile(), false));
+  EXPECT_EQ(TLSettings::getCategoryNameById("1"), "Ж1");
+  ns::FileManager::defaultManager()->removeItemAtPath(TLSettings::cashedCategoriesFile());
+  EXPECT_FALSE(TLSettings::cachedCategories());
+  EXPECT_EQ(TLSettings::getCategoryNameById("1"), "");
+}
+
+// What atomic writes killed half-way leave beside their targets in the two cache folders, a
+// ".<name>.XXXXXX" file, goes at start once a minute old; nothing else does.
+TEST_F(TLSettingsCacheTest, StaleTemporariesOfInterruptedWritesAreRemoved) {
+  namespace fs = std::filesystem;
+  auto write = [](const std::string& path, bool old) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path) << "part of a file";
+    if (old) fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    return path;
+  };
+  const std::string user = TLSettings::cacheDirectory(), lists = TLSettings::plistFilesDirectory();
+  const std::vector<std::string> stale = {
+      write(user + "/.categories.plist.a1B2c3", true),
+      write(TLSettings::rolesPath() + "/.3001.png.ZZzz99", true),
+      write(TLSettings::sliderPostersPath() + "/.poster.jpg.x0X0x0", true),
+      write(lists + "/.42ser.plist.Q9w8E7", true),
+  };
+  const std::vector<std::string> kept = {
+      write(user + "/.categories.plist.Fresh1", false),  // a write still running elsewhere
+      write(user + "/categories.plist", true),
+      write(TLSettings::postersPath() + "/5.png", true),
+      write(user + "/.hidden", true),
+      write(user + "/5.png.AbCdEf", true),
+      write(user + "/.5.png.AbCdE", true),
+      write(user + "/.5.png.AbC-Ef", true),
+      write(user + "/..AbCdEf", true),
+      write(lists + "/.42ser.plist.Q9w8E7.bak", true),
+      write(ns::cachesDirectory() + "/.other.plist.a1B2c3", true),
+      write(ns::documentsDirectory() + "/.data.sqlite3.a1B2c3", true),
+  };
+  fs::create_directories(user + "/.folder.a1B2c3");
+  fs::last_write_time(user + "/.folder.a1B2c3", fs::file_time_type::clock::now() - std::chrono::minutes(5));
+
+  testsupport::LogCapture log;
+  TLSettings::removeStaleTemporaryFiles();
+  for (const auto& path : stale) EXPECT_FALSE(exists(path)) << path;
+  for (const auto& path : kept) EXPECT_TRUE(exists(path)) << path;
+  EXPECT_TRUE(isDirectory(user + "/.folder.a1B2c3"));
+  EXPECT_EQ(log.lines().size(), stale.size());
+
+  // Without the folders there is nothing to do.
+  for (const char* folder : {"userCache", "plistCache"})
+    ns::FileManager::defaultManager()->removeItemAtPath(caches() + "/" + folder);
+  TLSettings::removeStaleTemporaryFiles();
+  for (const auto& path : kept) fs::remove(path);
 }
 
 class TLSettingsAlertTest : public ::testing::Test {

@@ -10,6 +10,7 @@
 #include "HomeTestSupport.h"
 #include "RowTestSupport.h"
 #include "UIKit/Application.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -53,6 +54,17 @@ TEST_F(TopCategoryBannerTest, OneFilmGetsThreePagesOneDotAndNoTimer) {
   EXPECT_EQ(banner->pageView()->frame(), (cg::Rect{0, 154, 768, 20}));
   EXPECT_EQ(banner->pageControl()->frame().x(), 384 - 8);
   banner->stopAsync();
+}
+
+TEST_F(TopCategoryBannerTest, ABannerGoesAwayWithoutAWord) {
+  auto banner = make();
+  std::weak_ptr<TopCategoryBanner> gone = banner;
+  banner->loadJSONArray(films(2));
+  banner->stopAsync();
+  testsupport::LogCapture log;
+  banner.reset();
+  EXPECT_TRUE(gone.expired());
+  EXPECT_EQ(log.lines(), std::vector<std::string>{});
 }
 
 TEST_F(TopCategoryBannerTest, SevenFilmsAdvanceEveryEightSecondsAndWrapThroughTheTrailingCopy) {

@@ -54,6 +54,8 @@ void TLRubricScrollView_iphone::loadCategory() {
         TLRubricScrollView_iphone& row = phone(base);
         auto tiles = RubricTileInfo::tilesFromCategoryReply(JSON, newGroup);
         if (!tiles) return row.scrollViewHasBeenLoaded(false);
+        // Nothing in the tab's group is news, not a failure: the row stays empty under its heading.
+        if (tiles->empty()) return row.stopAnimating();
         row.dataHasBeenLoadedForCategory(getCategoryIdFromUrl(url).value_or(""), *tiles);
       },
       [](TLRubricScrollViewBase& row) { phone(row).scrollViewHasBeenLoaded(false); });
