@@ -30,6 +30,7 @@ build_targets() {
   [ -t 2 ] && tty=1
   if ! cmake --build --preset default -j "$(nproc)" --target "$@" 2>&1 | tee "$log" |
     awk -v tty=$tty -v name="$name" '
+      /Re-checking globbed directories/ { next }
       /^\[[0-9]+\/[0-9]+\]/ {
         split(substr($1, 2, length($1) - 2), p, "/")
         done = p[1] + 0; total = p[2] + 0
