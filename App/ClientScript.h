@@ -93,8 +93,9 @@ bool parseScript(const std::string& text, Script& script, std::string& error);
 // The steps alone.
 bool parseScript(const std::string& text, std::vector<ScriptStep>& steps, std::string& error);
 
-// The view a step names in the tree under root: depth first, the first one shown (not hidden, not
-// transparent, its centre inside the root) of the class, with the tag, and with the text, when
-// given, in its own or a descendant's dump attributes (a quoted text, or a whole value such as
-// image=menuBt.png). Null when there is none.
+// The view a step names in the tree under root: depth first, the first one a person sees (not
+// hidden, not transparent, its centre inside the root and every clipping view around it, not
+// under the status bar and not covered by another view that would take a touch there) of the
+// class, with the tag, and with the text, when given, in its own or a descendant's dump
+// attributes (a quoted text, or a whole value such as image=menuBt.png). Null when there is none.
 std::shared_ptr<ui::View> findScriptView(const std::shared_ptr<ui::View>& root, const ScriptStep& step);

@@ -146,6 +146,20 @@ TEST(ScriptViewTest, FindsTheFirstShownViewOfTheClassWithItsTextOrTag) {
   EXPECT_EQ(nullptr, findScriptView(root, step("tap Labels* \"Сериалы\"")));
   box->setAlpha(0);
   EXPECT_EQ(nullptr, findScriptView(root, step("tap Label \"Сериалы\"")));
+
+  // What a person cannot see is not found: a view clipped away by the view around it, or covered
+  // by one that would take the touch.
+  auto strip = std::make_shared<ui::View>()->initWithFrame({0, 300, 100, 50});
+  strip->setClipsToBounds(true);
+  auto clipped = label("Спорт", {150, 10, 100, 20});
+  auto shown = label("Спорт", {10, 10, 80, 20});
+  strip->addSubview(clipped);
+  strip->addSubview(shown);
+  root->addSubview(strip);
+  EXPECT_EQ(shown, findScriptView(root, step("tap Label \"Спорт\"")));
+  auto cover = std::make_shared<ui::View>()->initWithFrame({0, 300, 320, 50});
+  root->addSubview(cover);
+  EXPECT_EQ(nullptr, findScriptView(root, step("tap Label \"Спорт\"")));
 }
 
 struct OptionsCase {
