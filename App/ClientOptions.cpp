@@ -28,8 +28,11 @@ std::string ClientOptions::usage() {
          "  --headless           no window: wait until the page settles, write its dump and PNG\n"
          "  --window             show the client in a desktop window\n"
          "  --script FILE        run the steps of a session script\n"
-         "  --out FOLDER         where dumps and screenshots go (default: out)\n"
-         "  --time-limit SECONDS how long the page may take to settle (default: 60)\n";
+         "  --out FOLDER         where dumps and screenshots go (default: out, and out/NAME for\n"
+         "                       the script NAME.vcc)\n"
+         "  --time-limit SECONDS how long the page may take to settle (default: 60)\n"
+         "  --scale FACTOR       the window's size against the device's, e.g. 0.75 (default: the\n"
+         "                       largest of 1, 0.75 and 0.5 that fits the display)\n";
 }
 
 bool ClientOptions::deviceFromName(const std::string& name, ClientOptions& options) {
@@ -60,8 +63,8 @@ bool ClientOptions::parse(const std::vector<std::string>& arguments, ClientOptio
       options.mode = Mode::window;
       continue;
     }
-    static const char* const kWithValue[] = {"--device", "--host", "--data",      "--collect-url",
-                                             "--script", "--out",  "--time-limit"};
+    static const char* const kWithValue[] = {"--device", "--host", "--data",       "--collect-url",
+                                             "--script", "--out",  "--time-limit", "--scale"};
     bool known = false;
     for (const char* option : kWithValue) known = known || arg == option;
     if (!known) {
@@ -78,6 +81,7 @@ bool ClientOptions::parse(const std::vector<std::string>& arguments, ClientOptio
         error = "unknown device " + value + " (tablet, tablet-landscape, phone, phone-4in)";
         return false;
       }
+      options.deviceGiven = true;
     } else if (arg == "--host") {
       if (!isHostAndPort(value)) {
         error = "--host wants host[:port], not " + value;
@@ -96,6 +100,15 @@ bool ClientOptions::parse(const std::vector<std::string>& arguments, ClientOptio
       options.scriptPath = value;
     } else if (arg == "--out") {
       options.outFolder = value;
+      options.outGiven = true;
+    } else if (arg == "--scale") {
+      char* end = nullptr;
+      double scale = std::strtod(value.c_str(), &end);
+      if (end == value.c_str() || *end || !std::isfinite(scale) || scale < 0.25 || scale > 4) {
+        error = "--scale wants a factor from 0.25 to 4, not " + value;
+        return false;
+      }
+      options.windowScale = scale;
     } else {
       char* end = nullptr;
       double seconds = std::strtod(value.c_str(), &end);

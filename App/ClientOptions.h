@@ -13,6 +13,8 @@ struct ClientOptions {
   enum class Mode { automatic, headless, window };
 
   std::string deviceName = "tablet";
+  // Whether --device chose the device (else a script's first named device, else the tablet).
+  bool deviceGiven = false;
   ui::DeviceProfile device = ui::DeviceProfile::tablet();
   ui::InterfaceOrientation orientation = ui::InterfaceOrientation::portrait;
   std::optional<std::string> serviceHost;  // host[:port]
@@ -21,7 +23,11 @@ struct ClientOptions {
   Mode mode = Mode::automatic;
   std::optional<std::string> scriptPath;
   std::string outFolder = "out";
+  // Whether --out chose the folder (else a script's pictures go into out/<script name>).
+  bool outGiven = false;
   double timeLimitSeconds = 60;
+  // The window's size against the device's (0: the largest of 1, 0.75 and 0.5 that fits the display).
+  double windowScale = 0;
 
   // The usage text, one option a line.
   static std::string usage();

@@ -1,11 +1,14 @@
 #include "App/ClientProgram.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "Classes/TLSettings.h"
+#include "NTNetworking/NTNetworkActivityIndicatorManager.h"
 #include "UIKit/ApplicationMain.h"
 
 namespace {
@@ -16,6 +19,8 @@ void printUsage(FILE* to) { std::fprintf(to, "usage: vcc %s", ClientOptions::usa
 
 ClientProgram::~ClientProgram() {
   ui::setApplicationHost(nullptr);
+  if (previousIndicatorEnabled_)
+    NTNetworkActivityIndicatorManager::sharedManager()->setEnabled(*previousIndicatorEnabled_);
   for (auto it = previousEnvironment_.rbegin(); it != previousEnvironment_.rend(); ++it) {
     if (it->second)
       ::setenv(it->first.c_str(), it->second->c_str(), 1);
@@ -51,24 +56,41 @@ std::optional<int> ClientProgram::configure(const std::vector<std::string>& argu
     return 2;
   }
 
-  std::vector<ScriptStep> steps;
+  Script script;
   if (options_.scriptPath) {
-    std::ifstream in(*options_.scriptPath, std::ios::binary);
+    const std::string& path = *options_.scriptPath;
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
-      std::fprintf(stderr, "vcc: cannot read the script %s\n", options_.scriptPath->c_str());
+      std::fprintf(stderr, "vcc: cannot read the script %s\n", path.c_str());
       return 2;
     }
     std::stringstream text;
     text << in.rdbuf();
-    if (!parseScript(text.str(), steps, error)) {
-      std::fprintf(stderr, "vcc: %s:%s\n", options_.scriptPath->c_str(), error.c_str());
+    if (!parseScript(text.str(), script, error)) {
+      std::fprintf(stderr, "vcc: %s:%s\n", path.c_str(), error.c_str());
       return 2;
     }
+    if (!script.devices.empty()) {
+      const auto& named = script.devices;
+      std::string list;
+      for (const auto& name : named) list += (list.empty() ? "" : ", ") + name;
+      if (!options_.deviceGiven) {
+        ClientOptions::deviceFromName(named.front(), options_);
+      } else if (std::find(named.begin(), named.end(), options_.deviceName) == named.end()) {
+        std::fprintf(stderr,
+                     "vcc: %s:%d: the script is written for %s, not for %s (choose one with --device)\n",
+                     path.c_str(), script.devicesLine, list.c_str(), options_.deviceName.c_str());
+        return 2;
+      }
+    }
+    // Each script's pictures go into a folder of their own.
+    if (!options_.outGiven)
+      options_.outFolder = (std::filesystem::path("out") / std::filesystem::path(path).stem()).string();
   } else {
     ScriptStep shot;
     shot.kind = ScriptStep::Kind::shot;
     shot.argument = "home";
-    steps.push_back(shot);
+    script.steps.push_back(shot);
   }
 
   previousProfile_ = ui::Device::setProfile(options_.device);
@@ -83,11 +105,13 @@ std::optional<int> ClientProgram::configure(const std::vector<std::string>& argu
   settings.timeLimitSeconds = options_.timeLimitSeconds;
   settings.orientation = options_.orientation;
   settings.serviceHost = TLSettings::serviceHost();
+  if (options_.scriptPath) settings.scriptName = *options_.scriptPath;
   settings.skipTime = headless;
   settings.exitWhenDone = headless;
   settings.requireHomeLoaded = headless && !options_.scriptPath;
   // A window without a script only shows the client.
-  if (headless || options_.scriptPath) session_ = std::make_shared<ClientSession>(settings, std::move(steps));
+  if (headless || options_.scriptPath)
+    session_ = std::make_shared<ClientSession>(settings, std::move(script.steps));
   if (headless) {
     host_ = session_;
   } else {
@@ -98,6 +122,10 @@ std::optional<int> ClientProgram::configure(const std::vector<std::string>& argu
       return 1;
     }
   }
+  // The status bar's network activity indicator follows the requests running.
+  auto indicator = NTNetworkActivityIndicatorManager::sharedManager();
+  previousIndicatorEnabled_ = indicator->isEnabled();
+  indicator->setEnabled(true);
   ui::setApplicationHost(host_);
   return std::nullopt;
 }

@@ -12,20 +12,30 @@
 #include "App/ClientSession.h"
 #include "UIKit/Device.h"
 
-// The client in a desktop window: what the PNG renderer draws for the key window is shown
-// whenever the tree changes, mouse presses, drags and releases are touches, typed text and the
-// return key go to the search field that is first responder, the window's size follows the
-// device and its orientation, and closing it ends the run. A session, when given, runs its
-// script in the window. The window system's own types stay in its source; what is here lets
-// tests feed it input as the window system would and read back what it shows.
+// The client in a desktop window: what the PNG renderer draws for the key window (the status
+// bar over it) is shown whenever the tree, the bar or the caret's blink changes; mouse presses,
+// drags and releases are touches, and the mouse wheel scrolls the scroll view under the pointer
+// (sideways with Shift held, or with a sideways wheel); typed text, Backspace and Return go to
+// the text input that is first responder, or while an alert is up Return and Escape answer it.
+// The window is the device's size, or smaller when that does not fit the display (clicks are
+// mapped back), follows its orientation, names the device in its title, and closing it ends the
+// run. A session, when given, runs its script in the window. The window system's own types stay
+// in its source; what is here lets tests feed it input as the window system would and read back
+// what it shows.
 class ClientWindowHost : public ui::ApplicationHost {
  public:
   enum class Mouse { down, move, up };
+  enum class Key { returnKey, escape, backspace };
   // Queued as window-system events, handled at the next frame. Points in window pixels.
   virtual void postMouse(Mouse what, double x, double y) = 0;
+  // A wheel turned by notches with the pointer at a point: dy above 0 turns it away from the
+  // user (the content moves down), dx above 0 to the right.
+  virtual void postWheel(double x, double y, double dx, double dy) = 0;
   virtual void postText(const std::string& text) = 0;
-  virtual void postReturnKey() = 0;
+  virtual void postKey(Key key) = 0;
   virtual void postClose() = 0;
+  // The window's size against the device's (1, or smaller to fit the display, or --scale).
+  virtual double windowScale() const = 0;
   // What the window shows: its size in pixels and premultiplied ARGB pixels, rows top down.
   virtual bool readPixels(int& width, int& height, std::vector<std::uint32_t>& pixels) = 0;
   // Called on the main thread after every frame (events handled, the window redrawn if needed).
@@ -62,6 +72,7 @@ class ClientProgram {
   std::shared_ptr<ui::ApplicationHost> host_;
   std::shared_ptr<ClientWindowHost> window_;
   std::optional<ui::DeviceProfile> previousProfile_;
+  std::optional<bool> previousIndicatorEnabled_;
   std::vector<std::pair<std::string, std::optional<std::string>>> previousEnvironment_;
 };
 

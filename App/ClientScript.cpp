@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "Foundation/Format.h"
+#include "UIKit/Window.h"
 
 namespace {
 
@@ -137,14 +138,14 @@ bool parseLine(const std::vector<std::string>& words, const std::vector<bool>& q
     }
     return true;
   }
-  if (verb == "drag") {
-    step.kind = ScriptStep::Kind::drag;
+  if (verb == "drag" || verb == "wheel") {
+    step.kind = verb == "drag" ? ScriptStep::Kind::drag : ScriptStep::Kind::wheel;
     if (n < 3 || quoted[n - 1] || !parsePair(words[n - 1], step.offset)) {
-      error = "drag wants a view and a distance DX,DY";
+      error = verb + " wants a view and a distance DX,DY";
       return false;
     }
     if (!parseTarget(words, quoted, 1, n - 1, step, error)) {
-      error = "drag " + error;
+      error = verb + " " + error;
       return false;
     }
     return true;
@@ -227,6 +228,12 @@ bool parseLine(const std::vector<std::string>& words, const std::vector<bool>& q
   return false;
 }
 
+constexpr const char* kDeviceNames = "tablet, tablet-landscape, phone, phone-4in";
+
+bool isDeviceName(const std::string& name) {
+  return name == "tablet" || name == "tablet-landscape" || name == "phone" || name == "phone-4in";
+}
+
 bool isShown(const ui::View& view) {
   for (const ui::View* v = &view; v; v = v->superview().get())
     if (v->isHidden() || v->alpha() < 0.01) return false;
@@ -274,14 +281,28 @@ bool matches(const ui::View& view, const ScriptStep& step) {
   return !step.text || namesText(view, *step.text);
 }
 
-std::shared_ptr<ui::View> findIn(const std::shared_ptr<ui::View>& view, const ui::View& root,
+// Whether a person sees the view's centre: inside the root and every clipping view on the way
+// (a scroll view shows only part of its content), not under the status bar over a window, and
+// not covered: a touch there goes to the view, into it, or (when the view takes no touches) to
+// the view around it.
+bool centreIsSeen(const ui::View& view, ui::View& root) {
+  const cg::Point centre = view.bounds().center();
+  for (const ui::View* v = view.superview().get(); v && v != &root; v = v->superview().get())
+    if (v->clipsToBounds() && !v->bounds().contains(view.convertPointToView(centre, v))) return false;
+  const cg::Point inRoot = view.convertPointToView(centre, &root);
+  if (!root.bounds().contains(inRoot)) return false;
+  auto window = dynamic_cast<const ui::Window*>(&root);
+  if (window && window->isKeyWindow() &&
+      ui::Application::sharedApplication()->statusBarFrame().contains(inRoot))
+    return false;
+  auto hit = root.hitTest(inRoot, nullptr);
+  return !hit || hit->isDescendantOfView(&view) || view.isDescendantOfView(hit.get());
+}
+
+std::shared_ptr<ui::View> findIn(const std::shared_ptr<ui::View>& view, ui::View& root,
                                  const ScriptStep& step) {
   if (view->isHidden() || view->alpha() < 0.01) return nullptr;
-  if (matches(*view, step) && isShown(*view)) {
-    cg::Rect b = view->bounds();
-    cg::Point centre = view->convertPointToView(b.center(), &root);
-    if (root.bounds().contains(centre)) return view;
-  }
+  if (matches(*view, step) && isShown(*view) && centreIsSeen(*view, root)) return view;
   for (const auto& sub : view->subviews())
     if (auto found = findIn(sub, root, step)) return found;
   return nullptr;
@@ -290,15 +311,16 @@ std::shared_ptr<ui::View> findIn(const std::shared_ptr<ui::View>& view, const ui
 }  // namespace
 
 std::string ScriptStep::describe() const {
-  static const char* const kVerbs[] = {"wait", "tap",  "type",  "search", "drag", "rotate", "advance", "shot",
-                                       "post", "spin", "clear", "share",  "fill", "press",  "pinch"};
+  static const char* const kVerbs[] = {"wait",    "tap",   "type",  "search", "drag",  "rotate",
+                                       "advance", "shot",  "post",  "spin",   "clear", "share",
+                                       "fill",    "press", "pinch", "wheel"};
   std::string out = idiom == Idiom::tablet ? "tablet: " : idiom == Idiom::phone ? "phone: " : "";
   out += kVerbs[static_cast<int>(kind)];
   if (point) out += ns::format(" %g,%g", point->x, point->y);
   if (!className.empty()) out += " " + className;
   if (text && kind != Kind::spin) out += " \"" + *text + "\"";
   if (tag) out += ns::format(" #%d", *tag);
-  if (kind == Kind::drag) out += ns::format(" %g,%g", offset.x, offset.y);
+  if (kind == Kind::drag || kind == Kind::wheel) out += ns::format(" %g,%g", offset.x, offset.y);
   if (kind == Kind::type || kind == Kind::fill || kind == Kind::press) out += " \"" + argument + "\"";
   if (kind == Kind::fill) out += " \"" + value + "\"";
   if (kind == Kind::share) out += " " + argument;
@@ -310,7 +332,7 @@ std::string ScriptStep::describe() const {
   return out;
 }
 
-bool parseScript(const std::string& text, std::vector<ScriptStep>& steps, std::string& error) {
+bool parseScript(const std::string& text, Script& script, std::string& error) {
   std::istringstream in(text);
   std::string line;
   int number = 0;
@@ -323,6 +345,25 @@ bool parseScript(const std::string& text, std::vector<ScriptStep>& steps, std::s
       return false;
     }
     if (words.empty() || (!quoted[0] && words[0][0] == '#')) continue;
+    if (!quoted[0] && words[0] == "devices") {
+      if (script.devicesLine) {
+        error = ns::format("%d: devices are already named on line %d", number, script.devicesLine);
+        return false;
+      }
+      if (words.size() == 1) {
+        error = ns::format("%d: devices wants the names of the devices (%@)", number, kDeviceNames);
+        return false;
+      }
+      for (std::size_t i = 1; i < words.size(); ++i) {
+        if (quoted[i] || !isDeviceName(words[i])) {
+          error = ns::format("%d: devices names no device %@ (%@)", number, words[i], kDeviceNames);
+          return false;
+        }
+        script.devices.push_back(words[i]);
+      }
+      script.devicesLine = number;
+      continue;
+    }
     ScriptStep step;
     step.line = number;
     if (!quoted[0] && (words[0] == "tablet:" || words[0] == "phone:")) {
@@ -339,8 +380,15 @@ bool parseScript(const std::string& text, std::vector<ScriptStep>& steps, std::s
       error = ns::format("%d: %@", number, quoted[0] ? "a line starts with a step, not a text" : reason);
       return false;
     }
-    steps.push_back(std::move(step));
+    script.steps.push_back(std::move(step));
   }
+  return true;
+}
+
+bool parseScript(const std::string& text, std::vector<ScriptStep>& steps, std::string& error) {
+  Script script;
+  if (!parseScript(text, script, error)) return false;
+  steps = std::move(script.steps);
   return true;
 }
 

@@ -1,7 +1,14 @@
 #include "App/ClientSession.h"
 
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -21,6 +28,7 @@
 #include "UIKit/NavigationController.h"
 #include "UIKit/PickerView.h"
 #include "UIKit/SearchBar.h"
+#include "UIKit/StatusBar.h"
 #include "UIKit/TextView.h"
 #include "UIKit/TouchSimulation.h"
 #include "UIKit/ViewDump.h"
@@ -82,6 +90,53 @@ std::string samplePosterPath() {
     if (it->is_regular_file(ec)) names.push_back(it->path().string());
   std::sort(names.begin(), names.end());
   return names.empty() ? std::string() : names.front();
+}
+
+// Whether a TCP connection to host[:port] opens within a couple of seconds; the reason when not.
+bool serviceAnswers(const std::string& hostAndPort, std::string& reason) {
+  std::string host = hostAndPort, port = "80";
+  if (auto colon = hostAndPort.rfind(':'); colon != std::string::npos) {
+    host = hostAndPort.substr(0, colon);
+    port = hostAndPort.substr(colon + 1);
+  }
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (int status = getaddrinfo(host.c_str(), port.c_str(), &hints, &found); status != 0) {
+    reason = gai_strerror(status);
+    return false;
+  }
+  bool answered = false;
+  reason = "no address";
+  for (addrinfo* a = found; a && !answered; a = a->ai_next) {
+    int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) continue;
+    int status = connect(fd, a->ai_addr, a->ai_addrlen);
+    if (status != 0 && errno == EINPROGRESS) {
+      pollfd p{fd, POLLOUT, 0};
+      if (poll(&p, 1, 2000) == 1) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        status = error == 0 ? 0 : -1;
+        errno = error;
+      } else {
+        errno = ETIMEDOUT;
+      }
+    }
+    if (status == 0)
+      answered = true;
+    else
+      reason = std::strerror(errno);
+    close(fd);
+  }
+  freeaddrinfo(found);
+  return answered;
+}
+
+std::string describeAlert(const ui::AlertView& alert) {
+  return alert.title().empty() ? "\"" + alert.message() + "\""
+                               : ns::format("\"%@: %@\"", alert.title(), alert.message());
 }
 
 }  // namespace
@@ -146,8 +201,40 @@ void ClientSession::fail(const std::string& message) {
   if (finished_) return;
   finished_ = true;
   failure_ = message;
-  std::fprintf(stderr, "vcc: %s\n", message.c_str());
+  std::string reason;
+  if (!settings_.serviceHost.empty() && !serviceAnswers(settings_.serviceHost, reason) &&
+      message.find("cannot be reached") == std::string::npos)
+    failure_ +=
+        ns::format("; the service at http://%@ cannot be reached (%@)", settings_.serviceHost, reason);
+  // The screen as it was, for the person who reads the message.
+  std::string error;
+  std::vector<std::string> written;
+  if (writeShot(settings_.outFolder, settings_.shotPrefix + "failed", written, error))
+    failure_ += "\n  the screen as it was: " + written.back();
+  std::fprintf(stderr, "vcc: %s\n", failure_.c_str());
   ui::applicationExit(1);
+}
+
+std::string ClientSession::place(const ScriptStep& step) const {
+  return ns::format("%@:%d: ", settings_.scriptName.empty() ? std::string("script") : settings_.scriptName,
+                    step.line);
+}
+
+std::shared_ptr<ui::View> ClientSession::stepView(const ScriptStep& step, std::string& missing) {
+  // What a person would see: the screen as the next drawing lays it out.
+  ui::Window::layoutKeyWindow();
+  auto window = ui::Window::keyWindow();
+  // An alert takes every touch: a step can reach only what it shows.
+  auto alert = ui::AlertView::frontAlert();
+  if (alert && alert->window() == window) {
+    if (auto view = findScriptView(alert, step)) return view;
+    missing = ns::format("no such view in the alert %@ on the screen (answer it first: tap Button \"%@\")",
+                         describeAlert(*alert), alert->buttonTitleAtIndex(alert->returnKeyButtonIndex()));
+    return nullptr;
+  }
+  if (auto view = findScriptView(window, step)) return view;
+  missing = "no such view on the screen";
+  return nullptr;
 }
 
 void ClientSession::finish() {
@@ -175,9 +262,11 @@ void ClientSession::tick() {
   if (finished_ || next_ > steps_.size()) return;
   double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - waitStart_).count();
   if (waited > settings_.timeLimitSeconds) {
-    std::string what = next_ == 0 ? std::string("the home page")
-                                  : "the client after \"" + steps_[next_ - 1].describe() + "\"";
-    fail(ns::format("%@ did not settle within %g s", what, settings_.timeLimitSeconds));
+    if (next_ == 0)
+      fail(ns::format("the home page did not settle within %g s", settings_.timeLimitSeconds));
+    else
+      fail(ns::format("%@the client did not settle within %g s after \"%@\"", place(steps_[next_ - 1]),
+                      settings_.timeLimitSeconds, steps_[next_ - 1].describe()));
     return;
   }
   if (!settled()) return;
@@ -242,27 +331,32 @@ bool ClientSession::settled() {
 
 void ClientSession::runStep(const ScriptStep& step) {
   auto window = ui::Window::keyWindow();
-  auto where = [&] { return ns::format("line %d: %@", step.line, step.describe()); };
+  auto where = [&] { return place(step) + step.describe(); };
   switch (step.kind) {
     case ScriptStep::Kind::wait:
       return;
     case ScriptStep::Kind::tap:
-    case ScriptStep::Kind::drag: {
+    case ScriptStep::Kind::drag:
+    case ScriptStep::Kind::wheel: {
       cg::Point point;
       if (step.point) {
         point = *step.point;
       } else {
-        // What a person would see: the screen as the next drawing lays it out.
-        ui::Window::layoutKeyWindow();
-        auto view = findScriptView(window, step);
+        std::string missing;
+        auto view = stepView(step, missing);
         if (!view) {
-          fail(where() + ": no such view on the screen");
+          fail(where() + ": " + missing);
           return;
         }
         point = view->convertPointToView(view->bounds().center(), window.get());
       }
       if (step.kind == ScriptStep::Kind::tap) {
         ui::tapAtPoint(window, point);
+        return;
+      }
+      if (step.kind == ScriptStep::Kind::wheel) {
+        if (!ui::scrollWheelAtPoint(window, point, step.offset))
+          fail(where() + ": nothing under the pointer scrolls that way");
         return;
       }
       ui::SimulatedTouch touch(window, point);
@@ -273,10 +367,10 @@ void ClientSession::runStep(const ScriptStep& step) {
       return;
     }
     case ScriptStep::Kind::pinch: {
-      ui::Window::layoutKeyWindow();
-      auto view = findScriptView(window, step);
+      std::string missing;
+      auto view = stepView(step, missing);
       if (!view) {
-        fail(where() + ": no such view on the screen");
+        fail(where() + ": " + missing);
         return;
       }
       constexpr int kSteps = 4;
@@ -396,14 +490,12 @@ bool ClientSession::writeShot(const std::string& folder, const std::string& file
     error = "no window to take";
     return false;
   }
+  // The bar shows the time of the shot.
+  window->statusBar()->refresh();
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   const std::string base = (std::filesystem::path(folder) / fileStem).string();
   std::string dump = ui::dumpViewTree(window);
-  for (const auto& alert : ui::AlertView::visibleAlerts()) {
-    dump += ui::dumpViewTree(alert);
-    if (dump.back() != '\n') dump += '\n';
-  }
   {
     std::ofstream out(base + ".txt", std::ios::binary | std::ios::trunc);
     out << dump;

@@ -30,10 +30,12 @@ struct ProcessActivity {
 // Drives the running client without a person: waits until it settles, runs the script's steps one
 // at a time on the settled client, writes dumps and screenshots, and ends the run with 0 once
 // every step is done, or with 1 and a message when a step fails or the client does not settle in
-// time. Headless, it skips the clock ahead whenever the process only waits for one-shot timers,
-// except while a clip plays: the clip would play on unseen. Then it lets short waits (animations)
-// pass in real time and counts longer ones (controls hiding after a while) as settled; and while
-// a playing clip's decoding lags behind its time, it stops the time until the picture is there.
+// time. A failure names the script's file and line, says so when the service cannot be reached,
+// and leaves a last dump and screenshot of the screen as it was ("<prefix>failed"). Headless, it skips the
+// clock ahead whenever the process only waits for one-shot timers, except while a clip plays: the clip would
+// play on unseen. Then it lets short waits (animations) pass in real time and counts longer ones (controls
+// hiding after a while) as settled; and while a playing clip's decoding lags behind its time, it stops the
+// time until the picture is there.
 class ClientSession : public ui::ApplicationHost, public std::enable_shared_from_this<ClientSession> {
  public:
   struct Settings {
@@ -48,6 +50,8 @@ class ClientSession : public ui::ApplicationHost, public std::enable_shared_from
     // Checked after the last step: the home page loaded (no alert, no refresh flag).
     bool requireHomeLoaded = false;
     std::string serviceHost;
+    // The script's file, for messages ("<file>:<line>: ...").
+    std::string scriptName;
   };
 
   ClientSession(Settings settings, std::vector<ScriptStep> steps);
@@ -71,6 +75,10 @@ class ClientSession : public ui::ApplicationHost, public std::enable_shared_from
  private:
   void tick();
   void runStep(const ScriptStep& step);
+  // The view a step names: in the alert on the screen when there is one, else in the window.
+  std::shared_ptr<ui::View> stepView(const ScriptStep& step, std::string& missing);
+  // "<file>:<line>: " for a step of the script.
+  std::string place(const ScriptStep& step) const;
   void fail(const std::string& message);
   void finish();
   bool settled();

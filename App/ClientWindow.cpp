@@ -2,20 +2,37 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstring>
 
 #include "App/ClientProgram.h"
+#include "Foundation/Format.h"
 #include "Foundation/Timer.h"
+#include "UIKit/AlertView.h"
 #include "UIKit/SearchBar.h"
+#include "UIKit/StatusBar.h"
+#include "UIKit/TextView.h"
 #include "UIKit/TouchSimulation.h"
 #include "UIKit/ViewDump.h"
 #include "UIKit/ViewRenderer.h"
+#include "UIKit/WebView.h"
 #include "UIKit/Window.h"
 
 namespace {
 
 // The tree is looked at (and drawn when it changed) thirty times a second.
 constexpr double kFrameSeconds = 1.0 / 30;
+// How far one notch of a mouse wheel scrolls, in points.
+constexpr double kWheelStepPoints = 40;
+// The caret shows, then hides, for this long each; typing shows it at once.
+constexpr double kCaretBlinkSeconds = 0.53;
+// Room the window system takes around a window (title bar, frame), in pixels.
+constexpr int kDecorationPixels = 40;
+
+double secondsNow() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_from_this<SDLWindowHost> {
  public:
@@ -33,8 +50,9 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     initialised_ = true;
     cg::Size size = options_.device.screenSize;
     if (ui::isLandscape(options_.orientation)) std::swap(size.width, size.height);
-    scale_ = options_.device.scale;
-    window_ = SDL_CreateWindow("Video catalogue client", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+    windowScale_ = options_.windowScale > 0 ? options_.windowScale : fittingScale(size);
+    scale_ = options_.device.scale * windowScale_;
+    window_ = SDL_CreateWindow(title().c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                pixels(size.width), pixels(size.height), 0);
     if (!window_) {
       error = std::string("cannot open a window: ") + SDL_GetError();
@@ -59,6 +77,7 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     if (frameTimer_) frameTimer_->invalidate();
     frameTimer_.reset();
     if (session_) session_->applicationDidExit(exitCode);
+    ui::setCaretBlinkOn(true);
     close();
   }
 
@@ -81,6 +100,20 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     SDL_PushEvent(&event);
   }
 
+  void postWheel(double x, double y, double dx, double dy) override {
+    SDL_Event event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.windowID = windowId();
+    event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    event.wheel.x = static_cast<Sint32>(dx);
+    event.wheel.y = static_cast<Sint32>(dy);
+    event.wheel.preciseX = static_cast<float>(dx);
+    event.wheel.preciseY = static_cast<float>(dy);
+    event.wheel.mouseX = static_cast<Sint32>(x);
+    event.wheel.mouseY = static_cast<Sint32>(y);
+    SDL_PushEvent(&event);
+  }
+
   void postText(const std::string& text) override {
     SDL_Event event{};
     event.type = SDL_TEXTINPUT;
@@ -89,13 +122,25 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     SDL_PushEvent(&event);
   }
 
-  void postReturnKey() override {
+  void postKey(Key key) override {
     SDL_Event event{};
     event.type = SDL_KEYDOWN;
     event.key.windowID = windowId();
     event.key.state = SDL_PRESSED;
-    event.key.keysym.sym = SDLK_RETURN;
-    event.key.keysym.scancode = SDL_SCANCODE_RETURN;
+    switch (key) {
+      case Key::returnKey:
+        event.key.keysym.sym = SDLK_RETURN;
+        event.key.keysym.scancode = SDL_SCANCODE_RETURN;
+        break;
+      case Key::escape:
+        event.key.keysym.sym = SDLK_ESCAPE;
+        event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+        break;
+      case Key::backspace:
+        event.key.keysym.sym = SDLK_BACKSPACE;
+        event.key.keysym.scancode = SDL_SCANCODE_BACKSPACE;
+        break;
+    }
     SDL_PushEvent(&event);
   }
 
@@ -106,6 +151,8 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     event.window.event = SDL_WINDOWEVENT_CLOSE;
     SDL_PushEvent(&event);
   }
+
+  double windowScale() const override { return windowScale_; }
 
   bool readPixels(int& width, int& height, std::vector<std::uint32_t>& out) override {
     SDL_Surface* surface = window_ ? SDL_GetWindowSurface(window_) : nullptr;
@@ -132,6 +179,25 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
   int pixels(double points) const { return static_cast<int>(points * scale_ + 0.5); }
   Uint32 windowId() const { return window_ ? SDL_GetWindowID(window_) : 0; }
 
+  // The largest of 1, 0.75 and 0.5 at which the window and its frame fit the display's usable
+  // area; 0.5 when none does.
+  double fittingScale(cg::Size points) const {
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) return 1;
+    for (double scale : {1.0, 0.75, 0.5}) {
+      double factor = options_.device.scale * scale;
+      if (points.width * factor <= usable.w && points.height * factor + kDecorationPixels <= usable.h)
+        return scale;
+    }
+    return 0.5;
+  }
+
+  std::string title() const {
+    std::string text = "Video catalogue client: " + options_.deviceName;
+    if (windowScale_ != 1) text += ns::format(" at %g%%", windowScale_ * 100);
+    return text;
+  }
+
   void close() {
     if (window_) SDL_DestroyWindow(window_);
     window_ = nullptr;
@@ -144,8 +210,25 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     SDL_Event event;
     while (window_ && SDL_PollEvent(&event)) handle(event);
     if (!window_) return;
-    redrawIfChanged();
+    bool changed = blinkCaret();
+    if (auto window = ui::Window::keyWindow()) {
+      // A shot may have refreshed the bar since the last frame: what counts is what was drawn.
+      auto& bar = window->statusBar();
+      bar->refresh();
+      std::string shown = bar->timeText() + " " + std::to_string(bar->spinnerStep());
+      changed = shown != barShown_ || changed;
+      barShown_ = std::move(shown);
+    }
+    redraw(changed);
     if (frameObserver_) frameObserver_();
+  }
+
+  // The caret's blink, started afresh by each key; true when a shown caret changed.
+  bool blinkCaret() {
+    bool on = std::fmod(secondsNow() - lastKeySeconds_, 2 * kCaretBlinkSeconds) < kCaretBlinkSeconds;
+    if (on == ui::isCaretBlinkOn()) return false;
+    ui::setCaretBlinkOn(on);
+    return ui::Responder::isKeyboardShown();
   }
 
   // Mouse positions are window pixels; the view tree takes points.
@@ -178,36 +261,69 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
           touch_.reset();
         }
         return;
+      case SDL_MOUSEWHEEL:
+        if (window && !touch_) wheel(window, event.wheel);
+        return;
       case SDL_TEXTINPUT:
-        if (auto field = std::dynamic_pointer_cast<ui::SearchBar>(ui::Responder::currentFirstResponder()))
-          field->simulateTyping(event.text.text);
+        if (!ui::AlertView::frontAlert()) type(event.text.text);
         return;
       case SDL_KEYDOWN:
-        if (auto field = std::dynamic_pointer_cast<ui::SearchBar>(ui::Responder::currentFirstResponder())) {
-          if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER) {
-            field->simulateSearchKey();
-          } else if (event.key.keysym.sym == SDLK_BACKSPACE && !field->text().empty()) {
-            std::string text = field->text();
-            // Drops the last character, with all its bytes.
-            std::size_t cut = text.size() - 1;
-            while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-            field->setText(text.substr(0, cut));
-          }
-        }
+        key(event.key.keysym.sym);
         return;
       default:
         return;
     }
   }
 
+  void wheel(const std::shared_ptr<ui::Window>& window, const SDL_MouseWheelEvent& wheel) {
+    double dx = wheel.preciseX, dy = wheel.preciseY;
+    if (wheel.direction == SDL_MOUSEWHEEL_FLIPPED) {
+      dx = -dx;
+      dy = -dy;
+    }
+    // A wheel turned away moves the content down: the offset goes up. Shift turns it sideways.
+    cg::Point distance{dx * kWheelStepPoints, -dy * kWheelStepPoints};
+    if (SDL_GetModState() & KMOD_SHIFT) distance = {distance.x + distance.y, 0};
+    ui::scrollWheelAtPoint(window, point(wheel.mouseX, wheel.mouseY), distance);
+  }
+
+  void type(const std::string& text) {
+    lastKeySeconds_ = secondsNow();
+    auto responder = ui::Responder::currentFirstResponder();
+    if (auto field = std::dynamic_pointer_cast<ui::SearchBar>(responder))
+      field->simulateTyping(text);
+    else if (auto editor = std::dynamic_pointer_cast<ui::TextView>(responder))
+      editor->simulateTyping(text);
+    else if (auto web = std::dynamic_pointer_cast<ui::WebView>(responder))
+      web->simulateTyping(text);
+  }
+
+  void key(SDL_Keycode code) {
+    const bool enter = code == SDLK_RETURN || code == SDLK_KP_ENTER;
+    // An alert takes the keyboard: Return picks its answer, Escape its cancel button.
+    if (auto alert = ui::AlertView::frontAlert()) {
+      if (enter) alert->tapButtonAtIndex(alert->returnKeyButtonIndex());
+      if (code == SDLK_ESCAPE) alert->tapButtonAtIndex(alert->cancelButtonIndex());
+      return;
+    }
+    lastKeySeconds_ = secondsNow();
+    auto responder = ui::Responder::currentFirstResponder();
+    if (auto field = std::dynamic_pointer_cast<ui::SearchBar>(responder)) {
+      if (enter) field->simulateSearchKey();
+      if (code == SDLK_BACKSPACE) field->simulateDeleteBackward();
+    } else if (auto editor = std::dynamic_pointer_cast<ui::TextView>(responder)) {
+      if (enter) editor->simulateReturnKey();
+    }
+  }
+
   // The window shows what the renderer draws for the key window; it is drawn again when the tree's
-  // dump changes (which covers images arriving, as they are described in it) and follows the key
-  // window's size (rotation).
-  void redrawIfChanged() {
+  // dump changes (which covers images arriving, as they are described in it) or when `changed`
+  // says the status bar or the caret did, and follows the key window's size (rotation).
+  void redraw(bool changed) {
     auto window = ui::Window::keyWindow();
     if (!window) return;
     std::string dump = ui::dumpViewTree(window);
-    if (dump == dump_) return;
+    if (dump == dump_ && !changed) return;
     int w = pixels(window->bounds().size.width), h = pixels(window->bounds().size.height);
     int cw = 0, ch = 0;
     SDL_GetWindowSize(window_, &cw, &ch);
@@ -230,10 +346,14 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
   std::shared_ptr<ClientSession> session_;
   SDL_Window* window_ = nullptr;
   bool initialised_ = false;
+  // Window pixels per point: the device's scale times the window's.
   double scale_ = 1;
+  double windowScale_ = 1;
+  double lastKeySeconds_ = 0;
   ns::TimerPtr frameTimer_;
   std::unique_ptr<ui::SimulatedTouch> touch_;
   std::string dump_;
+  std::string barShown_;
   std::function<void()> frameObserver_;
 };
 

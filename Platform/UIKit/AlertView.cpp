@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Foundation/Format.h"
+#include "UIKit/Window.h"
 
 namespace ui {
 
@@ -16,6 +17,9 @@ std::shared_ptr<AlertView> AlertView::initWithTitle(std::string title, std::stri
   delegate_ = std::move(delegate);
   if (!cancelButtonTitle.empty()) cancelButtonIndex_ = addButtonWithTitle(std::move(cancelButtonTitle));
   for (auto& other : otherButtonTitles) addButtonWithTitle(std::move(other));
+  dimming_ = std::make_shared<View>()->initWithFrame({});
+  dimming_->setBackgroundColor(Color::colorWithWhite(0, 0.45));
+  dimming_->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
   return self<AlertView>();
 }
 
@@ -26,6 +30,17 @@ int AlertView::addButtonWithTitle(std::string title) {
 
 std::string AlertView::buttonTitleAtIndex(int index) const {
   return index >= 0 && index < numberOfButtons() ? buttonTitles_[index] : std::string();
+}
+
+int AlertView::firstOtherButtonIndex() const {
+  for (int i = 0; i < numberOfButtons(); ++i)
+    if (i != cancelButtonIndex_) return i;
+  return -1;
+}
+
+int AlertView::returnKeyButtonIndex() const {
+  int other = firstOtherButtonIndex();
+  return other >= 0 ? other : cancelButtonIndex_;
 }
 
 std::mutex& AlertView::listMutex() {
@@ -39,10 +54,13 @@ std::vector<std::shared_ptr<AlertView>>& AlertView::shownList() {
 }
 
 void AlertView::show() {
-  std::lock_guard lock(listMutex());
-  auto& list = shownList();
-  if (std::find(list.begin(), list.end(), shared_from_this()) == list.end())
+  {
+    std::lock_guard lock(listMutex());
+    auto& list = shownList();
+    if (std::find(list.begin(), list.end(), shared_from_this()) != list.end()) return;
     list.push_back(self<AlertView>());
+  }
+  presentFrontAlert();
 }
 
 bool AlertView::isVisible() const {
@@ -51,14 +69,22 @@ bool AlertView::isVisible() const {
   return std::any_of(list.begin(), list.end(), [this](const auto& alert) { return alert.get() == this; });
 }
 
+void AlertView::takeOffScreen() {
+  if (dimming_) dimming_->removeFromSuperview();
+  removeFromSuperview();
+}
+
 void AlertView::dismissWithClickedButtonIndex(int, bool) {
-  std::shared_ptr<AlertView> keep;  // released outside the lock
-  std::lock_guard lock(listMutex());
-  auto& list = shownList();
-  auto it = std::find_if(list.begin(), list.end(), [this](const auto& alert) { return alert.get() == this; });
-  if (it == list.end()) return;
-  keep = std::move(*it);
-  list.erase(it);
+  auto keep = self<AlertView>();
+  {
+    std::lock_guard lock(listMutex());
+    auto& list = shownList();
+    auto it = std::find(list.begin(), list.end(), keep);
+    if (it == list.end()) return;
+    list.erase(it);
+  }
+  takeOffScreen();
+  presentFrontAlert();
 }
 
 bool AlertView::tapButtonAtIndex(int buttonIndex) {
@@ -74,10 +100,29 @@ std::vector<std::shared_ptr<AlertView>> AlertView::visibleAlerts() {
   return shownList();
 }
 
+std::shared_ptr<AlertView> AlertView::frontAlert() {
+  std::lock_guard lock(listMutex());
+  const auto& list = shownList();
+  return list.empty() ? nullptr : list.front();
+}
+
 void AlertView::dismissAll() {
   std::vector<std::shared_ptr<AlertView>> gone;
-  std::lock_guard lock(listMutex());
-  gone.swap(shownList());
+  {
+    std::lock_guard lock(listMutex());
+    gone.swap(shownList());
+  }
+  for (const auto& alert : gone) alert->takeOffScreen();
+}
+
+void AlertView::presentFrontAlert() {
+  auto alert = frontAlert();
+  auto window = Window::keyWindow();
+  if (!alert || !window || alert->superview() == window) return;
+  alert->buildPanel();
+  alert->placeInBounds(window->bounds());
+  window->addSubview(alert->dimming_);
+  window->addSubview(alert);
 }
 
 void AlertView::appendDumpAttributes(std::string& line) const {

@@ -20,7 +20,10 @@ class AlertViewDelegate {
 
 // A modal message with a title, a text and buttons. Shown alerts are kept by the platform (the
 // creator need not hold them) in a list that tests read, in the order they were shown, until a
-// button is tapped or they are dismissed. Main thread only.
+// button is tapped or they are dismissed. They queue as on the device: the first one listed lies
+// on the key window, centred over a dimming cover, above everything else, and takes every touch
+// (the window sees to that); the next one comes up when it goes. Its buttons are buttons: a tap
+// on one answers the alert. Main thread only.
 class AlertView final : public View {
  public:
   // The cancel button, when given, is button 0; the other buttons follow in order.
@@ -41,6 +44,10 @@ class AlertView final : public View {
   std::string buttonTitleAtIndex(int index) const;
   // -1 when the alert has no cancel button.
   int cancelButtonIndex() const { return cancelButtonIndex_; }
+  // The first button that is not the cancel button; -1 when there is none.
+  int firstOtherButtonIndex() const;
+  // The button a keyboard's Return answers with: the first other button, else the cancel button.
+  int returnKeyButtonIndex() const;
 
   void show();
   bool isVisible() const;
@@ -50,25 +57,35 @@ class AlertView final : public View {
   // range, or an alert not on screen, does nothing (false).
   bool tapButtonAtIndex(int buttonIndex);
 
-  // The alerts on screen, first shown first.
+  // The alerts shown and not yet answered or dismissed, first shown first.
   static std::vector<std::shared_ptr<AlertView>> visibleAlerts();
+  // The one on the screen: the first of them.
+  static std::shared_ptr<AlertView> frontAlert();
   // Takes every alert off the screen without telling delegates (tests start from none).
   static void dismissAll();
+  // Puts the front alert on the key window when it is not there yet (a window became key).
+  static void presentFrontAlert();
+
+  // The cover under the alert that dims the window; on the window while the alert is.
+  const std::shared_ptr<View>& dimmingView() const { return dimming_; }
+  // Centres the panel (title, message, buttons) and spreads the cover over the window's bounds.
+  void placeInBounds(const cg::Rect& bounds);
 
   void appendDumpAttributes(std::string& line) const override;
-  // The alert as the platform shows it over a window of these bounds: a dimmed cover holding a
-  // centred panel with the title, the message and the buttons. Drawn by the PNG renderer.
-  std::shared_ptr<View> appearanceInBounds(const cg::Rect& bounds) const;
 
  private:
   static std::mutex& listMutex();
   static std::vector<std::shared_ptr<AlertView>>& shownList();
+  // Builds the panel's labels and buttons afresh.
+  void buildPanel();
+  void takeOffScreen();
 
   std::string title_;
   std::string message_;
   std::weak_ptr<AlertViewDelegate> delegate_;
   std::vector<std::string> buttonTitles_;
   int cancelButtonIndex_ = -1;
+  std::shared_ptr<View> dimming_;
 };
 
 }  // namespace ui

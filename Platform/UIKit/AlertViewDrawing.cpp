@@ -1,8 +1,9 @@
-// How an alert looks over the window, for the PNG renderer.
+// How an alert looks: a rounded panel with the title, the message and a button for each answer.
 #include <algorithm>
 #include <cmath>
 
 #include "UIKit/AlertView.h"
+#include "UIKit/Button.h"
 #include "UIKit/Font.h"
 #include "UIKit/Label.h"
 
@@ -13,6 +14,7 @@ namespace {
 constexpr double kPanelWidth = 284;
 constexpr double kMargin = 12;
 constexpr double kButtonHeight = 40;
+constexpr double kGap = 8;
 
 std::shared_ptr<Label> alertLabel(const std::string& text, std::shared_ptr<Font> font, double width) {
   auto label = std::make_shared<Label>()->initWithFrame({0, 0, width, 0});
@@ -29,46 +31,54 @@ std::shared_ptr<Label> alertLabel(const std::string& text, std::shared_ptr<Font>
 
 }  // namespace
 
-std::shared_ptr<View> AlertView::appearanceInBounds(const cg::Rect& bounds) const {
-  auto cover = std::make_shared<View>()->initWithFrame({0, 0, bounds.width(), bounds.height()});
-  cover->setBackgroundColor(Color::colorWithWhite(0, 0.45));
+void AlertView::buildPanel() {
+  for (auto sub : std::vector<std::shared_ptr<View>>(subviews())) sub->removeFromSuperview();
+  setBackgroundColor(Color::colorWithRed(0.06, 0.14, 0.33, 0.92));
+  layer()->setCornerRadius(10);
+  layer()->setBorderWidth(2);
+  layer()->setBorderColor(cg::Color::white(1, 0.8));
   const double inner = kPanelWidth - 2 * kMargin;
-  auto title = alertLabel(title_, Font::boldSystemFontOfSize(17), inner);
-  auto message = alertLabel(message_, Font::systemFontOfSize(15), inner);
-  // Two buttons side by side, otherwise one under the other.
-  const bool sideBySide = numberOfButtons() == 2;
-  const int rows = sideBySide ? 1 : numberOfButtons();
   double y = kMargin + 4;
-  const double height = y + title->frame().height() + (title_.empty() ? 0 : 8) + message->frame().height() +
-                        kMargin + rows * (kButtonHeight + 8) + kMargin - 8;
-  auto panel = std::make_shared<View>()->initWithFrame({std::floor((bounds.width() - kPanelWidth) / 2),
-                                                        std::floor((bounds.height() - height) / 2),
-                                                        kPanelWidth, height});
-  panel->setBackgroundColor(Color::colorWithRed(0.06, 0.14, 0.33, 0.92));
-  panel->layer()->setCornerRadius(10);
-  panel->layer()->setBorderWidth(2);
-  panel->layer()->setBorderColor(cg::Color::white(1, 0.8));
-  cover->addSubview(panel);
-  for (const auto& label : {title, message}) {
+  for (auto label : {alertLabel(title_, Font::boldSystemFontOfSize(17), inner),
+                     alertLabel(message_, Font::systemFontOfSize(15), inner)}) {
     if (label->frame().height() <= 0) continue;
     label->setFrame({kMargin, y, inner, label->frame().height()});
-    panel->addSubview(label);
-    y += label->frame().height() + 8;
+    addSubview(label);
+    y += label->frame().height() + kGap;
   }
-  y += kMargin - 8;
-  const double buttonWidth = sideBySide ? (inner - 8) / 2 : inner;
+  y += kMargin - kGap;
+  // Two buttons side by side, otherwise one under the other.
+  const bool sideBySide = numberOfButtons() == 2;
+  const double buttonWidth = sideBySide ? (inner - kGap) / 2 : inner;
+  std::weak_ptr<AlertView> weak = self<AlertView>();
   for (int i = 0; i < numberOfButtons(); ++i) {
-    double x = kMargin + (sideBySide ? i * (buttonWidth + 8) : 0);
-    double top = y + (sideBySide ? 0 : i * (kButtonHeight + 8));
-    auto button = std::make_shared<View>()->initWithFrame({x, top, buttonWidth, kButtonHeight});
+    const double x = kMargin + (sideBySide ? i * (buttonWidth + kGap) : 0);
+    const double top = y + (sideBySide ? 0 : i * (kButtonHeight + kGap));
+    auto button = Button::buttonWithType(ButtonType::custom);
+    button->setFrame({x, top, buttonWidth, kButtonHeight});
+    button->setTitle(buttonTitles_[i], ControlStateNormal);
+    button->setTitleColor(Color::whiteColor(), ControlStateNormal);
+    button->titleLabel()->setFont(Font::boldSystemFontOfSize(16));
     button->setBackgroundColor(Color::colorWithWhite(1, i == cancelButtonIndex_ ? 0.32 : 0.18));
     button->layer()->setCornerRadius(6);
-    auto caption = alertLabel(buttonTitles_[i], Font::boldSystemFontOfSize(16), buttonWidth);
-    caption->setFrame({0, 0, buttonWidth, kButtonHeight});
-    button->addSubview(caption);
-    panel->addSubview(button);
+    button->addTarget(
+        nullptr,
+        [weak, i](Control&) {
+          if (auto alert = weak.lock()) alert->tapButtonAtIndex(i);
+        },
+        ControlEventTouchUpInside);
+    addSubview(button);
   }
-  return cover;
+  const int rows = numberOfButtons() == 0 ? 0 : sideBySide ? 1 : numberOfButtons();
+  const double height = y + rows * (kButtonHeight + kGap) + kMargin - kGap;
+  setBounds({0, 0, kPanelWidth, height});
+}
+
+void AlertView::placeInBounds(const cg::Rect& bounds) {
+  const cg::Size size = this->bounds().size;
+  setFrame({std::floor(bounds.midX() - size.width / 2), std::floor(bounds.midY() - size.height / 2),
+            size.width, size.height});
+  if (dimming_) dimming_->setFrame(bounds);
 }
 
 }  // namespace ui

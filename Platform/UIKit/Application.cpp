@@ -1,6 +1,10 @@
 #include "UIKit/Application.h"
 
 #include "Foundation/NotificationCenter.h"
+#include "Foundation/RunLoop.h"
+#include "Foundation/Thread.h"
+#include "UIKit/Screen.h"
+#include "UIKit/Window.h"
 
 namespace ui {
 
@@ -82,8 +86,15 @@ bool Application::isStatusBarHidden() const {
 }
 
 void Application::setStatusBarHidden(bool hidden, bool) {
-  std::lock_guard lock(mutex_);
-  statusBarHidden_ = hidden;
+  {
+    std::lock_guard lock(mutex_);
+    if (std::exchange(statusBarHidden_, hidden) == hidden) return;
+  }
+  // The root page takes the room the bar gives up, or gives it back, as on the device.
+  if (ns::Thread::isMainThread())
+    Window::statusBarDidChange();
+  else
+    ns::RunLoop::mainRunLoop()->performBlock([] { Window::statusBarDidChange(); });
 }
 
 InterfaceOrientation Application::statusBarOrientation() const {
@@ -94,6 +105,12 @@ InterfaceOrientation Application::statusBarOrientation() const {
 void Application::setStatusBarOrientation(InterfaceOrientation orientation, bool) {
   std::lock_guard lock(mutex_);
   statusBarOrientation_ = orientation;
+}
+
+cg::Rect Application::statusBarFrame() const {
+  if (isStatusBarHidden()) return {};
+  cg::Size screen = Screen::mainScreen()->bounds().size;
+  return {0, 0, isLandscape(statusBarOrientation()) ? screen.height : screen.width, kStatusBarHeight};
 }
 
 ApplicationState Application::applicationState() const {

@@ -9,6 +9,7 @@
 
 #include "Foundation/Object.h"
 #include "Foundation/URL.h"
+#include "Graphics/Geometry.h"
 
 namespace ui {
 
@@ -83,6 +84,10 @@ class Application final : public ns::Object {
   void setStatusBarHidden(bool hidden, bool animated = false);
   InterfaceOrientation statusBarOrientation() const;
   void setStatusBarOrientation(InterfaceOrientation orientation, bool animated = false);
+  // Where the status bar lies over the screen as it is turned (the key window's coordinates): the
+  // top kStatusBarHeight points across its width; empty while the bar is hidden.
+  cg::Rect statusBarFrame() const;
+  static constexpr double kStatusBarHeight = 20;
   // How long the status bar takes to turn with the interface.
   double statusBarOrientationAnimationDuration() const { return 0.3; }
 

@@ -36,12 +36,15 @@ PopoverBackgroundViewClass defaultBackgroundClass() {
 
 }  // namespace
 
-// Covers the window above everything else; a touch that reaches it is outside the popover.
+// Covers the window above everything else; a touch that went down outside the popover closes it.
+// One inside that its views leave unhandled (on a bar, say) comes up here too, and is let be.
 class PopoverController::Container final : public View {
  public:
   std::weak_ptr<PopoverController> owner;
-  void touchesBegan(const TouchSet&, const Event*) override {
-    if (auto popover = owner.lock()) popover->closedByTouch();
+  void touchesBegan(const TouchSet& touches, const Event*) override {
+    auto popover = owner.lock();
+    auto hit = touches.empty() ? nullptr : touches.front()->view();
+    if (popover && (!hit || hit.get() == this)) popover->closedByTouch();
   }
 };
 

@@ -21,7 +21,10 @@ cg::Point touchPoint(const TouchSet& touches) {
 
 ScrollView::ScrollView() { setClipsToBounds(true); }
 
-ScrollView::~ScrollView() { stopSlide(); }
+ScrollView::~ScrollView() {
+  stopSlide();
+  stopWheel();
+}
 
 std::shared_ptr<ScrollView> ScrollView::initWithFrame(const cg::Rect& frame) {
   View::initWithFrame(frame);
@@ -122,9 +125,66 @@ cg::Point ScrollView::restingOffset() const {
   return {std::clamp(offset.x, min.x, max.x), std::clamp(offset.y, min.y, max.y)};
 }
 
+// --- The wheel ------------------------------------------------------------------------------
+
+bool ScrollView::scrollByWheel(cg::Point distance) {
+  if (touchPoint_) return false;
+  cg::Point d{canScrollHorizontally() ? distance.x : 0, canScrollVertically() ? distance.y : 0};
+  if (d == cg::Point{}) return false;
+  if (!wheelRest_) {
+    stopSlide();
+    wheelStart_ = contentOffset();
+  }
+  cg::Point min = minimumContentOffset(), max = maximumContentOffset();
+  const double over = bounces_ ? kWheelOvershoot : 0;
+  auto axis = [over](double offset, double by, double low, double high) {
+    if (by == 0) return offset;
+    // Never pulled further out than it already is.
+    return std::clamp(offset + by, std::min(offset, low - over), std::max(offset, high + over));
+  };
+  cg::Point offset = contentOffset();
+  offset = {axis(offset.x, d.x, min.x, max.x), axis(offset.y, d.y, min.y, max.y)};
+  if (wheelRest_) wheelRest_->invalidate();
+  std::weak_ptr<ScrollView> weak = self<ScrollView>();
+  wheelRest_ =
+      ns::Timer::scheduledTimerWithTimeInterval(kWheelRestSeconds, false, [weak](const ns::TimerPtr&) {
+        if (auto view = weak.lock()) view->wheelDidRest();
+      });
+  moveBoundsOrigin(offset);
+  return true;
+}
+
+void ScrollView::stopWheel() {
+  if (wheelRest_) wheelRest_->invalidate();
+  wheelRest_.reset();
+}
+
+void ScrollView::wheelDidRest() {
+  wheelRest_.reset();
+  cg::Point rest = restingOffset();
+  if (pagingEnabled_) {
+    // On to the next page the way the wheel moved, as a flick would.
+    cg::Point now = contentOffset(), min = minimumContentOffset(), max = maximumContentOffset();
+    cg::Size page = bounds().size;
+    auto axis = [](double from, double to, double length, double low, double high, double resting) {
+      if (length <= 0 || std::abs(to - from) < 0.5) return resting;
+      double pages = to > from ? std::ceil(to / length) : std::floor(to / length);
+      return std::clamp(pages * length, low, high);
+    };
+    rest = {axis(wheelStart_.x, now.x, page.width, min.x, max.x, rest.x),
+            axis(wheelStart_.y, now.y, page.height, min.y, max.y, rest.y)};
+  }
+  if (rest == contentOffset()) return endDecelerating();
+  setContentOffset(rest, true);
+  decelerating_ = true;
+}
+
+// --- Touches --------------------------------------------------------------------------------
+
 void ScrollView::touchesBegan(const TouchSet& touches, const Event* event) {
   if (!scrollEnabled_) return View::touchesBegan(touches, event);
   stopSlide();
+  stopWheel();
   touchStart_ = touchPoint(touches);
   touchPoint_ = touchStart_;
   dragging_ = false;
@@ -164,7 +224,8 @@ void ScrollView::endDecelerating() {
 
 void ScrollView::touchesCancelled(const TouchSet& touches, const Event* event) {
   if (!scrollEnabled_) return View::touchesCancelled(touches, event);
-  touchesEnded(touches, event);
+  // Its own ending only: a subclass's (a table's row selection) is for a touch that lifted.
+  ScrollView::touchesEnded(touches, event);
 }
 
 void ScrollView::appendDumpAttributes(std::string& line) const {

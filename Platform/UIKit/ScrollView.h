@@ -26,7 +26,8 @@ class ScrollViewDelegate {
 // Clips to its bounds. A finger dragged over it (or over a control inside it, which then loses the
 // touch) moves the content; on release the offset settles within the content, on a whole page
 // with paging, sliding there on the platform clock. The delegate may set the offset again from
-// scrollViewDidScroll; a drag goes on from wherever that left it.
+// scrollViewDidScroll; a drag goes on from wherever that left it. A mouse wheel moves the content
+// too, and it settles the same way once the wheel rests.
 class ScrollView : public View {
  public:
   ScrollView();
@@ -76,6 +77,18 @@ class ScrollView : public View {
   // A touch that went down on a control inside this view and has moved from `from` to `to` (root
   // coordinates): whether the view takes it over as a drag.
   bool shouldTakeOverTouch(cg::Point from, cg::Point to) const;
+  // Whether a drag or a wheel can move the content along the axis: scrolling is on and the
+  // content is larger than the bounds that way.
+  bool canScrollHorizontally() const { return scrollEnabled_ && scrollsHorizontally(); }
+  bool canScrollVertically() const { return scrollEnabled_ && scrollsVertically(); }
+
+  // A turn of a mouse wheel over the view: the content moves by the distance along the axes it
+  // can move on (a bouncing view goes at most kWheelOvershoot past an end, as a finger pulls it),
+  // the delegate hearing of each change. Once the wheel has rested for kWheelRestSeconds the
+  // content slides back within its ends, or with paging on to the next page the way it moved,
+  // and the delegate hears it end decelerating, as after a drag. False when it cannot move that
+  // way (or a finger is on it).
+  bool scrollByWheel(cg::Point distance);
 
   void touchesBegan(const TouchSet& touches, const Event* event) override;
   void touchesMoved(const TouchSet& touches, const Event* event) override;
@@ -87,6 +100,8 @@ class ScrollView : public View {
   static constexpr double kScrollAnimationDuration = 0.3;
   // How far a finger moves before a touch becomes a drag.
   static constexpr double kDragSlop = 10;
+  static constexpr double kWheelOvershoot = 40;
+  static constexpr double kWheelRestSeconds = 0.15;
 
  protected:
   void boundsOriginDidChange(cg::Point oldOrigin) override;
@@ -106,11 +121,17 @@ class ScrollView : public View {
   cg::Point restingOffset() const;
   void moveBoundsOrigin(cg::Point offset);
   void endDecelerating();
+  void stopWheel();
+  // The wheel has rested: the content settles.
+  void wheelDidRest();
 
   cg::Size contentSize_;
   cg::EdgeInsets contentInset_;
   std::unique_ptr<Slide> animation_;
   std::optional<cg::Point> touchPoint_;  // root coordinates of the finger while it is down
+  // While the wheel turns: where the content was when it began, and the timer that sees it rest.
+  cg::Point wheelStart_;
+  ns::TimerPtr wheelRest_;
   cg::Point touchStart_;
   bool dragging_ = false;
   bool decelerating_ = false;

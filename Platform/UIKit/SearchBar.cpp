@@ -18,7 +18,11 @@ constexpr double kFieldHeight = 30;
 // Room at the field's left for the magnifier glyph.
 constexpr double kGlyphWidth = 26;
 constexpr double kFontSize = 14;
+bool caretBlinkOn = true;
 }  // namespace
+
+bool isCaretBlinkOn() { return caretBlinkOn; }
+void setCaretBlinkOn(bool on) { caretBlinkOn = on; }
 
 SearchBar::SearchBar() { setOpaque(false); }
 
@@ -68,6 +72,7 @@ cg::Rect SearchBar::searchFieldRect() const {
 bool SearchBar::becomeFirstResponder() {
   if (isFirstResponder()) return true;
   if (!View::becomeFirstResponder()) return false;
+  setNeedsDisplay();
   auto keep = self<SearchBar>();
   if (auto d = delegate_.lock()) d->searchBarTextDidBeginEditing(*this);
   return true;
@@ -76,6 +81,7 @@ bool SearchBar::becomeFirstResponder() {
 bool SearchBar::resignFirstResponder() {
   if (!isFirstResponder()) return true;
   View::resignFirstResponder();
+  setNeedsDisplay();
   auto keep = self<SearchBar>();
   if (auto d = delegate_.lock()) d->searchBarTextDidEndEditing(*this);
   return true;
@@ -86,6 +92,17 @@ bool SearchBar::simulateTyping(const std::string& typed) {
   if (!becomeFirstResponder()) return false;
   auto keep = self<SearchBar>();
   text_ += typed;
+  setNeedsDisplay();
+  if (auto d = delegate_.lock()) d->searchBarTextDidChange(*this, text_);
+  return true;
+}
+
+bool SearchBar::simulateDeleteBackward() {
+  if (!isFirstResponder() || text_.empty()) return false;
+  auto keep = self<SearchBar>();
+  std::size_t cut = text_.size() - 1;
+  while (cut > 0 && (static_cast<unsigned char>(text_[cut]) & 0xC0) == 0x80) --cut;
+  text_.erase(cut);
   setNeedsDisplay();
   if (auto d = delegate_.lock()) d->searchBarTextDidChange(*this, text_);
   return true;
@@ -140,7 +157,6 @@ void SearchBar::drawRect(const cg::Rect&) {
   auto font = Font::systemFontOfSize(kFontSize);
   bool empty = text_.empty();
   const std::string& shown = empty ? placeholder_ : text_;
-  if (shown.empty()) return;
   cg::Rect textRect(field.x() + kGlyphWidth, field.y(), std::max(0.0, field.width() - kGlyphWidth - 6),
                     field.height());
   double lineHeight = std::ceil(font->lineHeight());
@@ -148,9 +164,19 @@ void SearchBar::drawRect(const cg::Rect&) {
               lineHeight};
   ctx->saveGState();
   ctx->clipToRect(field);
-  ctx->setFillColor(empty ? cg::Color::white(0.7) : fieldTextColor_.cgColor());
-  cg::drawText(*ctx, shown, textRect, font->cgFont(), cg::LineBreakMode::TruncateTail,
-               cg::TextAlignment::Left);
+  double drawnWidth = 0;
+  if (!shown.empty()) {
+    ctx->setFillColor(empty ? cg::Color::white(0.7) : fieldTextColor_.cgColor());
+    drawnWidth = cg::drawText(*ctx, shown, textRect, font->cgFont(), cg::LineBreakMode::TruncateTail,
+                              cg::TextAlignment::Left)
+                     .width;
+  }
+  // The caret at the insertion point, the end of the text (the start when there is none).
+  if (isFirstResponder() && isCaretBlinkOn()) {
+    double x = textRect.x() + (empty ? 0 : std::min(drawnWidth, textRect.width()));
+    ctx->setFillColor(cg::Color::rgba(0.26, 0.42, 0.95));
+    ctx->fillRect({x, textRect.y(), 2, textRect.height()});
+  }
   ctx->restoreGState();
 }
 

@@ -24,8 +24,15 @@ class SearchBarDelegate {
   virtual void searchBarSearchButtonClicked(SearchBar&) {}
 };
 
+// Whether the blinking insertion caret of the text input that has the keyboard shows at this
+// moment. The window turns it on and off; headless it stays on, so that pictures show where
+// typing goes. Main thread only.
+bool isCaretBlinkOn();
+void setCaretBlinkOn(bool on);
+
 // A text field for a query over an optional bar background. A touch makes it first responder,
-// which brings up the keyboard; typing and the search key are simulated (tests, scripts).
+// which brings up the keyboard, and its caret shows at the end of the text; typing and the search
+// key are simulated (tests, scripts, the window's keyboard).
 // The field's background image and text colour are plain properties, as is whether the bar's
 // own background is drawn.
 class SearchBar : public View {
@@ -60,6 +67,9 @@ class SearchBar : public View {
   // The user types: the bar takes the keyboard if it has not, the text grows and the delegate
   // hears of the change. False when the bar cannot take the keyboard (hidden, not interactive).
   bool simulateTyping(const std::string& typed);
+  // The user presses the keyboard's delete key: the last character goes (all of its bytes) and the
+  // delegate hears of the change. Only while the bar has the keyboard and text; false otherwise.
+  bool simulateDeleteBackward();
   // The user presses the keyboard's search key: only while the bar has the keyboard.
   bool simulateSearchKey();
 

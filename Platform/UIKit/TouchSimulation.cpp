@@ -1,5 +1,7 @@
 #include "UIKit/TouchSimulation.h"
 
+#include <cmath>
+
 #include "UIKit/Control.h"
 #include "UIKit/GestureRecognizer.h"
 #include "UIKit/ScrollView.h"
@@ -46,19 +48,32 @@ void SimulatedTouch::moveTo(cg::Point rootPoint) {
   deliver(TouchPhase::moved);
 }
 
-void SimulatedTouch::handOverToScrollView(cg::Point rootPoint) {
-  if (!std::dynamic_pointer_cast<Control>(hitView_)) return;
-  for (auto v = hitView_->superview(); v; v = v->superview()) {
+namespace {
+
+// The innermost scroll view from the view up that can move along the axis.
+std::shared_ptr<ScrollView> scrollViewAlong(const std::shared_ptr<View>& from, bool horizontal) {
+  for (auto v = from; v; v = v->superview()) {
     auto scroll = std::dynamic_pointer_cast<ScrollView>(v);
-    if (!scroll) continue;
-    if (!scroll->shouldTakeOverTouch(start_, rootPoint)) return;
-    touch_->moveTo(rootPoint, TouchPhase::cancelled);
-    deliver(TouchPhase::cancelled);
-    hitView_ = scroll;
-    touch_ = std::make_shared<Touch>(scroll, start_, TouchPhase::began);
-    deliver(TouchPhase::began);
-    return;
+    if (scroll && (horizontal ? scroll->canScrollHorizontally() : scroll->canScrollVertically()))
+      return scroll;
   }
+  return nullptr;
+}
+
+}  // namespace
+
+void SimulatedTouch::handOverToScrollView(cg::Point rootPoint) {
+  if (directionDecided_) return;
+  const double dx = std::abs(rootPoint.x - start_.x), dy = std::abs(rootPoint.y - start_.y);
+  if (std::max(dx, dy) <= ScrollView::kDragSlop) return;
+  directionDecided_ = true;
+  auto scroll = scrollViewAlong(hitView_, dx > dy);
+  if (!scroll || scroll == hitView_) return;
+  touch_->moveTo(rootPoint, TouchPhase::cancelled);
+  deliver(TouchPhase::cancelled);
+  hitView_ = scroll;
+  touch_ = std::make_shared<Touch>(scroll, start_, TouchPhase::began);
+  deliver(TouchPhase::began);
 }
 
 void SimulatedTouch::end() {
@@ -116,6 +131,17 @@ std::shared_ptr<View> dragOutside(const std::shared_ptr<View>& view) {
   touch.moveTo(far);
   touch.end();
   return touch.hitView();
+}
+
+std::shared_ptr<ScrollView> scrollWheelAtPoint(const std::shared_ptr<View>& root, cg::Point rootPoint,
+                                               cg::Point distance) {
+  if (!root) return nullptr;
+  auto hit = root->hitTest(rootPoint, nullptr);
+  const bool horizontal = std::abs(distance.x) > std::abs(distance.y);
+  auto scroll = scrollViewAlong(hit, horizontal);
+  if (!scroll) return nullptr;
+  return scroll->scrollByWheel(horizontal ? cg::Point{distance.x, 0} : cg::Point{0, distance.y}) ? scroll
+                                                                                                 : nullptr;
 }
 
 }  // namespace ui

@@ -9,9 +9,12 @@ namespace ui {
 
 // A finger driven by code (tests, tools): it goes down on the view that a hit test from the
 // root of a hierarchy finds, moves, and lifts or is cancelled. The hit view receives every
-// phase; what it does not handle travels up the responder chain to the nearest control. A touch
-// on a control inside a scroll view that moves far enough to scroll it is taken over: the control
-// is told the touch was cancelled and the scroll view gets it from where it went down.
+// phase; what it does not handle travels up the responder chain to the nearest control. As a
+// touch screen does, the first move beyond the drag slop decides the drag's direction (the axis
+// it moved further along): the innermost scroll view, from the hit view up, that can move along
+// it takes the touch over (the views that had it are told it was cancelled, and the scroll view
+// gets it from where it went down), so a mostly vertical drag over a row that scrolls sideways
+// scrolls the page around it. With no such scroll view the touch stays where it went down.
 class SimulatedTouch {
  public:
   SimulatedTouch(const std::shared_ptr<View>& root, cg::Point rootPoint);
@@ -33,6 +36,7 @@ class SimulatedTouch {
   std::shared_ptr<Touch> touch_;
   cg::Point start_;
   bool finished_ = false;
+  bool directionDecided_ = false;
 };
 
 // Down and up at a point of the root's coordinates; returns the view hit (null for none).
@@ -41,5 +45,12 @@ std::shared_ptr<View> tapAtPoint(const std::shared_ptr<View>& root, cg::Point ro
 std::shared_ptr<View> tap(const std::shared_ptr<View>& view);
 // Down at the centre of a view, dragged well beyond its right edge, lifted there.
 std::shared_ptr<View> dragOutside(const std::shared_ptr<View>& view);
+
+// A turn of a mouse wheel with the pointer at a point of the root's coordinates: the innermost
+// scroll view under the pointer (hit-tested, then up its superviews) that can move along the
+// turn's main axis scrolls by the distance along that axis (ScrollView::scrollByWheel). Returns
+// that scroll view; null when none can move.
+std::shared_ptr<class ScrollView> scrollWheelAtPoint(const std::shared_ptr<View>& root, cg::Point rootPoint,
+                                                     cg::Point distance);
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 #include "UIKit/ViewDump.h"
 
 #include "Foundation/Format.h"
+#include "UIKit/StatusBar.h"
 #include "UIKit/ViewController.h"
 #include "UIKit/Window.h"
 
@@ -47,6 +48,12 @@ std::string dumpViewTree(const std::shared_ptr<View>& root) {
   if (!root->window()) root->layoutIfNeeded();
   std::string out;
   dumpView(*root, 0, out);
+  // The key window's last line is the status bar drawn over it.
+  if (auto window = std::dynamic_pointer_cast<Window>(root); window && window->isKeyWindow()) {
+    auto& bar = window->statusBar();
+    bar->followApplication();
+    dumpView(*bar, 1, out);
+  }
   return out;
 }
 

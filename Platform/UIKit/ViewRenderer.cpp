@@ -4,9 +4,9 @@
 #include <cmath>
 #include <fstream>
 
-#include "UIKit/AlertView.h"
 #include "UIKit/Image.h"
 #include "UIKit/Screen.h"
+#include "UIKit/StatusBar.h"
 #include "UIKit/Window.h"
 
 namespace ui {
@@ -150,12 +150,12 @@ cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale) {
   root->setCenter({b.width() / 2, b.height() / 2});
   cg::pushContext(std::shared_ptr<cg::Context>(ctx.get(), [](cg::Context*) {}));
   drawViewHierarchy(*root, *ctx);
-  // Alerts are the platform's own, over the window (the client lists them in its dumps).
-  if (dynamic_cast<Window*>(root.get()))
-    for (const auto& alert : AlertView::visibleAlerts()) {
-      auto cover = alert->appearanceInBounds(b);
-      drawViewHierarchy(*cover, *ctx);
-    }
+  // The screen shows the status bar over the key window.
+  if (auto window = std::dynamic_pointer_cast<Window>(root); window && window->isKeyWindow()) {
+    auto& bar = window->statusBar();
+    bar->followApplication();
+    drawViewHierarchy(*bar, *ctx);
+  }
   cg::popContext();
   root->setCenter(center);
   root->setTransform(transform);

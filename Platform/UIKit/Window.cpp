@@ -1,9 +1,13 @@
 #include "UIKit/Window.h"
 
+#include <algorithm>
+
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/RunLoop.h"
 #include "Graphics/Image.h"
+#include "UIKit/AlertView.h"
 #include "UIKit/Screen.h"
+#include "UIKit/StatusBar.h"
 #include "UIKit/SystemNotifications.h"
 
 namespace ui {
@@ -44,6 +48,7 @@ void Window::makeKeyWindow() {
     ns::NotificationCenter::defaultCenter()->postNotificationName(kWindowDidBecomeKeyNotification,
                                                                   ns::Value(shared_from_this()));
   installRootView();
+  AlertView::presentFrontAlert();
   setNeedsLayout();
 }
 
@@ -72,8 +77,9 @@ void Window::installRootView() {
   if (!rootViewController_ || rootInstalled_ || !isKeyWindow()) return;
   auto root = rootViewController_;
   auto v = root->view();
-  v->setFrame(bounds());
-  addSubview(v);
+  v->setFrame(rootViewFrame());
+  // Below whatever already lies on the window (an alert that came first).
+  insertSubviewAtIndex(v, 0);
   rootInstalled_ = true;
   root->viewWillAppear(false);
   root->viewDidAppear(false);
@@ -83,6 +89,50 @@ void Window::layoutKeyWindow() {
   auto key = keyWindow();
   if (!key || !View::takeLayoutRequest()) return;
   key->layoutIfNeeded();
+}
+
+cg::Rect Window::rootViewFrame() const {
+  cg::Rect b = bounds();
+  double top = std::min(b.height(), Application::sharedApplication()->statusBarFrame().height());
+  return {b.x(), b.y() + top, b.width(), b.height() - top};
+}
+
+void Window::statusBarDidChange() {
+  auto key = keyWindow();
+  if (!key || !key->rootInstalled_) return;
+  key->rootViewController_->view()->setFrame(key->rootViewFrame());
+}
+
+const std::shared_ptr<StatusBar>& Window::statusBar() {
+  if (!statusBar_) statusBar_ = std::make_shared<StatusBar>()->init();
+  return statusBar_;
+}
+
+std::shared_ptr<AlertView> Window::alertOnWindow() const {
+  for (auto it = subviews().rbegin(); it != subviews().rend(); ++it)
+    if (auto alert = std::dynamic_pointer_cast<AlertView>(*it)) return alert;
+  return nullptr;
+}
+
+std::shared_ptr<View> Window::hitTest(cg::Point point, const Event* event) {
+  if (auto alert = alertOnWindow()) {
+    if (!pointInside(point, event)) return nullptr;
+    return alert->hitTest(alert->convertPointFromView(point, this), event);
+  }
+  if (Application::sharedApplication()->statusBarFrame().contains(point)) return nullptr;
+  return View::hitTest(point, event);
+}
+
+void Window::layoutSubviews() {
+  if (auto alert = alertOnWindow()) alert->placeInBounds(bounds());
+}
+
+void Window::didAddSubview(const std::shared_ptr<View>& view) {
+  auto alert = alertOnWindow();
+  if (!alert || view == alert || view == alert->dimmingView()) return;
+  // Whatever comes later (a presented page, a popover) goes under the alert.
+  bringSubviewToFront(alert->dimmingView());
+  bringSubviewToFront(alert);
 }
 
 void Window::appendDumpAttributes(std::string& line) const {
@@ -121,7 +171,7 @@ bool simulateRotation(InterfaceOrientation orientation) {
   cg::Size screen = Screen::mainScreen()->bounds().size;
   cg::Size size = isLandscape(orientation) ? cg::Size{screen.height, screen.width} : screen;
   window->setFrame({window->frame().origin, size});
-  if (root->isViewLoaded()) root->view()->setFrame(window->bounds());
+  if (root->isViewLoaded()) root->view()->setFrame(window->rootViewFrame());
   for (auto shown = root->presentedViewController(); shown; shown = shown->presentedViewController())
     if (shown->isViewLoaded()) shown->view()->setFrame(window->bounds());
   window->layoutIfNeeded();

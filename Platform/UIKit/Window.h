@@ -9,10 +9,14 @@
 
 namespace ui {
 
-// The root of what is on screen. The key window holds the root controller's view over its
-// bounds; the main run loop lays the key window's tree out (layoutIfNeeded) at the end of every
-// pass, before it waits, so views asking for layout are laid out without any dump or screenshot
-// being taken. Main thread only.
+class StatusBar;
+
+// The root of what is on screen. The key window holds the root controller's view below the
+// status bar, as the device does (over its whole bounds while the bar is hidden); the status bar
+// is drawn over its top. The main run loop lays the key window's tree out (layoutIfNeeded) at
+// the end of every pass, before it waits, so views asking for layout are laid out without any
+// dump or screenshot being taken. While an alert lies on the window, it stays above everything
+// and takes every touch. Main thread only.
 class Window : public View {
  public:
   std::shared_ptr<Window> initWithFrame(const cg::Rect& frame);
@@ -34,12 +38,27 @@ class Window : public View {
   // The key window's layout pass, as the main run loop makes it (nothing when no view asked).
   static void layoutKeyWindow();
 
+  // Where the root controller's view lies: the bounds less the status bar's strip while it shows.
+  cg::Rect rootViewFrame() const;
+  // The status bar was hidden or shown: the key window's root view takes its new frame.
+  static void statusBarDidChange();
+  // The bar drawn over the window while it is key; made on first use.
+  const std::shared_ptr<StatusBar>& statusBar();
+
+  // An alert on the window takes the touches on it and leaves every other point to nothing; the
+  // status bar, while shown, keeps the touches on it from the views below.
+  std::shared_ptr<View> hitTest(cg::Point point, const Event* event) override;
+  void layoutSubviews() override;
+  void didAddSubview(const std::shared_ptr<View>& view) override;
   void appendDumpAttributes(std::string& line) const override;
 
  private:
   void installRootView();
+  // The alert lying on the window, if any.
+  std::shared_ptr<class AlertView> alertOnWindow() const;
 
   std::shared_ptr<ViewController> rootViewController_;
+  std::shared_ptr<StatusBar> statusBar_;
   bool rootInstalled_ = false;
 };
 

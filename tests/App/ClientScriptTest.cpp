@@ -35,6 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
         ScriptLineCase{"type \"поезд ночной\"", "type \"поезд ночной\""}, ScriptLineCase{"search", "search"},
         ScriptLineCase{"drag ScrollView -300,0", "drag ScrollView -300,0"},
         ScriptLineCase{"drag 5,5 0,-40", "drag 5,5 0,-40"},
+        ScriptLineCase{"wheel TLRubricScrollView* 0,300", "wheel TLRubricScrollView* 0,300"},
+        ScriptLineCase{"wheel 5,5 -40,0", "wheel 5,5 -40,0"},
         ScriptLineCase{"pinch AKMoviePlayerView 1.6", "pinch AKMoviePlayerView 1.6"},
         ScriptLineCase{"phone:  tap TLVideoItemPriview*", "phone: tap TLVideoItemPriview*"},
         ScriptLineCase{"tablet: rotate landscape", "tablet: rotate landscape"},
@@ -69,6 +71,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadScriptCase{"tap Button #x", "1: tap has a bad tag #x"},
         BadScriptCase{"tap 1,2 Button", "1: tap has words after its point"},
         BadScriptCase{"drag Button", "1: drag wants a view and a distance DX,DY"},
+        BadScriptCase{"wheel Button \"OK\"", "1: wheel wants a view and a distance DX,DY"},
+        BadScriptCase{
+            "devices",
+            "1: devices wants the names of the devices (tablet, tablet-landscape, phone, phone-4in)"},
+        BadScriptCase{"devices tablet watch",
+                      "1: devices names no device watch (tablet, tablet-landscape, phone, phone-4in)"},
+        BadScriptCase{"devices tablet\nwait\ndevices phone", "3: devices are already named on line 1"},
         BadScriptCase{"wait\nphone:", "2: phone: wants a step after it"},
         BadScriptCase{"tablet: fly", "1: unknown step fly"},
         BadScriptCase{"pinch View 1", "1: pinch wants a view and a scale above 0 other than 1"},
@@ -83,6 +92,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadScriptCase{"spin 0", "1: spin wants 2 arguments"},
         BadScriptCase{"spin 0 1.5", "1: spin wants a wheel and a row, counted from 0, or the row's text"},
         BadScriptCase{"spin -1 0", "1: spin wants a wheel and a row, counted from 0, or the row's text"}));
+
+TEST(ScriptDevicesTest, AScriptNamesTheDevicesItIsWrittenFor) {
+  Script script;
+  std::string error;
+  ASSERT_TRUE(parseScript("# for both\n\ndevices tablet phone-4in\nshot home\n", script, error)) << error;
+  EXPECT_EQ(script.devices, (std::vector<std::string>{"tablet", "phone-4in"}));
+  EXPECT_EQ(script.devicesLine, 3);
+  ASSERT_EQ(script.steps.size(), 1u);
+  EXPECT_EQ(script.steps[0].line, 4);
+  Script anywhere;
+  ASSERT_TRUE(parseScript("shot home\n", anywhere, error));
+  EXPECT_TRUE(anywhere.devices.empty());
+}
 
 std::shared_ptr<ui::Label> label(const std::string& text, cg::Rect frame) {
   auto l = std::make_shared<ui::Label>();
@@ -124,6 +146,20 @@ TEST(ScriptViewTest, FindsTheFirstShownViewOfTheClassWithItsTextOrTag) {
   EXPECT_EQ(nullptr, findScriptView(root, step("tap Labels* \"Сериалы\"")));
   box->setAlpha(0);
   EXPECT_EQ(nullptr, findScriptView(root, step("tap Label \"Сериалы\"")));
+
+  // What a person cannot see is not found: a view clipped away by the view around it, or covered
+  // by one that would take the touch.
+  auto strip = std::make_shared<ui::View>()->initWithFrame({0, 300, 100, 50});
+  strip->setClipsToBounds(true);
+  auto clipped = label("Спорт", {150, 10, 100, 20});
+  auto shown = label("Спорт", {10, 10, 80, 20});
+  strip->addSubview(clipped);
+  strip->addSubview(shown);
+  root->addSubview(strip);
+  EXPECT_EQ(shown, findScriptView(root, step("tap Label \"Спорт\"")));
+  auto cover = std::make_shared<ui::View>()->initWithFrame({0, 300, 320, 50});
+  root->addSubview(cover);
+  EXPECT_EQ(nullptr, findScriptView(root, step("tap Label \"Спорт\"")));
 }
 
 struct OptionsCase {
@@ -154,6 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{{"--host", "example.org:99999"}, "--host wants host[:port], not example.org:99999"},
         OptionsCase{{"--collect-url", "ftp://x"}, "--collect-url wants an http or https URL, not ftp://x"},
         OptionsCase{{"--time-limit", "0"}, "--time-limit wants a number of seconds above 0, not 0"},
+        OptionsCase{{"--scale", "0.75"}, ""},
+        OptionsCase{{"--scale", "0"}, "--scale wants a factor from 0.25 to 4, not 0"},
         OptionsCase{{"--fast"}, "unknown option --fast"}, OptionsCase{{"home"}, "unexpected argument home"}));
 
 TEST(ClientOptionsDeviceTest, ProfilesFollowTheNames) {

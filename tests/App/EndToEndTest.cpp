@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Classes/TLSettings.h"
 #include "ClientTestSupport.h"
@@ -75,7 +78,7 @@ TEST_P(EndToEndTest, TheTitlePageScriptPlaysAFilmIntoFullScreenAndOpensASeries) 
   // Playing through the advertisement passes every mark of the player's scrubber: slow under the
   // sanitizers on a busy machine.
   args.insert(args.end(),
-              {"--script", std::string(VCC_SCRIPTS_DIR) + "/title-page.txt", "--time-limit", "300"});
+              {"--script", std::string(VCC_SCRIPTS_DIR) + "/title-page.vcc", "--time-limit", "300"});
   ASSERT_EQ(0, testsupport::runClientInProcess(args));
   // The advertisement plays with its bar; then the programme; full screen shows the share panel.
   // Playing, a bar offers the pause button.
@@ -91,7 +94,7 @@ TEST_P(EndToEndTest, TheTitlePageScriptPlaysAFilmIntoFullScreenAndOpensASeries) 
 TEST_P(EndToEndTest, TheSectionsScriptStepsToTheNextEpisodeAndOpensAPerson) {
   auto args = arguments(server_->hostAndPort());
   args.insert(args.end(),
-              {"--script", std::string(VCC_SCRIPTS_DIR) + "/title-sections.txt", "--time-limit", "300"});
+              {"--script", std::string(VCC_SCRIPTS_DIR) + "/title-sections.vcc", "--time-limit", "300"});
   ASSERT_EQ(0, testsupport::runClientInProcess(args));
   // The page follows the player to the next episode.
   const std::string title = "Label frame={{" + std::string(GetParam().pad ? "125, 0}, {488" : "60, 0}, {190");
@@ -102,6 +105,41 @@ TEST_P(EndToEndTest, TheSectionsScriptStepsToTheNextEpisodeAndOpensAPerson) {
   EXPECT_NE(std::string::npos, shot("person").find("controller=TitleActorViewController" + suffix()));
 }
 
+// Where a scroll view's content lies: its line's bounds origin, (0, 0) when the line has none.
+cg::Point offsetOf(const std::string& line) {
+  auto at = line.find("boundsOrigin={");
+  cg::Point p;
+  if (at != std::string::npos) std::sscanf(line.c_str() + at, "boundsOrigin={%lf, %lf}", &p.x, &p.y);
+  return p;
+}
+
+// The scroll view lines of the rubric rows, in order.
+std::vector<std::string> rowLines(const std::string& dump) {
+  std::vector<std::string> rows;
+  for (auto at = dump.find("TLRubricScrollView"); at != std::string::npos;
+       at = dump.find("TLRubricScrollView", at + 1))
+    rows.push_back(lineOf(dump.substr(dump.find('\n', at)), "ScrollView frame="));
+  return rows;
+}
+
+TEST_P(EndToEndTest, TheHomeScrollScriptDragsAndWheelsThePageAndItsRowsAndAnswersTheAlert) {
+  auto args = arguments(server_->hostAndPort());
+  args.insert(args.end(), {"--script", std::string(VCC_SCRIPTS_DIR) + "/home-scroll.vcc"});
+  ASSERT_EQ(0, testsupport::runClientInProcess(args));
+  // The page's scroll view is the dump's first; the rows' follow their own lines.
+  auto page = [&](const char* name) { return offsetOf(lineOf(shot(name), "ScrollView frame=")).y; };
+  EXPECT_EQ(page("home"), 0);
+  EXPECT_EQ(page("home-dragged"), 400) << "a drag up that starts on a row scrolls the page";
+  for (const auto& row : rowLines(shot("home-dragged"))) EXPECT_EQ(offsetOf(row).x, 0) << row;
+  auto paged = rowLines(shot("row-paged"));
+  EXPECT_EQ(1, std::count_if(paged.begin(), paged.end(), [](const auto& row) { return offsetOf(row).x > 0; }))
+      << "a sideways drag moves one row";
+  EXPECT_EQ(page("row-paged"), 400);
+  EXPECT_EQ(page("home-wheeled"), 700) << "the wheel over a row scrolls the page";
+  EXPECT_EQ(1u, countViews(shot("short-query"), "AlertView"));
+  EXPECT_EQ(0u, countViews(shot("answered"), "AlertView"));
+}
+
 TEST_P(EndToEndTest, AServiceThatIsDownGivesTheAlertAndAReloadAfterItStartsFillsThePage) {
   sampleservice::Server later;
   later.start();
@@ -109,7 +147,11 @@ TEST_P(EndToEndTest, AServiceThatIsDownGivesTheAlertAndAReloadAfterItStartsFills
   later.stop();
 
   testsupport::TempDir scripts;
-  { std::ofstream(scripts.file("reload.vcc")) << "shot down\ntap AKActivityButton\nshot reloaded\n"; }
+  // The alert takes every touch until it is answered.
+  {
+    std::ofstream(scripts.file("reload.vcc"))
+        << "shot down\ntap Button \"OK\"\nshot answered\ntap AKActivityButton\nshot reloaded\n";
+  }
   auto args = arguments("127.0.0.1:" + std::to_string(port));
   args.insert(args.end(), {"--script", scripts.file("reload.vcc")});
   bool flagWhileDown = false;
@@ -128,6 +170,7 @@ TEST_P(EndToEndTest, AServiceThatIsDownGivesTheAlertAndAReloadAfterItStartsFills
   EXPECT_EQ(1u, alertsWhileDown) << "one alert for the failed load";
   EXPECT_EQ(1u, countViews(shot("down"), "AlertView"));
   EXPECT_EQ(0u, countViews(shot("down"), "TLRubricScrollView" + suffix()));
+  EXPECT_EQ(0u, countViews(shot("answered"), "AlertView"));
 
   std::string reloaded = shot("reloaded");
   EXPECT_EQ(later.catalogue().categories().size(), countViews(reloaded, "TLRubricScrollView" + suffix()));

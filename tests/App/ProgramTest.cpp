@@ -68,6 +68,8 @@ TEST_F(ProgramTest, FailuresExitWithAClearMessage) {
   gone.stop();
   testsupport::TempDir scripts;
   std::ofstream(scripts.file("fly.vcc")) << "# steps\nshot home\nfly away\n";
+  std::ofstream(scripts.file("tablet.vcc")) << "# for the tablet\ndevices tablet tablet-landscape\nwait\n";
+  std::ofstream(scripts.file("menu.vcc")) << "devices tablet\nwait\n\ntap Button \"Навигация\"\n";
   // A service that answers too slowly for the time limit.
   sampleservice::Override slowReply;
   slowReply.delaySeconds = 30;
@@ -89,11 +91,35 @@ TEST_F(ProgramTest, FailuresExitWithAClearMessage) {
                 2,
                 "vcc: " + scripts.file("fly.vcc") + ":3: unknown step fly"},
            Case{{"--script", scripts.file("none.vcc")}, 2, "vcc: cannot read the script"},
+           // A script stops at once on a device it is not written for.
+           Case{{"--script", scripts.file("tablet.vcc"), "--device", "phone"},
+                2,
+                "vcc: " + scripts.file("tablet.vcc") +
+                    ":2: the script is written for tablet, tablet-landscape, not for phone"},
+           // A step that fails for want of the service says so, with the script's file and line.
+           Case{[&] {
+                  auto args = headless(goneHost);
+                  args.insert(args.end(), {"--script", scripts.file("menu.vcc")});
+                  return args;
+                }(),
+                1,
+                "vcc: " + scripts.file("menu.vcc") +
+                    ":4: tap Button \"Навигация\": no such view in the alert"},
+           Case{[&] {
+                  auto args = headless(goneHost);
+                  args.insert(args.end(), {"--script", scripts.file("menu.vcc")});
+                  return args;
+                }(),
+                1, "the service at http://" + goneHost + " cannot be reached"},
        }) {
     ProgramRun run = runProgram(c.arguments);
     EXPECT_EQ(c.exitCode, run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, run.output.find(c.message)) << run.output;
   }
+  // The failed step left a picture of the screen as it was, and said where.
+  const std::string failed = out_.file("tablet-failed");
+  EXPECT_NE(std::string::npos, testsupport::readText(failed + ".txt").find("AlertView frame="));
+  EXPECT_TRUE(cg::Image::fromFile(failed + ".png"));
 }
 
 }  // namespace

@@ -245,7 +245,8 @@ TEST_P(TLMenuViewTest, TheRowsOfTheWholeCatalogueScrollIntoView) {
   menu_->setItems(items);
   auto table = menu_->menuTable();
   double visible = table->bounds().height();
-  EXPECT_EQ(visible, GetParam().phone ? 480 - 62 : 1024 - 120);
+  // The navigation's view, which the menu covers, lies below the status bar.
+  EXPECT_EQ(visible, GetParam().phone ? 460 - 62 : 1004 - 120);
   menu_->selectMenuItemById("110");
   EXPECT_EQ(selectedRow(), 10);
   EXPECT_EQ(table->contentOffset().y, std::max(0.0, 11 * 44 - visible));
@@ -254,7 +255,8 @@ TEST_P(TLMenuViewTest, TheRowsOfTheWholeCatalogueScrollIntoView) {
 
 TEST_P(TLMenuViewTest, TheGeometryFollowsTheIdiom) {
   cg::Rect area = menu_->menuArea()->frame();
-  double h = GetParam().phone ? 480 : 1024;
+  // The navigation's view, which the menu covers, lies below the status bar.
+  double h = GetParam().phone ? 460 : 1004;
   EXPECT_EQ(area.height(), h);
   EXPECT_EQ(menu_->toolbar()->frame(), (cg::Rect{0, 20, area.width(), 44}));
   EXPECT_EQ(menu_->backgroundBt()->frame(), (cg::Rect{0, 0, width(), h}));
@@ -268,13 +270,13 @@ TEST_P(TLMenuViewTest, TheGeometryFollowsTheIdiom) {
     EXPECT_EQ(area.width(), 320);
     EXPECT_EQ(bar->frame(), (cg::Rect{65, 27, 250, 30}));
     EXPECT_EQ(closeButton()->frame(), (cg::Rect{0, 0, 60, 44}));
-    EXPECT_EQ(table, (cg::Rect{320 - 262, 64, 262, 480 - 62}));
+    EXPECT_EQ(table, (cg::Rect{320 - 262, 64, 262, h - 62}));
     EXPECT_TRUE(menu_->menuTable()->layer()->mask());
   } else {
     EXPECT_EQ(area.width(), 220);
     EXPECT_EQ(bar->frame(), (cg::Rect{10, 75, 198, 30}));
     EXPECT_EQ(closeButton()->frame(), (cg::Rect{0, 0, 55, 44}));
-    EXPECT_EQ(table, (cg::Rect{0, 120, 220, 1024 - 120}));
+    EXPECT_EQ(table, (cg::Rect{0, 120, 220, h - 120}));
     EXPECT_EQ(menu_->menuArea()->layer()->shadowOpacity(), 0.5);
   }
 }

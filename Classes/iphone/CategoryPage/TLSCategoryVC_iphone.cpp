@@ -107,7 +107,8 @@ void TLSCategoryVC_iphone::viewDidLoad() {
   reccomendedToSee_.clear();
   isLoading_ = alertShowed_ = false;
   lastChoosedGenreId_ = lastChoosedYearId_ = 0;
-  view()->setFrame(ui::Screen::mainScreen()->applicationFrame());
+  // The application frame's size: the navigation's page area lies below the status bar already.
+  view()->setFrame({{}, ui::Screen::mainScreen()->applicationFrame().size});
   mainTableView_->setDataSource(me);
   mainTableView_->setDelegate(me);
 

@@ -136,11 +136,102 @@ TEST_F(AlertViewTest, DelegateGoneOrDroppingTheAlertIsSafe) {
 }  // namespace
 
 #include "ScreenTestSupport.h"
+#include "UIKit/Button.h"
+#include "UIKit/TouchSimulation.h"
+#include "UIKit/ViewDump.h"
 #include "UIKit/ViewRenderer.h"
 
 namespace {
 
-TEST(AlertDrawingTest, AlertsAreDrawnOverTheWindow) {
+// The alert's button with the title, as a person sees it on the window.
+std::shared_ptr<ui::Button> buttonOf(const std::shared_ptr<ui::AlertView>& alert, const std::string& title) {
+  for (const auto& sub : alert->subviews())
+    if (auto button = std::dynamic_pointer_cast<ui::Button>(sub); button && button->currentTitle() == title)
+      return button;
+  return nullptr;
+}
+
+cg::Point centreOf(const std::shared_ptr<ui::View>& view) {
+  return view->convertPointToView(view->bounds().center(), nullptr);
+}
+
+TEST(AlertOnWindowTest, TheAlertLiesOverTheWindowAndTakesEveryTouch) {
+  testsupport::ScreenScope screen;
+  auto root = std::make_shared<ui::ViewController>()->init();
+  auto window = screen.showWindow(root);
+  auto below = ui::Button::buttonWithType(ui::ButtonType::custom);
+  below->setFrame({0, 0, 768, 1004});
+  int belowTaps = 0;
+  below->addTarget(
+      nullptr, [&](ui::Control&) { ++belowTaps; }, ui::ControlEventTouchUpInside);
+  root->view()->addSubview(below);
+
+  auto delegate = std::make_shared<RecordingDelegate>();
+  auto alert =
+      std::make_shared<ui::AlertView>()->initWithTitle("Ошибка", "Нет соединения", delegate, "OK", {"Ещё"});
+  alert->show();
+  // Where the device shows it: a panel centred on the window, listed in the window's dump.
+  ASSERT_EQ(alert->superview(), window);
+  EXPECT_EQ(alert->frame().width(), 284);
+  EXPECT_EQ(alert->frame().center(), (cg::Point{384, 512}));
+  EXPECT_NE(ui::dumpViewTree(window).find("AlertView frame=" + cg::describe(alert->frame())),
+            std::string::npos);
+  // Above whatever comes later.
+  auto later = std::make_shared<ui::View>()->initWithFrame(window->bounds());
+  window->addSubview(later);
+  EXPECT_EQ(window->subviews().back(), alert);
+
+  // Touches outside it reach nothing; its buttons take theirs.
+  for (cg::Point outside : {cg::Point{20, 100}, cg::Point{384, 900}})
+    EXPECT_EQ(ui::tapAtPoint(window, outside), nullptr);
+  EXPECT_EQ(belowTaps, 0);
+  EXPECT_TRUE(delegate->clicks.empty());
+  auto other = buttonOf(alert, "Ещё");
+  ASSERT_TRUE(other);
+  EXPECT_EQ(ui::tapAtPoint(window, centreOf(other)), other);
+  ASSERT_EQ(delegate->clicks.size(), 1u);
+  EXPECT_EQ(delegate->clicks[0].second, 1);
+  EXPECT_EQ(alert->superview(), nullptr);
+  EXPECT_EQ(window->subviews().back(), later) << "the dimming cover went with it";
+  later->removeFromSuperview();
+  ui::tapAtPoint(window, {20, 100});
+  EXPECT_EQ(belowTaps, 1) << "gone, it takes no more touches";
+}
+
+TEST(AlertOnWindowTest, AlertsShownOneAfterAnotherComeUpInTurn) {
+  testsupport::ScreenScope screen;
+  auto window = screen.showWindow(std::make_shared<ui::ViewController>()->init());
+  auto make = [](const char* message, std::string cancel, std::vector<std::string> others) {
+    return std::make_shared<ui::AlertView>()->initWithTitle("", message, {}, std::move(cancel),
+                                                            std::move(others));
+  };
+  auto first = make("первое", "OK", {});
+  auto second = make("второе", "Отмена", {"Повторить"});
+  auto third = make("третье", "", {"Да"});
+  for (const auto& alert : {first, second, third}) alert->show();
+  EXPECT_EQ(first->superview(), window);
+  EXPECT_EQ(second->superview(), nullptr) << "waiting its turn";
+  ui::tapAtPoint(window, centreOf(buttonOf(first, "OK")));
+  EXPECT_EQ(second->superview(), window);
+  EXPECT_EQ(third->superview(), nullptr);
+  // The button a keyboard's Return picks: the one that is not cancel, else cancel.
+  EXPECT_EQ(first->returnKeyButtonIndex(), 0);
+  EXPECT_EQ(second->returnKeyButtonIndex(), 1);
+  EXPECT_EQ(third->returnKeyButtonIndex(), 0);
+  second->dismissWithClickedButtonIndex(0, false);
+  EXPECT_EQ(third->superview(), window);
+  // An alert shown before any window is key comes up on the first one made key.
+  ui::AlertView::dismissAll();
+  EXPECT_EQ(third->superview(), nullptr);
+  window->resignKeyWindow();
+  auto early = make("раннее", "OK", {});
+  early->show();
+  EXPECT_EQ(early->superview(), nullptr);
+  window->makeKeyWindow();
+  EXPECT_EQ(early->superview(), window);
+}
+
+TEST(AlertOnWindowTest, TheAlertIsDrawnOverTheWindow) {
   testsupport::ScreenScope screen;
   auto root = std::make_shared<ui::ViewController>()->init();
   root->view()->setBackgroundColor(ui::Color::whiteColor());

@@ -107,22 +107,23 @@ TEST(NavigationControllerTest, APushedPageLoadsAfterThePushIntoThePageArea) {
   auto nav = navWithRoot(root);
   screen.showWindow(nav);
   EXPECT_TRUE(root->isViewLoaded()) << "the root page loads when its window is key";
-  EXPECT_EQ(root->frameAtLoad, (cg::Rect{0, 44, 768, 980})) << "below the shown navigation bar";
+  // The controller lies below the status bar: 1004 points high.
+  EXPECT_EQ(root->frameAtLoad, (cg::Rect{0, 44, 768, 960})) << "below the shown navigation bar";
 
   nav->setNavigationBarHidden(true);
   auto page = probe("page", log);
   // What the page is told before the push is there when its view loads.
   page->setTitle("Set before the push");
-  page->frameInViewDidLoad = cg::Rect{0, 0, 768, 1004};
+  page->frameInViewDidLoad = cg::Rect{0, 0, 768, 900};
   EXPECT_FALSE(page->isViewLoaded());
   nav->pushViewController(page, true);
   EXPECT_TRUE(page->hadContainerAtLoad);
-  EXPECT_EQ(page->frameAtLoad, (cg::Rect{0, 0, 768, 1024}));
+  EXPECT_EQ(page->frameAtLoad, (cg::Rect{0, 0, 768, 1004}));
   // The page's own change in viewDidLoad holds through the layout and a return to the page.
   ns::RunLoop::mainRunLoop()->runOnce(0);
   nav->pushViewController(probe("other", log), false);
   nav->popViewControllerAnimated(false);
-  EXPECT_EQ(page->view()->frame(), (cg::Rect{0, 0, 768, 1004}));
+  EXPECT_EQ(page->view()->frame(), (cg::Rect{0, 0, 768, 900}));
 
   // The controller's own subviews stay above every page.
   auto overlay = std::make_shared<ui::View>()->initWithFrame({0, 0, 10, 10});

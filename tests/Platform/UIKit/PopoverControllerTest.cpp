@@ -84,8 +84,9 @@ TEST(PopoverControllerTest, ShowsANavigationPageAboveTheWindowUntilATouchOutside
   popover->presentPopoverFromRect({600, 6, 72, 31}, root->view(), ui::PopoverArrowDirectionAny, true);
   ASSERT_TRUE(popover->isPopoverVisible());
   EXPECT_EQ(popover->backgroundView()->arrowDirection(), ui::PopoverArrowDirectionUp);
-  EXPECT_EQ(popover->backgroundView()->frame(), (cg::Rect{447, 37, 316, 211}));
-  EXPECT_EQ(navigation->view()->frame(), (cg::Rect{455, 64, 300, 176}))
+  // The root's view lies below the status bar, 20 points down.
+  EXPECT_EQ(popover->backgroundView()->frame(), (cg::Rect{447, 57, 316, 211}));
+  EXPECT_EQ(navigation->view()->frame(), (cg::Rect{455, 84, 300, 176}))
       << "inside the insets, below the arrow";
   EXPECT_EQ(window->subviews().back(), popover->backgroundView()->superview()) << "above everything";
   EXPECT_EQ(rows->tableView()->numberOfRowsInSection(0), 3);
@@ -93,8 +94,10 @@ TEST(PopoverControllerTest, ShowsANavigationPageAboveTheWindowUntilATouchOutside
   ASSERT_TRUE(checked);
   EXPECT_EQ(checked->accessoryType(), ui::TableViewCellAccessoryType::checkmark);
 
-  ui::tapAtPoint(window, {600, 120});
+  ui::tapAtPoint(window, {600, 150});
   EXPECT_TRUE(popover->isPopoverVisible()) << "a touch inside keeps it";
+  ui::tapAtPoint(window, {600, 100});
+  EXPECT_TRUE(popover->isPopoverVisible()) << "so does one on its bar, which no view there takes";
   ui::tapAtPoint(window, {100, 800});
   EXPECT_FALSE(popover->isPopoverVisible());
   EXPECT_EQ(closed->count, 1);

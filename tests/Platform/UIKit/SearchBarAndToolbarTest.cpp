@@ -6,6 +6,7 @@
 #include "UIKit/Toolbar.h"
 #include "UIKit/TouchSimulation.h"
 #include "UIKit/ViewDump.h"
+#include "UIKit/ViewRenderer.h"
 #include "support/CaseName.h"
 
 namespace {
@@ -56,6 +57,35 @@ TEST(SearchBarTest, TypingNeedsTheKeyboardWhichOneBarHoldsAtATime) {
   bar->setHidden(true);
   EXPECT_FALSE(bar->simulateTyping("z"));
   EXPECT_EQ(bar->text(), "abё!");
+}
+
+TEST(SearchBarTest, TheDeleteKeyTakesWholeCharactersAndTheCaretShowsWhereTypingGoes) {
+  testsupport::ScreenScope screen;
+  auto bar = std::make_shared<ui::SearchBar>()->initWithFrame({0, 0, 200, 44});
+  auto recorder = std::make_shared<SearchRecorder>();
+  bar->setDelegate(recorder);
+  EXPECT_FALSE(bar->simulateDeleteBackward()) << "not without the keyboard";
+  bar->simulateTyping("дом");
+  EXPECT_TRUE(bar->simulateDeleteBackward());
+  EXPECT_TRUE(bar->simulateDeleteBackward());
+  EXPECT_TRUE(bar->simulateDeleteBackward());
+  EXPECT_FALSE(bar->simulateDeleteBackward()) << "nothing left";
+  EXPECT_EQ(recorder->log, (Log{"begin", "text дом", "text до", "text д", "text "}));
+
+  // The caret is drawn while the bar has the keyboard and the blink is on.
+  auto picture = [&] {
+    auto image = ui::renderView(bar, 1);
+    return std::vector<std::uint32_t>(image->pixels().begin(), image->pixels().end());
+  };
+  bar->simulateTyping("поезд");
+  const auto withCaret = picture();
+  ui::setCaretBlinkOn(false);
+  const auto blinkOff = picture();
+  ui::setCaretBlinkOn(true);
+  bar->resignFirstResponder();
+  const auto noKeyboard = picture();
+  EXPECT_NE(withCaret, blinkOff);
+  EXPECT_EQ(blinkOff, noKeyboard);
 }
 
 // Items are described as "f<width>" (fixed space), "flex" or "v<width>x<height>" (a custom view).

@@ -208,6 +208,12 @@ TEST(TableViewTest, ATouchedRowIsMarkedThenReported) {
     touch.end();
   }
   EXPECT_TRUE(f.delegate->log->empty());
+  // Nor one the system takes back.
+  {
+    ui::SimulatedTouch touch(root, {100, 50 + 3 * 44 + 20});
+    touch.cancel();
+  }
+  EXPECT_TRUE(f.delegate->log->empty());
   f.table->setAllowsSelection(false);
   ui::tapAtPoint(root, {100, 60});
   EXPECT_TRUE(f.delegate->log->empty());

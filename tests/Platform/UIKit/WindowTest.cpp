@@ -35,7 +35,8 @@ TEST(WindowTest, TheRootsViewFillsTheKeyWindowOnceBothAreThere) {
   window->makeKeyAndVisible();
   EXPECT_EQ(ui::Window::keyWindow(), window);
   EXPECT_EQ(root->view()->superview(), window);
-  EXPECT_EQ(root->view()->frame(), window->bounds());
+  // Below the status bar, as on the device.
+  EXPECT_EQ(root->view()->frame(), (cg::Rect{0, 20, 768, 1004}));
   EXPECT_EQ(root->view()->window(), window);
   EXPECT_EQ(*log, (Log{"root loadView", "root viewDidLoad", "root willAppear", "root didAppear"}));
 
@@ -45,7 +46,7 @@ TEST(WindowTest, TheRootsViewFillsTheKeyWindowOnceBothAreThere) {
   EXPECT_FALSE(window->isKeyWindow());
   auto second = probe("second", log);
   other->setRootViewController(second);
-  EXPECT_EQ(second->view()->frame(), (cg::Rect{0, 0, 100, 100}));
+  EXPECT_EQ(second->view()->frame(), (cg::Rect{0, 20, 100, 80}));
 }
 
 TEST(WindowTest, TheMainRunLoopLaysOutTheKeyWindowAndDumpsDoNot) {
@@ -109,7 +110,10 @@ TEST_P(RotationTest, TheRootIsAskedThenTheScreenTurns) {
     EXPECT_EQ(app->statusBarOrientation(), c.to);
     cg::Size size = ui::isLandscape(c.to) ? cg::Size{1024, 768} : cg::Size{768, 1024};
     EXPECT_EQ(window->bounds().size, size);
-    EXPECT_EQ(root->view()->frame().size, size);
+    // Below the status bar, across the screen's new width.
+    EXPECT_EQ(app->statusBarFrame(), (cg::Rect{0, 0, size.width, 20}));
+    size.height -= 20;
+    EXPECT_EQ(root->view()->frame(), (cg::Rect{{0, 20}, size}));
     // A half turn keeps every size: nothing needs laying out again.
     bool resized = ui::isLandscape(c.to);
     EXPECT_EQ(v->layouts, layouts + (resized ? 1 : 0));
