@@ -32,6 +32,7 @@ void Server::start(const std::string& address, int port) {
     stopping_ = false;
   }
   server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
+  server_->set_keep_alive_timeout(keepAliveSeconds_);
   server_->Post("/collect", [this](const httplib::Request& req, httplib::Response& res) {
     ServiceRequest request{req.method, req.path, {}, {}, req.get_header_value("Host")};
     CollectedHit hit{{}, req.get_header_value("User-Agent")};

@@ -51,6 +51,9 @@ std::string requestCookie(const httplib::Request& req, const std::string& name) 
 }
 
 int listenOnLoopback(httplib::Server& server, int port, std::thread& thread, const char* fake) {
+  // Stopping waits for idle kept-alive connections to time out: a connection closes as soon as no
+  // next request follows, so a stop is prompt.
+  server.set_keep_alive_timeout(0);
   int bound =
       port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
   if (bound <= 0)
