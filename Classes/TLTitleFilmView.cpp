@@ -145,9 +145,10 @@ void TLTitleFilmView::loadLabels() {
   filmNameLabel_ = makeLabel({512, 0, 500, 30}, ui::Color::whiteColor(), 22);
   addSubview(filmNameLabel_);
   double nameY = filmNameLabel_->frame().origin.y;
-  filmDetailLabel_ = makeLabel({512, nameY + 40, 500, 30}, ui::Color::darkGrayColor(), 16);
+  // Light enough to read at 4.5:1 on the page's dark ground.
+  filmDetailLabel_ = makeLabel({512, nameY + 40, 500, 30}, ui::Color::lightGrayColor(), 16);
   addSubview(filmDetailLabel_);
-  filmProducerLabel_ = makeLabel({512, nameY + 20, 500, 30}, ui::Color::darkGrayColor(), 16);
+  filmProducerLabel_ = makeLabel({512, nameY + 20, 500, 30}, ui::Color::lightGrayColor(), 16);
   addSubview(filmProducerLabel_);
   bgView_ =
       std::make_shared<ui::View>()->initWithFrame({505, filmProducerLabel_->frame().origin.y + 45, 500, 242});

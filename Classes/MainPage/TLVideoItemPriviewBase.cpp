@@ -1,5 +1,7 @@
 #include "Classes/MainPage/TLVideoItemPriviewBase.h"
 
+#include <algorithm>
+
 #include "Classes/TLImageFetch.h"
 #include "Classes/TLSettings.h"
 #include "Dispatch/Dispatch.h"
@@ -11,6 +13,8 @@
 namespace {
 
 using Tile = TLVideoItemPriviewBase;
+
+constexpr double kStarGap = 4;
 
 // Runs the block on the tile by the hand-over rule. Blocks that run later find the tile only while
 // it lives; one whose tile has gone does nothing.
@@ -101,7 +105,11 @@ void TLVideoItemPriviewBase::setDescription(std::optional<std::string> descripti
   description_ = std::move(description);
   if (!descriptionLabel_) {
     const Style& s = currentStyle();
-    descriptionLabel_ = std::make_shared<ui::Label>()->initWithFrame(s.descriptionRect);
+    // The line ends a few points before the stars, which share its baseline, instead of running
+    // under them.
+    cg::Rect frame = s.descriptionRect;
+    frame.size.width = std::min(frame.width(), s.starOrigin.x - kStarGap - frame.x());
+    descriptionLabel_ = std::make_shared<ui::Label>()->initWithFrame(frame);
     descriptionLabel_->setFont(ui::Font::fontWithName(kFontName, s.descriptionFontSize));
     descriptionLabel_->setBackgroundColor(ui::Color::clearColor());
     descriptionLabel_->setTextColor(ui::Color::lightGrayColor());

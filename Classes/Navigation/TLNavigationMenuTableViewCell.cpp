@@ -39,6 +39,19 @@ std::shared_ptr<TLNavigationMenuTableViewCell> TLNavigationMenuTableViewCell::in
   return std::static_pointer_cast<TLNavigationMenuTableViewCell>(shared_from_this());
 }
 
+void TLNavigationMenuTableViewCell::layoutSubviews() {
+  ui::TableViewCell::layoutSubviews();
+  auto label = textLabel();
+  auto font = label->font();
+  if (!font || label->text().empty()) return;
+  // Down to 14 points, below which a row would read as a different kind of entry.
+  constexpr double kSmallest = 14;
+  double width = label->bounds().width();
+  while (font->pointSize() > kSmallest && ui::sizeWithFont(label->text(), font).width > width)
+    font = font->fontWithSize(font->pointSize() - 1);
+  if (font != label->font()) label->setFont(font);
+}
+
 void TLNavigationMenuTableViewCell::setUpBackgrounds() {
   setSelectedBackgroundView(patternView("selectedCellBg"));
 }

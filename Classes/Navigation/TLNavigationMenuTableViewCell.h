@@ -26,6 +26,8 @@ class TLNavigationMenuTableViewCell : public ui::TableViewCell {
 
   using ui::TableViewCell::setSelected;
   void setSelected(bool selected, bool animated) override;
+  // A title too long for its row at the menu's size is drawn smaller until it fits.
+  void layoutSubviews() override;
 
  protected:
   // The row's backgrounds: the tablet shows a pattern while selected and nothing otherwise.

@@ -188,6 +188,12 @@ void FaceBookSender::loadMessageInputView() {
       movedForEditor_ = true;
       cg::Rect sheet = frame();
       setFrame({sheet.x(), sheet.y() + 44, sheet.width(), sheet.height() - 44});
+      // The dimming still starts at the host's top, over what the sheet left above it.
+      if (overlay_) {
+        cg::Rect dim = overlay_->frame();
+        overlay_->setFrame({dim.x(), dim.y() - 44, dim.width(), dim.height() + 44});
+        for (const auto& spinner : overlay_->subviews()) spinner->setFrame(spinner->frame().offsetBy(0, 44));
+      }
     }
   }
   double x = phoneVariant_ ? 0 : (frame().width() - panel.width) / 2;

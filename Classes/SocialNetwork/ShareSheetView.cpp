@@ -193,7 +193,9 @@ void ShareSheetView::loadMessageEditor(const EditorStyle& style, double panelWid
   bgView_->addSubview(messageInputView_);
 
   logoutButton_ = ui::Button::buttonWithType(ui::ButtonType::custom);
-  logoutButton_->setFrame({editorWidth - 100, 12, 100, 20});
+  // The close button overlaps the editor's top right corner (30 points of it): the logout button
+  // ends 6 points before it, so its title stands clear of the close button.
+  logoutButton_->setFrame({editorWidth - 96, 12, 60, 20});
   logoutButton_->setTitle("выйти", ui::ControlStateNormal);
   logoutButton_->titleLabel()->setFont(ui::Font::boldSystemFontOfSize(14));
   logoutButton_->setTitleColor(ui::Color::grayColor(), ui::ControlStateHighlighted);

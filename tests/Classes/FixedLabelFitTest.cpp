@@ -49,9 +49,11 @@ const FixedLabel kFixedLabels[] = {
     {"phone person captions", "Место рождения", kFace, 14, 143, 25, 1},
     {"share sheet buttons", "Отправить", "System-Bold", 17, 100, 20, 1},
     {"share sheet buttons", "Отмена", "System-Bold", 17, 100, 20, 1},
-    {"tile year", "Комедия, 1985", kFace, 15, 145, 20, 1},
-    {"small tile year", "Комедия, 1985", kFace, 15, 110, 15, 1},
-    {"big tile year", "Приключения, 1988", kFace, 20, 330, 25, 1},
+    {"tile year", "Комедия, 1985", kFace, 15, 141, 20, 1},
+    {"small tile year", "Комедия, 1985", kFace, 15, 106, 15, 1},
+    {"big tile year", "Приключения, 1988", kFace, 20, 326, 25, 1},
+    {"phone tile year", "Комедия, 1985", kFace, 14, 88, 12, 1},
+    {"big phone tile year", "Приключения, 1988", kFace, 18, 151, 15, 1},
 };
 
 TEST(FixedLabelFitTest, EachFixedTextShowsWholeInItsFrame) {

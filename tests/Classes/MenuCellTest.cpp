@@ -8,6 +8,7 @@
 #include "Classes/iphone/Navigation/TLMenuView_iphone.h"
 #include "MenuTestSupport.h"
 #include "Platform/UIKit/ScreenTestSupport.h"
+#include "TextFitSupport.h"
 #include "WidgetTestSupport.h"
 #include "support/CaseName.h"
 
@@ -136,6 +137,33 @@ TEST_P(MenuCellTest, RowsHaveTheirBackgroundsAndAOnePointDivider) {
   EXPECT_EQ((*divider)->frame(), (cg::Rect{0, content.height() - 1, content.width(), 1}));
   EXPECT_EQ(row->frame().width(), phone ? 262 : 220) << "the divider spans the row";
   EXPECT_EQ(content.width(), row->frame().width());
+}
+
+// With the application's own icons: a title too long for its row at 18 points is drawn smaller
+// until it shows whole; the other rows keep 18.
+TEST_P(MenuCellTest, ALongTitleIsDrawnSmallerUntilItFits) {
+  ui::setResourceDirectoryOverride("");
+  ui::Image::clearNamedCache();
+  menu_->setItems(
+      {menuItem("0", "Главная"), menuItem("8", "Документальное кино"), menuItem("9", "Детское кино")});
+  menu_->menuTable()->layoutIfNeeded();
+  for (int row : {0, 1, 2}) {
+    auto shown = cell(row);
+    ASSERT_TRUE(shown);
+    shown->layoutIfNeeded();
+    auto label = shown->textLabel();
+    SCOPED_TRACE(label->text());
+    EXPECT_TRUE(testsupport::showsWholeText(*label))
+        << cg::measureText(label->text(), label->font()->cgFont()).width << " in " << label->bounds().width();
+    EXPECT_EQ(label->font()->fontName(), "PF Square Sans Pro");
+    if (row == 1 && !GetParam()) {
+      EXPECT_LT(label->font()->pointSize(), 18);
+    } else {
+      EXPECT_EQ(label->font()->pointSize(), 18);
+    }
+    EXPECT_GE(label->font()->pointSize(), 14);
+  }
+  ui::Image::clearNamedCache();
 }
 
 INSTANTIATE_TEST_SUITE_P(Idioms, MenuCellTest, ::testing::Values(false, true),

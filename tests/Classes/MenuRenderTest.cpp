@@ -40,4 +40,39 @@ TEST(MenuRenderTest, TheOpenMenuScenesShowTheMenuOverTheHomePage) {
   EXPECT_NE(dump.find("selectedRow=2"), std::string::npos);
 }
 
+// An area of at least 60 by 20 points below the status bar that is white or left undrawn, where
+// the window's white shows.
+bool showsAWhiteBand(const cg::Image& image, int s) {
+  const int w = 60 * s, h = 20 * s, step = 10 * s;
+  auto white = [&](int x, int y) {
+    cg::Color c = image.colorAt(x, y);
+    return c.alpha < 0.02 || (c.red > 0.98 && c.green > 0.98 && c.blue > 0.98);
+  };
+  for (int top = 20 * s; top + h <= image.pixelHeight(); top += step)
+    for (int left = 0; left + w <= image.pixelWidth(); left += step) {
+      bool all = true;
+      for (int y = top; y < top + h && all; y += s)
+        for (int x = left; x < left + w && all; x += s) all = white(x, y);
+      if (all) return true;
+    }
+  return false;
+}
+
+// The phone's home page and its open menu lie on dark grounds: no band of the window's white shows
+// under the rows or above the menu's toolbar once the page has slid aside.
+TEST(MenuRenderTest, NoWindowWhiteShowsOnThePhonesHomeAndMenu) {
+  testsupport::ScreenScope screen;
+  testsupport::TempDir dir;
+  for (const char* name : {"home-phone", "menu-phone"}) {
+    SCOPED_TRACE(name);
+    const scenes::Scene* scene = scenes::find(name);
+    ASSERT_NE(scene, nullptr);
+    std::string path = dir.file(std::string(name) + ".png");
+    ASSERT_TRUE(scenes::renderScene(*scene, path));
+    auto image = cg::Image::fromFile(path);
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(showsAWhiteBand(*image, image->pixelWidth() / 320));
+  }
+}
+
 }  // namespace

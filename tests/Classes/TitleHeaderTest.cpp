@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "Classes/SocialNetwork/FaceBookSender.h"
 #include "Classes/SocialNetwork/VkontakteWebView.h"
 #include "Classes/TLFilmDetailView.h"
@@ -11,6 +14,8 @@
 #include "Platform/UIKit/ScreenTestSupport.h"
 #include "TitlePageTestSupport.h"
 #include "UIKit/ComposeViewController.h"
+#include "UIKit/ImageView.h"
+#include "UIKit/ViewRenderer.h"
 
 namespace {
 
@@ -160,6 +165,31 @@ TEST_F(TitleHeaderTest, StarsPerIdiomAndOrientation) {
   ASSERT_TRUE(phoneHeader->ratingView());
   EXPECT_EQ(cg::describe(phoneHeader->ratingView()->frame()), "{{242, 232}, {60, 12}}");
   phoneHeader->playerViewController()->resetPlayList();
+}
+
+// The tablet header's texts lie straight on the page's ground picture (the header is clear, 114
+// points below the page's top): each keeps 4.5:1 against the lightest pixel under it.
+TEST_F(TitleHeaderTest, TheHeadersTextsReadOnThePagesGround) {
+  auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+  auto luminance = [&](const cg::Color& c) {
+    return 0.2126 * linear(c.red) + 0.7152 * linear(c.green) + 0.0722 * linear(c.blue);
+  };
+  auto ground = std::make_shared<ui::ImageView>()->initWithFrame({0, 0, 1024, 1024});
+  ground->setImage(ui::Image::imageNamed("background.png"));
+  auto picture = ui::renderView(ground, 1);
+  ASSERT_TRUE(picture);
+  auto header = makeHeader(1002, false);
+  header->layoutSubviews();
+  for (const auto& label :
+       {header->filmNameLabel(), header->filmProducerLabel(), header->filmDetailLabel()}) {
+    cg::Rect r = label->frame().offsetBy(0, 114);
+    double lightest = 0;
+    for (int y = int(r.minY()); y < int(r.maxY()); ++y)
+      for (int x = int(r.minX()); x < int(std::min(r.maxX(), 768.0)); ++x)
+        lightest = std::max(lightest, luminance(picture->colorAt(x, y)));
+    double text = luminance(label->textColor().cgColor());
+    EXPECT_GE((text + 0.05) / (lightest + 0.05), 4.5) << cg::describe(label->frame());
+  }
 }
 
 TEST_F(TitleHeaderTest, DetailViewMenuButtonOpensTheMenu) {

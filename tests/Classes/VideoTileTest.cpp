@@ -56,7 +56,7 @@ TEST(VideoTileTest, EachStyleHasItsSizesLabelsAndStars) {
        0.6,
        {10, 125, 205, 25},
        19,
-       {10, 145, 145, 20},
+       {10, 145, 141, 20},
        15,
        {155, 150, 60, 12},
        "TLCinemaEmpty.png"},
@@ -68,7 +68,7 @@ TEST(VideoTileTest, EachStyleHasItsSizesLabelsAndStars) {
        1.0,
        {10, 280, 435, 35},
        30,
-       {10, 315, 330, 25},
+       {10, 315, 326, 25},
        20,
        {340, 318, 100, 20},
        "TLCinemaEmpty_BIG.png"},
@@ -80,7 +80,7 @@ TEST(VideoTileTest, EachStyleHasItsSizesLabelsAndStars) {
        0.6,
        {5, 102, 170, 15},
        15,
-       {5, 117, 110, 15},
+       {5, 117, 106, 15},
        15,
        {115, 118, 60, 12},
        "TLCinemaEmpty.png"},
@@ -92,7 +92,7 @@ TEST(VideoTileTest, EachStyleHasItsSizesLabelsAndStars) {
        0.6,
        {10, 125, 205, 25},
        19,
-       {10, 145, 145, 20},
+       {10, 145, 141, 20},
        15,
        {155, 150, 60, 12},
        "TLCinemaEmpty.png"},
@@ -104,8 +104,8 @@ TEST(VideoTileTest, EachStyleHasItsSizesLabelsAndStars) {
        0.6,
        {5, 92, 155, 15},
        16,
-       {5, 108, 107, 12},
-       16,
+       {5, 108, 88, 12},
+       14,
        {97, 110, 60, 12},
        "TLCinemaEmpty.png"},
       {true,
@@ -116,8 +116,8 @@ TEST(VideoTileTest, EachStyleHasItsSizesLabelsAndStars) {
        1.0,
        {10, 210, 260, 15},
        20,
-       {10, 232, 175, 15},
-       19,
+       {10, 232, 151, 15},
+       18,
        {165, 230, 100, 20},
        "TLCinemaEmpty_BIG.png"},
       {true,
@@ -128,7 +128,7 @@ TEST(VideoTileTest, EachStyleHasItsSizesLabelsAndStars) {
        0.6,
        {5, 102, 170, 15},
        15,
-       {5, 117, 110, 15},
+       {5, 117, 106, 15},
        15,
        {115, 118, 60, 12},
        "TLCinemaEmpty.png"},
@@ -169,6 +169,25 @@ TEST(VideoTileTest, EachStyleHasItsSizesLabelsAndStars) {
     EXPECT_EQ(tile->titleLabel(), label) << where;
     EXPECT_EQ(tile->titleLabel()->text(), "Другое") << where;
   }
+}
+
+// The genre and year line shares the stars' baseline: whatever its length it stops short of the
+// first star, and a short one shows whole.
+TEST(VideoTileTest, TheGenreAndYearLineStopsBeforeTheStars) {
+  for (bool phone : {false, true})
+    for (int style : {0, 1, 2})
+      for (const char* text : {"Комедия, 1985", "Приключения, 1988", "Научная фантастика, 2001"}) {
+        std::string where = std::string(phone ? "phone " : "tablet ") + std::to_string(style) + " " + text;
+        auto tile = makeTile(phone, style);
+        tile->setDescription(text);
+        tile->setRate(5);
+        cg::Rect shown = testsupport::shownTextRect(*tile->descriptionLabel(), tile.get());
+        cg::Rect stars = tile->rateView()->frame();
+        EXPECT_LE(shown.maxX(), stars.minX() - 2) << where << ": " << cg::describe(shown);
+        if (std::string(text) == "Комедия, 1985") {
+          EXPECT_TRUE(testsupport::showsWholeText(*tile->descriptionLabel())) << where;
+        }
+      }
 }
 
 TEST(VideoTileTest, TabletTileOptionsAndTheSelectedEpisode) {

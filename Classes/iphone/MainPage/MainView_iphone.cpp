@@ -13,6 +13,9 @@ constexpr double kToolbarBottom = 43;
 std::shared_ptr<MainView_iphone> MainView_iphone::initWithFrame(const cg::Rect& frame) {
   ui::View::initWithFrame(frame);
   guarded([&] {
+    // The rows' white texts need a dark ground: without one the window's white shows through.
+    auto ground = ui::Image::imageNamed("background.png");
+    setBackgroundColor(ground ? ui::Color::colorWithPatternImage(ground) : ui::Color::blackColor());
     setIsSliderLoaded(false);
     setElementsCountForParse(0);
     auto scroll = std::make_shared<ui::ScrollView>()->initWithFrame(

@@ -37,6 +37,13 @@ void TLMenuView_iphone::buildViews(double width, double height) {
   menuArea_ = panel;
   addSubview(menuArea_);
 
+  // Above the toolbar, over the list's width, nothing else is drawn once the page has slid aside:
+  // a dark band there instead of the window's white.
+  auto band = std::make_shared<ui::View>()->initWithFrame({width - kShift, 0, kShift, 20});
+  band->setBackgroundColor(ui::Color::blackColor());
+  band->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin);
+  menuArea_->addSubview(band);
+
   toolbar_ = std::make_shared<ui::Toolbar>()->initWithFrame({0, 20, width, 44});
   toolbar_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
   toolbar_->setBarStyle(ui::BarStyle::black);

@@ -7,6 +7,7 @@
 
 #include "Classes/SocialNetwork/FaceBookSender.h"
 #include "Classes/SocialNetwork/VkontakteWebView.h"
+#include "Classes/TextFitSupport.h"
 #include "Classes/WidgetTestSupport.h"
 #include "Classes/iphone/SocialNetwork/FaceBookSender_iphone.h"
 #include "Classes/iphone/SocialNetwork/VkontakteWebView_iphone.h"
@@ -44,6 +45,14 @@ void expectEditor(const ShareSheetView& sheet, const Rect& panel) {
   EXPECT_EQ(sheet.sendButton()->frame(), Rect(panel.width() - 16 - 105, editorHeight - 35, 100, 30));
   EXPECT_EQ(sheet.cancelButton()->frame(), Rect(5, editorHeight - 35, 100, 30));
   EXPECT_EQ(sheet.closeButton()->frame(), Rect(panel.width() - 38, 5, 33, 33));
+  // The logout title keeps clear of the close button: neither touches the other.
+  auto logout = sheet.logoutButton();
+  logout->layoutIfNeeded();
+  Rect title = testsupport::shownTextRect(*logout->titleLabel(), sheet.contentView().get());
+  EXPECT_FALSE(title.insetBy(-4, -4).intersects(sheet.closeButton()->frame()))
+      << cg::describe(title) << " by " << cg::describe(sheet.closeButton()->frame());
+  EXPECT_FALSE(logout->convertRectToView(logout->bounds(), sheet.contentView().get())
+                   .intersects(sheet.closeButton()->frame()));
 }
 
 TEST_P(ShareSheetLayoutTest, SheetPanelEditorAndFieldFrames) {
@@ -65,8 +74,11 @@ TEST_P(ShareSheetLayoutTest, SheetPanelEditorAndFieldFrames) {
   EXPECT_EQ(fb->frame(), l.fbSheet);
   EXPECT_EQ(fb->contentView()->frame(), l.fbPanel);
   expectEditor(*fb, l.fbPanel);
-  // The overlay covers the largest screen from the sheet's origin.
-  EXPECT_EQ(fb->progressOverlay()->frame(), Rect(0, 0, 1024, 1024));
+  // The overlay covers the largest screen from the host's top, above a sheet moved down too.
+  Rect dim = fb->progressOverlay()->frame().offsetBy(0, fb->frame().y());
+  EXPECT_EQ(dim.origin, (cg::Point{0, 0}));
+  EXPECT_GE(dim.width(), 1024);
+  EXPECT_GE(dim.height(), 1024);
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, ShareSheetLayoutTest,

@@ -273,8 +273,8 @@ TEST(PlaceholderResourcesTest, EveryTextColourReadsOverTheGroundItIsDrawnOn) {
       {"pressed rubric heading", lightGray, {"rubricBTN.png", {200, 37}, 7}, {33, 10, 133, 17}},
       {"filter apply button", white, {"showBtn.png", {120, 34}, 6}, {19, 8, 81, 18}},
       {"share sheet buttons", white, {"socBtnBg.png", {100, 30}}, {6, 5, 88, 20}},
-      {"share sheet log out on VKontakte", white, {"vkLogo.png", {424, 40}, 140}, {324, 12, 100, 20}},
-      {"share sheet log out on Facebook", white, {"fbLogo.png", {424, 40}, 115}, {324, 12, 100, 20}},
+      {"share sheet log out on VKontakte", white, {"vkLogo.png", {424, 40}, 140}, {328, 12, 60, 20}},
+      {"share sheet log out on Facebook", white, {"fbLogo.png", {424, 40}, 115}, {328, 12, 60, 20}},
       // Phone lists: title and description on the first and the other rows.
       {"list title", white, {"cellBackground.png", {320, 80}, 1, 5}, {125, 8, 170, 20}},
       {"list description", listGray, {"cellBackground.png", {320, 80}, 1, 5}, {125, 29, 170, 22}},
@@ -304,6 +304,8 @@ TEST(PlaceholderResourcesTest, EveryTextColourReadsOverTheGroundItIsDrawnOn) {
       // Person pages: grey captions and white values on the page's ground.
       {"person captions", gray, {"background.png", {1024, 1024}}, {280, 20, 480, 400}},
       {"person values", white, {"background.png", {1024, 1024}}, {280, 20, 480, 400}},
+      // Title page header: producer and details under the name, in both orientations.
+      {"title page details", lightGray, {"background.png", {1024, 1024}}, {412, 134, 600, 70}},
       // The player's time labels on its bars.
       {"player bar times", white, {"AKMovieImages.bundle/toolbarBg", {768, 44}}, {80, 12, 35, 20}},
       {"preview bar times", white, {"AKMovieImages.bundle/smallBarBg", {374, 38}}, {60, 9, 35, 20}},
