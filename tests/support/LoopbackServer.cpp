@@ -1,5 +1,7 @@
 #include "support/LoopbackServer.h"
 
+#include "LoopbackConnections.h"
+
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <httplib.h>
@@ -162,25 +164,10 @@ LoopbackServer::LoopbackServer() : impl_(std::make_unique<Impl>()) {
 }
 
 LoopbackServer::~LoopbackServer() {
-  // Idle keep-alive connections would hold the server's workers (and this destructor) for the
-  // whole keep-alive timeout: end them first. They are in this process, accepted on our port.
-  if (DIR* fds = ::opendir("/proc/self/fd")) {
-    while (dirent* entry = ::readdir(fds)) {
-      int fd = std::atoi(entry->d_name);
-      if (fd <= 2 || fd == ::dirfd(fds)) continue;
-      sockaddr_storage local{}, peer{};
-      socklen_t localLength = sizeof local, peerLength = sizeof peer;
-      if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0 ||
-          local.ss_family != AF_INET)
-        continue;
-      if (ntohs(reinterpret_cast<sockaddr_in*>(&local)->sin_port) != port_) continue;
-      // Connected sockets only: the listening one has no peer.
-      if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) continue;
-      ::shutdown(fd, SHUT_RDWR);
-    }
-    ::closedir(fds);
-  }
   impl_->server.stop();
+  // Idle keep-alive connections would hold the server's workers (and this destructor) for the
+  // whole keep-alive timeout.
+  loopback::endConnectionsAcceptedOn(port_);
   if (impl_->thread.joinable()) impl_->thread.join();
 }
 

@@ -1,5 +1,7 @@
 #include "SampleServer.h"
 
+#include "LoopbackConnections.h"
+
 #include <httplib.h>
 
 #include <algorithm>
@@ -32,7 +34,6 @@ void Server::start(const std::string& address, int port) {
     stopping_ = false;
   }
   server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
-  server_->set_keep_alive_timeout(keepAliveSeconds_);
   server_->Post("/collect", [this](const httplib::Request& req, httplib::Response& res) {
     ServiceRequest request{req.method, req.path, {}, {}, req.get_header_value("Host")};
     CollectedHit hit{{}, req.get_header_value("User-Agent")};
@@ -114,6 +115,8 @@ void Server::stop() {
   }
   stopped_.notify_all();
   if (server_) server_->stop();
+  // Idle kept-alive connections would hold the workers (and this join) for their whole timeout.
+  if (port_ > 0) loopback::endConnectionsAcceptedOn(port_);
   if (thread_.joinable()) thread_.join();
   server_.reset();
 }

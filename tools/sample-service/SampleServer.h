@@ -52,11 +52,6 @@ class Server {
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
-  // How long a connection may idle between kept-alive requests before the service closes it;
-  // set before start(). stop() waits for idle connections to run out, so the default (0: closed
-  // when no next request follows at once) keeps stopping prompt; the service program keeps them
-  // 5 s, as a web server does.
-  void setKeepAliveSeconds(int seconds) { keepAliveSeconds_ = seconds; }
   // Throws std::runtime_error when the address cannot be bound.
   void start(const std::string& address = "127.0.0.1", int port = 0);
   void stop();
@@ -107,7 +102,6 @@ class Server {
   std::thread thread_;
   std::string address_;
   int port_ = 0;
-  int keepAliveSeconds_ = 0;
 
   mutable std::mutex mutex_;
   std::condition_variable stopped_;

@@ -56,7 +56,6 @@ int main(int argc, char** argv) {
 
   try {
     sampleservice::Server server(data);
-    server.setKeepAliveSeconds(5);
     server.start(address, port);
     std::printf("%s\n", server.url().c_str());
     std::fflush(stdout);

@@ -200,6 +200,6 @@ void FacebookPeer::start(int port) {
   }
 }
 
-void FacebookPeer::stop() { stopLoopback(server_, thread_); }
+void FacebookPeer::stop() { stopLoopback(server_, thread_, port_); }
 
 }  // namespace socialpeers

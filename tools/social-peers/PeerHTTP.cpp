@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "LoopbackConnections.h"
+
 namespace socialpeers {
 
 PeerRequest recordRequest(const httplib::Request& req) {
@@ -51,9 +53,6 @@ std::string requestCookie(const httplib::Request& req, const std::string& name) 
 }
 
 int listenOnLoopback(httplib::Server& server, int port, std::thread& thread, const char* fake) {
-  // Stopping waits for idle kept-alive connections to time out: a connection closes as soon as no
-  // next request follows, so a stop is prompt.
-  server.set_keep_alive_timeout(0);
   int bound =
       port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
   if (bound <= 0)
@@ -67,9 +66,11 @@ int listenOnLoopback(httplib::Server& server, int port, std::thread& thread, con
   return bound;
 }
 
-void stopLoopback(std::unique_ptr<httplib::Server>& server, std::thread& thread) {
+void stopLoopback(std::unique_ptr<httplib::Server>& server, std::thread& thread, int port) {
   if (!server) return;
   server->stop();
+  // Idle kept-alive connections would hold the workers (and the join) for their whole timeout.
+  if (port > 0) loopback::endConnectionsAcceptedOn(port);
   if (thread.joinable()) thread.join();
   server.reset();
 }

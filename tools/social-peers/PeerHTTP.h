@@ -21,6 +21,6 @@ std::string requestCookie(const httplib::Request& req, const std::string& name);
 // throws std::runtime_error naming the fake when the port cannot be bound.
 int listenOnLoopback(httplib::Server& server, int port, std::thread& thread, const char* fake);
 // Stops a started fake's server and its thread; nothing for one that is not running.
-void stopLoopback(std::unique_ptr<httplib::Server>& server, std::thread& thread);
+void stopLoopback(std::unique_ptr<httplib::Server>& server, std::thread& thread, int port);
 
 }  // namespace socialpeers

@@ -185,6 +185,6 @@ void VkontaktePeer::start(int port) {
   }
 }
 
-void VkontaktePeer::stop() { stopLoopback(server_, thread_); }
+void VkontaktePeer::stop() { stopLoopback(server_, thread_, port_); }
 
 }  // namespace socialpeers

@@ -19,9 +19,8 @@ CollectServer::~CollectServer() { stop(); }
 void CollectServer::start() {
   if (server_) return;
   server_ = std::make_unique<httplib::Server>();
-  // Stopping waits for idle keep-alive connections to time out: close them when no next request
-  // follows at once.
-  server_->set_keep_alive_timeout(0);
+  // Stopping waits for idle keep-alive connections to time out: keep that short.
+  server_->set_keep_alive_timeout(1);
   {
     std::lock_guard lock(mutex_);
     stopped_ = false;

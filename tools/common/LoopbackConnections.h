@@ -1,0 +1,33 @@
+#pragma once
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstdlib>
+
+namespace loopback {
+
+// Ends every connection this process accepted on the port: a server stopping would otherwise wait
+// for each idle kept-alive connection to time out before its workers finish. Call it after the
+// server stopped listening, so no new connection arrives behind it.
+inline void endConnectionsAcceptedOn(int port) {
+  DIR* fds = ::opendir("/proc/self/fd");
+  if (!fds) return;
+  while (dirent* entry = ::readdir(fds)) {
+    int fd = std::atoi(entry->d_name);
+    if (fd <= 2 || fd == ::dirfd(fds)) continue;
+    sockaddr_storage local{}, peer{};
+    socklen_t localLength = sizeof local, peerLength = sizeof peer;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0 || local.ss_family != AF_INET)
+      continue;
+    if (ntohs(reinterpret_cast<sockaddr_in*>(&local)->sin_port) != port) continue;
+    // Connected sockets only: a listening one has no peer.
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) continue;
+    ::shutdown(fd, SHUT_RDWR);
+  }
+  ::closedir(fds);
+}
+
+}  // namespace loopback
