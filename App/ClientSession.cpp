@@ -80,18 +80,6 @@ std::shared_ptr<ui::View> pageOnScreen(const std::shared_ptr<ui::Window>& window
 }
 
 // A sample title's poster: the cached poster of the sample title, else the first one cached.
-std::string samplePosterPath() {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path folder = TLSettings::postersPath();
-  if (fs::exists(folder / "1033.png", ec)) return (folder / "1033.png").string();
-  std::vector<std::string> names;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    if (it->is_regular_file(ec)) names.push_back(it->path().string());
-  std::sort(names.begin(), names.end());
-  return names.empty() ? std::string() : names.front();
-}
-
 // Whether a TCP connection to host[:port] opens within a couple of seconds; the reason when not.
 bool serviceAnswers(const std::string& hostAndPort, std::string& reason) {
   std::string host = hostAndPort, port = "80";
@@ -443,10 +431,13 @@ void ClientSession::runStep(const ScriptStep& step) {
     }
     case ScriptStep::Kind::share: {
       auto page = pageOnScreen(window);
+      // One of the sample service's films, its title, address and poster from the same record.
+      const int titleId = 1033;
       const std::string message = ShareSheetView::messageForTitle("Тень ночного поезда");
       // A share address with a query of its own, as the service's are.
-      const std::string link = "http://" + settings_.serviceHost + "/films/1033?from=app&kind=film";
-      const std::string poster = samplePosterPath();
+      const std::string link =
+          "http://" + settings_.serviceHost + ns::format("/films/%d?from=app&kind=film", titleId);
+      const std::string poster = sharedTitlePosterPath(titleId);
       const bool phone = !ui::isPad();
       if (step.argument == "vk") {
         auto sheet = phone ? std::make_shared<VkontakteWebView_iphone>()->initWithFrame(page->bounds(),
@@ -511,4 +502,12 @@ bool ClientSession::writeShot(const std::string& folder, const std::string& file
   }
   written.push_back(base + ".png");
   return true;
+}
+
+std::string sharedTitlePosterPath(int titleId) {
+  std::error_code ec;
+  for (const std::string& path :
+       {TLSettings::posterForBaseVideo(titleId), TLSettings::posterBigForBaseVideo(titleId)})
+    if (std::filesystem::is_regular_file(path, ec)) return path;
+  return {};
 }

@@ -27,6 +27,10 @@ struct ProcessActivity {
   static ProcessActivity current();
 };
 
+// The poster a scripted share sheet shows for the title: its small poster as the pages stored it,
+// else its big one, else empty (the sheet's own stand-in picture), never another title's.
+std::string sharedTitlePosterPath(int titleId);
+
 // Drives the running client without a person: waits until it settles, runs the script's steps one
 // at a time on the settled client, writes dumps and screenshots, and ends the run with 0 once
 // every step is done, or with 1 and a message when a step fails or the client does not settle in

@@ -105,11 +105,7 @@ void TLVideoItemPriviewBase::setDescription(std::optional<std::string> descripti
   description_ = std::move(description);
   if (!descriptionLabel_) {
     const Style& s = currentStyle();
-    // The line ends a few points before the stars, which share its baseline, instead of running
-    // under them.
-    cg::Rect frame = s.descriptionRect;
-    frame.size.width = std::min(frame.width(), s.starOrigin.x - kStarGap - frame.x());
-    descriptionLabel_ = std::make_shared<ui::Label>()->initWithFrame(frame);
+    descriptionLabel_ = std::make_shared<ui::Label>()->initWithFrame(descriptionFrame());
     descriptionLabel_->setFont(ui::Font::fontWithName(kFontName, s.descriptionFontSize));
     descriptionLabel_->setBackgroundColor(ui::Color::clearColor());
     descriptionLabel_->setTextColor(ui::Color::lightGrayColor());
@@ -130,8 +126,21 @@ void TLVideoItemPriviewBase::setRate(int rate) {
     else
       rateView_->initSmallStyleWithFrame(at);
     addSubview(rateView_);
+    if (descriptionLabel_) descriptionLabel_->setFrame(descriptionFrame());
   }
   rateView_->setRating(rate_);
+}
+
+cg::Rect TLVideoItemPriviewBase::descriptionFrame() const {
+  const Style& s = currentStyle();
+  cg::Rect frame = s.descriptionRect;
+  // Beside the stars, which share its baseline, the line ends a few points before them instead of
+  // running under them; a tile without stars (the category grid's) gives it the title's width.
+  if (rateView_)
+    frame.size.width = std::min(frame.width(), s.starOrigin.x - kStarGap - frame.x());
+  else
+    frame.size.width = std::max(frame.width(), s.titleRect.maxX() - frame.x());
+  return frame;
 }
 
 void TLVideoItemPriviewBase::setCategoryName(std::optional<std::string> name) {

@@ -124,6 +124,8 @@ class TLVideoItemPriviewBase : public ui::View {
   virtual void descriptionDidChange() {}
 
   const Style& currentStyle() const { return twin_.style(style_); }
+  // The genre and year line's frame, as far as the stars leave it room.
+  cg::Rect descriptionFrame() const;
   const PriorityRule& currentRule() const { return twin_.rule(loadPriority_); }
 
  private:

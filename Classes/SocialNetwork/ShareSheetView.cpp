@@ -12,6 +12,8 @@
 namespace {
 constexpr double kAnimation = 0.3;
 constexpr double kKeyboardShift = 220.0;
+// Two lines of the message and the field's margins.
+constexpr double kMinFieldHeight = 44.0;
 constexpr const char* kSendSelector = "postAfterDelay";
 }  // namespace
 
@@ -143,15 +145,25 @@ void ShareSheetView::loadMessageEditor(const EditorStyle& style, double panelWid
   if (auto image = ui::Image::imageNamed(style.logo))
     logo->setImage(image->stretchableImageWithLeftCapWidth(style.logoCap, 0));
 
-  // The field and its label.
+  // The field and its label. The field ends 5 points above the buttons; where that leaves too little
+  // of it (a phone turned sideways), the label and field move up to just below the poster.
+  cg::Rect fieldFrame = style.fieldFrame;
+  double labelY = 150;
+  const double fieldFoot = editorHeight - 40;
+  if (fieldFrame.maxY() > fieldFoot) fieldFrame.size.height = std::max(0.0, fieldFoot - fieldFrame.y());
+  if (fieldFrame.height() < kMinFieldHeight) {
+    labelY = 128;
+    fieldFrame.origin.y = 150;
+    fieldFrame.size.height = std::max(0.0, fieldFoot - fieldFrame.y());
+  }
   auto label = std::make_shared<ui::Label>()->initWithFrame(
-      {15, 150, phoneVariant_ ? bounds().width() : panelWidth, 20});
+      {15, labelY, phoneVariant_ ? bounds().width() : panelWidth, 20});
   label->setBackgroundColor(ui::Color::clearColor());
   label->setTextAlignment(ui::TextAlignment::Left);
   label->setText("Сообщение:");
   label->setTextColor(panelColor());
   label->setFont(ui::Font::boldSystemFontOfSize(style.labelFontSize));
-  messageField_ = std::make_shared<ui::TextView>()->initWithFrame(style.fieldFrame);
+  messageField_ = std::make_shared<ui::TextView>()->initWithFrame(fieldFrame);
   if (!phoneVariant_) messageField_->setAutoresizingMask(ui::ViewAutoresizingFlexibleHeight);
   messageField_->setText(message_);
   messageField_->setFont(ui::Font::systemFontOfSize(16));

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "App/ClientOptions.h"
 #include "App/ClientScript.h"
+#include "App/ClientSession.h"
+#include "Classes/TLSettings.h"
 #include "UIKit/Label.h"
 
 namespace {
@@ -209,6 +213,28 @@ TEST(ClientOptionsDeviceTest, ProfilesFollowTheNames) {
     EXPECT_EQ(c.points.height, options.device.screenSize.height) << c.name;
     EXPECT_EQ(c.scale, options.device.scale) << c.name;
     EXPECT_EQ(c.landscape, ui::isLandscape(options.orientation)) << c.name;
+  }
+}
+
+// The scripted share sheet shows the shared title's own poster, whichever size the pages stored,
+// and the sheet's stand-in when it has none: never another title's that happens to be cached.
+TEST(ScriptSharePosterTest, IsTheSharedTitlesOwnPosterOrNone) {
+  namespace fs = std::filesystem;
+  const int titleId = 4242;
+  const std::string other = TLSettings::posterForBaseVideo(1);
+  const std::string small = TLSettings::posterForBaseVideo(titleId);
+  const std::string big = TLSettings::posterBigForBaseVideo(titleId);
+  struct Stored {
+    const char* name;
+    std::vector<std::string> files;
+    std::string expected;
+  };
+  for (const Stored& c :
+       {Stored{"only another title's poster", {other}, ""}, Stored{"only the big poster", {other, big}, big},
+        Stored{"small and big", {big, small}, small}}) {
+    for (const auto& path : c.files) std::ofstream(path) << "png";
+    EXPECT_EQ(c.expected, sharedTitlePosterPath(titleId)) << c.name;
+    for (const auto& path : {other, small, big}) fs::remove(path);
   }
 }
 

@@ -111,6 +111,19 @@ TEST_F(PhoneCategoryPageTest, NothingFoundShowsTheNoteOverTheRecommendations) {
   EXPECT_EQ(requestedPages(), std::vector<std::string>{"0"});
 }
 
+// The panel's picker rows, the show button and the panel's own foot: the button is not drawn over
+// rows and both stay inside the panel, which clips them.
+TEST_F(PhoneCategoryPageTest, ThePanelsShowButtonLiesBelowThePickerInsideThePanel) {
+  auto page = open();
+  const cg::Rect panel = page->popoverView()->bounds();
+  const cg::Rect picker = page->paramPicker()->frame();
+  const cg::Rect button = page->showButton()->frame();
+  EXPECT_FALSE(picker.intersects(button)) << picker.maxY() << " > " << button.y();
+  EXPECT_LE(picker.maxY(), panel.maxY());
+  EXPECT_LE(button.maxY(), panel.maxY());
+  EXPECT_GE(button.y(), 0.0);
+}
+
 TEST_F(PhoneCategoryPageTest, PickerRowsBecomeRequestFilters) {
   server_->setOverride("/api/mobile", "get_category",
                        body("{\"items\":[{\"items\":[{\"id\":\"12\",\"title\":\"Драма\"}]}]}"));

@@ -190,6 +190,24 @@ TEST(VideoTileTest, TheGenreAndYearLineStopsBeforeTheStars) {
       }
 }
 
+// A tile that shows no stars (the category grid's) gives the line the tile's width, and stars set
+// before the line still shorten it.
+TEST(VideoTileTest, WithoutStarsTheGenreAndYearLineTakesTheWholeWidth) {
+  for (bool phone : {false, true})
+    for (int style : {0, 1, 2}) {
+      std::string where = std::string(phone ? "phone " : "tablet ") + std::to_string(style);
+      auto bare = makeTile(phone, style);
+      bare->setDescription("Приключения, 1988");
+      EXPECT_TRUE(testsupport::showsWholeText(*bare->descriptionLabel())) << where;
+
+      auto rated = makeTile(phone, style);
+      rated->setRate(5);
+      rated->setDescription("Научная фантастика, 2001");
+      cg::Rect shown = testsupport::shownTextRect(*rated->descriptionLabel(), rated.get());
+      EXPECT_LE(shown.maxX(), rated->rateView()->frame().minX() - 2) << where << ": " << cg::describe(shown);
+    }
+}
+
 TEST(VideoTileTest, TabletTileOptionsAndTheSelectedEpisode) {
   struct Case {
     int style;

@@ -1,7 +1,6 @@
 #include "Classes/SocialNetwork/FB/FBDialog.h"
 
 #include <cmath>
-#include <numbers>
 
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"
@@ -274,7 +273,8 @@ void FBDialog::show() {
   sizeToFitOrientation(false);
 
   bool landscape = ui::isLandscape(statusBarOrientation());
-  double topX = FBIsDeviceIPad() ? (landscape ? 567 : 412) : 270;
+  // On a phone the top close button keeps to the right corner, however wide the dialog lies.
+  double topX = FBIsDeviceIPad() ? (landscape ? 567 : 412) : bounds().width() - 30;
   topCloseButton_->setFrame({topX, -7, 33, 33});
   topCloseButton_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin);
   addSubview(topCloseButton_);
@@ -335,18 +335,9 @@ void FBDialog::bounce2AnimationStopped() {
 
 // --- Orientation and keyboard ---------------------------------------------------------------
 
-cg::AffineTransform FBDialog::transformForOrientation() const {
-  switch (statusBarOrientation()) {
-    case ui::InterfaceOrientation::landscapeLeft:
-      return cg::AffineTransform::makeRotation(std::numbers::pi * 1.5);
-    case ui::InterfaceOrientation::landscapeRight:
-      return cg::AffineTransform::makeRotation(std::numbers::pi / 2);
-    case ui::InterfaceOrientation::portraitUpsideDown:
-      return cg::AffineTransform::makeRotation(-std::numbers::pi);
-    default:
-      return cg::AffineTransform::identity();
-  }
-}
+// The window turns with the interface and draws upright in every orientation, so the dialog needs
+// no turn of its own: a rotation here would draw it sideways.
+cg::AffineTransform FBDialog::transformForOrientation() const { return cg::AffineTransform::identity(); }
 
 bool FBDialog::shouldRotateToOrientation(ui::InterfaceOrientation orientation) const {
   if (orientation == orientation_) return false;
@@ -362,16 +353,16 @@ bool FBDialog::shouldRotateToOrientation(ui::InterfaceOrientation orientation) c
 
 void FBDialog::sizeToFitOrientation(bool transform) {
   if (transform) setTransform(cg::AffineTransform::identity());
+  // The window's area below the status bar, as the window lies now (turned with the interface).
+  auto window = ui::Window::keyWindow();
   cg::Rect frame = ui::Screen::mainScreen()->applicationFrame();
+  if (window) frame = window->rootViewFrame();
   cg::Point center{frame.x() + std::ceil(frame.width() / 2), frame.y() + std::ceil(frame.height() / 2)};
   double scale = FBIsDeviceIPad() ? 0.6 : 1.0;
   double width = std::floor(scale * frame.width()) - 2 * kPadding;
   double height = std::floor(scale * frame.height()) - 2 * kPadding;
   orientation_ = statusBarOrientation();
-  if (ui::isLandscape(orientation_))
-    setFrame({kPadding, kPadding, height, width});
-  else
-    setFrame({kPadding, kPadding, width, height});
+  setFrame({kPadding, kPadding, width, height});
   setCenter(center);
   if (transform) setTransform(transformForOrientation());
 }

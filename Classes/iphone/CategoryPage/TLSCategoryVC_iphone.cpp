@@ -22,6 +22,7 @@
 namespace {
 constexpr double kToolbarHeight = 44.0;
 constexpr double kPanelHeight = 260.0;
+constexpr double kPickerHeight = 216.0;
 constexpr double kNothingFoundShift = 46.0;
 constexpr const char* kCellIdentifier = "customCell";
 constexpr const char* kAllGenres = "Все категории";
@@ -130,8 +131,9 @@ void TLSCategoryVC_iphone::viewDidLoad() {
   showButton_->setBackgroundImage(
       ui::Image::imageNamed("showBtn.png")->stretchableImageWithLeftCapWidth(6, 0), ui::ControlStateNormal);
 
-  // 4. The picker and its dressing.
-  paramPicker_ = std::make_shared<ui::PickerView>()->initWithFrame({20, 0, 280, 280});
+  // 4. The picker and its dressing. The picker keeps the device's standard picker height, so its
+  // rows end above the show button at the panel's foot.
+  paramPicker_ = std::make_shared<ui::PickerView>()->initWithFrame({20, 0, 280, kPickerHeight});
   paramPicker_->setDelegate(me);
   paramPicker_->setShowsSelectionIndicator(true);
   paramPicker_->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin |

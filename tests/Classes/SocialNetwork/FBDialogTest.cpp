@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -351,7 +350,6 @@ struct Layout {
   ui::InterfaceOrientation orientation;
   cg::Size size;  // the panel's bounds
   double topCloseX;
-  double angle;  // of the orientation transform
 };
 
 class FBDialogLayoutTest : public ::testing::TestWithParam<Layout> {};
@@ -361,16 +359,24 @@ TEST_P(FBDialogLayoutTest, ThePanelFitsTheScreenAndItsPartsTheTitleBar) {
   testsupport::ScreenScope screen(c.device);
   ns::ManualClock clock;
   ui::Application::sharedApplication()->setStatusBarOrientation(c.orientation);
-  auto window = std::make_shared<ui::Window>()->initWithFrame(ui::Screen::mainScreen()->bounds());
+  // The window turns with the interface, as it does when the device turns.
+  cg::Size screenSize = ui::Screen::mainScreen()->bounds().size;
+  auto window = std::make_shared<ui::Window>()->initWithFrame(
+      {0, 0, ui::isLandscape(c.orientation) ? screenSize.height : screenSize.width,
+       ui::isLandscape(c.orientation) ? screenSize.width : screenSize.height});
   window->makeKeyAndVisible();
   auto dialog = quietDialog();
   settle(clock);
 
-  cg::Rect app = ui::Screen::mainScreen()->applicationFrame();
+  cg::Rect app = window->rootViewFrame();
   EXPECT_EQ(dialog->bounds().size, c.size);
   EXPECT_EQ(dialog->center(),
             (cg::Point{app.x() + std::ceil(app.width() / 2), app.y() + std::ceil(app.height() / 2)}));
-  EXPECT_EQ(dialog->transform(), cg::AffineTransform::makeRotation(c.angle));
+  // Upright, inside the window below its status bar.
+  EXPECT_EQ(dialog->transform(), cg::AffineTransform::identity());
+  EXPECT_TRUE(app.contains(dialog->frame())) << cg::describe(dialog->frame());
+  EXPECT_TRUE(window->bounds().contains(
+      dialog->convertRectToView(dialog->topCloseButton()->frame(), window).insetBy(7, 7)));
   EXPECT_EQ(dialog->orientation(), c.orientation);
   EXPECT_EQ(dialog->topCloseButton()->frame(), (cg::Rect{c.topCloseX, -7, 33, 33}));
 
@@ -399,32 +405,27 @@ INSTANTIATE_TEST_SUITE_P(Devices, FBDialogLayoutTest,
                                                   ui::DeviceProfile::tablet(),
                                                   ui::InterfaceOrientation::portrait,
                                                   {440, 582},
-                                                  412,
-                                                  0},
+                                                  412},
                                            Layout{"tablet_landscape_left",
                                                   ui::DeviceProfile::tablet(),
                                                   ui::InterfaceOrientation::landscapeLeft,
-                                                  {582, 440},
-                                                  567,
-                                                  std::numbers::pi * 1.5},
+                                                  {594, 428},
+                                                  567},
                                            Layout{"tablet_upside_down",
                                                   ui::DeviceProfile::tablet(),
                                                   ui::InterfaceOrientation::portraitUpsideDown,
                                                   {440, 582},
-                                                  412,
-                                                  -std::numbers::pi},
+                                                  412},
                                            Layout{"phone_portrait",
                                                   ui::DeviceProfile::phone(),
                                                   ui::InterfaceOrientation::portrait,
                                                   {300, 440},
-                                                  270,
-                                                  0},
+                                                  270},
                                            Layout{"phone_landscape_right",
                                                   ui::DeviceProfile::phone(),
                                                   ui::InterfaceOrientation::landscapeRight,
-                                                  {440, 300},
-                                                  270,
-                                                  std::numbers::pi / 2}),
+                                                  {460, 280},
+                                                  430}),
                          testsupport::CaseName());
 
 TEST(FBDialogAnimationTest, BouncesInOnTheClockAndFadesOutBeforeLeavingTheWindow) {
@@ -462,11 +463,21 @@ TEST(FBDialogAnimationTest, TurnsWithTheInterfaceUnlessTheKeyboardIsUp) {
   auto dialog = quietDialog();
   settle(clock);
   auto center = ns::NotificationCenter::defaultCenter();
+  // The interface turns and the window with it, as when the device turns.
+  cg::Size screenSize = ui::Screen::mainScreen()->bounds().size;
+  auto turn = [&](ui::InterfaceOrientation orientation) {
+    app->setStatusBarOrientation(orientation);
+    bool landscape = ui::isLandscape(orientation);
+    window->setFrame({0, 0, landscape ? screenSize.height : screenSize.width,
+                      landscape ? screenSize.width : screenSize.height});
+    center->postNotificationName(ui::kDeviceOrientationDidChangeNotification);
+  };
 
-  app->setStatusBarOrientation(ui::InterfaceOrientation::landscapeLeft);
-  center->postNotificationName(ui::kDeviceOrientationDidChangeNotification);
-  EXPECT_EQ(dialog->bounds().size, (cg::Size{440, 300}));
-  EXPECT_EQ(dialog->transform(), cg::AffineTransform::makeRotation(std::numbers::pi * 1.5));
+  turn(ui::InterfaceOrientation::landscapeLeft);
+  // Upright, across the turned window below its status bar.
+  EXPECT_EQ(dialog->bounds().size, (cg::Size{460, 280}));
+  EXPECT_EQ(dialog->center(), (cg::Point{240, 170}));
+  EXPECT_EQ(dialog->transform(), cg::AffineTransform::identity());
   EXPECT_EQ(dialog->webView()->evaluatedScripts().back(), "document.body.setAttribute('orientation', 90);");
 
   // The phone's keyboard in landscape takes the web view over the title bar and borders.
@@ -475,16 +486,14 @@ TEST(FBDialogAnimationTest, TurnsWithTheInterfaceUnlessTheKeyboardIsUp) {
   center->postNotificationName(ui::kKeyboardWillShowNotification);
   EXPECT_TRUE(dialog->isShowingKeyboard());
   EXPECT_EQ(dialog->webView()->frame(), web.insetBy(-20, -20 - bar));
-  app->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
-  center->postNotificationName(ui::kDeviceOrientationDidChangeNotification);
+  turn(ui::InterfaceOrientation::portrait);
   EXPECT_EQ(dialog->orientation(), ui::InterfaceOrientation::landscapeLeft);
-  app->setStatusBarOrientation(ui::InterfaceOrientation::landscapeLeft);
+  turn(ui::InterfaceOrientation::landscapeLeft);
   center->postNotificationName(ui::kKeyboardWillHideNotification);
   EXPECT_FALSE(dialog->isShowingKeyboard());
   EXPECT_EQ(dialog->webView()->frame(), web);
 
-  app->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
-  center->postNotificationName(ui::kDeviceOrientationDidChangeNotification);
+  turn(ui::InterfaceOrientation::portrait);
   EXPECT_EQ(dialog->bounds().size, (cg::Size{300, 440}));
   EXPECT_EQ(dialog->transform(), cg::AffineTransform::identity());
   EXPECT_EQ(dialog->webView()->evaluatedScripts().back(), "document.body.removeAttribute('orientation');");
@@ -492,8 +501,7 @@ TEST(FBDialogAnimationTest, TurnsWithTheInterfaceUnlessTheKeyboardIsUp) {
   // Once dismissed it no longer listens.
   dialog->dismissWithSuccess(true, false);
   EXPECT_FALSE(dialog->superview());
-  app->setStatusBarOrientation(ui::InterfaceOrientation::landscapeRight);
-  center->postNotificationName(ui::kDeviceOrientationDidChangeNotification);
+  turn(ui::InterfaceOrientation::landscapeRight);
   EXPECT_EQ(dialog->orientation(), ui::InterfaceOrientation::portrait);
   window->resignKeyWindow();
 }

@@ -2,6 +2,7 @@
 // move for the keyboard and on rotation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,10 +38,24 @@ ui::DeviceProfile tall() { return ui::DeviceProfile::phoneTall(); }
 class ShareSheetLayoutTest : public testsupport::ShareSheetSuite,
                              public ::testing::WithParamInterface<Layout> {};
 
-// The editor fills the panel less 8 pt all round; its field starts at 175 and leaves 80 below.
+// Whatever the panel, the message field keeps room for two lines and ends above Send and Cancel.
+void expectUsableField(const ShareSheetView& sheet) {
+  Rect field = sheet.messageField()->frame();
+  EXPECT_GE(field.height(), 44) << cg::describe(field);
+  for (const auto& button : {sheet.sendButton(), sheet.cancelButton()})
+    EXPECT_FALSE(field.intersects(button->frame()))
+        << cg::describe(field) << " by " << cg::describe(button->frame());
+  EXPECT_TRUE(sheet.messageInputView()->bounds().contains(field)) << cg::describe(field);
+}
+
+// The editor fills the panel less 8 pt all round; its field starts at 175 and leaves 80 below,
+// or, where that is too short, starts at 150 below the poster and ends 5 above the buttons.
 void expectEditor(const ShareSheetView& sheet, const Rect& panel) {
   EXPECT_EQ(sheet.messageInputView()->frame(), Rect(8, 8, panel.width() - 16, panel.height() - 16));
-  EXPECT_EQ(sheet.messageField()->frame(), Rect(10, 175, panel.width() - 30, panel.height() - 255));
+  Rect field = panel.height() - 255 >= 44 ? Rect(10, 175, panel.width() - 30, panel.height() - 255)
+                                          : Rect(10, 150, panel.width() - 30, panel.height() - 56 - 150);
+  EXPECT_EQ(sheet.messageField()->frame(), field);
+  expectUsableField(sheet);
   double editorHeight = panel.height() - 16;
   EXPECT_EQ(sheet.sendButton()->frame(), Rect(panel.width() - 16 - 105, editorHeight - 35, 100, 30));
   EXPECT_EQ(sheet.cancelButton()->frame(), Rect(5, editorHeight - 35, 100, 30));
@@ -200,7 +215,10 @@ TEST_P(ShareSheetVariantLayoutTest, VariantsTakeTheirFrameWithAFixedHeightField)
   EXPECT_EQ(vk->webView()->frame(), Rect(8, 8, w - 16, h - 16));
   EXPECT_EQ(vk->activityInput()->frame(), Rect((w - 16) / 2 - 10, (h - 16) / 2 - 10, 20, 20));
   EXPECT_EQ(vk->messageInputView()->frame(), Rect(8, 8, w - 16, h - 16));
-  EXPECT_EQ(vk->messageField()->frame(), Rect(10, 175, w - 30, 150));
+  // The field is 150 tall where the frame has room, else it ends 5 points above the buttons.
+  double field = std::min(150.0, h - 16 - 40 - 175);
+  EXPECT_EQ(vk->messageField()->frame(), Rect(10, 175, w - 30, field));
+  expectUsableField(*vk);
   EXPECT_EQ(vk->autoresizingMask(), unsigned(ui::ViewAutoresizingNone));
   EXPECT_EQ(vk->sendButton()->autoresizingMask(), unsigned(ui::ViewAutoresizingNone));
   vk->closeVK();
@@ -210,7 +228,8 @@ TEST_P(ShareSheetVariantLayoutTest, VariantsTakeTheirFrameWithAFixedHeightField)
   fb->loadMessageInputView();
   EXPECT_EQ(fb->frame(), l.frame);
   EXPECT_EQ(fb->contentView()->frame(), Rect(0, 0, w, h));
-  EXPECT_EQ(fb->messageField()->frame(), Rect(10, 175, w - 16 - 15, 150));
+  EXPECT_EQ(fb->messageField()->frame(), Rect(10, 175, w - 16 - 15, field));
+  expectUsableField(*fb);
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, ShareSheetVariantLayoutTest,
