@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <mutex>
 
 #include "Graphics/ImageHeader.h"
 
@@ -140,6 +142,50 @@ cairo_surface_t* blurredAlpha(cairo_pattern_t* pattern, int width, int height, d
   return surface;
 }
 
+// Pixel buffers of pictures the size of a screen, given back when their image goes. A window
+// draws such a picture every frame, and memory fresh from the system costs a page fault for
+// every page on its first write; a buffer drawn into before does not.
+class BufferPool {
+ public:
+  using Buffer = std::unique_ptr<std::vector<std::uint32_t>>;
+  // Smaller buffers come cheaply from the allocator; a few spare ones cover a window and a shot.
+  static constexpr std::size_t kLeastPixels = 256 * 1024;
+  static constexpr std::size_t kMostSpare = 2;
+
+  static BufferPool& shared() {
+    static auto* pool = new BufferPool;  // images may outlive static destruction
+    return *pool;
+  }
+
+  // A buffer of count pixels, all zero.
+  Buffer take(std::size_t count) {
+    Buffer buffer;
+    {
+      std::lock_guard hold(lock_);
+      auto found =
+          std::find_if(spare_.begin(), spare_.end(), [&](const Buffer& b) { return b->size() == count; });
+      if (found != spare_.end()) {
+        buffer = std::move(*found);
+        spare_.erase(found);
+      }
+    }
+    if (!buffer) return std::make_unique<std::vector<std::uint32_t>>(count, 0u);
+    std::fill(buffer->begin(), buffer->end(), 0u);
+    return buffer;
+  }
+
+  void give(Buffer buffer) {
+    std::lock_guard hold(lock_);
+    // The newest stays: it has the size drawn now.
+    if (spare_.size() >= kMostSpare) spare_.erase(spare_.begin());
+    spare_.push_back(std::move(buffer));
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<Buffer> spare_;
+};
+
 }  // namespace
 
 std::unique_ptr<Context> Context::makeBitmap(Size size, bool opaque, double scale) {
@@ -151,13 +197,22 @@ std::unique_ptr<Context> Context::makeBitmap(Size size, bool opaque, double scal
   auto pixels = [&](double points) { return std::int64_t(std::ceil(points * scale - 1e-6)); };
   std::int64_t width = pixels(size.width), height = pixels(size.height);
   if (!detail::acceptablePixelSize(width, height)) return nullptr;
-  cairo_surface_t* surface =
-      cairo_image_surface_create(opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, int(width), int(height));
+  cairo_format_t format = opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32;
+  std::unique_ptr<Context> context(new Context());
+  std::size_t count = std::size_t(width) * std::size_t(height);
+  cairo_surface_t* surface = nullptr;
+  if (count >= BufferPool::kLeastPixels && cairo_format_stride_for_width(format, int(width)) == width * 4) {
+    context->pixels_ = BufferPool::shared().take(count);
+    surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(context->pixels_->data()),
+                                                  format, int(width), int(height), int(width) * 4);
+  } else {
+    surface = cairo_image_surface_create(format, int(width), int(height));
+  }
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(surface);
+    if (context->pixels_) BufferPool::shared().give(std::move(context->pixels_));
     return nullptr;
   }
-  std::unique_ptr<Context> context(new Context());
   context->surface_ = surface;
   context->cr_ = cairo_create(surface);
   context->size_ = size;
@@ -174,22 +229,37 @@ std::unique_ptr<Context> Context::makeBitmap(Size size, bool opaque, double scal
 Context::~Context() {
   cairo_destroy(cr_);
   cairo_surface_destroy(surface_);
+  if (pixels_) BufferPool::shared().give(std::move(pixels_));
 }
 
 ImagePtr Context::makeImage() const {
   cairo_surface_flush(surface_);
   const unsigned char* data = cairo_image_surface_get_data(surface_);
   int stride = cairo_image_surface_get_stride(surface_);
-  std::vector<std::uint32_t> pixels(std::size_t(pixelWidth_) * std::size_t(pixelHeight_));
+  std::vector<std::uint32_t> pixels;
+  pixels.reserve(std::size_t(pixelWidth_) * std::size_t(pixelHeight_));
   for (int y = 0; y < pixelHeight_; ++y) {
     const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
-    std::uint32_t* out = pixels.data() + std::size_t(y) * std::size_t(pixelWidth_);
     if (opaque_)
-      std::transform(row, row + pixelWidth_, out, [](std::uint32_t p) { return p | 0xFF000000u; });
+      std::transform(row, row + pixelWidth_, std::back_inserter(pixels),
+                     [](std::uint32_t p) { return p | 0xFF000000u; });
     else
-      std::copy(row, row + pixelWidth_, out);
+      pixels.insert(pixels.end(), row, row + pixelWidth_);
   }
   return Image::fromPixels(pixelWidth_, pixelHeight_, std::move(pixels), scale_);
+}
+
+ImagePtr Context::takeImage() {
+  if (!pixels_) return makeImage();
+  cairo_surface_finish(surface_);
+  if (opaque_)
+    for (std::uint32_t& p : *pixels_) p |= 0xFF000000u;
+  // The image's pixels go back to the pool when the last holder lets them go.
+  std::shared_ptr<const std::vector<std::uint32_t>> pixels(
+      pixels_.release(), [](const std::vector<std::uint32_t>* p) {
+        BufferPool::shared().give(BufferPool::Buffer(const_cast<std::vector<std::uint32_t>*>(p)));
+      });
+  return std::make_shared<Image>(pixelWidth_, pixelHeight_, std::move(pixels), scale_);
 }
 
 void Context::saveGState() {
@@ -561,7 +631,39 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
 }
 
 void Context::beginTransparencyLayer() {
-  layers_.push_back({state_, saved_.size()});
+  layers_.push_back({state_, saved_.size(), false});
+  cairo_push_group(cr_);
+  state_.alpha = 1;
+  state_.shadowColor = Color::clear();
+  setBlendMode(BlendMode::Normal);
+}
+
+void Context::beginTransparencyLayer(const Rect& rect) {
+  Rect r = rect.standardized();
+  if (!finite(r)) return beginTransparencyLayer();
+  // The group's surface takes the size of the clip: a clip to the rect's box in whole device
+  // pixels keeps it small and, falling on pixel edges, leaves the pixels inside untouched.
+  double xs[4] = {r.minX(), r.maxX(), r.maxX(), r.minX()}, ys[4] = {r.minY(), r.minY(), r.maxY(), r.maxY()};
+  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+  for (int i = 0; i < 4; ++i) {
+    cairo_user_to_device(cr_, &xs[i], &ys[i]);
+    x0 = std::min(x0, xs[i]), x1 = std::max(x1, xs[i]);
+    y0 = std::min(y0, ys[i]), y1 = std::max(y1, ys[i]);
+  }
+  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
+    return beginTransparencyLayer();
+  cairo_save(cr_);
+  withOwnPath(
+      [&] {
+        cairo_matrix_t m;
+        cairo_get_matrix(cr_, &m);
+        cairo_identity_matrix(cr_);
+        cairo_rectangle(cr_, std::floor(x0), std::floor(y0), std::ceil(x1) - std::floor(x0),
+                        std::ceil(y1) - std::floor(y0));
+        cairo_set_matrix(cr_, &m);
+      },
+      [&] { cairo_clip(cr_); });
+  layers_.push_back({state_, saved_.size(), true});
   cairo_push_group(cr_);
   state_.alpha = 1;
   state_.shadowColor = Color::clear();
@@ -575,6 +677,7 @@ void Context::endLayer(const Image* mask, const Rect& maskRect) {
   if (layers_.empty()) return;
   while (saved_.size() > layers_.back().savedDepth) restoreGState();
   cairo_pattern_t* group = cairo_pop_group(cr_);
+  if (layers_.back().bounded) cairo_restore(cr_);
   state_ = layers_.back().state;
   layers_.pop_back();
   Rect r = maskRect.standardized();

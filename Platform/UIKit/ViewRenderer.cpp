@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <typeinfo>
 
 #include "UIKit/Image.h"
 #include "UIKit/Screen.h"
@@ -70,6 +71,17 @@ cg::ImagePtr maskImage(const cg::Layer& mask, cg::Size size, double scale) {
   return ctx->makeImage();
 }
 
+// Whether all a view draws (background, border, its layer's content and its subviews') lies within
+// its bounds, so that a group of it need be no larger.
+bool staysInside(const View& view) {
+  const cg::Layer& layer = *view.layer();
+  if (layer.masksToBounds()) return true;
+  // A plain layer draws nothing of its own; a view that neither draws nor holds others shows only
+  // its background and border.
+  return typeid(layer) == typeid(cg::Layer) && layer.sublayers().empty() && view.subviews().empty() &&
+         !view.drawsContent();
+}
+
 }  // namespace
 
 void drawViewHierarchy(View& view, cg::Context& ctx) {
@@ -88,7 +100,10 @@ void drawViewHierarchy(View& view, cg::Context& ctx) {
   bool group = view.alpha() < 1 || layer.mask();
   if (group) {
     ctx.setAlpha(view.alpha());
-    ctx.beginTransparencyLayer();
+    if (staysInside(view))
+      ctx.beginTransparencyLayer(own);
+    else
+      ctx.beginTransparencyLayer();
   }
   ctx.saveGState();
   if (layer.masksToBounds()) ctx.clipToPath(outline(own, layer.cornerRadius()));
@@ -159,7 +174,7 @@ cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale) {
   cg::popContext();
   root->setCenter(center);
   root->setTransform(transform);
-  return ctx->makeImage();
+  return ctx->takeImage();
 }
 
 bool renderViewToPNG(const std::shared_ptr<View>& root, const std::string& path, double scale) {

@@ -322,6 +322,66 @@ TEST(ContextTest, TransparencyLayerCompositesOnceWithTheOuterAlpha) {
   expectColor(context->makeImage()->colorAt(5, 5), kRed.withAlpha(0.5), kTolerance, "layer");
 }
 
+TEST(ContextTest, TransparencyLayerBoundedByARectDrawsTheSameInsideAndNothingOutside) {
+  // Fractional places at scale 2, so that the rect's edges fall inside device pixels.
+  auto draw = [](bool bounded) {
+    auto context = bitmap(40, 20, 2);
+    context->translateCTM(0.3, 0.45);
+    context->setAlpha(0.6);
+    Rect r(5.2, 3.1, 10.35, 8.7);
+    bounded ? context->beginTransparencyLayer(r) : context->beginTransparencyLayer();
+    context->setFillColor(kRed);
+    context->fillPath(cg::Path::roundedRect(r, 3));
+    context->setFillColor(kBlue);
+    context->fillRect({25, 0, 10, 10});  // outside the rect
+    context->endTransparencyLayer();
+    return context->makeImage();
+  };
+  auto open = draw(false), bounded = draw(true);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 80; ++x) {
+      if (x < 50) {
+        ASSERT_EQ(bounded->pixelAt(x, y), open->pixelAt(x, y)) << x << "," << y;
+      } else {
+        ASSERT_EQ(bounded->pixelAt(x, y), 0u) << x << "," << y;
+      }
+    }
+  expectColor(open->colorAt(60, 5), kBlue.withAlpha(0.6), kTolerance, "open layer");
+}
+
+// Screen-sized contexts draw into buffers used again once their pictures go.
+TEST(ContextTest, PicturesTakenFromScreenSizedContextsKeepTheirPixelsAndStartClean) {
+  auto take = [](const Color* fill, bool opaque = false) {
+    auto context = bitmap(768, 1024, 1, opaque);
+    if (fill) {
+      context->setFillColor(*fill);
+      context->fillRect({0, 0, 768, 1024});
+    }
+    return context->takeImage();
+  };
+  for (int round = 0; round < 3; ++round) {
+    auto red = take(&kRed);
+    auto blank = take(nullptr);
+    auto blue = take(&kBlue);
+    ASSERT_TRUE(red && blank && blue);
+    for (auto [x, y] : {std::pair{0, 0}, {767, 1023}, {400, 500}}) {
+      std::string where = std::to_string(round) + ": " + std::to_string(x) + "," + std::to_string(y);
+      expectColor(red->colorAt(x, y), kRed, 0, "held while others draw " + where);
+      expectColor(blank->colorAt(x, y), Color::clear(), 0, "starts clear " + where);
+      expectColor(blue->colorAt(x, y), kBlue, 0, where);
+    }
+    red.reset();
+    blank.reset();
+    auto opaque = take(nullptr, true);
+    EXPECT_FALSE(opaque->hasAlpha()) << round;
+    expectColor(opaque->colorAt(10, 10), Color::black(), 0, "opaque starts black");
+  }
+  auto small = bitmap(4, 4);
+  small->setFillColor(kGreen);
+  small->fillRect({0, 0, 4, 4});
+  expectColor(small->takeImage()->colorAt(1, 1), kGreen, 0, "small");
+}
+
 TEST(ContextTest, TiledImageRepeatsFromTheTileOrigin) {
   auto tile = halfImage(2, 2, kRed);
   auto context = bitmap(8, 2);
