@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <list>
 #include <mutex>
 
 #include "Graphics/ImageHeader.h"
@@ -186,7 +187,96 @@ class BufferPool {
   std::vector<Buffer> spare_;
 };
 
+// Pictures drawn scaled, kept at the size in device pixels they were drawn at: a page draws the
+// same posters at the same sizes frame after frame, and scaling with a good filter costs far more
+// than a copy. An entry goes with its image, when the room is needed, or on a purge.
+class ScaledImages {
+ public:
+  static constexpr std::size_t kMostBytes = 8 << 20;
+
+  static ScaledImages& shared() {
+    static auto* images = new ScaledImages;  // images may outlive static destruction
+    return *images;
+  }
+
+  // The image scaled to width x height pixels, sampled as drawImage samples it (a reference the
+  // caller releases); nullptr when it is not kept.
+  cairo_surface_t* get(const Image& image, int width, int height) {
+    std::weak_ptr<const ns::Object> owner = image.weak_from_this();
+    std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
+    if (owner.expired() || bytes > kMostBytes / 4) return nullptr;
+    {
+      std::lock_guard hold(lock_);
+      // A live owner at the same address is the same image: a dead one's weak pointer has expired.
+      for (auto it = entries_.begin(); it != entries_.end(); ++it)
+        if (it->image == &image && it->width == width && it->height == height && !it->owner.expired()) {
+          entries_.splice(entries_.begin(), entries_, it);
+          return cairo_surface_reference(it->surface);
+        }
+    }
+    cairo_surface_t* scaled = scale(image, width, height);
+    if (!scaled) return nullptr;
+    std::lock_guard hold(lock_);
+    entries_.push_front({&image, std::move(owner), width, height, cairo_surface_reference(scaled), bytes});
+    bytes_ += bytes;
+    for (auto it = entries_.begin(); it != entries_.end();) {
+      bool gone = it->owner.expired();
+      it = gone ? drop(it) : std::next(it);
+    }
+    while (bytes_ > kMostBytes && entries_.size() > 1) drop(std::prev(entries_.end()));
+    return scaled;
+  }
+
+  std::size_t purge() {
+    std::lock_guard hold(lock_);
+    std::size_t bytes = bytes_;
+    while (!entries_.empty()) drop(entries_.begin());
+    return bytes;
+  }
+
+ private:
+  struct Entry {
+    const Image* image;
+    std::weak_ptr<const ns::Object> owner;
+    int width, height;
+    cairo_surface_t* surface;
+    std::size_t bytes;
+  };
+
+  static cairo_surface_t* scale(const Image& image, int width, int height) {
+    SourceSurface source(image);
+    if (!source.ok()) return nullptr;
+    cairo_surface_t* scaled = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(scaled);
+    cairo_scale(cr, double(width) / image.pixelWidth(), double(height) / image.pixelHeight());
+    cairo_set_source_surface(cr, source.get(), 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    if (ok) return scaled;
+    cairo_surface_destroy(scaled);
+    return nullptr;
+  }
+
+  std::list<Entry>::iterator drop(std::list<Entry>::iterator it) {
+    bytes_ -= it->bytes;
+    cairo_surface_destroy(it->surface);
+    return entries_.erase(it);
+  }
+
+  std::mutex lock_;
+  std::list<Entry> entries_;  // the most recently drawn first
+  std::size_t bytes_ = 0;
+};
+
 }  // namespace
+
+namespace detail {
+std::size_t purgeScaledImages() { return ScaledImages::shared().purge(); }
+}  // namespace detail
 
 std::unique_ptr<Context> Context::makeBitmap(Size size, bool opaque, double scale) {
   if (!(scale > 0) || !std::isfinite(scale)) scale = 1;
@@ -543,9 +633,40 @@ Rect Context::clipBoundingBox() const {
   return Rect(x1, y1, x2 - x1, y2 - y1);
 }
 
+bool Context::drawScaledImage(const Image& image, const Rect& r) {
+  // Only where the image lands on whole device pixels, unturned, does a copy of it scaled
+  // beforehand give the very pixels that scaling it here would.
+  cairo_matrix_t m;
+  cairo_get_matrix(cr_, &m);
+  if (m.xy != 0 || m.yx != 0 || !(m.xx > 0) || !(m.yy > 0)) return false;
+  double x = m.xx * r.x() + m.x0, y = m.yy * r.y() + m.y0, w = m.xx * r.width(), h = m.yy * r.height();
+  auto whole = [](double v) { return std::isfinite(v) && std::abs(v - std::round(v)) < 1e-6; };
+  if (!whole(x) || !whole(y) || !whole(w) || !whole(h) || w < 1 || h < 1 || w > 32767 || h > 32767)
+    return false;
+  int width = int(std::lround(w)), height = int(std::lround(h));
+  if (width == image.pixelWidth() && height == image.pixelHeight()) return false;
+  cairo_surface_t* scaled = ScaledImages::shared().get(image, width, height);
+  if (!scaled) return false;
+  withOwnPath([] {},
+              [&] {
+                composite([&] {
+                  cairo_save(cr_);
+                  cairo_identity_matrix(cr_);
+                  cairo_set_source_surface(cr_, scaled, std::round(x), std::round(y));
+                  cairo_rectangle(cr_, std::round(x), std::round(y), width, height);
+                  cairo_clip(cr_);
+                  cairo_paint_with_alpha(cr_, state_.alpha);
+                  cairo_restore(cr_);
+                });
+              });
+  cairo_surface_destroy(scaled);
+  return true;
+}
+
 void Context::drawImage(const Image& image, const Rect& rect) {
   Rect r = rect.standardized();
   if (state_.degenerate || !finite(r) || r.isEmpty()) return;
+  if (drawScaledImage(image, r)) return;
   SourceSurface source(image);
   if (!source.ok()) return;
   withOwnPath([] {},

@@ -190,6 +190,9 @@ class Context final {
   template <class Build, class Use>
   void withOwnPath(Build build, Use use);
   void replay(const Path& path);
+  // Draws the image from a copy scaled to its size in device pixels, kept for the next frames;
+  // false, and nothing drawn, where that would not give the same pixels.
+  bool drawScaledImage(const Image& image, const Rect& rect);
   void endLayer(const Image* mask, const Rect& maskRect);
   // Runs a drawing operation, and when a shadow is set, draws its shadow beneath it.
   void composite(const std::function<void()>& draw);

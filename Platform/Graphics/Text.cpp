@@ -166,7 +166,9 @@ struct Fonts {
     pango_context_set_round_glyph_positions(context, FALSE);
   }
 
-  // A context for drawing on cr, brought up to date with its transform and target.
+  // A context for drawing on cr, set up for its transform and target. It is set up once, when made
+  // for them: Pango counts every setting of a transform other than the identity as a change, even
+  // to the same one, and lays every layout of the context out again after a change.
   PangoContext* drawingContext(cairo_t* cr) {
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
@@ -184,9 +186,9 @@ struct Fonts {
       }
       PangoContext* context = pango_font_map_create_context(map);
       configure(context);
+      pango_cairo_update_context(cr, context);
       found = drawing.emplace(key, context).first;
     }
-    pango_cairo_update_context(cr, found->second);
     return found->second;
   }
 

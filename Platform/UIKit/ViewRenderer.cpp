@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <typeinfo>
 
 #include "UIKit/Image.h"
@@ -71,15 +72,20 @@ cg::ImagePtr maskImage(const cg::Layer& mask, cg::Size size, double scale) {
   return ctx->makeImage();
 }
 
-// Whether all a view draws (background, border, its layer's content and its subviews') lies within
-// its bounds, so that a group of it need be no larger.
-bool staysInside(const View& view) {
+// A rect in the view's own coordinates (own being its bounds there) outside which nothing the
+// view draws shows (background, border, its layer's content and its subviews'), when one is known:
+// a group of the view need be no larger.
+std::optional<cg::Rect> shownExtent(const View& view, const cg::Rect& own) {
   const cg::Layer& layer = *view.layer();
-  if (layer.masksToBounds()) return true;
+  if (layer.masksToBounds()) return own;
+  // The mask covers the bounds; only the smoothing of its edges, less than a point, reaches past.
+  if (layer.mask()) return own.insetBy(-1, -1);
   // A plain layer draws nothing of its own; a view that neither draws nor holds others shows only
   // its background and border.
-  return typeid(layer) == typeid(cg::Layer) && layer.sublayers().empty() && view.subviews().empty() &&
-         !view.drawsContent();
+  if (typeid(layer) == typeid(cg::Layer) && layer.sublayers().empty() && view.subviews().empty() &&
+      !view.drawsContent())
+    return own;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -100,8 +106,8 @@ void drawViewHierarchy(View& view, cg::Context& ctx) {
   bool group = view.alpha() < 1 || layer.mask();
   if (group) {
     ctx.setAlpha(view.alpha());
-    if (staysInside(view))
-      ctx.beginTransparencyLayer(own);
+    if (auto extent = shownExtent(view, own))
+      ctx.beginTransparencyLayer(*extent);
     else
       ctx.beginTransparencyLayer();
   }

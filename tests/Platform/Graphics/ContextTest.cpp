@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "Graphics/Context.h"
@@ -380,6 +381,36 @@ TEST(ContextTest, PicturesTakenFromScreenSizedContextsKeepTheirPixelsAndStartCle
   small->setFillColor(kGreen);
   small->fillRect({0, 0, 4, 4});
   expectColor(small->takeImage()->colorAt(1, 1), kGreen, 0, "small");
+}
+
+// Pictures drawn scaled onto whole pixels are scaled once and the copy kept for later frames.
+TEST(ContextTest, ScaledPicturesDrawnAgainShowTheirOwnPixelsAtTheirOwnSize) {
+  const Rect rects[] = {{0, 0, 20, 10}, {0, 0, 40, 20}, {2, 1, 12.5, 10}};
+  for (int round = 0; round < 6; ++round) {
+    // A new picture each round, perhaps where the last one lay in memory.
+    const Color& color = round % 2 ? kBlue : kRed;
+    auto image = halfImage(8, 8, color);
+    for (const Rect& r : rects) {
+      std::string where = std::to_string(round) + " " + cg::describe(r);
+      auto context = bitmap(40, 20, 2);
+      context->drawImage(*image, r);
+      auto out = context->makeImage();
+      int left = int((r.x() + r.width() / 4) * 2), right = int((r.x() + r.width() * 3 / 4) * 2);
+      int middle = int((r.y() + r.height() / 2) * 2);
+      expectColor(out->colorAt(left, middle), color, kTolerance, "left half " + where);
+      expectColor(out->colorAt(right, middle), Color::clear(), kTolerance, "right half " + where);
+      int below = int(r.maxY() * 2) + 1;
+      if (below < 40) expectColor(out->colorAt(left, below), Color::clear(), 0, "below " + where);
+    }
+  }
+  auto image = halfImage(8, 8, kGreen);
+  auto once = bitmap(40, 20, 2);
+  once->drawImage(*image, Rect(0, 0, 20, 10));
+  EXPECT_GE(cg::Image::purgeDecodedPixels(), std::size_t(40 * 20 * 4)) << "a purge frees the kept copies";
+  auto again = bitmap(40, 20, 2);
+  again->drawImage(*image, Rect(0, 0, 20, 10));
+  auto a = once->makeImage(), b = again->makeImage();
+  EXPECT_TRUE(std::equal(a->pixels().begin(), a->pixels().end(), b->pixels().begin()));
 }
 
 TEST(ContextTest, TiledImageRepeatsFromTheTileOrigin) {
