@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <list>
+#include <mutex>
 
 #include "Graphics/ImageHeader.h"
 
@@ -140,7 +143,140 @@ cairo_surface_t* blurredAlpha(cairo_pattern_t* pattern, int width, int height, d
   return surface;
 }
 
+// Pixel buffers of pictures the size of a screen, given back when their image goes. A window
+// draws such a picture every frame, and memory fresh from the system costs a page fault for
+// every page on its first write; a buffer drawn into before does not.
+class BufferPool {
+ public:
+  using Buffer = std::unique_ptr<std::vector<std::uint32_t>>;
+  // Smaller buffers come cheaply from the allocator; a few spare ones cover a window and a shot.
+  static constexpr std::size_t kLeastPixels = 256 * 1024;
+  static constexpr std::size_t kMostSpare = 2;
+
+  static BufferPool& shared() {
+    static auto* pool = new BufferPool;  // images may outlive static destruction
+    return *pool;
+  }
+
+  // A buffer of count pixels, all zero.
+  Buffer take(std::size_t count) {
+    Buffer buffer;
+    {
+      std::lock_guard hold(lock_);
+      auto found =
+          std::find_if(spare_.begin(), spare_.end(), [&](const Buffer& b) { return b->size() == count; });
+      if (found != spare_.end()) {
+        buffer = std::move(*found);
+        spare_.erase(found);
+      }
+    }
+    if (!buffer) return std::make_unique<std::vector<std::uint32_t>>(count, 0u);
+    std::fill(buffer->begin(), buffer->end(), 0u);
+    return buffer;
+  }
+
+  void give(Buffer buffer) {
+    std::lock_guard hold(lock_);
+    // The newest stays: it has the size drawn now.
+    if (spare_.size() >= kMostSpare) spare_.erase(spare_.begin());
+    spare_.push_back(std::move(buffer));
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<Buffer> spare_;
+};
+
+// Pictures drawn scaled, kept at the size in device pixels they were drawn at: a page draws the
+// same posters at the same sizes frame after frame, and scaling with a good filter costs far more
+// than a copy. An entry goes with its image, when the room is needed, or on a purge.
+class ScaledImages {
+ public:
+  static constexpr std::size_t kMostBytes = 8 << 20;
+
+  static ScaledImages& shared() {
+    static auto* images = new ScaledImages;  // images may outlive static destruction
+    return *images;
+  }
+
+  // The image scaled to width x height pixels, sampled as drawImage samples it (a reference the
+  // caller releases); nullptr when it is not kept.
+  cairo_surface_t* get(const Image& image, int width, int height) {
+    std::weak_ptr<const ns::Object> owner = image.weak_from_this();
+    std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
+    if (owner.expired() || bytes > kMostBytes / 4) return nullptr;
+    {
+      std::lock_guard hold(lock_);
+      // A live owner at the same address is the same image: a dead one's weak pointer has expired.
+      for (auto it = entries_.begin(); it != entries_.end(); ++it)
+        if (it->image == &image && it->width == width && it->height == height && !it->owner.expired()) {
+          entries_.splice(entries_.begin(), entries_, it);
+          return cairo_surface_reference(it->surface);
+        }
+    }
+    cairo_surface_t* scaled = scale(image, width, height);
+    if (!scaled) return nullptr;
+    std::lock_guard hold(lock_);
+    entries_.push_front({&image, std::move(owner), width, height, cairo_surface_reference(scaled), bytes});
+    bytes_ += bytes;
+    for (auto it = entries_.begin(); it != entries_.end();) {
+      bool gone = it->owner.expired();
+      it = gone ? drop(it) : std::next(it);
+    }
+    while (bytes_ > kMostBytes && entries_.size() > 1) drop(std::prev(entries_.end()));
+    return scaled;
+  }
+
+  std::size_t purge() {
+    std::lock_guard hold(lock_);
+    std::size_t bytes = bytes_;
+    while (!entries_.empty()) drop(entries_.begin());
+    return bytes;
+  }
+
+ private:
+  struct Entry {
+    const Image* image;
+    std::weak_ptr<const ns::Object> owner;
+    int width, height;
+    cairo_surface_t* surface;
+    std::size_t bytes;
+  };
+
+  static cairo_surface_t* scale(const Image& image, int width, int height) {
+    SourceSurface source(image);
+    if (!source.ok()) return nullptr;
+    cairo_surface_t* scaled = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(scaled);
+    cairo_scale(cr, double(width) / image.pixelWidth(), double(height) / image.pixelHeight());
+    cairo_set_source_surface(cr, source.get(), 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    if (ok) return scaled;
+    cairo_surface_destroy(scaled);
+    return nullptr;
+  }
+
+  std::list<Entry>::iterator drop(std::list<Entry>::iterator it) {
+    bytes_ -= it->bytes;
+    cairo_surface_destroy(it->surface);
+    return entries_.erase(it);
+  }
+
+  std::mutex lock_;
+  std::list<Entry> entries_;  // the most recently drawn first
+  std::size_t bytes_ = 0;
+};
+
 }  // namespace
+
+namespace detail {
+std::size_t purgeScaledImages() { return ScaledImages::shared().purge(); }
+}  // namespace detail
 
 std::unique_ptr<Context> Context::makeBitmap(Size size, bool opaque, double scale) {
   if (!(scale > 0) || !std::isfinite(scale)) scale = 1;
@@ -151,13 +287,22 @@ std::unique_ptr<Context> Context::makeBitmap(Size size, bool opaque, double scal
   auto pixels = [&](double points) { return std::int64_t(std::ceil(points * scale - 1e-6)); };
   std::int64_t width = pixels(size.width), height = pixels(size.height);
   if (!detail::acceptablePixelSize(width, height)) return nullptr;
-  cairo_surface_t* surface =
-      cairo_image_surface_create(opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, int(width), int(height));
+  cairo_format_t format = opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32;
+  std::unique_ptr<Context> context(new Context());
+  std::size_t count = std::size_t(width) * std::size_t(height);
+  cairo_surface_t* surface = nullptr;
+  if (count >= BufferPool::kLeastPixels && cairo_format_stride_for_width(format, int(width)) == width * 4) {
+    context->pixels_ = BufferPool::shared().take(count);
+    surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(context->pixels_->data()),
+                                                  format, int(width), int(height), int(width) * 4);
+  } else {
+    surface = cairo_image_surface_create(format, int(width), int(height));
+  }
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(surface);
+    if (context->pixels_) BufferPool::shared().give(std::move(context->pixels_));
     return nullptr;
   }
-  std::unique_ptr<Context> context(new Context());
   context->surface_ = surface;
   context->cr_ = cairo_create(surface);
   context->size_ = size;
@@ -174,22 +319,37 @@ std::unique_ptr<Context> Context::makeBitmap(Size size, bool opaque, double scal
 Context::~Context() {
   cairo_destroy(cr_);
   cairo_surface_destroy(surface_);
+  if (pixels_) BufferPool::shared().give(std::move(pixels_));
 }
 
 ImagePtr Context::makeImage() const {
   cairo_surface_flush(surface_);
   const unsigned char* data = cairo_image_surface_get_data(surface_);
   int stride = cairo_image_surface_get_stride(surface_);
-  std::vector<std::uint32_t> pixels(std::size_t(pixelWidth_) * std::size_t(pixelHeight_));
+  std::vector<std::uint32_t> pixels;
+  pixels.reserve(std::size_t(pixelWidth_) * std::size_t(pixelHeight_));
   for (int y = 0; y < pixelHeight_; ++y) {
     const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
-    std::uint32_t* out = pixels.data() + std::size_t(y) * std::size_t(pixelWidth_);
     if (opaque_)
-      std::transform(row, row + pixelWidth_, out, [](std::uint32_t p) { return p | 0xFF000000u; });
+      std::transform(row, row + pixelWidth_, std::back_inserter(pixels),
+                     [](std::uint32_t p) { return p | 0xFF000000u; });
     else
-      std::copy(row, row + pixelWidth_, out);
+      pixels.insert(pixels.end(), row, row + pixelWidth_);
   }
   return Image::fromPixels(pixelWidth_, pixelHeight_, std::move(pixels), scale_);
+}
+
+ImagePtr Context::takeImage() {
+  if (!pixels_) return makeImage();
+  cairo_surface_finish(surface_);
+  if (opaque_)
+    for (std::uint32_t& p : *pixels_) p |= 0xFF000000u;
+  // The image's pixels go back to the pool when the last holder lets them go.
+  std::shared_ptr<const std::vector<std::uint32_t>> pixels(
+      pixels_.release(), [](const std::vector<std::uint32_t>* p) {
+        BufferPool::shared().give(BufferPool::Buffer(const_cast<std::vector<std::uint32_t>*>(p)));
+      });
+  return std::make_shared<Image>(pixelWidth_, pixelHeight_, std::move(pixels), scale_);
 }
 
 void Context::saveGState() {
@@ -473,9 +633,40 @@ Rect Context::clipBoundingBox() const {
   return Rect(x1, y1, x2 - x1, y2 - y1);
 }
 
+bool Context::drawScaledImage(const Image& image, const Rect& r) {
+  // Only where the image lands on whole device pixels, unturned, does a copy of it scaled
+  // beforehand give the very pixels that scaling it here would.
+  cairo_matrix_t m;
+  cairo_get_matrix(cr_, &m);
+  if (m.xy != 0 || m.yx != 0 || !(m.xx > 0) || !(m.yy > 0)) return false;
+  double x = m.xx * r.x() + m.x0, y = m.yy * r.y() + m.y0, w = m.xx * r.width(), h = m.yy * r.height();
+  auto whole = [](double v) { return std::isfinite(v) && std::abs(v - std::round(v)) < 1e-6; };
+  if (!whole(x) || !whole(y) || !whole(w) || !whole(h) || w < 1 || h < 1 || w > 32767 || h > 32767)
+    return false;
+  int width = int(std::lround(w)), height = int(std::lround(h));
+  if (width == image.pixelWidth() && height == image.pixelHeight()) return false;
+  cairo_surface_t* scaled = ScaledImages::shared().get(image, width, height);
+  if (!scaled) return false;
+  withOwnPath([] {},
+              [&] {
+                composite([&] {
+                  cairo_save(cr_);
+                  cairo_identity_matrix(cr_);
+                  cairo_set_source_surface(cr_, scaled, std::round(x), std::round(y));
+                  cairo_rectangle(cr_, std::round(x), std::round(y), width, height);
+                  cairo_clip(cr_);
+                  cairo_paint_with_alpha(cr_, state_.alpha);
+                  cairo_restore(cr_);
+                });
+              });
+  cairo_surface_destroy(scaled);
+  return true;
+}
+
 void Context::drawImage(const Image& image, const Rect& rect) {
   Rect r = rect.standardized();
   if (state_.degenerate || !finite(r) || r.isEmpty()) return;
+  if (drawScaledImage(image, r)) return;
   SourceSurface source(image);
   if (!source.ok()) return;
   withOwnPath([] {},
@@ -561,7 +752,39 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
 }
 
 void Context::beginTransparencyLayer() {
-  layers_.push_back({state_, saved_.size()});
+  layers_.push_back({state_, saved_.size(), false});
+  cairo_push_group(cr_);
+  state_.alpha = 1;
+  state_.shadowColor = Color::clear();
+  setBlendMode(BlendMode::Normal);
+}
+
+void Context::beginTransparencyLayer(const Rect& rect) {
+  Rect r = rect.standardized();
+  if (!finite(r)) return beginTransparencyLayer();
+  // The group's surface takes the size of the clip: a clip to the rect's box in whole device
+  // pixels keeps it small and, falling on pixel edges, leaves the pixels inside untouched.
+  double xs[4] = {r.minX(), r.maxX(), r.maxX(), r.minX()}, ys[4] = {r.minY(), r.minY(), r.maxY(), r.maxY()};
+  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+  for (int i = 0; i < 4; ++i) {
+    cairo_user_to_device(cr_, &xs[i], &ys[i]);
+    x0 = std::min(x0, xs[i]), x1 = std::max(x1, xs[i]);
+    y0 = std::min(y0, ys[i]), y1 = std::max(y1, ys[i]);
+  }
+  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
+    return beginTransparencyLayer();
+  cairo_save(cr_);
+  withOwnPath(
+      [&] {
+        cairo_matrix_t m;
+        cairo_get_matrix(cr_, &m);
+        cairo_identity_matrix(cr_);
+        cairo_rectangle(cr_, std::floor(x0), std::floor(y0), std::ceil(x1) - std::floor(x0),
+                        std::ceil(y1) - std::floor(y0));
+        cairo_set_matrix(cr_, &m);
+      },
+      [&] { cairo_clip(cr_); });
+  layers_.push_back({state_, saved_.size(), true});
   cairo_push_group(cr_);
   state_.alpha = 1;
   state_.shadowColor = Color::clear();
@@ -575,6 +798,7 @@ void Context::endLayer(const Image* mask, const Rect& maskRect) {
   if (layers_.empty()) return;
   while (saved_.size() > layers_.back().savedDepth) restoreGState();
   cairo_pattern_t* group = cairo_pop_group(cr_);
+  if (layers_.back().bounded) cairo_restore(cr_);
   state_ = layers_.back().state;
   layers_.pop_back();
   Rect r = maskRect.standardized();

@@ -79,6 +79,9 @@ class Context final {
 
   // A copy of the pixels drawn so far, at the context's scale.
   ImagePtr makeImage() const;
+  // The pixels drawn, handed over without a copy when they can be: the context draws nothing
+  // more afterwards. For a picture made once per frame.
+  ImagePtr takeImage();
 
   // Graphics state: transform, clip, colours, line settings, alpha and blend mode.
   void saveGState();
@@ -152,6 +155,9 @@ class Context final {
   // the alpha and blend mode in force at the begin; the second form also masks it by the alpha
   // of an image stretched over a rect (e.g. a gradient fading the layer out).
   void beginTransparencyLayer();
+  // As above, for drawing known to stay inside a rect: the layer covers only the rect (rounded
+  // out to whole device pixels), and whatever falls outside it is left out.
+  void beginTransparencyLayer(const Rect& rect);
   void endTransparencyLayer();
   void endTransparencyLayer(const Image& mask, const Rect& maskRect);
 
@@ -175,6 +181,7 @@ class Context final {
   struct Layer {
     State state;
     std::size_t savedDepth;
+    bool bounded;  // a clip to its rect was pushed under it
   };
   void paintShape(bool stroke, FillRule rule);
   void applyColor(const Color& color) const;
@@ -183,6 +190,9 @@ class Context final {
   template <class Build, class Use>
   void withOwnPath(Build build, Use use);
   void replay(const Path& path);
+  // Draws the image from a copy scaled to its size in device pixels, kept for the next frames;
+  // false, and nothing drawn, where that would not give the same pixels.
+  bool drawScaledImage(const Image& image, const Rect& rect);
   void endLayer(const Image* mask, const Rect& maskRect);
   // Runs a drawing operation, and when a shadow is set, draws its shadow beneath it.
   void composite(const std::function<void()>& draw);
@@ -190,6 +200,8 @@ class Context final {
 
   cairo_surface_t* surface_ = nullptr;
   cairo_t* cr_ = nullptr;
+  // The pixels the surface draws into, when they are the context's own rather than Cairo's.
+  std::unique_ptr<std::vector<std::uint32_t>> pixels_;
   Size size_;
   double scale_ = 1;
   int pixelWidth_ = 0;

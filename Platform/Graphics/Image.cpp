@@ -125,7 +125,7 @@ ImagePtr Image::fromFileOnDemand(const std::string& path, double scale) {
 }
 
 std::size_t Image::purgeDecodedPixels() {
-  std::size_t bytes = 0;
+  std::size_t bytes = detail::purgeScaledImages();
   for (const auto& store : onDemandRegistry().alive()) bytes += store->purge();
   return bytes;
 }

@@ -34,6 +34,9 @@ bool acceptablePixelSize(std::int64_t width, std::int64_t height);
 // Defined next to the sanitizer hooks; referring to it links them into every binary using Graphics.
 extern const int kSanitizerHooks;
 
+// Drops the scaled copies of pictures that drawing keeps; the number of bytes freed.
+std::size_t purgeScaledImages();
+
 // How many times a decoder has been started in this process (refused bytes never start one).
 std::uint64_t decodersStarted();
 

@@ -10,9 +10,12 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <list>
 #include <map>
 #include <mutex>
 #include <string>
+#include <tuple>
+#include <unordered_map>
 
 #include "Graphics/ImageHeader.h"
 #include "Graphics/TextDetail.h"
@@ -39,11 +42,102 @@ std::mutex& textMutex() {
   return mutex;
 }
 
+struct Metrics {
+  double ascent, descent;
+};
+
+struct Layout {
+  PangoLayout* layout = nullptr;
+  int shownLines = 0;
+  double width = 0;   // of the widest shown line
+  double height = 0;  // down to the bottom of the last shown line
+  Layout() = default;
+  Layout(const Layout&) = delete;
+  Layout& operator=(const Layout&) = delete;
+  ~Layout() {
+    if (layout) g_object_unref(layout);
+  }
+};
+
+// What a layout is made from: the same key gives the same layout. The Pango context stands for
+// the drawing's transform and font options; a cached layout holds a reference to it, so the
+// pointer cannot come back for another context while the entry lives.
+struct LayoutKey {
+  PangoContext* context;
+  std::string text, family;
+  bool bold;
+  double pointSize, width, height;
+  LineBreakMode mode;
+  TextAlignment alignment;
+  bool singleLine;
+  bool operator==(const LayoutKey&) const = default;
+};
+
+struct LayoutKeyHash {
+  std::size_t operator()(const LayoutKey& k) const {
+    std::size_t h = std::hash<std::string>()(k.text);
+    auto mix = [&](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2); };
+    mix(std::hash<const void*>()(k.context));
+    mix(std::hash<std::string>()(k.family));
+    mix(std::hash<double>()(k.pointSize));
+    mix(std::hash<double>()(k.width));
+    mix(std::hash<double>()(k.height));
+    mix(std::size_t(k.mode) << 3 | std::size_t(k.alignment) << 1 | std::size_t(k.bold) << 6 |
+        std::size_t(k.singleLine));
+    return h;
+  }
+};
+
+// The layouts used last, so that a text drawn again in the same box (every frame of a scroll)
+// is not laid out again; the least recently used goes first when it is full.
+class LayoutCache {
+ public:
+  explicit LayoutCache(std::size_t capacity) : capacity_(capacity) {}
+
+  const Layout& get(LayoutKey key, const std::function<void(Layout&)>& make) {
+    // A key that is not equal to itself could never be found nor dropped: it is not kept.
+    if (!(key == key)) {
+      scratch_ = std::make_unique<Layout>();
+      make(*scratch_);
+      return *scratch_;
+    }
+    if (auto found = index_.find(key); found != index_.end()) {
+      entries_.splice(entries_.begin(), entries_, found->second);
+      return *found->second->second;
+    }
+    auto layout = std::make_unique<Layout>();
+    make(*layout);
+    entries_.emplace_front(std::move(key), std::move(layout));
+    index_.emplace(entries_.front().first, entries_.begin());
+    if (entries_.size() > capacity_) {
+      index_.erase(entries_.back().first);
+      entries_.pop_back();
+    }
+    return *entries_.front().second;
+  }
+
+ private:
+  using Entries = std::list<std::pair<LayoutKey, std::unique_ptr<Layout>>>;
+  std::size_t capacity_;
+  Entries entries_;
+  std::unordered_map<LayoutKey, Entries::iterator, LayoutKeyHash> index_;
+  std::unique_ptr<Layout> scratch_;
+};
+
 // Everything below is used only with textMutex() held.
 struct Fonts {
   PangoFontMap* map = pango_cairo_font_map_new();
   PangoContext* measuring = nullptr;
   std::map<std::string, std::string> families;  // asked for -> the list handed to fontconfig
+  // Asking Pango for a font's metrics costs a shaping of sample text; they never change.
+  std::map<std::tuple<std::string, bool, double>, Metrics> metrics;
+  // Contexts for drawing, one per transform (its linear part, as Pango keeps it) and target's font
+  // options, which are all a drawing context takes from Cairo.
+  std::map<std::tuple<double, double, double, double, unsigned long>, PangoContext*> drawing;
+  LayoutCache layouts{kCachedLayouts};
+
+  static constexpr std::size_t kCachedLayouts = 512;
+  static constexpr std::size_t kMostDrawingContexts = 16;
 
   Fonts() {
     loadConfiguration();
@@ -70,6 +164,32 @@ struct Fonts {
     pango_cairo_context_set_font_options(context, options);
     cairo_font_options_destroy(options);
     pango_context_set_round_glyph_positions(context, FALSE);
+  }
+
+  // A context for drawing on cr, set up for its transform and target. It is set up once, when made
+  // for them: Pango counts every setting of a transform other than the identity as a change, even
+  // to the same one, and lays every layout of the context out again after a change.
+  PangoContext* drawingContext(cairo_t* cr) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_surface_get_font_options(cairo_get_target(cr), options);
+    auto key = std::make_tuple(m.xx, m.yx, m.xy, m.yy, cairo_font_options_hash(options));
+    cairo_font_options_destroy(options);
+    auto found = drawing.find(key);
+    if (found == drawing.end()) {
+      // Transforms that change every frame (an animated rotation) would pile up contexts; the
+      // layouts cached with a dropped one keep it alive until they go.
+      if (drawing.size() >= kMostDrawingContexts) {
+        for (auto& [k, context] : drawing) g_object_unref(context);
+        drawing.clear();
+      }
+      PangoContext* context = pango_font_map_create_context(map);
+      configure(context);
+      pango_cairo_update_context(cr, context);
+      found = drawing.emplace(key, context).first;
+    }
+    return found->second;
   }
 
   // The family, then the last fallback: a family that is neither installed nor mapped by the
@@ -108,16 +228,16 @@ struct Description {
   Description& operator=(const Description&) = delete;
 };
 
-struct Metrics {
-  double ascent, descent;
-};
-
 Metrics metricsLocked(const Font& font) {
+  auto key = std::make_tuple(font.familyName(), font.isBold(), pointSizeOf(font));
+  if (auto found = fonts().metrics.find(key); found != fonts().metrics.end()) return found->second;
   Description description(font);
   PangoFontMetrics* metrics = pango_context_get_metrics(fonts().measuring, description.desc, nullptr);
   Metrics m{double(pango_font_metrics_get_ascent(metrics)) / PANGO_SCALE,
             double(pango_font_metrics_get_descent(metrics)) / PANGO_SCALE};
   pango_font_metrics_unref(metrics);
+  if (fonts().metrics.size() >= 1024) fonts().metrics.clear();
+  fonts().metrics.emplace(std::move(key), m);
   return m;
 }
 
@@ -231,19 +351,6 @@ std::string shownText(std::string_view text, std::size_t limit, LineBreakMode mo
   return headOf(text, limit);
 }
 
-struct Layout {
-  PangoLayout* layout = nullptr;
-  int shownLines = 0;
-  double width = 0;   // of the widest shown line
-  double height = 0;  // down to the bottom of the last shown line
-  Layout() = default;
-  Layout(const Layout&) = delete;
-  Layout& operator=(const Layout&) = delete;
-  ~Layout() {
-    if (layout) g_object_unref(layout);
-  }
-};
-
 // Lays the text out (with textMutex() held) in a box (width or height at or past kUnconstrained, or not
 // finite, means none in that direction).
 void layOut(Layout& out, PangoContext* context, std::string_view text, const Font& font, Size box,
@@ -303,6 +410,17 @@ void layOut(Layout& out, PangoContext* context, std::string_view text, const Fon
   if (widthBound > 0) out.width = std::min(out.width, widthBound);
 }
 
+// The layout of the text as layOut makes it, from the cache when it was made lately.
+const Layout& cachedLayout(PangoContext* context, std::string_view text, const Font& font, Size box,
+                           LineBreakMode mode, TextAlignment alignment, bool singleLine) {
+  LayoutKey key{context,           std::string(text), font.familyName(), font.isBold(),
+                pointSizeOf(font), box.width,         box.height,        mode,
+                alignment,         singleLine};
+  return fonts().layouts.get(std::move(key), [&](Layout& layout) {
+    layOut(layout, context, text, font, box, mode, alignment, singleLine);
+  });
+}
+
 double roundUp(double v) { return std::ceil(v - 1e-6); }
 
 Size measured(const Layout& layout) { return {roundUp(layout.width), roundUp(layout.height)}; }
@@ -352,15 +470,10 @@ Size drawLayout(Context& context, std::string_view text, const Rect& rect, const
   if (text.empty() || !std::isfinite(rect.x()) || !std::isfinite(rect.y())) return {};
   if (!singleLine && !(rect.width() > 0 && rect.height() > 0)) return {};
   std::lock_guard lock(textMutex());
-  PangoContext* pango = pango_font_map_create_context(fonts().map);
-  Fonts::configure(pango);
-  pango_cairo_update_context(context.cairo(), pango);
-  Layout layout;
-  layOut(layout, pango, text, font, rect.size, mode, alignment, singleLine);
+  PangoContext* pango = fonts().drawingContext(context.cairo());
+  const Layout& layout = cachedLayout(pango, text, font, rect.size, mode, alignment, singleLine);
   paint(context, layout, rect, mode, singleLine, nullptr);
-  Size size = measured(layout);
-  g_object_unref(pango);
-  return size;
+  return measured(layout);
 }
 
 }  // namespace
@@ -391,18 +504,15 @@ double Font::lineHeight() const {
 Size measureText(std::string_view text, const Font& font, double widthLimit) {
   if (text.empty()) return {};
   std::lock_guard lock(textMutex());
-  Layout layout;
-  layOut(layout, fonts().measuring, text, font, {widthLimit, kUnconstrained}, LineBreakMode::Clip,
-         TextAlignment::Left, true);
-  return measured(layout);
+  return measured(cachedLayout(fonts().measuring, text, font, {widthLimit, kUnconstrained},
+                               LineBreakMode::Clip, TextAlignment::Left, true));
 }
 
 Size measureText(std::string_view text, const Font& font, Size constrainedTo, LineBreakMode mode) {
   if (text.empty() || !(constrainedTo.width > 0) || !(constrainedTo.height > 0)) return {};
   std::lock_guard lock(textMutex());
-  Layout layout;
-  layOut(layout, fonts().measuring, text, font, constrainedTo, mode, TextAlignment::Left, false);
-  return measured(layout);
+  return measured(
+      cachedLayout(fonts().measuring, text, font, constrainedTo, mode, TextAlignment::Left, false));
 }
 
 Size drawText(Context& context, std::string_view text, const Rect& rect, const Font& font, LineBreakMode mode,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <optional>
+#include <typeinfo>
 
 #include "UIKit/Image.h"
 #include "UIKit/Screen.h"
@@ -70,6 +72,22 @@ cg::ImagePtr maskImage(const cg::Layer& mask, cg::Size size, double scale) {
   return ctx->makeImage();
 }
 
+// A rect in the view's own coordinates (own being its bounds there) outside which nothing the
+// view draws shows (background, border, its layer's content and its subviews'), when one is known:
+// a group of the view need be no larger.
+std::optional<cg::Rect> shownExtent(const View& view, const cg::Rect& own) {
+  const cg::Layer& layer = *view.layer();
+  if (layer.masksToBounds()) return own;
+  // The mask covers the bounds; only the smoothing of its edges, less than a point, reaches past.
+  if (layer.mask()) return own.insetBy(-1, -1);
+  // A plain layer draws nothing of its own; a view that neither draws nor holds others shows only
+  // its background and border.
+  if (typeid(layer) == typeid(cg::Layer) && layer.sublayers().empty() && view.subviews().empty() &&
+      !view.drawsContent())
+    return own;
+  return std::nullopt;
+}
+
 }  // namespace
 
 void drawViewHierarchy(View& view, cg::Context& ctx) {
@@ -88,7 +106,10 @@ void drawViewHierarchy(View& view, cg::Context& ctx) {
   bool group = view.alpha() < 1 || layer.mask();
   if (group) {
     ctx.setAlpha(view.alpha());
-    ctx.beginTransparencyLayer();
+    if (auto extent = shownExtent(view, own))
+      ctx.beginTransparencyLayer(*extent);
+    else
+      ctx.beginTransparencyLayer();
   }
   ctx.saveGState();
   if (layer.masksToBounds()) ctx.clipToPath(outline(own, layer.cornerRadius()));
@@ -159,7 +180,7 @@ cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale) {
   cg::popContext();
   root->setCenter(center);
   root->setTransform(transform);
-  return ctx->makeImage();
+  return ctx->takeImage();
 }
 
 bool renderViewToPNG(const std::shared_ptr<View>& root, const std::string& path, double scale) {

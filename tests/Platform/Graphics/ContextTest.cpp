@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "Graphics/Context.h"
@@ -320,6 +321,96 @@ TEST(ContextTest, TransparencyLayerCompositesOnceWithTheOuterAlpha) {
   context->endTransparencyLayer();
   context->endTransparencyLayer();  // unmatched: ignored
   expectColor(context->makeImage()->colorAt(5, 5), kRed.withAlpha(0.5), kTolerance, "layer");
+}
+
+TEST(ContextTest, TransparencyLayerBoundedByARectDrawsTheSameInsideAndNothingOutside) {
+  // Fractional places at scale 2, so that the rect's edges fall inside device pixels.
+  auto draw = [](bool bounded) {
+    auto context = bitmap(40, 20, 2);
+    context->translateCTM(0.3, 0.45);
+    context->setAlpha(0.6);
+    Rect r(5.2, 3.1, 10.35, 8.7);
+    bounded ? context->beginTransparencyLayer(r) : context->beginTransparencyLayer();
+    context->setFillColor(kRed);
+    context->fillPath(cg::Path::roundedRect(r, 3));
+    context->setFillColor(kBlue);
+    context->fillRect({25, 0, 10, 10});  // outside the rect
+    context->endTransparencyLayer();
+    return context->makeImage();
+  };
+  auto open = draw(false), bounded = draw(true);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 80; ++x) {
+      if (x < 50) {
+        ASSERT_EQ(bounded->pixelAt(x, y), open->pixelAt(x, y)) << x << "," << y;
+      } else {
+        ASSERT_EQ(bounded->pixelAt(x, y), 0u) << x << "," << y;
+      }
+    }
+  expectColor(open->colorAt(60, 5), kBlue.withAlpha(0.6), kTolerance, "open layer");
+}
+
+// Screen-sized contexts draw into buffers used again once their pictures go.
+TEST(ContextTest, PicturesTakenFromScreenSizedContextsKeepTheirPixelsAndStartClean) {
+  auto take = [](const Color* fill, bool opaque = false) {
+    auto context = bitmap(768, 1024, 1, opaque);
+    if (fill) {
+      context->setFillColor(*fill);
+      context->fillRect({0, 0, 768, 1024});
+    }
+    return context->takeImage();
+  };
+  for (int round = 0; round < 3; ++round) {
+    auto red = take(&kRed);
+    auto blank = take(nullptr);
+    auto blue = take(&kBlue);
+    ASSERT_TRUE(red && blank && blue);
+    for (auto [x, y] : {std::pair{0, 0}, {767, 1023}, {400, 500}}) {
+      std::string where = std::to_string(round) + ": " + std::to_string(x) + "," + std::to_string(y);
+      expectColor(red->colorAt(x, y), kRed, 0, "held while others draw " + where);
+      expectColor(blank->colorAt(x, y), Color::clear(), 0, "starts clear " + where);
+      expectColor(blue->colorAt(x, y), kBlue, 0, where);
+    }
+    red.reset();
+    blank.reset();
+    auto opaque = take(nullptr, true);
+    EXPECT_FALSE(opaque->hasAlpha()) << round;
+    expectColor(opaque->colorAt(10, 10), Color::black(), 0, "opaque starts black");
+  }
+  auto small = bitmap(4, 4);
+  small->setFillColor(kGreen);
+  small->fillRect({0, 0, 4, 4});
+  expectColor(small->takeImage()->colorAt(1, 1), kGreen, 0, "small");
+}
+
+// Pictures drawn scaled onto whole pixels are scaled once and the copy kept for later frames.
+TEST(ContextTest, ScaledPicturesDrawnAgainShowTheirOwnPixelsAtTheirOwnSize) {
+  const Rect rects[] = {{0, 0, 20, 10}, {0, 0, 40, 20}, {2, 1, 12.5, 10}};
+  for (int round = 0; round < 6; ++round) {
+    // A new picture each round, perhaps where the last one lay in memory.
+    const Color& color = round % 2 ? kBlue : kRed;
+    auto image = halfImage(8, 8, color);
+    for (const Rect& r : rects) {
+      std::string where = std::to_string(round) + " " + cg::describe(r);
+      auto context = bitmap(40, 20, 2);
+      context->drawImage(*image, r);
+      auto out = context->makeImage();
+      int left = int((r.x() + r.width() / 4) * 2), right = int((r.x() + r.width() * 3 / 4) * 2);
+      int middle = int((r.y() + r.height() / 2) * 2);
+      expectColor(out->colorAt(left, middle), color, kTolerance, "left half " + where);
+      expectColor(out->colorAt(right, middle), Color::clear(), kTolerance, "right half " + where);
+      int below = int(r.maxY() * 2) + 1;
+      if (below < 40) expectColor(out->colorAt(left, below), Color::clear(), 0, "below " + where);
+    }
+  }
+  auto image = halfImage(8, 8, kGreen);
+  auto once = bitmap(40, 20, 2);
+  once->drawImage(*image, Rect(0, 0, 20, 10));
+  EXPECT_GE(cg::Image::purgeDecodedPixels(), std::size_t(40 * 20 * 4)) << "a purge frees the kept copies";
+  auto again = bitmap(40, 20, 2);
+  again->drawImage(*image, Rect(0, 0, 20, 10));
+  auto a = once->makeImage(), b = again->makeImage();
+  EXPECT_TRUE(std::equal(a->pixels().begin(), a->pixels().end(), b->pixels().begin()));
 }
 
 TEST(ContextTest, TiledImageRepeatsFromTheTileOrigin) {

@@ -218,4 +218,46 @@ TEST(TextMeasureTest, MeasuresTheSameOnSeveralThreadsAtOnce) {
   EXPECT_EQ(same.load(), 40);
 }
 
+// Texts drawn again are not laid out again; whatever tells two drawings apart must still show.
+TEST(TextDrawTest, ADrawingAfterAnotherShowsItsOwnTextFontBoxAndAlignment) {
+  struct Drawing {
+    const char* name;
+    std::string text;
+    Font font;
+    double width;
+    LineBreakMode mode;
+    cg::TextAlignment alignment;
+  };
+  const Drawing base{"base", "Новые фильмы",          Font("PF Square Sans Pro", 16),
+                     120,    LineBreakMode::WordWrap, cg::TextAlignment::Left};
+  const Drawing others[] = {
+      {"text", "Новые сериалы", base.font, 120, base.mode, base.alignment},
+      {"size", base.text, Font("PF Square Sans Pro", 20), 120, base.mode, base.alignment},
+      {"weight", base.text, Font("PF Square Sans Pro", 16, true), 120, base.mode, base.alignment},
+      {"family", base.text, Font("DejaVu Serif", 16), 120, base.mode, base.alignment},
+      {"width", base.text, base.font, 60, base.mode, base.alignment},
+      {"mode", base.text, base.font, 60, LineBreakMode::TruncateTail, base.alignment},
+      {"alignment", base.text, base.font, 120, base.mode, cg::TextAlignment::Right},
+  };
+  auto draw = [](const Drawing& d, Size& drawn) {
+    auto context = cg::Context::makeBitmap({120, 40}, false, 2);
+    drawn = cg::drawText(*context, d.text, cg::Rect(0, 0, d.width, 40), d.font, d.mode, d.alignment);
+    auto image = context->makeImage();
+    return std::vector<std::uint32_t>(image->pixels().begin(), image->pixels().end());
+  };
+  Size baseSize;
+  auto first = draw(base, baseSize);
+  for (const Drawing& other : others) {
+    Size size;
+    EXPECT_TRUE(draw(other, size) != first) << other.name;
+    EXPECT_EQ(size, cg::measureText(other.text, other.font, {other.width, 40}, other.mode)) << other.name;
+    Size again;
+    EXPECT_TRUE(draw(base, again) == first) << "base after " << other.name;
+    EXPECT_EQ(again, baseSize) << other.name;
+  }
+  EXPECT_NE(cg::measureText(base.text, base.font, 60), cg::measureText(base.text, base.font))
+      << "a one-line measure follows its width limit";
+  EXPECT_NE(Font("PF Square Sans Pro", 20).lineHeight(), base.font.lineHeight());
+}
+
 }  // namespace

@@ -230,6 +230,36 @@ TEST(ViewRendererTest, LayerCornersBorderMaskAndPattern) {
   EXPECT_TRUE(near(at(image, 159, 1), cg::Color::hex(0x222226)));
 }
 
+TEST(ViewRendererTest, FadedViewsShowAllTheyHoldAndNoMore) {
+  auto root = box({0, 0, 100, 40}, Color::whiteColor());
+  // A faded view's subview lying outside its bounds still shows, faded with it...
+  auto holder = box({0.5, 0.25, 20, 20}, Color::blueColor());
+  holder->setAlpha(0.5);
+  holder->addSubview(box({30, 0, 10, 10}, Color::redColor()));
+  // ...unless the view clips it away.
+  auto clipper = box({50.5, 0.25, 20, 20}, Color::blueColor());
+  clipper->setAlpha(0.5);
+  clipper->setClipsToBounds(true);
+  clipper->addSubview(box({30, 0, 10, 10}, Color::redColor()));
+  // A faded view with nothing inside, rounded and bordered.
+  auto leaf = box({5.5, 25.25, 40, 10}, Color::blueColor());
+  leaf->setAlpha(0.5);
+  leaf->layer()->setCornerRadius(3);
+  leaf->layer()->setBorderWidth(2);
+  leaf->layer()->setBorderColor(cg::Color::rgba(0, 1, 0));
+  for (auto& v : {holder, clipper, leaf}) root->addSubview(v);
+  auto image = renderView(root, 2);
+  ASSERT_TRUE(image);
+  EXPECT_TRUE(near(at(image, 10, 10), cg::Color::rgba(0.5, 0.5, 1)));
+  EXPECT_TRUE(near(at(image, 35, 5), cg::Color::rgba(1, 0.5, 0.5))) << "outside the faded holder";
+  EXPECT_TRUE(near(at(image, 60, 10), cg::Color::rgba(0.5, 0.5, 1)));
+  EXPECT_TRUE(near(at(image, 85, 5), cg::Color::white(1))) << "clipped away";
+  EXPECT_TRUE(near(at(image, 25, 30), cg::Color::rgba(0.5, 0.5, 1))) << "leaf inside";
+  EXPECT_TRUE(near(at(image, 25, 26), cg::Color::rgba(0.5, 1, 0.5))) << "leaf border";
+  EXPECT_TRUE(near(at(image, 5.6, 25.3), cg::Color::white(1), 0.25)) << "leaf corner";
+  EXPECT_TRUE(near(at(image, 48, 30), cg::Color::white(1))) << "beside the leaf";
+}
+
 struct StateCase {
   const char* name;
   unsigned setFor;
