@@ -91,7 +91,7 @@ bool serviceAnswers(const std::string& hostAndPort, std::string& reason) {
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   if (int status = getaddrinfo(host.c_str(), port.c_str(), &hints, &found); status != 0) {
-    reason = gai_strerror(status);
+    reason = "the host name " + host + " does not resolve (" + std::to_string(status) + ")";
     return false;
   }
   bool answered = false;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <mutex>
 
 #include "Foundation/Format.h"
@@ -114,14 +113,8 @@ ImagePtr Image::decodeOnDemand(const ns::Data& data, double scale) {
 }
 
 ImagePtr Image::fromFileOnDemand(const std::string& path, double scale) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return nullptr;
-  std::streamoff size = in.tellg();
-  if (size <= 0 || std::uintmax_t(size) > detail::kMaxEncodedFileBytes) return nullptr;
-  std::string bytes(std::size_t(size), '\0');
-  in.seekg(0);
-  if (!in.read(bytes.data(), size)) return nullptr;
-  return decodeOnDemand(ns::Data(std::move(bytes)), scale);
+  auto bytes = detail::readEncodedFile(path);
+  return bytes ? decodeOnDemand(ns::Data(std::move(*bytes)), scale) : nullptr;
 }
 
 std::size_t Image::purgeDecodedPixels() {

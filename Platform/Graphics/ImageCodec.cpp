@@ -186,15 +186,20 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale) {
   return imageFromPixbuf(upright.ptr, scale);
 }
 
-ImagePtr Image::fromFile(const std::string& path, double scale) {
+std::optional<std::string> detail::readEncodedFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return nullptr;
+  if (!in) return std::nullopt;
   std::streamoff size = in.tellg();
-  if (size <= 0 || std::uintmax_t(size) > detail::kMaxEncodedFileBytes) return nullptr;
+  if (size <= 0 || std::uintmax_t(size) > kMaxEncodedFileBytes) return std::nullopt;
   std::string bytes(std::size_t(size), '\0');
   in.seekg(0);
-  if (!in.read(bytes.data(), size)) return nullptr;
-  return decode(bytes.data(), bytes.size(), scale);
+  if (!in.read(bytes.data(), size)) return std::nullopt;
+  return bytes;
+}
+
+ImagePtr Image::fromFile(const std::string& path, double scale) {
+  auto bytes = detail::readEncodedFile(path);
+  return bytes ? decode(bytes->data(), bytes->size(), scale) : nullptr;
 }
 
 // An image decoded on demand is decoded for the encoding alone: writing it to a file does not

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 // Internal to Graphics: what an encoded image claims about itself, read before any decoder runs.
 namespace cg::detail {
@@ -26,6 +27,8 @@ std::optional<ImageHeader> readImageHeader(const std::uint8_t* bytes, std::size_
 
 // Encoded files larger than this are not read at all.
 inline constexpr std::uintmax_t kMaxEncodedFileBytes = 512u << 20;
+// The whole of an encoded image file; nullopt when it cannot be read, is empty or is over the limit.
+std::optional<std::string> readEncodedFile(const std::string& path);
 
 // Whether a bitmap of this many pixels may be made: both sides 1...32767 (the most Cairo draws)
 // and at most Image::kMaxPixels in all.
