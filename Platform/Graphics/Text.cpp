@@ -37,9 +37,11 @@ namespace {
 
 [[maybe_unused]] const int* const linkSanitizerHooks = &detail::kSanitizerHooks;
 
+// Kept for the life of the process, like the fonts it guards: a worker may still be measuring
+// text while the process exits.
 std::mutex& textMutex() {
-  static std::mutex mutex;
-  return mutex;
+  static std::mutex* mutex = new std::mutex();
+  return *mutex;
 }
 
 struct Metrics {
