@@ -15,7 +15,7 @@ endfunction()
 
 # add_component_tests(<component> [LINKS <targets...>] [COST <seconds>])
 # One test binary per component, from every .cpp in the calling folder, labelled with the component.
-# COST is a typical test's run time: ctest starts costlier tests first until it has times of its own.
+# COST is a typical test's run time: ctest starts costlier suites first until it has times of its own.
 function(add_component_tests component)
   cmake_parse_arguments(T "" "COST" "LINKS" ${ARGN})
   if(NOT T_COST)
@@ -25,15 +25,26 @@ function(add_component_tests component)
   set(target ${component}Tests)
   add_executable(${target} ${sources})
   target_link_libraries(${target} PRIVATE ${component} ${T_LINKS} TestSupport GTest::gtest GTest::gmock)
-  # ctest starts the binary once per test: a position-dependent test binary has next to nothing for
-  # the loader to relocate at each start (a position-independent one has millions of relocations
-  # under the sanitizers). The programs users run stay position-independent.
+  # ctest starts the binary once per suite: a position-dependent test binary has next to nothing
+  # for the loader to relocate at each start (a position-independent one has millions of
+  # relocations under the sanitizers). The programs users run stay position-independent.
   target_link_options(${target} PRIVATE -no-pie)
-  # Parameterised cases are named by their generators; printing the parameter's value into the
-  # name as well would put raw bytes (pointers included) into it.
-  gtest_discover_tests(${target}
-    NO_PRETTY_VALUES
-    PROPERTIES LABELS ${component} COST ${T_COST}
-    DISCOVERY_TIMEOUT 60
-    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  # Once linked, the binary's suites become ctest's tests (cmake/SuiteTests.cmake); until then
+  # ctest reports the binary as not built.
+  set(suites_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_suites.cmake)
+  set(include_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_include.cmake)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -D BINARY=$<TARGET_FILE:${target}> -D COMPONENT=${component}
+            -D COST=${T_COST} -D WORKING_DIRECTORY=${CMAKE_CURRENT_BINARY_DIR} -D OUTPUT=${suites_file}
+            -P ${PROJECT_SOURCE_DIR}/cmake/SuiteTests.cmake
+    BYPRODUCTS ${suites_file}
+    VERBATIM)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/SuiteTests.cmake)
+  file(WRITE ${include_file}
+    "if(EXISTS [==[${suites_file}]==])\n"
+    "  include([==[${suites_file}]==])\n"
+    "else()\n"
+    "  add_test(${target}_NOT_BUILT ${target}_NOT_BUILT)\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${include_file})
 endfunction()

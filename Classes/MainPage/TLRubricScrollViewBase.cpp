@@ -1,5 +1,6 @@
 #include "Classes/MainPage/TLRubricScrollViewBase.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "Foundation/Format.h"
@@ -40,6 +41,13 @@ void TLRubricScrollViewBase::startActivityIndicator() {
     addSubview(activityView_);
   }
   activityView_->startAnimating();
+}
+
+void TLRubricScrollViewBase::layoutSubviews() {
+  if (!scrollView_) return;
+  cg::Point offset = scrollView_->contentOffset();
+  double furthest = std::max(0.0, scrollView_->contentSize().width - scrollView_->bounds().width());
+  if (offset.x > furthest) scrollView_->setContentOffset({furthest, offset.y});
 }
 
 void TLRubricScrollViewBase::stopActivityIndicator() {

@@ -79,6 +79,10 @@ class TLRubricScrollViewBase : public ui::View {
   void startActivityIndicator();
   void stopActivityIndicator();
 
+  // A turn that widens the row keeps its scroll view within the content: the offset chosen for
+  // the narrower width would leave an empty band past the last tile.
+  void layoutSubviews() override;
+
   // Begins the load the sort kind names: a category for "new" and "popular", a title list for
   // "series", "adv" and "role"; any other kind does nothing.
   void start();

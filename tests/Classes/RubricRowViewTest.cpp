@@ -220,6 +220,21 @@ TEST(RubricRowLayoutTest, EpisodeRowsLineUpAndScrollToTheSelectedEpisode) {
   EXPECT_FALSE(row->operationQueue());
 }
 
+TEST(RubricRowLayoutTest, ARowWidenedByATurnShowsNoEmptyBandPastItsLastEpisode) {
+  auto row = std::make_shared<TLRubricScrollView>()->initWithUrl(std::nullopt, {0, 0, 768, 410}, "ser");
+  row->setIsButtonEnabled(false);
+  row->setIsItemSelected(true);
+  row->setSelectedIndex("14");
+  row->dataHasBeenLoadedForCategory("ВЫБОР ЭПИЗОДА", episodes(15));
+  ASSERT_EQ(row->scrollView()->contentOffset().x, 15 * 235 + 20 - 768);
+  row->setFrame({0, 0, 1024, 410});
+  row->layoutIfNeeded();
+  EXPECT_EQ(row->scrollView()->contentOffset().x, 15 * 235 + 20 - 1024);
+  row->setFrame({0, 0, 768, 410});  // narrowing keeps what is shown
+  row->layoutIfNeeded();
+  EXPECT_EQ(row->scrollView()->contentOffset().x, 15 * 235 + 20 - 1024);
+}
+
 class RubricRowBuildTest : public testsupport::CachedSampleServiceSuite {
  protected:
   // The catalogue's popular titles of category 1, as rows hold them.

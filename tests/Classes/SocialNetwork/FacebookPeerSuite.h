@@ -9,6 +9,9 @@
 
 #include "FacebookPeer.h"
 #include "Foundation/HTTPCookieStorage.h"
+#include "Foundation/URLLoader.h"
+#include "Foundation/WorkerPool.h"
+#include "support/RunLoopSpin.h"
 
 namespace testsupport {
 
@@ -57,7 +60,14 @@ class FacebookPeerSuite : public ::testing::Test {
     peer_->reset();
     clearCookies();
   }
-  void TearDown() override { clearCookies(); }
+  // What a test set going (the logout's expireSession after its sheet has closed) reaches the
+  // peers before the next test resets them.
+  void TearDown() override {
+    testsupport::spinUntil([] {
+      return ns::URLLoader::shared().activeLoadCount() == 0 && ns::WorkerPool::shared().unfinishedJobCount() == 0;
+    });
+    clearCookies();
+  }
 
   static void clearCookies() {
     auto storage = ns::HTTPCookieStorage::sharedHTTPCookieStorage();
