@@ -6,6 +6,8 @@
 #include <chrono>
 
 #include "Foundation/RunLoop.h"
+#include "Foundation/URLLoader.h"
+#include "Foundation/WorkerPool.h"
 
 namespace testsupport {
 namespace {
@@ -28,6 +30,10 @@ bool spinUntil(const std::function<bool()>& condition, double timeoutSeconds) {
     double left = std::chrono::duration<double>(deadline - now).count();
     loop->runOnce(std::min(left, kPollSeconds));
   }
+}
+
+bool nothingLoadingOrRunning() {
+  return ns::URLLoader::shared().activeLoadCount() == 0 && ns::WorkerPool::shared().unfinishedJobCount() == 0;
 }
 
 }  // namespace testsupport

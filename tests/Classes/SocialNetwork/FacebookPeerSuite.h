@@ -9,8 +9,6 @@
 
 #include "FacebookPeer.h"
 #include "Foundation/HTTPCookieStorage.h"
-#include "Foundation/URLLoader.h"
-#include "Foundation/WorkerPool.h"
 #include "support/RunLoopSpin.h"
 
 namespace testsupport {
@@ -63,9 +61,7 @@ class FacebookPeerSuite : public ::testing::Test {
   // What a test set going (the logout's expireSession after its sheet has closed) reaches the
   // peers before the next test resets them.
   void TearDown() override {
-    testsupport::spinUntil([] {
-      return ns::URLLoader::shared().activeLoadCount() == 0 && ns::WorkerPool::shared().unfinishedJobCount() == 0;
-    });
+    spinUntil(nothingLoadingOrRunning);
     clearCookies();
   }
 

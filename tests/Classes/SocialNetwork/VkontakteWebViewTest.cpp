@@ -14,8 +14,6 @@
 #include "Foundation/Clock.h"
 #include "Foundation/HTTPCookie.h"
 #include "Foundation/HTTPCookieStorage.h"
-#include "Foundation/URLLoader.h"
-#include "Foundation/WorkerPool.h"
 #include "NTNetworking/NTNetworkActivityIndicatorManager.h"
 #include "ShareSheetSuite.h"
 #include "UIKit/Image.h"
@@ -189,10 +187,7 @@ TEST_P(VkontakteSheetTest, OnlyTheConfiguredOriginsRedirectGivesTheToken) {
     ASSERT_TRUE(spinUntil([&] { return !sheet->webView()->isLoading(); }));
     // The second fetch's answer has been handled: nothing loads or runs in the background any
     // more, and what they posted to the main queue has run.
-    ASSERT_TRUE(spinUntil([&] {
-      return activity->activityCount() == 0 && ns::URLLoader::shared().activeLoadCount() == 0 &&
-             ns::WorkerPool::shared().unfinishedJobCount() == 0;
-    }));
+    ASSERT_TRUE(spinUntil([&] { return activity->activityCount() == 0 && testsupport::nothingLoadingOrRunning(); }));
     auto drained = std::make_shared<bool>(false);
     dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; });
     ASSERT_TRUE(spinUntil([&] { return *drained; }));
