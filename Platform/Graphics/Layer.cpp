@@ -1,8 +1,17 @@
 #include "Graphics/Layer.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace cg {
+
+namespace {
+std::atomic<std::uint64_t> generation{0};
+}  // namespace
+
+std::uint64_t displayGeneration() { return generation.load(std::memory_order_acquire); }
+
+void noteDisplayChange() { generation.fetch_add(1, std::memory_order_acq_rel); }
 
 Color GradientLayer::colorAt(Point p) const {
   if (colors_.empty()) return Color::clear();

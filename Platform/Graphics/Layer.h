@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -12,40 +13,49 @@ namespace cg {
 
 class Context;
 
+// A count that goes up whenever something a renderer draws may have changed: a layer's or a
+// view's geometry, look, content or place in its tree, or a picture that moves by itself. A
+// window draws again only when it has moved since its last picture. Any thread.
+std::uint64_t displayGeneration();
+void noteDisplayChange();
+
 // The drawing attributes a view keeps beside its own geometry: rounded corners, clipping,
 // border, shadow and an optional mask layer. Views own one each; the view renderer reads them.
 class Layer : public ns::Object {
  public:
   // Geometry of a free-standing layer, such as a mask, in its host's coordinates.
   const Rect& frame() const { return frame_; }
-  void setFrame(const Rect& frame) { frame_ = frame; }
+  void setFrame(const Rect& frame) { change(frame_, frame); }
   Rect bounds() const { return Rect(0, 0, frame_.width(), frame_.height()); }
   // A view keeps its layer's bounds the size of its own.
   void setBounds(const Rect& bounds) { frame_.size = bounds.size; }
 
   double cornerRadius() const { return cornerRadius_; }
-  void setCornerRadius(double radius) { cornerRadius_ = radius; }
+  void setCornerRadius(double radius) { change(cornerRadius_, radius); }
   bool masksToBounds() const { return masksToBounds_; }
-  void setMasksToBounds(bool masks) { masksToBounds_ = masks; }
+  void setMasksToBounds(bool masks) { change(masksToBounds_, masks); }
 
   double borderWidth() const { return borderWidth_; }
-  void setBorderWidth(double width) { borderWidth_ = width; }
+  void setBorderWidth(double width) { change(borderWidth_, width); }
   const Color& borderColor() const { return borderColor_; }
-  void setBorderColor(const Color& color) { borderColor_ = color; }
+  void setBorderColor(const Color& color) { change(borderColor_, color); }
 
   const Color& shadowColor() const { return shadowColor_; }
-  void setShadowColor(const Color& color) { shadowColor_ = color; }
+  void setShadowColor(const Color& color) { change(shadowColor_, color); }
   Size shadowOffset() const { return shadowOffset_; }
-  void setShadowOffset(Size offset) { shadowOffset_ = offset; }
+  void setShadowOffset(Size offset) { change(shadowOffset_, offset); }
   double shadowOpacity() const { return shadowOpacity_; }
-  void setShadowOpacity(double opacity) { shadowOpacity_ = opacity; }
+  void setShadowOpacity(double opacity) { change(shadowOpacity_, opacity); }
   double shadowRadius() const { return shadowRadius_; }
-  void setShadowRadius(double radius) { shadowRadius_ = radius; }
+  void setShadowRadius(double radius) { change(shadowRadius_, radius); }
   bool hasShadow() const { return shadowOpacity_ > 0 && shadowColor_.alpha > 0; }
 
   // The mask's alpha multiplies what the layer shows; it is placed by its own frame.
   const std::shared_ptr<Layer>& mask() const { return mask_; }
-  void setMask(std::shared_ptr<Layer> mask) { mask_ = std::move(mask); }
+  void setMask(std::shared_ptr<Layer> mask) {
+    mask_ = std::move(mask);
+    noteDisplayChange();
+  }
 
   bool needsDisplayOnBoundsChange() const { return needsDisplayOnBoundsChange_; }
   void setNeedsDisplayOnBoundsChange(bool needs) { needsDisplayOnBoundsChange_ = needs; }
@@ -60,7 +70,19 @@ class Layer : public ns::Object {
   // Layers of their own drawn over this one's content, beneath its view's subviews, each placed
   // by its frame, in the order added.
   const std::vector<std::shared_ptr<Layer>>& sublayers() const { return sublayers_; }
-  void addSublayer(std::shared_ptr<Layer> layer) { sublayers_.push_back(std::move(layer)); }
+  void addSublayer(std::shared_ptr<Layer> layer) {
+    sublayers_.push_back(std::move(layer));
+    noteDisplayChange();
+  }
+
+ protected:
+  // Sets a drawn attribute, noting the change when there is one.
+  template <class T>
+  void change(T& attribute, const T& value) {
+    if (attribute == value) return;
+    attribute = value;
+    noteDisplayChange();
+  }
 
  private:
   std::vector<std::shared_ptr<Layer>> sublayers_;
@@ -82,14 +104,14 @@ class Layer : public ns::Object {
 class GradientLayer final : public Layer {
  public:
   const std::vector<Color>& colors() const { return colors_; }
-  void setColors(std::vector<Color> colors) { colors_ = std::move(colors); }
+  void setColors(std::vector<Color> colors) { change(colors_, colors); }
   // Stops in 0...1, one per colour; empty spreads the colours evenly.
   const std::vector<double>& locations() const { return locations_; }
-  void setLocations(std::vector<double> locations) { locations_ = std::move(locations); }
+  void setLocations(std::vector<double> locations) { change(locations_, locations); }
   Point startPoint() const { return startPoint_; }
-  void setStartPoint(Point p) { startPoint_ = p; }
+  void setStartPoint(Point p) { change(startPoint_, p); }
   Point endPoint() const { return endPoint_; }
-  void setEndPoint(Point p) { endPoint_ = p; }
+  void setEndPoint(Point p) { change(endPoint_, p); }
 
   // The gradient's colour at a point of the bounds (what a renderer or a test samples).
   Color colorAt(Point p) const;

@@ -7,6 +7,12 @@
 
 namespace ui {
 
+namespace {
+constexpr int kSpokes = 12;
+// One turn a second, a spoke a step.
+constexpr double kStepsPerSecond = 12;
+}  // namespace
+
 ActivityIndicatorView::ActivityIndicatorView() { setOpaque(false); }
 
 cg::Size ActivityIndicatorView::sizeForStyle(ActivityIndicatorViewStyle style) {
@@ -35,12 +41,19 @@ void ActivityIndicatorView::setActivityIndicatorViewStyle(ActivityIndicatorViewS
 
 void ActivityIndicatorView::startAnimating() {
   animating_ = true;
+  setMovesByItself(true);
   setHidden(false);
 }
 
 void ActivityIndicatorView::stopAnimating() {
   animating_ = false;
+  setMovesByItself(false);
   if (hidesWhenStopped_) setHidden(true);
+}
+
+std::optional<double> ActivityIndicatorView::nextPresentationChange(double now) const {
+  if (!animating_) return std::nullopt;
+  return (std::floor(now * kStepsPerSecond) + 1) / kStepsPerSecond;
 }
 
 void ActivityIndicatorView::setHidesWhenStopped(bool hides) {
@@ -57,10 +70,13 @@ void ActivityIndicatorView::drawRect(const cg::Rect&) {
   ctx->saveGState();
   ctx->setLineWidth(std::max(1.5, r / 4.5));
   ctx->setLineCap(cg::LineCap::Round);
-  // Twelve spokes fading round the circle.
-  for (int i = 0; i < 12; ++i) {
-    double a = i * cg::kPi / 6 - cg::kPi / 2;
-    ctx->setStrokeColor(c.withAlpha(0.25 + 0.75 * (12 - i) / 12.0));
+  // Twelve spokes fading round the circle; turning, the brightest moves on clockwise each step.
+  int step = 0;
+  if (auto time = renderPresentationTime(); time && animating_)
+    step = static_cast<int>(std::fmod(std::floor(*time * kStepsPerSecond), kSpokes));
+  for (int i = 0; i < kSpokes; ++i) {
+    double a = (step - i) * cg::kPi / 6 - cg::kPi / 2;
+    ctx->setStrokeColor(c.withAlpha(0.25 + 0.75 * (kSpokes - i) / double(kSpokes)));
     ctx->beginPath();
     ctx->moveTo({b.midX() + std::cos(a) * r * 0.45, b.midY() + std::sin(a) * r * 0.45});
     ctx->addLineTo({b.midX() + std::cos(a) * r * 0.9, b.midY() + std::sin(a) * r * 0.9});

@@ -8,8 +8,9 @@ namespace ui {
 
 enum class ActivityIndicatorViewStyle { whiteLarge = 0, white = 1, gray = 2 };
 
-// A spinner: white large (37 x 37), white or grey (20 x 20). Hidden while stopped unless told
-// otherwise. Headless, so it turns only in the sense that isAnimating says so.
+// A spinner: white large (37 x 37), white or grey (20 x 20), twelve spokes in the style's colour.
+// Hidden while stopped unless told otherwise. While animating it turns once a second on the
+// screen (a presentation render); a model picture (a headless shot) shows it at rest.
 class ActivityIndicatorView : public View {
  public:
   ActivityIndicatorView();
@@ -29,6 +30,7 @@ class ActivityIndicatorView : public View {
   cg::Size sizeThatFits(cg::Size) const override { return sizeForStyle(style_); }
   bool drawsContent() const override { return true; }
   void drawRect(const cg::Rect& rect) override;
+  std::optional<double> nextPresentationChange(double now) const override;
   void appendDumpAttributes(std::string& line) const override;
 
  private:

@@ -100,7 +100,7 @@ void StatusBar::drawRect(const cg::Rect&) {
   ctx->setLineWidth(1.5);
   ctx->setLineCap(cg::LineCap::Round);
   for (int i = 0; i < kSpinnerSteps; ++i) {
-    double a = (i + spinnerStep_) * cg::kPi / 6 - cg::kPi / 2;
+    double a = (spinnerStep_ - i) * cg::kPi / 6 - cg::kPi / 2;
     ctx->setStrokeColor(ink.withAlpha(0.25 + 0.75 * (kSpinnerSteps - i) / double(kSpinnerSteps)));
     ctx->beginPath();
     ctx->moveTo({cx + std::cos(a) * r * 0.45, cy + std::sin(a) * r * 0.45});

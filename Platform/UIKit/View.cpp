@@ -7,6 +7,7 @@
 
 #include "Foundation/Exception.h"
 #include "UIKit/GestureRecognizer.h"
+#include "UIKit/ViewAnimationState.h"
 #include "UIKit/ViewController.h"
 #include "UIKit/Window.h"
 
@@ -66,6 +67,11 @@ View::View(const LayerClass& layerClass) : layer_(layerClass ? layerClass() : nu
   if (!layer_) layer_ = std::make_shared<cg::Layer>();
 }
 
+void View::setNeedsDisplay() {
+  needsDisplay_ = true;
+  cg::noteDisplayChange();
+}
+
 View::~View() {
   // Subviews outlive their parent only if someone else holds them; leave them parentless.
   for (auto& sub : subviews_) sub->superview_.reset();
@@ -88,27 +94,45 @@ cg::Rect View::frame() const {
 
 void View::setFrame(const cg::Rect& frameIn) {
   cg::Rect f = frameIn.standardized();
-  center_ = {f.x() + f.width() / 2, f.y() + f.height() / 2};
+  setCenter({f.x() + f.width() / 2, f.y() + f.height() / 2});
   if (transform_.isIdentity()) applyBoundsSize(f.size);
 }
 
 void View::setBounds(const cg::Rect& b) {
   cg::Point oldOrigin = bounds_.origin;
-  bounds_.origin = b.origin;
+  if (oldOrigin != b.origin) {
+    ViewPresentation next{center_, {b.origin, bounds_.size}, transform_, alpha_};
+    animatedPropertyWillChange(AnimatedProperty::boundsOrigin, next);
+    bounds_.origin = b.origin;
+    cg::noteDisplayChange();
+  }
   applyBoundsSize(b.size);
   if (oldOrigin != b.origin) boundsOriginDidChange(oldOrigin);
 }
 
 void View::boundsOriginDidChange(cg::Point) {}
 
-void View::setCenter(cg::Point center) { center_ = center; }
+void View::setCenter(cg::Point center) {
+  if (center == center_) return;
+  animatedPropertyWillChange(AnimatedProperty::center, {center, bounds_, transform_, alpha_});
+  center_ = center;
+  cg::noteDisplayChange();
+}
 
-void View::setTransform(const cg::AffineTransform& transform) { transform_ = transform; }
+void View::setTransform(const cg::AffineTransform& transform) {
+  if (transform == transform_) return;
+  animatedPropertyWillChange(AnimatedProperty::transform, {center_, bounds_, transform, alpha_});
+  transform_ = transform;
+  cg::noteDisplayChange();
+}
 
 void View::applyBoundsSize(cg::Size size) {
   cg::Size old = bounds_.size;
   if (old == size) return;
+  animatedPropertyWillChange(AnimatedProperty::boundsSize,
+                             {center_, {bounds_.origin, size}, transform_, alpha_});
   bounds_.size = size;
+  cg::noteDisplayChange();
   layer_->setBounds(bounds_);
   resizeSubviewsWithOldSize(old);
   setNeedsLayout();
@@ -159,16 +183,30 @@ void View::autoresizeWithOldSuperviewSize(cg::Size oldSize) {
 
 // --- Appearance -----------------------------------------------------------------------------
 
-void View::setHidden(bool hidden) { hidden_ = hidden; }
+void View::setHidden(bool hidden) {
+  if (hidden == hidden_) return;
+  hidden_ = hidden;
+  cg::noteDisplayChange();
+}
 
-void View::setAlpha(double alpha) { alpha_ = std::clamp(alpha, 0.0, 1.0); }
+void View::setAlpha(double alphaIn) {
+  double alpha = std::clamp(alphaIn, 0.0, 1.0);
+  if (alpha == alpha_) return;
+  animatedPropertyWillChange(AnimatedProperty::alpha, {center_, bounds_, transform_, alpha});
+  alpha_ = alpha;
+  cg::noteDisplayChange();
+}
 
 void View::setBackgroundColor(std::optional<Color> color) {
   backgroundColor_ = std::move(color);
-  needsDisplay_ = true;
+  setNeedsDisplay();
 }
 
-void View::setContentMode(ViewContentMode mode) { contentMode_ = mode; }
+void View::setContentMode(ViewContentMode mode) {
+  if (mode == contentMode_) return;
+  contentMode_ = mode;
+  cg::noteDisplayChange();
+}
 
 std::shared_ptr<View> View::viewWithTag(int tag) {
   if (tag_ == tag) return self<View>();
@@ -209,12 +247,14 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
     subviews_.erase(it);
     if (index > old) --index;
     subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
+    cg::noteDisplayChange();
     return;
   }
   view->willMoveToSuperview(me);
   view->detachFromSuperview();
   subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
   view->superview_ = me;
+  cg::noteDisplayChange();
   // The view and its subviews may have asked for layout before they came into this tree.
   layoutRequested.store(true, std::memory_order_relaxed);
   view->didMoveToSuperview();
@@ -232,6 +272,7 @@ void View::detachFromSuperview() {
   if (auto it = std::find(siblings.rbegin(), siblings.rend(), me); it != siblings.rend())
     siblings.erase(std::next(it).base());
   superview_.reset();
+  cg::noteDisplayChange();
 }
 
 void View::removeFromSuperview() {
@@ -254,6 +295,7 @@ void View::bringSubviewToFront(const std::shared_ptr<View>& view) {
   auto keep = *it;
   subviews_.erase(it);
   subviews_.push_back(keep);
+  cg::noteDisplayChange();
 }
 
 void View::sendSubviewToBack(const std::shared_ptr<View>& view) {
@@ -262,6 +304,7 @@ void View::sendSubviewToBack(const std::shared_ptr<View>& view) {
   auto keep = *it;
   subviews_.erase(it);
   subviews_.insert(subviews_.begin(), keep);
+  cg::noteDisplayChange();
 }
 
 bool View::isDescendantOfView(const View* view) const {

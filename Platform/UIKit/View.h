@@ -18,6 +18,19 @@ class GestureRecognizer;
 class ViewController;
 class Window;
 
+namespace detail {
+struct ViewAnimations;
+}
+
+// What the screen shows of a view's animatable values at some moment: its model values (what the
+// getters return; they change at once) with its running animations' interpolations applied.
+struct ViewPresentation {
+  cg::Point center;
+  cg::Rect bounds;
+  cg::AffineTransform transform;
+  double alpha = 1;
+};
+
 enum ViewAutoresizing : unsigned {
   ViewAutoresizingNone = 0,
   ViewAutoresizingFlexibleLeftMargin = 1 << 0,
@@ -144,7 +157,7 @@ class View : public Responder {
   void sizeToFit();
 
   // Drawing. drawRect draws into the current graphics context, in bounds coordinates.
-  void setNeedsDisplay() { needsDisplay_ = true; }
+  void setNeedsDisplay();
   bool needsDisplay() const { return needsDisplay_; }
   virtual void drawRect(const cg::Rect& rect);
   // Whether drawRect paints anything; views that do not are skipped by the renderer's drawRect step.
@@ -180,14 +193,26 @@ class View : public Responder {
   // The controller whose view this is (set by the controller when it loads its view).
   std::shared_ptr<ViewController> owningViewController() const { return controller_.lock(); }
 
-  // Animations: the new values take effect at once; the completion runs on the main run loop
-  // once the duration has passed on the platform clock (on its next turn for 0), never inside
-  // the call. finished is always true.
+  // Animations: the new values take effect at once (the model, which logic, touches and dumps
+  // see), while the screen shows centre, bounds, transform and alpha changed inside the block
+  // moving from what it showed to the new values along the options' curve over the duration,
+  // after the delay, on the platform clock (see presentation). The completion runs on the main
+  // run loop once delay and duration have passed (on its next turn for 0), never inside the call.
+  // finished is always true. A value set again outside an animation stops its animation.
   static void animateWithDuration(double duration, const std::function<void()>& animations,
                                   std::function<void(bool finished)> completion = nullptr);
   static void animateWithDuration(double duration, double delay, unsigned options,
                                   const std::function<void()>& animations,
                                   std::function<void(bool finished)> completion);
+
+  // What the screen shows of this view at `time` (process clock): the model values while no
+  // animation runs.
+  ViewPresentation presentation(double time) const;
+  // Whether an animation of this view has not ended by `time`.
+  bool isAnimating(double time) const;
+  // When what this view draws itself changes next with nothing else changing (a spinner's next
+  // step), after `now`; none for a still view. Asked only of views that said they move.
+  virtual std::optional<double> nextPresentationChange(double now) const;
 
   // Recognisers of gestures made on this view or its subviews (see SimulatedTouch).
   void addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer);
@@ -214,6 +239,9 @@ class View : public Responder {
   static bool takeLayoutRequest();
   // For view classes backed by a layer of another class.
   explicit View(const LayerClass& layerClass);
+  // A view whose picture moves by itself while it is shown (a turning spinner) says so, so a
+  // window keeps drawing it (see nextPresentationChange); and says when it stands still again.
+  void setMovesByItself(bool moves);
 
  private:
   friend class ViewController;
@@ -227,6 +255,11 @@ class View : public Responder {
   cg::Point pointFromSuperview(cg::Point p) const;
   cg::Point pointToRoot(cg::Point p) const;
   cg::Point pointFromRoot(cg::Point p) const;
+  // Starts an animation of one property inside an animation block, or stops a running one.
+  enum class AnimatedProperty { center, boundsOrigin, boundsSize, transform, alpha };
+  void animatedPropertyWillChange(AnimatedProperty property, const ViewPresentation& next);
+  friend struct detail::ViewAnimations;
+  friend std::optional<double> nextPresentationChange(const View& root, double now);
 
   std::weak_ptr<View> superview_;
   std::weak_ptr<ViewController> controller_;
@@ -237,6 +270,7 @@ class View : public Responder {
   cg::AffineTransform transform_;
   std::optional<Color> backgroundColor_;
   std::shared_ptr<cg::Layer> layer_;
+  std::unique_ptr<detail::ViewAnimations> animations_;
   double alpha_ = 1;
   int tag_ = 0;
   unsigned autoresizingMask_ = ViewAutoresizingNone;
@@ -247,6 +281,17 @@ class View : public Responder {
   bool autoresizesSubviews_ = true;
   bool needsLayout_ = false;
   bool needsDisplay_ = true;
+  bool movesByItself_ = false;
+  // Whether the view is in the list of views in motion that windows ask.
+  bool listedInMotion_ = false;
 };
+
+// When the picture of root's tree changes next with no model change: `now` while an animation
+// runs on a view of it that is shown (draw as often as the display can), the next step of a
+// turning spinner shown in it, or none while everything shown stands still. Main thread.
+std::optional<double> nextPresentationChange(const View& root, double now);
+// The moment a presentation render draws (see renderView), for views whose drawing moves by
+// itself; none while a model picture (a headless shot) is drawn.
+std::optional<double> renderPresentationTime();
 
 }  // namespace ui

@@ -1,23 +1,166 @@
 #include <algorithm>
+#include <cmath>
+#include <mutex>
 
+#include "Foundation/Clock.h"
 #include "Foundation/RunLoop.h"
 #include "UIKit/View.h"
+#include "UIKit/ViewAnimationState.h"
 
 namespace ui {
+
+namespace {
+
+// The animation block running on this thread, if any; nested blocks stack.
+struct AnimationContext {
+  double begin = 0;
+  double duration = 0;
+  unsigned curve = 0;
+};
+thread_local std::vector<AnimationContext> contexts;
+
+thread_local std::optional<double> presentationTime;
+
+constexpr unsigned kCurveMask = 3u << 16;
+
+// A cubic Bézier timing curve through (0, 0) and (1, 1) with control points (x1, y1), (x2, y2):
+// the y of the point whose x is `x`.
+double bezier(double x, double x1, double y1, double x2, double y2) {
+  auto at = [](double t, double p1, double p2) {
+    double u = 1 - t;
+    return 3 * u * u * t * p1 + 3 * u * t * t * p2 + t * t * t;
+  };
+  double lo = 0, hi = 1, t = x;
+  for (int i = 0; i < 40; ++i) {
+    double v = at(t, x1, x2);
+    if (std::abs(v - x) < 1e-7) break;
+    if (v < x)
+      lo = t;
+    else
+      hi = t;
+    t = (lo + hi) / 2;
+  }
+  return at(t, y1, y2);
+}
+
+double curveValue(unsigned curve, double x) {
+  switch (curve & kCurveMask) {
+    case ViewAnimationOptionCurveEaseIn:
+      return bezier(x, 0.42, 0, 1, 1);
+    case ViewAnimationOptionCurveEaseOut:
+      return bezier(x, 0, 0, 0.58, 1);
+    case ViewAnimationOptionCurveLinear:
+      return x;
+    default:
+      return bezier(x, 0.42, 0, 0.58, 1);
+  }
+}
+
+// Views whose picture may move without a model change: those with animations and those that
+// move by themselves. Views built on other threads may start spinners, hence the lock.
+std::mutex motionLock;
+std::vector<std::weak_ptr<View>>& viewsInMotion() {
+  static auto* views = new std::vector<std::weak_ptr<View>>;
+  return *views;
+}
+
+void listInMotion(View& view, bool& listed) {
+  if (listed) return;
+  auto weak = view.weak_from_this();
+  if (weak.expired()) return;
+  std::lock_guard lock(motionLock);
+  viewsInMotion().push_back(std::static_pointer_cast<View>(weak.lock()));
+  listed = true;
+}
+
+cg::Point mix(cg::Point from, cg::Point to, double p) {
+  return {from.x + (to.x - from.x) * p, from.y + (to.y - from.y) * p};
+}
+
+cg::Size mix(cg::Size from, cg::Size to, double p) {
+  return {from.width + (to.width - from.width) * p, from.height + (to.height - from.height) * p};
+}
+
+// Whether a view of root's tree is shown at `now`: it and its ancestors are not hidden nor
+// transparent, and some of it lies inside root and inside every ancestor that clips.
+bool isShownIn(const View& view, const View& root, double now) {
+  cg::Rect rect = view.convertRectToView(view.bounds(), &root);
+  const View* v = &view;
+  for (;;) {
+    if (v->isHidden() || v->presentation(now).alpha <= 0) return false;
+    if (v == &root || v->clipsToBounds()) {
+      rect = rect.intersection(v == &root ? root.bounds() : v->convertRectToView(v->bounds(), &root));
+      if (rect.isEmpty()) return false;
+    }
+    if (v == &root) return true;
+    auto parent = v->superview();
+    if (!parent) return false;
+    v = parent.get();
+  }
+}
+
+}  // namespace
+
+namespace detail {
+
+double ViewAnimations::progress(const Animation& animation, double time) {
+  if (time <= animation.begin) return 0;
+  if (animation.duration <= 0 || time >= animation.begin + animation.duration) return 1;
+  return curveValue(animation.curve, (time - animation.begin) / animation.duration);
+}
+
+void ViewAnimations::apply(const Animation& animation, double time, ViewPresentation& shown) {
+  double p = progress(animation, time);
+  if (p >= 1) return;
+  const ViewPresentation& from = animation.from;
+  switch (animation.property) {
+    case View::AnimatedProperty::center:
+      shown.center = mix(from.center, shown.center, p);
+      break;
+    case View::AnimatedProperty::boundsOrigin:
+      shown.bounds.origin = mix(from.bounds.origin, shown.bounds.origin, p);
+      break;
+    case View::AnimatedProperty::boundsSize:
+      shown.bounds.size = mix(from.bounds.size, shown.bounds.size, p);
+      break;
+    case View::AnimatedProperty::transform: {
+      const cg::AffineTransform& f = from.transform;
+      cg::AffineTransform& t = shown.transform;
+      auto m = [p](double a, double b) { return a + (b - a) * p; };
+      t = {m(f.a, t.a), m(f.b, t.b), m(f.c, t.c), m(f.d, t.d), m(f.tx, t.tx), m(f.ty, t.ty)};
+      break;
+    }
+    case View::AnimatedProperty::alpha:
+      shown.alpha = from.alpha + (shown.alpha - from.alpha) * p;
+      break;
+  }
+}
+
+void ViewAnimations::prune(double time) {
+  std::erase_if(running, [time](const Animation& a) { return time >= a.begin + a.duration; });
+}
+
+}  // namespace detail
 
 void View::animateWithDuration(double duration, const std::function<void()>& animations,
                                std::function<void(bool finished)> completion) {
   animateWithDuration(duration, 0, ViewAnimationOptionNone, animations, std::move(completion));
 }
 
-// Headless views have nothing to interpolate: the new values hold at once and only the
-// completion waits for the animation's time to pass.
-void View::animateWithDuration(double duration, double delay, unsigned,
+void View::animateWithDuration(double duration, double delay, unsigned options,
                                const std::function<void()>& animations,
                                std::function<void(bool finished)> completion) {
-  if (animations) animations();
+  duration = std::max(0.0, duration);
+  delay = std::max(0.0, delay);
+  if (animations) {
+    contexts.push_back({ns::clockNow() + delay, duration, options & kCurveMask});
+    struct Pop {
+      ~Pop() { contexts.pop_back(); }
+    } pop;
+    animations();
+  }
   if (!completion) return;
-  double wait = std::max(0.0, duration) + std::max(0.0, delay);
+  double wait = duration + delay;
   auto loop = ns::RunLoop::mainRunLoop();
   auto finish = [completion = std::move(completion)] { completion(true); };
   if (wait <= 0)
@@ -25,5 +168,108 @@ void View::animateWithDuration(double duration, double delay, unsigned,
   else
     loop->performAfterDelay(std::make_shared<ns::Object>(), "animationDidStop", std::move(finish), wait);
 }
+
+void View::animatedPropertyWillChange(AnimatedProperty property, const ViewPresentation&) {
+  auto drop = [&] {
+    if (animations_)
+      std::erase_if(animations_->running, [property](const detail::ViewAnimations::Animation& a) {
+        return a.property == property;
+      });
+  };
+  const AnimationContext* context = contexts.empty() ? nullptr : &contexts.back();
+  // Outside a block, in a zero-length one, or off the screen the new value shows at once.
+  if (!context || context->duration <= 0 || !window()) {
+    drop();
+    return;
+  }
+  ViewPresentation shown = presentation(ns::clockNow());
+  drop();
+  if (!animations_) animations_ = std::make_unique<detail::ViewAnimations>();
+  animations_->running.push_back({property, shown, context->begin, context->duration, context->curve});
+  listInMotion(*this, listedInMotion_);
+}
+
+ViewPresentation View::presentation(double time) const {
+  ViewPresentation shown{center_, bounds_, transform_, alpha_};
+  if (animations_)
+    for (const auto& animation : animations_->running) detail::ViewAnimations::apply(animation, time, shown);
+  return shown;
+}
+
+bool View::isAnimating(double time) const {
+  if (!animations_) return false;
+  return std::any_of(animations_->running.begin(), animations_->running.end(),
+                     [time](const auto& a) { return time < a.begin + a.duration; });
+}
+
+std::optional<double> View::nextPresentationChange(double) const { return std::nullopt; }
+
+void View::setMovesByItself(bool moves) {
+  if (moves == movesByItself_) return;
+  movesByItself_ = moves;
+  if (moves) listInMotion(*this, listedInMotion_);
+  cg::noteDisplayChange();
+}
+
+std::optional<double> nextPresentationChange(const View& root, double now) {
+  std::vector<std::shared_ptr<View>> views;
+  {
+    std::lock_guard lock(motionLock);
+    auto& list = viewsInMotion();
+    views.reserve(list.size());
+    std::erase_if(list, [&](const std::weak_ptr<View>& weak) {
+      auto view = weak.lock();
+      if (!view) return true;
+      views.push_back(std::move(view));
+      return false;
+    });
+  }
+  std::optional<double> next;
+  auto take = [&next](double t) { next = next ? std::min(*next, t) : t; };
+  std::vector<View*> still;
+  for (auto& view : views) {
+    bool animating = false;
+    if (auto& animations = view->animations_) {
+      std::size_t before = animations->running.size();
+      animations->prune(now);
+      // The last picture drawn was part of the way: the end wants one more.
+      if (animations->running.size() != before) cg::noteDisplayChange();
+      animating = !animations->running.empty();
+      if (!animating) animations.reset();
+    }
+    if (!animating && !view->movesByItself_) {
+      still.push_back(view.get());
+      continue;
+    }
+    if (!isShownIn(*view, root, now)) continue;
+    if (animating) {
+      for (const auto& a : view->animations_->running) take(std::max(now, a.begin));
+    } else if (auto t = view->nextPresentationChange(now)) {
+      take(std::max(now, *t));
+    }
+  }
+  if (!still.empty()) {
+    std::lock_guard lock(motionLock);
+    std::erase_if(viewsInMotion(), [&](const std::weak_ptr<View>& weak) {
+      auto view = weak.lock();
+      if (!view || std::find(still.begin(), still.end(), view.get()) == still.end()) return !view;
+      view->listedInMotion_ = false;
+      return true;
+    });
+  }
+  return next;
+}
+
+std::optional<double> renderPresentationTime() { return presentationTime; }
+
+namespace detail {
+
+PresentationRenderScope::PresentationRenderScope(std::optional<double> time) : previous_(presentationTime) {
+  presentationTime = time;
+}
+
+PresentationRenderScope::~PresentationRenderScope() { presentationTime = previous_; }
+
+}  // namespace detail
 
 }  // namespace ui

@@ -9,6 +9,7 @@
 #include "UIKit/Image.h"
 #include "UIKit/Screen.h"
 #include "UIKit/StatusBar.h"
+#include "UIKit/ViewAnimationState.h"
 #include "UIKit/Window.h"
 
 namespace ui {
@@ -90,22 +91,39 @@ std::optional<cg::Rect> shownExtent(const View& view, const cg::Rect& own) {
 
 }  // namespace
 
-void drawViewHierarchy(View& view, cg::Context& ctx) {
-  if (view.isHidden() || view.alpha() <= 0) return;
+namespace {
+
+// Draws a view where `shown` places it; its subviews where theirs do.
+void drawView(View& view, cg::Context& ctx, const ViewPresentation& shown);
+
+ViewPresentation shownNow(const View& view) {
+  if (auto time = renderPresentationTime()) return view.presentation(*time);
+  return {view.center(), view.bounds(), view.transform(), view.alpha()};
+}
+
+}  // namespace
+
+void drawViewHierarchy(View& view, cg::Context& ctx) { drawView(view, ctx, shownNow(view)); }
+
+namespace {
+
+void drawView(View& view, cg::Context& ctx, const ViewPresentation& shown) {
+  if (view.isHidden() || shown.alpha <= 0) return;
   const cg::Layer& layer = *view.layer();
-  cg::Rect b = view.bounds();
+  cg::Rect b = shown.bounds;
   cg::Rect own(0, 0, b.width(), b.height());
+  const double alpha = shown.alpha;
 
   ctx.saveGState();
-  ctx.translateCTM(view.center().x, view.center().y);
-  if (!view.transform().isIdentity()) ctx.concatCTM(view.transform());
+  ctx.translateCTM(shown.center.x, shown.center.y);
+  if (!shown.transform.isIdentity()) ctx.concatCTM(shown.transform);
   ctx.translateCTM(-b.width() / 2, -b.height() / 2);
 
   if (layer.hasShadow()) drawShadow(ctx, layer, own);
 
-  bool group = view.alpha() < 1 || layer.mask();
+  bool group = alpha < 1 || layer.mask();
   if (group) {
-    ctx.setAlpha(view.alpha());
+    ctx.setAlpha(alpha);
     if (auto extent = shownExtent(view, own))
       ctx.beginTransparencyLayer(*extent);
     else
@@ -134,7 +152,7 @@ void drawViewHierarchy(View& view, cg::Context& ctx) {
     ctx.restoreGState();
   }
   view.didDisplay();
-  for (const auto& sub : view.subviews()) drawViewHierarchy(*sub, ctx);
+  for (const auto& sub : view.subviews()) drawView(*sub, ctx, shownNow(*sub));
   ctx.restoreGState();
 
   if (layer.borderWidth() > 0) {
@@ -156,21 +174,27 @@ void drawViewHierarchy(View& view, cg::Context& ctx) {
   ctx.restoreGState();
 }
 
+}  // namespace
+
 cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale) {
+  return renderView(root, RenderOptions{scale, std::nullopt});
+}
+
+cg::ImagePtr renderView(const std::shared_ptr<View>& root, const RenderOptions& options) {
   if (!root) return nullptr;
-  if (scale <= 0) scale = Screen::mainScreen()->scale();
+  double scale = options.scale > 0 ? options.scale : Screen::mainScreen()->scale();
   // A window's tree is laid out by its own pass: a screenshot must not change the app's state.
   if (!root->window()) root->layoutIfNeeded();
   cg::Rect b = root->bounds();
   auto ctx = cg::Context::makeBitmap(b.size, false, scale);
   if (!ctx) return nullptr;
+  detail::PresentationRenderScope presenting(options.presentationTime);
   // The root goes at the image's origin, whatever its own place and transform.
-  cg::Point center = root->center();
-  cg::AffineTransform transform = root->transform();
-  root->setTransform(cg::AffineTransform::identity());
-  root->setCenter({b.width() / 2, b.height() / 2});
+  ViewPresentation shown = shownNow(*root);
+  shown.center = {shown.bounds.width() / 2, shown.bounds.height() / 2};
+  shown.transform = cg::AffineTransform::identity();
   cg::pushContext(std::shared_ptr<cg::Context>(ctx.get(), [](cg::Context*) {}));
-  drawViewHierarchy(*root, *ctx);
+  drawView(*root, *ctx, shown);
   // The screen shows the status bar over the key window.
   if (auto window = std::dynamic_pointer_cast<Window>(root); window && window->isKeyWindow()) {
     auto& bar = window->statusBar();
@@ -178,8 +202,6 @@ cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale) {
     drawViewHierarchy(*bar, *ctx);
   }
   cg::popContext();
-  root->setCenter(center);
-  root->setTransform(transform);
   return ctx->takeImage();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Graphics/Context.h"
@@ -15,11 +16,20 @@ namespace ui {
 // gradient masks, subviews in order, hidden views skipped. Lays out a tree that is in no window
 // first. None when the root is empty.
 cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale = 0);
+
+struct RenderOptions {
+  // Pixels per point; 0 for the screen's.
+  double scale = 0;
+  // Draw what the screen shows at this moment (process clock): animations part of the way,
+  // spinners turned. None draws the model values, as headless shots and dumps see them.
+  std::optional<double> presentationTime;
+};
+cg::ImagePtr renderView(const std::shared_ptr<View>& root, const RenderOptions& options);
 // The same, written as a PNG file; false when there is nothing to draw or the file cannot be written.
 bool renderViewToPNG(const std::shared_ptr<View>& root, const std::string& path, double scale = 0);
 
 // Draws a view and its subviews into a context whose user space is the view's superview's
-// bounds coordinates.
+// bounds coordinates: the model values, or what the screen shows during a presentation render.
 void drawViewHierarchy(View& view, cg::Context& context);
 
 }  // namespace ui

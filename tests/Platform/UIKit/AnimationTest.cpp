@@ -2,7 +2,11 @@
 
 #include "Foundation/Clock.h"
 #include "Foundation/RunLoop.h"
+#include "Graphics/Layer.h"
+#include "UIKit/ActivityIndicatorView.h"
 #include "UIKit/View.h"
+#include "UIKit/ViewRenderer.h"
+#include "UIKit/Window.h"
 #include "support/RunLoopSpin.h"
 
 namespace {
@@ -64,6 +68,126 @@ TEST(AnimationTest, AnimationsWithoutCompletionJustApply) {
   auto v = std::make_shared<View>()->initWithFrame({0, 0, 10, 10});
   View::animateWithDuration(0.3, [&] { v->setHidden(true); });
   EXPECT_TRUE(v->isHidden());
+}
+
+}  // namespace
+
+namespace {
+
+// A window with one 10 x 10 red square at the left, drawn at one pixel a point.
+struct Scene {
+  std::shared_ptr<ui::Window> window = std::make_shared<ui::Window>()->initWithFrame({0, 0, 100, 20});
+  std::shared_ptr<View> square = std::make_shared<View>()->initWithFrame({0, 5, 10, 10});
+  Scene() {
+    window->setBackgroundColor(ui::Color::whiteColor());
+    square->setBackgroundColor(ui::Color::redColor());
+    window->addSubview(square);
+  }
+  // The left edge of the red square in a picture of the window, or -1.
+  int redLeft(std::optional<double> time) const {
+    auto picture = ui::renderView(window, ui::RenderOptions{1, time});
+    for (int x = 0; x < picture->pixelWidth(); ++x)
+      if (picture->colorAt(x, 10).red > 0.9 && picture->colorAt(x, 10).green < 0.1) return x;
+    return -1;
+  }
+};
+
+struct CurveCase {
+  const char* name;
+  unsigned options;
+  double fraction;  // of the way at half time
+};
+
+class AnimationPresentationTest : public ::testing::TestWithParam<CurveCase> {};
+
+TEST_P(AnimationPresentationTest, APresentationRenderDrawsTheInterpolatedPlaceWhileTheModelHasMoved) {
+  ns::ManualClock clock;
+  Scene scene;
+  View::animateWithDuration(
+      1.0, 0, GetParam().options,
+      [&] {
+        scene.square->setFrame({80, 5, 10, 10});
+      },
+      nullptr);
+  EXPECT_EQ(scene.square->frame().x(), 80);
+  clock.advance(0.5);
+  const int expected = static_cast<int>(80 * GetParam().fraction);
+  EXPECT_NEAR(scene.redLeft(clock.now()), expected, 1);
+  EXPECT_EQ(scene.redLeft(std::nullopt), 80) << "a model picture shows where the square is";
+  EXPECT_EQ(ui::nextPresentationChange(*scene.window, clock.now()), clock.now());
+  clock.advance(0.6);
+  EXPECT_EQ(scene.redLeft(clock.now()), 80);
+  auto generation = cg::displayGeneration();
+  EXPECT_EQ(ui::nextPresentationChange(*scene.window, clock.now()), std::nullopt);
+  EXPECT_NE(cg::displayGeneration(), generation) << "the end of an animation asks for its last picture";
+}
+
+INSTANTIATE_TEST_SUITE_P(Curves, AnimationPresentationTest,
+                         ::testing::Values(CurveCase{"linear", ui::ViewAnimationOptionCurveLinear, 0.5},
+                                           CurveCase{"easeInOut", ui::ViewAnimationOptionCurveEaseInOut, 0.5},
+                                           CurveCase{"easeIn", ui::ViewAnimationOptionCurveEaseIn, 0.3153},
+                                           CurveCase{"easeOut", ui::ViewAnimationOptionCurveEaseOut, 0.6847}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(AnimationPresentationTest, AnAnimationGoesOnFromWhereTheScreenShowsAndAPlainSetStopsIt) {
+  ns::ManualClock clock;
+  Scene scene;
+  auto linear = ui::ViewAnimationOptionCurveLinear;
+  View::animateWithDuration(
+      1.0, 0, linear,
+      [&] {
+        scene.square->setFrame({80, 5, 10, 10});
+      },
+      nullptr);
+  clock.advance(0.5);
+  // Sent back half-way: it turns round where it is drawn, not where the model was.
+  View::animateWithDuration(
+      1.0, 0, linear,
+      [&] {
+        scene.square->setFrame({0, 5, 10, 10});
+      },
+      nullptr);
+  EXPECT_NEAR(scene.redLeft(clock.now()), 40, 1);
+  clock.advance(0.5);
+  EXPECT_NEAR(scene.redLeft(clock.now()), 20, 1);
+  scene.square->setFrame({60, 5, 10, 10});
+  EXPECT_EQ(scene.redLeft(clock.now()), 60);
+  EXPECT_EQ(ui::nextPresentationChange(*scene.window, clock.now()), std::nullopt);
+}
+
+TEST(AnimationPresentationTest, AlphaAndDelayedAnimationsAndViewsOutsideAWindow) {
+  ns::ManualClock clock;
+  Scene scene;
+  View::animateWithDuration(
+      1.0, 1.0, ui::ViewAnimationOptionCurveLinear, [&] { scene.square->setAlpha(0); }, nullptr);
+  EXPECT_EQ(scene.square->presentation(clock.now()).alpha, 1) << "a delayed animation waits at its start";
+  EXPECT_EQ(ui::nextPresentationChange(*scene.window, clock.now()), clock.now() + 1);
+  clock.advance(1.5);
+  EXPECT_DOUBLE_EQ(scene.square->presentation(clock.now()).alpha, 0.5);
+  auto loose = std::make_shared<View>()->initWithFrame({0, 0, 10, 10});
+  View::animateWithDuration(1.0, [&] { loose->setFrame({50, 0, 10, 10}); });
+  EXPECT_EQ(loose->presentation(clock.now()).center.x, 55) << "a view in no window has nothing to show";
+}
+
+TEST(AnimationPresentationTest, ATurningSpinnerAsksForItsNextStepOnlyWhileShown) {
+  ns::ManualClock clock(1000.0);
+  Scene scene;
+  auto spinner = std::make_shared<ui::ActivityIndicatorView>()->initWithActivityIndicatorStyle(
+      ui::ActivityIndicatorViewStyle::gray);
+  scene.window->addSubview(spinner);
+  EXPECT_EQ(ui::nextPresentationChange(*scene.window, 1000.0), std::nullopt) << "stopped, hidden";
+  spinner->startAnimating();
+  auto next = ui::nextPresentationChange(*scene.window, 1000.0);
+  ASSERT_TRUE(next);
+  EXPECT_NEAR(*next, 1000.0 + 1.0 / 12, 1e-6);
+  auto at = [&](double t) { return ui::renderView(scene.window, ui::RenderOptions{2, t})->pngData(); };
+  EXPECT_FALSE(at(1000.0) == at(1000.0 + 1.0 / 12)) << "a step later the spokes have moved on";
+  EXPECT_TRUE(at(1000.0) == at(1001.0)) << "a whole turn a second";
+  spinner->setFrame({200, 0, 20, 20});
+  EXPECT_EQ(ui::nextPresentationChange(*scene.window, 1000.0), std::nullopt) << "outside the window";
+  spinner->setFrame({0, 0, 20, 20});
+  spinner->stopAnimating();
+  EXPECT_EQ(ui::nextPresentationChange(*scene.window, 1000.0), std::nullopt);
 }
 
 }  // namespace
