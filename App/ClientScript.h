@@ -19,7 +19,8 @@
 //   tap CLASS ["TEXT"] [#TAG]     the first visible view of the class (showing the text, tagged)
 //   tap X,Y                       a point of the window
 //   type "TEXT"                   into the text view or web field being edited, else into the
-//                                 search field (it becomes first responder)
+//                                 search field (it becomes first responder); fails when another
+//                                 view covers the field at its centre (tap the field first)
 //   clear                         empties the field that typing goes to
 //   search                        the search key of the search field
 //   drag CLASS ["TEXT"] DX,DY     a finger from the view's centre, moved by DX,DY points

@@ -122,6 +122,23 @@ bool serviceAnswers(const std::string& hostAndPort, std::string& reason) {
   return answered;
 }
 
+// Why a person could not type into the field: empty when a touch at its centre reaches the
+// field or a view inside it, else what takes that touch instead (a menu slid over the page).
+std::string coveringView(const std::shared_ptr<ui::Window>& window, const ui::View& field) {
+  const cg::Point centre = field.convertPointToView(field.bounds().center(), window.get());
+  auto hit = window->hitTest(centre, nullptr);
+  if (hit && (hit.get() == &field || hit->isDescendantOfView(&field))) return {};
+  const std::string kind = field.className();
+  if (!hit) return ns::format("the %@ it types into takes no touch at its centre", kind);
+  // The outermost view of the covering branch names what covers the field better than the
+  // button or plain view hit inside it.
+  auto top = hit;
+  while (top->superview() && !field.isDescendantOfView(top->superview().get())) top = top->superview();
+  std::string by = hit->className();
+  if (top != hit) by += " in " + top->className();
+  return ns::format("the %@ it types into is covered by %@ at its centre", kind, by);
+}
+
 std::string describeAlert(const ui::AlertView& alert) {
   return alert.title().empty() ? "\"" + alert.message() + "\""
                                : ns::format("\"%@: %@\"", alert.title(), alert.message());
@@ -370,15 +387,21 @@ void ClientSession::runStep(const ScriptStep& step) {
     case ScriptStep::Kind::type:
     case ScriptStep::Kind::clear:
       if (auto editor = std::dynamic_pointer_cast<ui::TextView>(ui::Responder::currentFirstResponder())) {
-        if (step.kind == ScriptStep::Kind::clear)
+        if (step.kind == ScriptStep::Kind::clear) {
           editor->setText("");
-        else
+        } else if (std::string covered = coveringView(window, *editor); !covered.empty()) {
+          fail(where() + ": " + covered);
+        } else {
           editor->simulateTyping(step.argument);
+        }
         return;
       }
       if (auto web = std::dynamic_pointer_cast<ui::WebView>(ui::Responder::currentFirstResponder());
           web && step.kind == ScriptStep::Kind::type) {
-        web->simulateTyping(step.argument);
+        if (std::string covered = coveringView(window, *web); !covered.empty())
+          fail(where() + ": " + covered);
+        else
+          web->simulateTyping(step.argument);
         return;
       }
       [[fallthrough]];
@@ -389,6 +412,10 @@ void ClientSession::runStep(const ScriptStep& step) {
         return;
       }
       if (step.kind == ScriptStep::Kind::type) {
+        if (std::string covered = coveringView(window, *field); !covered.empty()) {
+          fail(where() + ": " + covered);
+          return;
+        }
         field->becomeFirstResponder();
         field->simulateTyping(step.argument);
       } else if (step.kind == ScriptStep::Kind::clear) {

@@ -35,15 +35,19 @@ inline std::size_t countViews(const std::string& dump, const std::string& classN
 }
 
 // The client program run in this process, as main runs it: options, then the application's main.
-// The session, when there is one, can be given a step observer first.
+// The session, when there is one, can be given a step observer first, and tells why it failed.
 inline int runClientInProcess(const std::vector<std::string>& arguments,
-                              const std::function<void(ClientSession&)>& prepare = {}) {
+                              const std::function<void(ClientSession&)>& prepare = {},
+                              std::string* failure = nullptr) {
   ClientProgram program;
   if (auto exitCode = program.configure(arguments)) return *exitCode;
   if (prepare && program.session()) prepare(*program.session());
   char name[] = "vcc";
   char* argv[] = {name, nullptr};
-  return ui::applicationMain(1, argv, "", ns::ClassRegistry::shared().registerClassIfNeeded<AppDelegate>());
+  int exitCode =
+      ui::applicationMain(1, argv, "", ns::ClassRegistry::shared().registerClassIfNeeded<AppDelegate>());
+  if (failure && program.session()) *failure = program.session()->failure();
+  return exitCode;
 }
 
 // Client runs against the suite's service from empty caches, each leaving the application, its

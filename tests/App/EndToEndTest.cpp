@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "Classes/TLSettings.h"
 #include "ClientTestSupport.h"
+#include "Foundation/Format.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -176,6 +178,76 @@ TEST_P(EndToEndTest, AServiceThatIsDownGivesTheAlertAndAReloadAfterItStartsFills
   EXPECT_EQ(later.catalogue().categories().size(), countViews(reloaded, "TLRubricScrollView" + suffix()));
   EXPECT_FALSE(TLSettings::isMainPageNeedUpdate());
   later.stop();
+}
+
+// Scripted typing on the tablet, where the menu slides over the page's own search field.
+class ScriptTypingTest : public testsupport::ClientServiceSuite {
+ protected:
+  std::vector<std::string> arguments(const std::string& script) const {
+    return {"--headless", "--device", "tablet",   "--host", server_->hostAndPort(),
+            "--out",      out_.str(), "--script", script};
+  }
+  std::string shot(const std::string& name) const { return readText(out_.file("tablet-" + name + ".txt")); }
+
+  testsupport::TempDir out_;
+};
+
+// The menu's line of a dump, up to its end.
+std::string menuLine(const std::string& dump) { return lineOf(dump, "TLMenuView frame="); }
+
+TEST_F(ScriptTypingTest, TypingIntoAFieldCoveredByTheMenuFailsWithTheScriptsLine) {
+  struct Case {
+    const char* name;
+    const char* beforeTyping;  // the step before the second search's typing
+    const char* failure;       // empty: the run passes
+  };
+  const Case cases[] = {
+      {"the page's field under the menu", "wait",
+       "type \"тайна\": the SearchBar it types into is covered by Button in TLMenuView at its centre"},
+      {"the menu's field, tapped", "tap SearchBar", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::TempDir scripts;
+    const std::string script = scripts.file("typing.vcc");
+    std::ofstream(script) << "tap Button \"Навигация\"\ntype \"поезд\"\nsearch\npost TLNavigationShowMenu\n"
+                          << c.beforeTyping << "\ntype \"тайна\"\nsearch\nshot found\n";
+    std::string failure;
+    const int exitCode = testsupport::runClientInProcess(arguments(script), {}, &failure);
+    if (*c.failure) {
+      EXPECT_EQ(1, exitCode);
+      EXPECT_EQ(0u, failure.rfind(script + ":6: " + c.failure, 0)) << failure;
+    } else {
+      ASSERT_EQ(0, exitCode) << failure;
+      EXPECT_NE(std::string::npos, menuLine(shot("found")).find(" hidden")) << menuLine(shot("found"));
+      EXPECT_NE(std::string::npos, lineOf(shot("found"), "SearchBar frame=").find("text=\"тайна\""))
+          << shot("found");
+    }
+  }
+}
+
+// The search script types into the menu's own field: each search closes the menu and the page
+// behind it shows the query.
+TEST_F(ScriptTypingTest, TheSearchScriptSearchesFromTheMenusOwnField) {
+  std::string failure;
+  ASSERT_EQ(0, testsupport::runClientInProcess(arguments(std::string(VCC_SCRIPTS_DIR) + "/search-tablet.vcc"),
+                                               {}, &failure))
+      << failure;
+  struct Shot {
+    const char* name;
+    bool menuShown;
+    const char* pageQuery;  // the search page's field, the dump's first
+  };
+  for (const Shot& c :
+       {Shot{"search-menu-landscape", true, "поезд"}, Shot{"search-landscape-again", false, "тайна"},
+        Shot{"search-nothing-found-landscape", false, "zzqx"}, Shot{"search-nothing-found", false, "zzqx"}}) {
+    const std::string dump = shot(c.name);
+    EXPECT_EQ(c.menuShown, menuLine(dump).find(" hidden") == std::string::npos)
+        << c.name << ": " << menuLine(dump);
+    EXPECT_NE(std::string::npos,
+              lineOf(dump, "SearchBar frame=").find(ns::format("text=\"%@\"", c.pageQuery)))
+        << c.name << ": " << lineOf(dump, "SearchBar frame=");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, EndToEndTest,

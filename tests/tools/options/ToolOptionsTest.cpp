@@ -64,4 +64,30 @@ TEST(ToolOptionsTest, EveryToolAnswersHelpAndRefusesUnknownOptions) {
   }
 }
 
+// A bad window scale is refused as the client would refuse it, before anything is built or
+// started; a good one passes on to the next argument (here an unknown option, so nothing runs).
+TEST(ToolOptionsTest, RunClientRefusesABadScaleBeforeStartingAnything) {
+  struct Case {
+    const char* scale;
+    bool accepted;
+  };
+  for (const Case& c : {Case{"0.75", true}, Case{".5", true}, Case{"0.25", true}, Case{"4", true},
+                        Case{"1e0", true}, Case{"0.2", false}, Case{"4.5", false}, Case{"0", false},
+                        Case{"-1", false}, Case{"x", false}, Case{"0,75", false}, Case{"nan", false}}) {
+    SCOPED_TRACE(c.scale);
+    testsupport::TempDir folder;
+    Outcome outcome =
+        run(std::string(TOOLS_DIR) + "/run-client --scale '" + c.scale + "' --no-such-option", folder.str());
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_EQ(outcome.out, "");
+    const std::string refusal =
+        std::string("run-client: --scale wants a factor from 0.25 to 4, not ") + c.scale;
+    if (c.accepted)
+      EXPECT_EQ(outcome.err.rfind("run-client: unknown option or argument: --no-such-option", 0), 0u)
+          << outcome.err;
+    else
+      EXPECT_EQ(outcome.err, refusal + "\n");
+  }
+}
+
 }  // namespace
