@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "Foundation/Clock.h"
 #include "Foundation/Exception.h"
 #include "UIKit/Label.h"
+#include "UIKit/ViewAnimationState.h"
 
 namespace ui {
 
@@ -71,7 +73,11 @@ void NavigationController::changeStack(Stack next, Transition kind, bool animate
   for (auto& page : stack_) page->parent_ = keep;
   transitions_.push_back({kind, animated});
   while (transitions_.size() > kTransitionsKept) transitions_.pop_front();
-  showTopPage(animated);
+  // A new stack slides forward unless its top page was already on the old one.
+  bool forward = kind == Transition::push ||
+                 (kind == Transition::set && !stack_.empty() &&
+                  std::find(previous.begin(), previous.end(), stack_.back()) == previous.end());
+  showTopPage(animated, forward);
   for (auto& page : previous) {
     if (std::find(stack_.begin(), stack_.end(), page) != stack_.end()) continue;
     if (page->parent_.lock().get() == this) page->parent_.reset();
@@ -137,7 +143,7 @@ void NavigationController::placePageView(ViewController& page) {
   page.view_->setFrame(pageArea());
 }
 
-void NavigationController::showTopPage(bool animated) {
+void NavigationController::showTopPage(bool animated, bool forward) {
   auto top = topViewController();
   if (top == shown_) return;
   auto old = shown_;
@@ -155,11 +161,42 @@ void NavigationController::showTopPage(bool animated) {
   if (old) old->viewWillDisappear(animated);
   if (top) top->viewWillAppear(animated);
   shown_ = top;
+  // A page sent back while it is still leaving turns round where it is shown.
+  std::optional<ViewPresentation> leaving;
+  if (incoming && animated)
+    leaving = detail::ViewAnimations::departingPresentation(*view(), *incoming, ns::clockNow());
   if (incoming) view()->insertSubviewAtIndex(incoming, 0);
-  if (old && old->isViewLoaded() && old->view() != incoming) old->view()->removeFromSuperview();
+  auto outgoing = old && old->isViewLoaded() && old->view() != incoming ? old->view() : nullptr;
+  if (animated)
+    slidePages(incoming, outgoing, forward,
+               leaving ? std::optional<cg::Point>(leaving->center) : std::nullopt);
+  else if (outgoing)
+    outgoing->removeFromSuperview();
   if (old) old->viewDidDisappear(animated);
   if (top) top->viewDidAppear(animated);
   if (navigationBar_) navigationBar();
+}
+
+void NavigationController::slidePages(const std::shared_ptr<View>& incoming,
+                                      const std::shared_ptr<View>& outgoing, bool forward,
+                                      std::optional<cg::Point> incomingFrom) {
+  auto container = view();
+  const double width = container->bounds().width() * (forward ? 1 : -1);
+  cg::Point place;
+  if (incoming) {
+    place = incoming->center();
+    // Set out of the block, the start shows at once; the model is back in place before any page
+    // code runs again.
+    if (incoming->window()) incoming->setCenter(incomingFrom.value_or(cg::Point{place.x + width, place.y}));
+  }
+  View::animateWithDuration(
+      kTransitionDuration, 0, ViewAnimationOptionCurveEaseInOut,
+      [&] {
+        if (incoming) incoming->setCenter(place);
+        // The page that comes forward lies over the one below it, which may reach past its bounds.
+        if (outgoing) container->removeSubviewMovingBy(outgoing, {-width, 0}, forward ? incoming : nullptr);
+      },
+      nullptr);
 }
 
 void NavigationController::viewWillAppear(bool animated) {

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "UIKit/Toolbar.h"
@@ -10,7 +11,9 @@
 namespace ui {
 
 // A stack of pages, the top one shown in the page area of the controller's view. The stack
-// changes at once (headless: nothing slides); the animated flag of each change is recorded.
+// changes at once; the animated flag of each change is recorded. An animated change on the screen
+// slides the pages (see kTransitionDuration) in presentation renders only: the old page's view
+// leaves the tree at once, the screen drawing it until it is out of sight.
 // While the controller is on screen the top page's view is loaded, given the page area's frame
 // (once, when it loads here, so a page may change it in viewDidLoad) and put below the
 // controller's own subviews, with the appearance calls around it. Rotation questions go to the
@@ -70,13 +73,20 @@ class NavigationController : public ViewController {
   void didReceiveMemoryWarning() override;
   void appendDumpAttributes(std::string& line) const override;
 
+  // How long an animated change slides the pages.
+  static constexpr double kTransitionDuration = 0.35;
+
  protected:
   void childViewDidLoad(ViewController& child) override;
 
  private:
   void changeStack(Stack next, Transition kind, bool animated);
   // Brings the top page's view on screen (when the controller is) with its appearance calls.
-  void showTopPage(bool animated);
+  void showTopPage(bool animated, bool forward);
+  // The incoming page slides into its place from the right (from the left backwards, or from
+  // where it is shown leaving) as the outgoing one leaves the other way.
+  void slidePages(const std::shared_ptr<View>& incoming, const std::shared_ptr<View>& outgoing, bool forward,
+                  std::optional<cg::Point> incomingFrom);
   void placePageView(ViewController& page);
 
   Stack stack_;

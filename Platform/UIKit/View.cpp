@@ -254,6 +254,8 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
   view->detachFromSuperview();
   subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
   view->superview_ = me;
+  // Back in the tree, it is drawn as a subview, no longer as leaving.
+  if (animations_) std::erase_if(animations_->departing, [&](const auto& d) { return d.view == view; });
   cg::noteDisplayChange();
   // The view and its subviews may have asked for layout before they came into this tree.
   layoutRequested.store(true, std::memory_order_relaxed);

@@ -204,6 +204,13 @@ class View : public Responder {
   static void animateWithDuration(double duration, double delay, unsigned options,
                                   const std::function<void()>& animations,
                                   std::function<void(bool finished)> completion);
+  // Takes a subview out at once, as removeFromSuperview does (its hooks run; subviews, touches,
+  // layout and dumps see it gone), while presentation renders keep drawing it in its place among
+  // the subviews (or just below `under`), moving by `by` with the animation block this is called
+  // in (its delay, duration and curve); it is let go when the move ends. Outside a block, in a
+  // zero-length one or off the screen it just goes. For pages sliding away.
+  void removeSubviewMovingBy(const std::shared_ptr<View>& subview, cg::Point by,
+                             const std::shared_ptr<View>& under = nullptr);
 
   // What the screen shows of this view at `time` (process clock): the model values while no
   // animation runs.

@@ -103,10 +103,10 @@ bool isShownIn(const View& view, const View& root, double now) {
 
 namespace detail {
 
-double ViewAnimations::progress(const Animation& animation, double time) {
-  if (time <= animation.begin) return 0;
-  if (animation.duration <= 0 || time >= animation.begin + animation.duration) return 1;
-  return curveValue(animation.curve, (time - animation.begin) / animation.duration);
+double ViewAnimations::progress(double begin, double duration, unsigned curve, double time) {
+  if (time <= begin) return 0;
+  if (duration <= 0 || time >= begin + duration) return 1;
+  return curveValue(curve, (time - begin) / duration);
 }
 
 void ViewAnimations::apply(const Animation& animation, double time, ViewPresentation& shown) {
@@ -136,8 +136,32 @@ void ViewAnimations::apply(const Animation& animation, double time, ViewPresenta
   }
 }
 
-void ViewAnimations::prune(double time) {
+bool ViewAnimations::prune(double time) {
+  std::size_t before = running.size() + departing.size();
   std::erase_if(running, [time](const Animation& a) { return time >= a.begin + a.duration; });
+  std::erase_if(departing, [time](const Departure& d) {
+    return time >= d.begin + d.duration || d.view->superview() != nullptr;
+  });
+  return running.size() + departing.size() != before;
+}
+
+const std::vector<ViewAnimations::Departure>& ViewAnimations::departures(const View& view) {
+  static const std::vector<Departure> none;
+  return view.animations_ ? view.animations_->departing : none;
+}
+
+ViewPresentation ViewAnimations::departurePresentation(const Departure& departure, double time) {
+  ViewPresentation shown = departure.view->presentation(time);
+  double p = progress(departure.begin, departure.duration, departure.curve, time);
+  shown.center = {shown.center.x + departure.by.x * p, shown.center.y + departure.by.y * p};
+  return shown;
+}
+
+std::optional<ViewPresentation> ViewAnimations::departingPresentation(const View& parent, const View& view,
+                                                                      double time) {
+  for (const auto& d : departures(parent))
+    if (d.view.get() == &view && time < d.begin + d.duration) return departurePresentation(d, time);
+  return std::nullopt;
 }
 
 }  // namespace detail
@@ -189,6 +213,38 @@ void View::animatedPropertyWillChange(AnimatedProperty property, const ViewPrese
   listInMotion(*this, listedInMotion_);
 }
 
+void View::removeSubviewMovingBy(const std::shared_ptr<View>& subview, cg::Point by,
+                                 const std::shared_ptr<View>& under) {
+  if (!subview || subview->superview().get() != this) return;
+  const AnimationContext* context = contexts.empty() ? nullptr : &contexts.back();
+  if (!context || context->duration <= 0 || !window()) {
+    subview->removeFromSuperview();
+    return;
+  }
+  auto me = self<View>();
+  auto it = std::find(subviews_.begin(), subviews_.end(), subview);
+  std::weak_ptr<View> below = under;
+  if (!under && it + 1 < subviews_.end()) below = *(it + 1);
+  subview->removeFromSuperview();
+  // Its hooks may have put it somewhere again.
+  if (subview->superview()) return;
+  if (!animations_) animations_ = std::make_unique<detail::ViewAnimations>();
+  auto& departing = animations_->departing;
+  std::erase_if(departing, [&](const auto& d) { return d.view == subview; });
+  departing.push_back({subview, below, by, context->begin, context->duration, context->curve});
+  listInMotion(*this, listedInMotion_);
+  // Let go on the run loop's clock, so that a window that draws no more still frees it.
+  std::weak_ptr<View> weak = me;
+  double end = context->begin + context->duration;
+  ns::RunLoop::mainRunLoop()->performAfterDelay(
+      std::make_shared<ns::Object>(), "departureDidEnd",
+      [weak] {
+        auto view = weak.lock();
+        if (view && view->animations_ && view->animations_->prune(ns::clockNow())) cg::noteDisplayChange();
+      },
+      std::max(0.0, end - ns::clockNow()));
+}
+
 ViewPresentation View::presentation(double time) const {
   ViewPresentation shown{center_, bounds_, transform_, alpha_};
   if (animations_)
@@ -230,11 +286,9 @@ std::optional<double> nextPresentationChange(const View& root, double now) {
   for (auto& view : views) {
     bool animating = false;
     if (auto& animations = view->animations_) {
-      std::size_t before = animations->running.size();
-      animations->prune(now);
       // The last picture drawn was part of the way: the end wants one more.
-      if (animations->running.size() != before) cg::noteDisplayChange();
-      animating = !animations->running.empty();
+      if (animations->prune(now)) cg::noteDisplayChange();
+      animating = !animations->running.empty() || !animations->departing.empty();
       if (!animating) animations.reset();
     }
     if (!animating && !view->movesByItself_) {
@@ -244,6 +298,7 @@ std::optional<double> nextPresentationChange(const View& root, double now) {
     if (!isShownIn(*view, root, now)) continue;
     if (animating) {
       for (const auto& a : view->animations_->running) take(std::max(now, a.begin));
+      for (const auto& d : view->animations_->departing) take(std::max(now, d.begin));
     } else if (auto t = view->nextPresentationChange(now)) {
       take(std::max(now, *t));
     }

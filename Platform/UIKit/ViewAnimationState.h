@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -8,7 +9,8 @@
 namespace ui::detail {
 
 // The running animations of one view: each moves one property from what the screen showed when
-// it began to the model value, along a timing curve.
+// it began to the model value, along a timing curve. Also the views just taken out of it that the
+// screen still shows moving away.
 struct ViewAnimations {
   struct Animation {
     View::AnimatedProperty property;
@@ -19,12 +21,36 @@ struct ViewAnimations {
   };
   std::vector<Animation> running;
 
-  // The curve's progress (0...1) of an animation at `time`.
-  static double progress(const Animation& animation, double time);
+  // A former subview drawn where its own presentation places it, shifted part of the way to `by`.
+  struct Departure {
+    std::shared_ptr<View> view;
+    // The sibling it lay just below; drawn over all of them when that one has gone too.
+    std::weak_ptr<View> below;
+    cg::Point by;
+    double begin = 0;
+    double duration = 0;
+    unsigned curve = 0;
+  };
+  std::vector<Departure> departing;
+
+  // The curve's progress (0...1) at `time` of a change that starts at `begin`.
+  static double progress(double begin, double duration, unsigned curve, double time);
+  static double progress(const Animation& a, double time) {
+    return progress(a.begin, a.duration, a.curve, time);
+  }
   // Mixes one property of `from` into `shown` by the fraction left to run (1 - progress).
   static void apply(const Animation& animation, double time, ViewPresentation& shown);
-  // Drops the animations that have ended by `time`.
-  void prune(double time);
+  // Drops the animations and departures that have ended by `time` (and departed views that went
+  // into a tree again); whether any went.
+  bool prune(double time);
+
+  // The departures of a view, none for a view that has none.
+  static const std::vector<Departure>& departures(const View& view);
+  // Where a departure shows its view at `time`.
+  static ViewPresentation departurePresentation(const Departure& departure, double time);
+  // Where the screen shows a view that is leaving `parent` at `time`, if it is.
+  static std::optional<ViewPresentation> departingPresentation(const View& parent, const View& view,
+                                                               double time);
 };
 
 // Sets the moment renderPresentationTime() reports while a picture is drawn on this thread.

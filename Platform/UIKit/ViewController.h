@@ -91,15 +91,19 @@ class ViewController : public Responder {
 
   // Modal presentation. The presented controller's view covers the key window above everything
   // else and turns with it, and the presented controller answers the rotation questions while it
-  // is shown. The completion runs on a later turn of the main loop, after the animation when
-  // animated. A controller already presenting one presents no other (it logs and does nothing);
-  // a presented controller may present another in turn.
+  // is shown. Animated, the screen shows it sliding up from below the window over
+  // kPresentationDuration (and the top one sliding down out of sight on dismissal), while the
+  // views are in their end state at once. The completion runs on a later turn of the main loop,
+  // after the animation when animated. A controller already presenting one presents no other (it
+  // logs and does nothing); a presented controller may present another in turn.
   void presentViewController(std::shared_ptr<ViewController> controller, bool animated,
                              std::function<void()> completion = nullptr);
   // Dismisses what this controller presents, with whatever that one presented in turn; sent to a
   // controller that presents nothing, it goes to the one presenting it. Nothing to dismiss: the
   // completion does not run.
   void dismissViewControllerAnimated(bool animated, std::function<void()> completion = nullptr);
+  // How long an animated presentation or dismissal slides.
+  static constexpr double kPresentationDuration = 0.3;
   std::shared_ptr<ViewController> presentedViewController() const { return presented_; }
   std::shared_ptr<ViewController> presentingViewController() const { return presenting_.lock(); }
   // Whether the last presentation from this controller was animated.

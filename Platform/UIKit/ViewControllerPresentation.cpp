@@ -10,7 +10,7 @@ namespace ui {
 
 namespace {
 
-constexpr double kPresentationSeconds = 0.3;
+constexpr double kPresentationSeconds = ViewController::kPresentationDuration;
 
 // Runs the block on a later turn of the main loop: after the animation's time when animated.
 void later(bool animated, std::function<void()> block) {
@@ -18,6 +18,22 @@ void later(bool animated, std::function<void()> block) {
     View::animateWithDuration(kPresentationSeconds, nullptr, [block = std::move(block)](bool) { block(); });
   else
     ns::RunLoop::mainRunLoop()->performBlock(std::move(block));
+}
+
+// A presented view slides up from below the window into its place, and down out of sight when
+// it goes; the model is in its end state at once.
+void slideIn(View& v, const Window& window) {
+  cg::Point place = v.center();
+  v.setCenter({place.x, place.y + window.bounds().height()});
+  View::animateWithDuration(kPresentationSeconds, [&] { v.setCenter(place); });
+}
+
+void slideOut(const std::shared_ptr<View>& v) {
+  auto parent = v->superview();
+  if (!parent) return;
+  View::animateWithDuration(kPresentationSeconds, [&] {
+    parent->removeSubviewMovingBy(v, {0, parent->bounds().height()});
+  });
 }
 
 }  // namespace
@@ -48,6 +64,7 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
   v->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
   controller->viewWillAppear(animated);
   window->addSubview(v);
+  if (animated) slideIn(*v, *window);
   std::weak_ptr<ViewController> weakMe = me;
   std::weak_ptr<ViewController> weakShown = controller;
   later(animated, [weakMe, weakShown, coversPresenter, animated, completion = std::move(completion)] {
@@ -72,7 +89,11 @@ void ViewController::dismissViewControllerAnimated(bool animated, std::function<
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
     auto& c = *it;
     c->viewWillDisappear(animated);
-    if (c->isViewLoaded()) c->view()->removeFromSuperview();
+    // The last presented, on top, slides away; those under it go at once, unseen.
+    if (c->isViewLoaded() && animated && it == chain.rbegin())
+      slideOut(c->view());
+    else if (c->isViewLoaded())
+      c->view()->removeFromSuperview();
     c->presented_.reset();
     c->presenting_.reset();
   }

@@ -84,7 +84,7 @@ std::optional<cg::Rect> shownExtent(const View& view, const cg::Rect& own) {
   // A plain layer draws nothing of its own; a view that neither draws nor holds others shows only
   // its background and border.
   if (typeid(layer) == typeid(cg::Layer) && layer.sublayers().empty() && view.subviews().empty() &&
-      !view.drawsContent())
+      detail::ViewAnimations::departures(view).empty() && !view.drawsContent())
     return own;
   return std::nullopt;
 }
@@ -99,6 +99,33 @@ void drawView(View& view, cg::Context& ctx, const ViewPresentation& shown);
 ViewPresentation shownNow(const View& view) {
   if (auto time = renderPresentationTime()) return view.presentation(*time);
   return {view.center(), view.bounds(), view.transform(), view.alpha()};
+}
+
+// The subviews in order, and in a presentation render the views leaving this one, each just below
+// the sibling it lay under (over them all when that one has gone too).
+void drawSubviews(View& view, cg::Context& ctx) {
+  auto time = renderPresentationTime();
+  const auto& leaving = detail::ViewAnimations::departures(view);
+  if (!time || leaving.empty()) {
+    for (const auto& sub : view.subviews()) drawView(*sub, ctx, shownNow(*sub));
+    return;
+  }
+  auto departing = leaving;
+  std::erase_if(departing,
+                [&](const auto& d) { return d.view->superview() || *time >= d.begin + d.duration; });
+  auto drawDepartures = [&](const View* sibling) {
+    for (const auto& d : departing) {
+      auto below = d.below.lock();
+      bool placed = below && below->superview().get() == &view;
+      if (sibling ? below.get() == sibling : !placed)
+        drawView(*d.view, ctx, detail::ViewAnimations::departurePresentation(d, *time));
+    }
+  };
+  for (const auto& sub : view.subviews()) {
+    drawDepartures(sub.get());
+    drawView(*sub, ctx, shownNow(*sub));
+  }
+  drawDepartures(nullptr);
 }
 
 }  // namespace
@@ -152,7 +179,7 @@ void drawView(View& view, cg::Context& ctx, const ViewPresentation& shown) {
     ctx.restoreGState();
   }
   view.didDisplay();
-  for (const auto& sub : view.subviews()) drawView(*sub, ctx, shownNow(*sub));
+  drawSubviews(view, ctx);
   ctx.restoreGState();
 
   if (layer.borderWidth() > 0) {

@@ -484,16 +484,24 @@ TEST_P(MenuChoiceTest, ARowChoiceLeavesHomeAndTheNewCategoryPage) {
   EXPECT_EQ(t[t.size() - 2], (ui::NavigationController::TransitionRecord{Transition::popToRoot, false}));
   EXPECT_EQ(t.back(), (ui::NavigationController::TransitionRecord{Transition::push, false}));
   EXPECT_EQ(top->view()->bounds().x(), 0) << "the page ends in place";
-  clock_->advance(0.5);
+  // The screen shows the phone's new page sliding back from where the open menu had pushed the
+  // old one, 262 points aside; half-way through, it is half-way.
+  clock_->advance(0.25);
+  EXPECT_NEAR(top->view()->presentation(clock_->now()).bounds.x(), phone ? 131 : 0, 0.5);
+  clock_->advance(0.25);
   EXPECT_TRUE(menu->isHidden());
   EXPECT_EQ(selectedMenuRow(), 3);
+  EXPECT_EQ(top->view()->presentation(clock_->now()).bounds.x(), 0);
 
   // The home entry returns to the home page alone.
   openMenu();
   // Marking the category's row scrolled the phone's short list past the home entry.
   menu->menuTable()->setContentOffset({0, 0});
   ui::tap(menu->menuTable()->cellForRowAtIndexPath(ns::IndexPath::indexPathForRow(0, 0)));
-  clock_->advance(0.5);
+  EXPECT_EQ(home_->view()->bounds().x(), 0);
+  clock_->advance(0.25);
+  EXPECT_NEAR(home_->view()->presentation(clock_->now()).bounds.x(), phone ? 131 : 0, 0.5);
+  clock_->advance(0.25);
   EXPECT_EQ(nav_->viewControllers(), Stack{home_});
   EXPECT_EQ(home_->view()->bounds().x(), 0);
   EXPECT_TRUE(menu->isHidden());

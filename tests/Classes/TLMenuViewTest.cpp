@@ -10,6 +10,7 @@
 #include "UIKit/AlertView.h"
 #include "UIKit/NavigationController.h"
 #include "UIKit/TouchSimulation.h"
+#include "UIKit/ViewRenderer.h"
 #include "support/CaseName.h"
 
 namespace {
@@ -124,6 +125,73 @@ TEST_P(TLMenuViewTest, TheButtonsShowAndHideItOverHalfASecond) {
     EXPECT_EQ(events_->log, (Log{"willHide", "didHide"}));
     EXPECT_TRUE(menu_->isHidden());
   }
+}
+
+// What a picture of the window shows of the menu: along a row below the menu's rows where the panel
+// ends (tablet) or the list begins (phone), the tablet's backdrop over the white page, and where a
+// red mark of the page's content lies (-1 off the screen).
+struct MenuPicture {
+  int panelEdge = -1;
+  double backdropRed = 1;
+  int markLeft = -1;
+};
+
+TEST_P(TLMenuViewTest, HalfWayTheScreenShowsTheMenuSlidingWhileTheModelIsAtTheEnd) {
+  const bool phone = GetParam().phone;
+  auto page = home_->view();
+  page->setBackgroundColor(ui::Color::whiteColor());
+  // Rows of the window's picture, below the status bar: the mark's, and one under the menu's rows.
+  const int markRow = 330, row = 400;
+  auto mark = std::make_shared<ui::View>()->initWithFrame({150, markRow - 30, 20, 20});
+  mark->setBackgroundColor(ui::Color::redColor());
+  page->addSubview(mark);
+  if (!phone) menu_->menuArea()->setBackgroundColor(ui::Color(cg::Color::rgba(0, 1, 0)));
+  auto look = [&](std::optional<double> time) {
+    auto picture = ui::renderView(screen_->window(), ui::RenderOptions{1, time});
+    MenuPicture seen;
+    for (int x = 0; x < picture->pixelWidth() && seen.panelEdge < 0; ++x) {
+      cg::Color c = picture->colorAt(x, row);
+      if (phone ? c.red < 0.5 : !(c.green > 0.9 && c.red < 0.1)) seen.panelEdge = x;
+    }
+    seen.backdropRed = picture->colorAt(phone ? 0 : 600, row).red;
+    for (int x = 0; x < picture->pixelWidth() && seen.markLeft < 0; ++x) {
+      cg::Color c = picture->colorAt(x, markRow);
+      if (c.red > 0.9 && c.green < 0.1) seen.markLeft = x;
+    }
+    return seen;
+  };
+  menu_->showMenuWithAnimation(true);
+  clock_.advance(TLMenuView::kAnimationDuration / 2);
+  MenuPicture half = look(clock_.now()), model = look(std::nullopt);
+  if (phone) {
+    // The list comes in from beyond the right edge as the page goes 131 of its 262 points left.
+    EXPECT_NEAR(half.panelEdge, 320 - 262 + 131, 2);
+    EXPECT_NEAR(half.markLeft, 150 - 131, 2);
+    EXPECT_NEAR(model.panelEdge, 320 - 262, 2);
+    EXPECT_EQ(model.markLeft, -1) << "the model has the page aside";
+  } else {
+    // The panel is half-way from -230 to 0; the black backdrop at 30 % of its 60 %.
+    EXPECT_NEAR(half.panelEdge, 220 - 115, 2);
+    EXPECT_NEAR(half.backdropRed, 1 - 0.3, 0.02);
+    EXPECT_NEAR(model.panelEdge, 220, 2);
+    EXPECT_NEAR(model.backdropRed, 1 - 0.6, 0.02);
+  }
+  clock_.advance(TLMenuView::kAnimationDuration / 2 + 0.01);
+  MenuPicture open = look(clock_.now());
+  EXPECT_EQ(open.panelEdge, model.panelEdge);
+  EXPECT_EQ(open.markLeft, model.markLeft);
+
+  menu_->hideMenuWithAnimation(true);
+  clock_.advance(TLMenuView::kAnimationDuration / 2);
+  half = look(clock_.now());
+  if (phone) {
+    EXPECT_NEAR(half.panelEdge, 320 - 262 + 131, 2);
+    EXPECT_NEAR(half.markLeft, 150 - 131, 2);
+  } else {
+    EXPECT_NEAR(half.panelEdge, 220 - 115, 2);
+    EXPECT_NEAR(half.backdropRed, 1 - 0.3, 0.02);
+  }
+  EXPECT_EQ(look(std::nullopt).markLeft, 150) << "the model has the page back in place";
 }
 
 TEST_P(TLMenuViewTest, WithoutAnimationTheEventsComeInOrderOnTheNextTurn) {

@@ -191,3 +191,75 @@ TEST(AnimationPresentationTest, ATurningSpinnerAsksForItsNextStepOnlyWhileShown)
 }
 
 }  // namespace
+
+namespace {
+
+// A red square taken out of the window while it moves 40 points right under a blue one.
+struct Departure : Scene {
+  std::shared_ptr<View> cover = std::make_shared<View>()->initWithFrame({30, 0, 20, 20});
+  Departure() {
+    cover->setBackgroundColor(ui::Color::blueColor());
+    window->addSubview(cover);
+  }
+  bool blueAt(int x, double time) const {
+    auto picture = ui::renderView(window, ui::RenderOptions{1, time});
+    return picture->colorAt(x, 10).blue > 0.9 && picture->colorAt(x, 10).red < 0.1;
+  }
+};
+
+TEST(AnimationPresentationTest, AViewTakenOutMovingIsDrawnInItsPlaceUntilItsMoveEnds) {
+  ns::ManualClock clock;
+  Departure scene;
+  std::weak_ptr<View> weak = scene.square;
+  View::animateWithDuration(
+      1.0, 0, ui::ViewAnimationOptionCurveLinear,
+      [&] {
+        scene.window->removeSubviewMovingBy(scene.square, {40, 0});
+      },
+      nullptr);
+  EXPECT_EQ(scene.square->superview(), nullptr);
+  EXPECT_EQ(scene.window->subviews(), std::vector<std::shared_ptr<View>>{scene.cover});
+  EXPECT_EQ(scene.window->View::hitTest({5, 10}, nullptr), scene.window) << "it takes no touches";
+  scene.square.reset();
+  clock.advance(0.5);
+  EXPECT_NEAR(scene.redLeft(clock.now()), 20, 1);
+  EXPECT_EQ(scene.redLeft(std::nullopt), -1) << "a model picture has it gone";
+  EXPECT_EQ(ui::nextPresentationChange(*scene.window, clock.now()), clock.now());
+  clock.advance(0.125);
+  EXPECT_NEAR(scene.redLeft(clock.now()), 25, 1);
+  EXPECT_TRUE(scene.blueAt(32, clock.now())) << "still under the view it lay under";
+  EXPECT_FALSE(weak.expired());
+  auto generation = cg::displayGeneration();
+  clock.advance(0.4);
+  EXPECT_TRUE(weak.expired()) << "let go once the move has ended, with no one drawing";
+  EXPECT_NE(cg::displayGeneration(), generation);
+  EXPECT_EQ(scene.redLeft(clock.now()), -1);
+  EXPECT_EQ(ui::nextPresentationChange(*scene.window, clock.now()), std::nullopt);
+}
+
+TEST(AnimationPresentationTest, AViewTakenOutOutsideABlockOrOffTheScreenJustGoes) {
+  ns::ManualClock clock;
+  Departure scene;
+  scene.window->removeSubviewMovingBy(scene.square, {40, 0});
+  EXPECT_EQ(scene.square->superview(), nullptr);
+  EXPECT_EQ(scene.redLeft(clock.now()), -1) << "outside a block";
+
+  scene.window->insertSubviewBelowSubview(scene.square, scene.cover);
+  auto loose = std::make_shared<View>()->initWithFrame({0, 0, 100, 20});
+  loose->addSubview(scene.cover);
+  View::animateWithDuration(1.0, [&] { loose->removeSubviewMovingBy(scene.cover, {40, 0}); });
+  EXPECT_EQ(scene.cover->superview(), nullptr);
+  EXPECT_EQ(ui::renderView(loose, ui::RenderOptions{1, clock.now()})->colorAt(35, 10).alpha, 0)
+      << "in no window";
+
+  // Put back while it leaves, it is drawn once, where the model has it.
+  View::animateWithDuration(1.0, [&] { scene.window->removeSubviewMovingBy(scene.square, {40, 0}); });
+  clock.advance(0.5);
+  scene.window->addSubview(scene.square);
+  EXPECT_EQ(scene.redLeft(clock.now()), 0);
+  scene.square->setFrame({60, 5, 10, 10});
+  EXPECT_EQ(scene.redLeft(clock.now()), 60);
+  EXPECT_EQ(ui::nextPresentationChange(*scene.window, clock.now()), std::nullopt);
+}
+
+}  // namespace
