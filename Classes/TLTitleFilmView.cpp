@@ -1,6 +1,7 @@
 #include "Classes/TLTitleFilmView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "Classes/TLPlayerServices.h"
@@ -12,6 +13,7 @@
 #include "Foundation/Format.h"
 #include "Foundation/URLRequest.h"
 #include "Graphics/Layer.h"
+#include "Graphics/Text.h"
 #include "NTNetworking/NTHTTPRequestOperation.h"
 #include "UIKit/Application.h"
 #include "UIKit/Font.h"
@@ -190,11 +192,11 @@ void TLTitleFilmView::setRating(int rating) {
 void TLTitleFilmView::layoutSubviews() {
   ui::View::layoutSubviews();
   bool landscape = ui::isLandscape(ui::Application::sharedApplication()->statusBarOrientation());
-  auto place = [](const std::shared_ptr<ui::View>& v, double x, std::optional<double> width,
+  auto place = [](const std::shared_ptr<ui::View>& v, double x, double y, std::optional<double> width,
                   std::optional<double> height = std::nullopt) {
     if (!v) return;
     cg::Rect f = v->frame();
-    v->setFrame({x, f.origin.y, width.value_or(f.width()), height.value_or(f.height())});
+    v->setFrame({x, y, width.value_or(f.width()), height.value_or(f.height())});
   };
   if (playerView_) playerView_->setFrame(playerFrame(landscape));
   // A row of more than five stars would run off the screen from x 914 or 658: it moves left until
@@ -204,16 +206,36 @@ void TLTitleFilmView::layoutSubviews() {
     double stars = ratingView_->bounds().height() * ratingView_->starCount();
     starsX = std::min(starsX, (landscape ? 1024 : 768) - 10 - stars);
   }
-  // The name ends before the stars rather than running under them.
+  // The name stands on one line before the stars. Where it is too long for that, it takes its own
+  // width, on up to two lines, and the stars go under it, the lines below moving down to make room.
   double nameX = landscape ? 512 : 412;
   double nameWidth = landscape ? 410 : 250;
-  if (ratingView_) nameWidth = std::min(nameWidth, starsX - 8 - nameX);
-  place(filmNameLabel_, nameX, nameWidth);
-  place(filmDetailLabel_, landscape ? 512 : 412, std::nullopt);
-  place(filmProducerLabel_, landscape ? 512 : 412, landscape ? 500 : 300);
-  place(bgView_, landscape ? 506 : 406, landscape ? 500 : 350, landscape ? 256 : 212);
+  double starsY = 5;
+  double shift = 0;
+  if (filmNameLabel_) {
+    const cg::Font& font = filmNameLabel_->font()->cgFont();
+    const std::string& name = filmNameLabel_->text();
+    double besideStars = std::min(nameWidth, starsX - 8 - nameX);
+    if (!ratingView_ || cg::measureText(name, font).width <= besideStars) {
+      filmNameLabel_->setNumberOfLines(1);
+      place(filmNameLabel_, nameX, 0, ratingView_ ? besideStars : nameWidth, 30);
+    } else {
+      filmNameLabel_->setNumberOfLines(2);
+      double lines =
+          cg::measureText(name, font, {nameWidth, 2 * font.lineHeight()}, filmNameLabel_->lineBreakMode())
+              .height;
+      place(filmNameLabel_, nameX, 0, nameWidth, std::max(30.0, lines));
+      starsX = nameX;
+      starsY = std::ceil(filmNameLabel_->textRectForBounds(filmNameLabel_->bounds()).maxY()) + 3;
+      // Five stars beside a one-line name end 25 points down, just above the director line.
+      shift = starsY + ratingView_->bounds().height() - 25;
+    }
+  }
+  place(filmDetailLabel_, nameX, 40 + shift, std::nullopt);
+  place(filmProducerLabel_, nameX, 20 + shift, landscape ? 500 : 300);
+  place(bgView_, landscape ? 506 : 406, 65 + shift, landscape ? 500 : 350, (landscape ? 256 : 212) - shift);
   if (bgImageView_ && playerView_)
     bgImageView_->setFrame({0, 0, playerView_->bounds().width(), bounds().height() - 20});
-  place(ratingView_, starsX, std::nullopt);
+  place(ratingView_, starsX, starsY, std::nullopt);
   if (bgView_) bgView_->layer()->setMask(fadeMask(bgView_->bounds(), {0, 0.08, 0.87, 1.0}));
 }

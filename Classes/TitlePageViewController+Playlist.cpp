@@ -94,6 +94,8 @@ void TitlePageViewController::reloadInfo() {
     std::string producer = str(titleParsedData_["producer"]);
     if (producer != kProducerPrefix && filmView_ && filmView_->filmProducerLabel())
       filmView_->filmProducerLabel()->setText(producer);
+    // How long the name is decides where the header puts it and the stars.
+    if (filmView_) filmView_->setNeedsLayout();
     if (toolbarLabel_) {
       toolbarLabel_->setText(str(titleParsedData_["title"]));
       if (isItemIsEpisode()) toolbarLabel_->setText(str(titleParsedData_["subtitle"]));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "Classes/MainPage/TLVideoItemPriviewBase.h"
 #include "Foundation/Format.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
 
@@ -46,8 +47,25 @@ void TLRubricScrollViewBase::startActivityIndicator() {
 void TLRubricScrollViewBase::layoutSubviews() {
   if (!scrollView_) return;
   cg::Point offset = scrollView_->contentOffset();
-  double furthest = std::max(0.0, scrollView_->contentSize().width - scrollView_->bounds().width());
-  if (offset.x > furthest) scrollView_->setContentOffset({furthest, offset.y});
+  double width = scrollView_->bounds().width();
+  double furthest = std::max(0.0, scrollView_->contentSize().width - width);
+  double x = std::min(offset.x, furthest);
+  bool turned = laidOutWidth_ && *laidOutWidth_ != width;
+  laidOutWidth_ = width;
+  // A turn that leaves the marked tile out of view scrolls to it as the first layout did.
+  if (turned && isItemSelected_) {
+    for (const auto& tile : scrollView_->subviews()) {
+      auto marked = std::dynamic_pointer_cast<TLVideoItemPriviewBase>(tile);
+      if (!marked || !marked->isItemSelected()) continue;
+      cg::Rect f = marked->frame();
+      if (f.minX() < x || f.maxX() > x + width) {
+        int selected = selectedIndex_ ? ns::Value(*selectedIndex_).intValue() : 0;
+        x = std::clamp(selected * geometry_.elementWidth, 0.0, furthest);
+      }
+      break;
+    }
+  }
+  if (x != offset.x) scrollView_->setContentOffset({x, offset.y});
 }
 
 void TLRubricScrollViewBase::stopActivityIndicator() {

@@ -80,7 +80,8 @@ class TLRubricScrollViewBase : public ui::View {
   void stopActivityIndicator();
 
   // A turn that widens the row keeps its scroll view within the content: the offset chosen for
-  // the narrower width would leave an empty band past the last tile.
+  // the narrower width would leave an empty band past the last tile. A turn that leaves the marked
+  // tile out of view scrolls to it again.
   void layoutSubviews() override;
 
   // Begins the load the sort kind names: a category for "new" and "popular", a title list for
@@ -197,6 +198,8 @@ class TLRubricScrollViewBase : public ui::View {
   std::shared_ptr<ui::ActivityIndicatorView> activityView_;
   std::shared_ptr<ui::Button> rubrikLabel_;
   std::shared_ptr<ui::ScrollView> scrollView_;
+  // The scroll view's width at the last layout pass; a change is a turn.
+  std::optional<double> laidOutWidth_;
   std::shared_ptr<ui::ImageView> bgImageView_;
 
  protected:

@@ -103,12 +103,7 @@ std::shared_ptr<ui::TableViewCell> TLTitleFilmSubview_iphone::tableViewCellForRo
       cell->imageView()->setImage(ui::Image::imageNamed("TLCinemaEmpty_.png"));
     } else {
       cell = TLVideoItemPriviewCell::cellFromInterfaceFile(kCellIdentifier);
-      if (isSeries()) {
-        cg::Rect frame = cell->titleLabel()->frame();
-        cell->titleLabel()->setFrame(
-            {frame.origin.x, frame.origin.y + 8, frame.width(), frame.height() + 15});
-        cell->titleLabel()->setNumberOfLines(2);
-      }
+      if (isSeries()) cell->setTitleLinesForEpisodes();
     }
     cell->separatorView()->setImage(r == 0 ? stretched("cellBackgroundFirst.png", 1, 0)
                                            : stretched("cellBackground.png", 1, 5));

@@ -18,13 +18,9 @@ void TLTitleFilmView_iphone::loadLabels() {
   filmDetailLabel_->setText("");
   filmDetailLabel_->setBackgroundColor(ui::Color::clearColor());
   filmDetailLabel_->setFont(ui::Font::fontWithName("PF Square Sans Pro", 16));
-  filmDetailLabel_->setLineBreakMode(ui::LineBreakMode::CharWrap);
-  auto fade = std::make_shared<cg::GradientLayer>();
-  fade->setFrame(filmDetailLabel_->bounds());
-  fade->setColors({cg::Color::white(1, 1), cg::Color::clear()});
-  fade->setStartPoint({0.9, 1.0});
-  fade->setEndPoint({1.0, 1.0});
-  filmDetailLabel_->layer()->setMask(fade);
+  // A line too long for the room beside the stars ends in an ellipsis, which a fade over its end
+  // would hide.
+  filmDetailLabel_->setLineBreakMode(ui::LineBreakMode::TruncateTail);
   addSubview(filmDetailLabel_);
 
   auto container = std::make_shared<ui::View>()->initWithFrame({-8, 252, b.width() + 5, b.height() - 252});

@@ -353,6 +353,42 @@ std::string shownText(std::string_view text, std::size_t limit, LineBreakMode mo
   return headOf(text, limit);
 }
 
+bool isBlank(const char* p) { return g_unichar_isspace(g_utf8_get_char(p)); }
+
+// The run Pango put its ellipsis in, if any.
+const PangoItem* ellipsisItem(PangoLayout* layout) {
+  for (GSList* l = pango_layout_get_lines_readonly(layout); l; l = l->next)
+    for (GSList* run = static_cast<PangoLayoutLine*>(l->data)->runs; run; run = run->next) {
+      const PangoItem* item = static_cast<PangoGlyphItem*>(run->data)->item;
+      if (item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS) return item;
+    }
+  return nullptr;
+}
+
+// Pango keeps the blanks beside its ellipsis ("как юная …"); the platform's ellipsis follows the
+// last character shown. The text is laid out again with the ellipsis written in: shorter than
+// before, it wraps as before and fits.
+void dropBlanksBesideEllipsis(PangoLayout* layout) {
+  const PangoItem* item = ellipsisItem(layout);
+  if (!item) return;
+  std::string laidOut = pango_layout_get_text(layout);
+  const char* text = laidOut.c_str();
+  const char* end = text + laidOut.size();
+  const char* gapStart = text + item->offset;
+  const char* gapEnd = gapStart + item->length;
+  const char* from = gapStart;
+  while (from > text) {
+    const char* previous = g_utf8_find_prev_char(text, from);
+    if (!previous || !isBlank(previous)) break;
+    from = previous;
+  }
+  const char* to = gapEnd;
+  while (to < end && isBlank(to)) to = g_utf8_next_char(to);
+  if (from == gapStart && to == gapEnd) return;
+  std::string shown = std::string(text, from) + "\u2026" + std::string(to, end);
+  pango_layout_set_text(layout, shown.data(), int(shown.size()));
+}
+
 // Lays the text out (with textMutex() held) in a box (width or height at or past kUnconstrained, or not
 // finite, means none in that direction).
 void layOut(Layout& out, PangoContext* context, std::string_view text, const Font& font, Size box,
@@ -395,6 +431,7 @@ void layOut(Layout& out, PangoContext* context, std::string_view text, const Fon
                                            : mode == LineBreakMode::TruncateMiddle ? PANGO_ELLIPSIZE_MIDDLE
                                                                                    : PANGO_ELLIPSIZE_END);
     pango_layout_set_height(out.layout, boundedHeight ? -maxLines : -1000000);
+    if (pango_layout_is_ellipsized(out.layout)) dropBlanksBesideEllipsis(out.layout);
   }
   int lines = pango_layout_get_line_count(out.layout);
   out.shownLines = boundedHeight ? std::min(lines, maxLines) : lines;
@@ -558,6 +595,29 @@ void TextLayout::draw(Context& context, Point origin, const Rect& visible) const
 }
 
 namespace detail {
+
+std::vector<std::string> shownLines(std::string_view text, const Font& font, Size box, LineBreakMode mode) {
+  std::vector<std::string> lines;
+  if (text.empty() || !(box.width > 0) || !(box.height > 0)) return lines;
+  std::lock_guard lock(textMutex());
+  Layout layout;
+  layOut(layout, fonts().measuring, text, font, box, mode, TextAlignment::Left, false);
+  const char* all = pango_layout_get_text(layout.layout);
+  int index = 0;
+  for (GSList* l = pango_layout_get_lines_readonly(layout.layout); l && index < layout.shownLines;
+       l = l->next, ++index) {
+    std::string line;
+    for (GSList* run = static_cast<PangoLayoutLine*>(l->data)->runs; run; run = run->next) {
+      const PangoItem* item = static_cast<PangoGlyphItem*>(run->data)->item;
+      if (item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS)
+        line += "\u2026";
+      else
+        line.append(all + item->offset, std::size_t(item->length));
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
 
 int unknownGlyphCount(std::string_view text, const Font& font) {
   std::lock_guard lock(textMutex());

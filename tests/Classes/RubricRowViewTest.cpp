@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "Classes/MainPage/TLRubricScrollView.h"
 #include "Classes/MainPage/TLVideoItemPriview.h"
@@ -220,19 +223,46 @@ TEST(RubricRowLayoutTest, EpisodeRowsLineUpAndScrollToTheSelectedEpisode) {
   EXPECT_FALSE(row->operationQueue());
 }
 
-TEST(RubricRowLayoutTest, ARowWidenedByATurnShowsNoEmptyBandPastItsLastEpisode) {
-  auto row = std::make_shared<TLRubricScrollView>()->initWithUrl(std::nullopt, {0, 0, 768, 410}, "ser");
-  row->setIsButtonEnabled(false);
-  row->setIsItemSelected(true);
-  row->setSelectedIndex("14");
-  row->dataHasBeenLoadedForCategory("ВЫБОР ЭПИЗОДА", episodes(15));
-  ASSERT_EQ(row->scrollView()->contentOffset().x, 15 * 235 + 20 - 768);
-  row->setFrame({0, 0, 1024, 410});
-  row->layoutIfNeeded();
-  EXPECT_EQ(row->scrollView()->contentOffset().x, 15 * 235 + 20 - 1024);
-  row->setFrame({0, 0, 768, 410});  // narrowing keeps what is shown
-  row->layoutIfNeeded();
-  EXPECT_EQ(row->scrollView()->contentOffset().x, 15 * 235 + 20 - 1024);
+// Turned to landscape and back: a widened row shows no empty band past its last episode, and the
+// marked episode stays in view, where the first layout put it when the turn took it out of view;
+// a row that marks nothing keeps what it shows.
+TEST(RubricRowLayoutTest, ATurnKeepsTheRowWithinItsContentAndTheMarkedEpisodeInView) {
+  constexpr double kContent = 15 * 235 + 20;
+  struct Case {
+    std::optional<int> marked;
+    double portrait, landscape, back;  // offsets
+  };
+  const Case cases[] = {
+      {14, kContent - 768, kContent - 1024, kContent - 768},
+      {7, 7 * 235, 7 * 235, 7 * 235},
+      {0, 0, 0, 0},
+      // Scrolled to its end by hand.
+      {std::nullopt, kContent - 768, kContent - 1024, kContent - 1024},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.marked ? std::to_string(*c.marked) : "none");
+    auto row = std::make_shared<TLRubricScrollView>()->initWithUrl(std::nullopt, {0, 0, 768, 410}, "ser");
+    row->setIsButtonEnabled(false);
+    row->setIsItemSelected(c.marked.has_value());
+    row->setSelectedIndex(std::to_string(c.marked.value_or(0)));
+    row->dataHasBeenLoadedForCategory("ВЫБОР ЭПИЗОДА", episodes(15));
+    row->layoutIfNeeded();
+    if (!c.marked) row->scrollView()->setContentOffset({kContent - 768, 0});
+    auto tiles = tilesOf<TLVideoItemPriview>(row->scrollView());
+    ASSERT_EQ(tiles.size(), 15u);
+    for (auto [width, offset] : {std::pair{768.0, c.portrait}, {1024.0, c.landscape}, {768.0, c.back}}) {
+      row->setFrame({0, 0, width, 410});
+      row->layoutIfNeeded();
+      cg::Rect shown = row->scrollView()->bounds();
+      EXPECT_EQ(shown.x(), offset) << width;
+      EXPECT_LE(shown.maxX(), kContent) << width;
+      if (c.marked) {
+        cg::Rect marked = tiles[std::size_t(*c.marked)]->frame();
+        EXPECT_TRUE(shown.contains(marked))
+            << width << ": " << cg::describe(marked) << " in " << cg::describe(shown);
+      }
+    }
+  }
 }
 
 class RubricRowBuildTest : public testsupport::CachedSampleServiceSuite {

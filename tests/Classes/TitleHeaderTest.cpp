@@ -11,7 +11,10 @@
 #include "Foundation/FileManager.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/String.h"
+#include "Graphics/Text.h"
+#include "Graphics/TextDetail.h"
 #include "Platform/UIKit/ScreenTestSupport.h"
+#include "TextFitSupport.h"
 #include "TitlePageTestSupport.h"
 #include "UIKit/ComposeViewController.h"
 #include "UIKit/ImageView.h"
@@ -165,6 +168,100 @@ TEST_F(TitleHeaderTest, StarsPerIdiomAndOrientation) {
   ASSERT_TRUE(phoneHeader->ratingView());
   EXPECT_EQ(cg::describe(phoneHeader->ratingView()->frame()), "{{242, 232}, {60, 12}}");
   phoneHeader->playerViewController()->resetPlayList();
+}
+
+// Beside as many as ten stars the name shows whole: on one line before the stars where it fits
+// there, else in its own width, wrapped to two lines where it needs them, with the stars under
+// it; the director, detail and description move down clear of the stars, and the description
+// still ends where it did.
+TEST_F(TitleHeaderTest, TheNameShowsWholeBesideOrAboveUpToTenStars) {
+  auto header = makeHeader(1, false);
+  header->filmProducerLabel()->setText("Режиссёр: Фёдор Журавлёв");
+  header->filmDetailLabel()->setText("2013, Россия, Сериалы, Драма, 12+");
+  struct Case {
+    const char* name;
+    int stars;
+    bool landscape;
+    bool besideStars;
+  };
+  const Case cases[] = {
+      {"Брат", 10, false, true},
+      {"Хроники янтарного берега", 5, false, false},
+      {"Хроники янтарного берега", 8, false, false},
+      {"Хроники янтарного берега", 10, false, false},
+      {"Хроники янтарного берега", 10, true, true},
+      {"Хроники янтарного берега. Возвращение", 10, false, false},
+      {"Хроники янтарного берега. Возвращение домой", 10, true, false},
+      {"Хроники янтарного берега. Возвращение", 5, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(c.stars) +
+                 (c.landscape ? " stars, landscape" : " stars, portrait"));
+    ui::Application::sharedApplication()->setStatusBarOrientation(
+        c.landscape ? ui::InterfaceOrientation::landscapeLeft : ui::InterfaceOrientation::portrait);
+    double width = c.landscape ? 1024 : 768;
+    header->setFrame({0, 0, width, c.landscape ? 342.0 : 300.0});
+    header->filmNameLabel()->setText(c.name);
+    header->setRating(c.stars);
+    header->layoutIfNeeded();
+    auto name = header->filmNameLabel();
+    auto stars = header->ratingView();
+    ASSERT_TRUE(stars);
+    EXPECT_EQ(stars->starCount(), c.stars);
+    cg::Rect starsFrame{stars->frame().origin, {20.0 * c.stars, 20}};
+    EXPECT_LE(starsFrame.maxX(), width - 10);
+    EXPECT_GE(starsFrame.x(), c.landscape ? 512 : 412);
+    EXPECT_TRUE(testsupport::showsWholeText(*name)) << cg::describe(name->frame());
+    cg::Rect shownName = testsupport::shownTextRect(*name, header.get());
+    EXPECT_EQ(starsFrame.y() >= shownName.maxY(), !c.besideStars) << cg::describe(starsFrame);
+    EXPECT_TRUE(shownName.intersection(starsFrame).isNull()) << cg::describe(shownName);
+    EXPECT_EQ(testsupport::overlappingTexts(header), std::vector<std::string>{});
+    cg::Rect shownDetail = testsupport::shownTextRect(*header->filmDetailLabel(), header.get());
+    for (const auto& label : {header->filmProducerLabel(), header->filmDetailLabel()})
+      EXPECT_TRUE(testsupport::shownTextRect(*label, header.get()).intersection(starsFrame).isNull())
+          << label->text();
+    cg::Rect description = header->bgView()->frame();
+    EXPECT_GE(description.y(), shownDetail.maxY());
+    EXPECT_EQ(description.maxY(), c.landscape ? 65 + 256 : 65 + 212);
+  }
+  ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
+}
+
+// The phone's detail line stands beside the stars: where it is too long for its room it ends in
+// an ellipsis that shows, and a short one shows whole.
+TEST_F(TitleHeaderTest, ThePhoneDetailLineEndsInAnEllipsisWhereItIsCut) {
+  testsupport::HomeDevice phone(false);
+  auto header = std::make_shared<TLTitleFilmView_iphone>()->initWithFrame({9, 109, 302, 350});
+  header->setRating(4);
+  auto detail = header->filmDetailLabel();
+  for (const char* text : {"2013, Россия, Сериалы, Драма, Мелодрама, 12+", "2013, Россия"}) {
+    SCOPED_TRACE(text);
+    bool cut = cg::measureText(text, detail->font()->cgFont()).width > detail->bounds().width();
+    detail->setText(text);
+    cg::Rect box = detail->textRectForBounds(detail->bounds());
+    auto lines = cg::detail::shownLines(text, detail->font()->cgFont(), box.size, detail->lineBreakMode());
+    ASSERT_EQ(lines.size(), 1u);
+    if (cut) {
+      EXPECT_TRUE(lines[0].ends_with("\u2026")) << lines[0];
+    } else {
+      EXPECT_EQ(lines[0], text);
+    }
+    EXPECT_TRUE(detail->convertRectToView(detail->bounds(), header.get())
+                    .intersection(header->ratingView()->frame())
+                    .isNull());
+    // The end of what is drawn is as bright as its start: nothing fades it out.
+    auto picture = ui::renderView(detail, 2);
+    ASSERT_TRUE(picture);
+    double shown = cg::measureText(lines[0], detail->font()->cgFont()).width;
+    auto brightest = [&](double from, double to) {
+      double most = 0;
+      for (int y = 0; y < picture->pixelHeight(); ++y)
+        for (int x = int(2 * from); x < int(2 * to); ++x) most = std::max(most, picture->colorAt(x, y).alpha);
+      return most;
+    };
+    EXPECT_GT(brightest(shown - 6, shown), 0.8);
+  }
+  header->playerViewController()->resetPlayList();
 }
 
 // The tablet header's texts lie straight on the page's ground picture (the header is clear, 114

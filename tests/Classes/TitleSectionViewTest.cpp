@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "Classes/MainPage/TLVideoItemPriview.h"
 #include "Classes/TLRolesItem.h"
@@ -13,7 +14,9 @@
 #include "Foundation/DataFile.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/PropertyList.h"
+#include "Platform/UIKit/ScreenTestSupport.h"
 #include "RowTestSupport.h"
+#include "TextFitSupport.h"
 #include "UIKit/Application.h"
 
 namespace {
@@ -237,6 +240,57 @@ TEST_F(SectionViewTest, PhoneEpisodeListsShowFileOrderFromTheCurrentEpisode) {
       EXPECT_TRUE(cell->typeIsEpisode());
       EXPECT_EQ(cell->imageView()->frame().origin.x, 10);
     }
+  }
+}
+
+// Episode rows on either phone, with titles of one line and of two, long descriptions and none:
+// no two texts of a row overlap, the description stands under the lines the title draws, and both
+// end above the stars, which stay where the row puts them; also in rows used again while the list
+// scrolls.
+TEST_F(SectionViewTest, PhoneEpisodeRowsKeepTheirTextsApartAndAboveTheStars) {
+  // The third title is cut at the end of its second line.
+  const char* titles[] = {"Серия 1", "Хроники янтарного берега. Серия 2",
+                          "Хроники янтарного берега. Серия 3: долгая дорога домой через перевал"};
+  const char* descriptions[] = {"Лёгкая история о том, как юная героиня ищет свой дом", "", "Драма"};
+  writeList("77ser.plist", 24, [&](ns::Dictionary& entry, int i) {
+    entry.set("title", titles[i % 3]);
+    entry.set("description", descriptions[(i / 3) % 3]);
+    entry.set("rating", std::to_string(1 + i % 5));
+  });
+  for (bool tall : {false, true}) {
+    SCOPED_TRACE(tall ? "4-inch phone" : "phone");
+    testsupport::ScreenScope screen(tall ? ui::DeviceProfile::phoneTall() : ui::DeviceProfile::phone());
+    auto view = std::make_shared<TLTitleFilmSubview_iphone>()->initWithFrame(
+        {0, 109, 320, tall ? 459.0 : 371.0}, "77ser.plist", "ser", "-1");
+    auto table = view->subviewTableView();
+    std::set<int> checked;
+    for (double offset = 0; offset <= table->maximumContentOffset().y + 80; offset += 80) {
+      table->setContentOffset({0, std::min(offset, table->maximumContentOffset().y)});
+      view->layoutIfNeeded();
+      for (const auto& path : table->indexPathsForVisibleRows()) {
+        auto cell = std::dynamic_pointer_cast<TLVideoItemPriviewCell>(table->cellForRowAtIndexPath(path));
+        ASSERT_TRUE(cell);
+        SCOPED_TRACE(cell->title() + " / " + cell->description());
+        checked.insert(path.row());
+        EXPECT_EQ(testsupport::overlappingTexts(cell), std::vector<std::string>{});
+        if (cell->title() != titles[2]) {
+          EXPECT_TRUE(testsupport::showsWholeText(*cell->titleLabel()));
+        }
+        cg::Rect title = testsupport::shownTextRect(*cell->titleLabel(), cell.get());
+        ASSERT_TRUE(cell->rateView());
+        cg::Rect stars = cell->rateView()->frame();
+        EXPECT_EQ(stars.origin, (cg::Point{133, 53}));
+        EXPECT_GE(title.minY(), 0);
+        EXPECT_LE(title.maxY(), stars.minY());
+        if (!cell->description().empty()) {
+          cg::Rect description = testsupport::shownTextRect(*cell->descriptionLabel(), cell.get());
+          EXPECT_GE(description.minY(), title.maxY());
+          EXPECT_LE(description.minY(), title.maxY() + 4) << "right under the title";
+          EXPECT_LE(description.maxY(), stars.minY());
+        }
+      }
+    }
+    EXPECT_EQ(checked.size(), 24u);
   }
 }
 

@@ -10,8 +10,13 @@
 #include "Foundation/FileManager.h"
 #include "HomeTestSupport.h"
 #include "RowTestSupport.h"
+#include "SampleImages.h"
 
 namespace {
+
+// The sample service's posters, drawn at their own sizes when their URLs name none.
+const cg::Size posterSize{double(sampleservice::kPosterSize.width),
+                          double(sampleservice::kPosterSize.height)};
 
 using Cell = TLVideoItemPriviewCell;
 
@@ -58,7 +63,7 @@ TEST_F(VideoItemCellTest, PostersAreFetchedOnceAndKeptUnderTheirIdForEveryPriori
       auto row = cell(c.id, c.episode, c.priority);
       row->setImageUrl(posterURL(std::to_string(c.id)));
       ASSERT_TRUE(testsupport::spinUntil([&] { return showsPoster(*row); })) << c.file << " round " << round;
-      EXPECT_EQ(row->imageView()->image()->size(), (cg::Size{160, 230})) << c.file;
+      EXPECT_EQ(row->imageView()->image()->size(), posterSize) << c.file;
     }
     EXPECT_TRUE(TLImageFetch::fileExists(path)) << c.file;
     EXPECT_EQ(imageRequests(), 1u) << c.file << ": the second row reads the file";
@@ -97,7 +102,7 @@ TEST_F(VideoItemCellTest, TwoRowsOfOneTitleLeaveOneWholeFile) {
   EXPECT_EQ(posterFiles(), std::vector<std::string>{"1005.png"});
   auto stored = ui::Image::imageWithContentsOfFile(TLSettings::posterForBaseVideo(1005));
   ASSERT_TRUE(stored);
-  EXPECT_EQ(stored->size(), (cg::Size{160, 230}));
+  EXPECT_EQ(stored->size(), posterSize);
 }
 
 TEST_F(VideoItemCellTest, ADownloadEndingAfterTheRowMovedOnChangesNothing) {

@@ -12,10 +12,17 @@
 #include "Dispatch/Dispatch.h"
 #include "Foundation/DataFile.h"
 #include "RowTestSupport.h"
+#include "SampleImages.h"
 #include "TextFitSupport.h"
 #include "UIKit/TouchSimulation.h"
 
 namespace {
+
+// The sample service's posters, drawn at their own sizes when their URLs name none.
+const cg::Size posterSize{double(sampleservice::kPosterSize.width),
+                          double(sampleservice::kPosterSize.height)};
+const cg::Size bigPosterSize{double(sampleservice::kBigPosterSize.width),
+                             double(sampleservice::kBigPosterSize.height)};
 
 using ns::Value;
 using Tile = TLVideoItemPriviewBase;
@@ -367,7 +374,7 @@ TEST_F(VideoTilePosterTest, MissingPostersAreFetchedOnceAndKeptAsPNG) {
       }
       ASSERT_TRUE(testsupport::spinUntil([&] { return poster(*tile) != nullptr; })) << where;
       EXPECT_FALSE(showsPlaceholder(*tile)) << where;
-      EXPECT_EQ(poster(*tile)->size(), (c.big ? cg::Size{320, 460} : cg::Size{160, 230})) << where;
+      EXPECT_EQ(poster(*tile)->size(), (c.big ? bigPosterSize : posterSize)) << where;
     }
     EXPECT_TRUE(isPNG(path)) << where;
     EXPECT_EQ(imageRequests(), 1u) << where;
@@ -417,7 +424,7 @@ TEST_F(VideoTilePosterTest, TilesWithoutAnIdShowTheirPosterButStoreNone) {
   ASSERT_TRUE(testsupport::spinUntil([&] {
     return std::all_of(tiles.begin(), tiles.end(), [](auto& t) { return poster(*t) != nullptr; });
   }));
-  EXPECT_EQ(poster(*tiles[0])->size(), (cg::Size{160, 230}));
+  EXPECT_EQ(poster(*tiles[0])->size(), posterSize);
   EXPECT_EQ(imageRequests(), 4u);
   auto files = ns::FileManager::defaultManager()->contentsOfDirectoryAtPath(TLSettings::postersPath());
   EXPECT_EQ(*files, std::vector<std::string>{"0.png"});
@@ -453,7 +460,7 @@ TEST_F(VideoTilePosterTest, TwoTilesOfOneIdBothFetchAndLeaveOneWholeFile) {
   ASSERT_TRUE(testsupport::spinUntil([&] { return isPNG(TLSettings::posterForBaseVideo(1005)); }));
   auto stored = ui::Image::imageWithContentsOfFile(TLSettings::posterForBaseVideo(1005));
   ASSERT_TRUE(stored);
-  EXPECT_EQ(stored->size(), (cg::Size{160, 230}));
+  EXPECT_EQ(stored->size(), posterSize);
 }
 
 // Tiles built on a background queue hand every view change to the main thread and wait; the main

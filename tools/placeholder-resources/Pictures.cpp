@@ -152,6 +152,19 @@ Draw facebookLogin(const char* word, bool pressed) {
   };
 }
 
+// A share editor's logo strip: the network's mark and name within the left cap, then the strip's
+// plain ground, which stretches over the rest of the editor's width.
+Draw logoStrip(Color ground, Color top, std::string letters, std::string name, double cap) {
+  return [=](Context& c, cg::Size s) {
+    cell(ground, top)(c, s);
+    Rect mark{8, 7, 26, 26};
+    fillRounded(c, mark, 5, Color::white(1));
+    centredText(c, letters, mark.insetBy(3, 0), letters.size() > 1 ? 12 : 19, true, ground);
+    centredText(c, name, {mark.maxX() + 6, 8, cap - mark.maxX() - 10, s.height - 16}, 17, true,
+                Color::white(1));
+  };
+}
+
 }  // namespace
 
 Draw networkButton(Color colour, std::string letters, double inset, double radius) {
@@ -306,8 +319,9 @@ std::vector<Resource> resources() {
   add("facebook.png", {44, 44}, networkButton(kFacebook, "f", 1, 8));
   add("twitter.png", {44, 44}, networkButton(kTwitter, "t", 1, 8));
   add("vkontakte.png", {44, 44}, networkButton(kVKontakte, "VK", 1, 8));
-  add("vkLogo.png", {30, 30}, cell(kVKontakte, rgb(104, 142, 186)));
-  add("fbLogo.png", {30, 30}, cell(kFacebook, rgb(88, 116, 176)));
+  // The logo strips stretch from the column after their caps (140 and 115 points).
+  add("vkLogo.png", {141, 40}, logoStrip(kVKontakte, rgb(104, 142, 186), "VK", "ВКонтакте", 140));
+  add("fbLogo.png", {116, 40}, logoStrip(kFacebook, rgb(88, 116, 176), "f", "Facebook", 115));
   add("socBtnBg.png", {44, 44}, capsule(rgb(72, 104, 148), rgb(52, 82, 124), rgb(34, 56, 90), 5));
   add("closeFB_.png", {30, 30}, [](Context& c, cg::Size s) {
     Rect r{1, 1, s.width - 2, s.height - 2};

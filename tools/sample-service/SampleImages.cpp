@@ -1,6 +1,8 @@
 #include "SampleImages.h"
 
 #include <algorithm>
+#include <charconv>
+#include <optional>
 
 #include "Graphics/Context.h"
 #include "Graphics/Text.h"
@@ -17,10 +19,26 @@ cg::Color colourFor(const std::string& seed, unsigned salt, double dim = 1) {
   return cg::Color::rgba(channel(0), channel(8), channel(16));
 }
 
+// "#RRGGBB" as a colour; none for anything else.
+std::optional<cg::Color> hexColour(const std::string& text) {
+  if (text.size() != 7 || text[0] != '#') return std::nullopt;
+  unsigned value = 0;
+  auto [end, ec] = std::from_chars(text.data() + 1, text.data() + text.size(), value, 16);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return cg::Color::hex(value);
+}
+
 void drawPicture(cg::Context& context, const ImageRequest& request) {
   const double w = request.width, h = request.height;
-  context.drawLinearGradient({{colourFor(request.seed, 1), colourFor(request.seed, 2, 0.5)}, {}}, {0, 0},
-                             {w * 0.3, h}, true, true);
+  if (auto ground = hexColour(request.ground)) {
+    cg::Color middle =
+        cg::Color::rgba(std::min(1.0, ground->red * 1.6 + 0.06), std::min(1.0, ground->green * 1.6 + 0.06),
+                        std::min(1.0, ground->blue * 1.6 + 0.06));
+    context.drawLinearGradient({{*ground, middle, *ground}, {0, 0.5, 1}}, {0, 0}, {w, 0}, true, true);
+  } else {
+    context.drawLinearGradient({{colourFor(request.seed, 1), colourFor(request.seed, 2, 0.5)}, {}}, {0, 0},
+                               {w * 0.3, h}, true, true);
+  }
 
   context.setFillColor(colourFor(request.seed, 3).withAlpha(0.55));
   double r = std::min(w, h) * 0.25;
@@ -44,12 +62,13 @@ void drawPicture(cg::Context& context, const ImageRequest& request) {
   }
 
   if (request.caption.empty()) return;
-  cg::Font font = cg::Font::boldSystemFont(std::max(6.0, std::min(w, h) / 9.0));
+  cg::Font font = cg::Font::boldSystemFont(std::max(6.0, std::min(w, h) * request.captionSize));
   cg::Size box{w * 0.9, h * 0.5};
   cg::Size text = cg::measureText(request.caption, font, box, cg::LineBreakMode::WordWrap);
+  double top = request.captionTop ? h * *request.captionTop : std::max(0.0, h - text.height - h * 0.08);
   context.setFillColor(cg::Color::white(1));
-  cg::drawText(context, request.caption, {{w * 0.05, std::max(0.0, h - text.height - h * 0.08)}, box}, font,
-               cg::LineBreakMode::WordWrap, cg::TextAlignment::Center);
+  cg::drawText(context, request.caption, {{w * 0.05, top}, box}, font, cg::LineBreakMode::WordWrap,
+               cg::TextAlignment::Center);
 }
 
 }  // namespace
@@ -69,7 +88,14 @@ std::optional<std::string> renderImage(const ImageRequest& request) {
 }
 
 std::optional<std::string> ImageCache::get(const ImageRequest& request) {
-  Key key{request.seed, request.caption, request.width, request.height, static_cast<int>(request.format)};
+  Key key{request.seed,
+          request.caption,
+          request.width,
+          request.height,
+          static_cast<int>(request.format),
+          request.ground,
+          request.captionTop.value_or(-1),
+          request.captionSize};
   {
     std::lock_guard lock(mutex_);
     if (auto it = images_.find(key); it != images_.end()) return it->second;

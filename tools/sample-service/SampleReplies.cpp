@@ -451,18 +451,32 @@ ServiceReply imageReply(const Catalogue& catalogue, ImageCache& cache, const std
   request.format = ext == "png" ? ImageFormat::png : ImageFormat::jpeg;
   if (ext != "png" && ext != "jpg") return notFound();
 
-  static const std::map<std::string, std::pair<int, int>> defaults{
-      {"poster", {160, 230}}, {"poster_big", {320, 460}}, {"slider", {1000, 424}},
-      {"promo", {1000, 424}}, {"person", {240, 320}},     {"screenshot", {320, 180}}};
+  static const std::map<std::string, PictureSize> defaults{
+      {"poster", kPosterSize}, {"poster_big", kBigPosterSize}, {"slider", {1000, 424}},
+      {"promo", {1000, 424}},  {"person", {240, 320}},         {"screenshot", {320, 180}}};
   auto size = defaults.find(kind);
   if (size == defaults.end()) return notFound();
-  std::tie(request.width, request.height) = size->second;
+  request.width = size->second.width;
+  request.height = size->second.height;
   std::string id = stem;
   if (auto underscore = stem.find('_'); underscore != std::string::npos) {
     id = stem.substr(0, underscore);
     if (!parseSize(stem.substr(underscore + 1), request.width, request.height)) return notFound();
   }
   request.seed = kind + id;
+  // Captions stay clear of what covers the foot of a picture: the big tiles' caption bar, the
+  // phone slider's panel. The title header shows a big poster's middle, below its top seventh, with
+  // the play button at its centre.
+  if (kind == "slider" || kind == "promo") request.captionTop = 0.08;
+  if (kind == "poster_big") {
+    request.captionTop = 0.15;
+    request.captionSize = 1.0 / 11;
+  }
+  if (kind == "slider") {
+    auto it = std::find_if(catalogue.posters().begin(), catalogue.posters().end(),
+                           [&](const PosterEntry& e) { return e.promo.empty() && e.titleId == id; });
+    if (it != catalogue.posters().end()) request.ground = it->backgroundColor;
+  }
   if (kind == "person") {
     const Person* p = catalogue.person(id);
     if (!p) return notFound();
@@ -472,6 +486,7 @@ ServiceReply imageReply(const Catalogue& catalogue, ImageCache& cache, const std
                            [&](const PosterEntry& e) { return !id.empty() && e.promo == id; });
     if (it == catalogue.posters().end()) return notFound();
     request.caption = it->promoTitle;
+    request.ground = it->backgroundColor;
   } else if (const Title* t = catalogue.title(id)) {
     request.caption = t->title;
   } else if (auto [series, e] = catalogue.episode(id); e) {

@@ -1,5 +1,8 @@
 #include "Classes/iphone/CategoryPage/TLVideoItemPriviewCell.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "Classes/TLImageFetch.h"
 #include "Classes/TLSettings.h"
 #include "Dispatch/Dispatch.h"
@@ -56,7 +59,7 @@ void TLVideoItemPriviewCell::buildViews() {
     content->addSubview(l);
     return l;
   };
-  titleLabel_ = label({125, 8, 170, 20}, 15, ui::Color::whiteColor());
+  titleLabel_ = label(kTitleFrame, 15, ui::Color::whiteColor());
   descriptionLabel_ = label({125, 29, 170, 22}, 12, ui::Color::colorWithWhite(0.6, 1));
   descriptionLabel_->setNumberOfLines(1);
 
@@ -74,23 +77,26 @@ void TLVideoItemPriviewCell::setID(int value) {
 void TLVideoItemPriviewCell::setTitle(std::string title) {
   title_ = std::move(title);
   if (titleLabel_) titleLabel_->setText(title_);
+  layOutEpisodeTexts();
 }
 
 void TLVideoItemPriviewCell::setDescription(std::string description) {
   description_ = std::move(description);
   if (descriptionLabel_) descriptionLabel_->setText(description_);
+  layOutEpisodeTexts();
 }
 
 void TLVideoItemPriviewCell::setCategoryName(std::string name) {
   if (ns::utf16Length(description_) <= 2) return;
   categoryName_ = std::move(name);
   if (!categoryName_.empty() && descriptionLabel_) descriptionLabel_->setText(categoryName_);
+  layOutEpisodeTexts();
 }
 
 void TLVideoItemPriviewCell::setRate(int rate) {
   rate_ = rate;
   if (rate > 0 && !rateView_) {
-    rateView_ = std::make_shared<StarRatingView>()->initSmallStyleWithFrame({133, 53, 100, 20});
+    rateView_ = std::make_shared<StarRatingView>()->initSmallStyleWithFrame({kStarsOrigin, {100, 20}});
     contentView()->addSubview(rateView_);
   }
   // A reused row must not keep the stars of the title it showed before.
@@ -109,6 +115,31 @@ void TLVideoItemPriviewCell::setIsSelected(bool selected) {
   bg_->setBackgroundColor(ui::Color::grayColor());
   bg_->setAlpha(0.8);
   insertSubviewAtIndex(bg_, 0);
+}
+
+void TLVideoItemPriviewCell::setTitleLinesForEpisodes() {
+  episodeTitles_ = true;
+  if (titleLabel_) titleLabel_->setNumberOfLines(2);
+  layOutEpisodeTexts();
+}
+
+void TLVideoItemPriviewCell::layOutEpisodeTexts() {
+  if (!episodeTitles_ || !titleLabel_ || !descriptionLabel_) return;
+  // The episode lists' title frame: 8 lower than a plain row's, and 15 taller for a second line,
+  // or as much taller as two lines of the face need.
+  cg::Rect title = titleLabel_->frame();
+  double twoLines = std::ceil(2 * titleLabel_->font()->lineHeight() - 1e-6);
+  title = {title.x(), kTitleFrame.y() + 8, title.width(), std::max(kTitleFrame.height() + 15, twoLines)};
+  titleLabel_->setFrame(title);
+  double titleBottom = title.y() + titleLabel_->textRectForBounds(titleLabel_->bounds()).maxY();
+  // The description's first line starts under the title's last, and both end above the stars,
+  // moving up together as far as that takes.
+  cg::Rect description = descriptionLabel_->frame();
+  cg::Rect text = descriptionLabel_->textRectForBounds(descriptionLabel_->bounds());
+  double y = titleBottom - text.y();
+  double lift = std::max(0.0, std::ceil(y + text.maxY() - kStarsOrigin.y - 1e-6));
+  titleLabel_->setFrame(title.offsetBy(0, -lift));
+  descriptionLabel_->setFrame({description.x(), y - lift, description.width(), description.height()});
 }
 
 void TLVideoItemPriviewCell::setTitleLinesForRoles() {

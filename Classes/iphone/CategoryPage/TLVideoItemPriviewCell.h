@@ -18,6 +18,9 @@ class TLVideoItemPriviewCell final : public ui::TableViewCell {
  public:
   static constexpr double kRowHeight = 80;
   static constexpr const char* kInterfaceFile = "TLVideoItemPriviewCell";
+  // Where the title stands in a plain row, and where the stars start.
+  static constexpr cg::Rect kTitleFrame{125, 8, 170, 20};
+  static constexpr cg::Point kStarsOrigin{133, 53};
 
   // The cell as the lists load it: its views laid out, 320 x 80.
   static std::shared_ptr<TLVideoItemPriviewCell> cellFromInterfaceFile(const std::string& reuseIdentifier);
@@ -68,6 +71,9 @@ class TLVideoItemPriviewCell final : public ui::TableViewCell {
   // whole reply that decodes as an image has arrived.
   void loadImageWithUrl(const std::string& url, const std::string& path);
 
+  // Episode rows: the title on up to two lines, the description under the lines it draws, both
+  // above the stars; kept so as the texts change.
+  void setTitleLinesForEpisodes();
   // Person rows: a two-line name and a portrait photo.
   void setTitleLinesForRoles();
   void setRolesImageStyle();
@@ -89,6 +95,7 @@ class TLVideoItemPriviewCell final : public ui::TableViewCell {
 
  private:
   void buildViews();
+  void layOutEpisodeTexts();
   void showPoster(const std::string& url, const std::string& path, bool big);
   // The file a poster of this row may be kept in; "" when it may not be kept.
   std::string posterPath(bool big) const;
@@ -98,6 +105,7 @@ class TLVideoItemPriviewCell final : public ui::TableViewCell {
   int ID_ = 0;
   bool typeIsEpisode_ = false;
   bool personRow_ = false;
+  bool episodeTitles_ = false;
   std::string title_, description_, categoryName_, url_, imageUrl_, bigImageUrl_, parent_id_, genre_id_;
   int rate_ = 0;
   int loadPriority_ = -1;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "Graphics/Text.h"
 #include "Graphics/TextDetail.h"
@@ -100,6 +102,48 @@ TEST(TextMeasureTest, BoxesWrapTruncateAndLimitLines) {
   EXPECT_LT(cg::measureText(kLong, font, {150, 1000}, LineBreakMode::WordWrap).height,
             cg::measureText(kLong, font, {80, 1000}, LineBreakMode::WordWrap).height)
       << "a narrower box makes more lines";
+}
+
+TEST(TextMeasureTest, AnEllipsisStandsRightBesideTheCharactersKept) {
+  Font font("PF Square Sans Pro", 14);
+  double line = font.lineHeight();
+  const std::string text = "Лёгкая история о том, как юная героиня";
+  auto width = [&](const std::string& s) { return cg::measureText(s, font).width; };
+  // Boxes just wide enough for the kept words, the blank beside the cut and an ellipsis.
+  const struct {
+    const char* name;
+    Size box;
+    LineBreakMode mode;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"tail",
+       {width("Лёгкая история о том, как юная …"), line},
+       LineBreakMode::TruncateTail,
+       {"Лёгкая история о том, как юная…"}},
+      {"head", {width("… как юная героиня"), line}, LineBreakMode::TruncateHead, {"…как юная героиня"}},
+      {"no cut", {width(text) + 1, line}, LineBreakMode::TruncateTail, {text}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(cg::detail::shownLines(text, font, c.box, c.mode), c.lines) << c.name;
+    EXPECT_LE(cg::measureText(text, font, c.box, c.mode).width, c.box.width) << c.name;
+  }
+  // Wherever the cut falls, in each truncating mode, in the first line or the second, no blank
+  // is left beside the ellipsis.
+  for (LineBreakMode mode :
+       {LineBreakMode::TruncateTail, LineBreakMode::TruncateHead, LineBreakMode::TruncateMiddle})
+    for (int lines : {1, 2})
+      for (double w = 40; w < width(text); w += 3) {
+        auto shown = cg::detail::shownLines(text, font, {w, lines * line}, mode);
+        ASSERT_GE(shown.size(), 1u);
+        ASSERT_LE(shown.size(), std::size_t(lines));
+        if (lines == 1) {
+          EXPECT_NE(shown[0].find("\u2026"), std::string::npos) << shown[0];
+        }
+        for (const std::string& l : shown) {
+          EXPECT_EQ(l.find(" \u2026"), std::string::npos) << l;
+          EXPECT_EQ(l.find("\u2026 "), std::string::npos) << l;
+        }
+      }
 }
 
 TEST(TextMeasureTest, EmptyOrDegenerateInputMeasuresNothingWithoutFailing) {

@@ -105,8 +105,8 @@ TEST(PlaceholderResourcesTest, EveryPictureTheCodeLoadsIsDrawnAtBothScalesAtItsS
       {"facebook.png", {44, 44}},
       {"twitter.png", {44, 44}},
       {"vkontakte.png", {44, 44}},
-      {"vkLogo.png", {30, 30}},
-      {"fbLogo.png", {30, 30}},
+      {"vkLogo.png", {141, 40}},
+      {"fbLogo.png", {116, 40}},
       {"socBtnBg.png", {44, 44}},
       {"closeFB_", {30, 30}},
       {"FBDialog.bundle/images/fbicon.png", {16, 16}},
@@ -368,6 +368,8 @@ TEST(PlaceholderResourcesTest, NeighbouringControlsDifferInShape) {
       {"movie_FbIcon", "movie_TwIcon", {30, 30}},
       {"movie_TwIcon", "movie_VkIcon", {30, 30}},
       {"movie_FbIcon", "movie_VkIcon", {30, 30}},
+      // The two share editors' logo strips, where their marks and names stand.
+      {"vkLogo.png", "fbLogo.png", {140, 40}},
       // Play beside pause and share in the player.
       {"AKMovieImages.bundle/play", "AKMovieImages.bundle/pause", {30, 28}},
       {"AKMovieImages.bundle/play", "AKMovieImages.bundle/social", {30, 28}},

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Foundation/JSONSerialization.h"
+#include "Graphics/Image.h"
 #include "SampleServer.h"
 #include "support/SampleServiceSuite.h"
 #include "support/TempDir.h"
@@ -167,6 +168,31 @@ TEST_F(SampleServiceTest, PosterListMatchesTheSliderFormat) {
       }
     }
     EXPECT_EQ(foreign, 1u) << query;
+  }
+}
+
+// The slider shows its pictures whole and fills the bars beside a narrower one with the poster's
+// background colour: each picture's left and right edges are that colour.
+TEST_F(SampleServiceTest, SliderPicturesRunOutToTheirBackgroundColourAtTheirSides) {
+  Value items = api("get_posters&poster_size=1000x424&limit=12")["items"];
+  ASSERT_GT(items.count(), 0u);
+  for (std::size_t i = 0; i < items.count(); ++i) {
+    const Value& item = items.at(i);
+    std::string poster = *item["poster"].asString();
+    SCOPED_TRACE(poster);
+    auto res = get(poster.substr(poster.find("/images/")));
+    ASSERT_TRUE(res);
+    auto picture = cg::Image::decode(res->body.data(), res->body.size());
+    ASSERT_TRUE(picture);
+    unsigned hex = std::stoul(item["background_color"].asString()->substr(1), nullptr, 16);
+    cg::Color ground = cg::Color::hex(hex);
+    for (int x : {0, picture->pixelWidth() - 1})
+      for (int y : {2, picture->pixelHeight() / 4}) {
+        cg::Color edge = picture->colorAt(x, y);
+        EXPECT_NEAR(edge.red, ground.red, 0.04) << x << "," << y;
+        EXPECT_NEAR(edge.green, ground.green, 0.04) << x << "," << y;
+        EXPECT_NEAR(edge.blue, ground.blue, 0.04) << x << "," << y;
+      }
   }
 }
 
