@@ -27,7 +27,7 @@
 
 namespace {
 
-// While something moves, the window draws at most this often.
+// While an animation runs, the window draws this often.
 constexpr double kFrameSeconds = 1.0 / 60;
 // Window systems with no descriptor to wait on are asked for their events this often.
 constexpr double kEventPollSeconds = 1.0 / 30;
