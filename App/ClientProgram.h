@@ -12,8 +12,10 @@
 #include "App/ClientSession.h"
 #include "UIKit/Device.h"
 
-// The client in a desktop window: what the PNG renderer draws for the key window (the status
-// bar over it) is shown whenever the tree, the bar or the caret's blink changes; mouse presses,
+// The client in a desktop window: what the PNG renderer draws for the key window (the keyboard's
+// panel and the status bar over it) is shown as the screen shows it at that moment, drawn again
+// only when something it shows has changed (a view noted a change, an animation or a spinner
+// moved on, the caret blinked, the bar's minute or spinner turned); mouse presses,
 // drags and releases are touches, and the mouse wheel scrolls the scroll view under the pointer
 // (sideways with Shift held, or with a sideways wheel); typed text, Backspace and Return go to
 // the text input that is first responder, or while an alert is up Return and Escape answer it.
@@ -26,7 +28,8 @@ class ClientWindowHost : public ui::ApplicationHost {
  public:
   enum class Mouse { down, move, up };
   enum class Key { returnKey, escape, backspace };
-  // Queued as window-system events, handled at the next frame. Points in window pixels.
+  // Queued as window-system events, handled at the main run loop's next pass. Points in window
+  // pixels.
   virtual void postMouse(Mouse what, double x, double y) = 0;
   // A wheel turned by notches with the pointer at a point: dy above 0 turns it away from the
   // user (the content moves down), dx above 0 to the right.
@@ -38,8 +41,12 @@ class ClientWindowHost : public ui::ApplicationHost {
   virtual double windowScale() const = 0;
   // What the window shows: its size in pixels and premultiplied ARGB pixels, rows top down.
   virtual bool readPixels(int& width, int& height, std::vector<std::uint32_t>& pixels) = 0;
-  // Called on the main thread after every frame (events handled, the window redrawn if needed).
+  // Called on the main thread after every frame: each time the window has handled its events and
+  // shows the tree as it is (drawn again if anything it shows had changed).
   virtual void setFrameObserver(std::function<void()> observer) = 0;
+  // How many pictures the window has drawn, and the moment (process clock) the last one shows.
+  virtual std::uint64_t framesDrawn() const = 0;
+  virtual double lastFrameTime() const = 0;
 };
 
 // The client as a program: reads its options and readies the process for the application's main

@@ -1,37 +1,57 @@
 // The desktop window: the one source that speaks to the window system.
-#include <SDL.h>
+#include <poll.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "App/ClientProgram.h"
+#include "Foundation/Clock.h"
 #include "Foundation/Format.h"
+#include "Foundation/RunLoop.h"
 #include "Foundation/Timer.h"
+#include "Graphics/Layer.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/SearchBar.h"
 #include "UIKit/StatusBar.h"
 #include "UIKit/TextView.h"
 #include "UIKit/TouchSimulation.h"
-#include "UIKit/ViewDump.h"
 #include "UIKit/ViewRenderer.h"
 #include "UIKit/WebView.h"
 #include "UIKit/Window.h"
 
+// Last: the window system's own headers define names (None, Bool, Status) that others use.
+#include <SDL.h>
+#include <SDL_syswm.h>
+
 namespace {
 
-// The tree is looked at (and drawn when it changed) thirty times a second.
-constexpr double kFrameSeconds = 1.0 / 30;
+// While an animation runs, the window draws this often.
+constexpr double kFrameSeconds = 1.0 / 60;
+// Window systems with no descriptor to wait on are asked for their events this often.
+constexpr double kEventPollSeconds = 1.0 / 30;
+// Keys typed by a program come faster than a picture is drawn, each through a key the program
+// maps for the moment and maps back a few milliseconds later: they must be read while the mapping
+// holds. So while keys come this close together the picture waits for them to pause.
+constexpr double kTypingPauseSeconds = 0.1;
+// A timer is set no sooner than this: a moment worked out from the clock may fall a hair before
+// the change it waits for.
+constexpr double kLeastWaitSeconds = 0.001;
 // How far one notch of a mouse wheel scrolls, in points.
 constexpr double kWheelStepPoints = 40;
 // The caret shows, then hides, for this long each; typing shows it at once.
 constexpr double kCaretBlinkSeconds = 0.53;
 // Room the window system takes around a window (title bar, frame), in pixels.
 constexpr int kDecorationPixels = 40;
+// A window too big for the display is made smaller in steps of this, down to the smallest scale.
+constexpr double kScaleStep = 0.05;
+constexpr double kSmallestScale = 0.25;
 
-double secondsNow() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+std::optional<double> earliest(std::optional<double> a, std::optional<double> b) {
+  if (!a) return b;
+  if (!b) return a;
+  return std::min(*a, *b);
 }
 
 class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_from_this<SDLWindowHost> {
@@ -67,15 +87,26 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
       session_->applicationDidLaunch();
     else if (ui::isLandscape(options_.orientation))
       ui::simulateRotation(options_.orientation);
+    // Added after the key window's layout pass: it draws laid-out trees.
     std::weak_ptr<SDLWindowHost> weak = weak_from_this();
-    frameTimer_ = ns::Timer::scheduledTimerWithTimeInterval(kFrameSeconds, true, [weak](const ns::TimerPtr&) {
+    auto loop = ns::RunLoop::mainRunLoop();
+    observer_ = loop->addBeforeWaitingObserver([weak] {
       if (auto self = weak.lock()) self->frame();
     });
+    observing_ = true;
+    watchEvents();
   }
 
   void applicationDidExit(int exitCode) override {
-    if (frameTimer_) frameTimer_->invalidate();
-    frameTimer_.reset();
+    auto loop = ns::RunLoop::mainRunLoop();
+    if (observing_) loop->removeBeforeWaitingObserver(observer_);
+    observing_ = false;
+    if (eventSource_) loop->removeFileDescriptorSource(*eventSource_);
+    eventSource_.reset();
+    for (auto* timer : {&frameTimer_, &pollTimer_}) {
+      if (*timer) (*timer)->invalidate();
+      timer->reset();
+    }
     if (session_) session_->applicationDidExit(exitCode);
     ui::setCaretBlinkOn(true);
     close();
@@ -97,7 +128,7 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
       event.button.x = static_cast<int>(x);
       event.button.y = static_cast<int>(y);
     }
-    SDL_PushEvent(&event);
+    post(event);
   }
 
   void postWheel(double x, double y, double dx, double dy) override {
@@ -111,7 +142,7 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     event.wheel.preciseY = static_cast<float>(dy);
     event.wheel.mouseX = static_cast<Sint32>(x);
     event.wheel.mouseY = static_cast<Sint32>(y);
-    SDL_PushEvent(&event);
+    post(event);
   }
 
   void postText(const std::string& text) override {
@@ -119,7 +150,7 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     event.type = SDL_TEXTINPUT;
     event.text.windowID = windowId();
     std::strncpy(event.text.text, text.c_str(), sizeof event.text.text - 1);
-    SDL_PushEvent(&event);
+    post(event);
   }
 
   void postKey(Key key) override {
@@ -141,7 +172,7 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
         event.key.keysym.scancode = SDL_SCANCODE_BACKSPACE;
         break;
     }
-    SDL_PushEvent(&event);
+    post(event);
   }
 
   void postClose() override {
@@ -149,7 +180,7 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     event.type = SDL_WINDOWEVENT;
     event.window.windowID = windowId();
     event.window.event = SDL_WINDOWEVENT_CLOSE;
-    SDL_PushEvent(&event);
+    post(event);
   }
 
   double windowScale() const override { return windowScale_; }
@@ -174,22 +205,25 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
   }
 
   void setFrameObserver(std::function<void()> observer) override { frameObserver_ = std::move(observer); }
+  std::uint64_t framesDrawn() const override { return framesDrawn_; }
+  double lastFrameTime() const override { return lastFrameTime_; }
 
  private:
   int pixels(double points) const { return static_cast<int>(points * scale_ + 0.5); }
   Uint32 windowId() const { return window_ ? SDL_GetWindowID(window_) : 0; }
 
-  // The largest of 1, 0.75 and 0.5 at which the window and its frame fit the display's usable
-  // area; 0.5 when none does.
+  // The largest scale, in steps down from 1, at which the window and its frame fit the display's
+  // usable area; the smallest when none does.
   double fittingScale(cg::Size points) const {
     SDL_Rect usable{};
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) return 1;
-    for (double scale : {1.0, 0.75, 0.5}) {
+    for (int step = 0;; ++step) {
+      double scale = 1 - step * kScaleStep;
+      if (scale < kSmallestScale + kScaleStep / 2) return kSmallestScale;
       double factor = options_.device.scale * scale;
       if (points.width * factor <= usable.w && points.height * factor + kDecorationPixels <= usable.h)
         return scale;
     }
-    return 0.5;
   }
 
   std::string title() const {
@@ -205,30 +239,130 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     initialised_ = false;
   }
 
-  void frame() {
-    if (!window_) return;
+  // Queues an event as the window system would and has it handled at the run loop's next pass.
+  void post(SDL_Event& event) {
+    SDL_PushEvent(&event);
+    std::weak_ptr<SDLWindowHost> weak = weak_from_this();
+    ns::RunLoop::mainRunLoop()->performBlock([weak] {
+      if (auto self = weak.lock()) self->drainEvents();
+    });
+  }
+
+  // Events are read as they arrive: an X11 connection's descriptor wakes the main run loop; other
+  // window systems are asked at a steady pace. The offscreen and dummy drivers have only the
+  // events posted to them.
+  void watchEvents() {
+    std::weak_ptr<SDLWindowHost> weak = weak_from_this();
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+      eventSource_ = ns::RunLoop::mainRunLoop()->addFileDescriptorSource(
+          ConnectionNumber(info.info.x11.display), POLLIN, [weak](short) {
+            if (auto self = weak.lock()) self->drainEvents();
+          });
+      return;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) return;
+    pollTimer_ =
+        ns::Timer::scheduledTimerWithTimeInterval(kEventPollSeconds, true, [weak](const ns::TimerPtr&) {
+          if (auto self = weak.lock()) self->drainEvents();
+        });
+  }
+
+  void drainEvents() {
     SDL_Event event;
     while (window_ && SDL_PollEvent(&event)) handle(event);
+  }
+
+  // At the end of each pass of the main run loop: draws the key window when anything it shows
+  // has changed (a view noted a change, a turning spinner or a playing video moved on, the caret
+  // blinked, the status bar's minute or spinner turned), or once a frame's time while an
+  // animation runs, and sets one timer for the next moment something will change by itself;
+  // none while all stands still.
+  void frame() {
     if (!window_) return;
-    bool changed = blinkCaret();
-    if (auto window = ui::Window::keyWindow()) {
+    drainEvents();
+    if (!window_) return;
+    const double now = ns::clockNow();
+    ui::Window::layoutKeyWindow();
+    auto window = ui::Window::keyWindow();
+    blinkCaret(now);
+    std::optional<double> next = nextBlink(now);
+    std::optional<double> motion;
+    if (window) {
       // A shot may have refreshed the bar since the last frame: what counts is what was drawn.
       auto& bar = window->statusBar();
       bar->refresh();
-      std::string shown = bar->timeText() + " " + std::to_string(bar->spinnerStep());
-      changed = shown != barShown_ || changed;
-      barShown_ = std::move(shown);
+      next = earliest(next, bar->nextChange(now));
+      // Asked before the count is read: an animation that ended notes a change for its last frame.
+      motion = ui::nextPresentationChange(*window, now);
     }
-    redraw(changed);
+    // A picture that moves by itself has moved once the moment it named has come; a running
+    // animation moves all the time, and is drawn once a frame's time.
+    const bool changed = exposed_ || cg::displayGeneration() != drawnGeneration_;
+    const bool moved = motionDue_ && *motionDue_ <= now;
+    const bool animating = motion && *motion <= now;
+    const bool paced = animating && now >= lastFrameTime_ + kFrameSeconds;
+    if (window && (changed || moved || paced) && now < lastKeyEventSeconds_ + kTypingPauseSeconds) {
+      schedule(lastKeyEventSeconds_ + kTypingPauseSeconds, now);
+      return;
+    }
+    if (window && (changed || moved || paced)) redraw(window, now);
+    motionDue_ = animating ? std::nullopt : motion;
+    next = earliest(next, animating ? std::optional<double>(lastFrameTime_ + kFrameSeconds) : motion);
+    schedule(next, now);
+    // The window system's library may have read events while the picture went out.
+    SDL_PumpEvents();
+    if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+      std::weak_ptr<SDLWindowHost> weak = weak_from_this();
+      ns::RunLoop::mainRunLoop()->performBlock([weak] {
+        if (auto self = weak.lock()) self->drainEvents();
+      });
+    }
     if (frameObserver_) frameObserver_();
   }
 
-  // The caret's blink, started afresh by each key; true when a shown caret changed.
-  bool blinkCaret() {
-    bool on = std::fmod(secondsNow() - lastKeySeconds_, 2 * kCaretBlinkSeconds) < kCaretBlinkSeconds;
-    if (on == ui::isCaretBlinkOn()) return false;
-    ui::setCaretBlinkOn(on);
-    return ui::Responder::isKeyboardShown();
+  // One timer for the next moment to look again; its firing makes the pass that draws.
+  void schedule(std::optional<double> at, double now) {
+    if (!at) {
+      if (frameTimer_) frameTimer_->invalidate();
+      frameTimer_.reset();
+      return;
+    }
+    const double when = std::max(*at, now + kLeastWaitSeconds);
+    if (frameTimer_ && frameTimer_->isValid()) {
+      if (frameTimer_->fireDate().timeIntervalSince1970() != when) frameTimer_->setFireDate(ns::Date(when));
+      return;
+    }
+    frameTimer_ = ns::Timer::timerWithTimeInterval(when - now, false, [](const ns::TimerPtr&) {});
+    frameTimer_->setFireDate(ns::Date(when));
+    // It paces the picture; a script waiting for the client to settle does not wait for it.
+    frameTimer_->setCountsAsPendingWork(false);
+    ns::RunLoop::mainRunLoop()->addTimer(frameTimer_, ns::kDefaultRunLoopMode);
+  }
+
+  // The search field that holds the keyboard in the key window: the one caret drawn.
+  std::shared_ptr<ui::SearchBar> caretField() const {
+    auto field = std::dynamic_pointer_cast<ui::SearchBar>(ui::Responder::currentFirstResponder());
+    auto window = ui::Window::keyWindow();
+    return field && window && field->window() == window ? field : nullptr;
+  }
+
+  // The caret's blink, started afresh by each key and when a field takes the keyboard; on while
+  // no caret shows.
+  void blinkCaret(double now) {
+    auto field = caretField();
+    if (field && field != blinkingField_.lock()) lastKeySeconds_ = now;
+    blinkingField_ = field;
+    ui::setCaretBlinkOn(!field ||
+                        std::fmod(now - lastKeySeconds_, 2 * kCaretBlinkSeconds) < kCaretBlinkSeconds);
+  }
+
+  std::optional<double> nextBlink(double now) const {
+    if (!blinkingField_.lock()) return std::nullopt;
+    return lastKeySeconds_ +
+           (std::floor((now - lastKeySeconds_) / kCaretBlinkSeconds) + 1) * kCaretBlinkSeconds;
   }
 
   // Mouse positions are window pixels; the view tree takes points.
@@ -236,13 +370,16 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
 
   void handle(const SDL_Event& event) {
     auto window = ui::Window::keyWindow();
+    if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP || event.type == SDL_TEXTINPUT ||
+        event.type == SDL_TEXTEDITING)
+      lastKeyEventSeconds_ = ns::clockNow();
     switch (event.type) {
       case SDL_QUIT:
         ui::applicationExit(0);
         return;
       case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) ui::applicationExit(0);
-        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) dump_.clear();
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) exposed_ = true;
         return;
       case SDL_MOUSEBUTTONDOWN:
         if (event.button.button == SDL_BUTTON_LEFT && window) {
@@ -288,7 +425,7 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
   }
 
   void type(const std::string& text) {
-    lastKeySeconds_ = secondsNow();
+    lastKeySeconds_ = ns::clockNow();
     auto responder = ui::Responder::currentFirstResponder();
     if (auto field = std::dynamic_pointer_cast<ui::SearchBar>(responder))
       field->simulateTyping(text);
@@ -306,7 +443,7 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
       if (code == SDLK_ESCAPE) alert->tapButtonAtIndex(alert->cancelButtonIndex());
       return;
     }
-    lastKeySeconds_ = secondsNow();
+    lastKeySeconds_ = ns::clockNow();
     auto responder = ui::Responder::currentFirstResponder();
     if (auto field = std::dynamic_pointer_cast<ui::SearchBar>(responder)) {
       if (enter) field->simulateSearchKey();
@@ -316,19 +453,19 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     }
   }
 
-  // The window shows what the renderer draws for the key window; it is drawn again when the tree's
-  // dump changes (which covers images arriving, as they are described in it) or when `changed`
-  // says the status bar or the caret did, and follows the key window's size (rotation).
-  void redraw(bool changed) {
-    auto window = ui::Window::keyWindow();
-    if (!window) return;
-    std::string dump = ui::dumpViewTree(window);
-    if (dump == dump_ && !changed) return;
+  // The window shows what the renderer draws for the key window at this moment, and follows its
+  // size (rotation).
+  void redraw(const std::shared_ptr<ui::Window>& window, double now) {
     int w = pixels(window->bounds().size.width), h = pixels(window->bounds().size.height);
     int cw = 0, ch = 0;
     SDL_GetWindowSize(window_, &cw, &ch);
     if (cw != w || ch != h) SDL_SetWindowSize(window_, w, h);
-    auto picture = ui::renderView(window, scale_);
+    auto picture = ui::renderView(window, ui::RenderOptions{scale_, now});
+    // What the picture shows, including what drawing it settled (the status bar's frame).
+    drawnGeneration_ = cg::displayGeneration();
+    exposed_ = false;
+    lastFrameTime_ = now;
+    ++framesDrawn_;
     SDL_Surface* target = SDL_GetWindowSurface(window_);
     if (!picture || !target) return;
     SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
@@ -339,7 +476,6 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     SDL_BlitSurface(source, nullptr, target, nullptr);
     SDL_FreeSurface(source);
     SDL_UpdateWindowSurface(window_);
-    dump_ = std::move(dump);
   }
 
   ClientOptions options_;
@@ -350,10 +486,22 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
   double scale_ = 1;
   double windowScale_ = 1;
   double lastKeySeconds_ = 0;
+  // When the last key event came, typed or not (see kTypingPauseSeconds).
+  double lastKeyEventSeconds_ = -1;
+  std::weak_ptr<ui::SearchBar> blinkingField_;
+  ns::RunLoop::ObserverId observer_ = 0;
+  bool observing_ = false;
+  std::optional<ns::RunLoop::SourceId> eventSource_;
+  ns::TimerPtr pollTimer_;
   ns::TimerPtr frameTimer_;
   std::unique_ptr<ui::SimulatedTouch> touch_;
-  std::string dump_;
-  std::string barShown_;
+  // The display generation the window's picture shows; set again when it is drawn.
+  std::uint64_t drawnGeneration_ = 0;
+  // When a view that moves by itself said, at the last look, that its picture changes next.
+  std::optional<double> motionDue_;
+  bool exposed_ = true;
+  std::uint64_t framesDrawn_ = 0;
+  double lastFrameTime_ = 0;
   std::function<void()> frameObserver_;
 };
 

@@ -1,11 +1,19 @@
 // Frames as the window makes them while a person drags: the tablet home page dragged down over its
 // rows and back, the tablet's category grid paged and back, and the phone home page at 2x. Each
 // frame moves the finger, lays the tree out and draws the key window into a new surface at the
-// screen's scale, as the window does (the window also compares the tree's dump, timed apart).
-// The floor is the same frame drawn with Cairo and Pango alone, with no view tree: the images
-// and texts visible in that frame, at the same positions, onto a surface of the same size.
+// screen's scale, as the window does. The floor is the same frame drawn with Cairo and Pango
+// alone, with no view tree: the images and texts visible in that frame, at the same positions,
+// onto a surface of the same size.
+// Then the client in its window (SDL's offscreen driver), as a person runs it, on the tablet's
+// home, title and category pages: once a page has settled, the processor time its process takes
+// over a few seconds of nobody doing anything, against a budget of 1 % of a core. The client runs
+// in a process of its own (this program started again with --idle), apart from the service.
 #include <cairo.h>
 #include <pango/pangocairo.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,14 +27,18 @@
 
 #include "App/AppDelegate.h"
 #include "App/ClientProgram.h"
+#include "App/ClientScript.h"
 #include "Foundation/ClassRegistry.h"
+#include "Foundation/NotificationCenter.h"
+#include "Foundation/Timer.h"
+#include "Foundation/URLLoader.h"
+#include "Foundation/WorkerPool.h"
 #include "SampleServer.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/ImageView.h"
 #include "UIKit/Label.h"
 #include "UIKit/Screen.h"
 #include "UIKit/TouchSimulation.h"
-#include "UIKit/ViewDump.h"
 #include "UIKit/ViewRenderer.h"
 #include "UIKit/Window.h"
 
@@ -119,7 +131,7 @@ void drawFloor(const FrameContent& content, cg::Size size, double scale) {
 
 struct Scene {
   std::string name;
-  std::vector<double> client, floor, dump;
+  std::vector<double> client, floor;
 };
 
 // One drag of the finger from a point by a distance, a frame every step.
@@ -143,10 +155,6 @@ void runFrames(Scene& scene, const std::vector<Drag>& drags) {
       auto picture = ui::renderView(window, scale);
       scene.client.push_back(msSince(start));
       if (!picture) std::fprintf(stderr, "bench_frames: nothing drawn\n");
-
-      auto dumpStart = Clock::now();
-      std::string dump = ui::dumpViewTree(window);
-      scene.dump.push_back(msSince(dumpStart));
 
       FrameContent content;
       collect(window, window, window->bounds(), content);
@@ -182,9 +190,166 @@ bool runClient(sampleservice::Server& server, const std::string& device, const f
          0;
 }
 
+// One page of the idle measurement: how to get there from the page before, what shows it has
+// come, and the share of a core the process took while it stood still.
+struct IdlePage {
+  std::string name;
+  std::vector<std::string> steps;  // script steps: "tap ...", or "post NAME"
+  std::string shown;               // a script target present once the page is up
+  double share = -1;
+};
+
+double processSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+double wallSeconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
+
+std::shared_ptr<ui::View> findTarget(const std::string& target) {
+  std::vector<ScriptStep> steps;
+  std::string error;
+  if (!parseScript("tap " + target, steps, error) || steps.empty()) return nullptr;
+  return findScriptView(ui::Window::keyWindow(), steps[0]);
+}
+
+// Walks the pages one after another with one-shot timers (so that nothing wakes the client while
+// it is measured), measures each, and ends the application after the last.
+class IdleWalk : public std::enable_shared_from_this<IdleWalk> {
+ public:
+  IdleWalk(std::vector<IdlePage>& pages) : pages_(pages) {}
+
+  void start() { later(kLookSeconds); }
+
+ private:
+  static constexpr double kLookSeconds = 0.2;
+  static constexpr double kSettleSeconds = 1.5;
+  static constexpr double kMeasureSeconds = 3;
+  static constexpr double kGiveUpSeconds = 30;
+
+  void later(double seconds) {
+    std::weak_ptr<IdleWalk> weak = weak_from_this();
+    ns::Timer::scheduledTimerWithTimeInterval(seconds, false, [weak](const ns::TimerPtr&) {
+      if (auto self = weak.lock()) self->look();
+    });
+  }
+
+  static bool quiet() {
+    return ns::URLLoader::shared().activeLoadCount() == 0 &&
+           ns::WorkerPool::shared().unfinishedJobCount() == 0;
+  }
+
+  void look() {
+    if (page_ >= pages_.size()) return ui::applicationExit(0);
+    IdlePage& page = pages_[page_];
+    const double now = wallSeconds();
+    if (pageStart_ == 0) pageStart_ = now;
+    if (now - pageStart_ > kGiveUpSeconds) {
+      std::fprintf(stderr, "bench_frames: the %s page did not settle\n", page.name.c_str());
+      return ui::applicationExit(1);
+    }
+    if (measureStart_ > 0) {
+      page.share = (processSeconds() - cpuStart_) / (now - measureStart_);
+      ++page_;
+      step_ = 0;
+      pageStart_ = measureStart_ = quietSince_ = 0;
+      return later(kLookSeconds);
+    }
+    if (!quiet()) {
+      quietSince_ = 0;
+      return later(kLookSeconds);
+    }
+    if (step_ < page.steps.size()) {
+      const std::string& step = page.steps[step_];
+      if (step.rfind("post ", 0) == 0) {
+        ns::NotificationCenter::defaultCenter()->postNotificationName(step.substr(5));
+        ++step_;
+      } else if (auto view = findTarget(step.substr(4))) {
+        ui::tap(view);
+        ++step_;
+      }
+      return later(kLookSeconds);
+    }
+    if (!findTarget(page.shown)) return later(kLookSeconds);
+    if (quietSince_ == 0) quietSince_ = now;
+    if (now - quietSince_ < kSettleSeconds) return later(kLookSeconds);
+    measureStart_ = now;
+    cpuStart_ = processSeconds();
+    later(kMeasureSeconds);
+  }
+
+  std::vector<IdlePage>& pages_;
+  std::size_t page_ = 0, step_ = 0;
+  double pageStart_ = 0, quietSince_ = 0, measureStart_ = 0, cpuStart_ = 0;
+};
+
+std::vector<IdlePage> idlePages() {
+  return {
+      {"home", {}, "TLRubricScrollView"},
+      {"title", {"tap TLVideoItemPriview"}, "TLTitleFilmView"},
+      {"category",
+       {"post TLNavigationShowMenu", "tap TLNavigationMenuTableViewCell \"Фильмы\""},
+       "CategoryView"},
+  };
+}
+
+// In the process started with --idle: the tablet client in its window against the service at the
+// host, through the pages; prints "idle <page> <share of a core>" for each.
+int runIdle(const std::string& host, const std::string& data) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  setenv("VCC_COLLECT_URL", "http://127.0.0.1:9/collect", 1);
+  auto pages = idlePages();
+  ClientProgram program;
+  if (program.configure({"--window", "--host", host, "--device", "tablet", "--data", data, "--scale", "1"}))
+    return 1;
+  auto walk = std::make_shared<IdleWalk>(pages);
+  walk->start();
+  char name[] = "vcc";
+  char* argv[] = {name, nullptr};
+  int exitCode =
+      ui::applicationMain(1, argv, "", ns::ClassRegistry::shared().registerClassIfNeeded<AppDelegate>());
+  for (const IdlePage& page : pages) std::printf("idle %s %.6f\n", page.name.c_str(), page.share);
+  return exitCode;
+}
+
+// The idle pages measured in a process of their own; false when it failed.
+bool measureIdle(sampleservice::Server& server, const fs::path& data, std::vector<IdlePage>& pages) {
+  std::vector<std::string> arguments{"bench_frames", "--idle", server.hostAndPort(), data.string()};
+  std::vector<char*> argv;
+  for (auto& a : arguments) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int out[2];
+  if (pipe(out) != 0) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  pid_t pid = 0;
+  int failed = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; !failed && (n = read(out[0], buffer, sizeof buffer)) > 0;)
+    text.append(buffer, std::size_t(n));
+  close(out[0]);
+  int status = 0;
+  if (failed || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return false;
+  for (IdlePage& page : pages) {
+    auto at = text.find("idle " + page.name + " ");
+    if (at == std::string::npos) return false;
+    page.share = std::atof(text.c_str() + at + page.name.size() + 6);
+  }
+  return true;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--idle") return runIdle(argv[2], argv[3]);
+
   const fs::path root = fs::temp_directory_path() / ("bench-frames-" + std::to_string(::getpid()));
   fs::create_directories(root);
   setenv("VCC_COLLECT_URL", "http://127.0.0.1:9/collect", 1);
@@ -220,6 +385,8 @@ int main() {
                    if (step == 1) runFrames(phone, {{{160, 400}, {0, -300}, 60}, {{160, 100}, {0, 300}, 60}});
                  }) &&
        ok;
+  auto idle = idlePages();
+  ok = measureIdle(server, root / "tablet", idle) && ok;
   server.stop();
   fs::remove_all(root);
   if (!ok) std::fprintf(stderr, "bench_frames: a client run failed\n");
@@ -228,10 +395,13 @@ int main() {
   for (Scene* s : scenes)
     std::printf(
         "%s: %zu frames; client p50 %.2f ms, p95 %.2f ms, worst %.2f ms; floor p50 %.2f ms, p95 %.2f ms, "
-        "worst %.2f ms; the window's dump p95 %.2f ms\n",
+        "worst %.2f ms\n",
         s->name.c_str(), s->client.size(), percentile(s->client, 0.5), percentile(s->client, 0.95),
         percentile(s->client, 1), percentile(s->floor, 0.5), percentile(s->floor, 0.95),
-        percentile(s->floor, 1), percentile(s->dump, 0.95));
+        percentile(s->floor, 1));
+  for (const IdlePage& page : idle)
+    std::printf("the %s page standing still in the window: %.3f %% of a core\n", page.name.c_str(),
+                page.share * 100);
   for (Scene* s : scenes) {
     double floorP95 = percentile(s->floor, 0.95);
     std::printf("ratio frame_p95_%s = %.2f (target <= 2.0)\n", s->name.c_str(),
@@ -240,5 +410,7 @@ int main() {
   for (Scene* s : scenes)
     std::printf("ratio frame_budget_%s = %.2f (target <= 1.0)\n", s->name.c_str(),
                 percentile(s->client, 0.95) / 16.7);
+  for (const IdlePage& page : idle)
+    std::printf("ratio idle_cpu_%s = %.2f (target <= 1)\n", page.name.c_str(), page.share / 0.01);
   return 0;
 }

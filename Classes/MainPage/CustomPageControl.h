@@ -34,15 +34,30 @@ class CustomPageControl : public ui::Control {
   cg::Size sizeThatFits(cg::Size size) const override;
 
   const ui::Color& dotColour() const { return dotColour_; }
-  void setDotColour(const ui::Color& c) { dotColour_ = c; }
+  void setDotColour(const ui::Color& c) {
+    dotColour_ = c;
+    setNeedsDisplay();
+  }
   const ui::Color& selectedDotColour() const { return selectedDotColour_; }
-  void setSelectedDotColour(const ui::Color& c) { selectedDotColour_ = c; }
+  void setSelectedDotColour(const ui::Color& c) {
+    selectedDotColour_ = c;
+    setNeedsDisplay();
+  }
   double dotSize() const { return dotSize_; }
-  void setDotSize(double size) { dotSize_ = size; }
+  void setDotSize(double size) {
+    dotSize_ = size;
+    setNeedsDisplay();
+  }
   double dotSpacing() const { return dotSpacing_; }
-  void setDotSpacing(double spacing) { dotSpacing_ = spacing; }
+  void setDotSpacing(double spacing) {
+    dotSpacing_ = spacing;
+    setNeedsDisplay();
+  }
   bool hidesForSinglePage() const { return hidesForSinglePage_; }
-  void setHidesForSinglePage(bool hides) { hidesForSinglePage_ = hides; }
+  void setHidesForSinglePage(bool hides) {
+    hidesForSinglePage_ = hides;
+    setNeedsDisplay();
+  }
   bool defersCurrentPageDisplay() const { return defersCurrentPageDisplay_; }
   void setDefersCurrentPageDisplay(bool defers) { defersCurrentPageDisplay_ = defers; }
   bool wrap() const { return wrap_; }

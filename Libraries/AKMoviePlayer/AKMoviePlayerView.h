@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Media/Player.h"
@@ -16,7 +17,10 @@ class AKMoviePlayerView final : public ui::View {
   av::PlayerLayer& playerLayer() const { return static_cast<av::PlayerLayer&>(*layer()); }
 
   std::shared_ptr<av::Player> player() const { return playerLayer().player(); }
-  void setPlayer(std::shared_ptr<av::Player> player) { playerLayer().setPlayer(std::move(player)); }
+  // With a player the picture moves by itself while it plays.
+  void setPlayer(std::shared_ptr<av::Player> player);
   // A gravity name: av::kLayerVideoGravityResizeAspect or ...ResizeAspectFill.
   void setVideoFillMode(const std::string& fillMode) { playerLayer().setVideoGravity(fillMode); }
+
+  std::optional<double> nextPresentationChange(double now) const override;
 };

@@ -14,16 +14,19 @@ namespace cg {
 class ShapeLayer final : public Layer {
  public:
   const std::optional<Path>& path() const { return path_; }
-  void setPath(std::optional<Path> path) { path_ = std::move(path); }
+  void setPath(std::optional<Path> path) {
+    path_ = std::move(path);
+    noteDisplayChange();
+  }
   FillRule fillRule() const { return fillRule_; }
-  void setFillRule(FillRule rule) { fillRule_ = rule; }
+  void setFillRule(FillRule rule) { change(fillRule_, rule); }
   const Color& fillColor() const { return fillColor_; }
-  void setFillColor(const Color& color) { fillColor_ = color; }
+  void setFillColor(const Color& color) { change(fillColor_, color); }
   // When set, the pattern fills in place of the colour; its tiles start at the layer's origin.
   const ImagePtr& fillPattern() const { return fillPattern_; }
-  void setFillPattern(ImagePtr image) { fillPattern_ = std::move(image); }
+  void setFillPattern(ImagePtr image) { change(fillPattern_, image); }
   const AffineTransform& transform() const { return transform_; }
-  void setTransform(const AffineTransform& transform) { transform_ = transform; }
+  void setTransform(const AffineTransform& transform) { change(transform_, transform); }
 
   void drawInContext(Context& context) override;
 

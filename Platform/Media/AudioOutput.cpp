@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "Graphics/Layer.h"
+
 namespace av::detail {
 
 namespace {
@@ -22,7 +24,9 @@ float outputVolume() { return volume.load(std::memory_order_relaxed); }
 
 void setOutputVolume(float v) {
   if (!(v >= 0)) v = 0;  // also catches not-a-number
-  volume.store(std::min(v, 1.0f), std::memory_order_relaxed);
+  v = std::min(v, 1.0f);
+  // Volume sliders draw it.
+  if (volume.exchange(v, std::memory_order_relaxed) != v) cg::noteDisplayChange();
 }
 
 void AudioSource::push(double time, std::vector<std::int16_t> samples) {

@@ -634,6 +634,23 @@ bool Pipeline::hasFrameFor(double position) {
   return state_->frontCovers(position);
 }
 
+std::optional<double> Pipeline::nextPictureTime(double position) {
+  State& s = *state_;
+  std::lock_guard lock(s.mutex);
+  s.dropObsoleteFrames(position);
+  const bool decoding = !s.halted && !(s.opened && !s.decodingVideo);
+  if (!s.frontCovers(position)) {
+    if (!decoding || (s.videoEnded && s.frames.empty())) return std::nullopt;
+    return position;
+  }
+  if (s.frames.size() >= 2) return s.frames[1].time;
+  if (s.videoEnded || !decoding) return std::nullopt;
+  // The next frame is not decoded yet: it is due when this one ends (a first picture shown
+  // before its time, after a seek, stays until then too).
+  const VideoFrame& front = s.frames.front();
+  return std::max(front.time, position) + std::max(front.duration, kEpsilon);
+}
+
 std::optional<VideoFrame> Pipeline::nextFrame() {
   State& s = *state_;
   std::unique_lock lock(s.mutex);

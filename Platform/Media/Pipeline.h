@@ -82,6 +82,10 @@ class Pipeline {
   cg::ImagePtr frameAt(double position, bool wait, double timeoutSeconds);
   // Whether the frame covering the position is decoded.
   bool hasFrameFor(double position);
+  // When, in media time, the picture to show changes next after the one covering the position:
+  // the next frame's time (decoded or due); the position itself while its own frame is still to
+  // come; none once no other picture will come.
+  std::optional<double> nextPictureTime(double position);
   // Unpaced use: the next frame in decoding order; nothing at the end or after a failure.
   std::optional<VideoFrame> nextFrame();
 

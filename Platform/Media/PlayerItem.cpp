@@ -123,6 +123,11 @@ cg::ImagePtr PlayerItem::currentPicture(bool wait) {
 
 bool PlayerItem::hasPictureForCurrentTime() { return pipeline_ && pipeline_->hasFrameFor(position()); }
 
+std::optional<double> PlayerItem::nextPictureTime() {
+  if (!pipeline_) return std::nullopt;
+  return pipeline_->nextPictureTime(position());
+}
+
 void PlayerItem::setStatus(PlayerItemStatus status) {
   if (status == status_) return;
   willChangeValueForKey("status");

@@ -70,6 +70,8 @@ class PlayerItem final : public ns::Object {
   // The picture for the present position (see PlayerLayer).
   cg::ImagePtr currentPicture(bool wait);
   bool hasPictureForCurrentTime();
+  // In media time: see detail::Pipeline::nextPictureTime.
+  std::optional<double> nextPictureTime();
 
   void pipelineReady(cg::Size size, std::optional<double> duration);
   void pipelineFailed(ns::ErrorPtr error);

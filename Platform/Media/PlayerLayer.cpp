@@ -7,6 +7,11 @@
 
 namespace av {
 
+namespace {
+// How often a window looks again for a frame the decoder has not delivered yet.
+constexpr double kPictureWaitPoll = 1.0 / 60;
+}  // namespace
+
 std::shared_ptr<PlayerLayer> PlayerLayer::playerLayerWithPlayer(const std::shared_ptr<Player>& player) {
   auto layer = std::make_shared<PlayerLayer>();
   layer->setPlayer(player);
@@ -33,9 +38,28 @@ bool PlayerLayer::isReadyForDisplay() const {
   return item && item->hasPictureForCurrentTime();
 }
 
+std::optional<double> PlayerLayer::nextPictureChange(double now) const {
+  auto item = player_ ? player_->currentItem() : nullptr;
+  if (!item || item->status() != PlayerItemStatus::readyToPlay) return std::nullopt;
+  const double position = item->position();
+  auto next = item->nextPictureTime();
+  if (!next) return std::nullopt;
+  // The frame for the position is not decoded yet: look again in a moment.
+  if (*next <= position) return now + kPictureWaitPoll;
+  if (item->isMoving() && item->rate_ > 0) {
+    if (!drewOwnFrame_) return now;
+    return now + (*next - position) / item->rate_;
+  }
+  // Still: the position's own frame, once drawn, stays.
+  if (!drewOwnFrame_ || drawnPosition_ != position) return now;
+  return std::nullopt;
+}
+
 void PlayerLayer::drawInContext(cg::Context& context) {
   auto item = player_ ? player_->currentItem() : nullptr;
   if (!item) return;
+  drawnPosition_ = item->position();
+  drewOwnFrame_ = item->hasPictureForCurrentTime();
   cg::ImagePtr picture = item->currentPicture(ns::clockIsManual());
   if (!picture) return;
   context.saveGState();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Graphics/Layer.h"
@@ -24,15 +25,19 @@ class PlayerLayer final : public cg::Layer {
   static std::shared_ptr<PlayerLayer> playerLayerWithPlayer(const std::shared_ptr<Player>& player);
 
   const std::shared_ptr<Player>& player() const { return player_; }
-  void setPlayer(std::shared_ptr<Player> player) { player_ = std::move(player); }
+  void setPlayer(std::shared_ptr<Player> player) { change(player_, player); }
   const std::string& videoGravity() const { return videoGravity_; }
   // Unknown names count as fitting the picture inside.
-  void setVideoGravity(std::string gravity) { videoGravity_ = std::move(gravity); }
+  void setVideoGravity(std::string gravity) { change(videoGravity_, gravity); }
 
   // Where the picture lies in the bounds under the gravity; empty when there is no picture.
   cg::Rect videoRect() const;
   // Whether the frame for the current time has been decoded.
   bool isReadyForDisplay() const;
+  // When the picture drawn next would differ from the last one drawn, on the process clock: the
+  // next frame's moment while playing, `now` while a picture newer than the one drawn waits (a
+  // seek while paused, a frame decoded late), none while the picture stands still.
+  std::optional<double> nextPictureChange(double now) const;
 
   void drawInContext(cg::Context& context) override;
 
@@ -41,6 +46,9 @@ class PlayerLayer final : public cg::Layer {
 
   std::shared_ptr<Player> player_;
   std::string videoGravity_ = kLayerVideoGravityResizeAspect;
+  // What the last drawing showed: the media position, and whether its own frame was there.
+  double drawnPosition_ = -1;
+  bool drewOwnFrame_ = false;
 };
 
 }  // namespace av

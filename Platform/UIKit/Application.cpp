@@ -1,12 +1,24 @@
 #include "UIKit/Application.h"
 
+#include <utility>
+
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/Thread.h"
+#include "Graphics/Layer.h"
 #include "UIKit/Screen.h"
 #include "UIKit/Window.h"
 
 namespace ui {
+
+namespace {
+// The status bar drawn over the key window shows this state: a window waiting for a change must
+// hear of it, from whichever thread it came.
+void statusBarStateDidChange() {
+  cg::noteDisplayChange();
+  if (!ns::Thread::isMainThread()) ns::RunLoop::mainRunLoop()->wakeUp();
+}
+}  // namespace
 
 std::shared_ptr<Application> Application::sharedApplication() {
   static const std::shared_ptr<Application> app = std::make_shared<Application>();
@@ -66,8 +78,11 @@ bool Application::isNetworkActivityIndicatorVisible() const {
 }
 
 void Application::setNetworkActivityIndicatorVisible(bool visible) {
-  std::lock_guard lock(mutex_);
-  networkActivityIndicatorVisible_ = visible;
+  {
+    std::lock_guard lock(mutex_);
+    if (std::exchange(networkActivityIndicatorVisible_, visible) == visible) return;
+  }
+  statusBarStateDidChange();
 }
 
 StatusBarStyle Application::statusBarStyle() const {
@@ -76,8 +91,11 @@ StatusBarStyle Application::statusBarStyle() const {
 }
 
 void Application::setStatusBarStyle(StatusBarStyle style, bool) {
-  std::lock_guard lock(mutex_);
-  statusBarStyle_ = style;
+  {
+    std::lock_guard lock(mutex_);
+    if (std::exchange(statusBarStyle_, style) == style) return;
+  }
+  statusBarStateDidChange();
 }
 
 bool Application::isStatusBarHidden() const {
@@ -90,6 +108,7 @@ void Application::setStatusBarHidden(bool hidden, bool) {
     std::lock_guard lock(mutex_);
     if (std::exchange(statusBarHidden_, hidden) == hidden) return;
   }
+  statusBarStateDidChange();
   // The root page takes the room the bar gives up, or gives it back, as on the device.
   if (ns::Thread::isMainThread())
     Window::statusBarDidChange();
@@ -103,8 +122,11 @@ InterfaceOrientation Application::statusBarOrientation() const {
 }
 
 void Application::setStatusBarOrientation(InterfaceOrientation orientation, bool) {
-  std::lock_guard lock(mutex_);
-  statusBarOrientation_ = orientation;
+  {
+    std::lock_guard lock(mutex_);
+    if (std::exchange(statusBarOrientation_, orientation) == orientation) return;
+  }
+  statusBarStateDidChange();
 }
 
 cg::Rect Application::statusBarFrame() const {
@@ -146,6 +168,7 @@ void Application::reset() {
   statusBarOrientation_ = InterfaceOrientation::portrait;
   applicationState_ = ApplicationState::inactive;
   clearOpenedURLs();
+  cg::noteDisplayChange();
 }
 
 }  // namespace ui

@@ -1,4 +1,5 @@
 #include "Foundation/NotificationCenter.h"
+#include "Graphics/Layer.h"
 #include "UIKit/SystemNotifications.h"
 #include "UIKit/Touch.h"
 
@@ -32,6 +33,8 @@ bool Responder::becomeFirstResponder() {
     if (!resigned) return false;
   }
   firstResponder() = std::static_pointer_cast<Responder>(shared_from_this());
+  // Carets, focused fields and the keyboard show who has the role.
+  cg::noteDisplayChange();
   if (!wasShown && showsKeyboard()) post(kKeyboardWillShowNotification);
   if (wasShown && !showsKeyboard()) post(kKeyboardWillHideNotification);
   return true;
@@ -41,6 +44,7 @@ bool Responder::resignFirstResponder() {
   if (!isFirstResponder()) return true;
   bool wasShown = isKeyboardShown();
   firstResponder().reset();
+  cg::noteDisplayChange();
   if (wasShown && !handingOver) post(kKeyboardWillHideNotification);
   return true;
 }

@@ -26,9 +26,15 @@ class PopoverBackgroundView : public View {
   std::shared_ptr<PopoverBackgroundView> initWithFrame(const cg::Rect& frame);
 
   double arrowOffset() const { return arrowOffset_; }
-  virtual void setArrowOffset(double offset) { arrowOffset_ = offset; }
+  virtual void setArrowOffset(double offset) {
+    arrowOffset_ = offset;
+    setNeedsDisplay();
+  }
   unsigned arrowDirection() const { return arrowDirection_; }
-  virtual void setArrowDirection(unsigned direction) { arrowDirection_ = direction; }
+  virtual void setArrowDirection(unsigned direction) {
+    arrowDirection_ = direction;
+    setNeedsDisplay();
+  }
 
   void appendDumpAttributes(std::string& line) const override;
 

@@ -5,6 +5,7 @@
 
 #include "Foundation/Format.h"
 #include "Graphics/Context.h"
+#include "Graphics/Layer.h"
 #include "Graphics/Text.h"
 #include "UIKit/Control.h"
 #include "UIKit/Font.h"
@@ -22,7 +23,11 @@ bool caretBlinkOn = true;
 }  // namespace
 
 bool isCaretBlinkOn() { return caretBlinkOn; }
-void setCaretBlinkOn(bool on) { caretBlinkOn = on; }
+void setCaretBlinkOn(bool on) {
+  if (on == caretBlinkOn) return;
+  caretBlinkOn = on;
+  cg::noteDisplayChange();
+}
 
 SearchBar::SearchBar() { setOpaque(false); }
 

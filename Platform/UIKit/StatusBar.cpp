@@ -1,9 +1,10 @@
 #include "UIKit/StatusBar.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 
+#include "Foundation/Clock.h"
 #include "Graphics/Context.h"
 #include "Graphics/Text.h"
 #include "UIKit/Device.h"
@@ -16,10 +17,12 @@ namespace {
 constexpr int kSpinnerSteps = 12;
 constexpr double kSpinnerStepSeconds = 0.1;
 
-std::string timeOfDay() {
-  std::time_t now = std::time(nullptr);
+// The process clock's time of day, so that the bar and the timers waiting for its next change
+// agree (and a test's manual clock moves both).
+std::string timeOfDay(double now) {
+  std::time_t seconds = static_cast<std::time_t>(std::floor(now));
   std::tm local{};
-  localtime_r(&now, &local);
+  localtime_r(&seconds, &local);
   char text[8];
   std::strftime(text, sizeof text, "%H:%M", &local);
   return text;
@@ -57,17 +60,23 @@ bool StatusBar::followApplication() {
 
 bool StatusBar::refresh() {
   bool changed = followApplication();
-  const auto since = std::chrono::steady_clock::now().time_since_epoch();
+  const double now = ns::clockNow();
   const int step =
-      activity_ ? static_cast<int>(std::chrono::duration<double>(since).count() / kSpinnerStepSeconds) %
-                      kSpinnerSteps
-                : 0;
-  std::string time = timeOfDay();
+      activity_ ? static_cast<int>(std::fmod(std::floor(now / kSpinnerStepSeconds), kSpinnerSteps)) : 0;
+  std::string time = timeOfDay(now);
   if (step == spinnerStep_ && time == time_) return changed;
   spinnerStep_ = step;
   time_ = std::move(time);
   setNeedsDisplay();
   return true;
+}
+
+std::optional<double> StatusBar::nextChange(double now) const {
+  if (isHidden()) return std::nullopt;
+  // Every zone's minutes start on a whole minute of the epoch's.
+  double minute = (std::floor(now / 60) + 1) * 60;
+  if (!activity_) return minute;
+  return std::min(minute, (std::floor(now / kSpinnerStepSeconds) + 1) * kSpinnerStepSeconds);
 }
 
 void StatusBar::drawRect(const cg::Rect&) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "UIKit/Application.h"
@@ -19,9 +20,13 @@ class StatusBar final : public View {
   std::shared_ptr<StatusBar> init();
 
   // Takes the application's status-bar state (frame, style, hidden, network activity) and the
-  // time of day; the spinner turns by a step each tenth of a second. True when what the bar draws
-  // changed.
+  // time of day on the process clock; the spinner turns by a step each tenth of a second. True
+  // when what the bar draws changed.
   bool refresh();
+  // When a refresh would next change what the bar shows with the application's state unchanged
+  // (the next minute, or the spinner's next step), after `now` on the process clock; none while
+  // the bar is hidden.
+  std::optional<double> nextChange(double now) const;
   // Takes the application's state only: the time and the spinner stay as the last refresh left
   // them (the renderer and the dump call this).
   bool followApplication();

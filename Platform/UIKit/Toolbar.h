@@ -32,7 +32,10 @@ class Toolbar : public View {
   BarStyle barStyle() const { return barStyle_; }
   void setBarStyle(BarStyle style);
   bool isTranslucent() const { return translucent_ || barStyle_ == BarStyle::blackTranslucent; }
-  void setTranslucent(bool translucent) { translucent_ = translucent; }
+  void setTranslucent(bool translucent) {
+    translucent_ = translucent;
+    setNeedsDisplay();
+  }
   // Without a background image the bar's gradient runs from a lighter shade of the tint down to it.
   const std::optional<Color>& tintColor() const { return tintColor_; }
   void setTintColor(std::optional<Color> tint);

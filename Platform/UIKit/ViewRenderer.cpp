@@ -7,6 +7,7 @@
 #include <typeinfo>
 
 #include "UIKit/Image.h"
+#include "UIKit/Keyboard.h"
 #include "UIKit/Screen.h"
 #include "UIKit/StatusBar.h"
 #include "UIKit/ViewAnimationState.h"
@@ -222,8 +223,13 @@ cg::ImagePtr renderView(const std::shared_ptr<View>& root, const RenderOptions& 
   shown.transform = cg::AffineTransform::identity();
   cg::pushContext(std::shared_ptr<cg::Context>(ctx.get(), [](cg::Context*) {}));
   drawView(*root, *ctx, shown);
-  // The screen shows the status bar over the key window.
+  // The screen shows the keyboard and the status bar over the key window.
   if (auto window = std::dynamic_pointer_cast<Window>(root); window && window->isKeyWindow()) {
+    if (auto frame = window->keyboardFrame()) {
+      auto& keyboard = window->keyboard();
+      keyboard->setFrame(*frame);
+      drawViewHierarchy(*keyboard, *ctx);
+    }
     auto& bar = window->statusBar();
     bar->followApplication();
     drawViewHierarchy(*bar, *ctx);

@@ -13,8 +13,9 @@ namespace ui {
 // Draws a view tree into a new transparent image the size of the root's bounds, at a scale
 // (0 for the screen's): backgrounds and pattern colours, shadows, corner radius and clipping,
 // each view's drawRect (images by content mode, text, custom drawing), borders, alpha and
-// gradient masks, subviews in order, hidden views skipped. Lays out a tree that is in no window
-// first. None when the root is empty.
+// gradient masks, subviews in order, hidden views skipped. Over the key window it draws what the
+// screen shows over it: the keyboard's panel while a text input holds the keyboard, and the status
+// bar. Lays out a tree that is in no window first. None when the root is empty.
 cg::ImagePtr renderView(const std::shared_ptr<View>& root, double scale = 0);
 
 struct RenderOptions {

@@ -206,6 +206,7 @@ bool WebView::fillField(std::string_view name, std::string value) {
   for (auto& field : page_.fields) {
     if (field.name != name) continue;
     field.value = std::move(value);
+    setNeedsDisplay();
     return true;
   }
   return false;

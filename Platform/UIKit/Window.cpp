@@ -6,6 +6,7 @@
 #include "Foundation/RunLoop.h"
 #include "Graphics/Image.h"
 #include "UIKit/AlertView.h"
+#include "UIKit/Keyboard.h"
 #include "UIKit/Screen.h"
 #include "UIKit/StatusBar.h"
 #include "UIKit/SystemNotifications.h"
@@ -106,6 +107,16 @@ void Window::statusBarDidChange() {
 const std::shared_ptr<StatusBar>& Window::statusBar() {
   if (!statusBar_) statusBar_ = std::make_shared<StatusBar>()->init();
   return statusBar_;
+}
+
+const std::shared_ptr<Keyboard>& Window::keyboard() {
+  if (!keyboard_) keyboard_ = std::make_shared<Keyboard>()->init();
+  return keyboard_;
+}
+
+std::optional<cg::Rect> Window::keyboardFrame() const {
+  if (!isKeyWindow() || !Responder::isKeyboardShown()) return std::nullopt;
+  return Keyboard::frameInBounds(bounds(), isPad());
 }
 
 std::shared_ptr<AlertView> Window::alertOnWindow() const {

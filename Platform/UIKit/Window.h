@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "UIKit/Application.h"
 #include "UIKit/Device.h"
@@ -9,6 +10,7 @@
 
 namespace ui {
 
+class Keyboard;
 class StatusBar;
 
 // The root of what is on screen. The key window holds the root controller's view below the
@@ -16,7 +18,8 @@ class StatusBar;
 // is drawn over its top. The main run loop lays the key window's tree out (layoutIfNeeded) at
 // the end of every pass, before it waits, so views asking for layout are laid out without any
 // dump or screenshot being taken. While an alert lies on the window, it stays above everything
-// and takes every touch. Main thread only.
+// and takes every touch. While a text input holds the keyboard, the keyboard's panel is drawn
+// over the window's bottom. Main thread only.
 class Window : public View {
  public:
   std::shared_ptr<Window> initWithFrame(const cg::Rect& frame);
@@ -44,6 +47,11 @@ class Window : public View {
   static void statusBarDidChange();
   // The bar drawn over the window while it is key; made on first use.
   const std::shared_ptr<StatusBar>& statusBar();
+  // The keyboard panel drawn over the window's bottom while it is key and a text input holds the
+  // keyboard; made on first use.
+  const std::shared_ptr<Keyboard>& keyboard();
+  // Where that panel lies now (the window's coordinates); none while it is not drawn.
+  std::optional<cg::Rect> keyboardFrame() const;
 
   // An alert on the window takes the touches on it and leaves every other point to nothing; the
   // status bar, while shown, keeps the touches on it from the views below.
@@ -59,6 +67,7 @@ class Window : public View {
 
   std::shared_ptr<ViewController> rootViewController_;
   std::shared_ptr<StatusBar> statusBar_;
+  std::shared_ptr<Keyboard> keyboard_;
   bool rootInstalled_ = false;
 };
 

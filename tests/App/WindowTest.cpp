@@ -135,9 +135,11 @@ TEST_P(WindowTest, ClicksOpenTheMenuKeysTypeIntoTheSearchFieldAndTheWindowShowsW
        },
        [&] {
          if (field->text() != "поезд") return false;
-         // The frame has drawn the tree as it is now, the status bar over it.
+         // The frame has drawn the tree as it is now, as the screen shows it at the frame's moment,
+         // the keyboard and the status bar over it.
          host_->readPixels(width, height, shown);
-         drawn = ui::renderView(ui::Window::keyWindow(), pixelsPerPoint_);
+         drawn = ui::renderView(ui::Window::keyWindow(),
+                                ui::RenderOptions{pixelsPerPoint_, host_->lastFrameTime()});
          return true;
        }});
   ASSERT_TRUE(drawn);

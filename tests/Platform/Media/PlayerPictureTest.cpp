@@ -6,6 +6,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -147,6 +148,42 @@ TEST_F(PlayerPictureTest, UnderTheManualClockDrawingWaitsForTheFrameOfTheMoment)
     ASSERT_TRUE(picture);
     EXPECT_LT(difference(decodeDirectly(programmeFile(), t), *picture), 2.0) << t;
   }
+}
+
+TEST_F(PlayerPictureTest, TheLayerSaysWhenItsPictureChangesNext) {
+  ns::ManualClock clock;
+  auto player = readyPlayer("/video/1001/clip.mp4");
+  auto view = viewFor(player);
+  const av::PlayerLayer& layer = view->playerLayer();
+  // Paused, with its own frame drawn, the picture stands still.
+  shoot(view);
+  EXPECT_EQ(layer.nextPictureChange(clock.now()), std::nullopt);
+  // A seek while paused wants the new frame drawn: at once, or soon while it is decoded.
+  player->seekToTime(seconds(2.0));
+  auto afterSeek = layer.nextPictureChange(clock.now());
+  ASSERT_TRUE(afterSeek);
+  EXPECT_LE(*afterSeek - clock.now(), 0.05);
+  auto still = shoot(view);
+  EXPECT_EQ(layer.nextPictureChange(clock.now()), std::nullopt);
+
+  // Playing, the next frame's moment: 25 frames a second.
+  player->play();
+  ASSERT_TRUE(testsupport::spinUntil([&] { return layer.nextPictureChange(clock.now()) > clock.now(); }));
+  auto next = layer.nextPictureChange(clock.now());
+  EXPECT_LE(*next - clock.now(), 0.04 + 1e-6);
+  // The picture changes there, and not before.
+  clock.advance(*next - clock.now() - 0.001);
+  auto before = ui::renderView(view, 1);
+  clock.advance(0.002);
+  auto after = ui::renderView(view, 1);
+  ASSERT_TRUE(before && after);
+  EXPECT_TRUE(std::ranges::equal(still->pixels(), before->pixels()));
+  EXPECT_FALSE(std::ranges::equal(before->pixels(), after->pixels()));
+  EXPECT_LT(difference(decodeDirectly(programmeFile(), 2.04), *after), 2.0);
+
+  player->pause();
+  ui::renderView(view, 1);
+  EXPECT_EQ(layer.nextPictureChange(clock.now()), std::nullopt) << "paused again";
 }
 
 struct GravityCase {

@@ -2,6 +2,7 @@
 // page's frame below it, its style as drawn, and the touches it keeps.
 #include <gtest/gtest.h>
 
+#include "Foundation/Clock.h"
 #include "ScreenTestSupport.h"
 #include "UIKit/Button.h"
 #include "UIKit/StatusBar.h"
@@ -126,5 +127,42 @@ TEST(StatusBarRefreshTest, TheBarShowsTheTimeAndTheNetworkActivityWhenRefreshed)
   ui::Application::sharedApplication()->setNetworkActivityIndicatorVisible(false);
   EXPECT_TRUE(bar->refresh());
 }
+
+struct NextChangeCase {
+  const char* name;
+  bool activity;
+  bool hidden;
+  std::optional<double> after;  // seconds after the start until the bar changes by itself
+};
+
+class StatusBarNextChangeTest : public ::testing::TestWithParam<NextChangeCase> {};
+
+TEST_P(StatusBarNextChangeTest, TheBarSaysWhenItChangesNextAndChangesThen) {
+  const NextChangeCase& c = GetParam();
+  // 30.02 s into a minute on the process clock.
+  const double start = 1'800'000'030.02;
+  ns::ManualClock clock(start);
+  testsupport::ScreenScope screen(ui::DeviceProfile::phone());
+  auto window = screen.showWindow(std::make_shared<ui::ViewController>()->init());
+  auto app = ui::Application::sharedApplication();
+  app->setNetworkActivityIndicatorVisible(c.activity);
+  app->setStatusBarHidden(c.hidden);
+  auto& bar = window->statusBar();
+  bar->refresh();
+  auto next = bar->nextChange(clock.now());
+  ASSERT_EQ(next.has_value(), c.after.has_value());
+  if (!next) return;
+  EXPECT_NEAR(*next - start, *c.after, 1e-6);
+  clock.advance(*next - clock.now() - 0.001);
+  EXPECT_FALSE(bar->refresh()) << "not yet";
+  clock.advance(0.002);
+  EXPECT_TRUE(bar->refresh());
+}
+
+INSTANTIATE_TEST_SUITE_P(States, StatusBarNextChangeTest,
+                         ::testing::Values(NextChangeCase{"the_next_minute", false, false, 29.98},
+                                           NextChangeCase{"the_spinner_s_next_step", true, false, 0.08},
+                                           NextChangeCase{"hidden", true, true, std::nullopt}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace

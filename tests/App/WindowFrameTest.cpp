@@ -1,0 +1,263 @@
+// When the window draws: only when something it shows changes, as often as it moves while it
+// moves, and never while all stands still; events posted to it are handled at once. A page of
+// plain views in the window through SDL's offscreen driver, on the manual clock.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "App/ClientProgram.h"
+#include "Foundation/Clock.h"
+#include "Foundation/RunLoop.h"
+#include "UIKit/ActivityIndicatorView.h"
+#include "UIKit/Application.h"
+#include "UIKit/Button.h"
+#include "UIKit/Label.h"
+#include "UIKit/Screen.h"
+#include "UIKit/SearchBar.h"
+#include "UIKit/ViewController.h"
+#include "UIKit/Window.h"
+#include "support/RunLoopSpin.h"
+
+namespace {
+
+// 10 s into a minute, so that no minute of the status bar's turns within a test.
+constexpr double kStart = 1'800'000'010;
+
+class WindowFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* old = std::getenv("SDL_VIDEODRIVER")) previousDriver_ = old;
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    clock_.emplace(kStart);
+    open({"--window", "--device", "tablet", "--scale", "1"});
+  }
+  void TearDown() override {
+    close();
+    clock_.reset();
+    if (previousDriver_)
+      setenv("SDL_VIDEODRIVER", previousDriver_->c_str(), 1);
+    else
+      unsetenv("SDL_VIDEODRIVER");
+  }
+
+  // The window host over a key window holding a white page, launched and drawn once.
+  void open(const std::vector<std::string>& arguments) {
+    ClientOptions options;
+    std::string error;
+    ASSERT_TRUE(ClientOptions::parse(arguments, options, error)) << error;
+    previousProfile_ = ui::Device::setProfile(options.device);
+    ui::Application::sharedApplication()->reset();
+    page_ = std::make_shared<ui::ViewController>()->init();
+    page_->view()->setBackgroundColor(ui::Color::whiteColor());
+    window_ = std::make_shared<ui::Window>()->initWithFrame(ui::Screen::mainScreen()->bounds());
+    window_->makeKeyAndVisible();
+    window_->setRootViewController(page_);
+    host_ = makeWindowHost(options, nullptr, error);
+    ASSERT_TRUE(host_) << error;
+    host_->applicationDidLaunch();
+    settle();
+    ASSERT_EQ(host_->framesDrawn(), 1u);
+  }
+  void close() {
+    if (host_) host_->applicationDidExit(0);
+    host_.reset();
+    if (auto responder = ui::Responder::currentFirstResponder()) responder->resignFirstResponder();
+    if (window_) window_->resignKeyWindow();
+    window_.reset();
+    page_.reset();
+    ui::Application::sharedApplication()->reset();
+    if (previousProfile_) ui::Device::setProfile(*previousProfile_);
+    previousProfile_.reset();
+  }
+
+  // Lets the main run loop do what is due now, without the clock moving.
+  static void settle() {
+    auto loop = ns::RunLoop::mainRunLoop();
+    while (loop->runOnce(0)) {
+    }
+  }
+  // The pictures drawn while the clock runs on by `seconds` (stopping at every timer on the way).
+  std::uint64_t framesOver(double seconds) {
+    const auto before = host_->framesDrawn();
+    clock_->advance(seconds);
+    settle();
+    return host_->framesDrawn() - before;
+  }
+  std::uint64_t framesFor(const std::function<void()>& change) {
+    const auto before = host_->framesDrawn();
+    change();
+    settle();
+    return host_->framesDrawn() - before;
+  }
+
+  std::optional<ns::ManualClock> clock_;
+  std::shared_ptr<ClientWindowHost> host_;
+  std::shared_ptr<ui::ViewController> page_;
+  std::shared_ptr<ui::Window> window_;
+  std::optional<ui::DeviceProfile> previousProfile_;
+  std::optional<std::string> previousDriver_;
+};
+
+TEST_F(WindowFrameTest, AStillPageDrawsNothingAndAChangeDrawsOnePicture) {
+  auto label = std::make_shared<ui::Label>()->initWithFrame({20, 40, 300, 30});
+  EXPECT_EQ(framesFor([&] { page_->view()->addSubview(label); }), 1u);
+  EXPECT_EQ(framesOver(30), 0u) << "nothing moves";
+  EXPECT_EQ(framesFor([&] { label->setText("Фильмы"); }), 1u);
+  EXPECT_EQ(framesFor([] {}), 0u);
+  // Two changes in one turn of the loop: one picture.
+  EXPECT_EQ(framesFor([&] {
+              label->setText("Сериалы");
+              label->setTextColor(ui::Color::redColor());
+            }),
+            1u);
+  EXPECT_EQ(framesOver(10), 0u);
+}
+
+struct MotionCase {
+  const char* name;
+  // Sets something moving on the page; returns what stops it.
+  std::function<std::function<void()>(ui::View& page)> start;
+  double seconds;             // how long it is watched
+  std::uint64_t least, most;  // pictures drawn meanwhile
+};
+
+void PrintTo(const MotionCase& c, std::ostream* os) { *os << c.name; }
+
+class WindowMotionTest : public WindowFrameTest, public ::testing::WithParamInterface<MotionCase> {};
+
+TEST_P(WindowMotionTest, WhatMovesIsDrawnWhileItMovesAndNothingAfter) {
+  const MotionCase& c = GetParam();
+  std::function<void()> stop;
+  framesFor([&] { stop = c.start(*page_->view()); });
+  const auto moving = framesOver(c.seconds);
+  EXPECT_GE(moving, c.least);
+  EXPECT_LE(moving, c.most);
+  if (stop) {
+    EXPECT_LE(framesFor(stop), 1u);
+  }
+  EXPECT_EQ(framesOver(5), 0u) << "still again";
+}
+
+std::shared_ptr<ui::ActivityIndicatorView> spinnerOn(ui::View& parent) {
+  auto spinner = std::make_shared<ui::ActivityIndicatorView>()->initWithActivityIndicatorStyle(
+      ui::ActivityIndicatorViewStyle::gray);
+  spinner->setCenter({100, 100});
+  parent.addSubview(spinner);
+  spinner->startAnimating();
+  return spinner;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Motions, WindowMotionTest,
+    ::testing::Values(
+        // Twelve steps a second.
+        MotionCase{"spinner",
+                   [](ui::View& page) {
+                     auto spinner = spinnerOn(page);
+                     return [spinner] { spinner->stopAnimating(); };
+                   },
+                   2, 23, 25},
+        MotionCase{"spinner_in_a_hidden_view",
+                   [](ui::View& page) {
+                     auto box = std::make_shared<ui::View>()->initWithFrame({0, 100, 200, 200});
+                     page.addSubview(box);
+                     auto spinner = spinnerOn(*box);
+                     box->setHidden(true);
+                     return [spinner] { spinner->stopAnimating(); };
+                   },
+                   2, 0, 0},
+        // As often as the display draws, 60 times a second, for half a second.
+        MotionCase{"animation",
+                   [](ui::View& page) {
+                     auto box = std::make_shared<ui::View>()->initWithFrame({0, 100, 50, 50});
+                     box->setBackgroundColor(ui::Color::redColor());
+                     page.addSubview(box);
+                     ui::View::animateWithDuration(0.5, [box] { box->setFrame({200, 100, 50, 50}); });
+                     return std::function<void()>();
+                   },
+                   1, 28, 32},
+        // The status bar's spinner steps ten times a second.
+        MotionCase{"network_activity",
+                   [](ui::View&) {
+                     ui::Application::sharedApplication()->setNetworkActivityIndicatorVisible(true);
+                     return [] {
+                       ui::Application::sharedApplication()->setNetworkActivityIndicatorVisible(false);
+                     };
+                   },
+                   2, 19, 21},
+        // The caret shows and hides for 0.53 s each.
+        MotionCase{"caret",
+                   [](ui::View& page) {
+                     auto field = std::make_shared<ui::SearchBar>()->initWithFrame({0, 40, 300, 44});
+                     page.addSubview(field);
+                     field->becomeFirstResponder();
+                     return [field] { field->resignFirstResponder(); };
+                   },
+                   2.2, 4, 4}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(WindowFrameTest, TheStatusBarIsDrawnAgainWhenItsMinuteTurns) {
+  EXPECT_EQ(framesOver(49.9), 0u);
+  EXPECT_EQ(framesOver(0.2), 1u) << "10:01 where 10:00 was";
+}
+
+TEST_F(WindowFrameTest, PostedEventsAreHandledWithoutTheClockMoving) {
+  // A click is a tap where it falls, shown at once.
+  auto button = ui::Button::buttonWithType(ui::ButtonType::custom);
+  button->setFrame({0, 400, 200, 100});
+  int taps = 0;
+  button->addTarget(
+      nullptr,
+      [&](ui::Control& sender) {
+        ++taps;
+        sender.setBackgroundColor(ui::Color::redColor());
+      },
+      ui::ControlEventTouchUpInside);
+  auto field = std::make_shared<ui::SearchBar>()->initWithFrame({0, 40, 300, 44});
+  page_->view()->addSubview(button);
+  page_->view()->addSubview(field);
+  settle();
+  clock_->advance(1);
+  settle();
+  auto drawn = host_->framesDrawn();
+  host_->postMouse(ClientWindowHost::Mouse::down, 100, 450);
+  host_->postMouse(ClientWindowHost::Mouse::up, 100, 450);
+  EXPECT_TRUE(testsupport::spinUntil([&] { return taps == 1 && host_->framesDrawn() > drawn; }, 10));
+  EXPECT_EQ(host_->lastFrameTime(), kStart + 1) << "the clock did not move";
+
+  // Keys are read as they come; the picture waits for the typing to pause.
+  field->becomeFirstResponder();
+  settle();
+  drawn = host_->framesDrawn();
+  host_->postText("поездк");
+  host_->postKey(ClientWindowHost::Key::backspace);
+  EXPECT_TRUE(testsupport::spinUntil([&] { return field->text() == "поезд"; }, 10));
+  EXPECT_EQ(host_->framesDrawn(), drawn);
+  EXPECT_EQ(framesOver(0.09), 0u);
+  EXPECT_EQ(framesOver(0.02), 1u);
+}
+
+TEST_F(WindowFrameTest, TheWindowTakesTheLargestScaleThatFitsTheDisplay) {
+  // The offscreen display is 1024 x 768 pixels; the window's frame takes 40 of them in height.
+  struct Case {
+    const char* device;
+    double scale;
+    int width, height;
+  };
+  for (const Case& c : {Case{"tablet", 0.7, 538, 717}, Case{"tablet-landscape", 0.9, 922, 691},
+                        Case{"phone", 0.75, 480, 720}, Case{"phone-4in", 0.6, 384, 682}}) {
+    close();
+    open({"--window", "--device", c.device});
+    EXPECT_DOUBLE_EQ(host_->windowScale(), c.scale) << c.device;
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    ASSERT_TRUE(host_->readPixels(width, height, pixels));
+    EXPECT_EQ(width, c.width) << c.device;
+    EXPECT_EQ(height, c.height) << c.device;
+  }
+}
+
+}  // namespace
