@@ -32,7 +32,7 @@ std::string ClientOptions::usage() {
          "                       the script NAME.vcc)\n"
          "  --time-limit SECONDS how long the page may take to settle (default: 60)\n"
          "  --scale FACTOR       the window's size against the device's, e.g. 0.75 (default: the\n"
-         "                       largest of 1, 0.75 and 0.5 that fits the display)\n";
+         "                       largest up to 1, in steps of 5 %, that fits the display)\n";
 }
 
 bool ClientOptions::deviceFromName(const std::string& name, ClientOptions& options) {

@@ -26,7 +26,7 @@ struct ClientOptions {
   // Whether --out chose the folder (else a script's pictures go into out/<script name>).
   bool outGiven = false;
   double timeLimitSeconds = 60;
-  // The window's size against the device's (0: the largest of 1, 0.75 and 0.5 that fits the display).
+  // The window's size against the device's (0: the largest up to 1, in steps of 5 %, that fits the display).
   double windowScale = 0;
 
   // The usage text, one option a line.
