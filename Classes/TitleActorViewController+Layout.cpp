@@ -262,7 +262,7 @@ void TitleActorViewController::createFilmsScrollView() {
   for (const ns::Value& film : *films) {
     if (!film.isDictionary()) continue;
     auto tile = std::make_shared<TLVideoItemPriview>()->initWithFrame({x, 20, w - 20, 200});
-    std::string id = TLSettings::stringFromObject(film["ID"]);
+    std::string id = TLSettings::idFromObject(film["ID"]);
     tile->setTitle(TLSettings::stringFromObject(film["name"]));
     tile->setDescription(TLSettings::stringFromObject(film["genre"]));
     tile->setID(ns::Value(id).intValue());

@@ -176,7 +176,7 @@ void TitlePageViewController::titleRecordReceived(const ns::Value& json) {
     std::string title = str(json["title"]);
     std::string videoURL = str(json["url"]);
     std::string ageFrom = str(json["age_from"]);
-    std::string parentId = str(json["parent_id"]);
+    std::string parentId = TLSettings::idFromObject(json["parent_id"]);
     std::string rubricName = str(json["rubric_name"]);
     std::string genreName = str(json["genre_name"]);
     dopInfo_ = ns::Dictionary{{"rubric_name", rubricName}, {"age", ageFrom}, {"genre", genreName}};

@@ -9,6 +9,7 @@
 namespace {
 
 std::string text(const ns::Value& item, const char* key) { return TLSettings::stringFromObject(item[key]); }
+std::string id(const ns::Value& item, const char* key) { return TLSettings::idFromObject(item[key]); }
 
 // A rating as the readers take it, text or number; anything else is "".
 ns::Value rating(const ns::Value& item) {
@@ -18,14 +19,14 @@ ns::Value rating(const ns::Value& item) {
 }
 
 ns::Dictionary record(const ns::Value& item, const TLTitleListCache::RowFacts& facts, bool withItemRating) {
-  std::string parentId = text(item, "parent_id");
+  std::string parentId = id(item, "parent_id");
   ns::Dictionary r{
       {"title", text(item, "title")},
       {"image", text(item, "image")},
       {"url", text(item, "url")},
       {"description", text(item, "description")},
       {"category", text(item, "category")},
-      {"id", text(item, "id")},
+      {"id", id(item, "id")},
       {"parent_id", parentId.empty() ? facts.parentId : parentId},
       {"item_type", facts.itemType},
   };

@@ -17,6 +17,13 @@ std::string stringFrom(const ns::Value& value) {
   return text ? *text : std::string();
 }
 
+// An id as text: a string as it is, an integer (as the service sends some) as its digits.
+std::string idFrom(const ns::Value& value) {
+  if (value.isUnsigned()) return std::to_string(value.unsignedLongLongValue());
+  if (value.isInteger()) return std::to_string(value.longLongValue());
+  return stringFrom(value);
+}
+
 // The integer value of a number or of a string, otherwise 0.
 long long integerFrom(const ns::Value& value) {
   if (value.isNumber() || value.isString()) return value.longLongValue();
@@ -34,7 +41,7 @@ const AKMoviePlayerServices& AKMoviePlayerController::services() { return instal
 ns::Value AKMoviePlayerController::neighbourVideoItem(int step) const {
   if (playingIndexItem_ < 0 || static_cast<std::size_t>(playingIndexItem_) >= playList_.size()) return {};
   const ns::Value& entry = playList_[static_cast<std::size_t>(playingIndexItem_)];
-  std::string serialId = stringFrom(entry["serialId"]);
+  std::string serialId = idFrom(entry["serialId"]);
   if (serialId.empty() || !services().listFilePath) return {};
   auto path = services().listFilePath(serialId + "ser.plist");
   if (!path) return {};
@@ -95,14 +102,14 @@ void AKMoviePlayerController::didLoadVideoItem(const ns::Value& record, const st
     if (services().noServerItemDataAlert) services().noServerItemDataAlert();
   };
   if (!record.isDictionary()) return noData();
-  std::string itemId = stringFrom(record["id"]);
+  std::string itemId = idFrom(record["id"]);
   std::string shareUrl = stringFrom(record["share_url"]);
   const ns::Value& adv = record["adv"];
   std::string stream = adv.isDictionary() ? stringFrom(adv["stream"]) : std::string();
   std::string clickUrl = adv.isDictionary() ? stringFrom(adv["click_url"]) : std::string();
   std::string counter = adv.isDictionary() ? stringFrom(adv["counter"]) : std::string();
   std::string programme = stringFrom(record["url"]);
-  std::string parentId = stringFrom(record["parent_id"]);
+  std::string parentId = idFrom(record["parent_id"]);
 
   ns::Array list;
   if (!stream.empty())

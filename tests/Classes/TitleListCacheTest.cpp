@@ -21,7 +21,7 @@ const char* const kReply = R"({"rating": "7", "items": [
   "not a record",
   {"id": 502, "title": "Серия 2", "image": "http://h/i/502.jpg", "url": "http://h/t/502",
    "description": "о второй", "category": "Сериал", "parent_id": "77", "rating": 4},
-  {"id": "503", "title": "Серия 1", "parent_id": ""}]})";
+  {"id": "503", "title": "Серия 1", "parent_id": 78}]})";
 
 std::vector<std::string> keysOf(const Value& record) {
   return record.asDictionary() ? record.asDictionary()->keys() : std::vector<std::string>{};
@@ -79,10 +79,11 @@ TEST_F(TitleListCacheTest, RecordsKeepTheReplyOrderAndEndAtTheFirstMissingFact) 
     EXPECT_EQ(items.at(0)["title"], Value("Серия 3")) << c.name;
     EXPECT_EQ(items.at(2)["title"], Value("Серия 1")) << c.name;
     for (std::size_t i = 0; i < items.count(); ++i) EXPECT_EQ(keysOf(items.at(i)), c.keys) << c.name;
-    // Empty parent ids take the row's series id; numbers read as empty text.
+    // Empty parent ids take the row's series id; ids sent as numbers are kept as their digits.
     EXPECT_EQ(items.at(0)["parent_id"], Value(c.facts.parentId)) << c.name;
     EXPECT_EQ(items.at(1)["parent_id"], Value("77")) << c.name;
-    EXPECT_EQ(items.at(1)["id"], Value("")) << c.name;
+    EXPECT_EQ(items.at(1)["id"], Value("502")) << c.name;
+    EXPECT_EQ(items.at(2)["parent_id"], Value("78")) << c.name;
     EXPECT_EQ(items.at(0)["item_type"], Value(c.facts.itemType)) << c.name;
     if (c.phone) {
       EXPECT_EQ(items.at(0)["rating"], Value("9"));

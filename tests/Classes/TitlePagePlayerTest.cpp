@@ -81,28 +81,38 @@ TEST_F(TitlePlaylistTest, PlaylistAndShareRecordOfEachKind) {
 TEST_F(TitlePlaylistTest, SeriesRootPlaysItsLastListedEntry) {
   const sampleservice::Title* series = server_->catalogue().title("1081");
   ASSERT_TRUE(series && series->isSeries());
-  auto page = open(titleInfo("1081"));
-  // The entry's request starts from the root's reply.
-  ASSERT_TRUE(testsupport::spinUntil([] { return server_->requestsFor("get_title").size() >= 2; }));
-  ASSERT_TRUE(testsupport::spinUntil([&] {
-    return page->filmView()->playerViewController()->playList().size() == 1 &&
-           page->filmView()->playerViewController()->playList()[0]["serialId"].asString() &&
-           !page->filmView()->playerViewController()->playList()[0].asDictionary()->contains("seriesNumber");
-  }));
-  // The root's own record is asked for twice: by the page and by its episode strip.
-  std::vector<sampleservice::ServiceRequest> requests;
-  for (const auto& r : server_->requestsFor("get_title"))
-    if (r.params.at("title_id") != "1081") requests.push_back(r);
-  ASSERT_EQ(requests.size(), 1u) << requests.back().params.at("title_id");
   // The list is newest first, so its last entry is the first episode.
   const std::string first = series->episodes.front().id;
-  EXPECT_EQ(requests[0].params.at("title_id"), first);
-  const ns::Array& list = page->filmView()->playerViewController()->playList();
-  ASSERT_FALSE(list.empty());
-  EXPECT_EQ(*list.back()["videoItemId"].asString(), first);
-  EXPECT_FALSE(list.back().asDictionary()->contains("seriesNumber"));
-  std::string image = *page->filmView()->playerViewController()->shareInfo()["image"].asString();
-  EXPECT_NE(image.find("/e" + first + ".png"), std::string::npos);
+  // The entry's record as the catalogue sends it, and with its ids as JSON numbers.
+  for (bool numeric : {false, true}) {
+    SCOPED_TRACE(numeric ? "numeric ids" : "text ids");
+    server_->clearLog();
+    if (numeric)
+      setTitle(first, R"({"id": )" + first + R"(, "parent_id": 1081, "url": ")" +
+                          server_->url("/video/" + first + "/index.m3u8") + R"("})");
+    auto page = open(titleInfo("1081"));
+    // The entry's request starts from the root's reply.
+    ASSERT_TRUE(testsupport::spinUntil([] { return server_->requestsFor("get_title").size() >= 2; }));
+    ASSERT_TRUE(testsupport::spinUntil([&] {
+      const ns::Array& list = page->filmView()->playerViewController()->playList();
+      return list.size() == 1 && list[0]["serialId"].asString() &&
+             !list[0].asDictionary()->contains("seriesNumber");
+    }));
+    // The root's own record is asked for twice: by the page and by its episode strip.
+    std::vector<sampleservice::ServiceRequest> requests;
+    for (const auto& r : server_->requestsFor("get_title"))
+      if (r.params.at("title_id") != "1081") requests.push_back(r);
+    ASSERT_EQ(requests.size(), 1u) << requests.back().params.at("title_id");
+    EXPECT_EQ(requests[0].params.at("title_id"), first);
+    const ns::Array& list = page->filmView()->playerViewController()->playList();
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list.back()["videoItemId"], ns::Value(first));
+    EXPECT_EQ(list.back()["serialId"], ns::Value("1081"));
+    EXPECT_FALSE(list.back().asDictionary()->contains("seriesNumber"));
+    std::string image = *page->filmView()->playerViewController()->shareInfo()["image"].asString();
+    EXPECT_NE(image.find("/e" + first + ".png"), std::string::npos);
+    testsupport::awaitRequestsEnded();
+  }
 }
 
 TEST_F(TitlePlaylistTest, AReloadFromThePlayerKeepsThePlayersPlaylist) {

@@ -43,8 +43,9 @@ TEST_F(TitleRecordTest, ReadsTheProducerAndDetailLinesOfEachRecordForm) {
        "", "Z, W", "", "", false},
       {"age of zero, rating not a number", R"({"title":"T","age_from":"0","rating":"abc"})", "", "0+", "", "",
        false},
-      {"numeric parent id reads as empty", R"({"title":"T","parent_id":77,"rating":"0"})", "", "", "", "",
-       false},
+      {"numeric parent id reads as its digits", R"({"title":"T","parent_id":77,"rating":"0"})", "", "", "77",
+       "", false},
+      {"fractional parent id reads as empty", R"({"title":"T","parent_id":7.5})", "", "", "", "", false},
       {"advertising", R"({"title":"T","adv":{"stream":"http://a/s","click_url":"c","counter":"n"}})", "", "",
        "", "http://a/s", false},
   };

@@ -161,6 +161,26 @@ TEST_F(PlayerSteppingTest, NextPlaysTheNewEpisodeAndSharesItsAddressWithTheOldMe
   EXPECT_EQ(str(player->prevVideoItem()["id"]), "501");
 }
 
+// The service sends some ids as JSON numbers: the episode is still found in its series' list and
+// the steps go on from it.
+TEST_F(PlayerSteppingTest, AnEpisodeRecordWithNumericIdsStepsOnFromItsOwnPlace) {
+  ns::ManualClock clock;
+  ns::Dictionary record = *episode("502").asDictionary();
+  record.set("id", 502);
+  record.set("parent_id", 77);
+  serve("502", ns::Value(std::move(record)));
+  playEpisode("501");
+  player->nextVideo();
+  ASSERT_TRUE(waitTold(1));
+  EXPECT_EQ(delegate->told[0]["id"], ns::Value("502"));
+  EXPECT_EQ(delegate->told[0]["parent_id"], ns::Value("77"));
+  ASSERT_EQ(player->playList().size(), 1u);
+  EXPECT_EQ(player->playList()[0]["serialId"], ns::Value("77"));
+  EXPECT_EQ(str(player->nextVideoItem()["id"]), "503");
+  EXPECT_EQ(str(player->prevVideoItem()["id"]), "501");
+  ASSERT_TRUE(waitReady());
+}
+
 TEST_F(PlayerSteppingTest, AnEpisodeWithAnAdvertisementPlaysItFirst) {
   ns::ManualClock clock;
   serve("501", episode("501", true));
