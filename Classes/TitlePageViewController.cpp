@@ -251,7 +251,7 @@ void TitlePageViewController::titleRecordReceived(const ns::Value& json) {
       loadSeriesView(str(senderInfo_["url"]), str(senderInfo_["parent_id"]));
     } else if (!isItemIsEpisode()) {
       loadSeriesView(str(senderInfo_["url"]), ns::format("%@", senderInfo_["id"]));
-      if (!isPhone() && advancedView_) advancedView_->setHidden(false);
+      if (!isPhone()) showAdvancedView();
       if (segmentedControl_) segmentedControl_->setHidden(false);
     }
     if (!isPhone()) {

@@ -163,6 +163,8 @@ class TitlePageViewController : public ui::ViewController,
   ns::Value shareInfoFor(const std::string& url, const std::string& image) const;
   // Switches an episode's auto-play on now when the page is on screen, else when it appears.
   void requestAutoPlay();
+  // Shows the related row, loading or loaded; one whose load failed stays hidden, as its section.
+  void showAdvancedView();
 
   ns::Value senderInfo_;
   ns::Value cacheSenderDictionary_;

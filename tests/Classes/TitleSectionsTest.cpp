@@ -298,6 +298,40 @@ TEST_F(TitleSectionsTest, AFilmLosesItsSeriesRowAndAFailingRelatedRowClearsItsFl
   EXPECT_EQ(page->segmentedControl()->buttons().size(), 2u);
 }
 
+// A related row whose load fails shows nothing, whether it fails before or after the title record
+// arrives; its spinner has stopped.
+TEST_F(TitleSectionsTest, AFailedRelatedRowStaysHiddenWhicheverReplyComesFirst) {
+  for (bool relatedFirst : {true, false}) {
+    SCOPED_TRACE(relatedFirst ? "the related titles fail first" : "the title record comes first");
+    testsupport::clearAppCaches();
+    Override broken;
+    broken.status = 500;
+    broken.held = !relatedFirst;
+    server_->setOverride("/api/mobile", "get_related", broken);
+    Override later;
+    later.held = true;
+    if (relatedFirst) server_->setOverride("/api/mobile", "get_title", later);
+    auto page = std::make_shared<TitlePageViewController>()->initWithTitleInfo(titleInfo("1001"));
+    auto related = page->advancedView();
+    ASSERT_TRUE(related);
+    auto first = [&] {
+      return relatedFirst ? related->isLoadFailed() : page->titleParsedData().isDictionary();
+    };
+    ASSERT_TRUE(testsupport::spinUntil([&] { return first() && server_->heldCount() > 0; }));
+    if (relatedFirst) server_->clearOverrides();
+    server_->releaseHeld();
+    ASSERT_TRUE(testsupport::spinUntil(
+        [&] { return related->isLoadFailed() && page->titleParsedData().isDictionary(); }));
+    testsupport::awaitRequestsEnded();
+    server_->clearOverrides();
+    EXPECT_FALSE(page->isAdvanced());
+    EXPECT_TRUE(related->isHidden());
+    EXPECT_FALSE(related->activityView()->isAnimating());
+    EXPECT_TRUE(page->isRoles()) << "the rest of the page is there";
+    EXPECT_EQ(page->segmentedControl()->buttons().size(), 2u);
+  }
+}
+
 // The catalogue sends the second most popular title of each category with its id as a JSON number.
 // Opened from a home row, such a title asks for its own related titles and shows them.
 TEST_F(TitleSectionsTest, TitlesWithNumericIdsOpenedFromAHomeRowShowTheirOwnRelatedTitles) {
