@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,10 @@ class TitlePageViewController : public ui::ViewController,
                                 public TLRubricScrollViewDelegate,
                                 public AKMoviePlayerControllerDelegate {
  public:
+  // The persons of a title kept from its record, its first this many: each is a tile in the
+  // persons row and section, and a cast runs to a handful.
+  static constexpr std::size_t kMaxPersons = 100;
+
   TitlePageViewController();
   ~TitlePageViewController() override;
   TitlePageViewController(const TitlePageViewController&) = delete;

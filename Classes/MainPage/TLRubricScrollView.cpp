@@ -131,11 +131,14 @@ void TLRubricScrollView::parseJSONForSerial(const ns::Value& JSON, const std::st
   // A reply of the wrong shape reports like an empty one, except in a file row (no delegate yet).
   const ns::Value& items = JSON["items"];
   if (!items.isArray() || items.count() == 0) return reportNotLoaded();
-  ns::Array tiles;
   bool episodes = sortString() == "ser";
-  for (std::size_t i = items.count(); i-- > 0;)
-    if (items.at(i).isDictionary())
-      tiles.emplace_back(RubricTileInfo::fromTitleListItem(items.at(i), parent_id(), episodes));
+  // The row shows what the list file keeps, last first.
+  ns::Array kept = TLTitleListCache::listItems(
+      JSON, episodes ? TLTitleListCache::kMaxEpisodes : TLTitleListCache::kMaxRelatedTitles);
+  ns::Array tiles;
+  tiles.reserve(kept.size());
+  for (auto item = kept.rbegin(); item != kept.rend(); ++item)
+    tiles.emplace_back(RubricTileInfo::fromTitleListItem(*item, parent_id(), episodes));
   dataHasBeenLoadedForCategory(rubrickName, tiles);
 }
 

@@ -1,7 +1,6 @@
 // Stepping through a series: the neighbouring episode from the cached episode list, its title
 // record from the service, and the new playlist built from it.
 #include "AKMoviePlayer/AKMoviePlayerController.h"
-#include "Foundation/PropertyList.h"
 #include "Foundation/URLRequest.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
 
@@ -42,12 +41,9 @@ ns::Value AKMoviePlayerController::neighbourVideoItem(int step) const {
   if (playingIndexItem_ < 0 || static_cast<std::size_t>(playingIndexItem_) >= playList_.size()) return {};
   const ns::Value& entry = playList_[static_cast<std::size_t>(playingIndexItem_)];
   std::string serialId = idFrom(entry["serialId"]);
-  if (serialId.empty() || !services().listFilePath) return {};
-  auto path = services().listFilePath(serialId + "ser.plist");
-  if (!path) return {};
-  auto list = ns::dictionaryWithContentsOfFile(*path);
-  if (!list) return {};
-  const ns::Array* items = (*list)["items"].asArray();
+  if (serialId.empty() || !services().readListFile) return {};
+  ns::Value list = services().readListFile(serialId + "ser.plist");
+  const ns::Array* items = list["items"].asArray();
   if (!items) return {};
   long long current = integerFrom(entry["videoItemId"]);
   for (std::size_t i = 0; i < items->size(); ++i) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "AKMoviePlayer/AKMoviePlayerController.h"
+#include "Classes/MainPage/TLTitleListCache.h"
 #include "Classes/MainPage/TLVideoItemPriview.h"
 #include "Classes/SocialNetwork/ShareSheetView.h"
 #include "Classes/TLSettings.h"
@@ -384,10 +385,13 @@ TEST_F(TitlePlaylistTest, ThePlayerUsesTheListFilesAndShareSheets) {
   setTitle("961", R"({"title":"Кино","url":"http://a/v"})");
   auto page = open(titleInfo("961", ""));
   const auto& services = AKMoviePlayerController::services();
-  ASSERT_TRUE(services.listFilePath);
-  EXPECT_EQ(services.listFilePath("77ser.plist"), TLSettings::getPlistDirectoryWithFileName("77ser.plist"));
-  EXPECT_TRUE(services.listFilePath("77ser.plist").has_value());
-  EXPECT_FALSE(services.listFilePath("../77ser.plist").has_value());
+  ASSERT_TRUE(services.readListFile);
+  ns::Array episodes(TLTitleListCache::kMaxEpisodes + 1, ns::Value(ns::Dictionary{{"id", "5"}}));
+  ASSERT_TRUE(ns::writePropertyListToFile(ns::Value(ns::Dictionary{{"items", episodes}}),
+                                          *TLSettings::getPlistDirectoryWithFileName("77ser.plist")));
+  EXPECT_EQ(services.readListFile("77ser.plist")["items"].count(), TLTitleListCache::kMaxEpisodes)
+      << "the list as the page reads it";
+  EXPECT_TRUE(services.readListFile("../77ser.plist").isNil());
 
   ASSERT_TRUE(services.openShareSheet);
   auto host = page->filmView()->playerViewController()->view();

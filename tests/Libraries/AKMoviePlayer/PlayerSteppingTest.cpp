@@ -40,9 +40,8 @@ class PlayerSteppingTest : public PlayerControllerTest {
 
   void installServices() {
     AKMoviePlayerServices services;
-    services.listFilePath = [this](const std::string& name) -> std::optional<std::string> {
-      if (name == "TLSettings") return std::nullopt;
-      return dir.file(name);
+    services.readListFile = [this](const std::string& name) {
+      return ns::propertyListWithContentsOfFile(dir.file(name));
     };
     services.noServerItemDataAlert = [this] { ++noDataAlerts; };
     services.showConnectionError = [this](const ns::ErrorPtr&) { ++connectionErrors; };
