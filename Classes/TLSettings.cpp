@@ -234,6 +234,13 @@ int TLSettings::intFromObject(const ns::Value& object) {
   return object.isNumber() || object.isString() ? object.intValue() : 0;
 }
 
+std::string TLSettings::idFromObject(const ns::Value& object) {
+  if (const std::string* s = object.asString()) return *s;
+  if (object.isUnsigned()) return std::to_string(object.unsignedLongLongValue());
+  if (object.isInteger()) return std::to_string(object.longLongValue());
+  return {};
+}
+
 ns::Value TLSettings::dictionaryOrNilFromObject(const ns::Value& object) {
   return object.isDictionary() ? object : ns::Value();
 }

@@ -96,6 +96,9 @@ class TLSettings final {
   static int intFromObject(const ns::Value& object);
   static ns::Value dictionaryOrNilFromObject(const ns::Value& object);
   static ns::Value arrayOrNilFromObject(const ns::Value& object);
+  // A title, episode, person or category id as text: the service sends most as strings and some
+  // as JSON integers, which read as their decimal digits; anything else is "".
+  static std::string idFromObject(const ns::Value& object);
 
   // The connection alerts, titled "Ошибка" with the one button "OK", shown at once (main thread).
   static void noInternetConnectionAlert();

@@ -258,11 +258,16 @@ void TitleActorViewController::createFilmsScrollView() {
   ns::Value titles = TLSettings::arrayOrNilFromObject(actorDetailInfo_["titles"]);
   const ns::Array* films = titles.asArray();
   if (!films) return;
+  std::size_t count = std::min(films->size(), kMaxFilms);
+  if (count < films->size())
+    ns::log("A person record lists %d films; the strip shows the first %d",
+            static_cast<long long>(films->size()), static_cast<long long>(count));
   double x = 10;
-  for (const ns::Value& film : *films) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const ns::Value& film = (*films)[i];
     if (!film.isDictionary()) continue;
     auto tile = std::make_shared<TLVideoItemPriview>()->initWithFrame({x, 20, w - 20, 200});
-    std::string id = TLSettings::stringFromObject(film["ID"]);
+    std::string id = TLSettings::idFromObject(film["ID"]);
     tile->setTitle(TLSettings::stringFromObject(film["name"]));
     tile->setDescription(TLSettings::stringFromObject(film["genre"]));
     tile->setID(ns::Value(id).intValue());
@@ -273,7 +278,7 @@ void TitleActorViewController::createFilmsScrollView() {
     filmsScrollView_->addSubview(tile);
     x += kTileStep;
   }
-  filmsScrollView_->setContentSize({static_cast<double>(films->size()) * kTileStep, 180});
+  filmsScrollView_->setContentSize({static_cast<double>(count) * kTileStep, 180});
   filmsScrollView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
   cg::Rect strip = filmsScrollView_->frame();
   auto line = std::make_shared<ui::ImageView>()->initWithFrame({0, strip.height() - 2, strip.width(), 4});

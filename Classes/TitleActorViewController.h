@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -29,6 +30,8 @@
 class TitleActorViewController : public ui::ViewController, public TLMenuHooks {
  public:
   static constexpr const char* kFontName = "PF Square Sans Pro";
+  // The films strip shows the record's first this many: each is a tile, built at once.
+  static constexpr std::size_t kMaxFilms = 200;
 
   // The tablet sends the request only for a dictionary item.
   std::shared_ptr<TitleActorViewController> initWithItem(const ns::Value& item);

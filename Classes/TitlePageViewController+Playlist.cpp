@@ -125,13 +125,13 @@ void TitlePageViewController::loadSerialItemToPlayer(const std::string& url) {
             page->showAlertWithError(nullptr);
             return;
           }
-          const ns::Value& id = json["id"];
+          std::string id = TLSettings::idFromObject(json["id"]);
           const ns::Value& adv = json["adv"];
-          std::string parentId = str(json["parent_id"]);
+          std::string parentId = TLSettings::idFromObject(json["parent_id"]);
           if (page->shareUrlThisPage_.empty()) page->shareUrlThisPage_ = str(json["share_url"]);
-          ns::Array list = playListFor(str(adv["stream"]), str(id), str(adv["click_url"]),
-                                       str(adv["counter"]), str(json["url"]), parentId, std::nullopt);
-          int itemId = TLSettings::intFromObject(str(id));
+          ns::Array list = playListFor(str(adv["stream"]), id, str(adv["click_url"]), str(adv["counter"]),
+                                       str(json["url"]), parentId, std::nullopt);
+          int itemId = TLSettings::intFromObject(id);
           ns::Value share = page->shareInfoFor(page->shareUrlThisPage_,
                                                parentId.empty() ? TLSettings::posterForBaseVideo(itemId)
                                                                 : TLSettings::posterForEpisode(itemId));

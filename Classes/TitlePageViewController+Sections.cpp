@@ -154,7 +154,7 @@ void TitlePageViewController::loadSeriesView(const std::optional<std::string>& u
       row->setIsButtonEnabled(true);
       row->start();
       if (segmentedControl_) segmentedControl_->setHidden(false);
-      if (advancedView_) advancedView_->setHidden(false);
+      showAdvancedView();
       attach(seriesView_, me, &TitlePageViewController::showSeriesSubview);
       return;
     }
@@ -184,7 +184,7 @@ void TitlePageViewController::loadSeriesView(const std::optional<std::string>& u
     }
     loadSegmentedButton();
     if (segmentedControl_) segmentedControl_->setHidden(false);
-    if (advancedView_) advancedView_->setHidden(false);
+    showAdvancedView();
     attach(seriesView_, me, &TitlePageViewController::showSeriesSubview);
     if (row && titleScroll_) titleScroll_->addSubview(row);
     stopActivity();
@@ -267,6 +267,10 @@ void TitlePageViewController::loadRolesView() {
   changeTitleScrollOrientationTo(orientation);
 }
 
+void TitlePageViewController::showAdvancedView() {
+  if (advancedView_ && !advancedView_->isLoadFailed()) advancedView_->setHidden(false);
+}
+
 void TitlePageViewController::rubricViewDidLoadWithScrollView(
     bool loaded, const std::shared_ptr<TLRubricScrollView>& row) {
   TLLogExceptions([&] {
@@ -278,12 +282,13 @@ void TitlePageViewController::rubricViewDidLoadWithScrollView(
       attach(seriesView_, me, &TitlePageViewController::showSeriesSubview);
       stopActivity();
       loadSegmentedButton();
-      if (advancedView_) advancedView_->setHidden(false);
+      showAdvancedView();
       if (segmentedControl_) segmentedControl_->setHidden(false);
       if (!isSeries_ && seriesView_) seriesView_->removeFromSuperview();
     }
     if (row && row == advancedView_) {
       isAdvanced_ = loaded;
+      if (!loaded) row->setHidden(true);
       row->setIsButtonEnabled(true);
       attach(advancedView_, me, &TitlePageViewController::showAlsoSubView);
       stopActivity();

@@ -3,13 +3,13 @@
 #include <exception>
 #include <functional>
 
+#include "Classes/MainPage/TLTitleListCache.h"
 #include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
 #include "Classes/TLTitleFilmSubview.h"
 #include "Foundation/Exception.h"
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"
-#include "Foundation/PropertyList.h"
 #include "Foundation/URLRequest.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
 #include "UIKit/Application.h"
@@ -35,11 +35,14 @@ const ns::Value& dictionaryAt(const ns::Value& array, std::size_t index) {
   return entry;
 }
 
-// The directors' names of an info entry's items, each followed by a blank.
+// The directors' names of an info entry's items, each followed by a blank. The line is one label:
+// names past the first few would not show.
 void appendNames(std::string& line, const ns::Value& names) {
+  constexpr std::size_t kMaxNames = 20;
   if (names.isNil()) return;
   if (!names.isArray()) throw ns::Exception(ns::kInvalidArgumentException, "directors are not a list");
-  for (const ns::Value& name : *names.asArray()) line += ns::format("%@ ", name);
+  const ns::Array& list = *names.asArray();
+  for (std::size_t i = 0; i < list.size() && i < kMaxNames; ++i) line += ns::format("%@ ", list[i]);
 }
 
 std::string str(const ns::Value& v) { return TLSettings::stringFromObject(v); }
@@ -154,6 +157,11 @@ void TitlePageViewController::titleRecordReceived(const ns::Value& json) {
       return;
     }
     pageActors_ = json["actors"];
+    if (const ns::Array* actors = pageActors_.asArray(); actors && actors->size() > kMaxPersons) {
+      ns::log("A title record lists %d persons; the page keeps the first %d",
+              static_cast<long long>(actors->size()), static_cast<long long>(kMaxPersons));
+      pageActors_ = ns::Array(actors->begin(), actors->begin() + kMaxPersons);
+    }
     if (isPhone()) {
       isRoles_ = pageActors_.isArray() && pageActors_.count() > 0;
       loadSegmentedButton();
@@ -176,7 +184,7 @@ void TitlePageViewController::titleRecordReceived(const ns::Value& json) {
     std::string title = str(json["title"]);
     std::string videoURL = str(json["url"]);
     std::string ageFrom = str(json["age_from"]);
-    std::string parentId = str(json["parent_id"]);
+    std::string parentId = TLSettings::idFromObject(json["parent_id"]);
     std::string rubricName = str(json["rubric_name"]);
     std::string genreName = str(json["genre_name"]);
     dopInfo_ = ns::Dictionary{{"rubric_name", rubricName}, {"age", ageFrom}, {"genre", genreName}};
@@ -211,8 +219,7 @@ void TitlePageViewController::titleRecordReceived(const ns::Value& json) {
 
     // An episode's missing facts come from the first entry of its series' cached list.
     if (!parentId.empty()) {
-      auto path = TLSettings::getPlistDirectoryWithFileName(ns::format("%@ser.plist", parentId));
-      ns::Value series = path ? ns::propertyListWithContentsOfFile(*path) : ns::Value();
+      ns::Value series = TLTitleListCache::read(ns::format("%@ser.plist", parentId));
       const ns::Value& entries = series["items"];
       if (entries.isArray() && entries.count() > 0) {
         const ns::Value& entry = entries.at(0);
@@ -251,7 +258,7 @@ void TitlePageViewController::titleRecordReceived(const ns::Value& json) {
       loadSeriesView(str(senderInfo_["url"]), str(senderInfo_["parent_id"]));
     } else if (!isItemIsEpisode()) {
       loadSeriesView(str(senderInfo_["url"]), ns::format("%@", senderInfo_["id"]));
-      if (!isPhone() && advancedView_) advancedView_->setHidden(false);
+      if (!isPhone()) showAdvancedView();
       if (segmentedControl_) segmentedControl_->setHidden(false);
     }
     if (!isPhone()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,10 @@ class TitlePageViewController : public ui::ViewController,
                                 public TLRubricScrollViewDelegate,
                                 public AKMoviePlayerControllerDelegate {
  public:
+  // The persons of a title kept from its record, its first this many: each is a tile in the
+  // persons row and section, and a cast runs to a handful.
+  static constexpr std::size_t kMaxPersons = 100;
+
   TitlePageViewController();
   ~TitlePageViewController() override;
   TitlePageViewController(const TitlePageViewController&) = delete;
@@ -163,6 +168,8 @@ class TitlePageViewController : public ui::ViewController,
   ns::Value shareInfoFor(const std::string& url, const std::string& image) const;
   // Switches an episode's auto-play on now when the page is on screen, else when it appears.
   void requestAutoPlay();
+  // Shows the related row, loading or loaded; one whose load failed stays hidden, as its section.
+  void showAdvancedView();
 
   ns::Value senderInfo_;
   ns::Value cacheSenderDictionary_;

@@ -72,10 +72,11 @@ std::string CategoryTitlesQuery::url(int categoryId, int grouping, int genreId, 
 
 ns::Value CategoryTitlesQuery::titleRecord(const ns::Value& item) {
   auto text = [&](const char* key) { return TLSettings::stringFromObject(item[key]); };
+  auto id = [&](const char* key) { return TLSettings::idFromObject(item[key]); };
   return ns::Dictionary{
       {"name", text("title")},  {"year", text("year")}, {"description", text("description")},
       {"image", text("image")}, {"url", text("url")},   {"rating", text("rating")},
-      {"id", text("id")}};
+      {"id", id("id")}};
 }
 
 CategoryTitlesQuery::Reply CategoryTitlesQuery::readReply(const ns::Value& JSON) {

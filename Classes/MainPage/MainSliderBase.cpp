@@ -422,7 +422,7 @@ ns::Value MainSliderBase::posterRecordFromItem(const ns::Value& item) {
   return ns::Dictionary{{"name", name},
                         {"yeahr", text(info["year"])},
                         {"bgColor", bgColor},
-                        {"id", text(info["id"])},
+                        {"id", TLSettings::idFromObject(info["id"])},
                         {"country", text(info["country"])},
                         {"genre", text(info["description"])},
                         {"image", text(info["image"])},

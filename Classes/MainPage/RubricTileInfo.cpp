@@ -5,6 +5,7 @@
 namespace {
 
 std::string text(const ns::Value& item, const char* key) { return TLSettings::stringFromObject(item[key]); }
+std::string id(const ns::Value& item, const char* key) { return TLSettings::idFromObject(item[key]); }
 
 }  // namespace
 
@@ -29,7 +30,7 @@ ns::Dictionary RubricTileInfo::fromCategoryItem(const ns::Value& item) {
       {"description", text(item, "description")},
       {"url", text(item, "url")},
       {"image", text(item, "image")},
-      {"id", text(item, "id")},
+      {"id", id(item, "id")},
       {"image_big", text(item, "image_big")},
       // Only a non-empty text counts; a numeric rating reads as none.
       {"rating", text(item, "rating")},
@@ -39,13 +40,13 @@ ns::Dictionary RubricTileInfo::fromCategoryItem(const ns::Value& item) {
 
 ns::Dictionary RubricTileInfo::fromTitleListItem(const ns::Value& item, const std::string& rowParentId,
                                                  bool episodes) {
-  std::string parentId = text(item, "parent_id");
+  std::string parentId = id(item, "parent_id");
   return ns::Dictionary{
       {"name", text(item, "title")},
       {"image", text(item, "image")},
       {"url", text(item, "url")},
       {"description", text(item, "description")},
-      {"id", text(item, "id")},
+      {"id", id(item, "id")},
       {"category", text(item, "category")},
       {"genre_id", text(item, "genre_id")},
       {"parent_id", parentId.empty() ? rowParentId : parentId},

@@ -97,17 +97,17 @@ void TLRubricScrollView::loadCategory() {
         TLRubricScrollView& row = tablet(base);
         if (row.isCancelRequest()) return;
         // A reply of the wrong shape is a failed load: the page waits for every row's report.
-        if (!JSON.isDictionary()) return row.scrollViewHasBeenLoaded(false);
+        if (!JSON.isDictionary()) return row.reportNotLoaded();
         row.setRubricName(ns::uppercaseString(TLSettings::stringFromObject(JSON["title"])));
         row.setIsBIG(true);
         auto tiles = RubricTileInfo::tilesFromCategoryReply(JSON, newGroup);
-        if (!tiles) return row.scrollViewHasBeenLoaded(false);
+        if (!tiles) return row.reportNotLoaded();
         row.stopActivityIndicator();
         // Nothing in the tab's group is news, not a failure: the row stays empty under its heading.
         if (tiles->empty()) return row.scrollViewHasBeenLoaded(true);
         row.dataHasBeenLoadedForCategory(getCategoryIdFromUrl(url).value_or(""), *tiles);
       },
-      [](TLRubricScrollViewBase& row) { tablet(row).scrollViewHasBeenLoaded(false); });
+      [](TLRubricScrollViewBase& row) { tablet(row).reportNotLoaded(); });
 }
 
 void TLRubricScrollView::loadTitleList(const TitleListKind& kind) {
@@ -124,18 +124,21 @@ void TLRubricScrollView::loadTitleList(const TitleListKind& kind) {
         if (std::string(kind.sort) == "role") return row.dataHasBeenLoadedForCategory(kind.heading, {});
         row.parseJSONForSerial(JSON, row.rubricName());
       },
-      [](TLRubricScrollViewBase& row) { tablet(row).scrollViewHasBeenLoaded(false); });
+      [](TLRubricScrollViewBase& row) { tablet(row).reportNotLoaded(); });
 }
 
 void TLRubricScrollView::parseJSONForSerial(const ns::Value& JSON, const std::string& rubrickName) {
   // A reply of the wrong shape reports like an empty one, except in a file row (no delegate yet).
   const ns::Value& items = JSON["items"];
-  if (!items.isArray() || items.count() == 0) return scrollViewHasBeenLoaded(false);
-  ns::Array tiles;
+  if (!items.isArray() || items.count() == 0) return reportNotLoaded();
   bool episodes = sortString() == "ser";
-  for (std::size_t i = items.count(); i-- > 0;)
-    if (items.at(i).isDictionary())
-      tiles.emplace_back(RubricTileInfo::fromTitleListItem(items.at(i), parent_id(), episodes));
+  // The row shows what the list file keeps, last first.
+  ns::Array kept = TLTitleListCache::listItems(
+      JSON, episodes ? TLTitleListCache::kMaxEpisodes : TLTitleListCache::kMaxRelatedTitles);
+  ns::Array tiles;
+  tiles.reserve(kept.size());
+  for (auto item = kept.rbegin(); item != kept.rend(); ++item)
+    tiles.emplace_back(RubricTileInfo::fromTitleListItem(*item, parent_id(), episodes));
   dataHasBeenLoadedForCategory(rubrickName, tiles);
 }
 
@@ -144,7 +147,7 @@ void TLRubricScrollView::saveJSONWithFileName(const std::string& fileName, const
 }
 
 void TLRubricScrollView::dataHasBeenLoadedForCategory(const std::string& category, const ns::Array& items) {
-  if (items.empty()) return scrollViewHasBeenLoaded(false);
+  if (items.empty()) return reportNotLoaded();
   stopActivityIndicator();
   setFilmsArray(items);
   addScrollView();
@@ -158,6 +161,11 @@ void TLRubricScrollView::stopAsync() {
   if (operationQueue_) operationQueue_->cancelAllOperations();
   rubricDelegate_.reset();
   setIsCancelRequest(true);
+}
+
+void TLRubricScrollView::reportNotLoaded() {
+  markLoadFailed();
+  scrollViewHasBeenLoaded(false);
 }
 
 void TLRubricScrollView::scrollViewHasBeenLoaded(bool loaded) {

@@ -83,6 +83,8 @@ class TLRubricScrollView final : public TLRubricScrollViewBase {
   void centreTileLabel(TLVideoItemPriviewBase& tile) const override;
 
  private:
+  // A failed or empty load: the spinner stops and the delegate hears NO.
+  void reportNotLoaded();
   void addOthersImages(const TileBuild& build);
   void addImagesAsync(const TileBuild& build);
 

@@ -72,6 +72,11 @@ void TLRubricScrollViewBase::stopActivityIndicator() {
   if (activityView_) activityView_->stopAnimating();
 }
 
+void TLRubricScrollViewBase::markLoadFailed() {
+  isLoadFailed_ = true;
+  stopActivityIndicator();
+}
+
 std::optional<std::string> TLRubricScrollViewBase::stringBetweenString(const std::string& start,
                                                                        const std::string& end,
                                                                        const std::string& inner) {

@@ -57,6 +57,8 @@ class TLRubricScrollViewBase : public ui::View {
   void setIsLabelCenter(bool center) { isLabelCenter_ = center; }
   bool isCancelRequest() const { return isCancelRequest_; }
   void setIsCancelRequest(bool cancel) { isCancelRequest_ = cancel; }
+  // The row's load failed or brought nothing: it has told its delegate NO and stopped its spinner.
+  bool isLoadFailed() const { return isLoadFailed_; }
   // Stored only.
   bool inMainPage() const { return inMainPage_; }
   void setInMainPage(bool value) { inMainPage_ = value; }
@@ -193,6 +195,7 @@ class TLRubricScrollViewBase : public ui::View {
   bool isButtonEnabled_ = false;
   bool isLabelCenter_ = false;
   bool isCancelRequest_ = false;
+  bool isLoadFailed_ = false;
   bool inMainPage_ = false;
   bool inOtherPage_ = false;
   std::shared_ptr<ui::ActivityIndicatorView> activityView_;
@@ -208,4 +211,6 @@ class TLRubricScrollViewBase : public ui::View {
   static std::shared_ptr<ui::ImageView> makeStripImage(double y, double width);
   // Takes the spinner off the row for good.
   void removeActivityIndicator();
+  // A failed load stops the spinner, which would otherwise turn over an empty row for ever.
+  void markLoadFailed();
 };

@@ -2,30 +2,37 @@
 
 #include "Classes/TLImageFetch.h"
 #include "Classes/TLSettings.h"
+#include "Foundation/FileManager.h"
 #include "Foundation/Format.h"
 #include "Foundation/PropertyList.h"
 #include "Foundation/String.h"
 
 namespace {
 
-std::string text(const ns::Value& item, const char* key) { return TLSettings::stringFromObject(item[key]); }
+// What the root dictionary and the "rating" add to the records in a list file, with room to spare.
+constexpr std::uintmax_t kRootBytes = 64 << 10;
 
-// A rating as the readers take it, text or number; anything else is "".
+std::string text(const ns::Value& item, const char* key) { return TLSettings::stringFromObject(item[key]); }
+std::string id(const ns::Value& item, const char* key) { return TLSettings::idFromObject(item[key]); }
+
+// A rating as the readers take it, text or number; anything else is "", and so is a text far
+// longer than a rating is.
 ns::Value rating(const ns::Value& item) {
   const ns::Value& value = item["rating"];
   if (value.isNumber() && !value.isBool()) return value;
-  return ns::Value(TLSettings::stringFromObject(value));
+  std::string text = TLSettings::stringFromObject(value);
+  return ns::Value(text.size() <= 32 ? std::move(text) : std::string());
 }
 
 ns::Dictionary record(const ns::Value& item, const TLTitleListCache::RowFacts& facts, bool withItemRating) {
-  std::string parentId = text(item, "parent_id");
+  std::string parentId = id(item, "parent_id");
   ns::Dictionary r{
       {"title", text(item, "title")},
       {"image", text(item, "image")},
       {"url", text(item, "url")},
       {"description", text(item, "description")},
       {"category", text(item, "category")},
-      {"id", text(item, "id")},
+      {"id", id(item, "id")},
       {"parent_id", parentId.empty() ? facts.parentId : parentId},
       {"item_type", facts.itemType},
   };
@@ -48,13 +55,43 @@ std::optional<std::string> TLTitleListCache::fileNameForTitleId(const std::strin
   return ns::format(format, titleId);
 }
 
+std::size_t TLTitleListCache::maxItemsOfFileName(const std::string& fileName) {
+  return kindOfFileName(fileName) == "ser" ? kMaxEpisodes : kMaxRelatedTitles;
+}
+
+ns::Array TLTitleListCache::listItems(const ns::Value& reply, std::size_t max) {
+  ns::Array kept;
+  const ns::Array* items = reply["items"].asArray();
+  if (!items) return kept;
+  for (const ns::Value& item : *items) {
+    if (kept.size() == max) {
+      ns::log("A title list holds more than %d items; the rest are left out", static_cast<long long>(max));
+      break;
+    }
+    if (item.isDictionary()) kept.push_back(item);
+  }
+  return kept;
+}
+
 TLTitleListCache::Outcome TLTitleListCache::write(const std::string& fileName, const ns::Value& reply,
                                                   const RowFacts& facts, bool withItemRating) {
   if (!reply.isDictionary()) return Outcome::wrongShape;
-  const ns::Value& items = reply["items"];
   ns::Array records;
-  for (std::size_t i = 0; i < items.count() && items.isArray(); ++i)
-    if (items.at(i).isDictionary()) records.emplace_back(record(items.at(i), facts, withItemRating));
+  // Each record is measured as a file of its own, which is longer than its part of the list file:
+  // the list stays within the bound the reader keeps to. The row's facts are copied into every
+  // record, so a long one multiplies.
+  std::uintmax_t bytes = 0;
+  for (const ns::Value& item : listItems(reply, maxItemsOfFileName(fileName))) {
+    ns::Value r(record(item, facts, withItemRating));
+    auto encoded = ns::PropertyListSerialization::dataWithPropertyList(r, ns::PropertyListFormat::XML);
+    bytes += encoded ? encoded->length() : kMaxFileBytes;
+    if (bytes > kMaxFileBytes - kRootBytes) {
+      ns::log("A title list's records take more than %d bytes; the rest are left out",
+              static_cast<long long>(kMaxFileBytes));
+      break;
+    }
+    records.push_back(std::move(r));
+  }
   // An empty list keeps the file the last load left.
   if (records.empty()) return Outcome::noItems;
 
@@ -72,8 +109,24 @@ TLTitleListCache::Outcome TLTitleListCache::write(const std::string& fileName, c
 ns::Value TLTitleListCache::read(const std::string& fileName) {
   auto path = TLSettings::getPlistDirectoryWithFileName(fileName);
   if (!path) return {};
+  auto manager = ns::FileManager::defaultManager();
+  auto attributes = manager->attributesOfItemAtPath(*path);
+  if (!attributes || attributes->isDirectory) return {};
+  // Only a hostile reply of an older client leaves such a file; reading it would cost every visit
+  // of the title a minute and gigabytes.
+  if (attributes->size > kMaxFileBytes) {
+    ns::log("Removing the list %@: %d bytes, more than any list holds", *path,
+            static_cast<long long>(attributes->size));
+    manager->removeItemAtPath(*path);
+    return {};
+  }
   auto root = ns::dictionaryWithContentsOfFile(*path);
-  return root ? ns::Value(std::move(*root)) : ns::Value();
+  if (!root) return {};
+  if (const ns::Array* items = (*root)["items"].asArray()) {
+    std::size_t max = maxItemsOfFileName(fileName);
+    if (items->size() > max) root->set("items", ns::Array(items->begin(), items->begin() + max));
+  }
+  return ns::Value(std::move(*root));
 }
 
 std::string TLTitleListCache::kindOfFileName(const std::string& fileName) {

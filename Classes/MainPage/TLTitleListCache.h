@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -15,6 +17,21 @@
 class TLTitleListCache final {
  public:
   TLTitleListCache() = delete;
+
+  // What a list keeps of a reply's items, its first this many: each costs a tile in the title
+  // page's row and section list. More episodes than the longest series runs; the service sends
+  // ten related titles.
+  static constexpr std::size_t kMaxEpisodes = 500;
+  static constexpr std::size_t kMaxRelatedTitles = 100;
+  // What a list file may hold: the writer leaves out the records past it, and a larger file, which
+  // this client never writes, is not read but removed.
+  static constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{4} << 20;
+
+  // kMaxEpisodes for an episodes file ("<id>ser.plist"), else kMaxRelatedTitles.
+  static std::size_t maxItemsOfFileName(const std::string& fileName);
+  // The dictionaries among a reply's "items", in order, at most `max` of them; none when "items"
+  // is not an array.
+  static ns::Array listItems(const ns::Value& reply, std::size_t max);
 
   // What the row that saves a list knows of the title being shown.
   struct RowFacts {
@@ -35,11 +52,13 @@ class TLTitleListCache final {
   static std::optional<std::string> fileNameForTitleId(const std::string& titleId, const char* format);
 
   // Writes the file from a get_title or get_related reply, atomically; an older file stays unless
-  // the new list is written whole. Elements of "items" that are not dictionaries are left out.
+  // the new list is written whole. Elements of "items" that are not dictionaries are left out, and
+  // so are those past the kind's count or past kMaxFileBytes.
   static Outcome write(const std::string& fileName, const ns::Value& reply, const RowFacts& facts,
                        bool withItemRating);
 
-  // The file's root dictionary, or nil when it is missing, unreadable or the name is refused.
+  // The file's root dictionary, its "items" cut to the kind's count; nil when it is missing,
+  // unreadable, larger than kMaxFileBytes or the name is refused.
   static ns::Value read(const std::string& fileName);
 
   // The kind of a list file from its name: the three characters that begin nine before its end

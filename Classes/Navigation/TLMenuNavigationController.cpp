@@ -324,7 +324,7 @@ void TLMenuNavigationController::categoryListLoaded(const ns::Value& json, bool 
       ns::Dictionary& entry = *copy.mutableDictionary();
       entry.set("url", TLSettings::stringFromObject(element["url"]));
       entry.set("title", TLSettings::stringFromObject(element["title"]));
-      entry.set("id", TLSettings::stringFromObject(element["id"]));
+      entry.set("id", TLSettings::idFromObject(element["id"]));
       list.push_back(std::move(copy));
     }
     if (!saveItems(list)) {

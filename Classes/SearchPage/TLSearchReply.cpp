@@ -32,6 +32,8 @@ std::string phoneText(const ns::Value& value) {
 ns::Value record(const ns::Value& item, bool withCategory, std::string (*text)(const ns::Value&)) {
   ns::Dictionary out;
   for (const auto& [from, to] : kRecordKeys) out.set(to, text(item[from]));
+  // Some ids come as JSON integers.
+  if (out["id"] == ns::Value("")) out.set("id", TLSettings::idFromObject(item["id"]));
   if (withCategory) out.set("category", text(item["category"]));
   return ns::Value(std::move(out));
 }

@@ -205,7 +205,7 @@ void TitlePageViewController_iphone::rubricViewDidLoadWithScrollView(
       if (activityForList_) activityForList_->stopAnimating();
       loadSegmentedButton();
       if (segmentedControl_) segmentedControl_->setHidden(false);
-      if (advancedView_) advancedView_->setHidden(false);
+      showAdvancedView();
     }
     if (row && row == advancedView_) {
       isAdvanced_ = loaded;

@@ -28,8 +28,9 @@ class AKMoviePlayerController;
 // What the player needs of the application around it, installed once by the application: where
 // the per-title list files are, and its two alerts. Absent services find no list and show no alert.
 struct AKMoviePlayerServices {
-  // The full path of a per-title list file, or none for a name that must not be used.
-  std::function<std::optional<std::string>(const std::string& fileName)> listFilePath;
+  // The root dictionary of a per-title list file, read within the application's bounds; nil for a
+  // missing or refused file.
+  std::function<ns::Value(const std::string& fileName)> readListFile;
   std::function<void()> noServerItemDataAlert;
   std::function<void(const ns::ErrorPtr& error)> showConnectionError;
   // The application's in-app share sheet for Facebook or VKontakte, built from the title's

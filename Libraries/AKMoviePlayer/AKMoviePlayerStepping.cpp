@@ -1,7 +1,6 @@
 // Stepping through a series: the neighbouring episode from the cached episode list, its title
 // record from the service, and the new playlist built from it.
 #include "AKMoviePlayer/AKMoviePlayerController.h"
-#include "Foundation/PropertyList.h"
 #include "Foundation/URLRequest.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
 
@@ -15,6 +14,13 @@ AKMoviePlayerServices& installedServices() {
 std::string stringFrom(const ns::Value& value) {
   const std::string* text = value.asString();
   return text ? *text : std::string();
+}
+
+// An id as text: a string as it is, an integer (as the service sends some) as its digits.
+std::string idFrom(const ns::Value& value) {
+  if (value.isUnsigned()) return std::to_string(value.unsignedLongLongValue());
+  if (value.isInteger()) return std::to_string(value.longLongValue());
+  return stringFrom(value);
 }
 
 // The integer value of a number or of a string, otherwise 0.
@@ -34,13 +40,10 @@ const AKMoviePlayerServices& AKMoviePlayerController::services() { return instal
 ns::Value AKMoviePlayerController::neighbourVideoItem(int step) const {
   if (playingIndexItem_ < 0 || static_cast<std::size_t>(playingIndexItem_) >= playList_.size()) return {};
   const ns::Value& entry = playList_[static_cast<std::size_t>(playingIndexItem_)];
-  std::string serialId = stringFrom(entry["serialId"]);
-  if (serialId.empty() || !services().listFilePath) return {};
-  auto path = services().listFilePath(serialId + "ser.plist");
-  if (!path) return {};
-  auto list = ns::dictionaryWithContentsOfFile(*path);
-  if (!list) return {};
-  const ns::Array* items = (*list)["items"].asArray();
+  std::string serialId = idFrom(entry["serialId"]);
+  if (serialId.empty() || !services().readListFile) return {};
+  ns::Value list = services().readListFile(serialId + "ser.plist");
+  const ns::Array* items = list["items"].asArray();
   if (!items) return {};
   long long current = integerFrom(entry["videoItemId"]);
   for (std::size_t i = 0; i < items->size(); ++i) {
@@ -95,14 +98,14 @@ void AKMoviePlayerController::didLoadVideoItem(const ns::Value& record, const st
     if (services().noServerItemDataAlert) services().noServerItemDataAlert();
   };
   if (!record.isDictionary()) return noData();
-  std::string itemId = stringFrom(record["id"]);
+  std::string itemId = idFrom(record["id"]);
   std::string shareUrl = stringFrom(record["share_url"]);
   const ns::Value& adv = record["adv"];
   std::string stream = adv.isDictionary() ? stringFrom(adv["stream"]) : std::string();
   std::string clickUrl = adv.isDictionary() ? stringFrom(adv["click_url"]) : std::string();
   std::string counter = adv.isDictionary() ? stringFrom(adv["counter"]) : std::string();
   std::string programme = stringFrom(record["url"]);
-  std::string parentId = stringFrom(record["parent_id"]);
+  std::string parentId = idFrom(record["parent_id"]);
 
   ns::Array list;
   if (!stream.empty())

@@ -363,13 +363,15 @@ TEST_F(PersonPageTest, TheFilmsStripSkipsWhatIsNoFilmAndItsTilesOpenTitles) {
   EXPECT_EQ(page->filmsScrollView()->contentSize().width, 675);
   EXPECT_EQ(tiles[0]->ID(), 1005);
   EXPECT_EQ(tiles[0]->rate(), 7);
-  EXPECT_EQ(tiles[1]->ID(), 0) << "a number where text is expected reads as nothing";
+  EXPECT_EQ(tiles[1]->ID(), 1006) << "an id sent as a number";
   EXPECT_EQ(page->titleForScroll()->text(), "Глеб Дроздов на Tavelo");
 
   NotificationRecorder opened("TLOpenVideoItem");
   tiles[0]->selectVideo();
-  ASSERT_EQ(opened.objects.size(), 1u);
+  tiles[1]->selectVideo();
+  ASSERT_EQ(opened.objects.size(), 2u);
   EXPECT_EQ(opened.objects[0]["url"], Value(TLSettings::getURLforSeriesListFilm("1005")));
+  EXPECT_EQ(opened.objects[1]["url"], Value(TLSettings::getURLforSeriesListFilm("1006")));
 
   auto bare = quietPage("Кирилл Лазарев");
   bare->setActorDetailInfo(Value(ns::Dictionary{{"id", "x"}}));

@@ -81,11 +81,31 @@ TEST(RubricTileInfoTest, CategoryRepliesGiveTheGroupOfTheSortKind) {
                                   {"image_big", "http://h/b/11.jpg"},
                                   {"rating", "8"},
                                   {"item_type", "base_video"}}));
-  // Values of other types read as empty text: a numeric rating or id, a missing rating.
-  for (const char* text : {R"({"id": 11, "rating": 8})", R"({"rating": null})", "{}"}) {
-    auto t = RubricTileInfo::fromCategoryItem(jsonText(text));
-    EXPECT_EQ(t["rating"], Value("")) << text;
-    EXPECT_EQ(t["id"], Value("")) << text;
+  // Ids come as text or as JSON integers; other values read as empty text, as does a numeric or
+  // missing rating.
+  struct IdCase {
+    const char* item;
+    const char* id;
+    const char* parentId;  // in a title list whose row gives "77"
+  };
+  const IdCase ids[] = {
+      {R"({"id": 11, "rating": 8, "parent_id": 3})", "11", "3"},
+      {R"({"id": "11", "parent_id": "3"})", "11", "3"},
+      {R"({"id": 18446744073709551615})", "18446744073709551615", "77"},
+      {R"({"id": -4, "parent_id": 0})", "-4", "0"},
+      {R"({"id": 11.5, "parent_id": 3.5})", "", "77"},
+      {R"({"id": true, "parent_id": [3]})", "", "77"},
+      {R"({"rating": null, "id": null})", "", "77"},
+      {"{}", "", "77"},
+  };
+  for (const IdCase& c : ids) {
+    Value reply = jsonText(c.item);
+    auto t = RubricTileInfo::fromCategoryItem(reply);
+    EXPECT_EQ(t["rating"], Value("")) << c.item;
+    EXPECT_EQ(t["id"], Value(c.id)) << c.item;
+    auto listed = RubricTileInfo::fromTitleListItem(reply, "77", false);
+    EXPECT_EQ(listed["id"], Value(c.id)) << c.item;
+    EXPECT_EQ(listed["parent_id"], Value(c.parentId)) << c.item;
   }
 }
 
@@ -165,9 +185,10 @@ TEST_F(RubricRowLoadTest, HomeRowsShowTheirCategorysPopularOrNewTitles) {
     ASSERT_EQ(row->filmsArray().size(), expected.count()) << sort;
     for (std::size_t i = 0; i < expected.count(); ++i)
       EXPECT_EQ(row->filmsArray()[i], Value(RubricTileInfo::fromCategoryItem(expected.at(i)))) << sort << i;
-    // The catalogue sends its second most popular title with a numeric id, which reads as none.
+    // The catalogue sends its second most popular title with a numeric id: its own.
     if (std::string(sort) == "popular") {
-      EXPECT_EQ(row->filmsArray()[1]["id"], Value(""));
+      ASSERT_TRUE(expected.at(1)["id"].isInteger());
+      EXPECT_EQ(row->filmsArray()[1]["id"], Value(std::to_string(expected.at(1)["id"].integerValue())));
     }
 
     auto phone = phoneRow(category("1"), sort);
@@ -212,7 +233,13 @@ TEST_F(RubricRowLoadTest, FailedAndWrongShapeRepliesReportNotLoaded) {
     ASSERT_TRUE(waitForReports(2)) << c.name;
     EXPECT_EQ(delegate_->reports, (std::vector<bool>{false, false})) << c.name;
     EXPECT_TRUE(tablet->filmsArray().empty()) << c.name;
-    EXPECT_TRUE(tablet->activityView()->isAnimating()) << c.name;
+    // No spinner turns over a row that will never fill.
+    for (TLRubricScrollViewBase* row : {static_cast<TLRubricScrollViewBase*>(tablet.get()),
+                                        static_cast<TLRubricScrollViewBase*>(phone.get())}) {
+      EXPECT_TRUE(row->isLoadFailed()) << c.name;
+      EXPECT_FALSE(row->activityView()->isAnimating()) << c.name;
+      EXPECT_TRUE(row->activityView()->isHidden()) << c.name;
+    }
   }
 }
 

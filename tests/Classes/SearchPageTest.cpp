@@ -150,6 +150,13 @@ TEST_F(SearchPageTest, ValuesThatAreNotTextBecomeTextOrEmpty) {
     EXPECT_EQ(*r["image"].asString(), "");
   }
   EXPECT_EQ(*grouped.groups[0].records[0]["rating"].asString(), "") << "the tablet takes text only";
+  // Ids come as text or as JSON integers.
+  for (const auto& [id, text] : {std::pair{"12", "12"}, {"\"12\"", "12"}, {"12.5", ""}, {"null", ""}}) {
+    auto found = TLSearchReply::groupForTablet(ns::JSONSerialization::JSONObjectWithString(
+        std::string(R"({"items": [{"title": "n", "category": "Фильм", "id": )") + id + "}]}"));
+    ASSERT_EQ(found.groups.size(), 1u) << id;
+    EXPECT_EQ(found.groups[0].records[0]["id"], ns::Value(text)) << id;
+  }
 
   auto page = phone("abc");
   const ns::Array& list = page->resultList();

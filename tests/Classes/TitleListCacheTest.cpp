@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <optional>
 
 #include "Classes/MainPage/TLRubricScrollView.h"
 #include "Classes/MainPage/TLTitleListCache.h"
@@ -21,7 +23,7 @@ const char* const kReply = R"({"rating": "7", "items": [
   "not a record",
   {"id": 502, "title": "Серия 2", "image": "http://h/i/502.jpg", "url": "http://h/t/502",
    "description": "о второй", "category": "Сериал", "parent_id": "77", "rating": 4},
-  {"id": "503", "title": "Серия 1", "parent_id": ""}]})";
+  {"id": "503", "title": "Серия 1", "parent_id": 78}]})";
 
 std::vector<std::string> keysOf(const Value& record) {
   return record.asDictionary() ? record.asDictionary()->keys() : std::vector<std::string>{};
@@ -79,10 +81,11 @@ TEST_F(TitleListCacheTest, RecordsKeepTheReplyOrderAndEndAtTheFirstMissingFact) 
     EXPECT_EQ(items.at(0)["title"], Value("Серия 3")) << c.name;
     EXPECT_EQ(items.at(2)["title"], Value("Серия 1")) << c.name;
     for (std::size_t i = 0; i < items.count(); ++i) EXPECT_EQ(keysOf(items.at(i)), c.keys) << c.name;
-    // Empty parent ids take the row's series id; numbers read as empty text.
+    // Empty parent ids take the row's series id; ids sent as numbers are kept as their digits.
     EXPECT_EQ(items.at(0)["parent_id"], Value(c.facts.parentId)) << c.name;
     EXPECT_EQ(items.at(1)["parent_id"], Value("77")) << c.name;
-    EXPECT_EQ(items.at(1)["id"], Value("")) << c.name;
+    EXPECT_EQ(items.at(1)["id"], Value("502")) << c.name;
+    EXPECT_EQ(items.at(2)["parent_id"], Value("78")) << c.name;
     EXPECT_EQ(items.at(0)["item_type"], Value(c.facts.itemType)) << c.name;
     if (c.phone) {
       EXPECT_EQ(items.at(0)["rating"], Value("9"));
@@ -136,6 +139,88 @@ TEST_F(TitleListCacheTest, ListsWithoutItemsAndRefusedNamesKeepTheOlderFile) {
               TLTitleListCache::Outcome::notWritten)
         << name;
   EXPECT_FALSE(ns::FileManager::defaultManager()->fileExistsAtPath(ns::cachesDirectory() + "/42als.plist"));
+}
+
+// What one reply can put in a list file is bounded: the kind's count of records, and a size the
+// reader takes, however long the texts the reply or the row's facts bring.
+TEST_F(TitleListCacheTest, WrittenListsKeepTheirKindsCountAndStayWithinTheReadersBound) {
+  struct Case {
+    const char* name;
+    const char* fileName;
+    std::size_t items;
+    std::size_t descriptionBytes;  // of each reply item
+    std::size_t genreBytes;        // of the row's fact, copied into every record
+    std::size_t records;           // written; 0: fewer than the items, at least one
+  };
+  const std::size_t kEpisodes = TLTitleListCache::kMaxEpisodes;
+  const std::size_t kRelated = TLTitleListCache::kMaxRelatedTitles;
+  const Case cases[] = {
+      {"episodes within the count", "42ser.plist", kEpisodes, 10, 0, kEpisodes},
+      {"episodes past the count", "42ser.plist", 20000, 10, 0, kEpisodes},
+      {"related titles past their count", "42als.plist", 20000, 10, 0, kRelated},
+      {"long descriptions", "42ser.plist", kEpisodes, 20000, 0, 0},
+      {"a long fact multiplied by every record", "42ser.plist", kEpisodes, 10, 100000, 0},
+      {"a fact longer than the bound", "42ser.plist", 3, 10, TLTitleListCache::kMaxFileBytes, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ns::Array items(
+        c.items, Value(ns::Dictionary{{"id", "1"}, {"description", std::string(c.descriptionBytes, 'd')}}));
+    Value reply(ns::Dictionary{{"items", std::move(items)}, {"rating", std::string(1000, '7')}});
+    TLTitleListCache::RowFacts facts{"77", "ser", "16", "Сериалы", std::string(c.genreBytes, 'g')};
+    auto outcome = TLTitleListCache::write(c.fileName, reply, facts, false);
+    if (c.genreBytes >= TLTitleListCache::kMaxFileBytes) {
+      EXPECT_EQ(outcome, TLTitleListCache::Outcome::noItems);
+      continue;
+    }
+    ASSERT_EQ(outcome, TLTitleListCache::Outcome::written);
+    auto size = std::filesystem::file_size(path(c.fileName));
+    EXPECT_LE(size, TLTitleListCache::kMaxFileBytes);
+    Value file = TLTitleListCache::read(c.fileName);
+    ASSERT_TRUE(file.isDictionary()) << "the reader takes what the writer wrote";
+    if (c.records) {
+      EXPECT_EQ(file["items"].count(), c.records);
+    } else {
+      EXPECT_GT(file["items"].count(), 0u);
+      EXPECT_LT(file["items"].count(), c.items);
+      EXPECT_GT(size, TLTitleListCache::kMaxFileBytes / 2) << "the bound is used, not wasted";
+    }
+    EXPECT_EQ(file["rating"], Value("")) << "no rating is that long";
+  }
+}
+
+// Files the writer would not have made, as older clients left them after hostile replies.
+TEST_F(TitleListCacheTest, ListFilesAreReadWithinTheirKindsCountAndTooLargeOnesAreRemoved) {
+  struct Case {
+    const char* fileName;
+    std::size_t records;
+    std::size_t titleBytes;
+    std::optional<std::size_t> read;  // nothing: not read, and removed
+  };
+  const Case cases[] = {
+      {"42ser.plist", 600, 10, TLTitleListCache::kMaxEpisodes},
+      {"42als.plist", 600, 10, TLTitleListCache::kMaxRelatedTitles},
+      {"42als.plist", 40, 10, 40},
+      {"42ser.plist", 300, 20000, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.fileName) + " of " + std::to_string(c.records));
+    ns::Array records;
+    for (std::size_t i = 0; i < c.records; ++i)
+      records.push_back(ns::Dictionary{{"id", std::to_string(i)}, {"title", std::string(c.titleBytes, 't')}});
+    ASSERT_TRUE(ns::writePropertyListToFile(Value(ns::Dictionary{{"items", records}, {"rating", "5"}}),
+                                            path(c.fileName)));
+    Value file = TLTitleListCache::read(c.fileName);
+    if (!c.read) {
+      EXPECT_TRUE(file.isNil());
+      EXPECT_FALSE(std::filesystem::exists(path(c.fileName)));
+      continue;
+    }
+    ASSERT_EQ(file["items"].count(), *c.read);
+    EXPECT_EQ(file["items"].at(*c.read - 1)["id"], Value(std::to_string(*c.read - 1)))
+        << "the first are kept";
+    EXPECT_EQ(file["rating"], Value("5"));
+  }
 }
 
 TEST_F(TitleListCacheTest, FileNamesComeOnlyFromDecimalIdsAndGiveTheirKind) {

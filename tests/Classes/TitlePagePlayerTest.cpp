@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "AKMoviePlayer/AKMoviePlayerController.h"
+#include "Classes/MainPage/TLTitleListCache.h"
 #include "Classes/MainPage/TLVideoItemPriview.h"
 #include "Classes/SocialNetwork/ShareSheetView.h"
 #include "Classes/TLSettings.h"
@@ -81,28 +82,38 @@ TEST_F(TitlePlaylistTest, PlaylistAndShareRecordOfEachKind) {
 TEST_F(TitlePlaylistTest, SeriesRootPlaysItsLastListedEntry) {
   const sampleservice::Title* series = server_->catalogue().title("1081");
   ASSERT_TRUE(series && series->isSeries());
-  auto page = open(titleInfo("1081"));
-  // The entry's request starts from the root's reply.
-  ASSERT_TRUE(testsupport::spinUntil([] { return server_->requestsFor("get_title").size() >= 2; }));
-  ASSERT_TRUE(testsupport::spinUntil([&] {
-    return page->filmView()->playerViewController()->playList().size() == 1 &&
-           page->filmView()->playerViewController()->playList()[0]["serialId"].asString() &&
-           !page->filmView()->playerViewController()->playList()[0].asDictionary()->contains("seriesNumber");
-  }));
-  // The root's own record is asked for twice: by the page and by its episode strip.
-  std::vector<sampleservice::ServiceRequest> requests;
-  for (const auto& r : server_->requestsFor("get_title"))
-    if (r.params.at("title_id") != "1081") requests.push_back(r);
-  ASSERT_EQ(requests.size(), 1u) << requests.back().params.at("title_id");
   // The list is newest first, so its last entry is the first episode.
   const std::string first = series->episodes.front().id;
-  EXPECT_EQ(requests[0].params.at("title_id"), first);
-  const ns::Array& list = page->filmView()->playerViewController()->playList();
-  ASSERT_FALSE(list.empty());
-  EXPECT_EQ(*list.back()["videoItemId"].asString(), first);
-  EXPECT_FALSE(list.back().asDictionary()->contains("seriesNumber"));
-  std::string image = *page->filmView()->playerViewController()->shareInfo()["image"].asString();
-  EXPECT_NE(image.find("/e" + first + ".png"), std::string::npos);
+  // The entry's record as the catalogue sends it, and with its ids as JSON numbers.
+  for (bool numeric : {false, true}) {
+    SCOPED_TRACE(numeric ? "numeric ids" : "text ids");
+    server_->clearLog();
+    if (numeric)
+      setTitle(first, R"({"id": )" + first + R"(, "parent_id": 1081, "url": ")" +
+                          server_->url("/video/" + first + "/index.m3u8") + R"("})");
+    auto page = open(titleInfo("1081"));
+    // The entry's request starts from the root's reply.
+    ASSERT_TRUE(testsupport::spinUntil([] { return server_->requestsFor("get_title").size() >= 2; }));
+    ASSERT_TRUE(testsupport::spinUntil([&] {
+      const ns::Array& list = page->filmView()->playerViewController()->playList();
+      return list.size() == 1 && list[0]["serialId"].asString() &&
+             !list[0].asDictionary()->contains("seriesNumber");
+    }));
+    // The root's own record is asked for twice: by the page and by its episode strip.
+    std::vector<sampleservice::ServiceRequest> requests;
+    for (const auto& r : server_->requestsFor("get_title"))
+      if (r.params.at("title_id") != "1081") requests.push_back(r);
+    ASSERT_EQ(requests.size(), 1u) << requests.back().params.at("title_id");
+    EXPECT_EQ(requests[0].params.at("title_id"), first);
+    const ns::Array& list = page->filmView()->playerViewController()->playList();
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list.back()["videoItemId"], ns::Value(first));
+    EXPECT_EQ(list.back()["serialId"], ns::Value("1081"));
+    EXPECT_FALSE(list.back().asDictionary()->contains("seriesNumber"));
+    std::string image = *page->filmView()->playerViewController()->shareInfo()["image"].asString();
+    EXPECT_NE(image.find("/e" + first + ".png"), std::string::npos);
+    testsupport::awaitRequestsEnded();
+  }
 }
 
 TEST_F(TitlePlaylistTest, AReloadFromThePlayerKeepsThePlayersPlaylist) {
@@ -374,10 +385,13 @@ TEST_F(TitlePlaylistTest, ThePlayerUsesTheListFilesAndShareSheets) {
   setTitle("961", R"({"title":"Кино","url":"http://a/v"})");
   auto page = open(titleInfo("961", ""));
   const auto& services = AKMoviePlayerController::services();
-  ASSERT_TRUE(services.listFilePath);
-  EXPECT_EQ(services.listFilePath("77ser.plist"), TLSettings::getPlistDirectoryWithFileName("77ser.plist"));
-  EXPECT_TRUE(services.listFilePath("77ser.plist").has_value());
-  EXPECT_FALSE(services.listFilePath("../77ser.plist").has_value());
+  ASSERT_TRUE(services.readListFile);
+  ns::Array episodes(TLTitleListCache::kMaxEpisodes + 1, ns::Value(ns::Dictionary{{"id", "5"}}));
+  ASSERT_TRUE(ns::writePropertyListToFile(ns::Value(ns::Dictionary{{"items", episodes}}),
+                                          *TLSettings::getPlistDirectoryWithFileName("77ser.plist")));
+  EXPECT_EQ(services.readListFile("77ser.plist")["items"].count(), TLTitleListCache::kMaxEpisodes)
+      << "the list as the page reads it";
+  EXPECT_TRUE(services.readListFile("../77ser.plist").isNil());
 
   ASSERT_TRUE(services.openShareSheet);
   auto host = page->filmView()->playerViewController()->view();

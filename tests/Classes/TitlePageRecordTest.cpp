@@ -29,6 +29,11 @@ TEST_F(TitleRecordTest, ReadsTheProducerAndDetailLinesOfEachRecordForm) {
     bool stars;
   };
   const std::string facts = R"("rubric_name":"Z","genre_name":"W","age_from":"16")";
+  // The producer line is one label: a record naming a crowd shows the first twenty.
+  std::string crowd = "[\"N\"", twenty = "Режиссёр: ";
+  for (int i = 1; i < 5000; ++i) crowd += ",\"N\"";
+  crowd += "]";
+  for (int i = 0; i < 20; ++i) twenty += "N ";
   const Case cases[] = {
       {"items form, two directors",
        R"({"title":"T",)" + facts + R"(,"rating":4,"items":[{"info":)" + info4(R"(["A","B"])", "Y", "X") +
@@ -37,14 +42,17 @@ TEST_F(TitleRecordTest, ReadsTheProducerAndDetailLinesOfEachRecordForm) {
       {"root form, one director, empty fourth fact",
        R"({"title":"T",)" + facts + R"(,"info":)" + info4(R"(["A"])", "Y", "") + "}", "Режиссёр: A ",
        "Y, Z, W, 16+", "", "", false},
+      {"root form, five thousand directors", R"({"title":"T","info":)" + info4(crowd, "Y", "X") + "}", twenty,
+       "X, Y", "", "", false},
       {"root form, no director", R"({"title":"T",)" + facts + R"(,"info":)" + info4("[]", "Y", "X") + "}", "",
        "X, Y, Z, W, 16+", "", "", false},
       {"no info, empty age", R"({"title":"T","rubric_name":"Z","genre_name":"W","age_from":"","rating":-3})",
        "", "Z, W", "", "", false},
       {"age of zero, rating not a number", R"({"title":"T","age_from":"0","rating":"abc"})", "", "0+", "", "",
        false},
-      {"numeric parent id reads as empty", R"({"title":"T","parent_id":77,"rating":"0"})", "", "", "", "",
-       false},
+      {"numeric parent id reads as its digits", R"({"title":"T","parent_id":77,"rating":"0"})", "", "", "77",
+       "", false},
+      {"fractional parent id reads as empty", R"({"title":"T","parent_id":7.5})", "", "", "", "", false},
       {"advertising", R"({"title":"T","adv":{"stream":"http://a/s","click_url":"c","counter":"n"}})", "", "",
        "", "http://a/s", false},
   };

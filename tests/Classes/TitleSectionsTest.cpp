@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Classes/MainPage/TLTitleListCache.h"
+#include "Classes/MainPage/TLVideoItemPriviewBase.h"
 #include "Classes/TLSettings.h"
 #include "Classes/TLTitleFilmSubview.h"
 #include "Classes/TLTitleSections.h"
@@ -295,6 +296,112 @@ TEST_F(TitleSectionsTest, AFilmLosesItsSeriesRowAndAFailingRelatedRowClearsItsFl
   EXPECT_FALSE(page->isAdvanced());
   EXPECT_TRUE(page->isRoles());
   EXPECT_EQ(page->segmentedControl()->buttons().size(), 2u);
+}
+
+// A related row whose load fails shows nothing, whether it fails before or after the title record
+// arrives; its spinner has stopped.
+TEST_F(TitleSectionsTest, AFailedRelatedRowStaysHiddenWhicheverReplyComesFirst) {
+  for (bool relatedFirst : {true, false}) {
+    SCOPED_TRACE(relatedFirst ? "the related titles fail first" : "the title record comes first");
+    testsupport::clearAppCaches();
+    Override broken;
+    broken.status = 500;
+    broken.held = !relatedFirst;
+    server_->setOverride("/api/mobile", "get_related", broken);
+    Override later;
+    later.held = true;
+    if (relatedFirst) server_->setOverride("/api/mobile", "get_title", later);
+    auto page = std::make_shared<TitlePageViewController>()->initWithTitleInfo(titleInfo("1001"));
+    auto related = page->advancedView();
+    ASSERT_TRUE(related);
+    auto first = [&] {
+      return relatedFirst ? related->isLoadFailed() : page->titleParsedData().isDictionary();
+    };
+    ASSERT_TRUE(testsupport::spinUntil([&] { return first() && server_->heldCount() > 0; }));
+    if (relatedFirst) server_->clearOverrides();
+    server_->releaseHeld();
+    ASSERT_TRUE(testsupport::spinUntil(
+        [&] { return related->isLoadFailed() && page->titleParsedData().isDictionary(); }));
+    testsupport::awaitRequestsEnded();
+    server_->clearOverrides();
+    EXPECT_FALSE(page->isAdvanced());
+    EXPECT_TRUE(related->isHidden());
+    EXPECT_FALSE(related->activityView()->isAnimating());
+    EXPECT_TRUE(page->isRoles()) << "the rest of the page is there";
+    EXPECT_EQ(page->segmentedControl()->buttons().size(), 2u);
+  }
+}
+
+// The catalogue sends the second most popular title of each category with its id as a JSON number.
+// Opened from a home row, such a title asks for its own related titles and shows them.
+TEST_F(TitleSectionsTest, TitlesWithNumericIdsOpenedFromAHomeRowShowTheirOwnRelatedTitles) {
+  struct Case {
+    const char* title;
+    const char* categoryId;
+    int id;
+    bool series;
+  };
+  const Case cases[] = {{"Дом горного перевала", "1", 1035, false}, {"Северный город", "2", 1092, true}};
+  for (bool pad : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.title) + (pad ? " on the tablet" : " on the phone"));
+      ui::Device::setProfile(pad ? ui::DeviceProfile::tablet() : ui::DeviceProfile::phone());
+      testsupport::clearAppCaches();
+      server_->clearLog();
+      auto delegate = std::make_shared<testsupport::RecordingRowDelegate>();
+      auto url = apiURL(std::string("get_category&category_id=") + c.categoryId +
+                        "&popular_quantity=15&featured_quantity=15");
+      std::shared_ptr<TLRubricScrollViewBase> row;
+      if (pad) {
+        auto tablet =
+            std::make_shared<TLRubricScrollView>()->initForMainPageWithUrl(url, {0, 0, 1024, 410}, "popular");
+        tablet->setRubricDelegate(delegate);
+        row = tablet;
+      } else {
+        auto phone = std::make_shared<TLRubricScrollView_iphone>()->initForMainPageWithUrl(
+            url, {0, 0, 320, 300}, "popular");
+        phone->setRubricDelegate(delegate);
+        row = phone;
+      }
+      row->start();
+      ASSERT_TRUE(testsupport::spinUntil([&] { return !delegate->reports.empty(); }));
+      std::shared_ptr<TLVideoItemPriviewBase> tile;
+      for (const auto& v : row->scrollView()->subviews())
+        if (auto t = std::dynamic_pointer_cast<TLVideoItemPriviewBase>(v); t && t->title() == c.title)
+          tile = t;
+      ASSERT_TRUE(tile);
+      EXPECT_EQ(tile->ID(), c.id);
+
+      testsupport::NotificationRecorder opened("TLOpenVideoItem");
+      tile->imageBt()->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
+      ASSERT_EQ(opened.objects.size(), 1u);
+      EXPECT_EQ(opened.objects[0]["id"], Value(c.id));
+      std::shared_ptr<TitlePageViewController> page =
+          pad ? std::make_shared<TitlePageViewController>()->initWithTitleInfo(opened.objects[0])
+              : std::make_shared<TitlePageViewController_iphone>()->initWithTitleInfo(opened.objects[0]);
+      page->view();
+      // The phone counts on episodes until its series row reports; it has written its file then.
+      auto episodes = [&] {
+        return TLTitleListCache::read(std::to_string(c.id) + "ser.plist")["items"].count();
+      };
+      ASSERT_TRUE(testsupport::spinUntil([&] {
+        return page->titleParsedData().isDictionary() && page->isAdvanced() && page->isSeries() == c.series &&
+               (episodes() > 0) == c.series;
+      }));
+      testsupport::awaitRequestsEnded();
+      EXPECT_FALSE(server_->requestsFor("get_related").empty());
+      for (const auto& r : server_->requestsFor("get_related"))
+        EXPECT_EQ(r.params.at("title_id"), std::to_string(c.id));
+      EXPECT_GT(TLTitleListCache::read(std::to_string(c.id) + "als.plist")["items"].count(), 0u);
+      EXPECT_EQ(page->segmentedControl()->buttons().size(), c.series ? 4u : 3u);
+      if (pad) {
+        auto related = page->advancedView();
+        EXPECT_FALSE(related->isHidden());
+        EXPECT_FALSE(related->activityView()->isAnimating());
+        EXPECT_FALSE(related->filmsArray().empty());
+      }
+    }
+  }
 }
 
 TEST_F(TitleSectionsTest, AnEpisodeFindsItselfInItsSeriesFile) {

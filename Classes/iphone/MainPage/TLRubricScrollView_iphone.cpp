@@ -53,12 +53,12 @@ void TLRubricScrollView_iphone::loadCategory() {
       [newGroup](TLRubricScrollViewBase& base, const std::string& url, const ns::Value& JSON) {
         TLRubricScrollView_iphone& row = phone(base);
         auto tiles = RubricTileInfo::tilesFromCategoryReply(JSON, newGroup);
-        if (!tiles) return row.scrollViewHasBeenLoaded(false);
+        if (!tiles) return row.reportNotLoaded();
         // Nothing in the tab's group is news, not a failure: the row stays empty under its heading.
         if (tiles->empty()) return row.stopAnimating();
         row.dataHasBeenLoadedForCategory(getCategoryIdFromUrl(url).value_or(""), *tiles);
       },
-      [](TLRubricScrollViewBase& row) { phone(row).scrollViewHasBeenLoaded(false); });
+      [](TLRubricScrollViewBase& row) { phone(row).reportNotLoaded(); });
 }
 
 void TLRubricScrollView_iphone::loadTitleList(const TitleListKind& kind) {
@@ -71,21 +71,22 @@ void TLRubricScrollView_iphone::loadTitleList(const TitleListKind& kind) {
         if (auto fileName = row.takeTitleList(kind, url))
           row.saveJSONWithFileName(*fileName, JSON);
         else
-          row.scrollViewHasBeenLoaded(false);
+          row.reportNotLoaded();
       },
       // The page waits for this report to stop its spinner.
-      [](TLRubricScrollViewBase& row) { phone(row).scrollViewHasBeenLoaded(false); });
+      [](TLRubricScrollViewBase& row) { phone(row).reportNotLoaded(); });
 }
 
 void TLRubricScrollView_iphone::saveJSONWithFileName(const std::string& fileName, const ns::Value& JSON) {
   bool written = false;
   guarded([&] { written = writeList(fileName, JSON, true) == TLTitleListCache::Outcome::written; });
-  scrollViewHasBeenLoaded(written);
+  if (!written) return reportNotLoaded();
+  scrollViewHasBeenLoaded(true);
 }
 
 void TLRubricScrollView_iphone::dataHasBeenLoadedForCategory(const std::string& category,
                                                              const ns::Array& items) {
-  if (items.empty()) return scrollViewHasBeenLoaded(false);
+  if (items.empty()) return reportNotLoaded();
   // The phone row stops its spinner and reports once its tiles are built.
   setFilmsArray(items);
   addScrollView();
@@ -115,6 +116,11 @@ TLRubricScrollViewBase::Heading TLRubricScrollView_iphone::headingFor(const std:
 std::shared_ptr<TLVideoItemPriviewBase> TLRubricScrollView_iphone::makeTile(cg::Point origin,
                                                                             int style) const {
   return std::make_shared<TLVideoItemPriview_iphone>()->initWithFrame({origin, {0, 0}}, style);
+}
+
+void TLRubricScrollView_iphone::reportNotLoaded() {
+  markLoadFailed();
+  scrollViewHasBeenLoaded(false);
 }
 
 void TLRubricScrollView_iphone::scrollViewHasBeenLoaded(bool loaded) {

@@ -55,5 +55,8 @@ class TLRubricScrollView_iphone final : public TLRubricScrollViewBase {
   std::shared_ptr<TLVideoItemPriviewBase> makeTile(cg::Point origin, int style) const override;
 
  private:
+  // A failed load: the spinner stops and the delegate hears NO.
+  void reportNotLoaded();
+
   std::weak_ptr<TLRubricScrollViewDelegateIphone> rubricDelegate_;
 };

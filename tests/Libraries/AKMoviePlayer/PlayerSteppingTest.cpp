@@ -40,9 +40,8 @@ class PlayerSteppingTest : public PlayerControllerTest {
 
   void installServices() {
     AKMoviePlayerServices services;
-    services.listFilePath = [this](const std::string& name) -> std::optional<std::string> {
-      if (name == "TLSettings") return std::nullopt;
-      return dir.file(name);
+    services.readListFile = [this](const std::string& name) {
+      return ns::propertyListWithContentsOfFile(dir.file(name));
     };
     services.noServerItemDataAlert = [this] { ++noDataAlerts; };
     services.showConnectionError = [this](const ns::ErrorPtr&) { ++connectionErrors; };
@@ -159,6 +158,26 @@ TEST_F(PlayerSteppingTest, NextPlaysTheNewEpisodeAndSharesItsAddressWithTheOldMe
   clock.advance(1);
   EXPECT_TRUE(player->isPlaying()) << "a step plays by itself";
   EXPECT_EQ(str(player->prevVideoItem()["id"]), "501");
+}
+
+// The service sends some ids as JSON numbers: the episode is still found in its series' list and
+// the steps go on from it.
+TEST_F(PlayerSteppingTest, AnEpisodeRecordWithNumericIdsStepsOnFromItsOwnPlace) {
+  ns::ManualClock clock;
+  ns::Dictionary record = *episode("502").asDictionary();
+  record.set("id", 502);
+  record.set("parent_id", 77);
+  serve("502", ns::Value(std::move(record)));
+  playEpisode("501");
+  player->nextVideo();
+  ASSERT_TRUE(waitTold(1));
+  EXPECT_EQ(delegate->told[0]["id"], ns::Value("502"));
+  EXPECT_EQ(delegate->told[0]["parent_id"], ns::Value("77"));
+  ASSERT_EQ(player->playList().size(), 1u);
+  EXPECT_EQ(player->playList()[0]["serialId"], ns::Value("77"));
+  EXPECT_EQ(str(player->nextVideoItem()["id"]), "503");
+  EXPECT_EQ(str(player->prevVideoItem()["id"]), "501");
+  ASSERT_TRUE(waitReady());
 }
 
 TEST_F(PlayerSteppingTest, AnEpisodeWithAnAdvertisementPlaysItFirst) {
