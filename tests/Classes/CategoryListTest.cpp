@@ -162,6 +162,32 @@ TEST_F(CategoryListTest, UnusableRepliesFailThePackWithTheNoDataAlert) {
   }
 }
 
+// A pack of 11 MB keeps what the grid shows: its sixteen titles, in their own slots only, and a
+// row's worth of recommendations. The next grid is as usual.
+TEST_F(CategoryListTest, ALargePackKeepsItsSixteenTitlesAndARowOfRecommendations) {
+  setTitles(body(titlesReply("\"5000\"", 0)));
+  setTitles(body(testsupport::largeTitlesReply("5000", 60'000, 20'000)), {{"page", "0"}});
+  testsupport::PeakMemoryGrowth memory;
+  auto g = grid(1);
+  ASSERT_TRUE(g->allList());
+  EXPECT_EQ(g->filmList().size(), 16u);
+  EXPECT_EQ(*g->filmList()[15]["name"].asString(), "t15");
+  EXPECT_TRUE((*g->allList())[16].isNil()) << "the next pack's slots stay empty";
+  EXPECT_TRUE(g->allList()->back().isNil());
+  EXPECT_EQ(g->reccomendedToSee().size(), CategoryTitlesQuery::kMaxRecommended);
+  EXPECT_EQ(tilesOn(g, 0), 16);
+  if (!testsupport::kSanitized) {
+    EXPECT_LT(memory.megabytes(), 400);
+  }
+
+  server_->clearOverrides();
+  setTitles(body(titlesReply("\"80\"", 16)));
+  auto next = grid(1);
+  EXPECT_EQ(next->totalCount(), 80);
+  EXPECT_EQ(tilesOn(next, 0), 16);
+  EXPECT_EQ(next->reccomendedToSee().size(), 1u);
+}
+
 TEST_F(CategoryListTest, ExactlyFiveThousandTitlesShowTilesAndStopTheSpinner) {
   setTitles(body(titlesReply("\"5000\"", 16)));
   auto g = grid(1);
