@@ -8,8 +8,10 @@
 #include "CategoryTestSupport.h"
 #include "Classes/CategoryPage/CategoryTitlesQuery.h"
 #include "Foundation/Clock.h"
+#include "NTNetworking/NTNetworkingConstants.h"
 #include "UIKit/Application.h"
 #include "UIKit/ViewDump.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -186,6 +188,24 @@ TEST_F(CategoryListTest, ALargePackKeepsItsSixteenTitlesAndARowOfRecommendations
   EXPECT_EQ(next->totalCount(), 80);
   EXPECT_EQ(tilesOn(next, 0), 16);
   EXPECT_EQ(next->reccomendedToSee().size(), 1u);
+}
+
+// A pack refused for its length shows the generic alert, as any unreadable one does; the log
+// says which request went past which bound.
+TEST_F(CategoryListTest, APackTooLongToReadShowsTheAlertAndLogsItsURLAndTheBound) {
+  setTitles(body(R"({"quantity": "5", "items": [")" + std::string(17 << 20, 'x') + R"("]})"));
+  testsupport::LogCapture log;
+  auto g = grid(1);
+  auto alerts = ui::AlertView::visibleAlerts();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0]->message(), "Данные временно недоступны. Повторите попытку позже.");
+  std::vector<std::string> refused;
+  for (const std::string& line : log.lines())
+    if (line.find(": refused") != std::string::npos) refused.push_back(line);
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_NE(refused[0].find("method=get_category_titles&category_id=1&"), std::string::npos) << refused[0];
+  EXPECT_NE(refused[0].find(std::to_string(kNTMaximumDecodedResponseLength)), std::string::npos)
+      << refused[0];
 }
 
 TEST_F(CategoryListTest, ExactlyFiveThousandTitlesShowTilesAndStopTheSpinner) {
