@@ -21,8 +21,14 @@ void showPageTitle(const std::shared_ptr<ui::View>& view, const std::string& tex
 
 void startJSONRequest(const ns::URLRequestPtr& request, std::function<void(const ns::Value& json)> success,
                       std::function<void(const ns::ErrorPtr& error)> failure) {
+  startJSONRequest(request, nullptr, std::move(success), std::move(failure));
+}
+
+void startJSONRequest(const ns::URLRequestPtr& request, std::function<ns::Value(const ns::Value& json)> read,
+                      std::function<void(const ns::Value& kept)> success,
+                      std::function<void(const ns::ErrorPtr& error)> failure) {
   auto operation = NTJSONRequestOperation::JSONRequestOperationWithRequest(
-      request,
+      request, std::move(read),
       [success = std::move(success)](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&,
                                      const ns::Value& json) {
         if (success) success(json);

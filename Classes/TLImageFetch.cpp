@@ -28,6 +28,7 @@ bool TLImageFetch::get(std::string_view url, std::function<void(const ns::Data& 
   auto operation =
       std::make_shared<NTHTTPRequestOperation>()->initWithRequest(ns::URLRequest::requestWithURL(target));
   if (!operation) return false;
+  operation->limitResponseLength(kMaxPictureLength);
   if (queue) {
     operation->setSuccessCallbackQueue(queue);
     operation->setFailureCallbackQueue(queue);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,13 +19,18 @@ class TLImageFetch final {
  public:
   TLImageFetch() = delete;
 
+  // The longest picture body any download reads. The largest picture the client draws is the
+  // slider's poster, 1000 x 424 points: even stored uncompressed at twice that size it takes
+  // 6.8 MB. A longer body fails its picture alone, and nothing of it is cached.
+  static constexpr std::int64_t kMaxPictureLength = std::int64_t{8} << 20;
+
   // The URL when a request for it could reach a server: well formed, http or https, with a host.
   static std::optional<ns::URL> fetchableURL(std::string_view text);
 
   // Sends a GET of the URL as a plain HTTP request operation, started at once. `done` gets the
-  // body of a successful reply on `queue` (the main queue when null); a failed request calls
-  // `failed` there, when given. Nothing is sent, and false returned, for a URL that is not
-  // fetchable.
+  // body of a successful reply on `queue` (the main queue when null); a failed request, or a body
+  // longer than kMaxPictureLength, calls `failed` there, when given. Nothing is sent, and false
+  // returned, for a URL that is not fetchable.
   static bool get(std::string_view url, std::function<void(const ns::Data& body)> done,
                   dispatch::QueuePtr queue = nullptr, std::function<void()> failed = nullptr);
 

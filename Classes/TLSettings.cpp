@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string_view>
 
 #include "Foundation/DataFile.h"
@@ -158,6 +159,7 @@ std::vector<ns::URL> TLSettings::getCategoriesURL() {
   std::vector<ns::URL> urls;
   auto categories = cachedCategories();
   if (!categories) return urls;
+  std::set<std::string> seen;
   for (const ns::Value& entry : *categories) {
     // Ids go into the URL as they are, so only decimal ones are let through.
     std::string id = categoryIdText(entry).value_or("");
@@ -165,6 +167,8 @@ std::vector<ns::URL> TLSettings::getCategoriesURL() {
       ns::log("Skipping a cached category with the id \"%@\": not a decimal number", entry["id"]);
       continue;
     }
+    // A list written before repeats were left out may still hold them: one row a category.
+    if (!seen.insert(id).second) continue;
     auto url = ns::URL::URLWithString(
         apiUrl(ns::format("get_category&category_id=%@&popular_quantity=15&featured_quantity=15", id)));
     if (url) urls.push_back(*url);

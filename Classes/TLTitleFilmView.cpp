@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 
+#include "Classes/TLImageFetch.h"
 #include "Classes/TLPlayerServices.h"
 #include "Classes/TLSettings.h"
 #include "Dispatch/Dispatch.h"
@@ -75,6 +76,7 @@ void TLTitleFilmViewBase::loadBigPosrer(const std::string& url) {
   auto request = ns::URLRequest::requestWithURL(ns::URL::URLWithString(url));
   auto operation = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(request);
   if (!operation) return;
+  operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
   // An id of 0 or less is no title's own: its poster is shown but never written, or every such
   // title would share one file.
   std::optional<std::string> path;

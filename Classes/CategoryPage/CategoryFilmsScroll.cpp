@@ -121,7 +121,7 @@ void CategoryFilmsScroll::getListPack(int pack) {
   long long request = ++requests_, generation = generation_;
   std::weak_ptr<CategoryFilmsScroll> weak = self<CategoryFilmsScroll>();
   auto operation = NTJSONRequestOperation::JSONRequestOperationWithRequest(
-      ns::URLRequest::requestWithURL(ns::URL::URLWithString(url)),
+      ns::URLRequest::requestWithURL(ns::URL::URLWithString(url)), CategoryTitlesQuery::cutReply,
       [weak, pack, request, generation](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&,
                                         const ns::Value& JSON) {
         if (auto grid = weak.lock()) grid->packSucceeded(pack, request, generation, JSON);

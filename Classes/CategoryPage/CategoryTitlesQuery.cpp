@@ -31,6 +31,15 @@ const Order& order(int grouping) { return kOrders[grouping >= 0 && grouping <= 3
 constexpr int kYearBounds[][2] = {{2000, 2010}, {1990, 2000}, {1980, 1990},
                                   {1960, 1980}, {1940, 1960}, {1900, 1940}};
 
+// The first `count` elements of the array that are objects.
+ns::Array firstObjects(const ns::Value& list, std::size_t count) {
+  ns::Array out;
+  if (const ns::Array* array = list.asArray())
+    for (auto item = array->begin(); item != array->end() && out.size() < count; ++item)
+      if (item->isDictionary()) out.push_back(*item);
+  return out;
+}
+
 }  // namespace
 
 const char* CategoryTitlesQuery::orderby(int grouping) { return order(grouping).orderby; }
@@ -79,15 +88,29 @@ ns::Value CategoryTitlesQuery::titleRecord(const ns::Value& item) {
       {"id", id("id")}};
 }
 
-CategoryTitlesQuery::Reply CategoryTitlesQuery::readReply(const ns::Value& JSON) {
+ns::Value CategoryTitlesQuery::cutReply(const ns::Value& JSON) {
+  if (!JSON.isDictionary()) return ns::Value::null();
+  ns::Dictionary cut;
+  if (const ns::Value* quantity = JSON.asDictionary()->find("quantity")) cut.set("quantity", *quantity);
+  if (JSON["items"].isArray())
+    cut.set("items", firstObjects(JSON["items"], static_cast<std::size_t>(kPackSize)));
+  if (const ns::Value& also = JSON["also"]; also.isDictionary()) {
+    ns::Dictionary alsoCut;
+    if (also["items"].isArray()) alsoCut.set("items", firstObjects(also["items"], kMaxRecommended));
+    cut.set("also", std::move(alsoCut));
+  }
+  return cut;
+}
+
+CategoryTitlesQuery::Reply CategoryTitlesQuery::readReply(const ns::Value& whole) {
   Reply reply;
+  ns::Value JSON = cutReply(whole);
   if (!JSON.isDictionary()) return reply;
   auto records = [](const ns::Value& list) -> std::optional<ns::Array> {
     const ns::Array* array = list.asArray();
     if (!array) return std::nullopt;
     ns::Array out;
-    for (const ns::Value& item : *array)
-      if (item.isDictionary()) out.push_back(titleRecord(item));
+    for (const ns::Value& item : *array) out.push_back(titleRecord(item));
     return out;
   };
   if (!TLSettings::stringOrNilFromObject(JSON["quantity"])) return reply;

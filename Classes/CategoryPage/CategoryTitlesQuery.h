@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -41,9 +42,13 @@ class CategoryTitlesQuery final {
   // A reply title as a record of seven texts: name, year, description, image, url, rating, id.
   static ns::Value titleRecord(const ns::Value& item);
 
+  // The most recommended titles a list keeps: as many as a row of tiles shows.
+  static constexpr std::size_t kMaxRecommended = 100;
+
   // A titles reply as far as it is usable. A quantity is a non-empty text (its integer value, a
   // negative one read as 0, a larger one than kMaxCount as kMaxCount); items and also.items are
-  // arrays whose objects become records.
+  // arrays whose first objects become records: kPackSize of the pack's titles (a pack holds no
+  // more), kMaxRecommended recommended ones.
   struct Reply {
     std::optional<int> totalCount;
     std::optional<ns::Array> items;
@@ -51,6 +56,9 @@ class CategoryTitlesQuery final {
     bool usable() const { return totalCount && items && also; }
   };
   static Reply readReply(const ns::Value& JSON);
+  // What readReply reads of a reply, for taking it where the reply was decoded: the quantity, and
+  // those first objects of items and also.items; reading it gives what reading the whole does.
+  static ns::Value cutReply(const ns::Value& JSON);
   // Packs for a number of titles: at least 1.
   static int packCount(int totalCount);
 };

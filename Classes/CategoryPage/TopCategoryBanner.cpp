@@ -113,7 +113,9 @@ void TopCategoryBanner::loadImageFromURLToCache(const std::string& url) {
           });
         });
       });
-  if (operation) operation->start();
+  if (!operation) return;
+  operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
+  operation->start();
 }
 
 void TopCategoryBanner::reloadImageToSlider() {

@@ -260,11 +260,22 @@ void MainSliderBase::loadImageFromURLToCache(const std::string& url,
   request->setTimeoutInterval(kPosterTimeout);
   std::weak_ptr<MainSliderBase> weak = self<MainSliderBase>();
   std::weak_ptr<ui::ImageView> weakView = imageView;
+  auto arrived = [weak, weakView, url](const cg::ImagePtr& bitmap) {
+    if (auto slider = weak.lock()) slider->posterDownloaded(url, bitmap, weakView);
+  };
+  // A failed download, a body too long among them, ends like a body that is no picture: the
+  // page stops its spinner and keeps no poster.
   auto operation = NTImageRequestOperation::imageRequestOperationWithRequest(
-      request, [weak, weakView, url](const cg::ImagePtr& bitmap) {
-        if (auto slider = weak.lock()) slider->posterDownloaded(url, bitmap, weakView);
+      request, nullptr,
+      [arrived](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const cg::ImagePtr& bitmap) {
+        arrived(bitmap);
+      },
+      [arrived](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::ErrorPtr&) {
+        arrived(nullptr);
       });
-  if (operation) operation->start();
+  if (!operation) return;
+  operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
+  operation->start();
 }
 
 void MainSliderBase::posterDownloaded(const std::string& url, const cg::ImagePtr& bitmap,

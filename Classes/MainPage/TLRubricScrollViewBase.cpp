@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "Classes/MainPage/RubricTileInfo.h"
 #include "Classes/MainPage/TLVideoItemPriviewBase.h"
 #include "Foundation/Format.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
@@ -111,13 +112,41 @@ void TLRubricScrollViewBase::guarded(const std::function<void()>& block) {
   }
 }
 
+ns::Value TLRubricScrollViewBase::categoryReplyForRow(const ns::Value& reply, bool newGroup) {
+  if (!reply.isDictionary()) return ns::Value::null();
+  ns::Dictionary cut;
+  if (const ns::Value* title = reply.asDictionary()->find("title")) cut.set("title", *title);
+  const ns::Array* groups = reply["items"].asArray();
+  if (!groups) return cut;
+  // The groups before the tab's stand in as nulls; the ones after it are never read.
+  std::size_t index = newGroup ? 2 : 1;
+  ns::Array kept(std::min(groups->size(), index + 1), ns::Value::null());
+  if (index < groups->size()) {
+    const ns::Value& group = (*groups)[index];
+    if (const ns::Array* items = group["items"].asArray(); items && group.isDictionary()) {
+      ns::Array tiles;
+      for (auto item = items->begin();
+           item != items->end() && tiles.size() < RubricTileInfo::kMaxCategoryTiles; ++item)
+        if (item->isDictionary()) tiles.push_back(*item);
+      kept[index] = ns::Dictionary{{"items", std::move(tiles)}};
+    }
+  }
+  cut.set("items", std::move(kept));
+  return cut;
+}
+
 void TLRubricScrollViewBase::loadJSON(ns::URLRequestCachePolicy policy, ReplyHandler success,
                                       FailureHandler failure) {
   auto request = ns::URLRequest::requestWithURL(selfURL_);
   request->setCachePolicy(policy);
   std::weak_ptr<TLRubricScrollViewBase> weak = self<TLRubricScrollViewBase>();
+  NTJSONRequestOperation::JSONProcessingBlock read;
+  if (sortString_ == "new" || sortString_ == "popular")
+    read = [newGroup = sortString_ == "new"](const ns::Value& reply) {
+      return categoryReplyForRow(reply, newGroup);
+    };
   auto operation = NTJSONRequestOperation::JSONRequestOperationWithRequest(
-      request,
+      request, std::move(read),
       [weak, success](const ns::URLRequestPtr& sent, const ns::HTTPURLResponsePtr&, const ns::Value& JSON) {
         auto row = weak.lock();
         if (!row) return;

@@ -90,6 +90,11 @@ class TLRubricScrollViewBase : public ui::View {
   // "series", "adv" and "role"; any other kind does nothing.
   void start();
 
+  // What a category row reads of a get_category reply, taken where the reply was decoded: its
+  // "title" and the tab's group ("new": index 2, else 1) cut to the tiles a row keeps; the
+  // heading and tiles read from it are those read from the whole reply.
+  static ns::Value categoryReplyForRow(const ns::Value& reply, bool newGroup);
+
   // The text between "category_id=" and the next "&" (or the end).
   static std::optional<std::string> getCategoryIdFromUrl(const std::string& url);
   // The text after the first `start` up to the next `end` (the end of `inner` when `end` is empty
@@ -170,7 +175,8 @@ class TLRubricScrollViewBase : public ui::View {
   virtual void loadCategory() = 0;
   virtual void loadTitleList(const TitleListKind& kind) = 0;
   // Requests selfURL as JSON, started at once. The handlers run on the main thread, only while the
-  // row lives, inside the exception guard.
+  // row lives, inside the exception guard. A category row's handler gets its reply as
+  // categoryReplyForRow cuts it, so the rest is let go before it reaches the main thread.
   void loadJSON(ns::URLRequestCachePolicy policy, ReplyHandler success, FailureHandler failure);
   // Takes a title list's reply: heading and sort kind; the name of the file to save it under, or
   // nothing when the URL's title id cannot name a file.

@@ -1,6 +1,8 @@
 #include "Classes/Navigation/TLMenuNavigationController.h"
 
 #include <exception>
+#include <set>
+#include <string>
 
 #include "Classes/CategoryPage/TLSCategoryVC.h"
 #include "Classes/MainPage/TLRubricScrollView.h"
@@ -309,6 +311,8 @@ void TLMenuNavigationController::categoryListLoaded(const ns::Value& json, bool 
       return;
     }
     ns::Array list;
+    std::set<std::string> ids;
+    std::size_t notObjects = 0, repeated = 0;
     for (const ns::Value& element : *replyItems) {
       // Each category costs the home page a row and a request, on every later start too.
       if (list.size() == TLSettings::kMaxCachedCategories) {
@@ -317,16 +321,28 @@ void TLMenuNavigationController::categoryListLoaded(const ns::Value& json, bool 
         break;
       }
       if (!element.isDictionary()) {
-        ns::log("Skipping a category list entry that is not an object: %@", element);
+        ++notObjects;
+        continue;
+      }
+      std::string id = TLSettings::idFromObject(element["id"]);
+      // A category listed again would be a second row loading the same reply.
+      if (!ids.insert(id).second) {
+        ++repeated;
         continue;
       }
       ns::Value copy = element;
       ns::Dictionary& entry = *copy.mutableDictionary();
       entry.set("url", TLSettings::stringFromObject(element["url"]));
       entry.set("title", TLSettings::stringFromObject(element["title"]));
-      entry.set("id", TLSettings::idFromObject(element["id"]));
+      entry.set("id", std::move(id));
       list.push_back(std::move(copy));
     }
+    // One line each, however many entries a reply holds.
+    if (notObjects)
+      ns::log("Skipped %d category list entries that are not objects", static_cast<long long>(notObjects));
+    if (repeated)
+      ns::log("Skipped %d category list entries repeating an id listed before",
+              static_cast<long long>(repeated));
     if (!saveItems(list)) {
       categoryListFailed(reportFailure);
       return;

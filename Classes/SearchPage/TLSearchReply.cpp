@@ -43,11 +43,19 @@ void requireObject(const ns::Value& reply) {
     throw ns::Exception(ns::kInvalidArgumentException, "the search reply is not an object");
 }
 
-ns::Array recommendedItems(const ns::Value& reply) {
+const ns::Array* recommendedItems(const ns::Value& reply) {
   const ns::Array* also = reply["also"].asArray();
-  if (!also || also->empty()) return {};
-  const ns::Array* items = (*also)[0]["items"].asArray();
-  return items ? *items : ns::Array();
+  if (!also || also->empty()) return nullptr;
+  return (*also)[0]["items"].asArray();
+}
+
+// The first `count` elements of the list that are objects.
+ns::Array firstObjects(const ns::Array* list, std::size_t count) {
+  ns::Array out;
+  if (list)
+    for (auto item = list->begin(); item != list->end() && out.size() < count; ++item)
+      if (item->isDictionary()) out.push_back(*item);
+  return out;
 }
 
 }  // namespace
@@ -58,12 +66,21 @@ std::string TLSearchReply::rowIdentifier(const std::string& category) {
   return "";
 }
 
-TLSearchReply::Grouped TLSearchReply::groupForTablet(const ns::Value& reply) {
-  requireObject(reply);
+ns::Value TLSearchReply::cutReply(const ns::Value& reply) {
+  if (!reply.isDictionary()) return ns::Value::null();
+  ns::Dictionary cut;
+  if (const ns::Array* items = reply["items"].asArray()) cut.set("items", firstObjects(items, kMaxFound));
+  if (const ns::Array* recommended = recommendedItems(reply))
+    cut.set("also", ns::Array{ns::Dictionary{{"items", firstObjects(recommended, kMaxRecommended)}}});
+  return cut;
+}
+
+TLSearchReply::Grouped TLSearchReply::groupForTablet(const ns::Value& whole) {
+  requireObject(whole);
+  ns::Value reply = cutReply(whole);
   Grouped out;
   if (const ns::Array* items = reply["items"].asArray()) {
     for (const ns::Value& item : *items) {
-      if (!item.isDictionary()) continue;
       std::string category = TLSettings::stringFromObject(item["category"]);
       ns::Value tile = record(item, true, TLSettings::stringFromObject);
       auto group = std::find_if(out.groups.begin(), out.groups.end(),
@@ -75,19 +92,20 @@ TLSearchReply::Grouped TLSearchReply::groupForTablet(const ns::Value& reply) {
       }
     }
   }
-  for (const ns::Value& item : recommendedItems(reply))
-    if (item.isDictionary()) out.recommended.push_back(record(item, false, TLSettings::stringFromObject));
+  if (const ns::Array* recommended = recommendedItems(reply))
+    for (const ns::Value& item : *recommended)
+      out.recommended.push_back(record(item, false, TLSettings::stringFromObject));
   return out;
 }
 
-TLSearchReply::Flat TLSearchReply::listForPhone(const ns::Value& reply) {
-  requireObject(reply);
+TLSearchReply::Flat TLSearchReply::listForPhone(const ns::Value& whole) {
+  requireObject(whole);
+  ns::Value reply = cutReply(whole);
   Flat out;
   if (const ns::Array* items = reply["items"].asArray())
-    for (const ns::Value& item : *items)
-      if (item.isDictionary()) out.found.push_back(record(item, true, phoneText));
-  for (const ns::Value& item : recommendedItems(reply))
-    if (item.isDictionary()) out.recommended.push_back(record(item, false, phoneText));
+    for (const ns::Value& item : *items) out.found.push_back(record(item, true, phoneText));
+  if (const ns::Array* recommended = recommendedItems(reply))
+    for (const ns::Value& item : *recommended) out.recommended.push_back(record(item, false, phoneText));
   return out;
 }
 
@@ -101,6 +119,7 @@ void TLLatestSearch::send(const std::string& query, std::function<void(const ns:
   };
   startJSONRequest(
       ns::URLRequest::requestWithURL(ns::URL::URLWithString(TLSettings::getSearchUrl(query))),
+      TLSearchReply::cutReply,
       [current, success = std::move(success)](const ns::Value& json) {
         if (current() && success) success(json);
       },

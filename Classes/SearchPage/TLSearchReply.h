@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +14,11 @@
 class TLSearchReply final {
  public:
   TLSearchReply() = delete;
+
+  // What the pages keep of a reply: as many found titles as the search asks for, and as many
+  // recommended ones as a row of tiles shows.
+  static constexpr std::size_t kMaxFound = 50;
+  static constexpr std::size_t kMaxRecommended = 100;
 
   // The category id heading a found title's row on the tablet, for the six categories it shows;
   // "" for any other category text.
@@ -40,6 +46,11 @@ class TLSearchReply final {
     ns::Array recommended;
   };
   static Flat listForPhone(const ns::Value& reply);
+
+  // What both readers read of a reply, for taking it where the reply was decoded: the first
+  // kMaxFound objects of items and the first kMaxRecommended of also[0].items; a reply that is no
+  // object stays none. Reading it gives what reading the whole does.
+  static ns::Value cutReply(const ns::Value& reply);
 };
 
 // Sends searches for one page. Only the latest search's reply or failure reaches its callbacks;

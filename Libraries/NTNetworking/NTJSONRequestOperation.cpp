@@ -34,7 +34,7 @@ void NTJSONRequestOperation::setJSONReadingOptions(std::uint64_t options) {
 
 ns::Value NTJSONRequestOperation::responseJSON() const {
   std::lock_guard guard(jsonMutex_);
-  if (responseJSON_.isNil() && !JSONError_ && isFinished()) {
+  if (responseJSON_.isNil() && !JSONError_ && !responseJSONProcessed_ && isFinished()) {
     auto data = responseData();
     if (data && !data->empty()) {
       ns::ErrorPtr error;
@@ -55,6 +55,24 @@ ns::ErrorPtr NTJSONRequestOperation::error() const {
   return NTHTTPRequestOperation::error();
 }
 
+void NTJSONRequestOperation::setJSONProcessingBlock(JSONProcessingBlock block) {
+  std::lock_guard guard(jsonMutex_);
+  processing_ = std::move(block);
+}
+
+ns::Value NTJSONRequestOperation::processedResponseJSON() {
+  ns::Value JSON = responseJSON();
+  JSONProcessingBlock processing;
+  {
+    std::lock_guard guard(jsonMutex_);
+    processing = processing_;
+    if (!processing) return JSON;
+    responseJSON_ = ns::Value();
+    responseJSONProcessed_ = true;
+  }
+  return processing(JSON);
+}
+
 void NTJSONRequestOperation::runCompletion(std::function<void()> completion) {
   dispatch::async(processingQueue(), std::move(completion));
 }
@@ -69,9 +87,11 @@ void NTJSONRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
         }
         auto self = std::static_pointer_cast<NTJSONRequestOperation>(op);
         ns::Value JSON = self->responseJSON();
-        if (self->JSONError())
+        if (self->JSONError()) {
           reportFailure(failure, self);
-        else if (success)
+        } else if (success) {
+          // Only what the processing step keeps outlives this block.
+          JSON = self->processedResponseJSON();
           dispatchTo(self->successCallbackQueue(), [self, success, JSON = std::move(JSON)]() mutable {
             success(self, JSON);
             // The decoded value (and the operation, which keeps it) are let go back on the processing
@@ -79,6 +99,7 @@ void NTJSONRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
             // cheaply, where blocks freed from another thread must later be collected one by one.
             dispatch::async(processingQueue(), [self = std::move(self), JSON = std::move(JSON)] {});
           });
+        }
       });
 }
 
@@ -96,6 +117,15 @@ std::shared_ptr<NTJSONRequestOperation> NTJSONRequestOperation::JSONRequestOpera
         auto json = std::static_pointer_cast<NTJSONRequestOperation>(op)->responseJSON();
         if (failure) failure(op->request(), op->response(), error, json);
       });
+  return operation;
+}
+
+std::shared_ptr<NTJSONRequestOperation> NTJSONRequestOperation::JSONRequestOperationWithRequest(
+    ns::URLRequestPtr request, JSONProcessingBlock processing, RequestSuccessBlock success,
+    RequestFailureBlock failure) {
+  auto operation =
+      JSONRequestOperationWithRequest(std::move(request), std::move(success), std::move(failure));
+  if (operation) operation->setJSONProcessingBlock(std::move(processing));
   return operation;
 }
 

@@ -18,6 +18,9 @@ class NTJSONRequestOperation : public NTHTTPRequestOperation {
       std::function<void(const ns::URLRequestPtr& request, const ns::HTTPURLResponsePtr& response,
                          const ns::ErrorPtr& error, const ns::Value& JSON)>;
 
+  // Turns the decoded body into what the caller keeps, on the processing queue.
+  using JSONProcessingBlock = std::function<ns::Value(const ns::Value& JSON)>;
+
   static void registerClass();
 
   std::shared_ptr<NTJSONRequestOperation> initWithRequest(ns::URLRequestPtr request) {
@@ -38,8 +41,16 @@ class NTJSONRequestOperation : public NTHTTPRequestOperation {
                                                                                  RequestSuccessBlock success,
                                                                                  RequestFailureBlock failure);
 
-  // The decoded body: nil before the operation finished, for an empty body and after a
-  // decoding failure (which is kept in JSONError and not retried).
+  // The same with a processing step: `processing` runs on the processing queue on the decoded
+  // body, and the success callback gets what it returns. The decoded body is let go there, before
+  // the next body of the process is decoded, so that a large reply of which the caller keeps a
+  // little costs its whole size only while it is read. `processing` must not throw.
+  static std::shared_ptr<NTJSONRequestOperation> JSONRequestOperationWithRequest(
+      ns::URLRequestPtr request, JSONProcessingBlock processing, RequestSuccessBlock success,
+      RequestFailureBlock failure);
+
+  // The decoded body: nil before the operation finished, for an empty body, after a decoding
+  // failure (which is kept in JSONError and not retried) and once a processing step has run.
   ns::Value responseJSON() const;
   ns::ErrorPtr JSONError() const;
   // The decoding error when there is one, else the HTTP or connection error.
@@ -48,8 +59,10 @@ class NTJSONRequestOperation : public NTHTTPRequestOperation {
   std::uint64_t JSONReadingOptions() const;
   void setJSONReadingOptions(std::uint64_t options);
 
-  // The success closure gets the decoded value.
+  // The success closure gets the decoded value, or what the processing step made of it.
   void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) override;
+  // Set before start; see the processing form of JSONRequestOperationWithRequest.
+  void setJSONProcessingBlock(JSONProcessingBlock block);
 
   // Class operations.
   NT_HTTP_REQUEST_OPERATION_CLASS_OPERATIONS("NTJSONRequestOperation")
@@ -65,9 +78,15 @@ class NTJSONRequestOperation : public NTHTTPRequestOperation {
   void runCompletion(std::function<void()> completion) final;
 
  private:
+  // What the success closure gets: the decoded body, or the processing step's result, after which
+  // the operation no longer holds the body.
+  ns::Value processedResponseJSON();
+
   mutable std::mutex jsonMutex_;
   mutable ns::Value responseJSON_;
   mutable ns::ErrorPtr JSONError_;
+  mutable bool responseJSONProcessed_ = false;
+  JSONProcessingBlock processing_;
   std::uint64_t JSONReadingOptions_ = 0;
 };
 

@@ -19,6 +19,17 @@ const char* const NTNetworkingOperationDidFinishNotification =
 
 namespace {
 
+// The URL as a log may show it: the value of an "access_token" parameter is left out.
+std::string withoutToken(std::string url) {
+  static constexpr std::string_view kToken = "access_token=";
+  for (std::size_t at = url.find(kToken); at != std::string::npos; at = url.find(kToken, at + 1)) {
+    std::size_t from = at + kToken.size();
+    std::size_t to = url.find_first_of("&#", from);
+    url.replace(from, (to == std::string::npos ? url.size() : to) - from, "...");
+  }
+  return url;
+}
+
 const bool registered = (NTURLConnectionOperation::registerClass(), true);
 
 // The request URL's scheme, host and port, to tell whether a challenge comes from that server.
@@ -568,14 +579,20 @@ void NTURLConnectionOperation::connectionDidReceiveResponse(const ns::URLConnect
 
 bool NTURLConnectionOperation::failIfLongerThanAllowed(std::int64_t length) {
   std::int64_t limit = maximumResponseLength();
+  if (std::int64_t own = responseLengthLimit_.load(); own >= 0 && (limit < 0 || own < limit)) limit = own;
   if (limit < 0 || length <= limit) return false;
   ns::Dictionary userInfo{{ns::kLocalizedDescriptionKey,
                            ns::format("The response is longer than the %lld bytes this request reads.",
                                       static_cast<long long>(limit))}};
+  std::string url;
   if (auto request = this->request(); request && request->URL()) {
-    userInfo.set(ns::kURLErrorFailingURLErrorKey, request->URL()->absoluteString());
-    userInfo.set(ns::kURLErrorFailingURLStringErrorKey, request->URL()->absoluteString());
+    url = request->URL()->absoluteString();
+    userInfo.set(ns::kURLErrorFailingURLErrorKey, url);
+    userInfo.set(ns::kURLErrorFailingURLStringErrorKey, url);
   }
+  // The alert a page shows for it is the generic one: the log says why.
+  ns::log("The reply of %@ is longer than the %lld bytes the request reads: refused", withoutToken(url),
+          static_cast<long long>(limit));
   failTransfer(
       ns::Error::make(ns::kURLErrorDomain, ns::URLError::DataLengthExceedsMaximum, std::move(userInfo)));
   return true;
@@ -717,5 +734,6 @@ std::shared_ptr<NTURLConnectionOperation> NTURLConnectionOperation::copy() const
   made->setAuthenticationChallengeBlock(authenticationChallenge_);
   made->setCacheResponseBlock(cacheResponse_);
   made->setRedirectResponseBlock(redirectResponse_);
+  made->limitResponseLength(responseLengthLimit_.load());
   return made;
 }

@@ -112,6 +112,11 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   ui::BackgroundTaskIdentifier backgroundTaskIdentifier() const;
   void setShouldExecuteAsBackgroundTaskWithExpirationHandler(std::function<void()> handler);
 
+  // Lowers the longest body this request reads below its class's bound, for a reply whose use is
+  // smaller than the class allows (a picture the screen draws). Negative takes the class's bound
+  // alone; set before `start`. Copies keep it.
+  void limitResponseLength(std::int64_t length) { responseLengthLimit_.store(length); }
+
   void setUploadProgressBlock(ProgressBlock block);
   void setDownloadProgressBlock(ProgressBlock block);
   void setAuthenticationAgainstProtectionSpaceBlock(AuthenticationAgainstProtectionSpaceBlock block);
@@ -168,9 +173,10 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   // Stops the current connection and fails the operation with an error (network thread).
   void failTransfer(const ns::ErrorPtr& error);
 
-  // The longest body the operation reads: a longer one fails it with -1103 (data length exceeds
-  // maximum) as soon as its announced length or the bytes that arrived say so, and nothing more
-  // is received. Negative for no bound, the default (a body may go to a file of any length).
+  // The longest body an operation of the class reads: a longer one fails it with -1103 (data
+  // length exceeds maximum) as soon as its announced length or the bytes that arrived say so,
+  // nothing more is received, and one log line names the URL and the bound. Negative for no
+  // bound, the default (a body may go to a file of any length). limitResponseLength lowers it.
   virtual std::int64_t maximumResponseLength() const { return -1; }
 
   // The completion closure as installed, for subclasses that wrap it.
@@ -195,6 +201,7 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   std::atomic<OperationState> state_{OperationState{0}};
   std::atomic<bool> cancelled_{false};
   std::atomic<std::int64_t> totalBytesRead_{0};
+  std::atomic<std::int64_t> responseLengthLimit_{-1};
 
   // Fields handed between threads, guarded by fieldsMutex_ (never held while calling out).
   mutable std::mutex fieldsMutex_;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <chrono>
 #include <filesystem>
@@ -12,10 +13,13 @@
 #include "App/AppDelegate.h"
 #include "Classes/HomeTestSupport.h"
 #include "Classes/MainPage/MainViewBase.h"
+#include "Classes/MainPage/RubricTileInfo.h"
+#include "Classes/MainPage/TLRubricScrollViewBase.h"
 #include "Classes/TLSettings.h"
 #include "Foundation/ClassRegistry.h"
 #include "Foundation/Clock.h"
 #include "Foundation/Exception.h"
+#include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/PropertyList.h"
 #include "UIKit/ApplicationMain.h"
@@ -226,6 +230,81 @@ TEST_P(StartupTest, AStartAfterAHostileRunBuildsRowsForTheFirstCategoriesAndTidi
     return rows() == server_->catalogue().categories().size() && view->elementsCountForParse() <= 0;
   }));
   fs::remove(running);
+}
+
+// A category reply of about 11 MB: both groups hold far more titles than a row keeps, each as
+// small as a title can be, so that the decoded reply is many times the size of its text.
+std::string largeCategoryReply() {
+  std::string item = R"({"id":"1001"})";
+  std::string group = testsupport::generatedList(11'000'000 / 2 / (item.size() + 1), item);
+  return R"({"title": "Кино", "items": [{"items": []}, )" + group + ", " + group + "]}";
+}
+
+// The service lists each of its categories ten times over, and each category's reply is 11 MB: the
+// home page has one row a category, each keeping a row's tiles, and the decoded replies cost about
+// one at a time, not all at once. The next start builds the same rows from the list it stored.
+TEST_P(StartupTest, RepeatedCategoriesMakeOneRowEachAndLargeRepliesAreHeldOneAtATime) {
+  const auto& categories = server_->catalogue().categories();
+  std::vector<std::string> ids;
+  for (int round = 0; round < 10; ++round)
+    for (const auto& category : categories) ids.push_back(category.id);
+  std::string list = R"({"items": [)";
+  for (std::size_t i = 0; i < ids.size(); ++i)
+    list += (i ? ", " : "") + ns::format(R"({"id": "%@", "title": "К %@", "url": ""})", ids[i], ids[i]);
+  sampleservice::Override repeated;
+  repeated.body = list + "]}";
+  repeated.contentType = "application/json";
+  server_->setOverride("/api/mobile", "get_categories", repeated);
+  sampleservice::Override large;
+  large.body = largeCategoryReply();
+  large.contentType = "application/json";
+  server_->setOverride("/api/mobile", "get_category", large);
+
+  for (int start = 0; start < 2; ++start) {
+    SCOPED_TRACE(start ? "second start" : "first start");
+    // Memory freed by earlier tests goes back first, so that what this start takes shows.
+    malloc_trim(0);
+    testsupport::PeakMemoryGrowth memory;
+    delegate_ = std::make_shared<AppDelegate>();
+    ASSERT_TRUE(delegate_->applicationDidFinishLaunchingWithOptions(ui::Application::sharedApplication(),
+                                                                    ns::Value()));
+    auto navigation =
+        std::dynamic_pointer_cast<ui::NavigationController>(delegate_->window()->rootViewController());
+    ASSERT_TRUE(navigation);
+    std::shared_ptr<MainViewBase> view;
+    for (const auto& v : navigation->viewControllers().front()->view()->subviews())
+      if (auto m = std::dynamic_pointer_cast<MainViewBase>(v)) view = m;
+    ASSERT_TRUE(view);
+    auto rows = [&] { return view->horizScrollViewNew()->subviews(); };
+    auto allFilled = [&] {
+      if (rows().size() != categories.size()) return false;
+      for (const auto& row : rows()) {
+        auto filled = std::dynamic_pointer_cast<TLRubricScrollViewBase>(row);
+        if (!filled || filled->filmsArray().empty()) return false;
+      }
+      return true;
+    };
+    ASSERT_TRUE(testsupport::spinUntil([&] {
+      return server_->requestsFor("get_categories").size() == std::size_t(start + 1) && allFilled();
+    }));
+    testsupport::awaitRequestsEnded();
+    for (const auto& row : rows()) {
+      auto loaded = std::dynamic_pointer_cast<TLRubricScrollViewBase>(row);
+      ASSERT_TRUE(loaded);
+      EXPECT_EQ(loaded->filmsArray().size(), RubricTileInfo::kMaxCategoryTiles);
+    }
+    auto stored = TLSettings::cachedCategories();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->size(), categories.size());
+    // Every decoded reply at once would take about a gigabyte. (The second start's rows are made
+    // twice, from the stored list and again from the reply, and the first ones' replies still come.)
+    if (start == 0 && !testsupport::kSanitized) {
+      EXPECT_LT(memory.megabytes(), 800);
+    }
+    EXPECT_TRUE(ui::AlertView::visibleAlerts().empty());
+    delegate_->window()->resignKeyWindow();
+    delegate_.reset();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Idioms, StartupTest,

@@ -8,8 +8,10 @@
 #include "CategoryTestSupport.h"
 #include "Classes/CategoryPage/CategoryTitlesQuery.h"
 #include "Foundation/Clock.h"
+#include "NTNetworking/NTNetworkingConstants.h"
 #include "UIKit/Application.h"
 #include "UIKit/ViewDump.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -163,6 +165,50 @@ TEST_F(CategoryListTest, UnusableRepliesFailThePackWithTheNoDataAlert) {
     EXPECT_GE(loading_->stops, 1) << "the spinner stops: " << text;
     EXPECT_EQ(g->pageViews()[0], nullptr) << text;
   }
+}
+
+// A pack of 11 MB keeps what the grid shows: its sixteen titles, in their own slots only, and a
+// row's worth of recommendations. The next grid is as usual.
+TEST_F(CategoryListTest, ALargePackKeepsItsSixteenTitlesAndARowOfRecommendations) {
+  setTitles(body(titlesReply("\"5000\"", 0)));
+  setTitles(body(testsupport::largeTitlesReply("5000", 60'000, 20'000)), {{"page", "0"}});
+  testsupport::PeakMemoryGrowth memory;
+  auto g = grid(1);
+  ASSERT_TRUE(g->allList());
+  EXPECT_EQ(g->filmList().size(), 16u);
+  EXPECT_EQ(*g->filmList()[15]["name"].asString(), "t15");
+  EXPECT_TRUE((*g->allList())[16].isNil()) << "the next pack's slots stay empty";
+  EXPECT_TRUE(g->allList()->back().isNil());
+  EXPECT_EQ(g->reccomendedToSee().size(), CategoryTitlesQuery::kMaxRecommended);
+  EXPECT_EQ(tilesOn(g, 0), 16);
+  if (!testsupport::kSanitized) {
+    EXPECT_LT(memory.megabytes(), 400);
+  }
+
+  server_->clearOverrides();
+  setTitles(body(titlesReply("\"80\"", 16)));
+  auto next = grid(1);
+  EXPECT_EQ(next->totalCount(), 80);
+  EXPECT_EQ(tilesOn(next, 0), 16);
+  EXPECT_EQ(next->reccomendedToSee().size(), 1u);
+}
+
+// A pack refused for its length shows the generic alert, as any unreadable one does; the log
+// says which request went past which bound.
+TEST_F(CategoryListTest, APackTooLongToReadShowsTheAlertAndLogsItsURLAndTheBound) {
+  setTitles(body(R"({"quantity": "5", "items": [")" + std::string(17 << 20, 'x') + R"("]})"));
+  testsupport::LogCapture log;
+  auto g = grid(1);
+  auto alerts = ui::AlertView::visibleAlerts();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0]->message(), "Данные временно недоступны. Повторите попытку позже.");
+  std::vector<std::string> refused;
+  for (const std::string& line : log.lines())
+    if (line.find(": refused") != std::string::npos) refused.push_back(line);
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_NE(refused[0].find("method=get_category_titles&category_id=1&"), std::string::npos) << refused[0];
+  EXPECT_NE(refused[0].find(std::to_string(kNTMaximumDecodedResponseLength)), std::string::npos)
+      << refused[0];
 }
 
 TEST_F(CategoryListTest, ExactlyFiveThousandTitlesShowTilesAndStopTheSpinner) {

@@ -32,6 +32,23 @@ inline std::string titlesReply(const std::string& quantityJSON, int n, int first
   return reply + "}";
 }
 
+// A titles reply of about 11 MB: `found` titles and `recommended` ones, each list starting with a
+// value that is no object. The first 200 of a list are "t<i>" (recommended "r<i>"); the rest are
+// one title over and over, which the service compresses quickly.
+inline std::string largeTitlesReply(const std::string& quantity, std::size_t found, std::size_t recommended) {
+  auto list = [](const char* prefix, std::size_t n) {
+    std::string out = "[0";
+    out.reserve(n * 120);
+    for (std::size_t i = 0; i < n; ++i)
+      out += std::string(",{\"title\":\"") + (i < 200 ? prefix + std::to_string(i) : "x") +
+             "\",\"id\":\"7\",\"url\":\"u\",\"image\":\"\",\"year\":\"2001\",\"description\":\"d\"," +
+             "\"rating\":\"3\",\"category\":\"Фильм\"}";
+    return out + "]";
+  };
+  return "{\"quantity\":\"" + quantity + "\",\"items\":" + list("t", found) +
+         ",\"also\":{\"items\":" + list("r", recommended) + "}}";
+}
+
 inline sampleservice::Override body(const std::string& text, double delay = 0) {
   sampleservice::Override o;
   o.body = text;

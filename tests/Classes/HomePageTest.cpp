@@ -210,6 +210,21 @@ TEST_F(HomePageTest, ACategoryWithNothingNewLoadsOnBothTabsWithoutAnAlert) {
   }
 }
 
+// A list stored with a category more than once, by an earlier run, still makes one row of it.
+TEST_F(HomePageTest, ACategoryStoredTwiceHasOneRow) {
+  for (bool pad : {true, false}) {
+    testsupport::writeCategoryList({"1", "2", "1", "3", "2"});
+    auto view = makeView(pad);
+    ASSERT_TRUE(spinUntil([&] { return allReported(view); })) << pad;
+    std::vector<std::string> shown;
+    for (const auto& row : view->horizScrollViewNew()->subviews())
+      if (auto rubric = std::dynamic_pointer_cast<TLRubricScrollViewBase>(row))
+        shown.push_back(rubric->getCategoryIdFromUrl(rubric->selfURL()->absoluteString()).value_or(""));
+    EXPECT_EQ(shown, (std::vector<std::string>{"1", "2", "3"})) << pad;
+    testsupport::awaitPosterRequestsEnded();
+  }
+}
+
 TEST_F(HomePageTest, NoCategoriesStillEndTheLoad) {
   for (bool pad : {true, false}) {
     testsupport::writeCategoryList({});

@@ -7,6 +7,7 @@
 
 #include "AppAnalytics/Library/MALPersistentHitStore.h"
 #include "CategoryTestSupport.h"
+#include "Classes/CategoryPage/CategoryTitlesQuery.h"
 #include "Classes/iphone/CategoryPage/TLSCategoryVC_iphone.h"
 #include "Foundation/FileManager.h"
 #include "support/RecordingTracker.h"
@@ -55,6 +56,28 @@ TEST_F(PhoneCategoryPageTest, PacksFollowAsTheListIsDraggedPastItsEnd) {
   EXPECT_EQ(page->totalCount(), 20);
   dragPastEnd(*page, 30);
   EXPECT_EQ(requestedPages(), (std::vector<std::string>{"0", "1"})) << "the list is complete";
+}
+
+// Packs of 11 MB add their sixteen titles to the list, or when nothing is found a row's worth of
+// recommendations; the next page is as usual.
+TEST_F(PhoneCategoryPageTest, ALargePackAddsSixteenTitlesOrARowOfRecommendations) {
+  struct Case {
+    const char* quantity;
+    std::size_t found;
+    std::size_t rows;
+    const char* last;
+  };
+  for (const Case& c :
+       {Case{"5000", 60'000, 16, "t15"}, Case{"0", 0, CategoryTitlesQuery::kMaxRecommended, "r99"}}) {
+    SCOPED_TRACE(c.quantity);
+    setTitles(body(testsupport::largeTitlesReply(c.quantity, c.found, 20'000)));
+    auto page = open();
+    ASSERT_EQ(page->loadedPreviewList().size(), c.rows);
+    EXPECT_EQ(*page->loadedPreviewList().back()["name"].asString(), c.last);
+    EXPECT_EQ(page->mainTableView()->numberOfRowsInSection(0), int(c.rows));
+  }
+  setTitles(body(titlesReply("\"20\"", 16)));
+  EXPECT_EQ(open()->loadedPreviewList().size(), 16u);
 }
 
 TEST_F(PhoneCategoryPageTest, APackOfFifteenAsksForTheNextPackNotTheSameAgain) {

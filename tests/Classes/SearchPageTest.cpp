@@ -5,6 +5,7 @@
 #include "CategoryTestSupport.h"
 #include "Classes/MainPage/TLRubricScrollView.h"
 #include "Classes/SearchPage/TLSSearchVC.h"
+#include "Classes/SearchPage/TLSearchReply.h"
 #include "Classes/iphone/CategoryPage/TLVideoItemPriviewCell.h"
 #include "Classes/iphone/SearchPage/TLSSearchVC_iphone.h"
 #include "Foundation/JSONSerialization.h"
@@ -134,6 +135,29 @@ TEST_F(SearchPageTest, PhoneListsEveryFoundTitleOrTheRecommendationsUnderTheirNo
     EXPECT_EQ(page->mainTableView()->frame().y(), page->defaultTableRect().y() + c.tableShift) << c.name;
     EXPECT_EQ(page->mainTableView()->numberOfRowsInSection(0), int(c.names.size())) << c.name;
   }
+}
+
+// A reply of 11 MB keeps what the pages show: the fifty titles the search asks for, and a row's
+// worth of recommendations. The next search is as usual.
+TEST_F(SearchPageTest, ALargeReplyKeepsFiftyTitlesAndARowOfRecommendations) {
+  std::string large = testsupport::largeTitlesReply("0", 60'000, 20'000);
+  // Search replies list their recommendations in an array.
+  auto also = large.find(",\"also\":{");
+  large = large.substr(0, also) + ",\"also\":[" + large.substr(also + 8, large.size() - also - 9) + "]}";
+  setSearch(body(large));
+  auto pad = tablet("abc");
+  auto found = rows(*pad);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].second.size(), TLSearchReply::kMaxFound);
+  EXPECT_EQ(found[0].second.back(), "t49");
+  EXPECT_EQ(found[1].second.size(), TLSearchReply::kMaxRecommended);
+  auto pod = phone("abc");
+  ASSERT_EQ(pod->resultList().size(), TLSearchReply::kMaxFound);
+  EXPECT_EQ(pod->mainTableView()->numberOfRowsInSection(0), int(TLSearchReply::kMaxFound));
+
+  setSearch(body(reply({item("a", "Фильм")}, kAlsoThree)));
+  EXPECT_EQ(rows(*tablet("abc")).size(), 2u);
+  EXPECT_EQ(phone("abc")->resultList().size(), 1u);
 }
 
 TEST_F(SearchPageTest, ValuesThatAreNotTextBecomeTextOrEmpty) {

@@ -252,6 +252,14 @@ const ReplyCase kReplyCases[] = {
        EXPECT_EQ(file.at(0),
                  ns::Value(ns::Dictionary{{"id", "3"}, {"title", "Т"}, {"url", "u"}, {"nested", nested}}));
      }},
+    {"a repeated id keeps its first entry",
+     body(R"({"items": [{"id": "7", "title": "А"}, {"id": "8", "title": "Б"}, {"id": "7", "title": "В"}]})"),
+     std::vector<std::string>{"А", "Б"},
+     [](const ns::Array& file) {
+       ASSERT_EQ(file.size(), 2u);
+       EXPECT_EQ(file[0]["title"], ns::Value("А"));
+       EXPECT_EQ(TLSettings::getCategoriesURL().size(), 2u);
+     }},
     {"an explicit empty list empties the menu", body(R"({"items": []})"), std::vector<std::string>{},
      [](const ns::Array& file) { EXPECT_TRUE(file.empty()); }},
 };
@@ -313,6 +321,29 @@ TEST_F(TLMenuNavigationControllerTest, AFloodOfCategoriesIsCutBeforeItIsStored) 
   EXPECT_EQ(menuTitles().size(), kMax + 1);
   EXPECT_EQ(TLSettings::getCategoriesURL().size(), kMax);
   EXPECT_TRUE(logs.contains("more than 100 categories"));
+}
+
+// A reply of a million entries that are no objects, and of a category listed a hundred thousand
+// times, stores the one category, and says what it left out in a line each.
+TEST_F(TLMenuNavigationControllerTest, EntriesLeftOutAreLoggedOnceWithTheirCount) {
+  startAndLoad();
+  std::string json = R"({"items": [{"id": "5", "title": "Пятая"})";
+  json.reserve(3'000'000);
+  for (int i = 0; i < 1'000'000; ++i) json += ",0";
+  for (int i = 0; i < 100'000; ++i) json += R"(,{"id": "5"})";
+  json += "]}";
+  server_->setOverride("/api/mobile", "get_categories", body(std::move(json)));
+  testsupport::LogCapture logs;
+  TLSettings::addRefreshMainPageFlag();
+  post("TLMenuItemsReload");
+  ASSERT_TRUE(testsupport::spinUntil([&] { return !TLSettings::isMainPageNeedUpdate(); }));
+  auto file = cachedList();
+  ASSERT_TRUE(file);
+  ASSERT_EQ(file->size(), 1u);
+  EXPECT_EQ(menuTitles(), (std::vector<std::string>{"Главная", "Пятая"}));
+  EXPECT_LE(logs.lines().size(), 5u);
+  EXPECT_TRUE(logs.contains("Skipped 1000000 category list entries that are not objects"));
+  EXPECT_TRUE(logs.contains("Skipped 100000 category list entries repeating an id"));
 }
 
 // Files may grow no larger than a few bytes while it lives: every write of the list fails.

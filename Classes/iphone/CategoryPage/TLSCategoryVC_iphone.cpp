@@ -299,7 +299,7 @@ void TLSCategoryVC_iphone::getListPack(int pack) {
   std::weak_ptr<TLSCategoryVC_iphone> weak = self<TLSCategoryVC_iphone>();
   unsigned list = listNumber_;
   startJSONRequest(
-      ns::URLRequest::requestWithURL(ns::URL::URLWithString(url)),
+      ns::URLRequest::requestWithURL(ns::URL::URLWithString(url)), CategoryTitlesQuery::cutReply,
       [weak, list, pack](const ns::Value& reply) {
         auto page = weak.lock();
         if (page && page->listNumber_ == list) page->packArrived(pack, reply);

@@ -181,4 +181,54 @@ TEST(NTJSONRequestOperationTest, TwoHundredOperationsAtOnceEachCallBackOnceOnThe
   for (const ns::Value& JSON : kept) EXPECT_EQ(JSON["id"].intValue() % 2, 1);
 }
 
+// A processing step runs where the body was decoded, off the main thread; the success callback
+// gets what it kept, and the decoded body is gone by then: neither the step's queue nor the
+// operation holds it. Failures reach the failure callback without the step.
+TEST(NTJSONRequestOperationTest, AProcessingStepHandsOnWhatItKeepsAndTheRestIsLetGo) {
+  LoopbackServer server;
+  server.reply("/list", Reply::json(R"({"keep": [1, 2], "rest": [3, 4, 5]})"));
+  server.reply("/missing", Reply::json(R"({"keep": 1})", 404));
+  server.reply("/broken", Reply::json(R"({"keep": )"));
+  struct Case {
+    const char* path;
+    bool succeeds;
+  };
+  for (const Case& c : {Case{"/list", true}, Case{"/missing", false}, Case{"/broken", false}}) {
+    SCOPED_TRACE(c.path);
+    struct Seen {
+      int steps = 0;
+      bool stepOffMain = false;
+      std::weak_ptr<const ns::Dictionary> decoded;
+      bool done = false, succeeded = false, decodedGoneAtSuccess = false;
+      ns::Value kept;
+    };
+    auto seen = std::make_shared<Seen>();
+    auto op = NTJSONRequestOperation::JSONRequestOperationWithRequest(
+        requestFor(server, c.path),
+        [seen](const ns::Value& JSON) {
+          ++seen->steps;
+          seen->stepOffMain = !ns::Thread::isMainThread();
+          seen->decoded = JSON.sharedDictionary();
+          return JSON["keep"];
+        },
+        [seen](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::Value& JSON) {
+          seen->kept = JSON;
+          seen->succeeded = true;
+          seen->decodedGoneAtSuccess = seen->decoded.expired();
+          seen->done = true;
+        },
+        [seen](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::ErrorPtr&,
+               const ns::Value&) { seen->done = true; });
+    op->start();
+    ASSERT_TRUE(spinUntil([&] { return seen->done; }));
+    EXPECT_EQ(seen->succeeded, c.succeeds);
+    EXPECT_EQ(seen->steps, c.succeeds ? 1 : 0);
+    if (!c.succeeds) continue;
+    EXPECT_TRUE(seen->stepOffMain);
+    EXPECT_EQ(seen->kept, (ns::Value(ns::Array{1, 2})));
+    EXPECT_TRUE(seen->decodedGoneAtSuccess);
+    EXPECT_TRUE(op->responseJSON().isNil()) << "the operation no longer holds the body it decoded";
+  }
+}
+
 }  // namespace

@@ -5,12 +5,14 @@
 #include <memory>
 #include <string>
 
+#include "NTNetworking/NTHTTPRequestOperation.h"
 #include "NTNetworking/NTImageRequestOperation.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
 #include "NTNetworking/NTNetworkingConstants.h"
 #include "NTNetworking/NTPropertyListRequestOperation.h"
 #include "NTNetworking/NTXMLRequestOperation.h"
 #include "NetworkingTestSupport.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -124,6 +126,90 @@ TEST(NTResponseLengthTest, ABodyAsLongAsTheBoundStillDecodes) {
   ASSERT_FALSE(outcome.error) << outcome.error->describe();
   ASSERT_TRUE(outcome.object.asString());
   EXPECT_EQ(outcome.object.asString()->size(), text.size());
+}
+
+// A caller's bound lowers the class's, whichever class: a body past it fails as one past the
+// class's does, a body at it is read. A bound above the class's leaves the class's in force, and
+// a copy of the operation keeps the caller's.
+TEST(NTResponseLengthTest, ACallersBoundLowersTheClassBoundAndNeverRaisesIt) {
+  struct Case {
+    const char* name;
+    const char* type;
+    std::function<NTHTTPRequestOperationPtr(ns::URLRequestPtr)> make;
+    std::int64_t own;      // the caller's bound
+    std::int64_t applies;  // the bound that holds
+    bool copied;
+  };
+  auto http = [](ns::URLRequestPtr r) {
+    return std::make_shared<NTHTTPRequestOperation>()->initWithRequest(r);
+  };
+  auto image = [](ns::URLRequestPtr r) {
+    return std::make_shared<NTImageRequestOperation>()->initWithRequest(r);
+  };
+  auto json = [](ns::URLRequestPtr r) {
+    return std::make_shared<NTJSONRequestOperation>()->initWithRequest(r);
+  };
+  const Case cases[] = {
+      {"plain", "image/png", http, 1000, 1000, false},
+      {"plain copy", "image/png", http, 1000, 1000, true},
+      {"image", "image/png", image, 1000, 1000, false},
+      {"JSON above its class", "application/json", json, 4 * kLimit, kLimit, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (bool chunked : {false, true}) {
+      LoopbackServer server;
+      server.reply("/past", generated(c.type, c.applies + 1, chunked));
+      server.reply("/at", generated(c.type, c.applies, chunked));
+      for (const char* path : {"/past", "/at"}) {
+        auto operation = c.make(nttest::requestFor(server, path));
+        operation->limitResponseLength(c.own);
+        if (c.copied) operation = std::static_pointer_cast<NTHTTPRequestOperation>(operation->copy());
+        Outcome outcome = run(operation);
+        bool past = std::string(path) == "/past";
+        if (!past) {
+          // Bodies of spaces decode to nothing, but they are read whole.
+          EXPECT_EQ(outcome.bytesRead, c.applies) << path << chunked;
+          continue;
+        }
+        ASSERT_TRUE(outcome.error) << chunked;
+        EXPECT_EQ(outcome.error->code(), ns::URLError::DataLengthExceedsMaximum) << chunked;
+        EXPECT_NE(outcome.error->localizedDescription().find(std::to_string(c.applies) + " bytes"),
+                  std::string::npos)
+            << outcome.error->localizedDescription();
+        EXPECT_LE(outcome.bytesRead, c.applies) << chunked;
+      }
+    }
+  }
+}
+
+// The page shows its generic alert for a refused reply: the log says which URL went past which
+// bound, in one line however the body came, and keeps a credential in the URL to itself.
+TEST(NTResponseLengthTest, ARefusedReplyLogsOneLineWithItsURLAndTheBound) {
+  for (bool chunked : {false, true}) {
+    SCOPED_TRACE(chunked);
+    LoopbackServer server;
+    server.reply("/me", generated("application/json", kLimit + (std::int64_t{1} << 20), chunked));
+    testsupport::LogCapture log;
+    Outcome outcome = run(std::make_shared<NTJSONRequestOperation>()->initWithRequest(
+        nttest::requestFor(server, "/me?fields=id&access_token=SECRET&x=1")));
+    ASSERT_TRUE(outcome.error);
+    std::vector<std::string> lines;
+    for (const std::string& line : log.lines())
+      if (line.find("longer than") != std::string::npos) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(server.url("/me?fields=id&access_token=...&x=1")), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(std::to_string(kLimit)), std::string::npos) << lines[0];
+    EXPECT_FALSE(log.contains("SECRET"));
+  }
+  // A reply within its bound logs nothing of the kind.
+  LoopbackServer server;
+  server.reply("/small", Reply::json("[1]"));
+  testsupport::LogCapture log;
+  Outcome outcome =
+      run(std::make_shared<NTJSONRequestOperation>()->initWithRequest(nttest::requestFor(server, "/small")));
+  EXPECT_FALSE(outcome.error);
+  EXPECT_FALSE(log.contains("longer than"));
 }
 
 }  // namespace
