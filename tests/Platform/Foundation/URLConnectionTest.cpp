@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -746,6 +747,42 @@ TEST(URLConnectionTest, TwoHundredConcurrentRequestsEachCompleteOnce) {
     EXPECT_EQ(recorders[i]->body, "n=" + std::to_string(i));
   }
   EXPECT_LE(server.connectionCount(), 6u);
+}
+
+// A load waiting for one of the host's connections is not idle: its interval starts once it is
+// sent. Six slow answers hold every connection for longer than the others' interval; each of them
+// keeps its own connection busy with bytes well inside the interval.
+TEST(URLConnectionTest, ALoadQueuedBehindTheConnectionLimitDoesNotTimeOutWhileItWaits) {
+  const double interval = 2.0;
+  LoopbackServer server;
+  Reply drip = Reply::text(std::string(60, 'd'));
+  drip.chunkSize = 1;
+  drip.dripIntervalSeconds = 0.05;  // 3 s in all, forty times under the interval between bytes
+  server.reply("/slow", drip);
+  server.reply("/quick", Reply::text("q"));
+  auto start = [&](const std::string& path) {
+    auto request = requestFor(server.url(path));
+    request->setTimeoutInterval(interval);
+    auto recorder = std::make_shared<Recorder>();
+    ns::URLConnection::connectionWithRequest(request, recorder);
+    return recorder;
+  };
+  std::vector<std::shared_ptr<Recorder>> slow, quick;
+  for (int i = 0; i < 6; ++i) slow.push_back(start("/slow?i=" + std::to_string(i)));
+  ASSERT_TRUE(spinUntil([&] { return server.requestsTo("/slow").size() == 6; }));
+  for (int i = 0; i < 6; ++i) quick.push_back(start("/quick?i=" + std::to_string(i)));
+  ASSERT_TRUE(spinUntil([&] {
+    return std::all_of(slow.begin(), slow.end(), [](const auto& r) { return r->done(); }) &&
+           std::all_of(quick.begin(), quick.end(), [](const auto& r) { return r->done(); });
+  }));
+  for (const auto& r : slow) {
+    EXPECT_EQ(r->error, nullptr) << r->error->describe();
+    EXPECT_EQ(r->body, std::string(60, 'd'));
+  }
+  for (const auto& r : quick) {
+    EXPECT_EQ(r->error, nullptr) << r->error->describe();
+    EXPECT_EQ(r->body, "q");
+  }
 }
 
 // An idle loader sleeps in its poll for up to a minute. Loads started from other threads wake it,
