@@ -522,6 +522,26 @@ TEST_F(SampleServiceTest, OverridesKeyedOnQueryParametersBendOnlyThoseRequests) 
   EXPECT_EQ(cleared->status, 200);
 }
 
+// A release lets go every held answer whose request is in the log, even one that is still being
+// made (a search of the whole catalogue) and has not begun to wait when the release comes.
+TEST_F(SampleServiceTest, AReleaseLetsGoEveryHeldAnswerWhoseRequestIsLogged) {
+  sampleservice::Override held;
+  held.held = true;
+  server_->setOverride("/api/mobile", "get_search", held);
+  for (std::size_t i = 0; i < 20; ++i) {
+    auto reply = std::async(std::launch::async, [] { return get(apiPrefix() + "get_search&q=a"); });
+    ASSERT_TRUE(server_->waitForRequests(i + 1, 60));
+    server_->releaseHeld();
+    bool answered = reply.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    if (!answered) server_->releaseHeld();  // so that the reply can be joined
+    ASSERT_TRUE(answered) << "request " << i << " waits for a later release";
+    auto res = reply.get();
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+  }
+  EXPECT_EQ(server_->heldCount(), 0u);
+}
+
 TEST_F(SampleServiceTest, DelayedReplyStillArrivesAndStopEndsTheWait) {
   sampleservice::Override slow;
   slow.delaySeconds = 0.3;
