@@ -33,6 +33,8 @@ void Server::start(const std::string& address, int port) {
     stopping_ = false;
   }
   server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
+  // Head and body go out in separate writes; without this each reply waits for a delayed ACK.
+  server_->set_tcp_nodelay(true);
   server_->Post("/collect", [this](const httplib::Request& req, httplib::Response& res) {
     ServiceRequest request{req.method, req.path, {}, {}, req.get_header_value("Host")};
     CollectedHit hit{{}, req.get_header_value("User-Agent")};
