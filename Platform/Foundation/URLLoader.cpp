@@ -850,22 +850,9 @@ void URLLoader::Impl::headersComplete(Load& l) {
   }
   if (l.status == 401) {
     if (auto challenge = response->valueForHTTPHeaderField("WWW-Authenticate")) {
-      auto parsed = http::parseValueWithParameters(*challenge);
-      auto spaceAt = parsed.value.find(' ');
-      std::string scheme = http::asciiLowercase(parsed.value.substr(0, spaceAt));
-      // "Basic realm=x" puts the first parameter after the scheme, before any ';'.
-      std::string realm;
-      if (auto r = parsed.parameter("realm")) realm = *r;
-      auto at = challenge->find("realm=");
-      if (realm.empty() && at != std::string::npos) {
-        auto rest = std::string_view(*challenge).substr(at + 6);
-        if (!rest.empty() && rest.front() == '"') {
-          rest.remove_prefix(1);
-          realm = std::string(rest.substr(0, rest.find('"')));
-        } else {
-          realm = std::string(rest.substr(0, rest.find_first_of(", ")));
-        }
-      }
+      auto field = http::trimSpaces(*challenge);
+      std::string scheme = http::asciiLowercase(field.substr(0, field.find_first_of(" \t;")));
+      std::string realm = http::challengeParameter(field, "realm").value_or("");
       const char* method = scheme == "basic"    ? kURLAuthenticationMethodHTTPBasic
                            : scheme == "digest" ? kURLAuthenticationMethodHTTPDigest
                                                 : nullptr;
