@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
@@ -106,6 +107,7 @@ std::optional<std::string> categoryIdText(const ns::Value& entry) {
 // (null when the file holds no list), with the number of entries the file holds. The list last
 // parsed is kept with the bytes it came from: every home row looks its category's name up, and a
 // big file must not be parsed again for each of them.
+std::atomic<std::size_t> categoryFileParses{0};
 void withCategoryFile(const std::function<void(const ns::Array* list, std::size_t entriesInFile)>& reader) {
   static std::mutex mutex;
   static bool parsedOnce = false, isList = false;
@@ -124,6 +126,7 @@ void withCategoryFile(const std::function<void(const ns::Array* list, std::size_
     parsed = entries ? ns::Array(entries->begin(), entries->begin() + kept) : ns::Array();
     parsedBytes = *bytes;
     parsedOnce = true;
+    ++categoryFileParses;
   }
   reader(isList ? &parsed : nullptr, entriesInFile);
 }
@@ -392,6 +395,8 @@ std::string TLSettings::getCategoryNameById(const std::string& categoryId) {
   });
   return name;
 }
+
+std::size_t TLSettings::categoryFileParseCount() { return categoryFileParses.load(); }
 
 // MARK: Alerts
 

@@ -88,6 +88,9 @@ class TLSettings final {
   static ns::Value categoryInfoById(const std::string& categoryId);
   // The "title" of the last entry with that id, upper-cased; "" when there is none.
   static std::string getCategoryNameById(const std::string& categoryId);
+  // How often this process has parsed the category list file: a reading parses it only when its
+  // bytes differ from those parsed last.
+  static std::size_t categoryFileParseCount();
 
   // Coercions of reply values. Each answers the value when it has the expected type, else the
   // empty string, nothing, 0 or nil.

@@ -78,4 +78,38 @@ std::optional<std::string> dispositionFilename(std::string_view field) {
   return std::nullopt;
 }
 
+std::optional<std::string> challengeParameter(std::string_view challenge, std::string_view name) {
+  challenge = trimSpaces(challenge);
+  // Past the scheme; parameters follow, separated by commas (or, as some servers write, ';').
+  std::size_t i = challenge.find_first_of(" \t;");
+  while (i != std::string_view::npos && i < challenge.size()) {
+    while (i < challenge.size() &&
+           (challenge[i] == ' ' || challenge[i] == '\t' || challenge[i] == ',' || challenge[i] == ';'))
+      ++i;
+    std::size_t end = challenge.find_first_of("=,; \t", i);
+    std::string_view key =
+        challenge.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i);
+    i = end;
+    while (i < challenge.size() && (challenge[i] == ' ' || challenge[i] == '\t')) ++i;
+    if (i >= challenge.size() || challenge[i] != '=') continue;  // a bare token
+    ++i;
+    while (i < challenge.size() && (challenge[i] == ' ' || challenge[i] == '\t')) ++i;
+    std::string value;
+    if (i < challenge.size() && challenge[i] == '"') {
+      for (++i; i < challenge.size() && challenge[i] != '"'; ++i) {
+        if (challenge[i] == '\\' && i + 1 < challenge.size()) ++i;
+        value += challenge[i];
+      }
+      if (i < challenge.size()) ++i;  // the closing quote
+    } else {
+      std::size_t stop = challenge.find_first_of(",; \t", i);
+      value = std::string(
+          challenge.substr(i, stop == std::string_view::npos ? std::string_view::npos : stop - i));
+      i = stop;
+    }
+    if (!key.empty() && equalsIgnoringCase(key, name)) return value;
+  }
+  return std::nullopt;
+}
+
 }  // namespace ns::http

@@ -26,4 +26,9 @@ ValueWithParameters parseValueWithParameters(std::string_view field);
 // The file name a Content-Disposition field gives (filename* in RFC 5987 form preferred), if any.
 std::optional<std::string> dispositionFilename(std::string_view field);
 
+// One parameter of a WWW-Authenticate challenge ("Basic realm=\"videos\"", "Digest Realm=x,
+// nonce=\"a\""), by its name in any case, unquoted; a name is looked for only where a parameter
+// starts, never inside another's name or a quoted value.
+std::optional<std::string> challengeParameter(std::string_view challenge, std::string_view name);
+
 }  // namespace ns::http

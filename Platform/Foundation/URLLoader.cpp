@@ -239,6 +239,10 @@ struct Load {
   CURL* easy = nullptr;
   curl_slist* headerList = nullptr;
   bool active = false;
+  // Not yet sent: waiting for one of the host's connections (curl queues transfers past its limit
+  // per host, and a burst can wait longer than the interval) or connecting, which curl's connect
+  // time-out bounds. The idle interval starts once the request goes out.
+  bool queued = false;
   SteadyClock::time_point lastActivity;
 
   // The response being read.
@@ -271,6 +275,8 @@ struct Load {
   ErrorPtr bodyError;
 
   void touch() { lastActivity = SteadyClock::now(); }
+  // Whether the idle interval runs.
+  bool idling() const { return active && !queued && !holdPaused && !flowPaused && !readPaused; }
   const std::optional<URL>& url() const { return request->URL(); }
 };
 
@@ -342,6 +348,7 @@ struct URLLoader::Impl final : RunLoop::Waiter {
   static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user);
   static std::size_t onWrite(char* data, std::size_t size, std::size_t count, void* user);
   static std::size_t onRead(char* buffer, std::size_t size, std::size_t count, void* user);
+  static int onConnected(void* user, char*, char*, int, int);
 };
 
 URLLoader& URLLoader::shared() {
@@ -494,7 +501,7 @@ long URLLoader::Impl::waitMilliseconds() {
   if (wait < 0) wait = 60'000;
   auto now = SteadyClock::now();
   for (auto& [key, l] : loads) {
-    if (!l->active || l->holdPaused || l->flowPaused || l->readPaused) continue;
+    if (!l->idling()) continue;
     auto deadline = l->lastActivity + std::chrono::duration_cast<SteadyClock::duration>(
                                           std::chrono::duration<double>(l->timeout));
     long ms = static_cast<long>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
@@ -507,7 +514,7 @@ void URLLoader::Impl::checkTimeouts() {
   auto now = SteadyClock::now();
   std::vector<Load*> expired;
   for (auto& [key, l] : loads) {
-    if (!l->active || l->holdPaused || l->flowPaused || l->readPaused) continue;
+    if (!l->idling()) continue;
     if (now - l->lastActivity > std::chrono::duration<double>(l->timeout)) expired.push_back(l.get());
   }
   for (Load* l : expired)
@@ -631,6 +638,7 @@ void URLLoader::Impl::beginHop(Load& l) {
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
     curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::onConnected);
   }
   l.easy = easy;
   l.timeout = request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::kDefaultTimeoutInterval;
@@ -640,6 +648,7 @@ void URLLoader::Impl::beginHop(Load& l) {
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &l);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &l);
   curl_easy_setopt(easy, CURLOPT_READDATA, &l);
+  curl_easy_setopt(easy, CURLOPT_PREREQDATA, &l);
   curl_easy_setopt(
       easy, CURLOPT_CONNECTTIMEOUT_MS,
       static_cast<long>(std::min(std::ceil(l.timeout * 1000.0), static_cast<double>(LONG_MAX / 2))));
@@ -712,6 +721,7 @@ void URLLoader::Impl::beginHop(Load& l) {
 
   l.touch();
   l.active = true;
+  l.queued = true;
   curl_multi_add_handle(multi, easy);
 }
 
@@ -840,22 +850,9 @@ void URLLoader::Impl::headersComplete(Load& l) {
   }
   if (l.status == 401) {
     if (auto challenge = response->valueForHTTPHeaderField("WWW-Authenticate")) {
-      auto parsed = http::parseValueWithParameters(*challenge);
-      auto spaceAt = parsed.value.find(' ');
-      std::string scheme = http::asciiLowercase(parsed.value.substr(0, spaceAt));
-      // "Basic realm=x" puts the first parameter after the scheme, before any ';'.
-      std::string realm;
-      if (auto r = parsed.parameter("realm")) realm = *r;
-      auto at = challenge->find("realm=");
-      if (realm.empty() && at != std::string::npos) {
-        auto rest = std::string_view(*challenge).substr(at + 6);
-        if (!rest.empty() && rest.front() == '"') {
-          rest.remove_prefix(1);
-          realm = std::string(rest.substr(0, rest.find('"')));
-        } else {
-          realm = std::string(rest.substr(0, rest.find_first_of(", ")));
-        }
-      }
+      auto field = http::trimSpaces(*challenge);
+      std::string scheme = http::asciiLowercase(field.substr(0, field.find_first_of(" \t;")));
+      std::string realm = http::challengeParameter(field, "realm").value_or("");
       const char* method = scheme == "basic"    ? kURLAuthenticationMethodHTTPBasic
                            : scheme == "digest" ? kURLAuthenticationMethodHTTPDigest
                                                 : nullptr;
@@ -917,6 +914,14 @@ std::size_t URLLoader::Impl::onWrite(char* data, std::size_t size, std::size_t c
   l.bodyBytes += static_cast<std::int64_t>(length);
   if (l.pending.length() >= kFlushBytes) URLLoader::shared().impl_->flush(l);
   return length;
+}
+
+// A connection was made or taken from the cache for this transfer: the request goes out now.
+int URLLoader::Impl::onConnected(void* user, char*, char*, int, int) {
+  Load& l = *static_cast<Load*>(user);
+  l.queued = false;
+  l.touch();
+  return CURL_PREREQFUNC_OK;
 }
 
 std::size_t URLLoader::Impl::onRead(char* buffer, std::size_t size, std::size_t count, void* user) {

@@ -60,6 +60,7 @@ class ClientServiceSuite : public CachedSampleServiceSuite {
     ui::AlertView::dismissAll();
   }
   void TearDown() override {
+    releaseAllHeld();
     awaitPosterRequestsEnded();
     ui::AlertView::dismissAll();
     ui::Application::sharedApplication()->reset();

@@ -124,6 +124,7 @@ class HomeServiceSuite : public CachedSampleServiceSuite {
     host_ = std::make_unique<ServiceHostOverride>(server_->hostAndPort().c_str());
   }
   void TearDown() override {
+    releaseAllHeld();
     awaitPosterRequestsEnded();
     host_.reset();
   }

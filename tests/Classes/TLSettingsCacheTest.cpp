@@ -251,15 +251,19 @@ TEST_F(TLSettingsCacheTest, LookUpsFollowTheListFileAsItChanges) {
     entries.push_back(
         ns::Dictionary{{"id", std::to_string(i)}, {"title", "к" + std::to_string(i)}, {"genres", genres}});
   writeCategories(entries);
+  const std::size_t before = TLSettings::categoryFileParseCount();
   for (int i = 1; i <= 50; ++i) {
     ASSERT_EQ(TLSettings::getCategoryNameById(std::to_string(i)), "К" + std::to_string(i));
     ASSERT_FALSE(TLSettings::categoryInfoById(std::to_string(i)).isNil());
   }
+  EXPECT_EQ(TLSettings::categoryFileParseCount(), before + 1) << "parsed once for a hundred look-ups";
 
   // New bytes of the same length, written in place, are read.
   entries[0] = ns::Dictionary{{"id", "1"}, {"title", "ж1"}, {"genres", genres}};
   ASSERT_TRUE(ns::writePropertyListToFile(Value(entries), TLSettings::cashedCategoriesFile(), false));
   EXPECT_EQ(TLSettings::getCategoryNameById("1"), "Ж1");
+  EXPECT_EQ(TLSettings::getCategoryNameById("2"), "К2");
+  EXPECT_EQ(TLSettings::categoryFileParseCount(), before + 2);
   ns::FileManager::defaultManager()->removeItemAtPath(TLSettings::cashedCategoriesFile());
   EXPECT_FALSE(TLSettings::cachedCategories());
   EXPECT_EQ(TLSettings::getCategoryNameById("1"), "");

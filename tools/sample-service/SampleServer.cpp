@@ -1,7 +1,5 @@
 #include "SampleServer.h"
 
-#include "LoopbackConnections.h"
-
 #include <httplib.h>
 
 #include <algorithm>
@@ -10,6 +8,7 @@
 #include <stdexcept>
 
 #include "Foundation/JSONSerialization.h"
+#include "LoopbackConnections.h"
 
 namespace sampleservice {
 
@@ -34,13 +33,16 @@ void Server::start(const std::string& address, int port) {
     stopping_ = false;
   }
   server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
+  // Head and body go out in separate writes; without this each reply waits for a delayed ACK.
+  server_->set_tcp_nodelay(true);
   server_->Post("/collect", [this](const httplib::Request& req, httplib::Response& res) {
     ServiceRequest request{req.method, req.path, {}, {}, req.get_header_value("Host")};
     CollectedHit hit{{}, req.get_header_value("User-Agent")};
     for (const auto& [key, value] : req.params) hit.parameters[key] = value;
     request.params = hit.parameters;
+    const std::size_t release = releaseNumber();
     std::optional<Override> bend = overrideFor(request);
-    if (bend && bend->held) hold();
+    if (bend && bend->held) hold(release);
     if (bend) pause(bend->delaySeconds);
     res.status = bend && bend->status ? *bend->status : 200;
     std::lock_guard lock(mutex_);
@@ -61,9 +63,11 @@ void Server::start(const std::string& address, int port) {
     ServiceRequest request{req.method, req.path, {}, {}, req.get_header_value("Host")};
     if (auto q = req.target.find('?'); q != std::string::npos) request.query = req.target.substr(q + 1);
     for (const auto& [key, value] : req.params) request.params.emplace(key, value);
+    std::size_t release;
     {
       std::lock_guard lock(mutex_);
       log_.push_back(request);
+      release = releases_;
     }
     logged_.notify_all();
 
@@ -74,7 +78,7 @@ void Server::start(const std::string& address, int port) {
     else
       reply = replies_.answer(request);
     if (bend) {
-      if (bend->held) hold();
+      if (bend->held) hold(release);
       pause(bend->delaySeconds);
       if (bend->status) reply.status = *bend->status;
       if (bend->contentType) reply.contentType = *bend->contentType;
@@ -127,9 +131,13 @@ void Server::pause(double seconds) {
   stopped_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_; });
 }
 
-void Server::hold() {
+std::size_t Server::releaseNumber() const {
+  std::lock_guard lock(mutex_);
+  return releases_;
+}
+
+void Server::hold(std::size_t release) {
   std::unique_lock lock(mutex_);
-  const std::size_t release = releases_;
   ++holding_;
   stopped_.wait(lock, [&] { return stopping_ || releases_ != release; });
   --holding_;

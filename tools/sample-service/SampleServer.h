@@ -25,7 +25,8 @@ struct Override {
   std::optional<std::string> contentType;
   std::optional<std::string> body;  // replaces the catalogue's reply
   double delaySeconds = 0;          // wait before answering
-  // Hold the answer until releaseHeld() is called (or the server stops), then apply the rest.
+  // Hold the answer until a releaseHeld() after the request came in (or the server stops), then
+  // apply the rest.
   bool held = false;
   // Announce the full length, send this many bytes of the body, then close the connection.
   std::optional<std::size_t> dropAfterBytes;
@@ -80,7 +81,8 @@ class Server {
   std::size_t requestCount() const;
   // Waits until the log holds at least `count` requests or `seconds` pass; true when it does.
   bool waitForRequests(std::size_t count, double seconds) const;
-  // Lets every answer held so far go; heldCount() is how many still wait.
+  // Lets go every held answer whose request came in before the call, whether it already waits or
+  // is about to; heldCount() is how many wait.
   void releaseHeld();
   std::size_t heldCount() const;
   // Also forgets the collected hits.
@@ -93,8 +95,11 @@ class Server {
   std::optional<Override> overrideFor(const ServiceRequest& request) const;
   // Sleeps unless the server stops first.
   void pause(double seconds);
-  // Waits for the next releaseHeld() unless the server stops first.
-  void hold();
+  // How many releases there have been: a request takes the number as it comes in (for a GET, as it
+  // is logged), so a release that follows lets it go even before it begins to wait.
+  std::size_t releaseNumber() const;
+  // Waits until a release after the numbered one, unless the server stops first.
+  void hold(std::size_t release);
 
   Catalogue catalogue_;
   Replies replies_;

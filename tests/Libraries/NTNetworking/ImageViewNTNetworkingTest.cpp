@@ -112,6 +112,24 @@ TEST_F(ImageViewNTNetworkingTest, CachedImagesMakeNoRequestUnlessThePolicyBypass
   }
 }
 
+// The cache keeps an image for its whole URL: addresses differing only in their query are
+// different pictures.
+TEST_F(ImageViewNTNetworkingTest, URLsDifferingOnlyInTheirQueryAreCachedApart) {
+  server.on("/sized", [](const testsupport::RecordedRequest& request) {
+    Reply r;
+    r.contentType = "image/png";
+    r.body = png(std::stoi(request.params.at("side")));
+    return r;
+  });
+  for (int side : {4, 8, 4}) {
+    auto view = newView();
+    setImageWithURL(view, url("/sized?side=" + std::to_string(side)));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return idle(view) && view->image(); })) << side;
+    EXPECT_EQ(shownSide(view), side);
+  }
+  EXPECT_EQ(server.requestsTo("/sized").size(), 2u) << "the third is the first's, from the cache";
+}
+
 TEST_F(ImageViewNTNetworkingTest, FailuresReachTheFailureCallbackAndLeaveThePlaceholder) {
   auto view = newView();
   auto placeholder =

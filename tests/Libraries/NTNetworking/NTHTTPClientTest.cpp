@@ -88,6 +88,8 @@ TEST(NTHTTPClientTest, PutsParametersInTheQueryOrTheBodyByMethodAndEncoding) {
        Dictionary{{"message", "Смотри"}, {"access_token", "T0K"}, {"link", "http://v.example/t/1"}}, 0,
        "http://h.example/api/", "application/x-www-form-urlencoded; charset=utf-8",
        "access_token=T0K&link=http%3A%2F%2Fv.example%2Ft%2F1&message=%D0%A1%D0%BC%D0%BE%D1%82%D1%80%D0%B8"},
+      {"keys sorted ignoring case", "POST", "", Dictionary{{"B", 2}, {"a", 1}}, 0, "http://h.example/api/",
+       "application/x-www-form-urlencoded; charset=utf-8", "a=1&B=2"},
       {"JSON", "PUT", "x", Dictionary{{"b", ns::Array{1, true}}, {"a", "s/t"}}, 1, "http://h.example/api/x",
        "application/json; charset=utf-8", "{\"a\":\"s\\/t\",\"b\":[1,true]}"},
       {"JSON that cannot be written keeps no body", "POST", "x", Dictionary{{"d", ns::Data::fromString("b")}},

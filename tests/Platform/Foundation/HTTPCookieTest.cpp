@@ -108,6 +108,56 @@ TEST(HTTPCookieTest, StorageMatchesDomainPathSchemeAndExpiry) {
   EXPECT_EQ(names("http://vk.invalid/"), "wide ");
 }
 
+// Hosts, domains, schemes and the "TRUE" of properties are read in any case, and kept lower-cased.
+TEST(HTTPCookieTest, NamesAndFlagsAreReadInAnyCase) {
+  ns::ManualClock clock(2'000'000'000.0);
+  struct Case {
+    const char* name;
+    std::shared_ptr<ns::HTTPCookie> cookie;
+    std::string domain;
+    bool secure, sessionOnly;
+  } cases[] = {
+      {"from a host in capitals", ns::HTTPCookie::cookieWithSetCookieValue("a=1", url("http://VK.Invalid/")),
+       "vk.invalid", false, true},
+      {"domain property",
+       ns::HTTPCookie::cookieWithProperties(
+           {{ns::kHTTPCookieName, "a"}, {ns::kHTTPCookieValue, "1"}, {ns::kHTTPCookieDomain, "VK.invalid"}}),
+       "vk.invalid", false, true},
+      {"origin property",
+       ns::HTTPCookie::cookieWithProperties({{ns::kHTTPCookieName, "a"},
+                                             {ns::kHTTPCookieValue, "1"},
+                                             {ns::kHTTPCookieOriginURL, "http://VK.invalid/x"}}),
+       "vk.invalid", false, true},
+      {"secure and lasting, in small letters",
+       ns::HTTPCookie::cookieWithProperties({{ns::kHTTPCookieName, "a"},
+                                             {ns::kHTTPCookieValue, "1"},
+                                             {ns::kHTTPCookieDomain, "vk.invalid"},
+                                             {ns::kHTTPCookieSecure, "true"},
+                                             {ns::kHTTPCookieMaximumAge, "60"}}),
+       "vk.invalid", true, false},
+      {"discarded, in small letters",
+       ns::HTTPCookie::cookieWithProperties({{ns::kHTTPCookieName, "a"},
+                                             {ns::kHTTPCookieValue, "1"},
+                                             {ns::kHTTPCookieDomain, "vk.invalid"},
+                                             {ns::kHTTPCookieMaximumAge, "60"},
+                                             {ns::kHTTPCookieDiscard, "true"}}),
+       "vk.invalid", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NE(c.cookie, nullptr);
+    EXPECT_EQ(c.cookie->domain(), c.domain);
+    EXPECT_EQ(c.cookie->isSecure(), c.secure);
+    EXPECT_EQ(c.cookie->isSessionOnly(), c.sessionOnly);
+  }
+  ns::HTTPCookieStorage storage;
+  storage.setCookie(cases[0].cookie);
+  for (const char* to : {"http://vk.invalid/", "HTTP://VK.INVALID/", "Https://Vk.Invalid/"}) {
+    SCOPED_TRACE(to);
+    EXPECT_EQ(storage.cookiesForURL(url(to)).size(), 1u);
+  }
+}
+
 // The VKontakte logout deletes cookies by the suffix of their domain.
 TEST(HTTPCookieTest, CookiesCanBeDeletedByDomainSuffix) {
   ns::HTTPCookieStorage storage;

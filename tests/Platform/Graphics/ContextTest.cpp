@@ -413,6 +413,40 @@ TEST(ContextTest, ScaledPicturesDrawnAgainShowTheirOwnPixelsAtTheirOwnSize) {
   EXPECT_TRUE(std::equal(a->pixels().begin(), a->pixels().end(), b->pixels().begin()));
 }
 
+// A kept copy serves only the size it was scaled to: one picture drawn at one width and two
+// heights, or one height and two widths, shows at each size as that size scales it.
+TEST(ContextTest, APictureDrawnAtTwoSizesSharingOneSideIsScaledForEach) {
+  struct Case {
+    const char* name;
+    Rect first, second;
+  };
+  const Case cases[] = {
+      {"same width, taller", {0, 0, 20, 4}, {0, 0, 20, 16}},
+      {"same width, shorter", {0, 0, 20, 16}, {0, 0, 20, 4}},
+      {"same height, wider", {0, 0, 6, 10}, {0, 0, 30, 10}},
+      {"same height, narrower", {0, 0, 30, 10}, {0, 0, 6, 10}},
+  };
+  for (const Case& c : cases) {
+    // Coloured in its top left quarter only, so that a copy of another size shows in both ways.
+    std::vector<std::uint32_t> pixels(8 * 8, 0);
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 4; ++x) pixels[std::size_t(y * 8 + x)] = cg::premultipliedPixel(kRed);
+    auto image = cg::Image::fromPixels(8, 8, pixels);
+    for (const Rect& r : {c.first, c.second}) {
+      std::string where = std::string(c.name) + " " + cg::describe(r);
+      auto context = bitmap(40, 20, 2);
+      context->drawImage(*image, r);
+      auto out = context->makeImage();
+      auto at = [&](double fx, double fy) {
+        return out->colorAt(int((r.x() + r.width() * fx) * 2), int((r.y() + r.height() * fy) * 2));
+      };
+      expectColor(at(0.25, 0.25), kRed, kTolerance, "top left " + where);
+      expectColor(at(0.75, 0.25), Color::clear(), kTolerance, "top right " + where);
+      expectColor(at(0.25, 0.75), Color::clear(), kTolerance, "bottom left " + where);
+    }
+  }
+}
+
 TEST(ContextTest, TiledImageRepeatsFromTheTileOrigin) {
   auto tile = halfImage(2, 2, kRed);
   auto context = bitmap(8, 2);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,6 +47,22 @@ TEST(FontTest, MetricsGrowWithTheSizeAndAddUpToTheLineHeight) {
     EXPECT_LT(font.lineHeight(), size * 1.5) << size;
     EXPECT_GT(font.lineHeight(), previous);
     previous = font.lineHeight();
+  }
+}
+
+// Metrics are kept per font: each family and weight has its own, whichever was asked for first.
+// Their line height is the height of the font's laid-out lines.
+TEST(FontTest, EachFamilyAndWeightHasItsOwnMetrics) {
+  const std::vector<Font> fonts = {Font("PF Square Sans Pro", 100), Font("DejaVu Serif", 100),
+                                   Font("DejaVu Serif", 100, true), Font("PF Square Sans Pro", 100, true)};
+  for (bool reversed : {false, true}) {
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
+      const Font& font = fonts[reversed ? fonts.size() - 1 - i : i];
+      std::string name = font.familyName() + (font.isBold() ? " bold" : "") + (reversed ? ", reversed" : "");
+      double threeLines = cg::measureText("Ag\nAg\nAg", font, {1000, 10000}, LineBreakMode::WordWrap).height;
+      EXPECT_GE(threeLines, 3 * font.lineHeight() - 1e-6) << name;
+      EXPECT_LT(threeLines, 3 * font.lineHeight() + 1) << name;  // rounded up to whole points
+    }
   }
 }
 
@@ -302,6 +319,46 @@ TEST(TextDrawTest, ADrawingAfterAnotherShowsItsOwnTextFontBoxAndAlignment) {
   EXPECT_NE(cg::measureText(base.text, base.font, 60), cg::measureText(base.text, base.font))
       << "a one-line measure follows its width limit";
   EXPECT_NE(Font("PF Square Sans Pro", 20).lineHeight(), base.font.lineHeight());
+}
+
+// Layouts are kept for the text drawn again, each for all that shapes it: two texts alike in all
+// but their break mode, or but being one line rather than a box as wide, lay out as their own,
+// whichever comes first.
+TEST(TextMeasureTest, TextsAlikeButForTheModeOrBeingOneLineKeepTheirOwnLayouts) {
+  using Pixels = std::vector<std::uint32_t>;
+  const Font font("PF Square Sans Pro", 16);
+  auto drawn = [&](LineBreakMode mode) {
+    return [&font, mode] {
+      auto context = cg::Context::makeBitmap({120, 40}, false, 2);
+      cg::drawText(*context, kLong, cg::Rect(0, 0, 120, 40), font, mode, cg::TextAlignment::Left);
+      auto image = context->makeImage();
+      return Pixels(image->pixels().begin(), image->pixels().end());
+    };
+  };
+  auto size = [](Size s) { return Pixels{std::uint32_t(s.width), std::uint32_t(s.height)}; };
+  struct Case {
+    const char* name;
+    std::function<Pixels()> one, other;
+  };
+  const Case cases[] = {
+      {"word wrap, truncated tail", drawn(LineBreakMode::WordWrap), drawn(LineBreakMode::TruncateTail)},
+      {"char wrap, clip", drawn(LineBreakMode::CharWrap), drawn(LineBreakMode::Clip)},
+      {"one line, a box as wide", [&] { return size(cg::measureText(kLong, font, 100)); },
+       [&] {
+         return size(cg::measureText(kLong, font, {100, 1e6}, LineBreakMode::Clip));
+       }},
+  };
+  for (const Case& c : cases) {
+    for (bool swapped : {false, true}) {
+      const auto& first = swapped ? c.other : c.one;
+      const auto& second = swapped ? c.one : c.other;
+      std::string name = std::string(c.name) + (swapped ? ", the other first" : "");
+      Pixels a = first(), b = second();
+      EXPECT_TRUE(a != b) << name;
+      EXPECT_TRUE(first() == a) << name;
+      EXPECT_TRUE(second() == b) << name;
+    }
+  }
 }
 
 }  // namespace

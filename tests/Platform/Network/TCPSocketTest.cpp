@@ -1,54 +1,23 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <netdb.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "Foundation/RunLoop.h"
 #include "Foundation/Thread.h"
 #include "Network/TCPSocket.h"
+#include "support/LoopbackResolver.h"
 #include "support/RunLoopSpin.h"
 #include "support/ScriptedTCPServer.h"
 
-// The addresses the resolver gives kTestHost, in order: a host name with several addresses, as a
-// hosts file or DNS gives one. Any other name is resolved as usual.
 namespace {
+
+// A host name with several addresses, as a hosts file or DNS gives one.
 constexpr const char* kTestHost = "several-addresses.test";
-std::mutex hostMutex;
-std::vector<std::string> testHostAddresses;
-}  // namespace
-
-extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result) {
-  using Resolve = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
-  static const auto resolve = reinterpret_cast<Resolve>(dlsym(RTLD_NEXT, "getaddrinfo"));
-  if (!node || std::string_view(node) != kTestHost) return resolve(node, service, hints, result);
-  std::vector<std::string> addresses;
-  {
-    std::lock_guard lock(hostMutex);
-    addresses = testHostAddresses;
-  }
-  // The system's own answers for each numeric address, chained into one list (freeaddrinfo
-  // frees it node by node).
-  addrinfo* head = nullptr;
-  addrinfo** tail = &head;
-  for (const auto& address : addresses) {
-    addrinfo* one = nullptr;
-    if (resolve(address.c_str(), service, hints, &one) != 0) continue;
-    *tail = one;
-    while (*tail) tail = &(*tail)->ai_next;
-  }
-  *result = head;
-  return head ? 0 : EAI_NONAME;
-}
-
-namespace {
 
 using testsupport::ScriptedTCPServer;
 using testsupport::ScriptStep;
@@ -159,10 +128,7 @@ TEST(TCPSocketTest, EveryAddressOfTheHostIsTriedInTurn) {
   for (const Case& c : cases) {
     for (bool inLine : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (inLine ? ", in line" : ", on the run loop"));
-      {
-        std::lock_guard lock(hostMutex);
-        testHostAddresses = c.addresses;
-      }
+      testsupport::setHostAddresses(kTestHost, c.addresses);
       ScriptedTCPServer server;
       server.setScript({ScriptStep::replyAndClose("pong")});
       auto port = static_cast<std::uint16_t>(server.port());

@@ -1,6 +1,7 @@
 // The sample service's replies against the formats the client's readers expect of the real service.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/tcp.h>
 
 #include <algorithm>
 #include <chrono>
@@ -9,9 +10,12 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Foundation/JSONSerialization.h"
 #include "Graphics/Image.h"
+#include "LoopbackConnections.h"
 #include "SampleServer.h"
 #include "support/SampleServiceSuite.h"
 #include "support/TempDir.h"
@@ -546,6 +550,50 @@ TEST_F(SampleServiceTest, OverridesKeyedOnQueryParametersBendOnlyThoseRequests) 
   auto cleared = get(p + "get_category&category_id=2");
   ASSERT_TRUE(cleared);
   EXPECT_EQ(cleared->status, 200);
+}
+
+// An answer's head and body leave in separate writes: unless the connection sends at once, the
+// body waits for the client's delayed acknowledgement of the head.
+TEST_F(SampleServiceTest, ConnectionsSendWithoutWaitingForAcknowledgements) {
+  sampleservice::Override held;
+  held.held = true;
+  server_->setOverride("/api/mobile", "get_categories", held);
+  auto reply = std::async(std::launch::async, [] { return get(apiPrefix() + "get_categories"); });
+  // While the answer is held, its connection is open.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (server_->heldCount() < 1 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  std::vector<int> accepted = loopback::connectionsAcceptedOn(server_->port());
+  EXPECT_FALSE(accepted.empty());
+  for (int fd : accepted) {
+    int noDelay = 0;
+    socklen_t length = sizeof noDelay;
+    ASSERT_EQ(::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, &length), 0);
+    EXPECT_NE(noDelay, 0) << "connection " << fd;
+  }
+  server_->releaseHeld();
+  auto res = reply.get();
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+}
+
+// A release lets go every held answer whose request is in the log, even one that is still being
+// made (a search of the whole catalogue) and has not begun to wait when the release comes.
+TEST_F(SampleServiceTest, AReleaseLetsGoEveryHeldAnswerWhoseRequestIsLogged) {
+  sampleservice::Override held;
+  held.held = true;
+  server_->setOverride("/api/mobile", "get_search", held);
+  for (std::size_t i = 0; i < 20; ++i) {
+    auto reply = std::async(std::launch::async, [] { return get(apiPrefix() + "get_search&q=a"); });
+    ASSERT_TRUE(server_->waitForRequests(i + 1, 60));
+    server_->releaseHeld();
+    bool answered = reply.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    if (!answered) server_->releaseHeld();  // so that the reply can be joined
+    ASSERT_TRUE(answered) << "request " << i << " waits for a later release";
+    auto res = reply.get();
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+  }
+  EXPECT_EQ(server_->heldCount(), 0u);
 }
 
 TEST_F(SampleServiceTest, DelayedReplyStillArrivesAndStopEndsTheWait) {
