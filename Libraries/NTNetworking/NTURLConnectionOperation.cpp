@@ -19,17 +19,6 @@ const char* const NTNetworkingOperationDidFinishNotification =
 
 namespace {
 
-// The URL as a log may show it: the value of an "access_token" parameter is left out.
-std::string withoutToken(std::string url) {
-  static constexpr std::string_view kToken = "access_token=";
-  for (std::size_t at = url.find(kToken); at != std::string::npos; at = url.find(kToken, at + 1)) {
-    std::size_t from = at + kToken.size();
-    std::size_t to = url.find_first_of("&#", from);
-    url.replace(from, (to == std::string::npos ? url.size() : to) - from, "...");
-  }
-  return url;
-}
-
 const bool registered = (NTURLConnectionOperation::registerClass(), true);
 
 // The request URL's scheme, host and port, to tell whether a challenge comes from that server.
@@ -581,20 +570,9 @@ bool NTURLConnectionOperation::failIfLongerThanAllowed(std::int64_t length) {
   std::int64_t limit = maximumResponseLength();
   if (std::int64_t own = responseLengthLimit_.load(); own >= 0 && (limit < 0 || own < limit)) limit = own;
   if (limit < 0 || length <= limit) return false;
-  ns::Dictionary userInfo{{ns::kLocalizedDescriptionKey,
-                           ns::format("The response is longer than the %lld bytes this request reads.",
-                                      static_cast<long long>(limit))}};
-  std::string url;
-  if (auto request = this->request(); request && request->URL()) {
-    url = request->URL()->absoluteString();
-    userInfo.set(ns::kURLErrorFailingURLErrorKey, url);
-    userInfo.set(ns::kURLErrorFailingURLStringErrorKey, url);
-  }
-  // The alert a page shows for it is the generic one: the log says why.
-  ns::log("The reply of %@ is longer than the %lld bytes the request reads: refused", withoutToken(url),
-          static_cast<long long>(limit));
-  failTransfer(
-      ns::Error::make(ns::kURLErrorDomain, ns::URLError::DataLengthExceedsMaximum, std::move(userInfo)));
+  auto request = this->request();
+  failTransfer(ns::responseLengthExceededError(
+      request && request->URL() ? request->URL()->absoluteString() : std::string(), limit));
   return true;
 }
 

@@ -1,11 +1,35 @@
 #include "Foundation/URLConnection.h"
 
+#include "Foundation/Format.h"
 #include "Foundation/HTTPHeaderParsing.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/URLCredentialStorage.h"
 #include "Foundation/URLLoader.h"
 
 namespace ns {
+
+std::string URLStringWithoutToken(std::string url) {
+  static constexpr std::string_view kToken = "access_token=";
+  for (std::size_t at = url.find(kToken); at != std::string::npos; at = url.find(kToken, at + 1)) {
+    std::size_t from = at + kToken.size();
+    std::size_t to = url.find_first_of("&#", from);
+    url.replace(from, (to == std::string::npos ? url.size() : to) - from, "...");
+  }
+  return url;
+}
+
+ErrorPtr responseLengthExceededError(const std::string& url, std::int64_t limit) {
+  Dictionary userInfo{
+      {kLocalizedDescriptionKey, format("The response is longer than the %lld bytes this request reads.",
+                                        static_cast<long long>(limit))}};
+  if (!url.empty()) {
+    userInfo.set(kURLErrorFailingURLErrorKey, url);
+    userInfo.set(kURLErrorFailingURLStringErrorKey, url);
+  }
+  log("The reply of %@ is longer than the %lld bytes the request reads: refused", URLStringWithoutToken(url),
+      static_cast<long long>(limit));
+  return Error::make(kURLErrorDomain, URLError::DataLengthExceedsMaximum, std::move(userInfo));
+}
 
 URLRequestPtr URLConnectionDelegate::connectionWillSendRequest(const URLConnectionPtr&,
                                                                const URLRequestPtr& request,

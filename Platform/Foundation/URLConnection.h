@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 #include "Foundation/Data.h"
@@ -19,6 +20,13 @@ namespace ns {
 class RunLoop;
 class URLConnection;
 using URLConnectionPtr = std::shared_ptr<URLConnection>;
+
+// The URL as a log may show it: the value of every "access_token" parameter is left out.
+std::string URLStringWithoutToken(std::string url);
+// What a load fails with when its body is longer than its reader takes: -1103 (data length exceeds
+// maximum) with the failing URL. Logs one line naming the URL (tokens left out) and the bound,
+// since the alert the user sees for it is the generic one.
+ErrorPtr responseLengthExceededError(const std::string& url, std::int64_t limit);
 
 // What a connection tells its delegate, on the run loop it is scheduled on, in this order: any
 // redirect and authentication questions, the response, the body in chunks (and upload progress),

@@ -28,6 +28,7 @@
 #include "Foundation/URLConnection.h"
 #include "Foundation/URLCredentialStorage.h"
 #include "Foundation/URLLoader.h"
+#include "support/LogCapture.h"
 #include "support/LoopbackServer.h"
 #include "support/RunLoopSpin.h"
 #include "support/ScriptedTCPServer.h"
@@ -1164,6 +1165,49 @@ TEST(URLConnectionTest, DelegateCallsComeOnTheRunLoopTheConnectionIsScheduledOn)
   thread->cancel();
   thread->runLoop()->performBlock([] { ns::RunLoop::currentRunLoop()->stop(); });
   ASSERT_TRUE(spinUntil([&] { return thread->isFinished(); }));
+}
+
+// What a log shows of a URL: every access token's value left out, nothing else touched.
+TEST(URLConnectionTest, URLsForTheLogLeaveEveryAccessTokenOut) {
+  struct Case {
+    const char* url;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"http://h/me?fields=id", "http://h/me?fields=id"},
+      {"http://h/me?access_token=T", "http://h/me?access_token=..."},
+      {"http://h/me?access_token=T&x=1", "http://h/me?access_token=...&x=1"},
+      {"http://h/p?access_token=A&access_token=B", "http://h/p?access_token=...&access_token=..."},
+      {"http://h/blank.html#access_token=T&expires_in=1",
+       "http://h/blank.html#access_token=...&expires_in=1"},
+      {"http://h/p?access_token=T#f", "http://h/p?access_token=...#f"},
+      {"http://h/p?access_token=", "http://h/p?access_token=..."},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ns::URLStringWithoutToken(c.url), c.shown) << c.url;
+}
+
+// A reply longer than its reader takes: -1103 with the description naming the bound and the
+// failing URL under both keys (none without a URL), and one log line without the token.
+TEST(URLConnectionTest, ALengthRefusalIsDataLengthExceedsMaximumWithTheFailingURL) {
+  testsupport::LogCapture log;
+  const std::string url = "http://h/me?access_token=SECRET&x=1";
+  auto error = ns::responseLengthExceededError(url, 4096);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->domain(), ns::kURLErrorDomain);
+  EXPECT_EQ(error->code(), ns::URLError::DataLengthExceedsMaximum);
+  EXPECT_EQ(error->localizedDescription(), "The response is longer than the 4096 bytes this request reads.");
+  for (const char* key : {ns::kURLErrorFailingURLErrorKey, ns::kURLErrorFailingURLStringErrorKey}) {
+    ASSERT_TRUE(error->userInfo()[key].asString()) << key;
+    EXPECT_EQ(*error->userInfo()[key].asString(), url) << key;
+  }
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"The reply of http://h/me?access_token=...&x=1 is longer "
+                                                  "than the 4096 bytes the request reads: refused"});
+
+  auto without = ns::responseLengthExceededError("", 10);
+  EXPECT_EQ(without->code(), ns::URLError::DataLengthExceedsMaximum);
+  EXPECT_TRUE(without->userInfo()[ns::kURLErrorFailingURLErrorKey].isNil());
+  EXPECT_TRUE(without->userInfo()[ns::kURLErrorFailingURLStringErrorKey].isNil());
 }
 
 }  // namespace
