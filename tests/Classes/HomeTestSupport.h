@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "UIKit/AlertView.h"
 #include "UIKit/Application.h"
 #include "UIKit/Device.h"
+#include "support/MemoryGrowth.h"
 #include "support/RunLoopSpin.h"
 
 namespace testsupport {
@@ -75,33 +75,6 @@ inline void awaitPosterRequestsEnded() {
                   [drained] { dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; }); });
   EXPECT_TRUE(spinUntil([&] { return *drained; }));
 }
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool kSanitized = true;
-#else
-inline constexpr bool kSanitized = false;
-#endif
-
-// How much the process's resident memory has grown at its highest since the object was made, in
-// megabytes: the peak is reset first.
-class PeakMemoryGrowth {
- public:
-  PeakMemoryGrowth() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-    start_ = read("VmHWM:");
-  }
-  double megabytes() const { return (read("VmHWM:") - start_) / 1024.0; }
-
- private:
-  static double read(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-      if (line.rfind(field, 0) == 0) return std::stod(line.substr(field.size()));
-    return 0;
-  }
-  double start_ = 0;
-};
 
 // A get_* reply body {"items": [...]} holding `count` copies of the element.
 inline std::string generatedList(std::size_t count, const std::string& element) {

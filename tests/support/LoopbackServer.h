@@ -71,6 +71,16 @@ struct Reply {
     r.body = std::move(body);
     return r;
   }
+  // A body with no end in sight: chunked (no length announced), a gigabyte generated as it goes.
+  static Reply endless(std::string contentType) {
+    Reply r;
+    r.contentType = std::move(contentType);
+    r.chunked = true;
+    r.chunkSize = 256 * 1024;
+    r.generatedLength = std::size_t{1} << 30;
+    r.generatedByte = [](std::size_t offset) { return static_cast<char>('a' + offset % 26); };
+    return r;
+  }
   static Reply redirect(std::string location, int status = 302) {
     Reply r;
     r.status = status;
