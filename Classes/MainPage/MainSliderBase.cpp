@@ -543,7 +543,10 @@ void MainSliderBase::willPlayMovie() {
       if (auto counterURL = TLImageFetch::fetchableURL(counter)) {
         auto operation = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(
             ns::URLRequest::requestWithURL(counterURL));
-        if (operation) operation->start();
+        if (operation) {
+          operation->limitResponseLength(kMaxCounterReplyLength);
+          operation->start();
+        }
       }
       // Only a web page leaves the application; a reply cannot make it open anything else.
       if (auto link = TLImageFetch::fetchableURL(TLSettings::stringFromObject(info["foreign_link_url"])))

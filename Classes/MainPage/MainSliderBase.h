@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +31,8 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
   // The home slider asks for 12 posters and the category banner for 7: a reply holding more is cut
   // to this many, each of which gets a page.
   static constexpr std::size_t kMaxPosters = 100;
+  // The click counter's body is never read: a longer one ends its request there.
+  static constexpr std::int64_t kMaxCounterReplyLength = 64 * 1024;
 
   ~MainSliderBase() override;
 

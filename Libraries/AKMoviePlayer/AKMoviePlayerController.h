@@ -66,6 +66,8 @@ class AKMoviePlayerController final : public ui::ViewController,
   static constexpr double kControlsHideDelay = 6.0;
   // Longest wait for the advertiser's click counter before the page opens anyway.
   static constexpr double kCounterTimeout = 5.0;
+  // The counter's body is never read: a longer one ends the wait there.
+  static constexpr std::int64_t kMaxCounterReplyLength = 64 * 1024;
 
   AKMoviePlayerController();
   ~AKMoviePlayerController() override;

@@ -190,6 +190,7 @@ void AKMoviePlayerController::goToAdvLink() {
         *counter, ns::URLRequestCachePolicy::ReloadIgnoringLocalCacheData, kCounterTimeout);
     auto operation = std::make_shared<NTHTTPRequestOperation>();
     operation->initWithRequest(request);
+    operation->limitResponseLength(kMaxCounterReplyLength);
     operation->start();
     operation->waitUntilFinished();
   }

@@ -18,6 +18,8 @@
 #include "ServiceHostOverride.h"
 #include "UIKit/ActivityIndicatorView.h"
 #include "UIKit/Application.h"
+#include "support/LogCapture.h"
+#include "support/LoopbackServer.h"
 
 namespace {
 
@@ -165,16 +167,18 @@ TEST_F(MainSliderTest, ASliderWithoutWidthNeitherDividesByZeroNorJumps) {
   slider->stopAsync();
 }
 
+// A slider record of a poster advertising an outside page.
+ns::Value foreign(const std::string& counter, const std::string& link) {
+  ns::Dictionary r = *posterRecord("Промо", "#000000").asDictionary();
+  r.set("foreignDict",
+        ns::Dictionary{
+            {"is_foreign_link", 1}, {"foreign_link_click_counter", counter}, {"foreign_link_url", link}});
+  return ns::Value(r);
+}
+
 TEST_F(MainSliderTest, PlayOpensOnlyTitlesWithAnAddressAndOnlyWebLinks) {
   testsupport::HomeDevice device;
   testsupport::NotificationRecorder opened("TLOpenVideoItem");
-  auto foreign = [](const std::string& counter, const std::string& link) {
-    ns::Dictionary r = *posterRecord("Промо", "#000000").asDictionary();
-    r.set("foreignDict",
-          ns::Dictionary{
-              {"is_foreign_link", 1}, {"foreign_link_click_counter", counter}, {"foreign_link_url", link}});
-    return ns::Value(r);
-  };
   auto slider = make(true);
   slider->willPlayMovie();  // the placeholder
   slider->loadJSONArray({posterRecord("без адреса", "#000000"), foreign("ftp://h/c", "file:///etc/passwd"),
@@ -187,6 +191,33 @@ TEST_F(MainSliderTest, PlayOpensOnlyTitlesWithAnAddressAndOnlyWebLinks) {
   EXPECT_TRUE(opened.objects.empty());
   EXPECT_EQ(ui::Application::sharedApplication()->openedURLs(),
             std::vector<std::string>{"https://example.org/promo"});
+  slider->stopAsync();
+}
+
+// A click counter whose reply has no end: the outside page opens at once as ever, and the counter's
+// request hangs up at its bound, holding no more than that, with one log line naming it.
+TEST_F(MainSliderTest, AnEndlessClickCounterIsCutOffAtItsBound) {
+  testsupport::HomeDevice device;
+  testsupport::LoopbackServer counter;
+  counter.reply("/click", testsupport::Reply::endless("text/html"));
+  ui::Application::sharedApplication()->clearOpenedURLs();
+  testsupport::LogCapture log;
+  testsupport::PeakMemoryGrowth memory;
+  auto slider = make(true);
+  slider->loadJSONArray({foreign(counter.url("/click?id=7"), "https://example.org/promo")});
+  clock_.advance(0.3);
+  drag(slider, 768);
+  slider->willPlayMovie();
+  EXPECT_EQ(ui::Application::sharedApplication()->openedURLs(),
+            std::vector<std::string>{"https://example.org/promo"});
+  EXPECT_TRUE(testsupport::spinUntil([&] { return counter.disconnectsSeen() == 1; }));
+  testsupport::awaitRequestsEnded();
+  if (!testsupport::kSanitized) {
+    EXPECT_LT(memory.megabytes(), 32);
+  }
+  const std::string bound = std::to_string(MainSliderBase::kMaxCounterReplyLength);
+  EXPECT_TRUE(log.contains("The reply of " + counter.url("/click?id=7") + " is longer than the " + bound))
+      << testing::PrintToString(log.lines());
   slider->stopAsync();
 }
 

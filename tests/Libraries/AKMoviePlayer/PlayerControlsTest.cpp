@@ -2,6 +2,9 @@
 
 #include "PlayerControllerTestSupport.h"
 #include "UIKit/TouchSimulation.h"
+#include "support/LogCapture.h"
+#include "support/LoopbackServer.h"
+#include "support/MemoryGrowth.h"
 
 namespace {
 
@@ -291,6 +294,32 @@ TEST_F(AdvertiserTest, ASilentCounterHoldsThePageBackOnlyForItsTimeOut) {
   // A guard against the old minute-long freeze, not a measurement.
   EXPECT_LT(waited, 60.0);
   EXPECT_EQ(ui::Application::sharedApplication()->openedURLs(), std::vector<std::string>{web});
+}
+
+// A counter whose reply has no end holds the page back only until the counter has sent as much as
+// it may: the request hangs up there, holding no more than that, and one log line names it.
+TEST_F(AdvertiserTest, AnEndlessCounterIsCutOffAtItsBoundAndThePageOpens) {
+  ns::ManualClock clock;
+  const std::string web = server_->url("/promo/acme");
+  testsupport::LoopbackServer counter;
+  counter.reply("/counter/adv/endless", testsupport::Reply::endless("text/html"));
+  tapAdvert(web, counter.url("/counter/adv/endless"));
+  ASSERT_EQ(alertCount(), 1u);
+  testsupport::LogCapture log;
+  testsupport::PeakMemoryGrowth memory;
+  auto started = std::chrono::steady_clock::now();
+  ui::AlertView::visibleAlerts().front()->tapButtonAtIndex(0);
+  auto waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_LT(waited, 60.0);
+  if (!testsupport::kSanitized) {
+    EXPECT_LT(memory.megabytes(), 32);
+  }
+  EXPECT_EQ(ui::Application::sharedApplication()->openedURLs(), std::vector<std::string>{web});
+  EXPECT_TRUE(testsupport::spinUntil([&] { return counter.disconnectsSeen() == 1; }));
+  const std::string bound = std::to_string(AKMoviePlayerController::kMaxCounterReplyLength);
+  EXPECT_TRUE(
+      log.contains("The reply of " + counter.url("/counter/adv/endless") + " is longer than the " + bound))
+      << testing::PrintToString(log.lines());
 }
 
 // --- Full screen
