@@ -46,12 +46,17 @@ class WebView::Loader final : public ns::URLConnectionDelegate {
     if (redirectResponse) redirect_ = request;
     return nullptr;
   }
-  void connectionDidReceiveResponse(const ns::URLConnectionPtr&,
+  void connectionDidReceiveResponse(const ns::URLConnectionPtr& connection,
                                     const ns::URLResponsePtr& response) override {
     response_ = response;
     body_ = ns::Data();
+    if (response && response->expectedContentLength() > kMaxPageLength) refuse(connection);
   }
-  void connectionDidReceiveData(const ns::URLConnectionPtr&, const ns::Data& data) override {
+  void connectionDidReceiveData(const ns::URLConnectionPtr& connection, const ns::Data& data) override {
+    if (static_cast<std::int64_t>(body_.length() + data.length()) > kMaxPageLength) {
+      refuse(connection);
+      return;
+    }
     body_.append(data);
   }
   ns::CachedURLResponsePtr connectionWillCacheResponse(const ns::URLConnectionPtr&,
@@ -71,6 +76,15 @@ class WebView::Loader final : public ns::URLConnectionDelegate {
   }
 
  private:
+  // A body longer than a page may be: the connection stops here and the load fails.
+  void refuse(const ns::URLConnectionPtr& connection) {
+    connection->cancel();
+    body_ = ns::Data();
+    auto url = response_ && response_->URL() ? response_->URL()->absoluteString() : std::string();
+    auto error = ns::responseLengthExceededError(url, kMaxPageLength);
+    if (auto view = view_.lock()) view->failed(load_, error);
+  }
+
   std::weak_ptr<WebView> view_;
   std::uint64_t load_;
   ns::URLRequestPtr redirect_;

@@ -93,6 +93,10 @@ class WebViewDelegate {
 // Main thread only.
 class WebView : public View {
  public:
+  // The longest page the view reads: a login form or dialog is some tens of kilobytes, and a body
+  // longer than this (announced or as it arrives) fails the load with -1103.
+  static constexpr std::int64_t kMaxPageLength = std::int64_t{4} << 20;
+
   WebView();
   ~WebView() override;
 

@@ -12,7 +12,9 @@
 #include "UIKit/TouchSimulation.h"
 #include "UIKit/ViewRenderer.h"
 #include "UIKit/WebView.h"
+#include "support/LogCapture.h"
 #include "support/LoopbackServer.h"
+#include "support/MemoryGrowth.h"
 #include "support/RunLoopSpin.h"
 
 namespace {
@@ -263,6 +265,53 @@ TEST_F(WebViewTest, ConnectionFailuresReachTheDelegate) {
   }
   load("http://127.0.0.1:" + std::to_string(closedPort) + "/");
   EXPECT_EQ(recorder_->calls.back(), "fail NSURLErrorDomain -1004");
+}
+
+// A body longer than a page may be, announced or with no end in sight, fails the load at the bound
+// with -1103 and one log line, holding no more than the bound; a page of exactly the bound loads.
+TEST_F(WebViewTest, APageLongerThanTheBoundFailsTheLoadThere) {
+  auto generated = [](std::size_t length) {
+    Reply r;
+    r.contentType = "text/html";
+    r.generatedLength = length;
+    r.generatedByte = [](std::size_t offset) { return static_cast<char>('a' + offset % 26); };
+    return r;
+  };
+  const auto bound = static_cast<std::size_t>(ui::WebView::kMaxPageLength);
+  struct Case {
+    std::string path;
+    Reply reply;
+    bool loads;
+  };
+  const Case cases[] = {
+      {"/endless", Reply::endless("text/html"), false},
+      {"/announced", generated(bound + 1), false},
+      {"/at-bound", generated(bound), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    server_.reply(c.path, c.reply);
+    recorder_ = std::make_shared<Recorder>();
+    view_->setDelegate(recorder_);
+    testsupport::LogCapture log;
+    testsupport::PeakMemoryGrowth memory;
+    load(server_.url(c.path));
+    EXPECT_FALSE(view_->isLoading());
+    if (c.loads) {
+      EXPECT_EQ(recorder_->calls.back(), "finish " + server_.url(c.path));
+      EXPECT_EQ(view_->page().text.size(), bound);
+      continue;
+    }
+    EXPECT_EQ(recorder_->calls.back(), "fail NSURLErrorDomain -1103");
+    EXPECT_TRUE(log.contains("The reply of " + server_.url(c.path) + " is longer than the " +
+                             std::to_string(ui::WebView::kMaxPageLength) + " bytes"))
+        << testing::PrintToString(log.lines());
+    if (!testsupport::kSanitized) {
+      EXPECT_LT(memory.megabytes(), 32);
+    }
+  }
+  // The endless body's connection was closed, not left to run.
+  EXPECT_TRUE(testsupport::spinUntil([&] { return server_.disconnectsSeen() >= 1; }));
 }
 
 TEST_F(WebViewTest, DumpShowsTitleAddressWithoutQueryOrFragmentAndFieldNames) {
