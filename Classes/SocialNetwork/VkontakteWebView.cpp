@@ -129,6 +129,8 @@ void VkontakteWebView::webViewDidFinishLoad(ui::WebView& webView) {
   }
   auto again = ns::URLRequest::requestWithURL(*request->URL());
   refetch_ = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(again);
+  // Only the address it ends at is read; the page itself was read by the web view within its bound.
+  refetch_->limitResponseLength(ui::WebView::kMaxPageLength);
   std::weak_ptr<VkontakteWebView> weak = self<VkontakteWebView>();
   refetch_->setCompletionBlockWithSuccess(
       [weak](const std::shared_ptr<NTHTTPRequestOperation>& operation, const ns::Value&) {
@@ -206,6 +208,7 @@ void VkontakteWebView::postAfterDelay() {
   if (parsed) {
     auto operation =
         std::make_shared<NTHTTPRequestOperation>()->initWithRequest(ns::URLRequest::requestWithURL(*parsed));
+    operation->limitResponseLength(kMaxWallPostReplyLength);
     // The sheet is gone by the time the reply comes: only the log and a failure alert remain.
     operation->setCompletionBlockWithSuccess(
         [token](const std::shared_ptr<NTHTTPRequestOperation>& op, const ns::Value&) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@ class VkontakteWebView : public ShareSheetView, public ui::WebViewDelegate {
  public:
   static constexpr const char* kAccessTokenKey = "VKontakteAccessToken";
   static constexpr double kPostDelay = 2.0;
+  // The wall post's answer is a post id or an error object: a longer body fails the post there.
+  static constexpr std::int64_t kMaxWallPostReplyLength = 64 * 1024;
 
   // Builds the sheet for the device and starts the login.
   std::shared_ptr<VkontakteWebView> initWithMessage(std::string message, std::string filmURL,

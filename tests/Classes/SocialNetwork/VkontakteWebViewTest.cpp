@@ -2,6 +2,7 @@
 // escaping, refusals and failures, logout and its cookie rule, on both idioms.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@
 #include "UIKit/ViewDump.h"
 #include "support/CaseName.h"
 #include "support/LogCapture.h"
+#include "support/LoopbackServer.h"
+#include "support/MemoryGrowth.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -364,6 +367,68 @@ TEST_P(VkontakteSendTest, NeitherTheLogNorTheDumpCarriesTheToken) {
   EXPECT_EQ(dump.find("SECRETVK"), std::string::npos);
   for (const auto& line : log.lines()) EXPECT_EQ(line.find("SECRETVK"), std::string::npos) << line;
 }
+
+// Replies with no end in sight, each cut off at its request's bound with one log line and no more
+// than that held: the wall post's, and the second fetch of a page the web view read whole. The user
+// sees the usual failure alert.
+class VkontakteEndlessReplyTest : public VkontakteSheetTest {};
+
+TEST_P(VkontakteEndlessReplyTest, AnEndlessWallPostReplyAlertsAtItsBound) {
+  auto sheet = openEditor();
+  testsupport::LoopbackServer api;
+  api.reply("/method/wall.post", testsupport::Reply::endless("application/json"));
+  environment_.set("VCC_VK_ORIGIN", api.url(""));
+  testsupport::LogCapture log;
+  testsupport::PeakMemoryGrowth memory;
+  {
+    ns::ManualClock clock;
+    sheet->sendMessageBtnClick();
+    clock.advance(VkontakteWebView::kPostDelay);
+  }
+  EXPECT_TRUE(sheet->isClosed());
+  ASSERT_TRUE(spinUntil([&] { return !ui::AlertView::visibleAlerts().empty(); }));
+  EXPECT_EQ(alertText(), "Ошибка! / Сервер временно недоступен. / Ок");
+  if (!testsupport::kSanitized) {
+    EXPECT_LT(memory.megabytes(), 32);
+  }
+  const std::string bound = std::to_string(VkontakteWebView::kMaxWallPostReplyLength);
+  EXPECT_TRUE(log.contains("The reply of " + api.url("/method/wall.post?")))
+      << testing::PrintToString(log.lines());
+  EXPECT_TRUE(log.contains("access_token=... is longer than the " + bound + " bytes"))
+      << testing::PrintToString(log.lines());
+  EXPECT_TRUE(spinUntil([&] { return api.disconnectsSeen() == 1; }));
+}
+
+TEST_P(VkontakteEndlessReplyTest, AnEndlessSecondFetchOfAPageAlertsAndClosesAtItsBound) {
+  auto sheet = open();
+  ASSERT_TRUE(loginPageShown(sheet));
+  testsupport::LoopbackServer site;
+  auto fetches = std::make_shared<std::atomic<int>>(0);
+  site.on("/page", [fetches](const testsupport::RecordedRequest&) {
+    if (fetches->fetch_add(1) > 0) return testsupport::Reply::endless("text/html");
+    testsupport::Reply page = testsupport::Reply::text("<html><head><title>Page</title></head></html>");
+    page.contentType = "text/html";
+    return page;
+  });
+  testsupport::LogCapture log;
+  testsupport::PeakMemoryGrowth memory;
+  sheet->webView()->loadRequest(ns::URLRequest::requestWithURL(ns::URL::URLWithString(site.url("/page"))));
+  ASSERT_TRUE(spinUntil([&] { return sheet->isClosed(); }));
+  EXPECT_EQ(fetches->load(), 2);
+  EXPECT_EQ(alertText(), "Ошибка! / Сервер временно недоступен. / Ок");
+  EXPECT_EQ(closed_, 1);
+  if (!testsupport::kSanitized) {
+    EXPECT_LT(memory.megabytes(), 32);
+  }
+  EXPECT_TRUE(log.contains("The reply of " + site.url("/page") + " is longer than the " +
+                           std::to_string(ui::WebView::kMaxPageLength) + " bytes"))
+      << testing::PrintToString(log.lines());
+  EXPECT_TRUE(spinUntil([&] { return site.disconnectsSeen() == 1; }));
+}
+
+// The bounds are the same on both idioms: the tablet's sheet stands for both.
+INSTANTIATE_TEST_SUITE_P(Tablet, VkontakteEndlessReplyTest, ::testing::Values(true),
+                         [](const auto&) { return std::string("pad"); });
 
 INSTANTIATE_TEST_SUITE_P(Idioms, VkontakteSendTest, ::testing::Values(true, false),
                          [](const auto& p) { return std::string(p.param ? "pad" : "phone"); });
