@@ -242,6 +242,7 @@ void FaceBookSender::postRequestWitsUserID() {
                                                {"access_token", facebook_->accessToken().value_or("")},
                                                {"link", filmURL_}});
   feedPost_ = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(request);
+  feedPost_->limitResponseLength(kMaxFeedReplyLength);
   std::weak_ptr<FaceBookSender> weak = self<FaceBookSender>();
   feedPost_->setCompletionBlockWithSuccess(
       [weak](const std::shared_ptr<NTHTTPRequestOperation>&, const ns::Value&) {

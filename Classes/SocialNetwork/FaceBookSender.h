@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,9 @@ class FaceBookSender : public ShareSheetView, public FBSessionDelegate {
   static constexpr const char* kAccessTokenKey = "FaceBookAccessToken";
   static constexpr const char* kExpirationDateKey = "FaceBookExpirationDate";
   static constexpr double kPostDelay = 1.0;
+  // The feed's answer is an id or an error object, read only for the error's code: a longer body
+  // fails the post there.
+  static constexpr std::int64_t kMaxFeedReplyLength = 64 * 1024;
 
   // Builds the progress overlay for the device and listens for a dialog closing without success.
   std::shared_ptr<FaceBookSender> initWithMessage(std::string message, std::string filmURL,

@@ -181,15 +181,30 @@ void FBRequest::handleResponseData(const ns::Data& data) {
   }
 }
 
-void FBRequest::connectionDidReceiveResponse(const ns::URLConnectionPtr&,
+void FBRequest::connectionDidReceiveResponse(const ns::URLConnectionPtr& connection,
                                              const ns::URLResponsePtr& response) {
   responseText_ = ns::Data();
   if (auto delegate = delegate_.lock()) delegate->requestDidReceiveResponse(*this, response);
+  if (response && response->expectedContentLength() > kMaxResponseLength) refuseLongReply(connection);
 }
 
-void FBRequest::connectionDidReceiveData(const ns::URLConnectionPtr&, const ns::Data& data) {
+void FBRequest::connectionDidReceiveData(const ns::URLConnectionPtr& connection, const ns::Data& data) {
   if (!responseText_) responseText_ = ns::Data();
+  if (static_cast<std::int64_t>(responseText_->length() + data.length()) > kMaxResponseLength) {
+    refuseLongReply(connection);
+    return;
+  }
   responseText_->append(data);
+}
+
+void FBRequest::refuseLongReply(const ns::URLConnectionPtr& connection) {
+  auto self = shared_from_this();
+  connection->cancel();
+  auto request = connection->currentRequest();
+  std::string url = request && request->URL() ? request->URL()->absoluteString() : std::string();
+  responseText_.reset();
+  connection_.reset();
+  failWithError(ns::responseLengthExceededError(url, kMaxResponseLength));
 }
 
 ns::CachedURLResponsePtr FBRequest::connectionWillCacheResponse(const ns::URLConnectionPtr&,

@@ -19,7 +19,8 @@ inline constexpr std::int64_t kFBGenericErrorCode = 10000;
 class FBRequest;
 
 // What a request reports, in this order: loading, the response, the raw reply, then the parsed
-// result or the failure (a transport failure skips the response and the raw reply).
+// result or the failure (a transport failure skips the response and the raw reply, a reply longer
+// than the request reads skips the raw reply).
 class FBRequestDelegate {
  public:
   virtual ~FBRequestDelegate() = default;
@@ -38,6 +39,9 @@ class FBRequest final : public ns::Object, public ns::URLConnectionDelegate {
   static constexpr const char* kUserAgent = "FacebookConnect";
   static constexpr const char* kStringBoundary = "3i2ndDfv2rTHiSisAbouNdArYfORhtTPEefj3q2f";
   static constexpr double kTimeoutInterval = 180.0;
+  // The longest reply read: the calls made are answered by a few bytes of JSON (a session's end,
+  // an upload's id). A longer body, announced or as it arrives, fails the request with -1103.
+  static constexpr std::int64_t kMaxResponseLength = std::int64_t{1} << 20;
 
   ~FBRequest() override;
 
@@ -90,6 +94,8 @@ class FBRequest final : public ns::Object, public ns::URLConnectionDelegate {
 
  private:
   void failSoon(const ns::ErrorPtr& error);
+  // Stops a connection whose reply is longer than the request reads and reports the failure.
+  void refuseLongReply(const ns::URLConnectionPtr& connection);
 
   std::weak_ptr<FBRequestDelegate> delegate_;
   std::string url_;

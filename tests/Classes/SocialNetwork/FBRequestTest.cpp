@@ -15,6 +15,7 @@
 #include "support/CaseName.h"
 #include "support/LogCapture.h"
 #include "support/LoopbackServer.h"
+#include "support/MemoryGrowth.h"
 #include "support/RunLoopSpin.h"
 #include "support/TempDir.h"
 
@@ -261,6 +262,35 @@ TEST_F(FBRequestPeerTest, TransportFailuresAndRefusedURLsReportOnlyLoadingAndThe
         << c.url;
     EXPECT_EQ(recorder_->error->domain(), ns::kURLErrorDomain);
   }
+}
+
+// A reply longer than the request reads, announced or with no end in sight, fails it at the bound
+// with -1103 after the response, holding no more than that; the log names it without the token.
+TEST_F(FBRequestPeerTest, AReplyLongerThanTheBoundFailsTheRequestThere) {
+  testsupport::LoopbackServer server;
+  testsupport::Reply announced;
+  announced.contentType = "application/json";
+  announced.generatedLength = static_cast<std::size_t>(FBRequest::kMaxResponseLength) + 1;
+  announced.generatedByte = [](std::size_t) { return ' '; };
+  server.reply("/endless", testsupport::Reply::endless("application/json"));
+  server.reply("/announced", announced);
+  for (const char* path : {"/endless", "/announced"}) {
+    SCOPED_TRACE(path);
+    recorder_ = std::make_shared<Recorder>();
+    testsupport::LogCapture log;
+    testsupport::PeakMemoryGrowth memory;
+    start({{"access_token", "SECRETFB"}}, "GET", server.url(path));
+    waitUntilDone();
+    EXPECT_EQ(recorder_->events, (std::vector<std::string>{"loading", "response 200", "fail -1103"}));
+    EXPECT_EQ(recorder_->error->domain(), ns::kURLErrorDomain);
+    EXPECT_TRUE(log.contains("The reply of " + server.url(path) + "?access_token=... is longer than the " +
+                             std::to_string(FBRequest::kMaxResponseLength) + " bytes"))
+        << testing::PrintToString(log.lines());
+    if (!testsupport::kSanitized) {
+      EXPECT_LT(memory.megabytes(), 32);
+    }
+  }
+  EXPECT_TRUE(testsupport::spinUntil([&] { return server.disconnectsSeen() >= 1; }));
 }
 
 TEST_F(FBRequestPeerTest, ARequestWhoseDelegateIsGoneStillRunsButTellsNobody) {

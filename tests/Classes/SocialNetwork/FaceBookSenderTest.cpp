@@ -13,6 +13,7 @@
 #include "UIKit/TouchSimulation.h"
 #include "support/LogCapture.h"
 #include "support/LoopbackServer.h"
+#include "support/MemoryGrowth.h"
 
 namespace {
 
@@ -240,5 +241,43 @@ INSTANTIATE_TEST_SUITE_P(
                       IdentityCase{"no_id", testsupport::Reply::json(R"({"name":"x"})"), false},
                       IdentityCase{"server_error", testsupport::Reply::text("oops", 500), false}),
     [](const auto& p) { return p.param.name; });
+
+// A feed whose answer has no end: the post stops at its bound, holding no more than that, with one
+// log line, and the user sees the usual failure with the editor kept for another send.
+class FaceBookFeedReplyTest : public testsupport::ShareSheetSuite {};
+
+TEST_F(FaceBookFeedReplyTest, AnEndlessFeedReplyFailsThePostAtItsBound) {
+  testsupport::LoopbackServer graph;
+  graph.reply("/me", testsupport::Reply::json(R"({"id":"12345"})"));
+  graph.reply("/12345/feed/", testsupport::Reply::endless("application/json"));
+  environment_.set("VCC_FB_GRAPH_ORIGIN", graph.url(""));
+  testsupport::ScopedDevice device(ui::DeviceProfile::tablet());
+  makeHost();
+  auto defaults = ns::UserDefaults::standardUserDefaults();
+  defaults->setObject("T", FaceBookSender::kAccessTokenKey);
+  defaults->setObject(ns::Date::now().dateByAddingTimeInterval(3600), FaceBookSender::kExpirationDateKey);
+  auto sheet = std::make_shared<FaceBookSender>()->initWithMessage(kMessage, kLink, "");
+  host_->addSubview(sheet);
+  sheet->loginToFacebook();
+  ASSERT_TRUE(spinUntil([&] { return sheet->messageInputView() != nullptr; }));
+  testsupport::LogCapture log;
+  testsupport::PeakMemoryGrowth memory;
+  {
+    ns::ManualClock clock;
+    sheet->sendMessageBtnClick();
+    clock.advance(FaceBookSender::kPostDelay);
+  }
+  ASSERT_TRUE(spinUntil([&] { return !ui::AlertView::visibleAlerts().empty(); }));
+  EXPECT_EQ(alertText(), "Ошибка / Данные не отправлены на сервер / OK");
+  EXPECT_FALSE(sheet->isClosed());
+  EXPECT_FALSE(sheet->isSending());
+  if (!testsupport::kSanitized) {
+    EXPECT_LT(memory.megabytes(), 32);
+  }
+  EXPECT_TRUE(log.contains("The reply of " + graph.url("/12345/feed/") + " is longer than the " +
+                           std::to_string(FaceBookSender::kMaxFeedReplyLength) + " bytes"))
+      << testing::PrintToString(log.lines());
+  EXPECT_TRUE(spinUntil([&] { return graph.disconnectsSeen() == 1; }));
+}
 
 }  // namespace
