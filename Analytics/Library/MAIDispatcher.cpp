@@ -37,11 +37,12 @@ bool isURLError(const ns::ErrorPtr& error, std::initializer_list<std::int64_t> c
   return false;
 }
 
-// A request that can never be made, or that the endpoint answered (with redirects without end):
-// trying again would change nothing. Every other failure left the hit without an answer.
+// A request that can never be made, or that the endpoint answered (with redirects without end, or
+// with a body longer than is read): trying again would change nothing. Every other failure left
+// the hit without an answer.
 bool isSettlingError(const ns::ErrorPtr& error) {
-  return isURLError(error,
-                    {ns::URLError::BadURL, ns::URLError::UnsupportedURL, ns::URLError::HTTPTooManyRedirects});
+  return isURLError(error, {ns::URLError::BadURL, ns::URLError::UnsupportedURL,
+                            ns::URLError::HTTPTooManyRedirects, ns::URLError::DataLengthExceedsMaximum});
 }
 
 }  // namespace

@@ -52,11 +52,29 @@ void MAIURLConnection::connectionDidReceiveResponse(const ns::URLConnectionPtr&,
   // A new response (after a redirect, say) starts the body afresh.
   response_ = response;
   data_.reset();
+  if (response && response->expectedContentLength() > kMaxResponseLength) refuseLongReply();
 }
 
 void MAIURLConnection::connectionDidReceiveData(const ns::URLConnectionPtr&, const ns::Data& data) {
   if (!data_) data_.emplace();
+  if (static_cast<std::int64_t>(data_->length() + data.length()) > kMaxResponseLength) {
+    refuseLongReply();
+    return;
+  }
   data_->append(data);
+}
+
+void MAIURLConnection::refuseLongReply() {
+  auto connection = std::exchange(connection_, nullptr);
+  if (!connection) return;
+  connection->cancel();
+  data_.reset();
+  std::string url;
+  if (response_ && response_->URL())
+    url = response_->URL()->absoluteString();
+  else if (request_ && request_->URL())
+    url = request_->URL()->absoluteString();
+  complete(response_, std::nullopt, ns::responseLengthExceededError(url, kMaxResponseLength));
 }
 
 void MAIURLConnection::connectionDidFinishLoading(const ns::URLConnectionPtr&) {

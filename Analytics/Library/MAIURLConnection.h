@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +18,10 @@
 // redirects are followed and nothing is cached. After cancel() the completion is never called.
 class MAIURLConnection : public ns::Object, public ns::URLConnectionDelegate {
  public:
+  // The collect endpoint answers with an empty body or a pixel, and only the status is read: a
+  // longer body, announced or as it arrives, ends the load with -1103 and no body.
+  static constexpr std::int64_t kMaxResponseLength = 64 * 1024;
+
   using CompletionHandler = std::function<void(
       const ns::URLResponsePtr& response, const std::optional<ns::Data>& data, const ns::ErrorPtr& error)>;
 
@@ -44,6 +49,9 @@ class MAIURLConnection : public ns::Object, public ns::URLConnectionDelegate {
   void complete(const ns::URLResponsePtr& response, std::optional<ns::Data> data, const ns::ErrorPtr& error);
 
  private:
+  // Stops a load whose body is longer than the connection reads.
+  void refuseLongReply();
+
   ns::URLRequestPtr request_;
   ns::URLConnectionPtr connection_;
   ns::URLResponsePtr response_;

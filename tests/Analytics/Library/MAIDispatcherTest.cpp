@@ -12,6 +12,8 @@
 #include "Foundation/Clock.h"
 #include "Foundation/Error.h"
 #include "support/LogCapture.h"
+#include "support/LoopbackServer.h"
+#include "support/MemoryGrowth.h"
 #include "support/RunLoopSpin.h"
 #include "support/ScriptedTCPServer.h"
 #include "support/TempDir.h"
@@ -217,6 +219,34 @@ TEST_F(MAIDispatcherTest, ATimedOutRequestIsSentAgain) {
   ASSERT_TRUE(spinUntil([&] { return stored(*d) == 1; }));
   d->dispatch();
   ASSERT_TRUE(spinUntil([&] { return server.count() == 2 && stored(*d) == 0; }));
+}
+
+// An endpoint whose answer has no end: the request stops at its bound, holding no more than that,
+// and the answer settles the hit instead of sending it again.
+TEST_F(MAIDispatcherTest, AnEndlessAnswerIsCutOffAndSettlesTheHit) {
+  testsupport::LoopbackServer endless;
+  endless.reply("/collect", testsupport::Reply::endless("image/gif"));
+  auto d = make(-1);
+  MAILogDebug = true;
+  testsupport::LogCapture log;
+  testsupport::PeakMemoryGrowth memory;
+  d->queueDispatch({{"t", "event"}}, endless.url("/collect"));
+  ASSERT_TRUE(spinUntil([&] { return stored(*d) == 1; }));
+  d->dispatch();
+  ASSERT_TRUE(spinUntil([&] { return stored(*d) == 0; }));
+  settle();
+  MAILogDebug = false;
+  EXPECT_EQ(attempts.load(), 1);
+  EXPECT_EQ(endless.requestsTo("/collect").size(), 1u);
+  if (!testsupport::kSanitized) {
+    EXPECT_LT(memory.megabytes(), 32);
+  }
+  EXPECT_TRUE(log.contains(" is longer than the " + std::to_string(MAIURLConnection::kMaxResponseLength) +
+                           " bytes the request reads: refused"))
+      << testing::PrintToString(log.lines());
+  EXPECT_TRUE(log.contains("Giving up on")) << testing::PrintToString(log.lines());
+  EXPECT_TRUE(spinUntil([&] { return endless.disconnectsSeen() == 1; }));
+  d->wait_and_release();
 }
 
 // By address or by name, a host that refuses connections is tried again after one probe period:

@@ -117,6 +117,29 @@ TEST(MAIURLConnectionTest, ANewResponseDiscardsTheBodyBeforeIt) {
   EXPECT_EQ(done->calls.load(), 1);
 }
 
+// A body longer than the connection reads, announced or with no end in sight, ends the load at the
+// bound: one completion with the response, no body and -1103.
+TEST(MAIURLConnectionTest, ABodyLongerThanTheBoundEndsTheLoadThere) {
+  LoopbackServer server;
+  Reply announced;
+  announced.generatedLength = static_cast<std::size_t>(MAIURLConnection::kMaxResponseLength) + 1;
+  announced.generatedByte = [](std::size_t) { return 'x'; };
+  server.reply("/announced", announced);
+  server.reply("/endless", Reply::endless("image/gif"));
+  for (const char* path : {"/announced", "/endless"}) {
+    SCOPED_TRACE(path);
+    auto done = std::make_shared<Outcome>();
+    auto connection = std::make_shared<MAIURLConnection>()->initWithRequest(
+        requestTo(server.url(path)), dispatch::mainQueue(), recordInto(done));
+    ASSERT_TRUE(spinUntil([&] { return done->calls.load() == 1; }));
+    ASSERT_TRUE(done->error);
+    EXPECT_EQ(done->error->code(), ns::URLError::DataLengthExceedsMaximum);
+    EXPECT_EQ(std::dynamic_pointer_cast<ns::HTTPURLResponse>(done->response)->statusCode(), 200);
+    EXPECT_FALSE(done->data);
+  }
+  EXPECT_TRUE(spinUntil([&] { return server.disconnectsSeen() >= 1; }));
+}
+
 TEST(MAIExceptionParserTest, SymbolsAreTakenFromStackLines) {
   struct Case {
     const char* line;
