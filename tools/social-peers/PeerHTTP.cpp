@@ -53,6 +53,9 @@ std::string requestCookie(const httplib::Request& req, const std::string& name) 
 }
 
 int listenOnLoopback(httplib::Server& server, int port, std::thread& thread, const char* fake) {
+  // Head and body go out in separate writes; without this each reply waits for a delayed ACK. Set
+  // before binding: accepted connections take it from the listening socket.
+  server.set_tcp_nodelay(true);
   int bound =
       port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
   if (bound <= 0)
