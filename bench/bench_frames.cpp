@@ -10,8 +10,6 @@
 // in a process of its own (this program started again with --idle), apart from the service.
 #include <cairo.h>
 #include <pango/pangocairo.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -34,6 +32,7 @@
 #include "Foundation/URLLoader.h"
 #include "Foundation/WorkerPool.h"
 #include "SampleServer.h"
+#include "SelfProcess.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/ImageView.h"
 #include "UIKit/Label.h"
@@ -316,27 +315,9 @@ int runIdle(const std::string& host, const std::string& data) {
 // The idle pages measured in a process of their own; false when it failed.
 bool measureIdle(sampleservice::Server& server, const fs::path& data, std::vector<IdlePage>& pages) {
   std::vector<std::string> arguments{"bench_frames", "--idle", server.hostAndPort(), data.string()};
-  std::vector<char*> argv;
-  for (auto& a : arguments) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  int out[2];
-  if (pipe(out) != 0) return false;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  pid_t pid = 0;
-  int failed = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  std::string text;
-  char buffer[4096];
-  for (ssize_t n; !failed && (n = read(out[0], buffer, sizeof buffer)) > 0;)
-    text.append(buffer, std::size_t(n));
-  close(out[0]);
-  int status = 0;
-  if (failed || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    return false;
+  auto output = outputOfSelf(arguments);
+  if (!output) return false;
+  const std::string& text = *output;
   for (IdlePage& page : pages) {
     auto at = text.find("idle " + page.name + " ");
     if (at == std::string::npos) return false;

@@ -8,8 +8,6 @@
 // started again with --client), so the service, the floor and earlier runs are not counted.
 #include <curl/curl.h>
 #include <simdjson.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +28,7 @@
 #include "Foundation/ClassRegistry.h"
 #include "Graphics/Image.h"
 #include "SampleServer.h"
+#include "SelfProcess.h"
 #include "UIKit/AlertView.h"
 
 namespace {
@@ -87,26 +86,9 @@ int clientMemoryMain(const std::vector<std::string>& options) {
 double clientPeakMemory(const std::vector<std::string>& options) {
   std::vector<std::string> arguments{"bench_startup", "--client"};
   arguments.insert(arguments.end(), options.begin(), options.end());
-  std::vector<char*> argv;
-  for (auto& a : arguments) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  int out[2];
-  if (pipe(out) != 0) return -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  pid_t pid = 0;
-  int failed = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  std::string text;
-  char buffer[4096];
-  for (ssize_t n; !failed && (n = read(out[0], buffer, sizeof buffer)) > 0;)
-    text.append(buffer, std::size_t(n));
-  close(out[0]);
-  int status = 0;
-  if (failed || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  auto output = outputOfSelf(arguments);
+  if (!output) return -1;
+  const std::string& text = *output;
   auto at = text.rfind("peak ");
   return at == std::string::npos ? -1 : std::atof(text.c_str() + at + 5);
 }
