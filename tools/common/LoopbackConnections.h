@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <cstdlib>
@@ -30,6 +31,13 @@ inline std::vector<int> connectionsAcceptedOn(int port) {
   }
   ::closedir(fds);
   return accepted;
+}
+
+// Whether the connection sends each write at once (TCP_NODELAY) rather than waiting to fill a segment.
+inline bool sendsWithoutDelay(int fd) {
+  int noDelay = 0;
+  socklen_t length = sizeof noDelay;
+  return ::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, &length) == 0 && noDelay != 0;
 }
 
 // Ends every connection this process accepted on the port: a server stopping would otherwise wait

@@ -1,7 +1,6 @@
 // How the stand-in social services serve their connections.
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netinet/tcp.h>
 
 #include <vector>
 
@@ -22,12 +21,7 @@ void expectConnectionsWithoutDelay(Peer& peer, const char* path) {
   ASSERT_TRUE(client.Get(path));
   std::vector<int> accepted = loopback::connectionsAcceptedOn(peer.port());
   EXPECT_FALSE(accepted.empty());
-  for (int fd : accepted) {
-    int noDelay = 0;
-    socklen_t length = sizeof noDelay;
-    ASSERT_EQ(::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, &length), 0);
-    EXPECT_NE(noDelay, 0) << "connection " << fd;
-  }
+  for (int fd : accepted) EXPECT_TRUE(loopback::sendsWithoutDelay(fd)) << "connection " << fd;
   peer.stop();
 }
 
