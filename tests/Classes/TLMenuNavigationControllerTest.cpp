@@ -125,6 +125,15 @@ class TLMenuNavigationControllerTest : public testsupport::SampleServiceSuite {
   static std::optional<ns::Array> cachedList() {
     return ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile());
   }
+  // Serves the category list as given, reloads the menu and waits for the reply to be taken.
+  void reloadCategoriesFrom(std::string json) {
+    sampleservice::Override reply;
+    reply.body = std::move(json);
+    server_->setOverride("/api/mobile", "get_categories", reply);
+    TLSettings::addRefreshMainPageFlag();
+    post("TLMenuItemsReload");
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !TLSettings::isMainPageNeedUpdate(); }));
+  }
   std::vector<std::string> stackClasses() const {
     std::vector<std::string> names;
     for (const auto& page : nav_->viewControllers()) names.push_back(page->className());
@@ -308,11 +317,8 @@ TEST_F(TLMenuNavigationControllerTest, AFloodOfCategoriesIsCutBeforeItIsStored) 
   std::string json = R"({"items": [)";
   for (int i = 0; i < 50000; ++i) json += (i ? ",{\"id\": \"" : "{\"id\": \"") + std::to_string(i) + "\"}";
   json += "]}";
-  server_->setOverride("/api/mobile", "get_categories", body(std::move(json)));
   testsupport::LogCapture logs;
-  TLSettings::addRefreshMainPageFlag();
-  post("TLMenuItemsReload");
-  ASSERT_TRUE(testsupport::spinUntil([&] { return !TLSettings::isMainPageNeedUpdate(); }));
+  ASSERT_NO_FATAL_FAILURE(reloadCategoriesFrom(std::move(json)));
   auto file = cachedList();
   ASSERT_TRUE(file);
   const std::size_t kMax = TLSettings::kMaxCachedCategories;
@@ -332,11 +338,8 @@ TEST_F(TLMenuNavigationControllerTest, EntriesLeftOutAreLoggedOnceWithTheirCount
   for (int i = 0; i < 1'000'000; ++i) json += ",0";
   for (int i = 0; i < 100'000; ++i) json += R"(,{"id": "5"})";
   json += "]}";
-  server_->setOverride("/api/mobile", "get_categories", body(std::move(json)));
   testsupport::LogCapture logs;
-  TLSettings::addRefreshMainPageFlag();
-  post("TLMenuItemsReload");
-  ASSERT_TRUE(testsupport::spinUntil([&] { return !TLSettings::isMainPageNeedUpdate(); }));
+  ASSERT_NO_FATAL_FAILURE(reloadCategoriesFrom(std::move(json)));
   auto file = cachedList();
   ASSERT_TRUE(file);
   ASSERT_EQ(file->size(), 1u);
