@@ -90,6 +90,16 @@ class StartupTest : public testsupport::HomeServiceSuite, public ::testing::With
   std::vector<TrackerMade> trackers_;
   std::shared_ptr<AppDelegate> delegate_;
 
+  // The main view of the launched window's first page, or null.
+  std::shared_ptr<MainViewBase> homeView() const {
+    auto navigation =
+        std::dynamic_pointer_cast<ui::NavigationController>(delegate_->window()->rootViewController());
+    if (!navigation) return nullptr;
+    for (const auto& v : navigation->viewControllers().front()->view()->subviews())
+      if (auto m = std::dynamic_pointer_cast<MainViewBase>(v)) return m;
+    return nullptr;
+  }
+
  private:
   ui::DeviceProfile previousProfile_;
   MAITrackerFactory defaultFactory_;
@@ -211,13 +221,8 @@ TEST_P(StartupTest, AStartAfterAHostileRunBuildsRowsForTheFirstCategoriesAndTidi
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(running));
 
-  auto navigation =
-      std::dynamic_pointer_cast<ui::NavigationController>(delegate_->window()->rootViewController());
-  ASSERT_TRUE(navigation);
   // The category list's reply rebuilds the rows of this main view.
-  std::shared_ptr<MainViewBase> view;
-  for (const auto& v : navigation->viewControllers().front()->view()->subviews())
-    if (auto m = std::dynamic_pointer_cast<MainViewBase>(v)) view = m;
+  auto view = homeView();
   ASSERT_TRUE(view);
   auto rows = [&] { return view->horizScrollViewNew()->subviews().size(); };
   EXPECT_EQ(rows(), TLSettings::kMaxCachedCategories);
@@ -270,12 +275,7 @@ TEST_P(StartupTest, RepeatedCategoriesMakeOneRowEachAndLargeRepliesAreHeldOneAtA
     delegate_ = std::make_shared<AppDelegate>();
     ASSERT_TRUE(delegate_->applicationDidFinishLaunchingWithOptions(ui::Application::sharedApplication(),
                                                                     ns::Value()));
-    auto navigation =
-        std::dynamic_pointer_cast<ui::NavigationController>(delegate_->window()->rootViewController());
-    ASSERT_TRUE(navigation);
-    std::shared_ptr<MainViewBase> view;
-    for (const auto& v : navigation->viewControllers().front()->view()->subviews())
-      if (auto m = std::dynamic_pointer_cast<MainViewBase>(v)) view = m;
+    auto view = homeView();
     ASSERT_TRUE(view);
     auto rows = [&] { return view->horizScrollViewNew()->subviews(); };
     auto allFilled = [&] {
