@@ -35,8 +35,8 @@ struct PictureSize {
 // What pictures are drawn at when their URL names no size: the shapes of the frames that show
 // them. Posters fill the rows' tiles (about 16:9) and the phone lists' rows; big posters fill the
 // rows' big tiles (4:3), and the title header shows the middle of them.
-inline constexpr PictureSize kPosterSize{448, 252};
-inline constexpr PictureSize kBigPosterSize{900, 675};
+inline constexpr PictureSize kPosterSize{320, 180};
+inline constexpr PictureSize kBigPosterSize{600, 450};
 
 // Encoded image bytes, or nothing when the size is out of range or encoding failed.
 std::optional<std::string> renderImage(const ImageRequest& request);
