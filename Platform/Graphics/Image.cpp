@@ -99,22 +99,33 @@ Image::Image(int width, int height, std::shared_ptr<const std::vector<std::uint3
 Image::Image(int width, int height, std::shared_ptr<OnDemandPixels> onDemand, double scale)
     : width_(width), height_(height), scale_(scale > 0 ? scale : 1), onDemand_(std::move(onDemand)) {}
 
-ImagePtr Image::decodeOnDemand(const ns::Data& data, double scale) {
-  auto image = decode(data, scale);
-  if (!image) return nullptr;
+ImagePtr Image::onDemand(const ns::Data& data, int width, int height, double scale) {
   auto store = std::make_shared<OnDemandPixels>();
   // A buffer with much room left over (a body grown while it arrived) is kept at its size.
   store->encoded = data.tailRoom() > data.length() / 4 + ns::Data::kTailRoom
                        ? ns::Data(data.bytes(), data.length())
                        : data;
-  store->count = image->pixels_->size();
+  store->count = std::size_t(width) * std::size_t(height);
   onDemandRegistry().add(store);
-  return std::make_shared<Image>(image->width_, image->height_, std::move(store), image->scale_);
+  return std::make_shared<Image>(width, height, std::move(store), scale);
 }
 
+ImagePtr Image::decodeOnDemand(const ns::Data& data, double scale) {
+  auto image = decode(data, scale);
+  return image ? onDemand(data, image->width_, image->height_, image->scale_) : nullptr;
+}
+
+// The files are the client's own (its caches and resources): one whose structure is whole is
+// taken at its header's word and decoded when first drawn, as the device does; any other is
+// decoded now, so that a broken one is refused here. A page of posters read from the cache then
+// decodes only those it shows.
 ImagePtr Image::fromFileOnDemand(const std::string& path, double scale) {
   auto bytes = detail::readEncodedFile(path);
-  return bytes ? decodeOnDemand(ns::Data(std::move(*bytes)), scale) : nullptr;
+  if (!bytes) return nullptr;
+  ns::Data data(std::move(*bytes));
+  if (auto size = detail::wholeImageSize(data.bytes(), data.length()))
+    return onDemand(data, size->width, size->height, scale);
+  return decodeOnDemand(data, scale);
 }
 
 std::size_t Image::purgeDecodedPixels() {

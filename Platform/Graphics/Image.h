@@ -44,6 +44,9 @@ class Image final : public ns::Object {
   // bytes: its pixels are decoded again when first drawn or read, and purgeDecodedPixels() drops
   // them, as the device does with the pictures of its pages.
   static ImagePtr decodeOnDemand(const ns::Data& data, double scale = 1);
+  // A PNG or JPEG file whose structure is whole is not decoded until its pixels are needed;
+  // should that decoding fail after all, it draws as a clear picture of its size. Any other file
+  // is decoded here, and refused (nullptr) when it cannot be.
   static ImagePtr fromFileOnDemand(const std::string& path, double scale = 1);
   // Drops the decoded pixels of every image decoded on demand (under memory pressure); they are
   // decoded again when next needed. The number of bytes freed.
@@ -90,6 +93,8 @@ class Image final : public ns::Object {
 
  private:
   friend struct OnDemandPixels;
+  // An image of this size whose pixels are the encoded bytes decoded when needed.
+  static ImagePtr onDemand(const ns::Data& data, int width, int height, double scale);
   // The pixels, decoded again if they were dropped; kept for later unless keep is false (an
   // encoding reads them once).
   std::shared_ptr<const std::vector<std::uint32_t>> pixelBuffer(bool keep) const;

@@ -83,6 +83,23 @@ void onAreaUpdated(GdkPixbufLoader* loader, gint, gint y, gint, gint height, gpo
   }
 }
 
+// One row of RGB(A) bytes as premultiplied pixels. The usual layouts (3 and 4 channels) are
+// instantiated with their channel count fixed, so that the loop is vectorised.
+template <int FixedChannels, bool Alpha>
+void convertRow(const guint8* p, std::uint32_t* out, int width, int channels = FixedChannels) {
+  const int step = FixedChannels ? FixedChannels : channels;
+  for (int x = 0; x < width; ++x, p += step) {
+    const std::uint32_t a = Alpha ? p[3] : 255;
+    std::uint32_t r = p[0], g = p[1], b = p[2];
+    if constexpr (Alpha) {
+      r = (r * a + 127) / 255;
+      g = (g * a + 127) / 255;
+      b = (b * a + 127) / 255;
+    }
+    out[x] = a << 24 | r << 16 | g << 8 | b;
+  }
+}
+
 ImagePtr imageFromPixbuf(GdkPixbuf* pixbuf, double scale) {
   if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8)
     return nullptr;
@@ -94,13 +111,16 @@ ImagePtr imageFromPixbuf(GdkPixbuf* pixbuf, double scale) {
   const guint8* rows = gdk_pixbuf_read_pixels(pixbuf);
   std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height));
   for (int y = 0; y < height; ++y) {
-    const guint8* p = rows + std::size_t(y) * std::size_t(stride);
+    const guint8* row = rows + std::size_t(y) * std::size_t(stride);
     std::uint32_t* out = pixels.data() + std::size_t(y) * std::size_t(width);
-    for (int x = 0; x < width; ++x, p += channels) {
-      std::uint32_t a = alpha ? p[3] : 255;
-      auto pre = [a](std::uint32_t c) { return (c * a + 127) / 255; };
-      out[x] = a << 24 | pre(p[0]) << 16 | pre(p[1]) << 8 | pre(p[2]);
-    }
+    if (!alpha && channels == 3)
+      convertRow<3, false>(row, out, width);
+    else if (alpha && channels == 4)
+      convertRow<4, true>(row, out, width);
+    else if (alpha)
+      convertRow<0, true>(row, out, width, channels);
+    else
+      convertRow<0, false>(row, out, width, channels);
   }
   return Image::fromPixels(width, height, std::move(pixels), scale);
 }

@@ -1,5 +1,7 @@
 #include "Graphics/ImageHeader.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -202,7 +204,124 @@ std::optional<ImageHeader> readTIFF(const Reader& r) {
   return claim(ImageFormat::TIFF, std::max(w, tileW), std::max(h, tileH), r.length());
 }
 
+std::uint32_t bigEndian32(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+std::optional<PixelSize> pixelSize(std::int64_t width, std::int64_t height) {
+  if (!acceptablePixelSize(width, height)) return std::nullopt;
+  return PixelSize{int(width), int(height)};
+}
+
+bool validPNGHeader(const std::uint8_t* data) {
+  const std::uint8_t depth = data[8], colour = data[9];
+  bool depthFits = false;
+  switch (colour) {
+    case 0:
+      depthFits = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+      break;
+    case 3:
+      depthFits = depth == 1 || depth == 2 || depth == 4 || depth == 8;
+      break;
+    case 2:
+    case 4:
+    case 6:
+      depthFits = depth == 8 || depth == 16;
+      break;
+  }
+  return depthFits && data[10] == 0 && data[11] == 0 && data[12] <= 1;
+}
+
+std::optional<PixelSize> wholePNGSize(const std::uint8_t* bytes, std::size_t length) {
+  std::size_t pos = 8;
+  std::int64_t width = 0, height = 0;
+  bool palette = false, imageData = false, imageDataEnded = false;
+  std::uint8_t colour = 0;
+  while (length - pos >= 12) {
+    const std::uint32_t count = bigEndian32(bytes + pos);
+    if (count > length - pos - 12) return std::nullopt;
+    const std::uint8_t* type = bytes + pos + 4;
+    const std::uint8_t* data = type + 4;
+    const uLong crc = crc32(crc32(0, nullptr, 0), type, uInt(count) + 4);
+    if (crc != bigEndian32(data + count)) return std::nullopt;
+    auto is = [type](const char* name) { return std::memcmp(type, name, 4) == 0; };
+    const bool first = pos == 8;
+    pos += 12 + std::size_t(count);
+    if (first != is("IHDR")) return std::nullopt;
+    if (first) {
+      if (count != 13 || !validPNGHeader(data)) return std::nullopt;
+      width = bigEndian32(data);
+      height = bigEndian32(data + 4);
+      colour = data[9];
+    } else if (is("IDAT")) {
+      if (imageDataEnded) return std::nullopt;
+      imageData = true;
+    } else if (is("IEND")) {
+      if (!imageData || (colour == 3 && !palette)) return std::nullopt;
+      return pixelSize(width, height);
+    } else if (is("PLTE")) {
+      if (imageData) return std::nullopt;
+      palette = true;
+    } else if (is("eXIf") || !(type[0] & 0x20)) {
+      // An orientation, or a critical chunk no decoder here knows.
+      return std::nullopt;
+    }
+    if (imageData && !is("IDAT")) imageDataEnded = true;
+  }
+  return std::nullopt;
+}
+
+std::optional<PixelSize> wholeJPEGSize(const std::uint8_t* bytes, std::size_t length) {
+  std::size_t pos = 2;
+  std::int64_t width = 0, height = 0;
+  bool frame = false, scan = false;
+  while (length - pos >= 2) {
+    if (bytes[pos] != 0xFF) return std::nullopt;
+    const std::uint8_t marker = bytes[pos + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++pos;
+      continue;
+    }
+    if (marker == 0xD9) return frame && scan ? pixelSize(width, height) : std::nullopt;
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+      pos += 2;
+      continue;
+    }
+    if (length - pos < 4) return std::nullopt;
+    const std::size_t segment = std::size_t(bytes[pos + 2]) << 8 | bytes[pos + 3];
+    if (segment < 2 || segment > length - pos - 2) return std::nullopt;
+    const std::uint8_t* data = bytes + pos + 4;
+    if (isStartOfFrame(marker)) {
+      // Huffman-coded baseline, extended and progressive frames only; one frame.
+      if (marker > 0xC2 || frame || segment < 8) return std::nullopt;
+      height = std::int64_t(data[1]) << 8 | data[2];
+      width = std::int64_t(data[3]) << 8 | data[4];
+      frame = true;
+    } else if (marker == 0xE1 && segment >= 8 && std::memcmp(data, "Exif\0", 5) == 0) {
+      return std::nullopt;
+    }
+    pos += 2 + segment;
+    if (marker != 0xDA) continue;
+    if (!frame) return std::nullopt;
+    scan = true;
+    // The coded data runs to the next marker: 0xFF is followed by a stuffed zero, a restart
+    // marker or fill bytes inside it.
+    while (length - pos >= 2 &&
+           (bytes[pos] != 0xFF || bytes[pos + 1] == 0x00 || bytes[pos + 1] == 0xFF ||
+            (bytes[pos + 1] >= 0xD0 && bytes[pos + 1] <= 0xD7)))
+      ++pos;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<PixelSize> wholeImageSize(const std::uint8_t* bytes, std::size_t length) {
+  if (!bytes) return std::nullopt;
+  if (length >= 8 && std::memcmp(bytes, kPNGSignature, 8) == 0) return wholePNGSize(bytes, length);
+  if (length >= 3 && std::memcmp(bytes, "\xFF\xD8\xFF", 3) == 0) return wholeJPEGSize(bytes, length);
+  return std::nullopt;
+}
 
 std::optional<ImageHeader> readImageHeader(const std::uint8_t* bytes, std::size_t length) {
   if (!bytes) return std::nullopt;

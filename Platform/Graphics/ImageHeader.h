@@ -25,6 +25,18 @@ struct ImageHeader {
 // types, or the header is cut short or claims no pixels.
 std::optional<ImageHeader> readImageHeader(const std::uint8_t* bytes, std::size_t length);
 
+struct PixelSize {
+  int width = 0;
+  int height = 0;
+};
+
+// The pixel size of a PNG or JPEG whose structure is whole, so that decoding it can wait until
+// its pixels are needed: a PNG's chunks each within the bytes and matching their CRC, from a
+// valid IHDR through its image data to IEND; a JPEG's segments each within the bytes, from a
+// Huffman-coded frame through its scans to the end marker. nullopt for anything else, including
+// pictures that decoding would turn (an Exif block): those must be decoded to be trusted.
+std::optional<PixelSize> wholeImageSize(const std::uint8_t* bytes, std::size_t length);
+
 // Encoded files larger than this are not read at all.
 inline constexpr std::uintmax_t kMaxEncodedFileBytes = 512u << 20;
 // The whole of an encoded image file; nullopt when it cannot be read, is empty or is over the limit.

@@ -1,5 +1,6 @@
 // Images that keep their encoded bytes and decode their pixels when needed.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <fstream>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "Fixtures.h"
 #include "Graphics/Context.h"
 #include "Graphics/Image.h"
+#include "Graphics/ImageHeader.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -17,6 +19,19 @@ using cg::ImagePtr;
 std::vector<std::uint32_t> copyOf(const ImagePtr& image) {
   auto pixels = image->pixels();
   return {pixels.begin(), pixels.end()};
+}
+
+// The PNG with a byte of its first IDAT's data changed; with its checksum made to match again
+// when asked, so that only a decoder can tell.
+std::string withImageDataChanged(std::string png, bool fixChecksum) {
+  std::size_t type = png.find("IDAT");
+  std::size_t length = std::size_t(std::uint8_t(png[type - 2])) << 8 | std::uint8_t(png[type - 1]);
+  png[type + 4 + length / 2] = char(png[type + 4 + length / 2] ^ 0x5A);
+  if (fixChecksum) {
+    auto crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(png.data() + type), uInt(length + 4));
+    for (int i = 0; i < 4; ++i) png[type + 4 + length + std::size_t(i)] = char(crc >> (24 - 8 * i));
+  }
+  return png;
 }
 
 TEST(OnDemandImageTest, RefusesWhatDecodeRefusesAndGivesTheSamePictureOtherwise) {
@@ -98,6 +113,63 @@ TEST(OnDemandImageTest, FilesAreReadOnDemandAndRefusedWhenBroken) {
   EXPECT_EQ(copyOf(good), copyOf(Image::decode(png.data(), png.size())));
   EXPECT_FALSE(Image::fromFileOnDemand(dir.file("broken.png")));
   EXPECT_FALSE(Image::fromFileOnDemand(dir.file("missing.png")));
+}
+
+// A whole PNG or JPEG file starts no decoder until its pixels are read. Any other file is decoded
+// at once and kept only if that works: one that would be turned (Exif), or one missing no more
+// than its end marker, which decoders take.
+TEST(OnDemandImageTest, WholeFilesWaitToBeDecodedAndOthersAreCheckedAtOnce) {
+  enum class Read { later, atOnce, refused };
+  struct Case {
+    const char* name;
+    std::string bytes;
+    Read read;
+  };
+  std::string png = fixtures::saved("png", 12, 6);
+  std::string jpeg = fixtures::saved("jpeg", 16, 8);
+  const Case cases[] = {
+      {"png", png, Read::later},
+      {"jpeg", jpeg, Read::later},
+      {"progressive jpeg", fixtures::progressiveJPEG(16, 8), Read::later},
+      {"jpeg turned by exif", fixtures::withExifOrientation(jpeg, 6), Read::atOnce},
+      {"gif", fixtures::gif(6, 4), Read::atOnce},
+      {"png without its end chunk", png.substr(0, png.size() - 12), Read::atOnce},
+      {"png cut in its image data", png.substr(0, png.find("IDAT") + 10), Read::refused},
+      {"png with a damaged chunk", withImageDataChanged(png, false), Read::refused},
+      {"jpeg without its end marker", jpeg.substr(0, jpeg.size() - 2), Read::atOnce},
+      {"jpeg cut in its scan", jpeg.substr(0, jpeg.size() * 3 / 4), Read::refused},
+  };
+  testsupport::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(dir.file("picture"), std::ios::binary | std::ios::trunc) << c.bytes;
+    const std::uint64_t before = cg::detail::decodersStarted();
+    ImagePtr image = Image::fromFileOnDemand(dir.file("picture"), 2);
+    ImagePtr eager = Image::decode(c.bytes.data(), c.bytes.size(), 2);
+    if (c.read == Read::refused) {
+      EXPECT_FALSE(image);
+      EXPECT_FALSE(eager);
+      continue;
+    }
+    ASSERT_TRUE(image && eager);
+    EXPECT_EQ(cg::detail::decodersStarted() - before, c.read == Read::later ? 1u : 2u);
+    EXPECT_EQ(image->pixelWidth(), eager->pixelWidth());
+    EXPECT_EQ(image->pixelHeight(), eager->pixelHeight());
+    EXPECT_EQ(image->size(), eager->size());
+    EXPECT_EQ(copyOf(image), copyOf(eager));
+  }
+}
+
+TEST(OnDemandImageTest, AWholeFileThatCannotBeDecodedDrawsAsAClearPictureOfItsSize) {
+  testsupport::TempDir dir;
+  std::string png = withImageDataChanged(fixtures::saved("png", 8, 4), true);
+  ASSERT_FALSE(Image::decode(png.data(), png.size()));
+  std::ofstream(dir.file("picture.png"), std::ios::binary) << png;
+  ImagePtr image = Image::fromFileOnDemand(dir.file("picture.png"));
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->pixelWidth(), 8);
+  EXPECT_EQ(image->pixelHeight(), 4);
+  EXPECT_EQ(copyOf(image), std::vector<std::uint32_t>(8 * 4, 0u));
 }
 
 }  // namespace
