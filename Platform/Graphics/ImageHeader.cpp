@@ -283,6 +283,7 @@ std::optional<PixelSize> wholeJPEGSize(const std::uint8_t* bytes, std::size_t le
       continue;
     }
     if (marker == 0xD9) return frame && scan ? pixelSize(width, height) : std::nullopt;
+    if (marker == 0xD8) return std::nullopt;  // a second start
     if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
       pos += 2;
       continue;
