@@ -22,6 +22,13 @@ using testsupport::spinUntil;
 const char* kMessage = "Смотрю  'Брат' на мобильном http://example.test/about/mobile";
 const char* kLink = "http://example.test/title/7?a=1&b=2";
 
+// A session that the sheet takes as logged in for the next expiresIn seconds.
+void storeSession(const std::string& token, double expiresIn) {
+  auto defaults = ns::UserDefaults::standardUserDefaults();
+  defaults->setObject(token, FaceBookSender::kAccessTokenKey);
+  defaults->setObject(ns::Date::now().dateByAddingTimeInterval(expiresIn), FaceBookSender::kExpirationDateKey);
+}
+
 class FaceBookSenderTest : public testsupport::ShareSheetSuite, public ::testing::WithParamInterface<bool> {
  protected:
   bool pad() const { return GetParam(); }
@@ -33,12 +40,6 @@ class FaceBookSenderTest : public testsupport::ShareSheetSuite, public ::testing
     host_->addSubview(sheet);
     sheet->loginToFacebook();
     return sheet;
-  }
-  static void storeSession(const std::string& token, double expiresIn) {
-    auto defaults = ns::UserDefaults::standardUserDefaults();
-    defaults->setObject(token, FaceBookSender::kAccessTokenKey);
-    defaults->setObject(ns::Date::now().dateByAddingTimeInterval(expiresIn),
-                        FaceBookSender::kExpirationDateKey);
   }
   static bool editorShown(const std::shared_ptr<FaceBookSender>& sheet) {
     return spinUntil([&] { return sheet->messageInputView() && sheet->messageInputView()->superview(); });
@@ -208,21 +209,29 @@ struct IdentityCase {
   bool editor;
 };
 
-class FaceBookIdentityTest : public testsupport::ShareSheetSuite,
-                             public ::testing::WithParamInterface<IdentityCase> {};
+// A tablet sheet with a stored session, whose graph requests go to a server of the test's own.
+class FaceBookGraphSuite : public testsupport::ShareSheetSuite {
+ protected:
+  std::shared_ptr<FaceBookSender> openWithSession(const testsupport::LoopbackServer& graph,
+                                                  const std::string& token) {
+    environment_.set("VCC_FB_GRAPH_ORIGIN", graph.url(""));
+    makeHost();
+    storeSession(token, 3600);
+    auto sheet = std::make_shared<FaceBookSender>()->initWithMessage(kMessage, kLink, "");
+    host_->addSubview(sheet);
+    sheet->loginToFacebook();
+    return sheet;
+  }
+
+  testsupport::ScopedDevice device_{ui::DeviceProfile::tablet()};
+};
+
+class FaceBookIdentityTest : public FaceBookGraphSuite, public ::testing::WithParamInterface<IdentityCase> {};
 
 TEST_P(FaceBookIdentityTest, OnlyAPlainIdOpensTheEditorAnythingElseAlertsAndCloses) {
   testsupport::LoopbackServer graph;
   graph.reply("/me", GetParam().reply);
-  environment_.set("VCC_FB_GRAPH_ORIGIN", "http://127.0.0.1:" + std::to_string(graph.port()));
-  testsupport::ScopedDevice device(ui::DeviceProfile::tablet());
-  makeHost();
-  auto defaults = ns::UserDefaults::standardUserDefaults();
-  defaults->setObject("tok+en/=", FaceBookSender::kAccessTokenKey);
-  defaults->setObject(ns::Date::now().dateByAddingTimeInterval(3600), FaceBookSender::kExpirationDateKey);
-  auto sheet = std::make_shared<FaceBookSender>()->initWithMessage(kMessage, kLink, "");
-  host_->addSubview(sheet);
-  sheet->loginToFacebook();
+  auto sheet = openWithSession(graph, "tok+en/=");
   ASSERT_TRUE(spinUntil([&] { return sheet->isClosed() || sheet->messageInputView(); }));
   EXPECT_EQ(graph.requestsTo("/me").at(0).params["access_token"], "tok+en/=");
   EXPECT_EQ(bool(sheet->messageInputView()), GetParam().editor);
@@ -244,21 +253,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A feed whose answer has no end: the post stops at its bound, holding no more than that, with one
 // log line, and the user sees the usual failure with the editor kept for another send.
-class FaceBookFeedReplyTest : public testsupport::ShareSheetSuite {};
+class FaceBookFeedReplyTest : public FaceBookGraphSuite {};
 
 TEST_F(FaceBookFeedReplyTest, AnEndlessFeedReplyFailsThePostAtItsBound) {
   testsupport::LoopbackServer graph;
   graph.reply("/me", testsupport::Reply::json(R"({"id":"12345"})"));
   graph.reply("/12345/feed/", testsupport::Reply::endless("application/json"));
-  environment_.set("VCC_FB_GRAPH_ORIGIN", graph.url(""));
-  testsupport::ScopedDevice device(ui::DeviceProfile::tablet());
-  makeHost();
-  auto defaults = ns::UserDefaults::standardUserDefaults();
-  defaults->setObject("T", FaceBookSender::kAccessTokenKey);
-  defaults->setObject(ns::Date::now().dateByAddingTimeInterval(3600), FaceBookSender::kExpirationDateKey);
-  auto sheet = std::make_shared<FaceBookSender>()->initWithMessage(kMessage, kLink, "");
-  host_->addSubview(sheet);
-  sheet->loginToFacebook();
+  auto sheet = openWithSession(graph, "T");
   ASSERT_TRUE(spinUntil([&] { return sheet->messageInputView() != nullptr; }));
   testsupport::LogCapture log;
   testsupport::PeakMemoryGrowth memory;
