@@ -8,6 +8,10 @@
 namespace cg::detail {
 namespace {
 
+std::uint32_t bigEndian32(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
 // Bounds-checked reads of little- and big-endian integers; every caller checks the length first.
 class Reader {
  public:
@@ -25,6 +29,8 @@ class Reader {
     std::uint32_t a = bytes_[at], b = bytes_[at + 1], c = bytes_[at + 2], d = bytes_[at + 3];
     return bigEndian_ ? (a << 24 | b << 16 | c << 8 | d) : (d << 24 | c << 16 | b << 8 | a);
   }
+  // Big-endian whatever the reader's order (PNG's fields in an icon).
+  std::uint32_t u32be(std::size_t at) const { return bigEndian32(bytes_ + at); }
   bool matches(std::size_t at, const char* magic, std::size_t count) const {
     return has(at, count) && std::memcmp(bytes_ + at, magic, count) == 0;
   }
@@ -46,12 +52,8 @@ std::optional<ImageHeader> claim(ImageFormat format, std::int64_t width, std::in
 
 bool readPNGSize(const Reader& r, std::size_t at, std::int64_t& width, std::int64_t& height) {
   if (!r.matches(at, kPNGSignature, 8) || !r.matches(at + 12, "IHDR", 4) || !r.has(at + 16, 8)) return false;
-  auto u32be = [&](std::size_t p) {
-    return std::uint32_t(r.u8(p)) << 24 | std::uint32_t(r.u8(p + 1)) << 16 | std::uint32_t(r.u8(p + 2)) << 8 |
-           r.u8(p + 3);
-  };
-  width = u32be(at + 16);
-  height = u32be(at + 20);
+  width = r.u32be(at + 16);
+  height = r.u32be(at + 20);
   return true;
 }
 
@@ -202,10 +204,6 @@ std::optional<ImageHeader> readTIFF(const Reader& r) {
   }
   if (w == 0 || h == 0) return std::nullopt;
   return claim(ImageFormat::TIFF, std::max(w, tileW), std::max(h, tileH), r.length());
-}
-
-std::uint32_t bigEndian32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
 
 std::optional<PixelSize> pixelSize(std::int64_t width, std::int64_t height) {
