@@ -163,11 +163,13 @@ std::vector<ns::URL> TLSettings::getCategoriesURL() {
   auto categories = cachedCategories();
   if (!categories) return urls;
   std::set<std::string> seen;
+  std::size_t skipped = 0;
+  const ns::Value* firstSkipped = nullptr;
   for (const ns::Value& entry : *categories) {
     // Ids go into the URL as they are, so only decimal ones are let through.
     std::string id = categoryIdText(entry).value_or("");
     if (!isDecimal(id)) {
-      ns::log("Skipping a cached category with the id \"%@\": not a decimal number", entry["id"]);
+      if (!skipped++) firstSkipped = &entry["id"];
       continue;
     }
     // A list written before repeats were left out may still hold them: one row a category.
@@ -176,6 +178,10 @@ std::vector<ns::URL> TLSettings::getCategoriesURL() {
         apiUrl(ns::format("get_category&category_id=%@&popular_quantity=15&featured_quantity=15", id)));
     if (url) urls.push_back(*url);
   }
+  // One line for the list, read at every start until a good list replaces it.
+  if (skipped)
+    ns::log("Skipping %d cached categories whose id is not a decimal number, the first \"%@\"",
+            static_cast<long long>(skipped), *firstSkipped);
   return urls;
 }
 

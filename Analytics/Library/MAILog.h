@@ -18,9 +18,10 @@ void MAILogLine(MAILogLevel level, const char* prettyFunction, const char* file,
 std::string MAIOperationName(std::string_view prettyFunction);
 
 #define MAI_LOG_ERROR(...) \
-  MAILogLine(MAILogLevel::error, __PRETTY_FUNCTION__, __FILE__, __LINE__, ::ns::format(__VA_ARGS__))
-#define MAI_LOG_DEBUG(...)                                                                                \
-  do {                                                                                                    \
-    if (MAILogDebug.load(std::memory_order_relaxed))                                                      \
-      MAILogLine(MAILogLevel::debug, __PRETTY_FUNCTION__, __FILE__, __LINE__, ::ns::format(__VA_ARGS__)); \
+  MAILogLine(MAILogLevel::error, __PRETTY_FUNCTION__, __FILE__, __LINE__, ::ns::formatForLog(__VA_ARGS__))
+#define MAI_LOG_DEBUG(...)                                                    \
+  do {                                                                        \
+    if (MAILogDebug.load(std::memory_order_relaxed))                          \
+      MAILogLine(MAILogLevel::debug, __PRETTY_FUNCTION__, __FILE__, __LINE__, \
+                 ::ns::formatForLog(__VA_ARGS__));                            \
   } while (0)

@@ -20,8 +20,8 @@ constexpr std::chrono::milliseconds kRedispatchEvery{100};
 
 // The handler's own lines carry no level word.
 void handlerLog(const char* format, int line, const ns::Exception& exception) {
-  ns::logLine(ns::format(format, kMAIProduct, kMAIVersion, "MAIUncaughtExceptionHandler",
-                         "MAIUncaughtExceptionHandler.cpp", line, exception.reason()));
+  ns::logLine(ns::formatForLog(format, kMAIProduct, kMAIVersion, "MAIUncaughtExceptionHandler",
+                               "MAIUncaughtExceptionHandler.cpp", line, exception.reason()));
 }
 
 }  // namespace

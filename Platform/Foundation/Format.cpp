@@ -1,10 +1,9 @@
 #include "Foundation/Format.h"
 
+#include <errno.h>
 #include <locale.h>
 #include <sys/time.h>
 #include <unistd.h>
-
-#include <errno.h>
 
 #include <cstdio>
 #include <ctime>
@@ -39,7 +38,8 @@ std::int64_t asSigned(const FormatArg::Storage& s) {
   if (auto u = std::get_if<std::uint64_t>(&s)) return static_cast<std::int64_t>(*u);
   if (auto d = std::get_if<double>(&s)) return static_cast<std::int64_t>(*d);
   if (auto v = std::get_if<const Value*>(&s)) return (*v)->longLongValue();
-  if (auto p = std::get_if<FormatArg::Pointer>(&s)) return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(p->p));
+  if (auto p = std::get_if<FormatArg::Pointer>(&s))
+    return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(p->p));
   return 0;
 }
 
@@ -66,13 +66,22 @@ std::string asText(const FormatArg::Storage& s) {
   return {};
 }
 
-}  // namespace
+// The argument's text without a copy where it is one already.
+std::string_view textOf(const FormatArg::Storage& s, std::string& made) {
+  if (auto sv = std::get_if<std::string_view>(&s)) return *sv;
+  if (auto str = std::get_if<std::string>(&s)) return *str;
+  made = asText(s);
+  return made;
+}
 
-std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args) {
+std::string formatWithTextLimit(std::string_view fmt, const std::vector<FormatArg>& args,
+                                std::size_t textLimit) {
   std::string out;
   out.reserve(fmt.size() + 16 * args.size());
   std::size_t next = 0;
-  auto take = [&]() -> const FormatArg::Storage* { return next < args.size() ? &args[next++].storage() : nullptr; };
+  auto take = [&]() -> const FormatArg::Storage* {
+    return next < args.size() ? &args[next++].storage() : nullptr;
+  };
   static const FormatArg::Storage kMissing = std::int64_t{0};
 
   for (std::size_t i = 0; i < fmt.size(); ++i) {
@@ -150,8 +159,10 @@ std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args)
         break;
       case 's':
       case '@': {
-        std::string text = asText(value);
-        appendPrintf(out, directive + "s", text.c_str());
+        std::string made;
+        std::string_view text = textOf(value, made);
+        std::string shown = text.size() > textLimit ? textForLog(text, textLimit) : std::string(text);
+        appendPrintf(out, directive + "s", shown.c_str());
         break;
       }
       default:
@@ -161,6 +172,25 @@ std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args)
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args) {
+  return formatWithTextLimit(fmt, args, std::string_view::npos);
+}
+
+std::string formatArgsForLog(std::string_view fmt, const std::vector<FormatArg>& args) {
+  return formatWithTextLimit(fmt, args, kLogValueLimit);
+}
+
+std::string textForLog(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return std::string(text);
+  // Back to the start of the character the limit falls in: at most three continuation bytes.
+  std::size_t cut = limit;
+  for (int i = 0; i < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++i) --cut;
+  if ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) cut = limit;  // not UTF-8 here anyway
+  return std::string(text.substr(0, cut)) + "\u2026 (" + std::to_string(text.size()) + " bytes in all)";
 }
 
 namespace {
@@ -179,7 +209,10 @@ LogHandler setLogHandler(LogHandler h) {
   return std::exchange(handler(), std::move(h));
 }
 
-void logLine(const std::string& message) {
+void logLine(const std::string& text) {
+  // Whatever built the message, one line stays readable and cheap to write.
+  const std::string cut = text.size() > kLogLineLimit ? textForLog(text, kLogLineLimit) : std::string();
+  const std::string& message = cut.empty() ? text : cut;
   LogHandler installed;
   {
     std::lock_guard lock(handlerMutex());
@@ -196,8 +229,8 @@ void logLine(const std::string& message) {
   char stamp[64];
   std::size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
   std::snprintf(stamp + n, sizeof stamp - n, ".%03d", static_cast<int>(now.tv_usec / 1000));
-  std::string line = std::string(stamp) + " " + program_invocation_short_name + "[" + std::to_string(getpid()) + "] " +
-                     message + "\n";
+  std::string line = std::string(stamp) + " " + program_invocation_short_name + "[" +
+                     std::to_string(getpid()) + "] " + message + "\n";
   const char* p = line.data();
   std::size_t left = line.size();
   while (left > 0) {

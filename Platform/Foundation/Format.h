@@ -66,12 +66,31 @@ std::string format(std::string_view fmt, const Args&... args) {
   return formatArgs(fmt, std::vector<FormatArg>{FormatArg(args)...});
 }
 
-// One console line per call: the formatted message, prefixed with time and process as the
-// platform's log does, written with a single write to standard error (or to the installed handler).
+// What a log line shows of one %@ or %s value: replies, ids, URLs and files from outside can be
+// of any length, and a log line holding one whole costs its length at every call.
+inline constexpr std::size_t kLogValueLimit = 1024;
+// What a log line holds at most, however the message was built.
+inline constexpr std::size_t kLogLineLimit = 8192;
+
+// The text whole when it is at most `limit` bytes; else its first bytes up to a character
+// boundary at or before `limit`, then "… (N bytes in all)".
+std::string textForLog(std::string_view text, std::size_t limit = kLogValueLimit);
+
+// format() with each %@ and %s value cut as textForLog cuts it: for messages that go to a log.
+std::string formatArgsForLog(std::string_view format, const std::vector<FormatArg>& args);
+template <class... Args>
+std::string formatForLog(std::string_view fmt, const Args&... args) {
+  return formatArgsForLog(fmt, std::vector<FormatArg>{FormatArg(args)...});
+}
+
+// One console line per call: the message (cut to kLogLineLimit), prefixed with time and process
+// as the platform's log does, written with a single write to standard error (or to the installed
+// handler).
 void logLine(const std::string& message);
+// The message formatted with formatForLog, so no value makes the line longer than its bound.
 template <class... Args>
 void log(std::string_view fmt, const Args&... args) {
-  logLine(format(fmt, args...));
+  logLine(formatForLog(fmt, args...));
 }
 
 // Replaces where log lines go (tests capture them); returns the previous handler.

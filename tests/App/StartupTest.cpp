@@ -27,6 +27,7 @@
 #include "UIKit/Screen.h"
 #include "UIKit/SystemNotifications.h"
 #include "UIKit/ViewDump.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -235,6 +236,43 @@ TEST_P(StartupTest, AStartAfterAHostileRunBuildsRowsForTheFirstCategoriesAndTidi
     return rows() == server_->catalogue().categories().size() && view->elementsCountForParse() <= 0;
   }));
   fs::remove(running);
+}
+
+// A list file left by a hostile reply holds category ids of a megabyte each: every start, until a
+// good list replaces the file, logs a few kilobytes however long the ids are.
+TEST_P(StartupTest, CachedCategoryIdsOfAMegabyteLogAFewKilobytesAStart) {
+  ns::Array list;
+  for (char letter : {'a', 'b', 'c', 'd'})
+    list.push_back(ns::Dictionary{{"id", std::string(1 << 20, letter)}, {"title", "к"}, {"url", ""}});
+  list.push_back(ns::Dictionary{{"id", "1"}, {"title", "Фильмы"}, {"url", ""}});
+  ASSERT_TRUE(ns::writePropertyListToFile(ns::Value(list), TLSettings::cashedCategoriesFile()));
+  sampleservice::Override failing;
+  failing.status = 503;
+  server_->setOverride("/api/mobile", "get_categories", failing);
+
+  for (int start = 0; start < 2; ++start) {
+    SCOPED_TRACE(start ? "second start" : "first start");
+    testsupport::LogCapture logs;
+    delegate_ = std::make_shared<AppDelegate>();
+    ASSERT_TRUE(delegate_->applicationDidFinishLaunchingWithOptions(ui::Application::sharedApplication(),
+                                                                    ns::Value()));
+    auto view = homeView();
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(testsupport::spinUntil([&] {
+      return server_->requestsFor("get_categories").size() == std::size_t(start + 1) &&
+             view->elementsCountForParse() <= 0;
+    }));
+    testsupport::awaitRequestsEnded();
+    EXPECT_EQ(view->horizScrollViewNew()->subviews().size(), 1u) << "a row for the decimal id alone";
+    std::size_t bytes = 0;
+    for (const auto& line : logs.lines()) bytes += line.size();
+    EXPECT_LE(bytes, 4096u);
+    EXPECT_TRUE(logs.contains("Skipping 4 cached categories"));
+    EXPECT_EQ(ns::arrayWithContentsOfFile(TLSettings::cashedCategoriesFile()), list) << "the file stays";
+    ui::AlertView::dismissAll();
+    delegate_->window()->resignKeyWindow();
+    delegate_.reset();
+  }
 }
 
 // A category reply of about 11 MB: both groups hold far more titles than a row keeps, each as

@@ -349,6 +349,40 @@ TEST_F(TLMenuNavigationControllerTest, EntriesLeftOutAreLoggedOnceWithTheirCount
   EXPECT_TRUE(logs.contains("Skipped 100000 category list entries repeating an id"));
 }
 
+// Replies refused whole log a few kilobytes however large they are: one of 15 MB without a list of
+// items, and one whose "items" is an object of 600 000 entries. The cached list stays.
+TEST_F(TLMenuNavigationControllerTest, RefusedRepliesLogAFewKilobytesWhateverTheirSize) {
+  startAndLoad();
+  auto before = cachedList();
+  ASSERT_TRUE(before);
+  std::string noItems = R"({"title": ")" + std::string(15 << 20, 'x') + R"("})";
+  std::string object = R"({"items": {)";
+  object.reserve(20 << 20);
+  for (int i = 0; i < 600'000; ++i)
+    object += (i ? ",\"" : "\"") + std::to_string(i) + R"(": {"id": ")" + std::to_string(i) + "\"}";
+  object += "}}";
+  for (std::string* json : {&noItems, &object}) {
+    SCOPED_TRACE(json == &noItems ? "no items" : "items as an object");
+    const std::size_t replyBytes = json->size();
+    sampleservice::Override reply = body(std::move(*json));
+    // Sent as a body of announced length, which the test server does not compress: that would
+    // take it most of the test's time.
+    reply.dropAfterBytes = replyBytes;
+    server_->setOverride("/api/mobile", "get_categories", reply);
+    testsupport::LogCapture logs;
+    TLSettings::removeRefreshMainPageFlag();
+    post("TLMenuItemsReload");
+    awaitLoad(false);
+    std::size_t bytes = 0;
+    for (const auto& line : logs.lines()) bytes += line.size();
+    EXPECT_LE(bytes, 4096u) << replyBytes << " bytes of reply";
+    EXPECT_LE(logs.lines().size(), 2u);
+    EXPECT_TRUE(logs.contains("The category list reply holds no list of items"));
+    EXPECT_TRUE(logs.contains(" bytes in all)"));
+    EXPECT_EQ(cachedList(), before);
+  }
+}
+
 // Files may grow no larger than a few bytes while it lives: every write of the list fails.
 class FileSizeLimit {
  public:

@@ -205,8 +205,29 @@ TEST_F(TLSettingsCacheTest, CategoryURLsFollowTheFileAndSkipBadIds) {
   const std::string suffix = "&popular_quantity=15&featured_quantity=15";
   EXPECT_EQ(got, (std::vector<std::string>{prefix + "31" + suffix, prefix + "2" + suffix,
                                            prefix + "7" + suffix, prefix + "1" + suffix}));
-  EXPECT_EQ(log.lines().size(), 7u);  // one line per skipped entry
-  EXPECT_TRUE(log.contains("12a"));
+  // One line for all the skipped entries, naming the first.
+  ASSERT_EQ(log.lines().size(), 1u);
+  EXPECT_TRUE(
+      log.contains("Skipping 7 cached categories whose id is not a decimal number, the first \"12a\""));
+}
+
+// A list file left by a hostile reply, its ids a megabyte each, is read at every start until a good
+// list replaces it: each reading logs one short line.
+TEST_F(TLSettingsCacheTest, CategoryIdsOfAMegabyteLogOneShortLine) {
+  testsupport::ServiceHostOverride host("catalogue.test");
+  const std::string huge(1 << 20, '9');
+  writeCategories({ns::Dictionary{{"id", huge + "x"}}, ns::Dictionary{{"id", "x" + huge}},
+                   ns::Dictionary{{"id", std::string(1 << 20, 'j')}}, ns::Dictionary{{"id", "3"}},
+                   ns::Dictionary{{"id", "Ж" + huge}}});
+  testsupport::LogCapture log;
+  for (int start = 0; start < 2; ++start) {
+    EXPECT_EQ(TLSettings::getCategoriesURL().size(), 1u);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_LE(log.lines()[0].size(), 1200u);
+    EXPECT_TRUE(log.contains("Skipping 4 cached categories"));
+    EXPECT_TRUE(log.contains("(1048577 bytes in all)"));
+    log.clear();
+  }
 }
 
 // A list file longer than any the service sends, as a hostile reply once left it: readers get its
