@@ -47,6 +47,28 @@ ns::Dictionary record(const ns::Value& item, const TLTitleListCache::RowFacts& f
   return r;
 }
 
+// What a list keeps of a reply's items, and whether its count bound left some out.
+struct KeptItems {
+  ns::Array items;
+  std::size_t sent = 0;  // elements of the reply's "items"
+  bool cut = false;
+};
+
+KeptItems keepItems(const ns::Value& reply, std::size_t max) {
+  KeptItems kept;
+  const ns::Array* items = reply["items"].asArray();
+  if (!items) return kept;
+  kept.sent = items->size();
+  for (const ns::Value& item : *items) {
+    if (kept.items.size() == max) {
+      kept.cut = true;
+      break;
+    }
+    if (item.isDictionary()) kept.items.push_back(item);
+  }
+  return kept;
+}
+
 }  // namespace
 
 std::optional<std::string> TLTitleListCache::fileNameForTitleId(const std::string& titleId,
@@ -60,17 +82,7 @@ std::size_t TLTitleListCache::maxItemsOfFileName(const std::string& fileName) {
 }
 
 ns::Array TLTitleListCache::listItems(const ns::Value& reply, std::size_t max) {
-  ns::Array kept;
-  const ns::Array* items = reply["items"].asArray();
-  if (!items) return kept;
-  for (const ns::Value& item : *items) {
-    if (kept.size() == max) {
-      ns::log("A title list holds more than %d items; the rest are left out", static_cast<long long>(max));
-      break;
-    }
-    if (item.isDictionary()) kept.push_back(item);
-  }
-  return kept;
+  return keepItems(reply, max).items;
 }
 
 TLTitleListCache::Outcome TLTitleListCache::write(const std::string& fileName, const ns::Value& reply,
@@ -81,16 +93,29 @@ TLTitleListCache::Outcome TLTitleListCache::write(const std::string& fileName, c
   // the list stays within the bound the reader keeps to. The row's facts are copied into every
   // record, so a long one multiplies.
   std::uintmax_t bytes = 0;
-  for (const ns::Value& item : listItems(reply, maxItemsOfFileName(fileName))) {
+  KeptItems kept = keepItems(reply, maxItemsOfFileName(fileName));
+  bool tooLong = false;
+  for (const ns::Value& item : kept.items) {
     ns::Value r(record(item, facts, withItemRating));
     auto encoded = ns::PropertyListSerialization::dataWithPropertyList(r, ns::PropertyListFormat::XML);
     bytes += encoded ? encoded->length() : kMaxFileBytes;
     if (bytes > kMaxFileBytes - kRootBytes) {
-      ns::log("A title list's records take more than %d bytes; the rest are left out",
-              static_cast<long long>(kMaxFileBytes));
+      tooLong = true;
       break;
     }
     records.push_back(std::move(r));
+  }
+  // The row, the title page's section and the player's stepping all show what the file keeps.
+  // Every reply goes through here once, so a cut list is told once.
+  if (kept.cut || tooLong) {
+    std::size_t length = ns::utf16Length(fileName);
+    ns::log("The %@ of title %@: the list keeps the first %d of the %d items sent%@",
+            kindOfFileName(fileName) == "ser" ? "episodes" : "related titles",
+            ns::substringToIndex(fileName, length > 9 ? length - 9 : 0),
+            static_cast<long long>(records.size()), static_cast<long long>(kept.sent),
+            tooLong ? ns::format("; the rest would take more than %d bytes",
+                                 static_cast<long long>(kMaxFileBytes))
+                    : std::string());
   }
   // An empty list keeps the file the last load left.
   if (records.empty()) return Outcome::noItems;

@@ -30,7 +30,7 @@ class TLTitleListCache final {
   // kMaxEpisodes for an episodes file ("<id>ser.plist"), else kMaxRelatedTitles.
   static std::size_t maxItemsOfFileName(const std::string& fileName);
   // The dictionaries among a reply's "items", in order, at most `max` of them; none when "items"
-  // is not an array.
+  // is not an array. Says nothing of a cut: write() tells it, once a reply.
   static ns::Array listItems(const ns::Value& reply, std::size_t max);
 
   // What the row that saves a list knows of the title being shown.
@@ -53,7 +53,8 @@ class TLTitleListCache final {
 
   // Writes the file from a get_title or get_related reply, atomically; an older file stays unless
   // the new list is written whole. Elements of "items" that are not dictionaries are left out, and
-  // so are those past the kind's count or past kMaxFileBytes.
+  // so are those past the kind's count or past kMaxFileBytes; a list cut by either bound is told in
+  // one log line with the title id, the count kept and the count sent.
   static Outcome write(const std::string& fileName, const ns::Value& reply, const RowFacts& facts,
                        bool withItemRating);
 

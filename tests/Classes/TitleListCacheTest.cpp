@@ -11,6 +11,7 @@
 #include "Classes/TLSettings.h"
 #include "Foundation/PropertyList.h"
 #include "RowTestSupport.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -189,6 +190,58 @@ TEST_F(TitleListCacheTest, WrittenListsKeepTheirKindsCountAndStayWithinTheReader
   }
 }
 
+// A list cut by its count or by the file's bound is told in one line, with the title, the count
+// kept and the count sent; a list kept whole, however many non-records it drops, says nothing.
+TEST_F(TitleListCacheTest, ACutListIsLoggedOnceWithItsTitleAndCounts) {
+  struct Case {
+    const char* name;
+    const char* fileName;
+    std::size_t items;
+    std::size_t descriptionBytes;  // of each reply item
+    const char* line;              // the start of the line; none: nothing logged
+  };
+  const Case cases[] = {
+      {"episodes at the count", "42ser.plist", 500, 10, nullptr},
+      {"episodes past the count", "42ser.plist", 1200, 10,
+       "The episodes of title 42: the list keeps the first 500 of the 1200 items sent"},
+      {"one episode past the count", "42ser.plist", 501, 10,
+       "The episodes of title 42: the list keeps the first 500 of the 501 items sent"},
+      {"related titles at their count", "1001als.plist", 100, 10, nullptr},
+      {"related titles past their count", "1001als.plist", 250, 10,
+       "The related titles of title 1001: the list keeps the first 100 of the 250 items sent"},
+      {"episodes too long for the file", "42ser.plist", 500, 20000,
+       "The episodes of title 42: the list keeps"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ns::Array items;
+    for (std::size_t i = 0; i < c.items; ++i)
+      items.push_back(
+          ns::Dictionary{{"id", std::to_string(i)}, {"description", std::string(c.descriptionBytes, 'd')}});
+    testsupport::LogCapture log;
+    ASSERT_EQ(TLTitleListCache::write(c.fileName, Value(ns::Dictionary{{"items", std::move(items)}}),
+                                      {"", "ser", {}, {}, {}}, false),
+              TLTitleListCache::Outcome::written);
+    if (!c.line) {
+      EXPECT_TRUE(log.lines().empty());
+      continue;
+    }
+    ASSERT_EQ(log.lines().size(), 1u);
+    const std::string line = log.lines()[0];
+    EXPECT_EQ(line.rfind(c.line, 0), 0u) << line;
+    if (c.descriptionBytes > 10) {
+      std::size_t kept = TLTitleListCache::read(c.fileName)["items"].count();
+      EXPECT_EQ(line, "The episodes of title 42: the list keeps the first " + std::to_string(kept) +
+                          " of the 500 items sent; the rest would take more than 4194304 bytes");
+    }
+  }
+  // Elements that are no records are left out without a word.
+  testsupport::LogCapture log;
+  ASSERT_EQ(TLTitleListCache::write("42ser.plist", jsonText(kReply), {"", "ser", {}, {}, {}}, false),
+            TLTitleListCache::Outcome::written);
+  EXPECT_TRUE(log.lines().empty());
+}
+
 // Files the writer would not have made, as older clients left them after hostile replies.
 TEST_F(TitleListCacheTest, ListFilesAreReadWithinTheirKindsCountAndTooLargeOnesAreRemoved) {
   struct Case {
@@ -280,6 +333,51 @@ TEST_F(TitleListCacheTest, FileRowsShowTheListLastFirstAndMarkTheSelectedItem) {
     auto row = std::make_shared<TLRubricScrollView>()->initWithFile(name, frame, "0");
     ASSERT_TRUE(row) << name;
     EXPECT_TRUE(row->filmsArray().empty()) << name;
+  }
+}
+
+// A series reply longer than its list reaches a row on either device: the row shows the first
+// episodes, and the cut is told once, though the tablet's row reads the reply twice.
+class TitleListCutTest : public testsupport::CachedSampleServiceSuite {};
+
+TEST_F(TitleListCutTest, ARowOfASeriesLongerThanItsListLogsTheCutOnce) {
+  std::string reply = R"({"items": [)";
+  for (int i = 0; i < 1200; ++i)
+    reply += std::string(i ? "," : "") + R"({"id": ")" + std::to_string(5000 + i) + R"("})";
+  reply += "]}";
+  sampleservice::Override series;
+  series.body = reply;
+  series.contentType = "application/json";
+  server_->setOverride("/api/mobile", "get_title", {{"title_id", "77"}}, series);
+  const cg::Rect frame{0, 0, 1024, 410};
+  for (bool pad : {true, false}) {
+    SCOPED_TRACE(pad ? "tablet" : "phone");
+    testsupport::clearAppCaches();
+    auto delegate = std::make_shared<testsupport::RecordingRowDelegate>();
+    testsupport::LogCapture log;
+    std::shared_ptr<TLRubricScrollViewBase> row;
+    if (pad) {
+      auto tablet = std::make_shared<TLRubricScrollView>()->initWithUrl(apiURL("get_title&title_id=77"),
+                                                                        frame, "series");
+      tablet->setRubricDelegate(delegate);
+      row = tablet;
+    } else {
+      auto phone = std::make_shared<TLRubricScrollView_iphone>()->initWithUrl(apiURL("get_title&title_id=77"),
+                                                                              frame, "series");
+      phone->setRubricDelegate(delegate);
+      row = phone;
+    }
+    row->start();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !delegate->reports.empty(); }));
+    testsupport::awaitRequestsEnded();
+    EXPECT_EQ(TLTitleListCache::read("77ser.plist")["items"].count(), TLTitleListCache::kMaxEpisodes);
+    if (pad) {
+      EXPECT_EQ(row->filmsArray().size(), TLTitleListCache::kMaxEpisodes);
+    }
+    std::size_t told = 0;
+    for (const auto& line : log.lines())
+      told += line == "The episodes of title 77: the list keeps the first 500 of the 1200 items sent";
+    EXPECT_EQ(told, 1u);
   }
 }
 
