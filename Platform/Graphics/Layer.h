@@ -66,6 +66,9 @@ class Layer : public ns::Object {
   // renderer calls it over the background, under the view's drawRect. Leaves the context's
   // graphics state as it found it.
   virtual void drawInContext(Context&) {}
+  // The same as the screen shows it at a moment: in bounds of the given size, which is not the
+  // layer's own while its view's size animates. Content that does not depend on the size ignores it.
+  virtual void drawInContextAtSize(Context& context, Size) { drawInContext(context); }
 
   // Layers of their own drawn over this one's content, beneath its view's subviews, each placed
   // by its frame, in the order added.

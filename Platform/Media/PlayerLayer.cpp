@@ -18,8 +18,7 @@ std::shared_ptr<PlayerLayer> PlayerLayer::playerLayerWithPlayer(const std::share
   return layer;
 }
 
-cg::Rect PlayerLayer::rectForPicture(cg::Size picture) const {
-  cg::Rect b = bounds();
+cg::Rect PlayerLayer::rectForPicture(cg::Size picture, const cg::Rect& b) const {
   if (picture.width <= 0 || picture.height <= 0) return {};
   if (videoGravity_ == kLayerVideoGravityResize) return b;
   double sx = b.width() / picture.width, sy = b.height() / picture.height;
@@ -30,7 +29,7 @@ cg::Rect PlayerLayer::rectForPicture(cg::Size picture) const {
 
 cg::Rect PlayerLayer::videoRect() const {
   auto item = player_ ? player_->currentItem() : nullptr;
-  return item ? rectForPicture(item->presentationSize()) : cg::Rect{};
+  return item ? rectForPicture(item->presentationSize(), bounds()) : cg::Rect{};
 }
 
 bool PlayerLayer::isReadyForDisplay() const {
@@ -55,16 +54,19 @@ std::optional<double> PlayerLayer::nextPictureChange(double now) const {
   return std::nullopt;
 }
 
-void PlayerLayer::drawInContext(cg::Context& context) {
+void PlayerLayer::drawInContext(cg::Context& context) { drawInContextAtSize(context, bounds().size); }
+
+void PlayerLayer::drawInContextAtSize(cg::Context& context, cg::Size shown) {
   auto item = player_ ? player_->currentItem() : nullptr;
   if (!item) return;
   drawnPosition_ = item->position();
   drewOwnFrame_ = item->hasPictureForCurrentTime();
   cg::ImagePtr picture = item->currentPicture(ns::clockIsManual());
   if (!picture) return;
+  const cg::Rect b{{0, 0}, shown};
   context.saveGState();
-  context.clipToRect(bounds());
-  context.drawImage(*picture, rectForPicture(picture->size()));
+  context.clipToRect(b);
+  context.drawImage(*picture, rectForPicture(picture->size(), b));
   context.restoreGState();
 }
 

@@ -40,9 +40,11 @@ class PlayerLayer final : public cg::Layer {
   std::optional<double> nextPictureChange(double now) const;
 
   void drawInContext(cg::Context& context) override;
+  // Fits the picture to bounds of the size shown (a view growing to full screen shows it growing).
+  void drawInContextAtSize(cg::Context& context, cg::Size shown) override;
 
  private:
-  cg::Rect rectForPicture(cg::Size picture) const;
+  cg::Rect rectForPicture(cg::Size picture, const cg::Rect& bounds) const;
 
   std::shared_ptr<Player> player_;
   std::string videoGravity_ = kLayerVideoGravityResizeAspect;

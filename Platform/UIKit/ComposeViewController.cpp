@@ -33,8 +33,9 @@ std::shared_ptr<Label> formLabel(const cg::Rect& frame, const std::string& text,
 
 void ComposeForm::loadView() {
   ViewController::loadView();
+  // The presentation dims the window under the card (presentationDimmingColor).
   auto cover = view();
-  cover->setBackgroundColor(Color::colorWithWhite(0, 0.5));
+  cover->setBackgroundColor(Color::clearColor());
   const cg::Rect b = cover->bounds();
   const double w = std::min(460.0, b.width() - 20), h = 220;
   auto card = std::make_shared<View>()->initWithFrame(

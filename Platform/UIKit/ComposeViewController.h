@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ class ComposeForm : public ViewController {
 
   void loadView() override;
   void appendDumpAttributes(std::string& line) const override;
+  // The card stands over the window dimmed by half.
+  std::optional<Color> presentationDimmingColor() const override { return Color::colorWithWhite(0, 0.5); }
 
  protected:
   // The service named on the form.

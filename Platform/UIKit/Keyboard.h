@@ -9,9 +9,10 @@ namespace ui {
 
 // The on-screen keyboard as the key window's renderer draws it while a text input holds the
 // keyboard: a panel across the bottom of the screen with rows of keys, the platform's height for
-// the device and the way it is held. It only shows where the keyboard is; it takes no touches and
-// types nothing (text comes from the desktop's keyboard). Like the status bar it is none of the
-// window's subviews.
+// the device and the way it is held. It only shows where the keyboard is: it takes the touches
+// on it (the window's hit test gives it), as a device's keyboard does, but does nothing with them
+// and types nothing (text comes from the desktop's keyboard). Like the status bar it is none of
+// the window's subviews.
 class Keyboard final : public View {
  public:
   std::shared_ptr<Keyboard> init();

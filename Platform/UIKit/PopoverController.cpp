@@ -105,7 +105,7 @@ PopoverController::Placement PopoverController::place(const cg::Rect& target, cg
 }
 
 void PopoverController::presentPopoverFromRect(const cg::Rect& rect, const std::shared_ptr<View>& view,
-                                               unsigned directions, bool) {
+                                               unsigned directions, bool animated) {
   auto window = Window::keyWindow();
   if (!window || !view || !content_) return;
   if (container_) dismissPopoverAnimated(false);
@@ -136,6 +136,11 @@ void PopoverController::presentPopoverFromRect(const cg::Rect& rect, const std::
   container->addSubview(contentView);
   window->addSubview(container);
   container_ = container;
+  // Shown at once to touches, dumps and the model; the screen shows it fading in.
+  if (animated) {
+    container->setAlpha(0);
+    View::animateWithDuration(kFadeDuration, [&] { container->setAlpha(1); });
+  }
   content_->viewWillAppear(false);
   // A page placed before the popover had its size fills the popover's page area.
   if (navigation && navigation->topViewController())
@@ -143,13 +148,23 @@ void PopoverController::presentPopoverFromRect(const cg::Rect& rect, const std::
   content_->viewDidAppear(false);
 }
 
-void PopoverController::dismissPopoverAnimated(bool) {
+void PopoverController::dismissPopoverAnimated(bool animated) {
   if (!container_) return;
   auto container = std::move(container_);
   container_ = nullptr;
   content_->viewWillDisappear(false);
-  if (content_->isViewLoaded()) content_->view()->removeFromSuperview();
-  container->removeFromSuperview();
+  // Gone at once for touches and the model; animated, the screen shows the popover with its
+  // content fading out.
+  View::animateWithDuration(animated ? kFadeDuration : 0, [&] {
+    if (content_->isViewLoaded() && content_->view()->superview() == container)
+      container->removeSubviewMovingBy(content_->view(), {0, 0});
+    else if (content_->isViewLoaded())
+      content_->view()->removeFromSuperview();
+    if (auto parent = container->superview())
+      parent->removeSubviewFadingOut(container);
+    else
+      container->removeFromSuperview();
+  });
   background_ = nullptr;
   arrowDirection_ = PopoverArrowDirectionUnknown;
   content_->viewDidDisappear(false);

@@ -41,9 +41,12 @@ class PopoverController : public ns::Object {
   void setDelegate(std::weak_ptr<PopoverControllerDelegate> delegate) { delegate_ = std::move(delegate); }
 
   // The rectangle is in the view's coordinates; directions is a mask of PopoverArrowDirection.
+  // Animated, the screen shows the popover fading in (and out on dismissal) over kFadeDuration,
+  // while it is shown (or gone) at once for touches, layout and dumps.
   void presentPopoverFromRect(const cg::Rect& rect, const std::shared_ptr<View>& view, unsigned directions,
                               bool animated);
   void dismissPopoverAnimated(bool animated);
+  static constexpr double kFadeDuration = 0.2;
   bool isPopoverVisible() const { return container_ != nullptr; }
   // The arrow direction of the shown popover (unknown when hidden).
   unsigned popoverArrowDirection() const { return arrowDirection_; }

@@ -211,6 +211,8 @@ class View : public Responder {
   // zero-length one or off the screen it just goes. For pages sliding away.
   void removeSubviewMovingBy(const std::shared_ptr<View>& subview, cg::Point by,
                              const std::shared_ptr<View>& under = nullptr);
+  // The same, the subview fading out where it is instead of moving. For covers and popovers going.
+  void removeSubviewFadingOut(const std::shared_ptr<View>& subview);
 
   // What the screen shows of this view at `time` (process clock): the model values while no
   // animation runs.
@@ -265,6 +267,8 @@ class View : public Responder {
   // Starts an animation of one property inside an animation block, or stops a running one.
   enum class AnimatedProperty { center, boundsOrigin, boundsSize, transform, alpha };
   void animatedPropertyWillChange(AnimatedProperty property, const ViewPresentation& next);
+  void removeSubviewDeparting(const std::shared_ptr<View>& subview, cg::Point by,
+                              const std::shared_ptr<View>& under, bool fades);
   friend struct detail::ViewAnimations;
   friend std::optional<double> nextPresentationChange(const View& root, double now);
 

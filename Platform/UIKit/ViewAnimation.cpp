@@ -154,6 +154,7 @@ ViewPresentation ViewAnimations::departurePresentation(const Departure& departur
   ViewPresentation shown = departure.view->presentation(time);
   double p = progress(departure.begin, departure.duration, departure.curve, time);
   shown.center = {shown.center.x + departure.by.x * p, shown.center.y + departure.by.y * p};
+  if (departure.fades) shown.alpha *= 1 - p;
   return shown;
 }
 
@@ -215,6 +216,15 @@ void View::animatedPropertyWillChange(AnimatedProperty property, const ViewPrese
 
 void View::removeSubviewMovingBy(const std::shared_ptr<View>& subview, cg::Point by,
                                  const std::shared_ptr<View>& under) {
+  removeSubviewDeparting(subview, by, under, false);
+}
+
+void View::removeSubviewFadingOut(const std::shared_ptr<View>& subview) {
+  removeSubviewDeparting(subview, {0, 0}, nullptr, true);
+}
+
+void View::removeSubviewDeparting(const std::shared_ptr<View>& subview, cg::Point by,
+                                  const std::shared_ptr<View>& under, bool fades) {
   if (!subview || subview->superview().get() != this) return;
   const AnimationContext* context = contexts.empty() ? nullptr : &contexts.back();
   if (!context || context->duration <= 0 || !window()) {
@@ -231,7 +241,7 @@ void View::removeSubviewMovingBy(const std::shared_ptr<View>& subview, cg::Point
   if (!animations_) animations_ = std::make_unique<detail::ViewAnimations>();
   auto& departing = animations_->departing;
   std::erase_if(departing, [&](const auto& d) { return d.view == subview; });
-  departing.push_back({subview, below, by, context->begin, context->duration, context->curve});
+  departing.push_back({subview, below, by, fades, context->begin, context->duration, context->curve});
   listInMotion(*this, listedInMotion_);
   // Let go on the run loop's clock, so that a window that draws no more still frees it.
   std::weak_ptr<View> weak = me;

@@ -21,12 +21,14 @@ struct ViewAnimations {
   };
   std::vector<Animation> running;
 
-  // A former subview drawn where its own presentation places it, shifted part of the way to `by`.
+  // A former subview drawn where its own presentation places it, shifted part of the way to `by`
+  // (and faded as far, when it fades).
   struct Departure {
     std::shared_ptr<View> view;
     // The sibling it lay just below; drawn over all of them when that one has gone too.
     std::weak_ptr<View> below;
     cg::Point by;
+    bool fades = false;
     double begin = 0;
     double duration = 0;
     unsigned curve = 0;

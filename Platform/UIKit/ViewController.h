@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Foundation/Bundle.h"
@@ -112,6 +113,12 @@ class ViewController : public Responder {
   void setModalPresentationStyle(ModalPresentationStyle style) { modalPresentationStyle_ = style; }
   // The last controller of the chain presented from this one, or this one.
   std::shared_ptr<ViewController> topPresentedViewController();
+  // The colour the window is dimmed with under this controller's view while it is presented (a
+  // card on a see-through view); none by default. Animated, the dimming fades in and out while
+  // the view slides.
+  virtual std::optional<Color> presentationDimmingColor() const { return std::nullopt; }
+  // The cover under the view while it is presented with a dimming colour.
+  const std::shared_ptr<View>& presentationDimmingView() const { return dimming_; }
 
   // The container holding this controller, if any.
   std::shared_ptr<ViewController> parentViewController() const { return parent_.lock(); }
@@ -142,6 +149,7 @@ class ViewController : public Responder {
   std::weak_ptr<ViewController> parent_;
   std::shared_ptr<ViewController> presented_;
   std::weak_ptr<ViewController> presenting_;
+  std::shared_ptr<View> dimming_;
   ModalPresentationStyle modalPresentationStyle_ = ModalPresentationStyle::fullScreen;
   bool presentedAnimated_ = false;
   bool appearing_ = false;

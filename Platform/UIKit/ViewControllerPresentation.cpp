@@ -1,4 +1,5 @@
 // Modal presentation: a presented controller's view goes over everything in the key window.
+#include <utility>
 #include <vector>
 
 #include "Foundation/Format.h"
@@ -36,6 +37,28 @@ void slideOut(const std::shared_ptr<View>& v) {
   });
 }
 
+// The cover that dims the window under a presented view stays where it is while the view slides:
+// it fades in, and out when the view goes.
+std::shared_ptr<View> dimUnder(const std::shared_ptr<View>& v, Window& window, const Color& colour,
+                               bool animated) {
+  auto dimming = std::make_shared<View>()->initWithFrame(window.bounds());
+  dimming->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
+  dimming->setBackgroundColor(colour);
+  window.insertSubviewBelowSubview(dimming, v);
+  if (animated) {
+    dimming->setAlpha(0);
+    View::animateWithDuration(kPresentationSeconds, [&] { dimming->setAlpha(1); });
+  }
+  return dimming;
+}
+
+void undim(const std::shared_ptr<View>& dimming, bool animated) {
+  auto parent = dimming ? dimming->superview() : nullptr;
+  if (!parent) return;
+  View::animateWithDuration(animated ? kPresentationSeconds : 0,
+                            [&] { parent->removeSubviewFadingOut(dimming); });
+}
+
 }  // namespace
 
 std::shared_ptr<ViewController> ViewController::topPresentedViewController() {
@@ -64,6 +87,8 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
   v->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
   controller->viewWillAppear(animated);
   window->addSubview(v);
+  if (auto colour = controller->presentationDimmingColor())
+    controller->dimming_ = dimUnder(v, *window, *colour, animated);
   if (animated) slideIn(*v, *window);
   std::weak_ptr<ViewController> weakMe = me;
   std::weak_ptr<ViewController> weakShown = controller;
@@ -90,7 +115,10 @@ void ViewController::dismissViewControllerAnimated(bool animated, std::function<
     auto& c = *it;
     c->viewWillDisappear(animated);
     // The last presented, on top, slides away; those under it go at once, unseen.
-    if (c->isViewLoaded() && animated && it == chain.rbegin())
+    const bool seenGoing = animated && it == chain.rbegin();
+    // The dimming first: the screen draws what leaves in the order it left, so the view stays over it.
+    undim(std::exchange(c->dimming_, nullptr), seenGoing);
+    if (c->isViewLoaded() && seenGoing)
       slideOut(c->view());
     else if (c->isViewLoaded())
       c->view()->removeFromSuperview();

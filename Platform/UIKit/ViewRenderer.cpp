@@ -161,7 +161,7 @@ void drawView(View& view, cg::Context& ctx, const ViewPresentation& shown) {
   if (layer.masksToBounds()) ctx.clipToPath(outline(own, layer.cornerRadius()));
   if (auto bg = view.backgroundColor(); bg && (bg->isPattern() || bg->cgColor().alpha > 0))
     fillBackground(ctx, *bg, own, layer.cornerRadius());
-  view.layer()->drawInContext(ctx);
+  view.layer()->drawInContextAtSize(ctx, own.size);
   for (const auto& sublayer : layer.sublayers()) {
     ctx.saveGState();
     ctx.translateCTM(sublayer->frame().x(), sublayer->frame().y());

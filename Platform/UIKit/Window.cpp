@@ -131,6 +131,11 @@ std::shared_ptr<View> Window::hitTest(cg::Point point, const Event* event) {
     return alert->hitTest(alert->convertPointFromView(point, this), event);
   }
   if (Application::sharedApplication()->statusBarFrame().contains(point)) return nullptr;
+  // The keyboard takes every touch on it, keys or not; none of them reaches the views below.
+  if (auto panel = keyboardFrame(); panel && panel->contains(point)) {
+    keyboard()->setFrame(*panel);
+    return keyboard();
+  }
   return View::hitTest(point, event);
 }
 

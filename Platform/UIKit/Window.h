@@ -54,7 +54,8 @@ class Window : public View {
   std::optional<cg::Rect> keyboardFrame() const;
 
   // An alert on the window takes the touches on it and leaves every other point to nothing; the
-  // status bar, while shown, keeps the touches on it from the views below.
+  // status bar, while shown, keeps the touches on it from the views below; the keyboard panel,
+  // while drawn, takes those on it (its own view, which does nothing with them).
   std::shared_ptr<View> hitTest(cg::Point point, const Event* event) override;
   void layoutSubviews() override;
   void didAddSubview(const std::shared_ptr<View>& view) override;

@@ -180,6 +180,42 @@ TEST_P(EndToEndTest, AServiceThatIsDownGivesTheAlertAndAReloadAfterItStartsFills
   later.stop();
 }
 
+// While a search field has the keyboard, a tap on the panel lands on the keyboard, whatever lies
+// under it (search results, the menu's cells or the page beside the menu); the same places just
+// above the panel take their taps as ever.
+TEST_P(EndToEndTest, TheKeyboardPanelTakesTheTapsOnItAndLeavesThoseAboveIt) {
+  testsupport::TempDir scripts;
+  const std::string script = scripts.file("keyboard.vcc");
+  // Panels: the tablet's from y 760, the phone's from 264. Tablet tiles of the third row lie from
+  // y 671 to 790, the phone's third result row from 280; the tablet's menu ends at x 220, the phone's
+  // page shows left of x 58 beside its menu.
+  std::ofstream(script)
+      << "post TLNavigationShowMenu\ntype \"поезд\"\nsearch\ntap SearchBar\n"
+      << "tablet: tap 130,775\nphone: tap 100,400\nwait\nshot on-results\n"
+      << "post TLNavigationShowMenu\ntap SearchBar\n"
+      << "tablet: tap 600,900\nphone: tap 20,400\nwait\nshot on-backdrop\n"
+      << "tablet: tap 600,700\nphone: tap 20,240\nwait\nshot above-backdrop\n"
+      << "tap SearchBar\ntablet: tap 130,720\nphone: tap 100,220\nwait\nshot above-results\n";
+  auto args = arguments(server_->hostAndPort());
+  args.insert(args.end(), {"--script", script});
+  std::string failure;
+  ASSERT_EQ(0, testsupport::runClientInProcess(args, {}, &failure)) << failure;
+  auto stackOf = [](const std::string& dump) {
+    auto at = dump.find("stack=[");
+    return at == std::string::npos ? std::string() : dump.substr(at + 7, dump.find(']', at) - at - 7);
+  };
+  auto menuShown = [&](const char* name) {
+    std::string line = lineOf(shot(name), "TLMenuView" + suffix() + " frame=");
+    return !line.empty() && line.find(" hidden") == std::string::npos;
+  };
+  const std::string search = "TLMainPageVC" + suffix() + ", TLSSearchVC" + suffix();
+  EXPECT_EQ(search, stackOf(shot("on-results"))) << "no title opened under the panel";
+  EXPECT_EQ(search, stackOf(shot("on-backdrop")));
+  EXPECT_TRUE(menuShown("on-backdrop")) << "the menu stays out";
+  EXPECT_FALSE(menuShown("above-backdrop")) << "a tap on the page beside it closes it";
+  EXPECT_EQ(search + ", TitlePageViewController" + suffix(), stackOf(shot("above-results")));
+}
+
 // Scripted typing on the tablet, where the menu slides over the page's own search field.
 class ScriptTypingTest : public testsupport::ClientServiceSuite {
  protected:

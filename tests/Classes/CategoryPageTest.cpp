@@ -11,8 +11,12 @@
 #include "CategoryTestSupport.h"
 #include "Classes/CategoryPage/TLSCategoryVC.h"
 #include "Foundation/Clock.h"
+#include "Foundation/NotificationCenter.h"
 #include "UIKit/NavigationController.h"
+#include "UIKit/PopoverController.h"
 #include "UIKit/Screen.h"
+#include "UIKit/SystemNotifications.h"
+#include "UIKit/ViewRenderer.h"
 #include "UIKit/Window.h"
 
 namespace {
@@ -153,6 +157,73 @@ TEST_F(CategoryPageTest, RefreshButtonShiftsTheChoosersAndFaceUpChangesNothing) 
   EXPECT_FALSE(page->yearPickerPopover()->isPopoverVisible());
   EXPECT_EQ(page->genreBtn()->frame().x(), 1024 - 168 - 50);
   EXPECT_EQ(page->refreshBtn()->frame().x(), 1024 - 50);
+}
+
+// The genre and year popovers fade in when pressed and out when a choice or the background
+// closes them; touches see them shown or gone at once.
+TEST_F(CategoryPageTest, TheChoosersPopoversFadeInAndOut) {
+  struct Case {
+    const char* name;
+    bool genre;
+    bool closedByChoice;  // else by going into the background
+  };
+  for (const Case& c : {Case{"genre, closed by going into the background", true, false},
+                        Case{"year, closed by a choice", false, true}}) {
+    SCOPED_TRACE(c.name);
+    auto page = open();
+    ns::ManualClock clock;
+    const auto& popover = [&]() -> const std::shared_ptr<ui::PopoverController>& {
+      return c.genre ? page->genrePickerPopover() : page->yearPickerPopover();
+    };
+    auto press = [&] {
+      if (c.genre)
+        page->genrePressed(*page->genreBtn());
+      else
+        page->yearPressed(*page->yearBtn());
+    };
+    // A point of the chooser's list, in the window, and the red there in a picture of a moment.
+    press();
+    ASSERT_TRUE(popover() && popover()->isPopoverVisible());
+    const cg::Rect popoverFrame = popover()->popoverFrame();
+    const cg::Point inside{popoverFrame.midX(), popoverFrame.midY()};
+    auto redAt = [&](std::optional<double> time) {
+      return ui::renderView(window_, ui::RenderOptions{0.5, time})
+          ->colorAt(int(inside.x / 2), int(inside.y / 2))
+          .red;
+    };
+    const double shown = redAt(std::nullopt);
+    popover()->dismissPopoverAnimated(false);
+    const double under = redAt(std::nullopt);
+    ASSERT_GT(std::abs(shown - under), 0.2) << "the list and the page differ there";
+    const double duration = ui::PopoverController::kFadeDuration;
+
+    press();
+    auto hit = window_->hitTest(inside, nullptr);
+    EXPECT_TRUE(hit && hit->isDescendantOfView(popover()->contentViewController()->view().get()));
+    clock.advance(duration / 2);
+    EXPECT_NEAR(redAt(clock.now()), (shown + under) / 2, 0.06) << "half-way in";
+    clock.advance(duration / 2 + 0.01);
+    EXPECT_NEAR(redAt(clock.now()), shown, 0.02);
+
+    const double before = redAt(std::nullopt);
+    if (c.closedByChoice)
+      page->yearSelected(2);
+    else
+      ns::NotificationCenter::defaultCenter()->postNotificationName(
+          ui::kApplicationDidEnterBackgroundNotification);
+    EXPECT_FALSE(popover()->isPopoverVisible());
+    hit = window_->hitTest(inside, nullptr);
+    EXPECT_TRUE(hit && !hit->isDescendantOfView(popover()->contentViewController()->view().get()))
+        << "touches pass at once";
+    // The page under it as it is now (a choice reloads the grid).
+    const double after = redAt(std::nullopt);
+    clock.advance(duration / 2);
+    EXPECT_NEAR(redAt(clock.now()), (before + after) / 2, 0.06) << "half-way out";
+    clock.advance(duration / 2 + 0.01);
+    EXPECT_NEAR(redAt(clock.now()), redAt(std::nullopt), 0.02) << "gone";
+    testsupport::awaitRequestsEnded();
+    nav_->popToRootViewControllerAnimated(false);
+  }
 }
 
 TEST_F(CategoryPageTest, GenreButtonWaitsForTheGenreList) {

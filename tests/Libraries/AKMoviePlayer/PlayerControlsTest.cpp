@@ -2,6 +2,7 @@
 
 #include "PlayerControllerTestSupport.h"
 #include "UIKit/TouchSimulation.h"
+#include "UIKit/ViewRenderer.h"
 #include "support/LogCapture.h"
 #include "support/LoopbackServer.h"
 #include "support/MemoryGrowth.h"
@@ -382,6 +383,70 @@ TEST_P(FullscreenTest, FramesAtBothEndsOfTheTransitionAndWhatLeavingRestores) {
   EXPECT_EQ(player->previewMask(), nullptr);
   EXPECT_EQ(player->isPlaying(), !phone) << "the phone pauses under its start button";
   EXPECT_EQ(startButtonShown(), phone);
+}
+
+// The box of the pixels of a window's picture, below the status bar, that are not of the two
+// plain paints (the player view's blue and the page's red) nor of a mix of them at their edges.
+cg::Rect paintedBox(const cg::ImagePtr& image) {
+  int minX = image->pixelWidth(), minY = image->pixelHeight(), maxX = -1, maxY = -1;
+  for (int y = 20; y < image->pixelHeight(); ++y)
+    for (int x = 0; x < image->pixelWidth(); ++x) {
+      cg::Color c = image->colorAt(x, y);
+      if (c.green < 0.02 && c.red + c.blue > 0.97) continue;
+      minX = std::min(minX, x), minY = std::min(minY, y), maxX = std::max(maxX, x), maxY = std::max(maxY, y);
+    }
+  if (maxX < 0) return {};
+  return {double(minX), double(minY), double(maxX - minX + 1), double(maxY - minY + 1)};
+}
+
+// Half-way to full screen and half-way back, the screen shows the picture at the size the player
+// has then, fitted and centred in the frame it is shown in.
+TEST_P(FullscreenTest, HalfWayThePictureSitsCentredInThePlayersShownFrame) {
+  ns::ManualClock clock;
+  const bool phone = GetParam().phone;
+  makePlayer(phone ? ui::DeviceProfile::phone() : ui::DeviceProfile::tablet());
+  player->setPlayList({programme()});
+  ASSERT_TRUE(waitReady());
+  player->playerView()->setBackgroundColor(ui::Color::blueColor());
+  root->view()->setBackgroundColor(ui::Color::redColor());
+  window->setBackgroundColor(ui::Color::redColor());
+  auto v = player->view();
+  // Where the 16:9 picture lies, in the window, fitted to the player's frame shown at `time`.
+  auto fitted = [&](double time) {
+    ui::ViewPresentation shown = v->presentation(time);
+    cg::Point origin = v->superview()->convertPointToView({0, 0}, window.get());
+    cg::Rect frame{origin.x + shown.center.x - shown.bounds.width() / 2,
+                   origin.y + shown.center.y - shown.bounds.height() / 2, shown.bounds.width(),
+                   shown.bounds.height()};
+    double w = std::min(frame.width(), frame.height() * 16 / 9), h = w * 9 / 16;
+    return cg::Rect{frame.midX() - w / 2, frame.midY() - h / 2, w, h}.intersection(window->bounds());
+  };
+  auto expectPictureAt = [&](const cg::Rect& expected, const char* when) {
+    ASSERT_TRUE(
+        testsupport::spinUntil([&] { return player->playerView()->playerLayer().isReadyForDisplay(); }));
+    cg::Rect box = paintedBox(ui::renderView(window, ui::RenderOptions{1, clock.now()}));
+    EXPECT_NEAR(box.x(), expected.x(), 2) << when;
+    EXPECT_NEAR(box.y(), expected.y(), 2) << when;
+    EXPECT_NEAR(box.width(), expected.width(), 3) << when;
+    EXPECT_NEAR(box.height(), expected.height(), 3) << when;
+  };
+
+  player->goToFullscreen();
+  ASSERT_TRUE(player->isChangingFullscreen());
+  player->pause();
+  clock.advance(0.2);
+  ASSERT_TRUE(player->isChangingFullscreen());
+  expectPictureAt(fitted(clock.now()), "going");
+  clock.advance(0.3);
+  ASSERT_FALSE(player->isChangingFullscreen());
+
+  player->backFromFullscreen();
+  clock.advance(0.01);
+  ASSERT_TRUE(player->isChangingFullscreen());
+  player->pause();
+  clock.advance(0.2);
+  player->previewControllBar()->setHidden(true);  // the tablet's, over the picture's bottom
+  expectPictureAt(fitted(clock.now()), "coming back");
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, FullscreenTest,

@@ -14,6 +14,7 @@ extern "C" {
 #include "Media/PlayerLayer.h"
 #include "MediaTestSupport.h"
 #include "UIKit/ViewRenderer.h"
+#include "UIKit/Window.h"
 #include "support/CaseName.h"
 
 namespace {
@@ -226,6 +227,91 @@ INSTANTIATE_TEST_SUITE_P(
                           "aspectFill", av::kLayerVideoGravityResizeAspectFill, {-77.78, 0, 355.56, 200}},
                       GravityCase{"resize", av::kLayerVideoGravityResize, {0, 0, 200, 200}},
                       GravityCase{"unknownFits", "sideways", {0, 43.75, 200, 112.5}}),
+    testsupport::CaseName());
+
+// The box of a picture's pixels that are neither of two plain paints (the view's and the window's).
+cg::Rect paintedBox(const cg::ImagePtr& image, cg::Color viewPaint, cg::Color windowPaint) {
+  int minX = image->pixelWidth(), minY = image->pixelHeight(), maxX = -1, maxY = -1;
+  for (int y = 0; y < image->pixelHeight(); ++y)
+    for (int x = 0; x < image->pixelWidth(); ++x) {
+      cg::Color c = image->colorAt(x, y);
+      if (c == viewPaint || c == windowPaint) continue;
+      minX = std::min(minX, x), minY = std::min(minY, y), maxX = std::max(maxX, x), maxY = std::max(maxY, y);
+    }
+  if (maxX < 0) return {};
+  return {double(minX), double(minY), double(maxX - minX + 1), double(maxY - minY + 1)};
+}
+
+struct MovingLayerCase {
+  const char* name;
+  cg::Rect from, to;
+  const char* gravity;
+  cg::Rect halfWay;  // where the 16:9 picture lies half-way through the move
+};
+
+void PrintTo(const MovingLayerCase& c, std::ostream* os) { *os << c.name; }
+
+class PlayerLayerMovingTest : public MediaTest, public ::testing::WithParamInterface<MovingLayerCase> {};
+
+// While its view's frame animates (a player going to full screen and back), the screen shows the
+// picture fitted to the size the view has at that moment, centred in it.
+TEST_P(PlayerLayerMovingTest, ThePictureFitsTheFrameShownPartOfTheWay) {
+  const MovingLayerCase& c = GetParam();
+  ns::ManualClock clock;
+  auto player = readyPlayer("/video/1001/clip.mp4");
+  auto window = std::make_shared<ui::Window>();
+  window->initWithFrame({0, 0, 320, 480});
+  window->setBackgroundColor(ui::Color::redColor());
+  auto view = std::make_shared<PlayerView>();
+  view->initWithFrame(c.from);
+  view->setBackgroundColor(ui::Color::blueColor());
+  view->playerLayer().setPlayer(player);
+  view->playerLayer().setVideoGravity(c.gravity);
+  window->addSubview(view);
+  ASSERT_TRUE(testsupport::spinUntil([&] { return view->playerLayer().isReadyForDisplay(); }));
+
+  ui::View::animateWithDuration(1, [&] { view->setFrame(c.to); });
+  auto half = ui::renderView(window, ui::RenderOptions{1, clock.now() + 0.5});
+  ASSERT_TRUE(half);
+  cg::Rect box = paintedBox(half, cg::Color::rgba(0, 0, 1), cg::Color::rgba(1, 0, 0));
+  EXPECT_NEAR(box.x(), c.halfWay.x(), 1.5);
+  EXPECT_NEAR(box.y(), c.halfWay.y(), 1.5);
+  EXPECT_NEAR(box.width(), c.halfWay.width(), 2);
+  EXPECT_NEAR(box.height(), c.halfWay.height(), 2);
+  // At the end it lies where the layer says, in the view's final frame.
+  cg::Rect end = paintedBox(ui::renderView(window, ui::RenderOptions{1, clock.now() + 1}),
+                            cg::Color::rgba(0, 0, 1), cg::Color::rgba(1, 0, 0));
+  cg::Rect expected = view->playerLayer().videoRect().offsetBy(c.to.x(), c.to.y()).intersection(c.to);
+  EXPECT_NEAR(end.y(), expected.y(), 1.5);
+  EXPECT_NEAR(end.height(), expected.height(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moves, PlayerLayerMovingTest,
+    ::testing::Values(
+        // Half-way from 320 x 180 at y 100 to the whole 320 x 480: 320 x 330 at y 50.
+        MovingLayerCase{"growing",
+                        {0, 100, 320, 180},
+                        {0, 0, 320, 480},
+                        av::kLayerVideoGravityResizeAspect,
+                        {0, 125, 320, 180}},
+        MovingLayerCase{"shrinking",
+                        {0, 0, 320, 480},
+                        {0, 100, 320, 180},
+                        av::kLayerVideoGravityResizeAspect,
+                        {0, 125, 320, 180}},
+        // From 160 x 90 at (0, 0) to 320 x 480: 240 x 285 at (0, 0), the picture 240 x 135 in its middle.
+        MovingLayerCase{"growing from a corner",
+                        {0, 0, 160, 90},
+                        {0, 0, 320, 480},
+                        av::kLayerVideoGravityResizeAspect,
+                        {0, 75, 240, 135}},
+        // Filling: 320 x 330 shown cut from a 586.67 x 330 picture.
+        MovingLayerCase{"filling",
+                        {0, 100, 320, 180},
+                        {0, 0, 320, 480},
+                        av::kLayerVideoGravityResizeAspectFill,
+                        {0, 50, 320, 330}}),
     testsupport::CaseName());
 
 TEST_F(MediaTest, ALayerWithoutAPlayerShowsNothing) {

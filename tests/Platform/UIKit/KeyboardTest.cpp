@@ -1,5 +1,5 @@
 // The keyboard's panel over the key window: where it lies on each device and orientation, and
-// that it is drawn only while a text input holds the keyboard.
+// that it is drawn and takes the touches on it only while a text input holds the keyboard.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -34,7 +34,7 @@ double redAt(const cg::ImagePtr& image, cg::Point p) {
   return ((pixel >> 16) & 0xFF) / 255.0;
 }
 
-TEST_P(KeyboardTest, ThePanelLiesAcrossTheBottomWhileAnInputHoldsTheKeyboard) {
+TEST_P(KeyboardTest, ThePanelLiesAcrossTheBottomAndTakesItsTouchesWhileAnInputHoldsTheKeyboard) {
   const KeyboardCase& c = GetParam();
   testsupport::ScreenScope screen(c.profile);
   auto root = std::make_shared<ui::ViewController>()->init();
@@ -77,10 +77,17 @@ TEST_P(KeyboardTest, ThePanelLiesAcrossTheBottomWhileAnInputHoldsTheKeyboard) {
     EXPECT_GT(redAt(shown, inside), 0.95);
   }
   EXPECT_GT(redAt(shown, above), 0.95) << "nothing above the panel";
+  // The panel takes the touches on it, as a device's keyboard does; those above reach the page.
+  const auto page = root->view();
+  EXPECT_EQ(window->hitTest(inside, nullptr), c.panel ? std::shared_ptr<ui::View>(window->keyboard()) : page);
+  EXPECT_EQ(window->hitTest({inside.x, bottom.maxY() - 1}, nullptr),
+            c.panel ? std::shared_ptr<ui::View>(window->keyboard()) : page);
+  EXPECT_EQ(window->hitTest(above, nullptr), page);
 
   input->resignFirstResponder();
   EXPECT_EQ(window->keyboardFrame(), std::nullopt);
   EXPECT_GT(redAt(ui::renderView(window, 1), inside), 0.95) << "gone with the keyboard";
+  EXPECT_EQ(window->hitTest(inside, nullptr), page) << "and so are its touches";
 }
 
 INSTANTIATE_TEST_SUITE_P(

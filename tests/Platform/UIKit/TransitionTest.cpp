@@ -1,13 +1,16 @@
-// Pushes, pops and modal presentations animated on the screen: presentation renders part of the
-// way show both pages sliding while the model, the dumps and the touches are in the end state at
-// once, and the page that left is let go when its slide ends.
+// Pushes, pops, modal presentations and popovers animated on the screen: presentation renders part
+// of the way show both pages sliding (a sheet's dimming and a popover fading) while the model, the
+// dumps and the touches are in the end state at once, and the page that left is let go when its
+// slide ends.
 #include <gtest/gtest.h>
 
 #include "Foundation/Clock.h"
 #include "Foundation/RunLoop.h"
 #include "Graphics/Layer.h"
 #include "ScreenTestSupport.h"
+#include "UIKit/ComposeViewController.h"
 #include "UIKit/NavigationController.h"
+#include "UIKit/PopoverController.h"
 #include "UIKit/ViewDump.h"
 #include "UIKit/ViewRenderer.h"
 #include "support/CaseName.h"
@@ -196,6 +199,99 @@ TEST(TransitionTest, APageSentBackWhileItLeavesTurnsRoundWhereItIsShown) {
   EXPECT_EQ(stage.top->view()->superview(), stage.nav->view());
   stage.clock.advance(ui::NavigationController::kTransitionDuration);
   EXPECT_EQ(splitAlong(stage.picture(stage.clock.now()), false).near, Paint::blue);
+}
+
+// The red of the picture at a point of the window.
+double redAt(const cg::ImagePtr& picture, cg::Point p) {
+  return picture->colorAt(int(p.x * kScale), int(p.y * kScale)).red;
+}
+
+TEST(TransitionTest, ASheetSlidesOverADimmingThatFadesInAndOut) {
+  Stage stage;
+  auto sheet = std::make_shared<ui::TweetComposeViewController>()->init();
+  // Beside the card, high and low on the window, and the card's own top (it stands a third down).
+  const cg::Point high{10, 100}, low{10, 900};
+  stage.root->presentViewController(sheet, true);
+  auto dimming = sheet->presentationDimmingView();
+  EXPECT_TRUE(dimming && dimming->superview() == stage.window);
+  const cg::Rect card = sheet->view()->subviews().front()->frame();
+  const double duration = ui::ViewController::kPresentationDuration;
+
+  stage.clock.advance(duration / 2);
+  EXPECT_NEAR(dimming ? dimming->presentation(stage.clock.now()).alpha : 1, 0.5, 0.01);
+  auto half = stage.picture(stage.clock.now());
+  EXPECT_NEAR(redAt(half, high), 0.75, 0.03) << "the dimming half faded in over the whole window";
+  EXPECT_NEAR(redAt(half, low), 0.75, 0.03);
+  EXPECT_NEAR(redAt(half, {card.x() + 4, card.y() + 512 + 22}), 0.86, 0.03) << "the card half-way up";
+  EXPECT_NEAR(redAt(half, {card.x() + 4, card.y() + 22}), 0.75, 0.03);
+  EXPECT_EQ(ui::nextPresentationChange(*stage.window, stage.clock.now()), stage.clock.now());
+  stage.clock.advance(duration / 2 + 0.01);
+  auto shown = stage.picture(stage.clock.now());
+  EXPECT_NEAR(redAt(shown, high), 0.5, 0.03);
+  EXPECT_NEAR(redAt(shown, low), 0.5, 0.03);
+
+  sheet->dismissViewControllerAnimated(true);
+  EXPECT_TRUE(dimming && !dimming->superview()) << "gone at once for touches and dumps";
+  EXPECT_EQ(sheet->presentationDimmingView(), nullptr);
+  stage.clock.advance(duration / 2);
+  half = stage.picture(stage.clock.now());
+  EXPECT_NEAR(redAt(half, high), 0.75, 0.03) << "the dimming half faded out";
+  EXPECT_NEAR(redAt(half, low), 0.75, 0.03);
+  EXPECT_NEAR(redAt(half, {card.x() + 4, card.y() + 512 + 22}), 0.86, 0.03) << "the card half-way down";
+  stage.clock.advance(duration / 2 + 0.01);
+  auto gone = stage.picture(stage.clock.now());
+  EXPECT_EQ(paintAt(gone, int(high.x * kScale), int(high.y * kScale)), Paint::red);
+  EXPECT_EQ(paintAt(gone, int(low.x * kScale), int(low.y * kScale)), Paint::red);
+  EXPECT_EQ(ui::nextPresentationChange(*stage.window, stage.clock.now()), std::nullopt);
+}
+
+// A popover of a blue page over the red root, shown from a point of the root and faded in and out.
+TEST(TransitionTest, APopoverFadesInAndOutWhileTouchesSeeItShownOrGoneAtOnce) {
+  Stage stage;
+  auto page = stage.page("popover", ui::Color::blueColor());
+  auto popover = std::make_shared<ui::PopoverController>()->initWithContentViewController(page);
+  popover->setPopoverContentSize({200, 200});
+  popover->presentPopoverFromRect({300, 300, 10, 10}, stage.root->view(), ui::PopoverArrowDirectionAny, true);
+  ASSERT_TRUE(popover->isPopoverVisible());
+  const cg::Rect content = page->view()->convertRectToView(page->view()->bounds(), stage.window.get());
+  const cg::Point middle{content.midX(), content.midY()};
+  auto blueAt = [&](const cg::ImagePtr& picture) {
+    return picture->colorAt(int(middle.x * kScale), int(middle.y * kScale)).blue;
+  };
+  auto hit = stage.window->hitTest(middle, nullptr);
+  EXPECT_TRUE(hit && hit->isDescendantOfView(page->view().get())) << "touches reach it at once";
+  const double duration = ui::PopoverController::kFadeDuration;
+
+  stage.clock.advance(duration / 2);
+  auto half = stage.picture(stage.clock.now());
+  EXPECT_NEAR(blueAt(half), 0.5, 0.04) << "half faded in";
+  EXPECT_NEAR(redAt(half, middle), 0.5, 0.04);
+  EXPECT_EQ(ui::nextPresentationChange(*stage.window, stage.clock.now()), stage.clock.now());
+  stage.clock.advance(duration / 2 + 0.01);
+  EXPECT_EQ(paintAt(stage.picture(stage.clock.now()), int(middle.x * kScale), int(middle.y * kScale)),
+            Paint::blue);
+
+  popover->dismissPopoverAnimated(true);
+  EXPECT_FALSE(popover->isPopoverVisible());
+  EXPECT_EQ(page->view()->superview(), nullptr);
+  EXPECT_EQ(stage.window->hitTest(middle, nullptr), stage.root->view()) << "touches pass at once";
+  stage.clock.advance(duration / 2);
+  half = stage.picture(stage.clock.now());
+  EXPECT_NEAR(blueAt(half), 0.5, 0.04) << "half faded out, content and all";
+  EXPECT_NEAR(redAt(half, middle), 0.5, 0.04);
+  stage.clock.advance(duration / 2 + 0.01);
+  EXPECT_EQ(paintAt(stage.picture(stage.clock.now()), int(middle.x * kScale), int(middle.y * kScale)),
+            Paint::red);
+  EXPECT_EQ(ui::nextPresentationChange(*stage.window, stage.clock.now()), std::nullopt);
+
+  // Not animated, it comes and goes in one frame.
+  popover->presentPopoverFromRect({300, 300, 10, 10}, stage.root->view(), ui::PopoverArrowDirectionAny,
+                                  false);
+  EXPECT_EQ(paintAt(stage.picture(stage.clock.now()), int(middle.x * kScale), int(middle.y * kScale)),
+            Paint::blue);
+  popover->dismissPopoverAnimated(false);
+  EXPECT_EQ(paintAt(stage.picture(stage.clock.now()), int(middle.x * kScale), int(middle.y * kScale)),
+            Paint::red);
 }
 
 }  // namespace
