@@ -144,6 +144,14 @@ std::string apiUrl(const std::string& methodAndParameters) {
   return "http://" + TLSettings::serviceHost() + kApiPath + methodAndParameters;
 }
 
+// The method's URL for one id, or "" for an id longer than any the service gives out: such an
+// id would only make a request as long as itself.
+std::string apiUrlForId(const char* methodAndKey, const ns::Value& id) {
+  std::string text = ns::format("%@", id);
+  if (text.size() > TLSettings::kMaxIdLength) return {};
+  return apiUrl(methodAndKey + text);
+}
+
 }  // namespace
 
 std::string TLSettings::serviceHost() {
@@ -168,7 +176,7 @@ std::vector<ns::URL> TLSettings::getCategoriesURL() {
   for (const ns::Value& entry : *categories) {
     // Ids go into the URL as they are, so only decimal ones are let through.
     std::string id = categoryIdText(entry).value_or("");
-    if (!isDecimal(id)) {
+    if (!isDecimal(id) || id.size() > kMaxIdLength) {
       if (!skipped++) firstSkipped = &entry["id"];
       continue;
     }
@@ -180,8 +188,10 @@ std::vector<ns::URL> TLSettings::getCategoriesURL() {
   }
   // One line for the list, read at every start until a good list replaces it.
   if (skipped)
-    ns::log("Skipping %d cached categories whose id is not a decimal number, the first \"%@\"",
-            static_cast<long long>(skipped), *firstSkipped);
+    ns::log(
+        "Skipping %d cached categories whose id is not a decimal number of at most %d digits, the first "
+        "\"%@\"",
+        static_cast<long long>(skipped), static_cast<long long>(kMaxIdLength), *firstSkipped);
   return urls;
 }
 
@@ -198,11 +208,11 @@ std::string TLSettings::getPostersURL() { return apiUrl("get_posters&poster_size
 std::string TLSettings::postersInCategories() { return apiUrl("get_posters&poster_size=1000x240&limit=7"); }
 
 std::string TLSettings::getURLforSeriesListFilm(const ns::Value& titleId) {
-  return apiUrl(ns::format("get_title&title_id=%@", titleId));
+  return apiUrlForId("get_title&title_id=", titleId);
 }
 
 std::string TLSettings::getURLforAdvancedListFilm(const ns::Value& titleId) {
-  return apiUrl(ns::format("get_related&title_id=%@", titleId));
+  return apiUrlForId("get_related&title_id=", titleId);
 }
 
 std::string TLSettings::categoryTitles(int categoryId, const std::string& grouping, const std::string& order,
@@ -215,11 +225,11 @@ std::string TLSettings::categoryTitles(int categoryId, const std::string& groupi
 }
 
 std::string TLSettings::getActorAPIwithID(const ns::Value& personId) {
-  return apiUrl(ns::format("get_person&person_id=%@", personId));
+  return apiUrlForId("get_person&person_id=", personId);
 }
 
 std::string TLSettings::getEpisodeForID(const ns::Value& episodeId) {
-  return apiUrl(ns::format("get_episode&episode_id=%@", episodeId));
+  return apiUrlForId("get_episode&episode_id=", episodeId);
 }
 
 std::string TLSettings::getSearchUrl(const std::string& query) {

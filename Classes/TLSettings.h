@@ -36,6 +36,9 @@ class TLSettings final {
   static std::string topCategoryBanerUrl(int categoryId);
   static std::string getPostersURL();
   static std::string postersInCategories();
+  // The builders taking an id answer "" for an id longer than kMaxIdLength, which no request is
+  // made from.
+  static constexpr std::size_t kMaxIdLength = 64;
   static std::string getURLforSeriesListFilm(const ns::Value& titleId);
   static std::string getURLforAdvancedListFilm(const ns::Value& titleId);
   static std::string categoryTitles(int categoryId, const std::string& grouping, const std::string& order,

@@ -260,24 +260,35 @@ void TitleActorViewController::createFilmsScrollView() {
   if (!films) return;
   std::size_t count = std::min(films->size(), kMaxFilms);
   if (count < films->size())
-    ns::log("A person record lists %d films; the strip shows the first %d",
-            static_cast<long long>(films->size()), static_cast<long long>(count));
+    ns::log("The record of person %@ lists %d films; the strip shows the first %d",
+            TLSettings::idFromObject(actorItem_["id"]), static_cast<long long>(films->size()),
+            static_cast<long long>(count));
   double x = 10;
+  std::size_t unreachable = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const ns::Value& film = (*films)[i];
     if (!film.isDictionary()) continue;
-    auto tile = std::make_shared<TLVideoItemPriview>()->initWithFrame({x, 20, w - 20, 200});
     std::string id = TLSettings::idFromObject(film["ID"]);
+    // A film whose id no URL can hold has no page to open.
+    std::string url = TLSettings::getURLforSeriesListFilm(ns::Value(id));
+    if (!ns::URL::URLWithString(url) || url.empty()) {
+      ++unreachable;
+      continue;
+    }
+    auto tile = std::make_shared<TLVideoItemPriview>()->initWithFrame({x, 20, w - 20, 200});
     tile->setTitle(TLSettings::stringFromObject(film["name"]));
     tile->setDescription(TLSettings::stringFromObject(film["genre"]));
     tile->setID(ns::Value(id).intValue());
-    tile->setUrl(TLSettings::getURLforSeriesListFilm(ns::Value(id)));
+    tile->setUrl(url);
     tile->setImageUrl(TLSettings::stringFromObject(film["screenshot"]));
     tile->setParent_id(std::string());
     tile->setRate(ns::Value(TLSettings::stringFromObject(film["rating"])).intValue());
     filmsScrollView_->addSubview(tile);
     x += kTileStep;
   }
+  if (unreachable)
+    ns::log("The strip of person %@ leaves out %d films whose id cannot be sent",
+            TLSettings::idFromObject(actorItem_["id"]), static_cast<long long>(unreachable));
   filmsScrollView_->setContentSize({static_cast<double>(count) * kTileStep, 180});
   filmsScrollView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
   cg::Rect strip = filmsScrollView_->frame();

@@ -36,13 +36,16 @@ const ns::Value& dictionaryAt(const ns::Value& array, std::size_t index) {
 }
 
 // The directors' names of an info entry's items, each followed by a blank. The line is one label:
-// names past the first few would not show.
-void appendNames(std::string& line, const ns::Value& names) {
+// names past the first few would not show. A longer list is cut, and told in one line.
+void appendNames(std::string& line, const ns::Value& names, const std::string& titleId) {
   constexpr std::size_t kMaxNames = 20;
   if (names.isNil()) return;
   if (!names.isArray()) throw ns::Exception(ns::kInvalidArgumentException, "directors are not a list");
   const ns::Array& list = *names.asArray();
   for (std::size_t i = 0; i < list.size() && i < kMaxNames; ++i) line += ns::format("%@ ", list[i]);
+  if (list.size() > kMaxNames)
+    ns::log("The directors of title %@: the line keeps the first %d of the %d names sent", titleId,
+            static_cast<long long>(kMaxNames), static_cast<long long>(list.size()));
 }
 
 std::string str(const ns::Value& v) { return TLSettings::stringFromObject(v); }
@@ -130,7 +133,8 @@ void TitlePageViewController::postRequestToURL(const std::optional<ns::URL>& url
 }
 
 void TitlePageViewController::sendTitleRequest(const std::optional<ns::URL>& url) {
-  if (!url) return;
+  // A title whose URL could not be built is still asked for: the loader refuses the request with
+  // a bad-URL error, sends nothing, and the page fails as for any failed reply.
   auto request = ns::URLRequest::requestWithURL(url);
   request->setCachePolicy(ns::URLRequestCachePolicy::ReloadIgnoringLocalCacheData);
   // The callbacks hold the page: a reply that comes after the page has gone is still read.
@@ -158,8 +162,9 @@ void TitlePageViewController::titleRecordReceived(const ns::Value& json) {
     }
     pageActors_ = json["actors"];
     if (const ns::Array* actors = pageActors_.asArray(); actors && actors->size() > kMaxPersons) {
-      ns::log("A title record lists %d persons; the page keeps the first %d",
-              static_cast<long long>(actors->size()), static_cast<long long>(kMaxPersons));
+      ns::log("The record of title %@ lists %d persons; the page keeps the first %d",
+              TLSettings::idFromObject(senderInfo_["id"]), static_cast<long long>(actors->size()),
+              static_cast<long long>(kMaxPersons));
       pageActors_ = ns::Array(actors->begin(), actors->begin() + kMaxPersons);
     }
     if (isPhone()) {
@@ -201,7 +206,7 @@ void TitlePageViewController::titleRecordReceived(const ns::Value& json) {
       const ns::Value& info = first.isDictionary() ? first["info"] : ns::Value::nilValue();
       if (info.isArray()) {
         if (info.count() < 4) entryAt(info, 3);
-        appendNames(producer, dictionaryAt(info, 0)["items"]);
+        appendNames(producer, dictionaryAt(info, 0)["items"], TLSettings::idFromObject(senderInfo_["id"]));
         thirdFact = str(dictionaryAt(info, 2)["items"]);
         fourthFact = str(dictionaryAt(info, 3)["items"]);
       }
@@ -211,7 +216,7 @@ void TitlePageViewController::titleRecordReceived(const ns::Value& json) {
         if (info.count() < 4) entryAt(info, 3);
         const ns::Value& directors = info.at(0);
         if (directors.isDictionary() && directors["items"].isArray())
-          appendNames(producer, directors["items"]);
+          appendNames(producer, directors["items"], TLSettings::idFromObject(senderInfo_["id"]));
         if (info.at(2).isDictionary()) thirdFact = str(info.at(2)["items"]);
         if (info.at(3).isDictionary()) fourthFact = str(info.at(3)["items"]);
       }

@@ -196,7 +196,9 @@ TEST_F(TLSettingsCacheTest, CategoryURLsFollowTheFileAndSkipBadIds) {
   writeCategories({ns::Dictionary{{"id", "31"}}, ns::Dictionary{{"id", "2"}}, ns::Dictionary{{"id", "12a"}},
                    ns::Dictionary{{"id", ""}}, ns::Dictionary{{"id", "-1"}}, ns::Dictionary{{"id", "1&x=2"}},
                    ns::Dictionary{{"id", " 5"}}, ns::Dictionary{{"title", "no id"}}, Value("not a category"),
-                   ns::Dictionary{{"id", 7}}, ns::Dictionary{{"id", "1"}}});
+                   ns::Dictionary{{"id", 7}}, ns::Dictionary{{"id", "1"}},
+                   ns::Dictionary{{"id", std::string(64, '4')}}, ns::Dictionary{{"id", std::string(65, '6')}},
+                   ns::Dictionary{{"id", std::string(1 << 20, '8')}}});
   testsupport::LogCapture log;
   auto urls = TLSettings::getCategoriesURL();
   std::vector<std::string> got;
@@ -204,11 +206,13 @@ TEST_F(TLSettingsCacheTest, CategoryURLsFollowTheFileAndSkipBadIds) {
   const std::string prefix = "http://catalogue.test/api/mobile?platform=ios&method=get_category&category_id=";
   const std::string suffix = "&popular_quantity=15&featured_quantity=15";
   EXPECT_EQ(got, (std::vector<std::string>{prefix + "31" + suffix, prefix + "2" + suffix,
-                                           prefix + "7" + suffix, prefix + "1" + suffix}));
+                                           prefix + "7" + suffix, prefix + "1" + suffix,
+                                           prefix + std::string(64, '4') + suffix}));
   // One line for all the skipped entries, naming the first.
   ASSERT_EQ(log.lines().size(), 1u);
   EXPECT_TRUE(
-      log.contains("Skipping 7 cached categories whose id is not a decimal number, the first \"12a\""));
+      log.contains("Skipping 9 cached categories whose id is not a decimal number of at most 64 digits, "
+                   "the first \"12a\""));
 }
 
 // A list file left by a hostile reply, its ids a megabyte each, is read at every start until a good
@@ -218,13 +222,13 @@ TEST_F(TLSettingsCacheTest, CategoryIdsOfAMegabyteLogOneShortLine) {
   const std::string huge(1 << 20, '9');
   writeCategories({ns::Dictionary{{"id", huge + "x"}}, ns::Dictionary{{"id", "x" + huge}},
                    ns::Dictionary{{"id", std::string(1 << 20, 'j')}}, ns::Dictionary{{"id", "3"}},
-                   ns::Dictionary{{"id", "Ж" + huge}}});
+                   ns::Dictionary{{"id", "Ж" + huge}}, ns::Dictionary{{"id", huge}}});
   testsupport::LogCapture log;
   for (int start = 0; start < 2; ++start) {
     EXPECT_EQ(TLSettings::getCategoriesURL().size(), 1u);
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_LE(log.lines()[0].size(), 1200u);
-    EXPECT_TRUE(log.contains("Skipping 4 cached categories"));
+    EXPECT_TRUE(log.contains("Skipping 5 cached categories"));
     EXPECT_TRUE(log.contains("(1048577 bytes in all)"));
     log.clear();
   }
