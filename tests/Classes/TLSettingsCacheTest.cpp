@@ -205,9 +205,9 @@ TEST_F(TLSettingsCacheTest, CategoryURLsFollowTheFileAndSkipBadIds) {
   for (const auto& url : urls) got.push_back(url.absoluteString());
   const std::string prefix = "http://catalogue.test/api/mobile?platform=ios&method=get_category&category_id=";
   const std::string suffix = "&popular_quantity=15&featured_quantity=15";
-  EXPECT_EQ(got, (std::vector<std::string>{prefix + "31" + suffix, prefix + "2" + suffix,
-                                           prefix + "7" + suffix, prefix + "1" + suffix,
-                                           prefix + std::string(64, '4') + suffix}));
+  EXPECT_EQ(got,
+            (std::vector<std::string>{prefix + "31" + suffix, prefix + "2" + suffix, prefix + "7" + suffix,
+                                      prefix + "1" + suffix, prefix + std::string(64, '4') + suffix}));
   // One line for all the skipped entries, naming the first.
   ASSERT_EQ(log.lines().size(), 1u);
   EXPECT_TRUE(

@@ -45,6 +45,41 @@ TEST(TLSettingsURLTest, EveryBuilderFormatsItsTemplate) {
   for (const Case& c : cases) EXPECT_EQ(c.actual, c.expected) << c.name;
 }
 
+// An id longer than any the service gives out makes no URL, however it was sent.
+TEST(TLSettingsURLTest, IdBuildersRefuseIdsLongerThanAnyRealId) {
+  testsupport::ServiceHostOverride host("catalogue.test");
+  using Builder = std::string (*)(const ns::Value&);
+  const std::pair<const char*, Builder> builders[] = {
+      {"get_title&title_id=", TLSettings::getURLforSeriesListFilm},
+      {"get_related&title_id=", TLSettings::getURLforAdvancedListFilm},
+      {"get_person&person_id=", TLSettings::getActorAPIwithID},
+      {"get_episode&episode_id=", TLSettings::getEpisodeForID},
+  };
+  struct Case {
+    const char* name;
+    Value id;
+    bool built;
+  };
+  const Case cases[] = {
+      {"64 digits", Value(std::string(64, '7')), true},
+      {"65 digits", Value(std::string(65, '7')), false},
+      {"a megabyte of digits", Value(std::string(1 << 20, '1')), false},
+      {"65 letters", Value(std::string(65, 'x')), false},
+      {"a number", Value(3000000000LL), true},
+  };
+  for (const auto& [method, build] : builders) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(method) + " " + c.name);
+      std::string url = build(c.id);
+      if (c.built)
+        EXPECT_EQ(url, "http://catalogue.test/api/mobile?platform=ios&method=" + std::string(method) +
+                           ns::format("%@", c.id));
+      else
+        EXPECT_EQ(url, "");
+    }
+  }
+}
+
 TEST(TLSettingsURLTest, SearchQueryEscapesEverythingButUnreservedCharacters) {
   testsupport::ServiceHostOverride host("catalogue.test");
   const std::string prefix = "http://catalogue.test/api/mobile?platform=ios&method=get_search&q=";

@@ -211,6 +211,42 @@ TEST_P(TitleLoadingTest, EachFailureGivesOneAlertAndTheReloadButton) {
   }
 }
 
+// A title whose id no URL can hold, as a person's films strip or a player's step may name it, is a
+// failed load: nothing is sent, the spinners stop, the alert and the reload button show.
+TEST_P(TitleLoadingTest, ATitleWhoseRequestCannotBeBuiltFailsWithoutSendingAnything) {
+  struct Case {
+    const char* name;
+    std::string id;
+    std::string parentId;
+  };
+  const Case cases[] = {
+      {"blank and Cyrillic", "1061 Ж", ""},
+      {"a megabyte of digits", std::string(1 << 20, '1'), ""},
+      {"65 digits", std::string(65, '2'), ""},
+      {"an episode of such a series", std::string(1 << 20, '3'), std::string(1 << 20, '4')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui::AlertView::dismissAll();
+    server_->clearLog();
+    ns::Value info = ns::Dictionary{{"id", c.id},
+                                    {"url", TLSettings::getURLforSeriesListFilm(ns::Value(c.id))},
+                                    {"title", "Фильм"},
+                                    {"parent_id", c.parentId}};
+    auto page = open(info);
+    EXPECT_EQ(alertMessages(),
+              std::vector<std::string>{"Данные временно недоступны. Повторите попытку позже."});
+    EXPECT_TRUE(page->reloadPageButton());
+    ASSERT_TRUE(page->activityView());
+    EXPECT_FALSE(page->activityView()->isAnimating());
+    if (page->activityForList()) {
+      EXPECT_FALSE(page->activityForList()->isAnimating());
+    }
+    EXPECT_TRUE(server_->requestsFor("get_title").empty());
+    EXPECT_TRUE(server_->requestsFor("get_related").empty());
+  }
+}
+
 TEST_P(TitleLoadingTest, ReloadLoadsTheOpeningTitleWithOnePlayer) {
   setTitle("1004", testsupport::failing());
   auto page = open(titleInfo("1004"));
