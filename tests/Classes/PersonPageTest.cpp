@@ -12,6 +12,7 @@
 #include "TextFitSupport.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/Device.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -271,6 +272,31 @@ TEST_F(PersonPageTest, ThePhoneAlertsOnEveryFailureAndHasNoReloadButton) {
   EXPECT_FALSE(page->activity());
 }
 
+// A person whose id no URL can hold is a failed load like any other, and nothing is sent.
+TEST_F(PersonPageTest, APersonWhoseRequestCannotBeBuiltAlertsAndSendsNothing) {
+  const std::string ids[] = {"1061 Ж", std::string(1 << 20, '5'), std::string(65, '6')};
+  for (bool phone : {false, true}) {
+    ui::Device::setProfile(phone ? ui::DeviceProfile::phone() : ui::DeviceProfile::tablet());
+    for (const std::string& id : ids) {
+      SCOPED_TRACE(id.substr(0, 10) + (phone ? " phone" : " tablet"));
+      ui::AlertView::dismissAll();
+      server_->clearLog();
+      std::shared_ptr<TitleActorViewController> page =
+          phone
+              ? std::static_pointer_cast<TitleActorViewController>(open<TitleActorViewController_iphone>(id))
+              : open(id);
+      ASSERT_TRUE(testsupport::spinUntil([&] { return !ui::AlertView::visibleAlerts().empty(); }));
+      testsupport::awaitRequestsEnded();
+      EXPECT_EQ(alertTexts(), std::vector<std::string>{kNoServerData});
+      EXPECT_EQ(page->reloadPageButton() != nullptr, !phone);
+      if (!phone) {
+        EXPECT_FALSE(page->activity()->isAnimating());
+      }
+      EXPECT_TRUE(server_->requestsFor("get_person").empty());
+    }
+  }
+}
+
 TEST_F(PersonPageTest, TheTabletLaysOutEachOrientationAndThePhoneItsOwnFrames) {
   auto app = ui::Application::sharedApplication();
   app->setStatusBarOrientation(ui::InterfaceOrientation::landscapeLeft);
@@ -372,6 +398,29 @@ TEST_F(PersonPageTest, TheFilmsStripSkipsWhatIsNoFilmAndItsTilesOpenTitles) {
   ASSERT_EQ(opened.objects.size(), 2u);
   EXPECT_EQ(opened.objects[0]["url"], Value(TLSettings::getURLforSeriesListFilm("1005")));
   EXPECT_EQ(opened.objects[1]["url"], Value(TLSettings::getURLforSeriesListFilm("1006")));
+
+  // A film whose id no URL can hold has no page to open: the strip leaves it out, in one line.
+  auto odd = quietPage();
+  odd->setActorDetailInfo(Value(ns::Dictionary{
+      {"titles", ns::Array{ns::Dictionary{{"ID", "1061 Ж"}, {"name", "Пробел"}},
+                           ns::Dictionary{{"ID", std::string(1 << 20, '1')}, {"name", "Мегабайт"}},
+                           ns::Dictionary{{"ID", std::string(65, '2')}, {"name", "Длинный"}},
+                           ns::Dictionary{{"ID", std::string(64, '3')}, {"name", "Самый длинный"}},
+                           ns::Dictionary{{"ID", "1005"}, {"name", "Один"}}}}}));
+  {
+    testsupport::LogCapture log;
+    odd->createFilmsScrollView();
+    EXPECT_EQ(log.lines(), std::vector<std::string>{
+                               "The strip of person 3001 leaves out 3 films whose id cannot be sent"});
+  }
+  tiles.clear();
+  for (const auto& v : odd->filmsScrollView()->subviews())
+    if (auto tile = std::dynamic_pointer_cast<TLVideoItemPriview>(v)) tiles.push_back(tile);
+  ASSERT_EQ(tiles.size(), 2u);
+  EXPECT_EQ(tiles[0]->title(), "Самый длинный");
+  EXPECT_EQ(tiles[1]->ID(), 1005);
+  EXPECT_EQ(tiles[0]->frame().origin, (cg::Point{10, 20}));
+  EXPECT_EQ(tiles[1]->frame().origin, (cg::Point{235, 20}));
 
   auto bare = quietPage("Кирилл Лазарев");
   bare->setActorDetailInfo(Value(ns::Dictionary{{"id", "x"}}));
