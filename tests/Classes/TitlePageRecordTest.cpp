@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Classes/TitleActorViewController.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/PropertyList.h"
 #include "TitlePageTestSupport.h"
@@ -119,6 +120,71 @@ TEST_F(TitleRecordTest, ExceptionBeforeTheTitleIsShownStopsBothSpinners) {
       EXPECT_EQ(alertMessages(), std::vector<std::string>{kNoData});
       ui::AlertView::dismissAll();
     }
+  }
+}
+
+// A list cut to what a page shows is told in one line naming the title or person and both counts.
+TEST_F(TitleRecordTest, EachCutListIsLoggedWithItsIdAndCounts) {
+  auto names = [](int count) {
+    std::string list = "[";
+    for (int i = 0; i < count; ++i) list += std::string(i ? "," : "") + "\"N\"";
+    return list + "]";
+  };
+  auto persons = [](int count) {
+    std::string list = "[";
+    for (int i = 0; i < count; ++i) list += std::string(i ? "," : "") + R"({"id":"1"})";
+    return list + "]";
+  };
+  struct Case {
+    const char* name;
+    std::string record;  // a title record; none: a person record of `films` films
+    int films;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"twenty directors", R"({"title":"T","info":)" + info4(names(20), "Y", "X") + "}", 0, {}},
+      {"twenty-one directors",
+       R"({"title":"T","info":)" + info4(names(21), "Y", "X") + "}",
+       0,
+       {"The directors of title 760: the line keeps the first 20 of the 21 names sent"}},
+      {"five thousand directors, items form",
+       R"({"title":"T","items":[{"info":)" + info4(names(5000), "Y", "X") + "}]}",
+       0,
+       {"The directors of title 760: the line keeps the first 20 of the 5000 names sent"}},
+      {"a hundred persons", R"({"title":"T","actors":)" + persons(100) + "}", 0, {}},
+      {"a hundred and one persons",
+       R"({"title":"T","actors":)" + persons(101) + "}",
+       0,
+       {"The record of title 760 lists 101 persons; the page keeps the first 100"}},
+      {"two hundred films", "", 200, {}},
+      {"two hundred and one films",
+       "",
+       201,
+       {"The record of person 3001 lists 201 films; the strip shows the first 200"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::LogCapture log;
+    if (!c.record.empty()) {
+      setTitle("760", c.record);
+      auto page = open(titleInfo("760"));
+      ASSERT_TRUE(page->titleParsedData().isDictionary());
+    } else {
+      auto person = std::make_shared<TitleActorViewController>()->initWithItem(ns::Value());
+      person->setActorItem(ns::Dictionary{{"id", "3001"}, {"title", "Глеб Дроздов"}});
+      person->view();
+      ns::Value film = ns::Dictionary{{"ID", "1005"}, {"name", "Один"}};
+      ns::Array films;
+      for (int i = 0; i < c.films; ++i) films.push_back(film);
+      person->setActorDetailInfo(ns::Dictionary{{"titles", std::move(films)}});
+      person->createFilmsScrollView();
+    }
+    std::vector<std::string> cuts;
+    for (const std::string& line : log.lines())
+      if (line.find(" names sent") != std::string::npos || line.find(" persons;") != std::string::npos ||
+          line.find(" films;") != std::string::npos)
+        cuts.push_back(line);
+    EXPECT_EQ(cuts, c.lines);
   }
 }
 
