@@ -311,6 +311,23 @@ TEST_P(TitleLoadingTest, ATitleWhoseRequestCannotBeBuiltFailsWithoutSendingAnyth
     EXPECT_TRUE(server_->requestsFor("get_title").empty());
     EXPECT_TRUE(server_->requestsFor("get_related").empty());
   }
+
+  // The player moving on to such a title fails the same way.
+  ui::AlertView::dismissAll();
+  auto page = open(titleInfo("1004"));
+  ASSERT_TRUE(page->titleParsedData().isDictionary());
+  ASSERT_FALSE(page->reloadPageButton());
+  server_->clearLog();
+  page->AKMoviePlayerControllerDidSetVideo(
+      *page->filmView()->playerViewController(),
+      ns::Dictionary{
+          {"id", "1061 Ж"}, {"parent_id", ""}, {"url", TLSettings::getURLforSeriesListFilm("1061 Ж")}});
+  testsupport::awaitRequestsEnded();
+  EXPECT_EQ(alertMessages(),
+            std::vector<std::string>{"Данные временно недоступны. Повторите попытку позже."});
+  EXPECT_TRUE(page->reloadPageButton());
+  EXPECT_FALSE(page->activityView()->isAnimating());
+  EXPECT_TRUE(server_->requestsFor("get_title").empty());
 }
 
 TEST_P(TitleLoadingTest, ReloadLoadsTheOpeningTitleWithOnePlayer) {

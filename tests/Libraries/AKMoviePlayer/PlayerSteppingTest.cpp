@@ -283,16 +283,24 @@ TEST_F(PlayerSteppingTest, AStepAnsweredWhileThePageIsCoveredWaitsForItsReturn) 
   EXPECT_EQ(str(player->playList()[0]["videoItemId"]), "502");
 }
 
+// An episode whose address is missing or is no URL at all is a failed step, and nothing is sent.
 TEST_F(PlayerSteppingTest, AListedEpisodeWithoutAnAddressFailsAsAConnectionError) {
-  ns::ManualClock clock;
-  ns::Array items{ns::Dictionary{{"id", "501"}, {"url", "http://127.0.0.1:1/"}},
-                  ns::Dictionary{{"id", "502"}, {"url", ""}}};
-  ASSERT_TRUE(ns::writePropertyListToFile(ns::Dictionary{{"items", items}}, dir.file("77ser.plist")));
-  playEpisode("501");
-  player->nextVideo();
-  ASSERT_TRUE(testsupport::spinUntil([&] { return connectionErrors > 0; }));
-  EXPECT_TRUE(delegate->told.empty());
-  EXPECT_EQ(str(player->playList()[0]["videoItemId"]), "501");
+  for (const std::string& url : {std::string(), titleUrl("1061 Ж")}) {
+    SCOPED_TRACE(url);
+    ns::ManualClock clock;
+    connectionErrors = 0;
+    ns::Array items{ns::Dictionary{{"id", "501"}, {"url", "http://127.0.0.1:1/"}},
+                    ns::Dictionary{{"id", "502"}, {"url", url}}};
+    ASSERT_TRUE(ns::writePropertyListToFile(ns::Dictionary{{"items", items}}, dir.file("77ser.plist")));
+    playEpisode("501");
+    server_->clearLog();
+    player->nextVideo();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return connectionErrors > 0; }));
+    EXPECT_TRUE(delegate->told.empty());
+    EXPECT_EQ(str(player->playList()[0]["videoItemId"]), "501");
+    EXPECT_TRUE(server_->requestsFor("get_title").empty());
+    nextCase();
+  }
 }
 
 }  // namespace
