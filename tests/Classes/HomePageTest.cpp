@@ -225,6 +225,24 @@ TEST_F(HomePageTest, ACategoryStoredTwiceHasOneRow) {
   }
 }
 
+// A cached id longer than any real one, all digits though it is, makes no row and no request.
+TEST_F(HomePageTest, ACachedCategoryIdLongerThanAnyRealOneHasNoRow) {
+  for (bool pad : {true, false}) {
+    testsupport::writeCategoryList({"1", std::string(1 << 20, '9'), std::string(65, '8'), "3"});
+    server_->clearLog();
+    auto view = makeView(pad);
+    ASSERT_TRUE(spinUntil([&] { return allReported(view); })) << pad;
+    std::vector<std::string> shown;
+    for (const auto& row : view->horizScrollViewNew()->subviews())
+      if (auto rubric = std::dynamic_pointer_cast<TLRubricScrollViewBase>(row))
+        shown.push_back(rubric->getCategoryIdFromUrl(rubric->selfURL()->absoluteString()).value_or(""));
+    EXPECT_EQ(shown, (std::vector<std::string>{"1", "3"})) << pad;
+    testsupport::awaitPosterRequestsEnded();
+    for (const auto& request : server_->requestsFor("get_category"))
+      EXPECT_LE(request.params.at("category_id").size(), 64u) << pad;
+  }
+}
+
 TEST_F(HomePageTest, NoCategoriesStillEndTheLoad) {
   for (bool pad : {true, false}) {
     testsupport::writeCategoryList({});
