@@ -310,6 +310,15 @@ TEST_P(TitleLoadingTest, ATitleWhoseRequestCannotBeBuiltFailsWithoutSendingAnyth
     }
     EXPECT_TRUE(server_->requestsFor("get_title").empty());
     EXPECT_TRUE(server_->requestsFor("get_related").empty());
+    std::vector<std::string> turning;
+    std::function<void(const std::shared_ptr<ui::View>&)> find = [&](const std::shared_ptr<ui::View>& v) {
+      if (auto spinner = std::dynamic_pointer_cast<ui::ActivityIndicatorView>(v);
+          spinner && spinner->isAnimating())
+        turning.push_back(cg::describe(spinner->frame()));
+      for (const auto& s : v->subviews()) find(s);
+    };
+    find(page->view());
+    EXPECT_EQ(turning, std::vector<std::string>{});
   }
 
   // The player moving on to such a title fails the same way.
