@@ -36,8 +36,8 @@ class TLSettings final {
   static std::string topCategoryBanerUrl(int categoryId);
   static std::string getPostersURL();
   static std::string postersInCategories();
-  // The builders taking an id answer "" for an id longer than kMaxIdLength, which no request is
-  // made from.
+  // The builders below that take an id answer "" for one longer than kMaxIdLength: no id the
+  // service gives out is that long, and such a request would be as long as its id.
   static constexpr std::size_t kMaxIdLength = 64;
   static std::string getURLforSeriesListFilm(const ns::Value& titleId);
   static std::string getURLforAdvancedListFilm(const ns::Value& titleId);

@@ -271,7 +271,7 @@ void TitleActorViewController::createFilmsScrollView() {
     std::string id = TLSettings::idFromObject(film["ID"]);
     // A film whose id no URL can hold has no page to open.
     std::string url = TLSettings::getURLforSeriesListFilm(ns::Value(id));
-    if (!ns::URL::URLWithString(url) || url.empty()) {
+    if (url.empty() || !ns::URL::URLWithString(url)) {
       ++unreachable;
       continue;
     }
