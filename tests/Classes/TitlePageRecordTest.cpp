@@ -326,6 +326,7 @@ TEST_P(TitleLoadingTest, ATitleWhoseRequestCannotBeBuiltFailsWithoutSendingAnyth
   auto page = open(titleInfo("1004"));
   ASSERT_TRUE(page->titleParsedData().isDictionary());
   ASSERT_FALSE(page->reloadPageButton());
+  testsupport::awaitRequestsEnded();
   server_->clearLog();
   page->AKMoviePlayerControllerDidSetVideo(
       *page->filmView()->playerViewController(),
