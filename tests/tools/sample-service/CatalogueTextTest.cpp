@@ -128,8 +128,10 @@ TEST(CatalogueTextTest, EachRecordAgreesWithItself) {
     const char* mark;
     const char* genre;
   };
-  const Named named[] = {{"29", "Футбол. ", "Футбол"},      {"29", "Хоккей. ", "Хоккей"},
-                         {"29", "Биатлон. ", "Биатлон"},    {"28", ". Концерт в ", "Концерты"},
+  const Named named[] = {{"29", "Футбол. ", "Футбол"},
+                         {"29", "Хоккей. ", "Хоккей"},
+                         {"29", "Биатлон. ", "Биатлон"},
+                         {"28", ". Концерт в ", "Концерты"},
                          {"28", ". Клип «", "Клипы"}};
   int titles = 0;
   for (const auto& t : catalogue().titles()) {
