@@ -60,9 +60,9 @@ std::string TitlePageViewController::sharePosterPath() const {
 }
 
 std::shared_ptr<VkontakteWebView> TitlePageViewController::openVkontakteSheet(ui::View& host, bool phone,
-                                                                             std::string message,
-                                                                             std::string filmURL,
-                                                                             std::string poster) {
+                                                                              std::string message,
+                                                                              std::string filmURL,
+                                                                              std::string poster) {
   auto sheet = std::make_shared<VkontakteWebView>()->initWithMessage(std::move(message), std::move(filmURL),
                                                                      std::move(poster));
   if (!sheet) return nullptr;
@@ -72,9 +72,9 @@ std::shared_ptr<VkontakteWebView> TitlePageViewController::openVkontakteSheet(ui
 }
 
 std::shared_ptr<FaceBookSender> TitlePageViewController::openFacebookSheet(ui::View& host, bool phone,
-                                                                          std::string message,
-                                                                          std::string filmURL,
-                                                                          std::string poster) {
+                                                                           std::string message,
+                                                                           std::string filmURL,
+                                                                           std::string poster) {
   auto sheet = std::make_shared<FaceBookSender>()->initWithMessage(std::move(message), std::move(filmURL),
                                                                    std::move(poster));
   if (!sheet) return nullptr;
