@@ -194,8 +194,8 @@ def about():
 
 def long_description(title, summary):
     """The title page's text for a record: its name and its own summary, then a line on its style."""
-    # Two summaries are drawn and left unused, so that every record after this one comes out of the
-    # generator as it always has.
+    # Two summaries are drawn and left unused, which keeps the generator's sequence, and so every
+    # record after this one, as it is.
     about()
     about()
     return (f"«{title}» — {summary[0].lower()}{summary[1:]} "
@@ -223,14 +223,13 @@ def make_persons():
              "birth_place": rng.choice(BIRTH_PLACES),
              "genres": ", ".join(rng.sample(["Драма", "Комедия", "Детектив", "Мелодрама", "Приключения"], 2)),
              "description": f"{'Актриса' if female else 'Актёр'} театра и кино."}
-        # The biography is born where the record is; a place is drawn and left unused, so that every
-        # record after this one comes out of the generator as it always has.
+        # The biography tells the record's birthplace; one more place is drawn and left unused,
+        # which keeps the generator's sequence, and so every record after this one, as it is.
         rng.choice(BIRTH_PLACES)
-        p.update({
-             "biography": (f"{'Родилась' if female else 'Родился'} в {IN_CITY[p['birth_place'].split(',')[0]]}. "
-                           f"{'Окончила' if female else 'Окончил'} театральное училище, "
-                           f"{'служила' if female else 'служил'} в {rng.choice(['драматическом', 'молодёжном', 'городском'])} театре."),
-             "female": female})
+        p["biography"] = (f"{'Родилась' if female else 'Родился'} в {IN_CITY[p['birth_place'].split(',')[0]]}. "
+                          f"{'Окончила' if female else 'Окончил'} театральное училище, "
+                          f"{'служила' if female else 'служил'} в {rng.choice(['драматическом', 'молодёжном', 'городском'])} театре.")
+        p["female"] = female
         # A few records lack parts, as real ones do.
         if pid % 11 == 0:
             del p["fullname_latin"]
