@@ -35,8 +35,8 @@
 //   rotate portrait|landscape
 //   advance SECONDS               lets the time pass, timers firing on the way
 //   post NAME                     posts the named notification, as a page would (TLNavigationShowMenu)
-//   share vk|fb                   opens a share sheet over the page, as a title page does, for the
-//                                 first title whose poster is in the cache
+//   share vk|fb                   opens over the page the share sheet a title page of the device
+//                                 opens, for one of the sample service's films
 //   fill "FIELD" "TEXT"           the named field of the web page on the screen
 //   press "BUTTON"                the web page's button with the text or name
 //   shot NAME                     the dump and the screenshot, named

@@ -12,11 +12,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Classes/SocialNetwork/FaceBookSender.h"
-#include "Classes/SocialNetwork/VkontakteWebView.h"
+#include "Classes/SocialNetwork/ShareSheetView.h"
 #include "Classes/TLSettings.h"
-#include "Classes/iphone/SocialNetwork/FaceBookSender_iphone.h"
-#include "Classes/iphone/SocialNetwork/VkontakteWebView_iphone.h"
+#include "Classes/TitlePageViewController.h"
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/Thread.h"
@@ -465,19 +463,12 @@ void ClientSession::runStep(const ScriptStep& step) {
       const std::string link =
           "http://" + settings_.serviceHost + ns::format("/films/%d?from=app&kind=film", titleId);
       const std::string poster = sharedTitlePosterPath(titleId);
+      // The sheets a title page of the device opens.
       const bool phone = !ui::isPad();
-      if (step.argument == "vk") {
-        auto sheet = phone ? std::make_shared<VkontakteWebView_iphone>()->initWithFrame(page->bounds(),
-                                                                                        message, link, poster)
-                           : std::make_shared<VkontakteWebView>()->initWithMessage(message, link, poster);
-        page->addSubview(sheet);
-      } else {
-        auto sheet = phone ? std::make_shared<FaceBookSender_iphone>()->initWithFrame(page->bounds(), message,
-                                                                                      link, poster)
-                           : std::make_shared<FaceBookSender>()->initWithMessage(message, link, poster);
-        page->addSubview(sheet);
-        sheet->loginToFacebook();
-      }
+      if (step.argument == "vk")
+        TitlePageViewController::openVkontakteSheet(*page, phone, message, link, poster);
+      else
+        TitlePageViewController::openFacebookSheet(*page, phone, message, link, poster);
       return;
     }
     case ScriptStep::Kind::fill:

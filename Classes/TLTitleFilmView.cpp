@@ -208,8 +208,9 @@ void TLTitleFilmView::layoutSubviews() {
     double stars = ratingView_->bounds().height() * ratingView_->starCount();
     starsX = std::min(starsX, (landscape ? 1024 : 768) - 10 - stars);
   }
-  // The name stands on one line before the stars. Where it is too long for that, it takes its own
-  // width, on up to two lines, and the stars go under it, the lines below moving down to make room.
+  // The name stands on one line before the stars. Where it is too long for that, it takes the
+  // header's width, on up to two lines, and the stars go under it, the lines below moving down to
+  // make room.
   double nameX = landscape ? 512 : 412;
   double nameWidth = landscape ? 410 : 250;
   double starsY = 5;
@@ -222,11 +223,13 @@ void TLTitleFilmView::layoutSubviews() {
       filmNameLabel_->setNumberOfLines(1);
       place(filmNameLabel_, nameX, 0, ratingView_ ? besideStars : nameWidth, 30);
     } else {
+      // Under it the stars leave the name the header's width, up to the margin the stars keep.
+      double ownWidth = std::max(nameWidth, bounds().width() - 10 - nameX);
       filmNameLabel_->setNumberOfLines(2);
       double lines =
-          cg::measureText(name, font, {nameWidth, 2 * font.lineHeight()}, filmNameLabel_->lineBreakMode())
+          cg::measureText(name, font, {ownWidth, 2 * font.lineHeight()}, filmNameLabel_->lineBreakMode())
               .height;
-      place(filmNameLabel_, nameX, 0, nameWidth, std::max(30.0, lines));
+      place(filmNameLabel_, nameX, 0, ownWidth, std::max(30.0, lines));
       starsX = nameX;
       starsY = std::ceil(filmNameLabel_->textRectForBounds(filmNameLabel_->bounds()).maxY()) + 3;
       // Five stars beside a one-line name end 25 points down, just above the director line.

@@ -1,5 +1,6 @@
 #include <exception>
 #include <functional>
+#include <utility>
 
 #include "Classes/SocialNetwork/FaceBookSender.h"
 #include "Classes/SocialNetwork/VkontakteWebView.h"
@@ -58,13 +59,34 @@ std::string TitlePageViewController::sharePosterPath() const {
   return isItemIsEpisode() ? TLSettings::posterForEpisode(id) : TLSettings::posterForBaseVideo(id);
 }
 
+std::shared_ptr<VkontakteWebView> TitlePageViewController::openVkontakteSheet(ui::View& host, bool phone,
+                                                                              std::string message,
+                                                                              std::string filmURL,
+                                                                              std::string poster) {
+  auto sheet = std::make_shared<VkontakteWebView>()->initWithMessage(std::move(message), std::move(filmURL),
+                                                                     std::move(poster));
+  if (!sheet) return nullptr;
+  if (phone) sheet->setInPlayer(false);
+  host.addSubview(sheet);
+  return sheet;
+}
+
+std::shared_ptr<FaceBookSender> TitlePageViewController::openFacebookSheet(ui::View& host, bool phone,
+                                                                           std::string message,
+                                                                           std::string filmURL,
+                                                                           std::string poster) {
+  auto sheet = std::make_shared<FaceBookSender>()->initWithMessage(std::move(message), std::move(filmURL),
+                                                                   std::move(poster));
+  if (!sheet) return nullptr;
+  if (phone) sheet->setInPlayer(false);
+  host.addSubview(sheet);
+  sheet->loginToFacebook();
+  return sheet;
+}
+
 void TitlePageViewController::vkBtnClick() {
   shareGuarded(!isPhone(), [&] {
-    auto sheet = std::make_shared<VkontakteWebView>()->initWithMessage(shareMessage(true), shareUrlThisPage_,
-                                                                       sharePosterPath());
-    if (!sheet) return;
-    if (isPhone()) sheet->setInPlayer(false);
-    view()->addSubview(sheet);
+    openVkontakteSheet(*view(), isPhone(), shareMessage(true), shareUrlThisPage_, sharePosterPath());
   });
 }
 
@@ -77,12 +99,7 @@ void TitlePageViewController::fbBtnClick() {
       presentViewController(composer, true);
       return;
     }
-    auto sheet = std::make_shared<FaceBookSender>()->initWithMessage(shareMessage(false), shareUrlThisPage_,
-                                                                     sharePosterPath());
-    if (!sheet) return;
-    if (isPhone()) sheet->setInPlayer(false);
-    view()->addSubview(sheet);
-    sheet->loginToFacebook();
+    openFacebookSheet(*view(), isPhone(), shareMessage(false), shareUrlThisPage_, sharePosterPath());
   });
 }
 

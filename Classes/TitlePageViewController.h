@@ -23,6 +23,8 @@
 namespace ui {
 class ComposeForm;
 }
+class FaceBookSender;
+class VkontakteWebView;
 
 // The title page: one title of the catalogue (a film, a series root or an episode), opened with
 // its TitleInfo dictionary. It requests the title record, shows it in its header (which owns the
@@ -102,6 +104,12 @@ class TitlePageViewController : public ui::ViewController,
   // The share message for the page's title; the VKontakte one ends with a blank.
   std::string shareMessage(bool forVkontakte) const;
   std::string sharePosterPath() const;
+  // The in-app sheets the share buttons open where there is no system composer, as the page of
+  // the idiom opens them over its view (the Facebook sheet logging in); nil where one cannot be made.
+  static std::shared_ptr<VkontakteWebView> openVkontakteSheet(ui::View& host, bool phone, std::string message,
+                                                              std::string filmURL, std::string poster);
+  static std::shared_ptr<FaceBookSender> openFacebookSheet(ui::View& host, bool phone, std::string message,
+                                                           std::string filmURL, std::string poster);
 
   // --- Sections and strips, filled in with the sections of the page.
   virtual void loadSeriesView(const std::optional<std::string>& url,

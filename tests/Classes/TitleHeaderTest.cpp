@@ -193,6 +193,16 @@ TEST_F(TitleHeaderTest, TheNameShowsWholeBesideOrAboveUpToTenStars) {
       {"Хроники янтарного берега. Возвращение", 10, false, false},
       {"Хроники янтарного берега. Возвращение домой", 10, true, false},
       {"Хроники янтарного берега. Возвращение", 5, true, true},
+      // The sample catalogue's longest names: in portrait under any stars they take the header's
+      // width, which two lines of the name need.
+      {"Тихая гавань. Клип «Возвращение тихой улицы»", 5, false, false},
+      {"Тихая гавань. Клип «Возвращение тихой улицы»", 10, false, false},
+      {"Тихая гавань. Клип «Возвращение тихой улицы»", 5, true, false},
+      {"Тихая гавань. Клип «Возвращение тихой улицы»", 10, true, false},
+      {"Хоккей. Буревестник — Енисейские волки", 5, false, false},
+      {"Хоккей. Буревестник — Енисейские волки", 10, false, false},
+      {"Хоккей. Буревестник — Енисейские волки", 5, true, true},
+      {"Хоккей. Буревестник — Енисейские волки", 10, true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(c.stars) +
@@ -212,6 +222,7 @@ TEST_F(TitleHeaderTest, TheNameShowsWholeBesideOrAboveUpToTenStars) {
     EXPECT_LE(starsFrame.maxX(), width - 10);
     EXPECT_GE(starsFrame.x(), c.landscape ? 512 : 412);
     EXPECT_TRUE(testsupport::showsWholeText(*name)) << cg::describe(name->frame());
+    EXPECT_LE(name->frame().maxX(), width - 10) << cg::describe(name->frame());
     cg::Rect shownName = testsupport::shownTextRect(*name, header.get());
     EXPECT_EQ(starsFrame.y() >= shownName.maxY(), !c.besideStars) << cg::describe(starsFrame);
     EXPECT_TRUE(shownName.intersection(starsFrame).isNull()) << cg::describe(shownName);

@@ -40,6 +40,13 @@ Number verbNumber(std::string word) {
   return Number::none;
 }
 
+// The text with its first letter in lower case, for the openings of the summaries.
+std::string lowerFirst(std::string text) {
+  for (auto [upper, lower] : {std::pair{"И", "и"}, {"Р", "р"}, {"Ф", "ф"}, {"Л", "л"}})
+    if (text.starts_with(upper)) return lower + text.substr(std::string(upper).size());
+  return text;
+}
+
 // A summary: "<opening> о том, как <subject> <verb> ...".
 void expectSummary(const std::string& text, const std::string& where) {
   static const std::vector<std::string> openings = {"история", "рассказ", "фильм", "лёгкая история"};
@@ -47,9 +54,7 @@ void expectSummary(const std::string& text, const std::string& where) {
   const std::string joint = " о том, как ";
   auto at = text.find(joint);
   ASSERT_NE(at, std::string::npos) << where << ": " << text;
-  std::string opening = text.substr(0, at);
-  for (auto [upper, lower] : {std::pair{"И", "и"}, {"Р", "р"}, {"Ф", "ф"}, {"Л", "л"}})
-    if (opening.starts_with(upper)) opening = lower + opening.substr(std::string(upper).size());
+  std::string opening = lowerFirst(text.substr(0, at));
   EXPECT_TRUE(std::find(openings.begin(), openings.end(), opening) != openings.end())
       << where << ": the opening \"" << text.substr(0, at) << "\" in " << text;
 
@@ -94,6 +99,60 @@ TEST(CatalogueTextTest, BirthplacesAfterVAreInTheirCase) {
     ++checked;
   }
   EXPECT_GT(checked, 50);
+}
+
+// Each record tells one story: a person is born in the city of their record by their biography
+// too, a sport or music title carries the genre its name says, and a title page's text tells the
+// summary its tiles and slider show.
+TEST(CatalogueTextTest, EachRecordAgreesWithItself) {
+  int persons = 0;
+  for (const auto& p : catalogue().persons()) {
+    if (!p.biography || !p.birthPlace) continue;
+    SCOPED_TRACE(p.id + ": " + *p.birthPlace + " / " + *p.biography);
+    std::string city = p.birthPlace->substr(0, p.birthPlace->find(','));
+    // In its case after "в": a closing vowel or soft sign gives way to "е" or "и".
+    std::string stem = city;
+    for (const char* ending : {"а", "я", "ь"})
+      if (stem.ends_with(ending)) stem.resize(stem.size() - std::string(ending).size());
+    bool agrees = false;
+    for (const char* born : {"Родился в ", "Родилась в "})
+      for (const char* ending : {"е", "и"})
+        agrees = agrees || p.biography->starts_with(born + stem + ending + ". ");
+    EXPECT_TRUE(agrees);
+    ++persons;
+  }
+  EXPECT_GT(persons, 50);
+
+  struct Named {
+    const char* category;
+    const char* mark;
+    const char* genre;
+  };
+  const Named named[] = {{"29", "Футбол. ", "Футбол"},
+                         {"29", "Хоккей. ", "Хоккей"},
+                         {"29", "Биатлон. ", "Биатлон"},
+                         {"28", ". Концерт в ", "Концерты"},
+                         {"28", ". Клип «", "Клипы"}};
+  int titles = 0;
+  for (const auto& t : catalogue().titles()) {
+    SCOPED_TRACE(t.id + ": " + t.title + " / " + t.genreName);
+    std::string heading = "«" + t.title + "» — ";
+    EXPECT_TRUE(t.description.starts_with(heading + lowerFirst(t.about) + " ")) << t.description;
+    if (t.categoryId != "29" && t.categoryId != "28") continue;
+    std::vector<std::string> genres;
+    for (const Named& n : named)
+      if (t.categoryId == n.category && t.title.find(n.mark) != std::string::npos) genres.push_back(n.genre);
+    ASSERT_EQ(genres.size(), 1u) << "the name names one genre";
+    EXPECT_EQ(t.genreName, genres[0]);
+    const auto* category = catalogue().category(t.categoryId);
+    ASSERT_TRUE(category);
+    auto genre = std::find_if(category->genres.begin(), category->genres.end(),
+                              [&](const auto& g) { return g.id == t.genreId; });
+    ASSERT_NE(genre, category->genres.end());
+    EXPECT_EQ(genre->title, t.genreName);
+    ++titles;
+  }
+  EXPECT_EQ(titles, 42);
 }
 
 }  // namespace

@@ -150,6 +150,19 @@ def doc_title():
         ["севера", "Поволжья", "Сибири", "Карелии", "Алтая", "Камчатки", "Урала", "Приморья"])
 
 
+# Sport and music titles name their genre: the sport before the first full stop, a concert or a clip.
+NAMED_GENRES = {"29": [("Футбол. ", "291"), ("Хоккей. ", "292"), ("Биатлон. ", "293")],
+                "28": [(". Концерт в ", "281"), (". Клип «", "282")]}
+
+
+def named_genre(cid, name, genres):
+    """The (id, name) of the genre the title's name names, or None where it names none."""
+    for mark, genre_id in NAMED_GENRES.get(cid, []):
+        if mark in name:
+            return next(g for g in genres if g[0] == genre_id)
+    return None
+
+
 MAKERS = {"1": drama_title, "2": drama_title, "3": tv_title, "31": cartoon_title, "29": sport_title,
           "28": music_title, "4": doc_title, "5": cartoon_title, "6": tv_title, "7": drama_title}
 COUNTS = {"1": 80, "2": 24, "3": 22, "31": 36, "29": 22, "28": 20, "4": 18, "5": 14, "6": 14, "7": 12}
@@ -179,10 +192,11 @@ def about():
     return f"{opening} {subject} {action}."
 
 
-def long_description(title):
-    summary = about()
-    # A second summary is drawn and left unused, so that every record after this one comes out
-    # of the generator as it always has.
+def long_description(title, summary):
+    """The title page's text for a record: its name and its own summary, then a line on its style."""
+    # Two summaries are drawn and left unused, which keeps the generator's sequence, and so every
+    # record after this one, as it is.
+    about()
     about()
     return (f"«{title}» — {summary[0].lower()}{summary[1:]} "
             f"{rng.choice(['Тёплая и честная', 'Неторопливая', 'Остроумная', 'Напряжённая'])} "
@@ -208,11 +222,14 @@ def make_persons():
              "birthday": f"{rng.randint(1, 28)} {rng.choice(MONTHS)} {rng.randint(1940, 1995)}",
              "birth_place": rng.choice(BIRTH_PLACES),
              "genres": ", ".join(rng.sample(["Драма", "Комедия", "Детектив", "Мелодрама", "Приключения"], 2)),
-             "description": f"{'Актриса' if female else 'Актёр'} театра и кино.",
-             "biography": (f"{'Родилась' if female else 'Родился'} в {IN_CITY[rng.choice(BIRTH_PLACES).split(',')[0]]}. "
-                           f"{'Окончила' if female else 'Окончил'} театральное училище, "
-                           f"{'служила' if female else 'служил'} в {rng.choice(['драматическом', 'молодёжном', 'городском'])} театре."),
-             "female": female}
+             "description": f"{'Актриса' if female else 'Актёр'} театра и кино."}
+        # The biography tells the record's birthplace; one more place is drawn and left unused,
+        # which keeps the generator's sequence, and so every record after this one, as it is.
+        rng.choice(BIRTH_PLACES)
+        p["biography"] = (f"{'Родилась' if female else 'Родился'} в {IN_CITY[p['birth_place'].split(',')[0]]}. "
+                          f"{'Окончила' if female else 'Окончил'} театральное училище, "
+                          f"{'служила' if female else 'служил'} в {rng.choice(['драматическом', 'молодёжном', 'городском'])} театре.")
+        p["female"] = female
         # A few records lack parts, as real ones do.
         if pid % 11 == 0:
             del p["fullname_latin"]
@@ -250,8 +267,9 @@ def add_quirks(categories, titles, persons, next_episode_id):
     genre_id, genre_name = CATEGORIES[1][3][0]
     episodes = [{"id": str(next_episode_id + n), "number": n + 1, "title": f"Серия {n + 1}",
                  "about": about(), "rating": str(quirk_rng.randint(1, 10))} for n in range(52)]
+    summary = about()
     titles.append({"id": str(int(titles[-1]["id"]) + 1), "category_id": "2", "kind": "series", "title": name,
-                   "about": about(), "description": long_description(name), "genre_id": genre_id,
+                   "about": summary, "description": long_description(name, summary), "genre_id": genre_id,
                    "genre_name": genre_name, "year": "2013", "country": "Россия", "rating": "8",
                    "age_from": "12", "popularity": 99999, "added": "2014-12-28",
                    "directors": [quirk_rng.choice(persons)["fullname"]],
@@ -279,9 +297,11 @@ def main():
         for n in range(COUNTS[cid]):
             genre_id, genre_name = rng.choice(genres)
             name = unique(MAKERS[cid])
+            genre_id, genre_name = named_genre(cid, name, genres) or (genre_id, genre_name)
             year = rng.randint(1965, 2014) if cid not in ("29",) else rng.randint(2010, 2014)
-            t = {"id": str(tid), "category_id": cid, "kind": "film", "title": name, "about": about(),
-                 "description": long_description(name), "genre_id": genre_id, "genre_name": genre_name,
+            summary = about()
+            t = {"id": str(tid), "category_id": cid, "kind": "film", "title": name, "about": summary,
+                 "description": long_description(name, summary), "genre_id": genre_id, "genre_name": genre_name,
                  "year": str(year), "country": rng.choice(COUNTRIES), "rating": str(rng.randint(1, 10)),
                  "age_from": rng.choice(AGES), "popularity": rng.randint(1, 100000),
                  "added": f"{rng.randint(2010, 2014)}-{rng.randint(1, 12):02d}-{rng.randint(1, 28):02d}",
