@@ -2,6 +2,8 @@
 // controller, the category list, posters and rows loaded from a sample service in this process.
 #include "HomeScenes.h"
 
+#include <cstdio>
+
 #include "Classes/MainPage/MainViewBase.h"
 #include "Classes/MainPage/TLMainPageVC.h"
 #include "Classes/Navigation/TLMenuNavigationController.h"
@@ -51,13 +53,13 @@ std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
   window->makeKeyAndVisible();
   if (orientation != ui::InterfaceOrientation::portrait) ui::simulateRotation(orientation);
 
-  // The category list arrives, the rows are rebuilt from it, and every picture comes in.
-  runUntil(
+  // The category list arrives, the rows are rebuilt from it, and what the screen shows of them
+  // comes in. The tablet's count of outstanding rows only adds up over loads, so it is no sign.
+  bool settled = runUntil(
       [&] {
         auto main = mainViewIn(window);
-        return main && main->slider()->isLoadedJSON() && main->elementsCountForParse() <= 0 &&
-               !main->horizScrollViewNew()->subviews().empty() && !anySpinnerTurning(window) &&
-               network->activityCount() == 0;
+        return main && main->slider()->isLoadedJSON() && !main->horizScrollViewNew()->subviews().empty() &&
+               network->activityCount() == 0 && !anyShownSpinnerTurning(window) && shownPostersIn(window);
       },
       30);
   // The slider's refill after its last layout.
@@ -66,6 +68,10 @@ std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
   window->resignKeyWindow();
   if (previousKey) previousKey->makeKeyWindow();
   ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
+  if (!settled) {
+    std::fputs("render-views: the home page did not finish loading in 30 s\n", stderr);
+    return nullptr;
+  }
   return window;
 }
 
