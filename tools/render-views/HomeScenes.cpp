@@ -10,6 +10,7 @@
 #include "Classes/iphone/MainPage/TLMainPageVC_iphone.h"
 #include "Classes/iphone/Navigation/TLMenuNavigationController_iphone.h"
 #include "Foundation/Clock.h"
+#include "Foundation/NotificationCenter.h"
 #include "Foundation/RunLoop.h"
 #include "NTNetworking/NTNetworkActivityIndicatorManager.h"
 #include "SceneSupport.h"
@@ -40,6 +41,12 @@ std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
   auto previousKey = ui::Window::keyWindow();
   ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
   auto window = std::make_shared<ui::Window>()->initWithFrame(ui::Screen::mainScreen()->bounds());
+  // The menu saves the service's category list and says so; the page then builds its rows again
+  // from it. Rows built before, from a list an earlier run left, may have loaded already.
+  bool listArrived = false;
+  auto center = ns::NotificationCenter::defaultCenter();
+  auto listObserver = center->addObserverForName("ReloadRubrikNotification", {},
+                                                 [&](const ns::Notification&) { listArrived = true; });
   std::shared_ptr<ui::ViewController> home;
   std::shared_ptr<TLMenuNavigationController> nav;
   if (ui::isPad()) {
@@ -58,10 +65,12 @@ std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
   bool settled = runUntil(
       [&] {
         auto main = mainViewIn(window);
-        return main && main->slider()->isLoadedJSON() && !main->horizScrollViewNew()->subviews().empty() &&
-               network->activityCount() == 0 && !anyShownSpinnerTurning(window) && shownPostersIn(window);
+        return listArrived && main && main->slider()->isLoadedJSON() &&
+               !main->horizScrollViewNew()->subviews().empty() && network->activityCount() == 0 &&
+               !anyShownSpinnerTurning(window) && shownPostersIn(window);
       },
       30);
+  center->removeObserver(listObserver);
   // The slider's refill after its last layout.
   clock.advance(0.3);
   window->layoutIfNeeded();
