@@ -36,15 +36,15 @@ std::shared_ptr<ui::View> categoryPage(ui::InterfaceOrientation orientation, Cat
     return grid->hasReply() && page->genres().isArray() && page->sCategary()->sliderView()->isLoadedJSON() &&
            network->activityCount() == 0 && !anyShownSpinnerTurning(window) && shownPostersIn(window);
   };
-  bool ok = runUntil(settled, 30);
+  bool ok = runUntil(settled, kLoadSeconds);
   if (ok && extra == CategoryExtra::nothingFound) {
     page->yearSelected(7);
-    ok = runUntil(settled, 30);
+    ok = runUntil(settled, kLoadSeconds);
   }
   // The banner's refill after its last layout, and the posters that refill fetches.
   clock.advance(0.3);
   window->layoutIfNeeded();
-  ok = ok && runUntil(settled, 30);
+  ok = ok && runUntil(settled, kLoadSeconds);
   if (extra == CategoryExtra::genres) page->genrePressed(*page->genreBtn());
   if (extra == CategoryExtra::years) page->yearPressed(*page->yearBtn());
   window->layoutIfNeeded();
@@ -52,7 +52,7 @@ std::shared_ptr<ui::View> categoryPage(ui::InterfaceOrientation orientation, Cat
   if (previousKey) previousKey->makeKeyWindow();
   ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
   if (!ok) {
-    std::fputs("render-views: the category page did not finish loading in 30 s\n", stderr);
+    std::fprintf(stderr, "render-views: the category page did not finish loading in %g s\n", kLoadSeconds);
     return nullptr;
   }
   return window;

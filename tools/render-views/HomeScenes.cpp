@@ -69,7 +69,7 @@ std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
                !main->horizScrollViewNew()->subviews().empty() && network->activityCount() == 0 &&
                !anyShownSpinnerTurning(window) && shownPostersIn(window);
       },
-      30);
+      kLoadSeconds);
   center->removeObserver(listObserver);
   // The slider's refill after its last layout.
   clock.advance(0.3);
@@ -78,7 +78,7 @@ std::shared_ptr<ui::View> homePage(ui::InterfaceOrientation orientation) {
   if (previousKey) previousKey->makeKeyWindow();
   ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
   if (!settled) {
-    std::fputs("render-views: the home page did not finish loading in 30 s\n", stderr);
+    std::fprintf(stderr, "render-views: the home page did not finish loading in %g s\n", kLoadSeconds);
     return nullptr;
   }
   return window;

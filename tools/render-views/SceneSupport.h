@@ -19,6 +19,9 @@ sampleservice::Server& sampleService();
 bool anyShownSpinnerTurning(const std::shared_ptr<ui::View>& root);
 // Whether every poster tile the picture of `root` shows, and that names a poster, has it.
 bool shownPostersIn(const std::shared_ptr<ui::View>& root);
+// How long a page may take to load before its scene gives up: a guard against a hang, far above
+// what a load takes even in a sanitizer build.
+constexpr double kLoadSeconds = 60;
 // Runs the main loop until the condition holds or the time is up; whether it came to hold.
 bool runUntil(const std::function<bool()>& done, double seconds);
 

@@ -124,8 +124,8 @@ class RunClientCheckout {
     const fs::path root = checkout_.path();
     return ::run("env " + environment + " PATH='" + (root / "bin").string() +
                      "':\"$PATH\" VCC_SANDBOX_ROOT='" + sandbox_.str() + "' '" +
-                     (root / "tools/run-client").string() + "' --headless --device tablet --out '" + out() +
-                     "'",
+                     (root / "tools/run-client").string() +
+                     "' --headless --device tablet --time-limit 600 --out '" + out() + "'",
                  folder_.str());
   }
 
