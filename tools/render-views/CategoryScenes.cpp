@@ -1,6 +1,8 @@
 // The tablet category page as the menu opens it, loaded from a sample service in this process.
 #include "CategoryScenes.h"
 
+#include <cstdio>
+
 #include "Classes/CategoryPage/TLSCategoryVC.h"
 #include "Foundation/Clock.h"
 #include "Foundation/RunLoop.h"
@@ -32,23 +34,27 @@ std::shared_ptr<ui::View> categoryPage(ui::InterfaceOrientation orientation, Cat
   auto settled = [&] {
     auto grid = page->sCategary()->categoryFilmsScroll();
     return grid->hasReply() && page->genres().isArray() && page->sCategary()->sliderView()->isLoadedJSON() &&
-           !anySpinnerTurning(window) && network->activityCount() == 0;
+           network->activityCount() == 0 && !anyShownSpinnerTurning(window) && shownPostersIn(window);
   };
-  runUntil(settled, 30);
-  if (extra == CategoryExtra::nothingFound) {
+  bool ok = runUntil(settled, kLoadSeconds);
+  if (ok && extra == CategoryExtra::nothingFound) {
     page->yearSelected(7);
-    runUntil(settled, 30);
+    ok = runUntil(settled, kLoadSeconds);
   }
   // The banner's refill after its last layout, and the posters that refill fetches.
   clock.advance(0.3);
   window->layoutIfNeeded();
-  runUntil(settled, 30);
+  ok = ok && runUntil(settled, kLoadSeconds);
   if (extra == CategoryExtra::genres) page->genrePressed(*page->genreBtn());
   if (extra == CategoryExtra::years) page->yearPressed(*page->yearBtn());
   window->layoutIfNeeded();
   window->resignKeyWindow();
   if (previousKey) previousKey->makeKeyWindow();
   ui::Application::sharedApplication()->setStatusBarOrientation(ui::InterfaceOrientation::portrait);
+  if (!ok) {
+    std::fprintf(stderr, "render-views: the category page did not finish loading in %g s\n", kLoadSeconds);
+    return nullptr;
+  }
   return window;
 }
 

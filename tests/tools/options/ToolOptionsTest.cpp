@@ -7,9 +7,12 @@
 #include <sstream>
 #include <string>
 
+#include "SampleServer.h"
 #include "support/TempDir.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 struct Outcome {
   int exitCode = -1;
@@ -87,6 +90,85 @@ TEST(ToolOptionsTest, RunClientRefusesABadScaleBeforeStartingAnything) {
           << outcome.err;
     else
       EXPECT_EQ(outcome.err, refusal + "\n");
+  }
+}
+
+void writeProgram(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path) << text;
+  fs::permissions(path, fs::perms::owner_all);
+}
+
+// run-client in a checkout of its own whose build is done: cmake and setup-deps do nothing, the
+// client and the peers are the built ones, and the sample service notes each start in a file
+// before it runs.
+class RunClientCheckout {
+ public:
+  RunClientCheckout() {
+    const fs::path root = checkout_.path(), built = root / "build/default";
+    fs::create_directories(root / "tools/common");
+    fs::copy_file(fs::path(TOOLS_DIR) / "run-client", root / "tools/run-client");
+    fs::copy_file(fs::path(TOOLS_DIR) / "common/build-targets.sh", root / "tools/common/build-targets.sh");
+    writeProgram(root / "tools/setup-deps", "#!/bin/sh\nexit 0\n");
+    writeProgram(root / "bin/cmake", "#!/bin/sh\nexit 0\n");
+    fs::create_directories(built / "App");
+    fs::create_symlink(VCC, built / "App/vcc");
+    fs::create_directories(built / "tools/social-peers");
+    fs::create_symlink(SOCIAL_PEERS, built / "tools/social-peers/social-peers");
+    writeProgram(built / "tools/sample-service/sample-service",
+                 "#!/bin/sh\necho started >> '" + starts() + "'\nexec '" SAMPLE_SERVICE "' \"$@\"\n");
+  }
+
+  // Runs it headless for the tablet with the environment's settings before it.
+  Outcome run(const std::string& environment) {
+    const fs::path root = checkout_.path();
+    return ::run("env " + environment + " PATH='" + (root / "bin").string() +
+                     "':\"$PATH\" VCC_SANDBOX_ROOT='" + sandbox_.str() + "' '" +
+                     (root / "tools/run-client").string() +
+                     "' --headless --device tablet --time-limit 600 --out '" + out() + "'",
+                 folder_.str());
+  }
+
+  std::string starts() const { return checkout_.file("sample-service-starts"); }
+  std::string out() const { return folder_.file("out"); }
+
+ private:
+  testsupport::TempDir checkout_, sandbox_, folder_;
+};
+
+// VCC_SERVICE_HOST points the client at a service the caller runs, and then run-client starts no
+// sample service of its own; without it the bundled one serves; a value that is no host[:port]
+// is refused before anything starts.
+TEST(ToolOptionsTest, RunClientUsesTheServiceVccServiceHostNamesAndStartsNoOtherThen) {
+  sampleservice::Server service;
+  service.start();
+  struct Case {
+    std::string environment;
+    int exitCode;
+    bool sampleServiceStarted, requestsToOurs;
+  };
+  const Case cases[] = {
+      {"VCC_SERVICE_HOST='" + service.hostAndPort() + "'", 0, false, true},
+      {"-u VCC_SERVICE_HOST", 0, true, false},
+      {"VCC_SERVICE_HOST='127.0.0.1:99999'", 2, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.environment);
+    std::size_t before = service.requestsFor("get_categories").size();
+    RunClientCheckout checkout;
+    Outcome outcome = checkout.run(c.environment);
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.out << outcome.err;
+    EXPECT_EQ(fs::exists(checkout.starts()), c.sampleServiceStarted);
+    EXPECT_EQ(service.requestsFor("get_categories").size() > before, c.requestsToOurs);
+    EXPECT_EQ(fs::exists(checkout.out() + "/tablet-home.png"), c.exitCode == 0) << outcome.err;
+    if (c.requestsToOurs) {
+      EXPECT_NE(outcome.out.find("run-client: the service at http://" + service.hostAndPort()),
+                std::string::npos)
+          << outcome.out;
+    }
+    if (c.exitCode == 2) {
+      EXPECT_EQ(outcome.err, "run-client: VCC_SERVICE_HOST wants host[:port], not 127.0.0.1:99999\n");
+    }
   }
 }
 
