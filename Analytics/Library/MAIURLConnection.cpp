@@ -88,7 +88,8 @@ void MAIURLConnection::connectionDidFailWithError(const ns::URLConnectionPtr&, c
   if (!connection_) return;
   connection_.reset();
   // A reply refused for its length (by the loader, as it arrives) is answered without its body.
-  if (error && error->domain() == ns::kURLErrorDomain && error->code() == ns::URLError::DataLengthExceedsMaximum)
+  if (error && error->domain() == ns::kURLErrorDomain &&
+      error->code() == ns::URLError::DataLengthExceedsMaximum)
     data_.reset();
   complete(response_, std::move(data_), error);
 }

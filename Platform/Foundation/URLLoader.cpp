@@ -264,7 +264,7 @@ struct Load {
   Data held;
   std::string redirectTarget;
   URLProtectionSpacePtr challengeSpace;
-  bool done = false;  // the held transfer has ended
+  bool done = false;     // the held transfer has ended
   bool heldCut = false;  // an inflated held body was ended at kHoldLimit instead of paused
   CURLcode result = CURLE_OK;
   long osErrno = 0;
@@ -1004,8 +1004,8 @@ void URLLoader::Impl::transferDone(Load& l, CURLcode result) {
   if (l.lengthExceeded) {
     // The reader takes none of a body it refuses.
     l.pending = Data();
-    finishWithError(l, responseLengthExceededError(l.url() ? l.url()->absoluteString() : std::string(),
-                                                   l.bodyLimit));
+    finishWithError(
+        l, responseLengthExceededError(l.url() ? l.url()->absoluteString() : std::string(), l.bodyLimit));
     return;
   }
   if (l.heldCut) {
@@ -1094,7 +1094,8 @@ void URLLoader::Impl::deliverHeldResponse(Load& l) {
   if (l.heldCut) {
     l.held = Data();
     std::int64_t limit = l.bodyLimit >= 0 ? std::min<std::int64_t>(l.bodyLimit, kHoldLimit) : kHoldLimit;
-    finishWithError(l, responseLengthExceededError(l.url() ? l.url()->absoluteString() : std::string(), limit));
+    finishWithError(l,
+                    responseLengthExceededError(l.url() ? l.url()->absoluteString() : std::string(), limit));
     return;
   }
   l.pending = std::move(l.held);

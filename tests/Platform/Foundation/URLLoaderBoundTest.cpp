@@ -1,0 +1,198 @@
+// A request's bound on its body holds where the loader receives the bytes, as decoded: a body
+// that inflates far past it is refused once the bound and one read more are decoded.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "Foundation/RunLoop.h"
+#include "Foundation/Thread.h"
+#include "Foundation/URLConnection.h"
+#include "Foundation/URLLoader.h"
+#include "support/CompressedBody.h"
+#include "support/LogCapture.h"
+#include "support/LoopbackServer.h"
+#include "support/RunLoopSpin.h"
+
+namespace {
+
+using testsupport::LoopbackServer;
+using testsupport::Reply;
+using testsupport::spinUntil;
+
+constexpr std::int64_t kBound = 8 << 20;
+
+struct Outcome : ns::URLConnectionDelegate {
+  std::atomic<bool> done{false};
+  std::atomic<std::int64_t> received{0};
+  std::string body;
+  bool keepBody = true;
+  bool followRedirects = true;
+  ns::ErrorPtr error;
+
+  ns::URLRequestPtr connectionWillSendRequest(const ns::URLConnectionPtr&, const ns::URLRequestPtr& request,
+                                              const ns::URLResponsePtr&) override {
+    return followRedirects ? request : nullptr;
+  }
+  void connectionDidReceiveData(const ns::URLConnectionPtr&, const ns::Data& data) override {
+    received += static_cast<std::int64_t>(data.length());
+    if (keepBody) body.append(data.view());
+  }
+  void connectionDidFinishLoading(const ns::URLConnectionPtr&) override { done = true; }
+  void connectionDidFailWithError(const ns::URLConnectionPtr&, const ns::ErrorPtr& e) override {
+    error = e;
+    done = true;
+  }
+};
+
+ns::URLRequestPtr requestFor(const std::string& url, std::int64_t bound) {
+  auto request = ns::URLRequest::requestWithURL(ns::URL::URLWithString(url));
+  request->setMaximumBodyLength(bound);
+  return request;
+}
+
+std::shared_ptr<Outcome> load(const ns::URLRequestPtr& request, bool followRedirects = true) {
+  auto outcome = std::make_shared<Outcome>();
+  outcome->followRedirects = followRedirects;
+  ns::URLConnection::connectionWithRequest(request, outcome);
+  EXPECT_TRUE(spinUntil([&] { return outcome->done.load(); }));
+  return outcome;
+}
+
+std::int64_t decoded() { return ns::URLLoader::shared().decodedBodyBytes(); }
+
+std::string zeros(std::size_t megabytes) { return std::string(megabytes << 20, '\0'); }
+
+// Past the bound the load fails with the length error and its one log line, having decoded no more
+// than the bound and one read; the connection is closed, so the next request opens another. Up to
+// the bound a compressed body is read whole, decoded.
+TEST(URLLoaderBoundTest, ABodyEndsOnceItsDecodedBytesPassTheBound) {
+  struct Case {
+    const char* name;
+    Reply reply;
+    bool refused;
+    std::string body;  // when read
+  };
+  const Case cases[] = {
+      {"a gigabyte of gzip", testsupport::gzippedZerosReply("image/jpeg"), true, ""},
+      {"an endless plain body", Reply::endless("application/json"), true, ""},
+      {"gzip within the bound", testsupport::gzippedZerosReply("image/jpeg", 3), false, zeros(3)},
+      {"gzip at the bound", testsupport::gzippedZerosReply("image/jpeg", 8), false, zeros(8)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopbackServer server;
+    server.reply("/body", c.reply);
+    server.reply("/small", Reply::text("ok"));
+    testsupport::LogCapture log;
+    std::int64_t before = decoded();
+    auto outcome = load(requestFor(server.url("/body?access_token=SECRET"), kBound));
+    std::int64_t inflated = decoded() - before;
+    if (!c.refused) {
+      EXPECT_EQ(outcome->error, nullptr);
+      EXPECT_TRUE(outcome->body == c.body) << outcome->body.size();
+      EXPECT_FALSE(log.contains("longer than"));
+      continue;
+    }
+    ASSERT_TRUE(outcome->error);
+    EXPECT_EQ(outcome->error->domain(), ns::kURLErrorDomain);
+    EXPECT_EQ(outcome->error->code(), ns::URLError::DataLengthExceedsMaximum);
+    EXPECT_GT(inflated, kBound);
+    EXPECT_LE(inflated, kBound + ns::URLLoader::kReadBytes);
+    EXPECT_LE(outcome->received.load(), kBound);
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"The reply of " + server.url("/body?access_token=...") +
+                                                    " is longer than the 8388608 bytes the request reads: "
+                                                    "refused"});
+    EXPECT_EQ(load(requestFor(server.url("/small"), kBound))->body, "ok");
+    EXPECT_EQ(server.connectionCount(), 2u);
+  }
+}
+
+// Compressed bodies are asked for only where a bound stops their inflating; a request without one
+// takes what the server sends as it is, so nothing grows in memory as it is decoded.
+TEST(URLLoaderBoundTest, OnlyABoundedRequestOffersCompressedBodies) {
+  LoopbackServer server;
+  server.reply("/body", testsupport::gzippedZerosReply("application/octet-stream", 2));
+  const std::string sent = *testsupport::gzippedZeros(2);
+  for (std::int64_t bound : {std::int64_t{-1}, kBound}) {
+    SCOPED_TRACE(bound);
+    server.clearLog();
+    auto outcome = load(requestFor(server.url("/body"), bound));
+    EXPECT_EQ(outcome->error, nullptr);
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].hasHeader("Accept-Encoding"), bound >= 0);
+    EXPECT_TRUE(outcome->body == (bound >= 0 ? zeros(2) : sent)) << outcome->body.size();
+  }
+}
+
+// An inflated body is not paused for a lagging delegate (curl would go on inflating the rest of its
+// read into a buffer of its own): it is refused at the bound all the same.
+TEST(URLLoaderBoundTest, AnInflatedBodyIsRefusedAtTheBoundWhileTheDelegateLags) {
+  LoopbackServer server;
+  server.reply("/body", testsupport::gzippedZerosReply("image/png"));
+  testsupport::LogCapture log;
+  auto thread = std::make_shared<ns::Thread>()->initWithBlock([] {
+    while (!ns::Thread::currentThread()->isCancelled()) ns::RunLoop::currentRunLoop()->run();
+  });
+  thread->start();
+  std::atomic<bool> gateOpen{false};
+  thread->runLoop()->performBlock([&] {
+    while (!gateOpen.load()) std::this_thread::yield();
+  });
+  auto outcome = std::make_shared<Outcome>();
+  outcome->keepBody = false;
+  auto connection = std::make_shared<ns::URLConnection>()->initWithRequest(
+      requestFor(server.url("/body"), kBound), outcome, false);
+  connection->scheduleInRunLoop(thread->runLoop(), ns::kDefaultRunLoopMode);
+  std::size_t loads = ns::URLLoader::shared().activeLoadCount();
+  std::int64_t before = decoded();
+  connection->start();
+  // The load ends while nothing of it has been delivered.
+  EXPECT_TRUE(spinUntil([&] { return ns::URLLoader::shared().activeLoadCount() == loads; }, 60));
+  EXPECT_FALSE(outcome->done.load());
+  EXPECT_LE(decoded() - before, kBound + ns::URLLoader::kReadBytes);
+  gateOpen = true;
+  ASSERT_TRUE(spinUntil([&] { return outcome->done.load(); }));
+  ns::performOnThread(
+      thread,
+      [&] {
+        ASSERT_TRUE(outcome->error);
+        EXPECT_EQ(outcome->error->code(), ns::URLError::DataLengthExceedsMaximum);
+        EXPECT_LE(outcome->received.load(), kBound);
+      },
+      true);
+  thread->cancel();
+  thread->runLoop()->performBlock([] { ns::RunLoop::currentRunLoop()->stop(); });
+  ASSERT_TRUE(spinUntil([&] { return thread->isFinished(); }));
+}
+
+// A redirect's body waits (up to a bound of its own) while the delegate decides; an inflated one is
+// not paused past that bound either: the redirect is followed as ever, and taken as the answer it
+// is refused for its length.
+TEST(URLLoaderBoundTest, AnInflatedRedirectBodyIsCutWhileTheRedirectIsDecided) {
+  LoopbackServer server;
+  Reply redirect = testsupport::gzippedZerosReply("text/html");
+  redirect.status = 302;
+  redirect.headers.push_back({"Location", "/target"});
+  server.reply("/moved", redirect);
+  server.reply("/target", Reply::text("here"));
+  testsupport::LogCapture log;
+  for (bool follow : {true, false}) {
+    SCOPED_TRACE(follow);
+    std::int64_t before = decoded();
+    auto outcome = load(requestFor(server.url("/moved"), kBound), follow);
+    EXPECT_LE(decoded() - before, (1 << 20) + ns::URLLoader::kReadBytes + 4);
+    if (follow) {
+      EXPECT_EQ(outcome->error, nullptr);
+      EXPECT_EQ(outcome->body, "here");
+      continue;
+    }
+    ASSERT_TRUE(outcome->error);
+    EXPECT_EQ(outcome->error->code(), ns::URLError::DataLengthExceedsMaximum);
+    EXPECT_EQ(outcome->received.load(), 0);
+  }
+}
+
+}  // namespace
