@@ -14,8 +14,8 @@ namespace testsupport {
 std::shared_ptr<const std::string> gzippedZeros(std::size_t megabytes);
 
 // A reply carrying such a stream as it is, with Content-Encoding: gzip and its length announced (the
-// compressed one, well within any bound), sent in pieces. A gigabyte by default; 16 GB or more make
-// a stream longer than the loopback's socket buffers, so a client that hangs up is seen to.
+// compressed one, well within any bound), sent in pieces. A gigabyte by default; 64 GB or more make
+// a stream longer than the loopback's socket buffers can grow, so a client that hangs up is seen to.
 Reply gzippedZerosReply(std::string contentType, std::size_t megabytes = 1024);
 
 }  // namespace testsupport
