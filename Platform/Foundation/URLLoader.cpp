@@ -1091,13 +1091,16 @@ void URLLoader::Impl::deliverHeldResponse(Load& l) {
   send(l, l.connection->delivery([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     d.connectionDidReceiveResponse(c, response);
   }));
-  if (l.heldCut) {
+  auto heldLength = static_cast<std::int64_t>(l.held.length());
+  if (l.heldCut || (l.bodyLimit >= 0 && heldLength > l.bodyLimit)) {
     l.held = Data();
     std::int64_t limit = l.bodyLimit >= 0 ? std::min<std::int64_t>(l.bodyLimit, kHoldLimit) : kHoldLimit;
     finishWithError(l,
                     responseLengthExceededError(l.url() ? l.url()->absoluteString() : std::string(), limit));
     return;
   }
+  // The held bytes are the start of the body its bound counts.
+  l.bodyBytes = heldLength;
   l.pending = std::move(l.held);
   l.held = Data();
   if (l.done) {

@@ -223,4 +223,42 @@ TEST(URLLoaderBoundTest, AnInflatedRedirectBodyIsCutWhileTheRedirectIsDecided) {
   });
 }
 
+// A redirect's body held while the delegate decides counts towards the bound once it is taken as
+// the answer: a held megabyte and the rest that follows are refused together past the bound, and
+// never more than the bound reaches the delegate.
+TEST(URLLoaderBoundTest, AHeldBodyTakenAsTheAnswerCountsTowardsTheBound) {
+  struct Case {
+    const char* name;
+    std::int64_t bound;
+  };
+  for (const Case& c :
+       {Case{"bound past the held part", 2 << 20}, Case{"bound within the held part", 512 << 10}}) {
+    SCOPED_TRACE(c.name);
+    LoopbackServer server;
+    Reply redirect;
+    redirect.status = 302;
+    redirect.headers.push_back({"Location", "/target"});
+    redirect.contentType = "text/html";
+    redirect.generatedLength = 3 << 20;
+    redirect.generatedByte = [](std::size_t) { return 'r'; };
+    server.reply("/moved", redirect);
+    testsupport::LogCapture log;
+    GatedThread deciding;
+    auto outcome = std::make_shared<Outcome>();
+    outcome->followRedirects = false;
+    outcome->keepBody = false;
+    std::int64_t before = decoded();
+    deciding.start(requestFor(server.url("/moved"), c.bound), outcome);
+    // The hold is full before the delegate is asked.
+    ASSERT_TRUE(spinUntil([&] { return decoded() - before >= (1 << 20); }));
+    deciding.open();
+    ASSERT_TRUE(spinUntil([&] { return outcome->done.load(); }));
+    deciding.check([&] {
+      ASSERT_TRUE(outcome->error);
+      EXPECT_EQ(outcome->error->code(), ns::URLError::DataLengthExceedsMaximum);
+      EXPECT_LE(outcome->received.load(), c.bound);
+    });
+  }
+}
+
 }  // namespace
