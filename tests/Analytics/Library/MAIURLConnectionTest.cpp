@@ -130,7 +130,15 @@ TEST(MAIURLConnectionTest, ABodyLongerThanTheBoundEndsTheLoadThere) {
   server.reply("/announced", announced);
   server.reply("/endless", Reply::endless("image/gif"));
   server.reply("/gzip", testsupport::gzippedZerosReply("image/gif"));
-  for (const char* path : {"/announced", "/endless", "/gzip"}) {
+  // In pieces that reach the connection one at a time before the bound is passed.
+  Reply dripped;
+  dripped.chunked = true;
+  dripped.chunkSize = 16 * 1024;
+  dripped.dripIntervalSeconds = 0.01;
+  dripped.generatedLength = 2 * static_cast<std::size_t>(MAIURLConnection::kMaxResponseLength);
+  dripped.generatedByte = [](std::size_t) { return 'd'; };
+  server.reply("/dripped", dripped);
+  for (const char* path : {"/announced", "/endless", "/gzip", "/dripped"}) {
     SCOPED_TRACE(path);
     auto done = std::make_shared<Outcome>();
     std::int64_t before = ns::URLLoader::shared().decodedBodyBytes();
