@@ -6,6 +6,7 @@ std::shared_ptr<MAIURLConnection> MAIURLConnection::initWithRequest(const ns::UR
                                                                     dispatch::QueuePtr completionQueue,
                                                                     CompletionHandler completionHandler) {
   request_ = request ? request->copy() : nullptr;
+  if (request_) request_->setMaximumBodyLength(kMaxResponseLength);
   completionQueue_ = std::move(completionQueue);
   completionHandler_ = std::make_shared<CompletionHandler>(std::move(completionHandler));
   auto self = std::static_pointer_cast<MAIURLConnection>(shared_from_this());
@@ -86,5 +87,9 @@ void MAIURLConnection::connectionDidFinishLoading(const ns::URLConnectionPtr&) {
 void MAIURLConnection::connectionDidFailWithError(const ns::URLConnectionPtr&, const ns::ErrorPtr& error) {
   if (!connection_) return;
   connection_.reset();
+  // A reply refused for its length (by the loader, as it arrives) is answered without its body.
+  if (error && error->domain() == ns::kURLErrorDomain &&
+      error->code() == ns::URLError::DataLengthExceedsMaximum)
+    data_.reset();
   complete(response_, std::move(data_), error);
 }

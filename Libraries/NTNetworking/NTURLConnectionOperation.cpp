@@ -184,6 +184,11 @@ void NTURLConnectionOperation::operationDidStart() {
     stream = outputStream_;
   }
   connectionBytesRead_ = 0;
+  // The loader stops the body where it arrives, as decoded, once it passes the bound.
+  if (std::int64_t bound = responseLengthBound(); bound >= 0 && request) {
+    request = request->copy();
+    request->setMaximumBodyLength(bound);
+  }
   auto delegate = std::static_pointer_cast<ns::URLConnectionDelegate>(selfWhileRunning());
   auto connection = std::make_shared<ns::URLConnection>()->initWithRequest(request, delegate, false);
   {
@@ -566,9 +571,14 @@ void NTURLConnectionOperation::connectionDidReceiveResponse(const ns::URLConnect
   if (auto stream = outputStream()) stream->open();
 }
 
-bool NTURLConnectionOperation::failIfLongerThanAllowed(std::int64_t length) {
+std::int64_t NTURLConnectionOperation::responseLengthBound() const {
   std::int64_t limit = maximumResponseLength();
   if (std::int64_t own = responseLengthLimit_.load(); own >= 0 && (limit < 0 || own < limit)) limit = own;
+  return limit;
+}
+
+bool NTURLConnectionOperation::failIfLongerThanAllowed(std::int64_t length) {
+  std::int64_t limit = responseLengthBound();
   if (limit < 0 || length <= limit) return false;
   auto request = this->request();
   failTransfer(ns::responseLengthExceededError(

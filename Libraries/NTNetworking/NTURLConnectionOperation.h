@@ -193,6 +193,8 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   void pauseOnNetworkThread();
   void performOnNetworkThread(void (NTURLConnectionOperation::*member)(), bool waitUntilDone);
   bool writeToOutputStream(const ns::Data& data);
+  // The longest body the operation reads: the class's bound or a lower one given; negative for none.
+  std::int64_t responseLengthBound() const;
   // Fails the transfer when a body of this length is more than the operation reads.
   bool failIfLongerThanAllowed(std::int64_t length);
   void releaseKeepAlive(std::shared_ptr<NTURLConnectionOperation>& holder);

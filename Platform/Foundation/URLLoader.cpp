@@ -232,6 +232,9 @@ struct Load {
   bool credentialStored = false;
   bool digestSent = false;     // this hop carries a digest credential, which curl answers itself
   std::int64_t bodyBytes = 0;  // of the response being read
+  // The request's bound on the body as decoded (negative for none), kept through every hop.
+  std::int64_t bodyLimit = -1;
+  bool lengthExceeded = false;  // the body passed bodyLimit: the transfer was ended there
   bool bodyStreamUsed = false;
   double timeout = URLRequest::kDefaultTimeoutInterval;
 
@@ -252,6 +255,7 @@ struct Load {
   bool setsCookies = false;
   int headerBlocks = 0;
   bool discardBody = false;
+  bool inflated = false;  // curl decodes this body (a bounded request with a Content-Encoding)
   std::shared_ptr<ResponseSource> response;
 
   // A redirect or challenge response waits for the delegate's decision with its body.
@@ -260,7 +264,8 @@ struct Load {
   Data held;
   std::string redirectTarget;
   URLProtectionSpacePtr challengeSpace;
-  bool done = false;  // the held transfer has ended
+  bool done = false;     // the held transfer has ended
+  bool heldCut = false;  // an inflated held body was ended at kHoldLimit instead of paused
   CURLcode result = CURLE_OK;
   long osErrno = 0;
 
@@ -320,6 +325,7 @@ struct URLLoader::Impl final : RunLoop::Waiter {
   // Starts posted to this thread and not yet taken up, and loads as last published.
   std::atomic<std::size_t> pendingStarts{0};
   std::atomic<std::size_t> liveLoads{0};
+  std::atomic<std::int64_t> decodedBodyBytes{0};
 
   void beforeWait() override;
   int maxWaitMilliseconds() override { return static_cast<int>(waitMilliseconds()); }
@@ -398,6 +404,8 @@ void URLLoader::start(const URLConnectionPtr& connection) {
 std::size_t URLLoader::activeLoadCount() const {
   return impl_->pendingStarts.load() + impl_->liveLoads.load();
 }
+
+std::int64_t URLLoader::decodedBodyBytes() const { return impl_->decodedBodyBytes.load(); }
 
 void URLLoader::cancel(const URLConnectionPtr& connection) {
   post([key = connection.get(), weak = std::weak_ptr<URLConnection>(connection)](Impl& impl) {
@@ -526,6 +534,7 @@ void URLLoader::Impl::startLoad(const URLConnectionPtr& connection) {
   auto load = std::make_unique<Load>();
   load->connection = connection;
   load->request = connection->currentRequest();
+  load->bodyLimit = load->request->maximumBodyLength();
   Load& l = *load;
   loads[connection.get()] = std::move(load);
   ++liveLoads;
@@ -540,11 +549,14 @@ void URLLoader::Impl::beginHop(Load& l) {
   l.setsCookies = false;
   l.headerBlocks = 0;
   l.discardBody = false;
+  l.inflated = false;
+  l.lengthExceeded = false;
   l.response.reset();
   l.hold = Load::Hold::None;
   l.decisionAsked = false;
   l.held = Data();
   l.done = false;
+  l.heldCut = false;
   l.pending = Data();
   l.uploadDelta = l.uploaded = 0;
   l.uploadExpected = -1;
@@ -629,12 +641,11 @@ void URLLoader::Impl::beginHop(Load& l) {
     curl_easy_setopt(easy, CURLOPT_SHARE, share);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     if (proxyFromEnvironment)
       curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
     else
       curl_easy_setopt(easy, CURLOPT_PROXY, "");
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 64L * 1024);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(URLLoader::kReadBytes));
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
     curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
@@ -644,6 +655,9 @@ void URLLoader::Impl::beginHop(Load& l) {
   l.timeout = request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::kDefaultTimeoutInterval;
 
   curl_easy_setopt(easy, CURLOPT_URL, target.c_str());
+  // Compressed bodies only where the loader can stop inflating at a bound; without one curl
+  // passes whatever the server sends as it is, so no read grows in memory.
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, l.bodyLimit >= 0 ? "" : nullptr);
   curl_easy_setopt(easy, CURLOPT_PRIVATE, &l);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &l);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &l);
@@ -791,6 +805,7 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
     l.headerBlock.clear();
     l.setsCookies = false;
     l.discardBody = false;
+    l.inflated = false;
     auto space = line.find(' ');
     l.version = std::string(line.substr(0, space));
     l.status = space == std::string_view::npos
@@ -799,7 +814,11 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
   } else if (line.empty()) {
     if (l.status >= 200) URLLoader::shared().impl_->headersComplete(l);
   } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
-    if (http::equalsIgnoringCase(http::trimSpaces(line.substr(0, colon)), "Set-Cookie")) l.setsCookies = true;
+    auto name = http::trimSpaces(line.substr(0, colon));
+    if (http::equalsIgnoringCase(name, "Set-Cookie")) l.setsCookies = true;
+    if (l.bodyLimit >= 0 && http::equalsIgnoringCase(name, "Content-Encoding") &&
+        !http::equalsIgnoringCase(http::trimSpaces(line.substr(colon + 1)), "identity"))
+      l.inflated = true;
     (l.headerBlock += line) += '\n';
   }
   return length;
@@ -882,18 +901,30 @@ std::size_t URLLoader::Impl::onWrite(char* data, std::size_t size, std::size_t c
   std::size_t length = size * count;
   if (l.connection->cancelled_.load()) return 0;
   l.touch();
+  URLLoader::shared().impl_->decodedBodyBytes += static_cast<std::int64_t>(length);
   if (l.discardBody) return length;
+  // A paused transfer is not a bounded one when curl inflates: it keeps decoding the rest of its
+  // read into its own buffer, and one read of a compressed body can hold a thousand times as much.
+  // So an inflated body is never paused: it is taken up to its bound and refused past it.
   if (l.hold != Load::Hold::None) {
     if (l.held.length() + length > kHoldLimit) {
+      if (l.inflated) {
+        l.heldCut = true;
+        return 0;
+      }
       l.holdPaused = true;
       return CURL_WRITEFUNC_PAUSE;
     }
     l.held.append(data, length);
     return length;
   }
+  if (l.bodyLimit >= 0 && l.bodyBytes + static_cast<std::int64_t>(length) > l.bodyLimit) {
+    l.lengthExceeded = true;
+    return 0;
+  }
   auto& connection = *l.connection;
-  if (connection.undelivered_.load() + static_cast<std::int64_t>(l.pending.length() + length) >
-      URLLoader::kHighWater) {
+  if (!l.inflated && connection.undelivered_.load() + static_cast<std::int64_t>(l.pending.length() + length) >
+                         URLLoader::kHighWater) {
     // Whichever side clears the flag first owns the resumption (see flush()).
     connection.receivePaused_.store(true);
     if (!(connection.undelivered_.load() <= URLLoader::kLowWater &&
@@ -968,6 +999,19 @@ void URLLoader::Impl::transferDone(Load& l, CURLcode result) {
   if (l.bodyFailed) {
     finishWithError(l,
                     urlError(URLError::Unknown, l.url(), "The request body could not be read.", l.bodyError));
+    return;
+  }
+  if (l.lengthExceeded) {
+    // The reader takes none of a body it refuses.
+    l.pending = Data();
+    finishWithError(
+        l, responseLengthExceededError(l.url() ? l.url()->absoluteString() : std::string(), l.bodyLimit));
+    return;
+  }
+  if (l.heldCut) {
+    // Decided like any held answer; the body is refused only if it is taken as the answer.
+    l.done = true;
+    if (!l.decisionAsked) askDecision(l);
     return;
   }
   if (result != CURLE_OK) {
@@ -1047,6 +1091,16 @@ void URLLoader::Impl::deliverHeldResponse(Load& l) {
   send(l, l.connection->delivery([response](const URLConnectionPtr& c, URLConnectionDelegate& d) {
     d.connectionDidReceiveResponse(c, response);
   }));
+  auto heldLength = static_cast<std::int64_t>(l.held.length());
+  if (l.heldCut || (l.bodyLimit >= 0 && heldLength > l.bodyLimit)) {
+    l.held = Data();
+    std::int64_t limit = l.bodyLimit >= 0 ? std::min<std::int64_t>(l.bodyLimit, kHoldLimit) : kHoldLimit;
+    finishWithError(l,
+                    responseLengthExceededError(l.url() ? l.url()->absoluteString() : std::string(), limit));
+    return;
+  }
+  // The held bytes are the start of the body its bound counts.
+  l.bodyBytes = heldLength;
   l.pending = std::move(l.held);
   l.held = Data();
   if (l.done) {

@@ -40,6 +40,12 @@ class URLLoader final {
   // bytes wait on its delegate's run loop, and resumes once fewer than kLowWater do.
   static constexpr std::int64_t kHighWater = 4 << 20;
   static constexpr std::int64_t kLowWater = 1 << 20;
+  // The most a transfer reads from its socket at a time.
+  static constexpr std::int64_t kReadBytes = 64 << 10;
+
+  // Body bytes curl has handed over since the process started, as decoded: what the loader has
+  // inflated, for tests and figures. Any thread.
+  std::int64_t decodedBodyBytes() const;
 
   URLLoader(const URLLoader&) = delete;
   URLLoader& operator=(const URLLoader&) = delete;

@@ -67,6 +67,7 @@ std::shared_ptr<URLRequest> URLRequest::copy() const {
   request->timeout_ = timeout_;
   request->cachePolicy_ = cachePolicy_;
   request->handleCookies_ = handleCookies_;
+  request->maximumBodyLength_ = maximumBodyLength_;
   return request;
 }
 
@@ -118,6 +119,7 @@ void URLRequest::encodeWithCoder(KeyedArchiver& coder) {
   coder.encodeDouble(timeout_, "timeoutInterval");
   coder.encodeInt64(static_cast<std::int64_t>(cachePolicy_), "cachePolicy");
   coder.encodeBool(handleCookies_, "HTTPShouldHandleCookies");
+  if (maximumBodyLength_ >= 0) coder.encodeInt64(maximumBodyLength_, "maximumBodyLength");
 }
 
 std::shared_ptr<Object> URLRequest::initWithCoder(KeyedUnarchiver& coder) {
@@ -136,6 +138,8 @@ std::shared_ptr<Object> URLRequest::initWithCoder(KeyedUnarchiver& coder) {
   handleCookies_ = coder.containsValueForKey("HTTPShouldHandleCookies")
                        ? coder.decodeBoolForKey("HTTPShouldHandleCookies")
                        : true;
+  maximumBodyLength_ =
+      coder.containsValueForKey("maximumBodyLength") ? coder.decodeInt64ForKey("maximumBodyLength") : -1;
   return shared_from_this();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,6 +68,11 @@ class URLRequest final : public Object, public Coding {
   void setCachePolicy(URLRequestCachePolicy policy) { cachePolicy_ = policy; }
   bool HTTPShouldHandleCookies() const { return handleCookies_; }
   void setHTTPShouldHandleCookies(bool handle) { handleCookies_ = handle; }
+  // The longest body (as decoded) its reader takes: the load fails with -1103 as soon as more
+  // arrives, before the rest is received or inflated. Negative for no bound, the default; only a
+  // bounded request offers the server compressed bodies.
+  std::int64_t maximumBodyLength() const { return maximumBodyLength_; }
+  void setMaximumBodyLength(std::int64_t length) { maximumBodyLength_ = length; }
 
   std::string describe() const override;
 
@@ -83,6 +89,7 @@ class URLRequest final : public Object, public Coding {
   double timeout_ = kDefaultTimeoutInterval;
   URLRequestCachePolicy cachePolicy_ = URLRequestCachePolicy::UseProtocolCachePolicy;
   bool handleCookies_ = true;
+  std::int64_t maximumBodyLength_ = -1;
 };
 
 using URLRequestPtr = std::shared_ptr<URLRequest>;

@@ -136,8 +136,10 @@ void WebView::start(const ns::URLRequestPtr& request) {
     return;
   }
   request_ = request;
+  auto bounded = request->copy();
+  bounded->setMaximumBodyLength(kMaxPageLength);
   connection_ = ns::URLConnection::connectionWithRequest(
-      request, std::make_shared<Loader>(std::weak_ptr<WebView>(self<WebView>()), load));
+      bounded, std::make_shared<Loader>(std::weak_ptr<WebView>(self<WebView>()), load));
 }
 
 void WebView::redirected(std::uint64_t load, ns::URLRequestPtr proposed) {

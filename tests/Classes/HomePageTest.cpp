@@ -4,14 +4,20 @@
 #include <gtest/gtest.h>
 
 #include "Classes/MainPage/TLMainPageVC.h"
+#include "Classes/MainPage/TLVideoItemPriviewBase.h"
 #include "Classes/Navigation/TLMenuNavigationController.h"
+#include "Classes/TLImageFetch.h"
 #include "Classes/iphone/MainPage/TLMainPageVC_iphone.h"
+#include "Foundation/URLConnection.h"
+#include "Foundation/URLLoader.h"
 #include "HomeTestSupport.h"
 #include "RowTestSupport.h"
 #include "ServiceHostOverride.h"
 #include "UIKit/Screen.h"
 #include "UIKit/TouchSimulation.h"
 #include "UIKit/Window.h"
+#include "support/CompressedBody.h"
+#include "support/LoopbackServer.h"
 #include "support/RecordingTracker.h"
 
 namespace {
@@ -31,6 +37,58 @@ std::vector<std::string> keysInOrder(const ns::Value& dictionary) {
   if (const ns::Dictionary* d = dictionary.asDictionary())
     for (const auto& entry : *d) keys.push_back(entry.first);
   return keys;
+}
+
+// The tiles under the view, and how many of them show a fetched picture; the slider's pages too.
+std::pair<std::size_t, std::size_t> picturesShown(const std::shared_ptr<ui::View>& root) {
+  std::size_t tiles = 0, shown = 0;
+  std::vector<std::shared_ptr<ui::View>> open{root};
+  while (!open.empty()) {
+    auto view = open.back();
+    open.pop_back();
+    if (auto tile = std::dynamic_pointer_cast<TLVideoItemPriviewBase>(view)) {
+      ++tiles;
+      if (tile->imageBt()->backgroundImageForState(ui::ControlStateNormal)) ++shown;
+    }
+    for (const auto& sub : view->subviews()) open.push_back(sub);
+  }
+  return {tiles, shown};
+}
+std::size_t slidesShown(const std::shared_ptr<MainViewBase>& view) {
+  std::size_t shown = 0;
+  for (const auto& page : view->slider()->pageViews())
+    if (page && page->image()) ++shown;
+  return shown;
+}
+
+// The body of a GET, read on the main run loop.
+std::string fetchBody(const std::string& url) {
+  struct Reader : ns::URLConnectionDelegate {
+    std::string body;
+    bool done = false;
+    void connectionDidReceiveData(const ns::URLConnectionPtr&, const ns::Data& data) override {
+      body.append(data.view());
+    }
+    void connectionDidFinishLoading(const ns::URLConnectionPtr&) override { done = true; }
+    void connectionDidFailWithError(const ns::URLConnectionPtr&, const ns::ErrorPtr&) override {
+      done = true;
+    }
+  };
+  auto reader = std::make_shared<Reader>();
+  ns::URLConnection::connectionWithRequest(ns::URLRequest::requestWithURL(ns::URL::URLWithString(url)),
+                                           reader);
+  EXPECT_TRUE(spinUntil([&] { return reader->done; }));
+  return reader->body;
+}
+
+void replaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+
+std::string escapedSlashes(std::string text) {
+  replaceAll(text, "/", "\\/");
+  return text;
 }
 
 class HomePageTest : public testsupport::HomeServiceSuite {
@@ -426,6 +484,71 @@ TEST_F(HomeControllerTest, PlayTapsOpenTheTitleOrCountAndOpenTheForeignLink) {
     EXPECT_EQ(requestsUnder("/counter/"), 1u);
     server_->clearLog();
   }
+}
+
+// Every picture of the home page a gigabyte of zeros in a megabyte of gzip: each is refused once
+// its bound and one read of it are decoded, and the page settles with its stand-in pictures, tablet
+// and phone alike.
+TEST_F(HomePageTest, APageWhosePicturesAllInflatePastTheirBoundSettlesWithItsStandIns) {
+  testsupport::LoopbackServer flood;
+  flood.fallback([reply = testsupport::gzippedZerosReply("image/jpeg")](const testsupport::RecordedRequest&) {
+    return reply;
+  });
+  for (bool pad : {true, false}) {
+    SCOPED_TRACE(pad);
+    server_->clearOverrides();
+    testsupport::clearAppCaches();
+    testsupport::writeCategoryList({"1", "2", "3"});
+    server_->clearLog();
+    {
+      // Served well, the page shows its pictures.
+      auto view = makeView(pad);
+      ASSERT_TRUE(spinUntil([&] { return allReported(view); }));
+      testsupport::awaitPosterRequestsEnded();
+      ASSERT_TRUE(spinUntil([&] { return picturesShown(view).second > 0; }));
+      if (pad) {
+        EXPECT_TRUE(spinUntil([&] { return slidesShown(view) > 0; }));
+      }
+    }
+    // The same replies with every picture moved to the flood.
+    std::map<std::string, std::size_t> replyLength;
+    for (const auto& request : server_->requests()) {
+      auto method = request.params.find("method");
+      if (request.path != "/api/mobile" || method == request.params.end() || replyLength.count(request.query))
+        continue;
+      std::string body = fetchBody(server_->url(request.path + "?" + request.query));
+      replaceAll(body, server_->url("/images/"), flood.url("/images/"));
+      replaceAll(body, escapedSlashes(server_->url("/images/")), escapedSlashes(flood.url("/images/")));
+      ASSERT_EQ(body.find(server_->url("/images/")), std::string::npos);
+      replyLength[request.query] = body.size();
+      sampleservice::Override moved;
+      moved.body = body;
+      moved.contentType = "application/json";
+      server_->setOverride(request.path, method->second, request.params, moved);
+    }
+    testsupport::clearAppCaches();
+    testsupport::writeCategoryList({"1", "2", "3"});
+    server_->clearLog();
+    std::size_t asked = flood.requestCount();
+    std::int64_t before = ns::URLLoader::shared().decodedBodyBytes();
+    auto view = makeView(pad);
+    ASSERT_TRUE(spinUntil([&] { return allReported(view); }));
+    testsupport::awaitPosterRequestsEnded();
+    auto pictures = static_cast<std::int64_t>(flood.requestCount() - asked);
+    EXPECT_GT(pictures, 0);
+    std::int64_t replies = 0;
+    for (const auto& request : server_->requests())
+      if (auto it = replyLength.find(request.query); it != replyLength.end())
+        replies += static_cast<std::int64_t>(it->second);
+    EXPECT_LE(ns::URLLoader::shared().decodedBodyBytes() - before,
+              replies + pictures * (TLImageFetch::kMaxPictureLength + ns::URLLoader::kReadBytes));
+    auto [tiles, shown] = picturesShown(view);
+    EXPECT_GT(tiles, 0u);
+    EXPECT_EQ(shown, 0u);
+    EXPECT_EQ(slidesShown(view), 0u);
+    EXPECT_FALSE(view->reloadButton()->isAnimating());
+  }
+  server_->clearOverrides();
 }
 
 }  // namespace

@@ -17,8 +17,10 @@
 #include "Classes/TitleActorViewController.h"
 #include "Classes/iphone/CategoryPage/TLVideoItemPriviewCell.h"
 #include "Classes/iphone/MainPage/TLVideoItemPriview_iphone.h"
+#include "Foundation/URLLoader.h"
 #include "HomeTestSupport.h"
 #include "RowTestSupport.h"
+#include "support/CompressedBody.h"
 #include "support/LoopbackServer.h"
 
 namespace {
@@ -61,7 +63,11 @@ class PictureLengthTest : public testsupport::HomeServiceSuite {
     endless.chunkSize = 256 * 1024;
     endless.generatedLength = std::size_t{1} << 30;
     endless.generatedByte = [](std::size_t offset) { return static_cast<char>(offset * 7); };
-    flood_->fallback([endless](const testsupport::RecordedRequest&) { return endless; });
+    // Under "/gzip/": a gigabyte of zeros in a megabyte of gzip.
+    testsupport::Reply inflating = testsupport::gzippedZerosReply("image/png");
+    flood_->fallback([endless, inflating](const testsupport::RecordedRequest& request) {
+      return request.path.starts_with("/gzip/") ? inflating : endless;
+    });
   }
   void TearDown() override {
     if (header_) header_->playerViewController()->resetPlayList();
@@ -236,6 +242,32 @@ TEST_F(PictureLengthTest, AnEndlessPictureStopsAtTheBoundFailsAloneAndTheNextVis
     if (path.stop) path.stop(again);
     // A slider writes the poster of each page that shows it: the last writes end before the next
     // path clears the caches, or they would put the file back under it.
+    EXPECT_TRUE(spinUntil(testsupport::nothingLoadingOrRunning));
+  }
+}
+
+// A picture that inflates far past the bound is refused once the bound and one read of it are
+// decoded, whichever page or view fetches it: it fails alone and caches nothing.
+TEST_F(PictureLengthTest, ACompressedPictureIsRefusedOnceItInflatesPastTheBound) {
+  int n = 0;
+  for (const Path& path : paths()) {
+    SCOPED_TRACE(path.name);
+    testsupport::clearAppCaches();
+    std::string url = flood_->url("/gzip/" + std::to_string(++n) + "/1001_1000x424.png");
+    std::size_t asked = flood_->requestCount();
+    std::int64_t before = ns::URLLoader::shared().decodedBodyBytes();
+    auto held = path.start(url);
+    ASSERT_TRUE(spinUntil([&] { return flood_->requestCount() > asked; }));
+    testsupport::awaitPosterRequestsEnded();
+    if (path.ended) {
+      EXPECT_TRUE(spinUntil([&] { return path.ended(held); }));
+    }
+    auto fetches = static_cast<std::int64_t>(flood_->requestCount() - asked);
+    EXPECT_LE(ns::URLLoader::shared().decodedBodyBytes() - before,
+              fetches * (TLImageFetch::kMaxPictureLength + ns::URLLoader::kReadBytes));
+    EXPECT_FALSE(path.shows(held));
+    EXPECT_FALSE(exists(path.file(url)));
+    if (path.stop) path.stop(held);
     EXPECT_TRUE(spinUntil(testsupport::nothingLoadingOrRunning));
   }
 }

@@ -117,6 +117,7 @@ void FBRequest::connect() {
                                         "Content-Type");
     request->setHTTPBody(generatePostBody());
   }
+  request->setMaximumBodyLength(kMaxResponseLength);
   connection_ = ns::URLConnection::connectionWithRequest(
       request, std::static_pointer_cast<FBRequest>(shared_from_this()));
 }

@@ -5,6 +5,8 @@
 #include "Analytics/Library/MAIExceptionParser.h"
 #include "Analytics/Library/MAIURLConnection.h"
 #include "Foundation/Thread.h"
+#include "Foundation/URLLoader.h"
+#include "support/CompressedBody.h"
 #include "support/LoopbackServer.h"
 #include "support/RunLoopSpin.h"
 
@@ -117,8 +119,9 @@ TEST(MAIURLConnectionTest, ANewResponseDiscardsTheBodyBeforeIt) {
   EXPECT_EQ(done->calls.load(), 1);
 }
 
-// A body longer than the connection reads, announced or with no end in sight, ends the load at the
-// bound: one completion with the response, no body and -1103.
+// A body longer than the connection reads, announced, with no end in sight or inflating past it,
+// ends the load at the bound, having decoded no more than that and one read: one completion with
+// the response, no body and -1103.
 TEST(MAIURLConnectionTest, ABodyLongerThanTheBoundEndsTheLoadThere) {
   LoopbackServer server;
   Reply announced;
@@ -126,12 +129,24 @@ TEST(MAIURLConnectionTest, ABodyLongerThanTheBoundEndsTheLoadThere) {
   announced.generatedByte = [](std::size_t) { return 'x'; };
   server.reply("/announced", announced);
   server.reply("/endless", Reply::endless("image/gif"));
-  for (const char* path : {"/announced", "/endless"}) {
+  server.reply("/gzip", testsupport::gzippedZerosReply("image/gif"));
+  // In pieces that reach the connection one at a time before the bound is passed.
+  Reply dripped;
+  dripped.chunked = true;
+  dripped.chunkSize = 16 * 1024;
+  dripped.dripIntervalSeconds = 0.01;
+  dripped.generatedLength = 2 * static_cast<std::size_t>(MAIURLConnection::kMaxResponseLength);
+  dripped.generatedByte = [](std::size_t) { return 'd'; };
+  server.reply("/dripped", dripped);
+  for (const char* path : {"/announced", "/endless", "/gzip", "/dripped"}) {
     SCOPED_TRACE(path);
     auto done = std::make_shared<Outcome>();
+    std::int64_t before = ns::URLLoader::shared().decodedBodyBytes();
     auto connection = std::make_shared<MAIURLConnection>()->initWithRequest(
         requestTo(server.url(path)), dispatch::mainQueue(), recordInto(done));
     ASSERT_TRUE(spinUntil([&] { return done->calls.load() == 1; }));
+    EXPECT_LE(ns::URLLoader::shared().decodedBodyBytes() - before,
+              MAIURLConnection::kMaxResponseLength + ns::URLLoader::kReadBytes);
     ASSERT_TRUE(done->error);
     EXPECT_EQ(done->error->code(), ns::URLError::DataLengthExceedsMaximum);
     EXPECT_EQ(std::dynamic_pointer_cast<ns::HTTPURLResponse>(done->response)->statusCode(), 200);

@@ -9,10 +9,12 @@
 #include "Classes/SocialNetwork/FB/FBVideoUpload.h"
 #include "FacebookPeerSuite.h"
 #include "Foundation/DataFile.h"
+#include "Foundation/URLLoader.h"
 #include "Foundation/URLResponse.h"
 #include "Graphics/Context.h"
 #include "UIKit/Image.h"
 #include "support/CaseName.h"
+#include "support/CompressedBody.h"
 #include "support/LogCapture.h"
 #include "support/LoopbackServer.h"
 #include "support/MemoryGrowth.h"
@@ -264,8 +266,9 @@ TEST_F(FBRequestPeerTest, TransportFailuresAndRefusedURLsReportOnlyLoadingAndThe
   }
 }
 
-// A reply longer than the request reads, announced or with no end in sight, fails it at the bound
-// with -1103 after the response, holding no more than that; the log names it without the token.
+// A reply longer than the request reads, announced, with no end in sight or inflating past it, fails
+// it at the bound with -1103 after the response, having decoded no more than that and one read; the
+// log names it without the token.
 TEST_F(FBRequestPeerTest, AReplyLongerThanTheBoundFailsTheRequestThere) {
   testsupport::LoopbackServer server;
   testsupport::Reply announced;
@@ -274,13 +277,17 @@ TEST_F(FBRequestPeerTest, AReplyLongerThanTheBoundFailsTheRequestThere) {
   announced.generatedByte = [](std::size_t) { return ' '; };
   server.reply("/endless", testsupport::Reply::endless("application/json"));
   server.reply("/announced", announced);
-  for (const char* path : {"/endless", "/announced"}) {
+  server.reply("/gzip", testsupport::gzippedZerosReply("application/json"));
+  for (const char* path : {"/endless", "/announced", "/gzip"}) {
     SCOPED_TRACE(path);
     recorder_ = std::make_shared<Recorder>();
     testsupport::LogCapture log;
     testsupport::PeakMemoryGrowth memory;
+    std::int64_t before = ns::URLLoader::shared().decodedBodyBytes();
     start({{"access_token", "SECRETFB"}}, "GET", server.url(path));
     waitUntilDone();
+    EXPECT_LE(ns::URLLoader::shared().decodedBodyBytes() - before,
+              FBRequest::kMaxResponseLength + ns::URLLoader::kReadBytes);
     EXPECT_EQ(recorder_->events, (std::vector<std::string>{"loading", "response 200", "fail -1103"}));
     EXPECT_EQ(recorder_->error->domain(), ns::kURLErrorDomain);
     EXPECT_TRUE(log.contains("The reply of " + server.url(path) + "?access_token=... is longer than the " +

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "Foundation/URLLoader.h"
 #include "NTNetworking/NTHTTPRequestOperation.h"
 #include "NTNetworking/NTImageRequestOperation.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
@@ -12,6 +13,7 @@
 #include "NTNetworking/NTPropertyListRequestOperation.h"
 #include "NTNetworking/NTXMLRequestOperation.h"
 #include "NetworkingTestSupport.h"
+#include "support/CompressedBody.h"
 #include "support/LogCapture.h"
 
 namespace {
@@ -210,6 +212,59 @@ TEST(NTResponseLengthTest, ARefusedReplyLogsOneLineWithItsURLAndTheBound) {
       run(std::make_shared<NTJSONRequestOperation>()->initWithRequest(nttest::requestFor(server, "/small")));
   EXPECT_FALSE(outcome.error);
   EXPECT_FALSE(log.contains("longer than"));
+}
+
+// A body that inflates far past the bound (a gigabyte of zeros in a megabyte of gzip) fails as a
+// body past the bound always has, with its one log line, once the loader has decoded the bound and
+// one read more: an API reply, a picture as the pages fetch it, a counter's reply. The connection
+// is closed, so the next request opens another.
+TEST(NTResponseLengthTest, ACompressedBodyIsRefusedOnceItInflatesPastTheBound) {
+  struct Case {
+    const char* name;
+    const char* type;
+    std::function<NTHTTPRequestOperationPtr(ns::URLRequestPtr)> make;
+    std::int64_t own;  // the caller's bound, or -1
+    std::int64_t applies;
+  };
+  const Case cases[] = {
+      {"API reply", "application/json",
+       [](ns::URLRequestPtr r) { return std::make_shared<NTJSONRequestOperation>()->initWithRequest(r); }, -1,
+       kLimit},
+      {"picture", "image/jpeg",
+       [](ns::URLRequestPtr r) { return std::make_shared<NTImageRequestOperation>()->initWithRequest(r); },
+       8 << 20, 8 << 20},
+      {"counter", "text/html",
+       [](ns::URLRequestPtr r) { return std::make_shared<NTHTTPRequestOperation>()->initWithRequest(r); },
+       64 << 10, 64 << 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopbackServer server;
+    server.reply("/bomb", testsupport::gzippedZerosReply(c.type));
+    server.reply("/small", Reply::text("ok"));
+    testsupport::LogCapture log;
+    auto operation = c.make(nttest::requestFor(server, "/bomb"));
+    if (c.own >= 0) operation->limitResponseLength(c.own);
+    std::int64_t before = ns::URLLoader::shared().decodedBodyBytes();
+    Outcome outcome = run(operation);
+    std::int64_t inflated = ns::URLLoader::shared().decodedBodyBytes() - before;
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->domain(), ns::kURLErrorDomain);
+    EXPECT_EQ(outcome.error->code(), ns::URLError::DataLengthExceedsMaximum);
+    EXPECT_NE(outcome.error->localizedDescription().find(std::to_string(c.applies) + " bytes"),
+              std::string::npos)
+        << outcome.error->localizedDescription();
+    EXPECT_LE(outcome.bytesRead, c.applies);
+    EXPECT_GT(inflated, c.applies);
+    EXPECT_LE(inflated, c.applies + ns::URLLoader::kReadBytes);
+    EXPECT_EQ(log.lines(),
+              std::vector<std::string>{"The reply of " + server.url("/bomb") + " is longer than the " +
+                                       std::to_string(c.applies) + " bytes the request reads: refused"});
+    Outcome next = run(
+        std::make_shared<NTHTTPRequestOperation>()->initWithRequest(nttest::requestFor(server, "/small")));
+    EXPECT_FALSE(next.error);
+    EXPECT_EQ(server.connectionCount(), 2u);
+  }
 }
 
 }  // namespace

@@ -71,6 +71,7 @@ TEST(URLRequestTest, ArchivingKeepsEverythingButTheBodyStream) {
   request->setValueForHTTPHeaderField("value", "X-Field");
   request->setHTTPBody(ns::Data::fromString("body"));
   request->setHTTPShouldHandleCookies(false);
+  request->setMaximumBodyLength(4096);
   auto data = ns::KeyedArchiver::archivedDataWithRootObject(ns::Value(request));
   ASSERT_TRUE(data);
   auto back = ns::KeyedUnarchiver::unarchiveObjectWithData(*data).asObject<ns::URLRequest>();
@@ -82,6 +83,16 @@ TEST(URLRequestTest, ArchivingKeepsEverythingButTheBodyStream) {
   EXPECT_EQ(back->timeoutInterval(), 12.5);
   EXPECT_EQ(back->cachePolicy(), ns::URLRequestCachePolicy::ReloadIgnoringLocalCacheData);
   EXPECT_FALSE(back->HTTPShouldHandleCookies());
+  EXPECT_EQ(back->maximumBodyLength(), 4096);
+  EXPECT_EQ(back->copy()->maximumBodyLength(), 4096);
+
+  // Unbounded stays unbounded.
+  auto plain = ns::URLRequest::requestWithURL(url("http://example.invalid/"));
+  auto plainData = ns::KeyedArchiver::archivedDataWithRootObject(ns::Value(plain));
+  ASSERT_TRUE(plainData);
+  auto plainBack = ns::KeyedUnarchiver::unarchiveObjectWithData(*plainData).asObject<ns::URLRequest>();
+  ASSERT_NE(plainBack, nullptr);
+  EXPECT_EQ(plainBack->maximumBodyLength(), -1);
 }
 
 TEST(URLResponseTest, HeaderFieldsGiveTypeEncodingLengthAndFileName) {

@@ -7,11 +7,13 @@
 
 #include "Foundation/HTTPCookieStorage.h"
 #include "Foundation/NotificationCenter.h"
+#include "Foundation/URLLoader.h"
 #include "Foundation/URLRequest.h"
 #include "UIKit/SystemNotifications.h"
 #include "UIKit/TouchSimulation.h"
 #include "UIKit/ViewRenderer.h"
 #include "UIKit/WebView.h"
+#include "support/CompressedBody.h"
 #include "support/LogCapture.h"
 #include "support/LoopbackServer.h"
 #include "support/MemoryGrowth.h"
@@ -267,8 +269,9 @@ TEST_F(WebViewTest, ConnectionFailuresReachTheDelegate) {
   EXPECT_EQ(recorder_->calls.back(), "fail NSURLErrorDomain -1004");
 }
 
-// A body longer than a page may be, announced or with no end in sight, fails the load at the bound
-// with -1103 and one log line, holding no more than the bound; a page of exactly the bound loads.
+// A body longer than a page may be, announced, with no end in sight or inflating past it, fails the
+// load at the bound with -1103 and one log line, having decoded no more than the bound and one read;
+// a page of exactly the bound loads.
 TEST_F(WebViewTest, APageLongerThanTheBoundFailsTheLoadThere) {
   auto generated = [](std::size_t length) {
     Reply r;
@@ -285,6 +288,7 @@ TEST_F(WebViewTest, APageLongerThanTheBoundFailsTheLoadThere) {
   };
   const Case cases[] = {
       {"/endless", Reply::endless("text/html"), false},
+      {"/gzip", testsupport::gzippedZerosReply("text/html"), false},
       {"/announced", generated(bound + 1), false},
       {"/at-bound", generated(bound), true},
   };
@@ -295,7 +299,10 @@ TEST_F(WebViewTest, APageLongerThanTheBoundFailsTheLoadThere) {
     view_->setDelegate(recorder_);
     testsupport::LogCapture log;
     testsupport::PeakMemoryGrowth memory;
+    std::int64_t before = ns::URLLoader::shared().decodedBodyBytes();
     load(server_.url(c.path));
+    EXPECT_LE(ns::URLLoader::shared().decodedBodyBytes() - before,
+              ui::WebView::kMaxPageLength + ns::URLLoader::kReadBytes);
     EXPECT_FALSE(view_->isLoading());
     if (c.loads) {
       EXPECT_EQ(recorder_->calls.back(), "finish " + server_.url(c.path));

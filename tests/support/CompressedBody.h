@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "support/LoopbackServer.h"
+
+namespace testsupport {
+
+// A gzip stream of `megabytes` MB of zero bytes, about a thousandth of that long: what makes a
+// client that inflates before it counts hold far more than it reads. Made in milliseconds from one
+// compressed megabyte repeated, whatever the length.
+std::shared_ptr<const std::string> gzippedZeros(std::size_t megabytes);
+
+// A reply carrying such a stream as it is, with Content-Encoding: gzip and its length announced (the
+// compressed one, well within any bound), sent in pieces. A gigabyte by default; 64 GB or more make
+// a stream longer than the loopback's socket buffers can grow, so a client that hangs up is seen to.
+Reply gzippedZerosReply(std::string contentType, std::size_t megabytes = 1024);
+
+}  // namespace testsupport
