@@ -175,12 +175,17 @@ TEST_F(SearchPageTest, ValuesThatAreNotTextBecomeTextOrEmpty) {
   }
   EXPECT_EQ(*grouped.groups[0].records[0]["rating"].asString(), "") << "the tablet takes text only";
   // Ids come as text or as JSON integers.
-  for (const auto& [id, text] : {std::pair{"12", "12"}, {"\"12\"", "12"}, {"12.5", ""}, {"null", ""}}) {
+  for (const auto& [id, text] :
+       {std::pair{"12", "12"}, {"\"12\"", "12"}, {"3000000000", "3000000000"}, {"12.5", ""}, {"null", ""}}) {
     auto found = TLSearchReply::groupForTablet(ns::JSONSerialization::JSONObjectWithString(
         std::string(R"({"items": [{"title": "n", "category": "Фильм", "id": )") + id + "}]}"));
     ASSERT_EQ(found.groups.size(), 1u) << id;
     EXPECT_EQ(found.groups[0].records[0]["id"], ns::Value(text)) << id;
   }
+  auto flat = TLSearchReply::listForPhone(ns::JSONSerialization::JSONObjectWithString(
+      R"({"items": [{"title": "n", "category": "Фильм", "id": 3000000000}]})"));
+  ASSERT_EQ(flat.found.size(), 1u);
+  EXPECT_EQ(flat.found[0]["id"], ns::Value("3000000000")) << "the phone's record";
 
   auto page = phone("abc");
   const ns::Array& list = page->resultList();
