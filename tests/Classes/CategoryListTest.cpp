@@ -99,6 +99,20 @@ TEST(CategoryTitlesQueryTest, ReadsQuantityTextsAndDropsRepliesItCannotUse) {
 
 class CategoryListTest : public testsupport::CategorySuite {};
 
+// A pack whose reply holds a million entries is decoded and cut where it arrives: the main run loop
+// serves its timers until the grid has its pack.
+TEST_F(CategoryListTest, AMillionEntryPackIsReadWhileTheMainRunLoopGoesOn) {
+  const std::string two = R"({"title":"t0","id":"1"},{"title":"t1","id":"2"})";
+  setTitles(body(testsupport::millionEntryReply(R"({"quantity":"40","items":)", two,
+                                                R"(,"also":{"items":[{"title":"rec","id":"9"}]}})")));
+  auto g = grid(1, false);
+  EXPECT_GE(testsupport::mainLoopFiresWhileRead([&] { return g->hasReply(); }), 3);
+  EXPECT_EQ(g->totalCount(), 40);
+  ASSERT_EQ(g->filmList().size(), std::size_t(CategoryTitlesQuery::kPackSize));
+  EXPECT_EQ(g->filmList()[1]["name"], ns::Value("t1"));
+  testsupport::awaitRequestsEnded();
+}
+
 TEST_F(CategoryListTest, FirstPackSetsTotalsSlotsAndFlagsFromTheService) {
   auto g = grid(1);
   EXPECT_TRUE(g->hasReply());
