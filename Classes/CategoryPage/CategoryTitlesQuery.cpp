@@ -102,22 +102,23 @@ ns::Value CategoryTitlesQuery::cutReply(const ns::Value& JSON) {
   return cut;
 }
 
-CategoryTitlesQuery::Reply CategoryTitlesQuery::readReply(const ns::Value& whole) {
+CategoryTitlesQuery::Reply CategoryTitlesQuery::readReply(const ns::Value& JSON) {
   Reply reply;
-  ns::Value JSON = cutReply(whole);
   if (!JSON.isDictionary()) return reply;
-  auto records = [](const ns::Value& list) -> std::optional<ns::Array> {
+  // Read in place, as far as a pack goes: a reply cut where it was decoded is not copied again here.
+  auto records = [](const ns::Value& list, std::size_t count) -> std::optional<ns::Array> {
     const ns::Array* array = list.asArray();
     if (!array) return std::nullopt;
     ns::Array out;
-    for (const ns::Value& item : *array) out.push_back(titleRecord(item));
+    for (auto item = array->begin(); item != array->end() && out.size() < count; ++item)
+      if (item->isDictionary()) out.push_back(titleRecord(*item));
     return out;
   };
   if (!TLSettings::stringOrNilFromObject(JSON["quantity"])) return reply;
   reply.totalCount = std::clamp(TLSettings::intFromObject(JSON["quantity"]), 0, kMaxCount);
-  reply.items = records(JSON["items"]);
+  reply.items = records(JSON["items"], static_cast<std::size_t>(kPackSize));
   const ns::Value& also = JSON["also"];
-  if (also.isDictionary()) reply.also = records(also["items"]);
+  if (also.isDictionary()) reply.also = records(also["items"], kMaxRecommended);
   return reply;
 }
 

@@ -49,12 +49,22 @@ const ns::Array* recommendedItems(const ns::Value& reply) {
   return (*also)[0]["items"].asArray();
 }
 
+// Visits the first `count` elements of the list that are objects, where they are.
+template <class Visit>
+void forFirstObjects(const ns::Array* list, std::size_t count, Visit visit) {
+  if (!list) return;
+  std::size_t seen = 0;
+  for (auto item = list->begin(); item != list->end() && seen < count; ++item)
+    if (item->isDictionary()) {
+      ++seen;
+      visit(*item);
+    }
+}
+
 // The first `count` elements of the list that are objects.
 ns::Array firstObjects(const ns::Array* list, std::size_t count) {
   ns::Array out;
-  if (list)
-    for (auto item = list->begin(); item != list->end() && out.size() < count; ++item)
-      if (item->isDictionary()) out.push_back(*item);
+  forFirstObjects(list, count, [&](const ns::Value& item) { out.push_back(item); });
   return out;
 }
 
@@ -75,37 +85,35 @@ ns::Value TLSearchReply::cutReply(const ns::Value& reply) {
   return cut;
 }
 
-TLSearchReply::Grouped TLSearchReply::groupForTablet(const ns::Value& whole) {
-  requireObject(whole);
-  ns::Value reply = cutReply(whole);
+// Both readers read the reply in place, as far as cutReply would keep it: a reply cut where it was
+// decoded is not copied again here.
+TLSearchReply::Grouped TLSearchReply::groupForTablet(const ns::Value& reply) {
+  requireObject(reply);
   Grouped out;
-  if (const ns::Array* items = reply["items"].asArray()) {
-    for (const ns::Value& item : *items) {
-      std::string category = TLSettings::stringFromObject(item["category"]);
-      ns::Value tile = record(item, true, TLSettings::stringFromObject);
-      auto group = std::find_if(out.groups.begin(), out.groups.end(),
-                                [&](const Group& g) { return g.category == category; });
-      if (group != out.groups.end()) {
-        group->records.push_back(std::move(tile));
-      } else if (!rowIdentifier(category).empty()) {
-        out.groups.push_back({category, ns::Array{std::move(tile)}});
-      }
+  forFirstObjects(reply["items"].asArray(), kMaxFound, [&](const ns::Value& item) {
+    std::string category = TLSettings::stringFromObject(item["category"]);
+    ns::Value tile = record(item, true, TLSettings::stringFromObject);
+    auto group = std::find_if(out.groups.begin(), out.groups.end(),
+                              [&](const Group& g) { return g.category == category; });
+    if (group != out.groups.end()) {
+      group->records.push_back(std::move(tile));
+    } else if (!rowIdentifier(category).empty()) {
+      out.groups.push_back({category, ns::Array{std::move(tile)}});
     }
-  }
-  if (const ns::Array* recommended = recommendedItems(reply))
-    for (const ns::Value& item : *recommended)
-      out.recommended.push_back(record(item, false, TLSettings::stringFromObject));
+  });
+  forFirstObjects(recommendedItems(reply), kMaxRecommended, [&](const ns::Value& item) {
+    out.recommended.push_back(record(item, false, TLSettings::stringFromObject));
+  });
   return out;
 }
 
-TLSearchReply::Flat TLSearchReply::listForPhone(const ns::Value& whole) {
-  requireObject(whole);
-  ns::Value reply = cutReply(whole);
+TLSearchReply::Flat TLSearchReply::listForPhone(const ns::Value& reply) {
+  requireObject(reply);
   Flat out;
-  if (const ns::Array* items = reply["items"].asArray())
-    for (const ns::Value& item : *items) out.found.push_back(record(item, true, phoneText));
-  if (const ns::Array* recommended = recommendedItems(reply))
-    for (const ns::Value& item : *recommended) out.recommended.push_back(record(item, false, phoneText));
+  forFirstObjects(reply["items"].asArray(), kMaxFound,
+                  [&](const ns::Value& item) { out.found.push_back(record(item, true, phoneText)); });
+  forFirstObjects(recommendedItems(reply), kMaxRecommended,
+                  [&](const ns::Value& item) { out.recommended.push_back(record(item, false, phoneText)); });
   return out;
 }
 

@@ -231,7 +231,8 @@ struct Pipeline::State {
 
   // Whether the first queued frame is the one to show at the position.
   bool frontCovers(double position) const {
-    if (frames.empty()) return false;
+    // A seek not taken up yet drops the queue: none of its frames is the one to keep showing.
+    if (frames.empty() || seekRequest) return false;
     const VideoFrame& f = frames.front();
     // Before the first picture since the start or a seek, that picture is the one to show.
     if (f.time > position + kEpsilon) return f.time <= firstFrameTime + kEpsilon;

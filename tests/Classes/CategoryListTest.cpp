@@ -83,20 +83,35 @@ TEST(CategoryTitlesQueryTest, ReadsQuantityTextsAndDropsRepliesItCannotUse) {
     }
   }
   auto reply = CategoryTitlesQuery::readReply(
-      testsupport::jsonText(R"({"quantity":"3","items":[{"title":1,"id":"7"},5,"x",{"id":8},{"id":8.5}],
-          "also":{"items":[]}})"));
+      testsupport::jsonText(R"({"quantity":"3","items":[{"title":1,"id":"7"},5,"x",{"id":8},{"id":8.5},
+          {"id":3000000000}],"also":{"items":[]}})"));
   ASSERT_TRUE(reply.usable());
-  ASSERT_EQ(reply.items->size(), 3u) << "elements that are not objects are skipped";
+  ASSERT_EQ(reply.items->size(), 4u) << "elements that are not objects are skipped";
   EXPECT_EQ((*reply.items)[0]["name"], ns::Value("")) << "a value that is not a text reads empty";
   EXPECT_EQ((*reply.items)[0]["id"], ns::Value("7"));
   EXPECT_EQ((*reply.items)[1]["id"], ns::Value("8")) << "an id sent as a number";
   EXPECT_EQ((*reply.items)[2]["id"], ns::Value(""));
+  EXPECT_EQ((*reply.items)[3]["id"], ns::Value("3000000000")) << "a number past 32 bits";
   EXPECT_FALSE(
       CategoryTitlesQuery::readReply(testsupport::jsonText(titlesReply("\"3\"", 1, 0, false))).usable());
   EXPECT_FALSE(CategoryTitlesQuery::readReply(testsupport::jsonText("[1]")).usable());
 }
 
 class CategoryListTest : public testsupport::CategorySuite {};
+
+// A pack whose reply holds a million entries is decoded and cut where it arrives: the main run loop
+// serves its timers until the grid has its pack.
+TEST_F(CategoryListTest, AMillionEntryPackIsReadWhileTheMainRunLoopGoesOn) {
+  const std::string two = R"({"title":"t0","id":"1"},{"title":"t1","id":"2"})";
+  setTitles(body(testsupport::millionEntryReply(R"({"quantity":"40","items":)", two,
+                                                R"(,"also":{"items":[{"title":"rec","id":"9"}]}})")));
+  auto g = grid(1, false);
+  EXPECT_GE(testsupport::mainLoopFiresWhileRead([&] { return g->hasReply(); }), 3);
+  EXPECT_EQ(g->totalCount(), 40);
+  ASSERT_EQ(g->filmList().size(), std::size_t(CategoryTitlesQuery::kPackSize));
+  EXPECT_EQ(g->filmList()[1]["name"], ns::Value("t1"));
+  testsupport::awaitRequestsEnded();
+}
 
 TEST_F(CategoryListTest, FirstPackSetsTotalsSlotsAndFlagsFromTheService) {
   auto g = grid(1);

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Classes/CategoryPage/CategoryFilmsScroll.h"
+#include "Foundation/Timer.h"
 #include "HomeTestSupport.h"
+#include "NTNetworking/NTNetworkActivityIndicatorManager.h"
 #include "RowTestSupport.h"
 #include "UIKit/AlertView.h"
 
@@ -47,6 +50,33 @@ inline std::string largeTitlesReply(const std::string& quantity, std::size_t fou
   };
   return "{\"quantity\":\"" + quantity + "\",\"items\":" + list("t", found) +
          ",\"also\":{\"items\":" + list("r", recommended) + "}}";
+}
+
+// A reply of a million entries that are empty objects, after the given ones: decoding it takes a
+// while, and what a page keeps of it is the given entries.
+inline std::string millionEntryReply(const std::string& head, const std::string& entries,
+                                     const std::string& tail) {
+  std::string out = head + "[" + entries;
+  out.reserve(out.size() + 3'000'000 + tail.size() + 1);
+  for (int i = 0; i < 1'000'000; ++i) out += ",{}";
+  return out + "]" + tail;
+}
+
+// Counts the fires of a repeating timer of the main run loop from the moment the page's request
+// has ended (its bytes are in) until `read` says the page has its reply; the page has just sent the
+// request. A page that decodes and cuts its reply off the main thread leaves the run loop serving
+// timers meanwhile; one that did that work on the main thread would have its reply before the
+// timer fired again.
+inline int mainLoopFiresWhileRead(const std::function<bool()>& read) {
+  auto manager = NTNetworkActivityIndicatorManager::sharedManager();
+  EXPECT_GT(manager->activityCount(), 0) << "the request is under way";
+  int fires = 0;
+  auto timer = ns::Timer::scheduledTimerWithTimeInterval(0.001, true, [&](const ns::TimerPtr&) {
+    if (manager->activityCount() == 0 && !read()) ++fires;
+  });
+  EXPECT_TRUE(spinUntil(read));
+  timer->invalidate();
+  return fires;
 }
 
 inline sampleservice::Override body(const std::string& text, double delay = 0) {

@@ -378,15 +378,16 @@ TEST_F(PersonPageTest, TheFilmsStripSkipsWhatIsNoFilmAndItsTilesOpenTitles) {
       {"fullname", "Глеб Дроздов"},
       {"titles",
        ns::Array{ns::Dictionary{{"ID", "1005"}, {"name", "Один"}, {"genre", "Драма"}, {"rating", "7"}},
-                 "не фильм", ns::Dictionary{{"ID", 1006}, {"name", "Два"}, {"rating", 4}}}}}));
+                 "не фильм", ns::Dictionary{{"ID", 1006}, {"name", "Два"}, {"rating", 4}},
+                 ns::Dictionary{{"ID", 3000000000ll}, {"name", "Три"}}}}}));
   page->createFilmsScrollView();
   std::vector<std::shared_ptr<TLVideoItemPriview>> tiles;
   for (const auto& v : page->filmsScrollView()->subviews())
     if (auto tile = std::dynamic_pointer_cast<TLVideoItemPriview>(v)) tiles.push_back(tile);
-  ASSERT_EQ(tiles.size(), 2u);
+  ASSERT_EQ(tiles.size(), 3u);
   EXPECT_EQ(tiles[0]->frame().origin, (cg::Point{10, 20}));
   EXPECT_EQ(tiles[1]->frame().origin, (cg::Point{235, 20}));
-  EXPECT_EQ(page->filmsScrollView()->contentSize().width, 675);
+  EXPECT_EQ(page->filmsScrollView()->contentSize().width, 900);
   EXPECT_EQ(tiles[0]->ID(), 1005);
   EXPECT_EQ(tiles[0]->rate(), 7);
   EXPECT_EQ(tiles[1]->ID(), 1006) << "an id sent as a number";
@@ -395,9 +396,11 @@ TEST_F(PersonPageTest, TheFilmsStripSkipsWhatIsNoFilmAndItsTilesOpenTitles) {
   NotificationRecorder opened("TLOpenVideoItem");
   tiles[0]->selectVideo();
   tiles[1]->selectVideo();
-  ASSERT_EQ(opened.objects.size(), 2u);
+  tiles[2]->selectVideo();
+  ASSERT_EQ(opened.objects.size(), 3u);
   EXPECT_EQ(opened.objects[0]["url"], Value(TLSettings::getURLforSeriesListFilm("1005")));
   EXPECT_EQ(opened.objects[1]["url"], Value(TLSettings::getURLforSeriesListFilm("1006")));
+  EXPECT_EQ(opened.objects[2]["url"], Value(TLSettings::getURLforSeriesListFilm("3000000000")));
 
   // A film whose id no URL can hold has no page to open: the strip leaves it out, in one line.
   auto odd = quietPage();

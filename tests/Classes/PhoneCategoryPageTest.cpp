@@ -42,6 +42,22 @@ class PhoneCategoryPageTest : public testsupport::CategorySuite {
   }
 };
 
+// A pack whose reply holds a million entries is decoded and cut where it arrives: the main run loop
+// serves its timers until the list has its pack.
+TEST_F(PhoneCategoryPageTest, AMillionEntryPackIsReadWhileTheMainRunLoopGoesOn) {
+  const std::string two = R"({"title":"t0","id":"1"},{"title":"t1","id":"2"})";
+  setTitles(body(testsupport::millionEntryReply(R"({"quantity":"40","items":)", two,
+                                                R"(,"also":{"items":[{"title":"rec","id":"9"}]}})")));
+  auto page = std::make_shared<TLSCategoryVC_iphone>()->initWithNibName("TLSCategoryVC_iphone", nullptr);
+  page->setCategoryTitle("Фильмы");
+  page->setCategoryId(1);
+  page->view();
+  EXPECT_GE(testsupport::mainLoopFiresWhileRead([&] { return !page->loadedPreviewList().empty(); }), 3);
+  EXPECT_EQ(page->loadedPreviewList().size(), std::size_t(CategoryTitlesQuery::kPackSize));
+  EXPECT_EQ(page->totalCount(), 40);
+  testsupport::awaitRequestsEnded();
+}
+
 TEST_F(PhoneCategoryPageTest, PacksFollowAsTheListIsDraggedPastItsEnd) {
   setTitles(body(titlesReply("\"20\"", 16)), {{"page", "0"}});
   setTitles(body(titlesReply("\"20\"", 4, 16)), {{"page", "1"}});

@@ -57,6 +57,7 @@ TEST(PosterRecordTest, ItemsMapIntoRecordsWhateverTheirValueTypes) {
       {"title_info missing keeps the poster", R"({"poster": "p"})", "poster", "p"},
       {"title_info not an object", R"({"title_info": ["x"], "background_color": "#1"})", "bgColor", "#1"},
       {"id as a number is its digits", R"({"title_info": {"id": 42}})", "id", "42"},
+      {"id past 32 bits is its digits", R"({"title_info": {"id": 3000000000}})", "id", "3000000000"},
       {"id as a fraction is empty", R"({"title_info": {"id": 4.2}})", "id", ""},
       {"id as a string", R"({"title_info": {"id": "42"}})", "id", "42"},
       {"null values are empty", R"({"poster": null, "title_info": {"title": null}})", "poster", ""},

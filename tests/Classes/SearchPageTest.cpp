@@ -160,6 +160,36 @@ TEST_F(SearchPageTest, ALargeReplyKeepsFiftyTitlesAndARowOfRecommendations) {
   EXPECT_EQ(phone("abc")->resultList().size(), 1u);
 }
 
+// A reply of a million entries is decoded and cut where it arrives: the main run loop serves its
+// timers until the page has the titles it shows.
+TEST_F(SearchPageTest, AMillionEntryReplyIsReadWhileTheMainRunLoopGoesOn) {
+  setSearch(body(testsupport::millionEntryReply("{\"items\":", item("a", "Фильм") + "," + item("b", "Фильм"),
+                                                kAlsoThree + "}")));
+  for (bool pad : {true, false}) {
+    SCOPED_TRACE(pad ? "tablet" : "phone");
+    std::shared_ptr<TLSSearchVC> onTablet;
+    std::shared_ptr<TLSSearchVC_iphone> onPhone;
+    if (pad) {
+      onTablet = std::make_shared<TLSSearchVC>()->init();
+      onTablet->setQuery("abc");
+      onTablet->view();
+    } else {
+      onPhone = std::make_shared<TLSSearchVC_iphone>()->init();
+      onPhone->setQuery("abc");
+      onPhone->view();
+    }
+    int fires = testsupport::mainLoopFiresWhileRead(
+        [&] { return pad ? !rows(*onTablet).empty() : !onPhone->resultList().empty(); });
+    EXPECT_GE(fires, 3);
+    if (pad) {
+      EXPECT_EQ(rows(*onTablet).front().second, (std::vector<std::string>{"a", "b"}));
+    } else {
+      EXPECT_EQ(onPhone->resultList().size(), TLSearchReply::kMaxFound);
+    }
+    testsupport::awaitRequestsEnded();
+  }
+}
+
 TEST_F(SearchPageTest, ValuesThatAreNotTextBecomeTextOrEmpty) {
   // Images null, a number and an object; a rating that is a number; a recommended null rating.
   setSearch(
@@ -175,12 +205,17 @@ TEST_F(SearchPageTest, ValuesThatAreNotTextBecomeTextOrEmpty) {
   }
   EXPECT_EQ(*grouped.groups[0].records[0]["rating"].asString(), "") << "the tablet takes text only";
   // Ids come as text or as JSON integers.
-  for (const auto& [id, text] : {std::pair{"12", "12"}, {"\"12\"", "12"}, {"12.5", ""}, {"null", ""}}) {
+  for (const auto& [id, text] :
+       {std::pair{"12", "12"}, {"\"12\"", "12"}, {"3000000000", "3000000000"}, {"12.5", ""}, {"null", ""}}) {
     auto found = TLSearchReply::groupForTablet(ns::JSONSerialization::JSONObjectWithString(
         std::string(R"({"items": [{"title": "n", "category": "Фильм", "id": )") + id + "}]}"));
     ASSERT_EQ(found.groups.size(), 1u) << id;
     EXPECT_EQ(found.groups[0].records[0]["id"], ns::Value(text)) << id;
   }
+  auto flat = TLSearchReply::listForPhone(ns::JSONSerialization::JSONObjectWithString(
+      R"({"items": [{"title": "n", "category": "Фильм", "id": 3000000000}]})"));
+  ASSERT_EQ(flat.found.size(), 1u);
+  EXPECT_EQ(flat.found[0]["id"], ns::Value("3000000000")) << "the phone's record";
 
   auto page = phone("abc");
   const ns::Array& list = page->resultList();

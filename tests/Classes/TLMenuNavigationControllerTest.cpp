@@ -252,6 +252,17 @@ const ReplyCase kReplyCases[] = {
        EXPECT_EQ(file.at(1)["id"], ns::Value(""));
        EXPECT_EQ(TLSettings::getCategoriesURL().size(), 1u) << "the category with a number is loaded";
      }},
+    {"numeric ids past 32 bits stay apart",
+     body(R"({"items": [{"id": 3000000000, "title": "А"}, {"id": 3000000001, "title": "Б"}]})"),
+     std::vector<std::string>{"А", "Б"},
+     [](const ns::Array& file) {
+       ASSERT_EQ(file.size(), 2u);
+       EXPECT_EQ(file[0]["id"], ns::Value("3000000000"));
+       EXPECT_EQ(file[1]["id"], ns::Value("3000000001"));
+       auto urls = TLSettings::getCategoriesURL();
+       ASSERT_EQ(urls.size(), 2u);
+       EXPECT_NE(urls[1].absoluteString().find("category_id=3000000001&"), std::string::npos);
+     }},
     {"nulls in further keys are left out",
      body(R"({"items": [{"id": "3", "title": "Т", "url": "u", "extra": null,
                          "nested": {"a": null, "b": [1, null, {"c": null}]}}]})"),

@@ -163,7 +163,8 @@ TEST_F(TLSettingsCacheTest, CategoryLookUpsReadTheCachedList) {
   const ns::Dictionary films{{"id", "1"}, {"title", "Фильмы"}, {"url", "u1"}};
   const ns::Dictionary series{{"id", "2"}, {"title", "Сериалы"}, {"url", "u2"}};
   writeCategories({films, series, Value("not a category"), ns::Dictionary{{"id", "2"}, {"title", "ёлки"}},
-                   ns::Dictionary{{"id", "5"}}, ns::Dictionary{{"id", 9}, {"title", "Спорт"}}});
+                   ns::Dictionary{{"id", "5"}}, ns::Dictionary{{"id", 9}, {"title", "Спорт"}},
+                   ns::Dictionary{{"id", 3000000000ll}, {"title", "Хоккей"}}});
   struct Case {
     const char* id;
     Value info;        // the first entry with that id
@@ -174,6 +175,7 @@ TEST_F(TLSettingsCacheTest, CategoryLookUpsReadTheCachedList) {
       {"2", series, "ЁЛКИ"},
       {"5", ns::Dictionary{{"id", "5"}}, ""},
       {"9", ns::Dictionary{{"id", 9}, {"title", "Спорт"}}, "СПОРТ"},
+      {"3000000000", ns::Dictionary{{"id", 3000000000ll}, {"title", "Хоккей"}}, "ХОККЕЙ"},
       {"3", Value(), ""},
       {"", Value(), ""},
   };
@@ -196,7 +198,7 @@ TEST_F(TLSettingsCacheTest, CategoryURLsFollowTheFileAndSkipBadIds) {
   writeCategories({ns::Dictionary{{"id", "31"}}, ns::Dictionary{{"id", "2"}}, ns::Dictionary{{"id", "12a"}},
                    ns::Dictionary{{"id", ""}}, ns::Dictionary{{"id", "-1"}}, ns::Dictionary{{"id", "1&x=2"}},
                    ns::Dictionary{{"id", " 5"}}, ns::Dictionary{{"title", "no id"}}, Value("not a category"),
-                   ns::Dictionary{{"id", 7}}, ns::Dictionary{{"id", "1"}},
+                   ns::Dictionary{{"id", 7}}, ns::Dictionary{{"id", 3000000000ll}}, ns::Dictionary{{"id", "1"}},
                    ns::Dictionary{{"id", std::string(64, '4')}}, ns::Dictionary{{"id", std::string(65, '6')}},
                    ns::Dictionary{{"id", std::string(1 << 20, '8')}}});
   testsupport::LogCapture log;
@@ -207,7 +209,8 @@ TEST_F(TLSettingsCacheTest, CategoryURLsFollowTheFileAndSkipBadIds) {
   const std::string suffix = "&popular_quantity=15&featured_quantity=15";
   EXPECT_EQ(got,
             (std::vector<std::string>{prefix + "31" + suffix, prefix + "2" + suffix, prefix + "7" + suffix,
-                                      prefix + "1" + suffix, prefix + std::string(64, '4') + suffix}));
+                                      prefix + "3000000000" + suffix, prefix + "1" + suffix,
+                                      prefix + std::string(64, '4') + suffix}));
   // One line for all the skipped entries, naming the first.
   ASSERT_EQ(log.lines().size(), 1u);
   EXPECT_TRUE(

@@ -84,13 +84,23 @@ TEST_F(TitlePlaylistTest, SeriesRootPlaysItsLastListedEntry) {
   ASSERT_TRUE(series && series->isSeries());
   // The list is newest first, so its last entry is the first episode.
   const std::string first = series->episodes.front().id;
-  // The entry's record as the catalogue sends it, and with its ids as JSON numbers.
-  for (bool numeric : {false, true}) {
-    SCOPED_TRACE(numeric ? "numeric ids" : "text ids");
+  // The entry's record as the catalogue sends it, with its ids as JSON numbers, and with numbers
+  // past 32 bits.
+  struct Case {
+    const char* name;
+    std::string id;        // as the reply sends it; empty: the catalogue's record
+    std::string parentId;  // as the reply sends it
+  };
+  const Case cases[] = {
+      {"text ids", "", ""}, {"numeric ids", first, "1081"}, {"ids past 32 bits", "3000000000", "3000001081"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     server_->clearLog();
-    if (numeric)
-      setTitle(first, R"({"id": )" + first + R"(, "parent_id": 1081, "url": ")" +
+    if (!c.id.empty())
+      setTitle(first, R"({"id": )" + c.id + R"(, "parent_id": )" + c.parentId + R"(, "url": ")" +
                           server_->url("/video/" + first + "/index.m3u8") + R"("})");
+    const std::string itemId = c.id.empty() ? first : c.id;
+    const std::string serialId = c.id.empty() ? "1081" : c.parentId;
     auto page = open(titleInfo("1081"));
     // The entry's request starts from the root's reply.
     ASSERT_TRUE(testsupport::spinUntil([] { return server_->requestsFor("get_title").size() >= 2; }));
@@ -107,11 +117,13 @@ TEST_F(TitlePlaylistTest, SeriesRootPlaysItsLastListedEntry) {
     EXPECT_EQ(requests[0].params.at("title_id"), first);
     const ns::Array& list = page->filmView()->playerViewController()->playList();
     ASSERT_FALSE(list.empty());
-    EXPECT_EQ(list.back()["videoItemId"], ns::Value(first));
-    EXPECT_EQ(list.back()["serialId"], ns::Value("1081"));
+    EXPECT_EQ(list.back()["videoItemId"], ns::Value(itemId));
+    EXPECT_EQ(list.back()["serialId"], ns::Value(serialId));
     EXPECT_FALSE(list.back().asDictionary()->contains("seriesNumber"));
     std::string image = *page->filmView()->playerViewController()->shareInfo()["image"].asString();
-    EXPECT_NE(image.find("/e" + first + ".png"), std::string::npos);
+    if (itemId == first) {
+      EXPECT_NE(image.find("/e" + first + ".png"), std::string::npos);
+    }
     testsupport::awaitRequestsEnded();
   }
 }

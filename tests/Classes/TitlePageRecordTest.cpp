@@ -53,6 +53,8 @@ TEST_F(TitleRecordTest, ReadsTheProducerAndDetailLinesOfEachRecordForm) {
        false},
       {"numeric parent id reads as its digits", R"({"title":"T","parent_id":77,"rating":"0"})", "", "", "77",
        "", false},
+      {"parent id past 32 bits reads as its digits", R"({"title":"T","parent_id":3000000000})", "", "",
+       "3000000000", "", false},
       {"fractional parent id reads as empty", R"({"title":"T","parent_id":7.5})", "", "", "", "", false},
       {"advertising", R"({"title":"T","adv":{"stream":"http://a/s","click_url":"c","counter":"n"}})", "", "",
        "", "http://a/s", false},

@@ -164,6 +164,9 @@ TEST_F(PlayerPictureTest, TheLayerSaysWhenItsPictureChangesNext) {
   auto afterSeek = layer.nextPictureChange(clock.now());
   ASSERT_TRUE(afterSeek);
   EXPECT_LE(*afterSeek - clock.now(), 0.05);
+  // Once decoded, the new frame is wanted at once: it is not drawn yet.
+  ASSERT_TRUE(testsupport::spinUntil([&] { return layer.isReadyForDisplay(); }));
+  EXPECT_EQ(layer.nextPictureChange(clock.now()), clock.now()) << "the seek's frame decoded";
   auto still = shoot(view);
   EXPECT_EQ(layer.nextPictureChange(clock.now()), std::nullopt);
 
