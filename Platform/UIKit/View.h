@@ -164,6 +164,10 @@ class View : public Responder {
   virtual bool drawsContent() const { return false; }
   // Called by the renderer once it has drawn the view.
   void didDisplay() { needsDisplay_ = false; }
+  // Changes whenever the view's own picture may have (setNeedsDisplay, its look, its place among
+  // its siblings); geometry and the layer's attributes are followed apart (see DamageTracker).
+  std::uint64_t displayVersion() const { return displayVersion_; }
+  bool movesByItself() const { return movesByItself_; }
 
   // Coordinates. A null view stands for the root of this view's hierarchy.
   cg::Point convertPointToView(cg::Point point, const View* view) const;
@@ -256,6 +260,8 @@ class View : public Responder {
   friend class ViewController;
   void insertSubview(const std::shared_ptr<View>& view, std::size_t index);
   void detachFromSuperview();
+  // What the view shows changed, though not what drawRect draws.
+  void displayDidChange();
   void resizeSubviewsWithOldSize(cg::Size oldSize);
   void autoresizeWithOldSuperviewSize(cg::Size oldSize);
   void applyBoundsSize(cg::Size size);
@@ -292,6 +298,7 @@ class View : public Responder {
   bool autoresizesSubviews_ = true;
   bool needsLayout_ = false;
   bool needsDisplay_ = true;
+  std::uint64_t displayVersion_ = cg::nextDisplayVersion();
   bool movesByItself_ = false;
   // Whether the view is in the list of views in motion that windows ask.
   bool listedInMotion_ = false;
