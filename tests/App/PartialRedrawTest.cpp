@@ -77,7 +77,8 @@ TEST_P(PartialRedrawTest, APictureDrawnAgainWhereItChangedIsTheWholeRendersPictu
   const std::string script = scripts.file("walk.vcc");
   // The menu slides out and back, pages are pushed and slide away, the caret blinks in the
   // search field, spinners turn while pages load, the home page scrolls, an alert comes and
-  // goes, and a film plays.
+  // goes, a popover fades in and out, a film plays and goes to full screen and back, the device
+  // turns, and a sheet slides up over its fading dimming.
   std::ofstream(script) << "drag TLRubricScrollView* 0,-300\n"
                            "drag TLRubricScrollView* -300,0\n"
                            "post TLNavigationShowMenu\n"
@@ -86,6 +87,8 @@ TEST_P(PartialRedrawTest, APictureDrawnAgainWhereItChangedIsTheWholeRendersPictu
                            "tap Button \"OK\"\n"
                            "tablet: tap TLNavigationMenuTableViewCell \"Фильмы\"\n"
                            "phone: tap TLNavigationMenuTableViewCell_iphone \"Фильмы\"\n"
+                           "tablet: tap Button \"Жанр\"\n"
+                           "tablet: tap TableViewCell \"Комедия\"\n"
                            "post TLNavigationShowMenu\n"
                            "clear\n"
                            "type \"Золотой берег\"\n"
@@ -93,6 +96,11 @@ TEST_P(PartialRedrawTest, APictureDrawnAgainWhereItChangedIsTheWholeRendersPictu
                            "tap TLVideoItemPriview* \"Золотой берег\"\n"
                            "tap Button \"AKMovieImages.bundle/startPlay\"\n"
                            "advance 9\n"
+                           "pinch AKMoviePlayerView 1.6\n"
+                           "pinch AKMoviePlayerView 0.6\n"
+                           "rotate landscape\n"
+                           "rotate portrait\n"
+                           "share vk\n"
                            "wait\n";
   std::vector<std::string> args{"--headless", "--device", GetParam(), "--host", server_->hostAndPort(),
                                 "--out",      out_.str(), "--script", script};
@@ -118,7 +126,7 @@ TEST_P(PartialRedrawTest, APictureDrawnAgainWhereItChangedIsTheWholeRendersPictu
       },
       &failure);
   ASSERT_EQ(0, exitCode) << failure;
-  EXPECT_GE(step, 14);
+  EXPECT_GE(step, 19);
   EXPECT_TRUE(picture.mismatches.empty()) << ::testing::PrintToString(picture.mismatches);
   // Most looks drew only part of the window.
   EXPECT_GT(picture.partial, picture.looks / 2) << picture.partial << " of " << picture.looks;
