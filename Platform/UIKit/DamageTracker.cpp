@@ -61,6 +61,8 @@ struct DamageTracker::Walk {
     // sublayers' content, a shape's path, lies anywhere).
     std::optional<cg::Rect> drawn = own;
     if (view.drawsContent() || typeid(layer) != typeid(cg::Layer)) drawn = own.insetBy(-kContentMargin, -kContentMargin);
+    if (auto content = view.drawsContent() ? view.contentExtent() : std::nullopt)
+      drawn = join(*drawn, content->offsetBy(-b.x(), -b.y()).insetBy(-kContentMargin, -kContentMargin));
     if (!layer.sublayers().empty()) drawn.reset();
     if (layer.masksToBounds()) drawn = own;
     cg::Rect extent = drawn ? clipped(m.apply(*drawn), clip) : clip;

@@ -162,6 +162,10 @@ class View : public Responder {
   virtual void drawRect(const cg::Rect& rect);
   // Whether drawRect paints anything; views that do not are skipped by the renderer's drawRect step.
   virtual bool drawsContent() const { return false; }
+  // Where drawRect may paint, in bounds coordinates, for a view that may paint past its bounds (a
+  // picture larger than its view, centred or filling it); none for one that stays inside them,
+  // give or take the smoothing of edges and text. Damage trackers take the view to cover it.
+  virtual std::optional<cg::Rect> contentExtent() const { return std::nullopt; }
   // Called by the renderer once it has drawn the view.
   void didDisplay() { needsDisplay_ = false; }
   // Changes whenever the view's own picture may have (setNeedsDisplay, its look, its place among
