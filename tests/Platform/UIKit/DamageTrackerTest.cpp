@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "Foundation/Clock.h"
@@ -92,6 +93,8 @@ struct Case {
   // Moments after the change looked at, as shares of kDuration.
   std::vector<double> moments{0};
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 constexpr double kDuration = 0.4;
 
