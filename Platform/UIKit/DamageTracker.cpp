@@ -53,14 +53,16 @@ struct DamageTracker::Walk {
     const cg::Layer& layer = *view.layer();
     const cg::Rect b = shown.bounds;
     const cg::Rect own(0, 0, b.width(), b.height());
-    const cg::AffineTransform m = cg::AffineTransform::makeTranslation(-b.width() / 2, -b.height() / 2)
-                                      .concat(shown.transform)
-                                      .concat(cg::AffineTransform::makeTranslation(shown.center.x, shown.center.y))
-                                      .concat(toWindow);
+    const cg::AffineTransform m =
+        cg::AffineTransform::makeTranslation(-b.width() / 2, -b.height() / 2)
+            .concat(shown.transform)
+            .concat(cg::AffineTransform::makeTranslation(shown.center.x, shown.center.y))
+            .concat(toWindow);
     // What the view draws itself, in its own coordinates; the clip where that is not known (the
     // sublayers' content, a shape's path, lies anywhere).
     std::optional<cg::Rect> drawn = own;
-    if (view.drawsContent() || typeid(layer) != typeid(cg::Layer)) drawn = own.insetBy(-kContentMargin, -kContentMargin);
+    if (view.drawsContent() || typeid(layer) != typeid(cg::Layer))
+      drawn = own.insetBy(-kContentMargin, -kContentMargin);
     if (auto content = view.drawsContent() ? view.contentExtent() : std::nullopt)
       drawn = join(*drawn, content->offsetBy(-b.x(), -b.y()).insetBy(-kContentMargin, -kContentMargin));
     if (!layer.sublayers().empty()) drawn.reset();
@@ -68,7 +70,8 @@ struct DamageTracker::Walk {
     cg::Rect extent = drawn ? clipped(m.apply(*drawn), clip) : clip;
     if (layer.hasShadow()) {
       double reach = layer.shadowRadius() + 1;
-      cg::Rect shadow = own.offsetBy(layer.shadowOffset().width, layer.shadowOffset().height).insetBy(-reach, -reach);
+      cg::Rect shadow =
+          own.offsetBy(layer.shadowOffset().width, layer.shadowOffset().height).insetBy(-reach, -reach);
       extent = join(extent, clipped(m.apply(shadow), clip));
     }
 
@@ -82,9 +85,8 @@ struct DamageTracker::Walk {
     const cg::AffineTransform content = cg::AffineTransform::makeTranslation(-b.x(), -b.y()).concat(m);
     cg::Rect mine = extent;
     if (!inside.isEmpty())
-      detail::forEachShownSubview(view, [&](View& sub, const ViewPresentation& p) {
-        visit(sub, p, content, inside, stamp, mine);
-      });
+      detail::forEachShownSubview(
+          view, [&](View& sub, const ViewPresentation& p) { visit(sub, p, content, inside, stamp, mine); });
     // A picture that moves by itself differs from the last whenever it is looked at again.
     if (view.movesByItself()) stamp = mix(stamp, cg::nextDisplayVersion());
     seen[&view] = {stamp, extent, mine};
@@ -116,8 +118,8 @@ std::vector<cg::PixelRect> DamageTracker::damage(Window& window, std::optional<d
   auto add = [&](const cg::Rect& r) {
     if (!r.isEmpty()) rects.push_back(r);
   };
-  const bool whole = !valid_ || scale != scale_ || bounds.size != size_ ||
-                     cg::wholeDisplayGeneration() != wholeGeneration_;
+  const bool whole =
+      !valid_ || scale != scale_ || bounds.size != size_ || cg::wholeDisplayGeneration() != wholeGeneration_;
   if (whole) {
     add(bounds);
   } else {
@@ -148,7 +150,8 @@ std::vector<cg::PixelRect> DamageTracker::damage(Window& window, std::optional<d
   };
   std::vector<Box> boxes;
   for (const cg::Rect& r : rects) {
-    Box box{std::max(0, int(std::floor(r.minX() * scale)) - 1), std::max(0, int(std::floor(r.minY() * scale)) - 1),
+    Box box{std::max(0, int(std::floor(r.minX() * scale)) - 1),
+            std::max(0, int(std::floor(r.minY() * scale)) - 1),
             std::min(width, int(std::ceil(r.maxX() * scale)) + 1),
             std::min(height, int(std::ceil(r.maxY() * scale)) + 1)};
     if (box.x0 >= box.x1 || box.y0 >= box.y1) continue;
@@ -175,7 +178,8 @@ std::vector<cg::PixelRect> DamageTracker::damage(Window& window, std::optional<d
   damagedPoints_.clear();
   for (const Box& b : boxes) {
     out.push_back({b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0});
-    damagedPoints_.push_back(cg::Rect(b.x0 / scale, b.y0 / scale, (b.x1 - b.x0) / scale, (b.y1 - b.y0) / scale));
+    damagedPoints_.push_back(
+        cg::Rect(b.x0 / scale, b.y0 / scale, (b.x1 - b.x0) / scale, (b.y1 - b.y0) / scale));
   }
   return out;
 }

@@ -148,7 +148,8 @@ const Case kCases[] = {
        auto cover = box({0, 0, 600, 700}, cg::Color::rgba(0, 0, 0, 0.5));
        s.page()->addSubview(cover);
        auto page = s.page();
-       return std::function<void()>([page, cover] { animated([page, cover] { page->removeSubviewFadingOut(cover); }); });
+       return std::function<void()>(
+           [page, cover] { animated([page, cover] { page->removeSubviewFadingOut(cover); }); });
      },
      {0, 0.25, 0.75, 1.1}},
     {"ASubviewRemovedWhileItMovesAway",
@@ -156,8 +157,9 @@ const Case kCases[] = {
        auto sheet = box({50, 200, 400, 300}, cg::Color::rgba(0.3, 0.3, 0.8));
        s.page()->addSubview(sheet);
        auto page = s.page();
-       return std::function<void()>(
-           [page, sheet] { animated([page, sheet] { page->removeSubviewMovingBy(sheet, {500, 0}); }); });
+       return std::function<void()>([page, sheet] {
+         animated([page, sheet] { page->removeSubviewMovingBy(sheet, {500, 0}); });
+       });
      },
      {0, 0.25, 0.5, 0.75, 1.1}},
     {"AViewGrowsWithItsLayerFittedToTheShownSize",
