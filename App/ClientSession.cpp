@@ -284,9 +284,9 @@ void ClientSession::tick() {
   // clip's bars hide before the next step.
   clock_->freeze();
   if (!other) runStep(step);
-  clock_->thaw();
   waitStart_ = std::chrono::steady_clock::now();
   if (stepObserver_ && !finished_) stepObserver_();
+  clock_->thaw();
 }
 
 // True once the process has looked idle on two looks in a row (work handed between threads is

@@ -68,7 +68,8 @@ class ClientSession : public ui::ApplicationHost, public std::enable_shared_from
   const std::string& failure() const { return failure_; }
   // The dump and PNG files written so far, in order.
   const std::vector<std::string>& writtenFiles() const { return written_; }
-  // Called on the main thread after each step ran (a window redraws then).
+  // Called on the main thread after each step ran (a window redraws then), the client's time
+  // still stopped as it is while a step runs.
   void setStepObserver(std::function<void()> observer) { stepObserver_ = std::move(observer); }
 
   // Writes "<prefix><name>.txt" (the key window's tree, then the alerts shown) and "<prefix><name>.png"

@@ -11,8 +11,10 @@
 #include "Foundation/Format.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/Timer.h"
+#include "Graphics/Context.h"
 #include "Graphics/Layer.h"
 #include "UIKit/AlertView.h"
+#include "UIKit/DamageTracker.h"
 #include "UIKit/SearchBar.h"
 #include "UIKit/StatusBar.h"
 #include "UIKit/TextView.h"
@@ -454,28 +456,47 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
   }
 
   // The window shows what the renderer draws for the key window at this moment, and follows its
-  // size (rotation).
+  // size (rotation). The picture is kept from frame to frame and drawn again only where it changed.
   void redraw(const std::shared_ptr<ui::Window>& window, double now) {
     int w = pixels(window->bounds().size.width), h = pixels(window->bounds().size.height);
     int cw = 0, ch = 0;
     SDL_GetWindowSize(window_, &cw, &ch);
-    if (cw != w || ch != h) SDL_SetWindowSize(window_, w, h);
-    auto picture = ui::renderView(window, ui::RenderOptions{scale_, now});
+    bool whole = exposed_;
+    if (cw != w || ch != h) {
+      SDL_SetWindowSize(window_, w, h);
+      whole = true;
+    }
+    if (!canvas_ || canvas_->size() != window->bounds().size || canvas_->scale() != scale_) {
+      canvas_ = cg::Context::makeBitmap(window->bounds().size, false, scale_);
+      whole = true;
+    }
+    if (whole) damage_.invalidate();
+    std::vector<cg::PixelRect> damage;
+    if (canvas_) {
+      damage = damage_.damage(*window, now, scale_);
+      ui::renderViewAgain(window, now, *canvas_, damage, damage_);
+    }
     // What the picture shows, including what drawing it settled (the status bar's frame).
     drawnGeneration_ = cg::displayGeneration();
     exposed_ = false;
     lastFrameTime_ = now;
     ++framesDrawn_;
     SDL_Surface* target = SDL_GetWindowSurface(window_);
-    if (!picture || !target) return;
+    if (!canvas_ || !target || damage.empty()) return;
     SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<std::uint32_t*>(picture->pixels().data()), picture->pixelWidth(), picture->pixelHeight(),
-        32, picture->pixelWidth() * 4, SDL_PIXELFORMAT_ARGB8888);
+        const_cast<std::uint32_t*>(canvas_->pixelData()), canvas_->pixelWidth(), canvas_->pixelHeight(), 32,
+        canvas_->pixelStride(), SDL_PIXELFORMAT_ARGB8888);
     if (!source) return;
     SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
-    SDL_BlitSurface(source, nullptr, target, nullptr);
+    std::vector<SDL_Rect> rects;
+    for (const cg::PixelRect& r : damage) {
+      SDL_Rect rect{r.x, r.y, r.width, r.height};
+      SDL_Rect to = rect;
+      SDL_BlitSurface(source, &rect, target, &to);
+      rects.push_back(rect);
+    }
     SDL_FreeSurface(source);
-    SDL_UpdateWindowSurface(window_);
+    SDL_UpdateWindowSurfaceRects(window_, rects.data(), int(rects.size()));
   }
 
   ClientOptions options_;
@@ -503,6 +524,9 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
   std::uint64_t framesDrawn_ = 0;
   double lastFrameTime_ = 0;
   std::function<void()> frameObserver_;
+  // The window's picture, drawn again where the tracker finds it changed.
+  std::unique_ptr<cg::Context> canvas_;
+  ui::DamageTracker damage_;
 };
 
 }  // namespace

@@ -33,6 +33,7 @@
 #include "Foundation/WorkerPool.h"
 #include "SampleServer.h"
 #include "SelfProcess.h"
+#include "UIKit/ActivityIndicatorView.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/ImageView.h"
 #include "UIKit/Label.h"
@@ -206,6 +207,8 @@ double processSeconds() {
 
 double wallSeconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
 
+constexpr int kSpinnerTag = 4711;
+
 std::shared_ptr<ui::View> findTarget(const std::string& target) {
   std::vector<ScriptStep> steps;
   std::string error;
@@ -264,6 +267,12 @@ class IdleWalk : public std::enable_shared_from_this<IdleWalk> {
       if (step.rfind("post ", 0) == 0) {
         ns::NotificationCenter::defaultCenter()->postNotificationName(step.substr(5));
         ++step_;
+      } else if (step == "resign") {
+        if (auto responder = ui::Responder::currentFirstResponder()) responder->resignFirstResponder();
+        ++step_;
+      } else if (step == "spinner") {
+        addSpinner();
+        ++step_;
       } else if (auto view = findTarget(step.substr(4))) {
         ui::tap(view);
         ++step_;
@@ -278,6 +287,18 @@ class IdleWalk : public std::enable_shared_from_this<IdleWalk> {
     later(kMeasureSeconds);
   }
 
+  // One spinner turning in the middle of the key window, over the page.
+  static void addSpinner() {
+    auto window = ui::Window::keyWindow();
+    if (!window) return;
+    auto spinner = std::make_shared<ui::ActivityIndicatorView>()->initWithActivityIndicatorStyle(
+        ui::ActivityIndicatorViewStyle::gray);
+    spinner->setCenter({window->bounds().width() / 2, window->bounds().height() / 2});
+    spinner->setTag(kSpinnerTag);
+    window->addSubview(spinner);
+    spinner->startAnimating();
+  }
+
   std::vector<IdlePage>& pages_;
   std::size_t page_ = 0, step_ = 0;
   double pageStart_ = 0, quietSince_ = 0, measureStart_ = 0, cpuStart_ = 0;
@@ -290,6 +311,10 @@ std::vector<IdlePage> idlePages() {
       {"category",
        {"post TLNavigationShowMenu", "tap TLNavigationMenuTableViewCell \"Фильмы\""},
        "CategoryView"},
+      // The menu's search field with the caret blinking in it, nothing else changing.
+      {"caret", {"post TLNavigationShowMenu", "tap SearchBar"}, "SearchBar"},
+      // The same page with the keyboard gone and one spinner turning.
+      {"spinner", {"resign", "spinner"}, "ActivityIndicatorView"},
   };
 }
 

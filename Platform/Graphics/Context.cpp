@@ -633,6 +633,33 @@ Rect Context::clipBoundingBox() const {
   return Rect(x1, y1, x2 - x1, y2 - y1);
 }
 
+void Context::clipToPixelRects(const std::vector<PixelRect>& rects) {
+  cairo_matrix_t m;
+  cairo_get_matrix(cr_, &m);
+  cairo_identity_matrix(cr_);
+  cairo_new_path(cr_);
+  for (const PixelRect& r : rects) cairo_rectangle(cr_, r.x, r.y, r.width, r.height);
+  cairo_clip(cr_);
+  cairo_set_matrix(cr_, &m);
+}
+
+void Context::clearPixelRects(const std::vector<PixelRect>& rects) {
+  cairo_save(cr_);
+  cairo_identity_matrix(cr_);
+  cairo_new_path(cr_);
+  for (const PixelRect& r : rects) cairo_rectangle(cr_, r.x, r.y, r.width, r.height);
+  cairo_set_operator(cr_, CAIRO_OPERATOR_CLEAR);
+  cairo_fill(cr_);
+  cairo_restore(cr_);
+}
+
+const std::uint32_t* Context::pixelData() const {
+  cairo_surface_flush(surface_);
+  return reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface_));
+}
+
+int Context::pixelStride() const { return cairo_image_surface_get_stride(surface_); }
+
 bool Context::drawScaledImage(const Image& image, const Rect& r) {
   // Only where the image lands on whole device pixels, unturned, does a copy of it scaled
   // beforehand give the very pixels that scaling it here would.

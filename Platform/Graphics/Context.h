@@ -62,6 +62,12 @@ enum class FillRule { Winding, EvenOdd };
 //
 // A context belongs to the thread that draws into it; different contexts may be used on
 // different threads at once.
+// A rectangle of whole device pixels.
+struct PixelRect {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const PixelRect&) const = default;
+};
+
 class Context final {
  public:
   // nullptr when the size in pixels (points × scale, rounded up) is empty or too large. An opaque
@@ -79,6 +85,10 @@ class Context final {
 
   // A copy of the pixels drawn so far, at the context's scale.
   ImagePtr makeImage() const;
+  // The pixels drawn so far, in place: pixelHeight() rows of pixelWidth() premultiplied ARGB words,
+  // pixelStride() bytes apart (alpha unset in an opaque context). Valid until the next drawing.
+  const std::uint32_t* pixelData() const;
+  int pixelStride() const;
   // The pixels drawn, handed over without a copy when they can be: the context draws nothing
   // more afterwards. For a picture made once per frame.
   ImagePtr takeImage();
@@ -138,6 +148,11 @@ class Context final {
   void clipToPath(const Path& path, FillRule rule = FillRule::Winding);
   // The clip's bounds in user space.
   Rect clipBoundingBox() const;
+  // Intersects the clip with the union of whole device pixel rects, whatever the transform: the
+  // pixels inside are drawn exactly as they would be with no such clip.
+  void clipToPixelRects(const std::vector<PixelRect>& rects);
+  // Makes the pixels of the rects transparent (black in an opaque context).
+  void clearPixelRects(const std::vector<PixelRect>& rects);
 
   // The image stretched over the rect, upright.
   void drawImage(const Image& image, const Rect& rect);

@@ -7,11 +7,22 @@ namespace cg {
 
 namespace {
 std::atomic<std::uint64_t> generation{0};
+std::atomic<std::uint64_t> wholeGeneration{0};
+std::atomic<std::uint64_t> versions{0};
 }  // namespace
 
 std::uint64_t displayGeneration() { return generation.load(std::memory_order_acquire); }
 
 void noteDisplayChange() { generation.fetch_add(1, std::memory_order_acq_rel); }
+
+void noteWholeDisplayChange() {
+  wholeGeneration.fetch_add(1, std::memory_order_acq_rel);
+  noteDisplayChange();
+}
+
+std::uint64_t wholeDisplayGeneration() { return wholeGeneration.load(std::memory_order_acquire); }
+
+std::uint64_t nextDisplayVersion() { return versions.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 Color GradientLayer::colorAt(Point p) const {
   if (colors_.empty()) return Color::clear();

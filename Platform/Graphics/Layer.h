@@ -18,11 +18,21 @@ class Context;
 // window draws again only when it has moved since its last picture. Any thread.
 std::uint64_t displayGeneration();
 void noteDisplayChange();
+// A change that no one view or layer holds (a setting several views draw): whoever redraws only
+// what changed draws everything again. Notes a display change too.
+void noteWholeDisplayChange();
+std::uint64_t wholeDisplayGeneration();
+// A number never handed out before: a version that tells a changed object from an unchanged one,
+// and from another object that took its place.
+std::uint64_t nextDisplayVersion();
 
 // The drawing attributes a view keeps beside its own geometry: rounded corners, clipping,
 // border, shadow and an optional mask layer. Views own one each; the view renderer reads them.
 class Layer : public ns::Object {
  public:
+  Layer() : version_(nextDisplayVersion()) {}
+  // Changes whenever what the layer draws (its attributes, content, mask or sublayers) may have.
+  std::uint64_t displayVersion() const { return version_; }
   // Geometry of a free-standing layer, such as a mask, in its host's coordinates.
   const Rect& frame() const { return frame_; }
   void setFrame(const Rect& frame) { change(frame_, frame); }
@@ -54,7 +64,7 @@ class Layer : public ns::Object {
   const std::shared_ptr<Layer>& mask() const { return mask_; }
   void setMask(std::shared_ptr<Layer> mask) {
     mask_ = std::move(mask);
-    noteDisplayChange();
+    contentDidChange();
   }
 
   bool needsDisplayOnBoundsChange() const { return needsDisplayOnBoundsChange_; }
@@ -75,7 +85,7 @@ class Layer : public ns::Object {
   const std::vector<std::shared_ptr<Layer>>& sublayers() const { return sublayers_; }
   void addSublayer(std::shared_ptr<Layer> layer) {
     sublayers_.push_back(std::move(layer));
-    noteDisplayChange();
+    contentDidChange();
   }
 
  protected:
@@ -84,11 +94,17 @@ class Layer : public ns::Object {
   void change(T& attribute, const T& value) {
     if (attribute == value) return;
     attribute = value;
+    contentDidChange();
+  }
+  // What the layer draws changed.
+  void contentDidChange() {
+    version_ = nextDisplayVersion();
     noteDisplayChange();
   }
 
  private:
   std::vector<std::shared_ptr<Layer>> sublayers_;
+  std::uint64_t version_;
   Rect frame_;
   double cornerRadius_ = 0;
   bool masksToBounds_ = false;

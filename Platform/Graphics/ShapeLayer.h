@@ -16,7 +16,7 @@ class ShapeLayer final : public Layer {
   const std::optional<Path>& path() const { return path_; }
   void setPath(std::optional<Path> path) {
     path_ = std::move(path);
-    noteDisplayChange();
+    contentDidChange();
   }
   FillRule fillRule() const { return fillRule_; }
   void setFillRule(FillRule rule) { change(fillRule_, rule); }

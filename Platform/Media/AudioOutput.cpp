@@ -26,7 +26,7 @@ void setOutputVolume(float v) {
   if (!(v >= 0)) v = 0;  // also catches not-a-number
   v = std::min(v, 1.0f);
   // Volume sliders draw it.
-  if (volume.exchange(v, std::memory_order_relaxed) != v) cg::noteDisplayChange();
+  if (volume.exchange(v, std::memory_order_relaxed) != v) cg::noteWholeDisplayChange();
 }
 
 void AudioSource::push(double time, std::vector<std::int16_t> samples) {

@@ -2,6 +2,7 @@
 #include "Graphics/Layer.h"
 #include "UIKit/SystemNotifications.h"
 #include "UIKit/Touch.h"
+#include "UIKit/View.h"
 
 namespace ui {
 
@@ -16,6 +17,13 @@ std::weak_ptr<Responder>& firstResponder() {
 bool handingOver = false;
 
 void post(const char* name) { ns::NotificationCenter::defaultCenter()->postNotificationName(name); }
+
+// Carets, focused fields and the keyboard show who has the role: the views taking and giving it
+// are drawn again.
+void roleDidMove(Responder* responder) {
+  if (auto view = dynamic_cast<View*>(responder)) view->setNeedsDisplay();
+  cg::noteDisplayChange();
+}
 }  // namespace
 
 bool Responder::isFirstResponder() const { return firstResponder().lock().get() == this; }
@@ -33,8 +41,7 @@ bool Responder::becomeFirstResponder() {
     if (!resigned) return false;
   }
   firstResponder() = std::static_pointer_cast<Responder>(shared_from_this());
-  // Carets, focused fields and the keyboard show who has the role.
-  cg::noteDisplayChange();
+  roleDidMove(this);
   if (!wasShown && showsKeyboard()) post(kKeyboardWillShowNotification);
   if (wasShown && !showsKeyboard()) post(kKeyboardWillHideNotification);
   return true;
@@ -44,7 +51,7 @@ bool Responder::resignFirstResponder() {
   if (!isFirstResponder()) return true;
   bool wasShown = isKeyboardShown();
   firstResponder().reset();
-  cg::noteDisplayChange();
+  roleDidMove(this);
   if (wasShown && !handingOver) post(kKeyboardWillHideNotification);
   return true;
 }

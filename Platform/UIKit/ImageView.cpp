@@ -47,6 +47,11 @@ void ImageView::drawRect(const cg::Rect&) {
   image_->resizableImageWithCapInsets(caps)->drawInRect(bounds());
 }
 
+std::optional<cg::Rect> ImageView::contentExtent() const {
+  if (!image_ || contentMode() == ViewContentMode::scaleToFill) return std::nullopt;
+  return contentModeRect(contentMode(), image_->size(), bounds());
+}
+
 void ImageView::appendDumpAttributes(std::string& line) const {
   line += " image=" + (image_ ? image_->describeSource() : std::string("nil"));
   if (contentStretch_ != cg::Rect(0, 0, 1, 1))

@@ -25,6 +25,7 @@ class ImageView : public View {
   cg::Size sizeThatFits(cg::Size size) const override;
   bool drawsContent() const override { return image_ != nullptr; }
   void drawRect(const cg::Rect& rect) override;
+  std::optional<cg::Rect> contentExtent() const override;
   void appendDumpAttributes(std::string& line) const override;
 
  private:

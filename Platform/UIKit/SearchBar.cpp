@@ -26,6 +26,9 @@ bool isCaretBlinkOn() { return caretBlinkOn; }
 void setCaretBlinkOn(bool on) {
   if (on == caretBlinkOn) return;
   caretBlinkOn = on;
+  // The caret is drawn by the field that holds the keyboard, and by nothing else.
+  if (auto field = std::dynamic_pointer_cast<SearchBar>(Responder::currentFirstResponder()))
+    field->setNeedsDisplay();
   cg::noteDisplayChange();
 }
 

@@ -69,6 +69,11 @@ View::View(const LayerClass& layerClass) : layer_(layerClass ? layerClass() : nu
 
 void View::setNeedsDisplay() {
   needsDisplay_ = true;
+  displayDidChange();
+}
+
+void View::displayDidChange() {
+  displayVersion_ = cg::nextDisplayVersion();
   cg::noteDisplayChange();
 }
 
@@ -205,7 +210,7 @@ void View::setBackgroundColor(std::optional<Color> color) {
 void View::setContentMode(ViewContentMode mode) {
   if (mode == contentMode_) return;
   contentMode_ = mode;
-  cg::noteDisplayChange();
+  displayDidChange();
 }
 
 std::shared_ptr<View> View::viewWithTag(int tag) {
@@ -247,7 +252,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
     subviews_.erase(it);
     if (index > old) --index;
     subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
-    cg::noteDisplayChange();
+    view->displayDidChange();
     return;
   }
   view->willMoveToSuperview(me);
@@ -256,6 +261,8 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
   view->superview_ = me;
   // Back in the tree, it is drawn as a subview, no longer as leaving.
   if (animations_) std::erase_if(animations_->departing, [&](const auto& d) { return d.view == view; });
+  // Now over or under other views than before, wherever it lies.
+  view->displayVersion_ = cg::nextDisplayVersion();
   cg::noteDisplayChange();
   // The view and its subviews may have asked for layout before they came into this tree.
   layoutRequested.store(true, std::memory_order_relaxed);
@@ -297,7 +304,7 @@ void View::bringSubviewToFront(const std::shared_ptr<View>& view) {
   auto keep = *it;
   subviews_.erase(it);
   subviews_.push_back(keep);
-  cg::noteDisplayChange();
+  keep->displayDidChange();
 }
 
 void View::sendSubviewToBack(const std::shared_ptr<View>& view) {
@@ -306,7 +313,7 @@ void View::sendSubviewToBack(const std::shared_ptr<View>& view) {
   auto keep = *it;
   subviews_.erase(it);
   subviews_.insert(subviews_.begin(), keep);
-  cg::noteDisplayChange();
+  keep->displayDidChange();
 }
 
 bool View::isDescendantOfView(const View* view) const {

@@ -162,8 +162,16 @@ class View : public Responder {
   virtual void drawRect(const cg::Rect& rect);
   // Whether drawRect paints anything; views that do not are skipped by the renderer's drawRect step.
   virtual bool drawsContent() const { return false; }
+  // Where drawRect may paint, in bounds coordinates, for a view that may paint past its bounds (a
+  // picture larger than its view, centred or filling it); none for one that stays inside them,
+  // give or take the smoothing of edges and text. Damage trackers take the view to cover it.
+  virtual std::optional<cg::Rect> contentExtent() const { return std::nullopt; }
   // Called by the renderer once it has drawn the view.
   void didDisplay() { needsDisplay_ = false; }
+  // Changes whenever the view's own picture may have (setNeedsDisplay, its look, its place among
+  // its siblings); geometry and the layer's attributes are followed apart (see DamageTracker).
+  std::uint64_t displayVersion() const { return displayVersion_; }
+  bool movesByItself() const { return movesByItself_; }
 
   // Coordinates. A null view stands for the root of this view's hierarchy.
   cg::Point convertPointToView(cg::Point point, const View* view) const;
@@ -256,6 +264,8 @@ class View : public Responder {
   friend class ViewController;
   void insertSubview(const std::shared_ptr<View>& view, std::size_t index);
   void detachFromSuperview();
+  // What the view shows changed, though not what drawRect draws.
+  void displayDidChange();
   void resizeSubviewsWithOldSize(cg::Size oldSize);
   void autoresizeWithOldSuperviewSize(cg::Size oldSize);
   void applyBoundsSize(cg::Size size);
@@ -292,6 +302,7 @@ class View : public Responder {
   bool autoresizesSubviews_ = true;
   bool needsLayout_ = false;
   bool needsDisplay_ = true;
+  std::uint64_t displayVersion_ = cg::nextDisplayVersion();
   bool movesByItself_ = false;
   // Whether the view is in the list of views in motion that windows ask.
   bool listedInMotion_ = false;

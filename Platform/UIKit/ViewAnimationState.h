@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -54,6 +55,13 @@ struct ViewAnimations {
   static std::optional<ViewPresentation> departingPresentation(const View& parent, const View& view,
                                                                double time);
 };
+
+// What the renderer shows of a view at the moment it draws (renderPresentationTime): its
+// presentation then, or its model values.
+ViewPresentation shownNow(const View& view);
+// The views the renderer draws over a view, in order, each where it shows it: the subviews and,
+// in a presentation render, the views leaving it, each just below the sibling it lay under.
+void forEachShownSubview(View& view, const std::function<void(View&, const ViewPresentation&)>& visit);
 
 // Sets the moment renderPresentationTime() reports while a picture is drawn on this thread.
 class PresentationRenderScope {

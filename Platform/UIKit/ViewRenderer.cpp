@@ -6,6 +6,7 @@
 #include <optional>
 #include <typeinfo>
 
+#include "UIKit/DamageTracker.h"
 #include "UIKit/Image.h"
 #include "UIKit/Keyboard.h"
 #include "UIKit/Screen.h"
@@ -97,36 +98,69 @@ namespace {
 // Draws a view where `shown` places it; its subviews where theirs do.
 void drawView(View& view, cg::Context& ctx, const ViewPresentation& shown);
 
+}  // namespace
+
+namespace detail {
+
 ViewPresentation shownNow(const View& view) {
   if (auto time = renderPresentationTime()) return view.presentation(*time);
   return {view.center(), view.bounds(), view.transform(), view.alpha()};
 }
 
-// The subviews in order, and in a presentation render the views leaving this one, each just below
-// the sibling it lay under (over them all when that one has gone too).
-void drawSubviews(View& view, cg::Context& ctx) {
+void forEachShownSubview(View& view, const std::function<void(View&, const ViewPresentation&)>& visit) {
   auto time = renderPresentationTime();
   const auto& leaving = detail::ViewAnimations::departures(view);
   if (!time || leaving.empty()) {
-    for (const auto& sub : view.subviews()) drawView(*sub, ctx, shownNow(*sub));
+    for (const auto& sub : view.subviews()) visit(*sub, shownNow(*sub));
     return;
   }
   auto departing = leaving;
   std::erase_if(departing,
                 [&](const auto& d) { return d.view->superview() || *time >= d.begin + d.duration; });
-  auto drawDepartures = [&](const View* sibling) {
+  auto visitDepartures = [&](const View* sibling) {
     for (const auto& d : departing) {
       auto below = d.below.lock();
       bool placed = below && below->superview().get() == &view;
       if (sibling ? below.get() == sibling : !placed)
-        drawView(*d.view, ctx, detail::ViewAnimations::departurePresentation(d, *time));
+        visit(*d.view, detail::ViewAnimations::departurePresentation(d, *time));
     }
   };
   for (const auto& sub : view.subviews()) {
-    drawDepartures(sub.get());
-    drawView(*sub, ctx, shownNow(*sub));
+    visitDepartures(sub.get());
+    visit(*sub, shownNow(*sub));
   }
-  drawDepartures(nullptr);
+  visitDepartures(nullptr);
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::shownNow;
+
+void drawView(View& view, cg::Context& ctx, const ViewPresentation& shown);
+
+// Draws a tree as renderView does, into a context the size of the root's bounds.
+void drawTree(const std::shared_ptr<View>& root, std::optional<double> presentationTime, cg::Context& ctx) {
+  detail::PresentationRenderScope presenting(presentationTime);
+  // The root goes at the image's origin, whatever its own place and transform.
+  ViewPresentation shown = shownNow(*root);
+  shown.center = {shown.bounds.width() / 2, shown.bounds.height() / 2};
+  shown.transform = cg::AffineTransform::identity();
+  cg::pushContext(std::shared_ptr<cg::Context>(&ctx, [](cg::Context*) {}));
+  drawView(*root, ctx, shown);
+  // The screen shows the keyboard and the status bar over the key window.
+  if (auto window = std::dynamic_pointer_cast<Window>(root); window && window->isKeyWindow()) {
+    if (auto frame = window->keyboardFrame()) {
+      auto& keyboard = window->keyboard();
+      keyboard->setFrame(*frame);
+      drawViewHierarchy(*keyboard, ctx);
+    }
+    auto& bar = window->statusBar();
+    bar->followApplication();
+    drawViewHierarchy(*bar, ctx);
+  }
+  cg::popContext();
 }
 
 }  // namespace
@@ -135,8 +169,17 @@ void drawViewHierarchy(View& view, cg::Context& ctx) { drawView(view, ctx, shown
 
 namespace {
 
+// While a picture is drawn again only in part: what tells the views that draw nothing there.
+// Only the canvas drawn again is culled: a view may draw others into pictures of its own.
+struct Culling {
+  const DamageTracker* tracker = nullptr;
+  const cg::Context* canvas = nullptr;
+};
+thread_local Culling culling;
+
 void drawView(View& view, cg::Context& ctx, const ViewPresentation& shown) {
   if (view.isHidden() || shown.alpha <= 0) return;
+  if (culling.tracker && &ctx == culling.canvas && !culling.tracker->drawsInto(view)) return;
   const cg::Layer& layer = *view.layer();
   cg::Rect b = shown.bounds;
   cg::Rect own(0, 0, b.width(), b.height());
@@ -180,7 +223,7 @@ void drawView(View& view, cg::Context& ctx, const ViewPresentation& shown) {
     ctx.restoreGState();
   }
   view.didDisplay();
-  drawSubviews(view, ctx);
+  detail::forEachShownSubview(view, [&](View& sub, const ViewPresentation& p) { drawView(sub, ctx, p); });
   ctx.restoreGState();
 
   if (layer.borderWidth() > 0) {
@@ -213,29 +256,23 @@ cg::ImagePtr renderView(const std::shared_ptr<View>& root, const RenderOptions& 
   double scale = options.scale > 0 ? options.scale : Screen::mainScreen()->scale();
   // A window's tree is laid out by its own pass: a screenshot must not change the app's state.
   if (!root->window()) root->layoutIfNeeded();
-  cg::Rect b = root->bounds();
-  auto ctx = cg::Context::makeBitmap(b.size, false, scale);
+  auto ctx = cg::Context::makeBitmap(root->bounds().size, false, scale);
   if (!ctx) return nullptr;
-  detail::PresentationRenderScope presenting(options.presentationTime);
-  // The root goes at the image's origin, whatever its own place and transform.
-  ViewPresentation shown = shownNow(*root);
-  shown.center = {shown.bounds.width() / 2, shown.bounds.height() / 2};
-  shown.transform = cg::AffineTransform::identity();
-  cg::pushContext(std::shared_ptr<cg::Context>(ctx.get(), [](cg::Context*) {}));
-  drawView(*root, *ctx, shown);
-  // The screen shows the keyboard and the status bar over the key window.
-  if (auto window = std::dynamic_pointer_cast<Window>(root); window && window->isKeyWindow()) {
-    if (auto frame = window->keyboardFrame()) {
-      auto& keyboard = window->keyboard();
-      keyboard->setFrame(*frame);
-      drawViewHierarchy(*keyboard, *ctx);
-    }
-    auto& bar = window->statusBar();
-    bar->followApplication();
-    drawViewHierarchy(*bar, *ctx);
-  }
-  cg::popContext();
+  drawTree(root, options.presentationTime, *ctx);
   return ctx->takeImage();
+}
+
+void renderViewAgain(const std::shared_ptr<Window>& window, std::optional<double> presentationTime,
+                     cg::Context& canvas, const std::vector<cg::PixelRect>& damage,
+                     const DamageTracker& tracker) {
+  if (!window || damage.empty()) return;
+  canvas.saveGState();
+  canvas.clipToPixelRects(damage);
+  canvas.clearPixelRects(damage);
+  culling = {&tracker, &canvas};
+  drawTree(window, presentationTime, canvas);
+  culling = {};
+  canvas.restoreGState();
 }
 
 bool renderViewToPNG(const std::shared_ptr<View>& root, const std::string& path, double scale) {

@@ -1,0 +1,196 @@
+#include "UIKit/DamageTracker.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <typeinfo>
+
+#include "Graphics/Layer.h"
+#include "UIKit/Keyboard.h"
+#include "UIKit/StatusBar.h"
+#include "UIKit/ViewAnimationState.h"
+#include "UIKit/Window.h"
+
+namespace ui {
+
+namespace {
+
+// How far past its bounds a view's own drawing (text, strokes, smoothed edges) may reach.
+constexpr double kContentMargin = 4;
+// More than damage rects merge into one covering them all.
+constexpr std::size_t kMostRects = 6;
+
+std::uint64_t mix(std::uint64_t h, std::uint64_t v) {
+  h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+  h *= 0xBF58476D1CE4E5B9ull;
+  return h ^ (h >> 31);
+}
+
+std::uint64_t mix(std::uint64_t h, double v) { return mix(h, std::bit_cast<std::uint64_t>(v)); }
+
+// Unions that treat an empty rect as nothing.
+cg::Rect join(const cg::Rect& a, const cg::Rect& b) {
+  if (a.isEmpty()) return b;
+  if (b.isEmpty()) return a;
+  return a.unionWith(b);
+}
+
+cg::Rect clipped(const cg::Rect& r, const cg::Rect& clip) {
+  cg::Rect c = r.intersection(clip);
+  return c.isEmpty() ? cg::Rect() : c;
+}
+
+}  // namespace
+
+struct DamageTracker::Walk {
+  std::unordered_map<const View*, Record>& seen;
+
+  // Notes a view drawn where `shown` places it in a space that `toWindow` maps to the window's,
+  // under a clip in window points, and the views over it; adds what they draw to `tree`.
+  void visit(View& view, const ViewPresentation& shown, const cg::AffineTransform& toWindow,
+             const cg::Rect& clip, std::uint64_t above, cg::Rect& tree) {
+    if (view.isHidden() || shown.alpha <= 0) return;
+    const cg::Layer& layer = *view.layer();
+    const cg::Rect b = shown.bounds;
+    const cg::Rect own(0, 0, b.width(), b.height());
+    const cg::AffineTransform m =
+        cg::AffineTransform::makeTranslation(-b.width() / 2, -b.height() / 2)
+            .concat(shown.transform)
+            .concat(cg::AffineTransform::makeTranslation(shown.center.x, shown.center.y))
+            .concat(toWindow);
+    // What the view draws itself, in its own coordinates; the clip where that is not known (the
+    // sublayers' content, a shape's path, lies anywhere).
+    std::optional<cg::Rect> drawn = own;
+    if (view.drawsContent() || typeid(layer) != typeid(cg::Layer))
+      drawn = own.insetBy(-kContentMargin, -kContentMargin);
+    if (auto content = view.drawsContent() ? view.contentExtent() : std::nullopt)
+      drawn = join(*drawn, content->offsetBy(-b.x(), -b.y()).insetBy(-kContentMargin, -kContentMargin));
+    if (!layer.sublayers().empty()) drawn.reset();
+    if (layer.masksToBounds()) drawn = own;
+    cg::Rect extent = drawn ? clipped(m.apply(*drawn), clip) : clip;
+    if (layer.hasShadow()) {
+      double reach = layer.shadowRadius() + 1;
+      cg::Rect shadow =
+          own.offsetBy(layer.shadowOffset().width, layer.shadowOffset().height).insetBy(-reach, -reach);
+      extent = join(extent, clipped(m.apply(shadow), clip));
+    }
+
+    std::uint64_t stamp = mix(above, view.displayVersion());
+    stamp = mix(stamp, layer.displayVersion());
+    for (const auto& sublayer : layer.sublayers()) stamp = mix(stamp, sublayer->displayVersion());
+    if (layer.mask()) stamp = mix(stamp, layer.mask()->displayVersion());
+    for (double v : {b.x(), b.y(), b.width(), b.height(), shown.alpha}) stamp = mix(stamp, v);
+
+    const cg::Rect inside = layer.masksToBounds() ? clipped(clip, m.apply(own)) : clip;
+    const cg::AffineTransform content = cg::AffineTransform::makeTranslation(-b.x(), -b.y()).concat(m);
+    cg::Rect mine = extent;
+    if (!inside.isEmpty())
+      detail::forEachShownSubview(
+          view, [&](View& sub, const ViewPresentation& p) { visit(sub, p, content, inside, stamp, mine); });
+    // A picture that moves by itself differs from the last whenever it is looked at again.
+    if (view.movesByItself()) stamp = mix(stamp, cg::nextDisplayVersion());
+    seen[&view] = {stamp, extent, mine};
+    tree = join(tree, mine);
+  }
+};
+
+std::vector<cg::PixelRect> DamageTracker::damage(Window& window, std::optional<double> time, double scale) {
+  detail::PresentationRenderScope presenting(time);
+  const cg::Rect bounds(0, 0, window.bounds().width(), window.bounds().height());
+  // What the renderer settles before it draws the panel and the bar, settled first.
+  const bool key = window.isKeyWindow();
+  std::optional<cg::Rect> panel = key ? window.keyboardFrame() : std::nullopt;
+  if (panel) window.keyboard()->setFrame(*panel);
+  if (key) window.statusBar()->followApplication();
+
+  std::unordered_map<const View*, Record> seen;
+  seen.reserve(records_.size());
+  Walk walk{seen};
+  cg::Rect all;
+  ViewPresentation root = detail::shownNow(window);
+  root.center = {root.bounds.width() / 2, root.bounds.height() / 2};
+  root.transform = cg::AffineTransform::identity();
+  walk.visit(window, root, cg::AffineTransform::identity(), bounds, 0, all);
+  if (panel) walk.visit(*window.keyboard(), detail::shownNow(*window.keyboard()), {}, bounds, 1, all);
+  if (key) walk.visit(*window.statusBar(), detail::shownNow(*window.statusBar()), {}, bounds, 2, all);
+
+  std::vector<cg::Rect> rects;
+  auto add = [&](const cg::Rect& r) {
+    if (!r.isEmpty()) rects.push_back(r);
+  };
+  const bool whole =
+      !valid_ || scale != scale_ || bounds.size != size_ || cg::wholeDisplayGeneration() != wholeGeneration_;
+  if (whole) {
+    add(bounds);
+  } else {
+    for (const auto& [view, now] : seen) {
+      auto before = records_.find(view);
+      if (before == records_.end()) {
+        add(now.extent);
+      } else if (before->second.stamp != now.stamp || before->second.extent != now.extent) {
+        add(before->second.extent);
+        add(now.extent);
+      }
+    }
+    for (const auto& [view, before] : records_)
+      if (!seen.count(view)) add(before.extent);
+  }
+  records_ = std::move(seen);
+  valid_ = true;
+  scale_ = scale;
+  size_ = bounds.size;
+  wholeGeneration_ = cg::wholeDisplayGeneration();
+
+  // Whole pixels, a pixel more each way for the filtering of pictures at their edges; rects
+  // that touch or overlap are merged, and many become one.
+  const int width = int(std::ceil(bounds.width() * scale - 1e-6));
+  const int height = int(std::ceil(bounds.height() * scale - 1e-6));
+  struct Box {
+    int x0, y0, x1, y1;
+  };
+  std::vector<Box> boxes;
+  for (const cg::Rect& r : rects) {
+    Box box{std::max(0, int(std::floor(r.minX() * scale)) - 1),
+            std::max(0, int(std::floor(r.minY() * scale)) - 1),
+            std::min(width, int(std::ceil(r.maxX() * scale)) + 1),
+            std::min(height, int(std::ceil(r.maxY() * scale)) + 1)};
+    if (box.x0 >= box.x1 || box.y0 >= box.y1) continue;
+    for (bool merged = true; merged;) {
+      merged = false;
+      for (auto it = boxes.begin(); it != boxes.end(); ++it) {
+        if (it->x0 > box.x1 || box.x0 > it->x1 || it->y0 > box.y1 || box.y0 > it->y1) continue;
+        box = {std::min(box.x0, it->x0), std::min(box.y0, it->y0), std::max(box.x1, it->x1),
+               std::max(box.y1, it->y1)};
+        boxes.erase(it);
+        merged = true;
+        break;
+      }
+    }
+    boxes.push_back(box);
+  }
+  if (boxes.size() > kMostRects) {
+    Box box = boxes.front();
+    for (const Box& b : boxes)
+      box = {std::min(box.x0, b.x0), std::min(box.y0, b.y0), std::max(box.x1, b.x1), std::max(box.y1, b.y1)};
+    boxes = {box};
+  }
+  std::vector<cg::PixelRect> out;
+  damagedPoints_.clear();
+  for (const Box& b : boxes) {
+    out.push_back({b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0});
+    damagedPoints_.push_back(
+        cg::Rect(b.x0 / scale, b.y0 / scale, (b.x1 - b.x0) / scale, (b.y1 - b.y0) / scale));
+  }
+  return out;
+}
+
+bool DamageTracker::drawsInto(const View& view) const {
+  auto it = records_.find(&view);
+  if (it == records_.end()) return true;
+  const cg::Rect& tree = it->second.treeExtent;
+  // A hair of slack: the rects in points are the pixels' divided by the scale.
+  return std::any_of(damagedPoints_.begin(), damagedPoints_.end(),
+                     [&](const cg::Rect& r) { return tree.intersects(r.insetBy(-0.5, -0.5)); });
+}
+
+}  // namespace ui
