@@ -54,6 +54,26 @@ std::pair<std::size_t, std::size_t> picturesShown(const std::shared_ptr<ui::View
   }
   return {tiles, shown};
 }
+// Whether every tile that shows a picture has its poster file.
+bool shownPostersWritten(const std::shared_ptr<ui::View>& root) {
+  std::vector<std::shared_ptr<ui::View>> open{root};
+  while (!open.empty()) {
+    auto view = open.back();
+    open.pop_back();
+    if (auto tile = std::dynamic_pointer_cast<TLVideoItemPriviewBase>(view);
+        tile && tile->ID() > 0 && tile->imageBt()->backgroundImageForState(ui::ControlStateNormal)) {
+      auto files = ns::FileManager::defaultManager();
+      bool episode = tile->typeIsEpisode();
+      if (!files->fileExistsAtPath(episode ? TLSettings::posterForEpisode(tile->ID())
+                                           : TLSettings::posterForBaseVideo(tile->ID())) &&
+          !files->fileExistsAtPath(episode ? TLSettings::posterBigForEpisode(tile->ID())
+                                           : TLSettings::posterBigForBaseVideo(tile->ID())))
+        return false;
+    }
+    for (const auto& sub : view->subviews()) open.push_back(sub);
+  }
+  return true;
+}
 std::size_t slidesShown(const std::shared_ptr<MainViewBase>& view) {
   std::size_t shown = 0;
   for (const auto& page : view->slider()->pageViews())
@@ -509,6 +529,9 @@ TEST_F(HomePageTest, APageWhosePicturesAllInflatePastTheirBoundSettlesWithItsSta
       if (pad) {
         EXPECT_TRUE(spinUntil([&] { return slidesShown(view) > 0; }));
       }
+      // Each shown tile's poster is written in the background: wait for the files, or one written
+      // after the caches are cleared below would show in the second load.
+      EXPECT_TRUE(spinUntil([&] { return shownPostersWritten(view); }));
     }
     // The same replies with every picture moved to the flood.
     std::map<std::string, std::size_t> replyLength;
