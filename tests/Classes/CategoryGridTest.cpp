@@ -122,7 +122,7 @@ TEST_F(CategoryGridTest, TilesKeepIdsPastThirtyTwoBitsAndStoreTheirPostersApart)
   for (const Case& c : cases) {
     auto tile = std::dynamic_pointer_cast<TLVideoItemPriview>(page->viewWithTag(c.tag));
     ASSERT_TRUE(tile) << c.file;
-    EXPECT_EQ(tile->ID(), c.id);
+    ASSERT_EQ(tile->ID(), c.id) << c.file;
     std::string path = TLSettings::postersPath() + "/" + c.file;
     EXPECT_TRUE(testsupport::spinUntil([&] { return TLImageFetch::fileExists(path); })) << c.file;
   }
