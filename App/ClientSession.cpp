@@ -522,7 +522,7 @@ bool ClientSession::writeShot(const std::string& folder, const std::string& file
   return true;
 }
 
-std::string sharedTitlePosterPath(int titleId) {
+std::string sharedTitlePosterPath(long long titleId) {
   std::error_code ec;
   for (const std::string& path :
        {TLSettings::posterForBaseVideo(titleId), TLSettings::posterBigForBaseVideo(titleId)})

@@ -29,7 +29,7 @@ struct ProcessActivity {
 
 // The poster a scripted share sheet shows for the title: its small poster as the pages stored it,
 // else its big one, else empty (the sheet's own stand-in picture), never another title's.
-std::string sharedTitlePosterPath(int titleId);
+std::string sharedTitlePosterPath(long long titleId);
 
 // Drives the running client without a person: waits until it settles, runs the script's steps one
 // at a time on the settled client, writes dumps and screenshots, and ends the run with 0 once

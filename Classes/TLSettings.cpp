@@ -195,13 +195,13 @@ std::vector<ns::URL> TLSettings::getCategoriesURL() {
   return urls;
 }
 
-std::string TLSettings::categoryDetailsUrl(int categoryId) {
+std::string TLSettings::categoryDetailsUrl(long long categoryId) {
   return apiUrl(ns::format("get_category&category_id=%d", categoryId));
 }
 
-std::string TLSettings::genresUrl(int categoryId) { return categoryDetailsUrl(categoryId); }
+std::string TLSettings::genresUrl(long long categoryId) { return categoryDetailsUrl(categoryId); }
 
-std::string TLSettings::topCategoryBanerUrl(int categoryId) { return categoryDetailsUrl(categoryId); }
+std::string TLSettings::topCategoryBanerUrl(long long categoryId) { return categoryDetailsUrl(categoryId); }
 
 std::string TLSettings::getPostersURL() { return apiUrl("get_posters&poster_size=1000x424&limit=12"); }
 
@@ -215,7 +215,7 @@ std::string TLSettings::getURLforAdvancedListFilm(const ns::Value& titleId) {
   return apiUrlForId("get_related&title_id=", titleId);
 }
 
-std::string TLSettings::categoryTitles(int categoryId, const std::string& grouping, const std::string& order,
+std::string TLSettings::categoryTitles(long long categoryId, const std::string& grouping, const std::string& order,
                                        int page) {
   return "http://" + serviceHost() +
          ns::format(
@@ -255,6 +255,10 @@ std::optional<std::string> TLSettings::stringOrNilFromObject(const ns::Value& ob
 int TLSettings::intFromObject(const ns::Value& object) {
   // intValue saturates out-of-range numbers and reads NaN as 0.
   return object.isNumber() || object.isString() ? object.intValue() : 0;
+}
+
+long long TLSettings::longFromObject(const ns::Value& object) {
+  return object.isNumber() || object.isString() ? static_cast<long long>(object.longLongValue()) : 0;
 }
 
 std::string TLSettings::idFromObject(const ns::Value& object) {
@@ -319,23 +323,23 @@ std::optional<std::string> TLSettings::getPlistDirectoryWithFileName(const std::
   return inDirectory(plistFilesDirectory(), fileName);
 }
 
-std::string TLSettings::posterForBaseVideo(int itemId) {
+std::string TLSettings::posterForBaseVideo(long long itemId) {
   return inDirectory(postersPath(), ns::format("%d.png", itemId));
 }
 
-std::string TLSettings::posterForEpisode(int itemId) {
+std::string TLSettings::posterForEpisode(long long itemId) {
   return inDirectory(postersPath(), ns::format("e%d.png", itemId));
 }
 
-std::string TLSettings::posterBigForBaseVideo(int itemId) {
+std::string TLSettings::posterBigForBaseVideo(long long itemId) {
   return inDirectory(postersBigPath(), ns::format("%d.png", itemId));
 }
 
-std::string TLSettings::posterBigForEpisode(int itemId) {
+std::string TLSettings::posterBigForEpisode(long long itemId) {
   return inDirectory(postersBigPath(), ns::format("e%d.png", itemId));
 }
 
-bool TLSettings::isItemHasBigPoster(int itemId, bool typeIsEpisode) {
+bool TLSettings::isItemHasBigPoster(long long itemId, bool typeIsEpisode) {
   bool isDirectory = false;
   std::string path = typeIsEpisode ? posterBigForEpisode(itemId) : posterBigForBaseVideo(itemId);
   return ns::FileManager::defaultManager()->fileExistsAtPath(path, &isDirectory) && !isDirectory;

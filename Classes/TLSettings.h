@@ -31,9 +31,9 @@ class TLSettings final {
   static std::string categoriesUrl();
   // One URL per cached category, in the order of the cached list.
   static std::vector<ns::URL> getCategoriesURL();
-  static std::string categoryDetailsUrl(int categoryId);
-  static std::string genresUrl(int categoryId);
-  static std::string topCategoryBanerUrl(int categoryId);
+  static std::string categoryDetailsUrl(long long categoryId);
+  static std::string genresUrl(long long categoryId);
+  static std::string topCategoryBanerUrl(long long categoryId);
   static std::string getPostersURL();
   static std::string postersInCategories();
   // The builders below that take an id answer "" for one longer than kMaxIdLength: no id the
@@ -41,7 +41,7 @@ class TLSettings final {
   static constexpr std::size_t kMaxIdLength = 64;
   static std::string getURLforSeriesListFilm(const ns::Value& titleId);
   static std::string getURLforAdvancedListFilm(const ns::Value& titleId);
-  static std::string categoryTitles(int categoryId, const std::string& grouping, const std::string& order,
+  static std::string categoryTitles(long long categoryId, const std::string& grouping, const std::string& order,
                                     int page);
   static std::string getActorAPIwithID(const ns::Value& personId);
   static std::string getEpisodeForID(const ns::Value& episodeId);
@@ -66,11 +66,11 @@ class TLSettings final {
   // "/", no ".." and no NUL.
   static bool isSafeFileName(const std::string& fileName);
 
-  static std::string posterForBaseVideo(int itemId);
-  static std::string posterForEpisode(int itemId);
-  static std::string posterBigForBaseVideo(int itemId);
-  static std::string posterBigForEpisode(int itemId);
-  static bool isItemHasBigPoster(int itemId, bool typeIsEpisode);
+  static std::string posterForBaseVideo(long long itemId);
+  static std::string posterForEpisode(long long itemId);
+  static std::string posterBigForBaseVideo(long long itemId);
+  static std::string posterBigForEpisode(long long itemId);
+  static bool isItemHasBigPoster(long long itemId, bool typeIsEpisode);
 
   // The service sends about ten categories, and each one costs the home page a row and a request:
   // a list holding more is cut to this many before it is stored, and when it is read.
@@ -100,6 +100,8 @@ class TLSettings final {
   static std::string stringFromObject(const ns::Value& object);
   static std::optional<std::string> stringOrNilFromObject(const ns::Value& object);
   static int intFromObject(const ns::Value& object);
+  // A numeric id read as a 64-bit integer (the service's ids pass 2^31); 0 for anything else.
+  static long long longFromObject(const ns::Value& object);
   static ns::Value dictionaryOrNilFromObject(const ns::Value& object);
   static ns::Value arrayOrNilFromObject(const ns::Value& object);
   // A title, episode, person or category id as text: the service sends most as strings and some

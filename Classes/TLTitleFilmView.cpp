@@ -58,7 +58,7 @@ void TLTitleFilmViewBase::showPreviewFromFile(const std::string& path) {
   if (playerViewController_) playerViewController_->setPreviewImage(ui::Image::imageWithContentsOfFile(path));
 }
 
-void TLTitleFilmViewBase::setFilmId(int filmId) {
+void TLTitleFilmViewBase::setFilmId(long long filmId) {
   filmId_ = filmId;
   if (TLSettings::isItemHasBigPoster(filmId_, typeIsEpisode_)) showPreviewFromFile(bigPosterPath());
 }

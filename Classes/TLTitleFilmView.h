@@ -30,9 +30,9 @@ class TLTitleFilmViewBase : public ui::View {
   const std::shared_ptr<ui::View>& bgView() const { return bgView_; }
   const std::shared_ptr<StarRatingView>& ratingView() const { return ratingView_; }
 
-  int filmId() const { return filmId_; }
+  long long filmId() const { return filmId_; }
   // Shows the cached big poster of the id as the preview, when there is one.
-  void setFilmId(int filmId);
+  void setFilmId(long long filmId);
   bool typeIsEpisode() const { return typeIsEpisode_; }
   void setTypeIsEpisode(bool episode) { typeIsEpisode_ = episode; }
   const std::string& imageBigUrl() const { return imageBigUrl_; }
@@ -65,7 +65,7 @@ class TLTitleFilmViewBase : public ui::View {
   std::shared_ptr<ui::TextView> filmDescriptionTV_;
   std::shared_ptr<ui::View> bgView_;
   std::shared_ptr<StarRatingView> ratingView_;
-  int filmId_ = 0;
+  long long filmId_ = 0;
   bool typeIsEpisode_ = false;
   std::string imageBigUrl_;
 };

@@ -107,10 +107,10 @@ TLTitleSections::ListFile TLTitleSections::relatedFile(const ns::Value& senderIn
 ns::Value TLTitleSections::withItemIndex(const ns::Value& senderInfo, const ns::Value& items) {
   std::size_t count = items.isArray() ? items.count() : 0;
   if (count == 0) return senderInfo;
-  int own = TLSettings::intFromObject(senderInfo["id"]);
+  long long own = TLSettings::longFromObject(senderInfo["id"]);
   long counter = static_cast<long>(count) - 1;
   for (std::size_t i = 0; i < count; ++i, --counter)
-    if (TLSettings::intFromObject(items.at(i)["id"]) == own) break;
+    if (TLSettings::longFromObject(items.at(i)["id"]) == own) break;
   if (counter < 0 || counter >= static_cast<long>(count)) return senderInfo;
   const ns::Dictionary* info = senderInfo.asDictionary();
   ns::Dictionary copy = info ? *info : ns::Dictionary();

@@ -73,7 +73,7 @@ void TitlePageViewController::reloadInfo() {
         playListFor(str(titleParsedData_["adv"]), senderInfo_["id"], str(titleParsedData_["advWebUrl"]),
                     str(titleParsedData_["advCounterUrl"]), str(titleParsedData_["videoURL"]),
                     str(titleParsedData_["parent_id"]), str(titleParsedData_["series_number"]));
-    int id = TLSettings::intFromObject(senderInfo_["id"]);
+    long long id = TLSettings::longFromObject(senderInfo_["id"]);
     ns::Value share = shareInfoFor(shareUrlThisPage_, isItemIsEpisode() ? TLSettings::posterForEpisode(id)
                                                                         : TLSettings::posterForBaseVideo(id));
     if (isPhone() && segmentedControl_) segmentedControl_->setHidden(false);
@@ -131,7 +131,7 @@ void TitlePageViewController::loadSerialItemToPlayer(const std::string& url) {
           if (page->shareUrlThisPage_.empty()) page->shareUrlThisPage_ = str(json["share_url"]);
           ns::Array list = playListFor(str(adv["stream"]), id, str(adv["click_url"]), str(adv["counter"]),
                                        str(json["url"]), parentId, std::nullopt);
-          int itemId = TLSettings::intFromObject(id);
+          long long itemId = TLSettings::longFromObject(id);
           ns::Value share = page->shareInfoFor(page->shareUrlThisPage_,
                                                parentId.empty() ? TLSettings::posterForBaseVideo(itemId)
                                                                 : TLSettings::posterForEpisode(itemId));

@@ -55,7 +55,7 @@ std::string TitlePageViewController::shareMessage(bool forVkontakte) const {
 }
 
 std::string TitlePageViewController::sharePosterPath() const {
-  int id = TLSettings::intFromObject(senderInfo_["id"]);
+  long long id = TLSettings::longFromObject(senderInfo_["id"]);
   return isItemIsEpisode() ? TLSettings::posterForEpisode(id) : TLSettings::posterForBaseVideo(id);
 }
 

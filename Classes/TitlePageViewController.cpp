@@ -113,9 +113,9 @@ bool TitlePageViewController::isItemIsEpisode() const {
   return !parent.isNil() && !ns::format("%@", parent).empty();
 }
 
-int TitlePageViewController::parentId() const { return TLSettings::intFromObject(senderInfo_["parent_id"]); }
+long long TitlePageViewController::parentId() const { return TLSettings::longFromObject(senderInfo_["parent_id"]); }
 
-int TitlePageViewController::itemId() const { return TLSettings::intFromObject(senderInfo_["id"]); }
+long long TitlePageViewController::itemId() const { return TLSettings::longFromObject(senderInfo_["id"]); }
 
 std::shared_ptr<AKMoviePlayerController> TitlePageViewController::player() const {
   return filmView_ ? filmView_->playerViewController() : nullptr;

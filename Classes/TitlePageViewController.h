@@ -60,9 +60,9 @@ class TitlePageViewController : public ui::ViewController,
   // An episode: the TitleInfo's "parent_id" is not empty.
   bool isItemIsEpisode() const;
   // The integer value of "parent_id" (0 for a film or a series root).
-  int parentId() const;
+  long long parentId() const;
   // The integer value of "id".
-  int itemId() const;
+  long long itemId() const;
 
   // --- Loading.
   // Sends the title record request; a URL that cannot be made sends nothing.

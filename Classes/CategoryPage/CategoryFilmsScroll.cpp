@@ -56,7 +56,7 @@ int CategoryFilmsScroll::pageCount() const {
   return totalCount_ / k + (totalCount_ % k ? 1 : 0);
 }
 
-std::shared_ptr<CategoryFilmsScroll> CategoryFilmsScroll::initWithCategoryId(int categoryId) {
+std::shared_ptr<CategoryFilmsScroll> CategoryFilmsScroll::initWithCategoryId(long long categoryId) {
   initWithFrame({0, 0, 768, 800});
   categoryId_ = categoryId;
   loading_.assign(kPageTableSize, 0);
@@ -239,7 +239,7 @@ std::shared_ptr<ui::View> CategoryFilmsScroll::makeTile(int position, cg::Point 
   tile->setLoadPriority(2);
   tile->setTitle(TLSettings::stringFromObject(record["name"]));
   tile->setDescription(TLSettings::stringFromObject(record["description"]));
-  tile->setID(TLSettings::intFromObject(record["id"]));
+  tile->setID(TLSettings::longFromObject(record["id"]));
   tile->setUrl(TLSettings::stringFromObject(record["url"]));
   tile->setImageUrl(TLSettings::stringFromObject(record["image"]));
   return tile;

@@ -37,13 +37,13 @@ class CategoryFilmsScroll final : public ui::View,
   static constexpr int kTileTag = 300;
   static constexpr int kPageTableSize = CategoryTitlesQuery::kPlaceholderPacks;
 
-  std::shared_ptr<CategoryFilmsScroll> initWithCategoryId(int categoryId);
+  std::shared_ptr<CategoryFilmsScroll> initWithCategoryId(long long categoryId);
 
   // The list.
   void getListPack(int pack);
   void loadJSONArray(const ns::Array& items, int pack);
   void setGrouping(int grouping);
-  void setGenreId(int genreId) { genreId_ = genreId; }
+  void setGenreId(long long genreId) { genreId_ = genreId; }
   void setYear(int year) { year_ = year; }
   void clearMemory();
   void reloadInfo();
@@ -63,9 +63,9 @@ class CategoryFilmsScroll final : public ui::View,
   void layoutSubviews() override;
   void willPlayMovie();
 
-  int categoryId() const { return categoryId_; }
+  long long categoryId() const { return categoryId_; }
   int grouping() const { return grouping_; }
-  int genreId() const { return genreId_; }
+  long long genreId() const { return genreId_; }
   int year() const { return year_; }
   int totalCount() const { return totalCount_; }
   int totalPages() const { return totalPages_; }
@@ -113,9 +113,9 @@ class CategoryFilmsScroll final : public ui::View,
   void scrollToPage(int page);
   cg::Rect pageRect(int page) const;
 
-  int categoryId_ = 0;
+  long long categoryId_ = 0;
   int grouping_ = 0;
-  int genreId_ = -1;
+  long long genreId_ = -1;
   int year_ = -1;
   int totalCount_ = CategoryTitlesQuery::kPlaceholderCount;
   int totalPages_ = kPageTableSize;

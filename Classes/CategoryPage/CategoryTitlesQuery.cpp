@@ -72,7 +72,7 @@ std::string CategoryTitlesQuery::yearTitle(int year, int current) {
   return "до 1940 года";
 }
 
-std::string CategoryTitlesQuery::url(int categoryId, int grouping, int genreId, int year, int pack,
+std::string CategoryTitlesQuery::url(long long categoryId, int grouping, long long genreId, int year, int pack,
                                      int current) {
   std::string text = TLSettings::categoryTitles(categoryId, orderby(grouping), orderdir(grouping), pack);
   if (genreId != -1) text += ns::format("&genre_id=%d", genreId);

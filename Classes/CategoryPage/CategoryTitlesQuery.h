@@ -37,7 +37,7 @@ class CategoryTitlesQuery final {
   static std::string yearTitle(int year, int currentYear);
 
   // The URL of one pack: the titles URL, then the genre unless -1, then the year text.
-  static std::string url(int categoryId, int grouping, int genreId, int year, int pack, int currentYear);
+  static std::string url(long long categoryId, int grouping, long long genreId, int year, int pack, int currentYear);
 
   // A reply title as a record of seven texts: name, year, description, image, url, rating, id.
   static ns::Value titleRecord(const ns::Value& item);

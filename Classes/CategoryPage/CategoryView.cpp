@@ -9,7 +9,7 @@ CategoryView::~CategoryView() {
   if (sliderView_) sliderView_->stopAsync();
 }
 
-std::shared_ptr<CategoryView> CategoryView::initWithFrame(const cg::Rect& frame, int categoryId) {
+std::shared_ptr<CategoryView> CategoryView::initWithFrame(const cg::Rect& frame, long long categoryId) {
   ui::View::initWithFrame(frame);
   categoryId_ = categoryId;
   loadView();
@@ -101,7 +101,7 @@ void CategoryView::changeScrollOrientation(ui::InterfaceOrientation orientation)
   setFrame({s.x(), 44, width, s.height()});
 }
 
-void CategoryView::setGenreId(int genreId) {
+void CategoryView::setGenreId(long long genreId) {
   categoryFilmsScroll_->setGenreId(genreId);
   categoryFilmsScroll_->setGrouping(categoryFilmsScroll_->grouping());
 }

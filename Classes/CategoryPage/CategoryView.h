@@ -19,7 +19,7 @@ class CategoryView final : public ui::View,
  public:
   ~CategoryView() override;
 
-  std::shared_ptr<CategoryView> initWithFrame(const cg::Rect& frame, int categoryId);
+  std::shared_ptr<CategoryView> initWithFrame(const cg::Rect& frame, long long categoryId);
   void loadView();
   void layoutSubviews() override;
   void changeScrollOrientation(ui::InterfaceOrientation orientation);
@@ -32,7 +32,7 @@ class CategoryView final : public ui::View,
   static ns::Array placeholderFilms();
 
   // Filters and sort: each change reloads the grid from its first pack.
-  void setGenreId(int genreId);
+  void setGenreId(long long genreId);
   void setYear(int year);
   void resetParams();
   void touchUpInsideSegmentIndex(unsigned segmentIndex) override;
@@ -44,7 +44,7 @@ class CategoryView final : public ui::View,
   void clearMemory();
   void TLMainViewMenuClick() {}
 
-  int categoryId() const { return categoryId_; }
+  long long categoryId() const { return categoryId_; }
   const std::shared_ptr<ui::ScrollView>& scrollView() const { return scrollView_; }
   const std::shared_ptr<TopCategoryBanner>& sliderView() const { return sliderView_; }
   const std::shared_ptr<ui::View>& horizScrollView() const { return horizScrollView_; }
@@ -53,7 +53,7 @@ class CategoryView final : public ui::View,
   const std::shared_ptr<ui::ActivityIndicatorView>& activityView() const { return activityView_; }
 
  private:
-  int categoryId_ = 0;
+  long long categoryId_ = 0;
   std::shared_ptr<ui::ScrollView> scrollView_;
   std::shared_ptr<TopCategoryBanner> sliderView_;
   std::shared_ptr<ui::View> horizScrollView_;

@@ -70,7 +70,7 @@ void PopoverChooser::tableViewDidSelectRowAtIndexPath(ui::TableView& tableView,
   }
   if (!isGenre_) return d->yearSelected(row);
   const ns::Value& genre = list_[static_cast<std::size_t>(row - 1)];
-  d->genreSelected(TLSettings::intFromObject(genre["id"]), TLSettings::stringFromObject(genre["title"]));
+  d->genreSelected(TLSettings::longFromObject(genre["id"]), TLSettings::stringFromObject(genre["title"]));
 }
 
 void PopoverChooser::reset() {

@@ -12,7 +12,7 @@ class PopoverDelegate {
  public:
   virtual ~PopoverDelegate() = default;
   // -1 and no name for every genre.
-  virtual void genreSelected(int genreId, const std::optional<std::string>& genreName) = 0;
+  virtual void genreSelected(long long genreId, const std::optional<std::string>& genreName) = 0;
   // -1 for every year; else the year code 1 to 7.
   virtual void yearSelected(int year) = 0;
 };

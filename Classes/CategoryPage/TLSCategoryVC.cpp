@@ -201,7 +201,7 @@ void TLSCategoryVC::refreshPressed(ui::Control&) {
   sCategary_->createSliderViewWithFilms(CategoryView::placeholderFilms());
 }
 
-void TLSCategoryVC::genreSelected(int genreId, const std::optional<std::string>& genreName) {
+void TLSCategoryVC::genreSelected(long long genreId, const std::optional<std::string>& genreName) {
   genreNameSelected_ = genreName;
   sCategary_->setGenreId(genreId);
   if (genrePickerPopover_) genrePickerPopover_->dismissPopoverAnimated(true);

@@ -28,8 +28,8 @@ class TLSCategoryVC : public ui::ViewController, public TLMenuHooks, public Popo
 
   const std::string& categoryTitle() const { return categoryTitle_; }
   void setCategoryTitle(std::string title) { categoryTitle_ = std::move(title); }
-  int categoryId() const { return categoryId_; }
-  void setCategoryId(int categoryId) { categoryId_ = categoryId; }
+  long long categoryId() const { return categoryId_; }
+  void setCategoryId(long long categoryId) { categoryId_ = categoryId; }
 
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
@@ -44,7 +44,7 @@ class TLSCategoryVC : public ui::ViewController, public TLMenuHooks, public Popo
   void yearPressed(ui::Control& sender);
   void refreshPressed(ui::Control& sender);
 
-  void genreSelected(int genreId, const std::optional<std::string>& genreName) override;
+  void genreSelected(long long genreId, const std::optional<std::string>& genreName) override;
   void yearSelected(int year) override;
 
   // The genre list: nil until it has arrived.
@@ -85,7 +85,7 @@ class TLSCategoryVC : public ui::ViewController, public TLMenuHooks, public Popo
                       const std::shared_ptr<ui::Button>& button);
 
   std::string categoryTitle_;
-  int categoryId_ = 0;
+  long long categoryId_ = 0;
   std::optional<std::string> genreNameSelected_;
   int yearSelected_ = 0;
   ns::Value genres_;

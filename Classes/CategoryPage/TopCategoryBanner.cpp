@@ -21,7 +21,7 @@ bool statusBarIsLandscape() {
 
 }  // namespace
 
-std::shared_ptr<TopCategoryBanner> TopCategoryBanner::initWithCategoryId(int categoryId, ns::Array films) {
+std::shared_ptr<TopCategoryBanner> TopCategoryBanner::initWithCategoryId(long long categoryId, ns::Array films) {
   categoryId_ = categoryId;
   setUpSlider({{0, 0}, kPortraitSize}, std::move(films));
   return self<TopCategoryBanner>();

@@ -12,11 +12,11 @@
 class TopCategoryBanner final : public MainSliderBase {
  public:
   // 768 x 184; asks for the category posters at once.
-  std::shared_ptr<TopCategoryBanner> initWithCategoryId(int categoryId, ns::Array films);
+  std::shared_ptr<TopCategoryBanner> initWithCategoryId(long long categoryId, ns::Array films);
   // The same without a category, with the home page's poster list.
   std::shared_ptr<TopCategoryBanner> initWithFilms(ns::Array films);
 
-  int categoryId() const { return categoryId_; }
+  long long categoryId() const { return categoryId_; }
   int rating() const { return rating_; }
   std::shared_ptr<TLMainSliderDelegate> delegate() const { return delegate_.lock(); }
   void setDelegate(std::weak_ptr<TLMainSliderDelegate> delegate) { delegate_ = std::move(delegate); }
@@ -45,7 +45,7 @@ class TopCategoryBanner final : public MainSliderBase {
  private:
   std::shared_ptr<CustomPageControl> makePageControl() const;
 
-  int categoryId_ = 0;
+  long long categoryId_ = 0;
   bool homeList_ = false;
   bool placed_ = false;
   int rating_ = 0;

@@ -130,7 +130,7 @@ class TLRubricScrollViewBase : public ui::View {
 
   struct Heading {
     std::string text;
-    int tag;
+    long long tag;
     bool enabled;
   };
   // What a tile build reads, taken on the main thread before it starts.

@@ -97,7 +97,7 @@ TLRubricScrollViewBase::TileBuild TLRubricScrollViewBase::tileBuild(int loadPrio
 void TLRubricScrollViewBase::setTileTexts(TLVideoItemPriviewBase& tile, const ns::Value& item) {
   tile.setTitle(itemText(item, "name"));
   tile.setDescription(itemText(item, "description"));
-  tile.setID(item["id"].intValue());
+  tile.setID(item["id"].longLongValue());
   tile.setUrl(itemText(item, "url"));
 }
 
@@ -117,7 +117,7 @@ void TLRubricScrollViewBase::addBigImages(const TileBuild& build, bool waitForBi
   auto big = makeTile(geometry_.bigTileOrigin, 1);
   double W = static_cast<double>(static_cast<long>(big->frame().width()));
   big->setLoadPriority(build.loadPriority);
-  big->setID(first["id"].intValue());
+  big->setID(first["id"].longLongValue());
   std::string poster = itemText(first, has(first, "image_big") ? "image_big" : "image").value_or("");
   bool fromSmall = poster.empty();
   if (fromSmall) {

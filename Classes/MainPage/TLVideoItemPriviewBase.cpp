@@ -160,7 +160,7 @@ void TLVideoItemPriviewBase::setBigImageUrl(std::optional<std::string> url) {
 }
 
 std::optional<std::string> TLVideoItemPriviewBase::posterPath(bool big) const {
-  int id = ID_.load();
+  long long id = ID_.load();
   // Every tile without an id of its own would share "0.png".
   if (id <= 0) return std::nullopt;
   bool episode = typeIsEpisode_.load();

@@ -64,8 +64,8 @@ class TLVideoItemPriviewBase : public ui::View {
 
   // Stored values.
   const std::optional<std::string>& title() const { return title_; }
-  int ID() const { return ID_.load(); }
-  void setID(int value) { ID_.store(value); }
+  long long ID() const { return ID_.load(); }
+  void setID(long long value) { ID_.store(value); }
   const std::optional<std::string>& categoryName() const { return categoryName_; }
   const std::optional<std::string>& url() const { return url_; }
   void setUrl(std::optional<std::string> value) { url_ = std::move(value); }
@@ -137,7 +137,7 @@ class TLVideoItemPriviewBase : public ui::View {
 
   const Twin& twin_;
   std::optional<std::string> title_;
-  std::atomic<int> ID_{0};
+  std::atomic<long long> ID_{0};
   std::optional<std::string> categoryName_;
   std::optional<std::string> url_;
   std::optional<std::string> description_;

@@ -161,7 +161,7 @@ std::shared_ptr<ui::ViewController> TLMenuNavigationController::makeCategoryPage
                                                                                  bool) {
   auto page = std::make_shared<TLSCategoryVC>()->init();
   page->setCategoryTitle(TLSettings::stringFromObject(item["title"]));
-  page->setCategoryId(TLSettings::intFromObject(item["id"]));
+  page->setCategoryId(TLSettings::longFromObject(item["id"]));
   return page;
 }
 
@@ -175,8 +175,8 @@ void TLMenuNavigationController::showVideoItemController(const ns::Notification&
   const ns::Value& titleInfo = notification.object;
   // Another episode of the series on screen replaces its page instead of stacking on it.
   if (auto visible = visibleViewController(); isTitlePage(visible)) {
-    int parent = TLSettings::intFromObject(titleInfo["parent_id"]);
-    int shownParent = std::static_pointer_cast<TitlePageViewController>(visible)->parentId();
+    long long parent = TLSettings::longFromObject(titleInfo["parent_id"]);
+    long long shownParent = std::static_pointer_cast<TitlePageViewController>(visible)->parentId();
     if (parent != 0 && parent == shownParent) popViewControllerAnimated(false);
   }
   pushViewController(makeTitlePage(titleInfo), true);

@@ -203,7 +203,7 @@ void TLMenuView::configureCell(TLNavigationMenuTableViewCell& cell, const ns::Va
     cell.setSelectedIcon(ui::Image::imageNamed("menuItemMainSel"));
     return;
   }
-  int n = TLSettings::intFromObject(item["id"]);
+  long long n = TLSettings::longFromObject(item["id"]);
   auto fallback = [](std::shared_ptr<ui::Image> image) {
     return image ? image : ui::Image::imageNamed("menuItemNoImage");
   };

@@ -119,7 +119,7 @@ std::shared_ptr<ui::TableViewCell> TLTitleFilmSubview_iphone::tableViewCellForRo
       cell->setLoadPriority(-1);
       auto description = TLSettings::stringOrNilFromObject(entry["description"]);
       cell->setDescription(description ? *description : TLSettings::stringFromObject(entry["rubric_name"]));
-      cell->setID(TLSettings::intFromObject(entry["id"]));
+      cell->setID(TLSettings::longFromObject(entry["id"]));
       cell->setUrl(TLSettings::stringFromObject(entry["url"]));
       cell->setImageUrl(TLSettings::stringFromObject(entry["image"]));
       if (!entry["rating"].isNil()) cell->setRate(TLSettings::intFromObject(entry["rating"]));
@@ -129,7 +129,7 @@ std::shared_ptr<ui::TableViewCell> TLTitleFilmSubview_iphone::tableViewCellForRo
       cell->setTitle(TLSettings::stringFromObject(entry["fullname"]));
       cell->setLoadPriority(-1);
       cell->setTitleLinesForRoles();
-      cell->setID(TLSettings::intFromObject(entry["id"]));
+      cell->setID(TLSettings::longFromObject(entry["id"]));
       // After the id: the row keeps no photo file, which could be some title's poster.
       cell->setRolesImageStyle();
       cell->setImageForButton(ui::Image::imageNamed("actorEmpty.jpg"));
@@ -169,7 +169,7 @@ void TLTitleFilmSubview_iphone::selectVideoWithNumber(int row) {
     std::string url = entryText(entry, "url").value_or("");
     if (url.empty()) return;
     ns::Dictionary info;
-    info.set("id", TLSettings::intFromObject(entry["id"]));
+    info.set("id", TLSettings::longFromObject(entry["id"]));
     info.set("url", url);
     for (const char* key : {"title", "description", "parent_id", "image"})
       info.set(key, entryText(entry, key).value_or(""));

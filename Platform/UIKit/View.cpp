@@ -213,7 +213,7 @@ void View::setContentMode(ViewContentMode mode) {
   displayDidChange();
 }
 
-std::shared_ptr<View> View::viewWithTag(int tag) {
+std::shared_ptr<View> View::viewWithTag(long long tag) {
   if (tag_ == tag) return self<View>();
   for (auto& sub : subviews_)
     if (auto found = sub->viewWithTag(tag)) return found;

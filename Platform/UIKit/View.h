@@ -116,10 +116,10 @@ class View : public Responder {
 
   bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
   void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
-  int tag() const { return tag_; }
-  void setTag(int tag) { tag_ = tag; }
+  long long tag() const { return tag_; }
+  void setTag(long long tag) { tag_ = tag; }
   // Depth first, the view itself first.
-  std::shared_ptr<View> viewWithTag(int tag);
+  std::shared_ptr<View> viewWithTag(long long tag);
 
   // Hierarchy.
   std::shared_ptr<View> superview() const { return superview_.lock(); }
@@ -293,7 +293,7 @@ class View : public Responder {
   std::shared_ptr<cg::Layer> layer_;
   std::unique_ptr<detail::ViewAnimations> animations_;
   double alpha_ = 1;
-  int tag_ = 0;
+  long long tag_ = 0;
   unsigned autoresizingMask_ = ViewAutoresizingNone;
   ViewContentMode contentMode_ = ViewContentMode::scaleToFill;
   bool hidden_ = false;

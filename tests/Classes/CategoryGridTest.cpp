@@ -4,6 +4,8 @@
 
 #include "CategoryTestSupport.h"
 #include "Classes/MainPage/TLVideoItemPriview.h"
+#include "Classes/TLImageFetch.h"
+#include "Classes/TLSettings.h"
 #include "Foundation/Clock.h"
 #include "UIKit/Application.h"
 #include "UIKit/TouchSimulation.h"
@@ -97,6 +99,33 @@ TEST_F(CategoryGridTest, PagesBeyondThePageTableStayEmpty) {
   g->loadPage(312);
   EXPECT_EQ(g->pageViews().size(), 312u);
   EXPECT_EQ(livePages(g), (std::vector<int>{0}));
+}
+
+TEST_F(CategoryGridTest, TilesKeepIdsPastThirtyTwoBitsAndStoreTheirPostersApart) {
+  // One id as a JSON number, one as text: both name their own poster file.
+  std::string poster = server_->url("/images/poster/1001.jpg");
+  setTitles(testsupport::body(R"({"quantity":"2","items":[{"title":"a","id":3000000000,"url":"u","image":")" +
+                              poster + R"("},{"title":"b","id":"3000000001","url":"u","image":")" + poster +
+                              R"("}],"also":{"items":[]}})"));
+  auto g = grid(1);
+  settleOn(g, 0);
+  ASSERT_FALSE(g->pageViews().empty());
+  auto page = g->pageViews()[0];
+  ASSERT_TRUE(page);
+  struct Case {
+    int tag;
+    long long id;
+    const char* file;
+  };
+  const Case cases[] = {{CategoryFilmsScroll::kTileTag, 3000000000, "3000000000.png"},
+                        {CategoryFilmsScroll::kTileTag + 1, 3000000001, "3000000001.png"}};
+  for (const Case& c : cases) {
+    auto tile = std::dynamic_pointer_cast<TLVideoItemPriview>(page->viewWithTag(c.tag));
+    ASSERT_TRUE(tile) << c.file;
+    ASSERT_EQ(tile->ID(), c.id) << c.file;
+    std::string path = TLSettings::postersPath() + "/" + c.file;
+    EXPECT_TRUE(testsupport::spinUntil([&] { return TLImageFetch::fileExists(path); })) << c.file;
+  }
 }
 
 }  // namespace

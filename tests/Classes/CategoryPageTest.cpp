@@ -38,7 +38,7 @@ class CategoryPageTest : public testsupport::CategorySuite {
     CategorySuite::TearDown();
     window_->resignKeyWindow();
   }
-  std::shared_ptr<TLSCategoryVC> open(int categoryId = 1, const char* title = "Фильмы") {
+  std::shared_ptr<TLSCategoryVC> open(long long categoryId = 1, const char* title = "Фильмы") {
     page_ = std::make_shared<TLSCategoryVC>()->init();
     page_->setCategoryTitle(title);
     page_->setCategoryId(categoryId);
@@ -64,6 +64,26 @@ TEST_F(CategoryPageTest, BuildsItsToolbarBodyAndGenreList) {
   EXPECT_EQ(grid()->totalCount(), 80);
   EXPECT_FALSE(page->sCategary()->activityView()->isAnimating()) << "the first page is shown";
   EXPECT_EQ(server_->requestsFor("get_category").at(0).params.at("category_id"), "1");
+}
+
+TEST_F(CategoryPageTest, TheCategoryIdReachesEveryRequestWhole) {
+  struct Case {
+    long long id;
+    const char* text;
+  };
+  const Case cases[] = {{1, "1"}, {2147483647, "2147483647"}, {3000000000, "3000000000"}};
+  for (const Case& c : cases) {
+    server_->clearLog();
+    open(c.id);
+    EXPECT_EQ(page_->categoryId(), c.id);
+    for (const char* method : {"get_category", "get_category_titles"}) {
+      auto sent = server_->requestsFor(method);
+      ASSERT_FALSE(sent.empty()) << method << " " << c.text;
+      EXPECT_EQ(sent.back().params.at("category_id"), c.text) << method;
+    }
+    nav_->popToRootViewControllerAnimated(false);
+    page_.reset();
+  }
 }
 
 TEST_F(CategoryPageTest, TitleShowsTheChosenGenreAndYears) {

@@ -21,7 +21,7 @@ class PhoneCategoryPageTest : public testsupport::CategorySuite {
  protected:
   testsupport::HomeDevice phoneDevice_{false};
 
-  std::shared_ptr<TLSCategoryVC_iphone> open(int categoryId = 1) {
+  std::shared_ptr<TLSCategoryVC_iphone> open(long long categoryId = 1) {
     auto page = std::make_shared<TLSCategoryVC_iphone>()->initWithNibName("TLSCategoryVC_iphone", nullptr);
     page->setCategoryTitle("Фильмы");
     page->setCategoryId(categoryId);
@@ -56,6 +56,22 @@ TEST_F(PhoneCategoryPageTest, AMillionEntryPackIsReadWhileTheMainRunLoopGoesOn) 
   EXPECT_EQ(page->loadedPreviewList().size(), std::size_t(CategoryTitlesQuery::kPackSize));
   EXPECT_EQ(page->totalCount(), 40);
   testsupport::awaitRequestsEnded();
+}
+
+TEST_F(PhoneCategoryPageTest, TheCategoryIdReachesItsRequestsWhole) {
+  struct Case {
+    long long id;
+    const char* text;
+  };
+  const Case cases[] = {{1, "1"}, {3000000000, "3000000000"}};
+  for (const Case& c : cases) {
+    server_->clearLog();
+    auto page = open(c.id);
+    EXPECT_EQ(page->categoryId(), c.id);
+    auto sent = server_->requestsFor("get_category_titles");
+    ASSERT_FALSE(sent.empty()) << c.text;
+    EXPECT_EQ(sent.back().params.at("category_id"), c.text);
+  }
 }
 
 TEST_F(PhoneCategoryPageTest, PacksFollowAsTheListIsDraggedPastItsEnd) {

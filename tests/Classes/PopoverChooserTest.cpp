@@ -12,7 +12,7 @@ namespace {
 
 struct Choices : ns::Object, PopoverDelegate {
   std::vector<std::string> heard;
-  void genreSelected(int genreId, const std::optional<std::string>& name) override {
+  void genreSelected(long long genreId, const std::optional<std::string>& name) override {
     heard.push_back("genre " + std::to_string(genreId) + " " + name.value_or("nil"));
   }
   void yearSelected(int year) override { heard.push_back("year " + std::to_string(year)); }

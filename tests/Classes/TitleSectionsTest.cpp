@@ -405,16 +405,22 @@ TEST_F(TitleSectionsTest, TitlesWithNumericIdsOpenedFromAHomeRowShowTheirOwnRela
 }
 
 TEST_F(TitleSectionsTest, AnEpisodeFindsItselfInItsSeriesFile) {
-  // Ids compared by value: the text "50004" and the number 50004 are the same episode.
-  writeSeries("1081ser.plist", {Value("50001"), Value("50002"), Value("50003"), Value("50004"), Value(50005)},
+  // Ids compared by value: the text "50004" and the number 50004 are the same episode; ids past
+  // 32 bits stay apart.
+  writeSeries("1081ser.plist",
+              {Value("50001"), Value("50002"), Value("50003"), Value("50004"), Value(50005), Value("3000000000"),
+               Value(3000000001ll)},
               "9");
   struct Case {
     Value id;
     Value index;
   };
-  const Case cases[] = {{Value(50004), Value(1)},
-                        {Value("50001"), Value(4)},
-                        {Value(50005), Value(0)},
+  const Case cases[] = {{Value(50004), Value(3)},
+                        {Value("50001"), Value(6)},
+                        {Value(50005), Value(2)},
+                        {Value("3000000000"), Value(1)},
+                        {Value("3000000001"), Value(0)},
+                        {Value(3000000001ll), Value(0)},
                         {Value("50099"), Value()}};
   for (const Case& c : cases) {
     ns::Dictionary info = *titleInfo("0", "1081").asDictionary();

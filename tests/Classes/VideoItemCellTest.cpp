@@ -26,7 +26,7 @@ class VideoItemCellTest : public testsupport::CachedSampleServiceSuite {
     return server_->url("/images/poster/" + id + ".jpg");
   }
   static std::size_t imageRequests() { return requestsUnder("/images/"); }
-  static std::shared_ptr<Cell> cell(int id, bool episode = false, int priority = -1) {
+  static std::shared_ptr<Cell> cell(long long id, bool episode = false, int priority = -1) {
     auto c = Cell::cellFromInterfaceFile("customCell");
     c->setLoadPriority(priority);
     c->setTypeIsEpisode(episode);
@@ -47,21 +47,25 @@ TEST_F(VideoItemCellTest, PostersAreFetchedOnceAndKeptUnderTheirIdForEveryPriori
   struct Case {
     bool episode;
     int priority;
-    int id;
+    long long id;
     const char* file;
+    const char* served = nullptr;  // the service's poster shown, when not the row's own id
   };
   const Case cases[] = {
       {false, -1, 1001, "1001.png"},
       {true, -1, 50001, "e50001.png"},
       {false, 1, 1003, "1003.png"},
       {false, 0, 1004, "1004.png"},
+      {false, -1, 3000000000, "3000000000.png", "1001"},
+      {true, -1, 3000000001, "e3000000001.png", "50001"},
   };
   for (const Case& c : cases) {
     SetUp();
     std::string path = TLSettings::postersPath() + "/" + c.file;
     for (int round = 0; round < 2; ++round) {
       auto row = cell(c.id, c.episode, c.priority);
-      row->setImageUrl(posterURL(std::to_string(c.id)));
+      EXPECT_EQ(row->ID(), c.id) << c.file;
+      row->setImageUrl(posterURL(c.served ? c.served : std::to_string(c.id)));
       ASSERT_TRUE(testsupport::spinUntil([&] { return showsPoster(*row); })) << c.file << " round " << round;
       EXPECT_EQ(row->imageView()->image()->size(), posterSize) << c.file;
     }

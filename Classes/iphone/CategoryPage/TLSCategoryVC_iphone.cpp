@@ -418,7 +418,7 @@ void TLSCategoryVC_iphone::showWithParams() {
   lastChoosedYearId_ = std::max(0, paramPicker_->selectedRowInComponent(1));
   genreId_ = lastChoosedGenreId_ == 0 || std::size_t(lastChoosedGenreId_) >= genresList_.size()
                  ? -1
-                 : TLSettings::intFromObject(genresList_[std::size_t(lastChoosedGenreId_)]["id"]);
+                 : TLSettings::longFromObject(genresList_[std::size_t(lastChoosedGenreId_)]["id"]);
   year_ = -1;
   if (lastChoosedYearId_ > 0 && std::size_t(lastChoosedYearId_) < yearsList_.size()) {
     const std::string& text = yearsList_[std::size_t(lastChoosedYearId_)];
@@ -515,7 +515,7 @@ std::shared_ptr<ui::TableViewCell> TLSCategoryVC_iphone::tableViewCellForRowAtIn
           ->stretchableImageWithLeftCapWidth(1, 5));
   cell->setIsSelected(false);
   cell->setLoadPriority(-1);
-  cell->setID(TLSettings::intFromObject(entry["id"]));
+  cell->setID(TLSettings::longFromObject(entry["id"]));
   cell->setTitle(TLSettings::stringFromObject(entry["name"]));
   cell->setDescription(TLSettings::stringFromObject(entry["description"]));
   cell->setUrl(TLSettings::stringFromObject(entry["url"]));
@@ -534,7 +534,7 @@ void TLSCategoryVC_iphone::selectVideoWithNumber(int n) {
   if (n < 0 || std::size_t(n) >= loadedPreviewList_.size()) return;
   const ns::Value& entry = loadedPreviewList_[std::size_t(n)];
   ns::Dictionary info;
-  info.set("id", TLSettings::intFromObject(entry["id"]));
+  info.set("id", TLSettings::longFromObject(entry["id"]));
   info.set("url", TLSettings::stringFromObject(entry["url"]));
   info.set("title", TLSettings::stringFromObject(entry["name"]));
   info.set("description", TLSettings::stringFromObject(entry["description"]));

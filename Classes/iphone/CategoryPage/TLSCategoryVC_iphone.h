@@ -42,14 +42,14 @@ class TLSCategoryVC_iphone final : public ui::ViewController,
 
   const std::string& categoryTitle() const { return categoryTitle_; }
   void setCategoryTitle(std::string title) { categoryTitle_ = std::move(title); }
-  int categoryId() const { return categoryId_; }
-  void setCategoryId(int categoryId) { categoryId_ = categoryId; }
+  long long categoryId() const { return categoryId_; }
+  void setCategoryId(long long categoryId) { categoryId_ = categoryId; }
   const std::optional<std::string>& genreNameSelected() const { return genreNameSelected_; }
   int yearSelected() const { return yearSelected_; }
 
   // The loading state.
   int grouping() const { return grouping_; }
-  int genreId() const { return genreId_; }
+  long long genreId() const { return genreId_; }
   int year() const { return year_; }
   int totalCount() const { return totalCount_; }
   const ns::Array& loadedPreviewList() const { return loadedPreviewList_; }
@@ -128,12 +128,12 @@ class TLSCategoryVC_iphone final : public ui::ViewController,
   void packFailed(const ns::ErrorPtr& error);
 
   std::string categoryTitle_;
-  int categoryId_ = 0;
+  long long categoryId_ = 0;
   std::optional<std::string> genreNameSelected_;
   int yearSelected_ = 0;
 
   int grouping_ = 0;
-  int genreId_ = -1;
+  long long genreId_ = -1;
   int year_ = -1;
   int totalCount_ = 0;
   ns::Array loadedPreviewList_;

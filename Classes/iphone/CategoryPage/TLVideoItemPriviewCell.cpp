@@ -69,7 +69,7 @@ void TLVideoItemPriviewCell::buildViews() {
   content->addSubview(disclosureView_);
 }
 
-void TLVideoItemPriviewCell::setID(int value) {
+void TLVideoItemPriviewCell::setID(long long value) {
   ID_ = value;
   personRow_ = false;
 }

@@ -28,9 +28,9 @@ class TLVideoItemPriviewCell final : public ui::TableViewCell {
   std::shared_ptr<TLVideoItemPriviewCell> initWithStyle(ui::TableViewCellStyle style,
                                                         std::string reuseIdentifier);
 
-  int ID() const { return ID_; }
+  long long ID() const { return ID_; }
   // A new ID makes the row a title row again (see setRolesImageStyle).
-  void setID(int value);
+  void setID(long long value);
   bool typeIsEpisode() const { return typeIsEpisode_; }
   void setTypeIsEpisode(bool value) { typeIsEpisode_ = value; }
   const std::string& title() const { return title_; }
@@ -102,7 +102,7 @@ class TLVideoItemPriviewCell final : public ui::TableViewCell {
   // Hands the image to the poster view unless the row has moved on to another poster since.
   void showIfCurrent(unsigned generation, const std::shared_ptr<ui::Image>& image);
 
-  int ID_ = 0;
+  long long ID_ = 0;
   bool typeIsEpisode_ = false;
   bool personRow_ = false;
   bool episodeTitles_ = false;

@@ -109,7 +109,7 @@ void TLRubricScrollView_iphone::stopAnimating() {
 }
 
 TLRubricScrollViewBase::Heading TLRubricScrollView_iphone::headingFor(const std::string& category) const {
-  return {ns::uppercaseString(TLSettings::getCategoryNameById(category)), ns::Value(category).intValue(),
+  return {ns::uppercaseString(TLSettings::getCategoryNameById(category)), ns::Value(category).longLongValue(),
           true};
 }
 

@@ -34,7 +34,7 @@ std::shared_ptr<ui::ViewController> TLMenuNavigationController_iphone::makeCateg
   else
     page->init();
   page->setCategoryTitle(TLSettings::stringFromObject(item["title"]));
-  page->setCategoryId(TLSettings::intFromObject(item["id"]));
+  page->setCategoryId(TLSettings::longFromObject(item["id"]));
   return page;
 }
 

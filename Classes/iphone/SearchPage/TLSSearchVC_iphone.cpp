@@ -190,7 +190,7 @@ std::shared_ptr<ui::TableViewCell> TLSSearchVC_iphone::tableViewCellForRowAtInde
   const ns::Value& entry = resultList_[std::size_t(row)];
   cell->setTitle(TLSettings::stringFromObject(entry["name"]));
   cell->setDescription(TLSettings::stringFromObject(entry["description"]));
-  cell->setID(entry["id"].intValue());
+  cell->setID(entry["id"].longLongValue());
   cell->setUrl(TLSettings::stringFromObject(entry["url"]));
   cell->setImageUrl(TLSettings::stringFromObject(entry["image"]));
   cell->setRate(entry["rating"].intValue());
@@ -208,7 +208,7 @@ void TLSSearchVC_iphone::selectVideoWithNumber(int n) {
   if (n < 0 || std::size_t(n) >= resultList_.size()) return;
   const ns::Value& entry = resultList_[std::size_t(n)];
   ns::Dictionary info;
-  info.set("id", entry["id"].intValue());
+  info.set("id", entry["id"].longLongValue());
   info.set("url", TLSettings::stringFromObject(entry["url"]));
   info.set("title", TLSettings::stringFromObject(entry["name"]));
   info.set("description", TLSettings::stringFromObject(entry["description"]));
