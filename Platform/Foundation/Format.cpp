@@ -33,11 +33,16 @@ void appendPrintf(std::string& out, const std::string& directive, T value) {
   uselocale(previous);
 }
 
+const Value* valueOf(const FormatArg::Storage& s) {
+  if (auto v = std::get_if<const Value*>(&s)) return *v;
+  return std::get_if<Value>(&s);
+}
+
 std::int64_t asSigned(const FormatArg::Storage& s) {
   if (auto i = std::get_if<std::int64_t>(&s)) return *i;
   if (auto u = std::get_if<std::uint64_t>(&s)) return static_cast<std::int64_t>(*u);
   if (auto d = std::get_if<double>(&s)) return static_cast<std::int64_t>(*d);
-  if (auto v = std::get_if<const Value*>(&s)) return (*v)->longLongValue();
+  if (auto v = valueOf(s)) return v->longLongValue();
   if (auto p = std::get_if<FormatArg::Pointer>(&s))
     return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(p->p));
   return 0;
@@ -47,14 +52,32 @@ double asDouble(const FormatArg::Storage& s) {
   if (auto d = std::get_if<double>(&s)) return *d;
   if (auto i = std::get_if<std::int64_t>(&s)) return static_cast<double>(*i);
   if (auto u = std::get_if<std::uint64_t>(&s)) return static_cast<double>(*u);
-  if (auto v = std::get_if<const Value*>(&s)) return (*v)->doubleValue();
+  if (auto v = valueOf(s)) return v->doubleValue();
   return 0;
+}
+
+// A value's description for a line that shows `limit` bytes of it: a large collection is described
+// only as far as the line shows, and says how many entries it holds in all.
+std::string describeForLine(const Value& value, std::size_t limit) {
+  if (limit == std::string_view::npos || value.isString() || value.isData()) {
+    std::string text = value.describe();
+    return text.size() > limit ? textForLog(text, limit) : text;
+  }
+  bool cut = false;
+  std::string text = value.describe(limit, &cut);
+  if (!cut) return text;
+  const std::size_t entries = value.isArray()        ? value.asArray()->size()
+                              : value.isDictionary() ? value.asDictionary()->size()
+                                                     : 0;
+  std::string shown = textForLog(text, limit);
+  shown.erase(shown.rfind("\u2026 ("));
+  return shown + "\u2026 (" + std::to_string(entries) + " entries in all)";
 }
 
 std::string asText(const FormatArg::Storage& s) {
   if (auto sv = std::get_if<std::string_view>(&s)) return std::string(*sv);
   if (auto str = std::get_if<std::string>(&s)) return *str;
-  if (auto v = std::get_if<const Value*>(&s)) return (*v)->describe();
+  if (auto v = valueOf(s)) return v->describe();
   if (auto i = std::get_if<std::int64_t>(&s)) return std::to_string(*i);
   if (auto u = std::get_if<std::uint64_t>(&s)) return std::to_string(*u);
   if (auto d = std::get_if<double>(&s)) {
@@ -159,6 +182,10 @@ std::string formatWithTextLimit(std::string_view fmt, const std::vector<FormatAr
         break;
       case 's':
       case '@': {
+        if (auto v = valueOf(value)) {
+          appendPrintf(out, directive + "s", describeForLine(*v, textLimit).c_str());
+          break;
+        }
         std::string made;
         std::string_view text = textOf(value, made);
         std::string shown = text.size() > textLimit ? textForLog(text, textLimit) : std::string(text);

@@ -20,18 +20,29 @@ Value::Value(std::shared_ptr<const ns::Dictionary> d) : storage_(d ? Storage(std
 
 Value::Type Value::type() const {
   switch (storage_.index()) {
-    case 0: return Type::nil;
-    case 1: return Type::null;
-    case 2: return Type::boolean;
+    case 0:
+      return Type::nil;
+    case 1:
+      return Type::null;
+    case 2:
+      return Type::boolean;
     case 3:
-    case 4: return Type::integer;
-    case 5: return Type::real;
-    case 6: return Type::string;
-    case 7: return Type::data;
-    case 8: return Type::date;
-    case 9: return Type::array;
-    case 10: return Type::dictionary;
-    default: return Type::object;
+    case 4:
+      return Type::integer;
+    case 5:
+      return Type::real;
+    case 6:
+      return Type::string;
+    case 7:
+      return Type::data;
+    case 8:
+      return Type::date;
+    case 9:
+      return Type::array;
+    case 10:
+      return Type::dictionary;
+    default:
+      return Type::object;
   }
 }
 
@@ -87,7 +98,8 @@ std::int64_t Value::longLongValue() const {
 int Value::intValue() const {
   if (auto d = std::get_if<double>(&storage_)) return saturatingInt(*d);
   std::int64_t v = longLongValue();
-  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+  return static_cast<int>(
+      std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 std::uint64_t Value::unsignedLongLongValue() const {
@@ -150,7 +162,8 @@ ns::Dictionary* Value::mutableDictionary() {
 bool Value::operator==(const Value& other) const {
   if (isNumber() && other.isNumber()) {
     if (isDouble() || other.isDouble()) return doubleValue() == other.doubleValue();
-    if (isUnsigned() || other.isUnsigned()) return isUnsigned() == other.isUnsigned() && unsignedLongLongValue() == other.unsignedLongLongValue();
+    if (isUnsigned() || other.isUnsigned())
+      return isUnsigned() == other.isUnsigned() && unsignedLongLongValue() == other.unsignedLongLongValue();
     return longLongValue() == other.longLongValue();
   }
   if (storage_.index() != other.storage_.index()) return false;
@@ -170,7 +183,8 @@ namespace {
 bool needsQuotes(const std::string& s) {
   if (s.empty()) return true;
   for (unsigned char c : s)
-    if (!(std::isalnum(c) || c == '_' || c == '.' || c == '$' || c == '/' || c == ':' || c >= 0x80)) return true;
+    if (!(std::isalnum(c) || c == '_' || c == '.' || c == '$' || c == '/' || c == ':' || c >= 0x80))
+      return true;
   return false;
 }
 
@@ -178,11 +192,20 @@ void appendQuoted(std::string& out, const std::string& s) {
   out += '"';
   for (char c : s) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      default: out += c;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        out += c;
     }
   }
   out += '"';
@@ -208,7 +231,8 @@ std::string formatDate(Date date) {
 
 }  // namespace
 
-void Value::describeInto(std::string& out, int indent, bool nested) const {
+void Value::describeInto(std::string& out, int indent, bool nested, std::size_t limit) const {
+  if (out.size() > limit) return;
   std::string pad(static_cast<std::size_t>(indent) * 4, ' ');
   std::visit(
       [&](const auto& v) {
@@ -224,14 +248,17 @@ void Value::describeInto(std::string& out, int indent, bool nested) const {
         } else if constexpr (std::is_same_v<T, double>) {
           out += formatDouble(v);
         } else if constexpr (std::is_same_v<T, std::string>) {
-          if (nested && needsQuotes(v))
-            appendQuoted(out, v);
+          // A bounded description takes of a long string only what can still show.
+          const std::size_t room = limit == std::string::npos ? v.size() : limit + 1 - out.size();
+          const std::string& text = v.size() <= room ? v : std::string(v, 0, room);
+          if (nested && needsQuotes(text))
+            appendQuoted(out, text);
           else
-            out += v;
+            out += text;
         } else if constexpr (std::is_same_v<T, ns::Data>) {
           static const char* hex = "0123456789abcdef";
           out += '<';
-          for (std::size_t i = 0; i < v.length(); ++i) {
+          for (std::size_t i = 0; i < v.length() && out.size() <= limit; ++i) {
             if (i && i % 4 == 0) out += ' ';
             out += hex[v.bytes()[i] >> 4];
             out += hex[v.bytes()[i] & 15];
@@ -241,22 +268,23 @@ void Value::describeInto(std::string& out, int indent, bool nested) const {
           out += formatDate(v);
         } else if constexpr (std::is_same_v<T, std::shared_ptr<const ns::Array>>) {
           out += "(\n";
-          for (std::size_t i = 0; i < v->size(); ++i) {
+          for (std::size_t i = 0; i < v->size() && out.size() <= limit; ++i) {
             out += pad + "    ";
-            (*v)[i].describeInto(out, indent + 1, true);
+            (*v)[i].describeInto(out, indent + 1, true, limit);
             out += i + 1 < v->size() ? ",\n" : "\n";
           }
           out += pad + ")";
         } else if constexpr (std::is_same_v<T, std::shared_ptr<const ns::Dictionary>>) {
           out += "{\n";
           for (const auto& [key, value] : *v) {
+            if (out.size() > limit) break;
             out += pad + "    ";
             if (needsQuotes(key))
               appendQuoted(out, key);
             else
               out += key;
             out += " = ";
-            value.describeInto(out, indent + 1, true);
+            value.describeInto(out, indent + 1, true, limit);
             out += ";\n";
           }
           out += pad + "}";
@@ -269,7 +297,14 @@ void Value::describeInto(std::string& out, int indent, bool nested) const {
 
 std::string Value::describe() const {
   std::string out;
-  describeInto(out, 0, false);
+  describeInto(out, 0, false, std::string::npos);
+  return out;
+}
+
+std::string Value::describe(std::size_t limit, bool* cut) const {
+  std::string out;
+  describeInto(out, 0, false, limit);
+  if (cut) *cut = out.size() > limit;
   return out;
 }
 

@@ -86,6 +86,41 @@ TEST(LogLineTest, EveryValueOfALineIsBoundAndTheLineItself) {
   EXPECT_NE(lastLine(log).find("(" + std::to_string(big.size() + 7) + " bytes in all)"), std::string::npos);
 }
 
+// An object that counts how often a line asks it to describe itself.
+class Counted final : public ns::Object {
+ public:
+  std::string describe() const override {
+    ++described;
+    return "<counted>";
+  }
+  static inline std::size_t described = 0;
+};
+
+// A line describes as much of a value as it shows: a million entries cost what a dozen cost.
+TEST(LogLineTest, ALargeValueIsDescribedOnlyAsFarAsTheLineShowsIt) {
+  auto counted = std::make_shared<Counted>();
+  auto visitedFor = [&](std::size_t entries) {
+    ns::Array list(entries, ns::Value(counted));
+    ns::Dictionary nested{{"items", ns::Value(list)}, {"next", ns::Value(ns::Dictionary{{"a", counted}})}};
+    testsupport::LogCapture log;
+    Counted::described = 0;
+    ns::log("reply %@", ns::Value(nested));
+    ns::log("list %@", list);
+    EXPECT_EQ(log.lines().size(), 2u);
+    for (const std::string& line : log.lines()) EXPECT_LE(line.size(), ns::kLogValueLimit + 60);
+    if (entries > 1000) {
+      EXPECT_NE(lastLine(log).find("(" + std::to_string(entries) + " entries in all)"), std::string::npos);
+    }
+    return Counted::described;
+  };
+  const std::size_t small = visitedFor(300);
+  const std::size_t large = visitedFor(1000000);
+  EXPECT_GT(small, 0u);
+  EXPECT_LE(large, small + 4);
+  // A value that fits is described whole, as before.
+  EXPECT_EQ(ns::formatForLog("%@", ns::Value(ns::Array{1, "a b"})), "(\n    1,\n    \"a b\"\n)");
+}
+
 // Formats that build what a request or a file needs stay whole, however long.
 TEST(LogLineTest, FormatsOutsideTheLogKeepEveryByte) {
   const std::string id(1 << 20, '5');
