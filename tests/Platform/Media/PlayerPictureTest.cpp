@@ -170,6 +170,23 @@ TEST_F(PlayerPictureTest, TheLayerSaysWhenItsPictureChangesNext) {
   auto still = shoot(view);
   EXPECT_EQ(layer.nextPictureChange(clock.now()), std::nullopt);
 
+  // A seek back while paused: the frame queued and shown is past the new moment, and the picture
+  // drawn at once is the new moment's. Only while the seek waits to be taken up is the old frame
+  // still queued, so a few rounds make that moment likely to be met.
+  for (auto [from, to] : {std::pair{2.0, 1.0}, {3.0, 1.5}, {2.5, 0.5}, {2.0, 1.0}}) {
+    SCOPED_TRACE(to);
+    player->seekToTime(seconds(from));
+    shoot(view);
+    player->seekToTime(seconds(to));
+    EXPECT_NE(layer.nextPictureChange(clock.now()), std::nullopt) << "the seek back wants drawing";
+    auto back = ui::renderView(view, 1);
+    ASSERT_TRUE(back);
+    EXPECT_LT(difference(decodeDirectly(programmeFile(), to), *back), 2.0);
+  }
+  player->seekToTime(seconds(2.0));
+  still = shoot(view);
+  EXPECT_EQ(layer.nextPictureChange(clock.now()), std::nullopt);
+
   // Playing, the next frame's moment: 25 frames a second.
   player->play();
   ASSERT_TRUE(testsupport::spinUntil([&] { return layer.nextPictureChange(clock.now()) > clock.now(); }));
@@ -188,6 +205,7 @@ TEST_F(PlayerPictureTest, TheLayerSaysWhenItsPictureChangesNext) {
   player->pause();
   ui::renderView(view, 1);
   EXPECT_EQ(layer.nextPictureChange(clock.now()), std::nullopt) << "paused again";
+
 }
 
 struct GravityCase {
