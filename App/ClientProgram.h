@@ -37,6 +37,9 @@ class ClientWindowHost : public ui::ApplicationHost {
   virtual void postText(const std::string& text) = 0;
   virtual void postKey(Key key) = 0;
   virtual void postClose() = 0;
+  // The desktop uncovered the window and lost what it showed there: the window's pixels are
+  // cleared and an expose event is queued, as the window system sends it.
+  virtual void postExpose() = 0;
   // The window's size against the device's (1, or smaller to fit the display, or --scale).
   virtual double windowScale() const = 0;
   // What the window shows: its size in pixels and premultiplied ARGB pixels, rows top down.

@@ -185,6 +185,16 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     post(event);
   }
 
+  void postExpose() override {
+    if (SDL_Surface* surface = window_ ? SDL_GetWindowSurface(window_) : nullptr)
+      SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = windowId();
+    event.window.event = SDL_WINDOWEVENT_EXPOSED;
+    post(event);
+  }
+
   double windowScale() const override { return windowScale_; }
 
   bool readPixels(int& width, int& height, std::vector<std::uint32_t>& out) override {

@@ -199,6 +199,26 @@ INSTANTIATE_TEST_SUITE_P(
                    2.2, 4, 4}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// What the desktop erased over the window is drawn again whole when it says so, though nothing
+// on the page changed.
+TEST_F(WindowFrameTest, AnExposedWindowIsDrawnAgainWhole) {
+  auto label = std::make_shared<ui::Label>()->initWithFrame({20, 40, 300, 30});
+  label->setText("Фильмы");
+  page_->view()->addSubview(label);
+  settle();
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> shown, erased, after;
+  ASSERT_TRUE(host_->readPixels(width, height, shown));
+  EXPECT_EQ(framesFor([&] {
+              host_->postExpose();
+              ASSERT_TRUE(host_->readPixels(width, height, erased));
+            }),
+            1u);
+  ASSERT_TRUE(host_->readPixels(width, height, after));
+  EXPECT_NE(erased, shown) << "the desktop erased the window";
+  EXPECT_EQ(after, shown);
+}
+
 TEST_F(WindowFrameTest, TheStatusBarIsDrawnAgainWhenItsMinuteTurns) {
   EXPECT_EQ(framesOver(49.9), 0u);
   EXPECT_EQ(framesOver(0.2), 1u) << "10:01 where 10:00 was";
