@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <set>
 #include <string_view>
@@ -215,8 +217,8 @@ std::string TLSettings::getURLforAdvancedListFilm(const ns::Value& titleId) {
   return apiUrlForId("get_related&title_id=", titleId);
 }
 
-std::string TLSettings::categoryTitles(long long categoryId, const std::string& grouping, const std::string& order,
-                                       int page) {
+std::string TLSettings::categoryTitles(long long categoryId, const std::string& grouping,
+                                       const std::string& order, int page) {
   return "http://" + serviceHost() +
          ns::format(
              "/api/mobile.pl?platform=ios&method=get_category_titles&category_id=%d&orderby=%@&orderdir=%@"
@@ -258,7 +260,24 @@ int TLSettings::intFromObject(const ns::Value& object) {
 }
 
 long long TLSettings::longFromObject(const ns::Value& object) {
-  return object.isNumber() || object.isString() ? static_cast<long long>(object.longLongValue()) : 0;
+  constexpr long long kLargest = std::numeric_limits<long long>::max();
+  if (object.isBool() || object.isUnsigned()) return 0;
+  if (object.isInteger()) return std::max<long long>(object.longLongValue(), 0);
+  if (object.isDouble()) {
+    // Past 2^53 a double no longer tells neighbouring ids apart.
+    const double d = object.doubleValue();
+    return d >= 1 && d <= 9007199254740992.0 && d == std::trunc(d) ? static_cast<long long>(d) : 0;
+  }
+  const std::string* text = object.asString();
+  if (!text || text->empty() || text->size() > 19) return 0;
+  long long value = 0;
+  for (char c : *text) {
+    if (c < '0' || c > '9') return 0;
+    const int digit = c - '0';
+    if (value > (kLargest - digit) / 10) return 0;
+    value = value * 10 + digit;
+  }
+  return value;
 }
 
 std::string TLSettings::idFromObject(const ns::Value& object) {

@@ -41,8 +41,8 @@ class TLSettings final {
   static constexpr std::size_t kMaxIdLength = 64;
   static std::string getURLforSeriesListFilm(const ns::Value& titleId);
   static std::string getURLforAdvancedListFilm(const ns::Value& titleId);
-  static std::string categoryTitles(long long categoryId, const std::string& grouping, const std::string& order,
-                                    int page);
+  static std::string categoryTitles(long long categoryId, const std::string& grouping,
+                                    const std::string& order, int page);
   static std::string getActorAPIwithID(const ns::Value& personId);
   static std::string getEpisodeForID(const ns::Value& episodeId);
   static std::string getSearchUrl(const std::string& query);
@@ -100,7 +100,9 @@ class TLSettings final {
   static std::string stringFromObject(const ns::Value& object);
   static std::optional<std::string> stringOrNilFromObject(const ns::Value& object);
   static int intFromObject(const ns::Value& object);
-  // A numeric id read as a 64-bit integer (the service's ids pass 2^31); 0 for anything else.
+  // A numeric id (the service's ids pass 2^31): a whole number from 1 to 2^63-1, sent as a number
+  // or as its digits alone. Anything else reads 0, the value of no id: a fraction, a sign, digits
+  // followed by letters or a number past 63 bits would otherwise read as another title's id.
   static long long longFromObject(const ns::Value& object);
   static ns::Value dictionaryOrNilFromObject(const ns::Value& object);
   static ns::Value arrayOrNilFromObject(const ns::Value& object);

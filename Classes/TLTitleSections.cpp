@@ -108,6 +108,7 @@ ns::Value TLTitleSections::withItemIndex(const ns::Value& senderInfo, const ns::
   std::size_t count = items.isArray() ? items.count() : 0;
   if (count == 0) return senderInfo;
   long long own = TLSettings::longFromObject(senderInfo["id"]);
+  if (own == 0) return senderInfo;
   long counter = static_cast<long>(count) - 1;
   for (std::size_t i = 0; i < count; ++i, --counter)
     if (TLSettings::longFromObject(items.at(i)["id"]) == own) break;

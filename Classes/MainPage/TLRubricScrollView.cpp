@@ -176,7 +176,7 @@ void TLRubricScrollView::scrollViewHasBeenLoaded(bool loaded) {
 // --- Tiles ----------------------------------------------------------------------------------
 
 TLRubricScrollViewBase::Heading TLRubricScrollView::headingFor(const std::string& category) const {
-  long long id = ns::Value(category).longLongValue();
+  long long id = TLSettings::longFromObject(ns::Value(category));
   if (id >= 1) return {ns::uppercaseString(TLSettings::getCategoryNameById(category)), id, true};
   // Headings of the lists a page shows; these two lead nowhere.
   bool enabled = category != "РЕКОМЕНДУЕМ ПОСМОТРЕТЬ" && category != "ДРУГОЕ";

@@ -1,6 +1,7 @@
 // What a rubric row puts on screen, shared by the twins: heading, scroll view, big-poster layout.
 #include "Classes/MainPage/TLRubricScrollViewBase.h"
 #include "Classes/MainPage/TLVideoItemPriviewBase.h"
+#include "Classes/TLSettings.h"
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/Thread.h"
@@ -97,7 +98,7 @@ TLRubricScrollViewBase::TileBuild TLRubricScrollViewBase::tileBuild(int loadPrio
 void TLRubricScrollViewBase::setTileTexts(TLVideoItemPriviewBase& tile, const ns::Value& item) {
   tile.setTitle(itemText(item, "name"));
   tile.setDescription(itemText(item, "description"));
-  tile.setID(item["id"].longLongValue());
+  tile.setID(TLSettings::longFromObject(item["id"]));
   tile.setUrl(itemText(item, "url"));
 }
 
@@ -117,7 +118,7 @@ void TLRubricScrollViewBase::addBigImages(const TileBuild& build, bool waitForBi
   auto big = makeTile(geometry_.bigTileOrigin, 1);
   double W = static_cast<double>(static_cast<long>(big->frame().width()));
   big->setLoadPriority(build.loadPriority);
-  big->setID(first["id"].longLongValue());
+  big->setID(TLSettings::longFromObject(first["id"]));
   std::string poster = itemText(first, has(first, "image_big") ? "image_big" : "image").value_or("");
   bool fromSmall = poster.empty();
   if (fromSmall) {

@@ -406,10 +406,10 @@ TEST_F(TitleSectionsTest, TitlesWithNumericIdsOpenedFromAHomeRowShowTheirOwnRela
 
 TEST_F(TitleSectionsTest, AnEpisodeFindsItselfInItsSeriesFile) {
   // Ids compared by value: the text "50004" and the number 50004 are the same episode; ids past
-  // 32 bits stay apart.
+  // 32 bits stay apart, and an id that is no whole number is nobody's.
   writeSeries("1081ser.plist",
-              {Value("50001"), Value("50002"), Value("50003"), Value("50004"), Value(50005), Value("3000000000"),
-               Value(3000000001ll)},
+              {Value("12abc"), Value("9223372036854775808"), Value("50001"), Value("50002"), Value("50003"),
+               Value("50004"), Value(50005), Value("3000000000"), Value(3000000001ll)},
               "9");
   struct Case {
     Value id;
@@ -421,7 +421,12 @@ TEST_F(TitleSectionsTest, AnEpisodeFindsItselfInItsSeriesFile) {
                         {Value("3000000000"), Value(1)},
                         {Value("3000000001"), Value(0)},
                         {Value(3000000001ll), Value(0)},
-                        {Value("50099"), Value()}};
+                        {Value("50099"), Value()},
+                        {Value("12"), Value()},
+                        {Value("18446744073709551615"), Value()},
+                        {Value(9223372036854775809ull), Value()},
+                        {Value("-50001"), Value()},
+                        {Value(50001.5), Value()}};
   for (const Case& c : cases) {
     ns::Dictionary info = *titleInfo("0", "1081").asDictionary();
     info.set("id", c.id);

@@ -190,7 +190,7 @@ std::shared_ptr<ui::TableViewCell> TLSSearchVC_iphone::tableViewCellForRowAtInde
   const ns::Value& entry = resultList_[std::size_t(row)];
   cell->setTitle(TLSettings::stringFromObject(entry["name"]));
   cell->setDescription(TLSettings::stringFromObject(entry["description"]));
-  cell->setID(entry["id"].longLongValue());
+  cell->setID(TLSettings::longFromObject(entry["id"]));
   cell->setUrl(TLSettings::stringFromObject(entry["url"]));
   cell->setImageUrl(TLSettings::stringFromObject(entry["image"]));
   cell->setRate(entry["rating"].intValue());
