@@ -41,8 +41,8 @@ class TLSettings final {
   static constexpr std::size_t kMaxIdLength = 64;
   static std::string getURLforSeriesListFilm(const ns::Value& titleId);
   static std::string getURLforAdvancedListFilm(const ns::Value& titleId);
-  static std::string categoryTitles(long long categoryId, const std::string& grouping,
-                                    const std::string& order, int page);
+  static std::string categoryTitles(long long categoryId, const std::string& grouping, const std::string& order,
+                                    int page);
   static std::string getActorAPIwithID(const ns::Value& personId);
   static std::string getEpisodeForID(const ns::Value& episodeId);
   static std::string getSearchUrl(const std::string& query);

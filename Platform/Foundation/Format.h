@@ -18,7 +18,8 @@ namespace ns {
 class FormatArg {
  public:
   template <std::integral T>
-  requires(!std::same_as<T, bool>) FormatArg(T n) {
+    requires(!std::same_as<T, bool>)
+  FormatArg(T n) {
     if constexpr (std::is_signed_v<T>)
       value_ = static_cast<std::int64_t>(n);
     else
@@ -35,25 +36,23 @@ class FormatArg {
   FormatArg(const Array& a) : value_(Value(a)) {}
   // Plain value types that print themselves (a URL, say).
   template <class T>
-  requires(!std::derived_from<T, Object> && !std::same_as<T, Value> &&
-           requires(const T& t) {
-             { t.describe() } -> std::convertible_to<std::string>;
-           }) FormatArg(const T& v)
-      : value_(v.describe()) {}
+    requires(!std::derived_from<T, Object> && !std::same_as<T, Value> &&
+             requires(const T& t) { { t.describe() } -> std::convertible_to<std::string>; })
+  FormatArg(const T& v) : value_(v.describe()) {}
   template <class T>
-  requires std::derived_from<T, Object> FormatArg(const std::shared_ptr<T>& object)
-      : value_(object ? object->describe() : std::string("(null)")) {}
+    requires std::derived_from<T, Object>
+  FormatArg(const std::shared_ptr<T>& object) : value_(object ? object->describe() : std::string("(null)")) {}
   template <class T>
-  requires std::derived_from<T, Object> FormatArg(const T* object)
-      : value_(object ? object->describe() : std::string("(null)")) {}
+    requires std::derived_from<T, Object>
+  FormatArg(const T* object) : value_(object ? object->describe() : std::string("(null)")) {}
   FormatArg(const void* p) : value_(Pointer{p}) {}
   FormatArg(std::nullptr_t) : value_(Pointer{nullptr}) {}
 
   struct Pointer {
     const void* p;
   };
-  using Storage = std::variant<std::int64_t, std::uint64_t, double, std::string_view, std::string,
-                               const Value*, Value, Pointer>;
+  using Storage =
+      std::variant<std::int64_t, std::uint64_t, double, std::string_view, std::string, const Value*, Value, Pointer>;
   const Storage& storage() const { return value_; }
 
  private:

@@ -20,29 +20,18 @@ Value::Value(std::shared_ptr<const ns::Dictionary> d) : storage_(d ? Storage(std
 
 Value::Type Value::type() const {
   switch (storage_.index()) {
-    case 0:
-      return Type::nil;
-    case 1:
-      return Type::null;
-    case 2:
-      return Type::boolean;
+    case 0: return Type::nil;
+    case 1: return Type::null;
+    case 2: return Type::boolean;
     case 3:
-    case 4:
-      return Type::integer;
-    case 5:
-      return Type::real;
-    case 6:
-      return Type::string;
-    case 7:
-      return Type::data;
-    case 8:
-      return Type::date;
-    case 9:
-      return Type::array;
-    case 10:
-      return Type::dictionary;
-    default:
-      return Type::object;
+    case 4: return Type::integer;
+    case 5: return Type::real;
+    case 6: return Type::string;
+    case 7: return Type::data;
+    case 8: return Type::date;
+    case 9: return Type::array;
+    case 10: return Type::dictionary;
+    default: return Type::object;
   }
 }
 
@@ -98,8 +87,7 @@ std::int64_t Value::longLongValue() const {
 int Value::intValue() const {
   if (auto d = std::get_if<double>(&storage_)) return saturatingInt(*d);
   std::int64_t v = longLongValue();
-  return static_cast<int>(
-      std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 std::uint64_t Value::unsignedLongLongValue() const {
@@ -162,8 +150,7 @@ ns::Dictionary* Value::mutableDictionary() {
 bool Value::operator==(const Value& other) const {
   if (isNumber() && other.isNumber()) {
     if (isDouble() || other.isDouble()) return doubleValue() == other.doubleValue();
-    if (isUnsigned() || other.isUnsigned())
-      return isUnsigned() == other.isUnsigned() && unsignedLongLongValue() == other.unsignedLongLongValue();
+    if (isUnsigned() || other.isUnsigned()) return isUnsigned() == other.isUnsigned() && unsignedLongLongValue() == other.unsignedLongLongValue();
     return longLongValue() == other.longLongValue();
   }
   if (storage_.index() != other.storage_.index()) return false;
@@ -180,32 +167,22 @@ bool Value::operator==(const Value& other) const {
 namespace {
 
 // Strings print bare inside collections only when they are plain words.
-bool needsQuotes(const std::string& s) {
+bool needsQuotes(std::string_view s) {
   if (s.empty()) return true;
   for (unsigned char c : s)
-    if (!(std::isalnum(c) || c == '_' || c == '.' || c == '$' || c == '/' || c == ':' || c >= 0x80))
-      return true;
+    if (!(std::isalnum(c) || c == '_' || c == '.' || c == '$' || c == '/' || c == ':' || c >= 0x80)) return true;
   return false;
 }
 
-void appendQuoted(std::string& out, const std::string& s) {
+void appendQuoted(std::string& out, std::string_view s) {
   out += '"';
   for (char c : s) {
     switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        out += c;
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      default: out += c;
     }
   }
   out += '"';
@@ -250,7 +227,7 @@ void Value::describeInto(std::string& out, int indent, bool nested, std::size_t 
         } else if constexpr (std::is_same_v<T, std::string>) {
           // A bounded description takes of a long string only what can still show.
           const std::size_t room = limit == std::string::npos ? v.size() : limit + 1 - out.size();
-          const std::string& text = v.size() <= room ? v : std::string(v, 0, room);
+          const std::string_view text = std::string_view(v).substr(0, room);
           if (nested && needsQuotes(text))
             appendQuoted(out, text);
           else

@@ -30,19 +30,7 @@ using Array = std::vector<Value>;
 // Typed accessors never throw: a wrong type reads as nullptr, 0 or nil.
 class Value {
  public:
-  enum class Type : std::uint8_t {
-    nil,
-    null,
-    boolean,
-    integer,
-    real,
-    string,
-    data,
-    date,
-    array,
-    dictionary,
-    object
-  };
+  enum class Type : std::uint8_t { nil, null, boolean, integer, real, string, data, date, array, dictionary, object };
   struct NullTag {
     bool operator==(const NullTag&) const = default;
   };
@@ -51,7 +39,8 @@ class Value {
   Value(std::nullptr_t) noexcept {}
   Value(bool b) : storage_(b) {}
   template <std::integral T>
-  requires(!std::same_as<T, bool> && !std::same_as<T, char>) Value(T n) : storage_(fromIntegral(n)) {}
+    requires(!std::same_as<T, bool> && !std::same_as<T, char>)
+  Value(T n) : storage_(fromIntegral(n)) {}
   Value(double d) : storage_(d) {}
   Value(float f) : storage_(static_cast<double>(f)) {}
   Value(const char* s) : storage_(s ? Storage(std::string(s)) : Storage()) {}
@@ -64,9 +53,9 @@ class Value {
   Value(std::shared_ptr<const ns::Array> a);
   Value(std::shared_ptr<const ns::Dictionary> d);
   template <class T>
-  requires std::derived_from<T, Object> Value(std::shared_ptr<T> object)
-      : storage_(object ? Storage(std::static_pointer_cast<Object>(
-                              std::const_pointer_cast<std::remove_const_t<T>>(object)))
+    requires std::derived_from<T, Object>
+  Value(std::shared_ptr<T> object)
+      : storage_(object ? Storage(std::static_pointer_cast<Object>(std::const_pointer_cast<std::remove_const_t<T>>(object)))
                         : Storage()) {}
   // A raw pointer would silently become a bool.
   template <class T>
@@ -102,9 +91,7 @@ class Value {
   bool isData() const { return std::holds_alternative<ns::Data>(storage_); }
   bool isDate() const { return std::holds_alternative<ns::Date>(storage_); }
   bool isArray() const { return std::holds_alternative<std::shared_ptr<const ns::Array>>(storage_); }
-  bool isDictionary() const {
-    return std::holds_alternative<std::shared_ptr<const ns::Dictionary>>(storage_);
-  }
+  bool isDictionary() const { return std::holds_alternative<std::shared_ptr<const ns::Dictionary>>(storage_); }
   bool isObject() const { return std::holds_alternative<std::shared_ptr<Object>>(storage_); }
   // True for anything but nil (null included, as for an object pointer).
   explicit operator bool() const { return !isNil(); }
@@ -161,8 +148,8 @@ class Value {
   std::string describe(std::size_t limit, bool* cut) const;
 
  private:
-  using Storage = std::variant<std::monostate, NullTag, bool, std::int64_t, std::uint64_t, double,
-                               std::string, ns::Data, ns::Date, std::shared_ptr<const ns::Array>,
+  using Storage = std::variant<std::monostate, NullTag, bool, std::int64_t, std::uint64_t, double, std::string,
+                               ns::Data, ns::Date, std::shared_ptr<const ns::Array>,
                                std::shared_ptr<const ns::Dictionary>, std::shared_ptr<Object>>;
   explicit Value(NullTag t) : storage_(t) {}
   template <class T, class... A>
