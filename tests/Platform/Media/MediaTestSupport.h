@@ -37,6 +37,18 @@ inline int mediaThreads() {
   return count;
 }
 
+// A joined thread can still be listed for a moment after its join returns, so counts are compared
+// once they have had a moment to settle.
+inline bool mediaThreadsFallTo(int count) {
+  return testsupport::spinUntil([count] { return mediaThreads() <= count; }, 2.0) && mediaThreads() == count;
+}
+
+// The media threads running before a test starts some: those a past test stopped are let go first.
+inline int settledMediaThreads() {
+  testsupport::spinUntil([] { return mediaThreads() == 0; }, 0.5);
+  return mediaThreads();
+}
+
 class MediaTest : public testsupport::SampleServiceSuite {
  protected:
   static std::shared_ptr<av::URLAsset> asset(const std::string& path) {
