@@ -1,6 +1,7 @@
 #include "Classes/TLTitleFilmSubviewBase.h"
 
 #include "Classes/MainPage/TLTitleListCache.h"
+#include "Classes/TLSettings.h"
 
 bool TLTitleFilmSubviewBase::isSelectedEntry(const std::string& selected, std::size_t position,
                                              std::size_t count) {
@@ -17,7 +18,6 @@ ns::Array TLTitleFilmSubviewBase::itemsOfListFile(const std::string& fileName) {
 
 std::optional<std::string> TLTitleFilmSubviewBase::entryText(const ns::Value& entry, const char* key) {
   const ns::Value& value = entry[key];
-  if (const std::string* text = value.asString()) return *text;
-  if (value.isInteger()) return std::to_string(value.longLongValue());
-  return std::nullopt;
+  if (!value.isString() && !value.isInteger()) return std::nullopt;
+  return TLSettings::idFromObject(value);
 }

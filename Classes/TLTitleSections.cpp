@@ -12,11 +12,7 @@ constexpr const char* kTitles[] = {"Описание", "Выбор эпизод�
 constexpr double kWidths[] = {120, 120, 120, 126};
 
 // "%@" of a TitleInfo value as its text: a string itself, a number its digits, else "".
-std::string textOf(const ns::Value& value) {
-  if (const std::string* text = value.asString()) return *text;
-  if (value.isInteger()) return std::to_string(value.longLongValue());
-  return "";
-}
+std::string textOf(const ns::Value& value) { return TLSettings::idFromObject(value); }
 
 }  // namespace
 

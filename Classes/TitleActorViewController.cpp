@@ -82,7 +82,7 @@ void TitleActorViewController::relodActorLabels() {
 
 std::optional<std::string> TitleActorViewController::photoPath() const {
   const ns::Value& id = actorDetailInfo_["id"];
-  std::string text = id.isInteger() ? std::to_string(id.longLongValue()) : TLSettings::stringFromObject(id);
+  std::string text = TLSettings::idFromObject(id);
   // "../5" would write outside the folder and persons without an id would share one file.
   if (!TLImageFetch::isDecimalId(text)) return std::nullopt;
   return ns::stringByAppendingPathComponent(TLSettings::rolesPath(), ns::format("%@big.png", text));

@@ -13,10 +13,7 @@ namespace {
 constexpr const char* kEpisodesHeading = "ВЫБОР ЭПИЗОДА";
 constexpr const char* kRelatedHeading = "СМОТРИТЕ ТАКЖЕ";
 
-std::string textOf(const ns::Value& value) {
-  if (value.isInteger()) return std::to_string(value.longLongValue());
-  return TLSettings::stringFromObject(value);
-}
+std::string textOf(const ns::Value& value) { return TLSettings::idFromObject(value); }
 
 cg::Rect stripFrame(ui::InterfaceOrientation orientation, double width, double height) {
   return {0, ui::isPortrait(orientation) ? 300.0 : 342.0, width, height};

@@ -19,10 +19,7 @@ const TLRubricScrollViewBase::Geometry kTablet{
 };
 
 // Person ids come as text or as numbers; anything else names nobody.
-std::string personText(const ns::Value& value) {
-  if (value.isInteger()) return std::to_string(value.longLongValue());
-  return TLSettings::stringFromObject(value);
-}
+std::string personText(const ns::Value& value) { return TLSettings::idFromObject(value); }
 
 TLRubricScrollView& tablet(TLRubricScrollViewBase& row) { return static_cast<TLRubricScrollView&>(row); }
 

@@ -12,10 +12,7 @@
 
 namespace {
 
-std::string textOf(const ns::Value& value) {
-  if (value.isInteger()) return std::to_string(value.longLongValue());
-  return TLSettings::stringFromObject(value);
-}
+std::string textOf(const ns::Value& value) { return TLSettings::idFromObject(value); }
 
 std::shared_ptr<cg::GradientLayer> edgeFade(const cg::Rect& bounds, cg::Color from, cg::Color to,
                                             cg::Point start, cg::Point end) {

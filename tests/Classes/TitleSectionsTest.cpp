@@ -441,6 +441,14 @@ TEST_F(TitleSectionsTest, AnEpisodeFindsItselfInItsSeriesFile) {
     EXPECT_EQ(page->seriesView()->selectedIndex(),
               c.index.isNil() ? "-1" : std::to_string(c.index.intValue()));
   }
+  // A series id past 63 bits names its own file, not the largest signed id's.
+  writeSeries("9223372036854775807ser.plist", {Value("50001")}, "9");
+  for (Value parent : {Value(9223372036854775808ull), Value(18446744073709551615ull)}) {
+    ns::Dictionary info = *titleInfo("50001").asDictionary();
+    info.set("parent_id", parent);
+    auto page = std::make_shared<TitlePageViewController>()->initWithTitleInfo(Value(info));
+    EXPECT_TRUE(page->senderInfo()["item_index"].isNil()) << parent.unsignedLongLongValue();
+  }
   testsupport::awaitRequestsEnded();
 }
 
