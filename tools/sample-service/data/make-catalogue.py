@@ -140,11 +140,12 @@ def sport_title():
 
 
 def music_title():
-    # The part that tells one title from the next comes first: a phone row holds one line.
-    if rng.random() < 0.6:
-        band = rng.choice(BANDS)
-        return f"Концерт в {rng.choice(CITIES)}. {band}"
+    # What tells one title from the next comes first: a phone row holds one line. The band is drawn
+    # before the city or the song, which keeps the generator's sequence.
+    concert = rng.random() < 0.6
     band = rng.choice(BANDS)
+    if concert:
+        return f"Концерт в {rng.choice(CITIES)}. {band}"
     return f"{drama_title()}. Клип группы «{band}»"
 
 
@@ -301,7 +302,8 @@ def add_quirks(categories, titles, persons, next_episode_id):
 # People act from this age and direct from the next.
 MIN_CAST_AGE = 16
 MIN_DIRECTOR_AGE = 20
-# The roles of a story, which sport, music, documentaries and programmes do not have.
+# The categories that tell stories, with their roles; sport, music, documentaries and programmes
+# have people of their own kind.
 FICTION_CATEGORIES = ("1", "2", "31", "5", "6", "7")
 INSTRUMENTS = ["вокал", "гитара", "клавишные", "ударные", "бас-гитара"]
 # The programme hosts the names of some programmes name, after "с".
@@ -402,7 +404,7 @@ def agree(categories, titles, persons):
     fit. A generator of its own keeps the records' other values as they were."""
     prng = random.Random(20130701)
     actors = [p for p in persons if p["id"] not in ("3901", "3902")]  # those two are cast nowhere
-    by_name = {p["fullname"]: p for p in actors}
+    by_id, by_name = {p["id"]: p for p in actors}, {p["fullname"]: p for p in actors}
     staff = Staff(prng, [p["fullname"] for p in persons], 3101)
     commentators = [staff.add("commentator") for _ in range(4)]
     bands = {band: [staff.add("musician", band=band) for _ in range(3)] for band in BANDS}
@@ -483,7 +485,7 @@ def agree(categories, titles, persons):
             for entry in cast:
                 if entry["person"] in staff.ids():
                     continue
-                if birth_year(next(p for p in actors if p["id"] == entry["person"])) > year - MIN_CAST_AGE:
+                if birth_year(by_id[entry["person"]]) > year - MIN_CAST_AGE:
                     entry["person"] = prng.choice(eligible(year, MIN_CAST_AGE, [e["person"] for e in cast]))["id"]
             directors = t["directors"]
             for i, director in enumerate(directors):
