@@ -195,10 +195,10 @@ TEST_F(TitleHeaderTest, TheNameShowsWholeBesideOrAboveUpToTenStars) {
       {"Хроники янтарного берега. Возвращение", 5, true, true},
       // The sample catalogue's longest names: in portrait under any stars they take the header's
       // width, which two lines of the name need.
-      {"Тихая гавань. Клип «Возвращение тихой улицы»", 5, false, false},
-      {"Тихая гавань. Клип «Возвращение тихой улицы»", 10, false, false},
-      {"Тихая гавань. Клип «Возвращение тихой улицы»", 5, true, false},
-      {"Тихая гавань. Клип «Возвращение тихой улицы»", 10, true, false},
+      {"Возвращение тихой улицы. Клип группы «Тихая гавань»", 5, false, false},
+      {"Возвращение тихой улицы. Клип группы «Тихая гавань»", 10, false, false},
+      {"Возвращение тихой улицы. Клип группы «Тихая гавань»", 5, true, false},
+      {"Возвращение тихой улицы. Клип группы «Тихая гавань»", 10, true, false},
       {"Хоккей. Буревестник — Енисейские волки", 5, false, false},
       {"Хоккей. Буревестник — Енисейские волки", 10, false, false},
       {"Хоккей. Буревестник — Енисейские волки", 5, true, true},

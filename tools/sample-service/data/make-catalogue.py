@@ -140,9 +140,13 @@ def sport_title():
 
 
 def music_title():
-    if rng.random() < 0.6:
-        return f"{rng.choice(BANDS)}. Концерт в {rng.choice(CITIES)}"
-    return f"{rng.choice(BANDS)}. Клип «{drama_title()}»"
+    # What tells one title from the next comes first: a phone row holds one line. The band is drawn
+    # before the city or the song, which keeps the generator's sequence.
+    concert = rng.random() < 0.6
+    band = rng.choice(BANDS)
+    if concert:
+        return f"Концерт в {rng.choice(CITIES)}. {band}"
+    return f"{drama_title()}. Клип группы «{band}»"
 
 
 def doc_title():
@@ -152,7 +156,7 @@ def doc_title():
 
 # Sport and music titles name their genre: the sport before the first full stop, a concert or a clip.
 NAMED_GENRES = {"29": [("Футбол. ", "291"), ("Хоккей. ", "292"), ("Биатлон. ", "293")],
-                "28": [(". Концерт в ", "281"), (". Клип «", "282")]}
+                "28": [("Концерт в ", "281"), (". Клип группы «", "282")]}
 
 
 def named_genre(cid, name, genres):
@@ -198,9 +202,17 @@ def long_description(title, summary):
     # record after this one, as it is.
     about()
     about()
-    return (f"«{title}» — {summary[0].lower()}{summary[1:]} "
-            f"{rng.choice(['Тёплая и честная', 'Неторопливая', 'Остроумная', 'Напряжённая'])} "
+    style = rng.choice(['Тёплая и честная', 'Неторопливая', 'Остроумная', 'Напряжённая'])
+    # A light story is not tense a sentence later.
+    if summary.startswith("Лёгкая") and style == "Напряжённая":
+        style = "Остроумная"
+    return (f"{quoted(title)} — {summary[0].lower()}{summary[1:]} {style} "
             f"история с {rng.choice(['красивыми пейзажами', 'живыми диалогами', 'неожиданным финалом', 'хорошей музыкой'])}.")
+
+
+def quoted(text):
+    """The text in «», quotes within it turned to „“ as Russian typography nests them."""
+    return "«" + text.replace("«", "„").replace("»", "“") + "»"
 
 
 def make_persons():
@@ -287,6 +299,204 @@ def add_quirks(categories, titles, persons, next_episode_id):
                     "biography": "Родилась в Томске. Играет в молодёжном театре."})
 
 
+# People act from this age and direct from the next.
+MIN_CAST_AGE = 16
+MIN_DIRECTOR_AGE = 20
+# The categories that tell stories, with their roles; sport, music, documentaries and programmes
+# have people of their own kind.
+FICTION_CATEGORIES = ("1", "2", "31", "5", "6", "7")
+INSTRUMENTS = ["вокал", "гитара", "клавишные", "ударные", "бас-гитара"]
+# The programme hosts the names of some programmes name, after "с".
+NAMED_HOSTS = {"Глебом Ветровым": ("Глеб Ветров", False), "Ириной Клёновой": ("Ирина Клёнова", True),
+               "Зоей Камышевой": ("Зоя Камышева", True)}
+VENUES = {"Хоккей": ["ледовой арене «Кристалл»", "ледовом дворце «Айсберг»", "арене «Полярная»"],
+          "Футбол": ["стадионе «Труд»", "стадионе «Центральный»", "стадионе «Юность»"],
+          "Биатлон": ["лыжный стадион «Снежинка»", "биатлонный комплекс «Кедр»"]}
+DOC_SUBJECTS = {"Реки": "о реках", "Леса": "о лесах", "Острова": "об островах", "Города": "о городах",
+                "Маяки": "о маяках", "Мосты": "о мостах", "Звёзды": "о звёздном небе"}
+DOC_CLOSINGS = {"Природа": "Съёмки в заповедных местах в разные времена года.",
+                "История": "Архивные кадры и рассказы старожилов.",
+                "Наука": "Учёные объясняют, как устроен этот край."}
+TV_GENRES = [(("Кухня ", "Вкус "), "302"), (("Дороги ",), "303")]
+TV_ABOUTS = {"Ток-шоу": ["Ток-шоу: гости в студии говорят о работе и доме.",
+                         "Ток-шоу: гости в студии говорят о книгах и кино.",
+                         "Ток-шоу: гости в студии говорят о переменах в жизни."],
+             "Кулинария": ["Кулинарная программа: рецепты из разных уголков страны.",
+                           "Кулинарная программа: блюда из простых продуктов.",
+                           "Кулинарная программа: гости готовят блюда своего детства."],
+             "Путешествия": ["Программа о путешествиях: города и сёла вдоль большой реки.",
+                             "Программа о путешествиях: дороги, которых нет на карте.",
+                             "Программа о путешествиях: места, куда едут на выходные."]}
+
+
+def birth_year(person):
+    return int(person["birthday"].split()[-1])
+
+
+def lower_first(text):
+    return text[0].lower() + text[1:]
+
+
+class Staff:
+    """The people of sport, music, documentaries and programmes: records of their own kind, each born
+    long enough before the first title they are in."""
+
+    def __init__(self, prng, taken_names, first_id):
+        self.rng = prng
+        self.taken = set(taken_names)
+        self.next_id = first_id
+        self.people = []
+
+    def add(self, kind, female=None, fullname=None, band=None):
+        if fullname is None:
+            while True:
+                female = self.rng.random() < 0.4
+                surname = self.rng.choice(SURNAMES)
+                if female and surname.endswith(("ов", "ёв", "ев", "ин")):
+                    surname += "а"
+                fullname = f"{self.rng.choice(FEMALE if female else MALE)} {surname}"
+                if fullname not in self.taken:
+                    break
+        self.taken.add(fullname)
+        person = {"id": str(self.next_id), "fullname": fullname, "female": female, "kind": kind, "band": band,
+                  "years": []}
+        self.next_id += 1
+        self.people.append(person)
+        return person
+
+    def ids(self):
+        return {p["id"] for p in self.people}
+
+    def cast(self, person, role, year):
+        person["years"].append(year)
+        return {"person": person["id"], "role": role}
+
+    def records(self):
+        # Years before the first title: (least, most) for each kind.
+        lead = {"commentator": (25, 40), "musician": (19, 28), "author": (27, 45), "host": (24, 40)}
+        out = []
+        for p in self.people:
+            female = p["female"]
+            low, high = lead[p["kind"]]
+            born = min(p["years"] or [1990]) - self.rng.randint(low, high)
+            place = self.rng.choice(BIRTH_PLACES)
+            graduated = "Окончила" if female else "Окончил"
+            description, genres, tail = {
+                "commentator": ("Спортивный комментатор.", "Футбол, Хоккей, Биатлон",
+                                f"{graduated} факультет журналистики, комментирует футбол, хоккей и биатлон."),
+                "musician": (f"Музыкант группы «{p['band']}».", "Концерты, Клипы",
+                             f"{graduated} музыкальное училище, играет в группе «{p['band']}»."),
+                "author": ("Режиссёр документального кино.", "Природа, История, Наука",
+                           f"{graduated} институт кинематографии, снимает документальные фильмы."),
+                "host": ("Телеведущая." if female else "Телеведущий.", "Ток-шоу, Кулинария, Путешествия",
+                         f"{graduated} факультет журналистики, ведёт программы на телевидении."),
+            }[p["kind"]]
+            out.append({"id": p["id"], "fullname": p["fullname"], "fullname_latin": latin(p["fullname"]),
+                        "birthday": f"{self.rng.randint(1, 28)} {self.rng.choice(MONTHS)} {born}",
+                        "birth_place": place, "genres": genres, "description": description,
+                        "biography": f"{'Родилась' if female else 'Родился'} в {IN_CITY[place.split(',')[0]]}. {tail}"})
+        return out
+
+
+def agree(categories, titles, persons):
+    """Makes each record tell one story: people old enough for their titles, sport, music,
+    documentaries and programmes told with people of their own kind, ratings and countries that
+    fit. A generator of its own keeps the records' other values as they were."""
+    prng = random.Random(20130701)
+    actors = [p for p in persons if p["id"] not in ("3901", "3902")]  # those two are cast nowhere
+    by_id, by_name = {p["id"]: p for p in actors}, {p["fullname"]: p for p in actors}
+    staff = Staff(prng, [p["fullname"] for p in persons], 3101)
+    commentators = [staff.add("commentator") for _ in range(4)]
+    bands = {band: [staff.add("musician", band=band) for _ in range(3)] for band in BANDS}
+    authors = [staff.add("author") for _ in range(5)]
+    hosts = {key: staff.add("host", female, name) for key, (name, female) in NAMED_HOSTS.items()}
+    other_hosts = [staff.add("host") for _ in range(4)]
+    genre_names = {g["id"]: g["title"] for c in categories for g in c["genres"]}
+
+    def eligible(year, age, besides):
+        return [p for p in actors if birth_year(p) <= year - age and p["id"] not in besides]
+
+    for t in titles:
+        cid, name, year = t["category_id"], t["title"], int(t["year"])
+        if t["country"] in ("СССР", "Россия") or cid not in FICTION_CATEGORIES:
+            t["country"] = "СССР" if year <= 1991 else "Россия"
+        if cid in ("31", "5") and int(t["age_from"]) > 12:
+            t["age_from"] = prng.choice(["0", "6", "12"])
+        closing = None
+        if cid == "29":
+            sport, rest = name.split(". ", 1)
+            city = prng.choice(CITIES)
+            venue = prng.choice(VENUES[sport])
+            if sport == "Биатлон":
+                race, stage = rest.split(". ")
+                t["about"] = f"{race} на {stage.split()[-1]}-м этапе кубка сезона: {venue} в {city}."
+            else:
+                home, away = rest.split(" — ")
+                t["about"] = f"Матч команд «{home}» и «{away}» на {venue} в {city}."
+            voices = prng.sample(commentators, prng.choice([0, 1, 1, 2]))
+            t["cast"] = [staff.cast(p, "комментатор", year) for p in voices]
+            t["directors"] = []
+            names = [p["fullname"] for p in voices]
+            closing = (f"Комментируют {names[0]} и {names[1]}." if len(names) == 2 else
+                       f"Комментирует {names[0]}." if names else "Трансляция без комментатора.")
+        elif cid == "28":
+            if name.startswith("Концерт в "):
+                place, band = name[len("Концерт в "):].split(". ", 1)
+                t["about"] = f"Концерт группы «{band}» в {place}."
+                closing = prng.choice(["Живая запись из зала.", "В программе — песни разных лет.",
+                                       "Новая программа группы и её первые песни."])
+            else:
+                song, band = name.split(". Клип группы «")
+                band = band.rstrip("»")
+                t["about"] = f"Клип группы «{band}» на песню «{song}»."
+                closing = prng.choice(["Снят за один день на улицах города.", "Снят на плёнку, в чёрно-белом цвете.",
+                                       "Снят на берегу моря ранней весной."])
+            t["cast"] = [staff.cast(p, role, year) for p, role in zip(bands[band], INSTRUMENTS)]
+            t["directors"] = []
+        elif cid == "4":
+            head, region = name.split(" ", 1)
+            author = prng.choice(authors)
+            t["about"] = f"Документальный фильм {DOC_SUBJECTS[head]} {region}."
+            t["directors"] = [author["fullname"]]
+            t["cast"] = [staff.cast(author, "автор фильма", year)]
+            if prng.random() < 0.5:
+                narrator = prng.choice(eligible(year, MIN_CAST_AGE, ()))
+                t["cast"].append({"person": narrator["id"], "role": "голос за кадром"})
+            closing = f"{DOC_CLOSINGS[t['genre_name']]} Автор фильма — {author['fullname']}."
+        elif cid == "3":
+            t["genre_id"] = next((g for marks, g in TV_GENRES if name.startswith(marks)), "301")
+            t["genre_name"] = genre_names[t["genre_id"]]
+            named = next((h for key, h in hosts.items() if name.endswith(key)), None)
+            host = named or prng.choice(other_hosts)
+            role = "ведущая" if host["female"] else "ведущий"
+            t["about"] = prng.choice(TV_ABOUTS[t["genre_name"]])
+            t["cast"] = [staff.cast(host, role, year)]
+            t["directors"] = []
+            closing = f"{role.capitalize()} — {host['fullname']}."
+            for e in t.get("episodes", []):
+                e["title"] = f"Выпуск {e['number']}"
+                e["about"] = prng.choice(TV_ABOUTS[t["genre_name"]])
+        else:
+            cast = t["cast"]
+            # A humour show named after its host has the host first.
+            named = next((h for key, h in hosts.items() if name.endswith(key)), None)
+            if named:
+                cast[0] = staff.cast(named, "ведущая" if named["female"] else "ведущий", year)
+            for entry in cast:
+                if entry["person"] in staff.ids():
+                    continue
+                if birth_year(by_id[entry["person"]]) > year - MIN_CAST_AGE:
+                    entry["person"] = prng.choice(eligible(year, MIN_CAST_AGE, [e["person"] for e in cast]))["id"]
+            directors = t["directors"]
+            for i, director in enumerate(directors):
+                if birth_year(by_name[director]) > year - MIN_DIRECTOR_AGE:
+                    others = [by_name[d]["id"] for d in directors]
+                    directors[i] = prng.choice(eligible(year, MIN_DIRECTOR_AGE, others))["fullname"]
+        if closing:
+            t["description"] = f"{quoted(name)} — {lower_first(t['about'])} {closing}"
+    persons.extend(staff.records())
+
+
 def main():
     persons = make_persons()
     person_ids = [p["id"] for p in persons]
@@ -330,6 +540,7 @@ def main():
     categories = [{"id": c[0], "title": c[1], "item_category": c[2],
                    "genres": [{"id": g[0], "title": g[1]} for g in c[3]]} for c in CATEGORIES]
     add_quirks(categories, titles, persons, eid)
+    agree(categories, titles, persons)
     out = {"categories.json": categories,
            "titles.json": titles, "persons.json": persons, "posters.json": posters}
     for name, value in out.items():
