@@ -1,6 +1,7 @@
 #include "Classes/MainPage/MainSliderBase.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <exception>
 
@@ -10,6 +11,7 @@
 #include "Foundation/DataFile.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/Format.h"
+#include "Foundation/Locale.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/String.h"
@@ -244,25 +246,38 @@ void MainSliderBase::loadPages() {
 }
 
 std::optional<std::string> MainSliderBase::posterFilePath(const std::string& posterURL) {
-  auto slash = posterURL.rfind('/');
-  std::string name = slash == std::string::npos ? posterURL : posterURL.substr(slash + 1);
-  if (!TLSettings::isSafeFileName(name)) return std::nullopt;
+  if (posterURL.empty()) return std::nullopt;
+  // Two posters whose addresses end alike must not share a file, so the name carries a digest
+  // of the whole address; the readable part is the last path component's stem, cut to letters,
+  // digits, '_' and '-', so no name can leave the folder or hide a dot.
+  std::string path = posterURL.substr(0, posterURL.find_first_of("?#"));
+  auto slash = path.rfind('/');
+  std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string stem = last.substr(0, last.rfind('.'));
+  std::string name;
+  for (unsigned char c : stem) {
+    if (name.size() == kMaxPosterStemLength) break;
+    name += std::isalnum(c) || c == '_' || c == '-' ? static_cast<char>(c) : '_';
+  }
+  if (!name.empty()) name += '-';
+  name += ns::md5Hex(posterURL) + ".jpg";
   return ns::stringByAppendingPathComponent(TLSettings::sliderPostersPath(), name);
 }
 
 void MainSliderBase::loadImageFromURLToCache(const std::string& url,
                                              const std::shared_ptr<ui::ImageView>& imageView) {
-  // Only web addresses are fetched: a reply must not make the client read a local file.
-  auto target = TLImageFetch::fetchableURL(url);
-  if (!target) return;
-  auto request = ns::URLRequest::requestWithURL(target);
-  request->setCachePolicy(ns::URLRequestCachePolicy::UseProtocolCachePolicy);
-  request->setTimeoutInterval(kPosterTimeout);
   std::weak_ptr<MainSliderBase> weak = self<MainSliderBase>();
   std::weak_ptr<ui::ImageView> weakView = imageView;
   auto arrived = [weak, weakView, url](const cg::ImagePtr& bitmap) {
     if (auto slider = weak.lock()) slider->posterDownloaded(url, bitmap, weakView);
   };
+  // Only web addresses are fetched: a reply must not make the client read a local file. A poster
+  // that cannot be asked for ends as a failed download, or its spinner would turn for ever.
+  auto target = TLImageFetch::fetchableURL(url);
+  if (!target) return arrived(nullptr);
+  auto request = ns::URLRequest::requestWithURL(target);
+  request->setCachePolicy(ns::URLRequestCachePolicy::UseProtocolCachePolicy);
+  request->setTimeoutInterval(kPosterTimeout);
   // A failed download, a body too long among them, ends like a body that is no picture: the
   // page stops its spinner and keeps no poster.
   auto operation = NTImageRequestOperation::imageRequestOperationWithRequest(
@@ -273,7 +288,7 @@ void MainSliderBase::loadImageFromURLToCache(const std::string& url,
       [arrived](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::ErrorPtr&) {
         arrived(nullptr);
       });
-  if (!operation) return;
+  if (!operation) return arrived(nullptr);
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
   operation->start();
 }
@@ -282,21 +297,21 @@ void MainSliderBase::posterDownloaded(const std::string& url, const cg::ImagePtr
                                       const std::weak_ptr<ui::ImageView>& weakView) {
   if (stopped_) return;
   auto image = bitmap ? ui::Image::imageWithCGImage(bitmap) : nullptr;
-  // A name that cannot be a file of the folder still shows its poster, only uncached.
+  auto show = [image, weakView] {
+    auto view = weakView.lock();
+    if (!view) return;
+    if (auto spinner = std::dynamic_pointer_cast<ui::ActivityIndicatorView>(view->viewWithTag(kSpinnerTag)))
+      spinner->stopAnimating();
+    view->setImage(image);
+  };
   auto path = posterFilePath(url);
-  dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_BACKGROUND), [image, path, weakView] {
-    if (image && path) {
-      // An empty file would be shown as the poster for ever: write only a real encoding, whole.
-      ns::Data jpeg = ui::ImageJPEGRepresentation(image, 1.0);
-      if (!jpeg.empty()) ns::writeDataToFile(jpeg, *path, true);
-    }
-    dispatch::async(dispatch::mainQueue(), [image, weakView] {
-      auto view = weakView.lock();
-      if (!view) return;
-      if (auto spinner = std::dynamic_pointer_cast<ui::ActivityIndicatorView>(view->viewWithTag(kSpinnerTag)))
-        spinner->stopAnimating();
-      view->setImage(image);
-    });
+  // Nothing to keep: the slide shows its fallback at once.
+  if (!image || !path) return show();
+  dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_BACKGROUND), [image, path, show] {
+    // An empty file would be shown as the poster for ever: write only a real encoding, whole.
+    ns::Data jpeg = ui::ImageJPEGRepresentation(image, 1.0);
+    if (!jpeg.empty()) ns::writeDataToFile(jpeg, *path, true);
+    dispatch::async(dispatch::mainQueue(), show);
   });
 }
 

@@ -43,9 +43,11 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
   // Each component is read as a hexadecimal number from its first digits; a component without a
   // hexadecimal digit reads 0 and one above 255 counts as 255.
   static ui::Color fromHexToRGBColor(const ns::Value& text);
-  // The cache file of a poster URL: the text after its last "/" in the slider poster folder;
-  // nothing when that name could not name a file of the folder ("", ".", "..").
+  // The cache file of a poster URL in the slider poster folder: the last path component's stem,
+  // at most kMaxPosterStemLength of its letters, digits, '_' and '-' (others read '_'), then '-'
+  // and the MD5 of the whole URL, ".jpg". Two different URLs never share a file; nothing for "".
   static std::optional<std::string> posterFilePath(const std::string& posterURL);
+  static constexpr std::size_t kMaxPosterStemLength = 48;
 
   // Sends the poster list request; the reply installs its records and is reported to the delegate.
   void getJsonPostersWithUrl(const std::optional<ns::URL>& url);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
 #include "Classes/MainPage/MainSlider.h"
 #include "Foundation/FileManager.h"
@@ -115,28 +116,42 @@ TEST(PosterColourTest, HexTextsReadAsTheScannerReadsThem) {
   }
 }
 
-TEST(PosterColourTest, NamesOnlyFilesOfThePosterFolder) {
+TEST(PosterColourTest, NamesOneSafeFileOfThePosterFolderPerAddress) {
   std::string folder = TLSettings::sliderPostersPath();
   struct Case {
-    const char* url;
-    std::optional<std::string> name;
+    std::string url;
+    std::string stem;  // the readable start of the name, before the address's digest
   };
   const Case cases[] = {
-      {"http://h/slider/1001_1000x424.jpg", "1001_1000x424.jpg"},
-      {"poster.png", "poster.png"},
-      {"http://h/slider/a.jpg?size=2", "a.jpg?size=2"},
-      {"http://h/slider/", std::nullopt},
-      {"http://h/slider/..", std::nullopt},
-      {"http://h/slider/.", std::nullopt},
-      {"..", std::nullopt},
+      {"http://h/slider/1001_1000x424.jpg", "1001_1000x424-"},
+      {"http://h/other/1001_1000x424.jpg", "1001_1000x424-"},
+      {"poster.png", "poster-"},
+      {"http://h/slider/a.jpg?size=2", "a-"},
+      {"http://h/slider/a.jpg?size=3", "a-"},
+      {"http://h/slider/a.jpg#x/../y", "a-"},
+      {"http://h/slider/", ""},
+      {"http://h/slider/..", "_-"},
+      {"http://h/slider/.", ""},
+      {"..", "_-"},
+      {"http://h/a/../../etc/passwd", "passwd-"},
+      {"http://h/%2E%2E%2Fx.jpg", "_2E_2E_2Fx-"},
+      {"http://h/постер.jpg", std::string(12, '_') + "-"},
+      {"http://h/" + std::string(300, 'x') + ".jpg",
+       std::string(MainSliderBase::kMaxPosterStemLength, 'x') + "-"},
   };
+  std::set<std::string> names;
   for (const Case& c : cases) {
     auto path = MainSliderBase::posterFilePath(c.url);
-    ASSERT_EQ(path.has_value(), c.name.has_value()) << c.url;
-    if (path) {
-      EXPECT_EQ(*path, folder + "/" + *c.name) << c.url;
-    }
+    ASSERT_TRUE(path) << c.url;
+    ASSERT_EQ(path->substr(0, folder.size() + 1), folder + "/") << c.url;
+    std::string name = path->substr(folder.size() + 1);
+    EXPECT_EQ(name.substr(0, c.stem.size()), c.stem) << c.url;
+    EXPECT_EQ(name.size(), c.stem.size() + 32 + 4) << c.url;
+    EXPECT_EQ(name.find('/'), std::string::npos) << c.url;
+    EXPECT_EQ(name.find(".."), std::string::npos) << c.url;
+    EXPECT_TRUE(names.insert(name).second) << c.url << " shares " << name;
   }
+  EXPECT_FALSE(MainSliderBase::posterFilePath(""));
 }
 
 // What a poster reply of each shape does to a slider and its delegate.

@@ -9,6 +9,7 @@
 #include "Foundation/Clock.h"
 #include "HomeTestSupport.h"
 #include "RowTestSupport.h"
+#include "UIKit/ActivityIndicatorView.h"
 #include "UIKit/Application.h"
 #include "support/LogCapture.h"
 
@@ -65,6 +66,25 @@ TEST_F(TopCategoryBannerTest, ABannerGoesAwayWithoutAWord) {
   banner.reset();
   EXPECT_TRUE(gone.expired());
   EXPECT_EQ(log.lines(), std::vector<std::string>{});
+}
+
+TEST_F(TopCategoryBannerTest, PostersThatCannotBeAskedForStopTheirSpinnersAtOnce) {
+  auto banner = make();
+  ns::Array list;
+  for (const char* poster : {"http://127.0.0.1/a b.jpg", "/images/poster/1001.jpg", "ftp://127.0.0.1/x.jpg"})
+    list.push_back(posterRecord(poster, "#204060", poster));
+  banner->loadJSONArray(list);
+  clock_.advance(0.3);
+  ASSERT_EQ(banner->pageViews().size(), 5u);
+  for (const auto& page : banner->pageViews()) {
+    ASSERT_TRUE(page);
+    auto spinner =
+        std::dynamic_pointer_cast<ui::ActivityIndicatorView>(page->viewWithTag(MainSliderBase::kSpinnerTag));
+    ASSERT_TRUE(spinner);
+    EXPECT_FALSE(spinner->isAnimating());
+    EXPECT_FALSE(page->image());
+  }
+  banner->stopAsync();
 }
 
 TEST_F(TopCategoryBannerTest, SevenFilmsAdvanceEveryEightSecondsAndWrapThroughTheTrailingCopy) {
