@@ -21,16 +21,21 @@ bool isHostAndPort(const std::string& text) {
 
 std::string ClientOptions::usage() {
   return "[options]\n"
-         "  --device NAME        tablet (default), tablet-landscape, phone or phone-4in\n"
+         "  --device NAME        tablet, tablet-landscape, phone or phone-4in (default: tablet, or\n"
+         "                       the first device of a script's devices line)\n"
          "  --host HOST[:PORT]   the service (default: VCC_SERVICE_HOST, else the build setting)\n"
-         "  --data FOLDER        the sandbox folder with Documents, Library and Caches\n"
-         "  --collect-url URL    where analytics hits go (default: VCC_COLLECT_URL)\n"
+         "  --data FOLDER        the sandbox folder with Documents, Library and Caches (default:\n"
+         "                       VCC_SANDBOX_ROOT, else ~/.local/share/video-catalogue-client)\n"
+         "  --collect-url URL    where analytics hits go (default: VCC_COLLECT_URL, else /collect on\n"
+         "                       the build's collect host, the service's unless set)\n"
          "  --headless           no window: wait until the page settles, write its dump and PNG\n"
-         "  --window             show the client in a desktop window\n"
-         "  --script FILE        run the steps of a session script\n"
+         "                       (default when neither DISPLAY nor WAYLAND_DISPLAY is set)\n"
+         "  --window             show the client in a desktop window (default with a display)\n"
+         "  --script FILE        run the steps of a session script (default: none, the home page)\n"
          "  --out FOLDER         where dumps and screenshots go (default: out, and out/NAME for\n"
          "                       the script NAME.vcc)\n"
-         "  --time-limit SECONDS how long the page may take to settle (default: 60)\n"
+         "  --time-limit SECONDS headless or with a script, how long the home page and each step\n"
+         "                       may take to settle before the run fails (default: 60)\n"
          "  --scale FACTOR       the window's size against the device's, e.g. 0.75 (default: the\n"
          "                       largest up to 1, in steps of 5 %, that fits the display)\n";
 }

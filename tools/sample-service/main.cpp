@@ -12,7 +12,11 @@
 
 namespace {
 
-constexpr const char* kArguments = "[--port N] [--bind ADDRESS] [--data FOLDER]   (default port 8080)";
+constexpr const char* kArguments =
+    "[--port N] [--bind ADDRESS] [--data FOLDER]\n"
+    "  --port N          the port to serve on, 0 for a free one (default: 8080)\n"
+    "  --bind ADDRESS    the address to listen on (default: 127.0.0.1)\n"
+    "  --data FOLDER     the catalogue's folder (default: tools/sample-service/data of the checkout)";
 
 // Reports what is wrong with the arguments, then the usage.
 int refuse(const char* program, const std::string& problem) {

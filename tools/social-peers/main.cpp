@@ -13,7 +13,10 @@
 #include "VkontaktePeer.h"
 
 int main(int argc, char** argv) {
-  constexpr const char* kArguments = "[--facebook-port N] [--vkontakte-port N]";
+  constexpr const char* kArguments =
+      "[--facebook-port N] [--vkontakte-port N]\n"
+      "  --facebook-port N    the Facebook peer's port on 127.0.0.1, 0 for a free one (default: 8091)\n"
+      "  --vkontakte-port N   the VKontakte peer's port on 127.0.0.1, 0 for a free one (default: 8092)";
   if (auto exitCode =
           toolusage::checkArguments(argc, argv, kArguments, {"--facebook-port", "--vkontakte-port"}))
     return *exitCode;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "SampleServer.h"
 #include "support/TempDir.h"
@@ -67,6 +68,53 @@ TEST(ToolOptionsTest, EveryToolAnswersHelpAndRefusesUnknownOptions) {
   }
 }
 
+// Each option a tool's --help lists says what it does and what holds without it: its line, with
+// the lines that carry it on, names a default.
+TEST(ToolOptionsTest, EveryOptionOfAToolsHelpSaysItsDefault) {
+  const std::string tools = TOOLS_DIR;
+  struct Tool {
+    const char* name;
+    std::string command;
+    std::vector<std::string> options;
+  } cases[] = {
+      {"vcc",
+       VCC,
+       {"--device", "--host", "--data", "--collect-url", "--headless", "--window", "--script", "--out",
+        "--time-limit", "--scale"}},
+      {"run-client",
+       tools + "/run-client",
+       {"--device", "--out", "--headless", "--window", "--script", "--data", "--time-limit", "--scale",
+        "VCC_SERVICE_HOST", "VCC_COLLECT_URL"}},
+      {"sample-service", SAMPLE_SERVICE, {"--port", "--bind", "--data"}},
+      {"run-sample-service", tools + "/run-sample-service", {"--port", "--bind", "--data"}},
+      {"social-peers", SOCIAL_PEERS, {"--facebook-port", "--vkontakte-port"}},
+      {"run-tests", tools + "/run-tests", {"PRESET"}},
+  };
+  for (const auto& tool : cases) {
+    testsupport::TempDir folder;
+    Outcome help = run(tool.command + " --help", folder.str());
+    for (const std::string& option : tool.options) {
+      SCOPED_TRACE(std::string(tool.name) + " " + option);
+      std::istringstream lines(help.out);
+      std::string line, said;
+      std::size_t indent = 0;
+      while (std::getline(lines, line)) {
+        auto first = line.find_first_not_of(' ');
+        if (said.empty()) {
+          if (first == 0 || first == std::string::npos || line.compare(first, option.size(), option) != 0)
+            continue;
+          indent = first;
+        } else if (first == std::string::npos || first <= indent) {
+          break;
+        }
+        said += line + "\n";
+      }
+      ASSERT_FALSE(said.empty()) << help.out;
+      EXPECT_NE(said.find("default"), std::string::npos) << said;
+    }
+  }
+}
+
 // A bad window scale is refused as the client would refuse it, before anything is built or
 // started; a good one passes on to the next argument (here an unknown option, so nothing runs).
 TEST(ToolOptionsTest, RunClientRefusesABadScaleBeforeStartingAnything) {
@@ -110,7 +158,7 @@ class RunClientCheckout {
     fs::copy_file(fs::path(TOOLS_DIR) / "run-client", root / "tools/run-client");
     fs::copy_file(fs::path(TOOLS_DIR) / "common/build-targets.sh", root / "tools/common/build-targets.sh");
     writeProgram(root / "tools/setup-deps", "#!/bin/sh\nexit 0\n");
-    writeProgram(root / "bin/cmake", "#!/bin/sh\nexit 0\n");
+    writeProgram(root / "bin/cmake", "#!/bin/sh\necho \"$@\" >> '" + builds() + "'\n");
     fs::create_directories(built / "App");
     fs::create_symlink(VCC, built / "App/vcc");
     fs::create_directories(built / "tools/social-peers");
@@ -119,15 +167,18 @@ class RunClientCheckout {
                  "#!/bin/sh\necho started >> '" + starts() + "'\nexec '" SAMPLE_SERVICE "' \"$@\"\n");
   }
 
-  // Runs it headless for the tablet with the environment's settings before it.
-  Outcome run(const std::string& environment) {
+  // Runs it headless with the environment's settings before it, for the tablet unless the
+  // arguments say otherwise.
+  Outcome run(const std::string& environment, const std::string& arguments = "--device tablet") {
     const fs::path root = checkout_.path();
     return ::run("env " + environment + " PATH='" + (root / "bin").string() +
                      "':\"$PATH\" VCC_SANDBOX_ROOT='" + sandbox_.str() + "' '" +
-                     (root / "tools/run-client").string() +
-                     "' --headless --device tablet --time-limit 600 --out '" + out() + "'",
+                     (root / "tools/run-client").string() + "' --headless " + arguments +
+                     " --time-limit 600 --out '" + out() + "'",
                  folder_.str());
   }
+  // run-client notes each build in this file, through the fake cmake.
+  std::string builds() const { return checkout_.file("cmake-runs"); }
 
   std::string starts() const { return checkout_.file("sample-service-starts"); }
   std::string out() const { return folder_.file("out"); }
@@ -168,6 +219,41 @@ TEST(ToolOptionsTest, RunClientUsesTheServiceVccServiceHostNamesAndStartsNoOther
     }
     if (c.exitCode == 2) {
       EXPECT_EQ(outcome.err, "run-client: VCC_SERVICE_HOST wants host[:port], not 127.0.0.1:99999\n");
+    }
+  }
+}
+
+// A device the script's devices line does not name stops the run at once, with the client's own
+// message, before anything is built or started; a named one passes on (here to a step the client
+// refuses on its second line).
+TEST(ToolOptionsTest, RunClientRefusesADeviceTheScriptIsNotWrittenForBeforeBuilding) {
+  struct Case {
+    std::string devicesLine, arguments;
+    const char* refusal;  // nullptr: passed on
+  } cases[] = {
+      {"devices phone", "--device tablet", "written for phone, not for tablet"},
+      {"devices tablet tablet-landscape phone", "--device phone-4in",
+       "written for tablet, tablet-landscape, phone, not for phone-4in"},
+      {"devices tablet\r", "--device phone --device tablet", "written for tablet, not for phone"},
+      {"devices tablet phone", "--device phone", nullptr},
+      {"devices phone", "", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.devicesLine + " " + c.arguments);
+    RunClientCheckout checkout;
+    testsupport::TempDir scripts;
+    std::string script = scripts.file("walk.vcc");
+    std::ofstream(script) << c.devicesLine << "\nno-such-step\n";
+    Outcome outcome = checkout.run("-u VCC_SERVICE_HOST", c.arguments + " --script '" + script + "'");
+    EXPECT_EQ(outcome.exitCode, 2);
+    if (c.refusal) {
+      EXPECT_EQ(outcome.err,
+                "run-client: " + script + ":1: the script is " + c.refusal + " (choose one with --device)\n");
+      EXPECT_FALSE(fs::exists(checkout.builds()));
+      EXPECT_FALSE(fs::exists(checkout.starts()));
+    } else {
+      EXPECT_NE(outcome.err.find("vcc: " + script + ":2: "), std::string::npos) << outcome.err;
+      EXPECT_TRUE(fs::exists(checkout.builds()));
     }
   }
 }
