@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Classes/SocialNetwork/ShareSheetView.h"
 #include "Classes/TLSettings.h"
 #include "Classes/TitlePageViewController.h"
 #include "Foundation/Format.h"
@@ -458,7 +457,9 @@ void ClientSession::runStep(const ScriptStep& step) {
       auto page = pageOnScreen(window);
       // One of the sample service's films, its title, address and poster from the same record.
       const int titleId = 1033;
-      const std::string message = ShareSheetView::messageForTitle("Тень ночного поезда");
+      // The message the title page itself would give its sheet.
+      const std::string message =
+          TitlePageViewController::shareMessageForTitle("Тень ночного поезда", step.argument == "vk");
       // A share address with a query of its own, as the service's are.
       const std::string link =
           "http://" + settings_.serviceHost + ns::format("/films/%d?from=app&kind=film", titleId);

@@ -47,9 +47,12 @@ void TitlePageViewController::loadSocialView(const cg::Rect& frame) {
 }
 
 std::string TitlePageViewController::shareMessage(bool forVkontakte) const {
+  return shareMessageForTitle(TLSettings::stringFromObject(titleParsedData_["title"]), forVkontakte);
+}
+
+std::string TitlePageViewController::shareMessageForTitle(const std::string& title, bool forVkontakte) {
   std::string message =
-      ns::format("Смотрю  '%@' на мобильном http://%@/about/mobile",
-                 TLSettings::stringFromObject(titleParsedData_["title"]), TLSettings::serviceHost());
+      ns::format("Смотрю  '%@' на мобильном http://%@/about/mobile", title, TLSettings::serviceHost());
   if (forVkontakte) message += " ";
   return message;
 }

@@ -103,6 +103,7 @@ class TitlePageViewController : public ui::ViewController,
   void twBtnClick();
   // The share message for the page's title; the VKontakte one ends with a blank.
   std::string shareMessage(bool forVkontakte) const;
+  static std::string shareMessageForTitle(const std::string& title, bool forVkontakte);
   std::string sharePosterPath() const;
   // The in-app sheets the share buttons open where there is no system composer, as the page of
   // the idiom opens them over its view (the Facebook sheet logging in); nil where one cannot be made.

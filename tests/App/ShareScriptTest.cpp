@@ -114,14 +114,20 @@ class ShareScriptTest : public testsupport::ClientServiceSuite,
 };
 
 // The share script's sheets are those a person opens with the title page's buttons on the same
-// device: the same views, where the page puts them, with the same login pages.
+// device: the same views, where the page puts them, with the same login pages and, once logged
+// in, the same message in the editor.
 TEST_P(ShareScriptTest, TheShareStepOpensTheSheetsTheTitlePageOpens) {
   testsupport::TempDir scripts, byButton, byStep;
   const std::string buttons = scripts.file("buttons.vcc");
-  std::ofstream(buttons) << "post TLNavigationShowMenu\ntype \"Тень ночного поезда\"\nsearch\n"
-                         << "tap TLVideoItemPriview* \"Тень ночного поезда\"\n"
-                         << "tap Button \"vkontakte.png\"\nshot vk\ntap Button \"closeFB_.png\"\n"
-                         << "tap Button \"facebook.png\"\nshot fb\n";
+  std::ofstream(buttons)
+      << "post TLNavigationShowMenu\ntype \"Тень ночного поезда\"\nsearch\n"
+      << "tap TLVideoItemPriview* \"Тень ночного поезда\"\n"
+      << "tap Button \"vkontakte.png\"\nshot vk\n"
+      << "fill \"email\" \"user@example.com\"\nfill \"pass\" \"secret\"\npress \"Log in\"\n"
+      << "shot vk-editor\ntap Button \"closeFB_.png\"\n"
+      << "tap Button \"facebook.png\"\nshot fb\n"
+      << "fill \"email\" \"user@example.com\"\nfill \"pass\" \"secret\"\npress \"Log In\"\n"
+      << "shot fb-editor\n";
   ASSERT_EQ("", run(buttons, byButton));
   freshPeers();
   ASSERT_EQ("", run(std::string(VCC_SCRIPTS_DIR) + "/share-sheets.vcc", byStep));
@@ -133,8 +139,10 @@ TEST_P(ShareScriptTest, TheShareStepOpensTheSheetsTheTitlePageOpens) {
   };
   for (const Sheet& s :
        {Sheet{"vk", "share-vk-login", "VkontakteWebView"}, Sheet{"fb", "share-fb-login", "FaceBookSender"},
-        Sheet{"fb", "share-fb-login", "FBLoginDialog"}}) {
-    SCOPED_TRACE(s.className);
+        Sheet{"fb", "share-fb-login", "FBLoginDialog"},
+        Sheet{"vk-editor", "share-vk-editor", "VkontakteWebView"},
+        Sheet{"fb-editor", "share-fb-editor", "FaceBookSender"}}) {
+    SCOPED_TRACE(s.stepShot);
     auto page = subtreesOf(shot(byButton, s.buttonShot), s.className);
     auto step = subtreesOf(shot(byStep, s.stepShot), s.className);
     ASSERT_EQ(page.size(), 1u);
