@@ -13,7 +13,7 @@
 #include <fstream>
 
 #include "Classes/TLSettings.h"
-#include "Classes/TitlePageViewController.h"
+#include "Classes/TitlePage/TitlePageViewController.h"
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/Thread.h"

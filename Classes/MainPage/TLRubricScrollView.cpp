@@ -2,8 +2,8 @@
 
 #include "Classes/MainPage/RubricTileInfo.h"
 #include "Classes/MainPage/TLVideoItemPriview.h"
-#include "Classes/TLRolesItem.h"
 #include "Classes/TLSettings.h"
+#include "Classes/TitlePage/TLRolesItem.h"
 #include "Foundation/String.h"
 
 namespace {

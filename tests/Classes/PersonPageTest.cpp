@@ -4,8 +4,8 @@
 
 #include "Classes/MainPage/TLVideoItemPriview.h"
 #include "Classes/TLSettings.h"
-#include "Classes/TitleActorViewController.h"
-#include "Classes/iphone/TitleActorViewController_iphone.h"
+#include "Classes/TitlePage/TitleActorViewController.h"
+#include "Classes/iphone/TitlePage/TitleActorViewController_iphone.h"
 #include "Foundation/FileManager.h"
 #include "RowTestSupport.h"
 #include "ServiceHostOverride.h"

@@ -5,9 +5,9 @@
 #include <atomic>
 
 #include "Classes/TLImageFetch.h"
-#include "Classes/TLRolesItem.h"
 #include "Classes/TLSettings.h"
-#include "Classes/iphone/TLRolesItem_iphone.h"
+#include "Classes/TitlePage/TLRolesItem.h"
+#include "Classes/iphone/TitlePage/TLRolesItem_iphone.h"
 #include "Dispatch/Dispatch.h"
 #include "RowTestSupport.h"
 #include "TextFitSupport.h"

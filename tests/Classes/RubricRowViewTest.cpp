@@ -12,8 +12,8 @@
 
 #include "Classes/MainPage/TLRubricScrollView.h"
 #include "Classes/MainPage/TLVideoItemPriview.h"
-#include "Classes/TLRolesItem.h"
 #include "Classes/TLSettings.h"
+#include "Classes/TitlePage/TLRolesItem.h"
 #include "Classes/iphone/MainPage/TLRubricScrollView_iphone.h"
 #include "Classes/iphone/MainPage/TLVideoItemPriview_iphone.h"
 #include "Foundation/Clock.h"

@@ -5,8 +5,8 @@
 
 #include "Classes/SocialNetwork/FaceBookSender.h"
 #include "Classes/SocialNetwork/VkontakteWebView.h"
-#include "Classes/TLFilmDetailView.h"
-#include "Classes/iphone/TLTitleFilmView_iphone.h"
+#include "Classes/TitlePage/TLFilmDetailView.h"
+#include "Classes/iphone/TitlePage/TLTitleFilmView_iphone.h"
 #include "Foundation/DataFile.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/NotificationCenter.h"

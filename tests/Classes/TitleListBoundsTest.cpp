@@ -10,10 +10,10 @@
 
 #include "Classes/MainPage/TLTitleListCache.h"
 #include "Classes/MainPage/TLVideoItemPriview.h"
-#include "Classes/TLRolesItem.h"
-#include "Classes/TLTitleFilmSubview.h"
-#include "Classes/TitleActorViewController.h"
-#include "Classes/iphone/TLTitleFilmSubview_iphone.h"
+#include "Classes/TitlePage/TLRolesItem.h"
+#include "Classes/TitlePage/TLTitleFilmSubview.h"
+#include "Classes/TitlePage/TitleActorViewController.h"
+#include "Classes/iphone/TitlePage/TLTitleFilmSubview_iphone.h"
 #include "Foundation/FileManager.h"
 #include "TitlePageTestSupport.h"
 

@@ -5,7 +5,7 @@
 #include "Classes/MainPage/TLVideoItemPriview.h"
 #include "Classes/SocialNetwork/ShareSheetView.h"
 #include "Classes/TLSettings.h"
-#include "Classes/TLTitleFilmSubview.h"
+#include "Classes/TitlePage/TLTitleFilmSubview.h"
 #include "Foundation/Format.h"
 #include "Foundation/PropertyList.h"
 #include "Platform/UIKit/ScreenTestSupport.h"

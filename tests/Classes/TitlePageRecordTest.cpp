@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Classes/TitleActorViewController.h"
+#include "Classes/TitlePage/TitleActorViewController.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/PropertyList.h"
 #include "TitlePageTestSupport.h"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "CategoryTestSupport.h"
-#include "Classes/TitlePageViewController.h"
-#include "Classes/iphone/TitlePageViewController_iphone.h"
+#include "Classes/TitlePage/TitlePageViewController.h"
+#include "Classes/iphone/TitlePage/TitlePageViewController_iphone.h"
 #include "HomeTestSupport.h"
 #include "UIKit/AlertView.h"
 #include "support/LogCapture.h"

@@ -6,11 +6,11 @@
 #include <set>
 
 #include "Classes/MainPage/TLVideoItemPriview.h"
-#include "Classes/TLRolesItem.h"
 #include "Classes/TLSettings.h"
-#include "Classes/TLTitleFilmSubview.h"
+#include "Classes/TitlePage/TLRolesItem.h"
+#include "Classes/TitlePage/TLTitleFilmSubview.h"
 #include "Classes/iphone/CategoryPage/TLVideoItemPriviewCell.h"
-#include "Classes/iphone/TLTitleFilmSubview_iphone.h"
+#include "Classes/iphone/TitlePage/TLTitleFilmSubview_iphone.h"
 #include "Foundation/DataFile.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/PropertyList.h"

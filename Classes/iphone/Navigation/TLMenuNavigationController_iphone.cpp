@@ -3,8 +3,8 @@
 #include "Classes/TLSettings.h"
 #include "Classes/iphone/CategoryPage/TLSCategoryVC_iphone.h"
 #include "Classes/iphone/SearchPage/TLSSearchVC_iphone.h"
-#include "Classes/iphone/TitleActorViewController_iphone.h"
-#include "Classes/iphone/TitlePageViewController_iphone.h"
+#include "Classes/iphone/TitlePage/TitleActorViewController_iphone.h"
+#include "Classes/iphone/TitlePage/TitlePageViewController_iphone.h"
 
 std::shared_ptr<TLMenuView> TLMenuNavigationController_iphone::makeMenuView(const cg::Rect& frame) {
   auto menu = std::make_shared<TLMenuView_iphone>()->initWithFrame(frame);

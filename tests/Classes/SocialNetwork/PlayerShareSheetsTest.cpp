@@ -3,7 +3,7 @@
 #include "Classes/SocialNetwork/FaceBookSender.h"
 #include "Classes/SocialNetwork/PlayerShareSheets.h"
 #include "Classes/SocialNetwork/VkontakteWebView.h"
-#include "Classes/TLPlayerServices.h"
+#include "Classes/TitlePage/TLPlayerServices.h"
 #include "Classes/WidgetTestSupport.h"
 
 namespace {

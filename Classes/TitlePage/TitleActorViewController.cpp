@@ -1,4 +1,4 @@
-#include "Classes/TitleActorViewController.h"
+#include "Classes/TitlePage/TitleActorViewController.h"
 
 #include "Classes/PageShell.h"
 #include "Classes/TLImageFetch.h"

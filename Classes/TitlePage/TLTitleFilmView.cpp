@@ -1,12 +1,12 @@
-#include "Classes/TLTitleFilmView.h"
+#include "Classes/TitlePage/TLTitleFilmView.h"
 
 #include <algorithm>
 #include <cmath>
 #include <exception>
 
 #include "Classes/TLImageFetch.h"
-#include "Classes/TLPlayerServices.h"
 #include "Classes/TLSettings.h"
+#include "Classes/TitlePage/TLPlayerServices.h"
 #include "Dispatch/Dispatch.h"
 #include "Foundation/DataFile.h"
 #include "Foundation/Exception.h"

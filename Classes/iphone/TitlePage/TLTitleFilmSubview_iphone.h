@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "Classes/TLTitleFilmSubviewBase.h"
+#include "Classes/TitlePage/TLTitleFilmSubviewBase.h"
 #include "UIKit/TableView.h"
 
 // The phone's section view: a table of list cells, episodes and related titles in file order,

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "Classes/TLTitleFilmSubviewBase.h"
+#include "Classes/TitlePage/TLTitleFilmSubviewBase.h"
 #include "Foundation/Operation.h"
 #include "Foundation/OperationQueue.h"
 #include "UIKit/ActivityIndicatorView.h"

@@ -1,4 +1,4 @@
-#include "Classes/TLRolesItem.h"
+#include "Classes/TitlePage/TLRolesItem.h"
 
 #include "Foundation/String.h"
 

@@ -1,4 +1,4 @@
-#include "Classes/iphone/TLRolesItem_iphone.h"
+#include "Classes/iphone/TitlePage/TLRolesItem_iphone.h"
 
 #include "Foundation/String.h"
 

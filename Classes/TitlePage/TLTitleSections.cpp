@@ -1,4 +1,4 @@
-#include "Classes/TLTitleSections.h"
+#include "Classes/TitlePage/TLTitleSections.h"
 
 #include "Analytics/Library/MAI.h"
 #include "Classes/TLSettings.h"

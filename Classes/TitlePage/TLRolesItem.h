@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "Classes/TLRolesItemBase.h"
+#include "Classes/TitlePage/TLRolesItemBase.h"
 
 // The tablet's person tile. loadPriority: 1 (default) applies a cached photograph at once and a
 // fetched one in a block on the main queue; -1 (the persons row) reads a cached one in the

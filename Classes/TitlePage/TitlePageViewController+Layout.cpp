@@ -1,7 +1,7 @@
 #include <cmath>
 
 #include "Classes/TLSettings.h"
-#include "Classes/TitlePageViewController.h"
+#include "Classes/TitlePage/TitlePageViewController.h"
 #include "Foundation/NotificationCenter.h"
 #include "UIKit/BarButtonItem.h"
 #include "UIKit/Button.h"

@@ -1,9 +1,9 @@
 #include "Classes/MainPage/TLTitleListCache.h"
 #include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
-#include "Classes/TLTitleFilmSubview.h"
-#include "Classes/TLTitleSections.h"
-#include "Classes/TitlePageViewController.h"
+#include "Classes/TitlePage/TLTitleFilmSubview.h"
+#include "Classes/TitlePage/TLTitleSections.h"
+#include "Classes/TitlePage/TitlePageViewController.h"
 #include "Foundation/Format.h"
 
 // The tablet's sections below the header and the strips that learn which sections exist.

@@ -1,4 +1,4 @@
-#include "Classes/TLRolesItemBase.h"
+#include "Classes/TitlePage/TLRolesItemBase.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
-#include "Classes/iphone/TitlePageViewController_iphone.h"
+#include "Classes/iphone/TitlePage/TitlePageViewController_iphone.h"
 
 #include <exception>
 #include <functional>
 
 #include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
-#include "Classes/iphone/TLTitleFilmView_iphone.h"
+#include "Classes/iphone/TitlePage/TLTitleFilmView_iphone.h"
 #include "Foundation/Exception.h"
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"

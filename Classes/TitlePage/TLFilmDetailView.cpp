@@ -1,4 +1,4 @@
-#include "Classes/TLFilmDetailView.h"
+#include "Classes/TitlePage/TLFilmDetailView.h"
 
 #include "Foundation/NotificationCenter.h"
 #include "UIKit/Button.h"

@@ -1,4 +1,4 @@
-#include "Classes/iphone/TLTitleFilmSubview_iphone.h"
+#include "Classes/iphone/TitlePage/TLTitleFilmSubview_iphone.h"
 
 #include <algorithm>
 

@@ -10,7 +10,7 @@
 #include "Classes/MainPage/TLRubricScrollView.h"
 #include "Classes/Navigation/ViewController+TLMenu.h"
 #include "Classes/SegmentedBTN/CustomSegmentedControl.h"
-#include "Classes/TLTitleFilmView.h"
+#include "Classes/TitlePage/TLTitleFilmView.h"
 #include "Foundation/Error.h"
 #include "Foundation/URL.h"
 #include "Foundation/Value.h"

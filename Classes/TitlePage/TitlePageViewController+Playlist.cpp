@@ -3,7 +3,7 @@
 #include "Analytics/Library/MAI.h"
 #include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
-#include "Classes/TitlePageViewController.h"
+#include "Classes/TitlePage/TitlePageViewController.h"
 #include "Foundation/Exception.h"
 #include "Foundation/Format.h"
 #include "Foundation/URLRequest.h"

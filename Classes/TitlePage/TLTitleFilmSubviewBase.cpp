@@ -1,4 +1,4 @@
-#include "Classes/TLTitleFilmSubviewBase.h"
+#include "Classes/TitlePage/TLTitleFilmSubviewBase.h"
 
 #include "Classes/MainPage/TLTitleListCache.h"
 #include "Classes/TLSettings.h"

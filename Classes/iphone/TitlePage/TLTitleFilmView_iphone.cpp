@@ -1,4 +1,4 @@
-#include "Classes/iphone/TLTitleFilmView_iphone.h"
+#include "Classes/iphone/TitlePage/TLTitleFilmView_iphone.h"
 
 #include "Graphics/Layer.h"
 #include "UIKit/Font.h"

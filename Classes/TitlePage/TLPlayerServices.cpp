@@ -1,4 +1,4 @@
-#include "Classes/TLPlayerServices.h"
+#include "Classes/TitlePage/TLPlayerServices.h"
 
 #include "AKMoviePlayer/AKMoviePlayerController.h"
 #include "Classes/MainPage/TLTitleListCache.h"

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "Classes/TLTitleFilmView.h"
+#include "Classes/TitlePage/TLTitleFilmView.h"
 
 // The phone header: fixed sizes, the detail line and description under the player, small stars.
 class TLTitleFilmView_iphone final : public TLTitleFilmViewBase {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "Classes/TLRolesItemBase.h"
+#include "Classes/TitlePage/TLRolesItemBase.h"
 
 // The phone's person tile: the tablet tile with the name's first two words only, set at once, and
 // a cached photograph always applied at once. loadPriority 1 (default) applies a fetched photograph

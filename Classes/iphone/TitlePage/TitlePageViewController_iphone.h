@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "Classes/TitlePageViewController.h"
+#include "Classes/TitlePage/TitlePageViewController.h"
 #include "Classes/iphone/MainPage/TLRubricScrollView_iphone.h"
 
 // The phone's title page: portrait only, its header beside the scroll, its sections in a

@@ -1,4 +1,4 @@
-#include "Classes/TitlePageViewController.h"
+#include "Classes/TitlePage/TitlePageViewController.h"
 
 #include <exception>
 #include <functional>
@@ -6,7 +6,7 @@
 #include "Classes/MainPage/TLTitleListCache.h"
 #include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
-#include "Classes/TLTitleFilmSubview.h"
+#include "Classes/TitlePage/TLTitleFilmSubview.h"
 #include "Foundation/Exception.h"
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"

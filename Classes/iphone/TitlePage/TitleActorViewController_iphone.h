@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Classes/TitleActorViewController.h"
+#include "Classes/TitlePage/TitleActorViewController.h"
 
 // The phone's person page: portrait only, no films strip, no reload button; it requests the
 // record whatever the item is, with the default cache policy, and alerts on every failure.

@@ -6,7 +6,7 @@
 #include "Classes/SocialNetwork/VkontakteWebView.h"
 #include "Classes/TLExceptionLog.h"
 #include "Classes/TLSettings.h"
-#include "Classes/TitlePageViewController.h"
+#include "Classes/TitlePage/TitlePageViewController.h"
 #include "Foundation/Exception.h"
 #include "Foundation/Format.h"
 #include "UIKit/Button.h"

@@ -5,7 +5,7 @@
 
 #include "Classes/MainPage/TLVideoItemPriview.h"
 #include "Classes/TLSettings.h"
-#include "Classes/TitleActorViewController.h"
+#include "Classes/TitlePage/TitleActorViewController.h"
 #include "Foundation/Format.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/String.h"

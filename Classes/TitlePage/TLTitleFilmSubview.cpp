@@ -1,9 +1,9 @@
-#include "Classes/TLTitleFilmSubview.h"
+#include "Classes/TitlePage/TLTitleFilmSubview.h"
 
 #include "Classes/MainPage/TLVideoItemPriview.h"
 #include "Classes/PageShell.h"
-#include "Classes/TLRolesItem.h"
 #include "Classes/TLSettings.h"
+#include "Classes/TitlePage/TLRolesItem.h"
 #include "Dispatch/Dispatch.h"
 #include "Foundation/Exception.h"
 #include "Foundation/Format.h"
