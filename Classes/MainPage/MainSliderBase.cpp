@@ -10,7 +10,6 @@
 #include "Foundation/DataFile.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/Format.h"
-#include "Foundation/Locale.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/String.h"
@@ -245,9 +244,10 @@ void MainSliderBase::loadPages() {
 }
 
 std::optional<std::string> MainSliderBase::posterFilePath(const std::string& posterURL) {
-  if (posterURL.empty()) return std::nullopt;
-  // Named after the whole address: two posters whose addresses end alike keep their own files.
-  return ns::stringByAppendingPathComponent(TLSettings::sliderPostersPath(), ns::md5Hex(posterURL) + ".jpg");
+  auto slash = posterURL.rfind('/');
+  std::string name = slash == std::string::npos ? posterURL : posterURL.substr(slash + 1);
+  if (!TLSettings::isSafeFileName(name)) return std::nullopt;
+  return ns::stringByAppendingPathComponent(TLSettings::sliderPostersPath(), name);
 }
 
 void MainSliderBase::loadImageFromURLToCache(const std::string& url,

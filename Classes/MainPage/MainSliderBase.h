@@ -43,8 +43,8 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
   // Each component is read as a hexadecimal number from its first digits; a component without a
   // hexadecimal digit reads 0 and one above 255 counts as 255.
   static ui::Color fromHexToRGBColor(const ns::Value& text);
-  // The cache file of a poster URL in the slider poster folder, one for each address (a JPEG
-  // whatever the address's own ending); nothing for the empty address.
+  // The cache file of a poster URL: the text after its last "/" in the slider poster folder;
+  // nothing when that name could not name a file of the folder ("", ".", "..").
   static std::optional<std::string> posterFilePath(const std::string& posterURL);
 
   // Sends the poster list request; the reply installs its records and is reported to the delegate.
