@@ -98,6 +98,9 @@ TLTitleListCache::Outcome TLTitleListCache::write(const std::string& fileName, c
   for (const ns::Value& item : kept.items) {
     ns::Value r(record(item, facts, withItemRating));
     auto encoded = ns::PropertyListSerialization::dataWithPropertyList(r, ns::PropertyListFormat::XML);
+    // Text XML cannot carry sends the file to the binary format.
+    if (!encoded)
+      encoded = ns::PropertyListSerialization::dataWithPropertyList(r, ns::PropertyListFormat::Binary);
     bytes += encoded ? encoded->length() : kMaxFileBytes;
     if (bytes > kMaxFileBytes - kRootBytes) {
       tooLong = true;

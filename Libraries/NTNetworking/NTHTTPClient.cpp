@@ -11,6 +11,7 @@
 #include "Foundation/JSONSerialization.h"
 #include "Foundation/KeyedArchiver.h"
 #include "Foundation/Locale.h"
+#include "Foundation/PercentEscapes.h"
 #include "Foundation/PropertyList.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/String.h"
@@ -23,6 +24,10 @@ namespace {
 const bool registered = (NTHTTPClient::registerClass(), true);
 
 constexpr const char* kHTTPRequestOperationClass = "NTHTTPRequestOperation";
+// What RFC 3986 allows in a query as it is: unreserved, sub-delimiters, ":@/?" and the escapes
+// already made.
+constexpr std::string_view kQueryCharacters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~!$&'()*+,;=:@/?%";
 }  // namespace
 
 void NTHTTPClient::registerClass() {
@@ -133,7 +138,9 @@ ns::URLRequestPtr NTHTTPClient::requestWithMethod(const std::optional<std::strin
 
   if (*method == "GET" || *method == "HEAD" || *method == "DELETE") {
     if (url) {
-      std::string query = NTQueryStringFromParametersWithEncoding(*parameters, stringEncoding_);
+      // The pairs keep their brackets, as a form body does; RFC 3986 allows none in a query.
+      std::string query = ns::addPercentEncoding(
+          NTQueryStringFromParametersWithEncoding(*parameters, stringEncoding_), kQueryCharacters);
       bool hasQuery = relative.find('?') != std::string::npos;
       request->setURL(
           ns::URL::URLWithString(url->absoluteString() + ns::format(hasQuery ? "&%@" : "?%@", query)));

@@ -59,9 +59,10 @@ bool domainMatches(const std::string& host, const std::string& domain) {
 }
 
 // Where a field of several cookies joined by commas splits: a comma followed by "name=", not the
-// comma inside an Expires date ("Wed, 09 Jun 2021 ...").
-std::vector<std::string_view> splitCookieFields(std::string_view joined) {
-  std::vector<std::string_view> parts;
+// comma inside an Expires date ("Wed, 09 Jun 2021 ..."). Each part goes to take() in turn, until it
+// returns false.
+template <typename Take>
+void splitCookieFields(std::string_view joined, Take take) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < joined.size(); ++i) {
     if (joined[i] != ',') continue;
@@ -71,12 +72,11 @@ std::vector<std::string_view> splitCookieFields(std::string_view joined) {
     while (k < joined.size() && joined[k] != '=' && joined[k] != ';' && joined[k] != ',' && joined[k] != ' ')
       ++k;
     if (k < joined.size() && k > j && joined[k] == '=') {
-      parts.push_back(joined.substr(start, i - start));
+      if (!take(joined.substr(start, i - start))) return;
       start = j;
     }
   }
-  parts.push_back(joined.substr(start));
-  return parts;
+  take(joined.substr(start));
 }
 
 }  // namespace
@@ -145,8 +145,13 @@ std::vector<std::shared_ptr<HTTPCookie>> HTTPCookie::cookiesWithResponseHeaderFi
   std::vector<std::shared_ptr<HTTPCookie>> cookies;
   const Value* field = findHTTPHeaderField(headerFields, "Set-Cookie");
   if (!field || !field->asString()) return cookies;
-  for (auto part : splitCookieFields(*field->asString()))
+  std::size_t bytes = 0;
+  splitCookieFields(*field->asString(), [&](std::string_view part) {
+    bytes += part.size();
+    if (bytes > kMaxCookieBytesPerResponse) return false;
     if (auto cookie = cookieWithSetCookieValue(part, url)) cookies.push_back(std::move(cookie));
+    return cookies.size() < kMaxCookiesPerResponse;
+  });
   return cookies;
 }
 
@@ -238,11 +243,23 @@ std::shared_ptr<HTTPCookieStorage> HTTPCookieStorage::sharedHTTPCookieStorage() 
   return *storage;
 }
 
+namespace {
+
+std::string identityKey(const HTTPCookie& cookie) {
+  // No name holds "=" or ";", no domain or path a NUL: the parts cannot run into each other.
+  std::string key = cookie.name();
+  key += '=';
+  (key += cookie.domain()) += '\0';
+  return key += cookie.path();
+}
+
+}  // namespace
+
 std::vector<HTTPCookiePtr> HTTPCookieStorage::cookies() const {
   Date now = Date::now();
   std::lock_guard lock(mutex_);
   std::vector<HTTPCookiePtr> result;
-  for (const auto& cookie : cookies_)
+  for (const auto& [order, cookie] : cookies_)
     if (!cookie->isExpired(now)) result.push_back(cookie);
   return result;
 }
@@ -252,7 +269,7 @@ std::vector<HTTPCookiePtr> HTTPCookieStorage::cookiesForURL(const URL& url) cons
   std::vector<HTTPCookiePtr> result;
   {
     std::lock_guard lock(mutex_);
-    for (const auto& cookie : cookies_)
+    for (const auto& [order, cookie] : cookies_)
       if (cookie->matchesURL(url, now)) result.push_back(cookie);
   }
   std::stable_sort(result.begin(), result.end(), [](const HTTPCookiePtr& a, const HTTPCookiePtr& b) {
@@ -261,12 +278,32 @@ std::vector<HTTPCookiePtr> HTTPCookieStorage::cookiesForURL(const URL& url) cons
   return result;
 }
 
+void HTTPCookieStorage::removeLocked(std::uint64_t order) {
+  auto it = cookies_.find(order);
+  if (it == cookies_.end()) return;
+  byIdentity_.erase(identityKey(*it->second));
+  auto domain = byDomain_.find(it->second->domain());
+  if (domain != byDomain_.end()) {
+    domain->second.erase(order);
+    if (domain->second.empty()) byDomain_.erase(domain);
+  }
+  cookies_.erase(it);
+}
+
 void HTTPCookieStorage::setCookie(const HTTPCookiePtr& cookie) {
   if (!cookie) return;
   bool expired = cookie->isExpired(Date::now());
+  std::string key = identityKey(*cookie);
   std::lock_guard lock(mutex_);
-  std::erase_if(cookies_, [&](const HTTPCookiePtr& c) { return c->sameIdentity(*cookie); });
-  if (!expired) cookies_.push_back(cookie);
+  if (auto same = byIdentity_.find(key); same != byIdentity_.end()) removeLocked(same->second);
+  if (expired) return;
+  std::set<std::uint64_t>& ofDomain = byDomain_[cookie->domain()];
+  if (ofDomain.size() >= kMaxCookiesPerDomain) removeLocked(*ofDomain.begin());
+  if (cookies_.size() >= kMaxCookies) removeLocked(cookies_.begin()->first);
+  std::uint64_t order = nextOrder_++;
+  cookies_.emplace(order, cookie);
+  byIdentity_.emplace(std::move(key), order);
+  byDomain_[cookie->domain()].insert(order);
 }
 
 void HTTPCookieStorage::setCookies(const std::vector<HTTPCookiePtr>& cookies, const URL&,
@@ -276,8 +313,9 @@ void HTTPCookieStorage::setCookies(const std::vector<HTTPCookiePtr>& cookies, co
 
 void HTTPCookieStorage::deleteCookie(const HTTPCookiePtr& cookie) {
   if (!cookie) return;
+  std::string key = identityKey(*cookie);
   std::lock_guard lock(mutex_);
-  std::erase_if(cookies_, [&](const HTTPCookiePtr& c) { return c->sameIdentity(*cookie); });
+  if (auto same = byIdentity_.find(key); same != byIdentity_.end()) removeLocked(same->second);
 }
 
 }  // namespace ns

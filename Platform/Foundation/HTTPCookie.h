@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,8 +31,13 @@ class HTTPCookie final : public Object {
  public:
   // nullptr unless the properties give a name, a value and a domain (or an origin URL).
   static std::shared_ptr<HTTPCookie> cookieWithProperties(const Dictionary& properties);
-  // Every acceptable cookie of the Set-Cookie fields of a response from url (a field holding
-  // several cookies separated by commas included).
+  // What one response may set: its first cookies, within a count and their text's length. A
+  // server that sends more gets the first ones stored, and reading the rest costs nothing.
+  static constexpr std::size_t kMaxCookiesPerResponse = 50;
+  static constexpr std::size_t kMaxCookieBytesPerResponse = 64 * 1024;
+
+  // The first acceptable cookies of the Set-Cookie fields of a response from url (a field holding
+  // several cookies separated by commas included), within the bounds above.
   static std::vector<std::shared_ptr<HTTPCookie>> cookiesWithResponseHeaderFields(
       const Dictionary& headerFields, const URL& url);
   // One Set-Cookie value; nullptr when malformed or when its Domain does not cover url's host.

@@ -1,8 +1,14 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Foundation/HTTPCookie.h"
@@ -12,9 +18,14 @@
 namespace ns {
 
 // The process's cookies, shared by URL loading (requests that handle cookies send and store them)
-// and the web views. Kept in memory for the life of the process; safe from any thread.
+// and the web views. Kept in memory for the life of the process; safe from any thread. It holds at
+// most kMaxCookiesPerDomain of one domain and kMaxCookies in all, the longest unchanged going first,
+// and stores a cookie in logarithmic time whatever it holds.
 class HTTPCookieStorage final : public Object {
  public:
+  static constexpr std::size_t kMaxCookies = 3000;
+  static constexpr std::size_t kMaxCookiesPerDomain = 180;
+
   static std::shared_ptr<HTTPCookieStorage> sharedHTTPCookieStorage();
 
   // Every unexpired cookie, in the order stored.
@@ -28,8 +39,13 @@ class HTTPCookieStorage final : public Object {
   void deleteCookie(const HTTPCookiePtr& cookie);
 
  private:
+  void removeLocked(std::uint64_t order);
+
   mutable std::mutex mutex_;
-  std::vector<HTTPCookiePtr> cookies_;
+  std::uint64_t nextOrder_ = 0;
+  std::map<std::uint64_t, HTTPCookiePtr> cookies_;             // by the order stored
+  std::unordered_map<std::string, std::uint64_t> byIdentity_;  // name, domain and path
+  std::unordered_map<std::string, std::set<std::uint64_t>> byDomain_;
 };
 
 }  // namespace ns

@@ -206,6 +206,37 @@ plist_t toNode(const Value& value, std::string& problem, int depth, bool uids) {
   return nullptr;
 }
 
+// Whether XML 1.0 can carry the text: no control character but tab, line feed and carriage
+// return (which the writer escapes), and neither of the two noncharacters U+FFFE and U+FFFF.
+bool xmlCarries(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+    if (c == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+        (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xBE)
+      return false;
+  }
+  return true;
+}
+
+// Whether every string and key of a valid property list is text XML can carry.
+bool xmlCarriesAll(const Value& value) {
+  switch (value.type()) {
+    case Value::Type::string:
+      return xmlCarries(*value.asString());
+    case Value::Type::array:
+      for (const Value& item : *value.asArray())
+        if (!xmlCarriesAll(item)) return false;
+      return true;
+    case Value::Type::dictionary:
+      for (const auto& [key, item] : *value.asDictionary())
+        if (!xmlCarries(key) || !xmlCarriesAll(item)) return false;
+      return true;
+    default:
+      return true;
+  }
+}
+
 }  // namespace
 
 Value readPropertyList(const Data& data, PropertyListFormat* format, ErrorPtr* error, bool uids) {
@@ -243,6 +274,10 @@ std::optional<Data> writePropertyList(const Value& plist, PropertyListFormat for
   std::string problem;
   if (format == PropertyListFormat::OpenStep) problem = "The OpenStep format is read-only.";
   Node root(problem.empty() ? toNode(plist, problem, 0, uids) : nullptr);
+  if (root && format == PropertyListFormat::XML && !xmlCarriesAll(plist)) {
+    root.reset();
+    problem = "String holds a character an XML property list cannot carry.";
+  }
   if (!root) {
     if (error)
       *error = Error::make(kCocoaErrorDomain, kPropertyListWriteInvalidError,
@@ -258,9 +293,16 @@ std::optional<Data> writePropertyList(const Value& plist, PropertyListFormat for
     return data;
   }
   plist_to_xml(static_cast<plist_t>(root.get()), &bytes, &length);
-  Data data(bytes, length);
+  // A reader reads a carriage return in XML text as a line feed; the writer's own layout has none.
+  std::string xml;
+  xml.reserve(length);
+  for (std::uint32_t i = 0; i < length; ++i)
+    if (bytes[i] == '\r')
+      xml += "&#13;";
+    else
+      xml += bytes[i];
   plist_to_xml_free(bytes);
-  return data;
+  return Data::fromString(xml);
 }
 
 std::optional<Data> PropertyListSerialization::dataWithPropertyList(const Value& plist, PropertyListFormat format,
@@ -294,6 +336,8 @@ std::optional<Dictionary> dictionaryWithContentsOfFile(const std::string& path) 
 
 bool writePropertyListToFile(const Value& plist, const std::string& path, bool atomically, PropertyListFormat format,
                              ErrorPtr* error) {
+  // The file keeps text XML cannot carry in the format that can; its readers read either.
+  if (format == PropertyListFormat::XML && !xmlCarriesAll(plist)) format = PropertyListFormat::Binary;
   auto data = PropertyListSerialization::dataWithPropertyList(plist, format, error);
   return data && writeDataToFile(*data, path, atomically, error);
 }

@@ -15,7 +15,9 @@ enum class PropertyListFormat { OpenStep = 1, XML = 100, Binary = 200 };
 // signed), doubles, strings (valid UTF-8), data, dates (1933 to 2069; before 2001 to the whole
 // second), arrays and string-keyed dictionaries; anything else (nil, null, objects, unsigned
 // integers above INT64_MAX) is refused with kPropertyListWriteInvalidError and nothing is written.
-// Unreadable input gives nil and kPropertyListReadCorruptError.
+// Unreadable input gives nil and kPropertyListReadCorruptError. The XML format carries no control
+// character but tab, line feed and carriage return, nor U+FFFE or U+FFFF: such text is refused in
+// XML data (kPropertyListWriteInvalidError) and kept in a file by writing that file binary.
 class PropertyListSerialization final {
  public:
   static Value propertyListWithData(const Data& data, PropertyListFormat* format = nullptr, ErrorPtr* error = nullptr);
@@ -28,8 +30,8 @@ class PropertyListSerialization final {
 Value propertyListWithContentsOfFile(const std::string& path, PropertyListFormat* format = nullptr);
 std::optional<Array> arrayWithContentsOfFile(const std::string& path);
 std::optional<Dictionary> dictionaryWithContentsOfFile(const std::string& path);
-// Writes an XML property list (binary when asked); false, with the file untouched, when the value
-// cannot be a property list or the write fails.
+// Writes an XML property list (binary when asked, or when the value holds text XML cannot carry);
+// false, with the file untouched, when the value cannot be a property list or the write fails.
 bool writePropertyListToFile(const Value& plist, const std::string& path, bool atomically = true,
                              PropertyListFormat format = PropertyListFormat::XML, ErrorPtr* error = nullptr);
 

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 #include <poll.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -221,6 +222,23 @@ struct ResponseSource {
 }  // namespace
 
 // One connection's load, owned by the network thread, through every redirect and retry.
+// Decodes a gzip or deflate body as it arrives. curl's own decoding reports a stream that stops
+// short as a whole body; this one tells.
+struct Inflater {
+  z_stream z{};
+  bool ready = false;
+  bool ended = false;
+  bool failed = false;
+  bool fedAny = false;
+
+  Inflater() { ready = inflateInit2(&z, 15 + 32) == Z_OK; }  // gzip or zlib, by its header
+  ~Inflater() {
+    if (ready) inflateEnd(&z);
+  }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+};
+
 struct Load {
   URLConnectionPtr connection;
   URLRequestPtr request;
@@ -255,7 +273,10 @@ struct Load {
   bool setsCookies = false;
   int headerBlocks = 0;
   bool discardBody = false;
-  bool inflated = false;  // curl decodes this body (a bounded request with a Content-Encoding)
+  bool inflated = false;               // this body is decoded (a bounded request with a Content-Encoding)
+  bool unknownEncoding = false;        // one the loader did not offer and cannot decode
+  bool decodeFailed = false;           // the body is no stream of its encoding
+  std::unique_ptr<Inflater> inflater;  // made when the body starts
   std::shared_ptr<ResponseSource> response;
 
   // A redirect or challenge response waits for the delegate's decision with its body.
@@ -353,6 +374,7 @@ struct URLLoader::Impl final : RunLoop::Waiter {
 
   static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user);
   static std::size_t onWrite(char* data, std::size_t size, std::size_t count, void* user);
+  static std::size_t takeDecoded(Load& l, const char* data, std::size_t length);
   static std::size_t onRead(char* buffer, std::size_t size, std::size_t count, void* user);
   static int onConnected(void* user, char*, char*, int, int);
 };
@@ -550,6 +572,9 @@ void URLLoader::Impl::beginHop(Load& l) {
   l.headerBlocks = 0;
   l.discardBody = false;
   l.inflated = false;
+  l.unknownEncoding = false;
+  l.decodeFailed = false;
+  l.inflater.reset();
   l.lengthExceeded = false;
   l.response.reset();
   l.hold = Load::Hold::None;
@@ -656,8 +681,10 @@ void URLLoader::Impl::beginHop(Load& l) {
 
   curl_easy_setopt(easy, CURLOPT_URL, target.c_str());
   // Compressed bodies only where the loader can stop inflating at a bound; without one curl
-  // passes whatever the server sends as it is, so no read grows in memory.
-  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, l.bodyLimit >= 0 ? "" : nullptr);
+  // passes whatever the server sends as it is, so no read grows in memory. The loader decodes them
+  // itself (see onWrite).
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, l.bodyLimit >= 0 ? "gzip" : nullptr);
+  curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
   curl_easy_setopt(easy, CURLOPT_PRIVATE, &l);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &l);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &l);
@@ -806,6 +833,8 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
     l.setsCookies = false;
     l.discardBody = false;
     l.inflated = false;
+    l.unknownEncoding = false;
+    l.inflater.reset();
     auto space = line.find(' ');
     l.version = std::string(line.substr(0, space));
     l.status = space == std::string_view::npos
@@ -816,9 +845,17 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
   } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
     auto name = http::trimSpaces(line.substr(0, colon));
     if (http::equalsIgnoringCase(name, "Set-Cookie")) l.setsCookies = true;
-    if (l.bodyLimit >= 0 && http::equalsIgnoringCase(name, "Content-Encoding") &&
-        !http::equalsIgnoringCase(http::trimSpaces(line.substr(colon + 1)), "identity"))
-      l.inflated = true;
+    if (l.bodyLimit >= 0 && http::equalsIgnoringCase(name, "Content-Encoding")) {
+      auto coding = http::trimSpaces(line.substr(colon + 1));
+      if (!http::equalsIgnoringCase(coding, "identity")) {
+        // One coding of zlib's, once; a second Content-Encoding field stacks another.
+        if (l.inflated ||
+            !(http::equalsIgnoringCase(coding, "gzip") || http::equalsIgnoringCase(coding, "x-gzip") ||
+              http::equalsIgnoringCase(coding, "deflate")))
+          l.unknownEncoding = true;
+        l.inflated = true;
+      }
+    }
     (l.headerBlock += line) += '\n';
   }
   return length;
@@ -901,8 +938,47 @@ std::size_t URLLoader::Impl::onWrite(char* data, std::size_t size, std::size_t c
   std::size_t length = size * count;
   if (l.connection->cancelled_.load()) return 0;
   l.touch();
+  if (l.discardBody) {
+    URLLoader::shared().impl_->decodedBodyBytes += static_cast<std::int64_t>(length);
+    return length;
+  }
+  if (!l.inflated) return takeDecoded(l, data, length);
+  if (l.unknownEncoding) {
+    l.decodeFailed = true;
+    return 0;
+  }
+  if (!l.inflater) l.inflater = std::make_unique<Inflater>();
+  Inflater& in = *l.inflater;
+  if (!in.ready) {
+    l.decodeFailed = true;
+    return 0;
+  }
+  // What follows the end of the stream is not part of the body.
+  if (in.ended) return length;
+  in.fedAny = true;
+  in.z.next_in = reinterpret_cast<Bytef*>(data);
+  in.z.avail_in = static_cast<uInt>(length);
+  unsigned char out[16 * 1024];
+  while (in.z.avail_in > 0 && !in.ended) {
+    in.z.next_out = out;
+    in.z.avail_out = sizeof out;
+    int rc = inflate(&in.z, Z_NO_FLUSH);
+    std::size_t n = sizeof out - in.z.avail_out;
+    if (rc == Z_STREAM_END)
+      in.ended = true;
+    else if (rc != Z_OK && rc != Z_BUF_ERROR) {
+      l.decodeFailed = true;
+      return 0;
+    }
+    // A decoded body is never paused (see takeDecoded): it is taken whole or refused.
+    if (n > 0 && takeDecoded(l, reinterpret_cast<const char*>(out), n) != n) return 0;
+    if (rc == Z_BUF_ERROR) break;
+  }
+  return length;
+}
+
+std::size_t URLLoader::Impl::takeDecoded(Load& l, const char* data, std::size_t length) {
   URLLoader::shared().impl_->decodedBodyBytes += static_cast<std::int64_t>(length);
-  if (l.discardBody) return length;
   // A paused transfer is not a bounded one when curl inflates: it keeps decoding the rest of its
   // read into its own buffer, and one read of a compressed body can hold a thousand times as much.
   // So an inflated body is never paused: it is taken up to its bound and refused past it.
@@ -1014,6 +1090,9 @@ void URLLoader::Impl::transferDone(Load& l, CURLcode result) {
     if (!l.decisionAsked) askDecision(l);
     return;
   }
+  // A compressed body whose stream stops short arrived in part, however complete its length.
+  if (l.decodeFailed || (result == CURLE_OK && l.inflater && l.inflater->fedAny && !l.inflater->ended))
+    result = CURLE_BAD_CONTENT_ENCODING;
   if (result != CURLE_OK) {
     auto failure = failureFor(result, l.osErrno);
     finishWithError(l, urlError(failure.code, l.url(), failure.description));

@@ -13,10 +13,14 @@ extern "C" {
 
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "Foundation/URL.h"
@@ -24,6 +28,13 @@ extern "C" {
 namespace av::detail {
 
 namespace {
+
+// What the playlists of one video may hold: a master playlist names media playlists (and only
+// those), a media playlist its segments and keys. Past these no video is this long; a playlist
+// beyond them is refused before the rest of it is read.
+constexpr std::int64_t kMaxPlaylistBytes = 8 << 20;
+constexpr std::size_t kMaxPlaylistEntries = 25000;
+constexpr std::size_t kMaxPlaylistVariants = 100;
 
 // Blocking reads and connects give up after this long without progress.
 constexpr const char* kReadTimeoutMicroseconds = "30000000";
@@ -152,14 +163,180 @@ ns::ErrorPtr mediaError(std::int64_t code, std::string description, std::string 
   return ns::Error::make(kMediaErrorDomain, code, std::move(info));
 }
 
+namespace {
+
+// What one resource a video opens has yielded, read as FFmpeg reads it (decoded, when the server
+// compressed it unasked) and, for a playlist, what it names.
+struct Resource {
+  Input::Hooks* owner = nullptr;
+  std::string url;
+  int (*read)(void*, std::uint8_t*, int) = nullptr;
+  std::int64_t (*seek)(void*, std::int64_t, int) = nullptr;
+  std::int64_t position = 0;
+  std::int64_t announced = -1;  // the length the server gave, if any
+  bool sniffed = false;
+  bool playlist = false;
+  bool master = false;
+  std::int64_t playlistBytes = 0;
+  std::size_t entries = 0;
+  std::string line;  // the playlist line being read, its first kMaxLineBytes
+  bool lineCut = false;
+};
+
+constexpr std::size_t kMaxLineBytes = 8 * 1024;
+
+// Resources by the opaque handle FFmpeg passes their reads: the HTTP layer's own context, which
+// its options (the redirect target, cookies) are found through, so it stays in place.
+std::mutex& registryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+std::unordered_map<void*, std::shared_ptr<Resource>>& registry() {
+  static auto* resources = new std::unordered_map<void*, std::shared_ptr<Resource>>;
+  return *resources;
+}
+std::shared_ptr<Resource> resourceOf(void* opaque) {
+  std::lock_guard lock(registryMutex());
+  auto it = registry().find(opaque);
+  return it == registry().end() ? nullptr : it->second;
+}
+
+}  // namespace
+
 // Sits between the demuxers and FFmpeg's own resource opening: remembers which URL each open
-// resource came from and the first one that failed, opening or while being read.
+// resource came from and the first one that failed, opening or while being read, and holds every
+// read to the bounds below. A refused resource stops the whole input at once.
 struct Input::Hooks {
   const std::atomic<bool>* stop = nullptr;
   int (*defaultOpen)(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) = nullptr;
   int (*defaultClose)(AVFormatContext*, AVIOContext*) = nullptr;
   std::map<const AVIOContext*, std::string> urls;
+  std::unordered_set<void*> registered;
+  bool masterSeen = false;
+  std::atomic<bool> refused{false};
   ns::ErrorPtr firstFailure;
+
+  ~Hooks() {
+    std::lock_guard lock(registryMutex());
+    for (void* opaque : registered)
+      if (auto it = registry().find(opaque); it != registry().end() && it->second->owner == this)
+        registry().erase(it);
+  }
+
+  void refuse(ns::ErrorPtr error) {
+    if (!firstFailure) firstFailure = std::move(error);
+    refused = true;
+  }
+
+  void refusePlaylist(const Resource& r, const std::string& reason) {
+    refuse(mediaError(kMediaErrorFileFormatNotRecognized, "Cannot Open", reason + ": " + r.url));
+  }
+
+  // Counts and checks one whole line of a playlist.
+  void playlistLine(Resource& r, std::string_view line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+      line.remove_suffix(1);
+    if (line.empty()) return;
+    std::optional<std::string_view> named;
+    if (line.front() == '#') {
+      bool variantTag = line.starts_with("#EXT-X-STREAM-INF") ||
+                        line.starts_with("#EXT-X-I-FRAME-STREAM-INF") || line.starts_with("#EXT-X-MEDIA:");
+      if (variantTag && !r.master) {
+        // A master playlist names media playlists; one reached from another is a loop or a chain.
+        if (masterSeen) return refusePlaylist(r, "A master playlist is named by another playlist");
+        masterSeen = r.master = true;
+      }
+      if (auto at = line.find("URI=\""); at != std::string_view::npos) {
+        std::string_view rest = line.substr(at + 5);
+        named = rest.substr(0, rest.find('"'));
+      }
+    } else {
+      named = line;
+    }
+    if (!named) return;
+    if (++r.entries > (r.master ? kMaxPlaylistVariants : kMaxPlaylistEntries))
+      return refusePlaylist(r, "The playlist names more entries than any video has");
+    auto base = ns::URL::URLWithString(r.url);
+    auto target = base ? ns::URL::URLWithString(*named, *base) : std::nullopt;
+    if (target && target->absoluteString() == base->absoluteString())
+      return refusePlaylist(r, "The playlist names itself");
+  }
+
+  void received(Resource& r, const std::uint8_t* data, std::size_t n) {
+    if (!r.sniffed && r.position == 0) {
+      // What the playlist demuxer itself looks for.
+      r.playlist = n >= 7 && std::memcmp(data, "#EXTM3U", 7) == 0;
+      r.sniffed = true;
+    }
+    r.position += static_cast<std::int64_t>(n);
+    // Only a body the server compressed decodes to more than its stated length.
+    if (r.announced >= 0 && r.position > r.announced)
+      return refuse(urlError(ns::URLError::DataLengthExceedsMaximum, r.url,
+                             "The reply decodes to more than its stated length."));
+    if (!r.playlist) return;
+    r.playlistBytes += static_cast<std::int64_t>(n);
+    if (r.playlistBytes > kMaxPlaylistBytes)
+      return refuse(urlError(ns::URLError::DataLengthExceedsMaximum, r.url,
+                             "The playlist is longer than any video's."));
+    std::string_view text(reinterpret_cast<const char*>(data), n);
+    while (!text.empty() && !refused) {
+      std::size_t end = text.find('\n');
+      std::string_view piece = text.substr(0, end);
+      if (!r.lineCut) {
+        std::size_t room = kMaxLineBytes - r.line.size();
+        r.line.append(piece.substr(0, room));
+        r.lineCut = piece.size() > room;
+      }
+      if (end == std::string_view::npos) break;
+      playlistLine(r, r.line);
+      r.line.clear();
+      r.lineCut = false;
+      text.remove_prefix(end + 1);
+    }
+  }
+
+  static int read(void* opaque, std::uint8_t* buffer, int size) {
+    auto r = resourceOf(opaque);
+    if (!r) return AVERROR_BUG;
+    Hooks& self = *r->owner;
+    if (self.refused) return AVERROR_EXIT;
+    int n = r->read(opaque, buffer, size);
+    if (n > 0) self.received(*r, buffer, static_cast<std::size_t>(n));
+    if (n == AVERROR_EOF && !r->line.empty()) {
+      self.playlistLine(*r, r->line);
+      r->line.clear();
+    }
+    return self.refused ? AVERROR_EXIT : n;
+  }
+
+  static std::int64_t seek(void* opaque, std::int64_t offset, int whence) {
+    auto r = resourceOf(opaque);
+    if (!r) return AVERROR_BUG;
+    std::int64_t rc = r->seek(opaque, offset, whence);
+    if (!(whence & AVSEEK_SIZE) && rc >= 0) r->position = rc;
+    return rc;
+  }
+
+  // Puts this input's bounds on the reads of a resource just opened.
+  void watch(AVIOContext* pb, const std::string& url) {
+    if (!pb->read_packet || !pb->opaque) return;
+    auto r = std::make_shared<Resource>();
+    r->owner = this;
+    r->url = url;
+    r->read = pb->read_packet;
+    r->seek = pb->seek;
+    if (r->seek) {
+      std::int64_t size = r->seek(pb->opaque, 0, AVSEEK_SIZE);
+      if (size >= 0) r->announced = size;
+    }
+    {
+      std::lock_guard lock(registryMutex());
+      registry()[pb->opaque] = r;
+    }
+    registered.insert(pb->opaque);
+    pb->read_packet = &Hooks::read;
+    if (pb->seek) pb->seek = &Hooks::seek;
+  }
 
   void failed(int code, const std::string& url, bool opening) {
     if (firstFailure || code == AVERROR_EOF || code == AVERROR_EXIT) return;
@@ -171,6 +348,7 @@ struct Input::Hooks {
 
   static int open(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options) {
     auto* self = static_cast<Hooks*>(s->opaque);
+    if (self->refused) return AVERROR_EXIT;
     if (!mayOpenNested(url)) {
       self->failed(AVERROR_PROTOCOL_NOT_FOUND, url, true);
       return AVERROR_PROTOCOL_NOT_FOUND;
@@ -178,13 +356,20 @@ struct Input::Hooks {
     int rc = self->defaultOpen(s, pb, url, flags, options);
     if (rc < 0)
       self->failed(rc, url, true);
-    else if (*pb)
+    else if (*pb) {
       self->urls[*pb] = url;
+      self->watch(*pb, url);
+    }
     return rc;
   }
 
   static int close(AVFormatContext* s, AVIOContext* pb) {
     auto* self = static_cast<Hooks*>(s->opaque);
+    if (self->registered.erase(pb->opaque)) {
+      std::lock_guard lock(registryMutex());
+      if (auto it = registry().find(pb->opaque); it != registry().end() && it->second->owner == self)
+        registry().erase(it);
+    }
     if (auto it = self->urls.find(pb); it != self->urls.end()) {
       if (pb->error < 0) self->failed(pb->error, it->second, false);
       self->urls.erase(it);
@@ -194,6 +379,7 @@ struct Input::Hooks {
 
   static int interrupted(void* opaque) {
     auto* self = static_cast<Hooks*>(opaque);
+    if (self->refused.load(std::memory_order_relaxed)) return 1;
     return self->stop && self->stop->load(std::memory_order_relaxed) ? 1 : 0;
   }
 };

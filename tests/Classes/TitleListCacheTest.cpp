@@ -23,7 +23,7 @@ const char* const kReply = R"({"rating": "7", "items": [
    "description": "о третьей", "category": "Сериал", "parent_id": "", "genre_id": "201", "rating": "9"},
   "not a record",
   {"id": 502, "title": "Серия 2", "image": "http://h/i/502.jpg", "url": "http://h/t/502",
-   "description": "о второй", "category": "Сериал", "parent_id": "77", "rating": 4},
+   "description": "о второй\u0007", "category": "Сериал", "parent_id": "77", "rating": 4},
   {"id": "503", "title": "Серия 1", "parent_id": 3000000078}]})";
 
 std::vector<std::string> keysOf(const Value& record) {
@@ -86,6 +86,7 @@ TEST_F(TitleListCacheTest, RecordsKeepTheReplyOrderAndEndAtTheFirstMissingFact) 
     EXPECT_EQ(items.at(0)["parent_id"], Value(c.facts.parentId)) << c.name;
     EXPECT_EQ(items.at(1)["parent_id"], Value("77")) << c.name;
     EXPECT_EQ(items.at(1)["id"], Value("502")) << c.name;
+    EXPECT_EQ(items.at(1)["description"], Value("о второй\a")) << "a control character is kept";
     EXPECT_EQ(items.at(2)["parent_id"], Value("3000000078")) << c.name;
     EXPECT_EQ(items.at(0)["item_type"], Value(c.facts.itemType)) << c.name;
     if (c.phone) {

@@ -63,4 +63,24 @@ Reply gzippedZerosReply(std::string contentType, std::size_t megabytes) {
   return reply;
 }
 
+Reply gzippedReply(std::string contentType, std::string_view bytes, std::size_t keep) {
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+  auto stream = std::make_shared<std::string>(deflateBound(&z, static_cast<uLong>(bytes.size())) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  z.next_out = reinterpret_cast<Bytef*>(stream->data());
+  z.avail_out = static_cast<uInt>(stream->size());
+  deflate(&z, Z_FINISH);
+  stream->resize(z.total_out);
+  deflateEnd(&z);
+  if (keep < stream->size()) stream->resize(keep);
+  Reply reply;
+  reply.contentType = std::move(contentType);
+  reply.headers.push_back({"Content-Encoding", "gzip"});
+  reply.generatedLength = stream->size();
+  reply.generatedByte = [stream](std::size_t offset) { return (*stream)[offset]; };
+  return reply;
+}
+
 }  // namespace testsupport

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "support/LoopbackServer.h"
 
@@ -17,5 +18,9 @@ std::shared_ptr<const std::string> gzippedZeros(std::size_t megabytes);
 // compressed one, well within any bound), sent in pieces. A gigabyte by default; 64 GB or more make
 // a stream longer than the loopback's socket buffers can grow, so a client that hangs up is seen to.
 Reply gzippedZerosReply(std::string contentType, std::size_t megabytes = 1024);
+
+// A reply carrying `bytes` gzipped, with Content-Encoding: gzip, sent as it is; `keep` cuts the
+// stream to that many of its bytes (and announces that length), as a server that stops short does.
+Reply gzippedReply(std::string contentType, std::string_view bytes, std::size_t keep = SIZE_MAX);
 
 }  // namespace testsupport

@@ -7,6 +7,7 @@
 #include "Graphics/Image.h"
 #include "NTNetworking/ImageView+NTNetworking.h"
 #include "NetworkingTestSupport.h"
+#include "support/CompressedBody.h"
 #include "support/LoopbackServer.h"
 #include "support/RunLoopSpin.h"
 
@@ -147,6 +148,37 @@ TEST_F(ImageViewNTNetworkingTest, FailuresReachTheFailureCallbackAndLeaveThePlac
   EXPECT_EQ(shownSide(view), 3);
   EXPECT_FALSE(
       nt_sharedImageCache()->cachedImageForRequest(*ns::URLRequest::requestWithURL(url("/missing.png"))));
+}
+
+// A compressed picture whose stream stops short failed to arrive, however many of its bytes did and
+// whatever the decoder makes of them: the placeholder stays and nothing is cached.
+TEST_F(ImageViewNTNetworkingTest, ACompressedPictureCutShortIsAFailureAndIsNotCached) {
+  const std::string picture = png(64);
+  const std::size_t whole = testsupport::gzippedReply("image/png", picture).generatedLength;
+  struct Case {
+    const char* name;
+    std::size_t keep;
+  } cases[] = {{"half the stream", whole / 2}, {"all but its trailer", whole - 8}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    server.reply("/cut.png", testsupport::gzippedReply("image/png", picture, c.keep));
+    auto view = newView();
+    ns::ErrorPtr failure;
+    bool succeeded = false;
+    auto request = ns::URLRequest::requestWithURL(url("/cut.png"));
+    setImageWithURLRequest(
+        view, request, nullptr,
+        [&](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const std::shared_ptr<ui::Image>&) {
+          succeeded = true;
+        },
+        [&](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::ErrorPtr& e) { failure = e; });
+    ASSERT_TRUE(testsupport::spinUntil([&] { return failure || succeeded; }));
+    EXPECT_FALSE(succeeded);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), ns::URLError::CannotDecodeRawData);
+    EXPECT_EQ(shownSide(view), 0);
+    EXPECT_FALSE(nt_sharedImageCache()->cachedImageForRequest(*request));
+  }
 }
 
 TEST_F(ImageViewNTNetworkingTest, AFetchTheViewNoLongerWaitsForStillFillsTheCache) {

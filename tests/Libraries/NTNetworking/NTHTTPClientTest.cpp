@@ -9,7 +9,9 @@
 
 #include "Foundation/Exception.h"
 #include "Foundation/KeyedArchiver.h"
+#include "Foundation/PercentEscapes.h"
 #include "Foundation/PropertyList.h"
+#include "Foundation/String.h"
 #include "Foundation/Thread.h"
 #include "NTNetworking/NTHTTPClient.h"
 #include "NTNetworking/NTJSONRequestOperation.h"
@@ -82,6 +84,11 @@ TEST(NTHTTPClientTest, PutsParametersInTheQueryOrTheBodyByMethodAndEncoding) {
       {"HEAD", "HEAD", "x", Dictionary{{"a", 1}}, 0, "http://h.example/api/x?a=1", std::nullopt, "<none>"},
       {"DELETE", "DELETE", "item/5", Dictionary{{"a", 1}}, 0, "http://h.example/api/item/5?a=1", std::nullopt,
        "<none>"},
+      {"GET escapes the brackets of arrays, nested dictionaries and values", "GET", "s",
+       Dictionary{{"ids", ns::Array{1, 2}}, {"user", Dictionary{{"name", "[x]"}}}}, 0,
+       "http://h.example/api/s?ids%5B%5D=1&ids%5B%5D=2&user%5Bname%5D=%5Bx%5D", std::nullopt, "<none>"},
+      {"a POST body keeps its brackets", "POST", "s", Dictionary{{"ids", ns::Array{1}}}, 0,
+       "http://h.example/api/s", "application/x-www-form-urlencoded; charset=utf-8", "ids[]=1"},
       {"lower-case get goes in the body", "get", "x", Dictionary{{"a", 1}}, 0, "http://h.example/api/x",
        "application/x-www-form-urlencoded; charset=utf-8", "a=1"},
       {"feed post, keys sorted", "POST", "",
@@ -378,6 +385,34 @@ TEST(NTHTTPClientTest, ConvenienceOperationsSendTheirMethods) {
   }
   auto last = server.requests().back();
   EXPECT_EQ(last.path, "/v1/r");
+}
+
+// Whatever a server's query parser takes for arrays and nested dictionaries arrives, decoded, for
+// each method that puts its parameters in the URL.
+TEST(NTHTTPClientTest, BracketedParametersReachTheServerInTheQuery) {
+  testsupport::LoopbackServer server;
+  server.fallback([](const testsupport::RecordedRequest&) { return testsupport::Reply::text("ok"); });
+  auto client = clientFor(server.url("/"));
+  Dictionary parameters{{"ids", ns::Array{7, 8}}, {"f", Dictionary{{"genre", "a[b]"}}}};
+  for (const char* method : {"GET", "HEAD", "DELETE"}) {
+    server.clearLog();
+    auto request = client->requestWithMethod(method, "list", parameters);
+    ASSERT_TRUE(request->URL()) << method;
+    bool done = false;
+    auto op = client->HTTPRequestOperationWithRequest(
+        request, [&](const NTHTTPRequestOperationPtr&, const Value&) { done = true; },
+        [&](const NTHTTPRequestOperationPtr&, const ns::ErrorPtr& error) {
+          ADD_FAILURE() << method << ": " << error->describe();
+          done = true;
+        });
+    client->enqueueHTTPRequestOperation(op);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return done; })) << method;
+    ASSERT_EQ(server.requestCount(), 1u) << method;
+    std::vector<std::string> pairs;
+    for (const auto& pair : ns::componentsSeparatedByString(server.requests()[0].query, "&"))
+      pairs.push_back(ns::removePercentEncoding(pair).value_or("?"));
+    EXPECT_EQ(pairs, (std::vector<std::string>{"f[genre]=a[b]", "ids[]=7", "ids[]=8"})) << method;
+  }
 }
 
 // Header values are text: one that would split the request fails the operation, and nothing

@@ -175,6 +175,58 @@ TEST(HTTPCookieTest, CookiesCanBeDeletedByDomainSuffix) {
   EXPECT_EQ(left, "tu");
 }
 
+// What one reply may set is bounded by count and by length, and so is the jar, per domain and in
+// all: past a bound the first cookies of a reply, and the latest stored, stay.
+TEST(HTTPCookieTest, RepliesAndTheJarKeepWithinTheirBounds) {
+  auto namesOf = [](const std::vector<ns::HTTPCookiePtr>& cookies) {
+    std::string out;
+    for (const auto& cookie : cookies) out += cookie->name() + " ";
+    return out;
+  };
+  auto field = [](int count, std::size_t valueLength) {
+    std::string joined;
+    for (int i = 0; i < count; ++i)
+      joined += (i ? ", c" : "c") + std::to_string(i) + "=" + std::string(valueLength, 'v');
+    return ns::Dictionary{{"Set-Cookie", joined}};
+  };
+  struct Case {
+    const char* name;
+    ns::Dictionary fields;
+    std::string kept;
+  } cases[] = {
+      {"few", field(3, 1), "c0 c1 c2 "},
+      {"ten thousand", field(10000, 1),
+       [] {
+         std::string first;
+         for (int i = 0; i < 50; ++i) first += "c" + std::to_string(i) + " ";
+         return first;
+       }()},
+      {"long ones", field(10, 30000), "c0 c1 "},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(namesOf(ns::HTTPCookie::cookiesWithResponseHeaderFields(c.fields, url("http://a.invalid/"))),
+              c.kept)
+        << c.name;
+
+  ns::HTTPCookieStorage storage;
+  const std::size_t perDomain = ns::HTTPCookieStorage::kMaxCookiesPerDomain;
+  for (std::size_t i = 0; i < perDomain + 20; ++i)
+    storage.setCookie(
+        ns::HTTPCookie::cookieWithSetCookieValue("n" + std::to_string(i) + "=1", url("http://one.invalid/")));
+  auto one = storage.cookiesForURL(url("http://one.invalid/"));
+  ASSERT_EQ(one.size(), perDomain);
+  EXPECT_EQ(one.front()->name(), "n20");
+  EXPECT_EQ(one.back()->name(), "n" + std::to_string(perDomain + 19));
+  for (std::size_t d = 0; storage.cookies().size() < ns::HTTPCookieStorage::kMaxCookies; ++d)
+    storage.setCookie(ns::HTTPCookie::cookieWithSetCookieValue(
+        "m" + std::to_string(d % perDomain) + "=1",
+        url(("http://d" + std::to_string(d / perDomain) + ".invalid/").c_str())));
+  storage.setCookie(ns::HTTPCookie::cookieWithSetCookieValue("last=1", url("http://z.invalid/")));
+  EXPECT_EQ(storage.cookies().size(), ns::HTTPCookieStorage::kMaxCookies);
+  EXPECT_EQ(storage.cookiesForURL(url("http://one.invalid/")).size(), perDomain - 1);
+  EXPECT_EQ(namesOf(storage.cookiesForURL(url("http://z.invalid/"))), "last ");
+}
+
 TEST(HTTPCookieTest, PropertiesMakeCookiesAndRefuseUnsafeOnes) {
   auto cookie = ns::HTTPCookie::cookieWithProperties({{ns::kHTTPCookieName, "token"},
                                                       {ns::kHTTPCookieValue, "abc"},

@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
+#include <sstream>
+#include <vector>
 
 #include "Foundation/DataFile.h"
 #include "Foundation/PropertyList.h"
@@ -71,6 +74,70 @@ TEST_F(PropertyListTest, RefusesValuesAPropertyListCannotHold) {
     EXPECT_EQ(error->code(), ns::kPropertyListWriteInvalidError);
     EXPECT_FALSE(ns::writePropertyListToFile(c.value, path)) << c.name;
     EXPECT_EQ(ns::arrayWithContentsOfFile(path), (ns::Array{"old"})) << c.name;
+  }
+}
+
+// What another program reads out of each file the platform writes: one line of JSON per file.
+std::optional<std::vector<std::string>> readByPython(const std::vector<std::string>& paths) {
+  std::string command =
+      "python3 -c 'import json, plistlib, sys\n"
+      "for p in sys.argv[1:]: print(json.dumps(plistlib.load(open(p, \"rb\")), default=repr))'";
+  for (const auto& p : paths) command += " '" + p + "'";
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return std::nullopt;
+  std::string out;
+  char buffer[4096];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+  if (pclose(pipe) != 0) {
+    ADD_FAILURE() << out;
+    return std::vector<std::string>{};
+  }
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Text XML cannot carry keeps its file in the binary format, and XML data refuses it; a carriage
+// return stays one (a reader of XML reads a raw one as a line feed).
+TEST_F(PropertyListTest, AnotherProgramReadsEveryFileAsItWasWritten) {
+  if (std::system("python3 -c 'import plistlib' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+  struct Case {
+    Value value;
+    PropertyListFormat asked, written;
+    const char* json;  // as the other program reads it; nullptr: only read
+  } cases[] = {
+      {sample(), PropertyListFormat::XML, PropertyListFormat::XML, nullptr},
+      {sample(), PropertyListFormat::Binary, PropertyListFormat::Binary, nullptr},
+      {ns::Dictionary{{"k\r", "a\r\nb\rc"}}, PropertyListFormat::XML, PropertyListFormat::XML,
+       R"({"k\r": "a\r\nb\rc"})"},
+      {ns::Dictionary{{"t", "bel\a esc\x1b[0m"}}, PropertyListFormat::XML, PropertyListFormat::Binary,
+       R"({"t": "bel\u0007 esc\u001b[0m"})"},
+      {ns::Dictionary{{"\x1b", "x"}}, PropertyListFormat::XML, PropertyListFormat::Binary,
+       R"({"\u001b": "x"})"},
+      {ns::Array{"\xEF\xBF\xBE"}, PropertyListFormat::XML, PropertyListFormat::Binary, R"(["\ufffe"])"},
+  };
+  std::vector<std::string> paths;
+  for (const auto& c : cases) {
+    std::string path = tmp.file(std::to_string(paths.size()) + ".plist");
+    paths.push_back(path);
+    ASSERT_TRUE(ns::writePropertyListToFile(c.value, path, true, c.asked)) << paths.size();
+    PropertyListFormat read = PropertyListFormat::OpenStep;
+    EXPECT_EQ(ns::propertyListWithContentsOfFile(path, &read), c.value) << paths.size();
+    EXPECT_EQ(read, c.written) << paths.size();
+    if (c.asked == c.written) continue;
+    ns::ErrorPtr error;
+    EXPECT_FALSE(PropertyListSerialization::dataWithPropertyList(c.value, PropertyListFormat::XML, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), ns::kPropertyListWriteInvalidError);
+  }
+  auto lines = readByPython(paths);
+  ASSERT_TRUE(lines);
+  ASSERT_EQ(lines->size(), paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (cases[i].json) {
+      EXPECT_EQ((*lines)[i], cases[i].json) << i;
+    }
   }
 }
 

@@ -1012,6 +1012,28 @@ TEST(URLConnectionTest, CookiesAreStoredAndSentWhenTheRequestHandlesThem) {
   EXPECT_EQ(load(server.url("/echo"))->body, "");
 }
 
+// A reply with ten thousand Set-Cookie fields stores its first fifty: requests to the host carry
+// those and no more.
+TEST(URLConnectionTest, AReplyStoresOnlyItsFirstCookies) {
+  LoopbackServer server;
+  server.on("/flood", [](const RecordedRequest&) {
+    Reply r = Reply::text("set");
+    for (int i = 0; i < 10000; ++i)
+      r.headers.push_back({"Set-Cookie", "c" + std::to_string(i) + "=" + std::to_string(i)});
+    return r;
+  });
+  server.on("/echo", [](const RecordedRequest& request) { return Reply::text(request.header("Cookie")); });
+  auto storage = ns::HTTPCookieStorage::sharedHTTPCookieStorage();
+  auto host = *ns::URL::URLWithString(server.url("/"));
+  for (const auto& cookie : storage->cookiesForURL(host)) storage->deleteCookie(cookie);
+  EXPECT_EQ(load(server.url("/flood"))->body, "set");
+  std::string expected;
+  for (std::size_t i = 0; i < ns::HTTPCookie::kMaxCookiesPerResponse; ++i)
+    expected += (i ? "; c" : "c") + std::to_string(i) + "=" + std::to_string(i);
+  EXPECT_EQ(load(server.url("/echo"))->body, expected);
+  for (const auto& cookie : storage->cookiesForURL(host)) storage->deleteCookie(cookie);
+}
+
 // Field names are matched in any case, however a server or a caller spells them, and so is the
 // scheme of the URL.
 TEST(URLConnectionTest, FieldNamesAndSchemesAreMatchedInAnyCase) {

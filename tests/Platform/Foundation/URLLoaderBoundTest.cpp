@@ -66,6 +66,14 @@ std::int64_t decoded() { return ns::URLLoader::shared().decodedBodyBytes(); }
 
 std::string zeros(std::size_t megabytes) { return std::string(megabytes << 20, '\0'); }
 
+// A gzip stream cut after its first half, the half announced as the whole length: every byte the
+// server promised arrives, and the stream has not ended.
+Reply halfAGzipStream(std::string contentType, std::size_t megabytes) {
+  Reply reply = testsupport::gzippedZerosReply(std::move(contentType), megabytes);
+  reply.generatedLength /= 2;
+  return reply;
+}
+
 // Past the bound the load fails with the length error and its one log line, having decoded no more
 // than the bound and one read; the connection is closed, so the next request opens another. Up to
 // the bound a compressed body is read whole, decoded.
@@ -74,13 +82,22 @@ TEST(URLLoaderBoundTest, ABodyEndsOnceItsDecodedBytesPassTheBound) {
     const char* name;
     Reply reply;
     bool refused;
-    std::string body;  // when read
+    std::string body;          // when read
+    std::int64_t failure = 0;  // the error of a body that is neither read nor refused
   };
   const Case cases[] = {
       {"a gigabyte of gzip", testsupport::gzippedZerosReply("image/jpeg"), true, ""},
       {"an endless plain body", Reply::endless("application/json"), true, ""},
       {"gzip within the bound", testsupport::gzippedZerosReply("image/jpeg", 3), false, zeros(3)},
       {"gzip at the bound", testsupport::gzippedZerosReply("image/jpeg", 8), false, zeros(8)},
+      {"a coding not offered",
+       [] {
+         Reply r = Reply::text("plain");
+         r.headers.push_back({"Content-Encoding", "br"});
+         return r;
+       }(),
+       false, "", ns::URLError::CannotDecodeRawData},
+      {"half a gzip stream", halfAGzipStream("image/jpeg", 3), false, "", ns::URLError::CannotDecodeRawData},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -91,6 +108,11 @@ TEST(URLLoaderBoundTest, ABodyEndsOnceItsDecodedBytesPassTheBound) {
     std::int64_t before = decoded();
     auto outcome = load(requestFor(server.url("/body?access_token=SECRET"), kBound));
     std::int64_t inflated = decoded() - before;
+    if (c.failure) {
+      ASSERT_TRUE(outcome->error);
+      EXPECT_EQ(outcome->error->code(), c.failure);
+      continue;
+    }
     if (!c.refused) {
       EXPECT_EQ(outcome->error, nullptr);
       EXPECT_TRUE(outcome->body == c.body) << outcome->body.size();

@@ -2,11 +2,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "Media/MediaError.h"
 #include "MediaTestSupport.h"
 #include "support/CaseName.h"
+#include "support/CompressedBody.h"
+#include "support/LoopbackServer.h"
 
 namespace {
 
@@ -115,6 +118,95 @@ std::vector<BadCase> badCases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BadMediaTest, ::testing::ValuesIn(badCases()), testsupport::CaseName());
+
+testsupport::Reply playlist(std::string text) {
+  testsupport::Reply r = testsupport::Reply::text(std::move(text));
+  r.contentType = "application/vnd.apple.mpegurl";
+  return r;
+}
+
+testsupport::Reply chunked(testsupport::Reply r) {
+  r.chunked = true;
+  return r;
+}
+
+// A media playlist of `segments` entries, made as it is sent.
+testsupport::Reply endlessPlaylist(std::size_t segments) {
+  static const std::string head = "#EXTM3U\n#EXT-X-TARGETDURATION:4\n";
+  static const std::string entry = "#EXTINF:4,\nseg.ts\n";
+  testsupport::Reply r = playlist("");
+  r.chunked = true;
+  r.generatedLength = head.size() + entry.size() * segments;
+  r.generatedByte = [](std::size_t offset) {
+    return offset < head.size() ? head[offset] : entry[(offset - head.size()) % entry.size()];
+  };
+  return r;
+}
+
+// Playlists that name themselves, nest, or hold more than any video's are refused as soon as they
+// are read: the item fails with its error after a request or two, not after thousands.
+TEST(HostilePlaylistTest, APlaylistPastItsBoundsFailsTheItemAtOnce) {
+  const std::string media = "#EXTM3U\n#EXT-X-TARGETDURATION:4\n#EXTINF:4,\nz.ts\n#EXT-X-ENDLIST\n";
+  std::string comments = "#EXTM3U\n";
+  while (comments.size() < (9u << 20)) comments += "#EXT-X-PADDING:0123456789abcdef0123456789abcdef\n";
+  struct Case {
+    const char* name;
+    std::map<std::string, testsupport::Reply> replies;
+    const char* domain;
+    std::int64_t code;
+    std::size_t requests;  // at most
+  } cases[] = {
+      {"a master that lists itself",
+       {{"/p.m3u8", playlist("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=100000\np.m3u8\n")}},
+       av::kMediaErrorDomain,
+       av::kMediaErrorFileFormatNotRecognized,
+       1},
+      {"two masters that list each other",
+       {{"/p.m3u8", playlist("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=100000\nq.m3u8\n")},
+        {"/q.m3u8", playlist("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=100000\np.m3u8\n")}},
+       av::kMediaErrorDomain,
+       av::kMediaErrorFileFormatNotRecognized,
+       2},
+      {"a million segments",
+       {{"/p.m3u8", endlessPlaylist(1'000'000)}},
+       av::kMediaErrorDomain,
+       av::kMediaErrorFileFormatNotRecognized,
+       1},
+      {"a compressed playlist of no stated length inflating past the bound",
+       {{"/p.m3u8", chunked(testsupport::gzippedReply("application/vnd.apple.mpegurl", comments))}},
+       ns::kURLErrorDomain,
+       ns::URLError::DataLengthExceedsMaximum,
+       1},
+      {"a compressed segment inflating past its length",
+       {{"/p.m3u8", playlist(media)}, {"/z.ts", testsupport::gzippedZerosReply("video/mp2t", 64)}},
+       ns::kURLErrorDomain,
+       ns::URLError::DataLengthExceedsMaximum,
+       2},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::LoopbackServer server;
+    for (auto& [path, reply] : c.replies) server.reply(path, reply);
+    int before = mediatest::settledMediaThreads();
+    {
+      auto item = av::PlayerItem::playerItemWithAsset(
+          av::URLAsset::URLAssetWithURL(*ns::URL::URLWithString(server.url("/p.m3u8"))));
+      auto player = av::Player::playerWithPlayerItem(item);
+      // A loop shows itself in the request count well before any time-out.
+      ASSERT_TRUE(testsupport::spinUntil(
+          [&] { return item->status() == av::PlayerItemStatus::failed || server.requestCount() > 10; }));
+      EXPECT_LE(server.requestCount(), c.requests);
+      EXPECT_EQ(item->status(), av::PlayerItemStatus::failed);
+      if (!item->error()) {
+        ADD_FAILURE() << "no error";
+        continue;
+      }
+      EXPECT_EQ(item->error()->domain(), c.domain) << item->error()->describe();
+      EXPECT_EQ(item->error()->code(), c.code) << item->error()->describe();
+    }
+    EXPECT_TRUE(mediatest::mediaThreadsFallTo(before));
+  }
+}
 
 TEST_F(MediaTest, AStalledServerDoesNotHoldUpReleasingThePlayer) {
   sampleservice::Override stall;
