@@ -371,7 +371,8 @@ void PickerView::drawRect(const cg::Rect&) {
       if (r < 0 || r >= rowCounts_[c]) continue;
       cg::Font font = titleFontForRow(r, c);
       double top = middle + (r - at) * kRowHeight + std::round((kRowHeight - font.lineHeight()) / 2);
-      cg::Rect row(x + 10, top, titleWidthForComponent(c), kRowHeight - 10);
+      // One line: a title too long even at the smallest size ends in an ellipsis, never wraps.
+      cg::Rect row(x + 10, top, titleWidthForComponent(c), font.lineHeight());
       cg::drawText(*ctx, titleForRow(r, c), row, font, cg::LineBreakMode::TruncateTail,
                    cg::TextAlignment::Left);
     }

@@ -2,8 +2,13 @@
 // part as drawn, a tap recogniser that leaves the touches to the views, and the scroll view's content inset.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "Foundation/Clock.h"
+#include "Graphics/Context.h"
 #include "Graphics/ShapeLayer.h"
+#include "Graphics/Text.h"
 #include "UIKit/GestureRecognizer.h"
 #include "UIKit/ImageView.h"
 #include "UIKit/PickerView.h"
@@ -17,10 +22,13 @@ namespace {
 class Wheels final : public ui::PickerViewDataSource, public ui::PickerViewDelegate {
  public:
   std::vector<int> rows{3, 5};
+  // The first wheel's titles, when given.
+  std::vector<std::string> titles;
   std::vector<std::pair<int, int>> picked;
   int numberOfComponentsInPickerView(ui::PickerView&) override { return int(rows.size()); }
   int pickerViewNumberOfRowsInComponent(ui::PickerView&, int c) override { return rows[std::size_t(c)]; }
   std::optional<std::string> pickerViewTitleForRowForComponent(ui::PickerView&, int row, int c) override {
+    if (c == 0 && std::size_t(row) < titles.size()) return titles[std::size_t(row)];
     return std::to_string(c) + ":" + std::to_string(row);
   }
   double pickerViewWidthForComponent(ui::PickerView&, int c) override { return c == 0 ? 160 : 0; }
@@ -224,6 +232,78 @@ TEST(PickerTurnTest, AMouseWheelTurnsTheWheelUnderItARowANotch) {
   EXPECT_EQ(scene.page->contentOffset(), (cg::Point{0, 0})) << "the page under the picker stays";
   EXPECT_EQ(ui::scrollWheelAtPoint(scene.root, scene.over(0), {notch, 0}), nullptr)
       << "no wheel turns sideways";
+}
+
+// The box around the dark pixels of a part of an image drawn black on white, and how many there are.
+struct Ink {
+  int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1, count = 0;
+  int width() const { return right < left ? 0 : right - left + 1; }
+  int height() const { return bottom < top ? 0 : bottom - top + 1; }
+};
+Ink inkIn(const cg::Image& image, int x0, int y0, int x1, int y1) {
+  Ink ink;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      if (std::uint32_t p = image.pixelAt(x, y); (p >> 24) > 128 && ((p >> 8) & 0xff) < 128) {
+        ink.left = std::min(ink.left, x), ink.right = std::max(ink.right, x);
+        ink.top = std::min(ink.top, y), ink.bottom = std::max(ink.bottom, y);
+        ++ink.count;
+      }
+  return ink;
+}
+
+// The drawn row of each title in a wheel 160 wide, against the whole title drawn on one line in
+// the font the row uses: the long ones shrink and show whole; past the smallest size the row
+// keeps to one line and ends early.
+TEST(PickerViewTest, RowTitlesShrinkToTheirWheelThenEndInAnEllipsis) {
+  struct Case {
+    const char* title;
+    bool shrinks;
+    bool whole;
+  };
+  const Case cases[] = {
+      {"Сказки", false, true},
+      {"Полнометражные", true, true},
+      {"Короткометражные", true, true},
+      {"Короткометражные и полнометражные мультфильмы", true, false},
+  };
+  auto wheels = std::make_shared<Wheels>();
+  for (const Case& c : cases) wheels->titles.push_back(c.title);
+  wheels->rows = {int(std::size(cases)), 1};
+  auto picker = std::make_shared<ui::PickerView>()->initWithFrame({0, 0, 320, 216});
+  picker->setDelegate(wheels);
+  picker->setDataSource(wheels);
+  // The first wheel's left edge and the title's room in it.
+  const int left = int(std::round((320 - 160 - picker->rowSizeForComponent(1).width) / 2));
+  const double room = picker->titleWidthForComponent(0);
+  const int band = int(std::round((216 - ui::PickerView::kRowHeight) / 2));
+  for (int row = 0; row < int(std::size(cases)); ++row) {
+    const Case& c = cases[row];
+    picker->selectRowInComponent(row, 0, false);
+    auto drawn = ui::renderView(picker, 1);
+    ASSERT_TRUE(drawn);
+    Ink shown = inkIn(*drawn, left, band, left + 160, band + int(ui::PickerView::kRowHeight));
+    cg::Font font = picker->titleFontForRow(row, 0);
+    EXPECT_EQ(font.pointSize() < ui::PickerView::kTitleFontSize, c.shrinks) << c.title;
+    EXPECT_GE(font.pointSize(), ui::PickerView::kMinimumTitleFontSize) << c.title;
+    // The whole title on one line, as wide as it is.
+    auto line = cg::Context::makeBitmap({600, 60}, true, 1);
+    line->setFillColor(cg::Color::white(1));
+    line->fillRect({0, 0, 600, 60});
+    line->setFillColor(cg::Color::black());
+    cg::drawText(*line, c.title, cg::Point{10, 10}, font);
+    Ink whole = inkIn(*line->makeImage(), 0, 0, 600, 60);
+    EXPECT_LE(shown.right - left, 160 - 2) << c.title << ": inside its wheel";
+    EXPECT_LE(shown.right - shown.left, room) << c.title;
+    EXPECT_LE(shown.height(), font.lineHeight()) << c.title << ": one line";
+    if (c.whole) {
+      EXPECT_EQ(shown.width(), whole.width()) << c.title << ": not cut";
+      EXPECT_EQ(shown.count, whole.count) << c.title << ": not cut";
+    } else {
+      EXPECT_LT(shown.width(), whole.width()) << c.title;
+      EXPECT_GT(shown.right - shown.left, room * 3 / 4) << c.title << ": the wheel's room used";
+    }
+  }
 }
 
 TEST(ShapeLayerTest, EvenOddPatternFillAndStretchedImageParts) {
