@@ -93,7 +93,8 @@ class PickerView : public View {
   bool isComponentMoving(int component) const;
   // A turn of a mouse wheel with the pointer at a point of the picker's coordinates, `distance`
   // points down the content (kWheelNotchPoints a notch): the wheel there turns a row a notch,
-  // a turn away from the user moving to later rows. False when no wheel with rows is there.
+  // a turn towards the user moving to later rows, as a page scrolls. False when no wheel with
+  // rows is there.
   bool scrollByWheel(cg::Point point, double distance);
 
   // The width a row's title has in its wheel, and the font it is drawn in: bold kTitleFontSize,
