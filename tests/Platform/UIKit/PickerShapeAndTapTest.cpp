@@ -100,6 +100,8 @@ struct PickerDragCase {
   int rest;     // the row the wheel comes to rest on
 };
 
+void PrintTo(const PickerDragCase& c, std::ostream* os) { *os << c.name; }
+
 class PickerDragTest : public ::testing::TestWithParam<PickerDragCase> {};
 
 TEST_P(PickerDragTest, TheWheelFollowsTheFingerAndRestsOnARowOnce) {
