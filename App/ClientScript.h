@@ -23,11 +23,12 @@
 //                                 view covers the field at its centre (tap the field first)
 //   clear                         empties the field that typing goes to
 //   search                        the search key of the search field
-//   drag CLASS ["TEXT"] DX,DY     a finger from the view's centre, moved by DX,DY points
-//   drag X,Y DX,DY
+//   drag CLASS ["TEXT"] DX,DY     a finger from the view's centre, moved by DX,DY points (a picker's
+//   drag X,Y DX,DY                wheel under it turns with it and comes to rest on a row)
 //   wheel CLASS ["TEXT"] DX,DY    a mouse wheel turned with the pointer on the view's centre: the
 //   wheel X,Y DX,DY               scroll view under it moves its content by DX,DY points (DY above 0
-//                                 shows what lies below), as far as its ends
+//                                 shows what lies below), as far as its ends; a picker's wheel
+//                                 there turns a row for each 40 points of DY
 //   pinch CLASS ["TEXT"] SCALE    two fingers on the view's centre, spread (above 1) or closed
 //                                 (below 1) to the scale
 //   spin COMPONENT ROW|"TEXT"     the first shown picker's wheel flicked to rest on the row (counted

@@ -40,8 +40,8 @@ constexpr double kTypingPauseSeconds = 0.1;
 // A timer is set no sooner than this: a moment worked out from the clock may fall a hair before
 // the change it waits for.
 constexpr double kLeastWaitSeconds = 0.001;
-// How far one notch of a mouse wheel scrolls, in points.
-constexpr double kWheelStepPoints = 40;
+// How far one notch of a mouse wheel scrolls, in points; a picker turns a row for each.
+constexpr double kWheelStepPoints = ui::kWheelNotchPoints;
 // The caret shows, then hides, for this long each; typing shows it at once.
 constexpr double kCaretBlinkSeconds = 0.53;
 // Room the window system takes around a window (title bar, frame), in pixels.

@@ -3,12 +3,36 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Foundation/Clock.h"
 #include "Foundation/Format.h"
+#include "Foundation/RunLoop.h"
 #include "Graphics/Context.h"
 #include "Graphics/Text.h"
-#include "UIKit/Font.h"
+#include "UIKit/ScrollView.h"
+#include "UIKit/TouchSimulation.h"
 
 namespace ui {
+
+namespace {
+
+constexpr double kSlideStep = 1.0 / 60;
+// Past an end a finger pulls the wheel half as far, at most this many rows.
+constexpr double kOverpull = 1;
+// The fastest a flick turns a wheel, in rows a second.
+constexpr double kFastestFlick = 60;
+
+cg::Point touchPoint(const TouchSet& touches, const View* view) {
+  return touches.empty() ? cg::Point{} : touches.front()->locationInView(view);
+}
+
+}  // namespace
+
+PickerView::PickerView() = default;
+
+PickerView::~PickerView() {
+  for (auto& slide : slides_)
+    if (slide) slide->timer->invalidate();
+}
 
 std::shared_ptr<PickerView> PickerView::initWithFrame(const cg::Rect& frame) {
   View::initWithFrame(frame);
@@ -22,31 +46,50 @@ void PickerView::setDataSource(std::weak_ptr<PickerViewDataSource> dataSource) {
 
 void PickerView::setDelegate(std::weak_ptr<PickerViewDelegate> delegate) {
   delegate_ = std::move(delegate);
+  fittedSizes_.clear();
   setNeedsDisplay();
 }
 
 void PickerView::readCounts() {
   auto source = dataSource();
   int components = source ? std::max(0, source->numberOfComponentsInPickerView(*this)) : 0;
+  for (int c = components; c < numberOfComponents(); ++c) stopComponent(c);
   rowCounts_.assign(components, 0);
   selected_.resize(components, 0);
+  position_.resize(components, 0);
+  slides_.resize(components);
+  wheelRemainder_.resize(components, 0);
+  if (finger_ && finger_->component >= components) finger_.reset();
   for (int c = 0; c < components; ++c)
     rowCounts_[c] = std::max(0, source->pickerViewNumberOfRowsInComponent(*this, c));
 }
 
+// A wheel that lost rows rests inside what it has now, without telling the delegate.
+void PickerView::keepInsideWheels() {
+  for (int c = 0; c < numberOfComponents(); ++c) {
+    std::size_t i = std::size_t(c);
+    selected_[i] = std::clamp(selected_[i], 0, lastRow(c));
+    if (position_[i] > lastRow(c) || position_[i] < 0) {
+      stopComponent(c);
+      if (finger_ && finger_->component == c) finger_.reset();
+      position_[i] = selected_[i];
+    }
+  }
+}
+
 void PickerView::reloadAllComponents() {
   readCounts();
-  for (int c = 0; c < numberOfComponents(); ++c)
-    selected_[c] = std::clamp(selected_[c], 0, std::max(0, rowCounts_[c] - 1));
+  keepInsideWheels();
+  fittedSizes_.clear();
   setNeedsDisplay();
 }
 
 void PickerView::reloadComponent(int component) {
   auto source = dataSource();
   if (!source || component < 0 || component >= numberOfComponents()) return;
-  int rows = std::max(0, source->pickerViewNumberOfRowsInComponent(*this, component));
-  rowCounts_[component] = rows;
-  selected_[component] = std::clamp(selected_[component], 0, std::max(0, rows - 1));
+  rowCounts_[component] = std::max(0, source->pickerViewNumberOfRowsInComponent(*this, component));
+  keepInsideWheels();
+  fittedSizes_.clear();
   setNeedsDisplay();
 }
 
@@ -63,6 +106,14 @@ double PickerView::widthOfComponent(int component) const {
   return std::max(0.0, (bounds().width() - 2 * kSideMargin) / n);
 }
 
+double PickerView::wheelsLeft() const {
+  double total = 0;
+  for (int c = 0; c < numberOfComponents(); ++c) total += widthOfComponent(c);
+  return std::round((bounds().width() - total) / 2);
+}
+
+double PickerView::middleBandTop() const { return std::round((bounds().height() - kRowHeight) / 2); }
+
 cg::Size PickerView::rowSizeForComponent(int component) const {
   if (component < 0 || component >= numberOfComponents()) return {};
   return {widthOfComponent(component), kRowHeight};
@@ -75,17 +126,192 @@ int PickerView::selectedRowInComponent(int component) const {
 
 void PickerView::selectRowInComponent(int row, int component, bool) {
   if (row < 0 || row >= numberOfRowsInComponent(component)) return;
+  stopComponent(component);
+  if (finger_ && finger_->component == component) finger_.reset();
   selected_[component] = row;
+  position_[component] = row;
   setNeedsDisplay();
 }
 
 void PickerView::spinComponentToRow(int component, int row) {
   int rows = numberOfRowsInComponent(component);
   if (rows == 0) return;
-  selected_[component] = std::clamp(row, 0, rows - 1);
-  setNeedsDisplay();
-  if (auto d = delegate()) d->pickerViewDidSelectRowInComponent(*this, selected_[component], component);
+  stopComponent(component);
+  if (finger_ && finger_->component == component) finger_.reset();
+  comeToRest(component, std::clamp(row, 0, rows - 1));
 }
+
+int PickerView::componentAtPoint(cg::Point point) const {
+  if (point.y < 0 || point.y >= bounds().height()) return -1;
+  double x = wheelsLeft();
+  for (int c = 0; c < numberOfComponents(); ++c) {
+    double w = widthOfComponent(c);
+    if (point.x >= x && point.x < x + w) return c;
+    x += w;
+  }
+  return -1;
+}
+
+double PickerView::positionOfComponent(int component) const {
+  if (numberOfRowsInComponent(component) == 0) return -1;
+  return position_[component];
+}
+
+bool PickerView::isComponentMoving(int component) const {
+  if (component < 0 || component >= numberOfComponents()) return false;
+  return slides_[component] || (finger_ && finger_->component == component);
+}
+
+// --- Turning ----------------------------------------------------------------------------------
+
+void PickerView::stopComponent(int component) {
+  if (component < 0 || component >= int(slides_.size())) return;
+  auto& slide = slides_[std::size_t(component)];
+  if (!slide) return;
+  slide->timer->invalidate();
+  slide.reset();
+}
+
+void PickerView::comeToRest(int component, int row) {
+  auto keep = self<PickerView>();
+  stopComponent(component);
+  wheelRemainder_[component] = 0;
+  position_[component] = row;
+  selected_[component] = row;
+  setNeedsDisplay();
+  if (auto d = delegate()) d->pickerViewDidSelectRowInComponent(*this, row, component);
+}
+
+void PickerView::slideComponentTo(int component, int row, double duration) {
+  stopComponent(component);
+  if (std::abs(position_[component] - row) < 1e-9) return comeToRest(component, row);
+  slides_[component] =
+      std::make_unique<Slide>(Slide{position_[component], double(row), ns::clockNow(), duration, nullptr});
+  scheduleSlideStep(component);
+}
+
+// One frame after another, each a one-shot timer: a script waiting for the client to settle waits
+// for the wheel to rest.
+void PickerView::scheduleSlideStep(int component) {
+  std::weak_ptr<PickerView> weak = self<PickerView>();
+  auto& slide = *slides_[component];
+  slide.timer = ns::Timer::timerWithTimeInterval(kSlideStep, false, [weak, component](const ns::TimerPtr&) {
+    if (auto view = weak.lock()) view->slideStep(component);
+  });
+  ns::RunLoop::mainRunLoop()->addTimer(slide.timer, ns::kDefaultRunLoopMode);
+}
+
+void PickerView::slideStep(int component) {
+  if (component >= int(slides_.size()) || !slides_[component]) return;
+  const Slide& slide = *slides_[component];
+  double t = slide.duration > 0 ? (ns::clockNow() - slide.start) / slide.duration : 1;
+  if (t >= 1) return comeToRest(component, int(slide.to));
+  // Eases out: the wheel leaves at its speed and slows to nothing on the row.
+  double eased = 1 - std::pow(1 - t, 3);
+  position_[component] = slide.from + (slide.to - slide.from) * eased;
+  setNeedsDisplay();
+  scheduleSlideStep(component);
+}
+
+bool PickerView::scrollByWheel(cg::Point point, double distance) {
+  int c = componentAtPoint(point);
+  if (c < 0 || rowCounts_[c] == 0 || finger_) return false;
+  wheelRemainder_[c] += distance;
+  int notches = int(std::trunc(wheelRemainder_[c] / kWheelNotchPoints));
+  if (notches == 0) return true;
+  wheelRemainder_[c] -= notches * kWheelNotchPoints;
+  // Notches that come while the wheel turns carry on from the row it is turning to.
+  int from = slides_[c] ? int(slides_[c]->to) : int(std::lround(position_[c]));
+  int to = std::clamp(from + notches, 0, lastRow(c));
+  if (to == from && !slides_[c]) return true;
+  double remainder = wheelRemainder_[c];
+  slideComponentTo(c, to, kSettleSeconds);
+  wheelRemainder_[c] = remainder;
+  return true;
+}
+
+// --- Touches ----------------------------------------------------------------------------------
+
+void PickerView::touchesBegan(const TouchSet& touches, const Event* event) {
+  cg::Point p = touchPoint(touches, this);
+  int c = componentAtPoint(p);
+  if (c < 0 || rowCounts_[c] == 0) return View::touchesBegan(touches, event);
+  // A finger on a turning wheel stops it where it is.
+  bool caught = slides_[c] != nullptr;
+  stopComponent(c);
+  finger_ = Finger{c, p, position_[c], false, caught, {{ns::clockNow(), p.y}}};
+}
+
+void PickerView::touchesMoved(const TouchSet& touches, const Event* event) {
+  if (!finger_) return View::touchesMoved(touches, event);
+  cg::Point p = touchPoint(touches, this);
+  Finger& f = *finger_;
+  if (!f.dragging && std::abs(p.y - f.start.y) <= ScrollView::kDragSlop) return;
+  f.dragging = true;
+  double now = ns::clockNow();
+  f.samples.emplace_back(now, p.y);
+  std::erase_if(f.samples, [now](const auto& s) { return s.first < now - 2 * kVelocityWindowSeconds; });
+  double position = f.startPosition - (p.y - f.start.y) / kRowHeight;
+  double last = lastRow(f.component);
+  auto overpull = [](double by) { return std::min(kOverpull, by / 2); };
+  if (position < 0) position = -overpull(-position);
+  if (position > last) position = last + overpull(position - last);
+  position_[f.component] = position;
+  setNeedsDisplay();
+}
+
+void PickerView::touchesEnded(const TouchSet& touches, const Event* event) {
+  if (!finger_) return View::touchesEnded(touches, event);
+  releaseFinger(touchPoint(touches, this), true);
+}
+
+void PickerView::touchesCancelled(const TouchSet& touches, const Event* event) {
+  if (!finger_) return View::touchesCancelled(touches, event);
+  releaseFinger(touchPoint(touches, this), false);
+}
+
+// Rows a second the wheel turned over the last moments of the finger; 0 when the moves came too
+// close together in time to tell a speed (a finger placed by code).
+double PickerView::fingerVelocity(double now) const {
+  const auto& samples = finger_->samples;
+  auto first = std::find_if(samples.begin(), samples.end(),
+                            [now](const auto& s) { return s.first >= now - kVelocityWindowSeconds; });
+  if (first == samples.end() || samples.size() < 2) return 0;
+  if (first != samples.begin()) --first;  // the move from just before the window
+  double span = samples.back().first - first->first;
+  if (span < kSlideStep / 2) return 0;
+  double rows = -(samples.back().second - first->second) / kRowHeight;
+  return std::clamp(rows / span, -kFastestFlick, kFastestFlick);
+}
+
+void PickerView::releaseFinger(cg::Point point, bool lifted) {
+  Finger f = *finger_;
+  int c = f.component;
+  double now = ns::clockNow();
+  if (f.dragging) {
+    finger_->samples.emplace_back(now, point.y);
+    double velocity = lifted ? fingerVelocity(now) : 0;
+    finger_.reset();
+    double carried = position_[c] + velocity * kFlickCarrySeconds;
+    int row = std::clamp(int(std::lround(carried)), 0, lastRow(c));
+    double distance = std::abs(row - position_[c]);
+    // An ease-out leaves at three times its mean speed: this duration starts at the finger's.
+    double duration = std::abs(velocity) > 0 ? 3 * distance / std::abs(velocity) : kSettleSeconds;
+    slideComponentTo(c, row, std::clamp(duration, kSettleSeconds, kLongestSlideSeconds));
+    return;
+  }
+  finger_.reset();
+  if (f.caught) {
+    slideComponentTo(c, std::clamp(int(std::lround(position_[c])), 0, lastRow(c)), kSettleSeconds);
+    return;
+  }
+  if (!lifted) return;
+  // A tap on a row above or below the middle band turns the wheel to it.
+  int row = selected_[c] + int(std::floor((point.y - middleBandTop()) / kRowHeight));
+  if (row != selected_[c] && row >= 0 && row <= lastRow(c)) slideComponentTo(c, row, kSettleSeconds);
+}
+
+// --- Drawing ----------------------------------------------------------------------------------
 
 void PickerView::setShowsSelectionIndicator(bool shows) {
   showsSelectionIndicator_ = shows;
@@ -99,15 +325,37 @@ std::string PickerView::titleForRow(int row, int component) const {
   return d->pickerViewTitleForRowForComponent(const_cast<PickerView&>(*this), row, component).value_or("");
 }
 
+double PickerView::titleWidthForComponent(int component) const {
+  if (component < 0 || component >= numberOfComponents()) return 0;
+  return std::max(0.0, widthOfComponent(component) - 22);
+}
+
+cg::Font PickerView::titleFontForRow(int row, int component) const {
+  const cg::Font full = cg::Font::boldSystemFont(kTitleFontSize);
+  std::string title = titleForRow(row, component);
+  double width = titleWidthForComponent(component);
+  if (title.empty() || width <= 0) return full;
+  std::string key = title + '\0' + std::to_string(width);
+  if (auto it = fittedSizes_.find(key); it != fittedSizes_.end()) return full.withSize(it->second);
+  double size = kTitleFontSize;
+  double measured = cg::measureText(title, full).width;
+  if (measured > width) {
+    // Text grows about linearly with its size: start near the fit, then step down to it.
+    size = std::clamp(std::floor(kTitleFontSize * width / measured * 2) / 2, kMinimumTitleFontSize,
+                      kTitleFontSize);
+    while (size > kMinimumTitleFontSize && cg::measureText(title, full.withSize(size)).width > width)
+      size = std::max(kMinimumTitleFontSize, size - 0.5);
+  }
+  fittedSizes_.emplace(std::move(key), size);
+  return full.withSize(size);
+}
+
 void PickerView::drawRect(const cg::Rect&) {
   cg::Context* ctx = cg::currentContext();
   if (!ctx) return;
   cg::Rect b = bounds();
-  double total = 0;
-  for (int c = 0; c < numberOfComponents(); ++c) total += widthOfComponent(c);
-  double x = std::round((b.width() - total) / 2);
-  double middle = std::round((b.height() - kRowHeight) / 2);
-  auto font = Font::boldSystemFontOfSize(20)->cgFont();
+  double x = wheelsLeft();
+  double middle = middleBandTop();
   for (int c = 0; c < numberOfComponents(); ++c) {
     double w = widthOfComponent(c);
     cg::Rect wheel(x, 0, w - 2, b.height());
@@ -116,11 +364,15 @@ void PickerView::drawRect(const cg::Rect&) {
     ctx->fillRect(wheel);
     ctx->clipToRect(wheel);
     ctx->setFillColor(cg::Color::black());
-    // The rows around the selected one, as far as the wheel shows them.
+    // The rows around where the wheel stands, as far as the wheel shows them.
+    double at = position_[c];
     int reach = int(std::ceil(middle / kRowHeight)) + 1;
-    for (int r = selected_[c] - reach; r <= selected_[c] + reach; ++r) {
+    for (int r = int(std::floor(at)) - reach; r <= int(std::ceil(at)) + reach; ++r) {
       if (r < 0 || r >= rowCounts_[c]) continue;
-      cg::Rect row(x + 10, middle + (r - selected_[c]) * kRowHeight + 10, w - 22, kRowHeight - 10);
+      cg::Font font = titleFontForRow(r, c);
+      double top = middle + (r - at) * kRowHeight + std::round((kRowHeight - font.lineHeight()) / 2);
+      // One line: a title too long even at the smallest size ends in an ellipsis, never wraps.
+      cg::Rect row(x + 10, top, titleWidthForComponent(c), font.lineHeight());
       cg::drawText(*ctx, titleForRow(r, c), row, font, cg::LineBreakMode::TruncateTail,
                    cg::TextAlignment::Left);
     }

@@ -4,6 +4,7 @@
 
 #include "UIKit/Control.h"
 #include "UIKit/GestureRecognizer.h"
+#include "UIKit/PickerView.h"
 #include "UIKit/ScrollView.h"
 
 namespace ui {
@@ -50,9 +51,11 @@ void SimulatedTouch::moveTo(cg::Point rootPoint) {
 
 namespace {
 
-// The innermost scroll view from the view up that can move along the axis.
+// The innermost scroll view from the view up that can move along the axis; none above a picker,
+// whose wheels turn up and down.
 std::shared_ptr<ScrollView> scrollViewAlong(const std::shared_ptr<View>& from, bool horizontal) {
   for (auto v = from; v; v = v->superview()) {
+    if (!horizontal && std::dynamic_pointer_cast<PickerView>(v)) return nullptr;
     auto scroll = std::dynamic_pointer_cast<ScrollView>(v);
     if (scroll && (horizontal ? scroll->canScrollHorizontally() : scroll->canScrollVertically()))
       return scroll;
@@ -133,15 +136,21 @@ std::shared_ptr<View> dragOutside(const std::shared_ptr<View>& view) {
   return touch.hitView();
 }
 
-std::shared_ptr<ScrollView> scrollWheelAtPoint(const std::shared_ptr<View>& root, cg::Point rootPoint,
-                                               cg::Point distance) {
+std::shared_ptr<View> scrollWheelAtPoint(const std::shared_ptr<View>& root, cg::Point rootPoint,
+                                         cg::Point distance) {
   if (!root) return nullptr;
   auto hit = root->hitTest(rootPoint, nullptr);
   const bool horizontal = std::abs(distance.x) > std::abs(distance.y);
+  if (!horizontal)
+    for (auto v = hit; v; v = v->superview())
+      if (auto picker = std::dynamic_pointer_cast<PickerView>(v))
+        return picker->scrollByWheel(picker->convertPointFromView(rootPoint, nullptr), distance.y) ? picker
+                                                                                                   : nullptr;
   auto scroll = scrollViewAlong(hit, horizontal);
   if (!scroll) return nullptr;
-  return scroll->scrollByWheel(horizontal ? cg::Point{distance.x, 0} : cg::Point{0, distance.y}) ? scroll
-                                                                                                 : nullptr;
+  if (!scroll->scrollByWheel(horizontal ? cg::Point{distance.x, 0} : cg::Point{0, distance.y}))
+    return nullptr;
+  return scroll;
 }
 
 }  // namespace ui

@@ -14,7 +14,8 @@ namespace ui {
 // it moved further along): the innermost scroll view, from the hit view up, that can move along
 // it takes the touch over (the views that had it are told it was cancelled, and the scroll view
 // gets it from where it went down), so a mostly vertical drag over a row that scrolls sideways
-// scrolls the page around it. With no such scroll view the touch stays where it went down.
+// scrolls the page around it. A picker keeps an up or down drag for its wheel. With no such
+// scroll view the touch stays where it went down.
 class SimulatedTouch {
  public:
   SimulatedTouch(const std::shared_ptr<View>& root, cg::Point rootPoint);
@@ -46,11 +47,15 @@ std::shared_ptr<View> tap(const std::shared_ptr<View>& view);
 // Down at the centre of a view, dragged well beyond its right edge, lifted there.
 std::shared_ptr<View> dragOutside(const std::shared_ptr<View>& view);
 
+// How far one notch of a mouse wheel scrolls, in points.
+inline constexpr double kWheelNotchPoints = 40;
+
 // A turn of a mouse wheel with the pointer at a point of the root's coordinates: the innermost
 // scroll view under the pointer (hit-tested, then up its superviews) that can move along the
-// turn's main axis scrolls by the distance along that axis (ScrollView::scrollByWheel). Returns
-// that scroll view; null when none can move.
-std::shared_ptr<class ScrollView> scrollWheelAtPoint(const std::shared_ptr<View>& root, cg::Point rootPoint,
-                                                     cg::Point distance);
+// turn's main axis scrolls by the distance along that axis (ScrollView::scrollByWheel); a picker
+// met on the way takes an up or down turn over its wheels (PickerView::scrollByWheel). Returns
+// the view that moved; null when none can.
+std::shared_ptr<View> scrollWheelAtPoint(const std::shared_ptr<View>& root, cg::Point rootPoint,
+                                         cg::Point distance);
 
 }  // namespace ui

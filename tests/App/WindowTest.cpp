@@ -8,6 +8,7 @@
 
 #include "Classes/MainPage/TLRubricScrollViewBase.h"
 #include "ClientTestSupport.h"
+#include "UIKit/PickerView.h"
 #include "UIKit/ScrollView.h"
 #include "UIKit/SearchBar.h"
 #include "UIKit/ViewRenderer.h"
@@ -252,5 +253,69 @@ TEST_F(WindowScrollTest, DragsGoTheWayTheyStartAndTheWheelScrollsTheViewUnderThe
        },
        [&] { return page->contentOffset().y == 0; }});
 }
+
+// Twenty rows a wheel, two wheels; hears where they rest.
+struct PickerRows final : ui::PickerViewDataSource, ui::PickerViewDelegate {
+  std::vector<std::pair<int, int>> picked;
+  int numberOfComponentsInPickerView(ui::PickerView&) override { return 2; }
+  int pickerViewNumberOfRowsInComponent(ui::PickerView&, int) override { return 20; }
+  std::optional<std::string> pickerViewTitleForRowForComponent(ui::PickerView&, int row, int) override {
+    return std::to_string(row);
+  }
+  void pickerViewDidSelectRowInComponent(ui::PickerView&, int row, int c) override {
+    picked.emplace_back(c, row);
+  }
+};
+
+class WindowPickerTest : public WindowSuite, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(WindowPickerTest, TheMouseDragsClicksAndWheelsEachWheelOnItsOwn) {
+  auto rows = std::make_shared<PickerRows>();
+  std::shared_ptr<ui::PickerView> picker;
+  // A point of the window over a wheel, rows below the middle band's middle, in pixels.
+  auto over = [&](int component, double rowsBelow) {
+    double x = component == 0 ? 75 : 205;
+    double y = 108 + rowsBelow * ui::PickerView::kRowHeight;
+    return pixels(picker->convertPointToView(cg::Point{x, y}, ui::Window::keyWindow().get()));
+  };
+  auto resting = [&] { return !picker->isComponentMoving(0) && !picker->isComponentMoving(1); };
+  run(GetParam(), "1",
+      {[&] {
+         picker = std::make_shared<ui::PickerView>()->initWithFrame({20, 100, 280, 216});
+         picker->setDelegate(rows);
+         picker->setDataSource(rows);
+         ui::Window::keyWindow()->addSubview(picker);
+         // Two rows up: the events come too close together to tell a speed, but a slow machine
+         // may space them, so the wheel goes at least that far.
+         drag(over(0, 0), {0, -88 * pixelsPerPoint_});
+         return true;
+       },
+       [&] {
+         if (!resting() || rows->picked.empty()) return false;
+         EXPECT_EQ(rows->picked.size(), 1u) << "told once";
+         EXPECT_GE(picker->selectedRowInComponent(0), 2);
+         EXPECT_EQ(picker->selectedRowInComponent(1), 0);
+         rows->picked.clear();
+         click(over(1, 2));
+         return true;
+       },
+       [&] {
+         if (!resting() || rows->picked.empty()) return false;
+         EXPECT_EQ(rows->picked, (std::vector<std::pair<int, int>>{{1, 2}}));
+         rows->picked.clear();
+         // Two notches turned towards the user: two rows on.
+         host_->postWheel(over(1, 0).x, over(1, 0).y, 0, -1);
+         host_->postWheel(over(1, 0).x, over(1, 0).y, 0, -1);
+         return true;
+       },
+       [&] {
+         if (!resting() || rows->picked.empty()) return false;
+         EXPECT_EQ(rows->picked, (std::vector<std::pair<int, int>>{{1, 4}}));
+         return true;
+       }});
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, WindowPickerTest, ::testing::Values("tablet", "phone"),
+                         [](const auto& p) { return std::string(p.param); });
 
 }  // namespace

@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "AppAnalytics/Library/MALPersistentHitStore.h"
 #include "CategoryTestSupport.h"
 #include "Classes/CategoryPage/CategoryTitlesQuery.h"
 #include "Classes/iphone/CategoryPage/TLSCategoryVC_iphone.h"
+#include "Foundation/Clock.h"
 #include "Foundation/FileManager.h"
+#include "Graphics/Text.h"
+#include "UIKit/TouchSimulation.h"
 #include "support/RecordingTracker.h"
 
 namespace {
@@ -213,6 +217,83 @@ TEST_F(PhoneCategoryPageTest, PickerRowsBecomeRequestFilters) {
   }
   EXPECT_EQ(years.front(), "Все");
   EXPECT_EQ(years.back(), "<1960");
+}
+
+// The panel opened, its wheels turned and the choice applied by touches, as a person does: the
+// service is asked for the genre and the year the wheels came to rest on.
+TEST_F(PhoneCategoryPageTest, WheelsTurnedByTouchFilterTheList) {
+  auto page = open(31);
+  ns::ManualClock clock;
+  auto picker = page->paramPicker();
+  ASSERT_EQ(picker->titleForRow(1, 0), "Полнометражные");
+  ASSERT_EQ(picker->titleForRow(2, 0), "Короткометражные");
+  const auto& years = page->yearsList();
+  // The middle of a wheel's middle band, `rows` rows below it, in the page's coordinates.
+  auto over = [&](int component, double rows = 0) {
+    double x = (picker->bounds().width() - picker->rowSizeForComponent(0).width -
+                picker->rowSizeForComponent(1).width) /
+               2;
+    if (component == 1) x += picker->rowSizeForComponent(0).width;
+    x += picker->rowSizeForComponent(component).width / 2;
+    double y = picker->bounds().height() / 2 + rows * ui::PickerView::kRowHeight;
+    return picker->convertPointToView(cg::Point{x, y}, page->view().get());
+  };
+  auto drag = [&](int component, double dy, double seconds, double hold) {
+    cg::Point start = over(component);
+    ui::SimulatedTouch finger(page->view(), start);
+    for (int i = 1; i <= 8; ++i) {
+      if (seconds > 0) clock.advance(seconds / 8);
+      finger.moveTo({start.x, start.y + dy * i / 8});
+    }
+    if (hold > 0) clock.advance(hold);
+    finger.end();
+  };
+  struct Case {
+    std::function<void()> turn;
+    std::string genre;
+    std::string year;
+  };
+  const Case cases[] = {
+      // Two rows up at once, then a two-row flick of a tenth of a second that carries ten rows on.
+      {[&] {
+         drag(0, -88, 0, 0);
+         drag(1, -88, 0.1, 0);
+       },
+       "312", years[12]},
+      // A tap on the genre above the selection; five years back, the finger held before lifting.
+      {[&] {
+         ui::tapAtPoint(page->view(), over(0, -1));
+         drag(1, 220, 0.5, 0.2);
+       },
+       "311", years[7]},
+  };
+  for (const Case& c : cases) {
+    ui::tap(page->paramsButton());
+    ASSERT_FALSE(page->popoverView()->isHidden());
+    c.turn();
+    clock.advance(ui::PickerView::kLongestSlideSeconds + 0.1);
+    ui::tap(page->showButton());
+    ASSERT_TRUE(page->popoverView()->isHidden());
+    testsupport::awaitRequestsEnded();
+    std::string query = lastTitlesQuery();
+    EXPECT_TRUE(query.ends_with("&genre_id=" + c.genre + "&year_min=" + c.year + "&year_max=" + c.year))
+        << query;
+  }
+}
+
+// The long cartoon genres shrink to fit their wheel, no smaller than the picker's minimum.
+TEST_F(PhoneCategoryPageTest, LongGenresFitTheirWheel) {
+  auto page = open(31);
+  auto picker = page->paramPicker();
+  ASSERT_EQ(picker->numberOfRowsInComponent(0), 4);
+  for (int row = 0; row < 4; ++row) {
+    std::string title = picker->titleForRow(row, 0);
+    cg::Font font = picker->titleFontForRow(row, 0);
+    EXPECT_GE(font.pointSize(), ui::PickerView::kMinimumTitleFontSize) << title;
+    EXPECT_LE(cg::measureText(title, font).width, picker->titleWidthForComponent(0)) << title;
+  }
+  EXPECT_EQ(picker->titleFontForRow(3, 0).pointSize(), ui::PickerView::kTitleFontSize)
+      << "Сказки fits as it is";
 }
 
 TEST_F(PhoneCategoryPageTest, ClosingThePanelUnappliedRestoresThePickerAndOutsideTouchesCloseIt) {
