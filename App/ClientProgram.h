@@ -17,8 +17,9 @@
 // only when something it shows has changed (a view noted a change, an animation or a spinner
 // moved on, the caret blinked, the bar's minute or spinner turned); mouse presses,
 // drags and releases are touches, and the mouse wheel scrolls the scroll view under the pointer
-// (sideways with Shift held, or with a sideways wheel); typed text, Backspace and Return go to
-// the text input that is first responder, or while an alert is up Return and Escape answer it.
+// (sideways with Shift held, or with a sideways wheel); typed text, Backspace, Delete, the arrows
+// left and right, Home, End and Return go to the text input that is first responder, or while an
+// alert is up Return and Escape answer it.
 // The window is the device's size, or smaller when that does not fit the display (clicks are
 // mapped back), follows its orientation, names the device in its title, and closing it ends the
 // run. A session, when given, runs its script in the window. The window system's own types stay
@@ -27,7 +28,7 @@
 class ClientWindowHost : public ui::ApplicationHost {
  public:
   enum class Mouse { down, move, up };
-  enum class Key { returnKey, escape, backspace };
+  enum class Key { returnKey, escape, backspace, deleteKey, left, right, home, end };
   // Queued as window-system events, handled at the main run loop's next pass. Points in window
   // pixels.
   virtual void postMouse(Mouse what, double x, double y) = 0;

@@ -15,12 +15,10 @@
 #include "Graphics/Layer.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/DamageTracker.h"
-#include "UIKit/SearchBar.h"
 #include "UIKit/StatusBar.h"
-#include "UIKit/TextView.h"
+#include "UIKit/TextInput.h"
 #include "UIKit/TouchSimulation.h"
 #include "UIKit/ViewRenderer.h"
-#include "UIKit/WebView.h"
 #include "UIKit/Window.h"
 
 // Last: the window system's own headers define names (None, Bool, Status) that others use.
@@ -172,6 +170,26 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
       case Key::backspace:
         event.key.keysym.sym = SDLK_BACKSPACE;
         event.key.keysym.scancode = SDL_SCANCODE_BACKSPACE;
+        break;
+      case Key::deleteKey:
+        event.key.keysym.sym = SDLK_DELETE;
+        event.key.keysym.scancode = SDL_SCANCODE_DELETE;
+        break;
+      case Key::left:
+        event.key.keysym.sym = SDLK_LEFT;
+        event.key.keysym.scancode = SDL_SCANCODE_LEFT;
+        break;
+      case Key::right:
+        event.key.keysym.sym = SDLK_RIGHT;
+        event.key.keysym.scancode = SDL_SCANCODE_RIGHT;
+        break;
+      case Key::home:
+        event.key.keysym.sym = SDLK_HOME;
+        event.key.keysym.scancode = SDL_SCANCODE_HOME;
+        break;
+      case Key::end:
+        event.key.keysym.sym = SDLK_END;
+        event.key.keysym.scancode = SDL_SCANCODE_END;
         break;
     }
     post(event);
@@ -354,25 +372,25 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     ns::RunLoop::mainRunLoop()->addTimer(frameTimer_, ns::kDefaultRunLoopMode);
   }
 
-  // The search field that holds the keyboard in the key window: the one caret drawn.
-  std::shared_ptr<ui::SearchBar> caretField() const {
-    auto field = std::dynamic_pointer_cast<ui::SearchBar>(ui::Responder::currentFirstResponder());
+  // The text input that holds the keyboard in the key window: the one caret drawn.
+  std::shared_ptr<ui::View> caretInput() const {
+    auto input = ui::currentTextInput();
     auto window = ui::Window::keyWindow();
-    return field && window && field->window() == window ? field : nullptr;
+    return input && window && input->window() == window ? input : nullptr;
   }
 
-  // The caret's blink, started afresh by each key and when a field takes the keyboard; on while
+  // The caret's blink, started afresh by each key and when an input takes the keyboard; on while
   // no caret shows.
   void blinkCaret(double now) {
-    auto field = caretField();
-    if (field && field != blinkingField_.lock()) lastKeySeconds_ = now;
-    blinkingField_ = field;
-    ui::setCaretBlinkOn(!field ||
+    auto input = caretInput();
+    if (input && input != blinkingInput_.lock()) lastKeySeconds_ = now;
+    blinkingInput_ = input;
+    ui::setCaretBlinkOn(!input ||
                         std::fmod(now - lastKeySeconds_, 2 * kCaretBlinkSeconds) < kCaretBlinkSeconds);
   }
 
   std::optional<double> nextBlink(double now) const {
-    if (!blinkingField_.lock()) return std::nullopt;
+    if (!blinkingInput_.lock()) return std::nullopt;
     return lastKeySeconds_ +
            (std::floor((now - lastKeySeconds_) / kCaretBlinkSeconds) + 1) * kCaretBlinkSeconds;
   }
@@ -439,12 +457,7 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
   void type(const std::string& text) {
     lastKeySeconds_ = ns::clockNow();
     auto responder = ui::Responder::currentFirstResponder();
-    if (auto field = std::dynamic_pointer_cast<ui::SearchBar>(responder))
-      field->simulateTyping(text);
-    else if (auto editor = std::dynamic_pointer_cast<ui::TextView>(responder))
-      editor->simulateTyping(text);
-    else if (auto web = std::dynamic_pointer_cast<ui::WebView>(responder))
-      web->simulateTyping(text);
+    if (auto* input = dynamic_cast<ui::TextInput*>(responder.get())) input->insertText(text);
   }
 
   void key(SDL_Keycode code) {
@@ -457,11 +470,33 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     }
     lastKeySeconds_ = ns::clockNow();
     auto responder = ui::Responder::currentFirstResponder();
-    if (auto field = std::dynamic_pointer_cast<ui::SearchBar>(responder)) {
-      if (enter) field->simulateSearchKey();
-      if (code == SDLK_BACKSPACE) field->simulateDeleteBackward();
-    } else if (auto editor = std::dynamic_pointer_cast<ui::TextView>(responder)) {
-      if (enter) editor->simulateReturnKey();
+    auto* input = dynamic_cast<ui::TextInput*>(responder.get());
+    if (!input) return;
+    switch (code) {
+      case SDLK_RETURN:
+      case SDLK_KP_ENTER:
+        input->returnKey();
+        break;
+      case SDLK_BACKSPACE:
+        input->deleteBackward();
+        break;
+      case SDLK_DELETE:
+        input->deleteForward();
+        break;
+      case SDLK_LEFT:
+        input->moveCaret(ui::CaretMove::left);
+        break;
+      case SDLK_RIGHT:
+        input->moveCaret(ui::CaretMove::right);
+        break;
+      case SDLK_HOME:
+        input->moveCaret(ui::CaretMove::lineStart);
+        break;
+      case SDLK_END:
+        input->moveCaret(ui::CaretMove::lineEnd);
+        break;
+      default:
+        break;
     }
   }
 
@@ -519,7 +554,7 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
   double lastKeySeconds_ = 0;
   // When the last key event came, typed or not (see kTypingPauseSeconds).
   double lastKeyEventSeconds_ = -1;
-  std::weak_ptr<ui::SearchBar> blinkingField_;
+  std::weak_ptr<ui::View> blinkingInput_;
   ns::RunLoop::ObserverId observer_ = 0;
   bool observing_ = false;
   std::optional<ns::RunLoop::SourceId> eventSource_;

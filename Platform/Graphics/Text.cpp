@@ -568,6 +568,47 @@ struct TextLayout::Impl {
   Layout layout;
   Size box;
   LineBreakMode mode;
+  // The text as given (made valid): the laid-out text may hold breaks put in between the
+  // characters of a long run, which caret positions do not count.
+  std::string source;
+  double lineHeight = 0;
+
+  // The laid-out byte index of a caret position.
+  int layoutIndex(std::size_t position) const {
+    const char* shown = pango_layout_get_text(layout.layout);
+    const char* p = shown;
+    const char* s = source.c_str();
+    std::size_t units = 0;
+    while (*p && *s) {
+      gunichar cp = g_utf8_get_char(p), cs = g_utf8_get_char(s);
+      if (cp == 0x200B && cs != 0x200B) {
+        p = g_utf8_next_char(p);
+        continue;
+      }
+      std::size_t width = cs > 0xFFFF ? 2 : 1;
+      if (units + width > position) break;
+      units += width;
+      p = g_utf8_next_char(p);
+      s = g_utf8_next_char(s);
+    }
+    return int(p - shown);
+  }
+  // The caret position of a laid-out byte index.
+  std::size_t positionOf(int index) const {
+    const char* shown = pango_layout_get_text(layout.layout);
+    const char* p = shown;
+    const char* stop = shown + index;
+    const char* s = source.c_str();
+    std::size_t units = 0;
+    while (*p && *s && p < stop) {
+      gunichar cp = g_utf8_get_char(p), cs = g_utf8_get_char(s);
+      p = g_utf8_next_char(p);
+      if (cp == 0x200B && cs != 0x200B) continue;
+      units += cs > 0xFFFF ? 2 : 1;
+      s = g_utf8_next_char(s);
+    }
+    return units;
+  }
 };
 
 TextLayout::TextLayout(std::string_view text, const Font& font, Size box, LineBreakMode mode,
@@ -575,8 +616,11 @@ TextLayout::TextLayout(std::string_view text, const Font& font, Size box, LineBr
     : impl_(std::make_unique<Impl>()) {
   impl_->box = box;
   impl_->mode = mode;
-  if (text.empty() || !(box.width > 0) || !(box.height > 0)) return;
   std::lock_guard lock(textMutex());
+  Metrics metrics = metricsLocked(font);
+  impl_->lineHeight = metrics.ascent + metrics.descent;
+  if (text.empty() || !(box.width > 0) || !(box.height > 0)) return;
+  impl_->source = validUTF8(text);
   layOut(impl_->layout, fonts().measuring, text, font, box, mode, alignment, false);
 }
 
@@ -592,6 +636,49 @@ void TextLayout::draw(Context& context, Point origin, const Rect& visible) const
   if (!impl_->layout.layout || !std::isfinite(origin.x) || !std::isfinite(origin.y)) return;
   std::lock_guard lock(textMutex());
   paint(context, impl_->layout, Rect(origin, impl_->box), impl_->mode, false, &visible);
+}
+
+Rect TextLayout::caretRect(std::size_t position) const {
+  if (!impl_->layout.layout) return {0, 0, 0, impl_->lineHeight};
+  std::lock_guard lock(textMutex());
+  PangoRectangle strong;
+  pango_layout_get_cursor_pos(impl_->layout.layout, impl_->layoutIndex(position), &strong, nullptr);
+  return {double(strong.x) / PANGO_SCALE, double(strong.y) / PANGO_SCALE, 0,
+          double(strong.height) / PANGO_SCALE};
+}
+
+std::size_t TextLayout::positionAtPoint(Point point) const {
+  if (!impl_->layout.layout || !std::isfinite(point.x) || !std::isfinite(point.y)) return 0;
+  std::lock_guard lock(textMutex());
+  PangoLayout* layout = impl_->layout.layout;
+  const double limit = 1e6;
+  int index = 0, trailing = 0;
+  pango_layout_xy_to_index(layout, int(std::clamp(point.x, -limit, limit) * PANGO_SCALE),
+                           int(std::clamp(point.y, -limit, limit) * PANGO_SCALE), &index, &trailing);
+  const char* shown = pango_layout_get_text(layout);
+  const char* at = shown + index;
+  for (; trailing > 0 && *at; --trailing) at = g_utf8_next_char(at);
+  return impl_->positionOf(int(at - shown));
+}
+
+std::pair<std::size_t, std::size_t> TextLayout::lineBounds(std::size_t position) const {
+  if (!impl_->layout.layout) return {0, 0};
+  std::lock_guard lock(textMutex());
+  PangoLayout* layout = impl_->layout.layout;
+  int line = 0, x = 0;
+  pango_layout_index_to_line_x(layout, impl_->layoutIndex(position), FALSE, &line, &x);
+  PangoLayoutLine* laid = pango_layout_get_line_readonly(layout, line);
+  if (!laid) return {position, position};
+  const char* shown = pango_layout_get_text(layout);
+  int end = laid->start_index + laid->length;
+  // A wrapped line ends before the blank it broke at, so that the caret stays on the line.
+  const bool wrapped = line + 1 < pango_layout_get_line_count(layout) && shown[end] != '\n' &&
+                       shown[end] != '\0' && end > laid->start_index;
+  if (wrapped) {
+    const char* last = g_utf8_find_prev_char(shown, shown + end);
+    if (last && g_unichar_isspace(g_utf8_get_char(last))) end = int(last - shown);
+  }
+  return {impl_->positionOf(laid->start_index), impl_->positionOf(end)};
 }
 
 namespace detail {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "Graphics/Context.h"
 #include "Graphics/Font.h"
@@ -47,6 +48,16 @@ class TextLayout final {
   // Draws with the box's top left at the origin, only the lines that reach into `visible`
   // (context coordinates).
   void draw(Context& context, Point origin, const Rect& visible) const;
+
+  // Caret positions count the text's UTF-16 units, as text inputs keep them. The caret before the
+  // character at a position, in the box's coordinates, zero wide and a line high; a position past
+  // what was laid out stands after its last character.
+  Rect caretRect(std::size_t position) const;
+  // The position between two characters nearest a point in the box's coordinates.
+  std::size_t positionAtPoint(Point point) const;
+  // The start and end positions of the line the position lies on, without its newline or the
+  // blank a wrapped line breaks at.
+  std::pair<std::size_t, std::size_t> lineBounds(std::size_t position) const;
 
  private:
   struct Impl;

@@ -8,6 +8,7 @@
 #include "UIKit/Font.h"
 #include "UIKit/ImageView.h"
 #include "UIKit/Label.h"
+#include "UIKit/TextView.h"
 
 namespace ui {
 
@@ -67,8 +68,13 @@ void ComposeForm::loadView() {
   bar->addSubview(sendButton);
 
   const double textWidth = images_.empty() ? w - 24 : w - 120;
-  card->addSubview(
-      formLabel({12, 52, textWidth, 110}, initialText_, Font::systemFontOfSize(16), Color::blackColor(), 5));
+  // The text view keeps its own margin round the text: the text starts 12 points in, under the bar.
+  auto text = std::make_shared<TextView>()->initWithFrame({4, 44, textWidth + 16, 118});
+  text->setText(initialText_);
+  text->setFont(Font::systemFontOfSize(16));
+  text->setBackgroundColor(Color::clearColor());
+  card->addSubview(text);
+  textView_ = text;
   std::string links;
   for (const auto& url : urls_) links += (links.empty() ? "" : "\n") + url.absoluteString();
   card->addSubview(formLabel({12, 168, w - 24, 40}, links, Font::systemFontOfSize(13),
@@ -79,6 +85,11 @@ void ComposeForm::loadView() {
     picture->setContentMode(ViewContentMode::scaleAspectFit);
     card->addSubview(picture);
   }
+}
+
+std::string ComposeForm::text() const {
+  auto view = textView_.lock();
+  return view ? view->text() : initialText_;
 }
 
 void ComposeForm::cancel() { dismissViewControllerAnimated(true); }

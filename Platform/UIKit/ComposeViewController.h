@@ -11,9 +11,12 @@
 
 namespace ui {
 
+class TextView;
+
 // The platform's post composers: a form over the window showing the text, links and pictures to
-// be posted, presented modally by the caller. Stand-ins: nothing is posted; what was put in is
-// kept for tests, and the form's buttons (or cancel and send) dismiss it.
+// be posted, presented modally by the caller; the text can be edited. Stand-ins: nothing is
+// posted; what was put in is kept for tests, and the form's buttons (or cancel and send) dismiss
+// it.
 class ComposeForm : public ViewController {
  public:
   void setInitialText(std::string text) { initialText_ = std::move(text); }
@@ -22,6 +25,8 @@ class ComposeForm : public ViewController {
     if (image) images_.push_back(std::move(image));
   }
   const std::string& initialText() const { return initialText_; }
+  // What the form's text holds now: the initial text as the user edited it.
+  std::string text() const;
   const std::vector<ns::URL>& urls() const { return urls_; }
   const std::vector<std::shared_ptr<Image>>& images() const { return images_; }
 
@@ -41,6 +46,7 @@ class ComposeForm : public ViewController {
 
  private:
   std::string initialText_;
+  std::weak_ptr<TextView> textView_;
   std::vector<ns::URL> urls_;
   std::vector<std::shared_ptr<Image>> images_;
   bool sent_ = false;

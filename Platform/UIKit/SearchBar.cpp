@@ -19,18 +19,7 @@ constexpr double kFieldHeight = 30;
 // Room at the field's left for the magnifier glyph.
 constexpr double kGlyphWidth = 26;
 constexpr double kFontSize = 14;
-bool caretBlinkOn = true;
 }  // namespace
-
-bool isCaretBlinkOn() { return caretBlinkOn; }
-void setCaretBlinkOn(bool on) {
-  if (on == caretBlinkOn) return;
-  caretBlinkOn = on;
-  // The caret is drawn by the field that holds the keyboard, and by nothing else.
-  if (auto field = std::dynamic_pointer_cast<SearchBar>(Responder::currentFirstResponder()))
-    field->setNeedsDisplay();
-  cg::noteDisplayChange();
-}
 
 SearchBar::SearchBar() { setOpaque(false); }
 
@@ -40,7 +29,7 @@ std::shared_ptr<SearchBar> SearchBar::initWithFrame(const cg::Rect& frame) {
 }
 
 void SearchBar::setText(std::string text) {
-  text_ = std::move(text);
+  edited_.setText(std::move(text));
   setNeedsDisplay();
 }
 
@@ -98,21 +87,49 @@ bool SearchBar::resignFirstResponder() {
 bool SearchBar::simulateTyping(const std::string& typed) {
   if (isHidden() || !isUserInteractionEnabled()) return false;
   if (!becomeFirstResponder()) return false;
+  return insertText(typed);
+}
+
+bool SearchBar::insertText(const std::string& text) {
+  if (!isFirstResponder()) return false;
   auto keep = self<SearchBar>();
-  text_ += typed;
+  edited_.replace(edited_.caret(), edited_.caret(), text);
   setNeedsDisplay();
-  if (auto d = delegate_.lock()) d->searchBarTextDidChange(*this, text_);
+  if (auto d = delegate_.lock()) d->searchBarTextDidChange(*this, edited_.text());
   return true;
 }
 
-bool SearchBar::simulateDeleteBackward() {
-  if (!isFirstResponder() || text_.empty()) return false;
+bool SearchBar::cut(std::size_t from, std::size_t to) {
+  if (!isFirstResponder() || from == to) return false;
   auto keep = self<SearchBar>();
-  std::size_t cut = text_.size() - 1;
-  while (cut > 0 && (static_cast<unsigned char>(text_[cut]) & 0xC0) == 0x80) --cut;
-  text_.erase(cut);
+  edited_.replace(from, to, "");
   setNeedsDisplay();
-  if (auto d = delegate_.lock()) d->searchBarTextDidChange(*this, text_);
+  if (auto d = delegate_.lock()) d->searchBarTextDidChange(*this, edited_.text());
+  return true;
+}
+
+bool SearchBar::deleteBackward() { return cut(edited_.previousPosition(), edited_.caret()); }
+
+bool SearchBar::deleteForward() { return cut(edited_.caret(), edited_.nextPosition()); }
+
+bool SearchBar::moveCaret(CaretMove move) {
+  if (!isFirstResponder()) return false;
+  const std::size_t before = edited_.caret();
+  switch (move) {
+    case CaretMove::left:
+      edited_.setCaret(edited_.previousPosition());
+      break;
+    case CaretMove::right:
+      edited_.setCaret(edited_.nextPosition());
+      break;
+    case CaretMove::lineStart:
+      edited_.setCaret(0);
+      break;
+    case CaretMove::lineEnd:
+      edited_.setCaretToEnd();
+      break;
+  }
+  if (edited_.caret() != before) setNeedsDisplay();
   return true;
 }
 
@@ -127,7 +144,21 @@ bool SearchBar::simulateSearchKey() {
 void SearchBar::touchesBegan(const TouchSet&, const Event*) {}
 
 void SearchBar::touchesEnded(const TouchSet& touches, const Event*) {
-  if (!touches.empty() && bounds().contains(touches.front()->locationInView(this))) becomeFirstResponder();
+  if (touches.empty()) return;
+  const cg::Point at = touches.front()->locationInView(this);
+  if (!bounds().contains(at) || !becomeFirstResponder()) return;
+  // The caret goes between the characters nearest the touch.
+  const cg::Rect r = textRect();
+  edited_.setCaret(placedCaret(edited_.text(), Font::systemFontOfSize(kFontSize)->cgFont(),
+                               {at.x - r.x(), r.height() / 2}));
+  setNeedsDisplay();
+}
+
+cg::Rect SearchBar::textRect() const {
+  const cg::Rect field = searchFieldRect();
+  const double lineHeight = std::ceil(Font::systemFontOfSize(kFontSize)->lineHeight());
+  return {field.x() + kGlyphWidth, field.y() + std::floor((field.height() - lineHeight) / 2),
+          std::max(0.0, field.width() - kGlyphWidth - 6), lineHeight};
 }
 
 void SearchBar::drawRect(const cg::Rect&) {
@@ -163,34 +194,28 @@ void SearchBar::drawRect(const cg::Rect&) {
   ctx->strokePath();
 
   auto font = Font::systemFontOfSize(kFontSize);
-  bool empty = text_.empty();
-  const std::string& shown = empty ? placeholder_ : text_;
-  cg::Rect textRect(field.x() + kGlyphWidth, field.y(), std::max(0.0, field.width() - kGlyphWidth - 6),
-                    field.height());
-  double lineHeight = std::ceil(font->lineHeight());
-  textRect = {textRect.x(), textRect.y() + std::floor((textRect.height() - lineHeight) / 2), textRect.width(),
-              lineHeight};
+  const std::string& text = edited_.text();
+  bool empty = text.empty();
+  const std::string& shown = empty ? placeholder_ : text;
+  const cg::Rect textRect = this->textRect();
   ctx->saveGState();
   ctx->clipToRect(field);
-  double drawnWidth = 0;
   if (!shown.empty()) {
     ctx->setFillColor(empty ? cg::Color::white(0.7) : fieldTextColor_.cgColor());
-    drawnWidth = cg::drawText(*ctx, shown, textRect, font->cgFont(), cg::LineBreakMode::TruncateTail,
-                              cg::TextAlignment::Left)
-                     .width;
+    cg::drawText(*ctx, shown, textRect, font->cgFont(), cg::LineBreakMode::TruncateTail,
+                 cg::TextAlignment::Left);
   }
-  // The caret at the insertion point, the end of the text (the start when there is none).
+  // The caret at the insertion point, at most at the field's end.
   if (isFirstResponder() && isCaretBlinkOn()) {
-    double x = textRect.x() + (empty ? 0 : std::min(drawnWidth, textRect.width()));
-    ctx->setFillColor(cg::Color::rgba(0.26, 0.42, 0.95));
-    ctx->fillRect({x, textRect.y(), 2, textRect.height()});
+    double x = empty ? 0 : caretOffset(text, font->cgFont(), edited_.caret());
+    drawCaret(*ctx, {textRect.x() + std::min(x, textRect.width()), textRect.y(), 0, textRect.height()});
   }
   ctx->restoreGState();
 }
 
 void SearchBar::appendDumpAttributes(std::string& line) const {
   View::appendDumpAttributes(line);
-  line += ns::format(" text=\"%@\"", text_);
+  line += ns::format(" text=\"%@\"", edited_.text());
   if (!placeholder_.empty()) line += ns::format(" placeholder=\"%@\"", placeholder_);
   if (auto image = searchFieldBackgroundImageForState(ControlStateNormal))
     line += " fieldBackground=" + image->describeSource();

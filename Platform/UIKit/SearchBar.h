@@ -6,6 +6,7 @@
 #include <string>
 
 #include "UIKit/Image.h"
+#include "UIKit/TextInput.h"
 #include "UIKit/View.h"
 
 namespace ui {
@@ -24,23 +25,17 @@ class SearchBarDelegate {
   virtual void searchBarSearchButtonClicked(SearchBar&) {}
 };
 
-// Whether the blinking insertion caret of the text input that has the keyboard shows at this
-// moment. The window turns it on and off; headless it stays on, so that pictures show where
-// typing goes. Main thread only.
-bool isCaretBlinkOn();
-void setCaretBlinkOn(bool on);
-
 // A text field for a query over an optional bar background. A touch makes it first responder,
-// which brings up the keyboard, and its caret shows at the end of the text; typing and the search
-// key are simulated (tests, scripts, the window's keyboard).
+// which brings up the keyboard, and puts the caret where it falls in the text; a new text puts
+// it at the end. Typing and the search key are simulated (tests, scripts, the window's keyboard).
 // The field's background image and text colour are plain properties, as is whether the bar's
 // own background is drawn.
-class SearchBar : public View {
+class SearchBar : public View, public TextInput {
  public:
   SearchBar();
   std::shared_ptr<SearchBar> initWithFrame(const cg::Rect& frame);
 
-  const std::string& text() const { return text_; }
+  const std::string& text() const { return edited_.text(); }
   // Replaces the text without telling the delegate.
   void setText(std::string text);
   const std::string& placeholder() const { return placeholder_; }
@@ -64,14 +59,24 @@ class SearchBar : public View {
   bool becomeFirstResponder() override;
   bool resignFirstResponder() override;
 
-  // The user types: the bar takes the keyboard if it has not, the text grows and the delegate
-  // hears of the change. False when the bar cannot take the keyboard (hidden, not interactive).
+  // The user types: the bar takes the keyboard if it has not, the text goes in at the caret and
+  // the delegate hears of the change. False when the bar cannot take the keyboard (hidden, not
+  // interactive).
   bool simulateTyping(const std::string& typed);
-  // The user presses the keyboard's delete key: the last character goes (all of its bytes) and the
-  // delegate hears of the change. Only while the bar has the keyboard and text; false otherwise.
-  bool simulateDeleteBackward();
+  // The user presses the keyboard's delete key: the character before the caret goes (all of its
+  // bytes) and the delegate hears of the change. Only while the bar has the keyboard and there is
+  // such a character; false otherwise.
+  bool simulateDeleteBackward() { return deleteBackward(); }
   // The user presses the keyboard's search key: only while the bar has the keyboard.
   bool simulateSearchKey();
+
+  bool insertText(const std::string& text) override;
+  bool deleteBackward() override;
+  bool deleteForward() override;
+  bool moveCaret(CaretMove move) override;
+  bool returnKey() override { return simulateSearchKey(); }
+  std::size_t caretPosition() const override { return edited_.caret(); }
+  bool showsCaret() const override { return isFirstResponder(); }
 
   void touchesBegan(const TouchSet& touches, const Event* event) override;
   void touchesEnded(const TouchSet& touches, const Event* event) override;
@@ -80,7 +85,12 @@ class SearchBar : public View {
   void appendDumpAttributes(std::string& line) const override;
 
  private:
-  std::string text_;
+  // Where the text is drawn in the bar's bounds, one line high.
+  cg::Rect textRect() const;
+  // Takes the units [from, to) out and tells the delegate.
+  bool cut(std::size_t from, std::size_t to);
+
+  EditedText edited_;
   std::string placeholder_;
   std::weak_ptr<SearchBarDelegate> delegate_;
   std::map<unsigned, std::shared_ptr<Image>> fieldBackgrounds_;

@@ -24,7 +24,7 @@ std::shared_ptr<TextView> TextView::initWithFrame(const cg::Rect& frame) {
 }
 
 void TextView::setText(std::string text) {
-  text_ = std::move(text);
+  edited_.setText(std::move(text));
   offset_ = 0;
   textChanged();
 }
@@ -48,14 +48,15 @@ cg::Rect TextView::textArea() const {
 }
 
 const cg::TextLayout* TextView::textLayout() const {
-  if (text_.empty()) return nullptr;
+  if (edited_.text().empty()) return nullptr;
   cg::Rect area = textArea();
   if (!layout_ || layoutArea_ != area.size || layoutFont_ != font_->cgFont()) {
     // As much text as fills the area some screens over: a text of any length costs what the
     // view can scroll through, once.
     double height = kScreensLaidOut * std::max(area.height(), font_->lineHeight());
-    layout_ = std::make_unique<cg::TextLayout>(text_, font_->cgFont(), cg::Size{area.width(), height},
-                                               cg::LineBreakMode::WordWrap, cg::TextAlignment::Left);
+    layout_ =
+        std::make_unique<cg::TextLayout>(edited_.text(), font_->cgFont(), cg::Size{area.width(), height},
+                                         cg::LineBreakMode::WordWrap, cg::TextAlignment::Left);
     layoutArea_ = area.size;
     layoutFont_ = font_->cgFont();
   }
@@ -105,32 +106,85 @@ bool TextView::resignFirstResponder() {
   return true;
 }
 
-void TextView::insert(const std::string& piece) {
-  ns::Range at{ns::utf16Length(text_), 0};
-  if (auto d = delegate_.lock(); d && !d->textViewShouldChangeTextInRangeReplacementText(*this, at, piece))
-    return;
-  text_ += piece;
+bool TextView::change(std::size_t from, std::size_t to, const std::string& piece) {
+  if (auto d = delegate_.lock();
+      d && !d->textViewShouldChangeTextInRangeReplacementText(*this, {from, to - from}, piece))
+    return false;
+  edited_.replace(from, to, piece);
   textChanged();
+  scrollToCaret();
   if (auto d = delegate_.lock()) d->textViewDidChange(*this);
+  return true;
+}
+
+bool TextView::insertText(const std::string& text) {
+  if (!isFirstResponder()) return false;
+  auto keep = self<TextView>();
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t newline = text.find('\n', at);
+    std::size_t end = newline == at ? at + 1 : newline == std::string::npos ? text.size() : newline;
+    change(edited_.caret(), edited_.caret(), text.substr(at, end - at));
+    at = end;
+  }
+  return true;
+}
+
+bool TextView::deleteBackward() {
+  if (!isFirstResponder() || edited_.caret() == 0) return false;
+  auto keep = self<TextView>();
+  return change(edited_.previousPosition(), edited_.caret(), "");
+}
+
+bool TextView::deleteForward() {
+  const std::size_t next = edited_.nextPosition();
+  if (!isFirstResponder() || next == edited_.caret()) return false;
+  auto keep = self<TextView>();
+  return change(edited_.caret(), next, "");
+}
+
+bool TextView::moveCaret(CaretMove move) {
+  if (!isFirstResponder()) return false;
+  const cg::TextLayout* layout = textLayout();
+  switch (move) {
+    case CaretMove::left:
+      edited_.setCaret(edited_.previousPosition());
+      break;
+    case CaretMove::right:
+      edited_.setCaret(edited_.nextPosition());
+      break;
+    case CaretMove::lineStart:
+    case CaretMove::lineEnd:
+      if (layout) {
+        auto [start, end] = layout->lineBounds(edited_.caret());
+        edited_.setCaret(move == CaretMove::lineStart ? start : end);
+      }
+      break;
+  }
+  setNeedsDisplay();
+  scrollToCaret();
+  return true;
+}
+
+cg::Rect TextView::caretRect() const {
+  const cg::TextLayout* layout = textLayout();
+  if (!layout) return {0, 0, 0, font_->lineHeight()};
+  return layout->caretRect(edited_.caret());
+}
+
+void TextView::scrollToCaret() {
+  const cg::Rect caret = caretRect();
+  const cg::Rect area = textArea();
+  double offset = offset_;
+  if (caret.maxY() - offset > area.height()) offset = caret.maxY() - area.height();
+  if (caret.y() < offset) offset = caret.y();
+  setContentOffset({0, std::clamp(offset, 0.0, maximumContentOffsetY())});
 }
 
 bool TextView::simulateTyping(const std::string& typed) {
   if (!editable_ || isHidden() || !isUserInteractionEnabled()) return false;
   if (!becomeFirstResponder()) return false;
-  auto keep = self<TextView>();
-  std::size_t at = 0;
-  while (at < typed.size()) {
-    std::size_t newline = typed.find('\n', at);
-    if (newline == at) {
-      insert("\n");
-      ++at;
-      continue;
-    }
-    std::size_t end = newline == std::string::npos ? typed.size() : newline;
-    insert(typed.substr(at, end - at));
-    at = end;
-  }
-  return true;
+  return insertText(typed);
 }
 
 // The view keeps the touch for itself: a drag scrolls the text, lifting a touch that did not
@@ -167,7 +221,17 @@ void TextView::touchesEnded(const TouchSet& touches, const Event*) {
     settle();
     return;
   }
-  if (!touches.empty() && bounds().contains(touches.front()->locationInView(this))) becomeFirstResponder();
+  if (touches.empty()) return;
+  const cg::Point at = touches.front()->locationInView(this);
+  if (!bounds().contains(at) || !becomeFirstResponder()) return;
+  // The caret goes between the characters nearest the touch; under the last line, after them all.
+  const cg::Rect area = textArea();
+  const cg::Point inText{at.x - area.x(), at.y - area.y() + offset_};
+  if (const cg::TextLayout* layout = textLayout(); layout && inText.y < layout->size().height)
+    edited_.setCaret(layout->positionAtPoint(inText));
+  else
+    edited_.setCaretToEnd();
+  setNeedsDisplay();
 }
 
 void TextView::touchesCancelled(const TouchSet&, const Event*) {
@@ -178,20 +242,24 @@ void TextView::touchesCancelled(const TouchSet&, const Event*) {
 
 void TextView::drawRect(const cg::Rect&) {
   cg::Context* ctx = cg::currentContext();
-  const cg::TextLayout* layout = ctx ? textLayout() : nullptr;
-  if (!layout) return;
+  if (!ctx) return;
+  const cg::TextLayout* layout = textLayout();
+  const bool caret = isFirstResponder() && isCaretBlinkOn();
+  if (!layout && !caret) return;
   cg::Rect b = bounds();
   // The text moved up by the offset; only the lines inside the view are drawn.
   cg::Rect area = textArea();
   ctx->saveGState();
   ctx->clipToRect(b);
   ctx->setFillColor(textColor_.cgColor());
-  layout->draw(*ctx, {area.x(), area.y() - offset_}, b);
+  if (layout) layout->draw(*ctx, {area.x(), area.y() - offset_}, b);
+  if (caret) drawCaret(*ctx, caretRect().offsetBy(area.x(), area.y() - offset_));
   ctx->restoreGState();
 }
 
 void TextView::appendDumpAttributes(std::string& line) const {
-  line += ns::format(" text=\"%@\" font=%@ textColor=%@", text_, font_->describe(), textColor_.describe());
+  line += ns::format(" text=\"%@\" font=%@ textColor=%@", edited_.text(), font_->describe(),
+                     textColor_.describe());
   if (!editable_) line += " notEditable";
   if (alwaysBounceVertical_) line += " bouncesVertically";
   if (offset_ != 0) line += ns::format(" contentOffset=%g", offset_);

@@ -7,6 +7,7 @@
 #include "Foundation/String.h"
 #include "UIKit/Color.h"
 #include "UIKit/Font.h"
+#include "UIKit/TextInput.h"
 #include "UIKit/View.h"
 
 namespace ui {
@@ -30,13 +31,15 @@ class TextViewDelegate {
 };
 
 // An editable block of text, wrapped to its width. A touch makes it first responder, which brings
-// up the keyboard; typing is simulated (tests, scripts) and goes through the delegate.
-class TextView : public View {
+// up the keyboard, and puts the caret where it falls; a new text puts it at the end. Every change
+// the keys make (typing, the delete keys, the return key's "\n") goes through the delegate, and
+// the text scrolls to keep the caret in view.
+class TextView : public View, public TextInput {
  public:
   TextView();
   std::shared_ptr<TextView> initWithFrame(const cg::Rect& frame);
 
-  const std::string& text() const { return text_; }
+  const std::string& text() const { return edited_.text(); }
   // Replaces the text without asking the delegate.
   void setText(std::string text);
   const std::shared_ptr<Font>& font() const { return font_; }
@@ -72,12 +75,21 @@ class TextView : public View {
   bool becomeFirstResponder() override;
   bool resignFirstResponder() override;
 
-  // The user types at the end of the text: the view takes the keyboard if it has not, and each
-  // run of characters and each "\n" (the return key) is offered to the delegate in turn. False
-  // when the view cannot take the keyboard (not editable, hidden, not interactive).
+  // The user types at the caret: the view takes the keyboard if it has not, and each run of
+  // characters and each "\n" (the return key) is offered to the delegate in turn. False when the
+  // view cannot take the keyboard (not editable, hidden, not interactive).
   bool simulateTyping(const std::string& typed);
   // The return key: "\n" offered as above.
   bool simulateReturnKey() { return simulateTyping("\n"); }
+
+  bool insertText(const std::string& text) override;
+  bool deleteBackward() override;
+  bool deleteForward() override;
+  // Home and End go to the ends of the line the caret is on, as it is wrapped.
+  bool moveCaret(CaretMove move) override;
+  bool returnKey() override { return simulateReturnKey(); }
+  std::size_t caretPosition() const override { return edited_.caret(); }
+  bool showsCaret() const override { return isFirstResponder(); }
 
   void touchesBegan(const TouchSet& touches, const Event* event) override;
   void touchesMoved(const TouchSet& touches, const Event* event) override;
@@ -88,7 +100,11 @@ class TextView : public View {
   void appendDumpAttributes(std::string& line) const override;
 
  private:
-  void insert(const std::string& piece);
+  // Offers the delegate `piece` for the units [from, to); false when it refuses.
+  bool change(std::size_t from, std::size_t to, const std::string& piece);
+  // The caret in the text area's coordinates, before the offset.
+  cg::Rect caretRect() const;
+  void scrollToCaret();
   cg::Rect textArea() const;
   // The text laid out in the text area's width, made again only when the text, the font or the
   // area's size has changed since.
@@ -97,7 +113,7 @@ class TextView : public View {
   // Brings the offset back within the text's ends.
   void settle();
 
-  std::string text_;
+  EditedText edited_;
   std::shared_ptr<Font> font_;
   Color textColor_ = Color::blackColor();
   std::weak_ptr<TextViewDelegate> delegate_;

@@ -219,9 +219,11 @@ bool WebView::followLinkAtIndex(std::size_t index) {
 }
 
 bool WebView::fillField(std::string_view name, std::string value) {
-  for (auto& field : page_.fields) {
+  for (std::size_t i = 0; i < page_.fields.size(); ++i) {
+    WebPage::Field& field = page_.fields[i];
     if (field.name != name) continue;
     field.value = std::move(value);
+    if (focusedField_ == i) fieldCaret_ = ns::utf16Length(field.value);
     setNeedsDisplay();
     return true;
   }
@@ -239,12 +241,18 @@ bool WebView::pressButtonAtIndex(std::size_t index) {
   if (index >= page_.buttons.size()) return false;
   const WebPage::Button& button = page_.buttons[index];
   if (button.form < 0) return false;
-  const WebPage::Form& form = page_.forms[static_cast<std::size_t>(button.form)];
+  return submitForm(static_cast<std::size_t>(button.form), &button);
+}
+
+bool WebView::submitForm(std::size_t index, const WebPage::Button* button) {
+  if (index >= page_.forms.size()) return false;
+  const WebPage::Form& form = page_.forms[index];
   std::vector<std::string> pairs;
   for (const auto& field : page_.fields)
-    if (field.form == button.form && !field.name.empty())
+    if (field.form == static_cast<int>(index) && !field.name.empty())
       pairs.push_back(formEncoded(field.name) + "=" + formEncoded(field.value));
-  if (!button.name.empty()) pairs.push_back(formEncoded(button.name) + "=" + formEncoded(button.value));
+  if (button && !button->name.empty())
+    pairs.push_back(formEncoded(button->name) + "=" + formEncoded(button->value));
   std::string encoded = ns::componentsJoinedByString(pairs, "&");
 
   std::optional<ns::URL> action;
@@ -261,6 +269,61 @@ bool WebView::pressButtonAtIndex(std::size_t index) {
   request->setURL(action);
   navigate(request, WebViewNavigationType::formSubmitted);
   return true;
+}
+
+bool WebView::editField(const std::function<void(EditedText&)>& edit) {
+  if (!focusedField_ || !isFirstResponder() || *focusedField_ >= page_.fields.size()) return false;
+  WebPage::Field& field = page_.fields[*focusedField_];
+  EditedText edited;
+  edited.setText(std::move(field.value));
+  edited.setCaret(fieldCaret_);
+  edit(edited);
+  field.value = edited.text();
+  fieldCaret_ = edited.caret();
+  setNeedsDisplay();
+  return true;
+}
+
+bool WebView::insertText(const std::string& text) {
+  return editField([&](EditedText& e) { e.replace(e.caret(), e.caret(), text); });
+}
+
+bool WebView::deleteBackward() {
+  return editField([](EditedText& e) { e.replace(e.previousPosition(), e.caret(), ""); });
+}
+
+bool WebView::deleteForward() {
+  return editField([](EditedText& e) { e.replace(e.caret(), e.nextPosition(), ""); });
+}
+
+bool WebView::moveCaret(CaretMove move) {
+  return editField([move](EditedText& e) {
+    switch (move) {
+      case CaretMove::left:
+        e.setCaret(e.previousPosition());
+        break;
+      case CaretMove::right:
+        e.setCaret(e.nextPosition());
+        break;
+      case CaretMove::lineStart:
+        e.setCaret(0);
+        break;
+      case CaretMove::lineEnd:
+        e.setCaretToEnd();
+        break;
+    }
+  });
+}
+
+bool WebView::returnKey() {
+  if (!focusedField_ || !isFirstResponder() || *focusedField_ >= page_.fields.size()) return false;
+  const WebPage::Field& field = page_.fields[*focusedField_];
+  if (field.type == "textarea") return insertText("\n");
+  if (field.form < 0) return false;
+  auto keep = self<WebView>();
+  for (std::size_t i = 0; i < page_.buttons.size(); ++i)
+    if (page_.buttons[i].form == field.form) return pressButtonAtIndex(i);
+  return submitForm(static_cast<std::size_t>(field.form), nullptr);
 }
 
 void WebView::appendDumpAttributes(std::string& line) const {

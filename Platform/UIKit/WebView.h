@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "Foundation/Error.h"
 #include "Foundation/URLConnection.h"
 #include "Foundation/URLRequest.h"
+#include "UIKit/TextInput.h"
 #include "UIKit/View.h"
 
 namespace ui {
@@ -91,7 +93,7 @@ class WebViewDelegate {
 // never loaded. Any HTTP status finishes a load, and the page is read with an HTML parser.
 // Scripts do not run: "document.title" is answered, any other script is recorded and answered "".
 // Main thread only.
-class WebView : public View {
+class WebView : public View, public TextInput {
  public:
   // The longest page the view reads: a login form or dialog is some tens of kilobytes, and a body
   // longer than this (announced or as it arrives) fails the load with -1103.
@@ -142,8 +144,8 @@ class WebView : public View {
   bool drawsContent() const override { return true; }
   void drawRect(const cg::Rect& rect) override;
 
-  // Touching a link follows it, a button presses it, a field takes the keyboard for it; anything
-  // else gives the keyboard up.
+  // Touching a link follows it, a button presses it, a field takes the keyboard for it with the
+  // caret where the touch falls; anything else gives the keyboard up.
   void touchesBegan(const TouchSet& touches, const Event* event) override;
   void touchesEnded(const TouchSet& touches, const Event* event) override;
   bool canBecomeFirstResponder() const override { return true; }
@@ -151,8 +153,19 @@ class WebView : public View {
   bool resignFirstResponder() override;
   // The field the keyboard types into, while the view is first responder.
   std::optional<std::size_t> focusedField() const { return focusedField_; }
-  // The user types into the focused field; false when no field has the keyboard.
-  bool simulateTyping(const std::string& typed);
+  // The user types into the focused field at its caret; false when no field has the keyboard.
+  bool simulateTyping(const std::string& typed) { return insertText(typed); }
+
+  // The keys edit the focused field; its caret starts at the end of its value. Return in a text
+  // area starts a new line; in any other field it submits the field's form as the page's first
+  // submit button would (without one, the form alone).
+  bool insertText(const std::string& text) override;
+  bool deleteBackward() override;
+  bool deleteForward() override;
+  bool moveCaret(CaretMove move) override;
+  bool returnKey() override;
+  std::size_t caretPosition() const override { return fieldCaret_; }
+  bool showsCaret() const override { return focusedField_.has_value() && isFirstResponder(); }
 
   void appendDumpAttributes(std::string& line) const override;
 
@@ -169,6 +182,10 @@ class WebView : public View {
   // Stops the running load, if any, and tells the delegate it failed with -999.
   void cancelRunningLoad();
   void fail(const ns::ErrorPtr& error);
+  // Sends the form with its fields and, when one is given, the button's name and value.
+  bool submitForm(std::size_t form, const WebPage::Button* button);
+  // Edits the focused field's value and caret, while it has the keyboard; false when none has.
+  bool editField(const std::function<void(EditedText&)>& edit);
 
   std::weak_ptr<WebViewDelegate> delegate_;
   ns::URLRequestPtr request_;
@@ -177,6 +194,8 @@ class WebView : public View {
   WebPage page_;
   std::vector<std::string> scripts_;
   std::optional<std::size_t> focusedField_;
+  // Where the caret stands in the focused field's value.
+  std::size_t fieldCaret_ = 0;
 };
 
 }  // namespace ui

@@ -144,6 +144,11 @@ void WebView::drawRect(const cg::Rect&) {
         ctx->setFillColor(cg::Color::black());
         cg::drawText(*ctx, box.text, r.insetBy(kBoxPadding, kBoxPadding), bodyFont(), cg::LineBreakMode::Clip,
                      cg::TextAlignment::Left);
+        if (focusedField_ == box.index && isFirstResponder() && isCaretBlinkOn()) {
+          const cg::Rect inside = r.insetBy(kBoxPadding, kBoxPadding);
+          const double x = std::min(caretOffset(box.text, bodyFont(), fieldCaret_), inside.width());
+          drawCaret(*ctx, {inside.x() + x, inside.y(), 0, bodyFont().lineHeight()});
+        }
         break;
       case WebPage::Item::Kind::button:
         ctx->setFillColor(kButtonGrey);
@@ -180,7 +185,14 @@ void WebView::touchesEnded(const TouchSet& touches, const Event*) {
         // The keyboard shows for the field, so the role is taken with the field already set.
         auto previous = focusedField_;
         focusedField_ = box.index;
-        if (!isFirstResponder() && !becomeFirstResponder()) focusedField_ = previous;
+        if (!isFirstResponder() && !becomeFirstResponder()) {
+          focusedField_ = previous;
+          return;
+        }
+        // The caret goes between the characters nearest the touch (a password's bullets stand one
+        // for each unit of its value).
+        fieldCaret_ = placedCaret(box.text, bodyFont(),
+                                  {at.x - box.rect.x() - kBoxPadding, at.y - box.rect.y() - kBoxPadding});
         setNeedsDisplay();
         return;
       }
@@ -200,13 +212,6 @@ bool WebView::resignFirstResponder() {
     setNeedsDisplay();
   }
   return resigned;
-}
-
-bool WebView::simulateTyping(const std::string& typed) {
-  if (!focusedField_ || !isFirstResponder() || *focusedField_ >= page_.fields.size()) return false;
-  page_.fields[*focusedField_].value += typed;
-  setNeedsDisplay();
-  return true;
 }
 
 }  // namespace ui

@@ -17,8 +17,11 @@
 #include "UIKit/Label.h"
 #include "UIKit/Screen.h"
 #include "UIKit/SearchBar.h"
+#include "UIKit/TextView.h"
 #include "UIKit/ViewController.h"
+#include "UIKit/WebView.h"
 #include "UIKit/Window.h"
+#include "support/LoopbackServer.h"
 #include "support/RunLoopSpin.h"
 
 namespace {
@@ -196,6 +199,15 @@ INSTANTIATE_TEST_SUITE_P(
                      field->becomeFirstResponder();
                      return [field] { field->resignFirstResponder(); };
                    },
+                   2.2, 4, 4},
+        MotionCase{"caret_in_a_text_view",
+                   [](ui::View& page) {
+                     auto text = std::make_shared<ui::TextView>()->initWithFrame({0, 40, 300, 100});
+                     text->setText("Отзыв");
+                     page.addSubview(text);
+                     text->becomeFirstResponder();
+                     return [text] { text->resignFirstResponder(); };
+                   },
                    2.2, 4, 4}),
     [](const auto& p) { return std::string(p.param.name); });
 
@@ -279,5 +291,150 @@ TEST_F(WindowFrameTest, TheWindowTakesTheLargestScaleThatFitsTheDisplay) {
     EXPECT_EQ(height, c.height) << c.device;
   }
 }
+
+struct EditCase {
+  const char* name;
+  const char* device;
+  const char* scale;
+  // Puts an input holding "абв где" on the page, with `start` where its text starts.
+  std::function<std::shared_ptr<ui::View>(ui::View& page, testsupport::LoopbackServer& server,
+                                          cg::Point& start)>
+      make;
+  std::function<std::string(ui::View& input)> text;
+  // Whether the input's return key has done what it does.
+  std::function<bool(ui::View& input, testsupport::LoopbackServer& server)> returned;
+};
+
+void PrintTo(const EditCase& c, std::ostream* os) { *os << c.name; }
+
+class WindowEditTest : public WindowFrameTest, public ::testing::WithParamInterface<EditCase> {
+ protected:
+  cg::Point pixels(ui::View& view, cg::Point at) const {
+    const double perPoint = ui::Device::profile().scale * host_->windowScale();
+    const cg::Point p = view.convertPointToView(at, window_.get());
+    return {p.x * perPoint, p.y * perPoint};
+  }
+  // Where the caret is drawn, in window points: the columns that change as it blinks.
+  std::optional<double> caretColumn() {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> on, off;
+    framesOver(0.2);
+    host_->readPixels(width, height, on);
+    framesOver(0.5);
+    host_->readPixels(width, height, off);
+    std::optional<int> column;
+    for (std::size_t i = 0; i < on.size() && i < off.size(); ++i)
+      if (on[i] != off[i] && (!column || int(i % width) < *column)) column = int(i % width);
+    if (!column) return std::nullopt;
+    return *column / (ui::Device::profile().scale * host_->windowScale());
+  }
+};
+
+// Keys and clicks reach the input through the window, as the window system sends them.
+TEST_P(WindowEditTest, ClicksPlaceTheCaretAndKeysTypeMoveDeleteAndReturnAtIt) {
+  const EditCase& c = GetParam();
+  close();
+  open({"--window", "--device", c.device, "--scale", c.scale});
+  testsupport::LoopbackServer server;
+  cg::Point start;
+  auto input = c.make(*page_->view(), server, start);
+  ASSERT_TRUE(input);
+  settle();
+  const cg::Point textStart = input->convertPointToView(start, window_.get());
+  // A click just inside the text's start puts the caret before its first character.
+  const cg::Point click = pixels(*input, {start.x + 1, start.y + 6});
+  host_->postMouse(ClientWindowHost::Mouse::down, click.x, click.y);
+  host_->postMouse(ClientWindowHost::Mouse::up, click.x, click.y);
+  settle();
+  ASSERT_TRUE(input->isFirstResponder());
+  using Key = ClientWindowHost::Key;
+  host_->postText("X");
+  for (Key key : {Key::right, Key::right, Key::backspace, Key::deleteKey, Key::end}) host_->postKey(key);
+  host_->postText("!");
+  settle();
+  EXPECT_EQ(c.text(*input), "Xа где!");
+  auto end = caretColumn();
+  ASSERT_TRUE(end) << "the caret blinks";
+  EXPECT_GT(*end, textStart.x + 20) << "after the text";
+  host_->postKey(Key::home);
+  host_->postKey(Key::deleteKey);
+  settle();
+  EXPECT_EQ(c.text(*input), "а где!");
+  auto home = caretColumn();
+  ASSERT_TRUE(home);
+  EXPECT_NEAR(*home, textStart.x, 2) << "before the text";
+  host_->postKey(Key::returnKey);
+  EXPECT_TRUE(testsupport::spinUntil([&] { return c.returned(*input, server); }, 30));
+}
+
+std::shared_ptr<ui::View> textViewOn(ui::View& page, testsupport::LoopbackServer&, cg::Point& start) {
+  auto text = std::make_shared<ui::TextView>()->initWithFrame({10, 70, 300, 100});
+  text->setText("абв где");
+  page.addSubview(text);
+  start = {8, 8};
+  return text;
+}
+
+std::shared_ptr<ui::View> webFormOn(ui::View& page, testsupport::LoopbackServer& server, cg::Point& start) {
+  server.reply("/login", testsupport::Reply::text("ok"));
+  testsupport::Reply form = testsupport::Reply::text(
+      R"(<form method="post" action="/login"><input type="text" name="email" value="абв где">)"
+      R"(<input type="submit" name="go" value="Go"></form>)");
+  form.contentType = "text/html; charset=utf-8";
+  server.reply("/page", form);
+  auto web = std::make_shared<ui::WebView>()->initWithFrame({10, 70, 300, 200});
+  page.addSubview(web);
+  web->loadRequest(ns::URLRequest::requestWithURL(ns::URL::URLWithString(server.url("/page"))));
+  if (!testsupport::spinUntil([&] { return !web->isLoading() && !web->page().fields.empty(); }, 30))
+    return nullptr;
+  // The field's box, and its text inside its padding.
+  start = {8 + 4, 8 + 4};
+  return web;
+}
+
+std::string webFieldText(ui::View& input) {
+  auto& web = static_cast<ui::WebView&>(input);
+  return web.page().fields.empty() ? "" : web.page().fields[0].value;
+}
+
+bool formPosted(ui::View&, testsupport::LoopbackServer& server) {
+  auto posted = server.requestsTo("/login");
+  return posted.size() == 1 && posted[0].body == "email=%D0%B0+%D0%B3%D0%B4%D0%B5%21&go=Go";
+}
+
+struct Searches : ui::SearchBarDelegate {
+  int searched = 0;
+  void searchBarSearchButtonClicked(ui::SearchBar&) override { ++searched; }
+};
+
+const std::shared_ptr<Searches> searches = std::make_shared<Searches>();
+
+std::shared_ptr<ui::View> searchFieldOn(ui::View& page, testsupport::LoopbackServer&, cg::Point& start) {
+  searches->searched = 0;
+  auto field = std::make_shared<ui::SearchBar>()->initWithFrame({10, 70, 300, 44});
+  field->setText("абв где");
+  field->setDelegate(searches);
+  page.addSubview(field);
+  start = {field->searchFieldRect().x() + 26, 15};
+  return field;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, WindowEditTest,
+    ::testing::Values(
+        // A text view's return is a line break where the caret is.
+        EditCase{"text_view_tablet", "tablet", "1", textViewOn,
+                 [](ui::View& v) { return static_cast<ui::TextView&>(v).text(); },
+                 [](ui::View& v, auto&) { return static_cast<ui::TextView&>(v).text() == "\nа где!"; }},
+        EditCase{"text_view_phone", "phone", "0.75", textViewOn,
+                 [](ui::View& v) { return static_cast<ui::TextView&>(v).text(); },
+                 [](ui::View& v, auto&) { return static_cast<ui::TextView&>(v).text() == "\nа где!"; }},
+        // A web form's field posts the form as its submit button does.
+        EditCase{"web_field_tablet", "tablet", "1", webFormOn, webFieldText, formPosted},
+        EditCase{"web_field_phone", "phone", "0.75", webFormOn, webFieldText, formPosted},
+        EditCase{"search_field_phone", "phone", "0.75", searchFieldOn,
+                 [](ui::View& v) { return static_cast<ui::SearchBar&>(v).text(); },
+                 [](ui::View&, auto&) { return searches->searched == 1; }}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -1,0 +1,94 @@
+#include "UIKit/TextInput.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Foundation/String.h"
+#include "Graphics/Layer.h"
+#include "Graphics/Text.h"
+#include "UIKit/View.h"
+
+namespace ui {
+
+namespace {
+bool caretBlinkOn = true;
+constexpr double kCaretWidth = 2;
+
+bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+}  // namespace
+
+std::shared_ptr<View> currentTextInput() {
+  auto view = std::dynamic_pointer_cast<View>(Responder::currentFirstResponder());
+  auto* input = dynamic_cast<TextInput*>(view.get());
+  return input && input->showsCaret() ? view : nullptr;
+}
+
+bool isCaretBlinkOn() { return caretBlinkOn; }
+
+void setCaretBlinkOn(bool on) {
+  if (on == caretBlinkOn) return;
+  caretBlinkOn = on;
+  // The caret is drawn by the input that holds the keyboard, and by nothing else.
+  if (auto input = currentTextInput()) input->setNeedsDisplay();
+  cg::noteDisplayChange();
+}
+
+void drawCaret(cg::Context& context, const cg::Rect& at) {
+  context.setFillColor(cg::Color::rgba(0.26, 0.42, 0.95));
+  context.fillRect({std::floor(at.x()), at.y(), kCaretWidth, at.height()});
+}
+
+namespace {
+// One line, as long as it is.
+cg::TextLayout oneLine(std::string_view text, const cg::Font& font) {
+  return cg::TextLayout(text, font, {1e6, 1e6}, cg::LineBreakMode::Clip, cg::TextAlignment::Left);
+}
+}  // namespace
+
+double caretOffset(std::string_view text, const cg::Font& font, std::size_t position) {
+  if (text.empty() || position == 0) return 0;
+  return oneLine(text, font).caretRect(position).x();
+}
+
+std::size_t placedCaret(std::string_view text, const cg::Font& font, cg::Point point) {
+  if (text.empty()) return 0;
+  return oneLine(text, font).positionAtPoint(point);
+}
+
+void EditedText::setText(std::string text) {
+  text_ = std::move(text);
+  setCaretToEnd();
+}
+
+void EditedText::setCaret(std::size_t caret) {
+  caret = std::min(caret, ns::utf16Length(text_));
+  // Never between the halves of a pair.
+  caret_ = ns::utf16Length(ns::substringToIndex(text_, caret));
+}
+
+std::size_t EditedText::previousPosition() const {
+  if (caret_ == 0) return 0;
+  const std::string before = ns::substringToIndex(text_, caret_);
+  std::size_t cut = before.size() - 1;
+  while (cut > 0 && before.size() - cut < 4 && isContinuation(before[cut])) --cut;
+  return caret_ - ns::utf16Length(std::string_view(before).substr(cut));
+}
+
+std::size_t EditedText::nextPosition() const {
+  const std::size_t length = ns::utf16Length(text_);
+  if (caret_ >= length) return length;
+  const std::string after = ns::substringFromIndex(text_, caret_);
+  std::size_t end = 1;
+  while (end < after.size() && end < 4 && isContinuation(after[end])) ++end;
+  return caret_ + ns::utf16Length(std::string_view(after).substr(0, end));
+}
+
+void EditedText::replace(std::size_t from, std::size_t to, std::string_view piece) {
+  const std::size_t length = ns::utf16Length(text_);
+  to = std::min(to, length);
+  from = std::min(from, to);
+  text_ = ns::substringToIndex(text_, from) + std::string(piece) + ns::substringFromIndex(text_, to);
+  setCaret(ns::utf16Length(ns::substringToIndex(text_, from)) + ns::utf16Length(piece));
+}
+
+}  // namespace ui
