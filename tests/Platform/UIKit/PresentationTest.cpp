@@ -1,9 +1,13 @@
 // Modal presentation over the key window, and the stand-ins of the post composers.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "Foundation/Clock.h"
 #include "ScreenTestSupport.h"
 #include "UIKit/ComposeViewController.h"
+#include "UIKit/TextView.h"
+#include "UIKit/TouchSimulation.h"
 
 namespace {
 
@@ -136,6 +140,19 @@ TEST(PresentationTest, ComposersRecordWhatTheyAreGivenAndGoAwayOnAnswer) {
   ASSERT_EQ(tweet->urls().size(), 1u);
   EXPECT_EQ(tweet->urls()[0].absoluteString(), "http://example.org/t/1");
   EXPECT_EQ(tweet->images().size(), 1u);
+  // Its text takes the keyboard and edits.
+  std::function<std::shared_ptr<ui::TextView>(const std::shared_ptr<ui::View>&)> textIn =
+      [&](const auto& view) {
+        if (auto text = std::dynamic_pointer_cast<ui::TextView>(view)) return text;
+        for (const auto& sub : view->subviews())
+          if (auto text = textIn(sub)) return text;
+        return std::shared_ptr<ui::TextView>();
+      };
+  auto text = textIn(tweet->view());
+  ASSERT_TRUE(text);
+  ui::tap(text);
+  EXPECT_TRUE(text->insertText("!") && text->deleteBackward() && text->deleteBackward());
+  EXPECT_EQ(tweet->text(), "Смотр");
   clock.advance(1);
   tweet->send();
   EXPECT_TRUE(tweet->wasSent());
