@@ -77,6 +77,7 @@ class SearchBar : public View, public TextInput {
   bool returnKey() override { return simulateSearchKey(); }
   std::size_t caretPosition() const override { return edited_.caret(); }
   bool showsCaret() const override { return isFirstResponder(); }
+  void setNeedsCaretDisplay() override { setNeedsDisplay(); }
 
   void touchesBegan(const TouchSet& touches, const Event* event) override;
   void touchesEnded(const TouchSet& touches, const Event* event) override;

@@ -23,13 +23,20 @@ std::shared_ptr<View> currentTextInput() {
   return input && input->showsCaret() ? view : nullptr;
 }
 
+namespace {
+TextInput* currentCaretInput() {
+  auto view = currentTextInput();
+  return dynamic_cast<TextInput*>(view.get());
+}
+}  // namespace
+
 bool isCaretBlinkOn() { return caretBlinkOn; }
 
 void setCaretBlinkOn(bool on) {
   if (on == caretBlinkOn) return;
   caretBlinkOn = on;
   // The caret is drawn by the input that holds the keyboard, and by nothing else.
-  if (auto input = currentTextInput()) input->setNeedsDisplay();
+  if (TextInput* input = currentCaretInput()) input->setNeedsCaretDisplay();
   cg::noteDisplayChange();
 }
 

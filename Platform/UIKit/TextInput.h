@@ -31,6 +31,8 @@ class TextInput {
   virtual std::size_t caretPosition() const = 0;
   // Whether a caret shows in the input now that it holds the keyboard.
   virtual bool showsCaret() const = 0;
+  // Has what shows the caret drawn again (the caret blinked).
+  virtual void setNeedsCaretDisplay() = 0;
 };
 
 // The text input holding the keyboard, as a view: the one whose caret blinks. Main thread only.

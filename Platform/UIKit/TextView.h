@@ -90,6 +90,7 @@ class TextView : public View, public TextInput {
   bool returnKey() override { return simulateReturnKey(); }
   std::size_t caretPosition() const override { return edited_.caret(); }
   bool showsCaret() const override { return isFirstResponder(); }
+  void setNeedsCaretDisplay() override { setNeedsDisplay(); }
 
   void touchesBegan(const TouchSet& touches, const Event* event) override;
   void touchesMoved(const TouchSet& touches, const Event* event) override;

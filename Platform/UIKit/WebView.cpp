@@ -225,6 +225,7 @@ bool WebView::fillField(std::string_view name, std::string value) {
     field.value = std::move(value);
     if (focusedField_ == i) fieldCaret_ = ns::utf16Length(field.value);
     setNeedsDisplay();
+    fieldChanged();
     return true;
   }
   return false;
@@ -280,7 +281,7 @@ bool WebView::editField(const std::function<void(EditedText&)>& edit) {
   edit(edited);
   field.value = edited.text();
   fieldCaret_ = edited.caret();
-  setNeedsDisplay();
+  fieldChanged();
   return true;
 }
 

@@ -166,6 +166,8 @@ class WebView : public View, public TextInput {
   bool returnKey() override;
   std::size_t caretPosition() const override { return fieldCaret_; }
   bool showsCaret() const override { return focusedField_.has_value() && isFirstResponder(); }
+  void setNeedsCaretDisplay() override;
+  void layoutSubviews() override { placeFieldView(); }
 
   void appendDumpAttributes(std::string& line) const override;
 
@@ -184,6 +186,11 @@ class WebView : public View, public TextInput {
   void fail(const ns::ErrorPtr& error);
   // Sends the form with its fields and, when one is given, the button's name and value.
   bool submitForm(std::size_t form, const WebPage::Button* button);
+  // The focused field is drawn by a view of its own over the page, so that what the keys change
+  // draws the field again and not the page.
+  class FieldView;
+  void placeFieldView();
+  void fieldChanged();
   // Edits the focused field's value and caret, while it has the keyboard; false when none has.
   bool editField(const std::function<void(EditedText&)>& edit);
 
@@ -196,6 +203,7 @@ class WebView : public View, public TextInput {
   std::optional<std::size_t> focusedField_;
   // Where the caret stands in the focused field's value.
   std::size_t fieldCaret_ = 0;
+  std::shared_ptr<FieldView> fieldView_;
 };
 
 }  // namespace ui

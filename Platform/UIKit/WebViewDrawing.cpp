@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <optional>
 
 #include "Foundation/String.h"
 #include "Graphics/Context.h"
@@ -64,7 +65,74 @@ class Flow {
   double lineHeight_ = 0;
 };
 
+// A field's outlined box and what it shows; the caret where one is given.
+void drawField(cg::Context& ctx, const cg::Rect& r, const std::string& shown, bool focused,
+               std::optional<std::size_t> caret) {
+  ctx.setStrokeColor(focused ? kLinkBlue : kFieldOutline);
+  ctx.setLineWidth(1);
+  ctx.strokeRect(r.insetBy(0.5, 0.5));
+  ctx.setFillColor(cg::Color::black());
+  const cg::Rect inside = r.insetBy(kBoxPadding, kBoxPadding);
+  cg::drawText(ctx, shown, inside, bodyFont(), cg::LineBreakMode::Clip, cg::TextAlignment::Left);
+  if (!caret) return;
+  const double x = std::min(caretOffset(shown, bodyFont(), *caret), inside.width());
+  drawCaret(ctx, {inside.x() + x, inside.y(), 0, bodyFont().lineHeight()});
+}
+
+std::string shownValue(const WebPage::Field& field) {
+  return field.type == "password" ? bullets(field.value) : field.value;
+}
+
 }  // namespace
+
+class WebView::FieldView final : public View {
+ public:
+  FieldView(std::weak_ptr<WebView> web) : web_(std::move(web)) { setOpaque(false); }
+  bool drawsContent() const override { return true; }
+  void drawRect(const cg::Rect&) override {
+    cg::Context* ctx = cg::currentContext();
+    auto web = web_.lock();
+    if (!ctx || !web || !web->focusedField_ || *web->focusedField_ >= web->page_.fields.size()) return;
+    const bool caret = web->isFirstResponder() && isCaretBlinkOn();
+    ctx->setFillColor(cg::Color::white(1));
+    ctx->fillRect(bounds());
+    drawField(*ctx, bounds(), shownValue(web->page_.fields[*web->focusedField_]), true,
+              caret ? std::optional(web->fieldCaret_) : std::nullopt);
+  }
+
+ private:
+  std::weak_ptr<WebView> web_;
+};
+
+void WebView::placeFieldView() {
+  std::optional<cg::Rect> at;
+  if (focusedField_ && isFirstResponder())
+    for (const Box& box : pageLayout())
+      if (box.kind == WebPage::Item::Kind::field && box.index == *focusedField_) at = box.rect;
+  if (!at) {
+    if (fieldView_) fieldView_->removeFromSuperview();
+    fieldView_.reset();
+    return;
+  }
+  if (!fieldView_) {
+    fieldView_ = std::make_shared<FieldView>(std::weak_ptr<WebView>(self<WebView>()));
+    fieldView_->initWithFrame(*at);
+    // Touches on the field are the page's.
+    fieldView_->setUserInteractionEnabled(false);
+    addSubview(fieldView_);
+  }
+  fieldView_->setFrame(*at);
+  fieldView_->setNeedsDisplay();
+}
+
+void WebView::fieldChanged() {
+  if (fieldView_)
+    fieldView_->setNeedsDisplay();
+  else
+    setNeedsDisplay();
+}
+
+void WebView::setNeedsCaretDisplay() { fieldChanged(); }
 
 std::vector<WebView::Box> WebView::pageLayout() const {
   double width = std::max(0.0, bounds().width() - 2 * kMargin);
@@ -98,8 +166,7 @@ std::vector<WebView::Box> WebView::pageLayout() const {
         const WebPage::Field& field = page_.fields[item.index];
         if (field.type == "hidden") break;
         if (!flow.atLineStart()) flow.space();
-        std::string shown = field.type == "password" ? bullets(field.value) : field.value;
-        flow.place({item.kind, item.index, shown, {}},
+        flow.place({item.kind, item.index, shownValue(field), {}},
                    {std::min(kFieldWidth, width), bodyFont().lineHeight() + 2 * kBoxPadding});
         break;
       }
@@ -138,17 +205,8 @@ void WebView::drawRect(const cg::Rect&) {
         cg::drawText(*ctx, box.text, r.origin, bodyFont());
         break;
       case WebPage::Item::Kind::field:
-        ctx->setStrokeColor(focusedField_ == box.index ? kLinkBlue : kFieldOutline);
-        ctx->setLineWidth(1);
-        ctx->strokeRect(r.insetBy(0.5, 0.5));
-        ctx->setFillColor(cg::Color::black());
-        cg::drawText(*ctx, box.text, r.insetBy(kBoxPadding, kBoxPadding), bodyFont(), cg::LineBreakMode::Clip,
-                     cg::TextAlignment::Left);
-        if (focusedField_ == box.index && isFirstResponder() && isCaretBlinkOn()) {
-          const cg::Rect inside = r.insetBy(kBoxPadding, kBoxPadding);
-          const double x = std::min(caretOffset(box.text, bodyFont(), fieldCaret_), inside.width());
-          drawCaret(*ctx, {inside.x() + x, inside.y(), 0, bodyFont().lineHeight()});
-        }
+        // The focused field's own view draws it over the page.
+        if (!(fieldView_ && focusedField_ == box.index)) drawField(*ctx, r, box.text, false, std::nullopt);
         break;
       case WebPage::Item::Kind::button:
         ctx->setFillColor(kButtonGrey);
@@ -194,6 +252,7 @@ void WebView::touchesEnded(const TouchSet& touches, const Event*) {
         fieldCaret_ = placedCaret(box.text, bodyFont(),
                                   {at.x - box.rect.x() - kBoxPadding, at.y - box.rect.y() - kBoxPadding});
         setNeedsDisplay();
+        placeFieldView();
         return;
       }
       default:
@@ -210,6 +269,7 @@ bool WebView::resignFirstResponder() {
   if (resigned && (had || focusedField_)) {
     focusedField_.reset();
     setNeedsDisplay();
+    placeFieldView();
   }
   return resigned;
 }

@@ -9,6 +9,8 @@
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/URLLoader.h"
 #include "Foundation/URLRequest.h"
+#include "ScreenTestSupport.h"
+#include "UIKit/DamageTracker.h"
 #include "UIKit/SystemNotifications.h"
 #include "UIKit/TouchSimulation.h"
 #include "UIKit/ViewRenderer.h"
@@ -432,6 +434,29 @@ TEST_F(WebViewTest, DrawsAWhitePageBoldTitleBlueLinksAndGreyButtons) {
   EXPECT_TRUE(close(grey.red, 0.85) && close(grey.blue, 0.85));
   // Every box lies inside the page's width.
   for (const auto& box : layout) EXPECT_LE(box.rect.maxX(), 320 - 8 + 0.001) << box.text;
+}
+
+// The focused field's caret blinks over the page: each blink draws the field again, not the page.
+TEST_F(WebViewTest, TheCaretsBlinkDrawsOnlyTheFocusedFieldAgain) {
+  testsupport::ScreenScope screen;
+  auto root = std::make_shared<ui::ViewController>()->init();
+  auto window = screen.showWindow(root);
+  root->view()->addSubview(view_);
+  load(server_.url("/page"));
+  const cg::Rect email = boxesOf(*view_, ui::WebPage::Item::Kind::field, 1).at(0).rect;
+  ui::tapAtPoint(window, view_->convertPointToView(centre(email), window.get()));
+  ASSERT_EQ(view_->focusedField(), 1u);
+  ui::DamageTracker tracker;
+  ui::Window::layoutKeyWindow();
+  tracker.damage(*window, std::nullopt, 1);
+  double drawn = 0;
+  for (bool on : {false, true}) {
+    ui::setCaretBlinkOn(on);
+    for (const auto& r : tracker.damage(*window, std::nullopt, 1)) drawn += double(r.width) * r.height;
+  }
+  EXPECT_GT(drawn, 0);
+  EXPECT_LE(drawn, 2 * 2 * (email.width() + 8) * (email.height() + 8));
+  view_->removeFromSuperview();
 }
 
 }  // namespace
