@@ -41,11 +41,30 @@ TEST(TextViewTest, TypingAsksTheDelegateForEachRunAndEachReturnKey) {
   EXPECT_EQ(delegate->calls, (std::vector<std::string>{"begin", "change 2 a", "change 3 \n", "change 3 b"}));
   EXPECT_TRUE(text->isFirstResponder());
   EXPECT_TRUE(ui::Responder::isKeyboardShown());
+  // The delete keys ask for one whole character before or after the caret.
+  delegate->calls.clear();
+  EXPECT_TRUE(text->insertText("😀"));
+  EXPECT_TRUE(text->deleteBackward());
+  EXPECT_TRUE(text->moveCaret(ui::CaretMove::left));
+  EXPECT_TRUE(text->deleteForward());
+  EXPECT_EQ(text->text(), "ёжa");
+  EXPECT_EQ(delegate->calls, (std::vector<std::string>{"change 4 😀", "change 4 ", "change 3 "}));
+  // Home and End keep to the wrapped line the caret is on, its blank left to the line before.
+  text->setText("один два три четыре пять шесть семь восемь");
+  EXPECT_TRUE(text->moveCaret(ui::CaretMove::lineStart));
+  const std::size_t lastLine = text->caretPosition();
+  ASSERT_GT(lastLine, 1u);
+  EXPECT_EQ(ns::characterAtIndex(text->text(), lastLine - 1), u' ');
+  text->moveCaret(ui::CaretMove::left);
+  text->moveCaret(ui::CaretMove::lineStart);
+  EXPECT_LT(text->caretPosition(), lastLine - 1);
+  text->moveCaret(ui::CaretMove::lineEnd);
+  EXPECT_EQ(text->caretPosition(), lastLine - 1);
   text->resignFirstResponder();
   EXPECT_EQ(delegate->calls.back(), "end");
   text->setEditable(false);
   EXPECT_FALSE(text->simulateTyping("x"));
-  EXPECT_EQ(text->text(), "ёжab");
+  EXPECT_EQ(text->text(), "один два три четыре пять шесть семь восемь");
 }
 
 TEST(TextViewTest, ATouchTakesTheKeyboardAndTheDumpShowsTheText) {
