@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <typeinfo>
 
 #include "Graphics/Layer.h"
 #include "UIKit/Keyboard.h"
@@ -15,8 +14,6 @@ namespace ui {
 
 namespace {
 
-// How far past its bounds a view's own drawing (text, strokes, smoothed edges) may reach.
-constexpr double kContentMargin = 4;
 // More than damage rects merge into one covering them all.
 constexpr std::size_t kMostRects = 6;
 
@@ -44,6 +41,7 @@ cg::Rect clipped(const cg::Rect& r, const cg::Rect& clip) {
 
 struct DamageTracker::Walk {
   std::unordered_map<const View*, Record>& seen;
+  std::vector<const View*>& moving;
 
   // Notes a view drawn where `shown` places it in a space that `toWindow` maps to the window's,
   // under a clip in window points, and the views over it; adds what they draw to `tree`.
@@ -58,37 +56,30 @@ struct DamageTracker::Walk {
             .concat(shown.transform)
             .concat(cg::AffineTransform::makeTranslation(shown.center.x, shown.center.y))
             .concat(toWindow);
-    // What the view draws itself, in its own coordinates; the clip where that is not known (the
-    // sublayers' content, a shape's path, lies anywhere).
-    std::optional<cg::Rect> drawn = own;
-    if (view.drawsContent() || typeid(layer) != typeid(cg::Layer))
-      drawn = own.insetBy(-kContentMargin, -kContentMargin);
-    if (auto content = view.drawsContent() ? view.contentExtent() : std::nullopt)
-      drawn = join(*drawn, content->offsetBy(-b.x(), -b.y()).insetBy(-kContentMargin, -kContentMargin));
-    if (!layer.sublayers().empty()) drawn.reset();
-    if (layer.masksToBounds()) drawn = own;
-    cg::Rect extent = drawn ? clipped(m.apply(*drawn), clip) : clip;
-    if (layer.hasShadow()) {
-      double reach = layer.shadowRadius() + 1;
-      cg::Rect shadow =
-          own.offsetBy(layer.shadowOffset().width, layer.shadowOffset().height).insetBy(-reach, -reach);
-      extent = join(extent, clipped(m.apply(shadow), clip));
-    }
+    const cg::AffineTransform content = cg::AffineTransform::makeTranslation(-b.x(), -b.y()).concat(m);
+    // What the view draws itself; the clip where that is not known.
+    const auto drawn = view.visualRect(b);
+    const cg::Rect extent = drawn ? clipped(content.apply(*drawn), clip) : clip;
 
     std::uint64_t stamp = mix(above, view.displayVersion());
     stamp = mix(stamp, layer.displayVersion());
     for (const auto& sublayer : layer.sublayers()) stamp = mix(stamp, sublayer->displayVersion());
     if (layer.mask()) stamp = mix(stamp, layer.mask()->displayVersion());
     for (double v : {b.x(), b.y(), b.width(), b.height(), shown.alpha}) stamp = mix(stamp, v);
+    // Where the window shows the view, turned or mirrored by it and its ancestors: a change that
+    // keeps its bounding box changes its picture all the same.
+    for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty}) stamp = mix(stamp, v);
 
     const cg::Rect inside = layer.masksToBounds() ? clipped(clip, m.apply(own)) : clip;
-    const cg::AffineTransform content = cg::AffineTransform::makeTranslation(-b.x(), -b.y()).concat(m);
     cg::Rect mine = extent;
     if (!inside.isEmpty())
       detail::forEachShownSubview(
           view, [&](View& sub, const ViewPresentation& p) { visit(sub, p, content, inside, stamp, mine); });
     // A picture that moves by itself differs from the last whenever it is looked at again.
-    if (view.movesByItself()) stamp = mix(stamp, cg::nextDisplayVersion());
+    if (view.movesByItself()) {
+      stamp = mix(stamp, cg::nextDisplayVersion());
+      moving.push_back(&view);
+    }
     seen[&view] = {stamp, extent, mine};
     tree = join(tree, mine);
   }
@@ -103,43 +94,54 @@ std::vector<cg::PixelRect> DamageTracker::damage(Window& window, std::optional<d
   if (panel) window.keyboard()->setFrame(*panel);
   if (key) window.statusBar()->followApplication();
 
-  std::unordered_map<const View*, Record> seen;
-  seen.reserve(records_.size());
-  Walk walk{seen};
-  cg::Rect all;
-  ViewPresentation root = detail::shownNow(window);
-  root.center = {root.bounds.width() / 2, root.bounds.height() / 2};
-  root.transform = cg::AffineTransform::identity();
-  walk.visit(window, root, cg::AffineTransform::identity(), bounds, 0, all);
-  if (panel) walk.visit(*window.keyboard(), detail::shownNow(*window.keyboard()), {}, bounds, 1, all);
-  if (key) walk.visit(*window.statusBar(), detail::shownNow(*window.statusBar()), {}, bounds, 2, all);
-
+  const bool whole =
+      !valid_ || scale != scale_ || bounds.size != size_ || cg::wholeDisplayGeneration() != wholeGeneration_;
   std::vector<cg::Rect> rects;
   auto add = [&](const cg::Rect& r) {
     if (!r.isEmpty()) rects.push_back(r);
   };
-  const bool whole =
-      !valid_ || scale != scale_ || bounds.size != size_ || cg::wholeDisplayGeneration() != wholeGeneration_;
-  if (whole) {
-    add(bounds);
+  // Nothing changed since the last look, and nothing shows other than its model at any moment:
+  // the pictures that move by themselves are all that differ, where they were.
+  const bool still = !whole && cg::displayGeneration() == generation_ && time.has_value() == timed_ &&
+                     !detail::ViewAnimations::anyRunning();
+  if (still) {
+    for (const View* view : moving_) add(records_[view].extent);
   } else {
-    for (const auto& [view, now] : seen) {
-      auto before = records_.find(view);
-      if (before == records_.end()) {
-        add(now.extent);
-      } else if (before->second.stamp != now.stamp || before->second.extent != now.extent) {
-        add(before->second.extent);
-        add(now.extent);
+    std::unordered_map<const View*, Record> seen;
+    seen.reserve(records_.size());
+    std::vector<const View*> moving;
+    Walk walk{seen, moving};
+    cg::Rect all;
+    ViewPresentation root = detail::shownNow(window);
+    root.center = {root.bounds.width() / 2, root.bounds.height() / 2};
+    root.transform = cg::AffineTransform::identity();
+    walk.visit(window, root, cg::AffineTransform::identity(), bounds, 0, all);
+    if (panel) walk.visit(*window.keyboard(), detail::shownNow(*window.keyboard()), {}, bounds, 1, all);
+    if (key) walk.visit(*window.statusBar(), detail::shownNow(*window.statusBar()), {}, bounds, 2, all);
+    if (whole) {
+      add(bounds);
+    } else {
+      for (const auto& [view, now] : seen) {
+        auto before = records_.find(view);
+        if (before == records_.end()) {
+          add(now.extent);
+        } else if (before->second.stamp != now.stamp || before->second.extent != now.extent) {
+          add(before->second.extent);
+          add(now.extent);
+        }
       }
+      for (const auto& [view, before] : records_)
+        if (!seen.count(view)) add(before.extent);
     }
-    for (const auto& [view, before] : records_)
-      if (!seen.count(view)) add(before.extent);
+    records_ = std::move(seen);
+    moving_ = std::move(moving);
   }
-  records_ = std::move(seen);
   valid_ = true;
   scale_ = scale;
   size_ = bounds.size;
   wholeGeneration_ = cg::wholeDisplayGeneration();
+  generation_ = cg::displayGeneration();
+  timed_ = time.has_value();
 
   // Whole pixels, a pixel more each way for the filtering of pictures at their edges; rects
   // that touch or overlap are merged, and many become one.

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <iterator>
+#include <typeinfo>
 
 #include "Foundation/Exception.h"
 #include "UIKit/GestureRecognizer.h"
@@ -356,6 +357,40 @@ void View::sizeToFit() {
 }
 
 void View::drawRect(const cg::Rect&) {}
+
+namespace {
+// How far past what it says it paints a view's drawing (text, strokes, smoothed edges) may reach.
+constexpr double kDrawingMargin = 4;
+
+cg::Rect join(const cg::Rect& a, const cg::Rect& b) {
+  return a.isEmpty() ? b : b.isEmpty() ? a : a.unionWith(b);
+}
+}  // namespace
+
+cg::Rect View::drawnRect(const cg::Rect& shown) const {
+  cg::Rect r = shown;
+  if (auto content = contentExtent()) r = join(r, *content);
+  return r.insetBy(-kDrawingMargin, -kDrawingMargin);
+}
+
+std::optional<cg::Rect> View::visualRect(const cg::Rect& shown) const {
+  const cg::Layer& layer = *layer_;
+  const cg::Rect own(shown.origin, shown.size);
+  cg::Rect r = own;
+  if (!layer.masksToBounds()) {
+    if (!layer.sublayers().empty()) return std::nullopt;
+    // A layer of its own class draws its content over the bounds, smoothed at the edges.
+    if (typeid(layer) != typeid(cg::Layer)) r = own.insetBy(-kDrawingMargin, -kDrawingMargin);
+    if (drawsContent()) r = join(r, drawnRect(shown));
+  }
+  // The shadow lies under the view, outside any clip of its own.
+  if (layer.hasShadow()) {
+    const double reach = layer.shadowRadius() + 1;
+    r = join(r,
+             own.offsetBy(layer.shadowOffset().width, layer.shadowOffset().height).insetBy(-reach, -reach));
+  }
+  return r;
+}
 
 // --- Coordinates ----------------------------------------------------------------------------
 

@@ -163,9 +163,17 @@ class View : public Responder {
   // Whether drawRect paints anything; views that do not are skipped by the renderer's drawRect step.
   virtual bool drawsContent() const { return false; }
   // Where drawRect may paint, in bounds coordinates, for a view that may paint past its bounds (a
-  // picture larger than its view, centred or filling it); none for one that stays inside them,
-  // give or take the smoothing of edges and text. Damage trackers take the view to cover it.
+  // picture larger than its view, a line of text taller than its label); none for one that stays
+  // inside them, give or take the smoothing of edges and text.
   virtual std::optional<cg::Rect> contentExtent() const { return std::nullopt; }
+  // Where drawRect paints while the bounds are shown as `shown`, in bounds coordinates: the
+  // bounds and the content extent, with room for smoothed edges and text. The renderer clips
+  // drawRect to it, and leaves drawRect out where its clip misses it.
+  cg::Rect drawnRect(const cg::Rect& shown) const;
+  // All the view draws itself (background, layer, drawRect, border, shadow; not its subviews)
+  // while the bounds are shown as `shown`, in bounds coordinates; none where that is not known
+  // (sublayers, a shape's path, lie anywhere). What damage trackers take the view to cover.
+  std::optional<cg::Rect> visualRect(const cg::Rect& shown) const;
   // Called by the renderer once it has drawn the view.
   void didDisplay() { needsDisplay_ = false; }
   // Changes whenever the view's own picture may have (setNeedsDisplay, its look, its place among

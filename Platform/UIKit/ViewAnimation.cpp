@@ -327,6 +327,15 @@ std::optional<double> nextPresentationChange(const View& root, double now) {
 
 std::optional<double> renderPresentationTime() { return presentationTime; }
 
+bool detail::ViewAnimations::anyRunning() {
+  std::lock_guard lock(motionLock);
+  return std::any_of(viewsInMotion().begin(), viewsInMotion().end(), [](const std::weak_ptr<View>& weak) {
+    auto view = weak.lock();
+    return view && view->animations_ &&
+           (!view->animations_->running.empty() || !view->animations_->departing.empty());
+  });
+}
+
 namespace detail {
 
 PresentationRenderScope::PresentationRenderScope(std::optional<double> time) : previous_(presentationTime) {

@@ -47,6 +47,10 @@ struct ViewAnimations {
   // into a tree again); whether any went.
   bool prune(double time);
 
+  // Whether some view's presentation may differ from its model, now or at another moment: an
+  // animation or a departure not yet let go.
+  static bool anyRunning();
+
   // The departures of a view, none for a view that has none.
   static const std::vector<Departure>& departures(const View& view);
   // Where a departure shows its view at `time`.

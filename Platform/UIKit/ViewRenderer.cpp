@@ -91,6 +91,16 @@ std::optional<cg::Rect> shownExtent(const View& view, const cg::Rect& own) {
   return std::nullopt;
 }
 
+// The device pixels a rect of user space touches.
+cg::PixelRect pixelsCovering(const cg::Context& ctx, const cg::Rect& r) {
+  const cg::Rect p = ctx.ctm().apply(r);
+  const double s = ctx.scale();
+  const double x0 = std::floor(p.minX() * s), y0 = std::floor(p.minY() * s);
+  const double x1 = std::ceil(p.maxX() * s), y1 = std::ceil(p.maxY() * s);
+  auto bound = [](double v) { return int(std::clamp(v, -1e8, 1e8)); };
+  return {bound(x0), bound(y0), bound(x1 - x0), bound(y1 - y0)};
+}
+
 }  // namespace
 
 namespace {
@@ -213,14 +223,17 @@ void drawView(View& view, cg::Context& ctx, const ViewPresentation& shown) {
   }
 
   ctx.translateCTM(-b.x(), -b.y());
-  // Content wholly outside what is drawn (rows scrolled away, a slider's other pages) is not
-  // drawn at all: its pictures are not decoded nor its texts laid out. The margin leaves content
-  // that strays a little past its bounds alone.
-  bool outside = !ctx.clipBoundingBox().intersects(b.insetBy(-b.width(), -b.height()));
-  if (view.drawsContent() && !outside) {
-    ctx.saveGState();
-    view.drawRect(b);
-    ctx.restoreGState();
+  if (view.drawsContent()) {
+    // drawRect paints only where the view says it does, the rect damage trackers count; content
+    // wholly outside what is drawn (rows scrolled away, a slider's other pages) is not drawn at
+    // all: its pictures are not decoded nor its texts laid out.
+    const cg::Rect reach = view.drawnRect(b);
+    if (ctx.clipBoundingBox().intersects(reach)) {
+      ctx.saveGState();
+      ctx.clipToPixelRects({pixelsCovering(ctx, reach)});
+      view.drawRect(b);
+      ctx.restoreGState();
+    }
   }
   view.didDisplay();
   detail::forEachShownSubview(view, [&](View& sub, const ViewPresentation& p) { drawView(sub, ctx, p); });
