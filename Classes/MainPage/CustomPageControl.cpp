@@ -80,6 +80,12 @@ void CustomPageControl::drawRect(const cg::Rect&) {
   }
 }
 
+std::optional<cg::Rect> CustomPageControl::contentExtent() const {
+  auto dots = dotRects();
+  if (dots.empty()) return std::nullopt;
+  return dots.front().unionWith(dots.back());
+}
+
 void CustomPageControl::touchesBegan(const ui::TouchSet& touches, const ui::Event*) {
   if (touches.empty()) return;
   // 17 points a dot on every device: the tablet's pitch.

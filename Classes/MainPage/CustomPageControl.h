@@ -69,6 +69,8 @@ class CustomPageControl : public ui::Control {
   std::vector<cg::Rect> dotRects() const;
   bool drawsContent() const override { return true; }
   void drawRect(const cg::Rect& rect) override;
+  // The dots, which run past the right edge when the control is narrower than they are.
+  std::optional<cg::Rect> contentExtent() const override;
   // Reports the touched dot (x / 17) to the delegate; nothing else changes.
   void touchesBegan(const ui::TouchSet& touches, const ui::Event* event) override;
   void appendDumpAttributes(std::string& line) const override;

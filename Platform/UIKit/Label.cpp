@@ -105,6 +105,16 @@ void Label::drawRect(const cg::Rect&) {
   ctx->restoreGState();
 }
 
+std::optional<cg::Rect> Label::contentExtent() const {
+  if (text_.empty()) return std::nullopt;
+  const cg::Rect b = bounds();
+  // Text keeps at least one line's height however short its label: measured only then.
+  cg::Rect r = std::ceil(font_->lineHeight()) > b.height() ? textRectForBounds(b).unionWith(b) : b;
+  if (shadowColor_) r = r.unionWith(r.offsetBy(shadowOffset_.width, shadowOffset_.height));
+  if (r == b) return std::nullopt;
+  return r;
+}
+
 void Label::appendDumpAttributes(std::string& line) const {
   line += ns::format(" text=\"%@\" font=%@ textColor=%@", text_, font_->describe(), textColor_.describe());
   if (numberOfLines_ != 1) line += ns::format(" lines=%d", numberOfLines_);

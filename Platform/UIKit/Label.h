@@ -41,6 +41,8 @@ class Label : public View {
   cg::Size sizeThatFits(cg::Size size) const override;
   bool drawsContent() const override { return !text_.empty(); }
   void drawRect(const cg::Rect& rect) override;
+  // A line taller than the label, and the text's shadow, reach past its bounds.
+  std::optional<cg::Rect> contentExtent() const override;
   void appendDumpAttributes(std::string& line) const override;
 
  private:

@@ -95,8 +95,10 @@ TEST_P(PageDotsTest, DotsStartAtTheLeftEdgeWithTheDevicePitch) {
   EXPECT_EQ(control->sizeForNumberOfPages(99).width, c.xs.back() + c.size);
   EXPECT_EQ(control->sizeForNumberOfPages(99).height, 36);
 
-  // Pixels: the current dot in the highlight colour, the others in the dot colour, gaps clear.
+  // Pixels: the current dot in the highlight colour, the others in the dot colour, gaps clear;
+  // a control narrower than its dots draws them all the same.
   control->setCurrentPage(1);
+  control->setFrame({0, 0, c.xs[1], 36});
   auto root = testsupport::rootView(200, 36);
   root->addSubview(control);
   auto image = ui::renderView(root, c.device.scale);

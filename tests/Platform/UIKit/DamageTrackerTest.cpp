@@ -16,11 +16,10 @@
 #include "UIKit/DamageTracker.h"
 #include "UIKit/Image.h"
 #include "UIKit/ImageView.h"
+#include "UIKit/Label.h"
 #include "UIKit/ViewRenderer.h"
 
 namespace {
-
-constexpr double kScale = 1;
 
 // A layer that fills the size it is shown at, as a video picture fits its frame.
 class FittingLayer final : public cg::Layer {
@@ -42,6 +41,7 @@ std::shared_ptr<ui::View> box(const cg::Rect& frame, const cg::Color& color) {
 }
 
 std::shared_ptr<ui::Image> picture(cg::Size size) {
+  constexpr double kScale = 1;
   auto ctx = cg::Context::makeBitmap(size, false, kScale);
   ctx->setFillColor(cg::Color::rgba(0.1, 0.3, 0.9));
   ctx->fillRect({0, 0, size.width, size.height});
@@ -50,7 +50,16 @@ std::shared_ptr<ui::Image> picture(cg::Size size) {
   return ui::Image::imageWithCGImage(ctx->takeImage(), kScale);
 }
 
+std::shared_ptr<ui::Label> label(const cg::Rect& frame, double size, const std::string& text) {
+  auto view = std::make_shared<ui::Label>()->initWithFrame(frame);
+  view->setBackgroundColor(ui::Color::clearColor());
+  view->setFont(ui::Font::boldSystemFontOfSize(size));
+  view->setText(text);
+  return view;
+}
+
 struct Stage {
+  double scale;
   testsupport::ScreenScope screen;
   ns::ManualClock clock;
   std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
@@ -58,10 +67,10 @@ struct Stage {
   std::unique_ptr<cg::Context> canvas;
   ui::DamageTracker tracker;
 
-  Stage() {
+  explicit Stage(double pictureScale) : scale(pictureScale) {
     root->view()->setBackgroundColor(ui::Color(cg::Color::white(1)));
     window = screen.showWindow(root);
-    canvas = cg::Context::makeBitmap(window->bounds().size, false, kScale);
+    canvas = cg::Context::makeBitmap(window->bounds().size, false, scale);
   }
   std::shared_ptr<ui::View> page() const { return root->view(); }
 
@@ -70,9 +79,9 @@ struct Stage {
   std::pair<int, double> look(double later = 0) {
     ui::Window::layoutKeyWindow();
     const double time = ns::clockNow() + later;
-    auto damage = tracker.damage(*window, time, kScale);
+    auto damage = tracker.damage(*window, time, scale);
     ui::renderViewAgain(window, time, *canvas, damage, tracker);
-    auto whole = ui::renderView(window, ui::RenderOptions{kScale, time});
+    auto whole = ui::renderView(window, ui::RenderOptions{scale, time});
     const auto& expected = whole->pixels();
     const std::uint32_t* kept = canvas->pixelData();
     const int stride = canvas->pixelStride() / 4, width = canvas->pixelWidth();
@@ -109,6 +118,40 @@ const Case kCases[] = {
        s.page()->addSubview(view);
        return std::function<void()>([view] { view->setCenter({420, 260}); });
      }},
+    {"APictureFarPastItsViewUnderAChange",
+     [](Stage& s) {
+       auto view = std::make_shared<ui::ImageView>()->initWithImage(picture({300, 100}));
+       view->setFrame({300, 300, 20, 20});
+       view->setContentMode(ui::ViewContentMode::center);
+       s.page()->addSubview(view);
+       auto cover = box({420, 300, 20, 20}, cg::Color::rgba(0, 0, 0, 0.3));
+       s.page()->addSubview(cover);
+       return std::function<void()>([cover] { cover->setBackgroundColor(ui::Color(cg::Color::rgba(1, 0, 0, 0.3))); });
+     }},
+    {"ALineTallerThanItsLabelChanges",
+     [](Stage& s) {
+       auto view = label({100, 400, 200, 8}, 40, "Абв");
+       s.page()->addSubview(view);
+       return std::function<void()>([view] { view->setText("Эюя"); });
+     }},
+    {"AViewIsMirrored",
+     [](Stage& s) {
+       auto view = label({100, 400, 200, 50}, 30, "Мир");
+       s.page()->addSubview(view);
+       return std::function<void()>([view] { view->setTransform(cg::AffineTransform::makeScale(-1, 1)); });
+     }},
+    {"AnAncestorIsMirrored",
+     [](Stage& s) {
+       auto outer = box({100, 400, 300, 60}, cg::Color::clear());
+       auto inner = box({0, 0, 300, 60}, cg::Color::clear());
+       inner->addSubview(label({0, 0, 300, 60}, 30, "Мир"));
+       outer->addSubview(inner);
+       s.page()->addSubview(outer);
+       return std::function<void()>([outer] {
+         animated([outer] { outer->setTransform(cg::AffineTransform::makeScale(-1, 1)); });
+       });
+     },
+     {0, 0.5, 1}},
     {"AShadowedViewMoves",
      [](Stage& s) {
        auto view = box({100, 300, 120, 80}, cg::Color::rgba(0.2, 0.7, 0.3));
@@ -207,23 +250,29 @@ const Case kCases[] = {
      }},
 };
 
-class DamageTrackerTest : public ::testing::TestWithParam<Case> {};
+// Each change at the scale of the device and at fractions of it, where points fall between pixels.
+class DamageTrackerTest : public ::testing::TestWithParam<std::tuple<Case, double>> {};
 
 TEST_P(DamageTrackerTest, DrawsAgainWhatTheWholeRenderDraws) {
-  Stage stage;
-  auto change = GetParam().build(stage);
+  const auto& [c, scale] = GetParam();
+  Stage stage(scale);
+  auto change = c.build(stage);
   EXPECT_EQ(0, stage.look().first);
   EXPECT_EQ(0, stage.look().first);
   EXPECT_EQ(0.0, stage.look().second) << "nothing changed";
   change();
-  for (double moment : GetParam().moments) {
+  for (double moment : c.moments) {
     auto [differ, share] = stage.look(moment * kDuration);
     EXPECT_EQ(0, differ) << "at " << moment;
     EXPECT_LT(share, 1.0) << "at " << moment;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Changes, DamageTrackerTest, ::testing::ValuesIn(kCases),
-                         [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Changes, DamageTrackerTest,
+                         ::testing::Combine(::testing::ValuesIn(kCases), ::testing::Values(1.0, 0.7, 0.75)),
+                         [](const auto& param) {
+                           return std::string(std::get<0>(param.param).name) + "_" +
+                                  std::to_string(int(std::get<1>(param.param) * 100));
+                         });
 
 }  // namespace
