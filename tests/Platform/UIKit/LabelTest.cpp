@@ -56,4 +56,25 @@ TEST(LabelTest, AMegabyteTitleShowsAsItsStartWouldAndDrawsInTime) {
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count(), 60);
 }
 
+// A line keeps its height in a shorter label: the text shows whole, over and under its frame.
+TEST(LabelTest, ALineTallerThanItsLabelShowsWhole) {
+  auto root = std::make_shared<ui::View>()->initWithFrame({0, 0, 200, 100});
+  auto label = std::make_shared<ui::Label>()->initWithFrame({10, 46, 180, 8});
+  label->setBackgroundColor(ui::Color::clearColor());
+  label->setFont(ui::Font::boldSystemFontOfSize(40));
+  label->setText("ЖЖЖ");
+  root->addSubview(label);
+  auto image = ui::renderView(root, 1);
+  ASSERT_TRUE(image);
+  int above = 0, below = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 200; ++x)
+      if (image->colorAt(x, y).alpha > 0.5) {
+        above += y < 40;
+        below += y > 60;
+      }
+  EXPECT_GT(above, 20);
+  EXPECT_GT(below, 20);
+}
+
 }  // namespace
