@@ -17,6 +17,7 @@
 #include "Foundation/Format.h"
 #include "Graphics/Context.h"
 #include "Graphics/Layer.h"
+#include "Graphics/ShapeLayer.h"
 #include "UIKit/DamageTracker.h"
 #include "UIKit/Image.h"
 #include "UIKit/ImageView.h"
@@ -153,7 +154,8 @@ std::shared_ptr<ui::Image> picture(cg::Size size) {
 
 // Changes over the page shown that the pages make now and then, each looked at frame by frame:
 // a turn that keeps a view's box, a shadowed view moving, a line taller than its label, a
-// picture far larger than its view, an ancestor's turn and look, a fade.
+// picture far larger than its view, a shape drawn past its view, an ancestor's turn and look,
+// a fade.
 void probe(KeptPictures& pictures) {
   auto window = ui::Window::keyWindow();
   if (!window) return;
@@ -168,7 +170,13 @@ void probe(KeptPictures& pictures) {
   shadowed->layer()->setShadowOpacity(1);
   shadowed->layer()->setShadowRadius(8);
   shadowed->layer()->setShadowOffset({0, 10});
-  for (const auto& view : std::vector<std::shared_ptr<ui::View>>{mirrored, tall, far, cover, shadowed})
+  auto shaped = box({300, 240, 20, 20}, cg::Color::clear());
+  auto shape = std::make_shared<cg::ShapeLayer>();
+  shape->setPath(cg::Path::rect({-60, 10, 50, 40}));
+  shape->setFillColor(cg::Color::rgba(0.8, 0.4, 0));
+  shaped->layer()->addSublayer(shape);
+  for (const auto& view :
+       std::vector<std::shared_ptr<ui::View>>{mirrored, tall, far, cover, shadowed, shaped})
     stage->addSubview(view);
   const std::vector<std::pair<const char*, std::function<void()>>> changes{
       {"probes shown", [&] { window->addSubview(stage); }},
@@ -179,6 +187,7 @@ void probe(KeptPictures& pictures) {
              }); }},
       {"a line taller than its label", [&] { tall->setText("Эюя"); }},
       {"over a far picture", [&] { cover->setBackgroundColor(ui::Color(cg::Color::rgba(1, 0, 0, 0.3))); }},
+      {"a shape past its view", [&] { shape->setFillColor(cg::Color::rgba(0.2, 0.4, 0.8)); }},
       {"an ancestor mirrored", [&] { stage->setTransform(cg::AffineTransform::makeScale(-1, 1)); }},
       {"an ancestor's border", [&] { stage->layer()->setBorderWidth(3); }},
       {"an ancestor fading", [&] { ui::View::animateWithDuration(0.2, [&] { stage->setAlpha(0.5); }); }},
