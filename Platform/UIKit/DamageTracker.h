@@ -18,12 +18,13 @@ class Window;
 // the renderer would draw (the keyboard's panel and the status bar too) and notes, in window
 // coordinates, the rect each covers where it is shown (clipped as drawn); a view whose rect or
 // look changed, or that came or went, damages what it covered before and what it covers now.
-// A view's rect is what View::visualRect says it draws, the rect the renderer clips its drawing
-// to. A view's look is its display version and its layer's, where (transform included) and how
-// transparent it is shown, and the same of each view above it in the tree; a view whose picture
-// moves by itself (a turning spinner, a playing video) is damaged at every look. While nothing changed (the
-// display generation stands) and no animation runs, a look walks no views: only those that move by themselves
-// are damaged, where the last walk saw them. Main thread only.
+// A view's rect is what View::visualRect says it draws, which holds the rect the renderer clips
+// its drawRect to. A view's look is its display version and its layer's, where (transform
+// included) and how transparent it is shown, and the same of each view above it in the tree; a
+// view whose picture moves by itself (a turning spinner, a playing video) is damaged at every
+// look. While nothing changed (the display generation stands) and no animation runs, a look
+// walks no views: only those that move by themselves are damaged, where the last walk saw them.
+// Main thread only.
 class DamageTracker final {
  public:
   // What differs between the picture of `window` at `time` (as renderView draws it; none for
