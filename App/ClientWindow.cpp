@@ -158,40 +158,20 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
     event.type = SDL_KEYDOWN;
     event.key.windowID = windowId();
     event.key.state = SDL_PRESSED;
-    switch (key) {
-      case Key::returnKey:
-        event.key.keysym.sym = SDLK_RETURN;
-        event.key.keysym.scancode = SDL_SCANCODE_RETURN;
-        break;
-      case Key::escape:
-        event.key.keysym.sym = SDLK_ESCAPE;
-        event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
-        break;
-      case Key::backspace:
-        event.key.keysym.sym = SDLK_BACKSPACE;
-        event.key.keysym.scancode = SDL_SCANCODE_BACKSPACE;
-        break;
-      case Key::deleteKey:
-        event.key.keysym.sym = SDLK_DELETE;
-        event.key.keysym.scancode = SDL_SCANCODE_DELETE;
-        break;
-      case Key::left:
-        event.key.keysym.sym = SDLK_LEFT;
-        event.key.keysym.scancode = SDL_SCANCODE_LEFT;
-        break;
-      case Key::right:
-        event.key.keysym.sym = SDLK_RIGHT;
-        event.key.keysym.scancode = SDL_SCANCODE_RIGHT;
-        break;
-      case Key::home:
-        event.key.keysym.sym = SDLK_HOME;
-        event.key.keysym.scancode = SDL_SCANCODE_HOME;
-        break;
-      case Key::end:
-        event.key.keysym.sym = SDLK_END;
-        event.key.keysym.scancode = SDL_SCANCODE_END;
-        break;
-    }
+    struct Code {
+      SDL_Keycode sym;
+      SDL_Scancode scancode;
+    };
+    static constexpr Code kCodes[] = {
+        {SDLK_RETURN, SDL_SCANCODE_RETURN},       {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE},
+        {SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE}, {SDLK_DELETE, SDL_SCANCODE_DELETE},
+        {SDLK_LEFT, SDL_SCANCODE_LEFT},           {SDLK_RIGHT, SDL_SCANCODE_RIGHT},
+        {SDLK_HOME, SDL_SCANCODE_HOME},           {SDLK_END, SDL_SCANCODE_END},
+    };
+    // In the order of Key's values.
+    const Code& code = kCodes[static_cast<int>(key)];
+    event.key.keysym.sym = code.sym;
+    event.key.keysym.scancode = code.scancode;
     post(event);
   }
 

@@ -115,20 +115,7 @@ bool SearchBar::deleteForward() { return cut(edited_.caret(), edited_.nextPositi
 bool SearchBar::moveCaret(CaretMove move) {
   if (!isFirstResponder()) return false;
   const std::size_t before = edited_.caret();
-  switch (move) {
-    case CaretMove::left:
-      edited_.setCaret(edited_.previousPosition());
-      break;
-    case CaretMove::right:
-      edited_.setCaret(edited_.nextPosition());
-      break;
-    case CaretMove::lineStart:
-      edited_.setCaret(0);
-      break;
-    case CaretMove::lineEnd:
-      edited_.setCaretToEnd();
-      break;
-  }
+  edited_.move(move);
   if (edited_.caret() != before) setNeedsDisplay();
   return true;
 }

@@ -98,4 +98,21 @@ void EditedText::replace(std::size_t from, std::size_t to, std::string_view piec
   setCaret(ns::utf16Length(ns::substringToIndex(text_, from)) + ns::utf16Length(piece));
 }
 
+void EditedText::move(CaretMove move) {
+  switch (move) {
+    case CaretMove::left:
+      setCaret(previousPosition());
+      break;
+    case CaretMove::right:
+      setCaret(nextPosition());
+      break;
+    case CaretMove::lineStart:
+      setCaret(0);
+      break;
+    case CaretMove::lineEnd:
+      setCaretToEnd();
+      break;
+  }
+}
+
 }  // namespace ui

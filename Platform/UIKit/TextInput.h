@@ -65,6 +65,8 @@ class EditedText {
   std::size_t nextPosition() const;
   // Puts `piece` over the units [from, to) and the caret after it.
   void replace(std::size_t from, std::size_t to, std::string_view piece);
+  // Moves the caret as in one line of text: a character either way, or to either end.
+  void move(CaretMove move);
 
  private:
   std::string text_;

@@ -145,21 +145,13 @@ bool TextView::deleteForward() {
 
 bool TextView::moveCaret(CaretMove move) {
   if (!isFirstResponder()) return false;
-  const cg::TextLayout* layout = textLayout();
-  switch (move) {
-    case CaretMove::left:
-      edited_.setCaret(edited_.previousPosition());
-      break;
-    case CaretMove::right:
-      edited_.setCaret(edited_.nextPosition());
-      break;
-    case CaretMove::lineStart:
-    case CaretMove::lineEnd:
-      if (layout) {
-        auto [start, end] = layout->lineBounds(edited_.caret());
-        edited_.setCaret(move == CaretMove::lineStart ? start : end);
-      }
-      break;
+  const bool toLineEnd = move == CaretMove::lineStart || move == CaretMove::lineEnd;
+  if (!toLineEnd) {
+    edited_.move(move);
+  } else if (const cg::TextLayout* layout = textLayout()) {
+    // Home and End keep to the wrapped line the caret is on.
+    auto [start, end] = layout->lineBounds(edited_.caret());
+    edited_.setCaret(move == CaretMove::lineStart ? start : end);
   }
   setNeedsDisplay();
   scrollToCaret();

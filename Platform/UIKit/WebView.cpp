@@ -298,22 +298,7 @@ bool WebView::deleteForward() {
 }
 
 bool WebView::moveCaret(CaretMove move) {
-  return editField([move](EditedText& e) {
-    switch (move) {
-      case CaretMove::left:
-        e.setCaret(e.previousPosition());
-        break;
-      case CaretMove::right:
-        e.setCaret(e.nextPosition());
-        break;
-      case CaretMove::lineStart:
-        e.setCaret(0);
-        break;
-      case CaretMove::lineEnd:
-        e.setCaretToEnd();
-        break;
-    }
-  });
+  return editField([move](EditedText& e) { e.move(move); });
 }
 
 bool WebView::returnKey() {
