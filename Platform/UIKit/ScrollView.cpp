@@ -235,8 +235,10 @@ void ScrollView::wheelDidRest() {
 
 // --- Release --------------------------------------------------------------------------------
 
-void ScrollView::noteSample(cg::Point rootPoint) {
-  double now = ns::clockNow();
+void ScrollView::noteSample(const TouchSet& touches) {
+  if (touches.empty()) return;
+  cg::Point rootPoint = touchPoint(touches);
+  double now = touches.front()->timestamp();
   // Only the last stretch counts; a bound keeps a burst of events at one instant small too.
   constexpr std::size_t kMaxSamples = 64;
   auto old = std::find_if(samples_.begin(), samples_.end(),
@@ -253,7 +255,7 @@ cg::Point ScrollView::releaseVelocity() const {
   for (auto it = samples_.rbegin(); it != samples_.rend() && last.time - it->time <= kVelocityWindow; ++it)
     first = &*it;
   double elapsed = last.time - first->time;
-  if (elapsed <= 0) return {};
+  if (elapsed < kMinimumVelocitySpan) return {};
   // The content moves against the finger.
   auto speed = [elapsed](double moved) {
     return std::clamp(-moved / elapsed, -kMaxFlickSpeed, kMaxFlickSpeed);
@@ -340,14 +342,14 @@ void ScrollView::touchesBegan(const TouchSet& touches, const Event* event) {
   touchPoint_ = touchStart_;
   dragging_ = false;
   samples_.clear();
-  noteSample(touchStart_);
+  noteSample(touches);
 }
 
 void ScrollView::touchesMoved(const TouchSet& touches, const Event* event) {
   if (!scrollEnabled_) return View::touchesMoved(touches, event);
   if (!touchPoint_) return;
   cg::Point p = touchPoint(touches);
-  noteSample(p);
+  noteSample(touches);
   if (!dragging_ && !shouldTakeOverTouch(touchStart_, p)) return;
   dragging_ = true;
   // Relative to the offset of now: the delegate may have moved it since the last step.
@@ -365,7 +367,7 @@ void ScrollView::touchesEnded(const TouchSet& touches, const Event* event) {
   touchPoint_.reset();
   if (!dragging_) return;
   dragging_ = false;
-  if (!touches.empty()) noteSample(touchPoint(touches));
+  noteSample(touches);
   auto slide = slideAfterRelease(releaseVelocity());
   if (!slide) return endDecelerating();
   beginDecelerating(std::move(slide));

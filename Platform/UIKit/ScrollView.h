@@ -110,9 +110,11 @@ class ScrollView : public View {
   static constexpr double kDragSlop = 10;
   static constexpr double kWheelOvershoot = 40;
   static constexpr double kWheelRestSeconds = 0.15;
-  // The finger's speed at release is its move over this last stretch of the drag; samples taken
-  // all at one instant (a scripted drag) measure no speed.
+  // The finger's speed at release is its move over this last stretch of the drag, timed by the
+  // touches' timestamps. Samples that span less than kMinimumVelocitySpan (a scripted drag at one
+  // instant, a burst of moves made together) measure no speed.
   static constexpr double kVelocityWindow = 0.1;
+  static constexpr double kMinimumVelocitySpan = 0.01;
   // Points per second: above it a paged view turns a page; the content carries on only above
   // kCarrySpeed, and never faster than kMaxFlickSpeed.
   static constexpr double kFlickSpeed = 300;
@@ -152,7 +154,7 @@ class ScrollView : public View {
   static std::unique_ptr<Slide> easeOut(cg::Point from, cg::Point to);
   void startSlide(std::unique_ptr<Slide> slide);
   void slideStep();
-  void noteSample(cg::Point rootPoint);
+  void noteSample(const TouchSet& touches);
   // The content's speed (points per second) as the finger left it, along the axes it moves on.
   cg::Point releaseVelocity() const;
   // What follows a release at that speed: a carried slide, or none when it rests where it is.

@@ -118,7 +118,9 @@ INSTANTIATE_TEST_SUITE_P(
         DragCase{"a slow drag stops with the finger", 2000, false, true, 0, -100, 100, 100, 4},
         DragCase{"a flick past the end bounces back", 1000, false, true, 600, -100, 700, 800, 0.1},
         DragCase{"a flick past the end without bounces", 1000, false, false, 600, -100, 700, 800, 0.1},
-        DragCase{"a flick back to the start", 2000, false, true, 300, 100, 200, 0, 0.1}),
+        DragCase{"a flick back to the start", 2000, false, true, 300, 100, 200, 0, 0.1},
+        // Moves that came in a burst say nothing of the finger's speed.
+        DragCase{"a burst of moves carries nothing", 2000, false, true, 0, -300, 300, 300, 0.005}),
     testsupport::CaseName());
 
 TEST(ScrollViewTest, AnimatedOffsetsSlideOnTheClockAndStopForAPlainOne) {
@@ -264,6 +266,19 @@ TEST(ScrollViewTest, AFlickDeceleratesPastTheEdgeAndSpringsBackToRest) {
   // Slowing down: the first frame goes further than the one a tenth of a second later.
   EXPECT_GT(frames[1] - frames[0], 2 * (frames[7] - frames[6]));
   EXPECT_GT(frames.size(), 30u) << "it moves frame by frame, not in one jump";
+}
+
+// Moves handled together after a slow frame keep the speed they were made at.
+TEST(ScrollViewTest, TheSpeedIsTakenFromWhenTheMovesHappened) {
+  ns::ManualClock clock;
+  Scene scene(1000);
+  scene.scroll->setPagingEnabled(true);
+  double now = ns::clockNow();
+  ui::SimulatedTouch finger(scene.root, {150, 100}, now - 0.1);
+  for (int i = 1; i <= 5; ++i) finger.moveTo({150 - 16.0 * i, 100}, now - 0.1 + 0.02 * i);
+  finger.end(now);
+  clock.advance(1);
+  EXPECT_EQ(scene.scroll->contentOffset().x, 200);
 }
 
 // An endless strip recentres itself from its scroll report while a swipe's slide passes the
