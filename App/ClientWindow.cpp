@@ -377,6 +377,12 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
 
   // Mouse positions are window pixels; the view tree takes points.
   cg::Point point(int x, int y) const { return {x / scale_, y / scale_}; }
+  // When an event happened, on the platform clock: moves that queued up behind a slow frame keep
+  // the speed they were made at. SDL stamps events in milliseconds as they are queued.
+  static double eventTime(Uint32 stamp) {
+    Uint32 age = SDL_GetTicks() - stamp;
+    return ns::clockNow() - std::min<Uint32>(age, 1000) / 1000.0;
+  }
 
   void handle(const SDL_Event& event) {
     auto window = ui::Window::keyWindow();
@@ -394,17 +400,19 @@ class SDLWindowHost final : public ClientWindowHost, public std::enable_shared_f
       case SDL_MOUSEBUTTONDOWN:
         if (event.button.button == SDL_BUTTON_LEFT && window) {
           touch_.reset();
-          touch_ = std::make_unique<ui::SimulatedTouch>(window, point(event.button.x, event.button.y));
+          touch_ = std::make_unique<ui::SimulatedTouch>(window, point(event.button.x, event.button.y),
+                                                        eventTime(event.button.timestamp));
         }
         return;
       case SDL_MOUSEMOTION:
         if (touch_ && (event.motion.state & SDL_BUTTON_LMASK))
-          touch_->moveTo(point(event.motion.x, event.motion.y));
+          touch_->moveTo(point(event.motion.x, event.motion.y), eventTime(event.motion.timestamp));
         return;
       case SDL_MOUSEBUTTONUP:
         if (event.button.button == SDL_BUTTON_LEFT && touch_) {
-          touch_->moveTo(point(event.button.x, event.button.y));
-          touch_->end();
+          double at = eventTime(event.button.timestamp);
+          touch_->moveTo(point(event.button.x, event.button.y), at);
+          touch_->end(at);
           touch_.reset();
         }
         return;

@@ -114,6 +114,9 @@ void MainView::didBuildTab(const std::shared_ptr<ui::View>& container) {
   scrollView()->setContentSize(
       {bounds().width(), sliderHeight + container->frame().height() + kBottomMargin});
   scrollView()->setBounces(true);
+  // The layout puts the rows under the switch; rows built after the page was laid out (a list
+  // that came late, a reload) wait for the next pass as the first ones did.
+  setNeedsLayout();
 }
 
 void MainView::rowReportCounted() {

@@ -34,14 +34,35 @@ std::shared_ptr<ScrollView> ScrollView::initWithFrame(const cg::Rect& frame) {
 void ScrollView::setContentSize(cg::Size size) { contentSize_ = size; }
 
 void ScrollView::setContentOffset(cg::Point offset) {
+  if (reporting_ && decelerating_ && animation_) {
+    // An endless strip recentring itself while it slides: the slide goes on from there.
+    cg::Point now = contentOffset();
+    auto shift = [&](cg::Point& p) { p = {p.x + offset.x - now.x, p.y + offset.y - now.y}; };
+    shift(animation_->from);
+    shift(animation_->to);
+    if (animation_->back) shift(*animation_->back);
+    return moveBoundsOrigin(offset);
+  }
   stopSlide();
   moveBoundsOrigin(offset);
 }
 
 void ScrollView::setContentOffset(cg::Point offset, bool animated) {
   if (!animated || offset == contentOffset()) return setContentOffset(offset);
+  startSlide(easeOut(contentOffset(), offset));
+}
+
+std::unique_ptr<ScrollView::Slide> ScrollView::easeOut(cg::Point from, cg::Point to) {
+  auto slide = std::make_unique<Slide>();
+  slide->from = from;
+  slide->to = to;
+  return slide;
+}
+
+void ScrollView::startSlide(std::unique_ptr<Slide> slide) {
   stopSlide();
-  animation_ = std::make_unique<Slide>(Slide{contentOffset(), offset, ns::clockNow(), nullptr});
+  animation_ = std::move(slide);
+  animation_->start = ns::clockNow();
   std::weak_ptr<ScrollView> weak = self<ScrollView>();
   animation_->timer = ns::Timer::timerWithTimeInterval(kSlideStep, true, [weak](const ns::TimerPtr& timer) {
     if (auto view = weak.lock())
@@ -50,6 +71,13 @@ void ScrollView::setContentOffset(cg::Point offset, bool animated) {
       timer->invalidate();
   });
   ns::RunLoop::mainRunLoop()->addTimer(animation_->timer, ns::kDefaultRunLoopMode);
+}
+
+void ScrollView::beginDecelerating(std::unique_ptr<Slide> slide) {
+  startSlide(std::move(slide));
+  decelerating_ = true;
+  auto keep = self<ScrollView>();
+  if (auto d = delegate()) d->scrollViewWillBeginDecelerating(*this);
 }
 
 void ScrollView::stopSlide() {
@@ -61,18 +89,40 @@ void ScrollView::stopSlide() {
 
 void ScrollView::slideStep() {
   if (!animation_) return;
-  double t = (ns::clockNow() - animation_->start) / kScrollAnimationDuration;
-  cg::Point from = animation_->from, to = animation_->to;
-  if (t >= 1) {
+  const Slide& slide = *animation_;
+  double elapsed = ns::clockNow() - slide.start;
+  cg::Point from = slide.from, to = slide.to;
+  if (elapsed >= slide.duration) {
     bool decelerating = decelerating_;
+    std::optional<cg::Point> back = slide.back;
     stopSlide();
     moveBoundsOrigin(to);
-    if (decelerating) endDecelerating();
-    return;
+    if (!decelerating) return;
+    cg::Point at = contentOffset();
+    if (back) {
+      // Carried past an edge: it springs back (from wherever the delegate's report left it).
+      cg::Point rest{back->x + at.x - to.x, back->y + at.y - to.y};
+      if (rest != at) {
+        startSlide(easeOut(at, rest));
+        decelerating_ = true;
+        return;
+      }
+    }
+    return endDecelerating();
   }
-  double eased = t * (2 - t);
+  cg::Point next;
+  if (slide.carried) {
+    auto axis = [elapsed](double a, double b, double timeConstant) {
+      return timeConstant <= 0 ? b : a + (b - a) * (1 - std::exp(-elapsed / timeConstant));
+    };
+    next = {axis(from.x, to.x, slide.timeConstant.x), axis(from.y, to.y, slide.timeConstant.y)};
+  } else {
+    double t = elapsed / slide.duration;
+    double eased = t * (2 - t);
+    next = {from.x + (to.x - from.x) * eased, from.y + (to.y - from.y) * eased};
+  }
   // The delegate may stop the slide from here by setting an offset of its own.
-  moveBoundsOrigin({from.x + (to.x - from.x) * eased, from.y + (to.y - from.y) * eased});
+  moveBoundsOrigin(next);
 }
 
 void ScrollView::moveBoundsOrigin(cg::Point offset) { setBounds({offset, bounds().size}); }
@@ -100,7 +150,12 @@ void ScrollView::scrollRectToVisible(const cg::Rect& rect, bool animated) {
 
 void ScrollView::boundsOriginDidChange(cg::Point) {
   auto keep = self<ScrollView>();
-  if (auto d = delegate_.lock()) d->scrollViewDidScroll(*this);
+  auto d = delegate_.lock();
+  if (!d) return;
+  bool outer = reporting_;
+  reporting_ = true;
+  d->scrollViewDidScroll(*this);
+  reporting_ = outer;
 }
 
 // --- Dragging -------------------------------------------------------------------------------
@@ -175,8 +230,106 @@ void ScrollView::wheelDidRest() {
             axis(wheelStart_.y, now.y, page.height, min.y, max.y, rest.y)};
   }
   if (rest == contentOffset()) return endDecelerating();
-  setContentOffset(rest, true);
-  decelerating_ = true;
+  beginDecelerating(easeOut(contentOffset(), rest));
+}
+
+// --- Release --------------------------------------------------------------------------------
+
+void ScrollView::noteSample(const TouchSet& touches) {
+  if (touches.empty()) return;
+  cg::Point rootPoint = touchPoint(touches);
+  double now = touches.front()->timestamp();
+  // Only the last stretch counts; a bound keeps a burst of events at one instant small too.
+  constexpr std::size_t kMaxSamples = 64;
+  auto old = std::find_if(samples_.begin(), samples_.end(),
+                          [now](const Sample& s) { return now - s.time <= kVelocityWindow; });
+  samples_.erase(samples_.begin(), old);
+  if (samples_.size() >= kMaxSamples) samples_.erase(samples_.begin());
+  samples_.push_back({now, rootPoint});
+}
+
+cg::Point ScrollView::releaseVelocity() const {
+  if (samples_.size() < 2) return {};
+  const Sample& last = samples_.back();
+  const Sample* first = &last;
+  for (auto it = samples_.rbegin(); it != samples_.rend() && last.time - it->time <= kVelocityWindow; ++it)
+    first = &*it;
+  double elapsed = last.time - first->time;
+  if (elapsed < kMinimumVelocitySpan) return {};
+  // The content moves against the finger.
+  auto speed = [elapsed](double moved) {
+    return std::clamp(-moved / elapsed, -kMaxFlickSpeed, kMaxFlickSpeed);
+  };
+  return {scrollsHorizontally() ? speed(last.point.x - first->point.x) : 0,
+          scrollsVertically() ? speed(last.point.y - first->point.y) : 0};
+}
+
+std::unique_ptr<ScrollView::Slide> ScrollView::slideAfterRelease(cg::Point velocity) const {
+  cg::Point at = contentOffset(), min = minimumContentOffset(), max = maximumContentOffset();
+  auto slide = easeOut(at, at);
+  if (pagingEnabled_) {
+    cg::Size page = bounds().size;
+    auto axis = [](double offset, double speed, double length, double low, double high) {
+      if (length <= 0) return std::clamp(offset, low, high);
+      double n = std::round(offset / length);
+      if (std::abs(speed) >= kFlickSpeed) {
+        // A swipe: on to the next page boundary its way, however short it was; never further.
+        constexpr double kEpsilon = 1e-9;
+        n = speed > 0 ? std::ceil(offset / length - kEpsilon) : std::floor(offset / length + kEpsilon);
+      }
+      return std::clamp(n * length, low, high);
+    };
+    slide->to = {axis(at.x, velocity.x, page.width, min.x, max.x),
+                 axis(at.y, velocity.y, page.height, min.y, max.y)};
+    if (slide->to == at) return nullptr;
+    return slide;
+  }
+  if (at.x < min.x || at.x > max.x || at.y < min.y || at.y > max.y) {
+    // Pulled past an edge: it goes back within the content whatever the speed.
+    slide->to = restingOffset();
+    if (slide->to == at) return nullptr;
+    return slide;
+  }
+  cg::Point back = at;
+  bool overshoots = false;
+  auto axis = [&](double offset, double speed, double low, double high, double& to, double& timeConstant,
+                  double& backTo) {
+    if (std::abs(speed) < kCarrySpeed) return;
+    double target = std::round(offset + speed * kDecelerationTime);
+    double edge = std::clamp(target, low, high);
+    if (edge != target) {
+      if (bounces_) {
+        overshoots = true;
+        backTo = edge;
+        target = edge + std::clamp(target - edge, -kBounceOvershoot, kBounceOvershoot);
+      } else {
+        target = edge;
+      }
+    }
+    to = target;
+    // The same speed at the start, however far the edge lets it go.
+    timeConstant = (target - offset) / speed;
+  };
+  axis(at.x, velocity.x, min.x, max.x, slide->to.x, slide->timeConstant.x, back.x);
+  axis(at.y, velocity.y, min.y, max.y, slide->to.y, slide->timeConstant.y, back.y);
+  if (slide->to == at) return nullptr;
+  if (overshoots) {
+    if (back.x == at.x) back.x = slide->to.x;
+    if (back.y == at.y) back.y = slide->to.y;
+    slide->back = back;
+  }
+  slide->carried = true;
+  // Within half a point of its rest on every axis.
+  double duration = kSlideStep;
+  auto settle = [&](double from, double to, double timeConstant) {
+    double distance = std::abs(to - from);
+    if (timeConstant > 0 && distance > 0.5)
+      duration = std::max(duration, timeConstant * std::log(distance / 0.5));
+  };
+  settle(at.x, slide->to.x, slide->timeConstant.x);
+  settle(at.y, slide->to.y, slide->timeConstant.y);
+  slide->duration = duration;
+  return slide;
 }
 
 // --- Touches --------------------------------------------------------------------------------
@@ -188,12 +341,15 @@ void ScrollView::touchesBegan(const TouchSet& touches, const Event* event) {
   touchStart_ = touchPoint(touches);
   touchPoint_ = touchStart_;
   dragging_ = false;
+  samples_.clear();
+  noteSample(touches);
 }
 
 void ScrollView::touchesMoved(const TouchSet& touches, const Event* event) {
   if (!scrollEnabled_) return View::touchesMoved(touches, event);
   if (!touchPoint_) return;
   cg::Point p = touchPoint(touches);
+  noteSample(touches);
   if (!dragging_ && !shouldTakeOverTouch(touchStart_, p)) return;
   dragging_ = true;
   // Relative to the offset of now: the delegate may have moved it since the last step.
@@ -211,10 +367,10 @@ void ScrollView::touchesEnded(const TouchSet& touches, const Event* event) {
   touchPoint_.reset();
   if (!dragging_) return;
   dragging_ = false;
-  cg::Point rest = restingOffset();
-  if (rest == contentOffset()) return endDecelerating();
-  setContentOffset(rest, true);
-  decelerating_ = true;
+  noteSample(touches);
+  auto slide = slideAfterRelease(releaseVelocity());
+  if (!slide) return endDecelerating();
+  beginDecelerating(std::move(slide));
 }
 
 void ScrollView::endDecelerating() {

@@ -4,8 +4,14 @@
 
 namespace ui {
 
-Touch::Touch(std::shared_ptr<View> view, cg::Point rootLocation, TouchPhase phase, int tapCount)
-    : view_(view), location_(rootLocation), previous_(rootLocation), phase_(phase), tapCount_(tapCount) {}
+Touch::Touch(std::shared_ptr<View> view, cg::Point rootLocation, TouchPhase phase, int tapCount,
+             double timestamp)
+    : view_(view),
+      location_(rootLocation),
+      previous_(rootLocation),
+      phase_(phase),
+      tapCount_(tapCount),
+      timestamp_(timestamp) {}
 
 cg::Point Touch::convert(cg::Point rootPoint, const View* view) const {
   if (!view) return rootPoint;

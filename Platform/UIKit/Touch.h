@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "Foundation/Clock.h"
 #include "Foundation/Object.h"
 #include "Graphics/Geometry.h"
 
@@ -16,12 +17,17 @@ enum class TouchPhase { began, moved, stationary, ended, cancelled };
 // hierarchy it was delivered to and converted on request.
 class Touch final : public ns::Object {
  public:
-  Touch(std::shared_ptr<View> view, cg::Point rootLocation, TouchPhase phase, int tapCount = 1);
+  Touch(std::shared_ptr<View> view, cg::Point rootLocation, TouchPhase phase, int tapCount = 1,
+        double timestamp = ns::clockNow());
 
   // The hit-tested view the touch was delivered to.
   std::shared_ptr<View> view() const { return view_.lock(); }
   TouchPhase phase() const { return phase_; }
   int tapCount() const { return tapCount_; }
+  // When the finger was last where the touch says (platform clock, seconds): the moment the
+  // input happened, which may be before it is handled.
+  double timestamp() const { return timestamp_; }
+  void setTimestamp(double timestamp) { timestamp_ = timestamp; }
   // Location in a view's coordinates; nullptr gives the root's coordinates.
   cg::Point locationInView(const View* view) const;
   cg::Point locationInView(const std::shared_ptr<View>& view) const { return locationInView(view.get()); }
@@ -38,6 +44,7 @@ class Touch final : public ns::Object {
   cg::Point previous_;
   TouchPhase phase_;
   int tapCount_;
+  double timestamp_;
 };
 
 using TouchSet = std::vector<std::shared_ptr<Touch>>;

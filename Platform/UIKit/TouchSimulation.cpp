@@ -9,11 +9,12 @@
 
 namespace ui {
 
-SimulatedTouch::SimulatedTouch(const std::shared_ptr<View>& root, cg::Point rootPoint) : start_(rootPoint) {
+SimulatedTouch::SimulatedTouch(const std::shared_ptr<View>& root, cg::Point rootPoint, double timestamp)
+    : start_(rootPoint) {
   if (!root) return;
   hitView_ = root->hitTest(rootPoint, nullptr);
   if (!hitView_) return;
-  touch_ = std::make_shared<Touch>(hitView_, rootPoint, TouchPhase::began);
+  touch_ = std::make_shared<Touch>(hitView_, rootPoint, TouchPhase::began, 1, timestamp);
   deliver(TouchPhase::began);
 }
 
@@ -42,10 +43,11 @@ void SimulatedTouch::deliver(TouchPhase phase) {
   }
 }
 
-void SimulatedTouch::moveTo(cg::Point rootPoint) {
+void SimulatedTouch::moveTo(cg::Point rootPoint, double timestamp) {
   if (!touch_ || finished_) return;
-  handOverToScrollView(rootPoint);
+  handOverToScrollView(rootPoint, timestamp);
   touch_->moveTo(rootPoint, TouchPhase::moved);
+  touch_->setTimestamp(timestamp);
   deliver(TouchPhase::moved);
 }
 
@@ -65,7 +67,7 @@ std::shared_ptr<ScrollView> scrollViewAlong(const std::shared_ptr<View>& from, b
 
 }  // namespace
 
-void SimulatedTouch::handOverToScrollView(cg::Point rootPoint) {
+void SimulatedTouch::handOverToScrollView(cg::Point rootPoint, double timestamp) {
   if (directionDecided_) return;
   const double dx = std::abs(rootPoint.x - start_.x), dy = std::abs(rootPoint.y - start_.y);
   if (std::max(dx, dy) <= ScrollView::kDragSlop) return;
@@ -73,15 +75,17 @@ void SimulatedTouch::handOverToScrollView(cg::Point rootPoint) {
   auto scroll = scrollViewAlong(hitView_, dx > dy);
   if (!scroll || scroll == hitView_) return;
   touch_->moveTo(rootPoint, TouchPhase::cancelled);
+  touch_->setTimestamp(timestamp);
   deliver(TouchPhase::cancelled);
   hitView_ = scroll;
-  touch_ = std::make_shared<Touch>(scroll, start_, TouchPhase::began);
+  touch_ = std::make_shared<Touch>(scroll, start_, TouchPhase::began, 1, timestamp);
   deliver(TouchPhase::began);
 }
 
-void SimulatedTouch::end() {
+void SimulatedTouch::end(double timestamp) {
   if (!touch_ || finished_) return;
   finished_ = true;
+  touch_->setTimestamp(timestamp);
   cg::Point last = touch_->locationInView(nullptr);
   // Recognisers of the hit view and its ancestors see the gesture first; one that takes the
   // touches leaves the views a cancelled touch.

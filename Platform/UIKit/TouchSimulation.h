@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "Foundation/Clock.h"
 #include "UIKit/Touch.h"
 #include "UIKit/View.h"
 
@@ -16,22 +17,24 @@ namespace ui {
 // gets it from where it went down), so a mostly vertical drag over a row that scrolls sideways
 // scrolls the page around it. A picker keeps an up or down drag for its wheel. With no such
 // scroll view the touch stays where it went down.
+// Each step may carry the moment the input happened (a window's event time); by default it is
+// the moment it is handled.
 class SimulatedTouch {
  public:
-  SimulatedTouch(const std::shared_ptr<View>& root, cg::Point rootPoint);
+  SimulatedTouch(const std::shared_ptr<View>& root, cg::Point rootPoint, double timestamp = ns::clockNow());
   ~SimulatedTouch();
   SimulatedTouch(const SimulatedTouch&) = delete;
   SimulatedTouch& operator=(const SimulatedTouch&) = delete;
 
   // The view the touch went down on; null when nothing took it.
   std::shared_ptr<View> hitView() const { return hitView_; }
-  void moveTo(cg::Point rootPoint);
-  void end();
+  void moveTo(cg::Point rootPoint, double timestamp = ns::clockNow());
+  void end(double timestamp = ns::clockNow());
   void cancel();
 
  private:
   void deliver(TouchPhase phase);
-  void handOverToScrollView(cg::Point rootPoint);
+  void handOverToScrollView(cg::Point rootPoint, double timestamp);
 
   std::shared_ptr<View> hitView_;
   std::shared_ptr<Touch> touch_;

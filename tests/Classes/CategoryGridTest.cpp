@@ -62,6 +62,27 @@ TEST_F(CategoryGridTest, AFingerDraggingAcrossPagesShowsBlackPlaceholdersUntilTh
   EXPECT_EQ(tilesOn(g, 2), 16);
 }
 
+// A quick swipe shorter than half a page turns the grid one page, and the page it rests on loads.
+TEST_F(CategoryGridTest, AQuickShortSwipeTurnsOnePageAndLoadsIt) {
+  ns::ManualClock clock;
+  auto g = grid(1);
+  g->layoutSubviews();
+  {
+    ui::SimulatedTouch finger(g, {600, 300});
+    for (int i = 1; i <= 5; ++i) {
+      clock.advance(0.02);
+      finger.moveTo({600 - 30.0 * i, 300});
+    }
+    finger.end();
+  }
+  clock.advance(1);
+  testsupport::awaitRequestsEnded();
+  EXPECT_EQ(g->currentPage(), 1);
+  EXPECT_EQ(g->scrollView()->contentOffset().x, g->scrollView()->bounds().width());
+  EXPECT_EQ(livePages(g), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(tilesOn(g, 2), 16);
+}
+
 TEST_F(CategoryGridTest, RotationKeepsTheFirstTitleInViewAndTurningBackReturnsToThePage) {
   auto app = ui::Application::sharedApplication();
   app->setStatusBarOrientation(ui::InterfaceOrientation::landscapeLeft);

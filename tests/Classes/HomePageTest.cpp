@@ -460,6 +460,32 @@ TEST_F(HomeControllerTest, TheTabletTurnsWithItsMainViewThePhoneDoesNot) {
   }
 }
 
+// The tablet's rows settle where the layout puts them whether the category list is there before
+// the page is first laid out or comes after it, and again after a reload.
+TEST_F(HomeControllerTest, TabletRowsSettleInOnePlaceWhicheverComesFirst) {
+  for (bool listFirst : {true, false}) {
+    testsupport::writeCategoryList(listFirst ? std::vector<std::string>{"1", "2", "3"}
+                                             : std::vector<std::string>{});
+    auto page = makePage(true);
+    auto window = std::make_shared<ui::Window>()->initWithFrame(ui::Screen::mainScreen()->bounds());
+    window->setRootViewController(page);
+    window->makeKeyAndVisible();
+    window->layoutIfNeeded();
+    auto view = mainViewOf(page);
+    for (int load = 0; load < 2; ++load) {
+      if (!listFirst || load > 0) {
+        testsupport::writeCategoryList({"1", "2", "3"});
+        ns::NotificationCenter::defaultCenter()->postNotificationName("ReloadRubrikNotification");
+      }
+      ASSERT_TRUE(spinUntil([&] { return allReported(view); }));
+      window->layoutIfNeeded();
+      EXPECT_EQ(view->horizScrollViewNew()->frame().y(), 527) << listFirst << load;
+      EXPECT_EQ(view->scrollView()->contentSize().height, 3 * 425 + 477 + 40) << listFirst << load;
+    }
+    window->resignKeyWindow();
+  }
+}
+
 TEST_F(HomeControllerTest, PlayTapsOpenTheTitleOrCountAndOpenTheForeignLink) {
   for (bool pad : {true, false}) {
     auto page = makePage(pad);

@@ -11,6 +11,7 @@
 #include "HomeTestSupport.h"
 #include "RowTestSupport.h"
 #include "SampleImages.h"
+#include "UIKit/ViewRenderer.h"
 
 namespace {
 
@@ -190,6 +191,34 @@ TEST(VideoItemCellViewTest, StarsSelectionAndTextsOfAReusedRow) {
   row->setDescription("Драма");
   row->setCategoryName("Фильм");
   EXPECT_EQ(row->descriptionLabel()->text(), "Фильм");
+}
+
+// On the phone's dark page, rows filled as the episode list fills them: the current episode's row
+// shows its grey through the row picture, which is a separator over a clear row.
+TEST(VideoItemCellViewTest, TheCurrentEpisodesRowIsDrawnGrey) {
+  auto page = std::make_shared<ui::View>()->initWithFrame({0, 0, 320, 3 * Cell::kRowHeight});
+  page->setBackgroundColor(ui::Color::colorWithWhite(0.1, 1));
+  const char* pictures[] = {"cellBackgroundFirst.png", "cellBackground.png", "cellBackground.png"};
+  for (int r = 0; r < 3; ++r) {
+    auto row = Cell::cellFromInterfaceFile("customCell");
+    row->setTitleLinesForEpisodes();
+    row->separatorView()->setImage(
+        ui::Image::imageNamed(pictures[r])->stretchableImageWithLeftCapWidth(1, r == 0 ? 0 : 5));
+    row->setIsSelected(r == 1);
+    row->setTitle("Серия");
+    row->setFrame({0, r * Cell::kRowHeight, 320, Cell::kRowHeight});
+    page->addSubview(row);
+  }
+  auto picture = ui::renderView(page, 1);
+  ASSERT_TRUE(picture);
+  // Right of the texts, clear of the stars and the disclosure sign.
+  auto lightness = [&](int row) {
+    cg::Color c = picture->colorAt(260, int(row * Cell::kRowHeight + 70));
+    return (c.red + c.green + c.blue) / 3;
+  };
+  EXPECT_GT(lightness(1), lightness(0) + 0.2);
+  EXPECT_GT(lightness(1), lightness(2) + 0.2);
+  EXPECT_NEAR(lightness(0), lightness(2), 0.02);
 }
 
 TEST(VideoItemCellViewTest, SelectVideoPostsTheRowsTitleInfo) {

@@ -63,6 +63,15 @@ Draw capsule(Color top, Color bottom, Color border, double radius) {
   };
 }
 
+// A phone list row's separator: clear, so that the page (and a marked row's grey) shows through,
+// with a divider along its bottom; `top` is the line along its top edge.
+Draw separator(Color top) {
+  return [=](Context& c, cg::Size s) {
+    hairline(c, 0, s.width, 0, top);
+    hairline(c, 0, s.width, s.height - 1, rgb(10, 10, 12));
+  };
+}
+
 // A row of a phone list: an even ground with a divider along its bottom; `top` is the line
 // along its top edge.
 Draw cell(Color fill, Color top) {
@@ -202,8 +211,8 @@ std::vector<Resource> resources() {
   add("unchecked_menu_item.png", {8, 8}, flat(kPanel));
   add("panelBG.png", {768, 140}, captionPanel());
   add("panelBG_iphone.png", {320, 80}, captionPanel());
-  add("cellBackground.png", {320, 44}, cell(rgb(28, 29, 33), rgb(44, 45, 50)));
-  add("cellBackgroundFirst.png", {320, 44}, cell(rgb(28, 29, 33), rgb(10, 10, 12)));
+  add("cellBackground.png", {320, 44}, separator(rgb(44, 45, 50)));
+  add("cellBackgroundFirst.png", {320, 44}, separator(rgb(10, 10, 12)));
   add("cellCheckedBackground.png", {320, 44}, cell(rgb(36, 42, 56), rgb(54, 62, 80)));
   add("search_bar_background.png", {198, 30}, field());
   add("search_bar_long.png", {250, 30}, field());

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -198,12 +199,13 @@ std::string describe(const cg::Color& c) {
 }
 
 // A ground picture as a page shows it: stretched by its caps (or scaled when it has none), or
-// repeated as a pattern, over a view of the given size.
+// repeated as a pattern, over a view of the given size, on the page's colour where that is known.
 struct Ground {
   const char* picture;
   cg::Size size;
   int leftCap = -1, topCap = 0;  // -1: not stretchable
   bool pattern = false;
+  std::optional<cg::Color> page = std::nullopt;
 };
 
 cg::ImagePtr render(const Ground& g, double scale) {
@@ -216,7 +218,11 @@ cg::ImagePtr render(const Ground& g, double scale) {
   }
   auto view = std::make_shared<ui::ImageView>()->initWithFrame({{0, 0}, g.size});
   view->setImage(g.leftCap >= 0 ? picture->stretchableImageWithLeftCapWidth(g.leftCap, g.topCap) : picture);
-  return ui::renderView(view, scale);
+  if (!g.page) return ui::renderView(view, scale);
+  auto page = std::make_shared<ui::View>()->initWithFrame({{0, 0}, g.size});
+  page->setBackgroundColor(*g.page);
+  page->addSubview(view);
+  return ui::renderView(page, scale);
 }
 
 struct Measure {
@@ -248,7 +254,8 @@ TEST(PlaceholderResourcesTest, EveryTextColourReadsOverTheGroundItIsDrawnOn) {
   const cg::Color white = rgb(255, 255, 255), lightGray = cg::Color::white(2.0 / 3),
                   gray = cg::Color::white(0.5), listGray = cg::Color::white(0.6),
                   menuGray = rgb(172, 172, 172), menuWhite = rgb(237, 237, 237),
-                  rubricBlue = rgb(73, 123, 251), placeholder = cg::Color::white(0.7);
+                  rubricBlue = rgb(73, 123, 251), placeholder = cg::Color::white(0.7),
+                  listPage = cg::Color::white(0.1);
   struct Case {
     const char* text;
     cg::Color colour;
@@ -275,11 +282,20 @@ TEST(PlaceholderResourcesTest, EveryTextColourReadsOverTheGroundItIsDrawnOn) {
       {"share sheet buttons", white, {"socBtnBg.png", {100, 30}}, {6, 5, 88, 20}},
       {"share sheet log out on VKontakte", white, {"vkLogo.png", {424, 40}, 140}, {328, 12, 60, 20}},
       {"share sheet log out on Facebook", white, {"fbLogo.png", {424, 40}, 115}, {328, 12, 60, 20}},
-      // Phone lists: title and description on the first and the other rows.
-      {"list title", white, {"cellBackground.png", {320, 80}, 1, 5}, {125, 8, 170, 20}},
-      {"list description", listGray, {"cellBackground.png", {320, 80}, 1, 5}, {125, 29, 170, 22}},
-      {"first row title", white, {"cellBackgroundFirst.png", {320, 80}, 1, 0}, {125, 8, 170, 20}},
-      {"first row description", listGray, {"cellBackgroundFirst.png", {320, 80}, 1, 0}, {125, 29, 170, 22}},
+      // Phone lists, on their page's dark grey: title and description on the first and the other rows.
+      {"list title", white, {"cellBackground.png", {320, 80}, 1, 5, false, listPage}, {125, 8, 170, 20}},
+      {"list description",
+       listGray,
+       {"cellBackground.png", {320, 80}, 1, 5, false, listPage},
+       {125, 29, 170, 22}},
+      {"first row title",
+       white,
+       {"cellBackgroundFirst.png", {320, 80}, 1, 0, false, listPage},
+       {125, 8, 170, 20}},
+      {"first row description",
+       listGray,
+       {"cellBackgroundFirst.png", {320, 80}, 1, 0, false, listPage},
+       {125, 29, 170, 22}},
       {"checked row title", white, {"cellCheckedBackground.png", {320, 80}, 0, 5}, {125, 8, 170, 20}},
       {"checked row description",
        listGray,
