@@ -25,6 +25,10 @@ cg::Point touchPoint(const TouchSet& touches, const View* view) {
   return touches.empty() ? cg::Point{} : touches.front()->locationInView(view);
 }
 
+double touchTime(const TouchSet& touches) {
+  return touches.empty() ? ns::clockNow() : touches.front()->timestamp();
+}
+
 }  // namespace
 
 PickerView::PickerView() = default;
@@ -239,7 +243,7 @@ void PickerView::touchesBegan(const TouchSet& touches, const Event* event) {
   // A finger on a turning wheel stops it where it is.
   bool caught = slides_[c] != nullptr;
   stopComponent(c);
-  finger_ = Finger{c, p, position_[c], false, caught, {{ns::clockNow(), p.y}}};
+  finger_ = Finger{c, p, position_[c], false, caught, {{touchTime(touches), p.y}}};
 }
 
 void PickerView::touchesMoved(const TouchSet& touches, const Event* event) {
@@ -248,7 +252,8 @@ void PickerView::touchesMoved(const TouchSet& touches, const Event* event) {
   Finger& f = *finger_;
   if (!f.dragging && std::abs(p.y - f.start.y) <= ScrollView::kDragSlop) return;
   f.dragging = true;
-  double now = ns::clockNow();
+  // Speed is timed by when the moves happened, not when they were handled behind a slow frame.
+  double now = touchTime(touches);
   f.samples.emplace_back(now, p.y);
   std::erase_if(f.samples, [now](const auto& s) { return s.first < now - 2 * kVelocityWindowSeconds; });
   double position = f.startPosition - (p.y - f.start.y) / kRowHeight;
@@ -262,12 +267,12 @@ void PickerView::touchesMoved(const TouchSet& touches, const Event* event) {
 
 void PickerView::touchesEnded(const TouchSet& touches, const Event* event) {
   if (!finger_) return View::touchesEnded(touches, event);
-  releaseFinger(touchPoint(touches, this), true);
+  releaseFinger(touchPoint(touches, this), touchTime(touches), true);
 }
 
 void PickerView::touchesCancelled(const TouchSet& touches, const Event* event) {
   if (!finger_) return View::touchesCancelled(touches, event);
-  releaseFinger(touchPoint(touches, this), false);
+  releaseFinger(touchPoint(touches, this), touchTime(touches), false);
 }
 
 // Rows a second the wheel turned over the last moments of the finger; 0 when the moves came too
@@ -284,10 +289,9 @@ double PickerView::fingerVelocity(double now) const {
   return std::clamp(rows / span, -kFastestFlick, kFastestFlick);
 }
 
-void PickerView::releaseFinger(cg::Point point, bool lifted) {
+void PickerView::releaseFinger(cg::Point point, double now, bool lifted) {
   Finger f = *finger_;
   int c = f.component;
-  double now = ns::clockNow();
   if (f.dragging) {
     finger_->samples.emplace_back(now, point.y);
     double velocity = lifted ? fingerVelocity(now) : 0;

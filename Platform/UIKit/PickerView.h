@@ -148,7 +148,7 @@ class PickerView : public View {
   void scheduleSlideStep(int component);
   // The wheel has stopped on a row: it is the selection, and the delegate hears of it.
   void comeToRest(int component, int row);
-  void releaseFinger(cg::Point point, bool lifted);
+  void releaseFinger(cg::Point point, double now, bool lifted);
   double fingerVelocity(double now) const;
 
   std::weak_ptr<PickerViewDataSource> dataSource_;
