@@ -13,6 +13,7 @@ namespace cg {
 namespace {
 
 std::atomic<std::uint64_t> decoders{0};
+std::atomic<std::uint64_t> pixelsDecoded{0};
 
 const char* loaderName(detail::ImageFormat format) {
   switch (format) {
@@ -54,26 +55,61 @@ struct ErrorRef {
 
 struct Progress {
   bool tooLarge = false;
+  Image::PixelBox box;
+  // The rows the decoder reports of the first image, of the picture as stored (-1: all).
+  std::int64_t rowCount = -1;
+  int storedWidth = 0;
+  int storedHeight = 0;
   std::vector<bool> rowsDone;
+  bool counting = false;
   std::size_t rowsLeft = 0;
 };
 
+// The size a picture of width x height is decoded at within the box: scaled down, its aspect kept,
+// to cover the box, though to no more than four times the box's pixels (a picture far wider or
+// taller than its view gives up some sharpness along its short side).
+std::pair<int, int> sizeWithin(int width, int height, const Image::PixelBox& box) {
+  if (box.width <= 0 || box.height <= 0) return {width, height};
+  double factor = std::max(double(box.width) / width, double(box.height) / height);
+  double most = 4.0 * box.width * box.height;
+  factor = std::min({factor, std::sqrt(most / (double(width) * height)), 1.0});
+  if (factor >= 1) return {width, height};
+  return {std::max(1, int(std::lround(width * factor))), std::max(1, int(std::lround(height * factor)))};
+}
+
 // A second line of defence: should a decoder report a larger size than the header check read,
-// the result is dropped.
-void onSizePrepared(GdkPixbufLoader*, gint width, gint height, gpointer progress) {
-  if (!detail::acceptablePixelSize(width, height)) static_cast<Progress*>(progress)->tooLarge = true;
+// the result is dropped. A picture larger than its box is scaled while it is decoded.
+void onSizePrepared(GdkPixbufLoader* loader, gint width, gint height, gpointer data) {
+  auto* progress = static_cast<Progress*>(data);
+  if (!detail::acceptablePixelSize(width, height)) {
+    progress->tooLarge = true;
+    return;
+  }
+  progress->storedWidth = width;
+  progress->storedHeight = height;
+  auto [w, h] = sizeWithin(width, height, progress->box);
+  if (w != width || h != height) gdk_pixbuf_loader_set_size(loader, w, h);
 }
 
 // Some decoders hand back what they have of a cut-off file as if it were whole; an image counts
-// only when every row was reported decoded.
+// only when every row of its first image was reported decoded (rows of a scaled picture are
+// reported as stored).
 void onAreaUpdated(GdkPixbufLoader* loader, gint, gint y, gint, gint height, gpointer data) {
   auto* progress = static_cast<Progress*>(data);
   GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
   if (!pixbuf || y < 0 || height <= 0) return;
-  int rows = gdk_pixbuf_get_height(pixbuf);
-  if (progress->rowsDone.empty()) {
-    progress->rowsDone.assign(std::size_t(rows), false);
-    progress->rowsLeft = std::size_t(rows);
+  if (!progress->counting) {
+    // The decoder's own picture, which may already be scaled; the first image's rows are mapped
+    // onto it.
+    const std::int64_t rows = gdk_pixbuf_get_height(pixbuf);
+    const std::int64_t stored = progress->storedHeight > 0 ? progress->storedHeight : rows;
+    std::int64_t last =
+        progress->rowCount < 0 ? stored : std::clamp<std::int64_t>(progress->rowCount, 0, stored);
+    last = (last * rows + stored - 1) / stored;
+    progress->counting = true;
+    progress->rowsDone.assign(std::size_t(rows), true);
+    for (std::int64_t row = 0; row < last; ++row) progress->rowsDone[std::size_t(row)] = false;
+    progress->rowsLeft = std::size_t(last);
   }
   for (int row = y; row < y + height && row < int(progress->rowsDone.size()); ++row) {
     if (!progress->rowsDone[std::size_t(row)]) {
@@ -173,11 +209,16 @@ ns::Data save(const Image& image, const std::vector<std::uint32_t>& pixels, bool
 
 namespace detail {
 std::uint64_t decodersStarted() { return decoders.load(); }
+std::uint64_t pixelsDecoded() { return ::cg::pixelsDecoded.load(); }
 }  // namespace detail
 
-ImagePtr Image::decode(const void* bytes, std::size_t length, double scale) {
-  auto header = detail::readImageHeader(static_cast<const std::uint8_t*>(bytes), length);
+ImagePtr Image::decode(const void* bytes, std::size_t length, double scale, PixelBox box) {
+  const auto* data = static_cast<const std::uint8_t*>(bytes);
+  auto header = detail::readImageHeader(data, length);
   if (!header || !detail::acceptablePixelSize(header->width, header->height)) return nullptr;
+  // A decoder fills in what a cut-off picture lacks and reports it done: one whose data stops
+  // before its end is refused before any decoder runs.
+  if (!detail::reachesItsEnd(*header, data, length)) return nullptr;
 
   ErrorRef error;
   GObjectRef<GdkPixbufLoader> loader(
@@ -185,6 +226,8 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale) {
   if (!loader.ptr) return nullptr;
   decoders.fetch_add(1);
   Progress progress;
+  progress.box = box;
+  progress.rowCount = header->rowCount;
   g_signal_connect(loader.ptr, "size-prepared", G_CALLBACK(onSizePrepared), &progress);
   g_signal_connect(loader.ptr, "area-updated", G_CALLBACK(onAreaUpdated), &progress);
 
@@ -197,12 +240,18 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale) {
   // Always closed, also after a failed write; a close that reports an error means the data was
   // incomplete, and a partial image is no image.
   ok = gdk_pixbuf_loader_close(loader.ptr, nullptr) && ok;
-  bool complete = !progress.rowsDone.empty() && progress.rowsLeft == 0;
+  bool complete = progress.counting && progress.rowsLeft == 0;
   GdkPixbuf* pixbuf =
       ok && complete && !progress.tooLarge ? gdk_pixbuf_loader_get_pixbuf(loader.ptr) : nullptr;
   if (!pixbuf) return nullptr;
   GObjectRef<GdkPixbuf> upright(gdk_pixbuf_apply_embedded_orientation(pixbuf));
   if (!upright.ptr) return nullptr;
+  // A picture decoded smaller keeps its size in points.
+  if (int decodedWidth = gdk_pixbuf_get_width(pixbuf);
+      decodedWidth != progress.storedWidth && progress.storedWidth > 0)
+    scale *= double(decodedWidth) / progress.storedWidth;
+  pixelsDecoded.fetch_add(std::uint64_t(gdk_pixbuf_get_width(upright.ptr)) *
+                          std::uint64_t(gdk_pixbuf_get_height(upright.ptr)));
   return imageFromPixbuf(upright.ptr, scale);
 }
 
