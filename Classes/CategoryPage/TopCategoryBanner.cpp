@@ -115,7 +115,6 @@ void TopCategoryBanner::loadImageFromURLToCache(const std::string& url) {
       });
   if (!operation) return;
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
-  operation->setPixelBox(TLImageFetch::pixelBox(kLandscapeSize));
   operation->start();
 }
 
