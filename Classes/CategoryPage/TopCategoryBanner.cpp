@@ -115,6 +115,7 @@ void TopCategoryBanner::loadImageFromURLToCache(const std::string& url) {
       });
   if (!operation) return;
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
+  operation->setPixelBox(TLImageFetch::pixelBox(kLandscapeSize));
   operation->start();
 }
 

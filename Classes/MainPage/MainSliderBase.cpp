@@ -211,7 +211,7 @@ void MainSliderBase::loadPages() {
     }
   } catch (...) {
   }
-  auto images = TLImageFetch::readImages(files);
+  auto images = TLImageFetch::readImages(files, TLImageFetch::pixelBox(page));
   std::size_t nextImage = 0;
   for (int i = 0; i < n + 2; ++i) {
     auto slot = static_cast<std::size_t>(i);
@@ -275,6 +275,7 @@ void MainSliderBase::loadImageFromURLToCache(const std::string& url,
       });
   if (!operation) return;
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
+  operation->setPixelBox(TLImageFetch::pixelBox(imageView->bounds().size));
   operation->start();
 }
 

@@ -40,7 +40,7 @@ void TLVideoItemPriviewCell::buildViews() {
   separatorView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
   setBackgroundView(separatorView_);
 
-  posterView_ = std::make_shared<ui::ImageView>()->initWithFrame({5, 5, 112, 70});
+  posterView_ = std::make_shared<ui::ImageView>()->initWithFrame({{5, 5}, kPosterSize});
   posterView_->setClipsToBounds(true);
   posterView_->setImage(ui::Image::imageNamed("TLCinemaEmpty_.png"));
   content->addSubview(posterView_);
@@ -175,16 +175,18 @@ void TLVideoItemPriviewCell::setBigImageUrl(std::string url) {
 
 void TLVideoItemPriviewCell::showPoster(const std::string& url, const std::string& path, bool big) {
   unsigned generation = ++posterGeneration_;
+  const cg::PixelBox box = posterBox();
   if (!path.empty() && TLImageFetch::fileExists(path)) {
-    if (loadPriority_ != -1) return showIfCurrent(generation, ui::Image::imageWithContentsOfFile(path));
+    if (loadPriority_ != -1) return showIfCurrent(generation, ui::Image::imageWithContentsOfFile(path, box));
     std::weak_ptr<TLVideoItemPriviewCell> weak =
         std::static_pointer_cast<TLVideoItemPriviewCell>(shared_from_this());
-    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT), [weak, generation, path] {
-      auto image = ui::Image::imageWithContentsOfFile(path);
-      dispatch::async(dispatch::mainQueue(), [weak, generation, image] {
-        if (auto cell = weak.lock()) cell->showIfCurrent(generation, image);
-      });
-    });
+    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
+                    [weak, generation, path, box] {
+                      auto image = ui::Image::imageWithContentsOfFile(path, box);
+                      dispatch::async(dispatch::mainQueue(), [weak, generation, image] {
+                        if (auto cell = weak.lock()) cell->showIfCurrent(generation, image);
+                      });
+                    });
     return;
   }
   if (big && url.empty()) return;
@@ -216,27 +218,31 @@ void TLVideoItemPriviewCell::loadImageWithUrl(const std::string& url, const std:
   // same title never read a half-written poster.
   TLImageFetch::get(
       url,
-      [path, priority, show](const ns::Data& body) {
-        auto image = ui::Image::imageWithData(body);
+      [path, priority, show, box = posterBox()](const ns::Data& body) {
+        auto image = ui::Image::imageWithData(body, 1, box);
         if (!image) return;
         if (path.empty()) return show(image);
+        // A picture decoded smaller than it came is cached as decoded, so that no later read
+        // inflates the whole of it again.
+        ns::Data file = image->scale() < 1 ? ui::ImagePNGRepresentation(image) : body;
         ns::ErrorPtr error;
-        if (!ns::writeDataToFile(body, path, true, &error)) {
+        if (file.empty() || !ns::writeDataToFile(file, path, true, &error)) {
           ns::log("Cannot write the poster %@: %@", path, error);
           return show(image);
         }
+        auto read = [path, show, box] { show(ui::Image::imageWithContentsOfFile(path, box)); };
         if (priority == 1) {
-          dispatch::async(dispatch::mainQueue(),
-                          [path, show] { show(ui::Image::imageWithContentsOfFile(path)); });
+          dispatch::async(dispatch::mainQueue(), read);
         } else if (priority == -1) {
-          dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
-                          [path, show] { show(ui::Image::imageWithContentsOfFile(path)); });
+          dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT), read);
         } else {
-          show(ui::Image::imageWithContentsOfFile(path));
+          read();
         }
       },
       dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT));
 }
+
+cg::PixelBox TLVideoItemPriviewCell::posterBox() const { return TLImageFetch::pixelBox(kPosterSize); }
 
 void TLVideoItemPriviewCell::selectVideo() {
   ns::Dictionary info;
