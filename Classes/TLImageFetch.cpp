@@ -67,6 +67,14 @@ void TLImageFetch::savePNG(const std::string& path, const std::shared_ptr<ui::Im
   if (!ns::writeDataToFile(png, path, true, &error)) ns::log("Cannot write the picture %@: %@", path, error);
 }
 
+ns::Data TLImageFetch::cacheBytes(const ns::Data& body, const std::shared_ptr<ui::Image>& image) {
+  if (!image) return {};
+  const cg::Image& bitmap = *image->CGImage();
+  std::size_t pixelBytes = std::size_t(bitmap.pixelWidth()) * std::size_t(bitmap.pixelHeight()) * 4;
+  if (bitmap.scale() == 1 && body.length() <= pixelBytes + kMostSurplusBytes) return body;
+  return ui::ImagePNGRepresentation(image);
+}
+
 bool TLImageFetch::fileExists(const std::string& path) {
   bool isDirectory = false;
   return ns::FileManager::defaultManager()->fileExistsAtPath(path, &isDirectory) && !isDirectory;

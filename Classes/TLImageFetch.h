@@ -45,6 +45,12 @@ class TLImageFetch final {
   // write leaves the file as it was, silently.
   static void savePNG(const std::string& path, const std::shared_ptr<ui::Image>& image);
 
+  // What a cache file keeps of a picture decoded from this body: the body itself when it was
+  // decoded at its own size and holds little beyond its pixels, otherwise the PNG of what was
+  // decoded, so that no later read inflates more than is drawn or keeps a body's padding.
+  static constexpr std::size_t kMostSurplusBytes = 64 << 10;
+  static ns::Data cacheBytes(const ns::Data& body, const std::shared_ptr<ui::Image>& image);
+
   static bool fileExists(const std::string& path);
 
   // The images read from the files, in the same order (null where a file is missing or no image),

@@ -211,7 +211,7 @@ void MainSliderBase::loadPages() {
     }
   } catch (...) {
   }
-  auto images = TLImageFetch::readImages(files, TLImageFetch::pixelBox(page));
+  auto images = TLImageFetch::readImages(files, TLImageFetch::pixelBox(largestPageSize()));
   std::size_t nextImage = 0;
   for (int i = 0; i < n + 2; ++i) {
     auto slot = static_cast<std::size_t>(i);
@@ -242,6 +242,8 @@ void MainSliderBase::loadPages() {
     imageView->setBackgroundColor(fromHexToRGBColor(record["bgColor"]));
   }
 }
+
+cg::Size MainSliderBase::largestPageSize() const { return scrollView_->bounds().size; }
 
 std::optional<std::string> MainSliderBase::posterFilePath(const std::string& posterURL) {
   auto slash = posterURL.rfind('/');
@@ -275,7 +277,7 @@ void MainSliderBase::loadImageFromURLToCache(const std::string& url,
       });
   if (!operation) return;
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
-  operation->setPixelBox(TLImageFetch::pixelBox(imageView->bounds().size));
+  operation->setPixelBox(TLImageFetch::pixelBox(largestPageSize()));
   operation->start();
 }
 

@@ -203,23 +203,23 @@ void TLVideoItemPriviewBase::showCachedPoster(const std::optional<std::string>& 
 void TLVideoItemPriviewBase::fetchPoster(const std::string& url, const std::optional<std::string>& path) {
   FetchedPosterRule rule = currentRule().fetched;
   std::weak_ptr<TLVideoItemPriviewBase> weak = self<TLVideoItemPriviewBase>();
-  // The body is decoded where it arrives, off the main thread, at the poster's own pixels: the
-  // cache file then holds the picture as drawn. The fetch is never cancelled: a tile gone from
+  // The body is decoded where it arrives, off the main thread, at the poster's own pixels, and
+  // the cache file holds the picture as decoded. The fetch is never cancelled: a tile gone from
   // the screen still leaves the file for the next.
   TLImageFetch::get(
       url,
       [weak, path, rule, box = posterBox()](const ns::Data& body) {
         auto image = ui::Image::imageWithData(body, 1, box);
-        auto apply = [weak, path, rule, image] {
-          handTo(weak, rule.set, [image](Tile& tile) { tile.setImageForButton(image); });
-          if (!path || !image) return;
+        if (path && image) {
           if (rule.writeInBackground)
             dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
                             [file = *path, image] { TLImageFetch::savePNG(file, image); });
           else
             TLImageFetch::savePNG(*path, image);
-        };
-        dispatch::async(dispatch::mainQueue(), apply);
+        }
+        dispatch::async(dispatch::mainQueue(), [weak, rule, image] {
+          handTo(weak, rule.set, [image](Tile& tile) { tile.setImageForButton(image); });
+        });
       },
       dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT));
 }

@@ -166,8 +166,14 @@ ImagePtr Image::fromFileOnDemand(const std::string& path, double scale, PixelBox
   if (!bytes) return nullptr;
   ns::Data data(std::move(*bytes));
   auto size = detail::wholeImageSize(data.bytes(), data.length());
-  bool fits =
-      size && (box.width <= 0 || box.height <= 0 || (size->width <= box.width && size->height <= box.height));
+  // A picture that decoding would scale, or a file far larger than its pixels (padded with
+  // metadata), is decoded now; the padding is not kept.
+  const std::int64_t pixels = size ? std::int64_t(size->width) * size->height : 0;
+  bool fits = size &&
+              (box.width <= 0 || box.height <= 0 ||
+               ((size->width <= box.width || size->height <= box.height) &&
+                pixels <= 4 * std::int64_t(box.width) * box.height)) &&
+              data.length() <= std::size_t(pixels) * sizeof(std::uint32_t) + kMostKeptSurplus;
   if (fits) return onDemand(data, size->width, size->height, scale, box, nullptr);
   return decodeOnDemand(data, scale, box);
 }

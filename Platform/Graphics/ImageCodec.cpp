@@ -5,9 +5,11 @@
 #include <atomic>
 #include <cmath>
 #include <fstream>
+#include <string_view>
 
 #include "Graphics/Image.h"
 #include "Graphics/ImageHeader.h"
+#include "Graphics/PNGScaledDecode.h"
 
 namespace cg {
 namespace {
@@ -219,6 +221,21 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale, Pixe
   // A decoder fills in what a cut-off picture lacks and reports it done: one whose data stops
   // before its end is refused before any decoder runs.
   if (!detail::reachesItsEnd(*header, data, length)) return nullptr;
+
+  // The PNG decoder here holds the whole stored picture before scaling it; a plain PNG larger
+  // than its box is read row by row into the smaller picture instead. (An interlaced one needs
+  // every pass, and one with an orientation block is turned by the decoder.)
+  if (header->format == detail::ImageFormat::PNG && length > 28 && data[28] == 0 &&
+      std::string_view(reinterpret_cast<const char*>(data), length).find("eXIf") == std::string_view::npos) {
+    auto [w, h] = sizeWithin(int(header->width), int(header->height), box);
+    if (w != header->width || h != header->height) {
+      decoders.fetch_add(1);
+      auto pixels = detail::decodePNGScaled(data, length, w, h);
+      if (!pixels) return nullptr;
+      pixelsDecoded.fetch_add(std::uint64_t(w) * std::uint64_t(h));
+      return fromPixels(w, h, std::move(*pixels), scale * double(w) / double(header->width));
+    }
+  }
 
   ErrorRef error;
   GObjectRef<GdkPixbufLoader> loader(

@@ -18,4 +18,9 @@ std::shared_ptr<const std::string> gzippedZeros(std::size_t megabytes);
 // a stream longer than the loopback's socket buffers can grow, so a client that hangs up is seen to.
 Reply gzippedZerosReply(std::string contentType, std::size_t megabytes = 1024);
 
+// A mid-grey 8-bit grey PNG of width x height pixels, with a text chunk of `padding` bytes after its
+// header: a few kilobytes however large (its rows deflate to almost nothing), made without ever
+// holding its pixels.
+std::string greyPNG(int width, int height, std::size_t padding = 0);
+
 }  // namespace testsupport

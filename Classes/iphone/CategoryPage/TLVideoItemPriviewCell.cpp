@@ -205,7 +205,6 @@ void TLVideoItemPriviewCell::setImageForButton(const std::shared_ptr<ui::Image>&
 
 void TLVideoItemPriviewCell::loadImageWithUrl(const std::string& url, const std::string& path) {
   unsigned generation = posterGeneration_;
-  int priority = loadPriority_;
   std::weak_ptr<TLVideoItemPriviewCell> weak =
       std::static_pointer_cast<TLVideoItemPriviewCell>(shared_from_this());
   auto show = [weak, generation](std::shared_ptr<ui::Image> image) {
@@ -213,31 +212,21 @@ void TLVideoItemPriviewCell::loadImageWithUrl(const std::string& url, const std:
       if (auto cell = weak.lock()) cell->showIfCurrent(generation, image);
     });
   };
-  // The reply arrives off the main thread. The cache file appears whole or not at all: a reply
-  // that is not an image (an error page, a cut-off body) never reaches it, and other rows of the
-  // same title never read a half-written poster.
+  // The reply arrives off the main thread and is decoded there, once. The cache file appears
+  // whole or not at all: a reply that is not an image (an error page, a cut-off body) never
+  // reaches it, and other rows of the same title never read a half-written poster.
   TLImageFetch::get(
       url,
-      [path, priority, show, box = posterBox()](const ns::Data& body) {
+      [path, show, box = posterBox()](const ns::Data& body) {
         auto image = ui::Image::imageWithData(body, 1, box);
         if (!image) return;
-        if (path.empty()) return show(image);
-        // A picture decoded smaller than it came is cached as decoded, so that no later read
-        // inflates the whole of it again.
-        ns::Data file = image->scale() < 1 ? ui::ImagePNGRepresentation(image) : body;
-        ns::ErrorPtr error;
-        if (file.empty() || !ns::writeDataToFile(file, path, true, &error)) {
-          ns::log("Cannot write the poster %@: %@", path, error);
-          return show(image);
+        if (!path.empty()) {
+          ns::Data file = TLImageFetch::cacheBytes(body, image);
+          ns::ErrorPtr error;
+          if (file.empty() || !ns::writeDataToFile(file, path, true, &error))
+            ns::log("Cannot write the poster %@: %@", path, error);
         }
-        auto read = [path, show, box] { show(ui::Image::imageWithContentsOfFile(path, box)); };
-        if (priority == 1) {
-          dispatch::async(dispatch::mainQueue(), read);
-        } else if (priority == -1) {
-          dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT), read);
-        } else {
-          read();
-        }
+        show(image);
       },
       dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT));
 }

@@ -115,11 +115,20 @@ TEST(OnDemandImageTest, WhatAPictureHoldsIsWhatItsViewDrawsAndThePicturesTogethe
     // What fits its box is decoded as it is.
     EXPECT_EQ(Image::decodeOnDemand(ns::Data(c.bytes), 2, {1600, 1200})->pixelWidth(), 1600);
   }
+  // Damage is found however the picture is decoded.
+  const std::string large = fixtures::saved("png", 1600, 1200);
+  EXPECT_FALSE(Image::decode(ns::Data(withImageDataChanged(large, false)), 1, box));
+  EXPECT_FALSE(Image::decode(ns::Data(withImageDataChanged(large, true)), 1, box));
 
   std::string padded = fixtures::withTextChunk(fixtures::saved("png", 200, 200), 8 << 20);
   ImagePtr small = Image::decodeOnDemand(ns::Data(padded));
   ASSERT_TRUE(small);
   EXPECT_LE(small->heldBytes(), 200u * 200u * 4u) << "the padding is not kept";
+  testsupport::TempDir dir;
+  std::ofstream(dir.file("padded.png"), std::ios::binary) << padded;
+  ImagePtr read = Image::fromFileOnDemand(dir.file("padded.png"));
+  ASSERT_TRUE(read);
+  EXPECT_LE(read->heldBytes(), 200u * 200u * 4u) << "nor is it when read from a file";
 
   Image::purgeDecodedPixels();
   std::string png = fixtures::saved("png", 1024, 1024);  // 4 MB of pixels each
