@@ -31,6 +31,7 @@ bool TLImageFetch::get(std::string_view url, std::function<void(const ns::Data& 
       std::make_shared<NTHTTPRequestOperation>()->initWithRequest(ns::URLRequest::requestWithURL(target));
   if (!operation) return false;
   operation->limitResponseLength(kMaxPictureLength);
+  operation->limitResponseToPicture();
   if (queue) {
     operation->setSuccessCallbackQueue(queue);
     operation->setFailureCallbackQueue(queue);

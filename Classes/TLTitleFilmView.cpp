@@ -77,6 +77,7 @@ void TLTitleFilmViewBase::loadBigPosrer(const std::string& url) {
   auto operation = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(request);
   if (!operation) return;
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
+  operation->limitResponseToPicture();
   // An id of 0 or less is no title's own: its poster is shown but never written, or every such
   // title would share one file.
   std::optional<std::string> path;

@@ -118,6 +118,7 @@ void TopCategoryBanner::loadImageFromURLToCache(const std::string& url) {
       });
   if (!operation) return;
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
+  operation->limitResponseToPicture();
   operation->setPixelBox(TLImageFetch::pixelBox(largestPageSize()));
   operation->start();
 }

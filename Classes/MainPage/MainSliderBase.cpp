@@ -277,6 +277,7 @@ void MainSliderBase::loadImageFromURLToCache(const std::string& url,
       });
   if (!operation) return;
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
+  operation->limitResponseToPicture();
   operation->setPixelBox(TLImageFetch::pixelBox(largestPageSize()));
   operation->start();
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -55,6 +56,14 @@ class Image final : public ns::Object {
     return decode(data.bytes(), data.length(), scale, box);
   }
   static ImagePtr fromFile(const std::string& path, double scale = 1);
+  // The most bytes an encoded picture starting with these bytes may take, for refusing a body
+  // while it arrives: kMostLengthOfNone once the start is plainly no accepted type; for a PNG or
+  // JPEG whose header gives its size, what any file of that size could need (its pixels stored
+  // uncompressed at 16 bytes each, and room for metadata); no bound (INT64_MAX) for other types,
+  // or when a JPEG's size is not within kMostHeadLength. nullopt while too few bytes have come.
+  static constexpr std::size_t kMostHeadLength = 64 << 10;
+  static constexpr std::int64_t kMostLengthOfNone = kMostHeadLength;
+  static std::optional<std::int64_t> mostEncodedLength(const void* head, std::size_t length);
   // As decode and fromFile (undecodable data gives nullptr), but the image keeps its encoded bytes
   // beside the pixels this decoding gave: purgeDecodedPixels(), or more than kMostHeldBytes held,
   // drops the pixels, which are decoded again when next drawn or read, as the device does with the

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <fstream>
+#include <limits>
 #include <string_view>
 
 #include "Graphics/Image.h"
@@ -270,6 +272,29 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale, Pixe
   pixelsDecoded.fetch_add(std::uint64_t(gdk_pixbuf_get_width(upright.ptr)) *
                           std::uint64_t(gdk_pixbuf_get_height(upright.ptr)));
   return imageFromPixbuf(upright.ptr, scale);
+}
+
+std::optional<std::int64_t> Image::mostEncodedLength(const void* head, std::size_t length) {
+  constexpr std::int64_t kUnbounded = std::numeric_limits<std::int64_t>::max();
+  // Room for metadata: colour profiles, Exif and its thumbnail, text.
+  constexpr std::int64_t kMetadataRoom = std::int64_t{1} << 20;
+  const auto* bytes = static_cast<const std::uint8_t*>(head);
+  if (length < 8) return std::nullopt;
+  auto starts = [&](const char* magic, std::size_t n) { return std::memcmp(bytes, magic, n) == 0; };
+  const bool png = starts("\x89PNG\r\n\x1a\n", 8), jpeg = starts("\xFF\xD8\xFF", 3);
+  if (!png && !jpeg) {
+    bool other = starts("GIF87a", 6) || starts("GIF89a", 6) || starts("BM", 2) || starts("\0\0\1\0", 4) ||
+                 starts("\0\0\2\0", 4) || starts("II*\0", 4) || starts("MM\0*", 4);
+    return other ? kUnbounded : kMostLengthOfNone;
+  }
+  auto header = detail::readImageHeader(bytes, length);
+  if (!header) {
+    if (length < kMostHeadLength) return std::nullopt;
+    return png ? kMostLengthOfNone : kUnbounded;
+  }
+  // A size no decoder here accepts makes the picture none, whatever follows.
+  if (!detail::acceptablePixelSize(header->width, header->height)) return kMostLengthOfNone;
+  return header->width * header->height * 16 + kMetadataRoom;
 }
 
 std::optional<std::string> detail::readEncodedFile(const std::string& path) {
