@@ -217,8 +217,8 @@ std::string TLSettings::getURLforAdvancedListFilm(const ns::Value& titleId) {
   return apiUrlForId("get_related&title_id=", titleId);
 }
 
-std::string TLSettings::categoryTitles(long long categoryId, const std::string& grouping,
-                                       const std::string& order, int page) {
+std::string TLSettings::categoryTitles(long long categoryId, const std::string& grouping, const std::string& order,
+                                       int page) {
   return "http://" + serviceHost() +
          ns::format(
              "/api/mobile.pl?platform=ios&method=get_category_titles&category_id=%d&orderby=%@&orderdir=%@"

@@ -113,9 +113,7 @@ bool TitlePageViewController::isItemIsEpisode() const {
   return !parent.isNil() && !ns::format("%@", parent).empty();
 }
 
-long long TitlePageViewController::parentId() const {
-  return TLSettings::longFromObject(senderInfo_["parent_id"]);
-}
+long long TitlePageViewController::parentId() const { return TLSettings::longFromObject(senderInfo_["parent_id"]); }
 
 long long TitlePageViewController::itemId() const { return TLSettings::longFromObject(senderInfo_["id"]); }
 
