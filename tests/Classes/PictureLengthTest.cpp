@@ -314,14 +314,15 @@ TEST_F(PictureLengthTest, AHugePictureIsDecodedAtMostAtItsViewsPixels) {
   }
 }
 
-// The bound is a length, whatever the picture: a body one byte past it is refused before any of it
+// The bound is a length, whatever the picture may be: a body one byte past it is refused before any of it
 // is read, one at the bound is read whole.
 TEST_F(PictureLengthTest, TheBoundIsTheLastLengthRead) {
   auto reply = [](std::int64_t length) {
     testsupport::Reply r;
     r.contentType = "image/png";
     r.generatedLength = static_cast<std::size_t>(length);
-    r.generatedByte = [](std::size_t) { return 'p'; };
+    // A JPEG's start, whose size would come later than the bytes that could tell it.
+    r.generatedByte = [](std::size_t offset) { return offset < 3 ? "\xFF\xD8\xFF"[offset] : 'p'; };
     return r;
   };
   flood_->reply("/long.png", reply(TLImageFetch::kMaxPictureLength + 1));
