@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
 
@@ -12,6 +13,7 @@
 #include "Foundation/String.h"
 #include "Foundation/URLRequest.h"
 #include "NTNetworking/NTHTTPRequestOperation.h"
+#include "UIKit/Screen.h"
 
 std::optional<ns::URL> TLImageFetch::fetchableURL(std::string_view text) {
   auto url = ns::URL::URLWithString(text);
@@ -29,6 +31,7 @@ bool TLImageFetch::get(std::string_view url, std::function<void(const ns::Data& 
       std::make_shared<NTHTTPRequestOperation>()->initWithRequest(ns::URLRequest::requestWithURL(target));
   if (!operation) return false;
   operation->limitResponseLength(kMaxPictureLength);
+  operation->limitResponseToPicture();
   if (queue) {
     operation->setSuccessCallbackQueue(queue);
     operation->setFailureCallbackQueue(queue);
@@ -46,6 +49,12 @@ bool TLImageFetch::get(std::string_view url, std::function<void(const ns::Data& 
   return true;
 }
 
+cg::PixelBox TLImageFetch::pixelBox(const cg::Size& points) {
+  double scale = ui::Screen::mainScreen()->scale();
+  auto side = [scale](double length) { return std::max(1, int(std::ceil(length * scale))); };
+  return {side(points.width), side(points.height)};
+}
+
 bool TLImageFetch::isDecimalId(std::string_view id) {
   return !id.empty() && id.size() <= 18 &&
          std::all_of(id.begin(), id.end(), [](unsigned char c) { return std::isdigit(c); });
@@ -59,14 +68,24 @@ void TLImageFetch::savePNG(const std::string& path, const std::shared_ptr<ui::Im
   if (!ns::writeDataToFile(png, path, true, &error)) ns::log("Cannot write the picture %@: %@", path, error);
 }
 
+ns::Data TLImageFetch::cacheBytes(const ns::Data& body, const std::shared_ptr<ui::Image>& image) {
+  if (!image) return {};
+  const cg::Image& bitmap = *image->CGImage();
+  std::size_t pixelBytes = std::size_t(bitmap.pixelWidth()) * std::size_t(bitmap.pixelHeight()) * 4;
+  if (bitmap.scale() == 1 && body.length() <= pixelBytes + kMostSurplusBytes) return body;
+  return ui::ImagePNGRepresentation(image);
+}
+
 bool TLImageFetch::fileExists(const std::string& path) {
   bool isDirectory = false;
   return ns::FileManager::defaultManager()->fileExistsAtPath(path, &isDirectory) && !isDirectory;
 }
 
-std::vector<std::shared_ptr<ui::Image>> TLImageFetch::readImages(const std::vector<std::string>& paths) {
+std::vector<std::shared_ptr<ui::Image>> TLImageFetch::readImages(const std::vector<std::string>& paths,
+                                                                 cg::PixelBox box) {
   struct Batch {
     std::vector<std::string> paths;
+    cg::PixelBox box;
     std::vector<std::shared_ptr<ui::Image>> images;
     std::atomic<std::size_t> next{0};
     std::mutex lock;
@@ -76,7 +95,7 @@ std::vector<std::shared_ptr<ui::Image>> TLImageFetch::readImages(const std::vect
     // which never waits for anyone, so the caller's wait below ends even when no helper ever runs.
     void readAll() {
       for (std::size_t i; (i = next++) < paths.size();) {
-        auto image = ui::Image::imageWithContentsOfFile(paths[i]);
+        auto image = ui::Image::imageWithContentsOfFile(paths[i], box);
         std::lock_guard<std::mutex> hold(lock);
         images[i] = std::move(image);
         if (++done == paths.size()) allRead.notify_all();
@@ -85,6 +104,7 @@ std::vector<std::shared_ptr<ui::Image>> TLImageFetch::readImages(const std::vect
   };
   auto batch = std::make_shared<Batch>();
   batch->paths = paths;
+  batch->box = box;
   batch->images.resize(paths.size());
   // Helpers that start after the caller has returned find nothing left to claim.
   const std::size_t helpers = paths.size() > 1 ? std::min<std::size_t>(paths.size() - 1, 3) : 0;

@@ -34,6 +34,10 @@ class TLImageFetch final {
   static bool get(std::string_view url, std::function<void(const ns::Data& body)> done,
                   dispatch::QueuePtr queue = nullptr, std::function<void()> failed = nullptr);
 
+  // The pixels a view of this size in points draws at the screen's scale: the most a picture
+  // shown in it need be decoded at.
+  static cg::PixelBox pixelBox(const cg::Size& points);
+
   // Service ids name cache files only when they are decimal numbers (no "../5", no "").
   static bool isDecimalId(std::string_view id);
 
@@ -41,9 +45,17 @@ class TLImageFetch final {
   // write leaves the file as it was, silently.
   static void savePNG(const std::string& path, const std::shared_ptr<ui::Image>& image);
 
+  // What a cache file keeps of a picture decoded from this body: the body itself when it was
+  // decoded at its own size and holds little beyond its pixels, otherwise the PNG of what was
+  // decoded, so that no later read inflates more than is drawn or keeps a body's padding.
+  static constexpr std::size_t kMostSurplusBytes = 64 << 10;
+  static ns::Data cacheBytes(const ns::Data& body, const std::shared_ptr<ui::Image>& image);
+
   static bool fileExists(const std::string& path);
 
   // The images read from the files, in the same order (null where a file is missing or no image),
-  // read side by side: the caller reads too, and returns once every file has been read.
-  static std::vector<std::shared_ptr<ui::Image>> readImages(const std::vector<std::string>& paths);
+  // read side by side: the caller reads too, and returns once every file has been read. Pictures
+  // larger than the box are decoded scaled down to it.
+  static std::vector<std::shared_ptr<ui::Image>> readImages(const std::vector<std::string>& paths,
+                                                            cg::PixelBox box = {});
 };

@@ -21,7 +21,8 @@ bool statusBarIsLandscape() {
 
 }  // namespace
 
-std::shared_ptr<TopCategoryBanner> TopCategoryBanner::initWithCategoryId(long long categoryId, ns::Array films) {
+std::shared_ptr<TopCategoryBanner> TopCategoryBanner::initWithCategoryId(long long categoryId,
+                                                                         ns::Array films) {
   categoryId_ = categoryId;
   setUpSlider({{0, 0}, kPortraitSize}, std::move(films));
   return self<TopCategoryBanner>();
@@ -90,6 +91,8 @@ void TopCategoryBanner::didMoveToSuperview() {
     stopAsync();
 }
 
+cg::Size TopCategoryBanner::largestPageSize() const { return kLandscapeSize; }
+
 void TopCategoryBanner::loadImageFromURLToCache(const std::string& url) {
   auto target = TLImageFetch::fetchableURL(url);
   auto path = posterFilePath(url);
@@ -115,6 +118,8 @@ void TopCategoryBanner::loadImageFromURLToCache(const std::string& url) {
       });
   if (!operation) return;
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
+  operation->limitResponseToPicture();
+  operation->setPixelBox(TLImageFetch::pixelBox(largestPageSize()));
   operation->start();
 }
 

@@ -36,6 +36,7 @@ class TopCategoryBanner final : public MainSliderBase {
  protected:
   std::string posterListURL() const override;
   cg::Rect scrollViewFrame() const override { return bounds(); }
+  cg::Size largestPageSize() const override;
   bool scrollViewBounces() const override { return true; }
   void addPageControll() override;
   cg::Rect ratingFrame() const override { return {}; }

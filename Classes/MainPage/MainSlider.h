@@ -32,6 +32,7 @@ class MainSlider final : public MainSliderBase {
 
  protected:
   cg::Rect scrollViewFrame() const override;
+  cg::Size largestPageSize() const override { return {1024, kHeight}; }
   bool scrollViewBounces() const override { return true; }
   void addPageControll() override;
   cg::Rect ratingFrame() const override;

@@ -213,7 +213,7 @@ void MainSliderBase::loadPages() {
     }
   } catch (...) {
   }
-  auto images = TLImageFetch::readImages(files);
+  auto images = TLImageFetch::readImages(files, TLImageFetch::pixelBox(largestPageSize()));
   std::size_t nextImage = 0;
   for (int i = 0; i < n + 2; ++i) {
     auto slot = static_cast<std::size_t>(i);
@@ -244,6 +244,8 @@ void MainSliderBase::loadPages() {
     imageView->setBackgroundColor(fromHexToRGBColor(record["bgColor"]));
   }
 }
+
+cg::Size MainSliderBase::largestPageSize() const { return scrollView_->bounds().size; }
 
 std::optional<std::string> MainSliderBase::posterFilePath(const std::string& posterURL) {
   if (posterURL.empty()) return std::nullopt;
@@ -290,6 +292,8 @@ void MainSliderBase::loadImageFromURLToCache(const std::string& url,
       });
   if (!operation) return arrived(nullptr);
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
+  operation->limitResponseToPicture();
+  operation->setPixelBox(TLImageFetch::pixelBox(largestPageSize()));
   operation->start();
 }
 

@@ -112,6 +112,9 @@ class MainSliderBase : public ui::View, public ui::ScrollViewDelegate {
   // was made for), the dots centred for the count, the pages refilled 0.3 seconds later.
   void layoutSlider(cg::Size size, double dotsCentre, double belowPages);
   virtual cg::Rect scrollViewFrame() const = 0;
+  // The largest page the slider shows in any orientation: posters are decoded at most at its
+  // pixels.
+  virtual cg::Size largestPageSize() const;
   virtual bool scrollViewBounces() const = 0;
   // The panel's views.
   virtual void addPageControll() = 0;

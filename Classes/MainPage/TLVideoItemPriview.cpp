@@ -46,19 +46,19 @@ const TLVideoItemPriviewBase::Twin kTablet{
     0,
     {
         // priority, texts on the main thread, cached small and big poster, fetched poster
-        {0, false, {false, Hand::now}, {false, Hand::now}, {true, Hand::now, false}},
+        {0, false, {false, Hand::now}, {false, Hand::now}, {Hand::now, false}},
         {2,
          false,
          {false, Hand::mainThreadLater},
          {true, Hand::mainThreadLater},
-         {false, Hand::mainThreadLater, true}},
+         {Hand::mainThreadLater, true}},
         {3,
          true,
          {false, Hand::mainThreadWaiting},
          {false, Hand::mainThreadWaiting},
-         {false, Hand::mainThreadWaiting, true}},
+         {Hand::mainThreadWaiting, true}},
     },
-    {0, false, {false, Hand::now}, {false, Hand::now}, {false, Hand::now, false}},
+    {0, false, {false, Hand::now}, {false, Hand::now}, {Hand::now, false}},
 };
 
 }  // namespace

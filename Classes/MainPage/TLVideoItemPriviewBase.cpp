@@ -178,9 +178,16 @@ void TLVideoItemPriviewBase::loadPoster(const std::optional<std::string>& url, b
   fetchPoster(target, path);
 }
 
+cg::PixelBox TLVideoItemPriviewBase::posterBox() const {
+  const Style& s = currentStyle();
+  return TLImageFetch::pixelBox({s.size.width, s.posterHeight});
+}
+
 void TLVideoItemPriviewBase::showCachedPoster(const std::optional<std::string>& path, bool big) {
   CachedPosterRule rule = big ? currentRule().cachedBig : currentRule().cachedSmall;
-  auto read = [path] { return path ? ui::Image::imageWithContentsOfFile(*path) : nullptr; };
+  auto read = [path, box = posterBox()] {
+    return path ? ui::Image::imageWithContentsOfFile(*path, box) : nullptr;
+  };
   std::weak_ptr<TLVideoItemPriviewBase> weak = self<TLVideoItemPriviewBase>();
   if (rule.readInBackground) {
     dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_BACKGROUND), [weak, read, rule] {
@@ -196,23 +203,25 @@ void TLVideoItemPriviewBase::showCachedPoster(const std::optional<std::string>& 
 void TLVideoItemPriviewBase::fetchPoster(const std::string& url, const std::optional<std::string>& path) {
   FetchedPosterRule rule = currentRule().fetched;
   std::weak_ptr<TLVideoItemPriviewBase> weak = self<TLVideoItemPriviewBase>();
-  // The fetch is never cancelled: a tile gone from the screen still leaves the file for the next.
-  TLImageFetch::get(url, [weak, path, rule](const ns::Data& body) {
-    auto apply = [weak, path, rule, body] {
-      auto image = ui::Image::imageWithData(body);
-      handTo(weak, rule.set, [image](Tile& tile) { tile.setImageForButton(image); });
-      if (!path || !image) return;
-      if (rule.writeInBackground)
-        dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
-                        [file = *path, image] { TLImageFetch::savePNG(file, image); });
-      else
-        TLImageFetch::savePNG(*path, image);
-    };
-    if (rule.queuedToMain)
-      dispatch::async(dispatch::mainQueue(), apply);
-    else
-      apply();
-  });
+  // The body is decoded where it arrives, off the main thread, at the poster's own pixels, and
+  // the cache file holds the picture as decoded. The fetch is never cancelled: a tile gone from
+  // the screen still leaves the file for the next.
+  TLImageFetch::get(
+      url,
+      [weak, path, rule, box = posterBox()](const ns::Data& body) {
+        auto image = ui::Image::imageWithData(body, 1, box);
+        if (path && image) {
+          if (rule.writeInBackground)
+            dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
+                            [file = *path, image] { TLImageFetch::savePNG(file, image); });
+          else
+            TLImageFetch::savePNG(*path, image);
+        }
+        dispatch::async(dispatch::mainQueue(), [weak, rule, image] {
+          handTo(weak, rule.set, [image](Tile& tile) { tile.setImageForButton(image); });
+        });
+      },
+      dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT));
 }
 
 void TLVideoItemPriviewBase::setImageForButton(const std::shared_ptr<ui::Image>& image) {

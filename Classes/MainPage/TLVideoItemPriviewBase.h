@@ -25,7 +25,6 @@ class TLVideoItemPriviewBase : public ui::View {
     Hand set;
   };
   struct FetchedPosterRule {
-    bool queuedToMain;  // the whole callback runs as a later block on the main queue
     Hand set;
     bool writeInBackground;
   };
@@ -127,6 +126,8 @@ class TLVideoItemPriviewBase : public ui::View {
   // The genre and year line's frame, as far as the stars leave it room.
   cg::Rect descriptionFrame() const;
   const PriorityRule& currentRule() const { return twin_.rule(loadPriority_); }
+  // The poster button's pixels: the most a poster is decoded at.
+  cg::PixelBox posterBox() const;
 
  private:
   void setLabelText(const std::shared_ptr<ui::Label>& label, const std::optional<std::string>& text);

@@ -138,7 +138,8 @@ void TLRolesItemBase::loadImageWithUrl(const std::string& url, const std::option
   FetchedPhotoRule rule = fetchedPhotoRule(loadPriority_.load());
   std::weak_ptr<Tile> weak = self<Tile>();
   auto completion = [weak, path, rule](const ns::Data& body) {
-    auto photo = ui::Image::imageWithData(body);
+    // Drawn into a 100 x 120 slot of a scale-1 bitmap: no more pixels are needed.
+    auto photo = ui::Image::imageWithData(body, 1, cg::PixelBox{100, 120});
     // A failed or broken download keeps the placeholder and writes nothing.
     if (!photo) return;
     auto composeShowWrite = [weak, path, rule, photo] {

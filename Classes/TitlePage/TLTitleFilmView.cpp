@@ -77,6 +77,7 @@ void TLTitleFilmViewBase::loadBigPosrer(const std::string& url) {
   auto operation = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(request);
   if (!operation) return;
   operation->limitResponseLength(TLImageFetch::kMaxPictureLength);
+  operation->limitResponseToPicture();
   // An id of 0 or less is no title's own: its poster is shown but never written, or every such
   // title would share one file.
   std::optional<std::string> path;
@@ -88,14 +89,17 @@ void TLTitleFilmViewBase::loadBigPosrer(const std::string& url) {
       if (header && header->playerViewController_) header->playerViewController_->setPreviewImage(image);
     });
   };
+  // Decoded off the main thread, at most at the header's pixels.
+  operation->setSuccessCallbackQueue(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT));
   operation->setCompletionBlockWithSuccess(
-      [finish, path](const NTHTTPRequestOperationPtr&, const ns::Value& body) {
+      [finish, path, box = TLImageFetch::pixelBox(bounds().size)](const NTHTTPRequestOperationPtr&,
+                                                                  const ns::Value& body) {
         const ns::Data* data = body.asData();
-        std::shared_ptr<ui::Image> image = data ? ui::Image::imageWithData(*data) : nullptr;
+        std::shared_ptr<ui::Image> image = data ? ui::Image::imageWithData(*data, 1, box) : nullptr;
         // Only a body that is a picture takes the poster's place, written whole or not at all.
         if (image && path) {
           ns::ErrorPtr error;
-          if (!ns::writeDataToFile(*data, *path, true, &error))
+          if (!ns::writeDataToFile(TLImageFetch::cacheBytes(*data, image), *path, true, &error))
             ns::log("Cannot write the poster %@: %@", *path, error);
         }
         finish(image);

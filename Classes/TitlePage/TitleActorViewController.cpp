@@ -154,13 +154,18 @@ void TitleActorViewController::loadImageWithUrl(const std::string& url,
   };
   bool sent = TLImageFetch::get(
       url,
-      [finish, path](const ns::Data& body) {
-        auto photo = ui::Image::imageWithData(body);
+      [finish, path, box = photoBox()](const ns::Data& body) {
+        auto photo = ui::Image::imageWithData(body, 1, box);
         dispatch::async(dispatch::mainQueue(), [finish, photo, path] { finish(photo, path); });
       },
       dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
       [finish] { dispatch::async(dispatch::mainQueue(), [finish] { finish(nullptr, std::nullopt); }); });
   if (!sent) finish(nullptr, std::nullopt);
+}
+
+cg::PixelBox TitleActorViewController::photoBox() const {
+  if (!isPhone()) return {};
+  return TLImageFetch::pixelBox(actorPhoto_ ? actorPhoto_->bounds().size : cg::Size{160, 214});
 }
 
 std::shared_ptr<ui::Image> TitleActorViewController::buttonImage(

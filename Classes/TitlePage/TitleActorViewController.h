@@ -55,6 +55,9 @@ class TitleActorViewController : public ui::ViewController, public TLMenuHooks {
   void updateActorImage(const std::string& path);
   // The photograph framed for the photo view's size: black panel, shadow, the picture inside.
   std::shared_ptr<ui::Image> buttonImage(const std::shared_ptr<ui::Image>& image) const;
+  // The most pixels a downloaded photo is decoded at: the phone fits it into its frame; the
+  // tablet draws its middle at its own size, which takes its own pixels.
+  cg::PixelBox photoBox() const;
   void showAlertWithError(const ns::ErrorPtr& error);
   void showReloadPageButton();
   void reloadButtonClick();

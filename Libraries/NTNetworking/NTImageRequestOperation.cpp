@@ -45,7 +45,7 @@ cg::ImagePtr NTImageRequestOperation::responseImage() const {
   std::lock_guard guard(imageMutex_);
   if (!responseImage_ && isFinished()) {
     auto data = responseData();
-    if (data && !data->empty()) responseImage_ = cg::Image::decode(*data, imageScale_);
+    if (data && !data->empty()) responseImage_ = cg::Image::decode(*data, imageScale_, pixelBox_);
   }
   return responseImage_;
 }
@@ -59,6 +59,18 @@ void NTImageRequestOperation::setImageScale(float scale) {
   std::lock_guard guard(imageMutex_);
   if (scale == imageScale_) return;
   imageScale_ = scale;
+  responseImage_.reset();
+}
+
+cg::PixelBox NTImageRequestOperation::pixelBox() const {
+  std::lock_guard guard(imageMutex_);
+  return pixelBox_;
+}
+
+void NTImageRequestOperation::setPixelBox(cg::PixelBox box) {
+  std::lock_guard guard(imageMutex_);
+  if (box.width == pixelBox_.width && box.height == pixelBox_.height) return;
+  pixelBox_ = box;
   responseImage_.reset();
 }
 

@@ -43,6 +43,10 @@ class NTImageRequestOperation : public NTHTTPRequestOperation {
   // A new scale drops the decoded image, so the next read decodes at that scale.
   void setImageScale(float scale);
 
+  // The most pixels the image is decoded at (see cg::PixelBox); a new box drops the decoded image.
+  cg::PixelBox pixelBox() const;
+  void setPixelBox(cg::PixelBox box);
+
   // The success closure gets the image.
   void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) override;
 
@@ -63,6 +67,7 @@ class NTImageRequestOperation : public NTHTTPRequestOperation {
   mutable std::mutex imageMutex_;
   mutable cg::ImagePtr responseImage_;
   float imageScale_ = 1;
+  cg::PixelBox pixelBox_;
 };
 
 using NTImageRequestOperationPtr = std::shared_ptr<NTImageRequestOperation>;

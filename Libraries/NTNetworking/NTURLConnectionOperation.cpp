@@ -1,5 +1,7 @@
 #include "NTNetworking/NTURLConnectionOperation.h"
 
+#include <algorithm>
+
 #include "Dispatch/Dispatch.h"
 #include "Foundation/ClassRegistry.h"
 #include "Foundation/Format.h"
@@ -10,6 +12,7 @@
 #include "Foundation/URLCredential.h"
 #include "Foundation/URLCredentialStorage.h"
 #include "Foundation/URLLoader.h"
+#include "Graphics/Image.h"
 #include "NTNetworking/NTNetworkingConstants.h"
 
 const char* const NTNetworkingOperationDidStartNotification =
@@ -188,6 +191,9 @@ void NTURLConnectionOperation::operationDidStart() {
   if (std::int64_t bound = responseLengthBound(); bound >= 0 && request) {
     request = request->copy();
     request->setMaximumBodyLength(bound);
+    if (pictureBody_.load())
+      request->setBodyLengthRule(
+          [](std::string_view head) { return cg::Image::mostEncodedLength(head.data(), head.size()); });
   }
   auto delegate = std::static_pointer_cast<ns::URLConnectionDelegate>(selfWhileRunning());
   auto connection = std::make_shared<ns::URLConnection>()->initWithRequest(request, delegate, false);
@@ -723,5 +729,6 @@ std::shared_ptr<NTURLConnectionOperation> NTURLConnectionOperation::copy() const
   made->setCacheResponseBlock(cacheResponse_);
   made->setRedirectResponseBlock(redirectResponse_);
   made->limitResponseLength(responseLengthLimit_.load());
+  if (pictureBody_.load()) made->limitResponseToPicture();
   return made;
 }

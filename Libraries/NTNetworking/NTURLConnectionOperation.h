@@ -116,6 +116,11 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   // smaller than the class allows (a picture the screen draws). Negative takes the class's bound
   // alone; set before `start`. Copies keep it.
   void limitResponseLength(std::int64_t length) { responseLengthLimit_.store(length); }
+  // The body is to be a picture: it is also refused as too long, as it arrives, once it passes
+  // what a picture starting as it does may take (cg::Image::mostEncodedLength), so that a body
+  // that is no picture, or far more than its pixels, costs little to refuse. Needs a length
+  // bound; set before `start`; copies keep it.
+  void limitResponseToPicture() { pictureBody_.store(true); }
 
   void setUploadProgressBlock(ProgressBlock block);
   void setDownloadProgressBlock(ProgressBlock block);
@@ -204,6 +209,7 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   std::atomic<bool> cancelled_{false};
   std::atomic<std::int64_t> totalBytesRead_{0};
   std::atomic<std::int64_t> responseLengthLimit_{-1};
+  std::atomic<bool> pictureBody_{false};
 
   // Fields handed between threads, guarded by fieldsMutex_ (never held while calling out).
   mutable std::mutex fieldsMutex_;

@@ -253,6 +253,9 @@ struct Load {
   // The request's bound on the body as decoded (negative for none), kept through every hop.
   std::int64_t bodyLimit = -1;
   bool lengthExceeded = false;  // the body passed bodyLimit: the transfer was ended there
+  // The response's first bytes while the request's body length rule has not lowered bodyLimit.
+  std::string bodyHead;
+  bool headRuled = false;
   bool bodyStreamUsed = false;
   double timeout = URLRequest::kDefaultTimeoutInterval;
 
@@ -829,6 +832,9 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
   if (line.starts_with("HTTP/")) {
     ++l.headerBlocks;
     l.bodyBytes = 0;
+    l.bodyLimit = l.request->maximumBodyLength();
+    l.bodyHead.clear();
+    l.headRuled = false;
     l.headerBlock.clear();
     l.setsCookies = false;
     l.discardBody = false;
@@ -993,6 +999,16 @@ std::size_t URLLoader::Impl::takeDecoded(Load& l, const char* data, std::size_t 
     }
     l.held.append(data, length);
     return length;
+  }
+  if (!l.headRuled && l.request->bodyLengthRule()) {
+    std::size_t take = std::min(length, URLRequest::kBodyHeadLength - l.bodyHead.size());
+    l.bodyHead.append(data, take);
+    auto bound = l.request->bodyLengthRule()(l.bodyHead);
+    if (bound || l.bodyHead.size() >= URLRequest::kBodyHeadLength) {
+      l.headRuled = true;
+      l.bodyHead = std::string();
+      if (bound && *bound >= 0 && (l.bodyLimit < 0 || *bound < l.bodyLimit)) l.bodyLimit = *bound;
+    }
   }
   if (l.bodyLimit >= 0 && l.bodyBytes + static_cast<std::int64_t>(length) > l.bodyLimit) {
     l.lengthExceeded = true;

@@ -68,6 +68,7 @@ std::shared_ptr<URLRequest> URLRequest::copy() const {
   request->cachePolicy_ = cachePolicy_;
   request->handleCookies_ = handleCookies_;
   request->maximumBodyLength_ = maximumBodyLength_;
+  request->bodyLengthRule_ = bodyLengthRule_;
   return request;
 }
 

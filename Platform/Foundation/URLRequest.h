@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,6 +74,14 @@ class URLRequest final : public Object, public Coding {
   // bounded request offers the server compressed bodies.
   std::int64_t maximumBodyLength() const { return maximumBodyLength_; }
   void setMaximumBodyLength(std::int64_t length) { maximumBodyLength_ = length; }
+  // Lowers that bound from the body's first bytes (as decoded), for a body whose kind says how
+  // long it may be: given up to kBodyHeadLength bytes, the bound (the lower of the two counts),
+  // or nullopt while it cannot tell yet; still nullopt with all of them, the bound stays. Called
+  // on the loader's thread; archiving drops it.
+  static constexpr std::size_t kBodyHeadLength = 64 << 10;
+  using BodyLengthRule = std::function<std::optional<std::int64_t>(std::string_view head)>;
+  const BodyLengthRule& bodyLengthRule() const { return bodyLengthRule_; }
+  void setBodyLengthRule(BodyLengthRule rule) { bodyLengthRule_ = std::move(rule); }
 
   std::string describe() const override;
 
@@ -90,6 +99,7 @@ class URLRequest final : public Object, public Coding {
   URLRequestCachePolicy cachePolicy_ = URLRequestCachePolicy::UseProtocolCachePolicy;
   bool handleCookies_ = true;
   std::int64_t maximumBodyLength_ = -1;
+  BodyLengthRule bodyLengthRule_;
 };
 
 using URLRequestPtr = std::shared_ptr<URLRequest>;

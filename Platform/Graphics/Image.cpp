@@ -1,6 +1,7 @@
 #include "Graphics/Image.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <mutex>
 
@@ -26,22 +27,36 @@ bool acceptablePixelSize(std::int64_t width, std::int64_t height) {
 
 using PixelBuffer = std::shared_ptr<const std::vector<std::uint32_t>>;
 
+namespace {
+// Orders the uses of images decoded on demand, for dropping those drawn longest ago.
+std::atomic<std::uint64_t> useClock{0};
+void holdWithinBound(const Image::OnDemandPixels* current);
+}  // namespace
+
 struct Image::OnDemandPixels {
   ns::Data encoded;
   std::size_t count = 0;
+  PixelBox box;
   std::mutex lock;
   PixelBuffer decoded;
+  std::atomic<std::uint64_t> lastUse{0};
 
   PixelBuffer get(bool keep) {
-    std::lock_guard<std::mutex> hold(lock);
-    if (decoded) return decoded;
-    // The bytes decoded once already, so this gives the same pixels; should it not, a clear
-    // picture of the same size is drawn rather than anything outside the buffer.
-    auto image = Image::decode(encoded);
-    PixelBuffer pixels = image && image->pixels_->size() == count
-                             ? image->pixels_
-                             : std::make_shared<const std::vector<std::uint32_t>>(count, 0u);
-    if (keep) decoded = pixels;
+    lastUse = ++useClock;
+    PixelBuffer pixels;
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      if (decoded) return decoded;
+      // The bytes decoded once already, so this gives the same pixels; should it not, a clear
+      // picture of the same size is drawn rather than anything outside the buffer.
+      auto image = Image::decode(encoded, 1, box);
+      pixels = image && image->pixels_->size() == count
+                   ? image->pixels_
+                   : std::make_shared<const std::vector<std::uint32_t>>(count, 0u);
+      if (!keep) return pixels;
+      decoded = pixels;
+    }
+    holdWithinBound(this);
     return pixels;
   }
 
@@ -91,6 +106,24 @@ OnDemandRegistry& onDemandRegistry() {
   return *registry;
 }
 
+// Drops the pixels drawn longest ago, the current image's last, until what is held fits the bound.
+void holdWithinBound(const Image::OnDemandPixels* current) {
+  auto stores = onDemandRegistry().alive();
+  std::vector<std::pair<std::uint64_t, std::size_t>> held;  // last use, index
+  std::size_t bytes = 0;
+  for (std::size_t i = 0; i < stores.size(); ++i)
+    if (std::size_t b = stores[i]->heldBytes()) {
+      bytes += b;
+      if (stores[i].get() != current) held.push_back({stores[i]->lastUse.load(), i});
+    }
+  if (bytes <= Image::kMostHeldBytes) return;
+  std::sort(held.begin(), held.end());
+  for (const auto& [use, i] : held) {
+    bytes -= stores[i]->purge();
+    if (bytes <= Image::kMostHeldBytes) break;
+  }
+}
+
 }  // namespace
 
 Image::Image(int width, int height, std::shared_ptr<const std::vector<std::uint32_t>> pixels, double scale)
@@ -99,33 +132,50 @@ Image::Image(int width, int height, std::shared_ptr<const std::vector<std::uint3
 Image::Image(int width, int height, std::shared_ptr<OnDemandPixels> onDemand, double scale)
     : width_(width), height_(height), scale_(scale > 0 ? scale : 1), onDemand_(std::move(onDemand)) {}
 
-ImagePtr Image::onDemand(const ns::Data& data, int width, int height, double scale) {
+ImagePtr Image::onDemand(const ns::Data& data, int width, int height, double scale, PixelBox box,
+                         PixelBuffer decoded) {
   auto store = std::make_shared<OnDemandPixels>();
   // A buffer with much room left over (a body grown while it arrived) is kept at its size.
   store->encoded = data.tailRoom() > data.length() / 4 + ns::Data::kTailRoom
                        ? ns::Data(data.bytes(), data.length())
                        : data;
   store->count = std::size_t(width) * std::size_t(height);
+  store->box = box;
+  store->decoded = std::move(decoded);
+  store->lastUse = ++useClock;
   onDemandRegistry().add(store);
+  if (store->decoded) holdWithinBound(store.get());
   return std::make_shared<Image>(width, height, std::move(store), scale);
 }
 
-ImagePtr Image::decodeOnDemand(const ns::Data& data, double scale) {
-  auto image = decode(data, scale);
-  return image ? onDemand(data, image->width_, image->height_, image->scale_) : nullptr;
+ImagePtr Image::decodeOnDemand(const ns::Data& data, double scale, PixelBox box) {
+  auto image = decode(data, scale, box);
+  if (!image) return nullptr;
+  // Bytes that would cost more than a little over their pixels are not worth keeping.
+  std::size_t pixelBytes = image->pixels_->size() * sizeof(std::uint32_t);
+  if (data.length() > pixelBytes + kMostKeptSurplus) return image;
+  return onDemand(data, image->width_, image->height_, image->scale_, box, image->pixels_);
 }
 
 // The files are the client's own (its caches and resources): one whose structure is whole is
 // taken at its header's word and decoded when first drawn, as the device does; any other is
 // decoded now, so that a broken one is refused here. A page of posters read from the cache then
 // decodes only those it shows.
-ImagePtr Image::fromFileOnDemand(const std::string& path, double scale) {
+ImagePtr Image::fromFileOnDemand(const std::string& path, double scale, PixelBox box) {
   auto bytes = detail::readEncodedFile(path);
   if (!bytes) return nullptr;
   ns::Data data(std::move(*bytes));
-  if (auto size = detail::wholeImageSize(data.bytes(), data.length()))
-    return onDemand(data, size->width, size->height, scale);
-  return decodeOnDemand(data, scale);
+  auto size = detail::wholeImageSize(data.bytes(), data.length());
+  // A picture that decoding would scale, or a file far larger than its pixels (padded with
+  // metadata), is decoded now; the padding is not kept.
+  const std::int64_t pixels = size ? std::int64_t(size->width) * size->height : 0;
+  bool fits = size &&
+              (box.width <= 0 || box.height <= 0 ||
+               ((size->width <= box.width || size->height <= box.height) &&
+                pixels <= 4 * std::int64_t(box.width) * box.height)) &&
+              data.length() <= std::size_t(pixels) * sizeof(std::uint32_t) + kMostKeptSurplus;
+  if (fits) return onDemand(data, size->width, size->height, scale, box, nullptr);
+  return decodeOnDemand(data, scale, box);
 }
 
 std::size_t Image::purgeDecodedPixels() {
@@ -138,6 +188,11 @@ std::size_t Image::decodedOnDemandBytes() {
   std::size_t bytes = 0;
   for (const auto& store : onDemandRegistry().alive()) bytes += store->heldBytes();
   return bytes;
+}
+
+std::size_t Image::heldBytes() const {
+  if (!onDemand_) return pixels_->size() * sizeof(std::uint32_t);
+  return onDemand_->encoded.length() + onDemand_->heldBytes();
 }
 
 PixelBuffer Image::pixelBuffer(bool keep) const { return onDemand_ ? onDemand_->get(keep) : pixels_; }

@@ -4,15 +4,20 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <fstream>
+#include <limits>
+#include <string_view>
 
 #include "Graphics/Image.h"
 #include "Graphics/ImageHeader.h"
+#include "Graphics/PNGScaledDecode.h"
 
 namespace cg {
 namespace {
 
 std::atomic<std::uint64_t> decoders{0};
+std::atomic<std::uint64_t> pixelsDecoded{0};
 
 const char* loaderName(detail::ImageFormat format) {
   switch (format) {
@@ -54,26 +59,61 @@ struct ErrorRef {
 
 struct Progress {
   bool tooLarge = false;
+  Image::PixelBox box;
+  // The rows the decoder reports of the first image, of the picture as stored (-1: all).
+  std::int64_t rowCount = -1;
+  int storedWidth = 0;
+  int storedHeight = 0;
   std::vector<bool> rowsDone;
+  bool counting = false;
   std::size_t rowsLeft = 0;
 };
 
+// The size a picture of width x height is decoded at within the box: scaled down, its aspect kept,
+// to cover the box, though to no more than four times the box's pixels (a picture far wider or
+// taller than its view gives up some sharpness along its short side).
+std::pair<int, int> sizeWithin(int width, int height, const Image::PixelBox& box) {
+  if (box.width <= 0 || box.height <= 0) return {width, height};
+  double factor = std::max(double(box.width) / width, double(box.height) / height);
+  double most = 4.0 * box.width * box.height;
+  factor = std::min({factor, std::sqrt(most / (double(width) * height)), 1.0});
+  if (factor >= 1) return {width, height};
+  return {std::max(1, int(std::lround(width * factor))), std::max(1, int(std::lround(height * factor)))};
+}
+
 // A second line of defence: should a decoder report a larger size than the header check read,
-// the result is dropped.
-void onSizePrepared(GdkPixbufLoader*, gint width, gint height, gpointer progress) {
-  if (!detail::acceptablePixelSize(width, height)) static_cast<Progress*>(progress)->tooLarge = true;
+// the result is dropped. A picture larger than its box is scaled while it is decoded.
+void onSizePrepared(GdkPixbufLoader* loader, gint width, gint height, gpointer data) {
+  auto* progress = static_cast<Progress*>(data);
+  if (!detail::acceptablePixelSize(width, height)) {
+    progress->tooLarge = true;
+    return;
+  }
+  progress->storedWidth = width;
+  progress->storedHeight = height;
+  auto [w, h] = sizeWithin(width, height, progress->box);
+  if (w != width || h != height) gdk_pixbuf_loader_set_size(loader, w, h);
 }
 
 // Some decoders hand back what they have of a cut-off file as if it were whole; an image counts
-// only when every row was reported decoded.
+// only when every row of its first image was reported decoded (rows of a scaled picture are
+// reported as stored).
 void onAreaUpdated(GdkPixbufLoader* loader, gint, gint y, gint, gint height, gpointer data) {
   auto* progress = static_cast<Progress*>(data);
   GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
   if (!pixbuf || y < 0 || height <= 0) return;
-  int rows = gdk_pixbuf_get_height(pixbuf);
-  if (progress->rowsDone.empty()) {
-    progress->rowsDone.assign(std::size_t(rows), false);
-    progress->rowsLeft = std::size_t(rows);
+  if (!progress->counting) {
+    // The decoder's own picture, which may already be scaled; the first image's rows are mapped
+    // onto it.
+    const std::int64_t rows = gdk_pixbuf_get_height(pixbuf);
+    const std::int64_t stored = progress->storedHeight > 0 ? progress->storedHeight : rows;
+    std::int64_t last =
+        progress->rowCount < 0 ? stored : std::clamp<std::int64_t>(progress->rowCount, 0, stored);
+    last = (last * rows + stored - 1) / stored;
+    progress->counting = true;
+    progress->rowsDone.assign(std::size_t(rows), true);
+    for (std::int64_t row = 0; row < last; ++row) progress->rowsDone[std::size_t(row)] = false;
+    progress->rowsLeft = std::size_t(last);
   }
   for (int row = y; row < y + height && row < int(progress->rowsDone.size()); ++row) {
     if (!progress->rowsDone[std::size_t(row)]) {
@@ -173,11 +213,31 @@ ns::Data save(const Image& image, const std::vector<std::uint32_t>& pixels, bool
 
 namespace detail {
 std::uint64_t decodersStarted() { return decoders.load(); }
+std::uint64_t pixelsDecoded() { return ::cg::pixelsDecoded.load(); }
 }  // namespace detail
 
-ImagePtr Image::decode(const void* bytes, std::size_t length, double scale) {
-  auto header = detail::readImageHeader(static_cast<const std::uint8_t*>(bytes), length);
+ImagePtr Image::decode(const void* bytes, std::size_t length, double scale, PixelBox box) {
+  const auto* data = static_cast<const std::uint8_t*>(bytes);
+  auto header = detail::readImageHeader(data, length);
   if (!header || !detail::acceptablePixelSize(header->width, header->height)) return nullptr;
+  // A decoder fills in what a cut-off picture lacks and reports it done: one whose data stops
+  // before its end is refused before any decoder runs.
+  if (!detail::reachesItsEnd(*header, data, length)) return nullptr;
+
+  // The PNG decoder here holds the whole stored picture before scaling it; a plain PNG larger
+  // than its box is read row by row into the smaller picture instead. (An interlaced one needs
+  // every pass, and one with an orientation block is turned by the decoder.)
+  if (header->format == detail::ImageFormat::PNG && length > 28 && data[28] == 0 &&
+      std::string_view(reinterpret_cast<const char*>(data), length).find("eXIf") == std::string_view::npos) {
+    auto [w, h] = sizeWithin(int(header->width), int(header->height), box);
+    if (w != header->width || h != header->height) {
+      decoders.fetch_add(1);
+      auto pixels = detail::decodePNGScaled(data, length, w, h);
+      if (!pixels) return nullptr;
+      pixelsDecoded.fetch_add(std::uint64_t(w) * std::uint64_t(h));
+      return fromPixels(w, h, std::move(*pixels), scale * double(w) / double(header->width));
+    }
+  }
 
   ErrorRef error;
   GObjectRef<GdkPixbufLoader> loader(
@@ -185,6 +245,8 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale) {
   if (!loader.ptr) return nullptr;
   decoders.fetch_add(1);
   Progress progress;
+  progress.box = box;
+  progress.rowCount = header->rowCount;
   g_signal_connect(loader.ptr, "size-prepared", G_CALLBACK(onSizePrepared), &progress);
   g_signal_connect(loader.ptr, "area-updated", G_CALLBACK(onAreaUpdated), &progress);
 
@@ -197,13 +259,42 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale) {
   // Always closed, also after a failed write; a close that reports an error means the data was
   // incomplete, and a partial image is no image.
   ok = gdk_pixbuf_loader_close(loader.ptr, nullptr) && ok;
-  bool complete = !progress.rowsDone.empty() && progress.rowsLeft == 0;
+  bool complete = progress.counting && progress.rowsLeft == 0;
   GdkPixbuf* pixbuf =
       ok && complete && !progress.tooLarge ? gdk_pixbuf_loader_get_pixbuf(loader.ptr) : nullptr;
   if (!pixbuf) return nullptr;
   GObjectRef<GdkPixbuf> upright(gdk_pixbuf_apply_embedded_orientation(pixbuf));
   if (!upright.ptr) return nullptr;
+  // A picture decoded smaller keeps its size in points.
+  if (int decodedWidth = gdk_pixbuf_get_width(pixbuf);
+      decodedWidth != progress.storedWidth && progress.storedWidth > 0)
+    scale *= double(decodedWidth) / progress.storedWidth;
+  pixelsDecoded.fetch_add(std::uint64_t(gdk_pixbuf_get_width(upright.ptr)) *
+                          std::uint64_t(gdk_pixbuf_get_height(upright.ptr)));
   return imageFromPixbuf(upright.ptr, scale);
+}
+
+std::optional<std::int64_t> Image::mostEncodedLength(const void* head, std::size_t length) {
+  constexpr std::int64_t kUnbounded = std::numeric_limits<std::int64_t>::max();
+  // Room for metadata: colour profiles, Exif and its thumbnail, text.
+  constexpr std::int64_t kMetadataRoom = std::int64_t{1} << 20;
+  const auto* bytes = static_cast<const std::uint8_t*>(head);
+  if (length < 8) return std::nullopt;
+  auto starts = [&](const char* magic, std::size_t n) { return std::memcmp(bytes, magic, n) == 0; };
+  const bool png = starts("\x89PNG\r\n\x1a\n", 8), jpeg = starts("\xFF\xD8\xFF", 3);
+  if (!png && !jpeg) {
+    bool other = starts("GIF87a", 6) || starts("GIF89a", 6) || starts("BM", 2) || starts("\0\0\1\0", 4) ||
+                 starts("\0\0\2\0", 4) || starts("II*\0", 4) || starts("MM\0*", 4);
+    return other ? kUnbounded : kMostLengthOfNone;
+  }
+  auto header = detail::readImageHeader(bytes, length);
+  if (!header) {
+    if (length < kMostHeadLength) return std::nullopt;
+    return png ? kMostLengthOfNone : kUnbounded;
+  }
+  // A size no decoder here accepts makes the picture none, whatever follows.
+  if (!detail::acceptablePixelSize(header->width, header->height)) return kMostLengthOfNone;
+  return header->width * header->height * 16 + kMetadataRoom;
 }
 
 std::optional<std::string> detail::readEncodedFile(const std::string& path) {

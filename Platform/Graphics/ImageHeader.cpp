@@ -135,7 +135,9 @@ std::optional<ImageHeader> readGIF(const Reader& r) {
       pos += 1;  // minimum code size
       if (!skipSubBlocks(r, pos) || pos > r.length()) return std::nullopt;
       if (fw == 0 || fh == 0) return std::nullopt;
-      return claim(ImageFormat::GIF, std::max(w, left + fw), std::max(h, top + fh), pos);
+      auto header = claim(ImageFormat::GIF, std::max(w, left + fw), std::max(h, top + fh), pos);
+      if (header) header->rowCount = fh;
+      return header;
     } else {
       return std::nullopt;  // the trailer or garbage before any frame
     }
@@ -230,7 +232,10 @@ bool validPNGHeader(const std::uint8_t* data) {
   return depthFits && data[10] == 0 && data[11] == 0 && data[12] <= 1;
 }
 
-std::optional<PixelSize> wholePNGSize(const std::uint8_t* bytes, std::size_t length) {
+// The structure walks below serve two ends: `trusted` asks whether a file may be taken at its
+// header's word (CRCs, no orientation, only chunks and frames every decoder here knows), otherwise
+// only whether the data reaches its end, as a decoder that stopped early would not.
+std::optional<PixelSize> wholePNGSize(const std::uint8_t* bytes, std::size_t length, bool trusted) {
   std::size_t pos = 8;
   std::int64_t width = 0, height = 0;
   bool palette = false, imageData = false, imageDataEnded = false;
@@ -240,14 +245,14 @@ std::optional<PixelSize> wholePNGSize(const std::uint8_t* bytes, std::size_t len
     if (count > length - pos - 12) return std::nullopt;
     const std::uint8_t* type = bytes + pos + 4;
     const std::uint8_t* data = type + 4;
-    const uLong crc = crc32(crc32(0, nullptr, 0), type, uInt(count) + 4);
-    if (crc != bigEndian32(data + count)) return std::nullopt;
+    if (trusted && crc32(crc32(0, nullptr, 0), type, uInt(count) + 4) != bigEndian32(data + count))
+      return std::nullopt;
     auto is = [type](const char* name) { return std::memcmp(type, name, 4) == 0; };
     const bool first = pos == 8;
     pos += 12 + std::size_t(count);
     if (first != is("IHDR")) return std::nullopt;
     if (first) {
-      if (count != 13 || !validPNGHeader(data)) return std::nullopt;
+      if (count != 13 || (trusted && !validPNGHeader(data))) return std::nullopt;
       width = bigEndian32(data);
       height = bigEndian32(data + 4);
       colour = data[9];
@@ -260,7 +265,7 @@ std::optional<PixelSize> wholePNGSize(const std::uint8_t* bytes, std::size_t len
     } else if (is("PLTE")) {
       if (imageData) return std::nullopt;
       palette = true;
-    } else if (is("eXIf") || !(type[0] & 0x20)) {
+    } else if (trusted && (is("eXIf") || !(type[0] & 0x20))) {
       // An orientation, or a critical chunk no decoder here knows.
       return std::nullopt;
     }
@@ -269,20 +274,24 @@ std::optional<PixelSize> wholePNGSize(const std::uint8_t* bytes, std::size_t len
   return std::nullopt;
 }
 
-std::optional<PixelSize> wholeJPEGSize(const std::uint8_t* bytes, std::size_t length) {
+std::optional<PixelSize> wholeJPEGSize(const std::uint8_t* bytes, std::size_t length, bool trusted) {
   std::size_t pos = 2;
   std::int64_t width = 0, height = 0;
   bool frame = false, scan = false;
   while (length - pos >= 2) {
-    if (bytes[pos] != 0xFF) return std::nullopt;
+    if (bytes[pos] != 0xFF) {
+      if (trusted) return std::nullopt;
+      ++pos;  // stray bytes between segments, which the decoder skips
+      continue;
+    }
     const std::uint8_t marker = bytes[pos + 1];
     if (marker == 0xFF) {  // fill byte
       ++pos;
       continue;
     }
     if (marker == 0xD9) return frame && scan ? pixelSize(width, height) : std::nullopt;
-    if (marker == 0xD8) return std::nullopt;  // a second start
-    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+    if (marker == 0xD8 && trusted) return std::nullopt;  // a second start
+    if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7)) {
       pos += 2;
       continue;
     }
@@ -292,11 +301,11 @@ std::optional<PixelSize> wholeJPEGSize(const std::uint8_t* bytes, std::size_t le
     const std::uint8_t* data = bytes + pos + 4;
     if (isStartOfFrame(marker)) {
       // Huffman-coded baseline, extended and progressive frames only; one frame.
-      if (marker > 0xC2 || frame || segment < 8) return std::nullopt;
+      if ((trusted && (marker > 0xC2 || frame)) || segment < 8) return std::nullopt;
       height = std::int64_t(data[1]) << 8 | data[2];
       width = std::int64_t(data[3]) << 8 | data[4];
       frame = true;
-    } else if (marker == 0xE1 && segment >= 8 && std::memcmp(data, "Exif\0", 5) == 0) {
+    } else if (trusted && marker == 0xE1 && segment >= 8 && std::memcmp(data, "Exif\0", 5) == 0) {
       return std::nullopt;
     }
     pos += 2 + segment;
@@ -305,9 +314,8 @@ std::optional<PixelSize> wholeJPEGSize(const std::uint8_t* bytes, std::size_t le
     scan = true;
     // The coded data runs to the next marker: 0xFF is followed by a stuffed zero, a restart
     // marker or fill bytes inside it.
-    while (length - pos >= 2 &&
-           (bytes[pos] != 0xFF || bytes[pos + 1] == 0x00 || bytes[pos + 1] == 0xFF ||
-            (bytes[pos + 1] >= 0xD0 && bytes[pos + 1] <= 0xD7)))
+    while (length - pos >= 2 && (bytes[pos] != 0xFF || bytes[pos + 1] == 0x00 || bytes[pos + 1] == 0xFF ||
+                                 (bytes[pos + 1] >= 0xD0 && bytes[pos + 1] <= 0xD7)))
       ++pos;
   }
   return std::nullopt;
@@ -317,9 +325,20 @@ std::optional<PixelSize> wholeJPEGSize(const std::uint8_t* bytes, std::size_t le
 
 std::optional<PixelSize> wholeImageSize(const std::uint8_t* bytes, std::size_t length) {
   if (!bytes) return std::nullopt;
-  if (length >= 8 && std::memcmp(bytes, kPNGSignature, 8) == 0) return wholePNGSize(bytes, length);
-  if (length >= 3 && std::memcmp(bytes, "\xFF\xD8\xFF", 3) == 0) return wholeJPEGSize(bytes, length);
+  if (length >= 8 && std::memcmp(bytes, kPNGSignature, 8) == 0) return wholePNGSize(bytes, length, true);
+  if (length >= 3 && std::memcmp(bytes, "\xFF\xD8\xFF", 3) == 0) return wholeJPEGSize(bytes, length, true);
   return std::nullopt;
+}
+
+bool reachesItsEnd(const ImageHeader& header, const std::uint8_t* bytes, std::size_t length) {
+  switch (header.format) {
+    case ImageFormat::PNG:
+      return wholePNGSize(bytes, length, false).has_value();
+    case ImageFormat::JPEG:
+      return wholeJPEGSize(bytes, length, false).has_value();
+    default:
+      return true;
+  }
 }
 
 std::optional<ImageHeader> readImageHeader(const std::uint8_t* bytes, std::size_t length) {

@@ -19,11 +19,18 @@ struct ImageHeader {
   // How many leading bytes the decoder needs: all of them, except for GIF, whose first frame
   // ends there (later frames are never decoded).
   std::size_t decodeLength = 0;
+  // The rows the decoder reports of the first image: all of them (-1), or a GIF frame's, which
+  // are reported from the frame's top, whatever its place on the canvas.
+  std::int64_t rowCount = -1;
 };
 
 // The type and claimed size of an encoded image; nullopt when the bytes are none of the accepted
 // types, or the header is cut short or claims no pixels.
 std::optional<ImageHeader> readImageHeader(const std::uint8_t* bytes, std::size_t length);
+
+// Whether the data of a PNG or JPEG reaches its end (the image end chunk, the end marker after
+// its scans) rather than stopping where a decoder would make up the rest; true for other types.
+bool reachesItsEnd(const ImageHeader& header, const std::uint8_t* bytes, std::size_t length);
 
 struct PixelSize {
   int width = 0;
@@ -54,5 +61,7 @@ std::size_t purgeScaledImages();
 
 // How many times a decoder has been started in this process (refused bytes never start one).
 std::uint64_t decodersStarted();
+// How many pixels the decoders have produced in this process (of scaled pictures, the scaled ones).
+std::uint64_t pixelsDecoded();
 
 }  // namespace cg::detail

@@ -104,16 +104,16 @@ void Image::clearNamedCache() {
   cache.images.clear();
 }
 
-std::shared_ptr<Image> Image::imageWithContentsOfFile(const std::string& path) {
+std::shared_ptr<Image> Image::imageWithContentsOfFile(const std::string& path, cg::Image::PixelBox box) {
   // A file named with "@2x" holds a scale-2 picture.
   std::string stem = std::filesystem::path(path).stem().string();
   double scale = stem.size() > 3 && stem.ends_with("@2x") ? 2 : 1;
-  auto bitmap = cg::Image::fromFileOnDemand(path, scale);
+  auto bitmap = cg::Image::fromFileOnDemand(path, scale, box);
   return bitmap ? std::make_shared<Image>(std::move(bitmap)) : nullptr;
 }
 
-std::shared_ptr<Image> Image::imageWithData(const ns::Data& data, double scale) {
-  auto bitmap = cg::Image::decodeOnDemand(data, scale);
+std::shared_ptr<Image> Image::imageWithData(const ns::Data& data, double scale, cg::Image::PixelBox box) {
+  auto bitmap = cg::Image::decodeOnDemand(data, scale, box);
   return bitmap ? std::make_shared<Image>(std::move(bitmap)) : nullptr;
 }
 

@@ -21,9 +21,13 @@ class Image final : public ns::Object {
   // scale 2 the "@2x" form of each is tried first. None when nothing matches. Images found are
   // cached by name and scale.
   static std::shared_ptr<Image> imageNamed(const std::string& name);
-  static std::shared_ptr<Image> imageWithContentsOfFile(const std::string& path);
+  // A picture larger than the box (in pixels) is decoded scaled down to it, keeping its size in
+  // points (see cg::Image::PixelBox).
+  static std::shared_ptr<Image> imageWithContentsOfFile(const std::string& path,
+                                                        cg::Image::PixelBox box = {});
   // Undecodable data gives none.
-  static std::shared_ptr<Image> imageWithData(const ns::Data& data, double scale = 1);
+  static std::shared_ptr<Image> imageWithData(const ns::Data& data, double scale = 1,
+                                              cg::Image::PixelBox box = {});
   static std::shared_ptr<Image> imageWithCGImage(cg::ImagePtr bitmap);
   static std::shared_ptr<Image> imageWithCGImage(cg::ImagePtr bitmap, double scale);
   // Forgets the images imageNamed has cached (tests that swap the resources folder).

@@ -553,6 +553,8 @@ TEST_F(HomePageTest, APageWhosePicturesAllInflatePastTheirBoundSettlesWithItsSta
       // Each shown tile's poster is written in the background: wait for the files, or one written
       // after the caches are cleared below would show in the second load.
       EXPECT_TRUE(spinUntil([&] { return shownPostersWritten(view); }));
+      // Every list asked for is in the log below, and no late write puts a poster back.
+      EXPECT_TRUE(spinUntil(testsupport::nothingLoadingOrRunning));
     }
     // The same replies with every picture moved to the flood.
     std::map<std::string, std::size_t> replyLength;
@@ -585,7 +587,8 @@ TEST_F(HomePageTest, APageWhosePicturesAllInflatePastTheirBoundSettlesWithItsSta
       if (auto it = replyLength.find(request.query); it != replyLength.end())
         replies += static_cast<std::int64_t>(it->second);
     EXPECT_LE(ns::URLLoader::shared().decodedBodyBytes() - before,
-              replies + pictures * (TLImageFetch::kMaxPictureLength + ns::URLLoader::kReadBytes));
+              replies + pictures * (cg::Image::kMostLengthOfNone + ns::URLLoader::kReadBytes))
+        << "a body that starts as no picture is refused where it starts";
     auto [tiles, shown] = picturesShown(view);
     EXPECT_GT(tiles, 0u);
     EXPECT_EQ(shown, 0u);

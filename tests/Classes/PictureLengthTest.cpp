@@ -18,6 +18,7 @@
 #include "Classes/iphone/CategoryPage/TLVideoItemPriviewCell.h"
 #include "Classes/iphone/MainPage/TLVideoItemPriview_iphone.h"
 #include "Foundation/URLLoader.h"
+#include "Graphics/ImageHeader.h"
 #include "HomeTestSupport.h"
 #include "RowTestSupport.h"
 #include "support/CompressedBody.h"
@@ -50,6 +51,8 @@ bool exists(const std::string& path) { return TLImageFetch::fileExists(path); }
 
 class PictureLengthTest : public testsupport::HomeServiceSuite {
  protected:
+  static constexpr int kHugeSide = 6300;
+
   void SetUp() override {
     HomeServiceSuite::SetUp();
     // The slider and the banner show the lists the tests give them, not the service's.
@@ -65,7 +68,12 @@ class PictureLengthTest : public testsupport::HomeServiceSuite {
     endless.generatedByte = [](std::size_t offset) { return static_cast<char>(offset * 7); };
     // Under "/gzip/": a gigabyte of zeros in a megabyte of gzip.
     testsupport::Reply inflating = testsupport::gzippedZerosReply("image/png");
-    flood_->fallback([endless, inflating](const testsupport::RecordedRequest& request) {
+    // Under "/huge/": a picture of 6300 x 6300 pixels in a few kilobytes.
+    testsupport::Reply huge;
+    huge.contentType = "image/png";
+    huge.body = testsupport::greyPNG(kHugeSide, kHugeSide);
+    flood_->fallback([endless, inflating, huge](const testsupport::RecordedRequest& request) {
+      if (request.path.starts_with("/huge/")) return huge;
       return request.path.starts_with("/gzip/") ? inflating : endless;
     });
   }
@@ -272,14 +280,49 @@ TEST_F(PictureLengthTest, ACompressedPictureIsRefusedOnceItInflatesPastTheBound)
   }
 }
 
-// The bound is a length, whatever the picture: a body one byte past it is refused before any of it
+// A picture far larger than any view is decoded at most at the pixels of the largest view that
+// shows it, whichever page or view fetches it, and its file holds no more. (The tablet's person
+// page draws the middle of a photo at its own size, which takes the photo's own pixels.)
+TEST_F(PictureLengthTest, AHugePictureIsDecodedAtMostAtItsViewsPixels) {
+  const std::uint64_t hugePixels = std::uint64_t(kHugeSide) * kHugeSide;
+  int n = 0;
+  for (const Path& path : paths()) {
+    if (path.name == std::string("person page photo")) continue;
+    SCOPED_TRACE(path.name);
+    testsupport::clearAppCaches();
+    std::string url = flood_->url("/huge/" + std::to_string(++n) + "/1001_1000x424.png");
+    const std::uint64_t pixels = cg::detail::pixelsDecoded();
+    const std::size_t asked = flood_->requestCount();
+    testsupport::PeakMemoryGrowth memory;
+    auto held = path.start(url);
+    ASSERT_TRUE(spinUntil([&] { return exists(path.file(url)); }));
+    testsupport::awaitPosterRequestsEnded();
+    if (path.name != std::string("category banner")) {
+      EXPECT_TRUE(spinUntil([&] { return path.shows(held); }));
+    }
+    if (path.stop) path.stop(held);
+    EXPECT_TRUE(spinUntil(testsupport::nothingLoadingOrRunning));
+    // The slider fetches a poster for each page showing it, and reads each file back.
+    EXPECT_LT(cg::detail::pixelsDecoded() - pixels, (flood_->requestCount() - asked) * hugePixels / 10);
+    if (!testsupport::kSanitized) {
+      EXPECT_LT(memory.megabytes(), 64);
+    }
+    auto stored = cg::Image::fromFile(path.file(url));
+    ASSERT_TRUE(stored);
+    // The slider's page, 1024 x 457 points, is the largest view.
+    EXPECT_LE(std::int64_t(stored->pixelWidth()) * stored->pixelHeight(), 1024 * 1024);
+  }
+}
+
+// The bound is a length, whatever the picture may be: a body one byte past it is refused before any of it
 // is read, one at the bound is read whole.
 TEST_F(PictureLengthTest, TheBoundIsTheLastLengthRead) {
   auto reply = [](std::int64_t length) {
     testsupport::Reply r;
     r.contentType = "image/png";
     r.generatedLength = static_cast<std::size_t>(length);
-    r.generatedByte = [](std::size_t) { return 'p'; };
+    // A JPEG's start, whose size would come later than the bytes that could tell it.
+    r.generatedByte = [](std::size_t offset) { return offset < 3 ? "\xFF\xD8\xFF"[offset] : 'p'; };
     return r;
   };
   flood_->reply("/long.png", reply(TLImageFetch::kMaxPictureLength + 1));

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Classes/MainPage/TLRubricScrollView.h"
+#include "Classes/TLImageFetch.h"
 #include "Classes/iphone/MainPage/TLRubricScrollView_iphone.h"
 #include "Dispatch/Dispatch.h"
 #include "Foundation/FileManager.h"
@@ -100,5 +102,20 @@ class CachedSampleServiceSuite : public SampleServiceSuite {
     return n;
   }
 };
+
+// Whether a picture drawn over a view of this size holds the view's pixels and no more: it covers
+// them, its aspect kept, with one side exactly the view's.
+inline bool holdsItsViewsPixels(const std::shared_ptr<ui::Image>& image, cg::Size view) {
+  if (!image) return false;
+  cg::PixelBox box = TLImageFetch::pixelBox(view);
+  int w = image->CGImage()->pixelWidth(), h = image->CGImage()->pixelHeight();
+  return (w == box.width && h >= box.height) || (h == box.height && w >= box.width);
+}
+
+// Whether the picture is of this size in points, as far as one decoded smaller keeps it.
+inline bool nearlyOfSize(const std::shared_ptr<ui::Image>& image, cg::Size size) {
+  return image && std::abs(image->size().width - size.width) < 1 &&
+         std::abs(image->size().height - size.height) < 1;
+}
 
 }  // namespace testsupport

@@ -34,7 +34,50 @@ void appendLittleEndian(std::string& out, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xff);
 }
 
+void appendBigEndian(std::string& out, std::uint32_t value) {
+  for (int i = 3; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+void appendChunk(std::string& png, const char* type, const std::string& data) {
+  appendBigEndian(png, static_cast<std::uint32_t>(data.size()));
+  std::string typed = type + data;
+  png += typed;
+  appendBigEndian(png, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typed.data()),
+                                                        static_cast<uInt>(typed.size()))));
+}
+
 }  // namespace
+
+std::string greyPNG(int width, int height, std::size_t padding) {
+  std::string header;
+  appendBigEndian(header, static_cast<std::uint32_t>(width));
+  appendBigEndian(header, static_cast<std::uint32_t>(height));
+  header += std::string("\x08\x00\x00\x00\x00", 5);  // 8-bit grey, not interlaced
+  std::string png("\x89PNG\r\n\x1a\n", 8);
+  appendChunk(png, "IHDR", header);
+  if (padding > 0) appendChunk(png, "tEXt", std::string("Comment") + '\0' + std::string(padding, 'x'));
+  // Each row is a filter byte of 0 and its grey pixels.
+  std::vector<unsigned char> row(static_cast<std::size_t>(width) + 1, 0x80), out(64 * 1024);
+  row[0] = 0;
+  z_stream z{};
+  deflateInit(&z, 9);
+  std::string data;
+  for (int y = 0; y <= height; ++y) {
+    z.next_in = y < height ? row.data() : nullptr;
+    z.avail_in = y < height ? static_cast<uInt>(row.size()) : 0;
+    int flush = y < height ? Z_NO_FLUSH : Z_FINISH;
+    do {
+      z.next_out = out.data();
+      z.avail_out = static_cast<uInt>(out.size());
+      deflate(&z, flush);
+      data.append(reinterpret_cast<const char*>(out.data()), out.size() - z.avail_out);
+    } while (z.avail_out == 0);
+  }
+  deflateEnd(&z);
+  appendChunk(png, "IDAT", data);
+  appendChunk(png, "IEND", "");
+  return png;
+}
 
 std::shared_ptr<const std::string> gzippedZeros(std::size_t megabytes) {
   static const std::string segment = deflatedMegabyte();

@@ -23,4 +23,9 @@ Reply gzippedZerosReply(std::string contentType, std::size_t megabytes = 1024);
 // stream to that many of its bytes (and announces that length), as a server that stops short does.
 Reply gzippedReply(std::string contentType, std::string_view bytes, std::size_t keep = SIZE_MAX);
 
+// A mid-grey 8-bit grey PNG of width x height pixels, with a text chunk of `padding` bytes after its
+// header: a few kilobytes however large (its rows deflate to almost nothing), made without ever
+// holding its pixels.
+std::string greyPNG(int width, int height, std::size_t padding = 0);
+
 }  // namespace testsupport

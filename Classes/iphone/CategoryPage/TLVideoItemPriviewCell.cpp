@@ -40,7 +40,7 @@ void TLVideoItemPriviewCell::buildViews() {
   separatorView_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
   setBackgroundView(separatorView_);
 
-  posterView_ = std::make_shared<ui::ImageView>()->initWithFrame({5, 5, 112, 70});
+  posterView_ = std::make_shared<ui::ImageView>()->initWithFrame({{5, 5}, kPosterSize});
   posterView_->setClipsToBounds(true);
   posterView_->setImage(ui::Image::imageNamed("TLCinemaEmpty_.png"));
   content->addSubview(posterView_);
@@ -175,16 +175,18 @@ void TLVideoItemPriviewCell::setBigImageUrl(std::string url) {
 
 void TLVideoItemPriviewCell::showPoster(const std::string& url, const std::string& path, bool big) {
   unsigned generation = ++posterGeneration_;
+  const cg::PixelBox box = posterBox();
   if (!path.empty() && TLImageFetch::fileExists(path)) {
-    if (loadPriority_ != -1) return showIfCurrent(generation, ui::Image::imageWithContentsOfFile(path));
+    if (loadPriority_ != -1) return showIfCurrent(generation, ui::Image::imageWithContentsOfFile(path, box));
     std::weak_ptr<TLVideoItemPriviewCell> weak =
         std::static_pointer_cast<TLVideoItemPriviewCell>(shared_from_this());
-    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT), [weak, generation, path] {
-      auto image = ui::Image::imageWithContentsOfFile(path);
-      dispatch::async(dispatch::mainQueue(), [weak, generation, image] {
-        if (auto cell = weak.lock()) cell->showIfCurrent(generation, image);
-      });
-    });
+    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
+                    [weak, generation, path, box] {
+                      auto image = ui::Image::imageWithContentsOfFile(path, box);
+                      dispatch::async(dispatch::mainQueue(), [weak, generation, image] {
+                        if (auto cell = weak.lock()) cell->showIfCurrent(generation, image);
+                      });
+                    });
     return;
   }
   if (big && url.empty()) return;
@@ -203,7 +205,6 @@ void TLVideoItemPriviewCell::setImageForButton(const std::shared_ptr<ui::Image>&
 
 void TLVideoItemPriviewCell::loadImageWithUrl(const std::string& url, const std::string& path) {
   unsigned generation = posterGeneration_;
-  int priority = loadPriority_;
   std::weak_ptr<TLVideoItemPriviewCell> weak =
       std::static_pointer_cast<TLVideoItemPriviewCell>(shared_from_this());
   auto show = [weak, generation](std::shared_ptr<ui::Image> image) {
@@ -211,32 +212,26 @@ void TLVideoItemPriviewCell::loadImageWithUrl(const std::string& url, const std:
       if (auto cell = weak.lock()) cell->showIfCurrent(generation, image);
     });
   };
-  // The reply arrives off the main thread. The cache file appears whole or not at all: a reply
-  // that is not an image (an error page, a cut-off body) never reaches it, and other rows of the
-  // same title never read a half-written poster.
+  // The reply arrives off the main thread and is decoded there, once. The cache file appears
+  // whole or not at all: a reply that is not an image (an error page, a cut-off body) never
+  // reaches it, and other rows of the same title never read a half-written poster.
   TLImageFetch::get(
       url,
-      [path, priority, show](const ns::Data& body) {
-        auto image = ui::Image::imageWithData(body);
+      [path, show, box = posterBox()](const ns::Data& body) {
+        auto image = ui::Image::imageWithData(body, 1, box);
         if (!image) return;
-        if (path.empty()) return show(image);
-        ns::ErrorPtr error;
-        if (!ns::writeDataToFile(body, path, true, &error)) {
-          ns::log("Cannot write the poster %@: %@", path, error);
-          return show(image);
+        if (!path.empty()) {
+          ns::Data file = TLImageFetch::cacheBytes(body, image);
+          ns::ErrorPtr error;
+          if (file.empty() || !ns::writeDataToFile(file, path, true, &error))
+            ns::log("Cannot write the poster %@: %@", path, error);
         }
-        if (priority == 1) {
-          dispatch::async(dispatch::mainQueue(),
-                          [path, show] { show(ui::Image::imageWithContentsOfFile(path)); });
-        } else if (priority == -1) {
-          dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
-                          [path, show] { show(ui::Image::imageWithContentsOfFile(path)); });
-        } else {
-          show(ui::Image::imageWithContentsOfFile(path));
-        }
+        show(image);
       },
       dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT));
 }
+
+cg::PixelBox TLVideoItemPriviewCell::posterBox() const { return TLImageFetch::pixelBox(kPosterSize); }
 
 void TLVideoItemPriviewCell::selectVideo() {
   ns::Dictionary info;

@@ -17,6 +17,7 @@
 class TLVideoItemPriviewCell final : public ui::TableViewCell {
  public:
   static constexpr double kRowHeight = 80;
+  static constexpr cg::Size kPosterSize{112, 70};
   static constexpr const char* kInterfaceFile = "TLVideoItemPriviewCell";
   // Where the title stands in a plain row, and where the stars start.
   static constexpr cg::Rect kTitleFrame{125, 8, 170, 20};
@@ -94,6 +95,8 @@ class TLVideoItemPriviewCell final : public ui::TableViewCell {
   const std::shared_ptr<ui::View>& bg() const { return bg_; }
 
  private:
+  // The poster view's pixels: the most a poster is decoded at.
+  cg::PixelBox posterBox() const;
   void buildViews();
   void layOutEpisodeTexts();
   void showPoster(const std::string& url, const std::string& path, bool big);

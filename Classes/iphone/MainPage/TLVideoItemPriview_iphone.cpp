@@ -48,14 +48,14 @@ const TLVideoItemPriviewBase::Twin kPhone{
     1,
     {
         // priority, texts on the main thread, cached small and big poster, fetched poster
-        {1, false, {false, Hand::now}, {false, Hand::now}, {true, Hand::now, false}},
+        {1, false, {false, Hand::now}, {false, Hand::now}, {Hand::now, false}},
         {-1,
          true,
          {false, Hand::mainThreadWaiting},
          {false, Hand::mainThreadWaiting},
-         {false, Hand::mainThreadWaiting, false}},
+         {Hand::mainThreadWaiting, false}},
     },
-    {0, false, {false, Hand::now}, {false, Hand::now}, {false, Hand::now, false}},
+    {0, false, {false, Hand::now}, {false, Hand::now}, {Hand::now, false}},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -68,10 +69,12 @@ std::string lzwFrame(const std::vector<std::uint8_t>& indices) {
   return blocks;
 }
 
-std::string gifFile(int width, int height, bool secondFrame) {
+// A frame of frameHeight rows from row `top` (the whole canvas when 0) on a width x height canvas.
+std::string gifFile(int width, int height, bool secondFrame, int top = 0, int frameHeight = 0) {
   std::string s = "GIF89a";
   put16le(s, unsigned(width));
   put16le(s, unsigned(height));
+  if (frameHeight > 0) height = frameHeight;
   s += char(0x91);  // global table of 4 colours
   s += char(0);
   s += char(0);
@@ -79,7 +82,7 @@ std::string gifFile(int width, int height, bool secondFrame) {
   auto frame = [&](int fill) {
     s += char(0x2C);
     put16le(s, 0);
-    put16le(s, 0);
+    put16le(s, unsigned(top));
     put16le(s, unsigned(width));
     put16le(s, unsigned(height));
     s += char(0);
@@ -94,9 +97,20 @@ std::string gifFile(int width, int height, bool secondFrame) {
   return s;
 }
 
+std::string pngChunk(const char* type, const std::string& data) {
+  std::string chunk;
+  put32be(chunk, std::uint32_t(data.size()));
+  chunk += type;
+  chunk += data;
+  auto crc =
+      crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(chunk.data() + 4), uInt(data.size() + 4));
+  put32be(chunk, std::uint32_t(crc));
+  return chunk;
+}
+
 }  // namespace
 
-std::string saved(const char* type, int width, int height) {
+std::string saved(const char* type, int width, int height, bool noisy) {
   GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, width, height);
   guint8* pixels = gdk_pixbuf_get_pixels(pixbuf);
   int stride = gdk_pixbuf_get_rowstride(pixbuf);
@@ -104,9 +118,11 @@ std::string saved(const char* type, int width, int height) {
     for (int x = 0; x < width; ++x) {
       guint8* p = pixels + y * stride + x * 4;
       bool left = x < width / 2;
-      p[0] = left ? 255 : 0;
-      p[1] = 0;
-      p[2] = left ? 0 : 255;
+      // Noise spreads the coded data over the whole file, as in a photograph.
+      guint8 noise = noisy ? guint8((x * 7919u + y * 104729u) * 2654435761u >> 27) : 0;
+      p[0] = guint8(left ? 255 - noise : noise);
+      p[1] = noise;
+      p[2] = guint8(left ? noise : 255 - noise);
       p[3] = 255;
     }
   gchar* buffer = nullptr;
@@ -125,6 +141,47 @@ std::string saved(const char* type, int width, int height) {
 }
 
 std::string gif(int width, int height) { return gifFile(width, height, false); }
+std::string gifWithSmallFrame(int width, int height, int top, int frameHeight) {
+  return gifFile(width, height, false, top, frameHeight);
+}
+
+std::string interlacedPNG(int width, int height) {
+  std::string header;
+  put32be(header, std::uint32_t(width));
+  put32be(header, std::uint32_t(height));
+  header += std::string("\x08\x02\x00\x00\x01", 5);  // 8-bit RGB, Adam7
+  // The seven passes, each its rows of its columns, every row with filter 0.
+  const int x0[] = {0, 4, 0, 2, 0, 1, 0}, dx[] = {8, 8, 4, 4, 2, 2, 1};
+  const int y0[] = {0, 0, 4, 0, 2, 0, 1}, dy[] = {8, 8, 8, 4, 4, 2, 2};
+  std::string raw;
+  for (int pass = 0; pass < 7; ++pass) {
+    if (x0[pass] >= width || y0[pass] >= height) continue;
+    for (int y = y0[pass]; y < height; y += dy[pass]) {
+      raw += char(0);
+      for (int x = x0[pass]; x < width; x += dx[pass]) {
+        bool left = x < width / 2;
+        raw += char(left ? 255 : 0);
+        raw += char(0);
+        raw += char(left ? 0 : 255);
+      }
+    }
+  }
+  uLongf size = compressBound(uLong(raw.size()));
+  std::string packed(size, '\0');
+  compress(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+           uLong(raw.size()));
+  packed.resize(size);
+  return std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", packed) +
+         pngChunk("IEND", "");
+}
+
+std::string withTextChunk(const std::string& png, std::size_t length) {
+  std::string text = "Comment";
+  text += char(0);
+  text += std::string(length, 'x');
+  std::string padded = png;
+  return padded.insert(33, pngChunk("tEXt", text));  // after the signature and IHDR
+}
 std::string gifWithTwoFrames(int width, int height) { return gifFile(width, height, true); }
 
 std::string cursor(int width, int height) {

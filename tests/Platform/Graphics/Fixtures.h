@@ -8,10 +8,17 @@
 // small hand-built files for what no saver writes (GIF, CUR, EXIF orientation, lying headers).
 namespace fixtures {
 
-// A width × height picture: the left half opaque red, the right half opaque blue.
-std::string saved(const char* type, int width, int height);
+// A width × height picture: the left half opaque red, the right half opaque blue; with noise over
+// it when asked.
+std::string saved(const char* type, int width, int height, bool noisy = false);
 std::string gif(int width, int height);  // same picture, one frame (a second, green one when asked)
 std::string gifWithTwoFrames(int width, int height);
+// The same picture in a frame of frameHeight rows from row `top`, on a width × height canvas.
+std::string gifWithSmallFrame(int width, int height, int top, int frameHeight);
+// The same picture as an interlaced (Adam7) RGB PNG.
+std::string interlacedPNG(int width, int height);
+// The PNG carrying a text chunk of about `length` bytes.
+std::string withTextChunk(const std::string& png, std::size_t length);
 std::string cursor(int width, int height);  // an ICO turned into a CUR
 std::string progressiveJPEG(int width, int height);
 // The JPEG with an EXIF block saying orientation `orientation` inserted after its start marker.

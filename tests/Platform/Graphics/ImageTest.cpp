@@ -50,6 +50,9 @@ TEST(ImageDecodeTest, DecodesEveryAcceptedTypeUpright) {
       {"progressive jpeg", [] { return fixtures::progressiveJPEG(16, 8); }, 0.1},
       {"gif", [] { return fixtures::gif(16, 8); }, 0},
       {"gif, first of two frames", [] { return fixtures::gifWithTwoFrames(16, 8); }, 0},
+      {"gif whose frame is smaller than its canvas", [] { return fixtures::gifWithSmallFrame(16, 8, 3, 2); },
+       0},
+      {"interlaced png", [] { return fixtures::interlacedPNG(16, 8); }, 0},
       {"tiff", [] { return fixtures::saved("tiff", 16, 8); }, 0},
       {"bmp", [] { return fixtures::saved("bmp", 16, 8); }, 0},
       {"ico", [] { return fixtures::saved("ico", 16, 8); }, 0},
@@ -96,7 +99,12 @@ std::string cut(std::string bytes, double fraction) {
   return bytes.substr(0, std::size_t(bytes.size() * fraction));
 }
 
+// A decoder fills in what a cut picture lacks (grey rows, or an interlaced picture's early passes)
+// and calls it whole; each of these is refused.
 TEST(ImageDecodeTest, BytesThatAreNoCompleteImageGiveNone) {
+  const std::string noisyJPEG = fixtures::saved("jpeg", 200, 150, true);
+  const std::string noisyPNG = fixtures::saved("png", 200, 150, true);
+  ASSERT_TRUE(decode(noisyJPEG) && decode(noisyPNG) && decode(fixtures::interlacedPNG(64, 64)));
   const std::pair<const char*, std::string> cases[] = {
       {"empty", ""},
       {"text", "this is not an image"},
@@ -107,6 +115,12 @@ TEST(ImageDecodeTest, BytesThatAreNoCompleteImageGiveNone) {
       {"half a progressive jpeg", cut(fixtures::progressiveJPEG(64, 64), 0.5)},
       {"jpeg without frame header", std::string("\xFF\xD8\xFF\xD9", 4)},
       {"half a gif", cut(fixtures::gif(64, 64), 0.5)},
+      {"photograph jpeg cut at 50 %", cut(noisyJPEG, 0.5)},
+      {"photograph jpeg cut at 90 %", cut(noisyJPEG, 0.9)},
+      {"photograph jpeg cut at 99 %", cut(noisyJPEG, 0.99)},
+      {"jpeg without its end marker", noisyJPEG.substr(0, noisyJPEG.size() - 2)},
+      {"half an interlaced png", cut(fixtures::interlacedPNG(64, 64), 0.5)},
+      {"png without its end chunk", noisyPNG.substr(0, noisyPNG.size() - 12)},
       {"gif without frames", std::string("GIF89a\x01\x00\x01\x00\x00\x00\x00\x3B", 14)},
       {"half a tiff", cut(fixtures::saved("tiff", 64, 64), 0.5)},
       {"half a bmp", cut(fixtures::saved("bmp", 64, 64), 0.5)},

@@ -28,7 +28,8 @@ std::string withImageDataChanged(std::string png, bool fixChecksum) {
   std::size_t length = std::size_t(std::uint8_t(png[type - 2])) << 8 | std::uint8_t(png[type - 1]);
   png[type + 4 + length / 2] = char(png[type + 4 + length / 2] ^ 0x5A);
   if (fixChecksum) {
-    auto crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(png.data() + type), uInt(length + 4));
+    auto crc =
+        crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(png.data() + type), uInt(length + 4));
     for (int i = 0; i < 4; ++i) png[type + 4 + length + std::size_t(i)] = char(crc >> (24 - 8 * i));
   }
   return png;
@@ -57,21 +58,20 @@ TEST(OnDemandImageTest, RefusesWhatDecodeRefusesAndGivesTheSamePictureOtherwise)
   }
 }
 
-TEST(OnDemandImageTest, PixelsAreHeldOnlyOnceReadAndAPurgeDropsThemUntilTheNextRead) {
+TEST(OnDemandImageTest, ThePixelsOfTheCheckAreKeptAndAPurgeDropsThemUntilTheNextRead) {
   Image::purgeDecodedPixels();
   std::string png = fixtures::saved("png", 10, 7);
+  const std::uint64_t decoders = cg::detail::decodersStarted();
   ImagePtr image = Image::decodeOnDemand(ns::Data(png));
   ASSERT_TRUE(image);
   const std::size_t bytes = 10 * 7 * sizeof(std::uint32_t);
-  EXPECT_EQ(Image::decodedOnDemandBytes(), 0u) << "checking the bytes keeps no pixels";
+  EXPECT_EQ(Image::decodedOnDemandBytes(), bytes) << "what checking the bytes decoded is kept";
 
-  // Encoding reads the pixels once without keeping them.
   ns::Data encoded = image->pngData();
   EXPECT_FALSE(encoded.empty());
-  EXPECT_EQ(Image::decodedOnDemandBytes(), 0u);
-
   std::vector<std::uint32_t> first = copyOf(image);
-  EXPECT_EQ(Image::decodedOnDemandBytes(), bytes);
+  EXPECT_EQ(cg::detail::decodersStarted() - decoders, 1u)
+      << "decoded once for the check, the read and the encoding";
   EXPECT_EQ(image->withScale(2)->pixelBuffer(), image->pixelBuffer()) << "scales share one decoding";
 
   // A buffer held across the purge stays whole; the image decodes again afterwards.
@@ -79,11 +79,68 @@ TEST(OnDemandImageTest, PixelsAreHeldOnlyOnceReadAndAPurgeDropsThemUntilTheNextR
   EXPECT_EQ(Image::purgeDecodedPixels(), bytes);
   EXPECT_EQ(Image::decodedOnDemandBytes(), 0u);
   EXPECT_EQ(std::vector<std::uint32_t>(held->begin(), held->end()), first);
+  // Encoding reads the pixels once without keeping them.
+  EXPECT_FALSE(image->pngData().empty());
+  EXPECT_EQ(Image::decodedOnDemandBytes(), 0u);
   EXPECT_EQ(image->colorAt(9, 6), cg::Color::rgba(0, 0, 1));
   EXPECT_EQ(copyOf(image), first);
 
   image.reset();
   EXPECT_EQ(Image::decodedOnDemandBytes(), 0u) << "a freed image holds nothing";
+}
+
+// A picture much larger than its view is decoded at the view's size; a picture padded to far more
+// bytes than its pixels keeps its pixels alone; the pictures decoded on demand hold no more than
+// their bound together, those drawn longest ago giving way.
+TEST(OnDemandImageTest, WhatAPictureHoldsIsWhatItsViewDrawsAndThePicturesTogetherStayWithinTheirBound) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const cg::PixelBox box{200, 100};
+  for (const Case& c :
+       {Case{"png", fixtures::saved("png", 1600, 1200)}, Case{"jpeg", fixtures::saved("jpeg", 1600, 1200)},
+        Case{"gif", fixtures::gif(1600, 1200)}}) {
+    SCOPED_TRACE(c.name);
+    const std::uint64_t pixels = cg::detail::pixelsDecoded();
+    ImagePtr image = Image::decodeOnDemand(ns::Data(c.bytes), 2, box);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), 200);
+    EXPECT_EQ(image->pixelHeight(), 150);
+    EXPECT_EQ(image->size(), (cg::Size{800, 600})) << "the size in points stays";
+    EXPECT_EQ(cg::detail::pixelsDecoded() - pixels, 200u * 150u);
+    EXPECT_GT(image->colorAt(20, 75).red, 0.95);
+    EXPECT_GT(image->colorAt(180, 75).blue, 0.95);
+    EXPECT_LE(image->heldBytes(), c.bytes.size() + 200 * 150 * 4);
+    // What fits its box is decoded as it is.
+    EXPECT_EQ(Image::decodeOnDemand(ns::Data(c.bytes), 2, {1600, 1200})->pixelWidth(), 1600);
+  }
+  // Damage is found however the picture is decoded.
+  const std::string large = fixtures::saved("png", 1600, 1200);
+  EXPECT_FALSE(Image::decode(ns::Data(withImageDataChanged(large, false)), 1, box));
+  EXPECT_FALSE(Image::decode(ns::Data(withImageDataChanged(large, true)), 1, box));
+
+  std::string padded = fixtures::withTextChunk(fixtures::saved("png", 200, 200), 8 << 20);
+  ImagePtr small = Image::decodeOnDemand(ns::Data(padded));
+  ASSERT_TRUE(small);
+  EXPECT_LE(small->heldBytes(), 200u * 200u * 4u) << "the padding is not kept";
+  testsupport::TempDir dir;
+  std::ofstream(dir.file("padded.png"), std::ios::binary) << padded;
+  ImagePtr read = Image::fromFileOnDemand(dir.file("padded.png"));
+  ASSERT_TRUE(read);
+  EXPECT_LE(read->heldBytes(), 200u * 200u * 4u) << "nor is it when read from a file";
+
+  Image::purgeDecodedPixels();
+  std::string png = fixtures::saved("png", 1024, 1024);  // 4 MB of pixels each
+  std::vector<ImagePtr> page;
+  for (int i = 0; i < 24; ++i) {
+    page.push_back(Image::decodeOnDemand(ns::Data(png)));
+    ASSERT_TRUE(page.back());
+    EXPECT_LE(Image::decodedOnDemandBytes(), Image::kMostHeldBytes);
+  }
+  EXPECT_EQ(page.back()->colorAt(1000, 5), cg::Color::rgba(0, 0, 1));
+  EXPECT_EQ(page.front()->colorAt(5, 5), cg::Color::rgba(1, 0, 0)) << "a dropped picture decodes again";
+  EXPECT_LE(Image::decodedOnDemandBytes(), Image::kMostHeldBytes);
 }
 
 TEST(OnDemandImageTest, DrawsAfterAPurgeAsBefore) {
@@ -116,8 +173,8 @@ TEST(OnDemandImageTest, FilesAreReadOnDemandAndRefusedWhenBroken) {
 }
 
 // A whole PNG or JPEG file starts no decoder until its pixels are read. Any other file is decoded
-// at once and kept only if that works: one that would be turned (Exif), or one missing no more
-// than its end marker, which decoders take.
+// at once and kept only if that works: one that would be turned (Exif); one missing its end is
+// refused, however little is missing.
 TEST(OnDemandImageTest, WholeFilesWaitToBeDecodedAndOthersAreCheckedAtOnce) {
   enum class Read { later, atOnce, refused };
   struct Case {
@@ -133,10 +190,10 @@ TEST(OnDemandImageTest, WholeFilesWaitToBeDecodedAndOthersAreCheckedAtOnce) {
       {"progressive jpeg", fixtures::progressiveJPEG(16, 8), Read::later},
       {"jpeg turned by exif", fixtures::withExifOrientation(jpeg, 6), Read::atOnce},
       {"gif", fixtures::gif(6, 4), Read::atOnce},
-      {"png without its end chunk", png.substr(0, png.size() - 12), Read::atOnce},
+      {"png without its end chunk", png.substr(0, png.size() - 12), Read::refused},
       {"png cut in its image data", png.substr(0, png.find("IDAT") + 10), Read::refused},
       {"png with a damaged chunk", withImageDataChanged(png, false), Read::refused},
-      {"jpeg without its end marker", jpeg.substr(0, jpeg.size() - 2), Read::atOnce},
+      {"jpeg without its end marker", jpeg.substr(0, jpeg.size() - 2), Read::refused},
       {"jpeg cut in its scan", jpeg.substr(0, jpeg.size() * 3 / 4), Read::refused},
   };
   testsupport::TempDir dir;
