@@ -38,6 +38,8 @@ inline void awaitRequestsEnded() {
   dispatch::async(NTJSONRequestOperation::processingQueue(),
                   [drained] { dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; }); });
   ASSERT_TRUE(spinUntil([&] { return *drained; }));
+  // Pictures are written to the caches in the background: none may land in the next test's.
+  ASSERT_TRUE(spinUntil(nothingLoadingOrRunning));
 }
 
 inline ns::Value jsonText(const std::string& text) {
