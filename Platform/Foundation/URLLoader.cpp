@@ -528,10 +528,15 @@ int URLLoader::Impl::poll(pollfd* fds, std::size_t count, int timeoutMs) {
   return ready;
 }
 
+constexpr long kLiveLoadsWaitMs = 250;
+
 long URLLoader::Impl::waitMilliseconds() {
   long wait = -1;
   curl_multi_timeout(multi, &wait);
   if (wait < 0) wait = 60'000;
+  // Transfers queued behind the host's connection limit have been seen to wait for no timer at
+  // all once a connection came free: while any load is live, curl is driven at least this often.
+  if (!loads.empty()) wait = std::min(wait, kLiveLoadsWaitMs);
   auto now = SteadyClock::now();
   for (auto& [key, l] : loads) {
     if (!l->idling()) continue;
