@@ -1,5 +1,6 @@
 #include "SampleCatalogue.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -163,12 +164,15 @@ const Person* Catalogue::person(const std::string& id) const {
 
 std::vector<const Title*> Catalogue::titlesOfPerson(const std::string& personId) const {
   std::vector<const Title*> out;
-  for (const Title& t : titles_)
-    for (const CastEntry& entry : t.cast)
-      if (entry.personId == personId) {
-        out.push_back(&t);
-        break;
-      }
+  const Person* p = person(personId);
+  if (!p) return out;
+  // Titles name their directors by full name, their cast by id.
+  for (const Title& t : titles_) {
+    bool cast = std::any_of(t.cast.begin(), t.cast.end(),
+                            [&](const CastEntry& entry) { return entry.personId == personId; });
+    if (cast || std::find(t.directors.begin(), t.directors.end(), p->fullname) != t.directors.end())
+      out.push_back(&t);
+  }
   return out;
 }
 

@@ -79,7 +79,7 @@ class Catalogue {
   // The episode and its series.
   std::pair<const Title*, const Episode*> episode(const std::string& id) const;
   const Person* person(const std::string& id) const;
-  // Titles a person appears in, in catalogue order.
+  // Titles a person appears in or directed, in catalogue order.
   std::vector<const Title*> titlesOfPerson(const std::string& personId) const;
 
  private:

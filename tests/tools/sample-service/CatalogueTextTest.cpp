@@ -55,9 +55,10 @@ std::string lowerFirst(std::string text) {
   return text;
 }
 
-// Sport, music, documentaries and programmes: not stories, so told without their openings and roles.
+// Sport, music, documentaries, programmes and humour: not stories, so told without their openings and
+// roles.
 bool isFiction(const sampleservice::Title& t) {
-  for (const char* category : {"29", "28", "4", "3"})
+  for (const char* category : {"29", "28", "4", "3", "6"})
     if (t.categoryId == category) return false;
   return true;
 }
@@ -86,9 +87,20 @@ std::string leadingCharacters(const std::string& text, std::size_t count) {
   return text.substr(0, at);
 }
 
+// How a summary may open, by category; an episode of a series may also call itself one.
+std::vector<std::string> openingsOf(const std::string& categoryId, bool episode) {
+  if (categoryId == "31") return {"мультфильм", "сказка", "история", "весёлая история"};
+  if (categoryId == "5") return {"фильм", "история", "добрая история", "весёлая история"};
+  std::vector<std::string> story = {"история", "рассказ", "лёгкая история"};
+  story.push_back(categoryId == "2"   ? (episode ? "серия" : "сериал")
+                  : categoryId == "7" ? "спектакль"
+                                      : "фильм");
+  return story;
+}
+
 // A summary: "<opening> о том, как <subject> <verb> ...".
-void expectSummary(const std::string& text, const std::string& where) {
-  static const std::vector<std::string> openings = {"история", "рассказ", "фильм", "лёгкая история"};
+void expectSummary(const std::string& text, const std::string& where,
+                   const std::vector<std::string>& openings) {
   static const std::vector<std::string> pluralSubjects = {"две сестры", "друзья детства"};
   const std::string joint = " о том, как ";
   auto at = text.find(joint);
@@ -103,7 +115,8 @@ void expectSummary(const std::string& text, const std::string& where) {
   ASSERT_LT(verb, rest.size()) << where << ": no verb in " << text;
   std::string subject = rest[0];
   for (std::size_t i = 1; i < verb; ++i) subject += " " + rest[i];
-  bool plural = std::find(pluralSubjects.begin(), pluralSubjects.end(), subject) != pluralSubjects.end();
+  bool plural = std::find(pluralSubjects.begin(), pluralSubjects.end(), subject) != pluralSubjects.end() ||
+                subject.ends_with(" и его друзья");
   EXPECT_EQ(verbNumber(rest[verb]), plural ? Number::plural : Number::singular)
       << where << ": \"" << subject << "\" with \"" << rest[verb] << "\"";
 }
@@ -112,13 +125,14 @@ TEST(CatalogueTextTest, SummariesOpenWithWholeWordsAndTheirVerbsAgree) {
   int checked = 0;
   for (const auto& t : catalogue().titles()) {
     if (!isFiction(t)) continue;
-    expectSummary(t.about, t.id + " about");
+    expectSummary(t.about, t.id + " about", openingsOf(t.categoryId, false));
     std::string heading = "«" + t.title + "» — ";
     ASSERT_TRUE(t.description.starts_with(heading)) << t.id << ": " << t.description;
-    expectSummary(t.description.substr(heading.size()), t.id + " description");
+    expectSummary(t.description.substr(heading.size()), t.id + " description",
+                  openingsOf(t.categoryId, false));
     checked += 2;
     for (const auto& e : t.episodes) {
-      expectSummary(e.about, t.id + " episode " + e.id);
+      expectSummary(e.about, t.id + " episode " + e.id, openingsOf(t.categoryId, true));
       ++checked;
     }
   }
@@ -178,7 +192,7 @@ void expectPeopleOfItsKind(const sampleservice::Title& t) {
     }
   }
   if (t.categoryId == "29" && t.title.find(" — ") != std::string::npos) {
-    std::string teams = t.title.substr(t.title.find(". ") + 2);
+    std::string teams = t.title.substr(0, t.title.rfind(". "));
     std::string home = teams.substr(0, teams.find(" — ")), away = teams.substr(teams.find(" — ") + 5);
     EXPECT_NE(t.about.find("«" + home + "» и «" + away + "»"), std::string::npos) << "the teams of the match";
   }
@@ -188,8 +202,10 @@ void expectPeopleOfItsKind(const sampleservice::Title& t) {
 // too, and is old enough for the titles they are in; a sport or music title carries the genre its
 // name says; a title page's text tells the summary its tiles and slider show, is not light and
 // tense at once, and nests its quotes; sport, music, documentaries and programmes have people of
-// their own kind; children's titles are for children; the country is the one of the title's year;
-// and a one-line row tells each music title from the others.
+// their own kind; children's titles are for children and matches, concerts, documentaries and
+// programmes for nearly everyone; the country is the one of the title's year; a title is added once it
+// is made; an arena stands in one city; a director's page lists what they directed; and a one-line
+// row tells each music title, and each match or race of one sport, from the others.
 TEST(CatalogueTextTest, EachRecordAgreesWithItself) {
   int persons = 0;
   for (const auto& p : catalogue().persons()) {
@@ -214,14 +230,15 @@ TEST(CatalogueTextTest, EachRecordAgreesWithItself) {
     const char* mark;
     const char* genre;
   };
-  const Named named[] = {{"29", "Футбол. ", "Футбол"},
-                         {"29", "Хоккей. ", "Хоккей"},
-                         {"29", "Биатлон. ", "Биатлон"},
+  const Named named[] = {{"29", ". Футбол", "Футбол"},
+                         {"29", ". Хоккей", "Хоккей"},
+                         {"29", ". Биатлон", "Биатлон"},
                          {"28", "Концерт в ", "Концерты"},
                          {"28", ". Клип группы «", "Клипы"}};
   std::map<std::string, const sampleservice::Person*> byName;
   for (const auto& p : catalogue().persons()) byName[p.fullname] = &p;
-  std::set<std::string> musicRows;
+  std::map<std::string, std::set<std::string>> rows;  // by music, or by sport
+  std::map<std::string, std::set<std::string>> arenaCities;
   int titles = 0;
   for (const auto& t : catalogue().titles()) {
     SCOPED_TRACE(t.id + ": " + t.title + " / " + t.genreName);
@@ -240,6 +257,20 @@ TEST(CatalogueTextTest, EachRecordAgreesWithItself) {
 
     int year = std::stoi(t.year);
     EXPECT_NE(t.country, year <= 1991 ? "Россия" : "СССР");
+    EXPECT_FALSE(t.country == "Чехия" && year < 1993) << t.country;
+    EXPECT_FALSE(t.country == "Германия" && year < 1990) << t.country;
+    EXPECT_GE(std::stoi(t.added.substr(0, 4)), year) << "added " << t.added;
+    for (const char* general : {"29", "28", "4", "3"})
+      if (t.categoryId == general) {
+        EXPECT_LE(std::stoi(t.ageFrom), 12) << "for nearly everyone";
+      }
+    if (t.categoryId == "29") {
+      EXPECT_TRUE(t.title.ends_with(". " + t.genreName)) << "the sport after what tells the title apart";
+      auto in = t.about.rfind(" в "), quote = t.about.rfind("«", in);
+      ASSERT_NE(in, std::string::npos);
+      ASSERT_NE(quote, std::string::npos);
+      arenaCities[t.about.substr(quote, in - quote)].insert(t.about.substr(in));
+    }
     if (t.categoryId == "31" || t.categoryId == "5") {
       EXPECT_LE(std::stoi(t.ageFrom), 12) << "a children's title";
     }
@@ -252,6 +283,8 @@ TEST(CatalogueTextTest, EachRecordAgreesWithItself) {
     for (const auto& name : t.directors) {
       ASSERT_TRUE(byName.count(name)) << name;
       EXPECT_LE(birthYear(*byName[name]->birthday), year - 20) << "directed by " << name;
+      auto listed = catalogue().titlesOfPerson(byName[name]->id);
+      EXPECT_NE(std::find(listed.begin(), listed.end(), &t), listed.end()) << name << "'s page lists it";
     }
     // A programme named after its host has them first.
     const std::string with = " с ";
@@ -261,9 +294,11 @@ TEST(CatalogueTextTest, EachRecordAgreesWithItself) {
       for (const auto& part : words(catalogue().person(t.cast[0].personId)->fullname))
         EXPECT_NE(t.title.find(part.substr(0, part.size() - 2), at), std::string::npos) << part;
     }
-    if (!isFiction(t)) expectPeopleOfItsKind(t);
-    if (t.categoryId == "28") {
-      EXPECT_TRUE(musicRows.insert(leadingCharacters(t.title, kPhoneRowCharacters)).second)
+    if (!isFiction(t) && t.categoryId != "6") expectPeopleOfItsKind(t);  // humour has its own below
+    if (t.categoryId == "28" || t.categoryId == "29") {
+      EXPECT_TRUE(rows[t.categoryId == "29" ? t.genreId : t.categoryId]
+                      .insert(leadingCharacters(t.title, kPhoneRowCharacters))
+                      .second)
           << "a one-line row reads as another's";
     }
     if (t.categoryId != "29" && t.categoryId != "28") continue;
@@ -284,6 +319,44 @@ TEST(CatalogueTextTest, EachRecordAgreesWithItself) {
     ++titles;
   }
   EXPECT_EQ(titles, 42);
+  for (const auto& [arena, cities] : arenaCities) EXPECT_EQ(cities.size(), 1u) << arena;
+}
+
+// A cartoon or children's film is about the animal its name names, in its own words and never tense;
+// a cartoon's people lend it their voices; humour is sketches or stand-up played by artists, not a
+// story with film roles.
+TEST(CatalogueTextTest, EachKindIsToldAsItsKind) {
+  int children = 0, humour = 0;
+  for (const auto& t : catalogue().titles()) {
+    SCOPED_TRACE(t.id + ": " + t.title);
+    if (t.categoryId == "31" || t.categoryId == "5") {
+      // The hero's name in the title, without the ending of its case: "Тимоши" and "Тимоша" are "Тимош".
+      auto name = words(t.title);
+      std::string hero = name[0] == "Приключения" && name.size() > 2 ? name[2] : name[0];
+      for (const char* ending : {"а", "ы", "и"})
+        if (hero.ends_with(ending) && hero != "Угу") hero.resize(hero.size() - std::string(ending).size());
+      EXPECT_NE(t.about.find(" " + hero), std::string::npos) << t.about;
+      for (const auto& e : t.episodes) EXPECT_NE(e.about.find(" " + hero), std::string::npos) << e.about;
+      EXPECT_EQ(t.description.find("апряжённ"), std::string::npos) << t.description;
+      if (t.categoryId == "31") {
+        for (const auto& entry : t.cast)
+          EXPECT_TRUE(entry.role == "озвучивание" || entry.role == "голос за кадром") << entry.role;
+      }
+      ++children;
+    } else if (t.categoryId == "6") {
+      EXPECT_TRUE(t.about.starts_with(t.genreName + ": ")) << t.about;
+      ASSERT_FALSE(t.cast.empty());
+      for (const auto& entry : t.cast) {
+        const std::set<std::string> roles = {"ведущий", "ведущая", "артист", "артистка", "комик"};
+        EXPECT_TRUE(roles.count(entry.role)) << entry.role;
+        const auto* p = catalogue().person(entry.personId);
+        EXPECT_NE(t.description.find(p->fullname), std::string::npos) << p->fullname;
+      }
+      ++humour;
+    }
+  }
+  EXPECT_EQ(children, 50);
+  EXPECT_EQ(humour, 14);
 }
 
 }  // namespace

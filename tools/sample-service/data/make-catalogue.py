@@ -47,9 +47,11 @@ HEADS = ["Тайна", "Легенда", "Хроники", "Тень", "Песн
 GENITIVES = ["старого маяка", "северного ветра", "синей реки", "белой совы", "забытого города", "лунного сада",
              "ночного поезда", "дальней пристани", "горного перевала", "тихой улицы", "янтарного берега",
              "последнего лета"]
-ANIMALS = [("ежа", "Тимоши", "Тимоша"), ("кота", "Мурзика", "Мурзик"), ("лисёнка", "Рыжика", "Рыжик"),
-           ("медвежонка", "Топы", "Топа"), ("зайца", "Прыга", "Прыг"), ("совёнка", "Угу", "Угу"),
-           ("бобра", "Бобы", "Боба"), ("енота", "Полоскуна", "Полоскун")]
+# The animal and its name after "Приключения", the name alone, and the animal alone.
+ANIMALS = [("ежа", "Тимоши", "Тимоша", "ёжик"), ("кота", "Мурзика", "Мурзик", "кот"),
+           ("лисёнка", "Рыжика", "Рыжик", "лисёнок"), ("медвежонка", "Топы", "Топа", "медвежонок"),
+           ("зайца", "Прыга", "Прыг", "заяц"), ("совёнка", "Угу", "Угу", "совёнок"),
+           ("бобра", "Бобы", "Боба", "бобёр"), ("енота", "Полоскуна", "Полоскун", "енот")]
 CARTOON_PLACES = ["в лесу", "на море", "в городе", "зимой", "в горах", "на Луне", "в саду"]
 TEAMS = ["Заречье", "Северсталь-2", "Метеор", "Ладога", "Звезда Урала", "Прибой", "Енисейские волки", "Буревестник"]
 BANDS = ["Северный ветер", "Лунный сад", "Белая сова", "Дальняя пристань", "Тихая гавань", "Янтарный берег"]
@@ -114,7 +116,7 @@ def drama_title():
 
 
 def cartoon_title():
-    animal, name_gen, name = rng.choice(ANIMALS)
+    animal, name_gen, name, _ = rng.choice(ANIMALS)
     if rng.random() < 0.6:
         return f"Приключения {animal} {name_gen}"
     return f"{name} {rng.choice(CARTOON_PLACES)}"
@@ -129,14 +131,17 @@ def tv_title():
 
 
 def sport_title():
+    # What tells one title from the next comes first, the sport last: the teams of a match, the stage
+    # and the race of a biathlon round.
     kind = rng.random()
     if kind < 0.4:
         a, b = rng.sample(TEAMS, 2)
-        return f"Хоккей. {a} — {b}"
+        return f"{a} — {b}. Хоккей"
     if kind < 0.75:
         a, b = rng.sample(TEAMS, 2)
-        return f"Футбол. {a} — {b}"
-    return f"Биатлон. {rng.choice(['Спринт', 'Гонка преследования', 'Масс-старт', 'Эстафета'])}. Этап {rng.randint(1, 9)}"
+        return f"{a} — {b}. Футбол"
+    race = rng.choice(['Спринт', 'Гонка преследования', 'Масс-старт', 'Эстафета'])
+    return f"Этап {rng.randint(1, 9)}. {race}. Биатлон"
 
 
 def music_title():
@@ -154,8 +159,8 @@ def doc_title():
         ["севера", "Поволжья", "Сибири", "Карелии", "Алтая", "Камчатки", "Урала", "Приморья"])
 
 
-# Sport and music titles name their genre: the sport before the first full stop, a concert or a clip.
-NAMED_GENRES = {"29": [("Футбол. ", "291"), ("Хоккей. ", "292"), ("Биатлон. ", "293")],
+# Sport and music titles name their genre: the sport after the last full stop, a concert or a clip.
+NAMED_GENRES = {"29": [(". Футбол", "291"), (". Хоккей", "292"), (". Биатлон", "293")],
                 "28": [("Концерт в ", "281"), (". Клип группы «", "282")]}
 
 
@@ -309,9 +314,12 @@ INSTRUMENTS = ["вокал", "гитара", "клавишные", "ударны
 # The programme hosts the names of some programmes name, after "с".
 NAMED_HOSTS = {"Глебом Ветровым": ("Глеб Ветров", False), "Ириной Клёновой": ("Ирина Клёнова", True),
                "Зоей Камышевой": ("Зоя Камышева", True)}
-VENUES = {"Хоккей": ["ледовой арене «Кристалл»", "ледовом дворце «Айсберг»", "арене «Полярная»"],
-          "Футбол": ["стадионе «Труд»", "стадионе «Центральный»", "стадионе «Юность»"],
-          "Биатлон": ["лыжный стадион «Снежинка»", "биатлонный комплекс «Кедр»"]}
+# Each venue with the one city it stands in.
+VENUES = {"Хоккей": [("ледовой арене «Кристалл»", "Казани"), ("ледовом дворце «Айсберг»", "Твери"),
+                     ("арене «Полярная»", "Вологде")],
+          "Футбол": [("стадионе «Труд»", "Самаре"), ("стадионе «Центральный»", "Калуге"),
+                     ("стадионе «Юность»", "Пскове")],
+          "Биатлон": [("лыжный стадион «Снежинка»", "Сочи"), ("биатлонный комплекс «Кедр»", "Томске")]}
 DOC_SUBJECTS = {"Реки": "о реках", "Леса": "о лесах", "Острова": "об островах", "Города": "о городах",
                 "Маяки": "о маяках", "Мосты": "о мостах", "Звёзды": "о звёздном небе"}
 DOC_CLOSINGS = {"Природа": "Съёмки в заповедных местах в разные времена года.",
@@ -424,11 +432,12 @@ def agree(categories, titles, persons):
             t["age_from"] = prng.choice(["0", "6", "12"])
         closing = None
         if cid == "29":
-            sport, rest = name.split(". ", 1)
-            city = prng.choice(CITIES)
-            venue = prng.choice(VENUES[sport])
+            rest, sport = name.rsplit(". ", 1)
+            # A city is drawn and left unused, which keeps the generator's sequence: the venue has its own.
+            prng.choice(CITIES)
+            venue, city = prng.choice(VENUES[sport])
             if sport == "Биатлон":
-                race, stage = rest.split(". ")
+                stage, race = rest.split(". ")
                 t["about"] = f"{race} на {stage.split()[-1]}-м этапе кубка сезона: {venue} в {city}."
             else:
                 home, away = rest.split(" — ")
@@ -497,6 +506,106 @@ def agree(categories, titles, persons):
     persons.extend(staff.records())
 
 
+# How a series, its episodes and a play name themselves where a summary would say "Фильм".
+KIND_WORDS = {"2": ("Сериал", "Серия"), "7": ("Спектакль", "Спектакль")}
+# Cartoons and children's films are told about their animal hero, in their own words.
+CHILDREN_OPENINGS = {"31": ["Мультфильм о том, как", "Сказка о том, как", "Весёлая история о том, как",
+                            "История о том, как"],
+                     "5": ["Фильм о том, как", "Добрая история о том, как", "Весёлая история о том, как",
+                           "История о том, как"]}
+CHILDREN_ACTIONS = [("ищет дорогу домой", "ищут дорогу домой"), ("находит нового друга", "находят нового друга"),
+                    ("спасает лесной праздник", "спасают лесной праздник"), ("учится плавать", "учатся плавать"),
+                    ("строит дом на дереве", "строят дом на дереве"), ("ищет спрятанный клад", "ищут спрятанный клад"),
+                    ("готовит подарок к Новому году", "готовят подарок к Новому году"),
+                    ("отправляется в далёкое путешествие", "отправляются в далёкое путешествие")]
+CHILDREN_STYLES = ["Добрая", "Весёлая", "Тёплая", "Смешная"]
+CHILDREN_TAILS = ["хорошей музыкой", "весёлыми песнями", "добрым финалом", "забавными героями"]
+# Humour is sketches or stand-up, played or performed, not a story with film roles.
+HUMOUR_ABOUTS = {"Скетчи": ["Скетчи: смешные сценки из жизни большого города.",
+                            "Скетчи: соседи, родственники и начальники в смешных сценках.",
+                            "Скетчи: смешные сценки о дороге на работу и обратно.",
+                            "Скетчи: смешные сценки о дачной жизни."],
+                 "Стендап": ["Стендап: комики рассказывают о детстве и школе.",
+                             "Стендап: комики рассказывают о работе и отпуске.",
+                             "Стендап: комики рассказывают о семье и соседях."]}
+# Matches, concerts, documentaries and programmes are for everyone or nearly.
+GENERAL_AUDIENCE = ("29", "28", "4", "3")
+# Countries by the name they had in the title's year: (country, first year of the name, the name before).
+FORMER_NAMES = [("Чехия", 1993, "Чехословакия"), ("Германия", 1990, "ФРГ")]
+
+
+def joined(names):
+    return names[0] if len(names) == 1 else f"{', '.join(names[:-1])} и {names[-1]}"
+
+
+def children_hero(title):
+    """The animal hero a cartoon's or children's film's name names: "ёжик Тимоша"."""
+    words = title.split()
+    for _, name_gen, name, animal in ANIMALS:
+        if (words[0] == "Приключения" and words[2] == name_gen) or words[0] == name:
+            return f"{animal} {name}"
+    raise RuntimeError(f"no hero in {title}")
+
+
+def children_about(prng, category_id, hero):
+    opening = prng.choice(CHILDREN_OPENINGS[category_id])
+    plural = prng.random() < 0.3
+    action = prng.choice(CHILDREN_ACTIONS)[1 if plural else 0]
+    return f"{opening} {hero}{' и его друзья' if plural else ''} {action}."
+
+
+def tell_kinds(titles, persons):
+    """Tells each kind as its kind: children's titles about their hero and never tense, humour as
+    sketches or stand-up, series and plays as themselves, general audiences for matches, concerts,
+    documentaries and programmes, a title added once it was made, countries by the name of their
+    year. A generator of its own keeps the records' other values as they were."""
+    prng = random.Random(20130801)
+    female = {p["id"]: p["fullname"].split()[0] in FEMALE for p in persons}
+    names = {p["id"]: p["fullname"] for p in persons}
+    for t in titles:
+        cid, year = t["category_id"], int(t["year"])
+        if cid in KIND_WORDS:
+            word, episode_word = KIND_WORDS[cid]
+            if t["about"].startswith("Фильм о том"):
+                t["about"] = word + t["about"][len("Фильм"):]
+                t["description"] = t["description"].replace(" — фильм о том", f" — {word.lower()} о том", 1)
+            for e in t.get("episodes", []):
+                if e["about"].startswith("Фильм о том"):
+                    e["about"] = episode_word + e["about"][len("Фильм"):]
+        elif cid in CHILDREN_OPENINGS:
+            hero = children_hero(t["title"])
+            t["about"] = children_about(prng, cid, hero)
+            t["description"] = (f"{quoted(t['title'])} — {lower_first(t['about'])} {prng.choice(CHILDREN_STYLES)} "
+                                f"история с {prng.choice(CHILDREN_TAILS)}.")
+            for e in t.get("episodes", []):
+                e["about"] = children_about(prng, cid, hero)
+            if cid == "31":
+                # A cartoon's people give it their voices.
+                for entry in t["cast"]:
+                    if entry["role"] != "голос за кадром":
+                        entry["role"] = "озвучивание"
+        elif cid == "6":
+            t["about"] = prng.choice(HUMOUR_ABOUTS[t["genre_name"]])
+            hosting = [e for e in t["cast"] if e["role"] in ("ведущий", "ведущая")]
+            performers = [e for e in t["cast"] if e not in hosting]
+            for entry in performers:
+                entry["role"] = ("комик" if t["genre_name"] == "Стендап" else
+                                 "артистка" if female[entry["person"]] else "артист")
+            closing = [f"{e['role'].capitalize()} — {names[e['person']]}." for e in hosting]
+            if performers:
+                verb = "Выступа" if t["genre_name"] == "Стендап" else "Игра"
+                closing.append(f"{verb}{'ют' if len(performers) > 1 else 'ет'} "
+                               f"{joined([names[e['person']] for e in performers])}.")
+            t["description"] = f"{quoted(t['title'])} — {lower_first(t['about'])} {' '.join(closing)}"
+        if cid in GENERAL_AUDIENCE and int(t["age_from"]) > 12:
+            t["age_from"] = prng.choice(["0", "6", "12"])
+        if int(t["added"][:4]) < year:
+            t["added"] = f"{prng.randint(year, 2014)}-{prng.randint(1, 12):02d}-{prng.randint(1, 28):02d}"
+        for country, since, before in FORMER_NAMES:
+            if t["country"] == country and year < since:
+                t["country"] = before
+
+
 def main():
     persons = make_persons()
     person_ids = [p["id"] for p in persons]
@@ -541,6 +650,7 @@ def main():
                    "genres": [{"id": g[0], "title": g[1]} for g in c[3]]} for c in CATEGORIES]
     add_quirks(categories, titles, persons, eid)
     agree(categories, titles, persons)
+    tell_kinds(titles, persons)
     out = {"categories.json": categories,
            "titles.json": titles, "persons.json": persons, "posters.json": posters}
     for name, value in out.items():
