@@ -8,14 +8,19 @@
 #include <string>
 
 #include "ClipWriter.h"
+#include "ToolUsage.h"
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
 int main(int argc, char** argv) {
+  constexpr const char* kArguments =
+      "FOLDER\n"
+      "  FOLDER    where the clips go: programme/, advert/, unsupported/ and bench/ (no default)";
+  if (auto exitCode = toolusage::checkArguments(argc, argv, kArguments)) return *exitCode;
   if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+    std::fputs(toolusage::usageLine(argv[0], kArguments).c_str(), stderr);
     return 2;
   }
   const std::string out = argv[1];

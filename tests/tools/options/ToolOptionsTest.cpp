@@ -48,6 +48,7 @@ TEST(ToolOptionsTest, EveryToolAnswersHelpAndRefusesUnknownOptions) {
       {"placeholder-resources", PLACEHOLDER_RESOURCES},
       {"sample-service", SAMPLE_SERVICE},
       {"social-peers", SOCIAL_PEERS},
+      {"make-clips", MAKE_CLIPS},
       {"run-tests", tools + "/run-tests"},
       {"run-fuzzers", tools + "/run-fuzzers"},
       {"run-sample-service", tools + "/run-sample-service"},
@@ -115,29 +116,54 @@ TEST(ToolOptionsTest, EveryOptionOfAToolsHelpSaysItsDefault) {
   }
 }
 
-// A bad window scale is refused as the client would refuse it, before anything is built or
+// A bad value of any option is refused as the client would refuse it, before anything is built or
 // started; a good one passes on to the next argument (here an unknown option, so nothing runs).
-TEST(ToolOptionsTest, RunClientRefusesABadScaleBeforeStartingAnything) {
+TEST(ToolOptionsTest, RunClientRefusesABadValueBeforeStartingAnything) {
+  const std::string scale = "--scale wants a factor from 0.25 to 4, not ",
+                    seconds = "--time-limit wants a number of seconds above 0, not ";
   struct Case {
-    const char* scale;
-    bool accepted;
+    std::string option, value;
+    std::string refusal;  // empty: accepted
   };
-  for (const Case& c : {Case{"0.75", true}, Case{".5", true}, Case{"0.25", true}, Case{"4", true},
-                        Case{"1e0", true}, Case{"0.2", false}, Case{"4.5", false}, Case{"0", false},
-                        Case{"-1", false}, Case{"x", false}, Case{"0,75", false}, Case{"nan", false}}) {
-    SCOPED_TRACE(c.scale);
+  const Case cases[] = {
+      {"--scale", "0.75", ""},
+      {"--scale", ".5", ""},
+      {"--scale", "0.25", ""},
+      {"--scale", "4", ""},
+      {"--scale", "1e0", ""},
+      {"--scale", "0.2", scale + "0.2"},
+      {"--scale", "4.5", scale + "4.5"},
+      {"--scale", "0", scale + "0"},
+      {"--scale", "-1", scale + "-1"},
+      {"--scale", "x", scale + "x"},
+      {"--scale", "0,75", scale + "0,75"},
+      {"--scale", "nan", scale + "nan"},
+      {"--time-limit", "600", ""},
+      {"--time-limit", "0.5", ""},
+      {"--time-limit", "0", seconds + "0"},
+      {"--time-limit", "-5", seconds + "-5"},
+      {"--time-limit", "ten", seconds + "ten"},
+      {"--time-limit", "1e999", seconds + "1e999"},
+      {"--device", "phone-4in", ""},
+      {"--device", "tablet-landscape", ""},
+      {"--device", "ipad", "unknown device ipad (tablet, tablet-landscape, phone, phone-4in)"},
+      {"--device", "Phone", "unknown device Phone (tablet, tablet-landscape, phone, phone-4in)"},
+      {"--out", "", "--out needs a value"},
+      {"--data", "", "--data needs a value"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.option + " '" + c.value + "'");
     testsupport::TempDir folder;
     Outcome outcome =
-        run(std::string(TOOLS_DIR) + "/run-client --scale '" + c.scale + "' --no-such-option", folder.str());
+        run(std::string(TOOLS_DIR) + "/run-client " + c.option + " '" + c.value + "' --no-such-option",
+            folder.str());
     EXPECT_EQ(outcome.exitCode, 2);
     EXPECT_EQ(outcome.out, "");
-    const std::string refusal =
-        std::string("run-client: --scale wants a factor from 0.25 to 4, not ") + c.scale;
-    if (c.accepted)
+    if (c.refusal.empty())
       EXPECT_EQ(outcome.err.rfind("run-client: unknown option or argument: --no-such-option", 0), 0u)
           << outcome.err;
     else
-      EXPECT_EQ(outcome.err, refusal + "\n");
+      EXPECT_EQ(outcome.err, "run-client: " + c.refusal + "\n");
   }
 }
 
