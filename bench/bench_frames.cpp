@@ -241,6 +241,7 @@ struct IdlePage {
   // Measured while its requests are still out (the service holds its answers), not once they end.
   bool busy = false;
   double share = -1;
+  double framesPerSecond = -1;  // pictures the window drew meanwhile
 };
 
 double processSeconds() {
@@ -266,7 +267,8 @@ std::shared_ptr<ui::View> findTarget(const std::string& target) {
 // it is measured), measures each, and ends the application after the last.
 class IdleWalk : public std::enable_shared_from_this<IdleWalk> {
  public:
-  IdleWalk(std::vector<IdlePage>& pages) : pages_(pages) {}
+  IdleWalk(std::vector<IdlePage>& pages, std::shared_ptr<ClientWindowHost> host)
+      : pages_(pages), host_(std::move(host)) {}
 
   void start() { later(kLookSeconds); }
 
@@ -299,6 +301,7 @@ class IdleWalk : public std::enable_shared_from_this<IdleWalk> {
     }
     if (measureStart_ > 0) {
       page.share = (processSeconds() - cpuStart_) / (now - measureStart_);
+      page.framesPerSecond = double(frames() - framesStart_) / (now - measureStart_);
       ++page_;
       step_ = 0;
       pageStart_ = measureStart_ = quietSince_ = 0;
@@ -334,6 +337,7 @@ class IdleWalk : public std::enable_shared_from_this<IdleWalk> {
     if (now - quietSince_ < kSettleSeconds) return later(kLookSeconds);
     measureStart_ = now;
     cpuStart_ = processSeconds();
+    framesStart_ = frames();
     later(kMeasureSeconds);
   }
 
@@ -349,7 +353,11 @@ class IdleWalk : public std::enable_shared_from_this<IdleWalk> {
     spinner->startAnimating();
   }
 
+  std::uint64_t frames() const { return host_ ? host_->framesDrawn() : 0; }
+
   std::vector<IdlePage>& pages_;
+  std::shared_ptr<ClientWindowHost> host_;
+  std::uint64_t framesStart_ = 0;
   std::size_t page_ = 0, step_ = 0;
   double pageStart_ = 0, quietSince_ = 0, measureStart_ = 0, cpuStart_ = 0;
 };
@@ -383,13 +391,14 @@ int runIdle(const std::string& host, const std::string& data) {
   ClientProgram program;
   if (program.configure({"--window", "--host", host, "--device", "tablet", "--data", data, "--scale", "1"}))
     return 1;
-  auto walk = std::make_shared<IdleWalk>(pages);
+  auto walk = std::make_shared<IdleWalk>(pages, program.window());
   walk->start();
   char name[] = "vcc";
   char* argv[] = {name, nullptr};
   int exitCode =
       ui::applicationMain(1, argv, "", ns::ClassRegistry::shared().registerClassIfNeeded<AppDelegate>());
-  for (const IdlePage& page : pages) std::printf("idle %s %.6f\n", page.name.c_str(), page.share);
+  for (const IdlePage& page : pages)
+    std::printf("idle %s %.6f %.3f\n", page.name.c_str(), page.share, page.framesPerSecond);
   return exitCode;
 }
 
@@ -402,7 +411,9 @@ bool measureIdle(sampleservice::Server& server, const fs::path& data, std::vecto
   for (IdlePage& page : pages) {
     auto at = text.find("idle " + page.name + " ");
     if (at == std::string::npos) return false;
-    page.share = std::atof(text.c_str() + at + page.name.size() + 6);
+    if (std::sscanf(text.c_str() + at + page.name.size() + 6, "%lf %lf", &page.share,
+                    &page.framesPerSecond) != 2)
+      return false;
   }
   return true;
 }
@@ -475,8 +486,8 @@ int main(int argc, char** argv) {
         percentile(s->client, 1), percentile(s->floor, 0.5), percentile(s->floor, 0.95),
         percentile(s->floor, 1));
   for (const IdlePage& page : idle)
-    std::printf("the %s page standing still in the window: %.3f %% of a core\n", page.name.c_str(),
-                page.share * 100);
+    std::printf("the %s page standing still in the window: %.3f %% of a core, %.1f pictures a second\n",
+                page.name.c_str(), page.share * 100, page.framesPerSecond);
   for (Scene* s : scenes) {
     double floorP95 = percentile(s->floor, 0.95);
     std::printf("ratio frame_p95_%s = %.2f (target <= 2.0)\n", s->name.c_str(),
