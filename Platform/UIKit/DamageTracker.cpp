@@ -92,7 +92,7 @@ std::vector<cg::PixelRect> DamageTracker::damage(Window& window, std::optional<d
   const int height = int(std::ceil(bounds.height() * scale - 1e-6));
   // What the picture's pixels cover: at a fractional scale its last column and row reach past the
   // window's bounds, and a view there, outside the bounds, still tints them.
-  const cg::Rect covered(0, 0, width / scale, height / scale);
+  const cg::Rect covered = scale > 0 ? cg::Rect(0, 0, width / scale, height / scale) : bounds;
   // What the renderer settles before it draws the panel and the bar, settled first.
   const bool key = window.isKeyWindow();
   std::optional<cg::Rect> panel = key ? window.keyboardFrame() : std::nullopt;
