@@ -209,9 +209,8 @@ void CategoryFilmsScroll::loadJSONArray(const ns::Array& items, int pack) {
       return;
     }
     int start = 16 * pack;
-    if (start + 15 < 15 * (currentPage_ - 1) || start > 15 * (currentPage_ + 1) + 14) return;
-    showPage(start / 15);
-    showPage(start / 15 + 1);
+    for (int page : {start / 15, start / 15 + 1})
+      if (page >= currentPage_ - 1 && page <= currentPage_ + 1 && page < pageCount()) showPage(page);
   });
 }
 
@@ -339,6 +338,13 @@ void CategoryFilmsScroll::purgePage(int page) {
   entry = nullptr;
 }
 
+bool CategoryFilmsScroll::hasTitlesOfPage(int page) const {
+  int k = titlesPerPage();
+  for (int i = k * page; i < k * (page + 1) && i < totalCount_; ++i)
+    if (isNull(i)) return false;
+  return true;
+}
+
 bool CategoryFilmsScroll::checkPacksForPage(int page) {
   int k = titlesPerPage();
   if (!allList_ || static_cast<int>(allList_->size()) <= k * page) return false;
@@ -346,8 +352,9 @@ bool CategoryFilmsScroll::checkPacksForPage(int page) {
   int first = k * page, last = std::max(first, std::min(k * (page + 1) - 1, totalCount_ - 1));
   if (last >= size) return true;
   if (!isNull(first) && !isNull(last)) showPage(page);
-  if (16 * page > totalCount_) return true;
-  for (int i = 0; i <= page; ++i) {
+  // Every pack up to the one holding the page's last title: in landscape a page's titles may
+  // end in a pack numbered below the page.
+  for (int i = 0; i <= last / 16; ++i) {
     int packFirst = 16 * i, packLast = std::max(packFirst, std::min(16 * (i + 1) - 1, totalCount_ - 1));
     if (packLast >= size || i >= static_cast<int>(loading_.size())) break;
     if ((isNull(packFirst) || isNull(packLast)) && loading_[static_cast<std::size_t>(i)] == 0) getListPack(i);
@@ -359,7 +366,10 @@ void CategoryFilmsScroll::loadPage(int page) {
   guarded([&] {
     if (page < 0 || page >= pageCount() || page >= static_cast<int>(pageViews_.size())) return;
     auto pageView = pageViews_[static_cast<std::size_t>(page)];
-    bool built = pageView && std::dynamic_pointer_cast<TLVideoItemPriview>(pageView->viewWithTag(kTileTag));
+    // A page built while some of its titles were missing (its first came in an earlier pack) still
+    // needs the packs of the others.
+    bool built = pageView && std::dynamic_pointer_cast<TLVideoItemPriview>(pageView->viewWithTag(kTileTag)) &&
+                 hasTitlesOfPage(page);
     if (!built) checkPacksForPage(page);
     setupGrid(page);
   });

@@ -106,6 +106,8 @@ class CategoryFilmsScroll final : public ui::View,
   // Shows the page when its titles are there and asks for every missing pack up to it; false
   // when the list has no slot for the page.
   bool checkPacksForPage(int page);
+  // Whether every title of the page has arrived.
+  bool hasTitlesOfPage(int page) const;
   bool isNull(int position) const;
   std::shared_ptr<ui::View> makeTile(int position, cg::Point origin);
   void showNothingFoundPage(int page, const std::shared_ptr<ui::View>& pageView);

@@ -51,9 +51,17 @@ void ActivityIndicatorView::stopAnimating() {
   if (hidesWhenStopped_) setHidden(true);
 }
 
+int ActivityIndicatorView::spokeAt(double now) {
+  return static_cast<int>(std::fmod(std::floor(now * kStepsPerSecond), kSpokes));
+}
+
+double ActivityIndicatorView::nextSpokeAfter(double now) {
+  return (std::floor(now * kStepsPerSecond) + 1) / kStepsPerSecond;
+}
+
 std::optional<double> ActivityIndicatorView::nextPresentationChange(double now) const {
   if (!animating_) return std::nullopt;
-  return (std::floor(now * kStepsPerSecond) + 1) / kStepsPerSecond;
+  return nextSpokeAfter(now);
 }
 
 void ActivityIndicatorView::setHidesWhenStopped(bool hides) {
@@ -72,8 +80,7 @@ void ActivityIndicatorView::drawRect(const cg::Rect&) {
   ctx->setLineCap(cg::LineCap::Round);
   // Twelve spokes fading round the circle; turning, the brightest moves on clockwise each step.
   int step = 0;
-  if (auto time = renderPresentationTime(); time && animating_)
-    step = static_cast<int>(std::fmod(std::floor(*time * kStepsPerSecond), kSpokes));
+  if (auto time = renderPresentationTime(); time && animating_) step = spokeAt(*time);
   for (int i = 0; i < kSpokes; ++i) {
     double a = (step - i) * cg::kPi / 6 - cg::kPi / 2;
     ctx->setStrokeColor(c.withAlpha(0.25 + 0.75 * (kSpokes - i) / double(kSpokes)));

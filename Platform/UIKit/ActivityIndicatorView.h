@@ -27,6 +27,11 @@ class ActivityIndicatorView : public View {
   void setHidesWhenStopped(bool hides);
 
   static cg::Size sizeForStyle(ActivityIndicatorViewStyle style);
+  // The spoke a turning spinner shows at a moment (0 to 11), and the moment it moves on. Every
+  // spinner, the status bar's too, turns on these same moments: two turning at once cost the
+  // window one frame a step, not two.
+  static int spokeAt(double now);
+  static double nextSpokeAfter(double now);
   cg::Size sizeThatFits(cg::Size) const override { return sizeForStyle(style_); }
   bool drawsContent() const override { return true; }
   void drawRect(const cg::Rect& rect) override;

@@ -88,6 +88,11 @@ struct DamageTracker::Walk {
 std::vector<cg::PixelRect> DamageTracker::damage(Window& window, std::optional<double> time, double scale) {
   detail::PresentationRenderScope presenting(time);
   const cg::Rect bounds(0, 0, window.bounds().width(), window.bounds().height());
+  const int width = int(std::ceil(bounds.width() * scale - 1e-6));
+  const int height = int(std::ceil(bounds.height() * scale - 1e-6));
+  // What the picture's pixels cover: at a fractional scale its last column and row reach past the
+  // window's bounds, and a view there, outside the bounds, still tints them.
+  const cg::Rect covered = scale > 0 ? cg::Rect(0, 0, width / scale, height / scale) : bounds;
   // What the renderer settles before it draws the panel and the bar, settled first.
   const bool key = window.isKeyWindow();
   std::optional<cg::Rect> panel = key ? window.keyboardFrame() : std::nullopt;
@@ -115,11 +120,11 @@ std::vector<cg::PixelRect> DamageTracker::damage(Window& window, std::optional<d
     ViewPresentation root = detail::shownNow(window);
     root.center = {root.bounds.width() / 2, root.bounds.height() / 2};
     root.transform = cg::AffineTransform::identity();
-    walk.visit(window, root, cg::AffineTransform::identity(), bounds, 0, all);
-    if (panel) walk.visit(*window.keyboard(), detail::shownNow(*window.keyboard()), {}, bounds, 1, all);
-    if (key) walk.visit(*window.statusBar(), detail::shownNow(*window.statusBar()), {}, bounds, 2, all);
+    walk.visit(window, root, cg::AffineTransform::identity(), covered, 0, all);
+    if (panel) walk.visit(*window.keyboard(), detail::shownNow(*window.keyboard()), {}, covered, 1, all);
+    if (key) walk.visit(*window.statusBar(), detail::shownNow(*window.statusBar()), {}, covered, 2, all);
     if (whole) {
-      add(bounds);
+      add(covered);
     } else {
       for (const auto& [view, now] : seen) {
         auto before = records_.find(view);
@@ -144,9 +149,7 @@ std::vector<cg::PixelRect> DamageTracker::damage(Window& window, std::optional<d
   timed_ = time.has_value();
 
   // Whole pixels, a pixel more each way for the filtering of pictures at their edges; rects
-  // that touch or overlap are merged, and many become one.
-  const int width = int(std::ceil(bounds.width() * scale - 1e-6));
-  const int height = int(std::ceil(bounds.height() * scale - 1e-6));
+  // that touch or overlap are merged, and many become one; none reaches past the picture.
   struct Box {
     int x0, y0, x1, y1;
   };

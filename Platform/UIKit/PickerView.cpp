@@ -68,15 +68,18 @@ void PickerView::readCounts() {
     rowCounts_[c] = std::max(0, source->pickerViewNumberOfRowsInComponent(*this, c));
 }
 
-// A wheel that lost rows rests inside what it has now, without telling the delegate.
+// A wheel that lost rows rests inside what it has now, without telling the delegate; one sliding
+// to a row past its new end slides to its last row instead, and a wheel left with no rows stops.
 void PickerView::keepInsideWheels() {
   for (int c = 0; c < numberOfComponents(); ++c) {
     std::size_t i = std::size_t(c);
     selected_[i] = std::clamp(selected_[i], 0, lastRow(c));
-    if (position_[i] > lastRow(c) || position_[i] < 0) {
+    if (position_[i] > lastRow(c) || position_[i] < 0 || rowCounts_[i] == 0) {
       stopComponent(c);
       if (finger_ && finger_->component == c) finger_.reset();
       position_[i] = selected_[i];
+    } else if (slides_[i] && slides_[i]->to > lastRow(c)) {
+      slideComponentTo(c, lastRow(c), kSettleSeconds);
     }
   }
 }
@@ -250,7 +253,10 @@ void PickerView::touchesMoved(const TouchSet& touches, const Event* event) {
   if (!finger_) return View::touchesMoved(touches, event);
   cg::Point p = touchPoint(touches, this);
   Finger& f = *finger_;
-  if (!f.dragging && std::abs(p.y - f.start.y) <= ScrollView::kDragSlop) return;
+  // A finger that travels, whichever way, is no tap: a sideways drag turns the wheel only as far
+  // as it went up or down.
+  if (!f.dragging && std::max(std::abs(p.x - f.start.x), std::abs(p.y - f.start.y)) <= ScrollView::kDragSlop)
+    return;
   f.dragging = true;
   // Speed is timed by when the moves happened, not when they were handled behind a slow frame.
   double now = touchTime(touches);

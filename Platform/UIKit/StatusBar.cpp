@@ -7,6 +7,7 @@
 #include "Foundation/Clock.h"
 #include "Graphics/Context.h"
 #include "Graphics/Text.h"
+#include "UIKit/ActivityIndicatorView.h"
 #include "UIKit/Device.h"
 #include "UIKit/Font.h"
 
@@ -15,7 +16,6 @@ namespace ui {
 namespace {
 
 constexpr int kSpinnerSteps = 12;
-constexpr double kSpinnerStepSeconds = 0.1;
 
 // The process clock's time of day, so that the bar and the timers waiting for its next change
 // agree (and a test's manual clock moves both).
@@ -61,8 +61,7 @@ bool StatusBar::followApplication() {
 bool StatusBar::refresh() {
   bool changed = followApplication();
   const double now = ns::clockNow();
-  const int step =
-      activity_ ? static_cast<int>(std::fmod(std::floor(now / kSpinnerStepSeconds), kSpinnerSteps)) : 0;
+  const int step = activity_ ? ActivityIndicatorView::spokeAt(now) : 0;
   std::string time = timeOfDay(now);
   if (step == spinnerStep_ && time == time_) return changed;
   spinnerStep_ = step;
@@ -76,7 +75,7 @@ std::optional<double> StatusBar::nextChange(double now) const {
   // Every zone's minutes start on a whole minute of the epoch's.
   double minute = (std::floor(now / 60) + 1) * 60;
   if (!activity_) return minute;
-  return std::min(minute, (std::floor(now / kSpinnerStepSeconds) + 1) * kSpinnerStepSeconds);
+  return std::min(minute, ActivityIndicatorView::nextSpokeAfter(now));
 }
 
 void StatusBar::drawRect(const cg::Rect&) {

@@ -178,6 +178,8 @@ void probe(KeptPictures& pictures) {
   for (const auto& view :
        std::vector<std::shared_ptr<ui::View>>{mirrored, tall, far, cover, shadowed, shaped})
     stage->addSubview(view);
+  // Wholly right of the window: at 70 % the picture's last column reaches over its left edge.
+  auto past = box({window->bounds().width(), 300, 40, 40}, cg::Color::rgba(0.9, 0.1, 0.1));
   const std::vector<std::pair<const char*, std::function<void()>>> changes{
       {"probes shown", [&] { window->addSubview(stage); }},
       {"a label mirrored", [&] { mirrored->setTransform(cg::AffineTransform::makeScale(-1, 1)); }},
@@ -191,7 +193,12 @@ void probe(KeptPictures& pictures) {
       {"an ancestor mirrored", [&] { stage->setTransform(cg::AffineTransform::makeScale(-1, 1)); }},
       {"an ancestor's border", [&] { stage->layer()->setBorderWidth(3); }},
       {"an ancestor fading", [&] { ui::View::animateWithDuration(0.2, [&] { stage->setAlpha(0.5); }); }},
-      {"probes gone", [&] { stage->removeFromSuperview(); }},
+      {"a view just past the right edge", [&] { window->addSubview(past); }},
+      {"probes gone",
+       [&] {
+         stage->removeFromSuperview();
+         past->removeFromSuperview();
+       }},
   };
   for (const auto& [what, change] : changes) {
     change();

@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                      return std::function<void()>();
                    },
                    1, 28, 32},
-        // The status bar's spinner steps ten times a second.
+        // The status bar's spinner steps twelve times a second too.
         MotionCase{"network_activity",
                    [](ui::View&) {
                      ui::Application::sharedApplication()->setNetworkActivityIndicatorVisible(true);
@@ -190,7 +190,18 @@ INSTANTIATE_TEST_SUITE_P(
                        ui::Application::sharedApplication()->setNetworkActivityIndicatorVisible(false);
                      };
                    },
-                   2, 19, 21},
+                   2, 23, 25},
+        // In step: a page's spinner and the bar's turning together cost one picture a step.
+        MotionCase{"spinner_and_network_activity",
+                   [](ui::View& page) {
+                     auto spinner = spinnerOn(page);
+                     ui::Application::sharedApplication()->setNetworkActivityIndicatorVisible(true);
+                     return [spinner] {
+                       spinner->stopAnimating();
+                       ui::Application::sharedApplication()->setNetworkActivityIndicatorVisible(false);
+                     };
+                   },
+                   2, 23, 25},
         // The caret shows and hides for 0.53 s each.
         MotionCase{"caret",
                    [](ui::View& page) {

@@ -2,11 +2,15 @@
 // the page kept in view across a rotation, against the sample service's 80 films.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "CategoryTestSupport.h"
 #include "Classes/MainPage/TLVideoItemPriview.h"
 #include "Classes/TLImageFetch.h"
 #include "Classes/TLSettings.h"
 #include "Foundation/Clock.h"
+#include "Foundation/Format.h"
+#include "UIKit/ActivityIndicatorView.h"
 #include "UIKit/Application.h"
 #include "UIKit/TouchSimulation.h"
 
@@ -19,6 +23,10 @@ class CategoryGridTest : public testsupport::CategorySuite {
     g->scrollView()->setContentOffset({page * g->scrollView()->bounds().width(), 0});
     g->scrollViewDidEndDecelerating(*g->scrollView());
     testsupport::awaitRequestsEnded();
+  }
+  static bool hasSpinner(const ui::View& tile) {
+    return std::any_of(tile.subviews().begin(), tile.subviews().end(),
+                       [](const auto& v) { return std::dynamic_pointer_cast<ui::ActivityIndicatorView>(v); });
   }
   static bool isPlaceholderPage(const std::shared_ptr<CategoryFilmsScroll>& g, int page) {
     auto view = g->pageViews()[static_cast<std::size_t>(page)];
@@ -110,6 +118,42 @@ TEST_F(CategoryGridTest, RotationKeepsTheFirstTitleInViewAndTurningBackReturnsTo
   EXPECT_EQ(g->lastRotatedPage(), -1);
   EXPECT_EQ(g->scrollView()->contentOffset().x, 5 * 1024);
   EXPECT_EQ(tilesOn(g, 5), 5);
+}
+
+// Counts on and around the boundaries of pages (15 and 16 titles) and packs (16), in both
+// orientations, each pack served as the service would: swiped to page after page, every page
+// shows its own titles and no spinner stays.
+TEST_F(CategoryGridTest, EveryPageLoadsItsTitlesInBothOrientations) {
+  auto app = ui::Application::sharedApplication();
+  for (auto orientation : {ui::InterfaceOrientation::portrait, ui::InterfaceOrientation::landscapeLeft}) {
+    for (int count : {15, 16, 17, 25, 31, 40, 48, 49}) {
+      server_->clearOverrides();
+      for (int pack = 0; 16 * pack < count; ++pack)
+        setTitles(testsupport::body(testsupport::titlesReply(ns::format("\"%d\"", count),
+                                                             std::min(16, count - 16 * pack), 16 * pack)),
+                  {{"page", std::to_string(pack)}});
+      app->setStatusBarOrientation(orientation);
+      auto g = grid(1);
+      g->layoutSubviews();
+      const bool wide = ui::isLandscape(orientation);
+      const int k = wide ? 15 : 16;
+      ASSERT_EQ(g->pageCount(), (count + k - 1) / k);
+      for (int page = 0; page < g->pageCount(); ++page) {
+        settleOn(g, page);
+        const std::string where =
+            ns::format("%d titles, %@, page %d", count, wide ? "landscape" : "portrait", page);
+        ASSERT_EQ(tilesOn(g, page), std::min(k, count - k * page)) << where;
+        for (int p : livePages(g))
+          for (int j = 0; j < tilesOn(g, p); ++j) {
+            auto tile = std::dynamic_pointer_cast<TLVideoItemPriview>(
+                g->pageViews()[std::size_t(p)]->viewWithTag(CategoryFilmsScroll::kTileTag + j));
+            ASSERT_TRUE(tile) << where << ", tile " << j << " of page " << p;
+            EXPECT_EQ(tile->title(), "t" + std::to_string(k * p + j)) << where << ", page " << p;
+            EXPECT_FALSE(hasSpinner(*tile)) << where << ", tile " << j << " of page " << p;
+          }
+      }
+    }
+  }
 }
 
 TEST_F(CategoryGridTest, PagesBeyondThePageTableStayEmpty) {

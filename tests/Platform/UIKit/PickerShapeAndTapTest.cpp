@@ -96,8 +96,11 @@ struct PickerDragCase {
   double dy;  // points the finger travels, up being negative
   int moves;  // taken at even times over `seconds`
   double seconds;
-  double hold;  // the finger rests this long before it lifts
-  int rest;     // the row the wheel comes to rest on
+  double hold;       // the finger rests this long before it lifts
+  int rest;          // the row the wheel comes to rest on
+  double dx = 0;     // points the finger travels sideways
+  double from = 0;   // where the finger goes down, in rows below the middle
+  int shrinkTo = 0;  // rows the wheel is left with once the finger lifts
 };
 
 void PrintTo(const PickerDragCase& c, std::ostream* os) { *os << c.name; }
@@ -110,16 +113,20 @@ TEST_P(PickerDragTest, TheWheelFollowsTheFingerAndRestsOnARowOnce) {
   PickerScene scene;
   scene.picker->selectRowInComponent(c.startRow, 0, false);
   scene.picker->selectRowInComponent(4, 1, false);
-  cg::Point start = scene.over(0);
+  cg::Point start = scene.over(0, c.from);
   ui::SimulatedTouch finger(scene.root, start);
   for (int i = 1; i <= c.moves; ++i) {
     if (c.seconds > 0) clock.advance(c.seconds / c.moves);
-    finger.moveTo({start.x, start.y + c.dy * i / c.moves});
+    finger.moveTo({start.x + c.dx * i / c.moves, start.y + c.dy * i / c.moves});
   }
   EXPECT_EQ(finger.hitView(), scene.picker) << "the page around it does not take the drag over";
   EXPECT_EQ(scene.page->contentOffset(), (cg::Point{0, 0}));
   if (c.hold > 0) clock.advance(c.hold);
   finger.end();
+  if (c.shrinkTo > 0) {
+    scene.wheels->rows[0] = c.shrinkTo;
+    scene.picker->reloadComponent(0);
+  }
   clock.advance(0.03);
   EXPECT_EQ(scene.wheels->picked.empty(), scene.picker->isComponentMoving(0)) << "told once it rests";
   clock.advance(ui::PickerView::kLongestSlideSeconds + 0.1);
@@ -143,6 +150,10 @@ INSTANTIATE_TEST_SUITE_P(
                       PickerDragCase{"flicked past the end", 10, -132, 3, 0.03, 0, 19},
                       PickerDragCase{"flicked past the start", 3, 200, 4, 0.04, 0, 0},
                       PickerDragCase{"pulled past the start and let go", 0, 150, 8, 0.4, 0.2, 0},
+                      // Let go over the row below: no tap, and only the few points down count.
+                      PickerDragCase{"sideways from the row below", 5, 6, 6, 0.3, 0.2, 5, 60, 1},
+                      PickerDragCase{"flicked, and the wheel shrinks meanwhile", 0, -88, 5, 0.1, 0, 7, 0, 0,
+                                     8},
                       // Moves that come at one instant tell no speed: as a script drags.
                       PickerDragCase{"all at once", 0, -88, 8, 0, 0, 2}),
     testsupport::CaseName());
