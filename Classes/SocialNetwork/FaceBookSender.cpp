@@ -38,7 +38,8 @@ void FaceBookSender::build(std::optional<cg::Rect> variantFrame, std::string mes
                            std::string image) {
   setUpSheet(variantFrame, std::move(message), std::move(filmURL), std::move(image));
   cg::Rect sheet = frame();
-  // The overlay only stops touches; it stays under the editor for the sheet's whole life.
+  // The overlay only stops touches; it stays under the editor for the sheet's whole life, its
+  // spinner turning only while no editor stands over it.
   auto overlay = ui::Button::buttonWithType(ui::ButtonType::custom);
   overlay->setFrame(phoneVariant_ ? cg::Rect{0, 0, sheet.width(), sheet.height()}
                                   : cg::Rect{0, 0, 1024, 1024});
@@ -52,6 +53,7 @@ void FaceBookSender::build(std::optional<cg::Rect> variantFrame, std::string mes
   overlay->addSubview(spinner);
   addSubview(overlay);
   overlay_ = overlay;
+  progressSpinner_ = spinner;
 
   std::weak_ptr<FaceBookSender> weak = self<FaceBookSender>();
   ns::NotificationCenter::defaultCenter()->addObserver(
@@ -160,6 +162,8 @@ void FaceBookSender::postMessage() {
           return;
         }
         me->loadMessageInputView();
+        // As a composer does, the editor opens with the keyboard up and the caret after the message.
+        if (me->messageField_) me->messageField_->becomeFirstResponder();
       },
       [weak](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::ErrorPtr&,
              const ns::Value& JSON) {
@@ -211,6 +215,7 @@ void FaceBookSender::loadMessageInputView() {
   loadMessageEditor({"fbLogo.png", 115, 17, field, buttons}, panel.width, panel.height);
   closeButton_ = makeCloseButton(panel.width);
   contentView_->addSubview(closeButton_);
+  if (progressSpinner_) progressSpinner_->stopAnimating();
 }
 
 void FaceBookSender::sendMessageBtnClick() {
@@ -256,6 +261,7 @@ void FaceBookSender::postRequestWitsUserID() {
         if (error.isDictionary() && error["code"].isNumber() && error["code"].integerValue() == 200) {
           // The permission was withdrawn: a new login, then a new identity check and editor.
           me->endSend();
+          if (me->progressSpinner_) me->progressSpinner_->startAnimating();
           me->contentView_->removeFromSuperview();
           me->contentView_.reset();
           me->messageInputView_.reset();

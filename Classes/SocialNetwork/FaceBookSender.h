@@ -66,6 +66,7 @@ class FaceBookSender : public ShareSheetView, public FBSessionDelegate {
   std::shared_ptr<Facebook> facebook_;
   std::optional<std::string> userIDString_;
   std::shared_ptr<ui::View> overlay_;
+  std::shared_ptr<ui::ActivityIndicatorView> progressSpinner_;
   std::shared_ptr<NTJSONRequestOperation> identityCheck_;
   std::shared_ptr<NTHTTPRequestOperation> feedPost_;
   bool movedForEditor_ = false;

@@ -181,8 +181,12 @@ void ShareSheetView::loadMessageEditor(const EditorStyle& style, double panelWid
   messageInputView_->addSubview(sendButton_);
   messageInputView_->addSubview(cancelButton_);
 
-  // The title between the message's first two single quotes, above the poster.
-  posterTitleLabel_ = std::make_shared<ui::Label>()->initWithFrame({110, 50, panelWidth - 130, 50});
+  // The title between the message's first two single quotes, beside the poster and as tall, so that
+  // three lines of it show and none runs under the poster.
+  const cg::Rect posterFrame{5, 50, 121, 76};
+  const double titleX = posterFrame.maxX() + 8;
+  posterTitleLabel_ = std::make_shared<ui::Label>()->initWithFrame(
+      {titleX, posterFrame.y(), std::max(0.0, editorWidth - 4 - titleX), posterFrame.height()});
   if (auto title = stringBetweenString("'", "'", message_))
     posterTitleLabel_->setText(ns::format("\"%@\"", *title));
   posterTitleLabel_->setBackgroundColor(ui::Color::clearColor());
@@ -192,7 +196,7 @@ void ShareSheetView::loadMessageEditor(const EditorStyle& style, double panelWid
   posterTitleLabel_->setNumberOfLines(3);
   messageInputView_->addSubview(posterTitleLabel_);
 
-  filmImage_ = std::make_shared<ui::ImageView>()->initWithFrame({5, 50, 121, 76});
+  filmImage_ = std::make_shared<ui::ImageView>()->initWithFrame(posterFrame);
   filmImage_->setContentMode(ui::ViewContentMode::scaleAspectFit);
   filmImage_->layer()->setCornerRadius(6.0);
   filmImage_->setBackgroundColor(ui::Color::blackColor());

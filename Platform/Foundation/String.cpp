@@ -1,5 +1,6 @@
 #include "Foundation/String.h"
 
+#include <unicode/ubrk.h>
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 
@@ -277,6 +278,27 @@ Range rangeOfString(std::string_view text, std::string_view needle) {
   }
   if (at == std::string_view::npos) return {NotFound, 0};
   return {utf16Length(text.substr(0, at)), utf16Length(needle)};
+}
+
+Range rangeOfComposedCharacterSequenceAtIndex(std::string_view text, std::size_t index) {
+  const std::u16string units = toUTF16(text);
+  if (index >= units.size()) return {units.size(), 0};
+  UErrorCode status = U_ZERO_ERROR;
+  UBreakIterator* breaks = ubrk_open(UBRK_CHARACTER, "", reinterpret_cast<const UChar*>(units.data()),
+                                     static_cast<std::int32_t>(units.size()), &status);
+  if (U_FAILURE(status)) {
+    // Without break rules, a whole code point.
+    const bool pair = units[index] >= 0xD800 && units[index] <= 0xDBFF && index + 1 < units.size();
+    return {index, pair ? 2u : 1u};
+  }
+  // The boundary after the index, and the one before that: the start of the character the index
+  // falls in (asked from inside a surrogate pair, the iterator would step one character too far).
+  std::int32_t end = ubrk_following(breaks, static_cast<std::int32_t>(index));
+  if (end == UBRK_DONE) end = static_cast<std::int32_t>(units.size());
+  std::int32_t start = ubrk_preceding(breaks, end);
+  ubrk_close(breaks);
+  if (start == UBRK_DONE) start = 0;
+  return {static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)};
 }
 
 std::string uppercaseString(std::string_view text) { return mapCase(text, &u_strToUpper); }

@@ -43,6 +43,10 @@ std::string substringWithRange(std::string_view text, Range range);
 std::string truncatedToUTF16Length(std::string_view text, std::size_t maxLength);
 // The UTF-16 range of the first occurrence, or {NotFound, 0}; an empty needle is never found.
 Range rangeOfString(std::string_view text, std::string_view needle);
+// The UTF-16 range of the user-perceived character (grapheme cluster) the unit at an index belongs
+// to: a flag, an emoji with its modifiers or a letter with its combining accents is one. An index
+// at or past the end gives an empty range at the end.
+Range rangeOfComposedCharacterSequenceAtIndex(std::string_view text, std::size_t index);
 
 // Locale-independent Unicode case mapping ("ёлка" -> "ЁЛКА", "ß" -> "SS").
 std::string uppercaseString(std::string_view text);

@@ -87,6 +87,18 @@ void ComposeForm::loadView() {
   }
 }
 
+// As the form comes, its text takes the keyboard with the caret at its end; it gives it up as the
+// form goes.
+void ComposeForm::viewWillAppear(bool animated) {
+  ViewController::viewWillAppear(animated);
+  if (auto text = textView_.lock()) text->becomeFirstResponder();
+}
+
+void ComposeForm::viewWillDisappear(bool animated) {
+  if (auto text = textView_.lock()) text->resignFirstResponder();
+  ViewController::viewWillDisappear(animated);
+}
+
 std::string ComposeForm::text() const {
   auto view = textView_.lock();
   return view ? view->text() : initialText_;

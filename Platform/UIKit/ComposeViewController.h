@@ -16,7 +16,7 @@ class TextView;
 // The platform's post composers: a form over the window showing the text, links and pictures to
 // be posted, presented modally by the caller; the text can be edited. Stand-ins: nothing is
 // posted; what was put in is kept for tests, and the form's buttons (or cancel and send) dismiss
-// it.
+// it. The form opens with its text holding the keyboard, the caret at the text's end.
 class ComposeForm : public ViewController {
  public:
   void setInitialText(std::string text) { initialText_ = std::move(text); }
@@ -36,6 +36,8 @@ class ComposeForm : public ViewController {
   bool wasSent() const { return sent_; }
 
   void loadView() override;
+  void viewWillAppear(bool animated) override;
+  void viewWillDisappear(bool animated) override;
   void appendDumpAttributes(std::string& line) const override;
   // The card stands over the window dimmed by half.
   std::optional<Color> presentationDimmingColor() const override { return Color::colorWithWhite(0, 0.5); }

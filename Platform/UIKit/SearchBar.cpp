@@ -30,6 +30,7 @@ std::shared_ptr<SearchBar> SearchBar::initWithFrame(const cg::Rect& frame) {
 
 void SearchBar::setText(std::string text) {
   edited_.setText(std::move(text));
+  keepCaretInView();
   setNeedsDisplay();
 }
 
@@ -78,6 +79,7 @@ bool SearchBar::becomeFirstResponder() {
 bool SearchBar::resignFirstResponder() {
   if (!isFirstResponder()) return true;
   View::resignFirstResponder();
+  scroll_ = 0;
   setNeedsDisplay();
   auto keep = self<SearchBar>();
   if (auto d = delegate_.lock()) d->searchBarTextDidEndEditing(*this);
@@ -94,6 +96,7 @@ bool SearchBar::insertText(const std::string& text) {
   if (!isFirstResponder()) return false;
   auto keep = self<SearchBar>();
   edited_.replace(edited_.caret(), edited_.caret(), text);
+  keepCaretInView();
   setNeedsDisplay();
   if (auto d = delegate_.lock()) d->searchBarTextDidChange(*this, edited_.text());
   return true;
@@ -103,6 +106,7 @@ bool SearchBar::cut(std::size_t from, std::size_t to) {
   if (!isFirstResponder() || from == to) return false;
   auto keep = self<SearchBar>();
   edited_.replace(from, to, "");
+  keepCaretInView();
   setNeedsDisplay();
   if (auto d = delegate_.lock()) d->searchBarTextDidChange(*this, edited_.text());
   return true;
@@ -116,7 +120,9 @@ bool SearchBar::moveCaret(CaretMove move) {
   if (!isFirstResponder()) return false;
   const std::size_t before = edited_.caret();
   edited_.move(move);
-  if (edited_.caret() != before) setNeedsDisplay();
+  if (edited_.caret() == before) return true;
+  keepCaretInView();
+  setNeedsDisplay();
   return true;
 }
 
@@ -133,11 +139,13 @@ void SearchBar::touchesBegan(const TouchSet&, const Event*) {}
 void SearchBar::touchesEnded(const TouchSet& touches, const Event*) {
   if (touches.empty()) return;
   const cg::Point at = touches.front()->locationInView(this);
+  // The caret goes between the characters nearest the touch, in the text as it showed.
+  const double scroll = textScroll();
   if (!bounds().contains(at) || !becomeFirstResponder()) return;
-  // The caret goes between the characters nearest the touch.
   const cg::Rect r = textRect();
   edited_.setCaret(placedCaret(edited_.text(), Font::systemFontOfSize(kFontSize)->cgFont(),
-                               {at.x - r.x(), r.height() / 2}));
+                               {at.x - r.x() + scroll, r.height() / 2}));
+  keepCaretInView();
   setNeedsDisplay();
 }
 
@@ -146,6 +154,12 @@ cg::Rect SearchBar::textRect() const {
   const double lineHeight = std::ceil(Font::systemFontOfSize(kFontSize)->lineHeight());
   return {field.x() + kGlyphWidth, field.y() + std::floor((field.height() - lineHeight) / 2),
           std::max(0.0, field.width() - kGlyphWidth - 6), lineHeight};
+}
+
+double SearchBar::textScroll() const {
+  if (!isFirstResponder()) return 0;
+  return scrolledToCaret(edited_.text(), Font::systemFontOfSize(kFontSize)->cgFont(), edited_.caret(),
+                         textRect().width(), scroll_);
 }
 
 void SearchBar::drawRect(const cg::Rect&) {
@@ -187,15 +201,25 @@ void SearchBar::drawRect(const cg::Rect&) {
   const cg::Rect textRect = this->textRect();
   ctx->saveGState();
   ctx->clipToRect(field);
-  if (!shown.empty()) {
-    ctx->setFillColor(empty ? cg::Color::white(0.7) : fieldTextColor_.cgColor());
-    cg::drawText(*ctx, shown, textRect, font->cgFont(), cg::LineBreakMode::TruncateTail,
-                 cg::TextAlignment::Left);
-  }
-  // The caret at the insertion point, at most at the field's end.
-  if (isFirstResponder() && isCaretBlinkOn()) {
-    double x = empty ? 0 : caretOffset(text, font->cgFont(), edited_.caret());
-    drawCaret(*ctx, {textRect.x() + std::min(x, textRect.width()), textRect.y(), 0, textRect.height()});
+  if (isFirstResponder() && !empty) {
+    // Editing, the line scrolls under the field to keep the caret in view: it is cut at the text's
+    // edges (and half a caret beyond), not short of the end.
+    const double scroll = textScroll();
+    ctx->clipToRect({textRect.x() - 1, field.y(), textRect.width() + 2, field.height()});
+    ctx->setFillColor(fieldTextColor_.cgColor());
+    cg::drawText(*ctx, text, {textRect.x() - scroll, textRect.y()}, font->cgFont());
+    if (isCaretBlinkOn()) {
+      const double x = caretOffset(text, font->cgFont(), edited_.caret()) - scroll;
+      drawCaret(*ctx, {textRect.x() + x, textRect.y(), 0, textRect.height()});
+    }
+  } else {
+    if (!shown.empty()) {
+      ctx->setFillColor(empty ? cg::Color::white(0.7) : fieldTextColor_.cgColor());
+      cg::drawText(*ctx, shown, textRect, font->cgFont(), cg::LineBreakMode::TruncateTail,
+                   cg::TextAlignment::Left);
+    }
+    if (isFirstResponder() && isCaretBlinkOn())
+      drawCaret(*ctx, {textRect.x(), textRect.y(), 0, textRect.height()});
   }
   ctx->restoreGState();
 }

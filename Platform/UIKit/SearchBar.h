@@ -27,9 +27,10 @@ class SearchBarDelegate {
 
 // A text field for a query over an optional bar background. A touch makes it first responder,
 // which brings up the keyboard, and puts the caret where it falls in the text; a new text puts
-// it at the end. Typing and the search key are simulated (tests, scripts, the window's keyboard).
-// The field's background image and text colour are plain properties, as is whether the bar's
-// own background is drawn.
+// it at the end. While the bar has the keyboard, a text wider than the field scrolls sideways to
+// keep the caret in view; without it, the text shows from its start. Typing and the search key are simulated
+// (tests, scripts, the window's keyboard). The field's background image and text colour are plain properties,
+// as is whether the bar's own background is drawn.
 class SearchBar : public View, public TextInput {
  public:
   SearchBar();
@@ -90,6 +91,9 @@ class SearchBar : public View, public TextInput {
   cg::Rect textRect() const;
   // Takes the units [from, to) out and tells the delegate.
   bool cut(std::size_t from, std::size_t to);
+  // How far the text is moved left to show the caret, while the bar has the keyboard.
+  double textScroll() const;
+  void keepCaretInView() { scroll_ = textScroll(); }
 
   EditedText edited_;
   std::string placeholder_;
@@ -97,6 +101,7 @@ class SearchBar : public View, public TextInput {
   std::map<unsigned, std::shared_ptr<Image>> fieldBackgrounds_;
   Color fieldTextColor_ = Color::blackColor();
   bool showsBarBackground_ = true;
+  double scroll_ = 0;
 };
 
 }  // namespace ui

@@ -13,8 +13,6 @@ namespace ui {
 namespace {
 bool caretBlinkOn = true;
 constexpr double kCaretWidth = 2;
-
-bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 }  // namespace
 
 std::shared_ptr<View> currentTextInput() {
@@ -42,7 +40,7 @@ void setCaretBlinkOn(bool on) {
 
 void drawCaret(cg::Context& context, const cg::Rect& at) {
   context.setFillColor(cg::Color::rgba(0.26, 0.42, 0.95));
-  context.fillRect({std::floor(at.x()), at.y(), kCaretWidth, at.height()});
+  context.fillRect({std::floor(at.x() + 0.5) - kCaretWidth / 2, at.y(), kCaretWidth, at.height()});
 }
 
 namespace {
@@ -62,6 +60,16 @@ std::size_t placedCaret(std::string_view text, const cg::Font& font, cg::Point p
   return oneLine(text, font).positionAtPoint(point);
 }
 
+double scrolledToCaret(std::string_view text, const cg::Font& font, std::size_t caret, double width,
+                       double scroll) {
+  if (text.empty()) return 0;
+  const double at = caretOffset(text, font, caret);
+  const double end = caretOffset(text, font, ns::utf16Length(text));
+  if (at > scroll + width) scroll = at - width;
+  if (at < scroll) scroll = at;
+  return std::clamp(scroll, 0.0, std::max(0.0, end - width));
+}
+
 void EditedText::setText(std::string text) {
   text_ = std::move(text);
   setCaretToEnd();
@@ -73,21 +81,15 @@ void EditedText::setCaret(std::size_t caret) {
   caret_ = ns::utf16Length(ns::substringToIndex(text_, caret));
 }
 
+// The delete keys and the arrows take a whole user-perceived character: a flag, an emoji with its
+// modifier, a letter with its accents.
 std::size_t EditedText::previousPosition() const {
   if (caret_ == 0) return 0;
-  const std::string before = ns::substringToIndex(text_, caret_);
-  std::size_t cut = before.size() - 1;
-  while (cut > 0 && before.size() - cut < 4 && isContinuation(before[cut])) --cut;
-  return caret_ - ns::utf16Length(std::string_view(before).substr(cut));
+  return ns::rangeOfComposedCharacterSequenceAtIndex(text_, caret_ - 1).location;
 }
 
 std::size_t EditedText::nextPosition() const {
-  const std::size_t length = ns::utf16Length(text_);
-  if (caret_ >= length) return length;
-  const std::string after = ns::substringFromIndex(text_, caret_);
-  std::size_t end = 1;
-  while (end < after.size() && end < 4 && isContinuation(after[end])) ++end;
-  return caret_ + ns::utf16Length(std::string_view(after).substr(0, end));
+  return ns::rangeOfComposedCharacterSequenceAtIndex(text_, caret_).max();
 }
 
 void EditedText::replace(std::size_t from, std::size_t to, std::string_view piece) {

@@ -43,15 +43,22 @@ std::shared_ptr<View> currentTextInput();
 // typing goes. Main thread only.
 bool isCaretBlinkOn();
 void setCaretBlinkOn(bool on);
-// The caret every input draws: `at` is a zero-wide rect a line high where the text will go.
+// The caret every input draws: `at` is a zero-wide rect a line high where the text will go; the
+// caret stands centred on it, in the gap between the characters.
 void drawCaret(cg::Context& context, const cg::Rect& at);
 
 // For inputs of one line: how far from the text's start the caret at a position stands, and the
 // position nearest a point (from the text's top left) in the text drawn on one line in the font.
 double caretOffset(std::string_view text, const cg::Font& font, std::size_t position);
 std::size_t placedCaret(std::string_view text, const cg::Font& font, cg::Point point);
+// How far a one-line input shown `width` wide moves its text left so that the caret stays in view,
+// as a device's field does: the scroll it had, changed as little as brings the caret inside, and
+// never so far that room is left after the text's end. Draw the text that far left, clipped to the
+// width widened by half a caret either side, and add it to a touch's x before placing the caret.
+double scrolledToCaret(std::string_view text, const cg::Font& font, std::size_t caret, double width,
+                       double scroll);
 
-// A text and a caret in it, edited a whole character at a time (a surrogate pair is one).
+// A text and a caret in it, edited a whole user-perceived character at a time.
 class EditedText {
  public:
   const std::string& text() const { return text_; }

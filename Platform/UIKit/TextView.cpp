@@ -94,6 +94,9 @@ bool TextView::becomeFirstResponder() {
   if (isFirstResponder()) return true;
   if (!View::becomeFirstResponder()) return false;
   auto keep = self<TextView>();
+  // The caret shows where typing goes: in a long text, at its end, the text scrolls to it.
+  scrollToCaret();
+  setNeedsDisplay();
   if (auto d = delegate_.lock()) d->textViewDidBeginEditing(*this);
   return true;
 }
@@ -215,14 +218,21 @@ void TextView::touchesEnded(const TouchSet& touches, const Event*) {
   }
   if (touches.empty()) return;
   const cg::Point at = touches.front()->locationInView(this);
-  if (!bounds().contains(at) || !becomeFirstResponder()) return;
+  if (!bounds().contains(at)) return;
   // The caret goes between the characters nearest the touch; under the last line, after them all.
+  // It is placed before the view takes the keyboard, so that the text does not scroll away from it.
+  const std::size_t before = edited_.caret();
   const cg::Rect area = textArea();
   const cg::Point inText{at.x - area.x(), at.y - area.y() + offset_};
   if (const cg::TextLayout* layout = textLayout(); layout && inText.y < layout->size().height)
     edited_.setCaret(layout->positionAtPoint(inText));
   else
     edited_.setCaretToEnd();
+  if (!becomeFirstResponder()) {
+    edited_.setCaret(before);
+    return;
+  }
+  scrollToCaret();
   setNeedsDisplay();
 }
 

@@ -190,7 +190,10 @@ class WebView : public View, public TextInput {
   // draws the field again and not the page.
   class FieldView;
   void placeFieldView();
+  // Keeps the focused field's caret in view and draws the field again.
   void fieldChanged();
+  // How far the focused field's line is moved left to show its caret.
+  double fieldScroll() const;
   // Edits the focused field's value and caret, while it has the keyboard; false when none has.
   bool editField(const std::function<void(EditedText&)>& edit);
 
@@ -203,6 +206,7 @@ class WebView : public View, public TextInput {
   std::optional<std::size_t> focusedField_;
   // Where the caret stands in the focused field's value.
   std::size_t fieldCaret_ = 0;
+  double fieldScroll_ = 0;
   std::shared_ptr<FieldView> fieldView_;
 };
 

@@ -65,18 +65,26 @@ class Flow {
   double lineHeight_ = 0;
 };
 
-// A field's outlined box and what it shows; the caret where one is given.
+// A field's outlined box and what it shows, moved left by the scroll; the caret where one is given.
 void drawField(cg::Context& ctx, const cg::Rect& r, const std::string& shown, bool focused,
-               std::optional<std::size_t> caret) {
+               std::optional<std::size_t> caret, double scroll = 0) {
   ctx.setStrokeColor(focused ? kLinkBlue : kFieldOutline);
   ctx.setLineWidth(1);
   ctx.strokeRect(r.insetBy(0.5, 0.5));
   ctx.setFillColor(cg::Color::black());
   const cg::Rect inside = r.insetBy(kBoxPadding, kBoxPadding);
-  cg::drawText(ctx, shown, inside, bodyFont(), cg::LineBreakMode::Clip, cg::TextAlignment::Left);
-  if (!caret) return;
-  const double x = std::min(caretOffset(shown, bodyFont(), *caret), inside.width());
-  drawCaret(ctx, {inside.x() + x, inside.y(), 0, bodyFont().lineHeight()});
+  if (!focused) {
+    cg::drawText(ctx, shown, inside, bodyFont(), cg::LineBreakMode::Clip, cg::TextAlignment::Left);
+    return;
+  }
+  // The focused field's line scrolls under the box to keep the caret in view.
+  ctx.saveGState();
+  ctx.clipToRect({inside.x() - 1, r.y(), inside.width() + 2, r.height()});
+  cg::drawText(ctx, shown, {inside.x() - scroll, inside.y()}, bodyFont());
+  if (caret)
+    drawCaret(ctx, {inside.x() + caretOffset(shown, bodyFont(), *caret) - scroll, inside.y(), 0,
+                    bodyFont().lineHeight()});
+  ctx.restoreGState();
 }
 
 std::string shownValue(const WebPage::Field& field) {
@@ -97,7 +105,7 @@ class WebView::FieldView final : public View {
     ctx->setFillColor(cg::Color::white(1));
     ctx->fillRect(bounds());
     drawField(*ctx, bounds(), shownValue(web->page_.fields[*web->focusedField_]), true,
-              caret ? std::optional(web->fieldCaret_) : std::nullopt);
+              caret ? std::optional(web->fieldCaret_) : std::nullopt, web->fieldScroll());
   }
 
  private:
@@ -125,14 +133,24 @@ void WebView::placeFieldView() {
   fieldView_->setNeedsDisplay();
 }
 
+double WebView::fieldScroll() const {
+  if (!fieldView_ || !focusedField_ || *focusedField_ >= page_.fields.size()) return 0;
+  const double width = std::max(0.0, fieldView_->bounds().width() - 2 * kBoxPadding);
+  return scrolledToCaret(shownValue(page_.fields[*focusedField_]), bodyFont(), fieldCaret_, width,
+                         fieldScroll_);
+}
+
 void WebView::fieldChanged() {
+  fieldScroll_ = fieldScroll();
+  setNeedsCaretDisplay();
+}
+
+void WebView::setNeedsCaretDisplay() {
   if (fieldView_)
     fieldView_->setNeedsDisplay();
   else
     setNeedsDisplay();
 }
-
-void WebView::setNeedsCaretDisplay() { fieldChanged(); }
 
 std::vector<WebView::Box> WebView::pageLayout() const {
   double width = std::max(0.0, bounds().width() - 2 * kMargin);
@@ -248,11 +266,15 @@ void WebView::touchesEnded(const TouchSet& touches, const Event*) {
           return;
         }
         // The caret goes between the characters nearest the touch (a password's bullets stand one
-        // for each unit of its value).
-        fieldCaret_ = placedCaret(box.text, bodyFont(),
-                                  {at.x - box.rect.x() - kBoxPadding, at.y - box.rect.y() - kBoxPadding});
+        // for each unit of its value), in the line as it is scrolled when the field was focused.
+        const double scroll = previous == focusedField_ ? fieldScroll() : 0;
+        fieldScroll_ = scroll;
+        fieldCaret_ =
+            placedCaret(box.text, bodyFont(),
+                        {at.x - box.rect.x() - kBoxPadding + scroll, at.y - box.rect.y() - kBoxPadding});
         setNeedsDisplay();
         placeFieldView();
+        fieldChanged();
         return;
       }
       default:
@@ -268,6 +290,7 @@ bool WebView::resignFirstResponder() {
   bool resigned = Responder::resignFirstResponder();
   if (resigned && (had || focusedField_)) {
     focusedField_.reset();
+    fieldScroll_ = 0;
     setNeedsDisplay();
     placeFieldView();
   }

@@ -26,7 +26,8 @@ const char* kLink = "http://example.test/title/7?a=1&b=2";
 void storeSession(const std::string& token, double expiresIn) {
   auto defaults = ns::UserDefaults::standardUserDefaults();
   defaults->setObject(token, FaceBookSender::kAccessTokenKey);
-  defaults->setObject(ns::Date::now().dateByAddingTimeInterval(expiresIn), FaceBookSender::kExpirationDateKey);
+  defaults->setObject(ns::Date::now().dateByAddingTimeInterval(expiresIn),
+                      FaceBookSender::kExpirationDateKey);
 }
 
 class FaceBookSenderTest : public testsupport::ShareSheetSuite, public ::testing::WithParamInterface<bool> {
@@ -75,6 +76,20 @@ TEST_P(FaceBookSenderTest, AnUnexpiredStoredSessionSkipsTheDialog) {
   EXPECT_EQ(me[0].params["access_token"], peer_->accessToken());
   EXPECT_EQ(sheet->userIDString(), std::optional<std::string>("12345"));
   EXPECT_EQ(sheet->messageField()->text(), kMessage);
+  // The editor opens as a composer does, with the keyboard up and the caret after the message, and
+  // nothing turns behind it.
+  auto keys = std::dynamic_pointer_cast<ui::TextInput>(ui::Responder::currentFirstResponder());
+  ASSERT_TRUE(keys);
+  EXPECT_TRUE(keys->insertText("!"));
+  EXPECT_EQ(sheet->messageField()->text(), std::string(kMessage) + "!");
+  std::function<int(const ui::View&)> turning = [&](const ui::View& view) {
+    auto* spinner = dynamic_cast<const ui::ActivityIndicatorView*>(&view);
+    int n = spinner && spinner->isAnimating() && !spinner->isHidden();
+    for (const auto& sub : view.subviews()) n += turning(*sub);
+    return n;
+  };
+  EXPECT_EQ(turning(*sheet), 0);
+  sheet->cancelMessageBtnClick();
 }
 
 TEST_P(FaceBookSenderTest, AnExpiredOrMissingSessionAsksForTheBundlesPermissionsAndStoresTheLogin) {
@@ -193,6 +208,8 @@ TEST_P(FaceBookSenderTest, LogoutRemovesTheStoredSessionAndTheSitesCookiesAndClo
   ASSERT_TRUE(spinUntil([&] { return !dialog->superview(); }));
   auto storage = ns::HTTPCookieStorage::sharedHTTPCookieStorage();
   ASSERT_FALSE(storage->cookiesForURL(*ns::URL::URLWithString(peer_->origin() + "/dialog/oauth")).empty());
+  // The editor opened with the keyboard; Done lowers it and brings the top of the editor back.
+  ASSERT_TRUE(sheet->messageField()->simulateReturnKey());
   ui::tap(sheet->logoutButton());
   ASSERT_TRUE(spinUntil([&] { return sheet->isClosed(); }));
   auto defaults = ns::UserDefaults::standardUserDefaults();

@@ -60,12 +60,16 @@ void expectEditor(const ShareSheetView& sheet, const Rect& panel) {
   EXPECT_EQ(sheet.sendButton()->frame(), Rect(panel.width() - 16 - 105, editorHeight - 35, 100, 30));
   EXPECT_EQ(sheet.cancelButton()->frame(), Rect(5, editorHeight - 35, 100, 30));
   EXPECT_EQ(sheet.closeButton()->frame(), Rect(panel.width() - 38, 5, 33, 33));
+  // The title stands beside the poster, within the editor, not under it.
+  Rect title = sheet.posterTitleLabel()->frame();
+  EXPECT_FALSE(title.intersects(sheet.filmImage()->frame())) << cg::describe(title);
+  EXPECT_TRUE(sheet.messageInputView()->bounds().contains(title)) << cg::describe(title);
   // The logout title keeps clear of the close button: neither touches the other.
   auto logout = sheet.logoutButton();
   logout->layoutIfNeeded();
-  Rect title = testsupport::shownTextRect(*logout->titleLabel(), sheet.contentView().get());
-  EXPECT_FALSE(title.insetBy(-4, -4).intersects(sheet.closeButton()->frame()))
-      << cg::describe(title) << " by " << cg::describe(sheet.closeButton()->frame());
+  Rect logoutTitle = testsupport::shownTextRect(*logout->titleLabel(), sheet.contentView().get());
+  EXPECT_FALSE(logoutTitle.insetBy(-4, -4).intersects(sheet.closeButton()->frame()))
+      << cg::describe(logoutTitle) << " by " << cg::describe(sheet.closeButton()->frame());
   EXPECT_FALSE(logout->convertRectToView(logout->bounds(), sheet.contentView().get())
                    .intersects(sheet.closeButton()->frame()));
 }

@@ -140,22 +140,18 @@ TEST(PresentationTest, ComposersRecordWhatTheyAreGivenAndGoAwayOnAnswer) {
   ASSERT_EQ(tweet->urls().size(), 1u);
   EXPECT_EQ(tweet->urls()[0].absoluteString(), "http://example.org/t/1");
   EXPECT_EQ(tweet->images().size(), 1u);
-  // Its text takes the keyboard and edits.
-  std::function<std::shared_ptr<ui::TextView>(const std::shared_ptr<ui::View>&)> textIn =
-      [&](const auto& view) {
-        if (auto text = std::dynamic_pointer_cast<ui::TextView>(view)) return text;
-        for (const auto& sub : view->subviews())
-          if (auto text = textIn(sub)) return text;
-        return std::shared_ptr<ui::TextView>();
-      };
-  auto text = textIn(tweet->view());
+  // Its text opens with the keyboard and the caret at its end: keys edit it as the window sends them.
+  auto text = std::dynamic_pointer_cast<ui::TextView>(ui::Responder::currentFirstResponder());
   ASSERT_TRUE(text);
-  ui::tap(text);
-  EXPECT_TRUE(text->insertText("!") && text->deleteBackward() && text->deleteBackward());
+  EXPECT_TRUE(text->isDescendantOfView(tweet->view().get()));
+  EXPECT_TRUE(ui::Responder::isKeyboardShown());
+  auto* keys = dynamic_cast<ui::TextInput*>(text.get());
+  EXPECT_TRUE(keys->insertText("!") && keys->deleteBackward() && keys->deleteBackward());
   EXPECT_EQ(tweet->text(), "Смотр");
   clock.advance(1);
   tweet->send();
   EXPECT_TRUE(tweet->wasSent());
+  EXPECT_FALSE(ui::Responder::isKeyboardShown()) << "the keyboard goes with the form";
   EXPECT_EQ(root->presentedViewController(), nullptr);
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "Graphics/Image.h"
 #include "UIKit/AlertView.h"
 #include "UIKit/Application.h"
 #include "UIKit/Device.h"
@@ -119,6 +122,20 @@ inline std::shared_ptr<ProbeController> probe(const std::string& name,
   auto page = std::make_shared<ProbeController>(name, log);
   page->init();
   return page;
+}
+
+// The first and last pixel columns that show an input's blue caret in a picture, if any do.
+inline std::optional<std::pair<int, int>> caretColumns(const cg::Image& image) {
+  std::optional<std::pair<int, int>> columns;
+  for (int y = 0; y < image.pixelHeight(); ++y)
+    for (int x = 0; x < image.pixelWidth(); ++x) {
+      const cg::Color c = image.colorAt(x, y);
+      if (std::abs(c.red - 0.26) > 0.08 || std::abs(c.green - 0.42) > 0.08 || c.blue < 0.85) continue;
+      if (!columns) columns = {x, x};
+      columns->first = std::min(columns->first, x);
+      columns->second = std::max(columns->second, x);
+    }
+  return columns;
 }
 
 }  // namespace testsupport

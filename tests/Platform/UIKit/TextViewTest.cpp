@@ -193,6 +193,27 @@ TEST(TextViewTest, TheTextIsLaidOutAgainOnlyForANewTextFontOrWidthAndScrollsToIt
   EXPECT_GT(inkedRows(*image, 60, 90), 5);
 }
 
+// Taking the keyboard and each edit bring the caret into view, wherever the text was scrolled.
+TEST(TextViewTest, ATallTextScrollsToItsCaretAsItTakesTheKeyboardAndAsItIsEdited) {
+  auto text = std::make_shared<ui::TextView>()->initWithFrame({0, 0, 200, 100});
+  text->setFont(ui::Font::systemFontOfSize(16));
+  std::string longText;
+  for (int i = 0; i < 30; ++i) longText += "строка текста ";
+  text->setText(longText);
+  ASSERT_GT(text->maximumContentOffsetY(), 100);
+  ui::setCaretBlinkOn(true);
+  auto caretShows = [&] { return testsupport::caretColumns(*ui::renderView(text, 1)).has_value(); };
+  EXPECT_FALSE(caretShows());
+  ASSERT_TRUE(text->becomeFirstResponder());
+  EXPECT_TRUE(caretShows()) << "the caret at the end is scrolled to";
+  text->setContentOffset({0, 0});
+  EXPECT_FALSE(caretShows());
+  ASSERT_TRUE(text->insertText("!"));
+  EXPECT_TRUE(caretShows()) << "typing scrolls back to it";
+  EXPECT_EQ(text->contentOffset().y, text->maximumContentOffsetY());
+  text->resignFirstResponder();
+}
+
 TEST(TextViewTest, AMegabyteWithoutABreakIsLaidOutOnceAsFarAsTheViewScrollsAndDrawsInTime) {
   std::string huge = "Начало";
   while (huge.size() < (1u << 20)) huge += "абвгдежзикabcdefghij";

@@ -212,6 +212,9 @@ TEST(TransitionTest, ASheetSlidesOverADimmingThatFadesInAndOut) {
   // Beside the card, high and low on the window, and the card's own top (it stands a third down).
   const cg::Point high{10, 100}, low{10, 900};
   stage.root->presentViewController(sheet, true);
+  // The sheet comes with the keyboard; put away, it leaves the window's foot to the dimming.
+  ASSERT_TRUE(ui::Responder::isKeyboardShown());
+  ui::Responder::currentFirstResponder()->resignFirstResponder();
   auto dimming = sheet->presentationDimmingView();
   EXPECT_TRUE(dimming && dimming->superview() == stage.window);
   const cg::Rect card = sheet->view()->subviews().front()->frame();
