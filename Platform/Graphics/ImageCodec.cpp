@@ -157,8 +157,7 @@ void onAreaUpdated(GdkPixbufLoader* loader, gint, gint y, gint, gint height, gpo
   GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
   if (!pixbuf || y < 0 || height <= 0) return;
   if (!progress->counting) {
-    // The decoder's own picture, which may already be scaled; the first image's rows are mapped
-    // onto it.
+    // The decoder's own picture; the first image's rows are mapped onto it.
     const std::int64_t rows = gdk_pixbuf_get_height(pixbuf);
     const std::int64_t stored = progress->storedHeight > 0 ? progress->storedHeight : rows;
     std::int64_t last =

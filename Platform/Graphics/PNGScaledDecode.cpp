@@ -26,12 +26,12 @@ void readFromSource(png_structp png, png_bytep out, png_size_t count) {
 void fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void ignore(png_structp, png_const_charp) {}
 
-// The rows are read into `line` (or, interlaced, into `whole`) and handed to `scaled`. Everything
-// with a destructor lives in the caller's frame: libpng reports errors by a long jump out of this
+// The rows are read into `line` (or, interlaced, into `whole` through `rows`) and handed to `scaled`.
+// Everything with a destructor lives in the caller's frame: libpng reports errors by a long jump out of this
 // one.
 bool readScaled(const std::uint8_t* bytes, std::size_t length, int width, int height,
                 std::vector<std::uint8_t>& line, std::vector<std::uint8_t>& whole,
-                std::optional<ScaledRows>& scaled) {
+                std::vector<png_bytep>& rows, std::optional<ScaledRows>& scaled) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, fail, ignore);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
@@ -64,10 +64,9 @@ bool readScaled(const std::uint8_t* bytes, std::size_t length, int width, int he
   scaled.emplace(int(storedWidth), int(storedHeight), width, height);
   if (interlaced) {
     whole.resize(rowBytes * storedHeight);
-    line.resize(sizeof(png_bytep) * storedHeight);
-    auto* rows = reinterpret_cast<png_bytep*>(line.data());
+    rows.resize(storedHeight);
     for (png_uint_32 y = 0; y < storedHeight; ++y) rows[y] = whole.data() + rowBytes * y;
-    png_read_image(png, rows);
+    png_read_image(png, rows.data());
     for (png_uint_32 y = 0; y < storedHeight; ++y) scaled->add(rows[y]);
   } else {
     line.resize(rowBytes);
@@ -88,8 +87,9 @@ std::optional<std::vector<std::uint32_t>> decodePNGScaled(const std::uint8_t* by
                                                           int width, int height) {
   if (width <= 0 || height <= 0) return std::nullopt;
   std::vector<std::uint8_t> line, whole;
+  std::vector<png_bytep> rows;
   std::optional<ScaledRows> scaled;
-  if (!readScaled(bytes, length, width, height, line, whole, scaled)) return std::nullopt;
+  if (!readScaled(bytes, length, width, height, line, whole, rows, scaled)) return std::nullopt;
   return scaled->finish();
 }
 
