@@ -37,6 +37,9 @@ using ImagePtr = std::shared_ptr<const Image>;
 // Decoding refuses anything that is not one of the accepted types (PNG, JPEG, GIF, TIFF, BMP,
 // ICO, CUR), whose header claims more than kMaxPixels, or that does not decode completely
 // (truncated data, or data that stops before its end chunk or marker); those give nullptr.
+// Shown in a box, a picture is also refused when it stores far more pixels than the box draws, or
+// when its decoder would hold more than the box allows (detail::kMostStoredPerDrawn and
+// kMostDecodingBytes in ImageHeader.h); decoders at work together hold at most the latter.
 // Decoding and encoding are safe on any thread.
 class Image final : public ns::Object {
  public:
@@ -57,10 +60,10 @@ class Image final : public ns::Object {
   }
   static ImagePtr fromFile(const std::string& path, double scale = 1);
   // The most bytes an encoded picture starting with these bytes may take, for refusing a body
-  // while it arrives: kMostLengthOfNone once the start is plainly no accepted type; for a PNG or
-  // JPEG whose header gives its size, what any file of that size could need (its pixels stored
-  // uncompressed at 16 bytes each, and room for metadata); no bound (INT64_MAX) for other types,
-  // or when a JPEG's size is not within kMostHeadLength. nullopt while too few bytes have come.
+  // while it arrives: kMostLengthOfNone once the start is plainly no accepted type, or when the
+  // header giving its size does not come within kMostHeadLength; otherwise what any file of that
+  // size could need (its pixels stored uncompressed at 16 bytes each, and room for metadata).
+  // nullopt while too few bytes have come.
   static constexpr std::size_t kMostHeadLength = 64 << 10;
   static constexpr std::int64_t kMostLengthOfNone = kMostHeadLength;
   static std::optional<std::int64_t> mostEncodedLength(const void* head, std::size_t length);

@@ -4,20 +4,80 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <fstream>
-#include <limits>
-#include <string_view>
+#include <mutex>
 
 #include "Graphics/Image.h"
 #include "Graphics/ImageHeader.h"
+#include "Graphics/JPEGDecode.h"
 #include "Graphics/PNGScaledDecode.h"
+#include "Graphics/ScaledRows.h"
 
 namespace cg {
 namespace {
 
 std::atomic<std::uint64_t> decoders{0};
 std::atomic<std::uint64_t> pixelsDecoded{0};
+
+// What the decoders at work hold together stays within kMostDecodingBytes: a decoder that would
+// pass it waits until others are done. (No one decoder holds more, so the wait ends.)
+class DecodingRoom {
+ public:
+  void take(std::int64_t bytes) {
+    std::unique_lock<std::mutex> hold(lock_);
+    freed_.wait(hold, [&] { return held_ + bytes <= detail::kMostDecodingBytes; });
+    held_ += bytes;
+    most_ = std::max(most_, held_);
+  }
+  void give(std::int64_t bytes) {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      held_ -= bytes;
+    }
+    freed_.notify_all();
+  }
+  std::int64_t most() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return most_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable freed_;
+  std::int64_t held_ = 0;
+  std::int64_t most_ = 0;
+};
+
+// Never destroyed: pictures may be decoded during static destruction.
+DecodingRoom& decodingRoom() {
+  static auto* room = new DecodingRoom;
+  return *room;
+}
+
+class RoomTaken {
+ public:
+  explicit RoomTaken(std::int64_t bytes) : bytes_(bytes) { decodingRoom().take(bytes_); }
+  RoomTaken(const RoomTaken&) = delete;
+  RoomTaken& operator=(const RoomTaken&) = delete;
+  ~RoomTaken() { decodingRoom().give(bytes_); }
+
+ private:
+  std::int64_t bytes_;
+};
+
+std::int64_t drawnPixels(const PixelBox& box) {
+  return std::max(detail::kLeastDrawnPixels, std::int64_t(box.width) * box.height);
+}
+
+bool hasBox(const PixelBox& box) { return box.width > 0 && box.height > 0; }
+
+// The most one decoder may hold for a picture shown in this box.
+std::int64_t mostHeldBytes(const PixelBox& box) {
+  if (!hasBox(box)) return detail::kMostDecodingBytes;
+  return std::min(detail::kMostDecodingBytes, 4 * detail::kMostStoredPerDrawn * drawnPixels(box));
+}
 
 const char* loaderName(detail::ImageFormat format) {
   switch (format) {
@@ -59,10 +119,8 @@ struct ErrorRef {
 
 struct Progress {
   bool tooLarge = false;
-  Image::PixelBox box;
   // The rows the decoder reports of the first image, of the picture as stored (-1: all).
   std::int64_t rowCount = -1;
-  int storedWidth = 0;
   int storedHeight = 0;
   std::vector<bool> rowsDone;
   bool counting = false;
@@ -82,29 +140,24 @@ std::pair<int, int> sizeWithin(int width, int height, const Image::PixelBox& box
 }
 
 // A second line of defence: should a decoder report a larger size than the header check read,
-// the result is dropped. A picture larger than its box is scaled while it is decoded.
-void onSizePrepared(GdkPixbufLoader* loader, gint width, gint height, gpointer data) {
+// the result is dropped.
+void onSizePrepared(GdkPixbufLoader*, gint width, gint height, gpointer data) {
   auto* progress = static_cast<Progress*>(data);
   if (!detail::acceptablePixelSize(width, height)) {
     progress->tooLarge = true;
     return;
   }
-  progress->storedWidth = width;
   progress->storedHeight = height;
-  auto [w, h] = sizeWithin(width, height, progress->box);
-  if (w != width || h != height) gdk_pixbuf_loader_set_size(loader, w, h);
 }
 
 // Some decoders hand back what they have of a cut-off file as if it were whole; an image counts
-// only when every row of its first image was reported decoded (rows of a scaled picture are
-// reported as stored).
+// only when every row of its first image was reported decoded.
 void onAreaUpdated(GdkPixbufLoader* loader, gint, gint y, gint, gint height, gpointer data) {
   auto* progress = static_cast<Progress*>(data);
   GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
   if (!pixbuf || y < 0 || height <= 0) return;
   if (!progress->counting) {
-    // The decoder's own picture, which may already be scaled; the first image's rows are mapped
-    // onto it.
+    // The decoder's own picture; the first image's rows are mapped onto it.
     const std::int64_t rows = gdk_pixbuf_get_height(pixbuf);
     const std::int64_t stored = progress->storedHeight > 0 ? progress->storedHeight : rows;
     std::int64_t last =
@@ -140,7 +193,8 @@ void convertRow(const guint8* p, std::uint32_t* out, int width, int channels = F
   }
 }
 
-ImagePtr imageFromPixbuf(GdkPixbuf* pixbuf, double scale) {
+// The decoder's picture, made smaller to cover the box (these decoders cannot scale as they read).
+ImagePtr imageFromPixbuf(GdkPixbuf* pixbuf, double scale, const PixelBox& box) {
   if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8)
     return nullptr;
   int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
@@ -149,6 +203,21 @@ ImagePtr imageFromPixbuf(GdkPixbuf* pixbuf, double scale) {
   bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
   if (channels < (alpha ? 4 : 3)) return nullptr;
   const guint8* rows = gdk_pixbuf_read_pixels(pixbuf);
+  if (auto [w, h] = sizeWithin(width, height, box); w != width || h != height) {
+    detail::ScaledRows scaled(width, height, w, h);
+    std::vector<std::uint8_t> rgba(std::size_t(width) * 4);
+    for (int y = 0; y < height; ++y) {
+      const guint8* p = rows + std::size_t(y) * std::size_t(stride);
+      for (std::size_t x = 0; x < std::size_t(width); ++x, p += channels) {
+        std::memcpy(&rgba[4 * x], p, 3);
+        rgba[4 * x + 3] = alpha ? p[3] : 255;
+      }
+      scaled.add(rgba.data());
+    }
+    pixelsDecoded.fetch_add(std::uint64_t(w) * std::uint64_t(h));
+    return Image::fromPixels(w, h, scaled.finish(), scale * double(w) / width);
+  }
+  pixelsDecoded.fetch_add(std::uint64_t(width) * std::uint64_t(height));
   std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height));
   for (int y = 0; y < height; ++y) {
     const guint8* row = rows + std::size_t(y) * std::size_t(stride);
@@ -214,29 +283,42 @@ ns::Data save(const Image& image, const std::vector<std::uint32_t>& pixels, bool
 namespace detail {
 std::uint64_t decodersStarted() { return decoders.load(); }
 std::uint64_t pixelsDecoded() { return ::cg::pixelsDecoded.load(); }
+std::int64_t mostDecodingBytesAtOnce() { return decodingRoom().most(); }
 }  // namespace detail
 
 ImagePtr Image::decode(const void* bytes, std::size_t length, double scale, PixelBox box) {
   const auto* data = static_cast<const std::uint8_t*>(bytes);
   auto header = detail::readImageHeader(data, length);
   if (!header || !detail::acceptablePixelSize(header->width, header->height)) return nullptr;
+  // Far more pixels than the view draws, or more than a decoder may hold for it, is no picture
+  // for it; nor is a JPEG whose frame header comes after more than metadata's room.
+  if (hasBox(box) && header->width * header->height > detail::kMostStoredPerDrawn * drawnPixels(box))
+    return nullptr;
+  const std::int64_t held = detail::decoderHeldBytes(*header, length);
+  if (held > mostHeldBytes(box)) return nullptr;
+  if (header->format == detail::ImageFormat::JPEG &&
+      std::int64_t(header->frameOffset) > detail::kMetadataRoom)
+    return nullptr;
   // A decoder fills in what a cut-off picture lacks and reports it done: one whose data stops
   // before its end is refused before any decoder runs.
   if (!detail::reachesItsEnd(*header, data, length)) return nullptr;
 
-  // The PNG decoder here holds the whole stored picture before scaling it; a plain PNG larger
-  // than its box is read row by row into the smaller picture instead. (An interlaced one needs
-  // every pass, and one with an orientation block is turned by the decoder.)
-  if (header->format == detail::ImageFormat::PNG && length > 28 && data[28] == 0 &&
-      std::string_view(reinterpret_cast<const char*>(data), length).find("eXIf") == std::string_view::npos) {
+  RoomTaken room(held);
+  // PNG and JPEG are decoded straight into the size their box needs.
+  if (header->format == detail::ImageFormat::PNG || header->format == detail::ImageFormat::JPEG) {
     auto [w, h] = sizeWithin(int(header->width), int(header->height), box);
-    if (w != header->width || h != header->height) {
-      decoders.fetch_add(1);
+    decoders.fetch_add(1);
+    const double factor = double(w) / double(header->width);
+    if (header->format == detail::ImageFormat::PNG) {
       auto pixels = detail::decodePNGScaled(data, length, w, h);
       if (!pixels) return nullptr;
       pixelsDecoded.fetch_add(std::uint64_t(w) * std::uint64_t(h));
-      return fromPixels(w, h, std::move(*pixels), scale * double(w) / double(header->width));
+      return fromPixels(w, h, std::move(*pixels), scale * factor);
     }
+    auto image = detail::decodeJPEGScaled(data, length, w, h, std::size_t(mostHeldBytes(box)));
+    if (!image) return nullptr;
+    pixelsDecoded.fetch_add(std::uint64_t(w) * std::uint64_t(h));
+    return fromPixels(image->width, image->height, std::move(image->pixels), scale * factor);
   }
 
   ErrorRef error;
@@ -245,7 +327,6 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale, Pixe
   if (!loader.ptr) return nullptr;
   decoders.fetch_add(1);
   Progress progress;
-  progress.box = box;
   progress.rowCount = header->rowCount;
   g_signal_connect(loader.ptr, "size-prepared", G_CALLBACK(onSizePrepared), &progress);
   g_signal_connect(loader.ptr, "area-updated", G_CALLBACK(onAreaUpdated), &progress);
@@ -265,36 +346,35 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale, Pixe
   if (!pixbuf) return nullptr;
   GObjectRef<GdkPixbuf> upright(gdk_pixbuf_apply_embedded_orientation(pixbuf));
   if (!upright.ptr) return nullptr;
-  // A picture decoded smaller keeps its size in points.
-  if (int decodedWidth = gdk_pixbuf_get_width(pixbuf);
-      decodedWidth != progress.storedWidth && progress.storedWidth > 0)
-    scale *= double(decodedWidth) / progress.storedWidth;
-  pixelsDecoded.fetch_add(std::uint64_t(gdk_pixbuf_get_width(upright.ptr)) *
-                          std::uint64_t(gdk_pixbuf_get_height(upright.ptr)));
-  return imageFromPixbuf(upright.ptr, scale);
+  return imageFromPixbuf(upright.ptr, scale, box);
 }
 
 std::optional<std::int64_t> Image::mostEncodedLength(const void* head, std::size_t length) {
-  constexpr std::int64_t kUnbounded = std::numeric_limits<std::int64_t>::max();
-  // Room for metadata: colour profiles, Exif and its thumbnail, text.
-  constexpr std::int64_t kMetadataRoom = std::int64_t{1} << 20;
   const auto* bytes = static_cast<const std::uint8_t*>(head);
   if (length < 8) return std::nullopt;
   auto starts = [&](const char* magic, std::size_t n) { return std::memcmp(bytes, magic, n) == 0; };
-  const bool png = starts("\x89PNG\r\n\x1a\n", 8), jpeg = starts("\xFF\xD8\xFF", 3);
-  if (!png && !jpeg) {
-    bool other = starts("GIF87a", 6) || starts("GIF89a", 6) || starts("BM", 2) || starts("\0\0\1\0", 4) ||
-                 starts("\0\0\2\0", 4) || starts("II*\0", 4) || starts("MM\0*", 4);
-    return other ? kUnbounded : kMostLengthOfNone;
-  }
-  auto header = detail::readImageHeader(bytes, length);
-  if (!header) {
-    if (length < kMostHeadLength) return std::nullopt;
-    return png ? kMostLengthOfNone : kUnbounded;
+  const bool gif = starts("GIF87a", 6) || starts("GIF89a", 6);
+  const bool known = gif || starts("\x89PNG\r\n\x1a\n", 8) || starts("\xFF\xD8\xFF", 3) || starts("BM", 2) ||
+                     starts("\0\0\1\0", 4) || starts("\0\0\2\0", 4) || starts("II*\0", 4) ||
+                     starts("MM\0*", 4);
+  if (!known) return kMostLengthOfNone;
+  std::int64_t width = 0, height = 0;
+  if (auto header = detail::readImageHeader(bytes, length)) {
+    width = header->width;
+    height = header->height;
+  } else if (gif && length >= 13) {
+    // The canvas, while the first frame is still coming.
+    width = bytes[6] | bytes[7] << 8;
+    height = bytes[8] | bytes[9] << 8;
+  } else {
+    // A header that does not come within the head (a JPEG's frame header after more metadata, a
+    // TIFF's directory at its end) is refused: its size cannot bound the rest.
+    return length < kMostHeadLength ? std::nullopt : std::optional<std::int64_t>(kMostLengthOfNone);
   }
   // A size no decoder here accepts makes the picture none, whatever follows.
-  if (!detail::acceptablePixelSize(header->width, header->height)) return kMostLengthOfNone;
-  return header->width * header->height * 16 + kMetadataRoom;
+  if (!detail::acceptablePixelSize(width, height)) return kMostLengthOfNone;
+  // Its pixels stored uncompressed at 16 bytes each, and room for metadata.
+  return width * height * 16 + detail::kMetadataRoom;
 }
 
 std::optional<std::string> detail::readEncodedFile(const std::string& path) {

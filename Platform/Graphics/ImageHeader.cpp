@@ -59,8 +59,33 @@ bool readPNGSize(const Reader& r, std::size_t at, std::int64_t& width, std::int6
 
 std::optional<ImageHeader> readPNG(const Reader& r) {
   std::int64_t w = 0, h = 0;
-  if (!readPNGSize(r, 0, w, h)) return std::nullopt;
-  return claim(ImageFormat::PNG, w, h, r.length());
+  if (!readPNGSize(r, 0, w, h) || !r.has(28, 1)) return std::nullopt;
+  auto header = claim(ImageFormat::PNG, w, h, r.length());
+  if (header) header->interlaced = r.u8(28) != 0;
+  return header;
+}
+
+// What libjpeg holds of a frame's coefficients when it keeps them all: per component, its blocks
+// (rounded up to whole sampling units) of 64 two-byte coefficients.
+std::int64_t coefficientBytes(const Reader& r, std::size_t frame, std::int64_t w, std::int64_t h) {
+  if (!r.has(frame + 9, 1)) return 0;
+  const std::size_t count = r.u8(frame + 9);
+  if (!r.has(frame + 10, 3 * count)) return 0;
+  int hMax = 1, vMax = 1;
+  for (std::size_t i = 0; i < count; ++i) {
+    hMax = std::max(hMax, r.u8(frame + 11 + 3 * i) >> 4);
+    vMax = std::max(vMax, r.u8(frame + 11 + 3 * i) & 15);
+  }
+  std::int64_t bytes = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::int64_t hs = std::max(1, r.u8(frame + 11 + 3 * i) >> 4);
+    const std::int64_t vs = std::max(1, r.u8(frame + 11 + 3 * i) & 15);
+    auto up = [](std::int64_t n, std::int64_t m) { return (n + m - 1) / m * m; };
+    const std::int64_t across = up((w * hs + 8 * hMax - 1) / (8 * hMax), hs);
+    const std::int64_t down = up((h * vs + 8 * vMax - 1) / (8 * vMax), vs);
+    bytes += across * down * 128;
+  }
+  return bytes;
 }
 
 bool isStartOfFrame(std::uint8_t marker) {
@@ -69,8 +94,8 @@ bool isStartOfFrame(std::uint8_t marker) {
 
 std::optional<ImageHeader> readJPEG(const Reader& r) {
   std::int64_t w = 0, h = 0;
-  bool sawFrame = false;
-  std::size_t pos = 2;
+  bool sawFrame = false, progressive = false;
+  std::size_t pos = 2, frame = 0, firstScan = 0;
   while (r.has(pos, 2)) {
     if (r.u8(pos) != 0xFF) {  // stray bytes between segments: the decoder skips them too
       ++pos;
@@ -85,6 +110,7 @@ std::optional<ImageHeader> readJPEG(const Reader& r) {
       pos += 2;
       continue;
     }
+    if (marker == 0xDA) firstScan = pos;
     if (marker == 0xD9 || marker == 0xDA) break;  // the frame header comes before the scan data
     if (!r.has(pos + 2, 2)) return std::nullopt;
     std::size_t segment = std::size_t(r.u8(pos + 2)) << 8 | r.u8(pos + 3);
@@ -96,12 +122,21 @@ std::optional<ImageHeader> readJPEG(const Reader& r) {
       if (fw == 0 || fh == 0) return std::nullopt;
       w = std::max(w, fw);
       h = std::max(h, fh);
+      if (!sawFrame) frame = pos;
+      progressive = progressive || (marker & 3) == 2;
       sawFrame = true;
     }
     pos += 2 + segment;
   }
   if (!sawFrame) return std::nullopt;
-  return claim(ImageFormat::JPEG, w, h, r.length());
+  auto header = claim(ImageFormat::JPEG, w, h, r.length());
+  if (!header) return header;
+  header->frameOffset = frame;
+  // A first scan of fewer components than the frame's means several scans, as progressive does.
+  const bool severalScans = progressive || !firstScan || !r.has(firstScan + 4, 1) || !r.has(frame + 9, 1) ||
+                            r.u8(firstScan + 4) < r.u8(frame + 9);
+  if (severalScans) header->coefficientBytes = coefficientBytes(r, frame, w, h);
+  return header;
 }
 
 // Skips a chain of GIF data sub-blocks starting at pos; false when it runs past the end.
@@ -328,6 +363,25 @@ std::optional<PixelSize> wholeImageSize(const std::uint8_t* bytes, std::size_t l
   if (length >= 8 && std::memcmp(bytes, kPNGSignature, 8) == 0) return wholePNGSize(bytes, length, true);
   if (length >= 3 && std::memcmp(bytes, "\xFF\xD8\xFF", 3) == 0) return wholeJPEGSize(bytes, length, true);
   return std::nullopt;
+}
+
+std::int64_t decoderHeldBytes(const ImageHeader& header, std::size_t length) {
+  const std::int64_t pixels = header.width * header.height, rows = header.width * 256;
+  switch (header.format) {
+    case ImageFormat::PNG:
+      return rows + (header.interlaced ? 4 * pixels : 0);
+    case ImageFormat::JPEG:
+      return rows + header.coefficientBytes;
+    case ImageFormat::GIF:
+      return 8 * pixels;
+    case ImageFormat::TIFF:
+      return 4 * pixels + std::int64_t(length);
+    case ImageFormat::BMP:
+    case ImageFormat::ICO:
+    case ImageFormat::CUR:
+      return 4 * pixels;
+  }
+  return 4 * pixels;
 }
 
 bool reachesItsEnd(const ImageHeader& header, const std::uint8_t* bytes, std::size_t length) {

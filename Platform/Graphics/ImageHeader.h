@@ -22,7 +22,31 @@ struct ImageHeader {
   // The rows the decoder reports of the first image: all of them (-1), or a GIF frame's, which
   // are reported from the frame's top, whatever its place on the canvas.
   std::int64_t rowCount = -1;
+  // An interlaced PNG, whose decoder needs every pass and so holds the whole stored picture.
+  bool interlaced = false;
+  // Of a JPEG: where its frame header starts, and what its coefficients take when the decoder
+  // must hold them all (a progressive JPEG or one of several scans; 0 otherwise).
+  std::size_t frameOffset = 0;
+  std::int64_t coefficientBytes = 0;
 };
+
+// What the decoder of this picture holds besides the picture it makes, in bytes: a few rows for a
+// plain PNG or a one-scan JPEG (which are scaled while read); the whole stored picture for an
+// interlaced PNG, a TIFF (and its file), a BMP or an icon; a JPEG's coefficients; two canvases
+// for a GIF.
+std::int64_t decoderHeldBytes(const ImageHeader& header, std::size_t length);
+
+// The pixels of a box count as at least this many when its pictures are bounded (a small view may
+// show a picture of ordinary size).
+inline constexpr std::int64_t kLeastDrawnPixels = 256 * 256;
+// A picture storing more than this many times the pixels of the largest view showing it is no
+// poster: it is refused before it is decoded.
+inline constexpr std::int64_t kMostStoredPerDrawn = 64;
+// What the decoders hold together, and so also the most one may hold (less for a picture shown in
+// a small view: 4 bytes for each pixel kMostStoredPerDrawn allows).
+inline constexpr std::int64_t kMostDecodingBytes = std::int64_t{32} << 20;
+// Metadata a picture may carry; a JPEG whose frame header comes after more is padding.
+inline constexpr std::int64_t kMetadataRoom = std::int64_t{1} << 20;
 
 // The type and claimed size of an encoded image; nullopt when the bytes are none of the accepted
 // types, or the header is cut short or claims no pixels.
@@ -63,5 +87,7 @@ std::size_t purgeScaledImages();
 std::uint64_t decodersStarted();
 // How many pixels the decoders have produced in this process (of scaled pictures, the scaled ones).
 std::uint64_t pixelsDecoded();
+// The most bytes the decoders have held together in this process, as their headers claim.
+std::int64_t mostDecodingBytesAtOnce();
 
 }  // namespace cg::detail

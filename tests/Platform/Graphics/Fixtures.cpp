@@ -145,24 +145,30 @@ std::string gifWithSmallFrame(int width, int height, int top, int frameHeight) {
   return gifFile(width, height, false, top, frameHeight);
 }
 
-std::string interlacedPNG(int width, int height) {
+std::string builtPNG(int width, int height, bool interlaced, bool sixteenBits) {
   std::string header;
   put32be(header, std::uint32_t(width));
   put32be(header, std::uint32_t(height));
-  header += std::string("\x08\x02\x00\x00\x01", 5);  // 8-bit RGB, Adam7
-  // The seven passes, each its rows of its columns, every row with filter 0.
+  header += sixteenBits ? std::string("\x10\x06\x00\x00", 4) : std::string("\x08\x02\x00\x00", 4);
+  header += char(interlaced ? 1 : 0);
+  // The seven passes (or the one of a plain PNG), each its rows of its columns, every row with
+  // filter 0.
   const int x0[] = {0, 4, 0, 2, 0, 1, 0}, dx[] = {8, 8, 4, 4, 2, 2, 1};
   const int y0[] = {0, 0, 4, 0, 2, 0, 1}, dy[] = {8, 8, 8, 4, 4, 2, 2};
   std::string raw;
-  for (int pass = 0; pass < 7; ++pass) {
-    if (x0[pass] >= width || y0[pass] >= height) continue;
-    for (int y = y0[pass]; y < height; y += dy[pass]) {
+  for (int pass = interlaced ? 0 : 6; pass < 7; ++pass) {
+    const int left = interlaced ? x0[pass] : 0, across = interlaced ? dx[pass] : 1;
+    const int top = interlaced ? y0[pass] : 0, down = interlaced ? dy[pass] : 1;
+    if (left >= width || top >= height) continue;
+    for (int y = top; y < height; y += down) {
       raw += char(0);
-      for (int x = x0[pass]; x < width; x += dx[pass]) {
-        bool left = x < width / 2;
-        raw += char(left ? 255 : 0);
-        raw += char(0);
-        raw += char(left ? 0 : 255);
+      for (int x = left; x < width; x += across) {
+        const bool red = x < width / 2;
+        if (sixteenBits)
+          raw +=
+              red ? std::string("\xFF\xFF\0\0\0\0\xFF\xFF", 8) : std::string("\0\0\0\0\xFF\xFF\xFF\xFF", 8);
+        else
+          raw += red ? std::string("\xFF\0\0", 3) : std::string("\0\0\xFF", 3);
       }
     }
   }
@@ -174,6 +180,8 @@ std::string interlacedPNG(int width, int height) {
   return std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", packed) +
          pngChunk("IEND", "");
 }
+
+std::string interlacedPNG(int width, int height) { return builtPNG(width, height, true, false); }
 
 std::string withTextChunk(const std::string& png, std::size_t length) {
   std::string text = "Comment";

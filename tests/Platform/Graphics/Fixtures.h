@@ -17,6 +17,8 @@ std::string gifWithTwoFrames(int width, int height);
 std::string gifWithSmallFrame(int width, int height, int top, int frameHeight);
 // The same picture as an interlaced (Adam7) RGB PNG.
 std::string interlacedPNG(int width, int height);
+// The same picture as an 8-bit RGB or a 16-bit RGBA PNG, plain or interlaced.
+std::string builtPNG(int width, int height, bool interlaced, bool sixteenBits);
 // The PNG carrying a text chunk of about `length` bytes.
 std::string withTextChunk(const std::string& png, std::size_t length);
 std::string cursor(int width, int height);  // an ICO turned into a CUR

@@ -50,9 +50,11 @@ TEST(ImageDecodeTest, DecodesEveryAcceptedTypeUpright) {
       {"progressive jpeg", [] { return fixtures::progressiveJPEG(16, 8); }, 0.1},
       {"gif", [] { return fixtures::gif(16, 8); }, 0},
       {"gif, first of two frames", [] { return fixtures::gifWithTwoFrames(16, 8); }, 0},
-      {"gif whose frame is smaller than its canvas", [] { return fixtures::gifWithSmallFrame(16, 8, 3, 2); },
+      {"gif whose frame is smaller than its canvas", [] { return fixtures::gifWithSmallFrame(16, 8, 2, 4); },
        0},
       {"interlaced png", [] { return fixtures::interlacedPNG(16, 8); }, 0},
+      {"16-bit rgba png", [] { return fixtures::builtPNG(16, 8, false, true); }, 0},
+      {"16-bit rgba interlaced png", [] { return fixtures::builtPNG(16, 8, true, true); }, 0},
       {"tiff", [] { return fixtures::saved("tiff", 16, 8); }, 0},
       {"bmp", [] { return fixtures::saved("bmp", 16, 8); }, 0},
       {"ico", [] { return fixtures::saved("ico", 16, 8); }, 0},
@@ -66,6 +68,14 @@ TEST(ImageDecodeTest, DecodesEveryAcceptedTypeUpright) {
     EXPECT_EQ(image->scale(), 1) << c.name;
     expectColor(image->colorAt(2, 4), kRed, c.tolerance, c.name);
     expectColor(image->colorAt(13, 4), kBlue, c.tolerance, c.name);
+    // Each decoded into a view of half its size.
+    const std::string bytes = c.make();
+    ImagePtr boxed = Image::decode(bytes.data(), bytes.size(), 1, {8, 4});
+    ASSERT_TRUE(boxed) << c.name;
+    EXPECT_EQ(boxed->pixelWidth(), 8) << c.name;
+    EXPECT_EQ(boxed->pixelHeight(), 4) << c.name;
+    expectColor(boxed->colorAt(1, 2), kRed, c.tolerance, c.name);
+    expectColor(boxed->colorAt(6, 2), kBlue, c.tolerance, c.name);
   }
 }
 
@@ -99,6 +109,23 @@ std::string cut(std::string bytes, double fraction) {
   return bytes.substr(0, std::size_t(bytes.size() * fraction));
 }
 
+const std::string kJPEGEnd("\xFF\xD9", 2);
+const std::string kPNGEnd("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+
+// The PNG cut before its n-th image data chunk (counted from 1).
+std::string cutBeforeImageData(const std::string& png, int n) {
+  std::size_t at = 0;
+  for (int i = 0; i < n; ++i) at = png.find("IDAT", at + 1);
+  return png.substr(0, at - 4);
+}
+
+// The JPEG with `bytes` of comment segments after its start marker.
+std::string withComments(const std::string& jpeg, std::size_t bytes) {
+  std::string comments;
+  while (comments.size() < bytes) comments += std::string("\xFF\xFE\xFF\xFF", 4) + std::string(65533, 'c');
+  return jpeg.substr(0, 2) + comments + jpeg.substr(2);
+}
+
 // A decoder fills in what a cut picture lacks (grey rows, or an interlaced picture's early passes)
 // and calls it whole; each of these is refused.
 TEST(ImageDecodeTest, BytesThatAreNoCompleteImageGiveNone) {
@@ -127,31 +154,105 @@ TEST(ImageDecodeTest, BytesThatAreNoCompleteImageGiveNone) {
       {"half an ico", cut(fixtures::saved("ico", 64, 64), 0.5)},
       {"svg (not an accepted type)", "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'/>"},
       {"zero-sized bmp", fixtures::bmpHeader(0, 10)},
+      // Given their end back, so that only the decoder can tell.
+      {"photograph jpeg cut at half, its end marker put back", cut(noisyJPEG, 0.5) + kJPEGEnd},
+      {"photograph jpeg cut after 4 KB, its end marker put back", noisyJPEG.substr(0, 4096) + kJPEGEnd},
+      {"progressive jpeg cut at half, its end marker put back",
+       cut(fixtures::progressiveJPEG(64, 64), 0.5) + kJPEGEnd},
+      {"png cut before its third image data chunk, its end chunk put back",
+       cutBeforeImageData(noisyPNG, 3) + kPNGEnd},
+      {"jpeg whose frame header follows 7 MB of comments",
+       withComments(fixtures::saved("jpeg", 16, 8), 7 << 20)},
   };
-  for (const auto& [name, bytes] : cases) EXPECT_FALSE(decode(bytes)) << name;
+  for (const auto& [name, bytes] : cases) {
+    EXPECT_FALSE(decode(bytes)) << name;
+    EXPECT_FALSE(Image::decode(bytes.data(), bytes.size(), 1, {32, 24})) << name << ", in a box";
+    EXPECT_FALSE(Image::decodeOnDemand(ns::Data(bytes), 1, {32, 24})) << name << ", on demand";
+  }
   EXPECT_FALSE(Image::decode(nullptr, 10));
 }
 
+// Headers with as little data after them as passes the check that the data reaches its end.
+std::string wholePNGClaiming(std::uint32_t width, std::uint32_t height, bool interlaced) {
+  std::string png = fixtures::pngHeader(width, height);
+  png[28] = char(interlaced ? 1 : 0);
+  return png + std::string("\0\0\0\2IDAT\x78\x9C\0\0\0\0", 14) + kPNGEnd;
+}
+std::string wholeJPEGClaiming(std::uint16_t width, std::uint16_t height, bool progressive) {
+  std::string jpeg = fixtures::jpegHeader(width, height);
+  if (progressive) jpeg[3] = char(0xC2);
+  return jpeg + std::string("\xFF\xDA\x00\x0C\x03\x01\x00\x02\x11\x03\x11\x00\x3F\x00\x00\x00", 16) +
+         kJPEGEnd;
+}
+
+// Sizes no decoder here takes; in a view, far more pixels than it draws (no poster stores 64 times
+// them), or a decoder that would hold more than its room (32 MB, less for a small view) before
+// making the view's picture.
 TEST(ImageDecodeTest, HugeClaimedSizesAreRefusedBeforeAnyDecoderStarts) {
-  const std::pair<const char*, std::string> cases[] = {
-      {"png", fixtures::pngHeader(100000, 100000)},
-      {"jpeg", fixtures::jpegHeader(65535, 65535)},
-      {"gif canvas", fixtures::gifHeader(65535, 65535)},
-      {"bmp", fixtures::bmpHeader(100000, 100000)},
-      {"bmp, top-down", fixtures::bmpHeader(100000, -100000)},
-      {"ico holding a png", fixtures::icoWithPNGHeader(100000, 100000)},
-      {"tiff", fixtures::tiffHeader(100000, 100000)},
-      {"png just past the limit", fixtures::pngHeader(8000, 5001)},
-      {"png wider than cairo draws", fixtures::pngHeader(40000, 1)},
+  const cg::PixelBox tile{450, 338}, small{200, 150};
+  const struct {
+    const char* name;
+    std::string bytes;
+    cg::PixelBox box;
+  } cases[] = {
+      {"png", fixtures::pngHeader(100000, 100000), {}},
+      {"jpeg", fixtures::jpegHeader(65535, 65535), {}},
+      {"gif canvas", fixtures::gifHeader(65535, 65535), {}},
+      {"bmp", fixtures::bmpHeader(100000, 100000), {}},
+      {"bmp, top-down", fixtures::bmpHeader(100000, -100000), {}},
+      {"ico holding a png", fixtures::icoWithPNGHeader(100000, 100000), {}},
+      {"tiff", fixtures::tiffHeader(100000, 100000), {}},
+      {"png just past the limit", fixtures::pngHeader(8000, 5001), {}},
+      {"png wider than cairo draws", fixtures::pngHeader(40000, 1), {}},
+      {"6300 x 6300 png on a tile", wholePNGClaiming(6300, 6300, false), tile},
+      {"6000 x 4000 jpeg on a tile", wholeJPEGClaiming(6000, 4000, false), tile},
+      {"png a row past 64 times a small view", wholePNGClaiming(2048, 2049, false), small},
+      {"interlaced png", wholePNGClaiming(3000, 3000, true), tile},
+      {"progressive jpeg", wholeJPEGClaiming(3000, 3000, true), tile},
+      {"gif canvas in a view", fixtures::gifHeader(2100, 2100), tile},
+      {"gif canvas", fixtures::gifHeader(2100, 2100), {}},
+      {"tiff in a view", fixtures::tiffHeader(3000, 3000), tile},
+      {"bmp in a view", fixtures::bmpHeader(3000, 3000), tile},
   };
-  for (const auto& [name, bytes] : cases) {
+  for (const auto& c : cases) {
     auto header =
-        cg::detail::readImageHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    ASSERT_TRUE(header) << name << ": the header is read";
+        cg::detail::readImageHeader(reinterpret_cast<const std::uint8_t*>(c.bytes.data()), c.bytes.size());
+    ASSERT_TRUE(header) << c.name << ": the header is read";
     std::uint64_t before = cg::detail::decodersStarted();
-    EXPECT_FALSE(decode(bytes)) << name;
-    EXPECT_EQ(cg::detail::decodersStarted(), before) << name;
+    EXPECT_FALSE(Image::decode(c.bytes.data(), c.bytes.size(), 1, c.box)) << c.name;
+    EXPECT_EQ(cg::detail::decodersStarted(), before) << c.name;
   }
+  // As many pixels as a small view allows are decoded, straight into its size.
+  const std::string largest = fixtures::builtPNG(2048, 2048, false, false);
+  ImagePtr image = Image::decode(largest.data(), largest.size(), 1, small);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->pixelWidth(), 200);
+}
+
+// Whatever the type, a body is bounded by what its header claims once its header has come.
+TEST(ImageDecodeTest, EveryTypeGetsADownloadBoundFromItsHeader) {
+  const std::int64_t claimed = 100 * 80 * 16 + cg::detail::kMetadataRoom;
+  const std::string farTIFF = std::string("II*\0\0\0\x10\0", 8) + std::string(Image::kMostHeadLength, '\0');
+  const std::string commented = withComments(fixtures::saved("jpeg", 100, 80), 7 << 20);
+  const struct {
+    const char* name;
+    std::string head;
+    std::optional<std::int64_t> bound;
+  } cases[] = {
+      {"gif", fixtures::gifHeader(100, 80), claimed},
+      {"gif whose first frame has not come", fixtures::gifHeader(100, 80).substr(0, 13), claimed},
+      {"bmp", fixtures::bmpHeader(100, 80), claimed},
+      {"tiff", fixtures::tiffHeader(100, 80), claimed},
+      {"png", fixtures::pngHeader(100, 80), claimed},
+      {"tiff whose directory lies past the head", farTIFF, Image::kMostLengthOfNone},
+      {"jpeg whose frame header lies past the head", commented.substr(0, Image::kMostHeadLength),
+       Image::kMostLengthOfNone},
+      {"jpeg whose frame header has not come", commented.substr(0, 4096), std::nullopt},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Image::mostEncodedLength(c.head.data(), c.head.size()), c.bound) << c.name;
+  for (const std::string& icon : {fixtures::saved("ico", 16, 8), fixtures::cursor(16, 8)})
+    EXPECT_LT(*Image::mostEncodedLength(icon.data(), icon.size()), 2 * cg::detail::kMetadataRoom);
 }
 
 TEST(ImageDecodeTest, PixelLimitCountsBothSidesAndTheTotal) {
@@ -287,6 +388,24 @@ TEST(ImageDecodeTest, DecodesOnSeveralThreadsAtOnce) {
     });
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(decoded.load(), 80);
+}
+
+// Interlaced pictures, each holding 16 MB while it is decoded: no two at once.
+TEST(ImageDecodeTest, DecodersTogetherStayWithinTheirRoom) {
+  const std::string png = fixtures::builtPNG(2000, 2000, true, false);
+  std::atomic<int> decoded{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 2; ++i)
+        if (ImagePtr image = Image::decode(png.data(), png.size(), 1, {500, 500});
+            image && image->pixelWidth() == 500)
+          ++decoded;
+    });
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(decoded.load(), 8);
+  EXPECT_GE(cg::detail::mostDecodingBytesAtOnce(), 16 << 20);
+  EXPECT_LE(cg::detail::mostDecodingBytesAtOnce(), cg::detail::kMostDecodingBytes);
 }
 
 }  // namespace
