@@ -662,28 +662,30 @@ void URLLoader::Impl::beginHop(Load& l) {
   }
   l.uploadExpected = hasBody ? bodyLength : -1;
 
-  // Handles are reused without a reset: what is the same for every transfer was set when the
-  // handle was made, and everything below is set again for each one.
+  // A reused handle is reset first: besides its options it keeps state of its past transfers,
+  // among them the count of retries on dead kept-alive connections, which curl bounds over the
+  // handle's whole life. Every transfer gets the full retry.
   CURL* easy;
   if (!spare.empty()) {
     easy = spare.back();
     spare.pop_back();
+    curl_easy_reset(easy);
   } else {
     easy = curl_easy_init();
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_SHARE, share);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    if (proxyFromEnvironment)
-      curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
-    else
-      curl_easy_setopt(easy, CURLOPT_PROXY, "");
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(URLLoader::kReadBytes));
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
-    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::onConnected);
   }
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_SHARE, share);
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  if (proxyFromEnvironment)
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
+  else
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(URLLoader::kReadBytes));
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
+  curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
+  curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::onConnected);
   l.easy = easy;
   l.timeout = request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::kDefaultTimeoutInterval;
 
@@ -785,7 +787,7 @@ void URLLoader::Impl::abortTransfer(Load& l) {
   curl_easy_setopt(l.easy, CURLOPT_HTTPHEADER, nullptr);
   curl_slist_free_all(l.headerList);
   l.headerList = nullptr;
-  // A handle keeps nothing of its transfer once reset; its connection stays in the multi's cache.
+  // Its connection stays in the multi's cache; the handle is reset when it is taken again.
   if (spare.size() < kSpareHandles)
     spare.push_back(l.easy);
   else

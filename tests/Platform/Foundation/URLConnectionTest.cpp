@@ -832,6 +832,51 @@ TEST(URLConnectionTest, LoadsStartedFromOtherThreadsNeverWaitOnTheIdleLoader) {
   }
 }
 
+// A server that drops a kept-alive connection without saying so costs a load at most curl's retry
+// on a new connection, however many loads before it were retried: forty and more in turn, with the
+// connection closed as the next request arrives, 50 ms after each answer, or at moments around
+// when the next request goes out.
+TEST(URLConnectionTest, EveryLoadIsRetriedWhenTheServerDropsItsKeptAliveConnection) {
+  using testsupport::ScriptStep;
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\nok";
+  auto closeLater = [](double seconds) {
+    ScriptStep close = ScriptStep::replyAndClose("");
+    close.afterRequest = false;
+    close.delaySeconds = seconds;
+    return close;
+  };
+  struct Case {
+    const char* name;
+    int loads;
+    std::function<std::vector<ScriptStep>(int)> afterAnswer;  // steps following answer i
+  } cases[] = {
+      {"closed as the next request arrives", 40,
+       [](int) { return std::vector<ScriptStep>{ScriptStep::replyAndClose("")}; }},
+      {"closed 50 ms after each answer", 40, [&](int) { return std::vector<ScriptStep>{closeLater(0.05)}; }},
+      {"closed around the next request", 60,
+       [&](int i) {
+         const double after[] = {0, 0.001, 0.002, 0.004, 0.008, 0.016};
+         return std::vector<ScriptStep>{closeLater(after[i % 6])};
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::ScriptedTCPServer server;
+    std::vector<ScriptStep> script;
+    for (int i = 0; i < c.loads; ++i) {
+      script.push_back(ScriptStep::reply(ok));
+      for (auto& step : c.afterAnswer(i)) script.push_back(step);
+    }
+    server.setScript(std::move(script));
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/x";
+    for (int i = 0; i < c.loads; ++i) {
+      auto r = load(url);
+      ASSERT_EQ(r->error, nullptr) << "load " << i << ": " << r->error->describe();
+      ASSERT_EQ(r->body, "ok");
+    }
+  }
+}
+
 TEST(URLConnectionTest, CancelMidBodyClosesTheConnectionAndSilencesTheDelegate) {
   LoopbackServer server;
   Reply big;
