@@ -274,6 +274,7 @@ struct Load {
   std::string version;
   std::string headerBlock;
   bool setsCookies = false;
+  bool malformedStatus = false;
   int headerBlocks = 0;
   bool discardBody = false;
   bool inflated = false;               // this body is decoded (a bounded request with a Content-Encoding)
@@ -577,6 +578,7 @@ void URLLoader::Impl::beginHop(Load& l) {
   l.version.clear();
   l.headerBlock.clear();
   l.setsCookies = false;
+  l.malformedStatus = false;
   l.headerBlocks = 0;
   l.discardBody = false;
   l.inflated = false;
@@ -848,12 +850,21 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
     l.inflated = false;
     l.unknownEncoding = false;
     l.inflater.reset();
+    // Read as curl itself reads it: any run of spaces before the three digits of the code.
     auto space = line.find(' ');
     l.version = std::string(line.substr(0, space));
-    l.status = space == std::string_view::npos
-                   ? 0
-                   : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+    auto digits = line.find_first_not_of(' ', space);
+    l.status = 0;
+    if (space != std::string_view::npos && digits != std::string_view::npos && line.size() >= digits + 3 &&
+        std::all_of(line.begin() + digits, line.begin() + digits + 3,
+                    [](char c) { return c >= '0' && c <= '9'; }))
+      l.status = std::strtol(std::string(line.substr(digits, 3)).c_str(), nullptr, 10);
   } else if (line.empty()) {
+    // A status line without a code read as one would leave the body without a response.
+    if (l.status < 100) {
+      l.malformedStatus = true;
+      return 0;
+    }
     if (l.status >= 200) URLLoader::shared().impl_->headersComplete(l);
   } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
     auto name = http::trimSpaces(line.substr(0, colon));
@@ -1098,6 +1109,11 @@ void URLLoader::Impl::transferDone(Load& l, CURLcode result) {
   if (l.bodyFailed) {
     finishWithError(l,
                     urlError(URLError::Unknown, l.url(), "The request body could not be read.", l.bodyError));
+    return;
+  }
+  if (l.malformedStatus) {
+    finishWithError(l, urlError(URLError::BadServerResponse, l.url(),
+                                "The server's status line is malformed: it gives no status code."));
     return;
   }
   if (l.lengthExceeded) {

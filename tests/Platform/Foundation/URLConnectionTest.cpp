@@ -713,6 +713,36 @@ TEST(URLConnectionTest, TransportFailuresMapToTheirCodes) {
   EXPECT_TRUE(ns::URLConnection::canHandleRequest(requestFor("HTTPS://example.invalid/")));
 }
 
+// Status lines are read as curl reads them, extra spaces included; one whose code cannot be read is
+// refused as a bad answer, never delivered as a body without a response.
+TEST(URLConnectionTest, StatusLinesAreReadAsCurlReadsThem) {
+  struct Case {
+    const char* statusLine;
+    long status;  // 0: refused
+  } cases[] = {
+      {"HTTP/1.1  200 OK", 200},
+      {"HTTP/1.1   404   Not Found", 404},
+      {"HTTP/1.1 200", 200},
+      {"HTTP/1.0 201 Created", 201},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.statusLine);
+    testsupport::ScriptedTCPServer server;
+    server.setFallback(testsupport::ScriptStep::replyAndClose(std::string(c.statusLine) +
+                                                              "\r\nContent-Length: 2\r\n\r\nok"));
+    auto r = load("http://127.0.0.1:" + std::to_string(server.port()) + "/s");
+    if (!c.status) {
+      ASSERT_NE(r->error, nullptr);
+      EXPECT_EQ(r->error->code(), ns::URLError::BadServerResponse);
+      continue;
+    }
+    ASSERT_EQ(r->error, nullptr) << r->error->describe();
+    ASSERT_NE(r->response, nullptr);
+    EXPECT_EQ(r->response->statusCode(), c.status);
+    EXPECT_EQ(r->body, "ok");
+  }
+}
+
 TEST(URLConnectionTest, HeaderFieldsWithLineBreaksAreRefused) {
   LoopbackServer server;
   server.reply("/h", Reply::text("ok"));
