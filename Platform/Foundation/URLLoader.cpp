@@ -60,12 +60,16 @@ struct Failure {
   const char* description;
 };
 
+// Every result of curl's the loader can meet has its nearest code of the URL loading domain.
 Failure failureFor(CURLcode code, long osErrno) {
   switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
       return {URLError::CannotFindHost, "A server with the specified hostname could not be found."};
     case CURLE_COULDNT_CONNECT:
+    case CURLE_INTERFACE_FAILED:
+    case CURLE_NO_CONNECTION_AVAILABLE:
+    case CURLE_PROXY:
       if (osErrno == ENETUNREACH)
         return {URLError::NotConnectedToInternet, "The Internet connection appears to be offline."};
       return {URLError::CannotConnectToHost, "Could not connect to the server."};
@@ -77,25 +81,64 @@ Failure failureFor(CURLcode code, long osErrno) {
     case CURLE_GOT_NOTHING:
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:
+    case CURLE_HTTP3:
+    case CURLE_QUIC_CONNECT_ERROR:
     case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_AGAIN:
+    case CURLE_UNRECOVERABLE_POLL:
+    case CURLE_SSL_SHUTDOWN_FAILED:
       return {URLError::NetworkConnectionLost, "The network connection was lost."};
     case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
       return {-1202, "The certificate for this server is invalid."};
+    case CURLE_SSL_CLIENTCERT:
+      return {-1206, "The server requires a client certificate."};
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_USE_SSL_FAILED:
       return {URLError::SecureConnectionFailed,
               "An SSL error has occurred and a secure connection to the server cannot be made."};
     case CURLE_BAD_CONTENT_ENCODING:
       return {URLError::CannotDecodeRawData, "cannot decode raw data"};
     case CURLE_URL_MALFORMAT:
+    case CURLE_BAD_FUNCTION_ARGUMENT:
       return {URLError::BadURL, "bad URL"};
     case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_NOT_BUILT_IN:
       return {URLError::UnsupportedURL, "unsupported URL"};
+    case CURLE_TOO_MANY_REDIRECTS:
+      return {URLError::HTTPTooManyRedirects, "too many HTTP redirects"};
+    case CURLE_LOGIN_DENIED:
+    case CURLE_AUTH_ERROR:
+    case CURLE_REMOTE_ACCESS_DENIED:
+      return {URLError::UserAuthenticationRequired, "The server refused the credential."};
+    case CURLE_READ_ERROR:
+    case CURLE_SEND_FAIL_REWIND:
+    case CURLE_UPLOAD_FAILED:
+      return {URLError::RequestBodyStreamExhausted, "The request body could not be sent."};
+    // curl bounds what it holds of one request or response (a request header of a megabyte, a
+    // header block past its limit) and reports running past the bound as running out of memory.
+    case CURLE_OUT_OF_MEMORY:
+    case CURLE_FILESIZE_EXCEEDED:
+      return {URLError::DataLengthExceedsMaximum, "The request or its response is too large."};
+    case CURLE_RANGE_ERROR:
+    case CURLE_BAD_DOWNLOAD_RESUME:
+    case CURLE_HTTP_RETURNED_ERROR:
+    case CURLE_CHUNK_FAILED:
+    case CURLE_WRITE_ERROR:
+      return {URLError::BadServerResponse, "bad server response"};
     default:
-      return {URLError::Unknown, "An unknown error occurred."};
+      // Failures of the loader's own set-up (an option curl refused, a call from a callback):
+      // the load could not be made at all.
+      return {URLError::CannotConnectToHost, "Could not connect to the server."};
   }
 }
 

@@ -691,18 +691,24 @@ TEST(URLConnectionTest, IdleTimeoutFailsASilentServerButNotASlowOne) {
 
 TEST(URLConnectionTest, TransportFailuresMapToTheirCodes) {
   SilentPort closed(false);
+  LoopbackServer server;
+  server.reply("/x", Reply::text("x"));
   struct Case {
     const char* name;
     std::string url;
     std::int64_t code;
+    std::size_t headerBytes = 0;  // a request header field this long
   } cases[] = {
       {"closed port", closed.url("/x"), ns::URLError::CannotConnectToHost},
       {"unresolvable host", "http://nosuchhost.invalid/x", ns::URLError::CannotFindHost},
       {"unsupported scheme", "ftp://127.0.0.1/file", ns::URLError::UnsupportedURL},
+      {"request past curl's bound", server.url("/x"), ns::URLError::DataLengthExceedsMaximum, 1100 * 1024},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto r = load(c.url);
+    auto request = requestFor(c.url);
+    if (c.headerBytes) request->setValueForHTTPHeaderField(std::string(c.headerBytes, 'h'), "X-Long");
+    auto r = load(request);
     ASSERT_NE(r->error, nullptr);
     EXPECT_EQ(r->error->domain(), ns::kURLErrorDomain);
     EXPECT_EQ(r->error->code(), c.code);
