@@ -187,6 +187,13 @@ void NTURLConnectionOperation::operationDidStart() {
     stream = outputStream_;
   }
   connectionBytesRead_ = 0;
+  // A picture is background traffic: it never holds every connection the service's replies need,
+  // and a picture that trickles in fails after a bounded time, so its view shows its fallback.
+  if (request && isPictureTransfer()) {
+    request = request->copy();
+    request->setNetworkServiceType(ns::URLRequestNetworkServiceType::Background);
+    request->setResourceTimeoutInterval(kNTPictureTransferTimeout);
+  }
   // The loader stops the body where it arrives, as decoded, once it passes the bound.
   if (std::int64_t bound = responseLengthBound(); bound >= 0 && request) {
     request = request->copy();

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <list>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -311,6 +312,13 @@ struct Load {
   // time-out bounds. The idle interval starts once the request goes out.
   bool queued = false;
   SteadyClock::time_point lastActivity;
+  // Background traffic waits in the loader, not in curl, for one of its share of the host's
+  // connections (see admitWaiting).
+  bool background = false;
+  bool waitingForShare = false;
+  std::string origin;  // host and port, as curl counts connections
+  // When the first request of the load went out: the resource interval runs from there.
+  std::optional<SteadyClock::time_point> firstSent;
 
   // The response being read.
   long status = 0;
@@ -348,6 +356,10 @@ struct Load {
   ErrorPtr bodyError;
 
   void touch() { lastActivity = SteadyClock::now(); }
+  bool pastResourceInterval(SteadyClock::time_point now) const {
+    double limit = request->resourceTimeoutInterval();
+    return limit > 0 && firstSent && now - *firstSent > std::chrono::duration<double>(limit);
+  }
   // Whether the idle interval runs.
   bool idling() const { return active && !queued && !holdPaused && !flowPaused && !readPaused; }
   const std::optional<URL>& url() const { return request->URL(); }
@@ -362,7 +374,9 @@ struct URLLoader::Impl final : RunLoop::Waiter {
   std::unordered_map<const URLConnection*, std::unique_ptr<Load>> loads;
   std::vector<std::pair<const URLConnection*, std::uint64_t>> decisions;
   std::vector<CURL*> spare;
-  std::vector<curl_waitfd> waitFds;  // the run loop's descriptors, as curl_multi_poll takes them
+  std::list<Load*> waiting;                       // background loads, in the order started
+  std::map<std::string, int> backgroundByOrigin;  // their transfers in curl, by origin
+  std::vector<curl_waitfd> waitFds;               // the run loop's descriptors, as curl_multi_poll takes them
   std::uint64_t nextHop = 1;
   std::string noProxy;
   bool proxyFromEnvironment = false;
@@ -406,6 +420,8 @@ struct URLLoader::Impl final : RunLoop::Waiter {
 
   void startLoad(const URLConnectionPtr& connection);
   void beginHop(Load& l);
+  void addTransfer(Load& l);
+  void admitWaiting();
   void abortTransfer(Load& l);
   void transferDone(Load& l, CURLcode result);
   void askDecision(Load& l);
@@ -434,7 +450,7 @@ URLLoader& URLLoader::shared() {
 URLLoader::URLLoader() : impl_(new Impl) {
   curl_global_init(CURL_GLOBAL_DEFAULT);
   impl_->multi = curl_multi_init();
-  curl_multi_setopt(impl_->multi, CURLMOPT_MAX_HOST_CONNECTIONS, 6L);
+  curl_multi_setopt(impl_->multi, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(kConnectionsPerHost));
   curl_multi_setopt(impl_->multi, CURLMOPT_MAXCONNECTS, 64L);
   impl_->share = curl_share_init();
   // Only the network thread touches the share, so it needs no lock callbacks.
@@ -540,6 +556,7 @@ void URLLoader::answerChallenge(const std::weak_ptr<URLConnection>& connection, 
 }
 
 void URLLoader::Impl::beforeWait() {
+  admitWaiting();
   int running = 0;
   curl_multi_perform(multi, &running);
   int left = 0;
@@ -556,6 +573,7 @@ void URLLoader::Impl::beforeWait() {
     if (Load* l = find(key, hop); l && !l->decisionAsked) askDecision(*l);
   for (auto& [key, l] : loads) flush(*l);
   checkTimeouts();
+  admitWaiting();
   postOutbox();
 }
 
@@ -583,6 +601,12 @@ long URLLoader::Impl::waitMilliseconds() {
   if (!loads.empty()) wait = std::min(wait, kLiveLoadsWaitMs);
   auto now = SteadyClock::now();
   for (auto& [key, l] : loads) {
+    if (double limit = l->request->resourceTimeoutInterval(); limit > 0 && l->firstSent) {
+      auto end = *l->firstSent +
+                 std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(limit));
+      long ms = static_cast<long>(std::chrono::ceil<std::chrono::milliseconds>(end - now).count());
+      wait = std::min(wait, std::max(ms, 0L) + 1);
+    }
     if (!l->idling()) continue;
     auto deadline = l->lastActivity + std::chrono::duration_cast<SteadyClock::duration>(
                                           std::chrono::duration<double>(l->timeout));
@@ -596,8 +620,9 @@ void URLLoader::Impl::checkTimeouts() {
   auto now = SteadyClock::now();
   std::vector<Load*> expired;
   for (auto& [key, l] : loads) {
-    if (!l->idling()) continue;
-    if (now - l->lastActivity > std::chrono::duration<double>(l->timeout)) expired.push_back(l.get());
+    if (l->pastResourceInterval(now) ||
+        (l->idling() && now - l->lastActivity > std::chrono::duration<double>(l->timeout)))
+      expired.push_back(l.get());
   }
   for (Load* l : expired)
     finishWithError(*l, urlError(URLError::TimedOut, l->url(), "The request timed out."));
@@ -816,9 +841,37 @@ void URLLoader::Impl::beginHop(Load& l) {
   }
 
   l.touch();
-  l.active = true;
   l.queued = true;
-  curl_multi_add_handle(multi, easy);
+  l.background = request.networkServiceType() == URLRequestNetworkServiceType::Background;
+  l.origin = http::asciiLowercase(url->host()) + ":" +
+             std::to_string(url->port().value_or(scheme == "https" ? 443 : 80));
+  if (l.background && backgroundByOrigin[l.origin] >= URLLoader::kBackgroundConnectionsPerHost) {
+    l.waitingForShare = true;
+    waiting.push_back(&l);
+    return;
+  }
+  addTransfer(l);
+}
+
+void URLLoader::Impl::addTransfer(Load& l) {
+  l.active = true;
+  if (l.background) ++backgroundByOrigin[l.origin];
+  curl_multi_add_handle(multi, l.easy);
+}
+
+// Background loads take a transfer as their share of the origin's connections comes free. Those of
+// other origins pass one that must still wait.
+void URLLoader::Impl::admitWaiting() {
+  for (auto it = waiting.begin(); it != waiting.end();) {
+    Load& l = **it;
+    if (backgroundByOrigin[l.origin] >= URLLoader::kBackgroundConnectionsPerHost) {
+      ++it;
+      continue;
+    }
+    it = waiting.erase(it);
+    l.waitingForShare = false;
+    addTransfer(l);
+  }
 }
 
 void URLLoader::Impl::abortTransfer(Load& l) {
@@ -826,8 +879,18 @@ void URLLoader::Impl::abortTransfer(Load& l) {
     l.pump->stop();
     l.pump.reset();
   }
+  if (l.waitingForShare) {
+    waiting.remove(&l);
+    l.waitingForShare = false;
+  }
   if (!l.easy) return;
-  if (l.active) curl_multi_remove_handle(multi, l.easy);
+  if (l.active) {
+    curl_multi_remove_handle(multi, l.easy);
+    if (l.background) {
+      auto count = backgroundByOrigin.find(l.origin);
+      if (count != backgroundByOrigin.end() && --count->second <= 0) backgroundByOrigin.erase(count);
+    }
+  }
   l.active = false;
   curl_easy_setopt(l.easy, CURLOPT_HTTPHEADER, nullptr);
   curl_slist_free_all(l.headerList);
@@ -1105,6 +1168,7 @@ int URLLoader::Impl::onConnected(void* user, char*, char*, int, int) {
   Load& l = *static_cast<Load*>(user);
   l.queued = false;
   l.touch();
+  if (!l.firstSent) l.firstSent = l.lastActivity;
   return CURL_PREREQFUNC_OK;
 }
 

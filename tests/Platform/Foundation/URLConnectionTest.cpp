@@ -687,6 +687,15 @@ TEST(URLConnectionTest, IdleTimeoutFailsASilentServerButNotASlowOne) {
   EXPECT_EQ(s->error, nullptr);
   EXPECT_EQ(s->body, body);
   EXPECT_GT(elapsed, interval);
+
+  // The same steady trickle under a bound on the whole transfer fails once the bound has passed.
+  auto bounded = requestFor(server.url("/drip"));
+  bounded->setTimeoutInterval(interval);
+  bounded->setResourceTimeoutInterval(0.5);
+  auto b = load(bounded, 60);
+  ASSERT_NE(b->error, nullptr);
+  EXPECT_EQ(b->error->code(), ns::URLError::TimedOut);
+  EXPECT_LT(b->body.size(), body.size());
 }
 
 TEST(URLConnectionTest, TransportFailuresMapToTheirCodes) {
@@ -822,6 +831,40 @@ TEST(URLConnectionTest, ALoadQueuedBehindTheConnectionLimitDoesNotTimeOutWhileIt
     EXPECT_EQ(r->error, nullptr) << r->error->describe();
     EXPECT_EQ(r->body, "q");
   }
+}
+
+// Background loads (pictures) hold at most their share of a host's connections: with every one of
+// them trickling in, a reply the page needs is still served at once, and the background loads past
+// the share wait in the loader until one of theirs ends.
+TEST(URLConnectionTest, BackgroundLoadsLeaveAShareOfTheHostsConnectionsFree) {
+  LoopbackServer server;
+  Reply drip = Reply::text(std::string(600, 'p'));
+  drip.chunkSize = 1;
+  drip.dripIntervalSeconds = 0.1;  // a minute each
+  server.reply("/picture", drip);
+  server.reply("/api", Reply::json("{}"));
+  std::vector<std::shared_ptr<Recorder>> pictures;
+  std::vector<ns::URLConnectionPtr> connections;
+  const int share = ns::URLLoader::kBackgroundConnectionsPerHost;
+  for (int i = 0; i < share + 2; ++i) {
+    auto request = requestFor(server.url("/picture?i=" + std::to_string(i)));
+    request->setNetworkServiceType(ns::URLRequestNetworkServiceType::Background);
+    pictures.push_back(std::make_shared<Recorder>());
+    connections.push_back(ns::URLConnection::connectionWithRequest(request, pictures.back()));
+  }
+  ASSERT_TRUE(spinUntil([&] { return server.requestsTo("/picture").size() == std::size_t(share); }));
+  for (int i = 0; i < 3; ++i) {
+    auto api = load(server.url("/api?i=" + std::to_string(i)));
+    EXPECT_EQ(api->error, nullptr);
+    EXPECT_EQ(api->body, "{}");
+  }
+  EXPECT_EQ(server.requestsTo("/picture").size(), std::size_t(share));
+  EXPECT_TRUE(std::none_of(pictures.begin(), pictures.end(), [](const auto& r) { return r->done(); }));
+  // One picture ending lets the next waiting one go.
+  connections.front()->cancel();
+  ASSERT_TRUE(spinUntil([&] { return server.requestsTo("/picture").size() == std::size_t(share + 1); }));
+  for (auto& c : connections) c->cancel();
+  ASSERT_TRUE(spinUntil([] { return ns::URLLoader::shared().activeLoadCount() == 0; }));
 }
 
 // An idle loader sleeps in its poll for up to a minute. Loads started from other threads wake it,
