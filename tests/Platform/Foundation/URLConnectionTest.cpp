@@ -867,6 +867,47 @@ TEST(URLConnectionTest, BackgroundLoadsLeaveAShareOfTheHostsConnectionsFree) {
   ASSERT_TRUE(spinUntil([] { return ns::URLLoader::shared().activeLoadCount() == 0; }));
 }
 
+// A load queued behind the host's connection limit goes out as soon as one of the host's transfers
+// ends, however it ends, while the others stay silent: nothing else wakes the network thread for it.
+TEST(URLConnectionTest, ALoadQueuedBehindTheConnectionLimitGoesOutWhenAnotherEnds) {
+  using testsupport::ScriptStep;
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  struct Case {
+    const char* name;
+    std::optional<ScriptStep> end;  // the server's ending of one transfer; none: the client cancels
+  } cases[] = {
+      {"answered, connection kept", ScriptStep::reply(ok)},
+      {"answered, connection closed", ScriptStep::replyAndClose(ok)},
+      {"closed unanswered", ScriptStep::replyAndClose("")},
+      {"cancelled", std::nullopt},
+  };
+  const int limit = ns::URLLoader::kConnectionsPerHost;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::ScriptedTCPServer server;
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/q?i=";
+    std::vector<std::shared_ptr<Recorder>> recorders;
+    std::vector<ns::URLConnectionPtr> connections;
+    auto start = [&](int i) {
+      recorders.push_back(std::make_shared<Recorder>());
+      connections.push_back(
+          ns::URLConnection::connectionWithRequest(requestFor(url + std::to_string(i)), recorders.back()));
+    };
+    for (int i = 0; i < limit; ++i) start(i);
+    ASSERT_TRUE(spinUntil([&] { return server.requestCount() == std::size_t(limit); }));
+    for (int i = 0; i < 3; ++i) start(limit + i);
+    for (int k = 0; k < 3; ++k) {
+      if (c.end)
+        server.appendStep(*c.end);
+      else
+        connections[k]->cancel();
+      EXPECT_TRUE(spinUntil([&] { return server.requestCount() == std::size_t(limit + 1 + k); }, 20)) << k;
+    }
+    for (auto& connection : connections) connection->cancel();
+    ASSERT_TRUE(spinUntil([] { return ns::URLLoader::shared().activeLoadCount() == 0; }));
+  }
+}
+
 // An idle loader sleeps in its poll for up to a minute. Loads started from other threads wake it,
 // even while every run loop is woken over and over (as a moving clock does to them all), and a
 // server that drops kept-alive connections straight after answering costs no load a wait on a
