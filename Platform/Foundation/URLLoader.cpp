@@ -112,7 +112,10 @@ Failure failureFor(CURLcode code, long osErrno) {
     case CURLE_URL_MALFORMAT:
     case CURLE_BAD_FUNCTION_ARGUMENT:
       return {URLError::BadURL, "bad URL"};
+    // The loader checks a URL's scheme itself: from curl this is a reply with no status line
+    // it can read (which it takes for HTTP/0.9).
     case CURLE_UNSUPPORTED_PROTOCOL:
+      return {URLError::BadServerResponse, "The server's status line is malformed: it gives no status code."};
     case CURLE_NOT_BUILT_IN:
       return {URLError::UnsupportedURL, "unsupported URL"};
     case CURLE_TOO_MANY_REDIRECTS:
@@ -956,10 +959,10 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
     l.inflated = false;
     l.unknownEncoding = false;
     l.inflater.reset();
-    // Read as curl itself reads it: any run of spaces before the three digits of the code.
-    auto space = line.find(' ');
+    // Read as curl itself reads it: any run of blanks before the three digits of the code.
+    auto space = line.find_first_of(" \t");
     l.version = std::string(line.substr(0, space));
-    auto digits = line.find_first_not_of(' ', space);
+    auto digits = line.find_first_not_of(" \t", space);
     l.status = 0;
     if (space != std::string_view::npos && digits != std::string_view::npos && line.size() >= digits + 3 &&
         std::all_of(line.begin() + digits, line.begin() + digits + 3,
