@@ -183,6 +183,17 @@ TEST(NTImageRequestOperationTest, PicturesLeaveTheServiceRepliesAConnection) {
     return std::all_of(pictures.begin(), pictures.end(), [](const auto& op) { return op->isFinished(); });
   }));
   EXPECT_EQ(server.requestsTo("/poster.png").size(), pictures.size());
+
+  // A picture that trickles in past its bound fails, so its view shows its fallback.
+  testsupport::Reply drip = image("image/png", fixtures::saved("png", 64, 64, true));
+  drip.chunkSize = 1;
+  drip.dripIntervalSeconds = 0.05;
+  server.reply("/slow.png", drip);
+  NTURLConnectionOperation::setPictureTransferTimeout(0.5);
+  auto slow = fetch(server, "/slow.png");
+  NTURLConnectionOperation::setPictureTransferTimeout(60);
+  ASSERT_NE(slow->error, nullptr);
+  EXPECT_EQ(slow->error->code(), ns::URLError::TimedOut);
 }
 
 }  // namespace
