@@ -737,8 +737,7 @@ TEST(URLConnectionTest, StatusLinesAreReadAsCurlReadsThem) {
   } cases[] = {
       {"HTTP/1.1  200 OK", 200}, {"HTTP/1.1   404   Not Found", 404},
       {"HTTP/1.1 200", 200},     {"HTTP/1.0 201 Created", 201},
-      {"HTTP/1.1\t200 OK", 0},
-      {"HTTP/1.1 20 OK", 0},
+      {"HTTP/1.1\t200 OK", 0},   {"HTTP/1.1 20 OK", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.statusLine);
