@@ -62,6 +62,7 @@ class NTImageRequestOperation : public NTHTTPRequestOperation {
   bool setUpWithRequest(ns::URLRequestPtr request) override;
   // No longer than the largest picture the decoder takes, stored uncompressed.
   std::int64_t maximumResponseLength() const override;
+  bool isPictureTransfer() const override { return true; }
 
  private:
   mutable std::mutex imageMutex_;

@@ -1,6 +1,7 @@
 #include "NTNetworking/NTURLConnectionOperation.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "Dispatch/Dispatch.h"
 #include "Foundation/ClassRegistry.h"
@@ -23,6 +24,8 @@ const char* const NTNetworkingOperationDidFinishNotification =
 namespace {
 
 const bool registered = (NTURLConnectionOperation::registerClass(), true);
+
+std::atomic<double> pictureTransferSeconds{60.0};
 
 // The request URL's scheme, host and port, to tell whether a challenge comes from that server.
 bool protectionSpaceMatchesURL(const ns::URLProtectionSpace& space, const ns::URL& url) {
@@ -157,6 +160,11 @@ bool NTURLConnectionOperation::isFinished() const { return state_.load() == Oper
 
 bool NTURLConnectionOperation::isPaused() const { return state_.load() == OperationState::Paused; }
 
+double NTURLConnectionOperation::pictureTransferTimeout() { return pictureTransferSeconds.load(); }
+void NTURLConnectionOperation::setPictureTransferTimeout(double seconds) {
+  pictureTransferSeconds.store(seconds);
+}
+
 // MARK: start, finish, cancel
 
 void NTURLConnectionOperation::start() {
@@ -187,6 +195,13 @@ void NTURLConnectionOperation::operationDidStart() {
     stream = outputStream_;
   }
   connectionBytesRead_ = 0;
+  // A picture is background traffic: it never holds every connection the service's replies need,
+  // and a picture that trickles in fails after a bounded time, so its view shows its fallback.
+  if (request && isPictureTransfer()) {
+    request = request->copy();
+    request->setNetworkServiceType(ns::URLRequestNetworkServiceType::Background);
+    request->setResourceTimeoutInterval(pictureTransferTimeout());
+  }
   // The loader stops the body where it arrives, as decoded, once it passes the bound.
   if (std::int64_t bound = responseLengthBound(); bound >= 0 && request) {
     request = request->copy();

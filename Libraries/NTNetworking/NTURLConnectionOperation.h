@@ -72,6 +72,13 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   // The shared network thread, started on first use.
   static ns::ThreadPtr networkRequestThread();
 
+  // A picture's whole transfer, from the moment its request goes out, takes at most this many
+  // seconds, 60 unless set (a poster that trickles in fails and its view shows its fallback);
+  // picture requests also hold at most ns::URLLoader::kBackgroundConnectionsPerHost of a host's
+  // connections. Any thread; applies to operations started afterwards.
+  static double pictureTransferTimeout();
+  static void setPictureTransferTimeout(double seconds);
+
   // ns::Operation
   void start() override;
   void cancel() override;
@@ -183,6 +190,8 @@ class NTURLConnectionOperation : public ns::Operation, public ns::Coding, public
   // nothing more is received, and one log line names the URL and the bound. Negative for no
   // bound, the default (a body may go to a file of any length). limitResponseLength lowers it.
   virtual std::int64_t maximumResponseLength() const { return -1; }
+  // Whether the body is a picture (see pictureTransferTimeout).
+  virtual bool isPictureTransfer() const { return pictureBody_.load(); }
 
   // The completion closure as installed, for subclasses that wrap it.
   using ns::Operation::completionBlock;

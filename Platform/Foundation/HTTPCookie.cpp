@@ -22,13 +22,20 @@ bool isIPAddress(const std::string& host) {
   return inet_pton(AF_INET, bare.c_str(), buffer) == 1 || inet_pton(AF_INET6, bare.c_str(), buffer) == 1;
 }
 
-// Names and values end up in a Cookie header: nothing that could end or split it.
-bool acceptableName(std::string_view name) {
-  if (name.empty()) return false;
-  return name.find_first_of(std::string_view(";,= \t\r\n\0", 9)) == std::string_view::npos;
+bool hasControlCharacter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
 }
-bool acceptableValue(std::string_view value) {
-  return value.find_first_of(std::string_view(";\r\n\0", 4)) == std::string_view::npos;
+
+// Names and values end up in a Cookie header: nothing that could end or split it, no control
+// character, and no pair longer than servers take.
+bool acceptableName(std::string_view name) {
+  if (name.empty() || hasControlCharacter(name)) return false;
+  return name.find_first_of(std::string_view(";,= ", 4)) == std::string_view::npos;
+}
+bool acceptablePair(std::string_view name, std::string_view value) {
+  return acceptableName(name) && !hasControlCharacter(value) && value.find(';') == std::string_view::npos &&
+         name.size() + value.size() <= HTTPCookie::kMaxNameAndValueBytes;
 }
 
 std::optional<Date> parseHTTPDate(const std::string& text) {
@@ -91,7 +98,7 @@ std::shared_ptr<HTTPCookie> HTTPCookie::cookieWithSetCookieValue(std::string_vie
   auto cookie = std::make_shared<HTTPCookie>();
   cookie->name_ = std::string(http::trimSpaces(pair.substr(0, eq)));
   cookie->value_ = std::string(http::trimSpaces(pair.substr(eq + 1)));
-  if (!acceptableName(cookie->name_) || !acceptableValue(cookie->value_)) return nullptr;
+  if (!acceptablePair(cookie->name_, cookie->value_)) return nullptr;
   cookie->domain_ = host;
   cookie->path_ = defaultPath(url);
 
@@ -163,8 +170,7 @@ std::shared_ptr<HTTPCookie> HTTPCookie::cookieWithProperties(const Dictionary& p
   auto cookie = std::make_shared<HTTPCookie>();
   cookie->name_ = text(kHTTPCookieName);
   cookie->value_ = text(kHTTPCookieValue);
-  if (!acceptableName(cookie->name_) || !properties[kHTTPCookieValue].isString() ||
-      !acceptableValue(cookie->value_))
+  if (!properties[kHTTPCookieValue].isString() || !acceptablePair(cookie->name_, cookie->value_))
     return nullptr;
   cookie->domain_ = http::asciiLowercase(text(kHTTPCookieDomain));
   if (cookie->domain_.empty()) {
@@ -198,6 +204,10 @@ Dictionary HTTPCookie::requestHeaderFieldsWithCookies(
   std::string header;
   for (const auto& cookie : cookies) {
     if (!cookie) continue;
+    // A cookie that would take the field past what servers accept stays out; the ones after it,
+    // shorter, may still fit.
+    std::size_t length = (header.empty() ? 0 : 2) + cookie->name_.size() + 1 + cookie->value_.size();
+    if (header.size() + length > kMaxRequestHeaderBytes) continue;
     if (!header.empty()) header += "; ";
     header += cookie->name_ + "=" + cookie->value_;
   }
@@ -245,6 +255,8 @@ std::shared_ptr<HTTPCookieStorage> HTTPCookieStorage::sharedHTTPCookieStorage() 
 
 namespace {
 
+std::size_t cookieBytes(const HTTPCookie& cookie) { return cookie.name().size() + cookie.value().size(); }
+
 std::string identityKey(const HTTPCookie& cookie) {
   // No name holds "=" or ";", no domain or path a NUL: the parts cannot run into each other.
   std::string key = cookie.name();
@@ -285,7 +297,12 @@ void HTTPCookieStorage::removeLocked(std::uint64_t order) {
   auto domain = byDomain_.find(it->second->domain());
   if (domain != byDomain_.end()) {
     domain->second.erase(order);
-    if (domain->second.empty()) byDomain_.erase(domain);
+    if (domain->second.empty()) {
+      byDomain_.erase(domain);
+      domainBytes_.erase(it->second->domain());
+    } else {
+      domainBytes_[it->second->domain()] -= cookieBytes(*it->second);
+    }
   }
   cookies_.erase(it);
 }
@@ -297,13 +314,19 @@ void HTTPCookieStorage::setCookie(const HTTPCookiePtr& cookie) {
   std::lock_guard lock(mutex_);
   if (auto same = byIdentity_.find(key); same != byIdentity_.end()) removeLocked(same->second);
   if (expired) return;
-  std::set<std::uint64_t>& ofDomain = byDomain_[cookie->domain()];
-  if (ofDomain.size() >= kMaxCookiesPerDomain) removeLocked(*ofDomain.begin());
+  const std::string& domain = cookie->domain();
+  if (auto ofDomain = byDomain_.find(domain); ofDomain != byDomain_.end()) {
+    if (ofDomain->second.size() >= kMaxCookiesPerDomain) removeLocked(*ofDomain->second.begin());
+    // The oldest of the domain make room for the new one's bytes.
+    while (byDomain_.count(domain) && domainBytes_[domain] + cookieBytes(*cookie) > kMaxBytesPerDomain)
+      removeLocked(*byDomain_[domain].begin());
+  }
   if (cookies_.size() >= kMaxCookies) removeLocked(cookies_.begin()->first);
   std::uint64_t order = nextOrder_++;
   cookies_.emplace(order, cookie);
   byIdentity_.emplace(std::move(key), order);
-  byDomain_[cookie->domain()].insert(order);
+  byDomain_[domain].insert(order);
+  domainBytes_[domain] += cookieBytes(*cookie);
 }
 
 void HTTPCookieStorage::setCookies(const std::vector<HTTPCookiePtr>& cookies, const URL&,

@@ -35,6 +35,11 @@ class HTTPCookie final : public Object {
   // server that sends more gets the first ones stored, and reading the rest costs nothing.
   static constexpr std::size_t kMaxCookiesPerResponse = 50;
   static constexpr std::size_t kMaxCookieBytesPerResponse = 64 * 1024;
+  // A cookie whose name and value together are longer is refused, as is one with a control
+  // character; servers refuse request headers much longer than a few kilobytes.
+  static constexpr std::size_t kMaxNameAndValueBytes = 4096;
+  // The longest Cookie field sent: it fits, with its name, in the 8 KB line servers commonly take.
+  static constexpr std::size_t kMaxRequestHeaderBytes = 8000;
 
   // The first acceptable cookies of the Set-Cookie fields of a response from url (a field holding
   // several cookies separated by commas included), within the bounds above.
@@ -42,7 +47,8 @@ class HTTPCookie final : public Object {
       const Dictionary& headerFields, const URL& url);
   // One Set-Cookie value; nullptr when malformed or when its Domain does not cover url's host.
   static std::shared_ptr<HTTPCookie> cookieWithSetCookieValue(std::string_view setCookie, const URL& url);
-  // {"Cookie": "a=1; b=2"}, or empty without cookies.
+  // {"Cookie": "a=1; b=2"}, or empty without cookies; cookies that would take the value past
+  // kMaxRequestHeaderBytes are left out.
   static Dictionary requestHeaderFieldsWithCookies(const std::vector<std::shared_ptr<HTTPCookie>>& cookies);
 
   const std::string& name() const { return name_; }

@@ -19,12 +19,14 @@ namespace ns {
 
 // The process's cookies, shared by URL loading (requests that handle cookies send and store them)
 // and the web views. Kept in memory for the life of the process; safe from any thread. It holds at
-// most kMaxCookiesPerDomain of one domain and kMaxCookies in all, the longest unchanged going first,
-// and stores a cookie in logarithmic time whatever it holds.
+// most kMaxCookiesPerDomain of one domain, kMaxBytesPerDomain of their names and values, and
+// kMaxCookies in all, the longest unchanged going first, and stores a cookie in logarithmic time
+// whatever it holds.
 class HTTPCookieStorage final : public Object {
  public:
   static constexpr std::size_t kMaxCookies = 3000;
   static constexpr std::size_t kMaxCookiesPerDomain = 180;
+  static constexpr std::size_t kMaxBytesPerDomain = 16 * 1024;
 
   static std::shared_ptr<HTTPCookieStorage> sharedHTTPCookieStorage();
 
@@ -46,6 +48,7 @@ class HTTPCookieStorage final : public Object {
   std::map<std::uint64_t, HTTPCookiePtr> cookies_;             // by the order stored
   std::unordered_map<std::string, std::uint64_t> byIdentity_;  // name, domain and path
   std::unordered_map<std::string, std::set<std::uint64_t>> byDomain_;
+  std::unordered_map<std::string, std::size_t> domainBytes_;
 };
 
 }  // namespace ns

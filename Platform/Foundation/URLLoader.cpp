@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <list>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -60,12 +61,16 @@ struct Failure {
   const char* description;
 };
 
+// Every result of curl's the loader can meet has its nearest code of the URL loading domain.
 Failure failureFor(CURLcode code, long osErrno) {
   switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
       return {URLError::CannotFindHost, "A server with the specified hostname could not be found."};
     case CURLE_COULDNT_CONNECT:
+    case CURLE_INTERFACE_FAILED:
+    case CURLE_NO_CONNECTION_AVAILABLE:
+    case CURLE_PROXY:
       if (osErrno == ENETUNREACH)
         return {URLError::NotConnectedToInternet, "The Internet connection appears to be offline."};
       return {URLError::CannotConnectToHost, "Could not connect to the server."};
@@ -77,25 +82,67 @@ Failure failureFor(CURLcode code, long osErrno) {
     case CURLE_GOT_NOTHING:
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:
+    case CURLE_HTTP3:
+    case CURLE_QUIC_CONNECT_ERROR:
     case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_AGAIN:
+    case CURLE_UNRECOVERABLE_POLL:
+    case CURLE_SSL_SHUTDOWN_FAILED:
       return {URLError::NetworkConnectionLost, "The network connection was lost."};
     case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
       return {-1202, "The certificate for this server is invalid."};
+    case CURLE_SSL_CLIENTCERT:
+      return {-1206, "The server requires a client certificate."};
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_USE_SSL_FAILED:
       return {URLError::SecureConnectionFailed,
               "An SSL error has occurred and a secure connection to the server cannot be made."};
     case CURLE_BAD_CONTENT_ENCODING:
       return {URLError::CannotDecodeRawData, "cannot decode raw data"};
     case CURLE_URL_MALFORMAT:
+    case CURLE_BAD_FUNCTION_ARGUMENT:
       return {URLError::BadURL, "bad URL"};
+    // The loader checks a URL's scheme itself: from curl this is a reply with no status line
+    // it can read (which it takes for HTTP/0.9).
     case CURLE_UNSUPPORTED_PROTOCOL:
+      return {URLError::BadServerResponse, "The server's status line is malformed: it gives no status code."};
+    case CURLE_NOT_BUILT_IN:
       return {URLError::UnsupportedURL, "unsupported URL"};
+    case CURLE_TOO_MANY_REDIRECTS:
+      return {URLError::HTTPTooManyRedirects, "too many HTTP redirects"};
+    case CURLE_LOGIN_DENIED:
+    case CURLE_AUTH_ERROR:
+    case CURLE_REMOTE_ACCESS_DENIED:
+      return {URLError::UserAuthenticationRequired, "The server refused the credential."};
+    case CURLE_READ_ERROR:
+    case CURLE_SEND_FAIL_REWIND:
+    case CURLE_UPLOAD_FAILED:
+      return {URLError::RequestBodyStreamExhausted, "The request body could not be sent."};
+    // curl bounds what it holds of one request or response (a request header of a megabyte, a
+    // header block past its limit) and reports running past the bound as running out of memory.
+    case CURLE_OUT_OF_MEMORY:
+    case CURLE_FILESIZE_EXCEEDED:
+      return {URLError::DataLengthExceedsMaximum, "The request or its response is too large."};
+    case CURLE_RANGE_ERROR:
+    case CURLE_BAD_DOWNLOAD_RESUME:
+    case CURLE_HTTP_RETURNED_ERROR:
+    case CURLE_CHUNK_FAILED:
+    case CURLE_WRITE_ERROR:
+      return {URLError::BadServerResponse, "bad server response"};
     default:
-      return {URLError::Unknown, "An unknown error occurred."};
+      // Failures of the loader's own set-up (an option curl refused, a call from a callback):
+      // the load could not be made at all.
+      return {URLError::CannotConnectToHost, "Could not connect to the server."};
   }
 }
 
@@ -268,12 +315,20 @@ struct Load {
   // time-out bounds. The idle interval starts once the request goes out.
   bool queued = false;
   SteadyClock::time_point lastActivity;
+  // Background traffic waits in the loader, not in curl, for one of its share of the host's
+  // connections (see admitWaiting).
+  bool background = false;
+  bool waitingForShare = false;
+  std::string origin;  // host and port, as curl counts connections
+  // When the first request of the load went out: the resource interval runs from there.
+  std::optional<SteadyClock::time_point> firstSent;
 
   // The response being read.
   long status = 0;
   std::string version;
   std::string headerBlock;
   bool setsCookies = false;
+  bool malformedStatus = false;
   int headerBlocks = 0;
   bool discardBody = false;
   bool inflated = false;               // this body is decoded (a bounded request with a Content-Encoding)
@@ -304,6 +359,10 @@ struct Load {
   ErrorPtr bodyError;
 
   void touch() { lastActivity = SteadyClock::now(); }
+  bool pastResourceInterval(SteadyClock::time_point now) const {
+    double limit = request->resourceTimeoutInterval();
+    return limit > 0 && firstSent && now - *firstSent > std::chrono::duration<double>(limit);
+  }
   // Whether the idle interval runs.
   bool idling() const { return active && !queued && !holdPaused && !flowPaused && !readPaused; }
   const std::optional<URL>& url() const { return request->URL(); }
@@ -318,7 +377,9 @@ struct URLLoader::Impl final : RunLoop::Waiter {
   std::unordered_map<const URLConnection*, std::unique_ptr<Load>> loads;
   std::vector<std::pair<const URLConnection*, std::uint64_t>> decisions;
   std::vector<CURL*> spare;
-  std::vector<curl_waitfd> waitFds;  // the run loop's descriptors, as curl_multi_poll takes them
+  std::list<Load*> waiting;                       // background loads, in the order started
+  std::map<std::string, int> backgroundByOrigin;  // their transfers in curl, by origin
+  std::vector<curl_waitfd> waitFds;               // the run loop's descriptors, as curl_multi_poll takes them
   std::uint64_t nextHop = 1;
   std::string noProxy;
   bool proxyFromEnvironment = false;
@@ -362,6 +423,8 @@ struct URLLoader::Impl final : RunLoop::Waiter {
 
   void startLoad(const URLConnectionPtr& connection);
   void beginHop(Load& l);
+  void addTransfer(Load& l);
+  void admitWaiting();
   void abortTransfer(Load& l);
   void transferDone(Load& l, CURLcode result);
   void askDecision(Load& l);
@@ -390,7 +453,7 @@ URLLoader& URLLoader::shared() {
 URLLoader::URLLoader() : impl_(new Impl) {
   curl_global_init(CURL_GLOBAL_DEFAULT);
   impl_->multi = curl_multi_init();
-  curl_multi_setopt(impl_->multi, CURLMOPT_MAX_HOST_CONNECTIONS, 6L);
+  curl_multi_setopt(impl_->multi, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(kConnectionsPerHost));
   curl_multi_setopt(impl_->multi, CURLMOPT_MAXCONNECTS, 64L);
   impl_->share = curl_share_init();
   // Only the network thread touches the share, so it needs no lock callbacks.
@@ -496,6 +559,7 @@ void URLLoader::answerChallenge(const std::weak_ptr<URLConnection>& connection, 
 }
 
 void URLLoader::Impl::beforeWait() {
+  admitWaiting();
   int running = 0;
   curl_multi_perform(multi, &running);
   int left = 0;
@@ -512,6 +576,7 @@ void URLLoader::Impl::beforeWait() {
     if (Load* l = find(key, hop); l && !l->decisionAsked) askDecision(*l);
   for (auto& [key, l] : loads) flush(*l);
   checkTimeouts();
+  admitWaiting();
   postOutbox();
 }
 
@@ -539,6 +604,12 @@ long URLLoader::Impl::waitMilliseconds() {
   if (!loads.empty()) wait = std::min(wait, kLiveLoadsWaitMs);
   auto now = SteadyClock::now();
   for (auto& [key, l] : loads) {
+    if (double limit = l->request->resourceTimeoutInterval(); limit > 0 && l->firstSent) {
+      auto end = *l->firstSent +
+                 std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(limit));
+      long ms = static_cast<long>(std::chrono::ceil<std::chrono::milliseconds>(end - now).count());
+      wait = std::min(wait, std::max(ms, 0L) + 1);
+    }
     if (!l->idling()) continue;
     auto deadline = l->lastActivity + std::chrono::duration_cast<SteadyClock::duration>(
                                           std::chrono::duration<double>(l->timeout));
@@ -552,8 +623,9 @@ void URLLoader::Impl::checkTimeouts() {
   auto now = SteadyClock::now();
   std::vector<Load*> expired;
   for (auto& [key, l] : loads) {
-    if (!l->idling()) continue;
-    if (now - l->lastActivity > std::chrono::duration<double>(l->timeout)) expired.push_back(l.get());
+    if (l->pastResourceInterval(now) ||
+        (l->idling() && now - l->lastActivity > std::chrono::duration<double>(l->timeout)))
+      expired.push_back(l.get());
   }
   for (Load* l : expired)
     finishWithError(*l, urlError(URLError::TimedOut, l->url(), "The request timed out."));
@@ -577,6 +649,7 @@ void URLLoader::Impl::beginHop(Load& l) {
   l.version.clear();
   l.headerBlock.clear();
   l.setsCookies = false;
+  l.malformedStatus = false;
   l.headerBlocks = 0;
   l.discardBody = false;
   l.inflated = false;
@@ -662,28 +735,30 @@ void URLLoader::Impl::beginHop(Load& l) {
   }
   l.uploadExpected = hasBody ? bodyLength : -1;
 
-  // Handles are reused without a reset: what is the same for every transfer was set when the
-  // handle was made, and everything below is set again for each one.
+  // A reused handle is reset first: besides its options it keeps state of its past transfers,
+  // among them the count of retries on dead kept-alive connections, which curl bounds over the
+  // handle's whole life. Every transfer gets the full retry.
   CURL* easy;
   if (!spare.empty()) {
     easy = spare.back();
     spare.pop_back();
+    curl_easy_reset(easy);
   } else {
     easy = curl_easy_init();
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_SHARE, share);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    if (proxyFromEnvironment)
-      curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
-    else
-      curl_easy_setopt(easy, CURLOPT_PROXY, "");
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(URLLoader::kReadBytes));
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
-    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::onConnected);
   }
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_SHARE, share);
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  if (proxyFromEnvironment)
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
+  else
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(URLLoader::kReadBytes));
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
+  curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::onRead);
+  curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::onConnected);
   l.easy = easy;
   l.timeout = request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::kDefaultTimeoutInterval;
 
@@ -769,9 +844,37 @@ void URLLoader::Impl::beginHop(Load& l) {
   }
 
   l.touch();
-  l.active = true;
   l.queued = true;
-  curl_multi_add_handle(multi, easy);
+  l.background = request.networkServiceType() == URLRequestNetworkServiceType::Background;
+  l.origin = http::asciiLowercase(url->host()) + ":" +
+             std::to_string(url->port().value_or(scheme == "https" ? 443 : 80));
+  if (l.background && backgroundByOrigin[l.origin] >= URLLoader::kBackgroundConnectionsPerHost) {
+    l.waitingForShare = true;
+    waiting.push_back(&l);
+    return;
+  }
+  addTransfer(l);
+}
+
+void URLLoader::Impl::addTransfer(Load& l) {
+  l.active = true;
+  if (l.background) ++backgroundByOrigin[l.origin];
+  curl_multi_add_handle(multi, l.easy);
+}
+
+// Background loads take a transfer as their share of the origin's connections comes free. Those of
+// other origins pass one that must still wait.
+void URLLoader::Impl::admitWaiting() {
+  for (auto it = waiting.begin(); it != waiting.end();) {
+    Load& l = **it;
+    if (backgroundByOrigin[l.origin] >= URLLoader::kBackgroundConnectionsPerHost) {
+      ++it;
+      continue;
+    }
+    it = waiting.erase(it);
+    l.waitingForShare = false;
+    addTransfer(l);
+  }
 }
 
 void URLLoader::Impl::abortTransfer(Load& l) {
@@ -779,13 +882,23 @@ void URLLoader::Impl::abortTransfer(Load& l) {
     l.pump->stop();
     l.pump.reset();
   }
+  if (l.waitingForShare) {
+    waiting.remove(&l);
+    l.waitingForShare = false;
+  }
   if (!l.easy) return;
-  if (l.active) curl_multi_remove_handle(multi, l.easy);
+  if (l.active) {
+    curl_multi_remove_handle(multi, l.easy);
+    if (l.background) {
+      auto count = backgroundByOrigin.find(l.origin);
+      if (count != backgroundByOrigin.end() && --count->second <= 0) backgroundByOrigin.erase(count);
+    }
+  }
   l.active = false;
   curl_easy_setopt(l.easy, CURLOPT_HTTPHEADER, nullptr);
   curl_slist_free_all(l.headerList);
   l.headerList = nullptr;
-  // A handle keeps nothing of its transfer once reset; its connection stays in the multi's cache.
+  // Its connection stays in the multi's cache; the handle is reset when it is taken again.
   if (spare.size() < kSpareHandles)
     spare.push_back(l.easy);
   else
@@ -846,12 +959,21 @@ std::size_t URLLoader::Impl::onHeader(char* data, std::size_t size, std::size_t 
     l.inflated = false;
     l.unknownEncoding = false;
     l.inflater.reset();
-    auto space = line.find(' ');
+    // Read as curl itself reads it: any run of blanks before the three digits of the code.
+    auto space = line.find_first_of(" \t");
     l.version = std::string(line.substr(0, space));
-    l.status = space == std::string_view::npos
-                   ? 0
-                   : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+    auto digits = line.find_first_not_of(" \t", space);
+    l.status = 0;
+    if (space != std::string_view::npos && digits != std::string_view::npos && line.size() >= digits + 3 &&
+        std::all_of(line.begin() + digits, line.begin() + digits + 3,
+                    [](char c) { return c >= '0' && c <= '9'; }))
+      l.status = std::strtol(std::string(line.substr(digits, 3)).c_str(), nullptr, 10);
   } else if (line.empty()) {
+    // A status line without a code read as one would leave the body without a response.
+    if (l.status < 100) {
+      l.malformedStatus = true;
+      return 0;
+    }
     if (l.status >= 200) URLLoader::shared().impl_->headersComplete(l);
   } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
     auto name = http::trimSpaces(line.substr(0, colon));
@@ -1049,6 +1171,7 @@ int URLLoader::Impl::onConnected(void* user, char*, char*, int, int) {
   Load& l = *static_cast<Load*>(user);
   l.queued = false;
   l.touch();
+  if (!l.firstSent) l.firstSent = l.lastActivity;
   return CURL_PREREQFUNC_OK;
 }
 
@@ -1096,6 +1219,11 @@ void URLLoader::Impl::transferDone(Load& l, CURLcode result) {
   if (l.bodyFailed) {
     finishWithError(l,
                     urlError(URLError::Unknown, l.url(), "The request body could not be read.", l.bodyError));
+    return;
+  }
+  if (l.malformedStatus) {
+    finishWithError(l, urlError(URLError::BadServerResponse, l.url(),
+                                "The server's status line is malformed: it gives no status code."));
     return;
   }
   if (l.lengthExceeded) {

@@ -40,6 +40,10 @@ class URLLoader final {
   // bytes wait on its delegate's run loop, and resumes once fewer than kLowWater do.
   static constexpr std::int64_t kHighWater = 4 << 20;
   static constexpr std::int64_t kLowWater = 1 << 20;
+  // Each host gets at most kConnectionsPerHost connections; background requests hold at most
+  // kBackgroundConnectionsPerHost of them, and the rest wait in the loader for their share.
+  static constexpr int kConnectionsPerHost = 6;
+  static constexpr int kBackgroundConnectionsPerHost = 4;
   // The most a transfer reads from its socket at a time.
   static constexpr std::int64_t kReadBytes = 64 << 10;
 

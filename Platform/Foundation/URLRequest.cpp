@@ -68,6 +68,8 @@ std::shared_ptr<URLRequest> URLRequest::copy() const {
   request->cachePolicy_ = cachePolicy_;
   request->handleCookies_ = handleCookies_;
   request->maximumBodyLength_ = maximumBodyLength_;
+  request->serviceType_ = serviceType_;
+  request->resourceTimeout_ = resourceTimeout_;
   request->bodyLengthRule_ = bodyLengthRule_;
   return request;
 }

@@ -26,6 +26,13 @@ enum class URLRequestCachePolicy : unsigned {
   ReloadRevalidatingCacheData = 5,
 };
 
+// Background traffic (pictures, prefetches) holds at most URLLoader::kBackgroundConnectionsPerHost
+// of a host's connections, so the replies a page waits for never queue behind it.
+enum class URLRequestNetworkServiceType : unsigned {
+  Default = 0,
+  Background = 3,
+};
+
 // What to load: URL, method, header fields (looked up without regard to case), a body as bytes or
 // as a stream, the idle timeout and cache policy, and whether cookies are sent and stored. A
 // connection takes a copy, so changing a request afterwards does not touch a running load.
@@ -69,6 +76,13 @@ class URLRequest final : public Object, public Coding {
   void setCachePolicy(URLRequestCachePolicy policy) { cachePolicy_ = policy; }
   bool HTTPShouldHandleCookies() const { return handleCookies_; }
   void setHTTPShouldHandleCookies(bool handle) { handleCookies_ = handle; }
+  URLRequestNetworkServiceType networkServiceType() const { return serviceType_; }
+  void setNetworkServiceType(URLRequestNetworkServiceType type) { serviceType_ = type; }
+  // The longest the whole transfer may take once the request goes out, however steadily bytes
+  // arrive (timeoutInterval bounds only the gaps between them): past it the load fails as timed
+  // out. 0 or less for no bound, the default. Archiving drops it.
+  double resourceTimeoutInterval() const { return resourceTimeout_; }
+  void setResourceTimeoutInterval(double seconds) { resourceTimeout_ = seconds; }
   // The longest body (as decoded) its reader takes: the load fails with -1103 as soon as more
   // arrives, before the rest is received or inflated. Negative for no bound, the default; only a
   // bounded request offers the server compressed bodies.
@@ -99,6 +113,8 @@ class URLRequest final : public Object, public Coding {
   URLRequestCachePolicy cachePolicy_ = URLRequestCachePolicy::UseProtocolCachePolicy;
   bool handleCookies_ = true;
   std::int64_t maximumBodyLength_ = -1;
+  URLRequestNetworkServiceType serviceType_ = URLRequestNetworkServiceType::Default;
+  double resourceTimeout_ = 0;
   BodyLengthRule bodyLengthRule_;
 };
 

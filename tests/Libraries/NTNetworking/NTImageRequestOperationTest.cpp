@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "Foundation/URLLoader.h"
 #include "NTNetworking/NTImageRequestOperation.h"
+#include "NTNetworking/NTJSONRequestOperation.h"
 #include "NetworkingTestSupport.h"
 #include "Platform/Graphics/Fixtures.h"
 #include "UIKit/Device.h"
@@ -138,6 +142,58 @@ TEST(NTImageRequestOperationTest, ANewScaleDecodesAgain) {
   ASSERT_TRUE(second);
   EXPECT_NE(second, first);
   EXPECT_EQ(second->size().width, 4);
+}
+
+// Pictures, fetched as images or as poster bytes, never hold every connection to the service: while
+// all of them wait on a slow server, the service's reply still comes, and the pictures past their
+// share have not even been sent.
+TEST(NTImageRequestOperationTest, PicturesLeaveTheServiceRepliesAConnection) {
+  LoopbackServer server;
+  nttest::Gate gate;
+  auto held = gate.waiter();
+  server.on("/poster.png", [held](const testsupport::RecordedRequest&) {
+    held();
+    return image("image/png", fixtures::saved("png", 2, 2));
+  });
+  server.reply("/api", nttest::withType("application/json", "{\"ok\":1}"));
+  std::vector<NTURLConnectionOperationPtr> pictures;
+  for (int i = 0; i < 7; ++i) {
+    auto request = requestFor(server, "/poster.png?i=" + std::to_string(i));
+    if (i % 2) {
+      pictures.push_back(NTImageRequestOperation::imageRequestOperationWithRequest(request, nullptr));
+    } else {
+      auto poster = std::make_shared<NTHTTPRequestOperation>()->initWithRequest(request);
+      poster->limitResponseToPicture();
+      pictures.push_back(poster);
+    }
+    pictures.back()->start();
+  }
+  const std::size_t share = ns::URLLoader::kBackgroundConnectionsPerHost;
+  ASSERT_TRUE(spinUntil([&] { return server.requestsTo("/poster.png").size() == share; }));
+  bool replied = false;
+  NTJSONRequestOperation::JSONRequestOperationWithRequest(
+      requestFor(server, "/api"),
+      [&](const ns::URLRequestPtr&, const ns::HTTPURLResponsePtr&, const ns::Value&) { replied = true; },
+      nullptr)
+      ->start();
+  EXPECT_TRUE(spinUntil([&] { return replied; }, 30));
+  EXPECT_EQ(server.requestsTo("/poster.png").size(), share);
+  gate.open();
+  EXPECT_TRUE(spinUntil([&] {
+    return std::all_of(pictures.begin(), pictures.end(), [](const auto& op) { return op->isFinished(); });
+  }));
+  EXPECT_EQ(server.requestsTo("/poster.png").size(), pictures.size());
+
+  // A picture that trickles in past its bound fails, so its view shows its fallback.
+  testsupport::Reply drip = image("image/png", fixtures::saved("png", 64, 64, true));
+  drip.chunkSize = 1;
+  drip.dripIntervalSeconds = 0.05;
+  server.reply("/slow.png", drip);
+  NTURLConnectionOperation::setPictureTransferTimeout(0.5);
+  auto slow = fetch(server, "/slow.png");
+  NTURLConnectionOperation::setPictureTransferTimeout(60);
+  ASSERT_NE(slow->error, nullptr);
+  EXPECT_EQ(slow->error->code(), ns::URLError::TimedOut);
 }
 
 }  // namespace

@@ -33,6 +33,11 @@ TEST(HTTPCookieTest, SetCookieValuesAreParsedAndChecked) {
       {"novalue", "http://h.invalid/", false, "", "", false, std::nullopt},
       {"=1", "http://h.invalid/", false, "", "", false, std::nullopt},
       {"a=1; Domain=127.0.0.1", "http://127.0.0.1/", true, "127.0.0.1", "/", false, std::nullopt},
+      {"ctl=a\x01"
+       "b",
+       "http://h.invalid/", false, "", "", false, std::nullopt},
+      {"a=1\tb", "http://h.invalid/", false, "", "", false, std::nullopt},
+      {"a\x7f=1", "http://h.invalid/", false, "", "", false, std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.header);
@@ -201,7 +206,14 @@ TEST(HTTPCookieTest, RepliesAndTheJarKeepWithinTheirBounds) {
          for (int i = 0; i < 50; ++i) first += "c" + std::to_string(i) + " ";
          return first;
        }()},
-      {"long ones", field(10, 30000), "c0 c1 "},
+      {"long ones", field(30, 3000),
+       [] {
+         std::string first;
+         for (int i = 0; i < 21; ++i) first += "c" + std::to_string(i) + " ";
+         return first;
+       }()},
+      {"name and value of 4,096 bytes", field(1, 4094), "c0 "},
+      {"name and value past 4,096 bytes", field(1, 4095), ""},
   };
   for (const auto& c : cases)
     EXPECT_EQ(namesOf(ns::HTTPCookie::cookiesWithResponseHeaderFields(c.fields, url("http://a.invalid/"))),
@@ -225,6 +237,19 @@ TEST(HTTPCookieTest, RepliesAndTheJarKeepWithinTheirBounds) {
   EXPECT_EQ(storage.cookies().size(), ns::HTTPCookieStorage::kMaxCookies);
   EXPECT_EQ(storage.cookiesForURL(url("http://one.invalid/")).size(), perDomain - 1);
   EXPECT_EQ(namesOf(storage.cookiesForURL(url("http://z.invalid/"))), "last ");
+
+  // A domain keeps the latest cookies within its bytes, and a Cookie field takes those that fit.
+  ns::HTTPCookieStorage jar;
+  const std::string big(4000, 'v');
+  for (int i = 0; i < 5; ++i)
+    jar.setCookie(ns::HTTPCookie::cookieWithSetCookieValue("b" + std::to_string(i) + "=" + big,
+                                                           url("http://bytes.invalid/")));
+  auto kept = jar.cookiesForURL(url("http://bytes.invalid/"));
+  EXPECT_EQ(namesOf(kept), "b1 b2 b3 b4 ");
+  kept.push_back(ns::HTTPCookie::cookieWithSetCookieValue("s=1", url("http://bytes.invalid/")));
+  auto sent = *ns::HTTPCookie::requestHeaderFieldsWithCookies(kept)["Cookie"].asString();
+  EXPECT_EQ(sent, "b1=" + big + "; s=1");
+  EXPECT_LE(sent.size(), ns::HTTPCookie::kMaxRequestHeaderBytes);
 }
 
 TEST(HTTPCookieTest, PropertiesMakeCookiesAndRefuseUnsafeOnes) {
@@ -246,6 +271,16 @@ TEST(HTTPCookieTest, PropertiesMakeCookiesAndRefuseUnsafeOnes) {
        {{ns::kHTTPCookieName, "a"}, {ns::kHTTPCookieValue, "b\r\nX: y"}, {ns::kHTTPCookieDomain, "d"}}},
       {"separator in name",
        {{ns::kHTTPCookieName, "a;b"}, {ns::kHTTPCookieValue, "b"}, {ns::kHTTPCookieDomain, "d"}}},
+      {"control character",
+       {{ns::kHTTPCookieName, "a"},
+        {ns::kHTTPCookieValue,
+         "a\x01"
+         "b"},
+        {ns::kHTTPCookieDomain, "d"}}},
+      {"past 4,096 bytes",
+       {{ns::kHTTPCookieName, "a"},
+        {ns::kHTTPCookieValue, std::string(4096, 'v')},
+        {ns::kHTTPCookieDomain, "d"}}},
   };
   for (const auto& c : refused) {
     SCOPED_TRACE(c.name);

@@ -687,22 +687,37 @@ TEST(URLConnectionTest, IdleTimeoutFailsASilentServerButNotASlowOne) {
   EXPECT_EQ(s->error, nullptr);
   EXPECT_EQ(s->body, body);
   EXPECT_GT(elapsed, interval);
+
+  // The same steady trickle under a bound on the whole transfer fails once the bound has passed.
+  auto bounded = requestFor(server.url("/drip"));
+  bounded->setTimeoutInterval(interval);
+  bounded->setResourceTimeoutInterval(0.5);
+  auto b = load(bounded, 60);
+  ASSERT_NE(b->error, nullptr);
+  EXPECT_EQ(b->error->code(), ns::URLError::TimedOut);
+  EXPECT_LT(b->body.size(), body.size());
 }
 
 TEST(URLConnectionTest, TransportFailuresMapToTheirCodes) {
   SilentPort closed(false);
+  LoopbackServer server;
+  server.reply("/x", Reply::text("x"));
   struct Case {
     const char* name;
     std::string url;
     std::int64_t code;
+    std::size_t headerBytes = 0;  // a request header field this long
   } cases[] = {
       {"closed port", closed.url("/x"), ns::URLError::CannotConnectToHost},
       {"unresolvable host", "http://nosuchhost.invalid/x", ns::URLError::CannotFindHost},
       {"unsupported scheme", "ftp://127.0.0.1/file", ns::URLError::UnsupportedURL},
+      {"request past curl's bound", server.url("/x"), ns::URLError::DataLengthExceedsMaximum, 1100 * 1024},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto r = load(c.url);
+    auto request = requestFor(c.url);
+    if (c.headerBytes) request->setValueForHTTPHeaderField(std::string(c.headerBytes, 'h'), "X-Long");
+    auto r = load(request);
     ASSERT_NE(r->error, nullptr);
     EXPECT_EQ(r->error->domain(), ns::kURLErrorDomain);
     EXPECT_EQ(r->error->code(), c.code);
@@ -711,6 +726,35 @@ TEST(URLConnectionTest, TransportFailuresMapToTheirCodes) {
   }
   EXPECT_FALSE(ns::URLConnection::canHandleRequest(requestFor("ftp://127.0.0.1/file")));
   EXPECT_TRUE(ns::URLConnection::canHandleRequest(requestFor("HTTPS://example.invalid/")));
+}
+
+// Status lines are read as curl reads them, extra spaces included; one whose code cannot be read is
+// refused as a bad answer, never delivered as a body without a response.
+TEST(URLConnectionTest, StatusLinesAreReadAsCurlReadsThem) {
+  struct Case {
+    const char* statusLine;
+    long status;  // 0: refused
+  } cases[] = {
+      {"HTTP/1.1  200 OK", 200}, {"HTTP/1.1   404   Not Found", 404},
+      {"HTTP/1.1 200", 200},     {"HTTP/1.0 201 Created", 201},
+      {"HTTP/1.1\t200 OK", 0},   {"HTTP/1.1 20 OK", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.statusLine);
+    testsupport::ScriptedTCPServer server;
+    server.setFallback(testsupport::ScriptStep::replyAndClose(std::string(c.statusLine) +
+                                                              "\r\nContent-Length: 2\r\n\r\nok"));
+    auto r = load("http://127.0.0.1:" + std::to_string(server.port()) + "/s");
+    if (!c.status) {
+      ASSERT_NE(r->error, nullptr);
+      EXPECT_EQ(r->error->code(), ns::URLError::BadServerResponse);
+      continue;
+    }
+    ASSERT_EQ(r->error, nullptr) << r->error->describe();
+    ASSERT_NE(r->response, nullptr);
+    EXPECT_EQ(r->response->statusCode(), c.status);
+    EXPECT_EQ(r->body, "ok");
+  }
 }
 
 TEST(URLConnectionTest, HeaderFieldsWithLineBreaksAreRefused) {
@@ -788,6 +832,81 @@ TEST(URLConnectionTest, ALoadQueuedBehindTheConnectionLimitDoesNotTimeOutWhileIt
   }
 }
 
+// Background loads (pictures) hold at most their share of a host's connections: with every one of
+// them trickling in, a reply the page needs is still served at once, and the background loads past
+// the share wait in the loader until one of theirs ends.
+TEST(URLConnectionTest, BackgroundLoadsLeaveAShareOfTheHostsConnectionsFree) {
+  LoopbackServer server;
+  Reply drip = Reply::text(std::string(600, 'p'));
+  drip.chunkSize = 1;
+  drip.dripIntervalSeconds = 0.1;  // a minute each
+  server.reply("/picture", drip);
+  server.reply("/api", Reply::json("{}"));
+  std::vector<std::shared_ptr<Recorder>> pictures;
+  std::vector<ns::URLConnectionPtr> connections;
+  const int share = ns::URLLoader::kBackgroundConnectionsPerHost;
+  for (int i = 0; i < share + 2; ++i) {
+    auto request = requestFor(server.url("/picture?i=" + std::to_string(i)));
+    request->setNetworkServiceType(ns::URLRequestNetworkServiceType::Background);
+    pictures.push_back(std::make_shared<Recorder>());
+    connections.push_back(ns::URLConnection::connectionWithRequest(request, pictures.back()));
+  }
+  ASSERT_TRUE(spinUntil([&] { return server.requestsTo("/picture").size() == std::size_t(share); }));
+  for (int i = 0; i < 3; ++i) {
+    auto api = load(server.url("/api?i=" + std::to_string(i)));
+    EXPECT_EQ(api->error, nullptr);
+    EXPECT_EQ(api->body, "{}");
+  }
+  EXPECT_EQ(server.requestsTo("/picture").size(), std::size_t(share));
+  EXPECT_TRUE(std::none_of(pictures.begin(), pictures.end(), [](const auto& r) { return r->done(); }));
+  // One picture ending lets the next waiting one go.
+  connections.front()->cancel();
+  ASSERT_TRUE(spinUntil([&] { return server.requestsTo("/picture").size() == std::size_t(share + 1); }));
+  for (auto& c : connections) c->cancel();
+  ASSERT_TRUE(spinUntil([] { return ns::URLLoader::shared().activeLoadCount() == 0; }));
+}
+
+// A load queued behind the host's connection limit goes out as soon as one of the host's transfers
+// ends, however it ends, while the others stay silent: nothing else wakes the network thread for it.
+TEST(URLConnectionTest, ALoadQueuedBehindTheConnectionLimitGoesOutWhenAnotherEnds) {
+  using testsupport::ScriptStep;
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  struct Case {
+    const char* name;
+    std::optional<ScriptStep> end;  // the server's ending of one transfer; none: the client cancels
+  } cases[] = {
+      {"answered, connection kept", ScriptStep::reply(ok)},
+      {"answered, connection closed", ScriptStep::replyAndClose(ok)},
+      {"closed unanswered", ScriptStep::replyAndClose("")},
+      {"cancelled", std::nullopt},
+  };
+  const int limit = ns::URLLoader::kConnectionsPerHost;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::ScriptedTCPServer server;
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/q?i=";
+    std::vector<std::shared_ptr<Recorder>> recorders;
+    std::vector<ns::URLConnectionPtr> connections;
+    auto start = [&](int i) {
+      recorders.push_back(std::make_shared<Recorder>());
+      connections.push_back(
+          ns::URLConnection::connectionWithRequest(requestFor(url + std::to_string(i)), recorders.back()));
+    };
+    for (int i = 0; i < limit; ++i) start(i);
+    ASSERT_TRUE(spinUntil([&] { return server.requestCount() == std::size_t(limit); }));
+    for (int i = 0; i < 3; ++i) start(limit + i);
+    for (int k = 0; k < 3; ++k) {
+      if (c.end)
+        server.appendStep(*c.end);
+      else
+        connections[k]->cancel();
+      EXPECT_TRUE(spinUntil([&] { return server.requestCount() == std::size_t(limit + 1 + k); }, 20)) << k;
+    }
+    for (auto& connection : connections) connection->cancel();
+    ASSERT_TRUE(spinUntil([] { return ns::URLLoader::shared().activeLoadCount() == 0; }));
+  }
+}
+
 // An idle loader sleeps in its poll for up to a minute. Loads started from other threads wake it,
 // even while every run loop is woken over and over (as a moving clock does to them all), and a
 // server that drops kept-alive connections straight after answering costs no load a wait on a
@@ -828,6 +947,51 @@ TEST(URLConnectionTest, LoadsStartedFromOtherThreadsNeverWaitOnTheIdleLoader) {
     EXPECT_EQ(loaded, 150);
     if (c.closeAfterAnswer) {
       EXPECT_EQ(server.connectionCount(), 150u);
+    }
+  }
+}
+
+// A server that drops a kept-alive connection without saying so costs a load at most curl's retry
+// on a new connection, however many loads before it were retried: forty and more in turn, with the
+// connection closed as the next request arrives, 50 ms after each answer, or at moments around
+// when the next request goes out.
+TEST(URLConnectionTest, EveryLoadIsRetriedWhenTheServerDropsItsKeptAliveConnection) {
+  using testsupport::ScriptStep;
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\nok";
+  auto closeLater = [](double seconds) {
+    ScriptStep close = ScriptStep::replyAndClose("");
+    close.afterRequest = false;
+    close.delaySeconds = seconds;
+    return close;
+  };
+  struct Case {
+    const char* name;
+    int loads;
+    std::function<std::vector<ScriptStep>(int)> afterAnswer;  // steps following answer i
+  } cases[] = {
+      {"closed as the next request arrives", 40,
+       [](int) { return std::vector<ScriptStep>{ScriptStep::replyAndClose("")}; }},
+      {"closed 50 ms after each answer", 40, [&](int) { return std::vector<ScriptStep>{closeLater(0.05)}; }},
+      {"closed around the next request", 60,
+       [&](int i) {
+         const double after[] = {0, 0.001, 0.002, 0.004, 0.008, 0.016};
+         return std::vector<ScriptStep>{closeLater(after[i % 6])};
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::ScriptedTCPServer server;
+    std::vector<ScriptStep> script;
+    for (int i = 0; i < c.loads; ++i) {
+      script.push_back(ScriptStep::reply(ok));
+      for (auto& step : c.afterAnswer(i)) script.push_back(step);
+    }
+    server.setScript(std::move(script));
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/x";
+    for (int i = 0; i < c.loads; ++i) {
+      auto r = load(url);
+      ASSERT_EQ(r->error, nullptr) << "load " << i << ": " << r->error->describe();
+      ASSERT_EQ(r->body, "ok");
     }
   }
 }
