@@ -55,8 +55,9 @@ cg::PixelBox TLImageFetch::pixelBox(const cg::Size& points) {
   return {side(points.width), side(points.height)};
 }
 
+// Up to 20 digits: every 64-bit id, the unsigned ones too.
 bool TLImageFetch::isDecimalId(std::string_view id) {
-  return !id.empty() && id.size() <= 18 &&
+  return !id.empty() && id.size() <= 20 &&
          std::all_of(id.begin(), id.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -285,6 +286,22 @@ std::string TLSettings::idFromObject(const ns::Value& object) {
   if (object.isUnsigned()) return std::to_string(object.unsignedLongLongValue());
   if (object.isInteger()) return std::to_string(object.longLongValue());
   return {};
+}
+
+ns::Value TLSettings::titleInfoIdFromObject(const ns::Value& object) {
+  std::string text = idFromObject(object);
+  if (text.empty()) return ns::Value(0ll);
+  // Only the digits' own form ("7", not "07" or "+7") reads back as the same text.
+  bool digits = text.size() <= 20 && (text == "0" || text[0] != '0') &&
+                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits) return ns::Value(std::move(text));
+  std::uint64_t value = 0;
+  for (char c : text) {
+    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return ns::Value(std::move(text));
+    value = value * 10 + digit;
+  }
+  return ns::Value(value);
 }
 
 ns::Value TLSettings::dictionaryOrNilFromObject(const ns::Value& object) {

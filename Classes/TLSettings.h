@@ -109,6 +109,10 @@ class TLSettings final {
   // A title, episode, person or category id as text: the service sends most as strings and some
   // as JSON integers, which read as their decimal digits; anything else is "".
   static std::string idFromObject(const ns::Value& object);
+  // The id a TitleInfo carries: a number object when the text is a whole number written as such
+  // (past 2^63 an unsigned one), else the text itself, and 0 for no id; so that no id past
+  // longFromObject's range opens another title or names another's files.
+  static ns::Value titleInfoIdFromObject(const ns::Value& object);
 
   // The connection alerts, titled "Ошибка" with the one button "OK", shown at once (main thread).
   static void noInternetConnectionAlert();

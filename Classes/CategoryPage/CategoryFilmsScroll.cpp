@@ -238,7 +238,7 @@ std::shared_ptr<ui::View> CategoryFilmsScroll::makeTile(int position, cg::Point 
   tile->setLoadPriority(2);
   tile->setTitle(TLSettings::stringFromObject(record["name"]));
   tile->setDescription(TLSettings::stringFromObject(record["description"]));
-  tile->setID(TLSettings::longFromObject(record["id"]));
+  tile->setID(record["id"]);
   tile->setUrl(TLSettings::stringFromObject(record["url"]));
   tile->setImageUrl(TLSettings::stringFromObject(record["image"]));
   return tile;

@@ -575,7 +575,7 @@ void MainSliderBase::willPlayMovie() {
     // The placeholder and records without a title address open nothing.
     std::string url = TLSettings::stringFromObject(record["url"]);
     if (url.empty()) return;
-    ns::Dictionary titleInfo{{"id", TLSettings::longFromObject(record["id"])},
+    ns::Dictionary titleInfo{{"id", TLSettings::titleInfoIdFromObject(record["id"])},
                              {"url", url},
                              {"title", TLSettings::stringFromObject(record["name"])},
                              {"description", TLSettings::stringFromObject(record["description"])},

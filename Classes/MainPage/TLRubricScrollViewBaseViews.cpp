@@ -98,7 +98,7 @@ TLRubricScrollViewBase::TileBuild TLRubricScrollViewBase::tileBuild(int loadPrio
 void TLRubricScrollViewBase::setTileTexts(TLVideoItemPriviewBase& tile, const ns::Value& item) {
   tile.setTitle(itemText(item, "name"));
   tile.setDescription(itemText(item, "description"));
-  tile.setID(TLSettings::longFromObject(item["id"]));
+  tile.setID(item["id"]);
   tile.setUrl(itemText(item, "url"));
 }
 
@@ -118,7 +118,7 @@ void TLRubricScrollViewBase::addBigImages(const TileBuild& build, bool waitForBi
   auto big = makeTile(geometry_.bigTileOrigin, 1);
   double W = static_cast<double>(static_cast<long>(big->frame().width()));
   big->setLoadPriority(build.loadPriority);
-  big->setID(TLSettings::longFromObject(first["id"]));
+  big->setID(first["id"]);
   std::string poster = itemText(first, has(first, "image_big") ? "image_big" : "image").value_or("");
   bool fromSmall = poster.empty();
   if (fromSmall) {

@@ -159,8 +159,23 @@ void TLVideoItemPriviewBase::setBigImageUrl(std::optional<std::string> url) {
   loadPoster(url, true);
 }
 
+long long TLVideoItemPriviewBase::ID() const { return TLSettings::longFromObject(ns::Value(idText())); }
+
+std::string TLVideoItemPriviewBase::idText() const {
+  std::lock_guard<std::mutex> lock(idLock_);
+  return idText_;
+}
+
+void TLVideoItemPriviewBase::setID(long long value) { setID(ns::Value(value)); }
+
+void TLVideoItemPriviewBase::setID(const ns::Value& id) {
+  std::string text = TLSettings::idFromObject(id);
+  std::lock_guard<std::mutex> lock(idLock_);
+  idText_ = std::move(text);
+}
+
 std::optional<std::string> TLVideoItemPriviewBase::posterPath(bool big) const {
-  long long id = ID_.load();
+  long long id = ID();
   // Every tile without an id of its own would share "0.png".
   if (id <= 0) return std::nullopt;
   bool episode = typeIsEpisode_.load();
@@ -235,7 +250,7 @@ void TLVideoItemPriviewBase::selectVideo() {
   // A tile that does not know its item has nothing to open.
   if (!url_ || url_->empty()) return;
   ns::Dictionary info;
-  info.set("id", ID_.load());
+  info.set("id", TLSettings::titleInfoIdFromObject(ns::Value(idText())));
   // The record ends at its first unset value.
   const std::pair<const char*, ns::Value> rest[] = {
       {"url", *url_},

@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "Classes/MainPage/StarRatingView.h"
+#include "Foundation/Value.h"
 #include "UIKit/Button.h"
 #include "UIKit/Image.h"
 #include "UIKit/Label.h"
@@ -63,8 +65,12 @@ class TLVideoItemPriviewBase : public ui::View {
 
   // Stored values.
   const std::optional<std::string>& title() const { return title_; }
-  long long ID() const { return ID_.load(); }
-  void setID(long long value) { ID_.store(value); }
+  // The id as a number, 0 where it is none or past longFromObject's range; idText() is the id
+  // as the service sent it, which the tile posts.
+  long long ID() const;
+  std::string idText() const;
+  void setID(long long value);
+  void setID(const ns::Value& id);
   const std::optional<std::string>& categoryName() const { return categoryName_; }
   const std::optional<std::string>& url() const { return url_; }
   void setUrl(std::optional<std::string> value) { url_ = std::move(value); }
@@ -138,7 +144,9 @@ class TLVideoItemPriviewBase : public ui::View {
 
   const Twin& twin_;
   std::optional<std::string> title_;
-  std::atomic<long long> ID_{0};
+  // Set and read on the threads the twin builds its texts on.
+  mutable std::mutex idLock_;
+  std::string idText_ = "0";
   std::optional<std::string> categoryName_;
   std::optional<std::string> url_;
   std::optional<std::string> description_;

@@ -225,7 +225,7 @@ void TLTitleFilmSubview::addPreviewsAsync(const std::weak_ptr<TLTitleFilmSubview
     tile->setIsItemSelected(isSelectedEntry(build.selected, p, n));
     tile->setTitle(entryText(entry, "title"));
     tile->setDescription(entryText(entry, "description"));
-    tile->setID(TLSettings::longFromObject(entry["id"]));
+    tile->setID(entry["id"]);
     tile->setUrl(entryText(entry, "url"));
     tile->setImageUrl(entryText(entry, "image"));
     tile->setParent_id(entryText(entry, "parent_id"));

@@ -278,7 +278,7 @@ void TitleActorViewController::createFilmsScrollView() {
     auto tile = std::make_shared<TLVideoItemPriview>()->initWithFrame({x, 20, w - 20, 200});
     tile->setTitle(TLSettings::stringFromObject(film["name"]));
     tile->setDescription(TLSettings::stringFromObject(film["genre"]));
-    tile->setID(TLSettings::longFromObject(ns::Value(id)));
+    tile->setID(ns::Value(id));
     tile->setUrl(url);
     tile->setImageUrl(TLSettings::stringFromObject(film["screenshot"]));
     tile->setParent_id(std::string());

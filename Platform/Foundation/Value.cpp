@@ -188,6 +188,15 @@ void appendQuoted(std::string& out, std::string_view s) {
   out += '"';
 }
 
+// A bounded description takes of a long text only what can still show.
+void appendText(std::string& out, std::string_view text, bool quoteIfNeeded, std::size_t limit) {
+  if (limit != std::string::npos) text = text.substr(0, out.size() > limit ? 0 : limit + 1 - out.size());
+  if (quoteIfNeeded && needsQuotes(text))
+    appendQuoted(out, text);
+  else
+    out += text;
+}
+
 std::string formatDouble(double d) {
   if (std::isnan(d)) return "nan";
   if (std::isinf(d)) return d > 0 ? "inf" : "-inf";
@@ -225,13 +234,7 @@ void Value::describeInto(std::string& out, int indent, bool nested, std::size_t 
         } else if constexpr (std::is_same_v<T, double>) {
           out += formatDouble(v);
         } else if constexpr (std::is_same_v<T, std::string>) {
-          // A bounded description takes of a long string only what can still show.
-          const std::size_t room = limit == std::string::npos ? v.size() : limit + 1 - out.size();
-          const std::string_view text = std::string_view(v).substr(0, room);
-          if (nested && needsQuotes(text))
-            appendQuoted(out, text);
-          else
-            out += text;
+          appendText(out, v, nested, limit);
         } else if constexpr (std::is_same_v<T, ns::Data>) {
           static const char* hex = "0123456789abcdef";
           out += '<';
@@ -256,10 +259,7 @@ void Value::describeInto(std::string& out, int indent, bool nested, std::size_t 
           for (const auto& [key, value] : *v) {
             if (out.size() > limit) break;
             out += pad + "    ";
-            if (needsQuotes(key))
-              appendQuoted(out, key);
-            else
-              out += key;
+            appendText(out, key, true, limit);
             out += " = ";
             value.describeInto(out, indent + 1, true, limit);
             out += ";\n";

@@ -333,15 +333,50 @@ TEST_F(TitleSectionsTest, AFailedRelatedRowStaysHiddenWhicheverReplyComesFirst) 
 }
 
 // The catalogue sends the second most popular title of each category with its id as a JSON number.
-// Opened from a home row, such a title asks for its own related titles and shows them.
+// Opened from a home row, such a title asks for its own related titles and shows them. Ids past
+// 2^63 (one sent as a number, one as text) keep their exact digits to the request and the list file,
+// and never share "0".
 TEST_F(TitleSectionsTest, TitlesWithNumericIdsOpenedFromAHomeRowShowTheirOwnRelatedTitles) {
   struct Case {
     const char* title;
     const char* categoryId;
-    int id;
+    std::string id;
     bool series;
+    unsigned sections;
+    const char* relatedId;  // of the first related title
   };
-  const Case cases[] = {{"Дом горного перевала", "1", 1035, false}, {"Северный город", "2", 1092, true}};
+  const Case cases[] = {{"Дом горного перевала", "1", "1035", false, 3, nullptr},
+                        {"Северный город", "2", "1092", true, 4, nullptr},
+                        {"Первый крупный", "9001", "9223372036854775808", false, 2, "1001"},
+                        {"Второй крупный", "9001", "18446744073709551615", false, 2, "1002"}};
+  auto reply = [](std::string text) {
+    Override o;
+    o.body = std::move(text);
+    return o;
+  };
+  auto tileJSON = [](const Case& c, bool asNumber) {
+    std::string id = asNumber ? c.id : '"' + c.id + '"';
+    return R"({"id":)" + id + R"(,"title":")" + c.title + R"(","description":"Драма, 2010","url":")" +
+           api("get_title&title_id=" + c.id) + R"(","image":")" + server_->url("/images/poster/1035.jpg") +
+           R"(","rating":"5"})";
+  };
+  server_->setOverride("/api/mobile", "get_category", {{"category_id", "9001"}},
+                       reply(R"({"id":"9001","title":"Крупные","items":[{"title":"Жанры","items":[]},)"
+                             R"({"title":"Популярное","items":[)" +
+                             tileJSON(cases[2], true) + "," + tileJSON(cases[3], false) +
+                             R"(]},{"title":"Новинки","items":[]}]})"));
+  for (const Case& c : {cases[2], cases[3]}) {
+    server_->setOverride("/api/mobile", "get_title", {{"title_id", c.id}},
+                         reply(R"({"id":")" + c.id + R"(","title":")" + c.title +
+                               R"(","subtitle":"","description":"Описание","image":"","image_big":"",)"
+                               R"("rating":5,"parent_id":"","url":")" +
+                               server_->url("/video/1035/index.m3u8") + R"("})"));
+    server_->setOverride(
+        "/api/mobile", "get_related", {{"title_id", c.id}},
+        reply(R"({"rating":"5","items":[{"id":")" + std::string(c.relatedId) +
+              R"(","title":"Другой","description":"","image":"","url":")" +
+              api(std::string("get_title&title_id=") + c.relatedId) + R"(","parent_id":"","rating":"5"}]})"));
+  }
   for (bool pad : {true, false}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.title) + (pad ? " on the tablet" : " on the phone"));
@@ -370,38 +405,42 @@ TEST_F(TitleSectionsTest, TitlesWithNumericIdsOpenedFromAHomeRowShowTheirOwnRela
         if (auto t = std::dynamic_pointer_cast<TLVideoItemPriviewBase>(v); t && t->title() == c.title)
           tile = t;
       ASSERT_TRUE(tile);
-      EXPECT_EQ(tile->ID(), c.id);
+      EXPECT_EQ(tile->idText(), c.id);
 
       testsupport::NotificationRecorder opened("TLOpenVideoItem");
       tile->imageBt()->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
       ASSERT_EQ(opened.objects.size(), 1u);
-      EXPECT_EQ(opened.objects[0]["id"], Value(c.id));
+      EXPECT_TRUE(opened.objects[0]["id"].isInteger());
+      EXPECT_EQ(TLSettings::idFromObject(opened.objects[0]["id"]), c.id);
       std::shared_ptr<TitlePageViewController> page =
           pad ? std::make_shared<TitlePageViewController>()->initWithTitleInfo(opened.objects[0])
               : std::make_shared<TitlePageViewController_iphone>()->initWithTitleInfo(opened.objects[0]);
       page->view();
       // The phone counts on episodes until its series row reports; it has written its file then.
-      auto episodes = [&] {
-        return TLTitleListCache::read(std::to_string(c.id) + "ser.plist")["items"].count();
-      };
+      auto episodes = [&] { return TLTitleListCache::read(c.id + "ser.plist")["items"].count(); };
       ASSERT_TRUE(testsupport::spinUntil([&] {
         return page->titleParsedData().isDictionary() && page->isAdvanced() && page->isSeries() == c.series &&
                (episodes() > 0) == c.series;
       }));
       testsupport::awaitRequestsEnded();
       EXPECT_FALSE(server_->requestsFor("get_related").empty());
-      for (const auto& r : server_->requestsFor("get_related"))
-        EXPECT_EQ(r.params.at("title_id"), std::to_string(c.id));
-      EXPECT_GT(TLTitleListCache::read(std::to_string(c.id) + "als.plist")["items"].count(), 0u);
-      EXPECT_EQ(page->segmentedControl()->buttons().size(), c.series ? 4u : 3u);
+      for (const auto& r : server_->requestsFor("get_related")) EXPECT_EQ(r.params.at("title_id"), c.id);
+      ns::Value related = TLTitleListCache::read(c.id + "als.plist")["items"];
+      EXPECT_GT(related.count(), 0u);
+      if (c.relatedId) {
+        EXPECT_EQ(TLSettings::idFromObject(related.at(0)["id"]), c.relatedId);
+      }
+      EXPECT_EQ(TLTitleListCache::read("0als.plist")["items"].count(), 0u);
+      EXPECT_EQ(page->segmentedControl()->buttons().size(), c.sections);
       if (pad) {
-        auto related = page->advancedView();
-        EXPECT_FALSE(related->isHidden());
-        EXPECT_FALSE(related->activityView()->isAnimating());
-        EXPECT_FALSE(related->filmsArray().empty());
+        auto shown = page->advancedView();
+        EXPECT_FALSE(shown->isHidden());
+        EXPECT_FALSE(shown->activityView()->isAnimating());
+        EXPECT_FALSE(shown->filmsArray().empty());
       }
     }
   }
+  server_->clearOverrides();
 }
 
 TEST_F(TitleSectionsTest, AnEpisodeFindsItselfInItsSeriesFile) {

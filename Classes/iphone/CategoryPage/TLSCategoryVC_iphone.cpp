@@ -534,7 +534,7 @@ void TLSCategoryVC_iphone::selectVideoWithNumber(int n) {
   if (n < 0 || std::size_t(n) >= loadedPreviewList_.size()) return;
   const ns::Value& entry = loadedPreviewList_[std::size_t(n)];
   ns::Dictionary info;
-  info.set("id", TLSettings::longFromObject(entry["id"]));
+  info.set("id", TLSettings::titleInfoIdFromObject(entry["id"]));
   info.set("url", TLSettings::stringFromObject(entry["url"]));
   info.set("title", TLSettings::stringFromObject(entry["name"]));
   info.set("description", TLSettings::stringFromObject(entry["description"]));

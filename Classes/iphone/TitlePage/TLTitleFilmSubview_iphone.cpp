@@ -169,7 +169,7 @@ void TLTitleFilmSubview_iphone::selectVideoWithNumber(int row) {
     std::string url = entryText(entry, "url").value_or("");
     if (url.empty()) return;
     ns::Dictionary info;
-    info.set("id", TLSettings::longFromObject(entry["id"]));
+    info.set("id", TLSettings::titleInfoIdFromObject(entry["id"]));
     info.set("url", url);
     for (const char* key : {"title", "description", "parent_id", "image"})
       info.set(key, entryText(entry, key).value_or(""));

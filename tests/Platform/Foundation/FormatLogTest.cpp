@@ -121,6 +121,25 @@ TEST(LogLineTest, ALargeValueIsDescribedOnlyAsFarAsTheLineShowsIt) {
   EXPECT_EQ(ns::formatForLog("%@", ns::Value(ns::Array{1, "a b"})), "(\n    1,\n    \"a b\"\n)");
 }
 
+// A long text deep in a value, as an entry or as a key, is copied only as far as the line shows it.
+TEST(LogLineTest, ABoundedDescriptionCopiesOfALongTextOnlyWhatShows) {
+  const std::string big(10 << 20, 'k');
+  struct Case {
+    const char* name;
+    ns::Value value;
+  };
+  const Case cases[] = {
+      {"a long entry", ns::Dictionary{{"a", big}}},
+      {"a long key", ns::Dictionary{{big, 1}}},
+      {"a long key further in", ns::Array{ns::Dictionary{{"a", ns::Dictionary{{big, "v"}}}}}},
+  };
+  for (const Case& c : cases) {
+    bool cut = false;
+    EXPECT_LE(c.value.describe(ns::kLogValueLimit, &cut).size(), ns::kLogValueLimit + 100) << c.name;
+    EXPECT_TRUE(cut) << c.name;
+  }
+}
+
 // Formats that build what a request or a file needs stay whole, however long.
 TEST(LogLineTest, FormatsOutsideTheLogKeepEveryByte) {
   const std::string id(1 << 20, '5');

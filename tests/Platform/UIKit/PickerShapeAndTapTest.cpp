@@ -101,6 +101,9 @@ struct PickerDragCase {
   double dx = 0;     // points the finger travels sideways
   double from = 0;   // where the finger goes down, in rows below the middle
   int shrinkTo = 0;  // rows the wheel is left with once the finger lifts
+  // The moves are handled together after the last of them, stamped with when they were made, as
+  // behind a slow frame.
+  bool late = false;
 };
 
 void PrintTo(const PickerDragCase& c, std::ostream* os) { *os << c.name; }
@@ -114,10 +117,12 @@ TEST_P(PickerDragTest, TheWheelFollowsTheFingerAndRestsOnARowOnce) {
   scene.picker->selectRowInComponent(c.startRow, 0, false);
   scene.picker->selectRowInComponent(4, 1, false);
   cg::Point start = scene.over(0, c.from);
-  ui::SimulatedTouch finger(scene.root, start);
+  const double began = ns::clockNow() - (c.late ? c.seconds : 0);
+  ui::SimulatedTouch finger(scene.root, start, began);
   for (int i = 1; i <= c.moves; ++i) {
-    if (c.seconds > 0) clock.advance(c.seconds / c.moves);
-    finger.moveTo({start.x + c.dx * i / c.moves, start.y + c.dy * i / c.moves});
+    if (c.seconds > 0 && !c.late) clock.advance(c.seconds / c.moves);
+    finger.moveTo({start.x + c.dx * i / c.moves, start.y + c.dy * i / c.moves},
+                  c.late ? began + c.seconds * i / c.moves : ns::clockNow());
   }
   EXPECT_EQ(finger.hitView(), scene.picker) << "the page around it does not take the drag over";
   EXPECT_EQ(scene.page->contentOffset(), (cg::Point{0, 0}));
@@ -147,6 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PickerDragCase{"two rows slowly, lifted moving", 0, -88, 10, 1, 0, 3},
                       // Twenty rows a second carry the wheel ten rows on.
                       PickerDragCase{"two rows flicked", 0, -88, 5, 0.1, 0, 12},
+                      PickerDragCase{"two rows flicked, handled late", 0, -88, 5, 0.1, 0, 12, 0, 0, 0, true},
                       PickerDragCase{"flicked past the end", 10, -132, 3, 0.03, 0, 19},
                       PickerDragCase{"flicked past the start", 3, 200, 4, 0.04, 0, 0},
                       PickerDragCase{"pulled past the start and let go", 0, 150, 8, 0.4, 0.2, 0},
