@@ -8,6 +8,7 @@
 #include "UIKit/Font.h"
 #include "UIKit/ImageView.h"
 #include "UIKit/Label.h"
+#include "UIKit/Screen.h"
 #include "UIKit/TextView.h"
 
 namespace ui {
@@ -81,10 +82,15 @@ void ComposeForm::loadView() {
                              Color::colorWithRed(0.1, 0.35, 0.8, 1), 2));
   if (!images_.empty()) {
     auto picture = std::make_shared<ImageView>()->initWithImage(images_.front());
-    picture->setFrame({w - 100, 56, 88, 88});
+    picture->setFrame({w - 100, 56, kImageSide, kImageSide});
     picture->setContentMode(ViewContentMode::scaleAspectFit);
     card->addSubview(picture);
   }
+}
+
+cg::PixelBox ComposeForm::imageBox() {
+  int side = int(std::ceil(kImageSide * Screen::mainScreen()->scale()));
+  return {side, side};
 }
 
 std::string ComposeForm::text() const {
