@@ -416,6 +416,7 @@ TEST_P(TitleShareTest, WithoutTheComposerTheInAppSheetsJoinThePage) {
   EXPECT_EQ(fb->filmURL(), "http://s/992");
   EXPECT_FALSE(fb->inPlayer());
   page->twBtnClick();
+  ASSERT_TRUE(testsupport::spinUntil([&] { return page->presentedViewController() != nullptr; }));
   auto tweet = std::dynamic_pointer_cast<ui::TweetComposeViewController>(page->presentedViewController());
   ASSERT_TRUE(tweet);
   EXPECT_EQ(tweet->initialText(), page->shareMessage(false));
