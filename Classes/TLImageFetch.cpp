@@ -11,8 +11,10 @@
 #include "Foundation/FileManager.h"
 #include "Foundation/Format.h"
 #include "Foundation/String.h"
+#include "Foundation/Thread.h"
 #include "Foundation/URLRequest.h"
 #include "NTNetworking/NTHTTPRequestOperation.h"
+#include "UIKit/Device.h"
 #include "UIKit/Screen.h"
 
 std::optional<ns::URL> TLImageFetch::fetchableURL(std::string_view text) {
@@ -55,6 +57,29 @@ cg::PixelBox TLImageFetch::pixelBox(const cg::Size& points) {
   return {side(points.width), side(points.height)};
 }
 
+cg::PixelBox TLImageFetch::titleHeaderBox() {
+  // The tablet's header in landscape; the phone's as its page lays it out under the toolbar.
+  if (ui::isPad()) return pixelBox({1024, 342});
+  cg::Size screen = ui::Screen::mainScreen()->bounds().size;
+  return pixelBox({std::max(1.0, screen.width - 18), std::max(1.0, screen.height - 109)});
+}
+
+cg::PixelBox TLImageFetch::largerBox(cg::PixelBox a, cg::PixelBox b) {
+  return {std::max(a.width, b.width), std::max(a.height, b.height)};
+}
+
+void TLImageFetch::readImageForMain(const std::string& path, cg::PixelBox box,
+                                    std::function<void(const std::shared_ptr<ui::Image>&)> show) {
+  auto read = [path, box, show = std::move(show)] {
+    auto image = ui::Image::imageWithContentsOfFile(path, box);
+    dispatch::async(dispatch::mainQueue(), [show, image] { show(image); });
+  };
+  if (ns::Thread::isMainThread())
+    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT), std::move(read));
+  else
+    read();
+}
+
 // Up to 20 digits: every 64-bit id, the unsigned ones too.
 bool TLImageFetch::isDecimalId(std::string_view id) {
   return !id.empty() && id.size() <= 20 &&
@@ -75,6 +100,15 @@ ns::Data TLImageFetch::cacheBytes(const ns::Data& body, const std::shared_ptr<ui
   std::size_t pixelBytes = std::size_t(bitmap.pixelWidth()) * std::size_t(bitmap.pixelHeight()) * 4;
   if (bitmap.scale() == 1 && body.length() <= pixelBytes + kMostSurplusBytes) return body;
   return ui::ImagePNGRepresentation(image);
+}
+
+std::shared_ptr<ui::Image> TLImageFetch::imageForFile(const ns::Data& body,
+                                                      const std::shared_ptr<ui::Image>& shown,
+                                                      cg::PixelBox shownBox, cg::PixelBox fileBox) {
+  if (!shown || shown->scale() >= 1) return shown;
+  if (fileBox.width <= shownBox.width && fileBox.height <= shownBox.height) return shown;
+  auto larger = ui::Image::imageWithData(body, 1, fileBox);
+  return larger ? larger : shown;
 }
 
 bool TLImageFetch::fileExists(const std::string& path) {

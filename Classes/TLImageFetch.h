@@ -38,6 +38,17 @@ class TLImageFetch final {
   // shown in it need be decoded at.
   static cg::PixelBox pixelBox(const cg::Size& points);
 
+  // The most pixels the title header shows a poster at: its widest frame on this device. Big
+  // poster files, which the big tiles show too, are kept at least at it.
+  static cg::PixelBox titleHeaderBox();
+  // The box covering both: what a file shown by two views is kept at.
+  static cg::PixelBox largerBox(cg::PixelBox a, cg::PixelBox b);
+
+  // Reads the file at the box off the main thread (on the calling thread when that is another)
+  // and hands the image, or none, to `show` on the main thread.
+  static void readImageForMain(const std::string& path, cg::PixelBox box,
+                               std::function<void(const std::shared_ptr<ui::Image>&)> show);
+
   // Service ids name cache files only when they are decimal numbers (no "../5", no "").
   static bool isDecimalId(std::string_view id);
 
@@ -50,6 +61,12 @@ class TLImageFetch final {
   // decoded, so that no later read inflates more than is drawn or keeps a body's padding.
   static constexpr std::size_t kMostSurplusBytes = 64 << 10;
   static ns::Data cacheBytes(const ns::Data& body, const std::shared_ptr<ui::Image>& image);
+  // The picture to keep in a cache file that views up to fileBox show as well, given the one
+  // decoded from the body at shownBox: that one, unless it was scaled down and fileBox asks for
+  // more, when the body is decoded again at fileBox.
+  static std::shared_ptr<ui::Image> imageForFile(const ns::Data& body,
+                                                 const std::shared_ptr<ui::Image>& shown,
+                                                 cg::PixelBox shownBox, cg::PixelBox fileBox);
 
   static bool fileExists(const std::string& path);
 

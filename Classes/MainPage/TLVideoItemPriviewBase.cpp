@@ -190,7 +190,7 @@ void TLVideoItemPriviewBase::loadPoster(const std::optional<std::string>& url, b
   // A big poster without a URL goes on as if its file were there: nothing is read, the
   // placeholder goes.
   if (big && target.empty()) return showCachedPoster(path, big);
-  fetchPoster(target, path);
+  fetchPoster(target, path, big);
 }
 
 cg::PixelBox TLVideoItemPriviewBase::posterBox() const {
@@ -215,22 +215,27 @@ void TLVideoItemPriviewBase::showCachedPoster(const std::optional<std::string>& 
   handTo(weak, rule.set, [image](Tile& tile) { tile.setImageForButton(image); });
 }
 
-void TLVideoItemPriviewBase::fetchPoster(const std::string& url, const std::optional<std::string>& path) {
+void TLVideoItemPriviewBase::fetchPoster(const std::string& url, const std::optional<std::string>& path,
+                                         bool big) {
   FetchedPosterRule rule = currentRule().fetched;
   std::weak_ptr<TLVideoItemPriviewBase> weak = self<TLVideoItemPriviewBase>();
   // The body is decoded where it arrives, off the main thread, at the poster's own pixels, and
-  // the cache file holds the picture as decoded. The fetch is never cancelled: a tile gone from
-  // the screen still leaves the file for the next.
+  // the cache file holds the picture as decoded; a big poster's file is also the title header's,
+  // and is kept at the larger of the two. The fetch is never cancelled: a tile gone from the
+  // screen still leaves the file for the next.
+  const cg::PixelBox box = posterBox();
+  const cg::PixelBox fileBox = big ? TLImageFetch::largerBox(box, TLImageFetch::titleHeaderBox()) : box;
   TLImageFetch::get(
       url,
-      [weak, path, rule, box = posterBox()](const ns::Data& body) {
+      [weak, path, rule, box, fileBox](const ns::Data& body) {
         auto image = ui::Image::imageWithData(body, 1, box);
         if (path && image) {
+          auto kept = TLImageFetch::imageForFile(body, image, box, fileBox);
           if (rule.writeInBackground)
             dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
-                            [file = *path, image] { TLImageFetch::savePNG(file, image); });
+                            [file = *path, kept] { TLImageFetch::savePNG(file, kept); });
           else
-            TLImageFetch::savePNG(*path, image);
+            TLImageFetch::savePNG(*path, kept);
         }
         dispatch::async(dispatch::mainQueue(), [weak, rule, image] {
           handTo(weak, rule.set, [image](Tile& tile) { tile.setImageForButton(image); });

@@ -140,7 +140,7 @@ class TLVideoItemPriviewBase : public ui::View {
   void loadPoster(const std::optional<std::string>& url, bool big);
   std::optional<std::string> posterPath(bool big) const;
   void showCachedPoster(const std::optional<std::string>& path, bool big);
-  void fetchPoster(const std::string& url, const std::optional<std::string>& path);
+  void fetchPoster(const std::string& url, const std::optional<std::string>& path, bool big);
 
   const Twin& twin_;
   std::optional<std::string> title_;

@@ -1,5 +1,6 @@
 #include "Classes/SocialNetwork/ShareSheetView.h"
 
+#include "Classes/TLImageFetch.h"
 #include "Classes/TLSettings.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/Format.h"
@@ -201,8 +202,15 @@ void ShareSheetView::loadMessageEditor(const EditorStyle& style, double panelWid
   filmImage_->layer()->setCornerRadius(6.0);
   filmImage_->setBackgroundColor(ui::Color::blackColor());
   filmImage_->setImage(ui::Image::imageNamed("TLCinemaEmpty_.png"));
-  if (!imageFilePath_.empty() && ns::FileManager::defaultManager()->fileExistsAtPath(imageFilePath_))
-    if (auto poster = ui::Image::imageWithContentsOfFile(imageFilePath_)) filmImage_->setImage(poster);
+  // The poster replaces the placeholder once read, off the main thread and at the view's pixels.
+  if (!imageFilePath_.empty() && ns::FileManager::defaultManager()->fileExistsAtPath(imageFilePath_)) {
+    std::weak_ptr<ui::ImageView> weakImage = filmImage_;
+    TLImageFetch::readImageForMain(imageFilePath_, TLImageFetch::pixelBox(filmImage_->bounds().size),
+                                   [weakImage](const std::shared_ptr<ui::Image>& poster) {
+                                     auto view = weakImage.lock();
+                                     if (view && poster) view->setImage(poster);
+                                   });
+  }
 
   messageInputView_->addSubview(logo);
   messageInputView_->addSubview(filmImage_);

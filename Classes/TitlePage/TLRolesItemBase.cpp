@@ -118,16 +118,18 @@ void TLRolesItemBase::setImage(const std::string& url) {
   auto path = photoPath();
   if (!path || !TLImageFetch::fileExists(*path)) return loadImageWithUrl(url, path);
 
-  // The file already holds the composed picture.
+  // The file already holds the composed picture, at the button's pixels unless an older or
+  // foreign file says otherwise: it is read at them, and never on the main thread.
+  const cg::PixelBox box{int(kButtonSize.width), int(kButtonSize.height)};
   CachedPhotoRule rule = cachedPhotoRule(loadPriority_.load());
   std::weak_ptr<Tile> weak = self<Tile>();
-  if (rule.readInBackground) {
-    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_BACKGROUND), [weak, file = *path] {
-      showOnMain(weak, ui::Image::imageWithContentsOfFile(file), false, &Tile::applyImageForButton);
+  if (rule.readInBackground || ns::Thread::isMainThread()) {
+    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_BACKGROUND), [weak, file = *path, box] {
+      showOnMain(weak, ui::Image::imageWithContentsOfFile(file, box), false, &Tile::applyImageForButton);
     });
     return;
   }
-  auto image = ui::Image::imageWithContentsOfFile(*path);
+  auto image = ui::Image::imageWithContentsOfFile(*path, box);
   if (rule.showWaiting)
     showOnMain(weak, image, true, &Tile::applyImageForButton);
   else

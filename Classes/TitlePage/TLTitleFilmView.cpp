@@ -55,7 +55,14 @@ std::string TLTitleFilmViewBase::smallPosterPath() const {
 }
 
 void TLTitleFilmViewBase::showPreviewFromFile(const std::string& path) {
-  if (playerViewController_) playerViewController_->setPreviewImage(ui::Image::imageWithContentsOfFile(path));
+  if (!playerViewController_) return;
+  std::weak_ptr<TLTitleFilmViewBase> weak = std::static_pointer_cast<TLTitleFilmViewBase>(shared_from_this());
+  TLImageFetch::readImageForMain(path, TLImageFetch::titleHeaderBox(),
+                                 [weak](const std::shared_ptr<ui::Image>& image) {
+                                   auto header = weak.lock();
+                                   if (header && header->playerViewController_)
+                                     header->playerViewController_->setPreviewImage(image);
+                                 });
 }
 
 void TLTitleFilmViewBase::setFilmId(long long filmId) {
@@ -89,11 +96,13 @@ void TLTitleFilmViewBase::loadBigPosrer(const std::string& url) {
       if (header && header->playerViewController_) header->playerViewController_->setPreviewImage(image);
     });
   };
-  // Decoded off the main thread, at most at the header's pixels.
+  // Decoded off the main thread, at most at the widest header's pixels, so that the file serves
+  // the header in either orientation.
+  const cg::PixelBox box = TLImageFetch::titleHeaderBox();
   operation->setSuccessCallbackQueue(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT));
+  operation->setFailureCallbackQueue(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT));
   operation->setCompletionBlockWithSuccess(
-      [finish, path, box = TLImageFetch::pixelBox(bounds().size)](const NTHTTPRequestOperationPtr&,
-                                                                  const ns::Value& body) {
+      [finish, path, box](const NTHTTPRequestOperationPtr&, const ns::Value& body) {
         const ns::Data* data = body.asData();
         std::shared_ptr<ui::Image> image = data ? ui::Image::imageWithData(*data, 1, box) : nullptr;
         // Only a body that is a picture takes the poster's place, written whole or not at all.
@@ -104,8 +113,8 @@ void TLTitleFilmViewBase::loadBigPosrer(const std::string& url) {
         }
         finish(image);
       },
-      [finish, path](const NTHTTPRequestOperationPtr&, const ns::ErrorPtr&) {
-        finish(path ? ui::Image::imageWithContentsOfFile(*path) : nullptr);
+      [finish, path, box](const NTHTTPRequestOperationPtr&, const ns::ErrorPtr&) {
+        finish(path ? ui::Image::imageWithContentsOfFile(*path, box) : nullptr);
       });
   operation->start();
 }

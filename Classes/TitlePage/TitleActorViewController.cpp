@@ -103,23 +103,18 @@ void TitleActorViewController::setImageActor() {
 
 void TitleActorViewController::updateActorImage(const std::string& path) {
   std::weak_ptr<TitleActorViewController> weak = self<TitleActorViewController>();
-  auto apply = [weak, path] {
+  auto apply = [weak](const std::shared_ptr<ui::Image>& photo) {
     auto page = weak.lock();
     if (!page) return;
     try {
-      page->showPhoto(page->buttonImage(ui::Image::imageWithContentsOfFile(path)));
+      page->showPhoto(page->buttonImage(photo));
     } catch (const std::exception& e) {
       logException(e);
     }
   };
-  if (loadPriority_ == 1) {
-    dispatch::async(dispatch::mainQueue(), apply);
-  } else if (loadPriority_ == -1) {
-    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT),
-                    [apply] { dispatch::async(dispatch::mainQueue(), apply); });
-  } else {
-    apply();
-  }
+  // Read off the main thread, whatever the load priority, at the photo's own pixels, whatever
+  // size the file was written at.
+  TLImageFetch::readImageForMain(path, photoBox(), apply);
 }
 
 void TitleActorViewController::showPhoto(const std::shared_ptr<ui::Image>& framed) {
@@ -164,8 +159,8 @@ void TitleActorViewController::loadImageWithUrl(const std::string& url,
 }
 
 cg::PixelBox TitleActorViewController::photoBox() const {
-  if (!isPhone()) return {};
-  return TLImageFetch::pixelBox(actorPhoto_ ? actorPhoto_->bounds().size : cg::Size{160, 214});
+  cg::Size fallback = isPhone() ? cg::Size{160, 214} : cg::Size{240, 320};
+  return TLImageFetch::pixelBox(actorPhoto_ ? actorPhoto_->bounds().size : fallback);
 }
 
 std::shared_ptr<ui::Image> TitleActorViewController::buttonImage(

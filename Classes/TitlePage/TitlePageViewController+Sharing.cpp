@@ -5,6 +5,7 @@
 #include "Classes/SocialNetwork/FaceBookSender.h"
 #include "Classes/SocialNetwork/VkontakteWebView.h"
 #include "Classes/TLExceptionLog.h"
+#include "Classes/TLImageFetch.h"
 #include "Classes/TLSettings.h"
 #include "Classes/TitlePage/TitlePageViewController.h"
 #include "Foundation/Exception.h"
@@ -98,8 +99,7 @@ void TitlePageViewController::fbBtnClick() {
     if (ui::ComposeViewController::isClassAvailable()) {
       auto composer =
           ui::ComposeViewController::composeViewControllerForServiceType(ui::kServiceTypeFacebook);
-      fillComposer(*composer);
-      presentViewController(composer, true);
+      presentComposer(composer);
       return;
     }
     openFacebookSheet(*view(), isPhone(), shareMessage(false), shareUrlThisPage_, sharePosterPath());
@@ -114,13 +114,24 @@ void TitlePageViewController::twBtnClick() {
       composer = ui::ComposeViewController::composeViewControllerForServiceType(ui::kServiceTypeTwitter);
     else
       composer = std::make_shared<ui::TweetComposeViewController>()->init();
-    fillComposer(*composer);
-    presentViewController(composer, true);
+    presentComposer(composer);
   });
 }
 
-void TitlePageViewController::fillComposer(ui::ComposeForm& composer) const {
-  composer.setInitialText(shareMessage(false));
-  if (auto url = ns::URL::URLWithString(shareUrlThisPage_)) composer.addURL(*url);
-  composer.addImage(ui::Image::imageWithContentsOfFile(sharePosterPath()));
+void TitlePageViewController::presentComposer(const std::shared_ptr<ui::ComposeForm>& composer) {
+  if (!composer) return;
+  composer->setInitialText(shareMessage(false));
+  if (auto url = ns::URL::URLWithString(shareUrlThisPage_)) composer->addURL(*url);
+  // The poster is read off the main thread at the form's picture's pixels, whatever size its file
+  // has; the form comes once it has been.
+  std::weak_ptr<TitlePageViewController> weak = self<TitlePageViewController>();
+  TLImageFetch::readImageForMain(sharePosterPath(), ui::ComposeForm::imageBox(),
+                                 [weak, composer](const std::shared_ptr<ui::Image>& poster) {
+                                   auto page = weak.lock();
+                                   if (!page) return;
+                                   shareGuarded(!page->isPhone(), [&] {
+                                     composer->addImage(poster);
+                                     page->presentViewController(composer, true);
+                                   });
+                                 });
 }

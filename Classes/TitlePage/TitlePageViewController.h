@@ -158,8 +158,8 @@ class TitlePageViewController : public ui::ViewController,
   virtual void observeNewItem() {}
   // The player of the header, if any.
   std::shared_ptr<AKMoviePlayerController> player() const;
-  // A share composer gets the message, the page's link and the poster.
-  void fillComposer(ui::ComposeForm& composer) const;
+  // A share composer gets the message, the page's link and the poster, and is presented.
+  void presentComposer(const std::shared_ptr<ui::ComposeForm>& composer);
   // The loading indicator of the opening and of loadTitleAgain.
   void addActivityView(const cg::Rect& frame);
   // Where a missing TitleInfo "url" or a record's address becomes a request.

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "AKMoviePlayer/AKMoviePlayerController.h"
+#include "Dispatch/Dispatch.h"
 #include "UIKit/Application.h"
 #include "UIKit/ComposeViewController.h"
 
@@ -40,8 +41,19 @@ void AKMoviePlayerController::shareWith(AKMoviePlayerServices::Network network) 
     if (!composer) return;
     composer->setInitialText(message);
     if (auto link = ns::URL::URLWithString(url)) composer->addURL(*link);
-    composer->addImage(ui::Image::imageWithContentsOfFile(image));
-    presentViewController(composer, true);
+    // The poster is read off the main thread at the form's picture's pixels, whatever size its
+    // file has; the form comes once it has been.
+    std::weak_ptr<AKMoviePlayerController> weak = self<AKMoviePlayerController>();
+    dispatch::async(dispatch::getGlobalQueue(dispatch::QUEUE_PRIORITY_DEFAULT), [weak, composer, image] {
+      auto poster =
+          image.empty() ? nullptr : ui::Image::imageWithContentsOfFile(image, ui::ComposeForm::imageBox());
+      dispatch::async(dispatch::mainQueue(), [weak, composer, poster] {
+        auto player = weak.lock();
+        if (!player) return;
+        composer->addImage(poster);
+        player->presentViewController(composer, true);
+      });
+    });
     return;
   }
   if (network == Network::twitter) {

@@ -45,7 +45,9 @@ cg::ImagePtr NTImageRequestOperation::responseImage() const {
   std::lock_guard guard(imageMutex_);
   if (!responseImage_ && isFinished()) {
     auto data = responseData();
-    if (data && !data->empty()) responseImage_ = cg::Image::decode(*data, imageScale_, pixelBox_);
+    // Decoded on demand, so that its pixels count towards the bound on the pictures held at once,
+    // however long the caller keeps the image.
+    if (data && !data->empty()) responseImage_ = cg::Image::decodeOnDemand(*data, imageScale_, pixelBox_);
   }
   return responseImage_;
 }

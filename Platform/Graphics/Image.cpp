@@ -40,9 +40,13 @@ struct Image::OnDemandPixels {
   std::mutex lock;
   PixelBuffer decoded;
   std::atomic<std::uint64_t> lastUse{0};
+  // Whether the pixels were ever drawn or read for keeps, rather than only decoded to check the
+  // bytes (and perhaps encoded once).
+  std::atomic<bool> drawn{false};
 
   PixelBuffer get(bool keep) {
     lastUse = ++useClock;
+    if (keep) drawn = true;
     PixelBuffer pixels;
     {
       std::lock_guard<std::mutex> hold(lock);
@@ -107,20 +111,38 @@ OnDemandRegistry& onDemandRegistry() {
 }
 
 // Drops the pixels drawn longest ago, the current image's last, until what is held fits the bound.
+// Pixels never drawn go first, past a bound of their own: a page's pictures are decoded as they
+// arrive, most of them off the screen, and would otherwise fill the store at every start.
 void holdWithinBound(const Image::OnDemandPixels* current) {
   auto stores = onDemandRegistry().alive();
-  std::vector<std::pair<std::uint64_t, std::size_t>> held;  // last use, index
-  std::size_t bytes = 0;
+  struct Held {
+    std::uint64_t use;
+    std::size_t index;
+    bool drawn;
+  };
+  std::vector<Held> held;
+  std::size_t bytes = 0, undrawn = 0;
   for (std::size_t i = 0; i < stores.size(); ++i)
     if (std::size_t b = stores[i]->heldBytes()) {
+      bool drawn = stores[i]->drawn.load();
       bytes += b;
-      if (stores[i].get() != current) held.push_back({stores[i]->lastUse.load(), i});
+      if (!drawn) undrawn += b;
+      if (stores[i].get() != current) held.push_back({stores[i]->lastUse.load(), i, drawn});
     }
-  if (bytes <= Image::kMostHeldBytes) return;
-  std::sort(held.begin(), held.end());
-  for (const auto& [use, i] : held) {
-    bytes -= stores[i]->purge();
+  if (bytes <= Image::kMostHeldBytes && undrawn <= Image::kMostUndrawnBytes) return;
+  // Never drawn first, then drawn longest ago.
+  std::sort(held.begin(), held.end(),
+            [](const Held& a, const Held& b) { return a.drawn != b.drawn ? b.drawn : a.use < b.use; });
+  for (const Held& h : held) {
+    if (undrawn <= Image::kMostUndrawnBytes) break;
+    if (h.drawn) continue;
+    std::size_t freed = stores[h.index]->purge();
+    bytes -= std::min(bytes, freed);
+    undrawn -= std::min(undrawn, freed);
+  }
+  for (const Held& h : held) {
     if (bytes <= Image::kMostHeldBytes) break;
+    bytes -= std::min(bytes, stores[h.index]->purge());
   }
 }
 

@@ -47,6 +47,8 @@ class Image final : public ns::Object {
   // The decoded pixels of images decoded on demand that stay held together: past it, those drawn
   // longest ago are dropped (and decoded again when next needed).
   static constexpr std::size_t kMostHeldBytes = std::size_t{64} << 20;
+  // Of those, the pixels that were decoded (to check the bytes) but never drawn or read since.
+  static constexpr std::size_t kMostUndrawnBytes = std::size_t{8} << 20;
 
   using PixelBox = cg::PixelBox;
 

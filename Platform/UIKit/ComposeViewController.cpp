@@ -8,6 +8,7 @@
 #include "UIKit/Font.h"
 #include "UIKit/ImageView.h"
 #include "UIKit/Label.h"
+#include "UIKit/Screen.h"
 #include "UIKit/TextView.h"
 
 namespace ui {
@@ -81,7 +82,7 @@ void ComposeForm::loadView() {
                              Color::colorWithRed(0.1, 0.35, 0.8, 1), 2));
   if (!images_.empty()) {
     auto picture = std::make_shared<ImageView>()->initWithImage(images_.front());
-    picture->setFrame({w - 100, 56, 88, 88});
+    picture->setFrame({w - 100, 56, kImageSide, kImageSide});
     picture->setContentMode(ViewContentMode::scaleAspectFit);
     card->addSubview(picture);
   }
@@ -97,6 +98,11 @@ void ComposeForm::viewWillAppear(bool animated) {
 void ComposeForm::viewWillDisappear(bool animated) {
   if (auto text = textView_.lock()) text->resignFirstResponder();
   ViewController::viewWillDisappear(animated);
+}
+
+cg::PixelBox ComposeForm::imageBox() {
+  int side = int(std::ceil(kImageSide * Screen::mainScreen()->scale()));
+  return {side, side};
 }
 
 std::string ComposeForm::text() const {

@@ -24,6 +24,10 @@ class ComposeForm : public ViewController {
   void addImage(std::shared_ptr<Image> image) {
     if (image) images_.push_back(std::move(image));
   }
+  // The pixels the form shows its picture at (a square of kImageSide points at the screen's scale):
+  // the most a picture read for it need be decoded at.
+  static constexpr double kImageSide = 88;
+  static cg::PixelBox imageBox();
   const std::string& initialText() const { return initialText_; }
   // What the form's text holds now: the initial text as the user edited it.
   std::string text() const;

@@ -497,6 +497,37 @@ TEST_F(SliderPosterTest, AMillionPostersAreCutBeforeTheirPagesAreMade) {
   }
 }
 
+// A hundred large posters arriving together: what the pages show is held within the bound on
+// decoded pixels like every other picture, the rest to be decoded again when drawn.
+TEST_F(SliderPosterTest, FreshPostersAreHeldWithinTheBoundOnDecodedPixels) {
+  // Within a page's box, so that each keeps its 1.2 MB of pixels: 122 MB for the whole slider.
+  auto ctx = cg::Context::makeBitmap({1000, 300}, true, 1);
+  ctx->setFillColor(cg::Color::rgba(0.2, 0.4, 0.6));
+  ctx->fillRect({0, 0, 1000, 300});
+  ns::Data png = ctx->makeImage()->pngData();
+  sampleservice::Override poster;
+  poster.body = std::string(reinterpret_cast<const char*>(png.bytes()), png.length());
+  poster.contentType = "image/png";
+  sampleservice::Override noList;
+  noList.status = 500;
+  server_->setOverride("/api/mobile", "get_posters", noList);
+  ns::Array list;
+  for (std::size_t i = 0; i < MainSliderBase::kMaxPosters; ++i) {
+    std::string path = "/pics/large/" + std::to_string(i) + ".png";
+    server_->setOverride(path, poster);
+    list.push_back(testsupport::posterRecord("r", "#000000", server_->url(path)));
+  }
+  auto slider = std::make_shared<MainSlider>()->initWithFilms({testsupport::posterRecord("", "000000")});
+  slider->loadJSONArray(list);
+  ASSERT_TRUE(testsupport::spinUntil([&] { return allPagesShown(slider); }));
+  testsupport::awaitPosterRequestsEnded();
+  std::size_t held = 0;
+  for (const auto& page : slider->pageViews()) held += page->image()->CGImage()->heldBytes();
+  // Beside the pixels, each keeps its small encoding.
+  EXPECT_LE(held, cg::Image::kMostHeldBytes + slider->pageViews().size() * png.length());
+  slider->stopAsync();
+}
+
 TEST_F(SliderPosterTest, SpinnersTurnWhileDownloadingAndBadBodiesLeaveNoFile) {
   sampleservice::Override notAnImage;
   notAnImage.body = "not an image";

@@ -170,7 +170,9 @@ TEST_F(RolesItemPhotoTest, TilesBuiltOnABackgroundOperationWaitForTheMainThread)
   auto again = makeTile(false);
   again->setLoadPriority(-2);
   again->setId_actor("3002");
+  auto againPlaceholder = picture(*again);
   again->setImage(photoURL("3002"));
+  ASSERT_TRUE(testsupport::spinUntil([&] { return picture(*again) != againPlaceholder; }));
   EXPECT_EQ(picture(*again)->size(), (cg::Size{220, 120}));
   EXPECT_EQ(photoRequests(), 1u);
 }

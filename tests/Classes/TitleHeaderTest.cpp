@@ -5,12 +5,14 @@
 
 #include "Classes/SocialNetwork/FaceBookSender.h"
 #include "Classes/SocialNetwork/VkontakteWebView.h"
+#include "Classes/TLImageFetch.h"
 #include "Classes/TitlePage/TLFilmDetailView.h"
 #include "Classes/iphone/TitlePage/TLTitleFilmView_iphone.h"
 #include "Foundation/DataFile.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/NotificationCenter.h"
 #include "Foundation/String.h"
+#include "Graphics/Context.h"
 #include "Graphics/Text.h"
 #include "Graphics/TextDetail.h"
 #include "Platform/UIKit/ScreenTestSupport.h"
@@ -23,6 +25,15 @@
 namespace {
 
 using testsupport::TitlePageSuite;
+
+// A one-colour PNG of that many pixels, written where the path says.
+void writeLargePicture(const std::string& path, int width, int height) {
+  ns::FileManager::defaultManager()->createDirectoryAtPath(ns::stringByDeletingLastPathComponent(path), true);
+  auto ctx = cg::Context::makeBitmap({double(width), double(height)}, true, 1);
+  ctx->setFillColor(cg::Color::rgba(0.3, 0.5, 0.7));
+  ctx->fillRect({0, 0, double(width), double(height)});
+  ASSERT_TRUE(ns::writeDataToFile(ctx->makeImage()->pngData(), path));
+}
 
 class TitleHeaderTest : public TitlePageSuite {
  protected:
@@ -53,14 +64,26 @@ class TitleHeaderTest : public TitlePageSuite {
   std::shared_ptr<TLTitleFilmView> header_;
 };
 
-TEST_F(TitleHeaderTest, ACachedBigPosterShowsAtOnceWithNoRequest) {
+// The file is read off the main thread at the header's pixels, whatever size it was written at.
+TEST_F(TitleHeaderTest, ACachedBigPosterShowsWithNoRequestAtTheHeadersPixels) {
   for (bool episode : {false, true}) {
     int id = episode ? 50003 : 1002;
     std::string path = episode ? TLSettings::posterBigForEpisode(id) : TLSettings::posterBigForBaseVideo(id);
     EXPECT_NE(path.find(episode ? "/e50003.png" : "/1002.png"), std::string::npos);
-    writePicture(path);
+    if (episode)
+      writePicture(path);
+    else
+      writeLargePicture(path, 2400, 1000);
     auto header = makeHeader(id, episode);
-    EXPECT_TRUE(header->playerViewController()->previewImage()) << "shown at setFilmId";
+    ASSERT_TRUE(
+        testsupport::spinUntil([&] { return header->playerViewController()->previewImage() != nullptr; }));
+    if (!episode) {
+      auto preview = header->playerViewController()->previewImage();
+      EXPECT_LT(preview->CGImage()->pixelWidth(), 2400);
+      EXPECT_GE(preview->CGImage()->pixelWidth(), TLImageFetch::titleHeaderBox().width);
+      EXPECT_NEAR(preview->size().width, 2400, 1) << "its size in points stays";
+      EXPECT_NEAR(preview->size().height, 1000, 1);
+    }
     header->setImageBigUrl(server_->url("/images/poster_big/1002.jpg"));
     testsupport::awaitRequestsEnded();
     EXPECT_EQ(posterRequests(), 0u);
@@ -82,7 +105,8 @@ TEST_F(TitleHeaderTest, DownloadsTheBigPosterOnceOrShowsTheSmallOne) {
   writePicture(TLSettings::posterForBaseVideo(1004));
   auto small = makeHeader(1004, false);
   small->setImageBigUrl("");
-  EXPECT_TRUE(small->playerViewController()->previewImage());
+  EXPECT_TRUE(
+      testsupport::spinUntil([&] { return small->playerViewController()->previewImage() != nullptr; }));
   auto none = makeHeader(1005, false);
   none->setImageBigUrl("");
   EXPECT_FALSE(none->playerViewController()->previewImage());
@@ -345,21 +369,24 @@ TEST_P(TitleShareTest, ComposerGetsTheTextLinkAndPosterAndIsPresentedAnimated) {
   auto page = open(titleInfo("991"));
   scope.showWindow(page);
   ns::FileManager::defaultManager()->createDirectoryAtPath(TLSettings::postersPath(), true);
-  ASSERT_TRUE(ns::writeDataToFile(ui::ImagePNGRepresentation(ui::Image::imageNamed("twitter.png")),
-                                  page->sharePosterPath()));
+  // Larger than the form's picture: it is read at the picture's pixels.
+  writeLargePicture(page->sharePosterPath(), 1200, 800);
   for (const char* service : {ui::kServiceTypeFacebook, ui::kServiceTypeTwitter}) {
     SCOPED_TRACE(service);
     if (std::string(service) == ui::kServiceTypeFacebook)
       page->fbBtnClick();
     else
       page->twBtnClick();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return page->presentedViewController() != nullptr; }));
     auto composer = std::dynamic_pointer_cast<ui::ComposeViewController>(page->presentedViewController());
     ASSERT_TRUE(composer);
     EXPECT_EQ(composer->serviceType(), service);
     EXPECT_EQ(composer->initialText(), page->shareMessage(false));
     ASSERT_EQ(composer->urls().size(), 1u);
     EXPECT_EQ(composer->urls()[0].absoluteString(), "http://s/991");
-    EXPECT_EQ(composer->images().size(), 1u);
+    ASSERT_EQ(composer->images().size(), 1u);
+    EXPECT_LT(composer->images()[0]->CGImage()->pixelWidth(), 1200);
+    EXPECT_GE(composer->images()[0]->CGImage()->pixelHeight(), ui::ComposeForm::imageBox().height);
     EXPECT_TRUE(page->presentedAnimated());
     page->dismissViewControllerAnimated(false);
   }
@@ -389,6 +416,7 @@ TEST_P(TitleShareTest, WithoutTheComposerTheInAppSheetsJoinThePage) {
   EXPECT_EQ(fb->filmURL(), "http://s/992");
   EXPECT_FALSE(fb->inPlayer());
   page->twBtnClick();
+  ASSERT_TRUE(testsupport::spinUntil([&] { return page->presentedViewController() != nullptr; }));
   auto tweet = std::dynamic_pointer_cast<ui::TweetComposeViewController>(page->presentedViewController());
   ASSERT_TRUE(tweet);
   EXPECT_EQ(tweet->initialText(), page->shareMessage(false));

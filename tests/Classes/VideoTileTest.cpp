@@ -377,6 +377,17 @@ TEST_F(VideoTilePosterTest, MissingPostersAreFetchedOnceAndKeptAsPNG) {
     }
     EXPECT_TRUE(isPNG(path)) << where;
     EXPECT_EQ(imageRequests(), 1u) << where;
+    // A big poster's file serves the title header as well: it is kept at the larger of the two.
+    if (c.big) {
+      auto stored = ui::Image::imageWithContentsOfFile(path);
+      ASSERT_TRUE(stored) << where;
+      const cg::Image& file = *stored->CGImage();
+      const cg::PixelBox header = TLImageFetch::titleHeaderBox();
+      const auto served = sampleservice::kBigPosterSize;
+      EXPECT_TRUE((file.pixelWidth() == served.width && file.pixelHeight() == served.height) ||
+                  (file.pixelWidth() >= header.width && file.pixelHeight() >= header.height))
+          << where << ": " << file.pixelWidth() << "x" << file.pixelHeight();
+    }
   }
 }
 

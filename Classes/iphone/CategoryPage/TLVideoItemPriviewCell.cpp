@@ -190,7 +190,7 @@ void TLVideoItemPriviewCell::showPoster(const std::string& url, const std::strin
     return;
   }
   if (big && url.empty()) return;
-  loadImageWithUrl(url, path);
+  loadImageWithUrl(url, path, big);
 }
 
 void TLVideoItemPriviewCell::showIfCurrent(unsigned generation, const std::shared_ptr<ui::Image>& image) {
@@ -203,7 +203,7 @@ void TLVideoItemPriviewCell::setImageForButton(const std::shared_ptr<ui::Image>&
   posterView_->setImage(image);
 }
 
-void TLVideoItemPriviewCell::loadImageWithUrl(const std::string& url, const std::string& path) {
+void TLVideoItemPriviewCell::loadImageWithUrl(const std::string& url, const std::string& path, bool big) {
   unsigned generation = posterGeneration_;
   std::weak_ptr<TLVideoItemPriviewCell> weak =
       std::static_pointer_cast<TLVideoItemPriviewCell>(shared_from_this());
@@ -214,14 +214,18 @@ void TLVideoItemPriviewCell::loadImageWithUrl(const std::string& url, const std:
   };
   // The reply arrives off the main thread and is decoded there, once. The cache file appears
   // whole or not at all: a reply that is not an image (an error page, a cut-off body) never
-  // reaches it, and other rows of the same title never read a half-written poster.
+  // reaches it, and other rows of the same title never read a half-written poster. A big
+  // poster's file is the title header's too, and is kept at the larger of the two.
+  const cg::PixelBox box = posterBox();
+  const cg::PixelBox fileBox = big ? TLImageFetch::largerBox(box, TLImageFetch::titleHeaderBox()) : box;
   TLImageFetch::get(
       url,
-      [path, show, box = posterBox()](const ns::Data& body) {
+      [path, show, box, fileBox](const ns::Data& body) {
         auto image = ui::Image::imageWithData(body, 1, box);
         if (!image) return;
         if (!path.empty()) {
-          ns::Data file = TLImageFetch::cacheBytes(body, image);
+          ns::Data file =
+              TLImageFetch::cacheBytes(body, TLImageFetch::imageForFile(body, image, box, fileBox));
           ns::ErrorPtr error;
           if (file.empty() || !ns::writeDataToFile(file, path, true, &error))
             ns::log("Cannot write the poster %@: %@", path, error);

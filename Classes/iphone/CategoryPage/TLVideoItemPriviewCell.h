@@ -70,7 +70,7 @@ class TLVideoItemPriviewCell final : public ui::TableViewCell {
   void setImageForButton(const std::shared_ptr<ui::Image>& image);
   // Downloads the URL and shows it; the file at the path (none: no caching) appears only once a
   // whole reply that decodes as an image has arrived.
-  void loadImageWithUrl(const std::string& url, const std::string& path);
+  void loadImageWithUrl(const std::string& url, const std::string& path, bool big);
 
   // Episode rows: the title on up to two lines, the description under the lines it draws, both
   // above the stars; kept so as the texts change.

@@ -99,8 +99,9 @@ TEST_P(VkontakteSheetTest, LoggingInOpensTheEditorWithTheTokenMessageTitleAndPos
   EXPECT_EQ(sheet->accessToken(), std::optional<std::string>("T"));
   EXPECT_EQ(sheet->messageField()->text(), kMessage);
   EXPECT_EQ(sheet->posterTitleLabel()->text(), "\"Брат\"");
-  ASSERT_TRUE(sheet->filmImage()->image());
-  EXPECT_EQ(sheet->filmImage()->image()->size(), ui::Image::imageWithContentsOfFile(poster)->size());
+  // The poster comes once read, at the view's pixels.
+  const cg::Size posterSize = ui::Image::imageWithContentsOfFile(poster)->size();
+  ASSERT_TRUE(spinUntil([&] { return sheet->filmImage()->image()->size() == posterSize; }));
   EXPECT_FALSE(sheet->activityInput()->isAnimating());
   // The close button stays above the editor.
   EXPECT_EQ(sheet->contentView()->subviews().back(), sheet->closeButton());
@@ -190,7 +191,8 @@ TEST_P(VkontakteSheetTest, OnlyTheConfiguredOriginsRedirectGivesTheToken) {
     ASSERT_TRUE(spinUntil([&] { return !sheet->webView()->isLoading(); }));
     // The second fetch's answer has been handled: nothing loads or runs in the background any
     // more, and what they posted to the main queue has run.
-    ASSERT_TRUE(spinUntil([&] { return activity->activityCount() == 0 && testsupport::nothingLoadingOrRunning(); }));
+    ASSERT_TRUE(
+        spinUntil([&] { return activity->activityCount() == 0 && testsupport::nothingLoadingOrRunning(); }));
     auto drained = std::make_shared<bool>(false);
     dispatch::async(dispatch::mainQueue(), [drained] { *drained = true; });
     ASSERT_TRUE(spinUntil([&] { return *drained; }));

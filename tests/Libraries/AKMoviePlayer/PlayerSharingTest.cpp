@@ -177,6 +177,8 @@ TEST_F(PlayerControllerTest, ComposersShareWhereTheSystemHasThemAndTheTweetFormO
     ui::ComposeViewController::setClassAvailable(false);
     EXPECT_FALSE(sheetAsked) << "no in-app sheet";
 
+    // The poster is read off the main thread first.
+    ASSERT_TRUE(testsupport::spinUntil([&] { return player->presentedViewController() != nullptr; }));
     auto form = std::dynamic_pointer_cast<ui::ComposeForm>(player->presentedViewController());
     ASSERT_NE(form, nullptr) << "presented from the full-screen player";
     EXPECT_EQ(form->view()->superview(), window) << "over the window";
