@@ -221,6 +221,8 @@ PixelBuffer Image::pixelBuffer(bool keep) const { return onDemand_ ? onDemand_->
 
 PixelBuffer Image::pixelBuffer() const { return pixelBuffer(true); }
 
+ns::Data Image::encodedBytes() const { return onDemand_ ? onDemand_->encoded : ns::Data(); }
+
 std::span<const std::uint32_t> Image::pixels() const {
   const PixelBuffer& buffer = onDemand_ ? onDemand_->get(true) : pixels_;
   return {buffer->data(), buffer->size()};

@@ -134,6 +134,8 @@ class Image final : public ns::Object {
   // The pixels, decoded again if they were dropped; kept for later unless keep is false (an
   // encoding reads them once).
   std::shared_ptr<const std::vector<std::uint32_t>> pixelBuffer(bool keep) const;
+  // The bytes an image decoded on demand is decoded from; empty for any other.
+  ns::Data encodedBytes() const;
 
   int width_;
   int height_;

@@ -403,6 +403,15 @@ ns::Data Image::pngData() const {
 
 ns::Data Image::jpegData(double quality) const {
   if (!std::isfinite(quality)) quality = 1;
+  // A picture decoded on demand from a JPEG at its stored size is at its best in the bytes it came
+  // in: they decode to exactly its pixels, with no decoding and encoding again.
+  if (quality >= 1 && onDemand_) {
+    const ns::Data encoded = encodedBytes();
+    auto header = detail::readImageHeader(encoded.bytes(), encoded.length());
+    if (header && header->format == detail::ImageFormat::JPEG &&
+        header->width * header->height == std::int64_t(width_) * height_)
+      return encoded;
+  }
   auto percent = std::to_string(std::lround(std::clamp(quality, 0.0, 1.0) * 100));
   return save(*this, *pixelBuffer(false), false, "jpeg", "quality", percent.c_str());
 }

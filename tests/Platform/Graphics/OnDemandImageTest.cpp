@@ -89,6 +89,23 @@ TEST(OnDemandImageTest, ThePixelsOfTheCheckAreKeptAndAPurgeDropsThemUntilTheNext
   EXPECT_EQ(Image::decodedOnDemandBytes(), 0u) << "a freed image holds nothing";
 }
 
+// Writing a poster to its file as a JPEG at best quality costs no decoding and encoding again.
+TEST(OnDemandImageTest, AJPEGAtItsStoredSizeIsItsOwnBestEncoding) {
+  std::string jpeg = fixtures::saved("jpeg", 400, 300);
+  ImagePtr whole = Image::decodeOnDemand(ns::Data(jpeg));
+  ImagePtr scaled = Image::decodeOnDemand(ns::Data(jpeg), 1, {200, 150});
+  ASSERT_TRUE(whole && scaled);
+  ASSERT_EQ(scaled->pixelWidth(), 200);
+  Image::purgeDecodedPixels();
+  const std::uint64_t decoders = cg::detail::decodersStarted();
+  EXPECT_EQ(whole->jpegData(1.0).view(), jpeg);
+  EXPECT_EQ(cg::detail::decodersStarted(), decoders);
+  EXPECT_NE(whole->jpegData(0.5).view(), jpeg);
+  ImagePtr back = Image::decode(scaled->jpegData(1.0));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->pixelWidth(), 200) << "a picture scaled for its view is encoded at its size";
+}
+
 // A picture much larger than its view is decoded at the view's size; a picture padded to far more
 // bytes than its pixels keeps its pixels alone; the pictures decoded on demand hold no more than
 // their bound together, those drawn longest ago giving way.
