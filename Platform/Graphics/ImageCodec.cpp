@@ -261,8 +261,35 @@ GdkPixbuf* pixbufFromImage(const Image& image, const std::vector<std::uint32_t>&
   return pixbuf;
 }
 
+// gdk-pixbuf loads a format's module the first time it is asked for one, and that first load is
+// not safe on two threads at once: every module used here is loaded once, before any other call.
+void loadPixbufModules() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (GdkPixbuf* pixel = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 1, 1)) {
+      gdk_pixbuf_fill(pixel, 0);
+      for (const char* type : {"png", "jpeg"}) {
+        gchar* buffer = nullptr;
+        gsize size = 0;
+        if (gdk_pixbuf_save_to_buffer(pixel, &buffer, &size, type, nullptr, static_cast<char*>(nullptr)))
+          g_free(buffer);
+      }
+      g_object_unref(pixel);
+    }
+    for (const char* type : {"png", "jpeg", "gif", "tiff", "bmp", "ico"}) {
+      GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(type, nullptr);
+      if (!loader) continue;
+      GError* error = nullptr;
+      gdk_pixbuf_loader_close(loader, &error);
+      if (error) g_error_free(error);
+      g_object_unref(loader);
+    }
+  });
+}
+
 ns::Data save(const Image& image, const std::vector<std::uint32_t>& pixels, bool withAlpha, const char* type,
               const char* option, const char* value) {
+  loadPixbufModules();
   GObjectRef<GdkPixbuf> pixbuf(pixbufFromImage(image, pixels, withAlpha));
   if (!pixbuf.ptr) return {};
   gchar* buffer = nullptr;
@@ -321,6 +348,7 @@ ImagePtr Image::decode(const void* bytes, std::size_t length, double scale, Pixe
     return fromPixels(image->width, image->height, std::move(image->pixels), scale * factor);
   }
 
+  loadPixbufModules();
   ErrorRef error;
   GObjectRef<GdkPixbufLoader> loader(
       gdk_pixbuf_loader_new_with_type(loaderName(header->format), &error.error));
